@@ -1,7 +1,13 @@
 #include "QELDeviceBackupBrowser.h"
 
+#include "BackupPathRules.h"
+#include "BackupToolRunner.h"
+#include "Clock.h"
+#include "Locations.h"
+#include "Log.h"
 #include "MbdbFormat.h"
 #include "QELBinaryFileHandle.h"
+#include "QELDeviceBackup.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -215,4 +221,109 @@ void QELDeviceBackupBrowser::clearManifestCaches()
     QMutexLocker lock(&g_cacheMutex);
     manifestCache().clear();
     indexCache().clear();
+}
+
+namespace {
+
+bool takesDomainArgument(const QString& domain) { return !domain.isNull() && domain != QLatin1String("HomeDomain"); }
+
+} // namespace
+
+QStringList QELDeviceBackupBrowser::passwordTestArguments(const QString& path, const QString& deviceID, const QString& domain)
+{
+    QStringList arguments{QStringLiteral("--extract"), path, QStringLiteral("-s"), deviceID};
+    if (takesDomainArgument(domain))
+        arguments << QStringLiteral("-D") << domain;
+    return arguments;
+}
+
+QStringList QELDeviceBackupBrowser::singleExtractionArguments(const QString& path, const QString& deviceID, const QString& domain)
+{
+    QStringList arguments{QStringLiteral("--extract"), path};
+    if (takesDomainArgument(domain))
+        arguments << QStringLiteral("-D") << domain;
+    arguments << QStringLiteral("-s") << deviceID;
+    return arguments;
+}
+
+QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const QString& deviceID, const QString& domain)
+{
+    QStringList arguments{QStringLiteral("--filename"), path, QStringLiteral("-s"), deviceID};
+    if (takesDomainArgument(domain))
+        arguments << QStringLiteral("-D") << domain;
+    return arguments;
+}
+
+QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+{
+    // The test file is decrypted device data: it goes to a private folder
+    // that is removed at once, never into the backup root.
+    const QString scratch = Locations::makeScratchFolder(QStringLiteral("password-test"));
+    if (scratch.isEmpty())
+        return PasswordTestResult::Failed;
+    BackupToolRunner::Options options;
+    options.password = password;
+    options.extractTo = scratch;
+    options.keepStandardError = false;
+    options.timeLimit = kPasswordTestTimeLimit;
+    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+                                                                  passwordTestArguments(path, deviceID, domain), options);
+    QDir(scratch).removeRecursively();
+    if (result.timedOut) {
+        qCWarning(lcOrvane) << "The backup password test did not end in time";
+        return PasswordTestResult::TimedOut;
+    }
+    return result.succeeded() ? PasswordTestResult::Passed : PasswordTestResult::Failed;
+}
+
+bool QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const QString& folder)
+{
+    BackupToolRunner::Options options;
+    options.password = password;
+    options.extractTo = folder;
+    options.keepStandardError = false;
+    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+                                                                  singleExtractionArguments(path, deviceID, domain), options);
+    return result.succeeded();
+}
+
+std::optional<QStringList> QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    QStringList names;
+    const QString name = path.section(QLatin1Char('/'), -1);
+    if (!ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path, deviceID, password, domain))
+        return names;
+    names << name;
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        Clock::sleepFor(std::chrono::milliseconds(500));
+        if (ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path + suffix, deviceID, password, domain))
+            names << name + suffix;
+    }
+    return names;
+}
+
+QString QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+{
+    BackupToolRunner::Options options;
+    options.password = password;
+    options.keepStandardError = false;
+    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+                                                                  fileNameArguments(path, deviceID, domain), options);
+    if (!result.started) {
+        qCWarning(lcOrvane) << "exe";
+        return {};
+    }
+    if (!result.succeeded())
+        return {};
+    const QString name = QString::fromLatin1(result.standardOutput).trimmed();
+    // The answer is joined to the backup folder: only a backup file name will do.
+    if (!BackupPathRules::isBackupFileName(name))
+        return {};
+    return name;
 }

@@ -4,12 +4,15 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 class QELBinaryFileHandle;
 
-// Reads a device backup's manifests and names its files.
+// Reads a device backup's manifests, names its files, and runs the backup
+// tool's extraction and file-name runs.
 //
 // The manifest readers keep what they read for the rest of the run, one cache
 // per backup folder; a cache is read again when its manifest file changes
@@ -50,4 +53,43 @@ public:
 
     // Forgets every cached manifest.
     static void clearManifestCaches();
+
+    // Tool runs. P is a path within its backup domain, U the device
+    // identifier, W the backup password (std::nullopt: none given; an empty
+    // password is given as it is), D the domain (null or "HomeDomain": the
+    // default). Each blocks until the tool has ended: worker threads only.
+    // The password goes to the tool in its environment, never on its command line.
+
+    enum class PasswordTestResult { Passed, Failed, TimedOut };
+
+    // Whether the backup opens with the password: extracts P into a private
+    // scratch folder, which is removed afterwards. A tool that has not ended
+    // after kPasswordTestTimeLimit is stopped and answers TimedOut, which says
+    // nothing about the password.
+    static PasswordTestResult TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain);
+    static constexpr std::chrono::milliseconds kPasswordTestTimeLimit{120000};
+
+    // Extracts P; the file is left under P's last component in `folder`
+    // (default: the backup root). True when the tool ended with status 0.
+    static bool ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain,
+        const QString& folder = QString());
+
+    // Extracts a database and then its "-wal" and "-shm" companions into the
+    // backup root (0.5 s apart); answers the names extracted (empty when the
+    // database was not), std::nullopt for an empty path.
+    static std::optional<QStringList> ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain);
+
+    // The name, inside the device's backup folder, of the file that holds P;
+    // a null string on failure or when the tool answers anything but a backup
+    // file name ("<40 hex>" or "<2 hex>/<40 hex>").
+    static QString GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain);
+
+    // The tool's argument lists for these runs.
+    static QStringList passwordTestArguments(const QString& path, const QString& deviceID, const QString& domain);
+    static QStringList singleExtractionArguments(const QString& path, const QString& deviceID, const QString& domain);
+    static QStringList fileNameArguments(const QString& path, const QString& deviceID, const QString& domain);
 };

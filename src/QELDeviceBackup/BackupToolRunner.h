@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+
+// Runs the backup tool as a child process. A password goes to the tool in its
+// environment (ORVANE_BACKUP_PASSWORD), never on its command line, where every
+// local user could read it. Both output streams are drained while the tool
+// runs, so a long output never makes it wait.
+namespace BackupToolRunner {
+
+struct Options {
+    std::optional<QString> password;         // absent: no password given
+    QString extractTo;                       // ORVANE_EXTRACT_TO, when not empty
+    bool mergeChannels = false;              // standard error into standard output
+    bool keepStandardError = true;           // false: discarded
+    std::chrono::milliseconds timeLimit{0};  // nominal (Clock); 0: none
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct Result {
+    bool started = false;
+    bool timedOut = false;   // stopped at the time limit
+    bool cancelled = false;
+    int exitCode = -1;       // the tool's status when it ended by itself
+    QByteArray standardOutput;
+    QByteArray standardError;
+
+    bool succeeded() const { return started && !timedOut && !cancelled && exitCode == 0; }
+};
+
+// Blocks until the tool has ended (or was stopped). The tool path is checked
+// first: a missing tool does not start.
+Result run(const QString& toolPath, const QStringList& arguments, const Options& options = {});
+
+} // namespace BackupToolRunner

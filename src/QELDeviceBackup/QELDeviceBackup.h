@@ -1,0 +1,135 @@
+#pragma once
+
+#include "QELBackupFileDetail.h"
+#include "QELDataTypeSearchReferenceElement.h"
+#include "QELDeviceBackUpDeviceSummary.h"
+#include "QELDeviceBackupCompleteArguments.h"
+#include "QELDeviceBackupListingItem.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class QELDeviceBackUpDelegate;
+class QELDeviceBackupListing;
+
+// The backup of one device: has the backup tool make it (at most once per
+// connection), and answers the backed-up files the categories read, each as a
+// private local copy in the program's temporary folder.
+//
+// Backups and restores run on worker threads of the object; their completion
+// events come on those threads. The destructor stops a running tool or wait
+// and joins its workers. Lookups block (worker threads only) and are
+// serialised per object.
+class QELDeviceBackup {
+public:
+    QELDeviceBackup();
+    ~QELDeviceBackup();
+    QELDeviceBackup(const QELDeviceBackup&) = delete;
+    QELDeviceBackup& operator=(const QELDeviceBackup&) = delete;
+
+    // The backup tool "orvane-mobilebackup" beside the running program, when
+    // it exists; a null string otherwise. Looked up before every run.
+    static QString appleMobileDeviceBackupExecutablePath();
+    // Puts the tool somewhere else (tests, other installs); empty: beside the program.
+    static void setBackupExecutablePath(const QString& path);
+    // The backup root when it exists, else a null string.
+    static QString backUpDirectoryPath();
+    // The command names (as the process list shows them) of running backups:
+    // the backup tool and idevicebackup2.
+    static QStringList backupToolProcessNames();
+
+    // Summaries of the backups in the backup root.
+    static QList<QELDeviceBackUpDeviceSummary> GetAvailableBackUps();
+    static std::optional<QELDeviceBackUpDeviceSummary> GetBackUpSummaryFromLocalPath(const QString& folder);
+
+    // Starts a backup of the device. False while one is in progress; true
+    // without doing anything when this connection's backup has been made;
+    // otherwise true, and OnDeviceBackupCompleteEvent follows.
+    bool PerformBackupForDeviceID(const QString& deviceID);
+    // Deletes the device backup's Status.plist (before a retried backup).
+    bool removeBackupStatusForDeviceID(const QString& deviceID);
+    // Restores the device's backup to it; OnDeviceRestoreCompleteEvent follows.
+    bool PerformRestoreFromDeviceID(const QString& deviceID);
+
+    bool isBackUpInProgress() const { return m_isBackUpInProgress; }
+    void setIsBackUpInProgress(bool value) { m_isBackUpInProgress = value; }
+    bool hasBackUpBeenPerformed() const { return m_hasBackUpBeenPerformed; }
+    void setHasBackUpBeenPerformed(bool value) { m_hasBackUpBeenPerformed = value; }
+    // The password of an encrypted backup; std::nullopt (or empty) for none.
+    std::optional<QString> password() const;
+    void setPassword(const std::optional<QString>& password);
+    // Not owned: the receiver outlives the object or clears itself first.
+    QELDeviceBackUpDelegate* delegate() const { return m_delegate; }
+    void setDelegate(QELDeviceBackUpDelegate* delegate) { m_delegate = delegate; }
+    QString deviceBackUpPath() const;
+    void setDeviceBackUpPath(const QString& path);
+    QString deviceUID() const;
+    void setDeviceUID(const QString& deviceID);
+    bool deviceIsAvailable() const { return m_deviceIsAvailable; }
+    void setDeviceIsAvailable(bool value) { m_deviceIsAvailable = value; }
+
+    // A private, caller-owned local copy of a data type's file (0-15, the
+    // backup data types), with its "-wal" and "-shm" companions when the tool
+    // extracted it; a null string when the backup does not hold it.
+    QString GetPathToDataOfType(int type);
+    // A private, caller-owned local copy of a file by its path in a domain
+    // (null: "HomeDomain"); a null string when the backup does not hold it.
+    QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain);
+    // The tool's listing of a domain (null: "HomeDomain").
+    QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain);
+    // Every file of the backup's manifest, either generation.
+    QList<QELBackupFileDetail> GetAllFiles();
+
+    // The data-type tables: the file's path and domain, its file name, its
+    // identifier (null strings for types without one).
+    static std::optional<QELDataTypeSearchReferenceElement> relativePathElementForDataType(int type);
+    static QString fileNameForDataType(int type);
+    static QString fileIdentifierForDataType(int type);
+
+    // How long a running backup of another process is waited for at most.
+    static constexpr std::chrono::milliseconds kExternalBackupWaitLimit{60 * 60 * 1000};
+
+private:
+    void _performBackup(const QString& deviceID);
+    void _waitForExternalBackupToComplete(const QString& deviceID);
+    // Whether a backup process of this user runs; `forDevice` is set when one
+    // of them names the device.
+    bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID, bool* forDevice = nullptr) const;
+    void _produceSuccesfullBackupEvent(QELDeviceBackupCompleteArguments arguments);
+    void _performRestoreforDevice(const QString& deviceID);
+    void sendBackupComplete(const QELDeviceBackupCompleteArguments& arguments);
+    void startWorker(std::function<void()> work);
+
+    QString _getSearchStringForDataType(int type);
+    QString _getPathByExtractionForReferenceElement(const QELDataTypeSearchReferenceElement& element, bool withCompanions);
+    QString _getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element);
+    QString deviceFolder() const;
+    QELDeviceBackupListing& listing();
+
+    std::atomic<bool> m_isBackUpInProgress{false};
+    std::atomic<bool> m_hasBackUpBeenPerformed{false};
+    std::atomic<bool> m_deviceIsAvailable{true};
+    std::atomic<bool> m_stopping{false};
+    std::atomic<QELDeviceBackUpDelegate*> m_delegate{nullptr};
+
+    mutable std::mutex m_valuesMutex;
+    QString m_deviceBackUpPath;
+    QString m_deviceUID;
+    std::optional<QString> m_password;
+
+    std::mutex m_lookupMutex;
+    std::unique_ptr<QELDeviceBackupListing> m_backupListing;
+
+    std::mutex m_workersMutex;
+    std::vector<std::thread> m_workers;
+};

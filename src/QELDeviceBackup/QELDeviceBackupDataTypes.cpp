@@ -1,0 +1,311 @@
+// The lookups of QELDeviceBackup: backed-up files by data type, by path and by domain.
+
+#include "QELDeviceBackup.h"
+
+#include "BackupManifest.h"
+#include "BackupPathRules.h"
+#include "Locations.h"
+#include "Log.h"
+#include "Plist.h"
+#include "QELDeviceBackupBrowser.h"
+#include "QELDeviceBackupListing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct DataType {
+    int type;
+    const char* relativePath;
+    const char* domain;
+    bool hasFileName;
+    const char* identifier;
+};
+
+// The backup data types. An identifier is the SHA-1 of "<domain>-<path>".
+constexpr DataType kDataTypes[] = {
+    {0, "Library/AddressBook/AddressBook.sqlitedb", "HomeDomain", true, "31bb7ba8914766d4ba40d6dfb6113c8b614be442"},
+    {1, "Library/Calendar/Calendar.sqlitedb", "HomeDomain", true, "2041457d5fe04d39d0ab481178355df6781e6858"},
+    {2, "Library/Notes/notes.sqlite", "HomeDomain", true, "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c"},
+    {3, "Library/Notes/notes.db", "HomeDomain", true, "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b"},
+    {4, "NoteStore.sqlite", "AppDomainGroup-group.com.apple.notes", false, "4f98687d8ab0d6d1a371110e6b7300f6e465bef2"},
+    {5, "Library/SMS/sms.db", "HomeDomain", true, "3d0d7e5fb2ce288813306e4d4636395e047a3d28"},
+    {6, "Library/Voicemail/voicemail.db", "HomeDomain", true, "992df473bbb9e132f4b3b6e4d33f72171e97bc7a"},
+    {8, "Library/AddressBook/AddressBookImages.sqlitedb", "HomeDomain", true, "cd6702cea29fe89cf280a76794405adb17f9a0ee"},
+    {9, "Library/CallHistory/call_history.db", "WirelessDomain", true, "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca"},
+    {10, "Library/Safari/Bookmarks.db", "HomeDomain", true, "d1f062e2da26192a6625d968274bfda8d07821e4"},
+    {11, "Library/Safari/History.plist", "HomeDomain", true, "1d6740792a2b845f4c1e6220c43906d7f0afe8ab"},
+    {12, "Library/Preferences/com.apple.MobileSMS.plist", "HomeDomain", true, "7ff7fe545440ab72b1570232d0ed81b84a5334dd"},
+    {13, "Documents/ChatStorage.sqlite", "AppDomain-net.whatsapp.WhatsApp", true, "1b6b187a1b60b9ae8b720c79e2c67f472bab09c0"},
+    {14, "Documents/Contacts.sqlite", "AppDomain-net.whatsapp.WhatsApp", true, "171b11a9861861624f4681d61751ca7d6c7a2bf7"},
+    {15, "Library/CallHistoryDB/CallHistory.storedata", "HomeDomain", false, "5a4935c78a5255723f707230a451d79c540d2741"},
+};
+
+const DataType* dataType(int type)
+{
+    for (const DataType& entry : kDataTypes) {
+        if (entry.type == type)
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool isRegularFile(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool backupIsEncrypted(const QString& folder)
+{
+    const QVariant value = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted"));
+    return value.typeId() == QMetaType::Bool ? value.toBool() : value.toLongLong() == 1;
+}
+
+// The name a local copy gets: the file's own name when it is a plain one.
+QString localName(const QString& relativePath, const QString& fallback)
+{
+    const QString name = BackupPathRules::lastComponent(relativePath);
+    return BackupPathRules::isPlainFileName(name) ? name : BackupPathRules::lastComponent(fallback);
+}
+
+// Copies a file of the backup into a new private folder of the temporary
+// folder, so every answer is the caller's own and two answers never share a
+// name. A null string when the copy failed.
+QString copyToNewLocalFolder(const QString& source, const QString& name)
+{
+    if (!isRegularFile(source) || !BackupPathRules::isPlainFileName(name))
+        return {};
+    const QString folder = Locations::makeScratchFolder(QStringLiteral("backup-file"));
+    if (folder.isEmpty())
+        return {};
+    const QString target = folder + QLatin1Char('/') + name;
+    if (!QFile::copy(source, target)) {
+        qCWarning(lcOrvane) << "Could not copy a backup file to" << target;
+        QDir(folder).removeRecursively();
+        return {};
+    }
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+} // namespace
+
+std::optional<QELDataTypeSearchReferenceElement> QELDeviceBackup::relativePathElementForDataType(int type)
+{
+    const DataType* entry = dataType(type);
+    if (!entry)
+        return std::nullopt;
+    return QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(QString::fromLatin1(entry->relativePath), QString::fromLatin1(entry->domain));
+}
+
+QString QELDeviceBackup::fileNameForDataType(int type)
+{
+    const DataType* entry = dataType(type);
+    if (!entry || !entry->hasFileName)
+        return {};
+    return BackupPathRules::lastComponent(QString::fromLatin1(entry->relativePath));
+}
+
+QString QELDeviceBackup::fileIdentifierForDataType(int type)
+{
+    const DataType* entry = dataType(type);
+    return entry ? QString::fromLatin1(entry->identifier) : QString();
+}
+
+QString QELDeviceBackup::deviceFolder() const
+{
+    const QString path = deviceBackUpPath();
+    return path.isEmpty() ? Locations::backupRoot() + QLatin1Char('/') + deviceUID() : path;
+}
+
+QELDeviceBackupListing& QELDeviceBackup::listing()
+{
+    if (!m_backupListing)
+        m_backupListing = std::make_unique<QELDeviceBackupListing>(appleMobileDeviceBackupExecutablePath());
+    return *m_backupListing;
+}
+
+QString QELDeviceBackup::GetPathToDataOfType(int type)
+{
+    std::lock_guard lock(m_lookupMutex);
+    return _getSearchStringForDataType(type);
+}
+
+QString QELDeviceBackup::_getSearchStringForDataType(int type)
+{
+    const std::optional<QELDataTypeSearchReferenceElement> element = relativePathElementForDataType(type);
+    if (!element || Locations::temporaryFolder().isEmpty())
+        return {};
+
+    // 1. The tool's extraction, which decrypts and brings the companions.
+    const QString extracted = _getPathByExtractionForReferenceElement(*element, true);
+    if (!extracted.isEmpty())
+        return extracted;
+
+    // The other ways copy the backup's stored files as they are: of an
+    // encrypted backup that would hand out ciphertext.
+    const QString folder = deviceFolder();
+    if (backupIsEncrypted(folder))
+        return {};
+
+    // 2. The manifests: the record of the type's own domain and path first,
+    // then the index's record of the file name.
+    const QString fileName = fileNameForDataType(type);
+    if (!fileName.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb")) && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdx"))) {
+        const QELDeviceBackupBrowser::DomainTable table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder);
+        const QString exact = table.value(element->domain()).value(element->relativeDevicePath()).toLower();
+        if (!exact.isEmpty()) {
+            const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + exact, fileName);
+            if (!copy.isEmpty())
+                return copy;
+        }
+        const std::optional<QELDeviceBackupBrowser::RecordTable> records = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder);
+        if (records && records->contains(fileName)) {
+            const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + records->value(fileName).backupPath().toLower(), fileName);
+            if (!copy.isEmpty())
+                return copy;
+        }
+    }
+
+    // 3. The file named by the type's identifier, flat or in its subfolder.
+    const QString identifier = fileIdentifierForDataType(type);
+    const QString name = localName(element->relativeDevicePath(), identifier);
+    for (const QString& candidate : {identifier, identifier.left(2) + QLatin1Char('/') + identifier}) {
+        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + candidate, name);
+        if (!copy.isEmpty())
+            return copy;
+    }
+    return {};
+}
+
+QString QELDeviceBackup::_getPathByExtractionForReferenceElement(const QELDataTypeSearchReferenceElement& element, bool withCompanions)
+{
+    // The last component names the extracted file: it must be a plain name.
+    const QString name = BackupPathRules::lastComponent(element.relativeDevicePath());
+    if (!BackupPathRules::isPlainFileName(name) || !BackupPathRules::isSafeRelativePath(element.relativeDevicePath()))
+        return {};
+    // Each extraction goes to a new private folder: nothing in the backup root
+    // is written or removed, and two lookups never meet.
+    const QString scratch = Locations::makeScratchFolder(QStringLiteral("backup-file"));
+    if (scratch.isEmpty())
+        return {};
+    const QString local = scratch + QLatin1Char('/') + name;
+    const QString uid = deviceUID();
+    const std::optional<QString> secret = password();
+    if (!QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain(), scratch)
+        || !isRegularFile(local)) {
+        QDir(scratch).removeRecursively();
+        return {};
+    }
+    if (withCompanions) {
+        for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain(), scratch);
+    }
+    return local;
+}
+
+QString QELDeviceBackup::_getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element)
+{
+    const QString folder = deviceFolder();
+    const QString uid = deviceUID();
+    const std::optional<QString> secret = password();
+    QELDeviceBackupListing& list = listing();
+    // The listing's answer is joined to the backup folder: only a backup file name will do.
+    const QString stored = list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain());
+    if (!BackupPathRules::isBackupFileName(stored))
+        return {};
+    const QString local = copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(element.relativeDevicePath(), stored));
+    if (local.isEmpty())
+        return {};
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        const QString companion = list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain());
+        if (BackupPathRules::isBackupFileName(companion) && isRegularFile(folder + QLatin1Char('/') + companion) && !QFileInfo::exists(local + suffix))
+            QFile::copy(folder + QLatin1Char('/') + companion, local + suffix);
+    }
+    return local;
+}
+
+QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain)
+{
+    // Paths come from device databases (attachments, voicemail, note media).
+    if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
+        return {};
+    const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
+    const QELDataTypeSearchReferenceElement element = QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(path, inDomain);
+    std::lock_guard lock(m_lookupMutex);
+    if (Locations::temporaryFolder().isEmpty())
+        return {};
+    const std::optional<QString> secret = password();
+    const bool noPassword = !secret || secret->isEmpty();
+    bool listingTried = false;
+
+    // 1. The listing, or with a password the tool's extraction (which decrypts).
+    if (m_deviceIsAvailable) {
+        const QString found = noPassword ? _getPathByFileListingForReferenceElement(element) : _getPathByExtractionForReferenceElement(element, false);
+        listingTried = noPassword;
+        if (!found.isEmpty())
+            return found;
+    }
+
+    const QString folder = deviceFolder();
+    if (backupIsEncrypted(folder))
+        return {};
+    const QString name = BackupPathRules::lastComponent(path);
+
+    // 2. The tool's file-name run.
+    const QString stored = QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(path, deviceUID(), secret, inDomain);
+    if (!stored.isEmpty()) {
+        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(path, stored));
+        if (!copy.isEmpty())
+            return copy;
+    }
+
+    // 3. The manifest (its identifiers are upper case; the files are named in lower case).
+    const QELDeviceBackupBrowser::DomainTable table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder);
+    const QString identifier = table.value(inDomain).value(path).toLower();
+    if (!identifier.isEmpty()) {
+        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + identifier, localName(path, identifier));
+        if (!copy.isEmpty())
+            return copy;
+    }
+
+    // 4. The listing, when it was not the first way.
+    if (!listingTried)
+        return _getPathByFileListingForReferenceElement(element);
+    return {};
+}
+
+QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QString& domain)
+{
+    std::lock_guard lock(m_lookupMutex);
+    if (!m_deviceIsAvailable)
+        return {};
+    return listing().getAllFilesInDomainForDeviceId(domain, deviceUID());
+}
+
+QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
+{
+    QList<QELBackupFileDetail> details;
+    std::lock_guard lock(m_lookupMutex);
+    const std::optional<BackupManifest> manifest = BackupManifest::load(deviceFolder());
+    if (!manifest)
+        return details;
+    QSet<QPair<QString, QString>> seen;
+    for (const BackupManifestEntry& entry : manifest->entries()) {
+        if (entry.relativePath.isEmpty() || seen.contains({entry.relativePath, entry.domain}))
+            continue;
+        seen.insert({entry.relativePath, entry.domain});
+        QELBackupFileDetail detail;
+        detail.setFilePath(entry.relativePath);
+        detail.setDomain(entry.domain);
+        detail.setPathComponent(BackupPathRules::lastComponent(entry.relativePath));
+        details.append(detail);
+    }
+    return details;
+}
