@@ -28,6 +28,12 @@ QString& toolPathOverride()
     return path;
 }
 
+QStringList& processNamesOverride()
+{
+    static QStringList names;
+    return names;
+}
+
 constexpr auto kExternalBackupPoll = std::chrono::milliseconds(2000);
 
 // A file of the folder whatever the case of its name ("Info.plist", "info.plist").
@@ -94,8 +100,19 @@ QString QELDeviceBackup::backUpDirectoryPath()
 
 QStringList QELDeviceBackup::backupToolProcessNames()
 {
+    {
+        QMutexLocker lock(&g_toolPathMutex);
+        if (!processNamesOverride().isEmpty())
+            return processNamesOverride();
+    }
     // Linux keeps the first 15 characters of a command's name.
     return {QStringLiteral("orvane-mobileba"), QStringLiteral("idevicebackup2")};
+}
+
+void QELDeviceBackup::setBackupToolProcessNames(const QStringList& names)
+{
+    QMutexLocker lock(&g_toolPathMutex);
+    processNamesOverride() = names;
 }
 
 std::optional<QString> QELDeviceBackup::password() const

@@ -47,6 +47,8 @@ public:
     // The command names (as the process list shows them) of running backups:
     // the backup tool and idevicebackup2.
     static QStringList backupToolProcessNames();
+    // Other names to look for instead (tests); empty: the ones above.
+    static void setBackupToolProcessNames(const QStringList& names);
 
     // Summaries of the backups in the backup root.
     static QList<QELDeviceBackUpDeviceSummary> GetAvailableBackUps();

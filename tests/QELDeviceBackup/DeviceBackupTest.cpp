@@ -40,10 +40,13 @@ protected:
         ASSERT_TRUE(m_devices.isValid());
         m_savedPath = qgetenv("PATH");
         QELDeviceBackup::setBackupExecutablePath(QString());
+        // Backups that other tests run at the same time are not waited for.
+        QELDeviceBackup::setBackupToolProcessNames({QStringLiteral("no-such-backup")});
         QELDeviceBackupBrowser::clearManifestCaches();
     }
     void TearDown() override
     {
+        QELDeviceBackup::setBackupToolProcessNames({});
         QELDeviceBackup::setBackupExecutablePath(QString());
         qputenv("PATH", m_savedPath);
         qunsetenv("ORVANE_SIMULATED_DEVICES");
@@ -81,8 +84,9 @@ protected:
         backup->setDelegate(&m_events);
         const size_t before = m_events.backups().size();
         EXPECT_TRUE(backup->PerformBackupForDeviceID(device.udid()));
-        EXPECT_TRUE(m_events.waitForBackups(before + 1));
-        EXPECT_TRUE(m_events.backups().back().successfull());
+        const bool arrived = m_events.waitForBackups(before + 1);
+        EXPECT_TRUE(arrived);
+        EXPECT_TRUE(arrived && m_events.backups().back().successfull());
         backup->setPassword(password);
         return backup;
     }
@@ -235,61 +239,72 @@ TEST_F(DeviceBackup, InfoPlistIsMergedAndWrittenWhole)
                                                                                                QStringLiteral("U1"), QString(), QString(), QString()));
 }
 
+// Another program's backup, standing in under a name of its own: it waits on
+// a named pipe, then leaves a finished backup of the device it was given.
+class RivalBackup {
+public:
+    RivalBackup()
+        : m_program(QStringLiteral("rival-backup"),
+                    "read line < \"$(dirname \"$0\")/release\"\n"
+                    "mkdir -p \"$4/$2\"\n"
+                    "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n")
+    {
+        mkfifo(QFile::encodeName(fifo()).constData(), 0600);
+        QELDeviceBackup::setBackupToolProcessNames({QStringLiteral("rival-backup")});
+    }
+    QString fifo() const { return m_program.folder() + QStringLiteral("/release"); }
+    bool start(const QString& udid)
+    {
+        m_process.start(m_program.path(), {QStringLiteral("--udid"), udid, QStringLiteral("backup"), Locations::backupRoot()});
+        if (!m_process.waitForStarted())
+            return false;
+        for (int i = 0; i < 2000 && m_program.runs().isEmpty(); ++i)
+            Clock::sleepFor(std::chrono::milliseconds(100));
+        return !m_program.runs().isEmpty();
+    }
+    bool finish()
+    {
+        release(fifo());
+        return m_process.waitForFinished(60000);
+    }
+
+private:
+    FakeProgram m_program;
+    QProcess m_process;
+};
+
 TEST_F(DeviceBackup, AnotherProcesssBackupOfTheSameDeviceIsWaitedForAndCounts)
 {
-    FakeProgram idevicebackup2(QStringLiteral("idevicebackup2"),
-                               "[ -p \"$(dirname \"$0\")/release\" ] && read line < \"$(dirname \"$0\")/release\"\n"
-                               "mkdir -p \"$4/$2\"\n"
-                               "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n");
-    const QString fifo = idevicebackup2.folder() + QStringLiteral("/release");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    fakeIdeviceBackup2(idevicebackup2);
+    // Our own tool would fail: the event's success can only come from the other backup.
+    FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
+    QELDeviceBackup::setBackupExecutablePath(failing.path());
     const QString udid = QStringLiteral("shared-phone");
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
-
-    QProcess other;
-    other.start(backupToolPath(), {QStringLiteral("--backup"), QStringLiteral("--target"), udid});
-    ASSERT_TRUE(other.waitForStarted());
-    // Wait until the other backup shows in the process list.
+    RivalBackup other;
+    ASSERT_TRUE(other.start(udid));
     QELDeviceBackup backup;
     backup.setDelegate(&m_events);
-    for (int i = 0; i < 2000 && idevicebackup2.runs().isEmpty(); ++i)
-        Clock::sleepFor(std::chrono::milliseconds(100));
-    ASSERT_FALSE(idevicebackup2.runs().isEmpty());
     ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
     EXPECT_FALSE(backup.PerformBackupForDeviceID(udid));
     EXPECT_TRUE(m_events.backups().empty());
-    release(fifo);
-    ASSERT_TRUE(other.waitForFinished(60000));
+    ASSERT_TRUE(other.finish());
     ASSERT_TRUE(m_events.waitForBackups(1));
     EXPECT_TRUE(m_events.backups().front().successfull());
-    // Its backup was ours: no second run.
-    EXPECT_EQ(idevicebackup2.runs().size(), 1);
+    EXPECT_TRUE(failing.runs().isEmpty());
 }
 
 TEST_F(DeviceBackup, AnotherDevicesBackupIsWaitedForThenOurOwnRuns)
 {
-    FakeProgram idevicebackup2(QStringLiteral("idevicebackup2"),
-                               "read line < \"$(dirname \"$0\")/release\"\n"
-                               "mkdir -p \"$4/$2\"\n"
-                               "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n");
-    const QString fifo = idevicebackup2.folder() + QStringLiteral("/release");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    fakeIdeviceBackup2(idevicebackup2);
     const SimulatedBackupDevice phone = fullDevice(QStringLiteral("own-phone"));
     useDevices({phone});
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
-
-    QProcess other;
-    other.start(backupToolPath(), {QStringLiteral("--backup"), QStringLiteral("--target"), QStringLiteral("someone-elses-phone")});
-    ASSERT_TRUE(other.waitForStarted());
-    for (int i = 0; i < 2000 && idevicebackup2.runs().isEmpty(); ++i)
-        Clock::sleepFor(std::chrono::milliseconds(100));
+    RivalBackup other;
+    ASSERT_TRUE(other.start(QStringLiteral("someone-elses-phone")));
     QELDeviceBackup backup;
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(phone.udid()));
-    release(fifo);
-    ASSERT_TRUE(other.waitForFinished(60000));
+    EXPECT_FALSE(QFileInfo::exists(backupFolder(phone.udid())));
+    ASSERT_TRUE(other.finish());
     ASSERT_TRUE(m_events.waitForBackups(1));
     EXPECT_TRUE(m_events.backups().front().successfull());
     EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
