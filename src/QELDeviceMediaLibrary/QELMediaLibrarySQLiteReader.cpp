@@ -26,7 +26,15 @@ QELSQLiteDatabase openInFolder(const QString& folder, const QString& name)
     const QString path = folder + QLatin1Char('/') + name;
     if (!QFileInfo(path).isFile())
         return QELSQLiteDatabase();
-    return QELSQLiteDatabase::openExisting(path);
+    QELSQLiteDatabase database = QELSQLiteDatabase::openExisting(path);
+    // SQLite opens any file lazily; a copy that is not a database counts as
+    // one that does not open, so the next kind of library gets its turn.
+    QELSQLiteStatement probe(database.handle(), QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!probe.step()) {
+        qCWarning(lcOrvane) << "Not a readable database:" << path;
+        return QELSQLiteDatabase();
+    }
+    return database;
 }
 
 // The base folder with the file name as a further path component.
