@@ -85,6 +85,9 @@ void QELBinaryFileHandle::skipBytes(int count)
 
 void QELBinaryFileHandle::setPosition(uint64_t offset)
 {
+    // An offset beyond the file comes only from a corrupt field: stop at the end.
+    if (offset > size())
+        m_hitEnd = true;
     if (isOpen())
         m_file.seek(static_cast<qint64>(std::min<uint64_t>(offset, size())));
 }

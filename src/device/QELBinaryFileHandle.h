@@ -14,7 +14,7 @@
 // No read goes outside the file: a read with fewer bytes left than asked for
 // gives 0 / an empty string / the bytes that were there, marks the reader as
 // having hit the end (hitEnd()), and still moves the counter by the length
-// asked. A negative length reads and skips nothing. Callers check a length a
+// asked. A negative length reads and skips nothing and leaves the counter. Callers check a length a
 // file declares against bytesLeft() before trusting it.
 class QELBinaryFileHandle {
 public:
@@ -43,14 +43,15 @@ public:
     void resetByteCount() { m_byteCount = 0; }
     uint32_t byteCount() const { return m_byteCount; }
 
-    void setPosition(uint64_t offset);             // counter unchanged
+    void setPosition(uint64_t offset);             // counter unchanged; stops at the end
     uint64_t position() const;                     // 0 when no file is open
     uint64_t size() const;                         // 0 when no file is open
     uint64_t bytesLeft() const;
     void byteAlignEven();
     void closeFile();
 
-    // True once a read or skip asked for more than the file had left.
+    // True once a read or skip asked for more than the file had left, or a
+    // seek went beyond the end.
     bool hitEnd() const { return m_hitEnd; }
 
     QString description() const;

@@ -30,12 +30,16 @@ bool QELSQLiteHelper::doesDatabaseContainTable(sqlite3* db, const QString& table
 
 bool QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(sqlite3* db, const QString& table, const QString& column)
 {
-    if (!db || !doesDatabaseContainTable(db, table))
+    if (!db)
         return false;
-    // Both names are bound; column names compare as SQLite itself compares them.
+    // Both names are bound, and compare as SQLite compares them when it
+    // resolves a statement: the table or view by name, the column without case.
+    // An unknown table gives no rows.
     sqlite3_stmt* statement = nullptr;
     bool found = false;
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", -1, &statement, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", -1,
+                           &statement, nullptr)
+        == SQLITE_OK) {
         const QByteArray tableName = table.toUtf8();
         const QByteArray columnName = column.toUtf8();
         sqlite3_bind_text(statement, 1, tableName.constData(), static_cast<int>(tableName.size()), SQLITE_TRANSIENT);
