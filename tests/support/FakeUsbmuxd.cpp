@@ -202,6 +202,10 @@ void FakeUsbmuxd::attach(FakeDevice* device)
     std::lock_guard lock(m_mutex);
     if (std::find(m_attached.begin(), m_attached.end(), device) != m_attached.end())
         return;
+    if (std::find(m_everAttached.begin(), m_everAttached.end(), device) != m_everAttached.end())
+        device->takeNewDeviceId();
+    else
+        m_everAttached.push_back(device);
     m_attached.push_back(device);
     sendEventLocked(attachedMessage(device));
 }
