@@ -30,6 +30,9 @@ public:
     // usbmuxd's number for the device; a new one each time it is plugged in again.
     quint32 deviceId() const { return m_deviceId.load(); }
     void takeNewDeviceId();
+    // A device reached over Wi-Fi: usbmuxd announces it as a network device.
+    bool overNetwork() const { return m_overNetwork.load(); }
+    void setOverNetwork(bool network) { m_overNetwork = network; }
     QString afcRoot() const { return m_afcRoot; }
 
     // Values of the default domain (DeviceClass, ProductVersion, DeviceName,
@@ -69,6 +72,7 @@ private:
     mutable std::mutex m_mutex;
     QString m_udid;
     std::atomic<quint32> m_deviceId{0};
+    std::atomic<bool> m_overNetwork{false};
     QString m_afcRoot;
     QVariantMap m_values;
     QStringList m_pairAnswers;

@@ -209,6 +209,21 @@ INSTANTIATE_TEST_SUITE_P(
                     {2, 3, 3}}),
     [](const ::testing::TestParamInfo<PairingCase>& info) { return std::string(info.param.name); });
 
+TEST_F(DeviceLayer, SkipsADeviceOverWiFi)
+{
+    FakeDevice wireless(m_device->afcRoot());
+    wireless.setOverNetwork(true);
+    pairInAdvance();
+    startDetection();
+    m_mux.attach(&wireless);
+    m_mux.attach(m_device.get());
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().size(), 1);
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), m_device->udid());
+    EXPECT_FALSE(wireless.lockdownRequests().contains(QStringLiteral("Pair")));
+    m_mux.detach(&wireless);
+}
+
 TEST_F(DeviceLayer, AnUnknownHostIsAskedToTrustAgain)
 {
     // usbmuxd still holds a pair record, but the device has forgotten this computer.
