@@ -1,0 +1,440 @@
+#include "BackupFixtures.h"
+#include "Locations.h"
+#include "Plist.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString backupFolder(const QString& udid) { return Locations::backupRoot() + QLatin1Char('/') + udid; }
+
+QList<QStringList> listingLines(const QByteArray& output)
+{
+    QList<QStringList> lines;
+    for (const QString& line : QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.append(line.split(QLatin1Char(',')));
+    return lines;
+}
+
+// Every file below a folder (relative names), to see what a run wrote.
+QSet<QString> filesBelow(const QString& folder)
+{
+    QSet<QString> names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names.insert(QDir(folder).relativeFilePath(it.next()));
+    return names;
+}
+
+class BackupTool : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_devices.isValid()); }
+
+    SimulatedBackupDevice device(const QString& udid)
+    {
+        SimulatedBackupDevice device(m_devices.path() + QLatin1Char('/') + udid, udid);
+        device.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("SQLite format 3\0messages", 24))
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), QByteArray(5000, 'w'))
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"), QByteArray("contacts"))
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/com.apple.springboard.plist"), QByteArray("<plist/>"))
+            .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1.jpg"), QByteArray(70000, '\xD8'))
+            .file(QStringLiteral("AppDomain-net.whatsapp.WhatsApp"), QStringLiteral("Documents/ChatStorage.sqlite"), QByteArray("chats"))
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/empty.txt"), QByteArray());
+        return device;
+    }
+
+    QProcessEnvironment environment(const QStringList& extra = {}) const
+    {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"), m_devices.path() + QStringLiteral("/none:") + m_deviceFolders.join(QLatin1Char(':')));
+        for (qsizetype i = 0; i + 1 < extra.size(); i += 2)
+            env.insert(extra.at(i), extra.at(i + 1));
+        return env;
+    }
+
+    void add(const SimulatedBackupDevice& device) { m_deviceFolders.append(device.write()); }
+
+    ToolRun tool(const QStringList& arguments, const QStringList& extra = {}) const { return runBackupTool(arguments, environment(extra)); }
+
+    // Lists, extracts and compares every file the device holds.
+    void expectRoundTrip(const SimulatedBackupDevice& device, const QStringList& passwordEnvironment = {})
+    {
+        const ToolRun listing = tool({"--list", "--source", device.udid(), "--target", device.udid()}, passwordEnvironment);
+        ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+        const QList<QStringList> lines = listingLines(listing.standardOutput);
+        EXPECT_EQ(lines.size(), device.files().size());
+        for (const SimulatedBackupDevice::File& file : device.files()) {
+            SCOPED_TRACE(file.relativePath.toStdString());
+            const QString id = backupFileIdentifier(file.domain, file.relativePath);
+            bool listed = false;
+            for (const QStringList& fields : lines) {
+                ASSERT_GE(fields.size(), 13);
+                if (fields.at(0) == id) {
+                    listed = true;
+                    EXPECT_EQ(fields.at(11), file.domain);
+                    EXPECT_EQ(fields.mid(12).join(QLatin1Char(',')), file.relativePath);
+                    EXPECT_EQ(fields.at(2).toLongLong(), file.content.size());
+                }
+            }
+            EXPECT_TRUE(listed);
+
+            const ToolRun name = tool({"--filename", file.relativePath, "-s", device.udid(), "-D", file.domain}, passwordEnvironment);
+            EXPECT_EQ(name.exitCode, 0) << name.output().constData();
+            EXPECT_EQ(name.standardOutput.trimmed(), id.toLatin1());
+
+            const QString extracted = Locations::backupRoot() + QLatin1Char('/') + file.relativePath.section(QLatin1Char('/'), -1);
+            QFile::remove(extracted);
+            const ToolRun run = tool({"--extract", file.relativePath, "-D", file.domain, "-s", device.udid()}, passwordEnvironment);
+            ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+            EXPECT_EQ(readFixtureFile(extracted), file.content);
+            QFile::remove(extracted);
+        }
+    }
+
+    QTemporaryDir m_devices;
+    QStringList m_deviceFolders;
+};
+
+TEST_F(BackupTool, BacksUpASimulatedDeviceAndReadsEveryFileBack)
+{
+    const SimulatedBackupDevice phone = device(QStringLiteral("plain-phone"));
+    add(phone);
+    const ToolRun backup = tool({"--backup", "--target", phone.udid()});
+    ASSERT_EQ(backup.exitCode, 0) << backup.output().constData();
+
+    const QString folder = backupFolder(phone.udid());
+    for (const char* name : {"Manifest.mbdb", "Manifest.mbdx", "Manifest.plist", "Status.plist"})
+        EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(name))) << name;
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/3d0d7e5fb2ce288813306e4d4636395e047a3d28")));
+    const QVariantMap manifest = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    EXPECT_FALSE(manifest.value(QStringLiteral("IsEncrypted")).toBool());
+    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown")).toMap().value(QStringLiteral("DeviceName")).toString(), QStringLiteral("Test Phone"));
+    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown")).toMap().value(QStringLiteral("ProductVersion")).toString(), QStringLiteral("17.2"));
+    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Status.plist")).toMap().value(QStringLiteral("SnapshotState")).toString(), QStringLiteral("finished"));
+
+    expectRoundTrip(phone);
+}
+
+TEST_F(BackupTool, ANewBackupReplacesTheOldOneAndKeepsInfoPlist)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("again-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Info.plist"), QVariantMap{{QStringLiteral("GUID"), phone.udid()}}));
+    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("newer messages"));
+    phone.write();
+    ASSERT_TRUE(QFile::remove(phone.folder() + QStringLiteral("/backup/HomeDomain/Library/empty.txt")));
+
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Info.plist")).toMap().value(QStringLiteral("GUID")).toString(), phone.udid());
+    EXPECT_FALSE(QFileInfo::exists(folder + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/empty.txt"))));
+    ASSERT_EQ(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}).exitCode, 0);
+    EXPECT_EQ(readFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db")), QByteArray("newer messages"));
+    // Nothing is left beside the backup but the backup and the extracted file.
+    const QStringList rootEntries = QDir(Locations::backupRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_EQ(rootEntries, (QStringList{phone.udid(), QStringLiteral("sms.db")}));
+}
+
+TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("secret-phone"));
+    phone.password(QStringLiteral("correct horse"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    EXPECT_TRUE(Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted")).toBool());
+    // The stored files do not show their content.
+    EXPECT_FALSE(readFixtureFile(folder + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"))).contains("messages"));
+
+    struct Attempt {
+        QStringList environment;
+        QStringList passwordArguments;
+        bool succeeds;
+        const char* says;
+    };
+    const QList<Attempt> attempts = {
+        {{}, {}, false, "password is needed"},
+        {{"ORVANE_BACKUP_PASSWORD", "wrong"}, {}, false, "not correct"},
+        {{"ORVANE_BACKUP_PASSWORD", ""}, {}, false, "not correct"},
+        {{}, {"--p", "Correct horse"}, false, "not correct"},
+        {{"ORVANE_BACKUP_PASSWORD", "correct horse"}, {}, true, ""},
+        {{}, {"--p", "correct horse"}, true, ""},
+    };
+    const QString extracted = Locations::backupRoot() + QStringLiteral("/com.apple.springboard.plist");
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.environment.join(' ').toStdString() + attempt.passwordArguments.join(' ').toStdString());
+        QFile::remove(extracted);
+        const ToolRun run = tool(QStringList{"--extract", "Library/Preferences/com.apple.springboard.plist", "-s", phone.udid()} + attempt.passwordArguments,
+                                 attempt.environment);
+        EXPECT_EQ(run.exitCode == 0, attempt.succeeds) << run.output().constData();
+        EXPECT_TRUE(run.output().contains(attempt.says)) << run.output().constData();
+        EXPECT_EQ(QFileInfo::exists(extracted), attempt.succeeds);
+    }
+    QFile::remove(extracted);
+
+    // Listing needs no password, but refuses a wrong one.
+    EXPECT_EQ(tool({"--list", "--source", phone.udid(), "--target", phone.udid()}).exitCode, 0);
+    EXPECT_NE(tool({"--list", "--source", phone.udid(), "--target", phone.udid(), "--password", "wrong"}).exitCode, 0);
+    expectRoundTrip(phone, {"ORVANE_BACKUP_PASSWORD", "correct horse"});
+}
+
+TEST_F(BackupTool, TamperedEncryptedFileIsRefused)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("tampered-phone"));
+    phone.password(QStringLiteral("pw"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString stored = backupFolder(phone.udid()) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"));
+    QByteArray bytes = readFixtureFile(stored);
+    bytes[30] = char(bytes[30] ^ 1);
+    ASSERT_TRUE(writeFixtureFile(stored, bytes));
+    const ToolRun run = tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}, {"ORVANE_BACKUP_PASSWORD", "pw"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.output().contains("damaged")) << run.output().constData();
+    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/sms.db")));
+}
+
+TEST_F(BackupTool, LockedDeviceFailsWithTheLockedError)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("locked-phone"));
+    phone.locked();
+    add(phone);
+    const ToolRun run = tool({"--backup", "--target", phone.udid()});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.output().toLower().contains("mberrordomain/208")) << run.output().constData();
+    EXPECT_FALSE(QFileInfo::exists(backupFolder(phone.udid())));
+}
+
+TEST_F(BackupTool, ReadsAManifestDbBackup)
+{
+    const QString udid = QStringLiteral("00008030-001A2B3C4D5E6F70");
+    ManifestDbBackupBuilder builder(backupFolder(udid));
+    const QList<SimulatedBackupDevice::File> files = {
+        {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("modern messages")},
+        {QStringLiteral("AppDomainGroup-group.com.apple.notes"), QStringLiteral("NoteStore.sqlite"), QByteArray(100000, 'N')},
+        {QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/0a/x,y,z.heic"), QByteArray("pic")},
+    };
+    builder.directory(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS"));
+    for (const auto& file : files)
+        builder.file(file.domain, file.relativePath, file.content);
+    builder.write();
+
+    const ToolRun listing = runBackupTool({"--list", "--source", udid, "--target", udid});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    const QList<QStringList> lines = listingLines(listing.standardOutput);
+    ASSERT_EQ(lines.size(), files.size());
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.relativePath.toStdString());
+        const QString id = backupFileIdentifier(file.domain, file.relativePath);
+        const QString stored = id.left(2) + QLatin1Char('/') + id;
+        bool listed = false;
+        for (const QStringList& fields : lines) {
+            if (fields.at(0) == stored) {
+                listed = true;
+                EXPECT_EQ(fields.at(11), file.domain);
+                EXPECT_EQ(fields.mid(12).join(QLatin1Char(',')), file.relativePath);
+                EXPECT_EQ(fields.at(2).toLongLong(), file.content.size());
+            }
+        }
+        EXPECT_TRUE(listed);
+        const ToolRun name = runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain});
+        EXPECT_EQ(name.standardOutput.trimmed(), stored.toLatin1());
+        const QString extracted = Locations::backupRoot() + QLatin1Char('/') + file.relativePath.section(QLatin1Char('/'), -1);
+        const ToolRun run = runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid});
+        ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+        EXPECT_EQ(readFixtureFile(extracted), file.content);
+        QFile::remove(extracted);
+    }
+    // The domain decides: the same path in another domain is not there.
+    EXPECT_NE(runBackupTool({"--extract", "Library/SMS/sms.db", "-D", "MediaDomain", "-s", udid}).exitCode, 0);
+}
+
+TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
+{
+    const QString udid = QStringLiteral("encrypted-modern");
+    ManifestDbBackupBuilder(backupFolder(udid)).encrypted().write();
+    for (const QStringList& arguments : {QStringList{"--extract", "Library/SMS/sms.db", "-s", udid},
+                                         QStringList{"--list", "--source", udid, "--target", udid},
+                                         QStringList{"--filename", "Library/SMS/sms.db", "-s", udid}}) {
+        const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.standardError.contains("encrypted in the Manifest.db format")) << run.output().constData();
+    }
+}
+
+// Manifest entries that name something outside the backup are never listed,
+// extracted or followed; neither generation writes anything outside the root.
+TEST_F(BackupTool, HostileManifestEntriesAreRefused)
+{
+    const QStringList hostile = {QStringLiteral(".."), QStringLiteral("../../outside.txt"), QStringLiteral("/etc/passwd"), QString(),
+                                 QStringLiteral("Library/../../../x"), QStringLiteral("a\nb,HomeDomain,fake"), QStringLiteral("./x")};
+    const QString modern = QStringLiteral("hostile-modern");
+    ManifestDbBackupBuilder builder(backupFolder(modern));
+    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db"), QByteArray("good"));
+    for (const QString& path : hostile)
+        builder.file(QStringLiteral("HomeDomain"), path, QByteArray("evil"));
+    builder.row(QStringLiteral("../../../../etc/passwd"), QStringLiteral("HomeDomain"), QStringLiteral("Library/byid.db"), 1);
+    builder.file(QStringLiteral("../HomeDomain"), QStringLiteral("Library/x.db"), QByteArray("evil"));
+    builder.write();
+
+    const QString flat = QStringLiteral("hostile-flat");
+    MbdbBuilder records;
+    records.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/good.db"), 0x81A4, 4);
+    ASSERT_TRUE(writeFixtureFile(backupFolder(flat) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db")), "good"));
+    for (const QString& path : hostile) {
+        records.record(QByteArrayLiteral("HomeDomain"), path.toUtf8(), 0x81A4, 4);
+        writeFixtureFile(backupFolder(flat) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), path), "evil");
+    }
+    records.record(QByteArrayLiteral("HomeDomain"), QByteArray("Library/nul\0.db", 15), 0x81A4, 4);
+    ASSERT_TRUE(writeFixtureFile(backupFolder(flat) + QStringLiteral("/Manifest.mbdb"), records.manifest()));
+
+    const QSet<QString> before = filesBelow(TestEnvironment::home());
+    for (const QString& udid : {modern, flat}) {
+        SCOPED_TRACE(udid.toStdString());
+        const ToolRun listing = runBackupTool({"--list", "--source", udid, "--target", udid});
+        ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+        const QList<QStringList> lines = listingLines(listing.standardOutput);
+        ASSERT_EQ(lines.size(), 1) << listing.standardOutput.constData();
+        EXPECT_EQ(lines.first().at(12), QStringLiteral("Library/good.db"));
+        EXPECT_TRUE(listing.standardError.contains("Left out")) << listing.standardError.constData();
+        for (const QString& path : hostile + QStringList{QStringLiteral("Library/byid.db")}) {
+            const ToolRun run = runBackupTool({"--extract", path, "-s", udid});
+            EXPECT_NE(run.exitCode, 0) << path.toStdString();
+        }
+    }
+    EXPECT_EQ(filesBelow(TestEnvironment::home()), before);
+}
+
+TEST_F(BackupTool, HostilePathsOnTheCommandLineWriteNothing)
+{
+    const SimulatedBackupDevice phone = device(QStringLiteral("path-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QSet<QString> before = filesBelow(TestEnvironment::home());
+    for (const QString& path : {QStringLiteral(".."), QStringLiteral("/"), QStringLiteral("Library/SMS/.."), QStringLiteral("Library/SMS/"),
+                                QStringLiteral("../plain-phone/Manifest.plist"), QStringLiteral("Library//SMS/sms.db")}) {
+        const ToolRun run = tool({"--extract", path, "-s", phone.udid()});
+        EXPECT_NE(run.exitCode, 0) << path.toStdString();
+    }
+    // A device identifier is a folder name and nothing more.
+    for (const QString& udid : {QStringLiteral(".."), QStringLiteral("../x"), QStringLiteral(".hidden"), QString()})
+        EXPECT_EQ(tool({"--list", "--source", udid, "--target", udid}).exitCode, 2) << udid.toStdString();
+    // The extracted name may not replace a folder (another device's backup).
+    ASSERT_TRUE(QDir().mkpath(Locations::backupRoot() + QStringLiteral("/sms.db")));
+    EXPECT_NE(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(Locations::backupRoot() + QStringLiteral("/sms.db")).isDir());
+    QDir(Locations::backupRoot() + QStringLiteral("/sms.db")).removeRecursively();
+    EXPECT_EQ(filesBelow(TestEnvironment::home()), before);
+}
+
+TEST_F(BackupTool, DamagedManifestsFailClearly)
+{
+    const QByteArray good = MbdbBuilder().record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db")).manifest();
+    struct Damage {
+        const char* name;
+        QByteArray bytes;
+        const char* says;
+    };
+    const QList<Damage> damages = {
+        {"empty", QByteArray(), "not a backup manifest"},
+        {"wrong magic", QByteArray("MBDB\x05\x00", 6), "not a backup manifest"},
+        {"truncated record", good.left(good.size() - 3), "damaged"},
+        {"length past the end", good + QByteArray("\x40\x00" "HomeDomain", 12), "damaged"},
+        {"garbage", QByteArray(300, '\xFF').prepend("mbdb\x05\x00"), "damaged"},
+    };
+    int n = 0;
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        const QString udid = QStringLiteral("damaged-%1").arg(n++);
+        ASSERT_TRUE(writeFixtureFile(backupFolder(udid) + QStringLiteral("/Manifest.mbdb"), damage.bytes));
+        for (const QStringList& arguments : {QStringList{"--list", "--source", udid, "--target", udid},
+                                             QStringList{"--extract", "Library/SMS/sms.db", "-s", udid}}) {
+            const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
+            EXPECT_FALSE(run.crashed);
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE(run.standardError.contains(damage.says)) << run.standardError.constData();
+        }
+    }
+    // A Manifest.db that is not a database.
+    ASSERT_TRUE(writeFixtureFile(backupFolder(QStringLiteral("damaged-db")) + QStringLiteral("/Manifest.db"), QByteArray("SQLite format 3\0garbage", 23)));
+    const ToolRun run = runBackupTool({"--list", "--source", "damaged-db", "--target", "damaged-db"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.standardError.isEmpty());
+    // No backup at all.
+    EXPECT_EQ(runBackupTool({"--list", "--source", "nothing-here", "--target", "nothing-here"}).exitCode, 1);
+}
+
+TEST_F(BackupTool, ExtractsIntoTheFolderItIsGiven)
+{
+    const SimulatedBackupDevice phone = device(QStringLiteral("scratch-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    QTemporaryDir scratch;
+    ASSERT_EQ(tool({"--extract", "Library/SMS/sms.db-wal", "-s", phone.udid()}, {"ORVANE_EXTRACT_TO", scratch.path()}).exitCode, 0);
+    EXPECT_EQ(readFixtureFile(scratch.path() + QStringLiteral("/sms.db-wal")), QByteArray(5000, 'w'));
+    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/sms.db-wal")));
+    EXPECT_NE(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}, {"ORVANE_EXTRACT_TO", "relative/folder"}).exitCode, 0);
+}
+
+TEST_F(BackupTool, RestoresASimulatedDevice)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("restore-phone"));
+    phone.password(QStringLiteral("pw"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString onDevice = phone.folder() + QStringLiteral("/backup/HomeDomain/Library/SMS/sms.db");
+    ASSERT_TRUE(writeFixtureFile(onDevice, "changed on the device"));
+    EXPECT_NE(tool({"--restore", "-s", phone.udid()}).exitCode, 0);
+    EXPECT_EQ(readFixtureFile(onDevice), QByteArray("changed on the device"));
+    const ToolRun run = tool({"--restore", "-s", phone.udid()}, {"ORVANE_BACKUP_PASSWORD", "pw"});
+    ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+    EXPECT_EQ(readFixtureFile(onDevice), QByteArray("SQLite format 3\0messages", 24));
+}
+
+struct CommandLineCase {
+    QStringList arguments;
+    bool accepted;
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << '"' << c.arguments.join(' ').toStdString() << '"'; }
+
+class BackupToolCommandLines : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(BackupToolCommandLines, AcceptsExactlyTheToolsForms)
+{
+    const ToolRun run = runBackupTool(GetParam().arguments);
+    EXPECT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode != 2, GetParam().accepted) << GetParam().arguments.join(' ').toStdString() << "\n" << run.output().constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, BackupToolCommandLines,
+    ::testing::Values(
+        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1"}, true},
+        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "--p", "W", "-D", "MediaDomain"}, true},
+        CommandLineCase{{"--extract", "Library/a.db", "-D", "MediaDomain", "-s", "U1", "--p", ""}, true},
+        CommandLineCase{{"--filename", "Library/a.db", "-s", "U1", "--password", "W", "-D", "MediaDomain"}, true},
+        CommandLineCase{{"--list", "--source", "U1", "--target", "U1"}, true},
+        CommandLineCase{{"--list", "--source", "U1", "--target", "U1", "--password", "W"}, true},
+        CommandLineCase{{"--restore", "-s", "U1", "--password", "W"}, true},
+        CommandLineCase{{"--help"}, true},
+        CommandLineCase{{}, false},
+        CommandLineCase{{"--backup"}, false},
+        CommandLineCase{{"--backup", "--target"}, false},
+        CommandLineCase{{"--extract", "-s", "U1"}, false},
+        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "--password", "W"}, false},
+        CommandLineCase{{"--filename", "Library/a.db", "-s", "U1", "--p", "W"}, false},
+        CommandLineCase{{"--list", "--source", "U1"}, false},
+        CommandLineCase{{"--list", "--source", "U1", "--target", "U2"}, false},
+        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "-s", "U2"}, false},
+        CommandLineCase{{"--unback", "U1"}, false}));
+
+} // namespace

@@ -1,0 +1,97 @@
+#include "BackupEncryption.h"
+
+#include "Plist.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+bool isStoredRegularFile(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& target, QString* error) const
+{
+    const QString stored = manifest.storedFilePath(entry);
+    if (!isStoredRegularFile(stored)) {
+        *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.").arg(entry.backupFile, entry.relativePath, entry.domain);
+        return false;
+    }
+    if (cipher)
+        return cipher->decryptFile(stored, target, entry.fileID, error);
+    QFile in(stored);
+    QSaveFile out(target);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Cannot read %1: %2").arg(stored, in.errorString());
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+        return false;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            *error = QStringLiteral("Cannot copy %1 to %2.").arg(stored, target);
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+namespace BackupEncryption {
+
+std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, bool needContent, QString* error)
+{
+    if (!QFileInfo(folder).isDir()) {
+        *error = QStringLiteral("There is no backup in %1.").arg(folder);
+        return std::nullopt;
+    }
+    const QVariantMap manifestPlist = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    const QVariant isEncrypted = manifestPlist.value(QStringLiteral("IsEncrypted"));
+    const bool encrypted = isEncrypted.typeId() == QMetaType::Bool ? isEncrypted.toBool() : isEncrypted.toLongLong() == 1;
+    const QVariantMap description = manifestPlist.value(kDescriptionKey).toMap();
+
+    if (encrypted && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
+        *error = QStringLiteral("This backup is encrypted in the Manifest.db format of iOS 10 and later; "
+                                "reading encrypted backups of that format is not supported yet.");
+        return std::nullopt;
+    }
+    std::optional<BackupManifest> manifest = BackupManifest::load(folder, error);
+    if (!manifest)
+        return std::nullopt;
+    OpenedBackup backup{std::move(*manifest), encrypted, std::nullopt};
+    if (!encrypted)
+        return backup;
+    if (description.isEmpty()) {
+        if (needContent) {
+            *error = QStringLiteral("This backup was encrypted by the device itself; its files cannot be decrypted yet.");
+            return std::nullopt;
+        }
+        return backup;
+    }
+    if (password) {
+        backup.cipher = BackupCipher::unlock(description, *password, error);
+        if (!backup.cipher)
+            return std::nullopt;
+    } else if (needContent) {
+        *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
+        return std::nullopt;
+    }
+    return backup;
+}
+
+} // namespace BackupEncryption
