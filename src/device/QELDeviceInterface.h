@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "QELDeviceConnectivityArguments.h"
+#include "QELDeviceInformation.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class AfcConnection;
+class IPodFramework;
+class MobileDevice;
+class QELDeviceConnectivityDelegate;
+class ServiceConnection;
+struct DeviceNotification;
+
+// The one object through which the program reaches a device: it detects iOS
+// devices and disk-mode iPods, pairs and connects, and reads and writes the
+// device's files. File operations block; call them from worker threads.
+class QELDeviceInterface {
+public:
+    QELDeviceInterface(std::shared_ptr<MobileDevice> mobileDevice, std::shared_ptr<IPodFramework> iPods);
+    // Ends every detection thread (see shutdown()).
+    ~QELDeviceInterface();
+
+    QELDeviceInterface(const QELDeviceInterface&) = delete;
+    QELDeviceInterface& operator=(const QELDeviceInterface&) = delete;
+
+    // The interface over the backends the environment selects: simulated
+    // devices when ORVANE_SIMULATED_DEVICES is set, else libimobiledevice; the
+    // mounted removable volumes and ORVANE_EXTRA_VOLUMES for disk-mode iPods.
+    static std::unique_ptr<QELDeviceInterface> create();
+
+    // Starts detection: device notifications and the two disk-mode pollers.
+    void BeginDeviceConnectionDetect();
+    // Stops notifications, ends every wait and retry, and joins the detection
+    // threads. No event is sent once it has begun. Call it before the delegate
+    // goes away; it is idempotent.
+    void shutdown();
+
+    // Not owned; must outlive the interface or be reset to nullptr first.
+    QELDeviceConnectivityDelegate* delegate() const { return m_delegate.load(); }
+    void setDelegate(QELDeviceConnectivityDelegate* delegate) { m_delegate.store(delegate); }
+
+    bool cancelConnectivityDetect() const { return m_cancelConnectivityDetect.load(); }
+    void setCancelConnectivityDetect(bool cancel) { m_cancelConnectivityDetect.store(cancel); }
+
+    // 0 for a disk-mode iPod, 1 for an iOS device: selects the access path of
+    // every file operation.
+    qint64 connectedDeviceOperatingSystem() const { return m_connectedDeviceOperatingSystem.load(); }
+    void setConnectedDeviceOperatingSystem(qint64 type) { m_connectedDeviceOperatingSystem.store(type); }
+
+    // A copy of the device information (kept across connections).
+    QELDeviceInformation deviceInformation() const;
+    void setDeviceInformation(const QELDeviceInformation& information);
+
+    // The mount point of a disk-mode device.
+    QString standardDeviceBasePath() const;
+
+    // True while a usable device is connected.
+    bool isValidDeviceConnected() const { return m_validDeviceConnected.load(); }
+
+    // --- File access. Paths with or without a leading "/" name the same place;
+    // ".." never leads above the device's root. ---
+
+    bool fileExistsAtPath(const QString& path) const;
+    // iOS: the file service's pairs (digits-only values as numbers) plus
+    // "path"; disk mode: file attributes ("NSFileSize", "NSFileType", ...).
+    std::optional<QVariantMap> getFileInfo(const QString& path) const;
+    bool isDirectoryAtPath(const QString& path) const;
+    bool makeDir(const QString& path) const;
+    // Entry names without "." and "..", in the device's order.
+    std::optional<QStringList> directoryContents(const QString& path) const;
+    // iOS: exactly `length` bytes from `offset`, read in blocks of at most
+    // 4 MiB, or nothing. Disk mode: up to `length` bytes (shorter at the end).
+    std::optional<QByteArray> getDataContentsAtPathStartingAtPostisionForLength(const QString& path, quint64 offset,
+                                                                                 quint32 length) const;
+    // Copies a device file to a local path that must not exist yet, in blocks
+    // of 4 MiB. True only when the whole file arrived; a cancelled or failed
+    // copy leaves no file. `cancel`, when given, cancels this copy alone;
+    // setCancelFileOperation(true) cancels every copy running at that moment.
+    bool copyFileFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
+                                         const std::atomic<bool>* cancel = nullptr);
+    // Copies a device folder's tree into a local folder; entries whose names
+    // could leave the target ("..", "/", ...) are skipped. True when every file
+    // was copied.
+    bool copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
+                                              const std::atomic<bool>* cancel = nullptr);
+    // Uploads a local file to a device path that must not exist yet. True only
+    // when every byte was written; a failed upload leaves nothing behind.
+    bool copyLocalFileAtToDevicePath(const QString& localPath, const QString& devicePath);
+    // Removes a file or an empty folder.
+    bool deletePath(const QString& path);
+    // Renames a device item; an existing file at `to` is replaced, as rename(2) does.
+    bool renamePath(const QString& from, const QString& to);
+    // Disk mode: the local path of a device path below the mount point.
+    QString fullStandardDevicePathWithPath(const QString& path) const;
+
+    bool cancelFileOperation() const { return m_cancelFileOperation.load(); }
+    void setCancelFileOperation(bool cancel);
+
+    // --- The device's iTunes preferences. ---
+
+    // Saves the device's original preferences (per device, never overwriting a
+    // saved original) and puts the changed file on the device.
+    bool modifyITunesPreferences();
+    // Puts the saved original back on the device it came from, when that
+    // device is connected; the saved copy is kept until then.
+    void restoreITunesPreferences();
+
+    // --- File relay. ---
+
+    bool connectToFileRelayService();
+    bool requestFileRelaySource(const QStringList& sources);
+    bool receiveFileRelayItem(const QString& localPath);
+    void disconnectFileRelayService();
+
+    // The device type of an iOS device by its class and product type
+    // ("iPhone15,2"): rows compare the major number exactly, and a model newer
+    // than the newest listed row of its class takes that row. Another class
+    // leaves `current`.
+    static qint64 deviceTypeFor(const QString& deviceClass, const QString& productType, qint64 current);
+    // The major iOS version of a "ProductVersion" value: the number before the
+    // first "." or the whole number; 6 when missing or unparsable.
+    static int majorVersionOf(const QVariant& productVersion);
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    void _startDeviceConnectivityThreads();
+    void _iOSNotifyConnectivity(const DeviceNotification& notification);
+    void _onIOSConnectivity(quint64 generation);
+    void _pauseAndTestForDisconnection();
+    void _ipodConnectivityCheckThread(quint64 pollerGeneration);
+    void _ipodShuffleConnectivityCheckThread(quint64 pollerGeneration);
+
+    void startWorker(std::function<void()> body);
+    bool sleep(int milliseconds) const;
+    bool deviceAlive(quint64 generation) const;
+    bool pollerAlive(quint64 pollerGeneration) const;
+    QString connectedDevice() const;
+    void sendConnected(const QELDeviceConnectivityArguments& arguments);
+    void sendDisconnected(const QELDeviceConnectivityArguments& arguments);
+    void sendCommunicating(bool communicating, const QString& devicePath);
+    std::shared_ptr<AfcConnection> afc() const;
+    bool diskMode() const;
+    void updateDeviceInformation(const std::function<void(QELDeviceInformation&)>& change);
+    void connectDiskMode(QELDeviceConnectivityArguments arguments, const QString& basePath, qint64 type,
+                         const QString& volume);
+
+    bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
+                         const std::atomic<bool>* cancel, quint64 cancelGeneration);
+    bool copyDirectoryWorker(const QString& devicePath, const QString& localPath, const std::atomic<bool>* cancel,
+                             int depth);
+
+    std::shared_ptr<MobileDevice> m_mobileDevice;
+    std::shared_ptr<IPodFramework> m_iPods;
+    std::atomic<QELDeviceConnectivityDelegate*> m_delegate{nullptr};
+
+    std::atomic<bool> m_cancelConnectivityDetect{false};
+    std::atomic<bool> m_isWaitingForConnectedDevicePairing{false};
+    std::atomic<bool> m_lastNotificationMessageConnect{false};
+    std::atomic<bool> m_validDeviceConnected{false};
+    std::atomic<bool> m_quitting{false};
+    std::atomic<bool> m_detecting{false};
+    std::atomic<qint64> m_connectedDeviceOperatingSystem{0};
+    // Changes whenever the current iOS device arrives or leaves: a thread
+    // working for an older generation stops.
+    std::atomic<quint64> m_generation{0};
+    std::atomic<quint64> m_pollerGeneration{0};
+
+    mutable std::mutex m_stateMutex;
+    QString m_connectedDevice;
+    std::shared_ptr<AfcConnection> m_afcConnection;
+    bool m_fileManager = false;
+    QString m_standardDeviceBasePath;
+    QELDeviceInformation m_deviceInformation;
+    QString m_devicePreferencesBackupPath;
+    QString m_devicePreferencesITunesPrefsPath;
+    QString m_preferencesDevice;
+
+    std::atomic<bool> m_cancelFileOperation{false};
+    std::atomic<quint64> m_cancelGeneration{0};
+
+    std::mutex m_fileRelayMutex;
+    std::unique_ptr<ServiceConnection> m_fileRelayService;
+    QString m_fileRelayDevice;
+    bool m_fileRelayServiceStarted = false;
+
+    std::mutex m_workersMutex;
+    std::vector<Worker> m_workers;
+};

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MobileDevice.h"
+
+#include "AfcConnection.h"
+#include "Log.h"
+#include "RealMobileDevice.h"
+#include "SimulatedMobileDevice.h"
+
+MobileDevice::~MobileDevice() = default;
+
+AfcConnection::~AfcConnection() = default;
+
+std::shared_ptr<MobileDevice> createMobileDevice()
+{
+    const QStringList folders = SimulatedMobileDevice::foldersFromEnvironment();
+    if (!folders.isEmpty()) {
+        qCInfo(lcOrvane) << "Using simulated devices:" << folders;
+        return std::make_shared<SimulatedMobileDevice>(folders);
+    }
+    return std::make_shared<RealMobileDevice>();
+}

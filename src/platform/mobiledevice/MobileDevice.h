@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class AfcConnection;
+class ServiceConnection;
+
+// Result codes of the device calls: 0 is success; the three named codes are the
+// ones detection tests; every other failure is one of the generic ones below.
+namespace MobileDeviceResult {
+constexpr uint32_t kSuccess = 0;
+constexpr uint32_t kPasscodeLocked = 0xE800001A;  // locked with a passcode
+constexpr uint32_t kNotTrusted = 0xE8000025;      // trust dialog pending or declined
+constexpr uint32_t kInvalidHostId = 0xE800001C;   // the device does not know this computer
+constexpr uint32_t kUndefined = 0xE8000001;       // any other failure
+constexpr uint32_t kNotConnected = 0xE8000003;    // the device is gone or not connected
+constexpr uint32_t kServiceUnavailable = 0xE8000022;
+} // namespace MobileDeviceResult
+
+// How a device reaches the computer.
+enum class DeviceConnectionType { Usb, Network };
+
+// One device notification: kind 1 arrived, 2 left, 4 ends a pending pairing.
+struct DeviceNotification {
+    enum Kind { Arrived = 1, Left = 2, PairingEnded = 4 };
+    QString device;  // the device's identifier, which is its handle for every call
+    int kind = 0;
+    DeviceConnectionType connection = DeviceConnectionType::Usb;
+};
+
+// The device calls the device interface makes on iOS devices, in the order
+// detection and file access make them. A device is named by its identifier
+// (UDID). Calls are thread-safe; they block, so none may run on the GUI thread.
+class MobileDevice {
+public:
+    using NotificationCallback = std::function<void(const DeviceNotification&)>;
+
+    virtual ~MobileDevice();
+
+    // Registers the one receiver of notifications; it runs on the backend's own
+    // thread. Devices already attached are announced as arrivals.
+    virtual uint32_t notificationSubscribe(NotificationCallback callback) = 0;
+    // After this returns, the callback is never called again.
+    virtual void notificationUnsubscribe() = 0;
+
+    virtual uint32_t connect(const QString& device) = 0;
+    virtual uint32_t disconnect(const QString& device) = 0;
+    // A lockdown value without domain; an invalid QVariant when there is none.
+    // Needs a connection.
+    virtual QVariant copyValue(const QString& device, const QString& key) = 0;
+    // 1 when the computer is paired with the device and the pairing validates.
+    virtual int isPaired(const QString& device) = 0;
+    virtual uint32_t pair(const QString& device) = 0;
+    virtual uint32_t validatePairing(const QString& device) = 0;
+    virtual uint32_t startSession(const QString& device) = 0;
+    virtual uint32_t stopSession(const QString& device) = 0;
+    // Starts a lockdown service by name (needs a session); on success `service`
+    // holds the service's connection.
+    virtual uint32_t startService(const QString& device, const QString& name,
+                                  std::unique_ptr<ServiceConnection>* service) = 0;
+    // Opens the file service over a started "com.apple.afc" service.
+    virtual uint32_t afcConnectionOpen(std::unique_ptr<ServiceConnection> service,
+                                       std::unique_ptr<AfcConnection>* connection) = 0;
+};
+
+// The backend the program uses: the simulated one when ORVANE_SIMULATED_DEVICES
+// names device folders, otherwise the real one (libimobiledevice over usbmuxd).
+std::shared_ptr<MobileDevice> createMobileDevice();

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "MobileDevice.h"
+
+#include <QHash>
+
+#include <mutex>
+
+// iOS devices through libimobiledevice and usbmuxd. Lockdown errors become the
+// result codes of MobileDevice.h (the raw code is logged beside them):
+// passcode protected -> kPasscodeLocked; pairing dialog pending and user
+// denied -> kNotTrusted; invalid host id -> kInvalidHostId.
+class RealMobileDevice : public MobileDevice {
+public:
+    RealMobileDevice();
+    ~RealMobileDevice() override;
+
+    static uint32_t fromLockdown(int lockdownError);
+
+    uint32_t notificationSubscribe(NotificationCallback callback) override;
+    void notificationUnsubscribe() override;
+    uint32_t connect(const QString& device) override;
+    uint32_t disconnect(const QString& device) override;
+    QVariant copyValue(const QString& device, const QString& key) override;
+    int isPaired(const QString& device) override;
+    uint32_t pair(const QString& device) override;
+    uint32_t validatePairing(const QString& device) override;
+    uint32_t startSession(const QString& device) override;
+    uint32_t stopSession(const QString& device) override;
+    uint32_t startService(const QString& device, const QString& name,
+                          std::unique_ptr<ServiceConnection>* service) override;
+    uint32_t afcConnectionOpen(std::unique_ptr<ServiceConnection> service,
+                               std::unique_ptr<AfcConnection>* connection) override;
+
+    struct Device;
+
+private:
+    static void eventCallback(const void* event, void* context);
+    std::shared_ptr<Device> device(const QString& udid, bool create);
+    void deliver(const DeviceNotification& notification);
+
+    std::mutex m_mutex;
+    QHash<QString, std::shared_ptr<Device>> m_devices;
+    std::mutex m_callbackMutex;
+    NotificationCallback m_callback;
+    bool m_subscribed = false;
+};

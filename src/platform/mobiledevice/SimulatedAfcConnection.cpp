@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SimulatedAfcConnection.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#include <sys/stat.h>
+
+struct SimulatedAfcConnection::OpenFile {
+    QString devicePath;
+    std::unique_ptr<QFile> file;
+    qint64 readErrorAt = -1;
+};
+
+SimulatedAfcConnection::SimulatedAfcConnection(const QString& root, std::shared_ptr<std::atomic<bool>> present,
+                                               const QVariantMap& simulation)
+    : m_root(QDir::cleanPath(root)), m_present(std::move(present))
+{
+    QDir().mkpath(m_root);
+    m_canonicalRoot = QFileInfo(m_root).canonicalFilePath();
+    const QVariantMap extra = simulation.value(QStringLiteral("ExtraDirectoryEntries")).toMap();
+    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+        m_extraEntries.insert(normalise(it.key()), it.value().toStringList());
+    const QVariantMap errors = simulation.value(QStringLiteral("ReadErrors")).toMap();
+    for (auto it = errors.cbegin(); it != errors.cend(); ++it)
+        m_readErrors.insert(normalise(it.key()), it.value().toLongLong());
+}
+
+SimulatedAfcConnection::~SimulatedAfcConnection() = default;
+
+QString SimulatedAfcConnection::normalise(const QString& devicePath)
+{
+    QStringList parts;
+    for (const QString& part : devicePath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    return QLatin1Char('/') + parts.join(QLatin1Char('/'));
+}
+
+QString SimulatedAfcConnection::local(const QString& devicePath) const
+{
+    const QString path = normalise(devicePath);
+    const QString full = path == QLatin1String("/") ? m_root : m_root + path;
+    // A symlink inside the tree must not lead out of it.
+    const QString canonical = QFileInfo(full).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical != m_canonicalRoot
+        && !canonical.startsWith(m_canonicalRoot + QLatin1Char('/')))
+        return {};
+    return full;
+}
+
+int SimulatedAfcConnection::fileInfo(const QString& path, KeyValues* info)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString full = local(path);
+    QFileInfo item(full);
+    if (full.isEmpty() || (!item.exists() && !item.isSymLink()))
+        return AfcResult::kNotFound;
+    struct stat st {};
+    if (lstat(QFile::encodeName(full).constData(), &st) != 0)
+        return AfcResult::kNotFound;
+    const char* format = S_ISDIR(st.st_mode) ? "S_IFDIR" : S_ISLNK(st.st_mode) ? "S_IFLNK" : "S_IFREG";
+    const qint64 mtimeNs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    info->clear();
+    info->append({QStringLiteral("st_size"), QString::number(static_cast<qint64>(st.st_size))});
+    info->append({QStringLiteral("st_blocks"), QString::number(static_cast<qint64>(st.st_blocks))});
+    info->append({QStringLiteral("st_nlink"), QString::number(static_cast<qint64>(st.st_nlink))});
+    info->append({QStringLiteral("st_ifmt"), QString::fromLatin1(format)});
+    info->append({QStringLiteral("st_mtime"), QString::number(mtimeNs)});
+    info->append({QStringLiteral("st_birthtime"), QString::number(mtimeNs)});
+    return AfcResult::kSuccess;
+}
+
+int SimulatedAfcConnection::fileRefOpen(const QString& path, AfcFileMode mode, uint64_t* ref)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString full = local(path);
+    if (full.isEmpty())
+        return AfcResult::kPermissionDenied;
+    const QFileInfo item(full);
+    if (item.isDir())
+        return AfcResult::kIsDirectory;
+    auto open = std::make_unique<OpenFile>();
+    open->devicePath = normalise(path);
+    open->file = std::make_unique<QFile>(full);
+    if (mode == AfcFileMode::ReadOnly) {
+        if (!item.exists())
+            return AfcResult::kNotFound;
+        if (!open->file->open(QIODevice::ReadOnly))
+            return AfcResult::kPermissionDenied;
+        open->readErrorAt = m_readErrors.value(open->devicePath, -1);
+    } else {
+        if (!QFileInfo(item.path()).isDir())
+            return AfcResult::kNotFound;
+        if (!open->file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return AfcResult::kPermissionDenied;
+    }
+    *ref = m_nextRef++;
+    m_files.emplace(*ref, std::move(open));
+    return AfcResult::kSuccess;
+}
+
+int SimulatedAfcConnection::fileRefRead(uint64_t ref, char* data, uint32_t length, uint32_t* read)
+{
+    std::lock_guard lock(m_mutex);
+    *read = 0;
+    if (!connected())
+        return AfcResult::kNotConnected;
+    auto it = m_files.find(ref);
+    if (it == m_files.end() || !it->second->file->isReadable())
+        return AfcResult::kInvalidArgument;
+    OpenFile& open = *it->second;
+    qint64 wanted = length;
+    if (open.readErrorAt >= 0) {
+        const qint64 position = open.file->pos();
+        if (position >= open.readErrorAt)
+            return AfcResult::kReadError;
+        wanted = std::min<qint64>(wanted, open.readErrorAt - position);
+    }
+    const qint64 got = open.file->read(data, wanted);
+    if (got < 0)
+        return AfcResult::kReadError;
+    *read = static_cast<uint32_t>(got);
+    return AfcResult::kSuccess;
+}
+
+int SimulatedAfcConnection::fileRefWrite(uint64_t ref, const char* data, uint32_t length, uint32_t* written)
+{
+    std::lock_guard lock(m_mutex);
+    *written = 0;
+    if (!connected())
+        return AfcResult::kNotConnected;
+    auto it = m_files.find(ref);
+    if (it == m_files.end() || !it->second->file->isWritable())
+        return AfcResult::kInvalidArgument;
+    const qint64 put = it->second->file->write(data, length);
+    if (put < 0)
+        return AfcResult::kWriteError;
+    *written = static_cast<uint32_t>(put);
+    return AfcResult::kSuccess;
+}
+
+int SimulatedAfcConnection::fileRefSeek(uint64_t ref, uint64_t offset)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    auto it = m_files.find(ref);
+    if (it == m_files.end())
+        return AfcResult::kInvalidArgument;
+    return it->second->file->seek(static_cast<qint64>(offset)) ? AfcResult::kSuccess : AfcResult::kIoError;
+}
+
+int SimulatedAfcConnection::fileRefClose(uint64_t ref)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_files.find(ref);
+    if (it == m_files.end())
+        return AfcResult::kInvalidArgument;
+    it->second->file->close();
+    m_files.erase(it);
+    return connected() ? AfcResult::kSuccess : AfcResult::kNotConnected;
+}
+
+int SimulatedAfcConnection::directoryRead(const QString& path, QStringList* entries)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString full = local(path);
+    if (full.isEmpty())
+        return AfcResult::kPermissionDenied;
+    const QFileInfo item(full);
+    if (!item.exists())
+        return AfcResult::kNotFound;
+    if (!item.isDir())
+        return AfcResult::kInvalidArgument;
+    *entries = QStringList{QStringLiteral("."), QStringLiteral("..")};
+    *entries += QDir(full).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                     QDir::Name);
+    *entries += m_extraEntries.value(normalise(path));
+    return AfcResult::kSuccess;
+}
+
+int SimulatedAfcConnection::directoryCreate(const QString& path)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString full = local(path);
+    if (full.isEmpty())
+        return AfcResult::kPermissionDenied;
+    const QFileInfo item(full);
+    if (item.exists())
+        return AfcResult::kExists;
+    if (!QFileInfo(item.path()).isDir())
+        return AfcResult::kNotFound;
+    return QDir().mkdir(full) ? AfcResult::kSuccess : AfcResult::kIoError;
+}
+
+int SimulatedAfcConnection::removePath(const QString& path)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString full = local(path);
+    if (full.isEmpty() || full == m_root)
+        return AfcResult::kPermissionDenied;
+    const QFileInfo item(full);
+    if (!item.exists() && !item.isSymLink())
+        return AfcResult::kNotFound;
+    if (item.isDir() && !item.isSymLink()) {
+        if (!QDir(full).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            return AfcResult::kDirectoryNotEmpty;
+        return QDir().rmdir(full) ? AfcResult::kSuccess : AfcResult::kIoError;
+    }
+    return QFile::remove(full) ? AfcResult::kSuccess : AfcResult::kIoError;
+}
+
+int SimulatedAfcConnection::renamePath(const QString& from, const QString& to)
+{
+    std::lock_guard lock(m_mutex);
+    if (!connected())
+        return AfcResult::kNotConnected;
+    const QString source = local(from);
+    const QString target = local(to);
+    if (source.isEmpty() || target.isEmpty() || source == m_root)
+        return AfcResult::kPermissionDenied;
+    if (!QFileInfo::exists(source))
+        return AfcResult::kNotFound;
+    if (!QFileInfo(QFileInfo(target).path()).isDir())
+        return AfcResult::kNotFound;
+    // The device renames as rename(2) does: an existing file target is replaced.
+    return ::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0
+               ? AfcResult::kSuccess
+               : AfcResult::kIoError;
+}
