@@ -144,6 +144,8 @@ bool QELDeviceInterface::modifyITunesPreferences()
     if (!copyFileFromDeviceAtToLocalPath(devicePrefs, localPrefs))
         return false;
     const QByteArray current = readWhole(localPrefs);
+    // The working copy is not needed once read; the original is kept below.
+    QFile::remove(localPrefs);
     if (current.isEmpty())
         return false;
 
