@@ -1,0 +1,473 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELDeviceMediaLibrary.h"
+
+#include <algorithm>
+#include <exception>
+
+#include <QFileInfo>
+#include <QSet>
+
+#include "Log.h"
+#include "QELMediaLibraryMediaLibrarySQLiteDBReader.h"
+#include "QELMediaLibraryReader.h"
+#include "QELMediaLibrarySQLiteReader.h"
+
+namespace {
+
+// Case folding after dropping combining marks: "Beyoncé" and "BEYONCE" meet.
+QString foldForSearch(const QString& text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (QChar c : decomposed) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing)
+            continue;
+        folded.append(c);
+    }
+    return folded.toCaseFolded();
+}
+
+bool fileSizeAboveZero(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+// Optional flags sort below NO, NO below YES; descending puts YES first.
+int flagRank(const std::optional<bool>& flag)
+{
+    return flag ? (*flag ? 2 : 1) : 0;
+}
+
+// Null texts sort below any text; texts compare by character code.
+int compareTexts(const QString& a, const QString& b)
+{
+    if (a.isNull() || b.isNull())
+        return (a.isNull() ? 0 : 1) - (b.isNull() ? 0 : 1);
+    return a.compare(b, Qt::CaseSensitive);
+}
+
+} // namespace
+
+QELDeviceMediaLibrary::QELDeviceMediaLibrary(const QString& directoryContent)
+    : _libraryDirectory(directoryContent)
+{
+}
+
+QELDeviceMediaLibrary::~QELDeviceMediaLibrary() = default;
+
+void QELDeviceMediaLibrary::setDelegate(QELDeviceMediaLibraryEventsProtocol* delegate)
+{
+    _delegateObject = delegate;
+}
+
+std::shared_ptr<QELMediaLibraryReader> QELDeviceMediaLibrary::_mediaLibraryReader() const
+{
+    std::lock_guard<std::mutex> guard(m_readerMutex);
+    return m_reader;
+}
+
+void QELDeviceMediaLibrary::set_mediaLibraryReader(const std::shared_ptr<QELMediaLibraryReader>& reader)
+{
+    std::lock_guard<std::mutex> guard(m_readerMutex);
+    m_reader = reader;
+}
+
+std::shared_ptr<QELMediaStore> QELDeviceMediaLibrary::managedObjectContext() const
+{
+    std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader();
+    return reader ? reader->managedObjectContext() : nullptr;
+}
+
+void QELDeviceMediaLibrary::setManagedObjectContext(const std::shared_ptr<QELMediaStore>& context)
+{
+    if (std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader())
+        reader->setManagedObjectContext(context);
+}
+
+QString QELDeviceMediaLibrary::readerName() const
+{
+    std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader();
+    return reader ? reader->readerName() : QString();
+}
+
+void QELDeviceMediaLibrary::cancel()
+{
+    if (std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader())
+        reader->cancel();
+}
+
+void QELDeviceMediaLibrary::close()
+{
+    std::shared_ptr<QELMediaLibraryReader> reader;
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        reader = std::move(m_reader);
+        m_reader.reset();
+        _libraryDirectory.clear();
+    }
+    if (reader)
+        reader->close();
+}
+
+template <class R> std::shared_ptr<R> QELDeviceMediaLibrary::makeReader()
+{
+    std::shared_ptr<R> reader(QELMediaLibraryReader::createWithLibraryDirectory<R>(_libraryDirectory));
+    set_mediaLibraryReader(reader);
+    if (reader)
+        reader->setDelegate(this);
+    return reader;
+}
+
+bool QELDeviceMediaLibrary::runGuarded(const char* label, const std::function<bool()>& step)
+{
+    try {
+        return step();
+    } catch (const std::exception& exception) {
+        qCWarning(lcOrvane).noquote() << QStringLiteral("%1 : %2").arg(QString::fromLatin1(label), QString::fromUtf8(exception.what()));
+    }
+    return false;
+}
+
+bool QELDeviceMediaLibrary::readMediaLibrary()
+{
+    QString folder;
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        folder = _libraryDirectory;
+    }
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    set_mediaLibraryReader(nullptr);
+    std::lock_guard<std::mutex> readLock(_readLibraryLock);
+    bool success = false;
+    auto inFolder = [&folder](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
+
+    if (QFileInfo::exists(inFolder("MediaLibrary.sqlitedb"))) {
+        success = runGuarded("MediaLibrary.sqlitedb", [this] {
+            auto reader = makeReader<QELMediaLibraryMediaLibrarySQLiteDBReader>();
+            qCInfo(lcOrvane) << "Using MediaLibrary.sqlitedb";
+            if (!reader)
+                return false;
+            reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb"));
+            return reader->readMediaLibrary();
+        });
+        if (!success)
+            set_mediaLibraryReader(nullptr);
+    }
+    if (!success && fileSizeAboveZero(inFolder("MediaLibrary.sqlitedb.bak"))) {
+        success = runGuarded("MediaLibrary.sqlitedb.bak", [this] {
+            auto reader = makeReader<QELMediaLibraryMediaLibrarySQLiteDBReader>();
+            qCInfo(lcOrvane) << "Using MediaLibrary.sqlitedb.bak";
+            if (!reader)
+                return false;
+            reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb.bak"));
+            return reader->readMediaLibrary();
+        });
+        if (!success)
+            set_mediaLibraryReader(nullptr);
+    }
+    if (!success && fileSizeAboveZero(inFolder("Library.itdb"))) {
+        success = runGuarded("Library.itdb", [this] {
+            auto reader = makeReader<QELMediaLibrarySQLiteReader>();
+            if (!reader)
+                return false;
+            const bool read = reader->readMediaLibrary();
+            qCInfo(lcOrvane) << "Using Library.itdb";
+            return read;
+        });
+        if (!success)
+            set_mediaLibraryReader(nullptr);
+    }
+
+    std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader();
+    if (success && reader) {
+        runGuarded("Library types", [&reader] {
+            reader->addLibraryTypes();
+            return true;
+        });
+    }
+    if (!success)
+        set_mediaLibraryReader(nullptr);
+    if (_delegateObject)
+        _delegateObject->OnDeviceMediaLibaryReadCompleteEvent(DeviceMediaLibraryReadCompleteArguments(success, QString()));
+    return success;
+}
+
+void QELDeviceMediaLibrary::OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments&)
+{
+}
+
+void QELDeviceMediaLibrary::OnDeviceMediaLibraryReadProgressEvent(const QString& progress)
+{
+    if (_delegateObject)
+        _delegateObject->OnDeviceMediaLibraryReadProgressEvent(progress);
+}
+
+void QELDeviceMediaLibrary::OnDeviceMediaLibraryReadPlaylistName(const QString& name)
+{
+    if (_delegateObject)
+        _delegateObject->OnDeviceMediaLibraryReadPlaylistName(name);
+}
+
+// ---- Queries ----
+
+bool QELDeviceMediaLibrary::isPlaylistsToBeSorted(const Playlist& playlist)
+{
+    return !isYes(playlist.isLibraryType) && !playlist.isMaster && !playlist.isHidden && !isYes(playlist.isUserDefined)
+        && !isYes(playlist.doesSmartRequireSorting);
+}
+
+std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(const QString& criteria)
+{
+    const QString needle = foldForSearch(criteria);
+    return [needle](const TrackDetail& track) {
+        return foldForSearch(track.trackName).contains(needle) || foldForSearch(track.album).contains(needle)
+            || foldForSearch(track.artist).contains(needle);
+    };
+}
+
+void QELDeviceMediaLibrary::_removeBlankTracks(QList<TrackDetailPtr>& tracks)
+{
+    tracks.removeIf([](const TrackDetailPtr& track) { return !track || track->IsNil(); });
+}
+
+QELDeviceMediaLibrary::Filter QELDeviceMediaLibrary::makeFilter(const std::optional<QStringList>& genres,
+                                                                const std::optional<QStringList>& artists,
+                                                                const std::optional<QStringList>& albums,
+                                                                const QString& criteria, bool includingICloudItems,
+                                                                bool* hasFilters)
+{
+    std::vector<Filter> filters;
+    // A list that was given filters even when it is empty: then nothing passes.
+    if (genres) {
+        const QSet<QString> set(genres->begin(), genres->end());
+        filters.push_back([set](const TrackDetail& t) { return !t.genre.isNull() && set.contains(t.genre); });
+    }
+    if (artists) {
+        const QSet<QString> set(artists->begin(), artists->end());
+        filters.push_back([set](const TrackDetail& t) {
+            const QString listing = t.getArtistForListing();
+            return !listing.isNull() && set.contains(listing);
+        });
+    }
+    if (albums) {
+        const QSet<QString> set(albums->begin(), albums->end());
+        filters.push_back([set](const TrackDetail& t) { return !t.album.isNull() && set.contains(t.album); });
+    }
+    if (!criteria.isEmpty())
+        filters.push_back(_searchPredicate(criteria));
+    if (!includingICloudItems)
+        filters.push_back([](const TrackDetail& t) { return !isYes(t.isICloudStreaming); });
+    if (hasFilters)
+        *hasFilters = !filters.empty();
+    return [filters = std::move(filters)](const TrackDetail& t) {
+        for (const Filter& filter : filters) {
+            if (!filter(t))
+                return false;
+        }
+        return true;
+    };
+}
+
+QList<TrackDetailPtr> QELDeviceMediaLibrary::getAllTracks()
+{
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return {};
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    QList<TrackDetailPtr> tracks(store->tracks().begin(), store->tracks().end());
+    _removeBlankTracks(tracks);
+    return tracks;
+}
+
+bool QELDeviceMediaLibrary::isMediaLibraryEmpty(bool includingICloudItems)
+{
+    QList<TrackDetailPtr> tracks = getAllTracks();
+    if (!includingICloudItems && !tracks.isEmpty())
+        tracks.removeIf([](const TrackDetailPtr& t) { return isYes(t->isICloudStreaming); });
+    return tracks.isEmpty();
+}
+
+QList<PlaylistPtr> QELDeviceMediaLibrary::playlists()
+{
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return {};
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    QList<PlaylistPtr> result;
+    for (const PlaylistPtr& playlist : store->playlists()) {
+        if (!playlist->isHidden && !playlist->isMaster)
+            result.append(playlist);
+    }
+    std::stable_sort(result.begin(), result.end(), [](const PlaylistPtr& a, const PlaylistPtr& b) {
+        const int keysA[] = {flagRank(a->isLibraryType), flagRank(a->smartIsGenius), flagRank(a->smartIsDynamic), flagRank(a->smartIsMix)};
+        const int keysB[] = {flagRank(b->isLibraryType), flagRank(b->smartIsGenius), flagRank(b->smartIsDynamic), flagRank(b->smartIsMix)};
+        for (int i = 0; i < 4; ++i) {
+            if (keysA[i] != keysB[i])
+                return keysA[i] > keysB[i];
+        }
+        if (const int bySortName = compareTexts(a->sortName, b->sortName))
+            return bySortName < 0;
+        return compareTexts(a->name, b->name) < 0;
+    });
+    return result;
+}
+
+QStringList QELDeviceMediaLibrary::browseColumn(const QList<PlaylistPtr>& playlists, const Filter& filter,
+                                                const std::function<QString(const TrackDetail&)>& value, const char* noun)
+{
+    QSet<QString> values;
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (store) {
+        std::lock_guard<std::recursive_mutex> guard(store->lock());
+        for (const PlaylistPtr& playlist : playlists) {
+            if (!playlist)
+                continue;
+            for (const TrackDetailPtr& track : playlist->tracks()) {
+                if (!filter(*track))
+                    continue;
+                const QString text = value(*track);
+                if (!text.isEmpty())
+                    values.insert(text);
+            }
+        }
+    }
+    QStringList sorted(values.begin(), values.end());
+    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseSensitive) < 0; });
+    const qsizetype count = sorted.size();
+    sorted.prepend(QStringLiteral("All (%1 %2%3)").arg(count).arg(QString::fromLatin1(noun), count == 1 ? QString() : QStringLiteral("s")));
+    return sorted;
+}
+
+QStringList QELDeviceMediaLibrary::genresInPlaylistsWithCriteriaIncludingICloudItems(const QList<PlaylistPtr>& playlists,
+                                                                                    const QString& criteria,
+                                                                                    bool includingICloudItems)
+{
+    const Filter filter = makeFilter(std::nullopt, std::nullopt, std::nullopt, criteria, includingICloudItems, nullptr);
+    return browseColumn(playlists, filter, [](const TrackDetail& t) {
+        return t.genre == QLatin1String("(null)") ? QString() : t.genre;
+    }, "genre");
+}
+
+QStringList QELDeviceMediaLibrary::artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
+    const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres, const QString& criteria,
+    bool includingICloudItems)
+{
+    const Filter filter = makeFilter(genres, std::nullopt, std::nullopt, criteria, includingICloudItems, nullptr);
+    return browseColumn(playlists, filter, [](const TrackDetail& t) {
+        // A track without an artist is not listed, whatever its album artist.
+        return t.artist.isEmpty() ? QString() : t.getArtistForListing();
+    }, "artist");
+}
+
+QStringList QELDeviceMediaLibrary::albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
+    const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
+    const QString& criteria, bool includingICloudItems)
+{
+    const Filter filter = makeFilter(genres, artists, std::nullopt, criteria, includingICloudItems, nullptr);
+    return browseColumn(playlists, filter, [](const TrackDetail& t) { return t.album; }, "album");
+}
+
+QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+    const std::optional<QList<PlaylistPtr>>& playlists, const std::optional<QStringList>& genres,
+    const std::optional<QStringList>& artists, const std::optional<QStringList>& albums, const QString& criteria,
+    bool includingICloudItems)
+{
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return {};
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    bool hasFilters = false;
+    const Filter filter = makeFilter(genres, artists, albums, criteria, includingICloudItems, &hasFilters);
+    const QList<PlaylistPtr> selected = playlists ? *playlists : this->playlists();
+    QList<TrackDetailPtr> result;
+    for (const PlaylistPtr& playlist : selected) {
+        if (!playlist)
+            continue;
+        QList<TrackDetailPtr> tracks;
+        QSet<QString> ids;
+        for (const TrackDetailPtr& track : playlist->tracks()) {
+            if (!hasFilters || filter(*track)) {
+                tracks.append(track);
+                ids.insert(track->persistentID);
+            }
+        }
+        if (tracks.isEmpty())
+            continue;
+        if (isPlaylistsToBeSorted(*playlist) && criteria.isEmpty()) {
+            for (const PlaylistOrderPtr& order : store->ordersForContainer(playlist->containerPID)) {
+                if (order->relationshipTrack && ids.contains(order->persistentID))
+                    result.append(order->relationshipTrack);
+            }
+        } else {
+            result.append(tracks);
+        }
+    }
+    return result;
+}
+
+QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPersistentIDs(const std::optional<QStringList>& persistentIDs)
+{
+    if (!persistentIDs)
+        return {};
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return {};
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    const QSet<QString> wanted(persistentIDs->begin(), persistentIDs->end());
+    QList<TrackDetailPtr> result;
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (wanted.contains(track->persistentID))
+            result.append(track);
+    }
+    _removeBlankTracks(result);
+    return result;
+}
+
+QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForMissingPersistentIDs(const std::optional<QStringList>& persistentIDs)
+{
+    if (!persistentIDs)
+        return {};
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return {};
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    const QSet<QString> known(persistentIDs->begin(), persistentIDs->end());
+    QList<TrackDetailPtr> result;
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (!known.contains(track->persistentID))
+            result.append(track);
+    }
+    _removeBlankTracks(result);
+    return result;
+}
+
+TrackDetailPtr QELDeviceMediaLibrary::trackDetailForPersistentID(const QString& persistentID)
+{
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (track->persistentID == persistentID)
+            return track;
+    }
+    return nullptr;
+}
+
+PlaylistPtr QELDeviceMediaLibrary::CreateNewUserDefinedPlaylistWithName(const QString& name)
+{
+    std::shared_ptr<QELMediaStore> store = managedObjectContext();
+    if (!store)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> guard(store->lock());
+    PlaylistPtr playlist = store->insertPlaylist();
+    playlist->name = name;
+    playlist->isUserDefined = true;
+    playlist->playlistIconName = QStringLiteral("info");
+    playlist->playlistIcon = QELMediaLibraryReader::playlistIconData(QStringLiteral("info"));
+    return playlist;
+}

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "QELMediaLibraryReader.h"
+
+#include <QString>
+
+// Reads MediaLibrary.sqlitedb (or its ".bak" copy), the media database of
+// current devices, into the media store. The schema is probed first, and the
+// item query is built from fixed text with the optional columns and joins the
+// probes allow; every column is then read by name.
+class QELMediaLibraryMediaLibrarySQLiteDBReader : public QELMediaLibraryReader {
+public:
+    bool readMediaLibrary() override;
+    QString readerName() const override { return QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader"); }
+
+    // The database's file name inside the library folder.
+    QString filePath() const { return m_filePath; }
+    void setFilePath(const QString& fileName) { m_filePath = fileName; }
+
+    // The item query for a database, after the probes (exposed for tests).
+    static QString itemQueryForDatabase(struct sqlite3* db, bool* groupsByArtwork = nullptr);
+
+protected:
+    using QELMediaLibraryReader::QELMediaLibraryReader;
+    friend class QELMediaLibraryReader;
+
+private:
+    void readPlaylists(struct sqlite3* db);
+
+    QString m_filePath;
+};

@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELSQLiteStatement.h"
+
+#include <sqlite3.h>
+
+#include <QFile>
+
+#include "QELSQLiteHelper.h"
+
+void QELSQLiteDatabase::Closer::operator()(sqlite3* db) const
+{
+    sqlite3_close_v2(db);
+}
+
+QELSQLiteDatabase QELSQLiteDatabase::openExisting(const QString& path, int* resultCode)
+{
+    QELSQLiteDatabase database;
+    sqlite3* db = nullptr;
+    const QByteArray native = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (resultCode)
+        *resultCode = rc;
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return database;
+    }
+    database.m_db = std::shared_ptr<sqlite3>(db, Closer());
+    return database;
+}
+
+QString QELSQLiteDatabase::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db.get())) : QStringLiteral("not open");
+}
+
+QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
+{
+    if (!db) {
+        m_prepareCode = SQLITE_MISUSE;
+        return;
+    }
+    const QByteArray text = sql.toUtf8();
+    m_prepareCode = sqlite3_prepare_v2(db, text.constData(), -1, &m_statement, nullptr);
+    if (m_prepareCode != SQLITE_OK) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+}
+
+QELSQLiteStatement::~QELSQLiteStatement() { finalize(); }
+
+QELSQLiteStatement::QELSQLiteStatement(QELSQLiteStatement&& other) noexcept
+    : m_statement(other.m_statement), m_prepareCode(other.m_prepareCode), m_stepCode(other.m_stepCode),
+      m_indices(std::move(other.m_indices))
+{
+    other.m_statement = nullptr;
+}
+
+QELSQLiteStatement& QELSQLiteStatement::operator=(QELSQLiteStatement&& other) noexcept
+{
+    if (this != &other) {
+        finalize();
+        m_statement = other.m_statement;
+        m_prepareCode = other.m_prepareCode;
+        m_stepCode = other.m_stepCode;
+        m_indices = std::move(other.m_indices);
+        other.m_statement = nullptr;
+    }
+    return *this;
+}
+
+bool QELSQLiteStatement::step()
+{
+    if (!m_statement)
+        return false;
+    m_stepCode = sqlite3_step(m_statement);
+    return m_stepCode == SQLITE_ROW;
+}
+
+bool QELSQLiteStatement::failed() const
+{
+    return m_stepCode != 0 && m_stepCode != SQLITE_ROW && m_stepCode != SQLITE_DONE;
+}
+
+void QELSQLiteStatement::reset()
+{
+    if (m_statement) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+    }
+    m_stepCode = 0;
+}
+
+void QELSQLiteStatement::finalize()
+{
+    sqlite3_finalize(m_statement);
+    m_statement = nullptr;
+}
+
+void QELSQLiteStatement::bindText(int index, const QString& value)
+{
+    if (!m_statement)
+        return;
+    if (value.isNull()) {
+        sqlite3_bind_null(m_statement, index);
+        return;
+    }
+    const QByteArray utf8 = value.toUtf8();
+    sqlite3_bind_text(m_statement, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void QELSQLiteStatement::bindInt64(int index, qint64 value)
+{
+    if (m_statement)
+        sqlite3_bind_int64(m_statement, index, value);
+}
+
+int QELSQLiteStatement::columnIndex(const QString& name) const
+{
+    if (!m_statement)
+        return -1;
+    auto it = m_indices.constFind(name);
+    if (it != m_indices.constEnd())
+        return *it;
+    const int index = QELSQLiteHelper::indexOfColumnNamedWithinStatment(name, m_statement);
+    m_indices.insert(name, index);
+    return index;
+}
+
+bool QELSQLiteStatement::isNull(int column) const
+{
+    return columnType(column) == SQLITE_NULL;
+}
+
+int QELSQLiteStatement::columnType(int column) const
+{
+    if (!m_statement || column < 0 || column >= sqlite3_column_count(m_statement))
+        return SQLITE_NULL;
+    return sqlite3_column_type(m_statement, column);
+}
+
+QString QELSQLiteStatement::text(int column) const
+{
+    if (isNull(column))
+        return QString();
+    const void* value = sqlite3_column_text16(m_statement, column);
+    if (!value)
+        return QString();
+    const int bytes = sqlite3_column_bytes16(m_statement, column);
+    QString result = QString::fromUtf16(static_cast<const char16_t*>(value), bytes / 2);
+    if (result.isNull())
+        result = QLatin1String("");
+    if (result == QLatin1String("(null)"))
+        return QString();
+    return result;
+}
+
+qint64 QELSQLiteStatement::int64(int column) const
+{
+    if (isNull(column))
+        return 0;
+    return sqlite3_column_int64(m_statement, column);
+}
+
+double QELSQLiteStatement::real(int column) const
+{
+    if (isNull(column))
+        return 0.0;
+    return sqlite3_column_double(m_statement, column);
+}
+
+QByteArray QELSQLiteStatement::blob(int column) const
+{
+    if (isNull(column))
+        return {};
+    const void* data = sqlite3_column_blob(m_statement, column);
+    const int size = sqlite3_column_bytes(m_statement, column);
+    if (!data || size <= 0)
+        return {};
+    return QByteArray(static_cast<const char*>(data), size);
+}

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `orvane-inspect media FOLDER` run as a program over fixture folders.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "LibraryItdbFixture.h"
+#include "MediaLibraryFixture.h"
+#include "MediaTestSupport.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QJsonObject json;
+    QByteArray standardError;
+};
+
+ToolRun inspect(const QString& folder)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), {QStringLiteral("media"), folder});
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    ToolRun run;
+    run.exitCode = tool.exitCode();
+    run.standardError = tool.readAllStandardError();
+    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    return run;
+}
+
+QJsonObject trackWithID(const QJsonObject& json, const QString& id)
+{
+    for (const QJsonValue& t : json.value("tracks").toArray())
+        if (t.toObject().value("persistentID").toString() == id)
+            return t.toObject();
+    return {};
+}
+
+QJsonObject playlistNamed(const QJsonObject& json, const QString& name)
+{
+    for (const QJsonValue& p : json.value("playlists").toArray())
+        if (p.toObject().value("name").toString() == name)
+            return p.toObject();
+    return {};
+}
+
+QStringList texts(const QJsonArray& array)
+{
+    QStringList list;
+    for (const QJsonValue& v : array)
+        list.append(v.isNull() ? QStringLiteral("<null>") : v.toString());
+    return list;
+}
+
+TEST(InspectTool, PrintsTheMediaLibraryOfAFolder)
+{
+    QTemporaryDir dir;
+    MediaLibraryFixture f;
+    MediaLibraryFixture::Item song;
+    song.pid = -9000000000000000001LL;
+    song.title = QString::fromUtf8("Déjà vu");
+    song.artist = QStringLiteral("Band");
+    song.album = QStringLiteral("Album");
+    song.genre = QStringLiteral("Rock");
+    song.location = QStringLiteral("a.mp3");
+    song.durationMs = 215000;
+    song.trackNumber = 4;
+    song.discNumber = 1;
+    song.year = 2009;
+    MediaLibraryFixture::Item video = song;
+    video.pid = 2;
+    video.title = QStringLiteral("Clip");
+    video.mediaKind = 2;
+    video.location = QStringLiteral("v.m4v");
+    MediaLibraryFixture::Item episode = song;
+    episode.pid = 3;
+    episode.title = QStringLiteral("Episode");
+    episode.mediaKind = 4;
+    f.items << song << video << episode;
+    MediaLibraryFixture::Container list;
+    list.pid = 40;
+    list.name = QStringLiteral("Order");
+    list.items = {3, -9000000000000000001LL, 3};
+    f.containers << list;
+    ASSERT_TRUE(f.write(dir.filePath("MediaLibrary.sqlitedb")));
+
+    const ToolRun run = inspect(dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibraryMediaLibrarySQLiteDBReader");
+    EXPECT_EQ(run.json.value("tracks").toArray().size(), 3);
+    const QJsonObject t = trackWithID(run.json, "-9000000000000000001");
+    EXPECT_EQ(t.value("title").toString(), QString::fromUtf8("Déjà vu"));
+    EXPECT_EQ(t.value("artist").toString(), "Band");
+    EXPECT_EQ(t.value("albumArtist").toString(), "Band");
+    EXPECT_EQ(t.value("album").toString(), "Album");
+    EXPECT_EQ(t.value("genre").toString(), "Rock");
+    EXPECT_EQ(t.value("durationMs").toInteger(), 215000);
+    EXPECT_EQ(t.value("path").toString(), "iTunes_Control/Music/F00/a.mp3");
+    EXPECT_EQ(t.value("mediaKind").toInteger(), 1);
+    EXPECT_EQ(t.value("trackNumber").toInteger(), 4);
+    EXPECT_EQ(t.value("discNumber").toInteger(), 1);
+    EXPECT_EQ(t.value("year").toInteger(), 2009);
+    EXPECT_TRUE(t.value("isRingtone").isNull());
+    EXPECT_TRUE(t.value("isVoiceMemo").isNull());
+    EXPECT_TRUE(t.value("hasVideo").isNull());
+    EXPECT_EQ(trackWithID(run.json, "2").value("hasVideo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json, "3").value("isPodcast").toBool(), true);
+
+    QStringList names;
+    for (const QJsonValue& p : run.json.value("playlists").toArray())
+        names.append(p.toObject().value("name").toString());
+    EXPECT_EQ(names, (QStringList{"Music", "All Videos", "Movies", "Podcasts", "Order"}));
+    const QJsonObject order = playlistNamed(run.json, "Order");
+    EXPECT_EQ(order.value("persistentID").toString(), "40");
+    EXPECT_EQ(order.value("kind").toString(), "plain");
+    EXPECT_EQ(texts(order.value("trackIDs").toArray()), (QStringList{"3", "-9000000000000000001", "3"}));
+    EXPECT_EQ(playlistNamed(run.json, "Music").value("kind").toString(), "library");
+}
+
+TEST(InspectTool, ReadsALibraryItdbSetWithoutTouchingTheFolder)
+{
+    QTemporaryDir dir;
+    LibraryItdbFixture f;
+    LibraryItdbFixture::Item it;
+    it.pid = 12;
+    it.title = QStringLiteral("Old");
+    it.location = QStringLiteral("o.mp3");
+    f.items << it;
+    LibraryItdbFixture::Container c;
+    c.pid = 5;
+    c.name = QStringLiteral("Mine");
+    c.items = {12};
+    f.containers << c;
+    ASSERT_TRUE(f.write(dir.path()));
+    const ToolRun run = inspect(dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibrarySQLiteReader");
+    EXPECT_EQ(trackWithID(run.json, "12").value("title").toString(), "Old");
+    EXPECT_EQ(texts(playlistNamed(run.json, "Mine").value("trackIDs").toArray()), QStringList{"12"});
+    EXPECT_TRUE(QFile::exists(dir.filePath("Library.itdb")));
+}
+
+TEST(InspectTool, NothingReadableExitsTwoWithOneLine)
+{
+    QTemporaryDir dir;
+    QFile junk(dir.filePath("MediaLibrary.sqlitedb"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("junk");
+    junk.close();
+    for (const QString& folder : {dir.path(), dir.filePath("missing")}) {
+        const ToolRun run = inspect(folder);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
+    }
+}
+
+} // namespace
