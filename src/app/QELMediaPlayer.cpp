@@ -109,6 +109,10 @@ void QELMediaPlayer::clearPlayQueueWithStop(bool stopPlayback)
     m_cachedPath.clear();
     m_playQueue.clear();
     ++m_queueGeneration;
+    // A copy still running belongs to the old queue: it is cut short, and its
+    // completion (which still reports the end of caching) starts nothing.
+    if (m_cacheJob)
+        m_cacheJob->cancel = true;
 }
 
 void QELMediaPlayer::play()
@@ -255,17 +259,17 @@ void QELMediaPlayer::_cacheFinished(const std::shared_ptr<CacheJob>& job, const 
     m_cacheJob.reset();
     if (m_delegate)
         m_delegate->OnCachingStatusEvent(false);
+    if (job->generation != m_queueGeneration) {
+        // The queue was cleared or replaced meanwhile: start nothing of it.
+        if (!path.isEmpty())
+            QFile::remove(path);
+        return;
+    }
     if (job->restartWhenDone) {
         // Cancelled to be copied again from the start; that copy starts it.
         if (!path.isEmpty())
             QFile::remove(path);
         _cacheNextItem(job->item);
-        return;
-    }
-    if (job->generation != m_queueGeneration) {
-        // The queue was cleared or replaced meanwhile: start nothing of it.
-        if (!path.isEmpty())
-            QFile::remove(path);
         return;
     }
     _cacheComplete(path);
