@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class MediaLibraryHost;
+class QELCopyDelegate;
+class QELCopyItemBeginEventArgs;
+class QELDeviceImageLibraryReader;
+class QELDeviceInterface;
+
+// The base of every copy, export and transfer job. A view makes the job (on
+// the main thread), sets its delegate, device, destination folder and item
+// queue, and calls startCopy(); the job takes its items one by one, mostly on a
+// worker thread started with _startWorker(), and reports each item's start and
+// the end of the run to the delegate on the main thread.
+//
+// A run lasts from startCopy() to the next startCopy() or the job's end. A
+// worker belongs to the run that started it: once a new run starts, the old
+// worker gets no more items, reads as cancelled, and its events are dropped, so
+// restarting a job never mixes two runs. Deleting a job cancels it and waits
+// for its workers; they must therefore never wait for the main thread.
+class QELCopy : public QObject {
+    Q_OBJECT
+public:
+    explicit QELCopy(QObject* parent = nullptr);
+    ~QELCopy() override;
+
+    // The items still to do (a copy). Setting a queue stores a copy of the
+    // items, sets itemCount to their number and itemNumber to 0.
+    QVariantList itemQueue() const;
+    void setItemQueue(const QVariantList& items);
+    quint32 itemCount() const { return m_itemCount; }
+    // 1-based number of the item last taken; 0 before the first.
+    quint32 itemNumber() const { return m_itemNumber; }
+
+    // Not owned: the application keeps the device interface and the artwork
+    // reader for as long as a view can run jobs on them.
+    void setDeviceInteface(QELDeviceInterface* deviceInterface) { _deviceInterface = deviceInterface; }
+    void setDeviceImageLibrary(QELDeviceImageLibraryReader* imageLibrary) { _imageLibrary = imageLibrary; }
+    // The music library host the transfer jobs talk to; when none is given,
+    // the folder host in the user's music folder is made on first need.
+    void setMediaLibraryHost(std::shared_ptr<MediaLibraryHost> host);
+    std::shared_ptr<MediaLibraryHost> mediaLibraryHost();
+
+    // Asks the running job to stop; it ends at its next test between items.
+    void cancelCopy() { m_cancel = true; }
+    // Begins a new run and clears the cancel request. Every job overrides it,
+    // calls this first, then starts its work.
+    virtual void startCopy();
+
+    // Not owned; the view that made the job outlives it.
+    QELCopyDelegate* delegate() const { return m_delegate; }
+    void setDelegate(QELCopyDelegate* delegate) { m_delegate = delegate; }
+
+    // The destination folder of a copy to the computer. Any thread.
+    QString baseCopyPath() const;
+    void setBaseCopyPath(const QString& path);
+
+protected:
+    // Takes the first item off the queue, adding 1 to itemNumber; nothing when
+    // the queue is empty or the caller's run has been replaced.
+    std::optional<QVariant> _getNextItemFromQueue();
+
+    // Whether the caller should stop: the job was cancelled, or the caller is
+    // a worker of a run that a newer startCopy() replaced.
+    bool _isCancelled() const;
+
+    // Runs `work` on a new worker thread tied to the current run.
+    void _startWorker(std::function<void()> work);
+
+    // Makes the music library host if the job has none yet; true when the
+    // library's media folder is known (it is looked for now if need be).
+    bool _initiateITunesApplication();
+    // Called before talking to the music library host; nothing to wait for.
+    void _waitIfITUnesInterfaceBlocking() {}
+    // The library's media folder, found once per job; empty when not found.
+    QString _getITunesLibraryPath();
+
+    // Posts the item's start to the main thread without waiting. The item's
+    // number and the count are filled in now, from the item last taken.
+    void _callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args);
+    // Posts the end of the run (with the copy type) to the main thread.
+    void _callAllItemsCopiedDelegate();
+
+    QELDeviceInterface* _deviceInterface = nullptr;
+    QELDeviceImageLibraryReader* _imageLibrary = nullptr;
+    // What the end-of-run event reports: 1 for the transfer of tracks into the
+    // music library, 0 for every other job.
+    std::atomic<int> _copyType{0};
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    void _workerOnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args, quint64 run);
+    void _workerOnAllItemsCopied(int copyType, quint64 run);
+    quint64 callersRun() const;
+    void joinWorkers(bool onlyFinished);
+
+    QELCopyDelegate* m_delegate = nullptr;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<quint64> m_run{0};
+    std::atomic<quint32> m_itemCount{0};
+    std::atomic<quint32> m_itemNumber{0};
+
+    mutable std::mutex m_mutex;   // guards the members below
+    QVariantList m_itemQueue;
+    QString m_baseCopyPath;
+    std::shared_ptr<MediaLibraryHost> m_host;
+    QString m_iTunesLibraryBasePath;
+
+    std::mutex m_workersMutex;
+    std::vector<Worker> m_workers;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <typeindex>
+#include <typeinfo>
+
+// The start of one item of a copy job. The job sets the description and its
+// own class; the job's base fills in the item's number and the job's count when
+// the event is posted, so each event keeps the numbers of its own item.
+class QELCopyItemBeginEventArgs {
+public:
+    QELCopyItemBeginEventArgs() = default;
+
+    quint32 itemNumber() const { return m_itemNumber; }   // 1-based
+    void setItemNumber(quint32 number) { m_itemNumber = number; }
+    quint32 itemCount() const { return m_itemCount; }
+    void setItemCount(quint32 count) { m_itemCount = count; }
+    QString itemDescription() const { return m_itemDescription; }
+    void setItemDescription(const QString& description) { m_itemDescription = description; }
+
+    // The class of the sending job: receivers tell their jobs apart by it,
+    // e.g. `args.senderClass() == typeid(QELCopyContacts)`.
+    std::type_index senderClass() const { return m_senderClass; }
+    void setSenderClass(std::type_index senderClass) { m_senderClass = senderClass; }
+
+private:
+    quint32 m_itemNumber = 0;
+    quint32 m_itemCount = 0;
+    QString m_itemDescription;
+    std::type_index m_senderClass = typeid(void);
+};

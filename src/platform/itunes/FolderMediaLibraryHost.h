@@ -1,0 +1,26 @@
+#pragma once
+
+#include "MediaLibraryHost.h"
+
+// The music library host as a folder in the host's own layout: by default
+// "iTunes" in the user's music folder, holding "iTunes Media" and
+// "iTunes Library.xml". Its two settings ("iTunesRecentDatabases",
+// "iTunesLibraryLocation") are read from the program's settings at each call.
+class FolderMediaLibraryHost : public MediaLibraryHost {
+public:
+    static constexpr const char* kRecentDatabasesKey = "iTunesRecentDatabases";
+    static constexpr const char* kLibraryLocationKey = "iTunesLibraryLocation";
+
+    // `musicFolder` replaces the user's music folder (tests and the demo pass a
+    // temporary folder); empty means the user's own.
+    explicit FolderMediaLibraryHost(const QString& musicFolder = {});
+
+    bool isRunning() const override;
+    bool quit() override;
+    QStringList recentDatabases() const override;
+    QString libraryLocation() const override;
+    QString musicFolder() const override;
+
+private:
+    QString m_musicFolder;
+};

@@ -1,0 +1,306 @@
+#include "QELCopy.h"
+#include "QELCopyDelegate.h"
+#include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyItemEndEventArgs.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+
+namespace {
+
+// Lets a test hold a worker between two items.
+class Gate {
+public:
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    void waitOpen()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+// A job over plain strings that runs its queue on one worker, as the
+// category jobs do. With a gate it waits at it after taking each item.
+class FakeJob : public QELCopy {
+public:
+    using QELCopy::_getNextItemFromQueue;
+
+    void startCopy() override
+    {
+        QELCopy::startCopy();
+        _startWorker([this, gate = this->gate] {
+            while (!_isCancelled()) {
+                const std::optional<QVariant> item = _getNextItemFromQueue();
+                if (!item)
+                    break;
+                QELCopyItemBeginEventArgs args;
+                args.setItemDescription(item->toString());
+                args.setSenderClass(typeid(*this));
+                _callOnItemCopyBeginEventWith(args);
+                taken.fetch_add(1);
+                if (gate)
+                    gate->waitOpen();
+            }
+            _callAllItemsCopiedDelegate();
+            finished.fetch_add(1);
+        });
+    }
+
+    std::atomic<int> taken{0};
+    std::atomic<int> finished{0};
+    std::shared_ptr<Gate> gate;
+};
+
+class OtherJob : public QELCopy {};
+
+struct Begin {
+    quint32 number;
+    quint32 count;
+    QString description;
+    bool sentByFakeJob;
+    bool onMainThread;
+};
+
+class RecordingDelegate : public QELCopyDelegate {
+public:
+    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
+    {
+        begins.push_back({args.itemNumber(), args.itemCount(), args.itemDescription(),
+                          args.senderClass() == typeid(FakeJob), QThread::currentThread() == qApp->thread()});
+        order.push_back(QStringLiteral("begin ") + args.itemDescription());
+    }
+    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) override { ++ends; }
+    void OnAllItemsCopiedEventWithType(int copyType) override
+    {
+        allDone.push_back(copyType);
+        allDoneOnMainThread = QThread::currentThread() == qApp->thread();
+        order.push_back(QStringLiteral("all done"));
+    }
+
+    std::vector<Begin> begins;
+    std::vector<int> allDone;
+    QStringList order;
+    int ends = 0;
+    bool allDoneOnMainThread = false;
+};
+
+QVariantList items(std::initializer_list<const char*> names)
+{
+    QVariantList list;
+    for (const char* name : names)
+        list.append(QString::fromLatin1(name));
+    return list;
+}
+
+bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 10000); }
+
+TEST(CopyQueue, TakesItemsInOrderAndCountsThem)
+{
+    FakeJob job;
+    EXPECT_EQ(job.itemCount(), 0u);
+    EXPECT_EQ(job.itemNumber(), 0u);
+    EXPECT_FALSE(job._getNextItemFromQueue().has_value());
+    EXPECT_EQ(job.itemNumber(), 0u);
+
+    QVariantList mine = items({"a", "b", "c"});
+    job.setItemQueue(mine);
+    mine.append(QStringLiteral("d"));
+    mine[0] = QStringLiteral("changed");
+    EXPECT_EQ(job.itemCount(), 3u);
+    EXPECT_EQ(job.itemNumber(), 0u);
+    EXPECT_EQ(job.itemQueue(), items({"a", "b", "c"}));
+
+    EXPECT_EQ(job._getNextItemFromQueue().value(), QVariant(QStringLiteral("a")));
+    EXPECT_EQ(job.itemNumber(), 1u);
+    EXPECT_EQ(job._getNextItemFromQueue().value(), QVariant(QStringLiteral("b")));
+    EXPECT_EQ(job._getNextItemFromQueue().value(), QVariant(QStringLiteral("c")));
+    EXPECT_EQ(job.itemNumber(), 3u);
+    EXPECT_FALSE(job._getNextItemFromQueue().has_value());
+    EXPECT_EQ(job.itemNumber(), 3u);
+
+    job.setItemQueue({});
+    EXPECT_EQ(job.itemCount(), 0u);
+    EXPECT_EQ(job.itemNumber(), 0u);
+}
+
+TEST(CopyQueue, AnItemThatIsItselfEmptyIsStillAnItem)
+{
+    FakeJob job;
+    job.setItemQueue({QVariant()});
+    const std::optional<QVariant> item = job._getNextItemFromQueue();
+    ASSERT_TRUE(item.has_value());
+    EXPECT_FALSE(item->isValid());
+}
+
+TEST(CopyEvents, ArriveOnTheMainThreadInOrderWithTheirOwnNumbers)
+{
+    RecordingDelegate delegate;
+    FakeJob job;
+    job.setDelegate(&delegate);
+    job.setItemQueue(items({"one", "two", "three"}));
+    job.startCopy();
+
+    // The worker takes all three items before the main thread handles any
+    // event, so each event must carry the numbers of the moment it was sent.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (job.finished == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(job.finished, 1);
+    ASSERT_TRUE(delegate.begins.empty());
+    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(delegate.begins.size(), 3u);
+    const char* names[] = {"one", "two", "three"};
+    for (quint32 i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(delegate.begins[i].number, i + 1);
+        EXPECT_EQ(delegate.begins[i].count, 3u);
+        EXPECT_EQ(delegate.begins[i].description, QString::fromLatin1(names[i]));
+        EXPECT_TRUE(delegate.begins[i].sentByFakeJob);
+        EXPECT_TRUE(delegate.begins[i].onMainThread);
+    }
+    EXPECT_EQ(delegate.order, QStringList({"begin one", "begin two", "begin three", "all done"}));
+    EXPECT_EQ(delegate.allDone, std::vector<int>{0});
+    EXPECT_TRUE(delegate.allDoneOnMainThread);
+    EXPECT_EQ(delegate.ends, 0);
+}
+
+TEST(CopyEvents, SenderClassTellsJobsApart)
+{
+    QELCopyItemBeginEventArgs args;
+    EXPECT_TRUE(args.senderClass() == typeid(void));
+    args.setSenderClass(typeid(OtherJob));
+    EXPECT_TRUE(args.senderClass() == typeid(OtherJob));
+    EXPECT_FALSE(args.senderClass() == typeid(FakeJob));
+}
+
+TEST(CopyEvents, CarryTheCopyTypeAndNeedNoDelegate)
+{
+    class TypedJob : public FakeJob {
+    public:
+        void startCopy() override
+        {
+            _copyType = 1;
+            FakeJob::startCopy();
+        }
+    };
+    {
+        RecordingDelegate delegate;
+        TypedJob job;
+        job.setDelegate(&delegate);
+        job.setItemQueue(items({"x"}));
+        job.startCopy();
+        ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+        EXPECT_EQ(delegate.allDone, std::vector<int>{1});
+    }
+    {
+        TypedJob job;   // no delegate: the events go nowhere
+        job.setItemQueue(items({"x", "y"}));
+        job.startCopy();
+        ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+        QCoreApplication::processEvents();
+    }
+}
+
+TEST(CopyCancel, StopsBetweenItemsAndStillEndsTheRun)
+{
+    RecordingDelegate delegate;
+    FakeJob job;
+    job.gate = std::make_shared<Gate>();
+    job.setDelegate(&delegate);
+    job.setItemQueue(items({"a", "b", "c", "d"}));
+    job.startCopy();
+
+    ASSERT_TRUE(waitFor([&] { return job.taken == 1; }));
+    job.cancelCopy();
+    job.gate->open();
+    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(job.taken, 1);
+    EXPECT_EQ(job.itemNumber(), 1u);
+    EXPECT_EQ(job.itemQueue(), items({"b", "c", "d"}));
+    ASSERT_EQ(delegate.begins.size(), 1u);
+    EXPECT_EQ(delegate.begins[0].description, QStringLiteral("a"));
+    EXPECT_EQ(delegate.allDone.size(), 1u);
+}
+
+TEST(CopyCancel, ARestartWhileTheOldWorkerRunsNeverMixesTheRuns)
+{
+    RecordingDelegate delegate;
+    FakeJob job;
+    auto firstGate = std::make_shared<Gate>();
+    job.gate = firstGate;
+    job.setDelegate(&delegate);
+    job.setItemQueue(items({"old1", "old2", "old3"}));
+    job.startCopy();
+    ASSERT_TRUE(waitFor([&] { return job.taken == 1; }));
+    ASSERT_TRUE(waitFor([&] { return delegate.begins.size() == 1; }));
+
+    // The view's way of restarting: cancel, a new queue, start again, while the
+    // first worker is still busy with its item.
+    job.cancelCopy();
+    job.gate.reset();
+    job.setItemQueue(items({"new1", "new2"}));
+    job.startCopy();
+    ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+    firstGate->open();
+    ASSERT_TRUE(waitFor([&] { return job.finished == 2; }));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(job.taken, 3);
+    QStringList descriptions;
+    for (const Begin& begin : delegate.begins)
+        descriptions << begin.description;
+    EXPECT_EQ(descriptions, QStringList({"old1", "new1", "new2"}));
+    EXPECT_EQ(delegate.begins[1].number, 1u);
+    EXPECT_EQ(delegate.begins[2].number, 2u);
+    EXPECT_EQ(delegate.begins[2].count, 2u);
+    EXPECT_EQ(delegate.allDone.size(), 1u);   // the replaced run's end is dropped
+}
+
+TEST(CopyCancel, DeletingARunningJobWaitsForItsWorkerAndDeliversNothing)
+{
+    RecordingDelegate delegate;
+    auto gate = std::make_shared<Gate>();
+    {
+        auto job = std::make_unique<FakeJob>();
+        job->gate = gate;
+        job->setDelegate(&delegate);
+        job->setItemQueue(items({"a", "b"}));
+        job->startCopy();
+        ASSERT_TRUE(waitFor([&] { return job->taken == 1; }));
+        gate->open();
+        job.reset();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delegate.allDone.empty());
+}
+
+TEST(CopyDestination, BaseCopyPathIsKept)
+{
+    FakeJob job;
+    EXPECT_TRUE(job.baseCopyPath().isEmpty());
+    job.setBaseCopyPath(QStringLiteral("/home/u/Desktop/Orvane"));
+    EXPECT_EQ(job.baseCopyPath(), QStringLiteral("/home/u/Desktop/Orvane"));
+}
+
+} // namespace
