@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QTimer>
+
+#include "QELPagedView.h"
+
+namespace Ui {
+class QELLookingForDeviceView;
+}
+class QFrame;
+class QLabel;
+class SpinnerIndicator;
+
+// The page shown while no device is connected or while one is being paired:
+// default instructions, or the passcode box, or the trust box, a spinner, and
+// a help link that appears once the page has been on screen for 5 s.
+class QELLookingForDeviceView : public QELPagedView {
+    Q_OBJECT
+public:
+    explicit QELLookingForDeviceView(const QRect& frame = QRect(), QWidget* parent = nullptr);
+    ~QELLookingForDeviceView() override;
+
+    // The three boxes share one place; each call sets the visibility of all three.
+    void showDefaultInstructions(bool show);
+    void showEnterPasscodeBox(bool show);
+    void showTrustDeviceBox(bool show);
+
+    QFrame* enterPasscodeBox() const;
+    QFrame* defaultInstructionsBox() const;
+    QFrame* untrustedDeviceBox() const;
+    SpinnerIndicator* progressBar() const;
+    QLabel* clickForHelpTextField() const;
+    const QTimer& helpDisplayTimer() const { return m_helpDisplayTimer; }
+
+    // The help link's target (from the string table).
+    static QString helpUrl();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void viewDidMoveToWindow();
+    void _timerDisplayHelpFired();
+
+    Ui::QELLookingForDeviceView* m_ui;
+    QTimer m_helpDisplayTimer;
+};

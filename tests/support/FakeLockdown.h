@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+
+class FakeDevice;
+class FakeProtocolLog;
+
+// lockdownd of a fake device on one connection to port 62078: 4-byte
+// big-endian length plus property list, as libimobiledevice speaks it.
+// Answers QueryType, GetValue, Pair, ValidatePair, StartSession (never asking
+// for session SSL), StopSession, StartService ("com.apple.afc") and Goodbye;
+// any other request is a protocol failure and ends the connection.
+class FakeLockdown {
+public:
+    using PortOpener = std::function<quint16(const QString& service)>;
+
+    FakeLockdown(FakeDevice& device, FakeProtocolLog& log, QString systemBuid, PortOpener openPort);
+
+    // Serves requests until the client hangs up or the connection is cut.
+    void serve(int fd);
+
+private:
+    bool send(int fd, const QVariantMap& answer);
+    QVariantMap answer(const QVariantMap& request, bool* keepGoing);
+    QVariantMap getValue(const QVariantMap& request);
+    QVariantMap pair(const QString& verb, const QVariantMap& request, bool* keepGoing);
+    QVariantMap startSession(const QVariantMap& request, bool* keepGoing);
+    QVariantMap startService(const QVariantMap& request, bool* keepGoing);
+
+    FakeDevice& m_device;
+    FakeProtocolLog& m_log;
+    QString m_systemBuid;
+    PortOpener m_openPort;
+    QString m_sessionId;
+};
