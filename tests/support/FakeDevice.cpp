@@ -60,7 +60,7 @@ FakeDevice::FakeDevice(const QString& afcRoot)
 {
     // Distinct ids per device: libusbmuxd remembers the devices it has seen.
     const quint64 random = QRandomGenerator::global()->generate64();
-    m_udid = QStringLiteral("%1%2").arg(m_deviceId, 8, 16, QLatin1Char('0')).arg(random, 32, 16, QLatin1Char('0'));
+    m_udid = QStringLiteral("%1%2").arg(m_deviceId.load(), 8, 16, QLatin1Char('0')).arg(random, 32, 16, QLatin1Char('0'));
     m_values = {
         {QStringLiteral("DeviceClass"), QStringLiteral("iPhone")},
         {QStringLiteral("ProductVersion"), QStringLiteral("16.7.2")},
@@ -73,6 +73,8 @@ FakeDevice::FakeDevice(const QString& afcRoot)
         {QStringLiteral("DevicePublicKey"), publicKeyPem()},
     };
 }
+
+void FakeDevice::takeNewDeviceId() { m_deviceId = g_nextDeviceId++; }
 
 QByteArray FakeDevice::publicKeyPem()
 {

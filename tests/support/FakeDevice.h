@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <mutex>
 
 // One fake iOS device as the fake usbmuxd serves it: the values lockdownd
@@ -26,7 +27,12 @@ public:
     explicit FakeDevice(const QString& afcRoot);
 
     QString udid() const { return m_udid; }
-    quint32 deviceId() const { return m_deviceId; }
+    // usbmuxd's number for the device; a new one each time it is plugged in again.
+    quint32 deviceId() const { return m_deviceId.load(); }
+    void takeNewDeviceId();
+    // A device reached over Wi-Fi: usbmuxd announces it as a network device.
+    bool overNetwork() const { return m_overNetwork.load(); }
+    void setOverNetwork(bool network) { m_overNetwork = network; }
     QString afcRoot() const { return m_afcRoot; }
 
     // Values of the default domain (DeviceClass, ProductVersion, DeviceName,
@@ -65,7 +71,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     QString m_udid;
-    quint32 m_deviceId = 0;
+    std::atomic<quint32> m_deviceId{0};
+    std::atomic<bool> m_overNetwork{false};
     QString m_afcRoot;
     QVariantMap m_values;
     QStringList m_pairAnswers;

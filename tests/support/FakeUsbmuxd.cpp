@@ -176,15 +176,30 @@ bool FakeUsbmuxd::sendResult(int fd, quint32 tag, quint32 number)
 
 QVariantMap FakeUsbmuxd::attachedMessage(const FakeDevice* device) const
 {
-    const QVariantMap properties{
-        {QStringLiteral("ConnectionSpeed"), qint64(480000000)},
-        {QStringLiteral("ConnectionType"), QStringLiteral("USB")},
+    QVariantMap properties{
         {QStringLiteral("DeviceID"), qint64(device->deviceId())},
-        {QStringLiteral("LocationID"), qint64(0x14100000 + device->deviceId())},
-        {QStringLiteral("ProductID"), qint64(0x12a8)},
         {QStringLiteral("SerialNumber"), device->udid()},
-        {QStringLiteral("USBSerialNumber"), device->udid()},
     };
+    if (device->overNetwork()) {
+        // A BSD sockaddr_in of 192.168.1.20, as usbmuxd passes it on.
+        QByteArray address(16, '\0');
+        address[0] = 16;
+        address[1] = 2;
+        address[4] = char(192);
+        address[5] = char(168);
+        address[6] = 1;
+        address[7] = 20;
+        properties.insert(QStringLiteral("ConnectionType"), QStringLiteral("Network"));
+        properties.insert(QStringLiteral("NetworkAddress"), address);
+        properties.insert(QStringLiteral("EscapedFullServiceName"), device->udid() + QStringLiteral("._apple-mobdev2._tcp.local."));
+        properties.insert(QStringLiteral("InterfaceIndex"), qint64(2));
+    } else {
+        properties.insert(QStringLiteral("ConnectionSpeed"), qint64(480000000));
+        properties.insert(QStringLiteral("ConnectionType"), QStringLiteral("USB"));
+        properties.insert(QStringLiteral("LocationID"), qint64(0x14100000 + device->deviceId()));
+        properties.insert(QStringLiteral("ProductID"), qint64(0x12a8));
+        properties.insert(QStringLiteral("USBSerialNumber"), device->udid());
+    }
     return {{QStringLiteral("MessageType"), QStringLiteral("Attached")},
             {QStringLiteral("DeviceID"), qint64(device->deviceId())},
             {QStringLiteral("Properties"), properties}};
@@ -202,6 +217,10 @@ void FakeUsbmuxd::attach(FakeDevice* device)
     std::lock_guard lock(m_mutex);
     if (std::find(m_attached.begin(), m_attached.end(), device) != m_attached.end())
         return;
+    if (std::find(m_everAttached.begin(), m_everAttached.end(), device) != m_everAttached.end())
+        device->takeNewDeviceId();
+    else
+        m_everAttached.push_back(device);
     m_attached.push_back(device);
     sendEventLocked(attachedMessage(device));
 }

@@ -36,7 +36,8 @@ public:
     static QString socketPath();
 
     // Plugs a device in (not owned; it must outlive the fake or be detached):
-    // listeners get an Attached event, ListDevices lists it.
+    // listeners get an Attached event, ListDevices lists it. A device plugged
+    // in again gets a new device number, as with the real usbmuxd.
     void attach(FakeDevice* device);
     // Unplugs it: listeners get a Detached event and every connection to the
     // device (lockdownd, AFC) is cut, as a pulled cable does.
@@ -73,6 +74,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<Connection>> m_connections;
     std::vector<FakeDevice*> m_attached;
+    std::vector<FakeDevice*> m_everAttached;
     QHash<QString, QByteArray> m_pairRecords;
     QMap<QPair<quint32, quint16>, QString> m_servicePorts;
     quint16 m_nextServicePort = 49152;

@@ -11,7 +11,11 @@
 
 #include "AppImages.h"
 #include "LocalizedStrings.h"
+#include "QELHUDView.h"
+#include "QELHUDViewDelegate.h"
+#include "QELImageAndTextCell.h"
 #include "QELLookingForDeviceView.h"
+#include "QELMediaPlayerProgressEventArgs.h"
 #include "QELReadingDeviceView.h"
 #include "QELReadingDeviceViewDelegate.h"
 
@@ -30,7 +34,7 @@ void settle(int ms)
 
 bool save(QWidget& widget, const QString& name)
 {
-    settle(150);
+    settle(450);
     const QString path = QDir(g_output).filePath(name + QStringLiteral(".png"));
     const bool ok = widget.grab().save(path);
     qInfo("%s %s", ok ? "wrote" : "FAILED", qPrintable(path));
@@ -40,6 +44,53 @@ bool save(QWidget& widget, const QString& name)
 struct NoCancel : QELReadingDeviceViewDelegate {
     void OnReadingDeviceViewCancelRequest() override {}
 };
+
+struct NoCopyCancel : QELHUDViewDelegate {
+    void OnUserCancelCopyEvent() override {}
+};
+
+QELMediaPlayerProgressEventArgs playbackTick()
+{
+    QELMediaPlayerProgressEventArgs tick(83000, 245000);
+    tick.setTrackName(QStringLiteral("Harbour Lights (Live at the Old Mill)"));
+    tick.setArtist(QStringLiteral("The Lantern Keepers"));
+    tick.setTimeCurrent(QStringLiteral("01:23"));
+    tick.setTimeRemaining(QStringLiteral("02:42"));
+    return tick;
+}
+
+// The HUD as it sits in the window's control bar.
+bool saveHudStates()
+{
+    bool ok = true;
+    QWidget bar;
+    bar.resize(520, 84);
+    bar.setObjectName(QStringLiteral("controlBar"));
+    bar.setStyleSheet(QStringLiteral("#controlBar { background: #d9d9de; }"));
+    NoCopyCancel delegate;
+    auto* hud = new QELHUDView(QRect(30, 10, 460, 64), &bar);
+    hud->setDelegate(&delegate);
+    bar.show();
+    ok &= save(bar, QStringLiteral("hud-welcome"));
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("Reading device contents"), QStringLiteral("Please wait…"));
+    ok &= save(bar, QStringLiteral("hud-information"));
+    hud->setHUDProgressIntermittentWithText(QStringLiteral("Reading the media library…"));
+    ok &= save(bar, QStringLiteral("hud-progress-indeterminate"));
+    hud->setHUDProgressToOfMaximumWithText(42, 100, QStringLiteral("Reading track information…"));
+    ok &= save(bar, QStringLiteral("hud-progress"));
+    hud->setHUDPlaybackProgress(playbackTick());
+    ok &= save(bar, QStringLiteral("hud-playback"));
+    hud->setPlaybackCaching(true);
+    ok &= save(bar, QStringLiteral("hud-playback-caching"));
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(L("COPYINGTOMAC"),
+        QStringLiteral("Harbour Lights (Live at the Old Mill).m4a"), 3, 10);
+    ok &= save(bar, QStringLiteral("hud-copy"));
+    hud->copyProgressCancelClicked();
+    ok &= save(bar, QStringLiteral("hud-copy-cancelling"));
+    hud->clearHUD();
+    ok &= save(bar, QStringLiteral("hud-blank"));
+    return ok;
+}
 
 } // namespace
 
@@ -83,5 +134,6 @@ int main(int argc, char** argv)
     reading.buttonCancelClicked();
     ok &= save(window, QStringLiteral("reading-device-cancelling"));
 
+    ok &= saveHudStates();
     return ok ? 0 : 1;
 }

@@ -93,6 +93,12 @@ protected:
         file.write(bytes);
     }
 
+    // The disconnect event is sent before the interface forgets the device.
+    bool waitUntilDisconnected()
+    {
+        return m_events.waitFor([this](const auto&, int) { return !m_interface->isValidDeviceConnected(); });
+    }
+
     Events m_events;
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
@@ -124,6 +130,26 @@ TEST_F(DeviceLayer, PairsConnectsAndSeesTheDeviceLeave)
     ASSERT_TRUE(m_events.waitFor([](const auto&, int disconnected) { return disconnected == 1; }));
     EXPECT_FALSE(m_interface->isValidDeviceConnected());
     EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/")));
+}
+
+TEST_F(DeviceLayer, ConnectsAgainWhenPluggedInAgain)
+{
+    pairInAdvance();
+    startDetection();
+    m_mux.attach(m_device.get());
+    ASSERT_TRUE(m_events.waitForSuccess());
+    const quint32 firstNumber = m_device->deviceId();
+    m_mux.detach(m_device.get());
+    ASSERT_TRUE(m_events.waitFor([](const auto&, int disconnected) { return disconnected == 1; }));
+    ASSERT_TRUE(waitUntilDisconnected());
+    m_mux.attach(m_device.get());
+    EXPECT_NE(m_device->deviceId(), firstNumber);
+    ASSERT_TRUE(m_events.waitFor([](const QList<QELDeviceConnectivityArguments>& connected, int) {
+        return connected.size() == 2 && connected.last().success();
+    }));
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), m_device->udid());
+    EXPECT_TRUE(m_interface->isValidDeviceConnected());
+    EXPECT_EQ(m_device->lockdownRequests().count(QStringLiteral("StartService com.apple.afc")), 2);
 }
 
 TEST_F(DeviceLayer, SkipsADeviceThatAnnouncesNoClassOrVersion)
@@ -182,6 +208,21 @@ INSTANTIATE_TEST_SUITE_P(
         PairingCase{"LockedThenPending", "15.0", {"PasswordProtected", "PairingDialogResponsePending"}, {},
                     {2, 3, 3}}),
     [](const ::testing::TestParamInfo<PairingCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DeviceLayer, SkipsADeviceOverWiFi)
+{
+    FakeDevice wireless(m_device->afcRoot());
+    wireless.setOverNetwork(true);
+    pairInAdvance();
+    startDetection();
+    m_mux.attach(&wireless);
+    m_mux.attach(m_device.get());
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().size(), 1);
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), m_device->udid());
+    EXPECT_FALSE(wireless.lockdownRequests().contains(QStringLiteral("Pair")));
+    m_mux.detach(&wireless);
+}
 
 TEST_F(DeviceLayer, AnUnknownHostIsAskedToTrustAgain)
 {

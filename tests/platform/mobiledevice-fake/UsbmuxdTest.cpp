@@ -62,6 +62,23 @@ TEST_F(Usbmuxd, ReportsAttachAndDetachToSubscribers)
     EXPECT_TRUE(m_mux.requests().contains(QStringLiteral("Listen")));
 }
 
+TEST_F(Usbmuxd, AnnouncesAWiFiDeviceAsANetworkDevice)
+{
+    m_device->setOverNetwork(true);
+    EventRecorder recorder;
+    m_mux.attach(m_device.get());
+    ASSERT_TRUE(recorder.waitFor(1));
+    idevice_info_t* list = nullptr;
+    int count = 0;
+    ASSERT_EQ(idevice_get_device_list_extended(&list, &count), IDEVICE_E_SUCCESS);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(QString::fromUtf8(list[0]->udid), m_device->udid());
+    EXPECT_EQ(list[0]->conn_type, CONNECTION_NETWORK);
+    idevice_device_list_extended_free(list);
+    m_mux.detach(m_device.get());
+    ASSERT_TRUE(recorder.waitFor(2));
+}
+
 TEST_F(Usbmuxd, ConnectsOnlyToAttachedDevicesAndOpenPorts)
 {
     m_mux.attach(m_device.get());

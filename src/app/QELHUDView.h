@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+
+#include <QWidget>
+
+namespace Ui {
+class QELHUDView;
+}
+class QELHUDViewDelegate;
+class QELImageView;
+class QELMediaPlayerProgressEventArgs;
+class QELPagedView;
+class QLabel;
+class QProgressBar;
+class QToolButton;
+class SpinnerIndicator;
+class TSPProgressIndicator;
+
+// The status panel of the main window. It shows one page at a time: welcome
+// (with the version), a two-line message, a progress bar with a line of text,
+// the preview player's progress, the copy progress with its cancel button, or
+// nothing. A new page slides in from the left. While the copy progress is on
+// screen, playback updates are ignored. Main thread only.
+class QELHUDView : public QWidget {
+    Q_OBJECT
+public:
+    explicit QELHUDView(const QRect& frame = QRect(0, 0, 460, 64), QWidget* parent = nullptr);
+    ~QELHUDView() override;
+
+    QELHUDViewDelegate* delegate() const { return m_delegate; }
+    void setDelegate(QELHUDViewDelegate* delegate) { m_delegate = delegate; }
+
+    // A null string shows as an empty line.
+    void setHUDInformationTopStringBottomString(const QString& top, const QString& bottom);
+    void setHUDProgressIntermittentWithText(const QString& text);
+    void setHUDProgressToOfMaximumWithText(int value, int maximum, const QString& text);
+    void setHUDPlaybackProgress(const QELMediaPlayerProgressEventArgs& progress);
+    void setCopyprogressWithTopLineBottomLineCurrentAndMaximum(
+        const QString& topLine, const QString& bottomLine, int current, int maximum);
+    void copyProgressCancelClicked();
+    void setPlaybackCaching(bool caching);
+    void clearHUD();
+
+    // The page on screen and the pages and controls of the layout file.
+    QELPagedView* currentPage() const;
+    QWidget* view() const;
+    QELPagedView* welcomeView() const;
+    QELPagedView* informationView() const;
+    QELPagedView* progressView() const;
+    QELPagedView* playbackView() const;
+    QELPagedView* copyProgressView() const;
+    QELPagedView* blankView() const;
+    QLabel* versionTextFeild() const;
+    QLabel* informationTopLine() const;
+    QLabel* informationBottomLine() const;
+    QProgressBar* progressProgressBar() const;
+    QLabel* progressTopLine() const;
+    QLabel* playbackTrackNameTextField() const;
+    QLabel* playbackArtistTextField() const;
+    TSPProgressIndicator* playbackProgressBar() const;
+    QLabel* playbackTimePlayedTextField() const;
+    QLabel* playbackTimeRemainingTextField() const;
+    QELImageView* cachingIndicator() const;
+    QLabel* copyProgressTopLine() const;
+    QLabel* copyProgressBottomLine() const;
+    TSPProgressIndicator* copyProgressProgressBar() const;
+    SpinnerIndicator* copyProgressProgressView() const;
+    QToolButton* imageCancelButton() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void showPage(QELPagedView* page);
+
+    Ui::QELHUDView* m_ui;
+    std::array<QELPagedView*, 6> m_pages{};
+    QELHUDViewDelegate* m_delegate = nullptr;
+};

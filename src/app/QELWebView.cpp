@@ -1,0 +1,235 @@
+#include "QELWebView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+
+#include "Log.h"
+
+namespace {
+
+// Selection is refused by the page's own style, since scripts are off.
+const QString kNoSelectionStyle = QStringLiteral(
+    "<style>*{-webkit-user-select:none !important;user-select:none !important;}</style>");
+
+// Blocks every request that would leave the machine (images, styles, frames).
+class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        if (!QELWebView::isLocalUrl(info.requestUrl())) {
+            qCDebug(lcOrvane) << "Web view: blocked a request for" << info.requestUrl().scheme();
+            info.block(true);
+        }
+    }
+};
+
+// One private, memory-only profile for every read-only view.
+QWebEngineProfile* readOnlyProfile()
+{
+    static QWebEngineProfile* profile = [] {
+        auto* p = new QWebEngineProfile(qApp);
+        p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        p->setUrlRequestInterceptor(new LocalOnlyInterceptor(p));
+        return p;
+    }();
+    return profile;
+}
+
+class ReadOnlyPage : public QWebEnginePage {
+public:
+    ReadOnlyPage(QELWebView* view)
+        : QWebEnginePage(readOnlyProfile(), view)
+        , m_view(view)
+    {
+    }
+
+    void triggerAction(WebAction action, bool checked = false) override
+    {
+        switch (action) {
+        case Copy:
+            m_view->doCommandBySelector(QStringLiteral("copy:"));
+            return;
+        case Cut:
+            m_view->doCommandBySelector(QStringLiteral("cut:"));
+            return;
+        case SelectAll:
+        case Paste:
+        case PasteAndMatchStyle:
+        case CopyLinkToClipboard:
+        case CopyImageToClipboard:
+        case CopyImageUrlToClipboard:
+        case CopyMediaUrlToClipboard:
+        case DownloadLinkToDisk:
+        case DownloadImageToDisk:
+        case DownloadMediaToDisk:
+        case OpenLinkInNewWindow:
+        case OpenLinkInNewTab:
+        case OpenLinkInNewBackgroundTab:
+        case OpenLinkInThisWindow:
+        case InspectElement:
+        case SavePage:
+        case ViewSource:
+            return;
+        default:
+            QWebEnginePage::triggerAction(action, checked);
+        }
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        if (type == NavigationTypeLinkClicked) {
+            emit m_view->linkClicked(url);
+            return false;
+        }
+        if (!QELWebView::isLocalUrl(url)) {
+            qCDebug(lcOrvane) << "Web view: refused to open a page of scheme" << url.scheme();
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+private:
+    QELWebView* m_view;
+};
+
+} // namespace
+
+QELWebView::QELWebView(QWidget* parent)
+    : QWebEngineView(parent)
+{
+    auto* page = new ReadOnlyPage(this);
+    QWebEngineSettings* settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    setPage(page);
+    setAcceptDrops(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    watchFocusProxy();
+}
+
+QELWebView::~QELWebView() = default;
+
+bool QELWebView::isLocalUrl(const QUrl& url)
+{
+    static const QStringList local = {QStringLiteral("data"), QStringLiteral("file"), QStringLiteral("qrc"),
+        QStringLiteral("about"), QStringLiteral("blob")};
+    return local.contains(url.scheme().toLower());
+}
+
+void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
+{
+    static const QRegularExpression head(QStringLiteral("<head[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression body(QStringLiteral("<body[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    QString page = html;
+    QRegularExpressionMatch match = head.match(page);
+    if (!match.hasMatch())
+        match = body.match(page);
+    if (match.hasMatch())
+        page.insert(match.capturedEnd(), kNoSelectionStyle);
+    else
+        page.prepend(kNoSelectionStyle);
+    QWebEngineView::setHtml(page, baseUrl);
+}
+
+bool QELWebView::doCommandBySelector(const QString& command)
+{
+    if (command == QLatin1String("copy:") || command == QLatin1String("cut:")) {
+        QApplication::clipboard()->clear();
+        return true;
+    }
+    return false;
+}
+
+void QELWebView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+}
+
+void QELWebView::dragEnterEvent(QDragEnterEvent* event)
+{
+    event->ignore();
+}
+
+void QELWebView::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->ignore();
+}
+
+void QELWebView::dropEvent(QDropEvent* event)
+{
+    event->ignore();
+}
+
+bool QELWebView::event(QEvent* event)
+{
+    // The engine puts its rendering widget in as a child once it exists.
+    if (event->type() == QEvent::ChildPolished || event->type() == QEvent::ChildAdded)
+        watchFocusProxy();
+    return QWebEngineView::event(event);
+}
+
+void QELWebView::watchFocusProxy()
+{
+    QWidget* proxy = focusProxy();
+    if (!proxy || proxy == m_watchedProxy)
+        return;
+    if (m_watchedProxy)
+        m_watchedProxy->removeEventFilter(this);
+    m_watchedProxy = proxy;
+    proxy->setAcceptDrops(false);
+    proxy->installEventFilter(this);
+    connect(proxy, &QObject::destroyed, this, [this, proxy] {
+        if (m_watchedProxy == proxy)
+            m_watchedProxy = nullptr;
+    });
+}
+
+bool QELWebView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedProxy) {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)) {
+                if (event->type() == QEvent::KeyPress)
+                    doCommandBySelector(key->matches(QKeySequence::Copy) ? QStringLiteral("copy:") : QStringLiteral("cut:"));
+                event->accept();
+                return true;
+            }
+            if (key->matches(QKeySequence::SelectAll)) {
+                event->accept();
+                return true;
+            }
+            break;
+        }
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}

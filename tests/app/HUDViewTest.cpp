@@ -1,0 +1,182 @@
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "LocalizedStrings.h"
+#include "QELHUDView.h"
+#include "QELHUDViewDelegate.h"
+#include "QELImageView.h"
+#include "QELMediaPlayerProgressEventArgs.h"
+#include "QELPagedView.h"
+#include "SpinnerIndicator.h"
+#include "TSPProgressIndicator.h"
+
+namespace {
+
+struct CancelCounter : QELHUDViewDelegate {
+    int cancels = 0;
+    void OnUserCancelCopyEvent() override { ++cancels; }
+};
+
+QELMediaPlayerProgressEventArgs tick(qint64 current, qint64 duration, const QString& name)
+{
+    QELMediaPlayerProgressEventArgs args(current, duration);
+    args.setTrackName(name);
+    args.setArtist(QStringLiteral("The Examples"));
+    args.setTimeCurrent(QStringLiteral("00:01"));
+    args.setTimeRemaining(QStringLiteral("02:59"));
+    return args;
+}
+
+class HUDView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window.resize(500, 100);
+        hud = new QELHUDView(QRect(10, 10, 460, 64), &window);
+        hud->setDelegate(&delegate);
+        window.show();
+    }
+    QWidget window;
+    QELHUDView* hud = nullptr;
+    CancelCounter delegate;
+};
+
+} // namespace
+
+TEST_F(HUDView, StartsOnTheWelcomePageWithTheVersion)
+{
+    EXPECT_EQ(hud->currentPage(), hud->welcomeView());
+    EXPECT_EQ(QELPagedView::subviewsOf(hud->view()).size(), 1);
+    EXPECT_FALSE(hud->welcomeView()->isOpaque());
+    EXPECT_TRUE(hud->copyProgressProgressView()->isSpinning());
+    if (!QCoreApplication::applicationVersion().isEmpty()) {
+        EXPECT_EQ(hud->versionTextFeild()->text(), L("VERSION").arg(QCoreApplication::applicationVersion()));
+    }
+}
+
+TEST_F(HUDView, EachOperationShowsItsPageAlone)
+{
+    struct Step {
+        const char* name;
+        std::function<void()> call;
+        QELPagedView* page;
+    };
+    const std::vector<Step> steps = {
+        {"information", [&] { hud->setHUDInformationTopStringBottomString(QString(), QString()); }, hud->informationView()},
+        {"indeterminate", [&] { hud->setHUDProgressIntermittentWithText(QStringLiteral("Looking")); }, hud->progressView()},
+        {"determinate", [&] { hud->setHUDProgressToOfMaximumWithText(4, 8, QString()); }, hud->progressView()},
+        {"playback", [&] { hud->setHUDPlaybackProgress(tick(1000, 180000, QStringLiteral("Song"))); }, hud->playbackView()},
+        {"copy", [&] { hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QString(), 1, 2); }, hud->copyProgressView()},
+        {"blank", [&] { hud->clearHUD(); }, hud->blankView()},
+        {"blankAgain", [&] { hud->clearHUD(); }, hud->blankView()},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.call();
+        EXPECT_EQ(hud->currentPage(), step.page);
+        EXPECT_EQ(QELPagedView::subviewsOf(hud->view()), QList<QWidget*>{step.page});
+    }
+}
+
+TEST_F(HUDView, MissingStringsShowAsEmptyLines)
+{
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("old"), QStringLiteral("old"));
+    hud->setHUDInformationTopStringBottomString(QString(), QString());
+    EXPECT_EQ(hud->informationTopLine()->text(), QString());
+    EXPECT_EQ(hud->informationBottomLine()->text(), QString());
+    hud->setHUDProgressIntermittentWithText(QString());
+    EXPECT_EQ(hud->progressTopLine()->text(), QString());
+    EXPECT_EQ(hud->progressProgressBar()->maximum(), 0); // indeterminate
+    hud->setHUDProgressToOfMaximumWithText(3, 12, QStringLiteral("Reading"));
+    EXPECT_EQ(hud->progressProgressBar()->maximum(), 12);
+    EXPECT_EQ(hud->progressProgressBar()->value(), 3);
+    EXPECT_EQ(hud->progressTopLine()->text(), QStringLiteral("Reading"));
+}
+
+TEST_F(HUDView, PlaybackUpdatesFieldsAndKeepsMissingOnes)
+{
+    hud->setHUDPlaybackProgress(tick(30000, 120000, QStringLiteral("First song")));
+    EXPECT_EQ(hud->playbackTrackNameTextField()->text(), QStringLiteral("First song"));
+    EXPECT_EQ(hud->playbackArtistTextField()->text(), QStringLiteral("The Examples"));
+    EXPECT_EQ(hud->playbackTimePlayedTextField()->text(), QStringLiteral("00:01"));
+    EXPECT_EQ(hud->playbackTimeRemainingTextField()->text(), QStringLiteral("02:59"));
+    EXPECT_EQ(hud->playbackProgressBar()->maxValue(), 120000.0);
+    EXPECT_EQ(hud->playbackProgressBar()->doubleValue(), 30000.0);
+
+    QELMediaPlayerProgressEventArgs noName(60000, 120000);
+    hud->setHUDPlaybackProgress(noName);
+    EXPECT_EQ(hud->playbackTrackNameTextField()->text(), QStringLiteral("First song"));
+    EXPECT_EQ(hud->playbackProgressBar()->doubleValue(), 60000.0);
+}
+
+TEST_F(HUDView, CopyProgressHasPriorityOverPlayback)
+{
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(
+        QStringLiteral("Copying to computer"), QStringLiteral("Song.mp3"), 3, 10);
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+    TSPProgressIndicator* bar = hud->copyProgressProgressBar();
+    EXPECT_EQ(bar->doubleValue() / bar->maxValue(), 0.3);
+    EXPECT_EQ(bar->progressText(), L("XOFY").arg(3).arg(10));
+    EXPECT_FALSE(bar->isIndeterminate());
+    EXPECT_FALSE(hud->imageCancelButton()->isHidden());
+    EXPECT_EQ(hud->copyProgressView()->geometry(), hud->view()->rect());
+
+    hud->setHUDPlaybackProgress(tick(1000, 2000, QStringLiteral("Ignored")));
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+    EXPECT_NE(hud->playbackTrackNameTextField()->text(), QStringLiteral("Ignored"));
+
+    hud->clearHUD();
+    hud->setHUDPlaybackProgress(tick(1000, 2000, QStringLiteral("Shown")));
+    EXPECT_EQ(hud->currentPage(), hud->playbackView());
+    EXPECT_EQ(hud->playbackTrackNameTextField()->text(), QStringLiteral("Shown"));
+}
+
+TEST_F(HUDView, CancelButtonStopsOnceAndComesBackWithTheNextUpdate)
+{
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QStringLiteral("a"), 1, 4);
+    QToolButton* cancel = hud->imageCancelButton();
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_EQ(delegate.cancels, 1);
+    EXPECT_TRUE(cancel->isHidden());
+    EXPECT_EQ(hud->copyProgressTopLine()->text(), L("PLEASEWAITSTOPPING"));
+    EXPECT_EQ(hud->copyProgressBottomLine()->text(), QString());
+    EXPECT_TRUE(hud->copyProgressProgressBar()->isIndeterminate());
+    EXPECT_TRUE(hud->copyProgressProgressBar()->animationStarted());
+    // A second press cannot happen: the button is gone from where it was.
+    const QPoint where = cancel->mapTo(hud->copyProgressView(), cancel->rect().center());
+    EXPECT_NE(hud->copyProgressView()->childAt(where), cancel);
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QStringLiteral("b"), 2, 4);
+    EXPECT_FALSE(cancel->isHidden());
+    EXPECT_FALSE(hud->copyProgressProgressBar()->isIndeterminate());
+    EXPECT_FALSE(hud->copyProgressProgressBar()->animationStarted());
+}
+
+TEST_F(HUDView, CachingMarkFollowsTheFlag)
+{
+    hud->setHUDPlaybackProgress(tick(0, 1000, QStringLiteral("Song")));
+    EXPECT_TRUE(hud->cachingIndicator()->isHidden());
+    hud->setPlaybackCaching(true);
+    EXPECT_FALSE(hud->cachingIndicator()->isHidden());
+    EXPECT_TRUE(hud->cachingIndicator()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    hud->setPlaybackCaching(false);
+    EXPECT_TRUE(hud->cachingIndicator()->isHidden());
+}
+
+TEST_F(HUDView, PagesOffScreenGoWithTheHUD)
+{
+    QPointer<QELPagedView> information = hud->informationView();
+    QPointer<QELPagedView> welcome = hud->welcomeView();
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("a"), QStringLiteral("b"));
+    EXPECT_EQ(welcome->parentWidget(), nullptr);
+    delete hud;
+    hud = nullptr;
+    EXPECT_TRUE(information.isNull());
+    EXPECT_TRUE(welcome.isNull());
+}
