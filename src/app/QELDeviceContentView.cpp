@@ -237,6 +237,13 @@ bool QELDeviceContentView::selectCategory(int viewType)
     return false;
 }
 
+void QELDeviceContentView::resendAvailability()
+{
+    const int viewType = selectedViewType();
+    if (viewType != 0)
+        sendAvailability(viewType, cachedView(viewType));
+}
+
 int QELDeviceContentView::selectedViewType() const
 {
     const QModelIndex current = m_sidebar->currentIndex();

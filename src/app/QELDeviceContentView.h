@@ -72,6 +72,9 @@ public:
     // The preferences changed: the music view refreshes its lists.
     void RefreshIPodContentView();
 
+    // Sends the availability notices of the selected category again (the
+    // delegate was set after the selection).
+    void resendAvailability();
     // Selects a category as a click in the sidebar does; false when the
     // sidebar does not list it.
     bool selectCategory(int viewType);
