@@ -340,9 +340,11 @@ void Orvane11AppDelegate::windowWillClose()
             }
         }
         m_deviceInterface->restoreITunesPreferences();
-        if (m_deviceInterface->connectedDeviceOperatingSystem() != 1 && m_env.ejectIPodOnExit && m_env.ejectIPodOnExit()
-            && m_env.ejectVolume)
-            m_env.ejectVolume(m_deviceInterface->standardDeviceBasePath());
+        // Only a disk-mode iPod is ejected; with none ever connected there is no path.
+        const QString basePath = m_deviceInterface->standardDeviceBasePath();
+        if (m_deviceInterface->connectedDeviceOperatingSystem() != 1 && !basePath.isEmpty() && m_env.ejectIPodOnExit
+            && m_env.ejectIPodOnExit() && m_env.ejectVolume)
+            m_env.ejectVolume(basePath);
         m_deviceInterface->setDelegate(nullptr);
         m_deviceInterface->shutdown();
     }
