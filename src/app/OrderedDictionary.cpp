@@ -1,0 +1,212 @@
+#include "OrderedDictionary.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+
+#include "Log.h"
+
+namespace {
+
+bool isXmlCharacter(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The text as XML element content: &, < and > escaped, characters XML does
+// not allow (control characters, lone surrogates, U+FFFE/U+FFFF) dropped.
+QString xmlText(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+            continue;
+        }
+        if (c.isSurrogate() || !isXmlCharacter(c.unicode()))
+            continue;
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+bool isNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString numberText(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Double:
+        return QString::number(value.toDouble(), 'g', 16);
+    case QMetaType::Float:
+        return QString::number(value.toFloat(), 'g', 7);
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+        return QString::number(value.toULongLong());
+    default:
+        return QString::number(value.toLongLong());
+    }
+}
+
+} // namespace
+
+OrderedDictionary::OrderedDictionary(int capacity)
+{
+    if (capacity > 0) {
+        m_dictionary.reserve(capacity);
+        m_keys.reserve(capacity);
+    }
+}
+
+void OrderedDictionary::setObjectForKey(const QVariant& value, const QString& key)
+{
+    if (!value.isValid() || key.isNull())
+        return;
+    if (!m_dictionary.contains(key))
+        m_keys.append(key);
+    m_dictionary.insert(key, value);
+}
+
+void OrderedDictionary::removeObjectForKey(const QString& key)
+{
+    if (m_dictionary.remove(key))
+        m_keys.removeOne(key);
+}
+
+void OrderedDictionary::insertObjectForKeyAtIndex(const QVariant& value, const QString& key, int index)
+{
+    if (!value.isValid() || key.isNull())
+        return;
+    removeObjectForKey(key);
+    m_keys.insert(std::clamp(index, 0, count()), key);
+    m_dictionary.insert(key, value);
+}
+
+QStringList OrderedDictionary::reverseKeyEnumerator() const
+{
+    QStringList keys = m_keys;
+    std::reverse(keys.begin(), keys.end());
+    return keys;
+}
+
+QString OrderedDictionary::indentString() const
+{
+    return QString(static_cast<qsizetype>(m_indent) * 4, QLatin1Char(' '));
+}
+
+void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant& value, QString& text)
+{
+    const int type = value.typeId();
+    if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
+        const QVariantList items = value.toList();
+        if (items.isEmpty())
+            return;
+        ++m_indent;
+        text += indentString() + QLatin1String("<array>\n");
+        for (const QVariant& item : items)
+            plistElementFromObjectWithExistingString(item, text);
+        --m_indent;
+        text += indentString() + QLatin1String("</array>\n");
+        return;
+    }
+    if (type == qMetaTypeId<OrderedDictionary>() || type == QMetaType::QVariantMap
+        || type == QMetaType::QVariantHash) {
+        QStringList keys;
+        QHash<QString, QVariant> values;
+        if (type == qMetaTypeId<OrderedDictionary>()) {
+            const auto ordered = value.value<OrderedDictionary>();
+            keys = ordered.m_keys;
+            values = ordered.m_dictionary;
+        } else if (type == QMetaType::QVariantMap) {
+            const QVariantMap map = value.toMap();
+            keys = map.keys();
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                values.insert(it.key(), it.value());
+        } else {
+            values = value.toHash();
+            keys = values.keys();
+            keys.sort();
+        }
+        text += indentString() + QLatin1String("<dict>\n");
+        ++m_indent;
+        for (const QString& key : std::as_const(keys)) {
+            const QVariant item = values.value(key);
+            if (!item.isValid())
+                continue;
+            text += indentString() + QLatin1String("<key>") + xmlText(key) + QLatin1String("</key>\n");
+            plistElementFromObjectWithExistingString(item, text);
+        }
+        --m_indent;
+        text += indentString() + QLatin1String("</dict>\n");
+        return;
+    }
+    if (type == QMetaType::QString) {
+        text += indentString() + QLatin1String("<string>") + xmlText(value.toString()) + QLatin1String("</string>\n");
+        return;
+    }
+    if (isNumber(value))
+        text += indentString() + QLatin1String("<integer>") + numberText(value) + QLatin1String("</integer>\n");
+    // Data, dates and anything else are left out.
+}
+
+bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomically*/)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcOrvane) << "Cannot write the property list" << path << file.errorString();
+        return false;
+    }
+    QString text = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n"
+        "<dict>\n");
+    m_indent = 1;
+    for (int i = 0; i < count(); ++i) {
+        const QString key = keyAtIndex(i);
+        text += indentString() + QLatin1String("<key>") + xmlText(key) + QLatin1String("</key>\n");
+        QString element;
+        plistElementFromObjectWithExistingString(m_dictionary.value(key), element);
+        // A value that writes nothing (an empty list, a date) leaves its key line alone.
+        if (!element.isEmpty())
+            text += indentString() + element;
+    }
+    m_indent = 0;
+    text += QLatin1String("</dict>\n</plist>\n");
+    file.write(text.toUtf8());
+    if (!file.commit()) {
+        qCWarning(lcOrvane) << "Cannot write the property list" << path << file.errorString();
+        return false;
+    }
+    return true;
+}
