@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "AppImages.h"
 #include "Clock.h"
 #include "FolderMediaLibraryHost.h"
 #include "LocalizedStrings.h"
@@ -439,9 +440,12 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
                 information.setDeviceImage(image);
         }
     }
-    // Every read starts with the picture, which also forgets an earlier cancel.
-    m_readingDeviceView->setDeviceImage(information.deviceImage().isNull() ? QPixmap()
-                                                                            : QPixmap::fromImage(information.deviceImage()));
+    // Every read starts with a picture, which also forgets the cancel of an
+    // earlier read; a device without one shows the generic picture.
+    m_readingDeviceView->setDeviceImage(
+        information.deviceImage().isNull()
+            ? AppImages::pixmap(QStringLiteral("device-generic"), QSize(128, 128), m_readingDeviceView)
+            : QPixmap::fromImage(information.deviceImage()));
     m_readingDeviceView->setDeviceTypeString(information.deviceTypeString());
     m_readingDeviceView->setCancelButtonHidding(true);
     m_readingDeviceView->removeAllOtherSubViews();

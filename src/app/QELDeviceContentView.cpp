@@ -17,6 +17,10 @@
 #include "QELDeviceContentViewDelegate.h"
 #include "QELDeviceInterface.h"
 
+// The icons live in this static library's resources, which are registered
+// only when asked for (outside any namespace, as the macro declares a function).
+static void initCategoryResources() { Q_INIT_RESOURCE(categories); }
+
 namespace {
 
 // Flag columns: 0 photos, 1 (unused), 2 contacts, 3 calendars, 4 notes,
@@ -80,9 +84,13 @@ const Availability* availabilityFor(int viewType)
 
 QELFunctionDetail functionDetail(int viewType)
 {
+    static const bool registered = (initCategoryResources(), true);
+    (void)registered;
     QELFunctionDetail f;
     f.functionName = LocalizedStrings::text(CategoryViews::titleKey(viewType));
-    const QString icon = QStringLiteral(":/categories/") + CategoryViews::iconFileName(viewType);
+    // The icons are shipped as scalable pictures under the files' base names.
+    const QString icon = QStringLiteral(":/categories/") + QFileInfo(CategoryViews::iconFileName(viewType)).completeBaseName()
+                         + QStringLiteral(".svg");
     if (QFileInfo::exists(icon))
         f.functionIcon = QIcon(icon);
     f.displayViewType = viewType;
