@@ -71,9 +71,11 @@ int intValue(const QVariant& value)
     return static_cast<int>(number);
 }
 
+// The settings are named in full, so that a reader in a program that set no
+// application names still reads the program's own settings.
 QVariant stored(const QString& key)
 {
-    QSettings settings;
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Orvane"));
     return settings.value(key);
 }
 
@@ -91,7 +93,7 @@ int intForKey(const QString& key, int fallback)
 
 void store(const QString& key, const QVariant& value)
 {
-    QSettings settings;
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Orvane"));
     settings.setValue(key, value);
 }
 

@@ -99,10 +99,10 @@ void QELCopy::setBaseCopyPath(const QString& path)
 
 std::optional<QVariant> QELCopy::_getNextItemFromQueue()
 {
-    if (callersRun() != m_run)
-        return std::nullopt;
     std::lock_guard lock(m_mutex);
-    if (m_itemQueue.isEmpty())
+    // Checked under the lock: a view that cancels and then sets a new queue
+    // must never see a worker of the old run take an item of the new one.
+    if (m_cancel || callersRun() != m_run || m_itemQueue.isEmpty())
         return std::nullopt;
     QVariant item = m_itemQueue.takeFirst();
     ++m_itemNumber;

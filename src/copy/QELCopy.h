@@ -68,7 +68,7 @@ public:
 
 protected:
     // Takes the first item off the queue, adding 1 to itemNumber; nothing when
-    // the queue is empty or the caller's run has been replaced.
+    // the queue is empty, the job is cancelled or the caller's run was replaced.
     std::optional<QVariant> _getNextItemFromQueue();
 
     // Whether the caller should stop: the job was cancelled, or the caller is

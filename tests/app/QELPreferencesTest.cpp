@@ -137,9 +137,13 @@ INSTANTIATE_TEST_SUITE_P(Keys, Writers, ::testing::Values(
 
 TEST_F(Preferences, SettingsLiveInTheOrvaneDomain)
 {
-    QSettings settings;
-    EXPECT_EQ(settings.organizationName(), QStringLiteral("Orvane"));
-    EXPECT_EQ(settings.applicationName(), QStringLiteral("Orvane"));
+    QELPreferences::setEjectIPodOnExit(false);
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Orvane"));
+    settings.sync();
+    EXPECT_EQ(settings.fileName(), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Orvane/Orvane.conf"));
+    EXPECT_EQ(settings.value(QELPreferences::kEjectIPodOnExit).toInt(), 0);
+    // The panes store through QSettings() with the application's names: the same store.
+    EXPECT_EQ(QSettings().fileName(), settings.fileName());
 }
 
 } // namespace

@@ -140,6 +140,16 @@ TEST(CopyQueue, TakesItemsInOrderAndCountsThem)
     EXPECT_EQ(job.itemNumber(), 0u);
 }
 
+TEST(CopyQueue, ACancelledJobTakesNoMoreItemsUntilItStartsAgain)
+{
+    FakeJob job;
+    job.setItemQueue(items({"a", "b"}));
+    job.cancelCopy();
+    EXPECT_FALSE(job._getNextItemFromQueue().has_value());
+    EXPECT_EQ(job.itemNumber(), 0u);
+    EXPECT_EQ(job.itemQueue().size(), 2);
+}
+
 TEST(CopyQueue, AnItemThatIsItselfEmptyIsStillAnItem)
 {
     FakeJob job;
