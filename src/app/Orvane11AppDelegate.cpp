@@ -13,7 +13,6 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QStorageInfo>
 #include <QThread>
 #include <QTimer>
@@ -34,16 +33,11 @@
 #include "QELITunesLibrary.h"
 #include "QELLookingForDeviceView.h"
 #include "QELPagedView.h"
+#include "QELPreferences.h"
 #include "QELReadingDeviceView.h"
 #include "QELUpdateChecker.h"
 
 namespace {
-
-bool settingsFlag(const char* key, bool byDefault)
-{
-    const QVariant value = QSettings().value(QLatin1String(key));
-    return value.isValid() ? value.toBool() : byDefault;
-}
 
 // Runs `fn` on the main thread without waiting.
 template <class Fn> void post(QObject* receiver, Fn&& fn)
@@ -100,8 +94,8 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
     env.makeArtworkReader = [](ArtworkDatabase, const QString&, const QString&) {
         return std::shared_ptr<QELDeviceImageLibraryReader>();
     };
-    env.checkForUpdatesOnStartUp = [] { return settingsFlag("CheckForUpdateOnStart", true); };
-    env.ejectIPodOnExit = [] { return settingsFlag("EjectIPodOnExit", true); };
+    env.checkForUpdatesOnStartUp = [] { return QELPreferences::checkForUpdatesOnStartUp(); };
+    env.ejectIPodOnExit = [] { return QELPreferences::ejectIPodOnExit(); };
     env.makeUpdateChecker = [](QObject* parent) { return new QELUpdateChecker(parent); };
     env.ejectVolume = [](const QString& path) {
         if (path.isEmpty())
