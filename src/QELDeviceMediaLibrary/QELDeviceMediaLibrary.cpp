@@ -144,8 +144,9 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     }
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
-    set_mediaLibraryReader(nullptr);
+    // One read at a time: the held reader is dropped only once this read owns the lock.
     std::lock_guard<std::mutex> readLock(_readLibraryLock);
+    set_mediaLibraryReader(nullptr);
     bool success = false;
     auto inFolder = [&folder](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
 
