@@ -1,7 +1,8 @@
-#include "QELMainWindow.h"
-
 #include <QApplication>
 #include <QTimer>
+
+#include "Orvane11AppDelegate.h"
+#include "QELMainWindow.h"
 
 int main(int argc, char* argv[])
 {
@@ -11,11 +12,15 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
 
     QELMainWindow window;
+    window.resize(1100, 720);
+    Orvane11AppDelegate delegate(&window, Orvane11AppDelegate::defaultEnvironment());
     window.show();
+    QTimer::singleShot(0, &delegate, &Orvane11AppDelegate::applicationDidFinishLaunching);
 
-    // For smoke tests: quit by itself after the given number of milliseconds.
+    // For smoke tests: close the window (which runs the shutdown) after the
+    // given number of milliseconds.
     const int quitAfter = qEnvironmentVariableIntValue("ORVANE_QUIT_AFTER_MS");
     if (quitAfter > 0)
-        QTimer::singleShot(quitAfter, &app, &QApplication::quit);
+        QTimer::singleShot(quitAfter, &window, &QWidget::close);
     return app.exec();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a generated MediaLibrary.sqlitedb of 50,000 tracks and 500 playlists
-// into the media store and prints the time, the rate and the peak memory.
+// into the media store and prints the time, the rate and the peak memory; then
+// the same for a generated iTunesDB of 50,000 tracks.
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -10,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include "ITunesDBWriter.h"
 #include "MediaLibraryFixture.h"
 #include "QELDeviceMediaLibrary.h"
 
@@ -101,5 +103,47 @@ int main(int argc, char** argv)
     std::printf("seconds: %.3f\n", seconds);
     std::printf("tracks per second: %.0f\n", static_cast<double>(tracks) / seconds);
     std::printf("peak memory during the read: %.1f MiB (process peak before it: %.1f MiB)\n", peak, before);
-    return ok ? 0 : 1;
+    library.close();
+
+    // The binary iTunesDB of an older device.
+    ITunesDBWriter w;
+    for (int i = 0; i < trackCount; ++i) {
+        ITunesDBWriter::Track t;
+        t.id = static_cast<quint32>(i + 1);
+        t.title = QStringLiteral("Track title number %1").arg(i);
+        t.artist = QStringLiteral("Artist %1").arg(i % 2000);
+        t.album = QStringLiteral("Album %1").arg(i % 4000);
+        t.genre = QStringLiteral("Genre %1").arg(i % 40);
+        t.path = QStringLiteral(":iPod_Control:Music:F%1:ABCD%2.mp3").arg(i % 50, 2, 10, QLatin1Char('0')).arg(i);
+        t.durationMs = static_cast<quint32>(180000 + i % 120000);
+        t.fileSize = static_cast<quint32>(4000000 + i);
+        t.mediaKind = i % 50 == 0 ? 2 : 1;
+        w.tracks << t;
+    }
+    for (int p = 0; p < playlistCount; ++p) {
+        ITunesDBWriter::Playlist list;
+        list.title = QStringLiteral("Playlist %1").arg(p);
+        const int size = 20 + static_cast<int>(random() % 180);
+        for (int k = 0; k < size; ++k)
+            list.items.append({static_cast<quint32>(random() % static_cast<unsigned>(trackCount)) + 1, 1});
+        w.playlists << list;
+    }
+    QTemporaryDir iPodFolder;
+    {
+        QFile file(iPodFolder.filePath(QStringLiteral("iTunesDB")));
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        file.write(w.build());
+    }
+    w = ITunesDBWriter();
+    const auto dbStart = std::chrono::steady_clock::now();
+    QELDeviceMediaLibrary iPod(iPodFolder.path());
+    const bool dbOk = iPod.readMediaLibrary();
+    const double dbSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - dbStart).count();
+    const size_t dbTracks = iPod.managedObjectContext() ? iPod.managedObjectContext()->tracks().size() : 0;
+    std::printf("iTunesDB read: %s\n", dbOk ? "ok" : "FAILED");
+    std::printf("tracks: %zu\n", dbTracks);
+    std::printf("seconds: %.3f\n", dbSeconds);
+    std::printf("tracks per second: %.0f\n", static_cast<double>(dbTracks) / dbSeconds);
+    return ok && dbOk ? 0 : 1;
 }

@@ -8,9 +8,13 @@
 #include <QSet>
 
 #include "Log.h"
+#include "QELMediaLibraryITunesCDBConvertor.h"
+#include "QELMediaLibraryITunesDBReader.h"
 #include "QELMediaLibraryMediaLibrarySQLiteDBReader.h"
 #include "QELMediaLibraryReader.h"
+#include "QELMediaLibraryRingtonesReader.h"
 #include "QELMediaLibrarySQLiteReader.h"
+#include "QELMediaLibraryVoiceRecordingsReader.h"
 
 namespace {
 
@@ -140,8 +144,9 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     }
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
-    set_mediaLibraryReader(nullptr);
+    // One read at a time: the held reader is dropped only once this read owns the lock.
     std::lock_guard<std::mutex> readLock(_readLibraryLock);
+    set_mediaLibraryReader(nullptr);
     bool success = false;
     auto inFolder = [&folder](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
 
@@ -181,9 +186,12 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
         if (!success)
             set_mediaLibraryReader(nullptr);
     }
+    if (!success)
+        success = readITunesDatabases(folder);
 
     std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader();
     if (success && reader) {
+        addRingtonesAndVoiceMemos(folder, reader);
         runGuarded("Library types", [&reader] {
             reader->addLibraryTypes();
             return true;
@@ -194,6 +202,64 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     if (_delegateObject)
         _delegateObject->OnDeviceMediaLibaryReadCompleteEvent(DeviceMediaLibraryReadCompleteArguments(success, QString()));
     return success;
+}
+
+bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
+{
+    // The iTunesCDB is expanded into a file of its own, so the device's own
+    // iTunesDB stays; when the conversion or its read fails, that iTunesDB is
+    // read instead.
+    const QString cdb = folder + QStringLiteral("/iTunesCDB");
+    const QString db = folder + QStringLiteral("/iTunesDB");
+    bool success = false;
+    if (QFileInfo::exists(cdb)) {
+        success = runGuarded("iTunesCDB / iTunesDB", [this, &cdb] {
+            const QString converted = QELMediaLibraryITunesCDBConvertor::convertedPathFor(cdb);
+            if (!QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(cdb, converted)) {
+                qCWarning(lcOrvane) << "iTunesCDB could not be converted";
+                return false;
+            }
+            auto reader = makeReader<QELMediaLibraryITunesDBReader>();
+            qCInfo(lcOrvane) << "Using processed iTunesCDB";
+            if (!reader)
+                return false;
+            reader->setFilePath(QFileInfo(converted).fileName());
+            return reader->readMediaLibrary();
+        });
+        if (!success)
+            set_mediaLibraryReader(nullptr);
+    }
+    if (!success && QFileInfo::exists(db)) {
+        success = runGuarded("iTunesCDB / iTunesDB", [this] {
+            auto reader = makeReader<QELMediaLibraryITunesDBReader>();
+            qCInfo(lcOrvane) << "Using iTunesDB";
+            if (!reader)
+                return false;
+            reader->setFilePath(QStringLiteral("iTunesDB"));
+            return reader->readMediaLibrary();
+        });
+        if (!success)
+            set_mediaLibraryReader(nullptr);
+    }
+    return success;
+}
+
+void QELDeviceMediaLibrary::addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader)
+{
+    const QString ringtones = folder + QStringLiteral("/Ringtones.plist");
+    if (QFileInfo::exists(ringtones)) {
+        runGuarded("Ringtones.", [&] {
+            QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(ringtones, reader.get());
+            return true;
+        });
+    }
+    const QString recordings = folder + QStringLiteral("/Recordings.db");
+    if (QFileInfo::exists(recordings)) {
+        runGuarded("Recordings.", [&] {
+            QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(recordings, reader.get());
+            return true;
+        });
+    }
 }
 
 void QELDeviceMediaLibrary::OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments&)

@@ -98,6 +98,8 @@ private:
     void set_mediaLibraryReader(const std::shared_ptr<QELMediaLibraryReader>& reader);
     template <class R> std::shared_ptr<R> makeReader();
     bool runGuarded(const char* label, const std::function<bool()>& step);
+    bool readITunesDatabases(const QString& folder);
+    void addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader);
 
     QString _libraryDirectory;
     mutable std::mutex m_readerMutex;

@@ -1,6 +1,7 @@
 #include "QELCopy.h"
 
 #include "FolderMediaLibraryHost.h"
+#include "Log.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELITunesInformation.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <exception>
 #include <limits>
 
 namespace {
@@ -121,7 +123,13 @@ void QELCopy::_startWorker(std::function<void()> work)
     std::thread thread([this, run, done, work = std::move(work)] {
         t_workerJob = this;
         t_workerRun = run;
-        work();
+        // An exception must not leave the worker: it would end the program.
+        try {
+            work();
+        } catch (const std::exception& error) {
+            qCWarning(lcOrvane) << "A copy job stopped:" << error.what();
+            _callAllItemsCopiedDelegate();   // so the view does not wait for the run forever
+        }
         t_workerJob = nullptr;
         *done = true;
     });

@@ -75,7 +75,8 @@ protected:
     // a worker of a run that a newer startCopy() replaced.
     bool _isCancelled() const;
 
-    // Runs `work` on a new worker thread tied to the current run.
+    // Runs `work` on a new worker thread tied to the current run. A work that
+    // throws is logged and ends its run with the end-of-run event.
     void _startWorker(std::function<void()> work);
 
     // Makes the music library host if the job has none yet; true when the

@@ -7,7 +7,8 @@
 QELBinaryFileHandle::QELBinaryFileHandle(const QString& filePath)
     : m_file(filePath)
 {
-    m_file.open(QIODevice::ReadOnly);
+    if (m_file.open(QIODevice::ReadOnly))
+        m_size = static_cast<uint64_t>(m_file.size());
 }
 
 QELBinaryFileHandle::~QELBinaryFileHandle() = default;
@@ -79,8 +80,17 @@ void QELBinaryFileHandle::skipBytes(int count)
     const uint64_t left = bytesLeft();
     if (static_cast<uint64_t>(count) > left)
         m_hitEnd = true;
-    if (isOpen())
-        m_file.seek(static_cast<qint64>(position() + std::min<uint64_t>(static_cast<uint64_t>(count), left)));
+    if (!isOpen())
+        return;
+    const uint64_t distance = std::min<uint64_t>(static_cast<uint64_t>(count), left);
+    // Short skips are read through the file's buffer: a seek costs a system
+    // call each time, and format readers skip a few bytes at a time.
+    if (distance <= 4096) {
+        char discard[4096];
+        m_file.read(discard, static_cast<qint64>(distance));
+        return;
+    }
+    m_file.seek(static_cast<qint64>(position() + distance));
 }
 
 void QELBinaryFileHandle::setPosition(uint64_t offset)
@@ -99,7 +109,9 @@ uint64_t QELBinaryFileHandle::position() const
 
 uint64_t QELBinaryFileHandle::size() const
 {
-    return isOpen() ? static_cast<uint64_t>(m_file.size()) : 0;
+    // Taken once at open: asking the file each time costs a system call on
+    // every read, and the local copies being read do not change.
+    return isOpen() ? m_size : 0;
 }
 
 uint64_t QELBinaryFileHandle::bytesLeft() const

@@ -63,5 +63,6 @@ private:
 
     QFile m_file;
     uint32_t m_byteCount = 0;
+    uint64_t m_size = 0;
     bool m_hitEnd = false;
 };

@@ -117,6 +117,11 @@ public:
     // Puts the saved original back on the device it came from, when that
     // device is connected; the saved copy is kept until then.
     void restoreITunesPreferences();
+    // The folder that keeps the saved originals of the current device.
+    QString savedPreferencesFolderOfDevice() const;
+    // The preferences file as the program changes it (fixed bytes set to fixed
+    // values; `operatingSystem` 1 iOS, 0 disk mode).
+    static QByteArray changedITunesPreferences(const QByteArray& original, qint64 operatingSystem);
 
     // --- File relay. ---
 
@@ -163,6 +168,7 @@ private:
 
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
                          const std::atomic<bool>* cancel, quint64 cancelGeneration);
+    bool uploadReplacing(const QString& localPath, const QString& devicePath);
     bool copyDirectoryWorker(const QString& devicePath, const QString& localPath, const std::atomic<bool>* cancel,
                              int depth);
 

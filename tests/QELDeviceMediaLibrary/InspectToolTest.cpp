@@ -9,7 +9,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "ITunesDBWriter.h"
 #include "LibraryItdbFixture.h"
+#include "MediaExtrasFixture.h"
 #include "MediaLibraryFixture.h"
 #include "MediaTestSupport.h"
 
@@ -143,6 +145,55 @@ TEST(InspectTool, ReadsALibraryItdbSetWithoutTouchingTheFolder)
     EXPECT_EQ(trackWithID(run.json, "12").value("title").toString(), "Old");
     EXPECT_EQ(texts(playlistNamed(run.json, "Mine").value("trackIDs").toArray()), QStringList{"12"});
     EXPECT_TRUE(QFile::exists(dir.filePath("Library.itdb")));
+}
+
+TEST(InspectTool, ReadsAnITunesCDBWithRingtonesAndVoiceMemos)
+{
+    QTemporaryDir dir;
+    ITunesDBWriter w;
+    for (quint32 id : {11u, 12u, 13u}) {
+        ITunesDBWriter::Track t;
+        t.id = id;
+        t.title = QStringLiteral("Song %1").arg(id);
+        t.path = QStringLiteral(":iPod_Control:Music:F01:S%1.m4a").arg(id);
+        t.mediaKind = id == 13 ? 2 : 1;
+        w.tracks << t;
+    }
+    ITunesDBWriter::Playlist plain;
+    plain.title = QStringLiteral("Road");
+    plain.items = {{13, 1}, {11, 1}, {12, 1}};
+    ITunesDBWriter::Playlist genius = plain;
+    genius.title = QStringLiteral("Genius pick");
+    genius.dataObjects = 6;
+    genius.items = {{12, 1}, {11, 1}};
+    w.playlists << plain << genius;
+    QFile cdb(dir.filePath("iTunesCDB"));
+    ASSERT_TRUE(cdb.open(QIODevice::WriteOnly));
+    cdb.write(ITunesDBWriter::toCDB(w.build()));
+    cdb.close();
+    ASSERT_TRUE(MediaExtrasFixture::writeRingtones(dir.filePath("Ringtones.plist"), {{"Bell.m4r", "GUID-BELL", "Bell", "", "", 900}}));
+    ASSERT_TRUE(MediaExtrasFixture::writeRecordings(dir.filePath("Recordings.db"), {{"/var/mobile/Media/Recordings/m.m4a", 4, "Memo", 100, 4242}}));
+
+    const ToolRun run = inspect(dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibraryITunesDBReader");
+    EXPECT_EQ(trackWithID(run.json, "11").value("path").toString(), "/iPod_Control/Music/F01/S11.m4a");
+    EXPECT_EQ(trackWithID(run.json, "13").value("hasVideo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json, "GUID-BELL").value("isRingtone").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json, "GUID-BELL").value("durationMs").toInteger(), 900);
+    EXPECT_EQ(trackWithID(run.json, "4242").value("isVoiceMemo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json, "4242").value("path").toString(), "Recordings/m.m4a");
+
+    QStringList names;
+    for (const QJsonValue& p : run.json.value("playlists").toArray())
+        names.append(p.toObject().value("name").toString());
+    EXPECT_EQ(names, (QStringList{"Music", "All Videos", "Movies", "Ringtones", "Voice Memos", "Genius pick", "Road"}));
+    EXPECT_EQ(playlistNamed(run.json, "Genius pick").value("kind").toString(), "genius");
+    EXPECT_EQ(texts(playlistNamed(run.json, "Genius pick").value("trackIDs").toArray()), (QStringList{"12", "11"}));
+    EXPECT_EQ(texts(playlistNamed(run.json, "Road").value("trackIDs").toArray()), (QStringList{"13", "11", "12"}));
+    EXPECT_EQ(playlistNamed(run.json, "Road").value("persistentID").toString(), "1");
+    EXPECT_EQ(texts(playlistNamed(run.json, "Ringtones").value("trackIDs").toArray()), QStringList{"GUID-BELL"});
+    EXPECT_FALSE(QFile::exists(dir.filePath("iTunesDB.fromCDB")));
 }
 
 TEST(InspectTool, NothingReadableExitsTwoWithOneLine)

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -303,6 +304,24 @@ TEST(CopyCancel, DeletingARunningJobWaitsForItsWorkerAndDeliversNothing)
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(delegate.allDone.empty());
+}
+
+TEST(CopyCancel, AJobThatThrowsEndsItsRunInsteadOfTheProgram)
+{
+    class ThrowingJob : public QELCopy {
+    public:
+        void startCopy() override
+        {
+            QELCopy::startCopy();
+            _startWorker([] { throw std::runtime_error("device gone"); });
+        }
+    };
+    RecordingDelegate delegate;
+    ThrowingJob job;
+    job.setDelegate(&delegate);
+    job.startCopy();
+    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+    EXPECT_EQ(delegate.allDone.size(), 1u);
 }
 
 TEST(CopyDestination, BaseCopyPathIsKept)

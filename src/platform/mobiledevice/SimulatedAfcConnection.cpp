@@ -125,14 +125,10 @@ int SimulatedAfcConnection::fileRefRead(uint64_t ref, char* data, uint32_t lengt
     if (it == m_files.end() || !it->second->file->isReadable())
         return AfcResult::kInvalidArgument;
     OpenFile& open = *it->second;
-    qint64 wanted = length;
-    if (open.readErrorAt >= 0) {
-        const qint64 position = open.file->pos();
-        if (position >= open.readErrorAt)
-            return AfcResult::kReadError;
-        wanted = std::min<qint64>(wanted, open.readErrorAt - position);
-    }
-    const qint64 got = open.file->read(data, wanted);
+    // A read that would reach the injected error's offset fails whole.
+    if (open.readErrorAt >= 0 && open.file->pos() + qint64(length) > open.readErrorAt)
+        return AfcResult::kReadError;
+    const qint64 got = open.file->read(data, length);
     if (got < 0)
         return AfcResult::kReadError;
     *read = static_cast<uint32_t>(got);

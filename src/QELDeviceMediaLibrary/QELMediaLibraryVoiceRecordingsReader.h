@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+class QELMediaLibraryReader;
+
+// Adds the voice memos of Recordings.db to a reader's store, as tracks of a
+// "Voice Memos" playlist. Worker thread.
+class QELMediaLibraryVoiceRecordingsReader {
+public:
+    // True when at least one voice memo was added.
+    bool readRecordingsFromLocalPathIntoMediaLibrary(const QString& path, QELMediaLibraryReader* reader);
+};

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+class QELDeviceCategoryContentView;
+class QELDeviceInterface;
+class QWidget;
+
+// The categories of the device content page, by view type, and the one place
+// where their views are made.
+namespace CategoryViews {
+
+enum ViewType {
+    Music = 1,
+    Apps = 2,
+    Photos = 3,
+    Contacts = 4,
+    Calendars = 5,
+    Notes = 6,
+    Messages = 7,
+    Voicemail = 8,
+    Books = 9,
+    Files = 10,
+    CallLogs = 11,
+    Internet = 12,
+    Camera = 13,
+};
+
+// The string-table key of the category's title ("MUSIC"); empty for camera
+// and unknown types.
+QString titleKey(int viewType);
+// The category's icon file name ("category_ipod.png"); empty when it has none.
+QString iconFileName(int viewType);
+// Whether the category's data come from a device backup (made after one).
+bool isBackupDerived(int viewType);
+
+// Makes the view of a category in `frame`, gives it the device interface and
+// starts its load where the category starts one on creation (apps, photos,
+// books). A category whose own view this version lacks gets the plain
+// not-available page. Null for an unknown view type.
+QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
+                                       QWidget* parent = nullptr);
+
+} // namespace CategoryViews

@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "DeviceMediaLibraryReadCompleteArguments.h"
+#include "QELDeviceCategoryContentViewDelegate.h"
+#include "QELDeviceConnectivityDelegate.h"
+#include "QELDeviceContentViewDelegate.h"
+#include "QELDeviceImageLibraryEventProtocol.h"
+#include "QELDeviceInformation.h"
+#include "QELDeviceMediaLibraryEventsProtocol.h"
+#include "QELHUDViewDelegate.h"
+#include "QELITunesLibraryDelegate.h"
+#include "QELReadingDeviceViewDelegate.h"
+#include "QELUpdateCheckerDelegate.h"
+
+class MediaLibraryHost;
+class QELDeviceContentView;
+class QELDeviceImageLibraryReader;
+class QELDeviceInterface;
+class QELDeviceMediaLibrary;
+class QELHUDView;
+class QELITunesLibrary;
+class QELLookingForDeviceView;
+class QELPagedView;
+class QELReadingDeviceView;
+class QELUpdateChecker;
+class QMainWindow;
+class QPushButton;
+class QWidget;
+
+// The application delegate: start-up and shutdown, the device events and the
+// device read flow. It owns the device interface, the libraries of the
+// connected device and the pages of the main window. Main thread, except the
+// event entry points, which move each event to the main thread.
+//
+// Every read belongs to one connection: a read generation, changed by every
+// usable connection and every disconnection, is checked at each step on the
+// main thread, so a read of a device that left never shows its content, and
+// a new read waits for the previous one (cancelled) to end before it touches
+// the temporary folder.
+class Orvane11AppDelegate : public QObject,
+                            public QELDeviceConnectivityDelegate,
+                            public QELDeviceMediaLibraryEventsProtocol,
+                            public QELDeviceCategoryContentViewDelegate,
+                            public QELDeviceContentViewDelegate,
+                            public QELDeviceImageLibraryEventProtocol,
+                            public QELHUDViewDelegate,
+                            public QELITunesLibraryDelegate,
+                            public QELUpdateCheckerDelegate,
+                            public QELReadingDeviceViewDelegate {
+    Q_OBJECT
+public:
+    enum class ArtworkDatabase { MediaLibrary, ArtworkDB };
+
+    // What the delegate reaches outside the program; tests replace parts.
+    struct Environment {
+        std::shared_ptr<MediaLibraryHost> mediaLibraryHost;
+        std::function<std::unique_ptr<QELDeviceInterface>()> makeDeviceInterface;
+        // Starts a child process that nothing waits for.
+        std::function<void(const QString& program, const QStringList& arguments)> startDetached;
+        // Makes the artwork reader of a copied database; null when none can be made.
+        std::function<std::shared_ptr<QELDeviceImageLibraryReader>(ArtworkDatabase kind, const QString& folder,
+                                                                  const QString& databaseFileName)>
+            makeArtworkReader;
+        std::function<bool()> checkForUpdatesOnStartUp;
+        std::function<bool()> ejectIPodOnExit;
+        std::function<QELUpdateChecker*(QObject* parent)> makeUpdateChecker;
+        // Unmounts and ejects the volume at a path.
+        std::function<void(const QString& path)> ejectVolume;
+        // How long the shutdown waits for the music application to quit (nominal ms).
+        int iTunesQuitWaitLimitMs = 30000;
+    };
+    // The real environment: the folder music host, the device backends the
+    // environment variables select, killall, the preferences.
+    static Environment defaultEnvironment();
+
+    Orvane11AppDelegate(QMainWindow* window, Environment environment, QObject* parent = nullptr);
+    ~Orvane11AppDelegate() override;
+
+    // The launching steps; called once when the event loop starts.
+    void applicationDidFinishLaunching();
+    // The shutdown; runs once (the main window's close calls it).
+    void windowWillClose();
+
+    void _startLookingForDevice();
+    // Empties the temporary folder (any thread).
+    static void _removeTemporaryFiles();
+
+    void iTunesRunningCloseITunesButtonClicked();
+    void iTunesRunningContinueButtonClicked();
+    void iTunesRunningExitOrvaneButtonClicked();
+
+    QMainWindow* window() const;
+    QWidget* mainContentView() const;
+    QELPagedView* iTunesIsRunningView() const;
+    QELLookingForDeviceView* lookingForDeviceView() const;
+    QELReadingDeviceView* readingDeviceView() const;
+    QELDeviceContentView* deviceContentView() const;
+    QELHUDView* hudView() const;
+    QELDeviceInterface* deviceInterface() const { return m_deviceInterface.get(); }
+    std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary() const { return m_mediaLibrary; }
+    std::shared_ptr<QELDeviceImageLibraryReader> imageLibrary() const { return m_imageLibrary; }
+    std::shared_ptr<QELITunesLibrary> iTunesLibrary() const { return m_itunesLibrary; }
+    QELUpdateChecker* updateChecker() const;
+    bool keepITunesOpen() const { return m_keepITunesOpen; }
+    bool controlBarEnabled() const { return m_controlBarEnabled; }
+    // How many reads have shown the content page (tests).
+    int contentPageShowCount() const { return m_contentPageShowCount; }
+    // Waits until every read worker of this run has ended (tests, shutdown).
+    void joinWorkers();
+
+    // Device events (detection threads).
+    void OnDeviceConnected(const QELDeviceConnectivityArguments& arguments) override;
+    void OnDeviceDisconnected(const QELDeviceConnectivityArguments& arguments) override;
+
+    // Media-library events (a read's own events go through its relay; these
+    // take those of a library whose delegate is this object directly).
+    void OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& arguments) override;
+    void OnDeviceMediaLibraryReadProgressEvent(const QString& progress) override;
+    void OnDeviceMediaLibraryReadPlaylistName(const QString& name) override;
+
+    void OnDeviceImageLibraryDatabaseReadComplete(const QELDeviceImageLibraryDatabaseReadCompleteArguments& arguments) override;
+    void OnITunesLibraryLoadCompleteWithArguments(const QELITunesLibraryReadCompleteArguments& arguments) override;
+    void OnReadingDeviceViewCancelRequest() override;
+    void OnUserCancelCopyEvent() override;
+    void OnUpdateCheckReturnsWithUpdateAvailable(bool updateAvailable) override;
+
+    // Content page notices and category view events.
+    void OnCopyToITunesFunctionalityAvailableNotification(bool available) override;
+    void OnBackUpFunctionalityAvailableNotification(bool available) override;
+    void OnMediaPlaybackFunctionalityAvailableNotification(bool available) override;
+    void OnSearchFunctionalityAvailableNotification(bool available) override;
+    void OnSearchPlaceholderTextNotification(const QString& placeholder) override;
+    void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) override;
+    void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) override;
+    void OnMediaViewChanged() override;
+    void OnMediaSelectionPlayRequested() override;
+    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& title,
+                                                                           const QString& description, int current,
+                                                                           int maximum) override;
+    void OnClear() override;
+    void OnAllItemsCopiedEventWithType(int copyType) override;
+
+    // What the last availability notices said (tests).
+    struct Availability {
+        bool transfer = false;
+        bool backUp = false;
+        bool playback = false;
+        bool search = false;
+        QString placeholder;
+    };
+    Availability availability() const { return m_availability; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class ReadRelay;
+    friend class ReadRelay;
+
+    void buildWindow();
+    void buildITunesRunningPage();
+    void _workerOnDeviceConnected(const QELDeviceConnectivityArguments& arguments);
+    void _onDeviceDisconnectedthreadSafe();
+    void _workerReadDeviceMediaLibrary(quint64 generation, qint64 operatingSystem);
+    void _workerOnLibrariesMade(quint64 generation, std::shared_ptr<QELDeviceMediaLibrary> library,
+                                std::shared_ptr<QELDeviceImageLibraryReader> artwork, std::shared_ptr<ReadRelay> relay);
+    void _workerOnDeviceMediaLibaryReadCompleteEvent(quint64 generation, bool readSuccesfull);
+    void _workerOnDeviceMediaLibraryReadProgressEvent(quint64 generation, const QString& progress);
+    void _workerOnDeviceMediaLibraryReadPlaylistName(quint64 generation, const QString& name);
+    void _workerOnDeviceImageLibraryDatabaseReadComplete(quint64 generation);
+    void _workerOnITunesLibraryLoadComplete(quint64 generation);
+    void _setReadMusicLibraryFailNotice(quint64 generation);
+    void _readingDeviceComplete();
+    void showContentPage(bool withLibraries);
+    void _enableControlBarControls(bool enable);
+    void setHUDInformation(const QString& top, const QString& bottom);
+    void clearHUD();
+    bool isCurrentRead(quint64 generation) const { return generation == m_readGeneration.load(); }
+    void startWorker(std::function<void()> body);
+
+    Environment m_env;
+    QPointer<QMainWindow> m_window;
+    QPointer<QWidget> m_mainContentView;
+    QPointer<QELHUDView> m_hudView;
+    QPointer<QELPagedView> m_iTunesIsRunningView;
+    QPointer<QELLookingForDeviceView> m_lookingForDeviceView;
+    QPointer<QELReadingDeviceView> m_readingDeviceView;
+    QPointer<QELDeviceContentView> m_deviceContentView;
+    std::unique_ptr<QELDeviceInterface> m_deviceInterface;
+    QELDeviceInformation m_deviceInformation;
+    std::shared_ptr<QELDeviceMediaLibrary> m_mediaLibrary;
+    std::shared_ptr<QELDeviceImageLibraryReader> m_imageLibrary;
+    std::shared_ptr<QELITunesLibrary> m_itunesLibrary;
+    QPointer<QELUpdateChecker> m_updateChecker;
+    bool m_windowWillCloseCalled = false;
+    bool m_keepITunesOpen = false;
+    bool m_controlBarEnabled = false;
+    int m_contentPageShowCount = 0;
+    Availability m_availability;
+
+    // The read of the connection now shown; changed on the main thread only.
+    std::atomic<quint64> m_readGeneration{0};
+    std::shared_ptr<ReadRelay> m_readRelay;
+    // The generation whose computer-library read is running.
+    quint64 m_iTunesReadGeneration = 0;
+    std::atomic<bool> m_quitting{false};
+    // Held by a read worker for its whole run: reads never overlap.
+    std::mutex m_readMutex;
+    // The media library a worker is reading, for cancel (any thread).
+    std::mutex m_runningMutex;
+    std::shared_ptr<QELDeviceMediaLibrary> m_runningMediaLibrary;
+    std::mutex m_workersMutex;
+    std::vector<std::thread> m_workers;
+};

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+// The events of a category view, received by the device content page and
+// passed on to the application delegate. Main thread unless a view says
+// otherwise; the content page passes them on the thread they arrive on.
+class QELDeviceCategoryContentViewDelegate {
+public:
+    virtual ~QELDeviceCategoryContentViewDelegate() = default;
+
+    // Progress of a load or another long step.
+    virtual void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) = 0;
+    // A two-line status message.
+    virtual void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) = 0;
+    // The media list shown changed.
+    virtual void OnMediaViewChanged() = 0;
+    // The user asked to play the selection.
+    virtual void OnMediaSelectionPlayRequested() = 0;
+    // Progress of a copy: item `current` of `maximum`.
+    virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& title,
+                                                                                   const QString& description,
+                                                                                   int current, int maximum) = 0;
+    // Clear the progress display.
+    virtual void OnClear() = 0;
+    // A copy job of the given copy type has finished.
+    virtual void OnAllItemsCopiedEventWithType(int copyType) = 0;
+};

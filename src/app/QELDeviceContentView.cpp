@@ -1,0 +1,426 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELDeviceContentView.h"
+
+#include <array>
+#include <exception>
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QListView>
+
+#include "CategoryListModel.h"
+#include "CategoryViews.h"
+#include "LocalizedStrings.h"
+#include "Log.h"
+#include "QELDeviceCategoryContentView.h"
+#include "QELDeviceContentViewDelegate.h"
+#include "QELDeviceInterface.h"
+
+// The icons live in this static library's resources, which are registered
+// only when asked for (outside any namespace, as the macro declares a function).
+static void initCategoryResources() { Q_INIT_RESOURCE(categories); }
+
+namespace {
+
+// Flag columns: 0 photos, 1 (unused), 2 contacts, 3 calendars, 4 notes,
+// 5 messages, 6 voicemail, 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
+enum Flag { FPhotos = 0, FContacts = 2, FCalendars = 3, FNotes = 4, FMessages = 5, FVoicemail = 6, FFiles = 7,
+            FApps = 8, FBooks = 9, FInternet = 10, FCallLogs = 11 };
+using FlagRow = std::array<unsigned char, 12>;
+// Rows by device type 0..19 (see QELDeviceInformation).
+constexpr std::array<FlagRow, 20> kCategoryFlags = {{
+    {1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 0, 0},  // 0 iOS device of no known class
+    {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 1 iPod (disk mode)
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 2 iPhone
+    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 0},  // 3 iPod touch
+    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1},  // 4 iPad
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 5 iPod shuffle
+    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 6 iPod nano
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 7 iPhone 3GS
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 8 iPhone 4
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 9 iPhone 5
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1},  // 10 iPod touch 4
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1},  // 11 iPod touch 5
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 12 iPad 2
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 13 iPad 3
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 14 iPad mini
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 15 iPhone 5C
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 16 iPhone 5S
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 17 iPad Air
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 18 iPhone 6
+    {1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1},  // 19 iPhone 6S
+}};
+
+struct Availability {
+    bool transfer;
+    bool backUp;
+    bool playback;
+    bool search;
+    const char* placeholderKey;
+};
+
+const Availability* availabilityFor(int viewType)
+{
+    static const Availability table[] = {
+        {true, true, true, true, "SEARCHMUSIC"},      // 1 music
+        {true, false, false, true, "SEARCHAPPS"},     // 2 apps
+        {false, false, false, false, nullptr},        // 3 photos
+        {false, false, false, true, "SEARCHCONTACTS"}, // 4 contacts
+        {false, false, false, false, nullptr},        // 5 calendars
+        {false, false, false, true, "SEARCHNOTES"},   // 6 notes
+        {false, false, false, true, "SEARCHMESSAGES"}, // 7 messages
+        {false, false, true, false, nullptr},         // 8 voicemail
+        {true, false, false, true, "SEARCHBOOKS"},    // 9 books
+        {false, false, false, false, nullptr},        // 10 files
+        {false, false, false, false, nullptr},        // 11 call logs
+        {false, false, false, false, nullptr},        // 12 internet
+        {false, false, false, false, nullptr},        // 13 camera
+    };
+    if (viewType < 1 || viewType > 13)
+        return nullptr;
+    return &table[viewType - 1];
+}
+
+QELFunctionDetail functionDetail(int viewType)
+{
+    static const bool registered = (initCategoryResources(), true);
+    (void)registered;
+    QELFunctionDetail f;
+    f.functionName = LocalizedStrings::text(CategoryViews::titleKey(viewType));
+    // The icons are shipped as scalable pictures under the files' base names.
+    const QString icon = QStringLiteral(":/categories/") + QFileInfo(CategoryViews::iconFileName(viewType)).completeBaseName()
+                         + QStringLiteral(".svg");
+    if (QFileInfo::exists(icon))
+        f.functionIcon = QIcon(icon);
+    f.displayViewType = viewType;
+    return f;
+}
+
+} // namespace
+
+QELDeviceContentView::QELDeviceContentView(const QRect& frame, const QELDeviceInformation& deviceInformation,
+                                           QELDeviceInterface* deviceInterface, QWidget* parent)
+    : QELPagedView(frame, parent)
+    , m_deviceInterface(deviceInterface)
+{
+    auto* top = new QWidget;
+    auto* layout = new QHBoxLayout(top);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_sidebar = new QListView(top);
+    m_sidebar->setObjectName(QStringLiteral("functionCollectionView"));
+    m_sidebar->setFixedWidth(200);
+    m_sidebar->setIconSize(QSize(32, 32));
+    m_sidebar->setSpacing(2);
+    m_sidebar->setFrameShape(QFrame::NoFrame);
+    m_sidebar->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_sidebar->setStyleSheet(QStringLiteral(
+        "QListView { background: rgb(162,174,191); color: #1d2430; font-size: 14px; outline: 0; padding-top: 6px; }"
+        "QListView::item { padding: 6px 8px; border: none; }"
+        "QListView::item:selected { background: rgb(137,152,173); color: white; }"));
+    m_functionList = new CategoryListModel(this);
+    m_sidebar->setModel(m_functionList);
+    m_content = new QWidget(top);
+    m_content->setObjectName(QStringLiteral("functionContentView"));
+    layout->addWidget(m_sidebar);
+    layout->addWidget(m_content, 1);
+    setView(top);
+    setIsOpaque(true);
+
+    // One selection change per click (or keyboard move) runs the switch.
+    connect(m_sidebar->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { handleSelectionChanged(current); });
+
+    DisplayCategoriesForDevice(deviceInformation.deviceType());
+}
+
+QELDeviceContentView::~QELDeviceContentView()
+{
+    // Views outside the content area have no parent; those inside go with it.
+    for (const QPointer<QELDeviceCategoryContentView>& view : std::as_const(m_categoryViewsDictionary)) {
+        if (view && view->parentWidget() != m_content)
+            delete view.data();
+    }
+}
+
+int QELDeviceContentView::iOSMajorVersionOf(const QString& iOSVersion)
+{
+    if (iOSVersion.isNull())
+        return 6;
+    return QELDeviceInterface::majorVersionOf(iOSVersion);
+}
+
+bool QELDeviceContentView::booksOfferedForSystemVersion(const QString& versionText)
+{
+    QString text = versionText;
+    text.remove(QStringLiteral("Version "));
+    const int paren = text.indexOf(QLatin1Char('('));
+    if (paren >= 0)
+        text.truncate(paren);
+    text = text.trimmed();
+    const int dot = text.indexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return true;
+    // The integer value of the leading digits after the first ".".
+    const QString rest = text.mid(dot + 1);
+    int digits = 0;
+    while (digits < rest.size() && rest.at(digits).isDigit())
+        ++digits;
+    return rest.left(digits).toInt() < 9;
+}
+
+QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSMajorVersion, bool booksOffered)
+{
+    // A type the table does not know takes the row of an iOS device of no
+    // known class rather than reading past the table.
+    const FlagRow& flags = kCategoryFlags.at((deviceType >= 0 && deviceType < qint64(kCategoryFlags.size()))
+                                                 ? size_t(deviceType) : 0);
+    using namespace CategoryViews;
+    QList<int> list{Music};
+    if (flags[FPhotos])
+        list << Photos;
+    if (flags[FApps] && iOSMajorVersion < 9)
+        list << Apps;
+    if (booksOffered && flags[FBooks])
+        list << Books;
+    if (flags[FCalendars])
+        list << Calendars;
+    if (flags[FCallLogs])
+        list << CallLogs;
+    if (flags[FContacts])
+        list << Contacts;
+    if (flags[FFiles])
+        list << Files;
+    if (flags[FInternet])
+        list << Internet;
+    if (flags[FMessages])
+        list << Messages;
+    if (flags[FNotes])
+        list << Notes;
+    if (flags[FVoicemail])
+        list << Voicemail;
+    return list;
+}
+
+void QELDeviceContentView::DisplayCategoriesForDevice(qint64 deviceType)
+{
+    const int iOSMajor = iOSMajorVersionOf(m_deviceInterface ? m_deviceInterface->deviceInformation().iOSVersion()
+                                                             : QString());
+    // This system has no version of the kind the books rule reads.
+    const bool books = booksOfferedForSystemVersion(QString());
+    QList<QELFunctionDetail> list;
+    for (int viewType : categoriesForDevice(deviceType, iOSMajor, books))
+        list << functionDetail(viewType);
+    setFunctionList(list);
+}
+
+QList<QELFunctionDetail> QELDeviceContentView::functionList() const { return m_functionList->functions(); }
+
+void QELDeviceContentView::setFunctionList(const QList<QELFunctionDetail>& list)
+{
+    m_functionList->setFunctions(list);
+    // A new list selects its first entry, which runs the switch for it.
+    if (!list.isEmpty())
+        m_sidebar->setCurrentIndex(m_functionList->index(0));
+}
+
+void QELDeviceContentView::setDelegate(QELDeviceContentViewDelegate* contentDelegate,
+                                       QELDeviceCategoryContentViewDelegate* viewDelegate)
+{
+    m_contentDelegate = contentDelegate;
+    m_viewDelegate = viewDelegate;
+}
+
+bool QELDeviceContentView::selectCategory(int viewType)
+{
+    const QList<QELFunctionDetail>& functions = m_functionList->functions();
+    for (int row = 0; row < functions.size(); ++row) {
+        if (functions.at(row).displayViewType == viewType) {
+            m_sidebar->setCurrentIndex(m_functionList->index(row));
+            return true;
+        }
+    }
+    return false;
+}
+
+void QELDeviceContentView::resendAvailability()
+{
+    const int viewType = selectedViewType();
+    if (viewType != 0)
+        sendAvailability(viewType, cachedView(viewType));
+}
+
+int QELDeviceContentView::selectedViewType() const
+{
+    const QModelIndex current = m_sidebar->currentIndex();
+    return current.isValid() ? current.data(CategoryListModel::ViewTypeRole).toInt() : 0;
+}
+
+QELDeviceCategoryContentView* QELDeviceContentView::cachedView(int viewType) const
+{
+    return m_categoryViewsDictionary.value(viewType).data();
+}
+
+void QELDeviceContentView::handleSelectionChanged(const QModelIndex& current)
+{
+    if (!current.isValid())
+        return;
+    selectionSwitch(current.data(CategoryListModel::ViewTypeRole).toInt());
+}
+
+void QELDeviceContentView::selectionSwitch(int viewType)
+{
+    // The view being left drops its filter.
+    if (QELDeviceCategoryContentView* leaving = GetCurrentCategoryContentView()) {
+        if (leaving->answers(QELDeviceCategoryContentView::Search))
+            leaving->search(QString());
+    }
+
+    QELDeviceCategoryContentView* view = cachedView(viewType);
+    if (!view && viewType != CategoryViews::Music) {
+        // Apps, photos and books start their load as they are made; files and
+        // camera start nothing. The backup-derived categories are made the
+        // same way while their own views do not exist: each shows the plain
+        // not-available page, so no backup is made for them yet.
+        view = CategoryViews::makeView(viewType, m_content->rect(), m_deviceInterface);
+        if (view) {
+            view->setDelegate(this);
+            view->setDeviceInterface(m_deviceInterface);
+            cacheView(viewType, view);
+        }
+    }
+    if (view)
+        showPage(view);
+    sendAvailability(viewType, view);
+}
+
+void QELDeviceContentView::sendAvailability(int viewType, const QELDeviceCategoryContentView* shown)
+{
+    const Availability* a = availabilityFor(viewType);
+    if (!a || !m_contentDelegate)
+        return;
+    // A function is offered when the category has it and the page shown for
+    // it answers the request, so a control never sends what the page cannot
+    // answer (the plain not-available page answers none). Before the music
+    // view exists the category's own answers stand.
+    using R = QELDeviceCategoryContentView;
+    auto offered = [shown](bool listed, R::Request request) { return listed && (!shown || shown->answers(request)); };
+    m_contentDelegate->OnCopyToITunesFunctionalityAvailableNotification(offered(a->transfer, R::Transfer));
+    m_contentDelegate->OnBackUpFunctionalityAvailableNotification(offered(a->backUp, R::BackUp));
+    m_contentDelegate->OnMediaPlaybackFunctionalityAvailableNotification(
+        a->playback && (!shown || shown->hasMediaListForPlayback()));
+    m_contentDelegate->OnSearchFunctionalityAvailableNotification(offered(a->search, R::Search));
+    if (a->placeholderKey)
+        m_contentDelegate->OnSearchPlaceholderTextNotification(L(a->placeholderKey));
+}
+
+void QELDeviceContentView::showPage(QELPagedView* page)
+{
+    page->addToSuperview(m_content);
+    page->removeAllOtherSubViews();
+}
+
+void QELDeviceContentView::cacheView(int viewType, QELDeviceCategoryContentView* view)
+{
+    if (QELDeviceCategoryContentView* old = cachedView(viewType); old && old != view)
+        old->deleteLater();
+    m_categoryViewsDictionary.insert(viewType, view);
+}
+
+void QELDeviceContentView::setDeviceMediaLibraryWithITunesLibraryWithArtwork(
+    std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary, std::shared_ptr<QELITunesLibrary> iTunesLibrary,
+    std::shared_ptr<QELDeviceImageLibraryReader> artwork)
+{
+    m_deviceMediaLibrary = std::move(mediaLibrary);
+    if (QELDeviceCategoryContentView* music = cachedView(CategoryViews::Music)) {
+        showPage(music);
+        return;
+    }
+    QELDeviceCategoryContentView* music =
+        CategoryViews::makeView(CategoryViews::Music, m_content->rect(), m_deviceInterface);
+    if (!music)
+        return;
+    // The music view takes the three libraries once it exists; the plain page
+    // shown until then has no use for them.
+    (void)iTunesLibrary;
+    (void)artwork;
+    music->setDelegate(this);
+    cacheView(CategoryViews::Music, music);
+    showPage(music);
+    if (selectedViewType() == CategoryViews::Music)
+        sendAvailability(CategoryViews::Music, music);
+}
+
+QWidget* QELDeviceContentView::currentPage() const
+{
+    const QList<QWidget*> pages = subviewsOf(m_content);
+    return pages.isEmpty() ? nullptr : pages.constFirst();
+}
+
+QELDeviceCategoryContentView* QELDeviceContentView::GetCurrentCategoryContentView() const
+{
+    return qobject_cast<QELDeviceCategoryContentView*>(currentPage());
+}
+
+void QELDeviceContentView::ResetAllContentViews()
+{
+    for (QWidget* page : subviewsOf(m_content))
+        page->setParent(nullptr);
+    for (const QPointer<QELDeviceCategoryContentView>& view : std::as_const(m_categoryViewsDictionary)) {
+        if (view)
+            view->deleteLater();
+    }
+    m_categoryViewsDictionary.clear();
+}
+
+void QELDeviceContentView::RefreshIPodContentView()
+{
+    // The music view refreshes its source list, browse tables and artwork
+    // panel here once it exists; the plain page has nothing to refresh.
+}
+
+void QELDeviceContentView::OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnProgressEventCurrentValueMaximumValue(text, current, maximum);
+}
+
+void QELDeviceContentView::OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnInformationStatusEventBottomLine(topLine, bottomLine);
+}
+
+void QELDeviceContentView::OnMediaViewChanged()
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnMediaViewChanged();
+}
+
+void QELDeviceContentView::OnMediaSelectionPlayRequested()
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnMediaSelectionPlayRequested();
+}
+
+void QELDeviceContentView::OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+    const QString& title, const QString& description, int current, int maximum)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(title, description, current,
+                                                                                          maximum);
+}
+
+void QELDeviceContentView::OnClear()
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnClear();
+}
+
+void QELDeviceContentView::OnAllItemsCopiedEventWithType(int copyType)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnAllItemsCopiedEventWithType(copyType);
+}

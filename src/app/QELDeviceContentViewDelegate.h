@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+// The device content page's notices to the application delegate: which
+// control-bar functions the shown category offers, and its search placeholder.
+class QELDeviceContentViewDelegate {
+public:
+    virtual ~QELDeviceContentViewDelegate() = default;
+
+    virtual void OnCopyToITunesFunctionalityAvailableNotification(bool available) = 0;
+    virtual void OnBackUpFunctionalityAvailableNotification(bool available) = 0;
+    virtual void OnMediaPlaybackFunctionalityAvailableNotification(bool available) = 0;
+    virtual void OnSearchFunctionalityAvailableNotification(bool available) = 0;
+    virtual void OnSearchPlaceholderTextNotification(const QString& placeholder) = 0;
+};

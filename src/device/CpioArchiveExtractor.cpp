@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CpioArchiveExtractor.h"
+
+#include "Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <zlib.h>
+
+namespace {
+
+constexpr quint32 kMaxNameLength = 4096;
+constexpr qint64 kChunk = 1024 * 1024;
+
+class GzReader {
+public:
+    explicit GzReader(const QString& path) : m_file(gzopen(QFile::encodeName(path).constData(), "rb")) {}
+    ~GzReader()
+    {
+        if (m_file)
+            gzclose(m_file);
+    }
+    bool isOpen() const { return m_file != nullptr; }
+    // Reads exactly `length` bytes; false at a premature end or an error.
+    bool read(char* data, qint64 length)
+    {
+        while (length > 0) {
+            const int got = gzread(m_file, data, static_cast<unsigned>(std::min<qint64>(length, kChunk)));
+            if (got <= 0)
+                return false;
+            data += got;
+            length -= got;
+            m_position += got;
+        }
+        return true;
+    }
+    bool skip(qint64 length)
+    {
+        QByteArray buffer(static_cast<qsizetype>(std::min<qint64>(length, kChunk)), '\0');
+        while (length > 0) {
+            const qint64 part = std::min<qint64>(length, buffer.size());
+            if (!read(buffer.data(), part))
+                return false;
+            length -= part;
+        }
+        return true;
+    }
+    bool align(int to) { return skip((to - m_position % to) % to); }
+
+private:
+    gzFile m_file;
+    qint64 m_position = 0;
+};
+
+bool parseNumber(const QByteArray& text, int base, quint64* value)
+{
+    bool ok = false;
+    *value = text.toULongLong(&ok, base);
+    return ok;
+}
+
+// The entry's path below the target, or empty when it must not be made.
+QString safeRelativePath(const QString& name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.contains(QChar(0)))
+        return {};
+    QStringList parts;
+    for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String(".."))
+            return {};
+        parts.append(part);
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+bool isInside(const QString& root, const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && (canonical == root || canonical.startsWith(root + QLatin1Char('/')));
+}
+
+bool fail(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+} // namespace
+
+bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& targetFolder, QString* error,
+                                   int* skipped)
+{
+    if (skipped)
+        *skipped = 0;
+    GzReader in(archivePath);
+    if (!in.isOpen())
+        return fail(error, QStringLiteral("cannot open the archive"));
+    if (!QDir().mkpath(targetFolder))
+        return fail(error, QStringLiteral("cannot make the target folder"));
+    const QString root = QFileInfo(targetFolder).canonicalFilePath();
+
+    for (;;) {
+        char magic[6];
+        if (!in.read(magic, 6))
+            return fail(error, QStringLiteral("truncated archive"));
+        const QByteArray kind(magic, 6);
+        quint64 mode = 0, nameLength = 0, fileSize = 0;
+        bool newc = false;
+        if (kind == "070701" || kind == "070702") {
+            newc = true;
+            char header[104];
+            if (!in.read(header, sizeof header))
+                return fail(error, QStringLiteral("truncated header"));
+            const QByteArray fields(header, sizeof header);
+            if (!parseNumber(fields.mid(8, 8), 16, &mode) || !parseNumber(fields.mid(48, 8), 16, &fileSize)
+                || !parseNumber(fields.mid(88, 8), 16, &nameLength))
+                return fail(error, QStringLiteral("damaged header"));
+        } else if (kind == "070707") {
+            char header[70];
+            if (!in.read(header, sizeof header))
+                return fail(error, QStringLiteral("truncated header"));
+            const QByteArray fields(header, sizeof header);
+            if (!parseNumber(fields.mid(12, 6), 8, &mode) || !parseNumber(fields.mid(53, 6), 8, &nameLength)
+                || !parseNumber(fields.mid(59, 11), 8, &fileSize))
+                return fail(error, QStringLiteral("damaged header"));
+        } else {
+            return fail(error, QStringLiteral("not a cpio archive"));
+        }
+        if (nameLength == 0 || nameLength > kMaxNameLength)
+            return fail(error, QStringLiteral("bad name length"));
+        QByteArray nameBytes(static_cast<qsizetype>(nameLength), '\0');
+        if (!in.read(nameBytes.data(), static_cast<qint64>(nameLength)) || (newc && !in.align(4)))
+            return fail(error, QStringLiteral("truncated name"));
+        if (nameBytes.endsWith('\0'))
+            nameBytes.chop(1);
+        const QString name = QString::fromUtf8(nameBytes);
+        if (name == QLatin1String("TRAILER!!!"))
+            return true;
+
+        const quint64 type = mode & 0170000;
+        const QString relative = safeRelativePath(name);
+        const QString local = relative.isEmpty() ? QString() : targetFolder + QLatin1Char('/') + relative;
+        // The folder that would receive it must lie inside the target (no
+        // symlink on the way leads out).
+        bool inside = !local.isEmpty();
+        if (inside) {
+            QString parent = QFileInfo(local).absolutePath();
+            if (type == 0040000)
+                parent = local;
+            // Checked on the nearest folder that exists before anything is made.
+            QString existing = parent;
+            while (!QFileInfo::exists(existing) && existing.size() > root.size())
+                existing = QFileInfo(existing).absolutePath();
+            inside = isInside(root, existing);
+            if (inside) {
+                if (!QDir().mkpath(parent))
+                    return fail(error, QStringLiteral("cannot make ") + parent);
+                inside = isInside(root, parent);
+            }
+        }
+        if (!inside || (type != 0100000 && type != 0040000)) {
+            if (!inside)
+                qCWarning(lcOrvane) << "Archive entry refused:" << name;
+            if (skipped)
+                ++*skipped;
+            if (!in.skip(static_cast<qint64>(fileSize)) || (newc && !in.align(4)))
+                return fail(error, QStringLiteral("truncated data"));
+            continue;
+        }
+        if (type == 0100000) {
+            const QFileInfo existing(local);
+            if (existing.isSymLink() || existing.isDir())
+                return fail(error, QStringLiteral("cannot replace ") + local);
+            QFile out(local);
+            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return fail(error, QStringLiteral("cannot write ") + local);
+            QByteArray buffer(static_cast<qsizetype>(std::min<quint64>(fileSize, kChunk)), '\0');
+            quint64 left = fileSize;
+            while (left > 0) {
+                const qint64 part = static_cast<qint64>(std::min<quint64>(left, static_cast<quint64>(buffer.size())));
+                if (!in.read(buffer.data(), part))
+                    return fail(error, QStringLiteral("truncated data"));
+                if (out.write(buffer.constData(), part) != part)
+                    return fail(error, QStringLiteral("cannot write ") + local);
+                left -= static_cast<quint64>(part);
+            }
+        } else if (fileSize > 0 && !in.skip(static_cast<qint64>(fileSize))) {
+            return fail(error, QStringLiteral("truncated data"));
+        }
+        if (newc && !in.align(4))
+            return fail(error, QStringLiteral("truncated data"));
+    }
+}

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// orvane-app-screenshots DEVICE-FOLDER OUTPUT-FOLDER: runs the application
+// window with the simulated device of DEVICE-FOLDER and saves the pages it
+// goes through as PNG files in OUTPUT-FOLDER.
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+#include "IPodFramework.h"
+#include "Orvane11AppDelegate.h"
+#include "QELDeviceContentView.h"
+#include "QELDeviceImageLibraryReader.h"
+#include "QELDeviceInterface.h"
+#include "QELPagedView.h"
+#include "QELReadingDeviceView.h"
+#include "SimulatedMobileDevice.h"
+
+namespace {
+
+// Holds the read on the reading page until its picture has been taken.
+class HeldArtworkReader : public QELDeviceImageLibraryReader {
+public:
+    HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release)
+        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release) {}
+    bool readImageDatabase() override
+    {
+        while (!m_release->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (auto* d = delegate())
+            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
+        return true;
+    }
+
+private:
+    std::atomic<bool>* m_release;
+};
+
+bool waitFor(const std::function<bool()>& done, int ms = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool save(QMainWindow& window, const QString& path)
+{
+    const bool ok = window.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+QWidget* shownPage(Orvane11AppDelegate& delegate)
+{
+    const QList<QWidget*> pages = QELPagedView::subviewsOf(delegate.mainContentView());
+    return pages.size() == 1 ? pages.constFirst() : nullptr;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: orvane-app-screenshots DEVICE-FOLDER OUTPUT-FOLDER\n");
+        return 2;
+    }
+    const QString deviceFolder = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+
+    auto simulator = std::make_shared<SimulatedMobileDevice>();
+    auto iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
+    std::atomic<bool> release{false};
+    Orvane11AppDelegate::Environment env = Orvane11AppDelegate::defaultEnvironment();
+    env.makeDeviceInterface = [&] { return std::make_unique<QELDeviceInterface>(simulator, iPods); };
+    env.makeArtworkReader = [&](Orvane11AppDelegate::ArtworkDatabase, const QString& folder, const QString& name) {
+        return std::make_shared<HeldArtworkReader>(folder, name, &release);
+    };
+    env.checkForUpdatesOnStartUp = [] { return false; };
+    env.startDetached = [](const QString&, const QStringList&) {};
+
+    QMainWindow window;
+    window.resize(1100, 720);
+    Orvane11AppDelegate delegate(&window, env);
+    window.show();
+    delegate.applicationDidFinishLaunching();
+
+    bool ok = true;
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-looking-for-device.png"));
+
+    simulator->attach(deviceFolder);
+    ok &= waitFor([&] { return delegate.readingDeviceView() && shownPage(delegate) == delegate.readingDeviceView(); });
+    settle(500);
+    ok &= save(window, out + QStringLiteral("/app-reading-device.png"));
+    release = true;
+
+    ok &= waitFor([&] { return delegate.contentPageShowCount() > 0; });
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-device-content.png"));
+    if (QELDeviceContentView* page = delegate.deviceContentView()) {
+        page->selectCategory(7);
+        settle(300);
+        ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
+    }
+    delegate.windowWillClose();
+    return ok ? 0 : 1;
+}
