@@ -134,7 +134,8 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     controlBar->setAttribute(Qt::WA_StyledBackground);
     controlBar->setStyleSheet(QStringLiteral("#controlBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
                                              " stop:0 #e9ecf1, stop:1 #cfd5de); border-bottom: 1px solid #a9b1bd; }"
-                                             " #controlBar QToolButton { color: #2f3640; }"));
+                                             " #controlBar QToolButton { color: #2f3640; }"
+                                             " #controlBar QToolButton:disabled { color: #98a0ab; }"));
     auto* bar = new QHBoxLayout(controlBar);
     bar->setContentsMargins(12, 6, 12, 6);
     bar->setSpacing(6);
@@ -256,7 +257,6 @@ void Orvane11AppDelegate::buildConfirmBackupView()
     auto* content = new QVBoxLayout;
     content->addWidget(makeSheetTitle(L("CONFIRMBACKUP"), m_confirmBackupView));
     content->addWidget(makeSheetText(L("CONFIRMBACKUPDETAIL"), m_confirmBackupView));
-    content->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     QPushButton* cancel = makeSheetButton(QStringLiteral("confirmBackupCancelButton"), L("CANCEL"), m_confirmBackupView);
