@@ -318,6 +318,7 @@ private:
     QPointer<QToolButton> m_backUpButton;
     QPointer<QLineEdit> m_searchTextField;
     QTimer* m_searchTimer = nullptr;
+    bool m_emptyingSearchField = false;
     QDialog* m_copyCompleteView = nullptr;
     QCheckBox* m_checkBoxShowCopyCompleteView = nullptr;
     QWidget* m_copyCompleteViewFilesBox = nullptr;

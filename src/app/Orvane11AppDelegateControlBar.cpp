@@ -182,8 +182,11 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     connect(m_copyToITunesButton, &QAbstractButton::clicked, this, [this] { CopyToITunesClicked(); });
     connect(m_copyToMacButton, &QAbstractButton::clicked, this, [this] { CopyToMacClicked(); });
     connect(m_backUpButton, &QAbstractButton::clicked, this, [this] { BackUpClicked(); });
-    // Only the user's edits search; emptying the field from here does not.
-    connect(m_searchTextField, &QLineEdit::textEdited, this, [this] { controlTextDidChange(); });
+    // Typing and the field's clear button search; emptying the field from here does not.
+    connect(m_searchTextField, &QLineEdit::textChanged, this, [this] {
+        if (!m_emptyingSearchField)
+            controlTextDidChange();
+    });
 
     _setPlayPauseButtonImage();
     _enableControlBarControls(false);
@@ -476,8 +479,11 @@ void Orvane11AppDelegate::emptySearchField()
     // The typed text belonged to the category that was shown: no search follows.
     if (m_searchTimer)
         m_searchTimer->stop();
-    if (m_searchTextField)
+    if (m_searchTextField) {
+        m_emptyingSearchField = true;
         m_searchTextField->clear();
+        m_emptyingSearchField = false;
+    }
 }
 
 void Orvane11AppDelegate::OnCopyToITunesFunctionalityAvailableNotification(bool available)

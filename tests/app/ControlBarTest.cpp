@@ -362,6 +362,14 @@ TEST_F(ControlBarTest, TypingSearchesOnceHalfASecondAfterTheLastKeystroke)
     // Timers may fire a few per cent early.
     EXPECT_GE(waited, delay * 9 / 10);
     EXPECT_FALSE(m_delegate->searchTimer()->isActive());
+
+    // The field's clear button is an edit too: the filter goes.
+    const QList<QToolButton*> buttons = m_delegate->searchTextField()->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    buttons.first()->click();
+    EXPECT_EQ(m_delegate->searchTextField()->text(), QString());
+    ASSERT_TRUE(waitUntil([&] { return view->calls.size() == 2; }));
+    EXPECT_EQ(view->calls.last(), QStringLiteral("search:"));
 }
 
 TEST_F(ControlBarTest, ASearchBeforeAnyContentPageSendsNothing)
