@@ -7,6 +7,7 @@
 static void registerWidgetResources()
 {
     Q_INIT_RESOURCE(widgets);
+    Q_INIT_RESOURCE(preferences);
 }
 
 namespace AppImages {
@@ -26,6 +27,12 @@ QPixmap pixmap(const QString& name, const QSize& size, const QWidget* widget)
     const qreal ratio = widget ? widget->devicePixelRatioF() : 1.0;
     QPixmap result = icon(name).pixmap(size, ratio);
     return result;
+}
+
+QString nameOfImageFile(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? fileName.left(dot) : fileName;
 }
 
 } // namespace AppImages

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <QStorageInfo>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "AppImages.h"
@@ -28,10 +30,14 @@
 #include "QELDeviceContentView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
+#include "QELDeviceInterfacePlayerSource.h"
 #include "QELDeviceMediaLibrary.h"
 #include "QELHUDView.h"
 #include "QELITunesLibrary.h"
 #include "QELLookingForDeviceView.h"
+#include "QELMediaPlayer.h"
+#include "QELMediaPlayerBackend.h"
+#include "QELOrvanePreferencesWindowsController.h"
 #include "QELPagedView.h"
 #include "QELPreferences.h"
 #include "QELReadingDeviceView.h"
@@ -105,6 +111,10 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
         if (!device.isEmpty())
             QProcess::startDetached(QStringLiteral("udisksctl"), {QStringLiteral("unmount"), QStringLiteral("-b"), device});
     };
+    env.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    env.makeMediaPlayer = [](QELDeviceInterface* device, QObject* parent) {
+        return new QELMediaPlayer(std::make_shared<QELDeviceInterfacePlayerSource>(device), nullptr, parent);
+    };
     return env;
 }
 
@@ -131,6 +141,15 @@ Orvane11AppDelegate::~Orvane11AppDelegate()
     if (m_itunesLibrary)
         m_itunesLibrary->stop();
     joinWorkers();
+    // The player and the preferences window report to this object: they go first.
+    if (m_mediaPlayer) {
+        m_mediaPlayer->setDelegate(nullptr);
+        delete m_mediaPlayer.data();
+    }
+    if (m_preferencesWindow) {
+        m_preferencesWindow->setDelegate(nullptr);
+        delete m_preferencesWindow.data();
+    }
     // Pages outside the window have no parent.
     for (QPointer<QELPagedView> page : {QPointer<QELPagedView>(m_iTunesIsRunningView),
                                         QPointer<QELPagedView>(m_lookingForDeviceView),
@@ -158,24 +177,17 @@ void Orvane11AppDelegate::buildWindow()
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    // The control bar: the HUD in its middle.
-    auto* controlBar = new QWidget(central);
-    controlBar->setObjectName(QStringLiteral("controlBar"));
-    controlBar->setFixedHeight(76);
-    controlBar->setAttribute(Qt::WA_StyledBackground);
-    controlBar->setStyleSheet(QStringLiteral("#controlBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                                             " stop:0 #e9ecf1, stop:1 #cfd5de); border-bottom: 1px solid #a9b1bd; }"));
-    auto* barLayout = new QHBoxLayout(controlBar);
-    barLayout->setContentsMargins(8, 6, 8, 6);
-    m_hudView = new QELHUDView(QRect(0, 0, 460, 64), controlBar);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_hudView);
-    barLayout->addStretch(1);
+    QWidget* controlBar = buildControlBar(central);
     m_mainContentView = new QWidget(central);
     m_mainContentView->setObjectName(QStringLiteral("mainContentView"));
     layout->addWidget(controlBar);
     layout->addWidget(m_mainContentView, 1);
     m_window->setCentralWidget(central);
+    buildMenus();
+    buildCopyCompleteView();
+    buildConfirmBackupView();
+    buildUpdateAvailablePanel();
+    buildAboutWindow();
     buildITunesRunningPage();
 }
 
@@ -730,10 +742,11 @@ void Orvane11AppDelegate::showContentPage(bool withLibraries)
     m_deviceContentView->setDelegate(this, this);
     m_deviceContentView->addToSuperview(m_mainContentView);
     m_deviceContentView->removeAllOtherSubViews();
-    // The notices of the selected category reach the delegate now it is set.
-    m_deviceContentView->resendAvailability();
     clearHUD();
     _enableControlBarControls(true);
+    // The notices of the selected category reach the delegate now it is set;
+    // after the whole bar was enabled, so they switch off what it lacks.
+    m_deviceContentView->resendAvailability();
     ++m_contentPageShowCount;
 }
 
@@ -753,7 +766,9 @@ void Orvane11AppDelegate::_onDeviceDisconnectedthreadSafe()
     m_lookingForDeviceView->addToSuperview(m_mainContentView);
     m_lookingForDeviceView->removeAllOtherSubViews();
     _enableControlBarControls(false);
-    // The preview player stops and empties its queue here once it exists.
+    // The departed device's tracks cannot play any more.
+    if (m_mediaPlayer)
+        m_mediaPlayer->clearPlayQueueWithStop(true);
     clearHUD();
     setHUDInformation(L("LOOKINGFORDEVICE"), QString());
     m_lookingForDeviceView->showDefaultInstructions(true);
@@ -775,69 +790,3 @@ void Orvane11AppDelegate::OnReadingDeviceViewCancelRequest()
     if (m_runningMediaLibrary)
         m_runningMediaLibrary->cancel();
 }
-
-void Orvane11AppDelegate::OnUserCancelCopyEvent()
-{
-    // Cancel goes only to a category view that has a copy to cancel.
-    if (!m_deviceContentView)
-        return;
-    if (QELDeviceCategoryContentView* view = m_deviceContentView->GetCurrentCategoryContentView()) {
-        if (view->answers(QELDeviceCategoryContentView::CancelCopy))
-            view->RequestCancelCopy();
-    }
-}
-
-void Orvane11AppDelegate::OnUpdateCheckReturnsWithUpdateAvailable(bool updateAvailable)
-{
-    qCInfo(lcOrvane) << "Update check:" << (updateAvailable ? "a newer version is available" : "up to date");
-}
-
-void Orvane11AppDelegate::_enableControlBarControls(bool enable) { m_controlBarEnabled = enable; }
-
-void Orvane11AppDelegate::setHUDInformation(const QString& top, const QString& bottom)
-{
-    if (m_hudView)
-        m_hudView->setHUDInformationTopStringBottomString(top, bottom);
-}
-
-void Orvane11AppDelegate::clearHUD()
-{
-    if (m_hudView)
-        m_hudView->clearHUD();
-}
-
-void Orvane11AppDelegate::OnCopyToITunesFunctionalityAvailableNotification(bool available) { m_availability.transfer = available; }
-void Orvane11AppDelegate::OnBackUpFunctionalityAvailableNotification(bool available) { m_availability.backUp = available; }
-void Orvane11AppDelegate::OnMediaPlaybackFunctionalityAvailableNotification(bool available) { m_availability.playback = available; }
-void Orvane11AppDelegate::OnSearchFunctionalityAvailableNotification(bool available) { m_availability.search = available; }
-void Orvane11AppDelegate::OnSearchPlaceholderTextNotification(const QString& placeholder) { m_availability.placeholder = placeholder; }
-
-void Orvane11AppDelegate::OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum)
-{
-    if (!m_hudView)
-        return;
-    if (text.isEmpty() && current == 0 && maximum == 0)
-        m_hudView->clearHUD();
-    else if (maximum == 0)
-        m_hudView->setHUDProgressIntermittentWithText(text);
-    else
-        m_hudView->setHUDProgressToOfMaximumWithText(int(current), int(maximum), text);
-}
-
-void Orvane11AppDelegate::OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine)
-{
-    setHUDInformation(topLine, bottomLine);
-}
-
-void Orvane11AppDelegate::OnMediaViewChanged() {}
-void Orvane11AppDelegate::OnMediaSelectionPlayRequested() {}
-
-void Orvane11AppDelegate::OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-    const QString& title, const QString& description, int current, int maximum)
-{
-    if (m_hudView)
-        m_hudView->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(title, description, current, maximum);
-}
-
-void Orvane11AppDelegate::OnClear() { clearHUD(); }
-void Orvane11AppDelegate::OnAllItemsCopiedEventWithType(int) { clearHUD(); }

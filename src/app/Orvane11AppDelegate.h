@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QVariantList>
 
 #include <atomic>
 #include <functional>
@@ -21,28 +22,43 @@
 #include "QELDeviceMediaLibraryEventsProtocol.h"
 #include "QELHUDViewDelegate.h"
 #include "QELITunesLibraryDelegate.h"
+#include "QELMediaPlayerDelegate.h"
+#include "QELOrvanePreferencesDelegate.h"
 #include "QELReadingDeviceViewDelegate.h"
 #include "QELUpdateCheckerDelegate.h"
 
 class MediaLibraryHost;
+class QCheckBox;
+class QDialog;
+class QELDeviceCategoryContentView;
 class QELDeviceContentView;
 class QELDeviceImageLibraryReader;
 class QELDeviceInterface;
 class QELDeviceMediaLibrary;
 class QELHUDView;
 class QELITunesLibrary;
+class QELImageButton;
 class QELLookingForDeviceView;
+class QELMediaPlayer;
+class QELOrvanePreferencesWindowsController;
 class QELPagedView;
 class QELReadingDeviceView;
 class QELUpdateChecker;
+class QLabel;
+class QLineEdit;
 class QMainWindow;
 class QPushButton;
+class QTimer;
+class QToolButton;
+class QUrl;
 class QWidget;
 
 // The application delegate: start-up and shutdown, the device events and the
-// device read flow. It owns the device interface, the libraries of the
-// connected device and the pages of the main window. Main thread, except the
-// event entry points, which move each event to the main thread.
+// device read flow, the control bar, the HUD reports, the preview player, the
+// sheets of the main window and the menu commands. It owns the device
+// interface, the libraries of the connected device and the pages of the main
+// window. Main thread, except the event entry points, which move each event
+// to the main thread.
 //
 // Every read belongs to one connection: a read generation, changed by every
 // usable connection and every disconnection, is checked at each step on the
@@ -56,6 +72,8 @@ class Orvane11AppDelegate : public QObject,
                             public QELDeviceContentViewDelegate,
                             public QELDeviceImageLibraryEventProtocol,
                             public QELHUDViewDelegate,
+                            public QELMediaPlayerDelegate,
+                            public QELOrvanePreferencesDelegate,
                             public QELITunesLibraryDelegate,
                             public QELUpdateCheckerDelegate,
                             public QELReadingDeviceViewDelegate {
@@ -80,9 +98,14 @@ public:
         std::function<void(const QString& path)> ejectVolume;
         // How long the shutdown waits for the music application to quit (nominal ms).
         int iTunesQuitWaitLimitMs = 30000;
+        // Opens a web address or a local folder with the desktop; the outcome is ignored.
+        std::function<void(const QUrl& url)> openUrl;
+        // Makes the preview player of the device interface, its parent given.
+        std::function<QELMediaPlayer*(QELDeviceInterface* device, QObject* parent)> makeMediaPlayer;
     };
     // The real environment: the folder music host, the device backends the
-    // environment variables select, killall, the preferences.
+    // environment variables select, killall, the preferences, the desktop's
+    // opener and the Qt Multimedia player.
     static Environment defaultEnvironment();
 
     Orvane11AppDelegate(QMainWindow* window, Environment environment, QObject* parent = nullptr);
@@ -115,6 +138,71 @@ public:
     QELUpdateChecker* updateChecker() const;
     bool keepITunesOpen() const { return m_keepITunesOpen; }
     bool controlBarEnabled() const { return m_controlBarEnabled; }
+    QELMediaPlayer* mediaPlayer() const;
+
+    // The control bar.
+    QELImageButton* playButton() const;
+    QELImageButton* nextButton() const;
+    QToolButton* copyToITunesButton() const;
+    QToolButton* copyToMacButton() const;
+    QToolButton* backUpButton() const;
+    QLineEdit* searchTextField() const;
+    // The pending search; inactive when none.
+    const QTimer* searchTimer() const;
+    // The sheets and windows; the sheets are shown window-modal on the main window.
+    QDialog* copyCompleteView() const;
+    QCheckBox* checkBoxShowCopyCompleteView() const;
+    QWidget* copyCompleteViewFilesBox() const;
+    QLabel* copyCompleteIconImageView() const;
+    // The bundle image shown by copyCompleteIconImageView ("copy.png", "itunes.png").
+    QString copyCompleteIconImage() const { return m_copyCompleteIconImage; }
+    QDialog* confirmBackupView() const;
+    QDialog* updateAvailablePanel() const;
+    QCheckBox* automaticallyCheckForUpdatesCheckBox() const;
+    QDialog* aboutWindow() const;
+    QLabel* aboutWindowVersionLabel() const;
+    QELOrvanePreferencesWindowsController* preferencesWindow() const;
+
+    // Control-bar actions.
+    void CopyToITunesClicked();
+    void CopyToMacClicked();
+    void BackUpClicked();
+    void PlayClicked();
+    void NextClicked();
+    // The search field's text changed by the user: the search waits until it
+    // has been quiet for 0.5 s.
+    void controlTextDidChange();
+    void _searchTimerExpired();
+
+    // Sheets and menu commands.
+    void copyCompleteViewCloseButtonClicked();
+    void copyCompleteViewFilesButtonClicked();
+    void confirmBackUpProceedButtonClicked();
+    void confirmBackupCancelButtonClicked();
+    void downloadUpdateButtonClicked();
+    void closeUpdateAvailableButtonClicked();
+    void menuPreferencesClicked();
+    void OnPreferencesWindowClose() override;
+    void menuAboutOrvaneClicked();
+    void aboutWindowQELHomeBackButtonClicked();
+    void viewTermsAndConditionsButtonClicked();
+    void showHelp();
+    void menuHelpOrvaneUserGuideClicked();
+    void menuHelpContactSupportClicked();
+    // The maker's home page, opened by the about window's home button.
+    static QString makerHomePage();
+
+    // Called by the apps view directly: the copy progress from two lines and
+    // two numbers (current, maximum); missing elements count as empty or 0.
+    void ShowCopyProgressProgressDetail(const QStringList& progress, const QVariantList& progressDetail);
+    void ClearHUD();
+
+    // Preview player events.
+    void OnPlaybackQueueCompleted() override;
+    void OnPlaybackProgress(const QELMediaPlayerProgressEventArgs& progress) override;
+    void OnStatusInformationEventAndSecondLine(const QString& firstLine, const QString& secondLine) override;
+    void OnCachingStatusEvent(bool caching) override;
+    void OnStartPlaybackEventWithTrackDetails(const QELMediaPlayerItem& item) override;
     // How many reads have shown the content page (tests).
     int contentPageShowCount() const { return m_contentPageShowCount; }
     // Waits until every read worker of this run has ended (tests, shutdown).
@@ -170,7 +258,24 @@ private:
     friend class ReadRelay;
 
     void buildWindow();
+    QWidget* buildControlBar(QWidget* parent);
+    void buildMenus();
+    void buildCopyCompleteView();
+    void buildConfirmBackupView();
+    void buildUpdateAvailablePanel();
+    void buildAboutWindow();
     void buildITunesRunningPage();
+    // The shown category view, when the content page exists and shows one.
+    QELDeviceCategoryContentView* currentCategoryView() const;
+    // Sends `request` to the shown category view when it answers it; logs and
+    // drops it otherwise.
+    void forwardRequest(int request, const char* name);
+    void _setPlayPauseButtonImage();
+    void beginSheet(QDialog* sheet);
+    void endSheet(QDialog* sheet);
+    void openLocalizedUrl(const char* key);
+    void openUrl(const QUrl& url);
+    void emptySearchField();
     void _workerOnDeviceConnected(const QELDeviceConnectivityArguments& arguments);
     void _onDeviceDisconnectedthreadSafe();
     void _workerReadDeviceMediaLibrary(quint64 generation, qint64 operatingSystem);
@@ -204,6 +309,25 @@ private:
     std::shared_ptr<QELDeviceImageLibraryReader> m_imageLibrary;
     std::shared_ptr<QELITunesLibrary> m_itunesLibrary;
     QPointer<QELUpdateChecker> m_updateChecker;
+    QPointer<QELMediaPlayer> m_mediaPlayer;
+    QPointer<QELOrvanePreferencesWindowsController> m_preferencesWindow;
+    QPointer<QELImageButton> m_playButton;
+    QPointer<QELImageButton> m_nextButton;
+    QPointer<QToolButton> m_copyToITunesButton;
+    QPointer<QToolButton> m_copyToMacButton;
+    QPointer<QToolButton> m_backUpButton;
+    QPointer<QLineEdit> m_searchTextField;
+    QTimer* m_searchTimer = nullptr;
+    QDialog* m_copyCompleteView = nullptr;
+    QCheckBox* m_checkBoxShowCopyCompleteView = nullptr;
+    QWidget* m_copyCompleteViewFilesBox = nullptr;
+    QLabel* m_copyCompleteIconImageView = nullptr;
+    QString m_copyCompleteIconImage;
+    QDialog* m_confirmBackupView = nullptr;
+    QDialog* m_updateAvailablePanel = nullptr;
+    QCheckBox* m_automaticallyCheckForUpdatesCheckBox = nullptr;
+    QDialog* m_aboutWindow = nullptr;
+    QLabel* m_aboutWindowVersionLabel = nullptr;
     bool m_windowWillCloseCalled = false;
     bool m_keepITunesOpen = false;
     bool m_controlBarEnabled = false;

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvane-app-screenshots DEVICE-FOLDER OUTPUT-FOLDER: runs the application
 // window with the simulated device of DEVICE-FOLDER and saves the pages it
-// goes through as PNG files in OUTPUT-FOLDER.
+// goes through, the control bar during a copy and the sheets and the about
+// window as PNG files in OUTPUT-FOLDER.
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -14,6 +17,7 @@
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
 #include "QELDeviceContentView.h"
+#include "QELHUDView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
 #include "QELPagedView.h"
@@ -60,7 +64,7 @@ void settle(int ms)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-bool save(QMainWindow& window, const QString& path)
+bool save(QWidget& window, const QString& path)
 {
     const bool ok = window.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
@@ -123,7 +127,35 @@ int main(int argc, char* argv[])
         page->selectCategory(7);
         settle(300);
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
+        page->selectCategory(1);
+        settle(300);
     }
+    // The control bar while a copy runs, with every function on as a music
+    // library offers them; then each sheet and window.
+    delegate.OnCopyToITunesFunctionalityAvailableNotification(true);
+    delegate.OnBackUpFunctionalityAvailableNotification(true);
+    delegate.OnMediaPlaybackFunctionalityAvailableNotification(true);
+    delegate.OnSearchFunctionalityAvailableNotification(true);
+    delegate.OnSearchPlaceholderTextNotification(QStringLiteral("Search music"));
+    delegate.OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        QStringLiteral("Copying to computer"), QStringLiteral("Track 2"), 2, 5);
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-control-bar-copying.png"));
+    auto sheet = [&](QWidget* dialog, const std::function<void()>& open, const QString& name) {
+        open();
+        settle(400);
+        ok &= dialog && dialog->isVisible() && save(*dialog, out + name);
+        if (dialog)
+            dialog->hide();
+    };
+    sheet(delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(0); },
+          QStringLiteral("/sheet-copy-complete-folder.png"));
+    sheet(delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(1); },
+          QStringLiteral("/sheet-copy-complete-music.png"));
+    sheet(delegate.confirmBackupView(), [&] { delegate.BackUpClicked(); }, QStringLiteral("/sheet-confirm-backup.png"));
+    sheet(delegate.updateAvailablePanel(), [&] { delegate.OnUpdateCheckReturnsWithUpdateAvailable(true); },
+          QStringLiteral("/sheet-update-available.png"));
+    sheet(delegate.aboutWindow(), [&] { delegate.menuAboutOrvaneClicked(); }, QStringLiteral("/window-about.png"));
     delegate.windowWillClose();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,631 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "AppDelegateFixture.h"
+#include "Clock.h"
+#include "LocalizedStrings.h"
+#include "PlayerFixtures.h"
+#include "QELDeviceCategoryContentView.h"
+#include "QELHUDView.h"
+#include "QELImageButton.h"
+#include "QELOrvanePreferencesWindowsController.h"
+#include "QELPreferences.h"
+
+namespace {
+
+// A category view with scripted answers that records what reaches it.
+class StubCategoryView : public QELDeviceCategoryContentView {
+public:
+    Requests answered;
+    bool media = false;
+    bool local = false;
+    // Answers Copy but leaves the base operation, which throws.
+    bool copyThrows = false;
+    QList<TrackDetailPtr> list;
+    QStringList calls;
+    QStringList marks;   // the track the view was told plays; "none" at the end
+
+    Requests answeredRequests() const override { return answered; }
+    void RequestCopy() override
+    {
+        if (copyThrows)
+            QELDeviceCategoryContentView::RequestCopy();
+        calls << QStringLiteral("copy");
+    }
+    void RequestCancelCopy() override { calls << QStringLiteral("cancel"); }
+    void RequestTransfer() override { calls << QStringLiteral("transfer"); }
+    void RequestBackUp() override { calls << QStringLiteral("backup"); }
+    void search(const QString& text) override { calls << QStringLiteral("search:") + text; }
+    bool hasMediaListForPlayback() const override { return media; }
+    QList<TrackDetailPtr> mediaListForPlayback() override { return list; }
+    bool mediaListIsLocal() const override { return local; }
+    void SetCurrentlyPlayingTrackDetail(const std::optional<QELMediaPlayerItem>& track) override
+    {
+        marks << (track ? track->trackName : QStringLiteral("none"));
+    }
+};
+
+TrackDetailPtr track(const QString& path, const QString& name)
+{
+    auto t = std::make_shared<TrackDetail>();
+    t->path = path;
+    t->trackName = name;
+    t->artist = QStringLiteral("Artist");
+    t->persistentID = name;
+    return t;
+}
+
+class ControlBarTest : public AppDelegateFixture {
+protected:
+    void SetUp() override
+    {
+        AppDelegateFixture::SetUp();
+        // A disk-mode device: its tracks play in place from this folder.
+        m_root = m_dir.path() + QStringLiteral("/ipod");
+        QDir().mkpath(m_root);
+        m_source = std::make_shared<LocalFolderSource>(m_root, 0);
+        m_makeMediaPlayer = [this](QELDeviceInterface*, QObject* parent) {
+            auto backend = std::make_unique<FakeMovieBackend>();
+            m_backend = backend.get();
+            ++m_playersMade;
+            return new QELMediaPlayer(m_source, std::move(backend), parent);
+        };
+    }
+
+    // The content page of a device, showing a stub view as its category,
+    // with the control bar switched on as for music.
+    StubCategoryView* showContentPageWith(std::function<void(StubCategoryView&)> setUp = {})
+    {
+        if (!m_delegate)
+            launch();
+        if (!m_delegate->deviceContentView()) {
+            m_udid = m_simulator->attach(phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
+            if (!waitForContentPage())
+                return nullptr;
+        }
+        auto* view = new StubCategoryView;
+        if (setUp)
+            setUp(*view);
+        view->addToSuperview(m_delegate->deviceContentView()->functionContentView());
+        view->removeAllOtherSubViews();
+        m_delegate->OnCopyToITunesFunctionalityAvailableNotification(true);
+        m_delegate->OnBackUpFunctionalityAvailableNotification(true);
+        m_delegate->OnMediaPlaybackFunctionalityAvailableNotification(true);
+        m_delegate->OnSearchFunctionalityAvailableNotification(true);
+        return view;
+    }
+
+    QString wav(const QString& name)
+    {
+        const QString path = m_root + QLatin1Char('/') + name;
+        EXPECT_TRUE(writeWav(path, 200));
+        return path;
+    }
+
+    // Until the player has started a file.
+    bool playing()
+    {
+        return waitUntil([&] { return m_delegate->mediaPlayer() && m_delegate->mediaPlayer()->IsPlaying() && m_backend->playing(); });
+    }
+
+    QString m_root;
+    QString m_udid;
+    std::shared_ptr<LocalFolderSource> m_source;
+    FakeMovieBackend* m_backend = nullptr;
+    int m_playersMade = 0;
+};
+
+QList<bool> enabledStates(Orvane11AppDelegate& d)
+{
+    return {d.playButton()->isEnabled(),        d.nextButton()->isEnabled(),   d.copyToITunesButton()->isEnabled(),
+            d.copyToMacButton()->isEnabled(),   d.backUpButton()->isEnabled(), d.searchTextField()->isEnabled()};
+}
+
+} // namespace
+
+TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCategory)
+{
+    launch();
+    const QList<bool> off(6, false), on(6, true);
+    EXPECT_EQ(enabledStates(*m_delegate), off);
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
+    EXPECT_EQ(m_delegate->playButton()->alternateImage(), QStringLiteral("play_over.png"));
+
+    m_udid = m_simulator->attach(phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
+    ASSERT_NE(waitForContentPage(), nullptr);
+    // The whole bar went on, then the shown category switched off what it lacks.
+    const Orvane11AppDelegate::Availability a = m_delegate->availability();
+    EXPECT_EQ(enabledStates(*m_delegate), (QList<bool>{a.playback, a.playback, a.transfer, true, a.backUp, true}));
+    EXPECT_EQ(m_delegate->searchTextField()->isHidden(), !a.search);
+    ASSERT_NE(showContentPageWith(), nullptr);
+    EXPECT_EQ(enabledStates(*m_delegate), on);
+
+    m_delegate->OnCopyToITunesFunctionalityAvailableNotification(false);
+    m_delegate->OnBackUpFunctionalityAvailableNotification(false);
+    m_delegate->OnMediaPlaybackFunctionalityAvailableNotification(false);
+    // Copy to the computer stays on for every category.
+    EXPECT_EQ(enabledStates(*m_delegate), (QList<bool>{false, false, false, true, false, true}));
+
+    QLineEdit* field = m_delegate->searchTextField();
+    field->setText(QStringLiteral("old"));
+    m_delegate->OnSearchFunctionalityAvailableNotification(false);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(field->isHidden());
+    field->setText(QStringLiteral("old"));
+    m_delegate->OnSearchFunctionalityAvailableNotification(true);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_FALSE(field->isHidden());
+    m_delegate->OnSearchPlaceholderTextNotification(QStringLiteral("Search apps"));
+    EXPECT_EQ(field->placeholderText(), QStringLiteral("Search apps"));
+
+    // A real category switch sends the page's notices: files offer none of these.
+    ASSERT_TRUE(m_delegate->deviceContentView()->selectCategory(10));
+    EXPECT_FALSE(m_delegate->copyToITunesButton()->isEnabled());
+    EXPECT_FALSE(m_delegate->playButton()->isEnabled());
+    EXPECT_TRUE(field->isHidden());
+    EXPECT_TRUE(m_delegate->copyToMacButton()->isEnabled());
+
+    m_simulator->detach(m_udid);
+    ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));
+    EXPECT_EQ(enabledStates(*m_delegate), off);
+}
+
+TEST_F(ControlBarTest, EmptyingTheSearchFieldForANewCategoryCancelsTheTypedSearch)
+{
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    ASSERT_NE(view, nullptr);
+    QTest::keyClicks(m_delegate->searchTextField(), QStringLiteral("ab"));
+    ASSERT_TRUE(m_delegate->searchTimer()->isActive());
+    m_delegate->OnSearchPlaceholderTextNotification(QStringLiteral("Search notes"));
+    EXPECT_FALSE(m_delegate->searchTimer()->isActive());
+    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(view->calls.isEmpty());
+}
+
+TEST_F(ControlBarTest, PlayPausesAndResumesAMusicTrack)
+{
+    QSettings().setValue(QELPreferences::kPlaybackVolume, 25.0);
+    wav(QStringLiteral("one.wav"));
+    wav(QStringLiteral("two.wav"));
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) {
+        v.media = true;
+        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One")), nullptr,
+                  track(QStringLiteral("two.wav"), QStringLiteral("Two"))};
+    });
+    ASSERT_NE(view, nullptr);
+
+    m_delegate->playButton()->click();
+    ASSERT_TRUE(playing());
+    QELMediaPlayer* player = m_delegate->mediaPlayer();
+    EXPECT_FALSE(player->isPlayingLocal());
+    EXPECT_EQ(player->queueLength(), 1);
+    EXPECT_EQ(m_backend->loadedPath(), m_root + QStringLiteral("/one.wav"));
+    // The stored volume holds from the first track.
+    EXPECT_FLOAT_EQ(m_backend->volume(), 0.25f);
+    // The queue is emptied before the list goes in, then the first track plays.
+    EXPECT_EQ(view->marks, (QStringList{QStringLiteral("none"), QStringLiteral("One")}));
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("pause.png"));
+    EXPECT_EQ(m_delegate->playButton()->alternateImage(), QStringLiteral("pause_over.png"));
+
+    m_delegate->playButton()->click();
+    EXPECT_FALSE(player->IsPlaying());
+    EXPECT_FALSE(m_backend->playing());
+    ASSERT_TRUE(player->currentTrackDetail());
+    EXPECT_EQ(player->currentTrackDetail()->trackName, QStringLiteral("One"));
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
+
+    // Play again resumes the paused track rather than starting the list anew.
+    m_delegate->playButton()->click();
+    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_TRUE(m_backend->playing());
+    EXPECT_EQ(player->currentTrackDetail()->trackName, QStringLiteral("One"));
+    EXPECT_EQ(player->queueLength(), 1);
+    EXPECT_EQ(m_playersMade, 1);
+
+    // Next plays the second; past it the queue ends, the HUD clears and the
+    // view is told nothing plays.
+    m_delegate->nextButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return view->marks.last() == QStringLiteral("Two"); }));
+    m_backend->finish();
+    ASSERT_TRUE(waitUntil([&] { return view->marks.last() == QStringLiteral("none"); }));
+    EXPECT_EQ(m_delegate->hudView()->currentPage(), m_delegate->hudView()->blankView());
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
+}
+
+TEST_F(ControlBarTest, PlayWhilePlayingAVoicemailStopsAndEmptiesTheQueue)
+{
+    const QString first = wav(QStringLiteral("vm1.wav"));
+    const QString second = wav(QStringLiteral("vm2.wav"));
+    StubCategoryView* view = showContentPageWith([&](StubCategoryView& v) {
+        v.media = true;
+        v.local = true;
+        v.list = {track(first, QStringLiteral("Voicemail 1")), track(second, QStringLiteral("Voicemail 2"))};
+    });
+    ASSERT_NE(view, nullptr);
+    m_delegate->PlayClicked();
+    ASSERT_TRUE(playing());
+    QELMediaPlayer* player = m_delegate->mediaPlayer();
+    EXPECT_TRUE(player->isPlayingLocal());
+    EXPECT_EQ(m_backend->loadedPath(), first);
+    // The voicemail view is not told which track plays.
+    EXPECT_TRUE(view->marks.isEmpty());
+
+    m_delegate->PlayClicked();
+    EXPECT_FALSE(player->IsPlaying());
+    EXPECT_FALSE(player->currentTrackDetail());
+    EXPECT_EQ(player->queueLength(), 0);
+    EXPECT_FALSE(m_backend->hasMovie());
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
+}
+
+TEST_F(ControlBarTest, PlayOnACategoryWithoutMediaOnlyRefreshesTheImages)
+{
+    wav(QStringLiteral("one.wav"));
+    StubCategoryView* music = showContentPageWith([](StubCategoryView& v) {
+        v.media = true;
+        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
+    });
+    ASSERT_NE(music, nullptr);
+    m_delegate->PlayClicked();
+    ASSERT_TRUE(playing());
+
+    // Another category: the preview keeps playing, the button shows pause.
+    StubCategoryView* notes = showContentPageWith();
+    m_delegate->playButton()->setImage(QStringLiteral("play.png"));
+    m_delegate->PlayClicked();
+    EXPECT_TRUE(m_delegate->mediaPlayer()->IsPlaying());
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("pause.png"));
+    EXPECT_TRUE(notes->calls.isEmpty());
+}
+
+TEST_F(ControlBarTest, AnEmptyMediaListStartsNothing)
+{
+    ASSERT_NE(showContentPageWith([](StubCategoryView& v) { v.media = true; }), nullptr);
+    m_delegate->PlayClicked();
+    EXPECT_EQ(m_playersMade, 0);
+    EXPECT_EQ(m_delegate->mediaPlayer(), nullptr);
+    EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
+}
+
+TEST_F(ControlBarTest, ASelectionPlayRequestStartsTheSelectionAfresh)
+{
+    wav(QStringLiteral("one.wav"));
+    wav(QStringLiteral("two.wav"));
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) {
+        v.media = true;
+        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
+    });
+    ASSERT_NE(view, nullptr);
+    m_delegate->PlayClicked();
+    ASSERT_TRUE(playing());
+    view->list = {track(QStringLiteral("two.wav"), QStringLiteral("Two"))};
+    m_delegate->OnMediaSelectionPlayRequested();
+    ASSERT_TRUE(waitUntil([&] { return view->marks.contains(QStringLiteral("Two")); }));
+    EXPECT_EQ(m_backend->loadedPath(), m_root + QStringLiteral("/two.wav"));
+}
+
+TEST_F(ControlBarTest, DisconnectionStopsThePreviewAndEmptiesItsQueue)
+{
+    wav(QStringLiteral("one.wav"));
+    wav(QStringLiteral("two.wav"));
+    ASSERT_NE(showContentPageWith([](StubCategoryView& v) {
+        v.media = true;
+        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One")), track(QStringLiteral("two.wav"), QStringLiteral("Two"))};
+    }), nullptr);
+    m_delegate->PlayClicked();
+    ASSERT_TRUE(playing());
+    m_simulator->detach(m_udid);
+    ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));
+    QELMediaPlayer* player = m_delegate->mediaPlayer();
+    EXPECT_FALSE(player->IsPlaying());
+    EXPECT_EQ(player->queueLength(), 0);
+    EXPECT_FALSE(m_backend->hasMovie());
+}
+
+TEST_F(ControlBarTest, TypingSearchesOnceHalfASecondAfterTheLastKeystroke)
+{
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    ASSERT_NE(view, nullptr);
+    // Slower than the suite's clock, so that the gaps stand out from the
+    // event loop's own latency; still a fraction of real time.
+    const double scale = Clock::scale();
+    Clock::setScale(0.2);
+    const qint64 delay = Clock::scaled(Clock::Milliseconds(500)).count();
+    QElapsedTimer sinceLastKey;
+    for (const char key : {'a', 'b', 'c'}) {
+        QTest::keyClick(m_delegate->searchTextField(), key);
+        sinceLastKey.start();
+        waitUntil([] { return false; }, int(Clock::scaled(Clock::Milliseconds(200)).count()));
+        EXPECT_TRUE(view->calls.isEmpty()) << key;
+    }
+    ASSERT_TRUE(waitUntil([&] { return !view->calls.isEmpty(); }));
+    const qint64 waited = sinceLastKey.elapsed();
+    waitUntil([] { return false; }, int(Clock::scaled(Clock::Milliseconds(600)).count()));
+    Clock::setScale(scale);
+    EXPECT_EQ(view->calls, QStringList{QStringLiteral("search:abc")});
+    // Timers may fire a few per cent early.
+    EXPECT_GE(waited, delay * 9 / 10);
+    EXPECT_FALSE(m_delegate->searchTimer()->isActive());
+}
+
+TEST_F(ControlBarTest, ASearchBeforeAnyContentPageSendsNothing)
+{
+    launch();
+    m_delegate->controlTextDidChange();
+    ASSERT_TRUE(m_delegate->searchTimer()->isActive());
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate->searchTimer()->isActive(); }));
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    ASSERT_NE(view, nullptr);
+    waitUntil([] { return false; }, 50);
+    EXPECT_TRUE(view->calls.isEmpty());
+}
+
+TEST_F(ControlBarTest, ProgressReportsMapToTheHUD)
+{
+    enum class Shows { Nothing, Indeterminate, Bar };
+    struct Case {
+        const char* name;
+        const char* text;
+        double current, maximum;
+        Shows shows;
+        int value, barMaximum;
+    };
+    const Case cases[] = {
+        {"text and 0 of 0 is indeterminate", "Loading", 0, 0, Shows::Indeterminate, 0, 0},
+        {"no text and 0 of 0 clears", "", 0, 0, Shows::Nothing, 0, 0},
+        {"no text with a maximum of 10 is a plain bar", "", 4, 10, Shows::Bar, 4, 10},
+        {"fractions are truncated", "Reading", 2.9, 10.0, Shows::Bar, 2, 10},
+        {"a maximum of 0 with progress is an empty bar, not a division", "Odd", 3, 0, Shows::Bar, 1, 1},
+        {"negative values truncate toward zero and stay on the bar", "", -0.9, 5.5, Shows::Bar, 0, 5},
+        {"huge values are held at the integer range", "", 1e12, 1e12, Shows::Bar, INT_MAX, INT_MAX},
+    };
+    launch();
+    QELHUDView* hud = m_delegate->hudView();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_delegate->OnInformationStatusEventBottomLine(QStringLiteral("before"), QString());
+        m_delegate->OnProgressEventCurrentValueMaximumValue(QString::fromLatin1(c.text), c.current, c.maximum);
+        switch (c.shows) {
+        case Shows::Nothing:
+            EXPECT_EQ(hud->currentPage(), hud->blankView());
+            break;
+        case Shows::Indeterminate:
+            EXPECT_EQ(hud->currentPage(), hud->progressView());
+            EXPECT_EQ(hud->progressProgressBar()->maximum(), 0);
+            EXPECT_EQ(hud->progressTopLine()->text(), QString::fromLatin1(c.text));
+            break;
+        case Shows::Bar:
+            EXPECT_EQ(hud->currentPage(), hud->progressView());
+            EXPECT_EQ(hud->progressProgressBar()->value(), c.value);
+            EXPECT_EQ(hud->progressProgressBar()->maximum(), c.barMaximum);
+            EXPECT_EQ(hud->progressTopLine()->text(), QString::fromLatin1(c.text));
+            break;
+        }
+    }
+}
+
+TEST_F(ControlBarTest, CopyProgressFromTheAppsViewAndItsCancel)
+{
+    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::CancelCopy; });
+    ASSERT_NE(view, nullptr);
+    QELHUDView* hud = m_delegate->hudView();
+    m_delegate->ShowCopyProgressProgressDetail({QStringLiteral("Copying apps"), QStringLiteral("Mail")}, {3, 7.8});
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+    EXPECT_EQ(hud->copyProgressTopLine()->text(), QStringLiteral("Copying apps"));
+    EXPECT_EQ(hud->copyProgressBottomLine()->text(), QStringLiteral("Mail"));
+    // Short arrays count as empty lines and zeros.
+    m_delegate->ShowCopyProgressProgressDetail({QStringLiteral("Only")}, {});
+    EXPECT_EQ(hud->copyProgressBottomLine()->text(), QString());
+    hud->imageCancelButton()->click();
+    EXPECT_EQ(view->calls, QStringList{QStringLiteral("cancel")});
+    m_delegate->ClearHUD();
+    EXPECT_EQ(hud->currentPage(), hud->blankView());
+}
+
+TEST_F(ControlBarTest, RequestsGoOnlyToAViewThatAnswersThem)
+{
+    using R = QELDeviceCategoryContentView;
+    StubCategoryView* mute = showContentPageWith();
+    ASSERT_NE(mute, nullptr);
+    auto pressAll = [&] {
+        m_delegate->copyToITunesButton()->click();
+        m_delegate->copyToMacButton()->click();
+        m_delegate->backUpButton()->click();
+        EXPECT_TRUE(m_delegate->confirmBackupView()->isVisible());
+        m_delegate->confirmBackupView()->findChild<QPushButton*>(QStringLiteral("confirmBackUpProceedButton"))->click();
+        EXPECT_FALSE(m_delegate->confirmBackupView()->isVisible());
+        m_delegate->OnUserCancelCopyEvent();
+        m_delegate->_searchTimerExpired();
+    };
+    pressAll();
+    EXPECT_TRUE(mute->calls.isEmpty());
+
+    StubCategoryView* all = showContentPageWith([](StubCategoryView& v) {
+        v.answered = R::Copy | R::CancelCopy | R::Transfer | R::BackUp | R::Search;
+    });
+    m_delegate->searchTextField()->setText(QStringLiteral("x"));
+    pressAll();
+    EXPECT_EQ(all->calls, (QStringList{QStringLiteral("transfer"), QStringLiteral("copy"), QStringLiteral("backup"),
+                                       QStringLiteral("cancel"), QStringLiteral("search:x")}));
+
+    // Cancel on the confirm sheet sends nothing.
+    all->calls.clear();
+    m_delegate->BackUpClicked();
+    m_delegate->confirmBackupView()->findChild<QPushButton*>(QStringLiteral("confirmBackupCancelButton"))->click();
+    EXPECT_FALSE(m_delegate->confirmBackupView()->isVisible());
+    EXPECT_TRUE(all->calls.isEmpty());
+
+    // A view that lists a request it does not implement fails it without
+    // ending the program.
+    StubCategoryView* broken = showContentPageWith([](StubCategoryView& v) {
+        v.answered = R::Copy;
+        v.copyThrows = true;
+    });
+    EXPECT_NO_THROW(m_delegate->CopyToMacClicked());
+    EXPECT_TRUE(broken->calls.isEmpty());
+}
+
+TEST_F(ControlBarTest, CopyCompleteSheetFollowsTheCopyTypeAndThePreference)
+{
+    struct Case {
+        const char* name;
+        int type;
+        bool filesBox;
+        const char* icon;
+    };
+    const Case cases[] = {
+        {"copy to a folder", 0, true, "copy.png"},
+        {"transfer into the music library", 1, false, "itunes.png"},
+    };
+    launch();
+    QDialog* sheet = m_delegate->copyCompleteView();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_delegate->OnInformationStatusEventBottomLine(QStringLiteral("copying"), QString());
+        m_delegate->checkBoxShowCopyCompleteView()->setChecked(false);
+        m_delegate->OnAllItemsCopiedEventWithType(c.type);
+        EXPECT_EQ(m_delegate->hudView()->currentPage(), m_delegate->hudView()->blankView());
+        ASSERT_TRUE(sheet->isVisible());
+        EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(sheet->parentWidget(), m_window.get());
+        EXPECT_EQ(m_delegate->copyCompleteViewFilesBox()->isVisible(), c.filesBox);
+        EXPECT_TRUE(m_delegate->checkBoxShowCopyCompleteView()->isChecked());
+        EXPECT_EQ(m_delegate->copyCompleteIconImage(), QString::fromLatin1(c.icon));
+        sheet->findChild<QPushButton*>(QStringLiteral("copyCompleteViewCloseButton"))->click();
+        EXPECT_FALSE(sheet->isVisible());
+        EXPECT_EQ(QSettings().value(QELPreferences::kShowCopyCompleteMessage).toInt(), 1);
+    }
+
+    // The files button opens the copy folder and leaves the sheet open.
+    QSettings().setValue(QELPreferences::kCopyToMacSaveFolder, m_dir.path() + QStringLiteral("/copies"));
+    m_delegate->OnAllItemsCopiedEventWithType(0);
+    sheet->findChild<QPushButton*>(QStringLiteral("copyCompleteViewFilesButton"))->click();
+    EXPECT_EQ(m_opened, QStringList{QUrl::fromLocalFile(m_dir.path() + QStringLiteral("/copies")).toString()});
+    EXPECT_TRUE(sheet->isVisible());
+
+    // Unticked and closed (here with Escape): later copies only clear the HUD.
+    m_delegate->checkBoxShowCopyCompleteView()->setChecked(false);
+    sheet->reject();
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(QSettings().value(QELPreferences::kShowCopyCompleteMessage).toInt(), 0);
+    m_delegate->OnInformationStatusEventBottomLine(QStringLiteral("copying"), QString());
+    m_delegate->OnAllItemsCopiedEventWithType(0);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(m_delegate->hudView()->currentPage(), m_delegate->hudView()->blankView());
+}
+
+TEST_F(ControlBarTest, UpdateSheetShowsOnlyForANewVersionAndStoresTheStartUpCheck)
+{
+    launch();
+    QDialog* panel = m_delegate->updateAvailablePanel();
+    m_delegate->OnUpdateCheckReturnsWithUpdateAvailable(false);
+    EXPECT_FALSE(panel->isVisible());
+
+    m_delegate->OnUpdateCheckReturnsWithUpdateAvailable(true);
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_TRUE(m_delegate->automaticallyCheckForUpdatesCheckBox()->isChecked());
+    m_delegate->automaticallyCheckForUpdatesCheckBox()->setChecked(false);
+    panel->findChild<QPushButton*>(QStringLiteral("closeUpdateAvailableButton"))->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(QELPreferences::checkForUpdatesOnStartUp());
+    EXPECT_TRUE(m_opened.isEmpty());
+
+    m_delegate->OnUpdateCheckReturnsWithUpdateAvailable(true);
+    EXPECT_FALSE(m_delegate->automaticallyCheckForUpdatesCheckBox()->isChecked());
+    m_delegate->automaticallyCheckForUpdatesCheckBox()->setChecked(true);
+    panel->findChild<QPushButton*>(QStringLiteral("downloadUpdateButton"))->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(QELPreferences::checkForUpdatesOnStartUp());
+    EXPECT_EQ(m_opened, QStringList{L("UPDATEURL")});
+}
+
+TEST_F(ControlBarTest, MenuCommandsOpenTheirAddresses)
+{
+    launch();
+    const struct {
+        const char* action;
+        QString url;
+    } cases[] = {
+        {"menuHelp", L("HELPURL")},
+        {"menuHelpOrvaneUserGuide", L("USERGUIDEURL")},
+        {"menuHelpContactSupport", L("CUSTOMERSUPPORTURL")},
+        {"menuTermsAndConditions", L("TERMSURL")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        m_opened.clear();
+        auto* action = m_window->menuBar()->findChild<QAction*>(QString::fromLatin1(c.action));
+        ASSERT_NE(action, nullptr);
+        action->trigger();
+        EXPECT_EQ(m_opened, QStringList{c.url});
+        EXPECT_TRUE(QUrl(c.url).isValid());
+        EXPECT_TRUE(c.url.startsWith(QLatin1String("https://")));
+    }
+
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("11.2.3"));
+    m_window->menuBar()->findChild<QAction*>(QStringLiteral("menuAboutOrvane"))->trigger();
+    QCoreApplication::setApplicationVersion(version);
+    ASSERT_TRUE(m_delegate->aboutWindow()->isVisible());
+    EXPECT_EQ(m_delegate->aboutWindowVersionLabel()->text(), L("VERSION").arg(QStringLiteral("11.2.3")));
+    m_opened.clear();
+    m_delegate->aboutWindow()->findChild<QPushButton*>(QStringLiteral("aboutWindowQELHomeBackButton"))->click();
+    m_delegate->aboutWindow()->findChild<QPushButton*>(QStringLiteral("viewTermsAndConditionsButton"))->click();
+    EXPECT_EQ(m_opened, (QStringList{Orvane11AppDelegate::makerHomePage(), L("TERMSURL")}));
+}
+
+TEST_F(ControlBarTest, PreferencesWindowOpensAnewAndAppliesTheVolumeWhenClosed)
+{
+    wav(QStringLiteral("one.wav"));
+    ASSERT_NE(showContentPageWith([](StubCategoryView& v) {
+        v.media = true;
+        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
+    }), nullptr);
+    m_delegate->PlayClicked();
+    ASSERT_TRUE(playing());
+
+    m_window->menuBar()->findChild<QAction*>(QStringLiteral("menuPreferences"))->trigger();
+    QPointer<QELOrvanePreferencesWindowsController> first = m_delegate->preferencesWindow();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    QELHUDView* hud = m_delegate->hudView();
+    EXPECT_EQ(hud->currentPage(), hud->informationView());
+    EXPECT_EQ(hud->informationTopLine()->text(), L("DISPLAYPREFERENCES"));
+    EXPECT_EQ(hud->informationBottomLine()->text(), L("CLOSEPREFERENCES"));
+
+    // Opening it again replaces the window.
+    m_delegate->menuPreferencesClicked();
+    QPointer<QELOrvanePreferencesWindowsController> second = m_delegate->preferencesWindow();
+    // Released with deleteLater, which this test's loop runs by hand.
+    auto deleted = [](const QPointer<QELOrvanePreferencesWindowsController>& window) {
+        return waitUntil([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return window.isNull();
+        });
+    };
+    ASSERT_TRUE(deleted(first));
+    ASSERT_NE(second, nullptr);
+
+    QSettings().setValue(QELPreferences::kPlaybackVolume, 40.0);
+    second->close();
+    ASSERT_TRUE(deleted(second));
+    EXPECT_EQ(m_delegate->preferencesWindow(), nullptr);
+    EXPECT_FLOAT_EQ(m_backend->volume(), 0.4f);
+    EXPECT_EQ(hud->currentPage(), hud->blankView());
+}
