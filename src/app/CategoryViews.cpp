@@ -29,6 +29,21 @@ const Category* find(int viewType)
     }
     return nullptr;
 }
+
+// The categories whose own views exist, one case each, made in `frame`.
+// Backup-derived ones derive from QELDeviceDataCategoryContentView; the
+// messages view is also given messagesIOSVersion() of the device here.
+QELDeviceCategoryContentView* makeOwnView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
+                                          QWidget* parent)
+{
+    (void)frame;
+    (void)deviceInterface;
+    (void)parent;
+    switch (viewType) {
+    default:
+        return nullptr;
+    }
+}
 } // namespace
 
 QString titleKey(int viewType)
@@ -64,14 +79,26 @@ QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDevi
 {
     if (viewType < Music || viewType > Camera)
         return nullptr;
-    // The category views of music, photos, messages, contacts, calendars,
-    // notes, voicemail, call logs, internet, apps, books, files and camera are
-    // added here as they are written; until then each shows the plain page.
+    if (QELDeviceCategoryContentView* own = makeOwnView(viewType, frame, deviceInterface, parent)) {
+        own->setDeviceInterface(deviceInterface);
+        return own;
+    }
+    // Until its own view is written a category shows the plain page.
     const QString key = titleKey(viewType);
     auto* view = new QELCategoryNotAvailableView(viewType, key.isEmpty() ? QString() : LocalizedStrings::text(key),
                                                  frame, parent);
     view->setDeviceInterface(deviceInterface);
     return view;
+}
+
+std::optional<int> messagesIOSVersion(const QString& iOSVersion)
+{
+    const QString text = iOSVersion.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const int major = text.section(QLatin1Char('.'), 0, 0).toInt(&ok);
+    return ok ? std::optional<int>(major) : std::nullopt;
 }
 
 } // namespace CategoryViews

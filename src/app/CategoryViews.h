@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include <optional>
+
 class QELDeviceCategoryContentView;
 class QELDeviceInterface;
 class QWidget;
@@ -38,9 +40,16 @@ bool isBackupDerived(int viewType);
 
 // Makes the view of a category in `frame`, gives it the device interface and
 // starts its load where the category starts one on creation (apps, photos,
-// books). A category whose own view this version lacks gets the plain
-// not-available page. Null for an unknown view type.
+// books). A backup-derived category's own view is a
+// QELDeviceDataCategoryContentView, which the content page then gives the
+// backup and sends loadData. A category whose own view this version lacks
+// gets the plain not-available page. Null for an unknown view type.
 QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
                                        QWidget* parent = nullptr);
+
+// The iOS major version the messages view is told (setIOSVersion) when it is
+// made: the number before the first "." of the device's version, or the whole
+// text when it has none ("10"); none when the device has no usable version.
+std::optional<int> messagesIOSVersion(const QString& iOSVersion);
 
 } // namespace CategoryViews

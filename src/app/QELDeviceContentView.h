@@ -5,14 +5,22 @@
 #include <QList>
 #include <QPointer>
 
+#include <QThreadPool>
+
+#include <functional>
 #include <memory>
 
+#include "QELDeviceBackUpDelegate.h"
+#include "QELDeviceBackupBrowser.h"
+#include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInformation.h"
 #include "QELFunctionDetail.h"
 #include "QELPagedView.h"
 
 class CategoryListModel;
+class QELBackupNoticePage;
+class QELBackupPasswordPage;
 class QELDeviceBackup;
 class QELDeviceCategoryContentView;
 class QELDeviceContentViewDelegate;
@@ -22,16 +30,43 @@ class QELDeviceMediaLibrary;
 class QELITunesLibrary;
 class QListView;
 class QModelIndex;
+class QUrl;
 
 // The main window's page once a device has been read: the category sidebar
 // on the left, the selected category's view on the right. It decides which
 // categories the device offers, makes each category's view on first
 // selection and keeps it until the device goes, tells the application
 // delegate what the shown category offers, and passes the views' events on.
-// Made once per run and reused for every device. Main thread only.
-class QELDeviceContentView : public QELPagedView, public QELDeviceCategoryContentViewDelegate {
+// Made once per run and reused for every device. Main thread only, except
+// the backup's completion event, which it takes on any thread.
+//
+// The backup-derived categories (contacts, calendars, notes, messages,
+// voicemail, call logs, internet) are read from a backup of the device,
+// made once per connection while a progress page shows; a failed backup is
+// retried once; an encrypted one asks for its password, a locked device
+// shows a page to try again.
+class QELDeviceContentView : public QELPagedView,
+                             public QELDeviceCategoryContentViewDelegate,
+                             public QELDeviceBackUpDelegate {
     Q_OBJECT
 public:
+    using PasswordTestResult = QELDeviceBackupBrowser::PasswordTestResult;
+    // What the page uses of the world for the backup-derived categories; an
+    // empty member keeps the real one (tests put scripted ones in).
+    struct BackupServices {
+        // Makes the backup object on the first backup-derived selection.
+        std::function<std::shared_ptr<QELDeviceBackup>()> makeBackup;
+        // Starts a backup run of the device (PerformBackupForDeviceID).
+        std::function<bool(QELDeviceBackup& backup, const QString& deviceID)> performBackup;
+        // Tests a backup password; runs on a worker thread.
+        std::function<PasswordTestResult(const QString& deviceID, const QString& password)> testPassword;
+        // Makes a category's view (CategoryViews::makeView).
+        std::function<QELDeviceCategoryContentView*(int viewType, const QRect& frame,
+                                                    QELDeviceInterface* deviceInterface)> makeView;
+        // Opens a web page (the help article).
+        std::function<void(const QUrl& url)> openUrl;
+    };
+
     // Builds the category list for the device and selects its first entry.
     QELDeviceContentView(const QRect& frame, const QELDeviceInformation& deviceInformation,
                          QELDeviceInterface* deviceInterface, QWidget* parent = nullptr);
@@ -67,7 +102,9 @@ public:
     // bar sends its requests only to this, and only those it answers.
     QELDeviceCategoryContentView* GetCurrentCategoryContentView() const;
     // The device went: every page leaves the content area and the cache is
-    // emptied. The backup object stays.
+    // emptied. The backup object stays, with its password and the queued
+    // category, but this connection's backup no longer counts, and whatever
+    // of it still comes in is dropped.
     void ResetAllContentViews();
     // The preferences changed: the music view refreshes its lists.
     void RefreshIPodContentView();
@@ -92,6 +129,32 @@ public:
     QListView* functionCollectionView() const { return m_sidebar; }
     QWidget* functionContentView() const { return m_content; }
 
+    void setBackupServices(BackupServices services);
+    // The backup object; null before the first backup-derived selection.
+    std::shared_ptr<QELDeviceBackup> deviceBackup() const { return _deviceBackup; }
+    int queuedCategorySelection() const { return _queuedCategorySelection; }
+    bool isRetryBackupOperation() const { return _isRetryBackupOperation; }
+    // The backup pages.
+    QELBackupNoticePage* deviceBackUpProgressView() const { return m_deviceBackUpProgressView.get(); }
+    QELBackupPasswordPage* passwordRequiredView() const { return m_passwordRequiredView.get(); }
+    QELBackupNoticePage* dataEncryptedView() const { return m_dataEncryptedView.get(); }
+    QELBackupNoticePage* deviceLockedView() const { return m_deviceLockedView.get(); }
+    // Shown when the backup failed after its retry (not locked, not encrypted).
+    QELBackupNoticePage* backupFailedView() const { return m_backupFailedView.get(); }
+    // The help article of the password and encrypted-data pages.
+    static QUrl supportArticleUrl();
+
+    // The end of a backup run; any thread. Handled on the main thread.
+    void OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override;
+
+    // The backup pages' buttons.
+    void passwordRequiredContinueClicked();
+    void passwordRequiredCancelButtonClicked();
+    void passwordHelpLinkClicked();
+    void dataEncryptedEnterEncryptionPasswordButtonClicked();
+    void dataEncryptedHowToRemoveButtonClicked();
+    void buttonLockedTryAgainClicked();
+
     // Category view events, passed on to the application delegate when set.
     void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) override;
     void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) override;
@@ -106,9 +169,25 @@ public:
 private:
     void handleSelectionChanged(const QModelIndex& current);
     void selectionSwitch(int viewType);
-    void sendAvailability(int viewType, const QELDeviceCategoryContentView* shown);
+    void sendAvailability(int viewType, const QWidget* page);
     void showPage(QELPagedView* page);
     void cacheView(int viewType, QELDeviceCategoryContentView* view);
+
+    void makeBackupPages();
+    bool isInContentArea(const QWidget* page) const;
+    bool passwordOrEncryptedPageIsUp() const;
+    QString connectedDeviceID() const;
+    void showBackupPage(QELPagedView* page);
+    void showPasswordPage();
+    bool startBackupRun(const QString& deviceID);
+    void startDeferredBackup();
+    void handleDeviceBackupComplete(const QELDeviceBackupCompleteArguments& arguments);
+    void _performDeviceBackupIfRequired();
+    void _beginDeviceBackup();
+    void _viewBackupDerivedData();
+    void _viewBackupDerivedDataOnMainThread();
+    void _testPassword(const QString& password);
+    void _testPasswordComplete(PasswordTestResult result);
 
     QWidget* m_content = nullptr;
     QListView* m_sidebar = nullptr;
@@ -118,5 +197,29 @@ private:
     QELDeviceContentViewDelegate* m_contentDelegate = nullptr;
     QELDeviceCategoryContentViewDelegate* m_viewDelegate = nullptr;
     QELDeviceInterface* m_deviceInterface = nullptr;
-    std::shared_ptr<QELDeviceBackup> m_deviceBackup;
+
+    BackupServices m_services;
+    // Shared with the backup-derived views, which read from it.
+    std::shared_ptr<QELDeviceBackup> _deviceBackup;
+    int _queuedCategorySelection = 0;
+    bool _isRetryBackupOperation = false;
+    // The device whose backup run this page waits for (empty: none).
+    QString m_awaitedBackupDevice;
+    // The backup object was busy when this page's run was due: it starts
+    // when the object's current run has ended.
+    bool m_backupStartDeferred = false;
+    // Runs started for connections that went, whose ends are still to come.
+    int m_staleBackupRuns = 0;
+    // This connection's backup is encrypted and its password not yet given.
+    bool m_passwordRequired = false;
+    bool m_passwordTestRunning = false;
+    // Counts connections, so a password test of a gone one is dropped.
+    quint64 m_connectionGeneration = 0;
+    QThreadPool m_passwordTests;
+
+    std::unique_ptr<QELBackupNoticePage> m_deviceBackUpProgressView;
+    std::unique_ptr<QELBackupPasswordPage> m_passwordRequiredView;
+    std::unique_ptr<QELBackupNoticePage> m_dataEncryptedView;
+    std::unique_ptr<QELBackupNoticePage> m_deviceLockedView;
+    std::unique_ptr<QELBackupNoticePage> m_backupFailedView;
 };

@@ -121,7 +121,7 @@ TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)
     const QString udid = m_simulator->attach(phone(QStringLiteral("p2"), QStringLiteral("iPhone9,1"), QStringLiteral("12.1")));
     QELDeviceContentView* page = waitForContentPage();
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(page->selectCategory(7));
+    ASSERT_TRUE(page->selectCategory(3));
     EXPECT_GE(page->cachedViewCount(), 2);
     std::shared_ptr<QELDeviceMediaLibrary> library = m_delegate->mediaLibrary();
     m_simulator->detach(udid);
