@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BackupPageStyle.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 
 namespace BackupPageStyle {
@@ -26,7 +27,12 @@ QLabel* detail(const QString& text, QWidget* parent)
     QFont font = label->font();
     font.setPixelSize(14);
     label->setFont(font);
-    label->setFixedWidth(480);
+    // A fixed width lets the wrapped text take the height it needs.
+    constexpr int kWidth = 480;
+    label->setFixedWidth(kWidth);
+    label->setMinimumHeight(QFontMetrics(font)
+                                .boundingRect(QRect(0, 0, kWidth, 1000), Qt::TextWordWrap | Qt::AlignHCenter, text)
+                                .height());
     return label;
 }
 
