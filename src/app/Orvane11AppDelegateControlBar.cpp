@@ -112,6 +112,27 @@ QPushButton* makeSheetButton(const QString& objectName, const QString& text, QWi
     return button;
 }
 
+// The sheet's title over its explanation.
+QVBoxLayout* sheetContent(const char* titleKey, const char* textKey, QWidget* sheet)
+{
+    auto* content = new QVBoxLayout;
+    content->addWidget(makeSheetTitle(L(titleKey), sheet));
+    content->addWidget(makeSheetText(L(textKey), sheet));
+    return content;
+}
+
+// The buttons at the right, the last one the default.
+QHBoxLayout* sheetButtons(const QList<QPushButton*>& buttons)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* button : buttons)
+        row->addWidget(button);
+    if (!buttons.isEmpty())
+        buttons.last()->setDefault(true);
+    return row;
+}
+
 QList<QELMediaPlayerItem> playerItems(const QList<TrackDetailPtr>& tracks)
 {
     QList<QELMediaPlayerItem> items;
@@ -225,9 +246,7 @@ void Orvane11AppDelegate::buildCopyCompleteView()
     m_copyCompleteIconImageView->setObjectName(QStringLiteral("copyCompleteIconImageView"));
     m_copyCompleteIconImage = QStringLiteral("copy.png");
 
-    auto* content = new QVBoxLayout;
-    content->addWidget(makeSheetTitle(L("COPYCOMPLETE"), m_copyCompleteView));
-    content->addWidget(makeSheetText(L("COPYCOMPLETEDETAIL"), m_copyCompleteView));
+    QVBoxLayout* content = sheetContent("COPYCOMPLETE", "COPYCOMPLETEDETAIL", m_copyCompleteView);
     auto* filesBox = new QFrame(m_copyCompleteView);
     filesBox->setObjectName(QStringLiteral("copyCompleteViewFilesBox"));
     filesBox->setFrameShape(QFrame::StyledPanel);
@@ -241,12 +260,8 @@ void Orvane11AppDelegate::buildCopyCompleteView()
     m_checkBoxShowCopyCompleteView->setObjectName(QStringLiteral("checkBoxShowCopyCompleteView"));
     content->addWidget(m_checkBoxShowCopyCompleteView);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
     QPushButton* close = makeSheetButton(QStringLiteral("copyCompleteViewCloseButton"), L("OK"), m_copyCompleteView);
-    close->setDefault(true);
-    buttons->addWidget(close);
-    sheetLayout(m_copyCompleteView, m_copyCompleteIconImageView, content, buttons);
+    sheetLayout(m_copyCompleteView, m_copyCompleteIconImageView, content, sheetButtons({close}));
 
     connect(close, &QPushButton::clicked, this, [this] { copyCompleteViewCloseButtonClicked(); });
     connect(files, &QPushButton::clicked, this, [this] { copyCompleteViewFilesButtonClicked(); });
@@ -257,18 +272,12 @@ void Orvane11AppDelegate::buildCopyCompleteView()
 void Orvane11AppDelegate::buildConfirmBackupView()
 {
     m_confirmBackupView = makeSheet(QStringLiteral("confirmBackupView"), m_window);
-    auto* content = new QVBoxLayout;
-    content->addWidget(makeSheetTitle(L("CONFIRMBACKUP"), m_confirmBackupView));
-    content->addWidget(makeSheetText(L("CONFIRMBACKUPDETAIL"), m_confirmBackupView));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    QVBoxLayout* content = sheetContent("CONFIRMBACKUP", "CONFIRMBACKUPDETAIL", m_confirmBackupView);
     QPushButton* cancel = makeSheetButton(QStringLiteral("confirmBackupCancelButton"), L("CANCEL"), m_confirmBackupView);
     QPushButton* proceed = makeSheetButton(QStringLiteral("confirmBackUpProceedButton"), L("PROCEEDBACKUP"),
                                            m_confirmBackupView);
-    proceed->setDefault(true);
-    buttons->addWidget(cancel);
-    buttons->addWidget(proceed);
-    sheetLayout(m_confirmBackupView, makeSheetIcon(QStringLiteral("backup"), m_confirmBackupView), content, buttons);
+    sheetLayout(m_confirmBackupView, makeSheetIcon(QStringLiteral("backup"), m_confirmBackupView), content,
+                sheetButtons({cancel, proceed}));
 
     connect(proceed, &QPushButton::clicked, this, [this] { confirmBackUpProceedButtonClicked(); });
     connect(cancel, &QPushButton::clicked, this, [this] { confirmBackupCancelButtonClicked(); });
@@ -278,22 +287,15 @@ void Orvane11AppDelegate::buildConfirmBackupView()
 void Orvane11AppDelegate::buildUpdateAvailablePanel()
 {
     m_updateAvailablePanel = makeSheet(QStringLiteral("updateAvailablePanel"), m_window);
-    auto* content = new QVBoxLayout;
-    content->addWidget(makeSheetTitle(L("UPDATEAVAILABLE"), m_updateAvailablePanel));
-    content->addWidget(makeSheetText(L("UPDATEAVAILABLEDETAIL"), m_updateAvailablePanel));
+    QVBoxLayout* content = sheetContent("UPDATEAVAILABLE", "UPDATEAVAILABLEDETAIL", m_updateAvailablePanel);
     m_automaticallyCheckForUpdatesCheckBox = new QCheckBox(L("CHECKFORUPDATESONSTARTUP"), m_updateAvailablePanel);
     m_automaticallyCheckForUpdatesCheckBox->setObjectName(QStringLiteral("automaticallyCheckForUpdatesCheckBox"));
     content->addWidget(m_automaticallyCheckForUpdatesCheckBox);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
     QPushButton* close = makeSheetButton(QStringLiteral("closeUpdateAvailableButton"), L("NOTNOW"), m_updateAvailablePanel);
     QPushButton* download = makeSheetButton(QStringLiteral("downloadUpdateButton"), L("DOWNLOADUPDATE"),
                                             m_updateAvailablePanel);
-    download->setDefault(true);
-    buttons->addWidget(close);
-    buttons->addWidget(download);
     sheetLayout(m_updateAvailablePanel, makeSheetIcon(QStringLiteral("download_48"), m_updateAvailablePanel), content,
-                buttons);
+                sheetButtons({close, download}));
 
     connect(download, &QPushButton::clicked, this, [this] { downloadUpdateButtonClicked(); });
     connect(close, &QPushButton::clicked, this, [this] { closeUpdateAvailableButtonClicked(); });

@@ -118,6 +118,25 @@ protected:
         return path;
     }
 
+    // A music view of these files of the device, playing the first of them;
+    // null when it does not start.
+    StubCategoryView* playMusic(const QStringList& names)
+    {
+        QList<TrackDetailPtr> tracks;
+        for (const QString& name : names) {
+            wav(name + QStringLiteral(".wav"));
+            tracks << track(name + QStringLiteral(".wav"), name);
+        }
+        StubCategoryView* view = showContentPageWith([&](StubCategoryView& v) {
+            v.media = true;
+            v.list = tracks;
+        });
+        if (!view)
+            return nullptr;
+        m_delegate->PlayClicked();
+        return playing() ? view : nullptr;
+    }
+
     // Until the player has started a file.
     bool playing()
     {
@@ -276,14 +295,7 @@ TEST_F(ControlBarTest, PlayWhilePlayingAVoicemailStopsAndEmptiesTheQueue)
 
 TEST_F(ControlBarTest, PlayOnACategoryWithoutMediaOnlyRefreshesTheImages)
 {
-    wav(QStringLiteral("one.wav"));
-    StubCategoryView* music = showContentPageWith([](StubCategoryView& v) {
-        v.media = true;
-        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
-    });
-    ASSERT_NE(music, nullptr);
-    m_delegate->PlayClicked();
-    ASSERT_TRUE(playing());
+    ASSERT_NE(playMusic({QStringLiteral("One")}), nullptr);
 
     // Another category: the preview keeps playing, the button shows pause.
     StubCategoryView* notes = showContentPageWith();
@@ -305,31 +317,18 @@ TEST_F(ControlBarTest, AnEmptyMediaListStartsNothing)
 
 TEST_F(ControlBarTest, ASelectionPlayRequestStartsTheSelectionAfresh)
 {
-    wav(QStringLiteral("one.wav"));
-    wav(QStringLiteral("two.wav"));
-    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) {
-        v.media = true;
-        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
-    });
+    wav(QStringLiteral("Two.wav"));
+    StubCategoryView* view = playMusic({QStringLiteral("One")});
     ASSERT_NE(view, nullptr);
-    m_delegate->PlayClicked();
-    ASSERT_TRUE(playing());
-    view->list = {track(QStringLiteral("two.wav"), QStringLiteral("Two"))};
+    view->list = {track(QStringLiteral("Two.wav"), QStringLiteral("Two"))};
     m_delegate->OnMediaSelectionPlayRequested();
     ASSERT_TRUE(waitUntil([&] { return view->marks.contains(QStringLiteral("Two")); }));
-    EXPECT_EQ(m_backend->loadedPath(), m_root + QStringLiteral("/two.wav"));
+    EXPECT_EQ(m_backend->loadedPath(), m_root + QStringLiteral("/Two.wav"));
 }
 
 TEST_F(ControlBarTest, DisconnectionStopsThePreviewAndEmptiesItsQueue)
 {
-    wav(QStringLiteral("one.wav"));
-    wav(QStringLiteral("two.wav"));
-    ASSERT_NE(showContentPageWith([](StubCategoryView& v) {
-        v.media = true;
-        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One")), track(QStringLiteral("two.wav"), QStringLiteral("Two"))};
-    }), nullptr);
-    m_delegate->PlayClicked();
-    ASSERT_TRUE(playing());
+    ASSERT_NE(playMusic({QStringLiteral("One"), QStringLiteral("Two")}), nullptr);
     m_simulator->detach(m_udid);
     ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));
     QELMediaPlayer* player = m_delegate->mediaPlayer();
@@ -600,13 +599,7 @@ TEST_F(ControlBarTest, MenuCommandsOpenTheirAddresses)
 
 TEST_F(ControlBarTest, PreferencesWindowOpensAnewAndAppliesTheVolumeWhenClosed)
 {
-    wav(QStringLiteral("one.wav"));
-    ASSERT_NE(showContentPageWith([](StubCategoryView& v) {
-        v.media = true;
-        v.list = {track(QStringLiteral("one.wav"), QStringLiteral("One"))};
-    }), nullptr);
-    m_delegate->PlayClicked();
-    ASSERT_TRUE(playing());
+    ASSERT_NE(playMusic({QStringLiteral("One")}), nullptr);
 
     m_window->menuBar()->findChild<QAction*>(QStringLiteral("menuPreferences"))->trigger();
     QPointer<QELOrvanePreferencesWindowsController> first = m_delegate->preferencesWindow();
