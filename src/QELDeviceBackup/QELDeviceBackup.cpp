@@ -165,9 +165,13 @@ bool QELDeviceBackup::PerformBackupForDeviceID(const QString& deviceID)
         return true;
     m_isBackUpInProgress = true;
     setDeviceUID(deviceID);
-    if (_isStatusBackupRunningConfirmedForDeviceID(deviceID)) {
+    // What this first look sees counts: the other backup may end before the
+    // worker looks for the first time.
+    const QDateTime waitStarted = QDateTime::currentDateTimeUtc();
+    bool forDevice = false;
+    if (_isStatusBackupRunningConfirmedForDeviceID(deviceID, &forDevice)) {
         qCInfo(lcOrvane) << "Waiting for current backup to complete...";
-        startWorker([this, deviceID] { _waitForExternalBackupToComplete(deviceID); });
+        startWorker([this, deviceID, waitStarted, forDevice] { _waitForExternalBackupToComplete(deviceID, waitStarted, forDevice); });
     } else {
         qCInfo(lcOrvane) << "Starting a new backup...";
         startWorker([this, deviceID] { _performBackup(deviceID); });
@@ -268,10 +272,8 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
     return running;
 }
 
-void QELDeviceBackup::_waitForExternalBackupToComplete(const QString& deviceID)
+void QELDeviceBackup::_waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted, bool sawOurDevice)
 {
-    const QDateTime waitStarted = QDateTime::currentDateTimeUtc();
-    bool sawOurDevice = false;
     const auto polls = kExternalBackupWaitLimit / kExternalBackupPoll;
     for (qint64 poll = 0; poll < polls && !m_stopping; ++poll) {
         bool forDevice = false;

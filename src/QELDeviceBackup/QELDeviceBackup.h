@@ -6,6 +6,7 @@
 #include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceBackupListingItem.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -103,7 +104,9 @@ public:
 
 private:
     void _performBackup(const QString& deviceID);
-    void _waitForExternalBackupToComplete(const QString& deviceID);
+    // Waits for another process's backup seen running at `waitStarted`;
+    // `sawOurDevice` is whether that first look found it backing this device up.
+    void _waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted, bool sawOurDevice);
     // Whether a backup process of this user runs; `forDevice` is set when one
     // of them names the device.
     bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID, bool* forDevice = nullptr) const;
