@@ -453,6 +453,12 @@ TEST_F(DeviceBackup, FilesByPathAreCallerOwnedCopies)
         EXPECT_TRUE(picture.startsWith(Locations::temporaryFolder() + QLatin1Char('/')));
         EXPECT_EQ(QFileInfo(picture).fileName(), QStringLiteral("IMG_0001.JPG"));
         EXPECT_EQ(readFixtureFile(picture), QByteArray("first picture"));
+        // A second file of the same name is a copy of its own, beside the first.
+        const QString second = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"), QStringLiteral("MediaDomain"));
+        ASSERT_FALSE(second.isEmpty());
+        EXPECT_NE(second, picture);
+        EXPECT_EQ(readFixtureFile(second), QByteArray("second picture"));
+        EXPECT_EQ(readFixtureFile(picture), QByteArray("first picture"));
         // The caller may move it away: the backup keeps its file.
         ASSERT_TRUE(QFile::remove(picture));
         EXPECT_EQ(readFixtureFile(backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), QStringLiteral("MediaDomain"))),

@@ -2,12 +2,15 @@
 #include "DemoDevice.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QVariantMap>
 
 #include "DemoAudio.h"
 #include "MediaLibraryFixture.h"
 #include "Plist.h"
+#include "SQLiteFixtureWriter.h"
 #include "SimulatedDeviceBuilder.h"
 
 namespace DemoDevice {
@@ -70,6 +73,44 @@ MediaLibraryFixture::Container playlist(qint64 pid, const char* name, const QLis
     return c;
 }
 
+// The device files a backup of the demo holds: the home screen's preferences
+// (read back to test a backup password) and the databases of the categories
+// read from a backup, valid but still empty.
+struct BackupFile {
+    const char* domain;
+    const char* path;
+};
+const BackupFile kBackupDatabases[] = {
+    {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb"},
+    {"HomeDomain", "Library/AddressBook/AddressBookImages.sqlitedb"},
+    {"HomeDomain", "Library/Calendar/Calendar.sqlitedb"},
+    {"HomeDomain", "Library/Notes/notes.sqlite"},
+    {"HomeDomain", "Library/SMS/sms.db"},
+    {"HomeDomain", "Library/Voicemail/voicemail.db"},
+    {"WirelessDomain", "Library/CallHistory/call_history.db"},
+    {"HomeDomain", "Library/Safari/Bookmarks.db"},
+};
+
+// An SQLite database without tables, as bytes.
+QByteArray emptyDatabase(QString* error)
+{
+    QTemporaryDir scratch;
+    const QString path = scratch.path() + QStringLiteral("/empty.sqlite");
+    {
+        SQLiteFixtureWriter writer(path);
+        writer.exec(QStringLiteral("PRAGMA user_version = 1"));
+        if (!writer.commit()) {
+            *error = writer.error();
+            return {};
+        }
+    }
+    QFile file(path);
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (bytes.isEmpty())
+        *error = QStringLiteral("the empty database could not be read back");
+    return bytes;
+}
+
 } // namespace
 
 bool write(const QString& folder, Summary* summary, QString* error)
@@ -77,7 +118,15 @@ bool write(const QString& folder, Summary* summary, QString* error)
     if (!removeEarlierDemo(folder, error))
         return false;
 
-    const QString written = SimulatedDeviceBuilder(folder)
+    const QByteArray database = emptyDatabase(error);
+    if (database.isEmpty())
+        return false;
+    SimulatedDeviceBuilder builder(folder);
+    builder.backupFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
+                       Plist::serialize(QVariantMap{{QStringLiteral("SBShowBatteryPercentage"), true}}));
+    for (const BackupFile& file : kBackupDatabases)
+        builder.backupFile(QString::fromLatin1(file.domain), QString::fromLatin1(file.path), database);
+    const QString written = builder
                                 .deviceClass(QStringLiteral("iPhone"))
                                 .productType(QStringLiteral("iPhone14,5"))
                                 .productVersion(QStringLiteral("17.2"))

@@ -10,7 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "Plist.h"
+#include "QELDeviceBackUpDelegate.h"
+#include "QELDeviceBackup.h"
+#include "QELDeviceBackupBrowser.h"
+#include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceMediaLibrary.h"
 #include "QtPrinters.h"
 
@@ -100,4 +107,64 @@ TEST(DemoDevice, ReplacesAnEarlierDemoButNeverAnotherFolder)
     EXPECT_FALSE(QFileInfo::exists(other + QStringLiteral("/device.plist")));
 
     EXPECT_EQ(runTool({}), 2);
+}
+
+namespace {
+
+class BackupWaiter : public QELDeviceBackUpDelegate {
+public:
+    void OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_result = arguments.successfull() ? 1 : 0;
+        m_changed.notify_all();
+    }
+    void OnDeviceRestoreCompleteEvent(const QELDeviceBackupCompleteArguments&) override {}
+    // 1 succeeded, 0 failed, -1 no answer in time.
+    int wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(120), [this] { return m_result >= 0; });
+        return m_result;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_result = -1;
+};
+
+} // namespace
+
+TEST(DemoDevice, ABackupOfItAnswersEveryBackupCategorysDatabaseAndThePasswordTest)
+{
+    QTemporaryDir dir;
+    const QString device = dir.path() + QStringLiteral("/demo");
+    ASSERT_EQ(runTool({device}), 0);
+    const QString udid = Plist::readFile(device + QStringLiteral("/device.plist")).toMap().value(QStringLiteral("UniqueDeviceID")).toString();
+    qputenv("ORVANE_SIMULATED_DEVICES", QFile::encodeName(device));
+
+    BackupWaiter waiter;
+    {
+        QELDeviceBackup backup;
+        backup.setDelegate(&waiter);
+        ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
+        ASSERT_EQ(waiter.wait(), 1);
+        // Contacts, their pictures, calendars, notes, messages, voicemail,
+        // call logs and bookmarks: each a database copy of the caller's.
+        for (int type : {0, 8, 1, 2, 5, 6, 9, 10}) {
+            SCOPED_TRACE(type);
+            const QString path = backup.GetPathToDataOfType(type);
+            ASSERT_FALSE(path.isEmpty());
+            QFile copy(path);
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(copy.read(16).startsWith("SQLite format 3"));
+        }
+        EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                      QStringLiteral("Library/Preferences/com.apple.springboard.plist"), udid, std::nullopt,
+                      QStringLiteral("HomeDomain")),
+                  QELDeviceBackupBrowser::PasswordTestResult::Passed);
+        backup.setDelegate(nullptr);
+    }
+    qunsetenv("ORVANE_SIMULATED_DEVICES");
 }
