@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMediaLibraryITunesCDBConvertor.h"
 
-#include <zlib.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
 
+#include "DataExtensions.h"
 #include "Log.h"
 
 QString QELMediaLibraryITunesCDBConvertor::convertedPathFor(const QString& cdbPath)
@@ -17,36 +16,12 @@ QString QELMediaLibraryITunesCDBConvertor::convertedPathFor(const QString& cdbPa
 
 std::optional<QByteArray> QELMediaLibraryITunesCDBConvertor::inflate(const QByteArray& stream, qsizetype limit)
 {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK)
+    // An empty body is no database: it would convert into a header alone.
+    if (stream.isEmpty())
         return std::nullopt;
-    QByteArray output;
-    QByteArray chunk(256 * 1024, Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.constData()));
-    z.avail_in = static_cast<uInt>(stream.size());
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        z.next_out = reinterpret_cast<Bytef*>(chunk.data());
-        z.avail_out = static_cast<uInt>(chunk.size());
-        rc = ::inflate(&z, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END) {
-            inflateEnd(&z);
-            return std::nullopt;
-        }
-        const qsizetype produced = chunk.size() - static_cast<qsizetype>(z.avail_out);
-        if (output.size() + produced > limit) {
-            inflateEnd(&z);
-            qCWarning(lcOrvane) << "iTunesCDB body inflates beyond" << limit << "bytes; refused";
-            return std::nullopt;
-        }
-        output.append(chunk.constData(), produced);
-        // No progress with input left over means a truncated stream.
-        if (rc == Z_OK && produced == 0 && z.avail_in == 0) {
-            inflateEnd(&z);
-            return std::nullopt;
-        }
-    }
-    inflateEnd(&z);
+    std::optional<QByteArray> output = DataExtensions::zlibInflate(stream, limit);
+    if (!output)
+        qCWarning(lcOrvane) << "iTunesCDB body is damaged or inflates beyond" << limit << "bytes; refused";
     return output;
 }
 

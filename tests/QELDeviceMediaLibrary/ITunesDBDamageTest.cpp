@@ -133,6 +133,8 @@ TEST(ITunesDBDamage, InflateStopsAtItsLimit)
     EXPECT_EQ(QELMediaLibraryITunesCDBConvertor::inflate(stream)->size(), zeros.size());
     EXPECT_FALSE(QELMediaLibraryITunesCDBConvertor::inflate(stream, 64 * 1024));
     EXPECT_FALSE(QELMediaLibraryITunesCDBConvertor::inflate(QByteArray("\x78\x9c garbage")));
+    EXPECT_FALSE(QELMediaLibraryITunesCDBConvertor::inflate(QByteArray()));
+    EXPECT_FALSE(QELMediaLibraryITunesCDBConvertor::inflate(stream.left(stream.size() / 2)));
 }
 
 } // namespace
