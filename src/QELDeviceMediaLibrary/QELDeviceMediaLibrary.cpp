@@ -150,30 +150,24 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     bool success = false;
     auto inFolder = [&folder](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
 
-    if (QFileInfo::exists(inFolder("MediaLibrary.sqlitedb"))) {
-        success = runGuarded("MediaLibrary.sqlitedb", [this] {
+    // Reads one MediaLibrary.sqlitedb copy; a reader that failed is dropped.
+    auto readSQLiteDB = [this](const char* name) {
+        const bool read = runGuarded(name, [this, name] {
             auto reader = makeReader<QELMediaLibraryMediaLibrarySQLiteDBReader>();
-            qCInfo(lcOrvane) << "Using MediaLibrary.sqlitedb";
+            qCInfo(lcOrvane).noquote() << QStringLiteral("Using %1").arg(QLatin1String(name));
             if (!reader)
                 return false;
-            reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb"));
+            reader->setFilePath(QLatin1String(name));
             return reader->readMediaLibrary();
         });
-        if (!success)
+        if (!read)
             set_mediaLibraryReader(nullptr);
-    }
-    if (!success && fileSizeAboveZero(inFolder("MediaLibrary.sqlitedb.bak"))) {
-        success = runGuarded("MediaLibrary.sqlitedb.bak", [this] {
-            auto reader = makeReader<QELMediaLibraryMediaLibrarySQLiteDBReader>();
-            qCInfo(lcOrvane) << "Using MediaLibrary.sqlitedb.bak";
-            if (!reader)
-                return false;
-            reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb.bak"));
-            return reader->readMediaLibrary();
-        });
-        if (!success)
-            set_mediaLibraryReader(nullptr);
-    }
+        return read;
+    };
+    if (QFileInfo::exists(inFolder("MediaLibrary.sqlitedb")))
+        success = readSQLiteDB("MediaLibrary.sqlitedb");
+    if (!success && fileSizeAboveZero(inFolder("MediaLibrary.sqlitedb.bak")))
+        success = readSQLiteDB("MediaLibrary.sqlitedb.bak");
     if (!success && fileSizeAboveZero(inFolder("Library.itdb"))) {
         success = runGuarded("Library.itdb", [this] {
             auto reader = makeReader<QELMediaLibrarySQLiteReader>();
