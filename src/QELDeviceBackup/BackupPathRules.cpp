@@ -1,27 +1,12 @@
 #include "BackupPathRules.h"
 
-#include <QStringList>
+#include "SafePath.h"
 
 namespace BackupPathRules {
 
-bool isPlainFileName(const QString& name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
-}
+bool isPlainFileName(const QString& name) { return SafePath::isPlainName(name); }
 
-bool isSafeRelativePath(const QString& path)
-{
-    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.contains(QChar(0))
-        || path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
-        return false;
-    const QStringList components = path.split(QLatin1Char('/'));
-    for (const QString& component : components) {
-        if (component.isEmpty() || component == QLatin1String(".") || component == QLatin1String(".."))
-            return false;
-    }
-    return true;
-}
+bool isSafeRelativePath(const QString& path) { return SafePath::isSafeRelativePath(path); }
 
 bool isFileIdentifier(const QString& text)
 {

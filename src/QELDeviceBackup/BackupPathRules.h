@@ -4,14 +4,15 @@
 
 // Tests applied to every name that comes out of a backup manifest, a tool's
 // output or a caller before it becomes part of a local path, so that no such
-// name can reach outside the folder it is meant for.
+// name can reach outside the folder it is meant for. The name and path tests
+// are SafePath's; the backup's own names are checked here.
 namespace BackupPathRules {
 
-// A single, ordinary file name: not empty, not "." or "..", without "/" or NUL.
+// SafePath::isPlainName: not empty, not "." or "..", without "/" or NUL.
 bool isPlainFileName(const QString& name);
 
-// A path relative to a backup domain that stays inside it: not empty, not
-// absolute, no empty, "." or ".." component, no NUL and no line break.
+// SafePath::isSafeRelativePath, for a path relative to a backup domain: not
+// empty, not absolute, no empty, "." or ".." component, no NUL and no line break.
 bool isSafeRelativePath(const QString& path);
 
 // A file identifier: 40 hexadecimal digits (either case).

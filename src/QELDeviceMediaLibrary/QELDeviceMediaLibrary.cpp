@@ -15,23 +15,9 @@
 #include "QELMediaLibraryRingtonesReader.h"
 #include "QELMediaLibrarySQLiteReader.h"
 #include "QELMediaLibraryVoiceRecordingsReader.h"
+#include "TextMatch.h"
 
 namespace {
-
-// Case folding after dropping combining marks: "Beyoncé" and "BEYONCE" meet.
-QString foldForSearch(const QString& text)
-{
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString folded;
-    folded.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing)
-            continue;
-        folded.append(c);
-    }
-    return folded.toCaseFolded();
-}
 
 bool fileSizeAboveZero(const QString& path)
 {
@@ -282,10 +268,10 @@ bool QELDeviceMediaLibrary::isPlaylistsToBeSorted(const Playlist& playlist)
 
 std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(const QString& criteria)
 {
-    const QString needle = foldForSearch(criteria);
+    const QString needle = TextMatch::fold(criteria);
     return [needle](const TrackDetail& track) {
-        return foldForSearch(track.trackName).contains(needle) || foldForSearch(track.album).contains(needle)
-            || foldForSearch(track.artist).contains(needle);
+        return TextMatch::containsFolded(track.trackName, needle) || TextMatch::containsFolded(track.album, needle)
+            || TextMatch::containsFolded(track.artist, needle);
     };
 }
 

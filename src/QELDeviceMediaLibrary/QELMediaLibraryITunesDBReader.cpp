@@ -6,18 +6,13 @@
 
 #include <QFileInfo>
 
+#include "DeviceTime.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceMediaLibrary.h"
 
 namespace {
-
-const QDateTime& macEpoch()
-{
-    static const QDateTime epoch(QDate(1904, 1, 1), QTime(0, 0), Qt::UTC);
-    return epoch;
-}
 
 // A length the file declares for a chunk fits when the chunk, from the bytes
 // of it already read, stays inside the file.
@@ -125,7 +120,7 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
         t.userRating = handle.readByte();
         const quint32 added = handle.readUInt32();
         if (added != 0)
-            t.dateCreated = macEpoch().addSecs(added);
+            t.dateCreated = DeviceTime::fromMacHfsSeconds(added);
         t.fileSize = handle.readUInt32();
         t.duration = handle.readUInt32();
         t.trackNumber = handle.readUInt32();
@@ -137,7 +132,7 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
         handle.skipBytes(4);
         const quint32 played = handle.readUInt32();
         if (played != 0)
-            t.datePlayed = macEpoch().addSecs(played);
+            t.datePlayed = DeviceTime::fromMacHfsSeconds(played);
         handle.skipBytes(20);
         handle.readInt64();
         if (static_cast<qint64>(recordHeader) - handle.byteCount() >= 236) {

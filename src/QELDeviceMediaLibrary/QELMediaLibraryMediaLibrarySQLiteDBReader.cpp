@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QtEndian>
 
+#include "DeviceTime.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELDeviceMediaLibrary.h"
@@ -14,12 +15,6 @@
 #include "QELSQLiteStatement.h"
 
 namespace {
-
-const QDateTime& referenceDate()
-{
-    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    return epoch;
-}
 
 bool hasColumn(sqlite3* db, const char* table, const char* column)
 {
@@ -276,10 +271,10 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         if (created == 0)
             created = items.int64(cAdded);
         if (created > 0)
-            t.dateCreated = referenceDate().addSecs(created);
+            t.dateCreated = DeviceTime::fromReferenceWholeSeconds(created);
         const qint64 played = items.int64(cPlayed);
         if (played != 0)
-            t.datePlayed = referenceDate().addSecs(played);
+            t.datePlayed = DeviceTime::fromReferenceWholeSeconds(played);
 
         if (t.isPodcast.has_value()) {
             const QString feed = items.text(cFeed);

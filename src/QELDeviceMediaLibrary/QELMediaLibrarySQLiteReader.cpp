@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "DeviceTime.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELDeviceMediaLibrary.h"
@@ -14,12 +15,6 @@
 #include "QELSQLiteStatement.h"
 
 namespace {
-
-const QDateTime& referenceDate()
-{
-    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    return epoch;
-}
 
 QELSQLiteDatabase openInFolder(const QString& folder, const QString& name)
 {
@@ -195,10 +190,10 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                     while (stats.step()) {
                         const qint64 created = stats.int64(sCreated);
                         if (created != 0)
-                            t.dateCreated = referenceDate().addSecs(created);
+                            t.dateCreated = DeviceTime::fromReferenceWholeSeconds(created);
                         const qint64 played = stats.int64(sPlayed);
                         if (played != 0)
-                            t.datePlayed = referenceDate().addSecs(played);
+                            t.datePlayed = DeviceTime::fromReferenceWholeSeconds(played);
                         t.userRating = stats.int64(sRating);
                         t.playCount = stats.int64(sPlays);
                     }

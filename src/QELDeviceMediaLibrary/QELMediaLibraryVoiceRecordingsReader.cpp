@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "DeviceTime.h"
 #include "QELMediaLibraryReader.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
@@ -26,7 +27,6 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
     const int cLabel = rows.columnIndex(QStringLiteral("ZCUSTOMLABEL"));
     const int cDate = rows.columnIndex(QStringLiteral("ZDATE"));
     const int cID = rows.columnIndex(QStringLiteral("ZITUNESPERSISTENTID"));
-    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
 
     std::shared_ptr<QELMediaStore> store = reader->managedObjectContext();
     QList<TrackDetailPtr> memos;
@@ -53,7 +53,7 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
         if (cDate >= 0) {
             const double seconds = rows.real(cDate);
             if (seconds > 0)
-                t.dateCreated = epoch.addMSecs(static_cast<qint64>(seconds * 1000.0));
+                t.dateCreated = DeviceTime::fromReferenceSeconds(seconds);
         }
         t.artist = QLatin1String("");
         t.album = QStringLiteral("Voice Memos");

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSet>
 
+#include "DeviceTime.h"
 #include "Log.h"
 #include "QELSQLiteStatement.h"
 
@@ -61,9 +62,8 @@ void bindText(sqlite3_stmt* s, int i, const QString& v)
 void bindDate(sqlite3_stmt* s, int i, const QDateTime& v)
 {
     // Seconds since 2001-01-01 UTC, as the device databases count them.
-    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
     if (v.isValid())
-        sqlite3_bind_double(s, i, static_cast<double>(epoch.msecsTo(v)) / 1000.0);
+        sqlite3_bind_double(s, i, DeviceTime::toReferenceSeconds(v));
     else
         sqlite3_bind_null(s, i);
 }

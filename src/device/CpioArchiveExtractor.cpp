@@ -2,6 +2,7 @@
 #include "CpioArchiveExtractor.h"
 
 #include "Log.h"
+#include "SafePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,28 +60,6 @@ bool parseNumber(const QByteArray& text, int base, quint64* value)
     bool ok = false;
     *value = text.toULongLong(&ok, base);
     return ok;
-}
-
-// The entry's path below the target, or empty when it must not be made.
-QString safeRelativePath(const QString& name)
-{
-    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.contains(QChar(0)))
-        return {};
-    QStringList parts;
-    for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String(".."))
-            return {};
-        parts.append(part);
-    }
-    return parts.join(QLatin1Char('/'));
-}
-
-bool isInside(const QString& root, const QString& path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && (canonical == root || canonical.startsWith(root + QLatin1Char('/')));
 }
 
 bool fail(QString* error, const QString& why)
@@ -143,24 +122,21 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
             return true;
 
         const quint64 type = mode & 0170000;
-        const QString relative = safeRelativePath(name);
+        const QString relative = SafePath::normalisedRelativePath(name);
         const QString local = relative.isEmpty() ? QString() : targetFolder + QLatin1Char('/') + relative;
         // The folder that would receive it must lie inside the target (no
-        // symlink on the way leads out).
+        // symlink on the way leads out): checked before anything is made, and
+        // again once it is.
         bool inside = !local.isEmpty();
         if (inside) {
             QString parent = QFileInfo(local).absolutePath();
             if (type == 0040000)
                 parent = local;
-            // Checked on the nearest folder that exists before anything is made.
-            QString existing = parent;
-            while (!QFileInfo::exists(existing) && existing.size() > root.size())
-                existing = QFileInfo(existing).absolutePath();
-            inside = isInside(root, existing);
+            inside = SafePath::isInside(root, parent);
             if (inside) {
                 if (!QDir().mkpath(parent))
                     return fail(error, QStringLiteral("cannot make ") + parent);
-                inside = isInside(root, parent);
+                inside = SafePath::isInside(root, parent);
             }
         }
         if (!inside || (type != 0100000 && type != 0040000)) {

@@ -6,6 +6,7 @@
 #include "AfcConnection.h"
 #include "Log.h"
 #include "QELDeviceConnectivityDelegate.h"
+#include "SafePath.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -42,13 +43,6 @@ QString joinDevicePath(const QString& folder, const QString& name)
 {
     const QString base = normalisedDevicePath(folder);
     return base == QLatin1String("/") ? base + name : base + QLatin1Char('/') + name;
-}
-
-// A directory entry that can safely become one local path component.
-bool isPlainName(const QString& name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 bool allDigits(const QString& text)
@@ -197,7 +191,7 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
         // No file system holds such a name: it can only lead elsewhere.
-        if (!isPlainName(name)) {
+        if (!SafePath::isPlainName(name)) {
             qCWarning(lcOrvane) << "Ignoring a directory entry that is not a plain name:" << name << "in" << path;
             continue;
         }
@@ -369,7 +363,7 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
             return false;
         // directoryContents only answers plain names; checked again here
         // because this name becomes a local path.
-        if (!isPlainName(name))
+        if (!SafePath::isPlainName(name))
             continue;
         const QString deviceChild = joinDevicePath(devicePath, name);
         const QString localChild = localPath + QLatin1Char('/') + name;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "DeviceTime.h"
 #include "Locations.h"
 
 QString mediaPreviewCachePath(const QString& devicePath)
@@ -15,7 +16,7 @@ QString mediaPreviewCachePath(const QString& devicePath)
         return QString();
     using namespace std::chrono;
     // Seconds since 1 January 2001 UTC, with six decimals.
-    const qint64 epoch2001Us = 978307200LL * 1000000LL;
+    const qint64 epoch2001Us = DeviceTime::kReferenceEpochUnixSeconds * 1000000LL;
     const qint64 nowUs = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     const qint64 sinceUs = nowUs - epoch2001Us;
     QString name = QStringLiteral("mediacache_%1.%2")

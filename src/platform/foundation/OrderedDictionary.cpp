@@ -5,39 +5,9 @@
 #include <algorithm>
 
 #include "Log.h"
+#include "TextEscaping.h"
 
 namespace {
-
-bool isXmlCharacter(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-        || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// The text as XML element content: &, < and > escaped, characters XML does
-// not allow (control characters, lone surrogates, U+FFFE/U+FFFF) dropped.
-QString xmlText(const QString& text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            out += c;
-            out += text.at(++i);
-            continue;
-        }
-        if (c.isSurrogate() || !isXmlCharacter(c.unicode()))
-            continue;
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 bool isNumber(const QVariant& value)
 {
@@ -163,7 +133,7 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
             const QVariant item = values.value(key);
             if (!item.isValid())
                 continue;
-            text += indentString() + QLatin1String("<key>") + xmlText(key) + QLatin1String("</key>\n");
+            text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key) + QLatin1String("</key>\n");
             plistElementFromObjectWithExistingString(item, text);
         }
         --m_indent;
@@ -171,7 +141,7 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
         return;
     }
     if (type == QMetaType::QString) {
-        text += indentString() + QLatin1String("<string>") + xmlText(value.toString()) + QLatin1String("</string>\n");
+        text += indentString() + QLatin1String("<string>") + TextEscaping::xmlText(value.toString()) + QLatin1String("</string>\n");
         return;
     }
     if (isNumber(value))
@@ -194,7 +164,7 @@ bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomic
     m_indent = 1;
     for (int i = 0; i < count(); ++i) {
         const QString key = keyAtIndex(i);
-        text += indentString() + QLatin1String("<key>") + xmlText(key) + QLatin1String("</key>\n");
+        text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key) + QLatin1String("</key>\n");
         QString element;
         plistElementFromObjectWithExistingString(m_dictionary.value(key), element);
         // A value that writes nothing (an empty list, a date) leaves its key line alone.

@@ -1,5 +1,6 @@
 #include "Plist.h"
 
+#include "DeviceTime.h"
 #include "Log.h"
 
 #include <QDateTime>
@@ -15,8 +16,6 @@ namespace {
 
 // Deeper nesting than this is refused rather than recursed into.
 constexpr int kMaxDepth = 256;
-// Seconds between the Unix epoch and the property-list epoch, 2001-01-01 UTC.
-constexpr qint64 kPlistEpochOffset = 978307200;
 
 struct NodeDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -67,7 +66,7 @@ QVariant fromNodeAtDepth(plist_t node, int depth, bool* ok)
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromMSecsSinceEpoch((kPlistEpochOffset + sec) * 1000 + usec / 1000, Qt::UTC);
+        return DeviceTime::fromReferenceMSecs(static_cast<qint64>(sec) * 1000 + usec / 1000);
     }
     case PLIST_UID: {
         uint64_t value = 0;
@@ -133,7 +132,7 @@ plist_t toNodeAtDepth(const QVariant& value, int depth)
         return plist_new_data(bytes.constData(), static_cast<uint64_t>(bytes.size()));
     }
     case QMetaType::QDateTime: {
-        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - kPlistEpochOffset * 1000;
+        const qint64 ms = DeviceTime::toReferenceMSecs(value.toDateTime());
         const qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
         return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>((ms - sec * 1000) * 1000));
     }

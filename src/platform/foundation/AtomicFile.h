@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Writes that never leave a half-written file behind: the data goes to a
+// temporary file in the target's folder, is synced, and is renamed over the
+// target only when complete, so an existing file stays whole until its
+// replacement is. A target that is a symbolic link is replaced by the new
+// file, never written through. Failures answer false and, when `error` is
+// given, the reason (English, for the log); no temporary file is left.
+// Blocking; worker threads.
+
+namespace AtomicFile {
+
+// Fills the open temporary file; false (with the reason in `error`) abandons
+// the write.
+using Producer = std::function<bool(QIODevice& out, QString* error)>;
+
+// A path in the folder of `target` that does not exist yet, hidden and short
+// enough for any target name.
+QString temporaryPathFor(const QString& target);
+
+// Writes a new file at `path` (which must not exist) through `produce`, syncing
+// its data to disk first when `sync` is set. The file is removed on failure.
+bool writeNewFile(const QString& path, const Producer& produce, bool sync, QString* error);
+
+// Flushes a file's or a folder's data and metadata to disk.
+bool syncPath(const QString& path, QString* error);
+
+} // namespace AtomicFile
+
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+bool writeFileAtomically(const QString& path, const AtomicFile::Producer& produce, QString* error = nullptr);
