@@ -11,6 +11,7 @@
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELDeviceMediaLibrary.h"
+#include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
 
@@ -111,19 +112,35 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         return false;
     }
     int openCode = 0;
-    QELSQLiteDatabase database = QELSQLiteDatabase::openExisting(dbPath, &openCode);
+    QString openError;
+    QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(dbPath, &openError, &openCode);
     if (!database.isOpen()) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1").arg(openCode);
+        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1").arg(openCode)
+                                      << openError;
         return false;
     }
     sqlite3* db = database.handle();
     _fireReadProgressEventWithInfo(L("READINGMEDIALIBRARY"));
 
+    // Rows that end in an error (a damaged page) were read only in part: the
+    // read fails rather than show a library with gaps.
+    auto failRead = [this, &database](const QELSQLiteStatement& statement) {
+        const int code = statement.lastStepCode();
+        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1").arg(code)
+                                      << database.lastError();
+        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
+        return false;
+    };
+
     if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("location_kind_map"))) {
         _kinds.clear();
         QELSQLiteStatement kinds(db, QStringLiteral("SELECT kind from location_kind_map"));
-        while (kinds.step())
-            _kinds.insert(kinds.text(0).isNull() ? QStringLiteral("(null)") : kinds.text(0));
+        const bool read = kinds.forEachRow([this](const QELSQLiteStatement& row) {
+            _kinds.insert(row.text(0).isNull() ? QStringLiteral("(null)") : row.text(0));
+            return true;
+        });
+        if (!read)
+            return failRead(kinds);
     }
 
     const QString query = itemQueryForDatabase(db);
@@ -172,7 +189,9 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     const int cFeed = items.columnIndex(QStringLiteral("feed_url"));
 
     qint64 itemsRead = 0;
-    while (!cancelRead() && items.step()) {
+    const bool allItems = items.forEachRow([&](const QELSQLiteStatement&) {
+        if (cancelRead())
+            return false;
         ++itemsRead;
         TrackDetailPtr track = _createNewTrackDetailObject();
         TrackDetail& t = *track;
@@ -198,7 +217,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         if (path.contains(QLatin1String(".m4p")))
             t.trackProtection = 1;
         if (kind == 0)
-            continue;
+            return true;
 
         const QString extension = suffixOf(path);
         if (kind == 2 || kind == 6 || kind == 32 || kind == 64 || kind == 96 || kind == 1024
@@ -281,14 +300,10 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             if (!feed.isEmpty())
                 t.podcastShowURL = feed;
         }
-    }
-    if (items.failed()) {
-        const int code = items.lastStepCode();
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1").arg(code)
-                                      << database.lastError();
-        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
-        return false;
-    }
+        return true;
+    });
+    if (!allItems)
+        return failRead(items);
     items.finalize();
     {
         // The base query joins base_location and item_stats without OUTER:
@@ -298,7 +313,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             qCInfo(lcOrvane) << "MediaLibrary item query returned" << itemsRead << "of" << count.int64(0) << "items";
     }
 
-    readPlaylists(db);
+    if (!readPlaylists(db))
+        return false;
 
     QString error;
     if (!store->save(&error)) {
@@ -310,7 +326,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     return true;
 }
 
-void QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
+bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
 {
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
     _fireReadProgressEventWithInfo(L("Reading playlists"));
@@ -347,19 +363,21 @@ void QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
         // The artwork join can repeat a container's row: each container is
         // made once, by its id. Playlists that merely share a name all stay.
         QSet<QString> seenContainers;
-        while (!cancelRead() && containers.step()) {
+        const bool read = containers.forEachRow([&](const QELSQLiteStatement&) {
+            if (cancelRead())
+                return false;
             if (containers.int64(QStringLiteral("is_ignored_syncing")) == 1 || containers.int64(QStringLiteral("is_hidden")) == 1
                 || containers.int64(QStringLiteral("smart_is_folder")) == 1)
-                continue;
+                return true;
             if (containers.int64(QStringLiteral("smart_is_dynamic")) == 1
                 && (!hasMediaType || (containers.int64(QStringLiteral("contained_media_type")) & 0x2044) != 0))
-                continue;
+                return true;
             const QString containerPID = containers.text(QStringLiteral("container_pid"));
             if (!primaryContainer.isNull() && containerPID == primaryContainer)
-                continue;
+                return true;
             if (seenContainers.contains(containerPID)) {
                 qCDebug(lcOrvane) << "Container" << containerPID << "listed again; first row kept";
-                continue;
+                return true;
             }
             seenContainers.insert(containerPID);
 
@@ -421,7 +439,18 @@ void QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                 playlist->playlistImageRelativePath = containers.text(QStringLiteral("artwork_relative_path"));
             if (playlist->tracks().isEmpty())
                 store->deletePlaylist(playlist);
+            return true;
+        });
+        if (!read) {
+            qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : playlist rows ended with code %1")
+                                                 .arg(containers.lastStepCode())
+                                          << containers.errorMessage();
+            _firePlaylistName(QStringLiteral(""));
+            _fireReadCompleteEventWithSuccessAndErrorInformation(
+                false, QStringLiteral("SQLiteDBRead return code error : %1").arg(containers.lastStepCode()));
+            return false;
         }
     }
     _firePlaylistName(QStringLiteral(""));
+    return true;
 }

@@ -26,7 +26,9 @@ protected:
     friend class QELMediaLibraryReader;
 
 private:
-    void readPlaylists(struct sqlite3* db);
+    // False, with the read's failure sent, when the playlist rows ended in
+    // an error.
+    bool readPlaylists(struct sqlite3* db);
 
     QString m_filePath;
 };

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMediaLibrarySQLiteReader.h"
 
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +9,7 @@
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELDeviceMediaLibrary.h"
+#include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
 
@@ -21,14 +20,12 @@ QELSQLiteDatabase openInFolder(const QString& folder, const QString& name)
     const QString path = folder + QLatin1Char('/') + name;
     if (!QFileInfo(path).isFile())
         return QELSQLiteDatabase();
-    QELSQLiteDatabase database = QELSQLiteDatabase::openExisting(path);
-    // SQLite opens any file lazily; a copy that is not a database counts as
-    // one that does not open, so the next kind of library gets its turn.
-    QELSQLiteStatement probe(database.handle(), QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (!probe.step()) {
-        qCWarning(lcOrvane) << "Not a readable database:" << path;
-        return QELSQLiteDatabase();
-    }
+    // A copy that is not a database counts as one that does not open, so the
+    // next kind of library gets its turn.
+    QString error;
+    QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(path, &error);
+    if (!database.isOpen())
+        qCWarning(lcOrvane).noquote() << "Not a readable database:" << error;
     return database;
 }
 
@@ -67,11 +64,27 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
     QELSQLiteDatabase dynamic = openInFolder(_libraryDirectory, QStringLiteral("Dynamic.itdb"));
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
 
+    // A table whose rows end in an error (a damaged page) was read only in
+    // part: the read fails rather than show a library with gaps.
+    auto failRead = [this](const char* what, const QELSQLiteStatement& statement) {
+        const int code = statement.lastStepCode();
+        qCWarning(lcOrvane).noquote() << QStringLiteral("Library.itdb: the %1 rows ended with code %2: %3")
+                                             .arg(QLatin1String(what))
+                                             .arg(code)
+                                             .arg(statement.errorMessage());
+        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
+        return false;
+    };
+
     if (QELSQLiteHelper::doesDatabaseContainTable(library.handle(), QStringLiteral("location_kind_map"))) {
         _kinds.clear();
         QELSQLiteStatement kinds(library.handle(), QStringLiteral("SELECT kind from location_kind_map"));
-        while (kinds.step())
-            _kinds.insert(kinds.text(0).isNull() ? QStringLiteral("(null)") : kinds.text(0));
+        const bool read = kinds.forEachRow([this](const QELSQLiteStatement& row) {
+            _kinds.insert(row.text(0).isNull() ? QStringLiteral("(null)") : row.text(0));
+            return true;
+        });
+        if (!read)
+            return failRead("location kind", kinds);
     }
 
     _fireReadProgressEventWithInfo(L("READINGTRACKINFORMATION"));
@@ -129,7 +142,10 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                     attribute = items.int64(column);
             };
 
-            while (items.step()) {
+            // The statement whose rows failed inside an item's row, if any.
+            const QELSQLiteStatement* failedInside = nullptr;
+            const char* failedWhat = nullptr;
+            const bool itemsRead = items.forEachRow([&](const QELSQLiteStatement&) {
                 TrackDetailPtr track = _createNewTrackDetailObject();
                 TrackDetail& t = *track;
                 const qint64 pid = items.int64(cPid);
@@ -168,7 +184,7 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                 if (location.isPrepared()) {
                     location.reset();
                     location.bindInt64(1, pid);
-                    while (location.step()) {
+                    const bool located = location.forEachRow([&](const QELSQLiteStatement&) {
                         const QString base = location.text(lPath);
                         const QString file = location.text(lLocation);
                         if (!base.isNull() && !file.isNull())
@@ -180,6 +196,12 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                             if (location.text(lKind).contains(QLatin1String("rotected")))
                                 t.trackProtection = 1;
                         }
+                        return true;
+                    });
+                    if (!located) {
+                        failedInside = &location;
+                        failedWhat = "location";
+                        return false;
                     }
                     if (videoColumns && !isYes(t.hasVideo) && QFileInfo(t.path).suffix() == QLatin1String("m4v"))
                         t.hasVideo = true;
@@ -187,7 +209,7 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                 if (stats.isPrepared()) {
                     stats.reset();
                     stats.bindInt64(1, pid);
-                    while (stats.step()) {
+                    const bool counted = stats.forEachRow([&](const QELSQLiteStatement&) {
                         const qint64 created = stats.int64(sCreated);
                         if (created != 0)
                             t.dateCreated = DeviceTime::fromReferenceWholeSeconds(created);
@@ -196,11 +218,20 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                             t.datePlayed = DeviceTime::fromReferenceWholeSeconds(played);
                         t.userRating = stats.int64(sRating);
                         t.playCount = stats.int64(sPlays);
+                        return true;
+                    });
+                    if (!counted) {
+                        failedInside = &stats;
+                        failedWhat = "play statistics";
+                        return false;
                     }
                 }
-            }
-            if (items.failed())
-                qCWarning(lcOrvane) << "Library.itdb item rows ended with code" << items.lastStepCode() << library.lastError();
+                return true;
+            });
+            if (failedInside)
+                return failRead(failedWhat, *failedInside);
+            if (!itemsRead)
+                return failRead("item", items);
         }
     }
 
@@ -237,12 +268,15 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
         const int cLimited = containers.columnIndex(QStringLiteral("smart_is_limited"));
         const int cKind = containers.columnIndex(QStringLiteral("distinguished_kind"));
 
-        while (!cancelRead() && containers.step()) {
+        bool membersRead = true;
+        const bool containersRead = containers.forEachRow([&](const QELSQLiteStatement&) {
+            if (cancelRead())
+                return false;
             if (containers.int64(cHidden) == 1 || containers.int64(cFolder) == 1)
-                continue;
+                return true;
             const QString containerPID = containers.text(cPid);
             if (containerPID.isNull() || (!primaryContainer.isNull() && containerPID == primaryContainer))
-                continue;
+                return true;
             PlaylistPtr playlist = _createNewPlaylistObject();
             const QString name = containers.text(cName);
             playlist->name = name;
@@ -267,18 +301,18 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
             setPlaylistIcon(*playlist, icon.isEmpty() ? QStringLiteral("cat_playlist") : icon);
 
             if (!members.isPrepared() || cancelRead())
-                continue;
+                return true;
             members.reset();
             if (byName)
                 members.bindText(1, name);
             else
                 members.bindInt64(1, containers.int64(cPid));
             if (mPid < 0)
-                continue;
+                return true;
             const bool ordered = QELDeviceMediaLibrary::isPlaylistsToBeSorted(*playlist);
             QStringList ids;
             qint64 index = 0;
-            while (members.step()) {
+            membersRead = members.forEachRow([&](const QELSQLiteStatement&) {
                 const QString id = QString::number(members.int64(mPid));
                 ids.append(id);
                 if (ordered) {
@@ -288,8 +322,20 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                     order->index = index++;
                     order->relationshipTrack = store->firstTrackWithPersistentID(id);
                 }
-            }
+                return true;
+            });
+            if (!membersRead)
+                return false;
             playlist->addTracks(store->tracksWithPersistentIDs(ids));
+            return true;
+        });
+        if (!membersRead) {
+            _firePlaylistName(QStringLiteral(""));
+            return failRead("playlist member", members);
+        }
+        if (!containersRead) {
+            _firePlaylistName(QStringLiteral(""));
+            return failRead("playlist", containers);
         }
     }
     _firePlaylistName(QStringLiteral(""));

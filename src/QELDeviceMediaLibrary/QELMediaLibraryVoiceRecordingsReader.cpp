@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMediaLibraryVoiceRecordingsReader.h"
 
-#include <sqlite3.h>
-
 #include <QFileInfo>
 #include <QLocale>
 
 #include "DeviceTime.h"
+#include "Log.h"
 #include "QELMediaLibraryReader.h"
+#include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
 
@@ -16,7 +16,10 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
 {
     if (!QFileInfo(path).isFile() || !reader || !reader->managedObjectContext())
         return false;
-    QELSQLiteDatabase database = QELSQLiteDatabase::openExisting(path);
+    QString error;
+    QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(path, &error);
+    if (!database.isOpen())
+        qCWarning(lcOrvane).noquote() << "Voice memos:" << error;
     if (!database.isOpen() || !QELSQLiteHelper::doesDatabaseContainTable(database.handle(), QStringLiteral("ZRECORDING")))
         return false;
     QELSQLiteStatement rows(database.handle(), QStringLiteral("SELECT * FROM ZRECORDING"));
@@ -32,8 +35,10 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
     QList<TrackDetailPtr> memos;
     qint64 trackNumber = 1;
     qint64 substituteID = Q_INT64_C(20090500000);
-    while (rows.step()) {
-        TrackDetailPtr track = store->insertTrack();
+    // The memos join the store only when every row was read: a damaged
+    // Recordings.db adds none rather than some.
+    const bool read = rows.forEachRow([&](const QELSQLiteStatement&) {
+        TrackDetailPtr track = QELMediaLibraryReader::createStoreFreeTrackDetail();
         TrackDetail& t = *track;
         t.isVoiceMemo = true;
         QString file = cPath >= 0 ? rows.text(cPath) : QString();
@@ -73,10 +78,19 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
         if (cDuration >= 0)
             t.duration = rows.int64(cDuration) * 1000;
         memos.append(track);
+        return true;
+    });
+    if (!read) {
+        qCWarning(lcOrvane).noquote() << QStringLiteral("Voice memos: the rows of %1 ended with code %2: %3")
+                                             .arg(path)
+                                             .arg(rows.lastStepCode())
+                                             .arg(rows.errorMessage());
+        return false;
     }
     rows.finalize();
     if (memos.isEmpty())
         return false;
+    store->addTracks(memos);
     for (const TrackDetailPtr& memo : memos)
         memo->trackCount = memos.size();
     PlaylistPtr playlist = store->insertPlaylist();

@@ -3,18 +3,18 @@
 
 #include <algorithm>
 
-#include <sqlite3.h>
-
-#include <QFile>
 #include <QSet>
 
 #include "DeviceTime.h"
 #include "Log.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteTransaction.h"
 
 namespace {
 
-const char* const kSchema =
+// One statement for each table; the store file is deleted before every read,
+// so the tables are always made afresh.
+const char* const kSchema[] = {
     "CREATE TABLE TrackDetail (id INTEGER PRIMARY KEY, persistentID TEXT, trackName TEXT, artist TEXT,"
     " album TEXT, album_artist TEXT, genre TEXT, composer TEXT, path TEXT, duration INTEGER, fileSize INTEGER,"
     " bitRate INTEGER, trackNumber INTEGER, trackCount INTEGER, discNumber INTEGER, discCount INTEGER,"
@@ -23,62 +23,40 @@ const char* const kSchema =
     " kindID INTEGER, songID INTEGER, artworkId INTEGER, artworkPath TEXT, trackProtection INTEGER,"
     " hasVideo INTEGER, isPodcast INTEGER, isITunesU INTEGER, isTVShow INTEGER, isAudiobook INTEGER,"
     " isHomeVideo INTEGER, isICloudStreaming INTEGER, isAppleMusic INTEGER, isRingtone INTEGER,"
-    " isVoiceMemo INTEGER);"
+    " isVoiceMemo INTEGER)",
     "CREATE TABLE Playlist (id INTEGER PRIMARY KEY, name TEXT, sortName TEXT, containerPID TEXT,"
     " distinguishedKind INTEGER, isLibraryType INTEGER, isMaster INTEGER NOT NULL DEFAULT 0,"
     " isHidden INTEGER NOT NULL DEFAULT 0, isUserDefined INTEGER, isReportType INTEGER, smartIsGenius INTEGER,"
     " smartIsDynamic INTEGER, smartIsMix INTEGER, doesSmartRequireSorting INTEGER, playlistIcon BLOB,"
-    " playlistImageRelativePath TEXT);"
-    "CREATE TABLE PlaylistTrack (playlist INTEGER NOT NULL, track INTEGER NOT NULL);"
+    " playlistImageRelativePath TEXT)",
+    "CREATE TABLE PlaylistTrack (playlist INTEGER NOT NULL, track INTEGER NOT NULL)",
     "CREATE TABLE PlaylistOrder (id INTEGER PRIMARY KEY, containerPID TEXT, persistentID TEXT,"
-    " \"index\" INTEGER, relationshipTrack INTEGER);";
+    " \"index\" INTEGER, relationshipTrack INTEGER)",
+};
 
-void bindOptional(sqlite3_stmt* s, int i, const std::optional<qint64>& v)
+void bindOptional(QELSQLiteStatement& s, int i, const std::optional<qint64>& v)
 {
     if (v)
-        sqlite3_bind_int64(s, i, *v);
+        s.bindInt64(i, *v);
     else
-        sqlite3_bind_null(s, i);
+        s.bindNull(i);
 }
 
-void bindFlag(sqlite3_stmt* s, int i, const std::optional<bool>& v)
+void bindFlag(QELSQLiteStatement& s, int i, const std::optional<bool>& v)
 {
     if (v)
-        sqlite3_bind_int(s, i, *v ? 1 : 0);
+        s.bindInt64(i, *v ? 1 : 0);
     else
-        sqlite3_bind_null(s, i);
+        s.bindNull(i);
 }
 
-void bindText(sqlite3_stmt* s, int i, const QString& v)
-{
-    if (v.isNull()) {
-        sqlite3_bind_null(s, i);
-        return;
-    }
-    const QByteArray utf8 = v.toUtf8();
-    sqlite3_bind_text(s, i, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void bindDate(sqlite3_stmt* s, int i, const QDateTime& v)
+void bindDate(QELSQLiteStatement& s, int i, const QDateTime& v)
 {
     // Seconds since 2001-01-01 UTC, as the device databases count them.
     if (v.isValid())
-        sqlite3_bind_double(s, i, DeviceTime::toReferenceSeconds(v));
+        s.bindDouble(i, DeviceTime::toReferenceSeconds(v));
     else
-        sqlite3_bind_null(s, i);
-}
-
-bool exec(sqlite3* db, const char* sql, QString* error)
-{
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-    if (rc != SQLITE_OK) {
-        if (error)
-            *error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
-        sqlite3_free(message);
-        return false;
-    }
-    return true;
+        s.bindNull(i);
 }
 
 } // namespace
@@ -86,50 +64,30 @@ bool exec(sqlite3* db, const char* sql, QString* error)
 std::shared_ptr<QELMediaStore> QELMediaStore::open(const QString& filePath)
 {
     std::shared_ptr<QELMediaStore> store(new QELMediaStore());
-    QString error;
-    if (!filePath.isEmpty() && store->setUpDatabase(filePath, &error)) {
-        store->m_filePath = filePath;
-        return store;
-    }
-    if (!filePath.isEmpty()) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("_persistantStore nil: Error %1").arg(error);
-        qCWarning(lcOrvane) << "Attempting NSInMemoryStoreType instead...";
-    }
-    if (store->setUpDatabase(QStringLiteral(":memory:"), &error)) {
-        store->m_inMemory = true;
-        store->m_filePath = filePath;
-        return store;
-    }
-    qCWarning(lcOrvane).noquote() << QStringLiteral("_persistantStore nil: Error %1").arg(error.isEmpty() ? QStringLiteral("nil") : error);
-    return nullptr;
+    if (!store->openStore(filePath))
+        return nullptr;
+    return store;
 }
 
 QELMediaStore::~QELMediaStore() { close(); }
 
-bool QELMediaStore::setUpDatabase(const QString& path, QString* error)
+QStringList QELMediaStore::schemaStatements() const
 {
-    sqlite3* db = nullptr;
-    const QByteArray native = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        if (error)
-            *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-        sqlite3_close_v2(db);
-        return false;
-    }
-    // The store is rebuilt from the device at every connection: no journal.
-    if (!exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", error) || !exec(db, kSchema, error)) {
-        sqlite3_close_v2(db);
-        return false;
-    }
-    m_db = db;
-    return true;
+    QStringList statements;
+    for (const char* statement : kSchema)
+        statements.append(QString::fromLatin1(statement));
+    return statements;
 }
 
 TrackDetailPtr QELMediaStore::insertTrack()
 {
     m_tracks.push_back(std::make_shared<TrackDetail>());
     return m_tracks.back();
+}
+
+void QELMediaStore::addTracks(const QList<TrackDetailPtr>& tracks)
+{
+    m_tracks.insert(m_tracks.end(), tracks.begin(), tracks.end());
 }
 
 PlaylistPtr QELMediaStore::insertPlaylist()
@@ -197,44 +155,46 @@ QList<PlaylistOrderPtr> QELMediaStore::ordersForContainer(const QString& contain
 
 bool QELMediaStore::save(QString* error)
 {
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_db) {
-        if (error)
-            *error = QStringLiteral("the store is closed");
-        return false;
-    }
-    QString reason;
-    if (!exec(m_db, "BEGIN; DELETE FROM PlaylistOrder; DELETE FROM PlaylistTrack; DELETE FROM Playlist;"
-                    " DELETE FROM TrackDetail;", &reason)) {
-        exec(m_db, "ROLLBACK", nullptr);
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    sqlite3* db = handle();
+    auto fail = [error](const QString& reason) {
         if (error)
             *error = reason;
         return false;
+    };
+    if (!db)
+        return fail(QStringLiteral("the store is closed"));
+    QELSQLiteTransaction transaction(db);
+    if (!transaction.isActive())
+        return fail(transaction.error());
+    QString reason;
+    for (const char* table : {"PlaylistOrder", "PlaylistTrack", "Playlist", "TrackDetail"}) {
+        if (!run(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), {}, &reason))
+            return fail(reason);
     }
     bool ok = true;
     QHash<const TrackDetail*, qint64> rowOfTrack;
     rowOfTrack.reserve(static_cast<qsizetype>(m_tracks.size()));
     {
-        QELSQLiteStatement insert(m_db, QStringLiteral(
+        QELSQLiteStatement s = prepare(QStringLiteral(
             "INSERT INTO TrackDetail VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,"
             "?21,?22,?23,?24,?25,?26,?27,?28,?29,?30,?31,?32,?33,?34,?35,?36,?37,?38,?39,?40,?41)"));
-        ok = insert.isPrepared();
-        sqlite3_stmt* s = insert.handle();
+        ok = s.isPrepared();
         qint64 row = 0;
         for (const TrackDetailPtr& t : m_tracks) {
             if (!ok)
                 break;
             ++row;
             rowOfTrack.insert(t.get(), row);
-            sqlite3_bind_int64(s, 1, row);
-            bindText(s, 2, t->persistentID);
-            bindText(s, 3, t->trackName);
-            bindText(s, 4, t->artist);
-            bindText(s, 5, t->album);
-            bindText(s, 6, t->album_artist);
-            bindText(s, 7, t->genre);
-            bindText(s, 8, t->composer);
-            bindText(s, 9, t->path);
+            s.bindInt64(1, row);
+            s.bindText(2, t->persistentID);
+            s.bindText(3, t->trackName);
+            s.bindText(4, t->artist);
+            s.bindText(5, t->album);
+            s.bindText(6, t->album_artist);
+            s.bindText(7, t->genre);
+            s.bindText(8, t->composer);
+            s.bindText(9, t->path);
             bindOptional(s, 10, t->duration);
             bindOptional(s, 11, t->fileSize);
             bindOptional(s, 12, t->bitRate);
@@ -248,14 +208,14 @@ bool QELMediaStore::save(QString* error)
             bindOptional(s, 20, t->userRating);
             bindDate(s, 21, t->dateCreated);
             bindDate(s, 22, t->datePlayed);
-            bindText(s, 23, t->descriptionLong);
-            bindText(s, 24, t->descriptionShort);
-            bindText(s, 25, t->podcastShowURL);
+            s.bindText(23, t->descriptionLong);
+            s.bindText(24, t->descriptionShort);
+            s.bindText(25, t->podcastShowURL);
             bindOptional(s, 26, t->mediaKind);
             bindOptional(s, 27, t->kindID);
             bindOptional(s, 28, t->songID);
             bindOptional(s, 29, t->artworkId);
-            bindText(s, 30, t->artworkPath);
+            s.bindText(30, t->artworkPath);
             bindOptional(s, 31, t->trackProtection);
             bindFlag(s, 32, t->hasVideo);
             bindFlag(s, 33, t->isPodcast);
@@ -267,29 +227,27 @@ bool QELMediaStore::save(QString* error)
             bindFlag(s, 39, t->isAppleMusic);
             bindFlag(s, 40, t->isRingtone);
             bindFlag(s, 41, t->isVoiceMemo);
-            ok = sqlite3_step(s) == SQLITE_DONE;
-            sqlite3_reset(s);
+            ok = s.execute();
         }
     }
     if (ok) {
-        QELSQLiteStatement insert(m_db, QStringLiteral(
+        QELSQLiteStatement s = prepare(QStringLiteral(
             "INSERT INTO Playlist VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"));
-        QELSQLiteStatement member(m_db, QStringLiteral("INSERT INTO PlaylistTrack VALUES (?1,?2)"));
-        ok = insert.isPrepared() && member.isPrepared();
-        sqlite3_stmt* s = insert.handle();
+        QELSQLiteStatement member = prepare(QStringLiteral("INSERT INTO PlaylistTrack VALUES (?1,?2)"));
+        ok = s.isPrepared() && member.isPrepared();
         qint64 row = 0;
         for (const PlaylistPtr& p : m_playlists) {
             if (!ok)
                 break;
             ++row;
-            sqlite3_bind_int64(s, 1, row);
-            bindText(s, 2, p->name);
-            bindText(s, 3, p->sortName);
-            bindText(s, 4, p->containerPID);
+            s.bindInt64(1, row);
+            s.bindText(2, p->name);
+            s.bindText(3, p->sortName);
+            s.bindText(4, p->containerPID);
             bindOptional(s, 5, p->distinguishedKind);
             bindFlag(s, 6, p->isLibraryType);
-            sqlite3_bind_int(s, 7, p->isMaster ? 1 : 0);
-            sqlite3_bind_int(s, 8, p->isHidden ? 1 : 0);
+            s.bindInt64(7, p->isMaster ? 1 : 0);
+            s.bindInt64(8, p->isHidden ? 1 : 0);
             bindFlag(s, 9, p->isUserDefined);
             bindFlag(s, 10, p->isReportType);
             bindFlag(s, 11, p->smartIsGenius);
@@ -297,63 +255,41 @@ bool QELMediaStore::save(QString* error)
             bindFlag(s, 13, p->smartIsMix);
             bindFlag(s, 14, p->doesSmartRequireSorting);
             if (p->playlistIcon.isEmpty())
-                sqlite3_bind_null(s, 15);
+                s.bindNull(15);
             else
-                sqlite3_bind_blob(s, 15, p->playlistIcon.constData(), static_cast<int>(p->playlistIcon.size()), SQLITE_TRANSIENT);
-            bindText(s, 16, p->playlistImageRelativePath);
-            ok = sqlite3_step(s) == SQLITE_DONE;
-            sqlite3_reset(s);
+                s.bindBlob(15, p->playlistIcon);
+            s.bindText(16, p->playlistImageRelativePath);
+            ok = s.execute();
             for (const TrackDetailPtr& t : p->tracks()) {
                 if (!ok)
                     break;
                 member.bindInt64(1, row);
                 member.bindInt64(2, rowOfTrack.value(t.get()));
-                ok = sqlite3_step(member.handle()) == SQLITE_DONE;
-                sqlite3_reset(member.handle());
+                ok = member.execute();
             }
         }
     }
     if (ok) {
-        QELSQLiteStatement insert(m_db, QStringLiteral("INSERT INTO PlaylistOrder VALUES (?1,?2,?3,?4,?5)"));
-        ok = insert.isPrepared();
-        sqlite3_stmt* s = insert.handle();
+        QELSQLiteStatement s = prepare(QStringLiteral("INSERT INTO PlaylistOrder VALUES (?1,?2,?3,?4,?5)"));
+        ok = s.isPrepared();
         qint64 row = 0;
         for (const PlaylistOrderPtr& o : m_orders) {
             if (!ok)
                 break;
-            sqlite3_bind_int64(s, 1, ++row);
-            bindText(s, 2, o->containerPID);
-            bindText(s, 3, o->persistentID);
-            sqlite3_bind_int64(s, 4, o->index);
+            s.bindInt64(1, ++row);
+            s.bindText(2, o->containerPID);
+            s.bindText(3, o->persistentID);
+            s.bindInt64(4, o->index);
             if (o->relationshipTrack && rowOfTrack.contains(o->relationshipTrack.get()))
-                sqlite3_bind_int64(s, 5, rowOfTrack.value(o->relationshipTrack.get()));
+                s.bindInt64(5, rowOfTrack.value(o->relationshipTrack.get()));
             else
-                sqlite3_bind_null(s, 5);
-            ok = sqlite3_step(s) == SQLITE_DONE;
-            sqlite3_reset(s);
+                s.bindNull(5);
+            ok = s.execute();
         }
     }
-    if (!ok) {
-        reason = QString::fromUtf8(sqlite3_errmsg(m_db));
-        exec(m_db, "ROLLBACK", nullptr);
-        if (error)
-            *error = reason;
-        return false;
-    }
-    if (!exec(m_db, "COMMIT", &reason)) {
-        exec(m_db, "ROLLBACK", nullptr);
-        if (error)
-            *error = reason;
-        return false;
-    }
+    if (!ok)
+        return fail(lastError());
+    if (!transaction.commit())
+        return fail(transaction.error());
     return true;
-}
-
-void QELMediaStore::close()
-{
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
 }

@@ -3,6 +3,7 @@
 
 #include "Playlist.h"
 #include "PlaylistOrder.h"
+#include "QELSQLiteStore.h"
 #include "TrackDetail.h"
 
 #include <QHash>
@@ -11,10 +12,7 @@
 #include <QStringList>
 
 #include <memory>
-#include <mutex>
 #include <vector>
-
-struct sqlite3;
 
 // The media store: the tracks, playlists and playlist positions of one read,
 // held in memory as shared objects (so views and jobs keep them after the
@@ -23,21 +21,18 @@ struct sqlite3;
 //
 // A reader fills the store on its worker thread without locking; afterwards
 // every query takes lock() for its duration (re-entrant for its thread).
-class QELMediaStore {
+class QELMediaStore : public QELSQLiteStore {
 public:
     // Opens the store file with journal_mode OFF; when SQLite cannot keep a
     // store there, an in-memory database takes its place. Answers none when
     // neither could be set up. An empty path goes straight to memory.
     static std::shared_ptr<QELMediaStore> open(const QString& filePath);
-    ~QELMediaStore();
-    QELMediaStore(const QELMediaStore&) = delete;
-    QELMediaStore& operator=(const QELMediaStore&) = delete;
-
-    std::recursive_mutex& lock() { return m_lock; }
-    bool isInMemory() const { return m_inMemory; }
-    QString filePath() const { return m_filePath; }
+    ~QELMediaStore() override;
 
     TrackDetailPtr insertTrack();
+    // Adds tracks made outside the store, for a reader that adds a whole
+    // read or nothing.
+    void addTracks(const QList<TrackDetailPtr>& tracks);
     PlaylistPtr insertPlaylist();
     PlaylistOrderPtr insertPlaylistOrder();
     void deletePlaylist(const PlaylistPtr& playlist);
@@ -56,20 +51,15 @@ public:
     QList<PlaylistOrderPtr> ordersForContainer(const QString& containerPID) const;
 
     // Writes the whole content to the database. False (with a reason) when
-    // SQLite refused.
+    // SQLite refused. close() leaves the objects valid for whoever holds them.
     bool save(QString* error = nullptr);
-    // Closes the database; the objects stay valid for whoever holds them.
-    void close();
+
+protected:
+    QStringList schemaStatements() const override;
 
 private:
     QELMediaStore() = default;
-    bool setUpDatabase(const QString& path, QString* error);
     void indexNewTracks();
-
-    std::recursive_mutex m_lock;
-    sqlite3* m_db = nullptr;
-    bool m_inMemory = false;
-    QString m_filePath;
     std::vector<TrackDetailPtr> m_tracks;
     std::vector<PlaylistPtr> m_playlists;
     std::vector<PlaylistOrderPtr> m_orders;

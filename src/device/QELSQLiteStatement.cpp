@@ -3,37 +3,10 @@
 
 #include <sqlite3.h>
 
-#include <QFile>
-
 #include "QELSQLiteHelper.h"
 
-void QELSQLiteDatabase::Closer::operator()(sqlite3* db) const
-{
-    sqlite3_close_v2(db);
-}
-
-QELSQLiteDatabase QELSQLiteDatabase::openExisting(const QString& path, int* resultCode)
-{
-    QELSQLiteDatabase database;
-    sqlite3* db = nullptr;
-    const QByteArray native = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (resultCode)
-        *resultCode = rc;
-    if (rc != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return database;
-    }
-    database.m_db = std::shared_ptr<sqlite3>(db, Closer());
-    return database;
-}
-
-QString QELSQLiteDatabase::lastError() const
-{
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db.get())) : QStringLiteral("not open");
-}
-
 QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
+    : m_db(db)
 {
     if (!db) {
         m_prepareCode = SQLITE_MISUSE;
@@ -42,6 +15,7 @@ QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
     const QByteArray text = sql.toUtf8();
     m_prepareCode = sqlite3_prepare_v2(db, text.constData(), -1, &m_statement, nullptr);
     if (m_prepareCode != SQLITE_OK) {
+        m_prepareError = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_finalize(m_statement);
         m_statement = nullptr;
     }
@@ -50,7 +24,8 @@ QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
 QELSQLiteStatement::~QELSQLiteStatement() { finalize(); }
 
 QELSQLiteStatement::QELSQLiteStatement(QELSQLiteStatement&& other) noexcept
-    : m_statement(other.m_statement), m_prepareCode(other.m_prepareCode), m_stepCode(other.m_stepCode),
+    : m_db(other.m_db), m_statement(other.m_statement), m_prepareCode(other.m_prepareCode),
+      m_prepareError(std::move(other.m_prepareError)), m_stepCode(other.m_stepCode),
       m_indices(std::move(other.m_indices))
 {
     other.m_statement = nullptr;
@@ -60,8 +35,10 @@ QELSQLiteStatement& QELSQLiteStatement::operator=(QELSQLiteStatement&& other) no
 {
     if (this != &other) {
         finalize();
+        m_db = other.m_db;
         m_statement = other.m_statement;
         m_prepareCode = other.m_prepareCode;
+        m_prepareError = std::move(other.m_prepareError);
         m_stepCode = other.m_stepCode;
         m_indices = std::move(other.m_indices);
         other.m_statement = nullptr;
@@ -80,6 +57,35 @@ bool QELSQLiteStatement::step()
 bool QELSQLiteStatement::failed() const
 {
     return m_stepCode != 0 && m_stepCode != SQLITE_ROW && m_stepCode != SQLITE_DONE;
+}
+
+QString QELSQLiteStatement::errorMessage() const
+{
+    if (!m_db)
+        return QStringLiteral("no database");
+    if (!m_statement && m_prepareCode != SQLITE_OK)
+        return m_prepareError;
+    return QString::fromUtf8(sqlite3_errmsg(m_db));
+}
+
+bool QELSQLiteStatement::forEachRow(const std::function<bool(const QELSQLiteStatement&)>& row)
+{
+    if (!m_statement)
+        return false;
+    while (step()) {
+        if (!row(*this))
+            return true;
+    }
+    return m_stepCode == SQLITE_DONE;
+}
+
+bool QELSQLiteStatement::execute()
+{
+    if (!m_statement)
+        return false;
+    m_stepCode = sqlite3_step(m_statement);
+    sqlite3_reset(m_statement);
+    return m_stepCode == SQLITE_DONE;
 }
 
 void QELSQLiteStatement::reset()
@@ -113,6 +119,71 @@ void QELSQLiteStatement::bindInt64(int index, qint64 value)
 {
     if (m_statement)
         sqlite3_bind_int64(m_statement, index, value);
+}
+
+void QELSQLiteStatement::bindDouble(int index, double value)
+{
+    if (m_statement)
+        sqlite3_bind_double(m_statement, index, value);
+}
+
+void QELSQLiteStatement::bindBlob(int index, const QByteArray& value)
+{
+    if (!m_statement)
+        return;
+    if (value.isNull())
+        sqlite3_bind_null(m_statement, index);
+    else
+        sqlite3_bind_blob(m_statement, index, value.constData(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
+void QELSQLiteStatement::bindNull(int index)
+{
+    if (m_statement)
+        sqlite3_bind_null(m_statement, index);
+}
+
+void QELSQLiteStatement::bind(int index, const QVariant& value)
+{
+    if (value.isNull() || !value.isValid()) {
+        bindNull(index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+        bindInt64(index, value.toLongLong());
+        return;
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        // Above INT64_MAX the bits are kept, as SQLite would store them.
+        bindInt64(index, static_cast<qint64>(value.toULongLong()));
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        bindDouble(index, value.toDouble());
+        return;
+    case QMetaType::QByteArray:
+        bindBlob(index, value.toByteArray());
+        return;
+    default:
+        bindText(index, value.toString());
+        return;
+    }
+}
+
+void QELSQLiteStatement::bindAll(const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        bind(static_cast<int>(i + 1), values.at(i));
 }
 
 int QELSQLiteStatement::columnIndex(const QString& name) const
@@ -152,6 +223,19 @@ QString QELSQLiteStatement::text(int column) const
         result = QLatin1String("");
     if (result == QLatin1String("(null)"))
         return QString();
+    return result;
+}
+
+QString QELSQLiteStatement::storedText(int column) const
+{
+    if (isNull(column))
+        return QString();
+    const void* value = sqlite3_column_text16(m_statement, column);
+    if (!value)
+        return QString();
+    QString result = QString::fromUtf16(static_cast<const char16_t*>(value), sqlite3_column_bytes16(m_statement, column) / 2);
+    if (result.isNull())
+        result = QLatin1String("");
     return result;
 }
 

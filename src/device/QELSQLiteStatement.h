@@ -4,30 +4,12 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QVariant>
 
-#include <memory>
+#include <functional>
 
 struct sqlite3;
 struct sqlite3_stmt;
-
-// An owned SQLite connection, closed when the last owner goes.
-class QELSQLiteDatabase {
-public:
-    QELSQLiteDatabase() = default;
-    // Opens an existing file for reading and writing (a local copy of ours);
-    // a missing file is not created. Answers an unopened database on failure,
-    // with SQLite's result code in `resultCode`.
-    static QELSQLiteDatabase openExisting(const QString& path, int* resultCode = nullptr);
-
-    sqlite3* handle() const { return m_db.get(); }
-    bool isOpen() const { return m_db != nullptr; }
-    void close() { m_db.reset(); }
-    QString lastError() const;
-
-private:
-    struct Closer { void operator()(sqlite3* db) const; };
-    std::shared_ptr<sqlite3> m_db;
-};
 
 // A prepared statement with its columns looked up by name. Values are bound,
 // never pasted into the statement's text. A column the statement lacks reads
@@ -51,11 +33,36 @@ public:
     bool step();
     int lastStepCode() const { return m_stepCode; }
     bool failed() const;
+    // SQLite's reason for the last failure of this statement's connection.
+    QString errorMessage() const;
+
+    // Steps through the remaining rows, calling `row` for each until it
+    // answers false. True when the rows ran out (SQLITE_DONE) or `row`
+    // stopped them; false when the statement is not prepared or a step
+    // failed (a damaged page, a read error): the rows seen so far are then
+    // not the whole table. lastStepCode() and errorMessage() tell why.
+    bool forEachRow(const std::function<bool(const QELSQLiteStatement&)>& row);
+    // Runs a statement that answers no rows (an INSERT) with its current
+    // bindings, then resets it for the next values, keeping the bindings.
+    // True when it ran to SQLITE_DONE.
+    bool execute();
+
+    // Rewinds to before the first row and clears every binding.
     void reset();
     void finalize();
 
-    void bindText(int index, const QString& value);
+    // Indices count from 1, as in the statement's "?1".
+    void bindText(int index, const QString& value);   // a null text binds NULL
     void bindInt64(int index, qint64 value);
+    void bindDouble(int index, double value);
+    void bindBlob(int index, const QByteArray& value);   // a null array binds NULL
+    void bindNull(int index);
+    // Binds a value by its type: an invalid value, a null text or a null
+    // array is NULL; bool and the integer types are integers; double;
+    // QByteArray is a blob; anything else binds as its text.
+    void bind(int index, const QVariant& value);
+    // Binds `values` to ?1, ?2, ... in order.
+    void bindAll(const QVariantList& values);
 
     int columnIndex(const QString& name) const;   // -1 when absent
     bool hasColumn(const QString& name) const { return columnIndex(name) >= 0; }
@@ -64,6 +71,9 @@ public:
     // the text "(null)".
     QString text(int column) const;
     QString text(const QString& name) const { return text(columnIndex(name)); }
+    // The column's text as stored, "(null)" included; null only for NULL or
+    // an absent column.
+    QString storedText(int column) const;
     qint64 int64(int column) const;
     qint64 int64(const QString& name) const { return int64(columnIndex(name)); }
     double real(int column) const;
@@ -72,8 +82,10 @@ public:
     int columnType(int column) const;
 
 private:
+    sqlite3* m_db = nullptr;
     sqlite3_stmt* m_statement = nullptr;
     int m_prepareCode = 0;
+    QString m_prepareError;
     int m_stepCode = 0;
     mutable QHash<QString, int> m_indices;
 };

@@ -1,0 +1,457 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The SQLite toolkit: reading a copied database with its WAL, row loops that
+// fail on a bad end, the scoped transaction and the store base.
+#include "QELSQLiteDatabase.h"
+#include "QELSQLiteStatement.h"
+#include "QELSQLiteStore.h"
+#include "QELSQLiteTransaction.h"
+#include "SQLiteDamage.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+QList<qint64> idsOf(const QELSQLiteDatabase& db, const QString& table = QStringLiteral("t"))
+{
+    QList<qint64> ids;
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(table));
+    rows.forEachRow([&ids](const QELSQLiteStatement& row) {
+        ids.append(row.int64(0));
+        return true;
+    });
+    return ids;
+}
+
+// A device database in WAL mode whose last rows the device has not yet
+// checkpointed: ids 1-3 are in the main file, 4-5 only in "-wal". The copies
+// are taken while the writer still holds the files open, as a device backup
+// or file relay takes them.
+class WalCopy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString original = m_device.filePath(QStringLiteral("x.sqlitedb"));
+        QELSQLiteDatabase writer = QELSQLiteDatabase::openOrCreate(original);
+        ASSERT_TRUE(writer.isOpen());
+        ASSERT_TRUE(writer.execute(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
+                                                  "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
+                                                  "INSERT INTO t VALUES (1,'a'),(2,'b'),(3,'c');"
+                                                  "PRAGMA wal_checkpoint(TRUNCATE);"
+                                                  "INSERT INTO t VALUES (4,'recent');"
+                                                  "INSERT INTO t VALUES (5,'latest');")));
+        ASSERT_GT(QFileInfo(original + QStringLiteral("-wal")).size(), 0);
+        ASSERT_TRUE(QFile::copy(original, copyPath()));
+        ASSERT_TRUE(QFile::copy(original + QStringLiteral("-wal"), copyPath() + QStringLiteral("-wal")));
+        m_originalBytes = readAll(original);
+        m_writer = writer;
+    }
+
+    QString copyPath() const { return m_copies.filePath(QStringLiteral("x.sqlitedb")); }
+
+    QTemporaryDir m_device;
+    QTemporaryDir m_copies;
+    QELSQLiteDatabase m_writer;
+    QByteArray m_originalBytes;
+};
+
+TEST_F(WalCopy, RowsThatLiveOnlyInTheWalAreRead)
+{
+    const QByteArray copiedMain = readAll(copyPath());
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        QString error;
+        QELSQLiteDatabase copy = QELSQLiteDatabase::openCopyReadOnly(copyPath(), &error);
+        ASSERT_TRUE(copy.isOpen()) << error.toStdString();
+        EXPECT_EQ(idsOf(copy), (QList<qint64>{1, 2, 3, 4, 5}));
+        // The connection only reads, even though SQLite had to open it for writing.
+        EXPECT_FALSE(copy.execute(QStringLiteral("INSERT INTO t VALUES (6,'x')")));
+    }
+    // Closing folds nothing into the copy, so a second reader sees what was copied.
+    EXPECT_EQ(readAll(copyPath()), copiedMain);
+    EXPECT_TRUE(QFileInfo::exists(copyPath() + QStringLiteral("-wal")));
+    // The device's own files are never touched.
+    EXPECT_EQ(readAll(m_device.filePath(QStringLiteral("x.sqlitedb"))), m_originalBytes);
+}
+
+TEST_F(WalCopy, WithoutItsWalACopyHoldsOnlyTheCheckpointedRows)
+{
+    // Shows what the companion is worth: the main file alone lacks the last rows.
+    QFile::remove(copyPath() + QStringLiteral("-wal"));
+    QString error;
+    QELSQLiteDatabase copy = QELSQLiteDatabase::openCopyReadOnly(copyPath(), &error);
+    ASSERT_TRUE(copy.isOpen()) << error.toStdString();
+    EXPECT_EQ(idsOf(copy), (QList<qint64>{1, 2, 3}));
+}
+
+// A table of `rows` rows over many pages, each row long enough that a page
+// holds only a few.
+QString writeBigTable(const QString& path, int rows)
+{
+    QELSQLiteDatabase db = QELSQLiteDatabase::openOrCreate(path);
+    EXPECT_TRUE(db.execute(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)")));
+    QELSQLiteTransaction transaction(db.handle());
+    QELSQLiteStatement insert(db.handle(), QStringLiteral("INSERT INTO t VALUES (?1, ?2)"));
+    for (int i = 1; i <= rows; ++i) {
+        insert.bindInt64(1, i);
+        insert.bindText(2, QString(200, QLatin1Char('a' + i % 26)));
+        EXPECT_TRUE(insert.execute());
+    }
+    EXPECT_TRUE(transaction.commit());
+    return path;
+}
+
+struct RowLoop {
+    bool complete = false;
+    int rows = 0;
+    int code = 0;
+};
+
+RowLoop readAllRows(const QELSQLiteDatabase& db)
+{
+    RowLoop loop;
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id, v FROM t"));
+    loop.complete = rows.forEachRow([&loop](const QELSQLiteStatement&) {
+        ++loop.rows;
+        return true;
+    });
+    loop.code = rows.lastStepCode();
+    return loop;
+}
+
+TEST(SQLiteRows, ACorruptPageMidTableFailsTheLoop)
+{
+    QTemporaryDir dir;
+    const QString path = writeBigTable(dir.filePath(QStringLiteral("big.db")), 600);
+    {
+        const RowLoop intact = readAllRows(QELSQLiteDatabase::openCopyReadOnly(path));
+        EXPECT_TRUE(intact.complete);
+        EXPECT_EQ(intact.rows, 600);
+    }
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(path, QStringLiteral("t")));
+    QString error;
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(path, &error);
+    ASSERT_TRUE(db.isOpen()) << error.toStdString();   // the schema page is whole
+    const RowLoop damaged = readAllRows(db);
+    EXPECT_FALSE(damaged.complete);
+    EXPECT_GT(damaged.rows, 0);
+    EXPECT_LT(damaged.rows, 600);
+    EXPECT_EQ(damaged.code, SQLITE_CORRUPT);
+
+    // The loop of old: it simply stops, and the rows read look like all of them.
+    QELSQLiteStatement plain(db.handle(), QStringLiteral("SELECT id, v FROM t"));
+    int seen = 0;
+    while (plain.step())
+        ++seen;
+    EXPECT_EQ(seen, damaged.rows);
+}
+
+TEST(SQLiteRows, StoppingEarlyIsNoFailureAndAnUnpreparedStatementIs)
+{
+    QTemporaryDir dir;
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(writeBigTable(dir.filePath(QStringLiteral("s.db")), 10));
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM t ORDER BY id"));
+    QList<qint64> seen;
+    EXPECT_TRUE(rows.forEachRow([&seen](const QELSQLiteStatement& row) {
+        seen.append(row.int64(0));
+        return seen.size() < 3;
+    }));
+    EXPECT_EQ(seen, (QList<qint64>{1, 2, 3}));
+
+    QELSQLiteStatement broken(db.handle(), QStringLiteral("SELECT nothing FROM nowhere"));
+    bool called = false;
+    EXPECT_FALSE(broken.forEachRow([&called](const QELSQLiteStatement&) { return called = true; }));
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(broken.errorMessage().isEmpty());
+}
+
+// Files that are not whole databases. Each either fails to open with a reason
+// or fails its row loop: none reads as a complete table, none crashes.
+struct DamageCase {
+    const char* what;
+    std::function<bool(const QString& path)> damage;
+    bool opens;   // the schema survives, so only the rows fail
+};
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.what; }
+
+class DamagedFile : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedFile, FailsClearlyNeverAsACompleteRead)
+{
+    QTemporaryDir dir;
+    const QString path = writeBigTable(dir.filePath(QStringLiteral("d.db")), 600);
+    ASSERT_TRUE(GetParam().damage(path));
+    for (const auto& open : {&QELSQLiteDatabase::openCopyReadOnly, &QELSQLiteDatabase::openReadOnly}) {
+        QString error;
+        int code = SQLITE_OK;
+        const QELSQLiteDatabase db = open(path, &error, &code);
+        EXPECT_EQ(db.isOpen(), GetParam().opens) << error.toStdString();
+        if (!db.isOpen()) {
+            EXPECT_TRUE(error.contains(path)) << error.toStdString();
+            EXPECT_NE(code, SQLITE_OK);
+            continue;
+        }
+        EXPECT_FALSE(readAllRows(db).complete);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DamagedFile,
+    ::testing::Values(
+        DamageCase{"empty", [](const QString& p) { return SQLiteDamage::truncateTo(p, 0); }, false},
+        DamageCase{"missing", [](const QString& p) { return QFile::remove(p); }, false},
+        DamageCase{"text", [](const QString& p) { return writeFile(p, "just some text, long enough to pass for a header or two............"); }, false},
+        DamageCase{"magic then garbage", [](const QString& p) { return writeFile(p, QByteArray("SQLite format 3\0garbage", 23)); }, false},
+        DamageCase{"header cut short", [](const QString& p) { return SQLiteDamage::truncateTo(p, 60); }, false},
+        DamageCase{"first page garbage", [](const QString& p) { return SQLiteDamage::overwritePage(p, 1); }, false},
+        // The header still counts the pages that were cut off.
+        DamageCase{"cut in half", [](const QString& p) { return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2); }, false},
+        DamageCase{"cut to one page", [](const QString& p) { return SQLiteDamage::truncateTo(p, 4096); }, false},
+        DamageCase{"page mid-table garbage", [](const QString& p) { return SQLiteDamage::damageMiddleOf(p, QStringLiteral("t")); }, true}));
+
+// How a transaction's scope ends: only commit() keeps the rows.
+struct TransactionCase {
+    const char* what;
+    std::function<void(QELSQLiteTransaction&, QELSQLiteStatement&)> body;
+    bool kept;
+};
+void PrintTo(const TransactionCase& c, std::ostream* os) { *os << c.what; }
+
+class ScopedTransaction : public ::testing::TestWithParam<TransactionCase> {};
+
+TEST_P(ScopedTransaction, KeepsRowsOnlyWhenCommitted)
+{
+    QTemporaryDir dir;
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openOrCreate(dir.filePath(QStringLiteral("tx.db")));
+    ASSERT_TRUE(db.execute(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT); INSERT INTO t VALUES (1,'before')")));
+    try {
+        QELSQLiteTransaction transaction(db.handle());
+        ASSERT_TRUE(transaction.isActive()) << transaction.error().toStdString();
+        QELSQLiteStatement insert(db.handle(), QStringLiteral("INSERT INTO t VALUES (?1, 'inside')"));
+        insert.bindInt64(1, 2);
+        ASSERT_TRUE(insert.execute());
+        GetParam().body(transaction, insert);
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(idsOf(db), GetParam().kept ? (QList<qint64>{1, 2}) : (QList<qint64>{1}));
+    // The connection is out of the transaction either way.
+    EXPECT_EQ(sqlite3_get_autocommit(db.handle()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, ScopedTransaction,
+    ::testing::Values(
+        TransactionCase{"commit", [](QELSQLiteTransaction& t, QELSQLiteStatement&) { EXPECT_TRUE(t.commit()); }, true},
+        TransactionCase{"early return", [](QELSQLiteTransaction&, QELSQLiteStatement&) {}, false},
+        TransactionCase{"exception", [](QELSQLiteTransaction&, QELSQLiteStatement&) { throw std::runtime_error("x"); }, false},
+        TransactionCase{"explicit rollback, then commit", [](QELSQLiteTransaction& t, QELSQLiteStatement&) {
+            t.rollback();
+            EXPECT_FALSE(t.commit());
+        }, false},
+        TransactionCase{"a failing statement, then return", [](QELSQLiteTransaction&, QELSQLiteStatement& insert) {
+            insert.bindInt64(1, 1);   // the id is taken
+            EXPECT_FALSE(insert.execute());
+        }, false}));
+
+// A store of notes, the shape of every store that derives from the base.
+class NoteStore : public QELSQLiteStore {
+public:
+    static std::unique_ptr<NoteStore> open(const QString& path, WhenFileFails whenFileFails = WhenFileFails::UseMemory)
+    {
+        std::unique_ptr<NoteStore> store(new NoteStore());
+        if (!store->openStore(path, whenFileFails))
+            return nullptr;
+        return store;
+    }
+    using WhenFileFails = QELSQLiteStore::WhenFileFails;
+
+    QVariant valueOf(qint64 id, const char* column)
+    {
+        QELSQLiteStatement select = prepare(QStringLiteral("SELECT body, data, number FROM note WHERE id=?1"));
+        select.bindInt64(1, id);
+        if (!select.step())
+            return QStringLiteral("<no row>");
+        const int index = select.columnIndex(QString::fromLatin1(column));
+        switch (select.columnType(index)) {
+        case SQLITE_NULL: return QVariant();
+        case SQLITE_INTEGER: return select.int64(index);
+        case SQLITE_FLOAT: return select.real(index);
+        case SQLITE_BLOB: return select.blob(index);
+        default: return select.storedText(index);
+        }
+    }
+    QString journalMode()
+    {
+        QELSQLiteStatement mode = prepare(QStringLiteral("PRAGMA journal_mode"));
+        return mode.step() ? mode.text(0) : QString();
+    }
+
+protected:
+    QStringList schemaStatements() const override
+    {
+        return {QStringLiteral("CREATE TABLE IF NOT EXISTS note (id INTEGER PRIMARY KEY, body TEXT, data BLOB, number)")};
+    }
+
+private:
+    NoteStore() = default;
+};
+
+struct StoreCase {
+    const char* what;
+    std::function<QString(const QString& dir)> prepare;   // answers the store path
+    NoteStore::WhenFileFails whenFileFails;
+    bool inMemory;
+};
+void PrintTo(const StoreCase& c, std::ostream* os) { *os << c.what; }
+
+class StoreOpening : public ::testing::TestWithParam<StoreCase> {};
+
+TEST_P(StoreOpening, UsesTheFileOrFallsBackToMemory)
+{
+    QTemporaryDir dir;
+    const QString path = GetParam().prepare(dir.path());
+    if (path == QLatin1String("<skip>"))
+        GTEST_SKIP() << "permissions do not bind this user";
+    auto store = NoteStore::open(path, GetParam().whenFileFails);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->isInMemory(), GetParam().inMemory);
+    EXPECT_EQ(store->filePath(), path);
+    EXPECT_EQ(store->journalMode(), QStringLiteral("off"));
+    ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"), {7, QStringLiteral("kept")}));
+    EXPECT_EQ(store->valueOf(7, "body"), QVariant(QStringLiteral("kept")));
+    if (!GetParam().inMemory) {
+        EXPECT_TRUE(QFileInfo(path).isFile());
+    }
+    // Lets the temporary folder go.
+    QFile(dir.filePath(QStringLiteral("locked"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, StoreOpening,
+    ::testing::Values(
+        StoreCase{"writable folder", [](const QString& d) { return d + QStringLiteral("/s.sqlite"); }, NoteStore::WhenFileFails::UseMemory, false},
+        StoreCase{"no path", [](const QString&) { return QString(); }, NoteStore::WhenFileFails::UseMemory, true},
+        StoreCase{"folder is a file", [](const QString& d) {
+            writeFile(d + QStringLiteral("/plain"), "x");
+            return d + QStringLiteral("/plain/s.sqlite");
+        }, NoteStore::WhenFileFails::UseMemory, true},
+        StoreCase{"folder not writable", [](const QString& d) {
+            if (geteuid() == 0)
+                return QStringLiteral("<skip>");
+            QDir(d).mkdir(QStringLiteral("locked"));
+            QFile(d + QStringLiteral("/locked")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            return d + QStringLiteral("/locked/s.sqlite");
+        }, NoteStore::WhenFileFails::UseMemory, true},
+        StoreCase{"a folder in the file's place", [](const QString& d) {
+            QDir(d).mkdir(QStringLiteral("s.sqlite"));
+            return d + QStringLiteral("/s.sqlite");
+        }, NoteStore::WhenFileFails::UseMemory, true},
+        StoreCase{"damaged file, memory", [](const QString& d) {
+            writeFile(d + QStringLiteral("/s.sqlite"), QByteArray(8192, '\x5a'));
+            return d + QStringLiteral("/s.sqlite");
+        }, NoteStore::WhenFileFails::UseMemory, true},
+        StoreCase{"damaged file, started afresh", [](const QString& d) {
+            writeFile(d + QStringLiteral("/s.sqlite"), QByteArray(8192, '\x5a'));
+            return d + QStringLiteral("/s.sqlite");
+        }, NoteStore::WhenFileFails::RecreateFileThenUseMemory, false}));
+
+TEST(SQLiteStore, KeepsAnEarlierRunsRowsWhenItsSchemaAllowsIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    ASSERT_TRUE(NoteStore::open(path)->run(QStringLiteral("INSERT INTO note (id, body) VALUES (1, 'first run')")));
+    auto again = NoteStore::open(path, NoteStore::WhenFileFails::RecreateFileThenUseMemory);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->isInMemory());
+    EXPECT_EQ(again->valueOf(1, "body"), QVariant(QStringLiteral("first run")));
+}
+
+TEST(SQLiteStore, BoundValuesAreStoredVerbatim)
+{
+    auto store = NoteStore::open(QString());
+    ASSERT_TRUE(store);
+    const QStringList hostile = {
+        QStringLiteral("'); DROP TABLE note; --"),
+        QStringLiteral("x' OR '1'='1"),
+        QStringLiteral("\"double\" and 'single' quotes"),
+        QStringLiteral("?1 ?2 :name @name $name"),
+        QStringLiteral("%s %n %d \\ \\\\ \\'"),
+        QStringLiteral("line\nbreak\rreturn\ttab"),
+        QStringLiteral("(null)"),
+        QStringLiteral(""),
+        QStringLiteral("Grüße 🎵 ☃ 日本"),
+        QStringLiteral("; END; COMMIT; BEGIN;"),
+        QStringLiteral("/* unterminated comment"),
+    };
+    qint64 id = 0;
+    for (const QString& text : hostile) {
+        SCOPED_TRACE(text.toStdString());
+        ++id;
+        QString error;
+        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"), {id, text}, &error))
+            << error.toStdString();
+        const QVariant back = store->valueOf(id, "body");
+        EXPECT_EQ(back.toString(), text);
+        EXPECT_FALSE(back.isNull());
+    }
+    // Each value by its type; a null text and a null array are NULL.
+    struct Typed { QVariant value; const char* column; QVariant expected; };
+    const QByteArray withNul("a\0b\xff", 4);
+    const Typed typed[] = {
+        {QVariant(QString()), "body", QVariant()},
+        {QVariant(), "number", QVariant()},
+        {QVariant(withNul), "data", QVariant(withNul)},
+        {QVariant(QByteArray()), "data", QVariant()},
+        {QVariant(std::numeric_limits<qint64>::max()), "number", QVariant(std::numeric_limits<qint64>::max())},
+        {QVariant(std::numeric_limits<qint64>::min()), "number", QVariant(std::numeric_limits<qint64>::min())},
+        {QVariant(true), "number", QVariant(qint64(1))},
+        {QVariant(2.5), "number", QVariant(2.5)},
+    };
+    for (const Typed& t : typed) {
+        SCOPED_TRACE(t.column);
+        ++id;
+        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, %1) VALUES (?1, ?2)").arg(QLatin1String(t.column)), {id, t.value}));
+        EXPECT_EQ(store->valueOf(id, t.column), t.expected);
+    }
+    QELSQLiteStatement count = store->prepare(QStringLiteral("SELECT count(*) FROM note"));
+    ASSERT_TRUE(count.step());
+    EXPECT_EQ(count.int64(0), id);
+}
+
+TEST(SQLiteStore, ItsLockIsReentrantAndRunFailsWithAReason)
+{
+    auto store = NoteStore::open(QString());
+    ASSERT_TRUE(store);
+    std::lock_guard<std::recursive_mutex> outer(store->lock());
+    std::lock_guard<std::recursive_mutex> inner(store->lock());
+    QString error;
+    EXPECT_FALSE(store->run(QStringLiteral("INSERT INTO missing VALUES (1)"), {}, &error));
+    EXPECT_TRUE(error.contains(QLatin1String("missing"))) << error.toStdString();
+    store->close();
+    EXPECT_FALSE(store->isOpen());
+    EXPECT_FALSE(store->run(QStringLiteral("INSERT INTO note (id) VALUES (1)")));
+}
+
+} // namespace

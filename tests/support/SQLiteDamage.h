@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Damages a finished SQLite fixture the way a failed copy or a bad disk
+// would, so that a reader meets the error while stepping through rows rather
+// than when it opens the file. QtCore and SQLite only.
+namespace SQLiteDamage {
+
+// The pages (numbered from 1) that hold the rows of `table`, in file order.
+QList<int> leafPagesOf(const QString& path, const QString& table);
+// Fills one whole page with garbage.
+bool overwritePage(const QString& path, int page);
+// Overwrites the leaf page in the middle of `table`'s rows: the rows before
+// it read, then stepping fails. False when the table has fewer than three
+// leaf pages (the fixture is too small to show a partial read).
+bool damageMiddleOf(const QString& path, const QString& table);
+// Cuts the file to its first `bytes` bytes.
+bool truncateTo(const QString& path, qint64 bytes);
+
+} // namespace SQLiteDamage
