@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackupFileSource.h"
 #include "QELBackupFileDetail.h"
 #include "QELDataTypeSearchReferenceElement.h"
 #include "QELDeviceBackUpDeviceSummary.h"
@@ -31,10 +32,10 @@ class QELDeviceBackupListing;
 // events come on those threads. The destructor stops a running tool or wait
 // and joins its workers. Lookups block (worker threads only) and are
 // serialised per object.
-class QELDeviceBackup {
+class QELDeviceBackup : public BackupFileSource {
 public:
     QELDeviceBackup();
-    ~QELDeviceBackup();
+    ~QELDeviceBackup() override;
     QELDeviceBackup(const QELDeviceBackup&) = delete;
     QELDeviceBackup& operator=(const QELDeviceBackup&) = delete;
 
@@ -84,12 +85,12 @@ public:
     // A private, caller-owned local copy of a data type's file (0-15, the
     // backup data types), with its "-wal" and "-shm" companions when the tool
     // extracted it; a null string when the backup does not hold it.
-    QString GetPathToDataOfType(int type);
+    QString GetPathToDataOfType(int type) override;
     // A private, caller-owned local copy of a file by its path in a domain
     // (null: "HomeDomain"); a null string when the backup does not hold it.
-    QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain);
+    QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain) override;
     // The tool's listing of a domain (null: "HomeDomain").
-    QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain);
+    QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain) override;
     // Every file of the backup's manifest, either generation.
     QList<QELBackupFileDetail> GetAllFiles();
 

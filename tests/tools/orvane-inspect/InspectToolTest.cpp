@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// orvane-inspect run as a program: its subcommand table, and the two ways of
+// naming its input (a folder of copies, or --backup UDID) reading the same files.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "BackupFixtures.h"
+#include "Locations.h"
+#include "QtPrinters.h"
+
+namespace {
+
+struct InspectRun {
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    QJsonObject json() const { return QJsonDocument::fromJson(standardOutput).object(); }
+};
+
+InspectRun inspect(const QStringList& arguments, const QProcessEnvironment& extra = {})
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
+    InspectRun run;
+    if (!tool.waitForFinished(120000)) {
+        tool.kill();
+        tool.waitForFinished();
+        ADD_FAILURE() << "orvane-inspect did not finish";
+        return run;
+    }
+    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    run.standardOutput = tool.readAllStandardOutput();
+    run.standardError = tool.readAllStandardError();
+    return run;
+}
+
+QString sha1(const QByteArray& bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex()); }
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QJsonObject dataTypeRow(const QJsonObject& json, int type)
+{
+    for (const QJsonValue& row : json.value("dataTypes").toArray()) {
+        if (row.toObject().value("type").toInt(-1) == type)
+            return row.toObject();
+    }
+    return {};
+}
+
+const QString kNotesDomain = QStringLiteral("AppDomainGroup-group.com.apple.notes");
+const QString kPicture = QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG");
+
+// The device files every backup of these tests holds.
+const QList<SimulatedBackupDevice::File> kFiles = {
+    {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("messages")},
+    {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), QByteArray("wal of messages")},
+    {kNotesDomain, QStringLiteral("NoteStore.sqlite"), QByteArray("notes")},
+    {QStringLiteral("MediaDomain"), kPicture, QByteArray("picture")},
+};
+
+enum class Made { ByTheToolFromADevice, ByTheToolFromAnEncryptedDevice, AsAManifestDb };
+
+class InspectBackup : public ::testing::TestWithParam<Made> {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    // Backs a device holding kFiles up into the backup folder; answers its UDID.
+    QString makeBackup(Made made)
+    {
+        const QString udid = made == Made::AsAManifestDb           ? QStringLiteral("inspect-manifest-db")
+                             : made == Made::ByTheToolFromADevice ? QStringLiteral("inspect-plain")
+                                                                  : QStringLiteral("inspect-encrypted");
+        if (made == Made::AsAManifestDb) {
+            ManifestDbBackupBuilder builder(Locations::backupRoot() + QLatin1Char('/') + udid);
+            for (const auto& file : kFiles)
+                builder.file(file.domain, file.relativePath, file.content);
+            builder.write();
+            return udid;
+        }
+        SimulatedBackupDevice phone(m_dir.path() + QLatin1Char('/') + udid, udid);
+        for (const auto& file : kFiles)
+            phone.file(file.domain, file.relativePath, file.content);
+        if (made == Made::ByTheToolFromAnEncryptedDevice)
+            phone.password(QStringLiteral("s3cret"));
+        phone.write();
+        QProcessEnvironment devices;
+        devices.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"), phone.folder());
+        const ToolRun backup = runBackupTool({"--backup", "--target", udid}, devices);
+        EXPECT_EQ(backup.exitCode, 0) << backup.output().constData();
+        return udid;
+    }
+
+    QProcessEnvironment passwordFor(Made made) const
+    {
+        QProcessEnvironment environment;
+        if (made == Made::ByTheToolFromAnEncryptedDevice)
+            environment.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), QStringLiteral("s3cret"));
+        return environment;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
+{
+    const Made made = GetParam();
+    const QString udid = makeBackup(made);
+    const QString exported = m_dir.path() + QStringLiteral("/exported");
+    const QStringList lookups{"--domain", "MediaDomain", "--path", kPicture};
+    const QStringList temporaryBefore = entries(Locations::temporaryFolder());
+
+    const InspectRun fromBackup = inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups, passwordFor(made));
+    ASSERT_EQ(fromBackup.exitCode, 0) << fromBackup.standardError.constData();
+    const QJsonObject json = fromBackup.json();
+
+    // The data types: the messages with their companion, the notes, nothing else.
+    const QJsonObject messages = dataTypeRow(json, 5).value("file").toObject();
+    EXPECT_EQ(messages.value("name").toString(), "sms.db");
+    EXPECT_EQ(messages.value("bytes").toInt(), 8);
+    EXPECT_EQ(messages.value("sha1").toString(), sha1("messages"));
+    EXPECT_EQ(messages.value("companions").toArray(), QJsonArray{"-wal"});
+    const QJsonObject notes = dataTypeRow(json, 4).value("file").toObject();
+    EXPECT_EQ(notes.value("name").toString(), "NoteStore.sqlite");
+    EXPECT_EQ(notes.value("sha1").toString(), sha1("notes"));
+    EXPECT_EQ(dataTypeRow(json, 4).value("domain").toString(), kNotesDomain);
+    EXPECT_EQ(json.value("dataTypes").toArray().size(), 15);
+    for (int type : {0, 1, 2, 3, 6, 8, 9, 10, 11, 12, 13, 14, 15}) {
+        EXPECT_TRUE(dataTypeRow(json, type).value("file").isNull()) << type;
+        EXPECT_FALSE(dataTypeRow(json, type).value("relativePath").toString().isEmpty()) << type;
+    }
+
+    // The file by its path, and the domain's listing naming each file's backup file.
+    const QJsonArray paths = json.value("paths").toArray();
+    ASSERT_EQ(paths.size(), 1);
+    EXPECT_EQ(paths.at(0).toObject().value("file").toObject().value("sha1").toString(), sha1("picture"));
+    const QJsonArray listing = json.value("domainFiles").toArray();
+    ASSERT_EQ(listing.size(), 1);
+    EXPECT_EQ(listing.at(0).toObject().value("relativePath").toString(), kPicture);
+    EXPECT_EQ(listing.at(0).toObject().value("domain").toString(), "MediaDomain");
+    EXPECT_TRUE(listing.at(0).toObject().value("backupFile").toString().endsWith(backupFileIdentifier("MediaDomain", kPicture)));
+
+    // The answers were private copies, and they are gone with the tool.
+    EXPECT_EQ(entries(Locations::temporaryFolder()), temporaryBefore);
+
+    // The export is a folder of copies that reads back as the same files.
+    EXPECT_EQ(entries(exported), (QStringList{"IMG_0001.JPG", "NoteStore.sqlite", "sms.db", "sms.db-wal"}));
+    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db-wal")), QByteArray("wal of messages"));
+    const InspectRun fromFolder = inspect(QStringList{"lookups", exported} + lookups);
+    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.standardError.constData();
+    EXPECT_EQ(fromFolder.json().value("dataTypes"), json.value("dataTypes"));
+    EXPECT_EQ(fromFolder.json().value("paths"), json.value("paths"));
+
+    // A second export into the same folder replaces nothing.
+    ASSERT_TRUE(writeFixtureFile(exported + QStringLiteral("/sms.db"), "the user's edit"));
+    const InspectRun again = inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups, passwordFor(made));
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.standardError.contains("nothing was exported")) << again.standardError.constData();
+    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db")), QByteArray("the user's edit"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backups, InspectBackup,
+                         ::testing::Values(Made::ByTheToolFromADevice, Made::ByTheToolFromAnEncryptedDevice, Made::AsAManifestDb),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case Made::ByTheToolFromADevice: return "MadeByTheTool";
+                             case Made::ByTheToolFromAnEncryptedDevice: return "MadeByTheToolEncrypted";
+                             case Made::AsAManifestDb: return "ManifestDb";
+                             }
+                             return "unknown";
+                         });
+
+TEST_F(InspectBackup, AnEncryptedBackupWithoutItsPasswordIsRefused)
+{
+    const QString udid = makeBackup(Made::ByTheToolFromAnEncryptedDevice);
+    const InspectRun run = inspect({"lookups", "--backup", udid});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.standardError.contains("encrypted")) << run.standardError.constData();
+    EXPECT_TRUE(run.standardOutput.isEmpty());
+}
+
+TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFixtureFile(dir.filePath("copies/sms.db"), "messages"));
+    const QString copies = dir.filePath("copies");
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QStringList saying;  // each must be in the message
+        bool oneLine;
+    };
+    const Case cases[] = {
+        {"unknown device", {"lookups", "--backup", "no-such-phone"}, {"no backup of device no-such-phone", Locations::backupRoot()}, true},
+        {"hostile device", {"lookups", "--backup", "../Backup"}, {"not a device identifier"}, true},
+        {"no input", {"lookups"}, {"give a FOLDER or --backup UDID"}, true},
+        {"missing folder", {"lookups", dir.filePath("missing")}, {"not a folder"}, true},
+        {"unknown subcommand", {"photographs", copies}, {"unknown subcommand \"photographs\"", "known: lookups, media"}, false},
+        {"media from a backup", {"media", "--backup", "some-phone"}, {"media reads a folder of device files"}, true},
+        {"media export", {"media", copies, "--export", dir.filePath("out")}, {"media cannot export"}, true},
+        {"extra argument", {"lookups", copies, "more"}, {"unexpected argument \"more\""}, true},
+        {"unknown option", {"lookups", copies, "--colour"}, {"colour"}, true},
+        {"nothing at all", {}, {"usage: orvane-inspect SUBCOMMAND", "lookups", "media"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InspectRun run = inspect(c.arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.standardOutput.isEmpty()) << run.standardOutput.constData();
+        for (const QString& text : c.saying)
+            EXPECT_TRUE(QString::fromLocal8Bit(run.standardError).contains(text)) << run.standardError.constData();
+        if (c.oneLine) {
+            EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.constData();
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out")));
+}
+
+TEST(InspectTool, HelpListsTheSubcommandsAndTheirOptions)
+{
+    const InspectRun all = inspect({"--help"});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_TRUE(all.standardOutput.contains("lookups")) << all.standardOutput.constData();
+    EXPECT_TRUE(all.standardOutput.contains("media"));
+    const InspectRun one = inspect({"lookups", "--help"});
+    EXPECT_EQ(one.exitCode, 0);
+    for (const char* option : {"--backup", "--export", "--path", "--domain"})
+        EXPECT_TRUE(one.standardOutput.contains(option)) << option;
+}
+
+} // namespace

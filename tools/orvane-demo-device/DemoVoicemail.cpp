@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Voicemail, read from a backup: a valid database, still empty.
+#include "DemoCategory.h"
+
+namespace DemoDevice {
+
+namespace {
+
+bool describe(DemoContext& context, QString* error)
+{
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/Voicemail/voicemail.db"), error);
+}
+
+[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("voicemail"), describe, {}});
+
+} // namespace
+
+} // namespace DemoDevice
