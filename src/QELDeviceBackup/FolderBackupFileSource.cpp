@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
+#include "SafePath.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -38,11 +39,11 @@ QString FolderBackupFileSource::fileInside(const QString& relativePath) const
 {
     if (!BackupPathRules::isSafeRelativePath(relativePath))
         return {};
-    const QString root = QFileInfo(m_folder).canonicalFilePath();
-    if (root.isEmpty())
+    const QString path = m_folder + QLatin1Char('/') + relativePath;
+    if (!SafePath::isInside(m_folder, path))
         return {};
-    const QString resolved = QFileInfo(m_folder + QLatin1Char('/') + relativePath).canonicalFilePath();
-    if (resolved.isEmpty() || !resolved.startsWith(root + QLatin1Char('/')) || !isRegularFile(resolved))
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    if (resolved.isEmpty() || !isRegularFile(resolved))
         return {};
     return resolved;
 }
