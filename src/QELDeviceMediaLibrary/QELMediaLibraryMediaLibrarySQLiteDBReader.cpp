@@ -122,6 +122,10 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1").arg(openCode)
                                       << openError;
+        // A file that is there but holds no readable database fails as its
+        // first query would, with the read's failure sent.
+        if (openCode != SQLITE_CANTOPEN)
+            _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(openCode));
         return false;
     }
     sqlite3* db = database.handle();
