@@ -5,14 +5,14 @@
 #include "Plist.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceBackupBrowser.h"
+#include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
+#include "QELSQLiteStatement.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <sqlite3.h>
-
-#include <memory>
 
 namespace {
 
@@ -33,19 +33,6 @@ bool isSafeDomain(const QString& domain)
 {
     return BackupPathRules::isPlainFileName(domain) && !domain.contains(QLatin1Char(','))
         && !domain.contains(QLatin1Char('\n')) && !domain.contains(QLatin1Char('\r'));
-}
-
-struct DatabaseCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-
-QString columnText(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
 }
 
 qint64 toInteger(const QVariant& value) { return value.canConvert<qint64>() ? value.toLongLong() : 0; }
@@ -171,52 +158,49 @@ bool BackupManifest::readMbdb(QString* error)
 bool BackupManifest::readManifestDb(QString* error)
 {
     const QString path = m_folder + QLatin1Char('/') + kManifestDb;
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, DatabaseCloser> db(raw);
-    if (opened != SQLITE_OK) {
-        *error = QStringLiteral("Cannot open %1: %2.").arg(path, QString::fromUtf8(sqlite3_errstr(opened)));
+    QString reason;
+    int opened = SQLITE_OK;
+    QELSQLiteDatabase db = QELSQLiteDatabase::openReadOnly(path, &reason, &opened);
+    // An encrypted Manifest.db reads as a file that is not a database.
+    if (!db.isOpen() && opened != SQLITE_NOTADB) {
+        *error = reason;
         return false;
     }
     for (const char* column : {"fileID", "domain", "relativePath", "flags"}) {
-        if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.get(), QStringLiteral("Files"), QString::fromLatin1(column))) {
+        if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.handle(), QStringLiteral("Files"), QString::fromLatin1(column))) {
             *error = QStringLiteral("%1 is not a backup manifest database (no \"Files\" table with a \"%2\" column), or it is encrypted.")
                          .arg(path, QString::fromLatin1(column));
             return false;
         }
     }
-    const bool hasFile = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.get(), QStringLiteral("Files"), QStringLiteral("file"));
-    const QByteArray sql = hasFile ? "SELECT fileID, domain, relativePath, flags, file FROM Files ORDER BY domain, relativePath"
-                                   : "SELECT fileID, domain, relativePath, flags, NULL FROM Files ORDER BY domain, relativePath";
-    sqlite3_stmt* rawStatement = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.constData(), -1, &rawStatement, nullptr) != SQLITE_OK) {
-        *error = QStringLiteral("Cannot read %1: %2.").arg(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
-        sqlite3_finalize(rawStatement);
+    const bool hasFile = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.handle(), QStringLiteral("Files"), QStringLiteral("file"));
+    QELSQLiteStatement statement(db.handle(), hasFile ? QStringLiteral("SELECT fileID, domain, relativePath, flags, file FROM Files ORDER BY domain, relativePath")
+                                                      : QStringLiteral("SELECT fileID, domain, relativePath, flags, NULL FROM Files ORDER BY domain, relativePath"));
+    if (!statement.isPrepared()) {
+        *error = QStringLiteral("Cannot read %1: %2.").arg(path, db.lastError());
         return false;
     }
-    std::unique_ptr<sqlite3_stmt, StatementFinalizer> statement(rawStatement);
-    int step;
-    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    const bool read = statement.forEachRow([this](const QELSQLiteStatement& row) {
         BackupManifestEntry entry;
-        entry.fileID = columnText(statement.get(), 0);
-        entry.domain = columnText(statement.get(), 1);
-        entry.relativePath = columnText(statement.get(), 2);
-        const int flags = sqlite3_column_int(statement.get(), 3);
+        entry.fileID = row.storedText(0);
+        entry.domain = row.storedText(1);
+        entry.relativePath = row.storedText(2);
+        const qint64 flags = row.int64(3);
         entry.kind = flags == 1 ? BackupManifestEntry::Kind::File
             : flags == 2        ? BackupManifestEntry::Kind::Directory
             : flags == 4        ? BackupManifestEntry::Kind::SymbolicLink
                                 : BackupManifestEntry::Kind::Other;
-        const auto* blob = static_cast<const char*>(sqlite3_column_blob(statement.get(), 4));
-        readFileProperties(QByteArray(blob, sqlite3_column_bytes(statement.get(), 4)), &entry);
+        readFileProperties(row.blob(4), &entry);
         if (entry.relativePath.contains(QChar(0)) || entry.domain.contains(QChar(0))) {
             ++m_refused;
-            continue;
+            return true;
         }
         if (accept(&entry))
             m_entries.push_back(std::move(entry));
-    }
-    if (step != SQLITE_DONE) {
-        *error = QStringLiteral("Cannot read %1: %2.").arg(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
+        return true;
+    });
+    if (!read) {
+        *error = QStringLiteral("Cannot read %1: %2.").arg(path, db.lastError());
         return false;
     }
     return true;

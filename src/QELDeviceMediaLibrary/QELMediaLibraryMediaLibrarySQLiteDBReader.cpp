@@ -117,6 +117,10 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1").arg(openCode)
                                       << openError;
+        // A file that is there but holds no readable database fails as its
+        // first query would, with the read's failure sent.
+        if (openCode != SQLITE_CANTOPEN)
+            _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(openCode));
         return false;
     }
     sqlite3* db = database.handle();
@@ -336,6 +340,15 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
         QELSQLiteStatement info(db, QStringLiteral("SELECT primary_container_pid FROM db_info"));
         if (info.step() && info.hasColumn(QStringLiteral("primary_container_pid")))
             primaryContainer = info.text(QStringLiteral("primary_container_pid"));
+        // Unread, the master playlist would list as one of the user's.
+        if (info.failed()) {
+            qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
+                                                 .arg(info.lastStepCode())
+                                          << info.errorMessage();
+            _fireReadCompleteEventWithSuccessAndErrorInformation(
+                false, QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));
+            return false;
+        }
     }
     store->save();
 

@@ -241,6 +241,9 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
         QELSQLiteStatement info(library.handle(), QStringLiteral("SELECT primary_container_pid FROM db_info"));
         if (info.step() && info.hasColumn(QStringLiteral("primary_container_pid")))
             primaryContainer = info.text(QStringLiteral("primary_container_pid"));
+        // Unread, the master playlist would list as one of the user's.
+        if (info.failed())
+            return failRead("library information", info);
     }
 
     QELSQLiteStatement containers(library.handle(), QStringLiteral("SELECT * from container"));

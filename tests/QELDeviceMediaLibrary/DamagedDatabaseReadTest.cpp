@@ -192,14 +192,38 @@ INSTANTIATE_TEST_SUITE_P(
         // A damaged Recordings.db adds none of its memos.
         DamageCase{"voice memos", readVoiceMemos, "Recordings.db", "ZRECORDING", kItems, true}));
 
-TEST(DamagedTable, ACutShortVoiceMemoDatabaseAddsNothing)
+// Whole files that hold no readable database: empty, cut short, foreign.
+struct FileDamage {
+    const char* what;
+    std::function<bool(const QString& path)> damage;
+};
+void PrintTo(const FileDamage& c, std::ostream* os) { *os << c.what; }
+
+class DamagedFile : public ::testing::TestWithParam<FileDamage> {};
+
+std::function<bool(const QString&)> inFolder(const char* file, const std::function<bool(const QString&)>& damage)
 {
-    const Outcome cut = readVoiceMemos([](const QString& folder) {
-        const QString path = folder + QStringLiteral("/Recordings.db");
-        return SQLiteDamage::truncateTo(path, QFileInfo(path).size() / 2);
-    });
-    EXPECT_FALSE(cut.ok);
-    EXPECT_EQ(cut.tracks, 0u);
+    return [file, damage](const QString& folder) { return damage(folder + QLatin1Char('/') + QLatin1String(file)); };
 }
+
+TEST_P(DamagedFile, NoReaderTakesItForALibrary)
+{
+    const auto& damage = GetParam().damage;
+    const Outcome current = readMediaLibrary(inFolder("MediaLibrary.sqlitedb", damage));
+    EXPECT_FALSE(current.ok);
+    EXPECT_EQ(current.completions, QList<bool>{false});
+    EXPECT_FALSE(readItdb(inFolder("Library.itdb", damage)).ok);
+    EXPECT_FALSE(readItdb(inFolder("Locations.itdb", damage)).ok);
+    const Outcome memos = readVoiceMemos(inFolder("Recordings.db", damage));
+    EXPECT_FALSE(memos.ok);
+    EXPECT_EQ(memos.tracks, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DamagedFile,
+    ::testing::Values(
+        FileDamage{"empty", [](const QString& p) { return SQLiteDamage::truncateTo(p, 0); }},
+        FileDamage{"cut in half", [](const QString& p) { return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2); }},
+        FileDamage{"first page garbage", [](const QString& p) { return SQLiteDamage::overwritePage(p, 1); }}));
 
 } // namespace
