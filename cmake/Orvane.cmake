@@ -31,12 +31,15 @@ endfunction()
 
 # orvane_test(NAME DEPS dep1 ...): one GoogleTest executable of the calling
 # folder's .cpp files, each case registered with CTest; widgets run headless.
+# A parameterised case is named by its index or its name generator, never by
+# the printed bytes of its value, so its CTest name stays the same.
 function(orvane_test name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} orvane_testsupport GTest::gmock)
   gtest_discover_tests(${name}
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1"
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -10,29 +10,14 @@
 #include "QELDeviceBackUpDelegate.h"
 #include "QELDeviceBackupListing.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 
 #include <unistd.h>
 
 namespace {
-
-QMutex g_toolPathMutex;
-QString& toolPathOverride()
-{
-    static QString path;
-    return path;
-}
-
-QStringList& processNamesOverride()
-{
-    static QStringList names;
-    return names;
-}
 
 constexpr auto kExternalBackupPoll = std::chrono::milliseconds(2000);
 
@@ -57,7 +42,10 @@ bool integerIsOne(const QVariant& value)
 
 } // namespace
 
-QELDeviceBackup::QELDeviceBackup() = default;
+QELDeviceBackup::QELDeviceBackup(BackupToolSettings tool)
+    : m_tool(std::move(tool))
+{
+}
 
 QELDeviceBackup::~QELDeviceBackup()
 {
@@ -73,24 +61,7 @@ QELDeviceBackup::~QELDeviceBackup()
     }
 }
 
-QString QELDeviceBackup::appleMobileDeviceBackupExecutablePath()
-{
-    QString path;
-    {
-        QMutexLocker lock(&g_toolPathMutex);
-        path = toolPathOverride();
-    }
-    if (path.isEmpty())
-        path = QCoreApplication::applicationDirPath() + QStringLiteral("/orvane-mobilebackup");
-    const QFileInfo tool(path);
-    return tool.isFile() && tool.isExecutable() ? path : QString();
-}
-
-void QELDeviceBackup::setBackupExecutablePath(const QString& path)
-{
-    QMutexLocker lock(&g_toolPathMutex);
-    toolPathOverride() = path;
-}
+QString QELDeviceBackup::appleMobileDeviceBackupExecutablePath() const { return m_tool.resolvedExecutablePath(); }
 
 QString QELDeviceBackup::backUpDirectoryPath()
 {
@@ -98,22 +69,7 @@ QString QELDeviceBackup::backUpDirectoryPath()
     return QFileInfo(root).isDir() ? root : QString();
 }
 
-QStringList QELDeviceBackup::backupToolProcessNames()
-{
-    {
-        QMutexLocker lock(&g_toolPathMutex);
-        if (!processNamesOverride().isEmpty())
-            return processNamesOverride();
-    }
-    // Linux keeps the first 15 characters of a command's name.
-    return {QStringLiteral("orvane-mobileba"), QStringLiteral("idevicebackup2")};
-}
-
-void QELDeviceBackup::setBackupToolProcessNames(const QStringList& names)
-{
-    QMutexLocker lock(&g_toolPathMutex);
-    processNamesOverride() = names;
-}
+QStringList QELDeviceBackup::backupToolProcessNames() const { return m_tool.resolvedProcessNames(); }
 
 std::optional<QString> QELDeviceBackup::password() const
 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "BackupFileSource.h"
+#include "BackupManifestCache.h"
+#include "BackupToolSettings.h"
 #include "QELBackupFileDetail.h"
 #include "QELDataTypeSearchReferenceElement.h"
 #include "QELDeviceBackUpDeviceSummary.h"
@@ -34,23 +36,22 @@ class QELDeviceBackupListing;
 // serialised per object.
 class QELDeviceBackup : public BackupFileSource {
 public:
-    QELDeviceBackup();
+    // `tool`: the backup tool to run and the backups to wait for (default: the program's own).
+    explicit QELDeviceBackup(BackupToolSettings tool = {});
     ~QELDeviceBackup() override;
     QELDeviceBackup(const QELDeviceBackup&) = delete;
     QELDeviceBackup& operator=(const QELDeviceBackup&) = delete;
 
-    // The backup tool "orvane-mobilebackup" beside the running program, when
-    // it exists; a null string otherwise. Looked up before every run.
-    static QString appleMobileDeviceBackupExecutablePath();
-    // Puts the tool somewhere else (tests, other installs); empty: beside the program.
-    static void setBackupExecutablePath(const QString& path);
+    // The backup tool of the object's settings (by default "orvane-mobilebackup"
+    // beside the running program) when it exists; a null string otherwise.
+    // Looked up before every run.
+    QString appleMobileDeviceBackupExecutablePath() const;
     // The backup root when it exists, else a null string.
     static QString backUpDirectoryPath();
     // The command names (as the process list shows them) of running backups:
-    // the backup tool and idevicebackup2.
-    static QStringList backupToolProcessNames();
-    // Other names to look for instead (tests); empty: the ones above.
-    static void setBackupToolProcessNames(const QStringList& names);
+    // by default the backup tool and idevicebackup2.
+    QStringList backupToolProcessNames() const;
+    const BackupToolSettings& toolSettings() const { return m_tool; }
 
     // Summaries of the backups in the backup root.
     static QList<QELDeviceBackUpDeviceSummary> GetAvailableBackUps();
@@ -121,6 +122,9 @@ private:
     QString _getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element);
     QString deviceFolder() const;
     QELDeviceBackupListing& listing();
+
+    const BackupToolSettings m_tool;
+    BackupManifestCache m_manifests;
 
     std::atomic<bool> m_isBackUpInProgress{false};
     std::atomic<bool> m_hasBackUpBeenPerformed{false};

@@ -7,65 +7,13 @@
 #include "Log.h"
 #include "MbdbFormat.h"
 #include "QELBinaryFileHandle.h"
-#include "QELDeviceBackup.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QtEndian>
 
-#include <sys/stat.h>
-
 namespace {
-
-// What identifies one version of a file: a new backup replaces the manifest
-// (new inode) or rewrites it (new size or time).
-struct FileStamp {
-    bool exists = false;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const QString& path)
-{
-    struct stat info {};
-    FileStamp stamp;
-    if (stat(QFile::encodeName(path).constData(), &info) == 0) {
-        stamp.exists = true;
-        stamp.inode = info.st_ino;
-        stamp.size = info.st_size;
-        stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    }
-    return stamp;
-}
-
-QString folderKey(const QString& folder) { return QDir::cleanPath(QDir(folder).absolutePath()); }
-
-struct ManifestCacheEntry {
-    FileStamp manifest;
-    QELDeviceBackupBrowser::DomainTable table;
-};
-
-struct IndexCacheEntry {
-    FileStamp index;
-    FileStamp manifest;
-    QELDeviceBackupBrowser::RecordTable table;
-};
-
-QMutex g_cacheMutex;
-QHash<QString, ManifestCacheEntry>& manifestCache()
-{
-    static QHash<QString, ManifestCacheEntry> cache;
-    return cache;
-}
-QHash<QString, IndexCacheEntry>& indexCache()
-{
-    static QHash<QString, IndexCacheEntry> cache;
-    return cache;
-}
 
 QELDeviceBackupBrowser::DomainTable readManifest(const QString& path)
 {
@@ -174,53 +122,11 @@ QString QELDeviceBackupBrowser::_getStringFromFileHandle(QELBinaryFileHandle& fi
     return readIndexString(file).value_or(QStringLiteral("n/a"));
 }
 
-QELDeviceBackupBrowser::DomainTable QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(const QString& folder)
-{
-    const QString key = folderKey(folder);
-    const QString path = key + QStringLiteral("/Manifest.mbdb");
-    const FileStamp stamp = stampOf(path);
-    {
-        QMutexLocker lock(&g_cacheMutex);
-        const auto found = manifestCache().constFind(key);
-        if (found != manifestCache().constEnd() && found->manifest == stamp)
-            return found->table;
-    }
-    ManifestCacheEntry entry{stamp, readManifest(path)};
-    QMutexLocker lock(&g_cacheMutex);
-    manifestCache().insert(key, entry);
-    return entry.table;
-}
+QELDeviceBackupBrowser::DomainTable QELDeviceBackupBrowser::readManifestFile(const QString& path) { return readManifest(path); }
 
-std::optional<QELDeviceBackupBrowser::RecordTable> QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(const QString& folder)
+std::optional<QELDeviceBackupBrowser::RecordTable> QELDeviceBackupBrowser::readIndexFiles(const QString& indexPath, const QString& manifestPath)
 {
-    const QString key = folderKey(folder);
-    const QString indexPath = key + QStringLiteral("/Manifest.mbdx");
-    const QString manifestPath = key + QStringLiteral("/Manifest.mbdb");
-    const FileStamp indexStamp = stampOf(indexPath);
-    const FileStamp manifestStamp = stampOf(manifestPath);
-    {
-        QMutexLocker lock(&g_cacheMutex);
-        const auto found = indexCache().constFind(key);
-        if (found != indexCache().constEnd() && found->index == indexStamp && found->manifest == manifestStamp)
-            return found->table;
-    }
-    const std::optional<RecordTable> table = readIndex(indexPath, manifestPath);
-    QMutexLocker lock(&g_cacheMutex);
-    indexCache().insert(key, IndexCacheEntry{indexStamp, manifestStamp, table.value_or(RecordTable())});
-    return table;
-}
-
-QELDeviceBackupBrowser::DomainTable QELDeviceBackupBrowser::backUpContentListing(const QString& folder)
-{
-    QMutexLocker lock(&g_cacheMutex);
-    return manifestCache().value(folderKey(folder)).table;
-}
-
-void QELDeviceBackupBrowser::clearManifestCaches()
-{
-    QMutexLocker lock(&g_cacheMutex);
-    manifestCache().clear();
-    indexCache().clear();
+    return readIndex(indexPath, manifestPath);
 }
 
 namespace {
@@ -255,7 +161,7 @@ QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const
 }
 
 QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
 {
     // The test file is decrypted device data: it goes to a private folder
     // that is removed at once, never into the backup root.
@@ -267,7 +173,7 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSi
     options.extractTo = scratch;
     options.keepStandardError = false;
     options.timeLimit = kPasswordTestTimeLimit;
-    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
                                                                   passwordTestArguments(path, deviceID, domain), options);
     QDir(scratch).removeRecursively();
     if (result.timedOut) {
@@ -278,42 +184,43 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSi
 }
 
 bool QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const QString& folder)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const QString& folder,
+    const BackupToolSettings& tool)
 {
     BackupToolRunner::Options options;
     options.password = password;
     options.extractTo = folder;
     options.keepStandardError = false;
-    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
                                                                   singleExtractionArguments(path, deviceID, domain), options);
     return result.succeeded();
 }
 
 std::optional<QStringList> QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
 {
     if (path.isEmpty())
         return std::nullopt;
     QStringList names;
     const QString name = path.section(QLatin1Char('/'), -1);
-    if (!ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path, deviceID, password, domain))
+    if (!ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path, deviceID, password, domain, QString(), tool))
         return names;
     names << name;
     for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         Clock::sleepFor(std::chrono::milliseconds(500));
-        if (ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path + suffix, deviceID, password, domain))
+        if (ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path + suffix, deviceID, password, domain, QString(), tool))
             names << name + suffix;
     }
     return names;
 }
 
 QString QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
 {
     BackupToolRunner::Options options;
     options.password = password;
     options.keepStandardError = false;
-    const BackupToolRunner::Result result = BackupToolRunner::run(QELDeviceBackup::appleMobileDeviceBackupExecutablePath(),
+    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
                                                                   fileNameArguments(path, deviceID, domain), options);
     if (!result.started) {
         qCWarning(lcOrvane) << "exe";

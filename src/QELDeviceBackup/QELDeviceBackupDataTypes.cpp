@@ -158,14 +158,14 @@ QString QELDeviceBackup::_getSearchStringForDataType(int type)
     // then the index's record of the file name.
     const QString fileName = fileNameForDataType(type);
     if (!fileName.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb")) && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdx"))) {
-        const QELDeviceBackupBrowser::DomainTable table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder);
+        const QELDeviceBackupBrowser::DomainTable table = m_manifests.ReadMBDBForBackUpSetAtPath(folder);
         const QString exact = table.value(element->domain()).value(element->relativeDevicePath()).toLower();
         if (!exact.isEmpty()) {
             const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + exact, fileName);
             if (!copy.isEmpty())
                 return copy;
         }
-        const std::optional<QELDeviceBackupBrowser::RecordTable> records = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder);
+        const std::optional<QELDeviceBackupBrowser::RecordTable> records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder);
         if (records && records->contains(fileName)) {
             const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + records->value(fileName).backupPath().toLower(), fileName);
             if (!copy.isEmpty())
@@ -198,14 +198,14 @@ QString QELDeviceBackup::_getPathByExtractionForReferenceElement(const QELDataTy
     const QString local = scratch + QLatin1Char('/') + name;
     const QString uid = deviceUID();
     const std::optional<QString> secret = password();
-    if (!QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain(), scratch)
+    if (!QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain(), scratch, m_tool)
         || !isRegularFile(local)) {
         QDir(scratch).removeRecursively();
         return {};
     }
     if (withCompanions) {
         for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain(), scratch);
+            QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain(), scratch, m_tool);
     }
     return local;
 }
@@ -259,7 +259,7 @@ QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, c
     const QString name = BackupPathRules::lastComponent(path);
 
     // 2. The tool's file-name run.
-    const QString stored = QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(path, deviceUID(), secret, inDomain);
+    const QString stored = QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(path, deviceUID(), secret, inDomain, m_tool);
     if (!stored.isEmpty()) {
         const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(path, stored));
         if (!copy.isEmpty())
@@ -267,7 +267,7 @@ QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, c
     }
 
     // 3. The manifest (its identifiers are upper case; the files are named in lower case).
-    const QELDeviceBackupBrowser::DomainTable table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder);
+    const QELDeviceBackupBrowser::DomainTable table = m_manifests.ReadMBDBForBackUpSetAtPath(folder);
     const QString identifier = table.value(inDomain).value(path).toLower();
     if (!identifier.isEmpty()) {
         const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + identifier, localName(path, identifier));

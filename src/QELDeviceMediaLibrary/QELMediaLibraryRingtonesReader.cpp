@@ -12,25 +12,37 @@
 
 namespace {
 
-std::mutex g_basePathMutex;
-QString g_basePath;
-
 const QString kRingtonesFolder = QStringLiteral("/iTunes_Control/Ringtones/");
 const QString kPurchasesFolder = QStringLiteral("/Purchases/");
 
 } // namespace
 
-QString QELMediaLibraryRingtonesReader::ringtoneBasePath()
+QString QELMediaLibraryRingtonesReader::BasePath::value() const
 {
-    std::lock_guard<std::mutex> guard(g_basePathMutex);
-    return g_basePath;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_value;
 }
 
-void QELMediaLibraryRingtonesReader::setRingToneBasePath(const QString& path)
+void QELMediaLibraryRingtonesReader::BasePath::set(const QString& path)
 {
-    std::lock_guard<std::mutex> guard(g_basePathMutex);
-    g_basePath = path;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_value = path;
 }
+
+QELMediaLibraryRingtonesReader::QELMediaLibraryRingtonesReader(BasePath* basePath)
+    : m_basePath(basePath ? basePath : &programBasePath())
+{
+}
+
+QELMediaLibraryRingtonesReader::BasePath& QELMediaLibraryRingtonesReader::programBasePath()
+{
+    static BasePath path;
+    return path;
+}
+
+QString QELMediaLibraryRingtonesReader::ringtoneBasePath() { return programBasePath().value(); }
+
+void QELMediaLibraryRingtonesReader::setRingToneBasePath(const QString& path) { programBasePath().set(path); }
 
 bool QELMediaLibraryRingtonesReader::readRingtonesLibraryFromLocalPathIntoMediaLibrary(const QString& path,
                                                                                        QELMediaLibraryReader* reader)
@@ -84,7 +96,7 @@ void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetai
         const QString name = QFileInfo(track->path).fileName();
         const QString folder = existsOnDevice(kRingtonesFolder + name) ? kRingtonesFolder : kPurchasesFolder;
         if (first) {
-            setRingToneBasePath(folder);
+            m_basePath->set(folder);
             first = false;
         }
         track->path = folder + name;

@@ -39,15 +39,11 @@ protected:
     {
         ASSERT_TRUE(m_devices.isValid());
         m_savedPath = qgetenv("PATH");
-        QELDeviceBackup::setBackupExecutablePath(QString());
         // Backups that other tests run at the same time are not waited for.
-        QELDeviceBackup::setBackupToolProcessNames({QStringLiteral("no-such-backup")});
-        QELDeviceBackupBrowser::clearManifestCaches();
+        m_tool.processNames = QStringList{QStringLiteral("no-such-backup")};
     }
     void TearDown() override
     {
-        QELDeviceBackup::setBackupToolProcessNames({});
-        QELDeviceBackup::setBackupExecutablePath(QString());
         qputenv("PATH", m_savedPath);
         qunsetenv("ORVANE_SIMULATED_DEVICES");
     }
@@ -80,7 +76,7 @@ protected:
     // Backs the device up through a new backup object and answers it.
     std::unique_ptr<QELDeviceBackup> backedUp(const SimulatedBackupDevice& device, const std::optional<QString>& password = std::nullopt)
     {
-        auto backup = std::make_unique<QELDeviceBackup>();
+        auto backup = std::make_unique<QELDeviceBackup>(m_tool);
         backup->setDelegate(&m_events);
         const size_t before = m_events.backups().size();
         EXPECT_TRUE(backup->PerformBackupForDeviceID(device.udid()));
@@ -95,6 +91,8 @@ protected:
 
     QTemporaryDir m_devices;
     QByteArray m_savedPath;
+    // What the backup objects a test makes run and wait for.
+    BackupToolSettings m_tool;
     RecordingBackupDelegate m_events;
 };
 
@@ -102,7 +100,7 @@ TEST_F(DeviceBackup, MakesTheBackupOncePerConnection)
 {
     const SimulatedBackupDevice phone = fullDevice(QStringLiteral("once-phone"));
     useDevices({phone});
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(phone.udid()));
     ASSERT_TRUE(m_events.waitForBackups(1));
@@ -138,14 +136,14 @@ TEST_F(DeviceBackup, EncryptedAndLockedDevicesAreReported)
     SimulatedBackupDevice locked = fullDevice(QStringLiteral("locked-phone"));
     locked.locked();
     useDevices({secret, locked});
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(secret.udid()));
     ASSERT_TRUE(m_events.waitForBackups(1));
     EXPECT_TRUE(m_events.backups().back().successfull());
     EXPECT_TRUE(m_events.backups().back().encrypted());
 
-    QELDeviceBackup other;
+    QELDeviceBackup other(m_tool);
     other.setDelegate(&m_events);
     ASSERT_TRUE(other.PerformBackupForDeviceID(locked.udid()));
     ASSERT_TRUE(m_events.waitForBackups(2));
@@ -159,8 +157,8 @@ TEST_F(DeviceBackup, ASecondRequestDuringARunAnswersNo)
 {
     FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "read line < \"$(dirname \"$0\")/release\"\nexit 1\n");
     ASSERT_EQ(mkfifo(QFile::encodeName(tool.folder() + QStringLiteral("/release")).constData(), 0600), 0);
-    QELDeviceBackup::setBackupExecutablePath(tool.path());
-    QELDeviceBackup backup;
+    m_tool.executablePath = tool.path();
+    QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(QStringLiteral("busy-phone")));
     EXPECT_FALSE(backup.PerformBackupForDeviceID(QStringLiteral("busy-phone")));
@@ -174,9 +172,11 @@ TEST_F(DeviceBackup, ASecondRequestDuringARunAnswersNo)
 
 TEST_F(DeviceBackup, MissingToolFailsTheBackup)
 {
-    QELDeviceBackup::setBackupExecutablePath(m_devices.path() + QStringLiteral("/no-such-tool"));
-    EXPECT_TRUE(QELDeviceBackup::appleMobileDeviceBackupExecutablePath().isNull());
-    QELDeviceBackup backup;
+    m_tool.executablePath = m_devices.path() + QStringLiteral("/no-such-tool");
+    QELDeviceBackup backup(m_tool);
+    EXPECT_TRUE(backup.appleMobileDeviceBackupExecutablePath().isNull());
+    // The path is the object's own: another object still runs the program's tool.
+    EXPECT_FALSE(QELDeviceBackup().appleMobileDeviceBackupExecutablePath().isNull());
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(QStringLiteral("toolless")));
     ASSERT_TRUE(m_events.waitForBackups(1));
@@ -198,7 +198,7 @@ TEST_F(DeviceBackup, AFailedBackupIsRetriedOnceAfterItsStatusIsRemoved)
                                "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n");
     fakeIdeviceBackup2(idevicebackup2);
     const QString udid = QStringLiteral("retried-phone");
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     EXPECT_FALSE(backup.removeBackupStatusForDeviceID(udid));   // no backup folder yet
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
@@ -250,8 +250,9 @@ public:
                     "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n")
     {
         mkfifo(QFile::encodeName(fifo()).constData(), 0600);
-        QELDeviceBackup::setBackupToolProcessNames({QStringLiteral("rival-backup")});
     }
+    // What a backup object must look for to see this backup running.
+    static QStringList processNames() { return {QStringLiteral("rival-backup")}; }
     QString fifo() const { return m_program.folder() + QStringLiteral("/release"); }
     bool start(const QString& udid)
     {
@@ -277,12 +278,13 @@ TEST_F(DeviceBackup, AnotherProcesssBackupOfTheSameDeviceIsWaitedForAndCounts)
 {
     // Our own tool would fail: the event's success can only come from the other backup.
     FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
-    QELDeviceBackup::setBackupExecutablePath(failing.path());
+    m_tool.executablePath = failing.path();
     const QString udid = QStringLiteral("shared-phone");
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
     RivalBackup other;
+    m_tool.processNames = RivalBackup::processNames();
     ASSERT_TRUE(other.start(udid));
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
     EXPECT_FALSE(backup.PerformBackupForDeviceID(udid));
@@ -299,8 +301,9 @@ TEST_F(DeviceBackup, AnotherDevicesBackupIsWaitedForThenOurOwnRuns)
     useDevices({phone});
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
     RivalBackup other;
+    m_tool.processNames = RivalBackup::processNames();
     ASSERT_TRUE(other.start(QStringLiteral("someone-elses-phone")));
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(phone.udid()));
     EXPECT_FALSE(QFileInfo::exists(backupFolder(phone.udid())));
@@ -391,7 +394,7 @@ TEST_F(DeviceBackup, DataTypeIdentifiersAreTheHashesOfTheirPaths)
 TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
 {
     FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
-    QELDeviceBackup::setBackupExecutablePath(failing.path());
+    m_tool.executablePath = failing.path();
     const QString udid = QStringLiteral("manifest-only");
     const QString folder = backupFolder(udid);
     MbdbBuilder records;
@@ -405,7 +408,7 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
     ASSERT_TRUE(writeFixtureFile(folder + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(5), "messages by identifier"));
     ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"), QVariantMap{{QStringLiteral("IsEncrypted"), false}}));
 
-    QELDeviceBackup backup;
+    QELDeviceBackup backup(m_tool);
     backup.setDeviceUID(udid);
     backup.setDeviceBackUpPath(folder);
     EXPECT_EQ(readFixtureFile(backup.GetPathToDataOfType(14)), QByteArray("whatsapp contacts"));
@@ -435,8 +438,9 @@ TEST_F(DeviceBackup, PasswordTest)
 
     // A tool that does not end is stopped: that is a time-out, not a wrong password.
     FakeProgram hanging(QStringLiteral("orvane-mobilebackup"), "exec sleep 600\n");
-    QELDeviceBackup::setBackupExecutablePath(hanging.path());
-    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), QStringLiteral("open sesame"), QStringLiteral("HomeDomain")), Result::TimedOut);
+    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), QStringLiteral("open sesame"), QStringLiteral("HomeDomain"),
+                                                                                                       BackupToolSettings{hanging.path(), {}}),
+              Result::TimedOut);
 }
 
 TEST_F(DeviceBackup, FilesByPathAreCallerOwnedCopies)

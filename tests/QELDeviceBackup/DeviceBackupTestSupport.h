@@ -1,58 +1,31 @@
 #pragma once
 
 #include "BackupFixtures.h"
+#include "EventRecorder.h"
 #include "QELDeviceBackUpDelegate.h"
 #include "QELDeviceBackupCompleteArguments.h"
 
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
 // Collects the backup's completion events, which come on its worker thread.
 class RecordingBackupDelegate : public QELDeviceBackUpDelegate {
 public:
-    void OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_backups.push_back(arguments);
-        m_changed.notify_all();
-    }
-    void OnDeviceRestoreCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_restores.push_back(arguments);
-        m_changed.notify_all();
-    }
+    void OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override { m_backups.record(arguments); }
+    void OnDeviceRestoreCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override { m_restores.record(arguments); }
     // Waits (bounded) until `count` backup events have come.
-    bool waitForBackups(size_t count)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(120), [&] { return m_backups.size() >= count; });
-    }
-    bool waitForRestores(size_t count)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(120), [&] { return m_restores.size() >= count; });
-    }
-    std::vector<QELDeviceBackupCompleteArguments> backups()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_backups;
-    }
-    std::vector<QELDeviceBackupCompleteArguments> restores()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_restores;
-    }
+    bool waitForBackups(size_t count) { return m_backups.waitForCount(count, kEventWait); }
+    bool waitForRestores(size_t count) { return m_restores.waitForCount(count, kEventWait); }
+    std::vector<QELDeviceBackupCompleteArguments> backups() const { return m_backups.events(); }
+    std::vector<QELDeviceBackupCompleteArguments> restores() const { return m_restores.events(); }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<QELDeviceBackupCompleteArguments> m_backups;
-    std::vector<QELDeviceBackupCompleteArguments> m_restores;
+    // A backup runs the tool over a whole simulated device.
+    static constexpr std::chrono::seconds kEventWait{120};
+    EventRecorder<QELDeviceBackupCompleteArguments> m_backups;
+    EventRecorder<QELDeviceBackupCompleteArguments> m_restores;
 };
 
 // A shell script standing in for a program, which logs each run's arguments

@@ -1,4 +1,5 @@
 #include "BackupFixtures.h"
+#include "BackupManifestCache.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceBackupBrowser.h"
 
@@ -13,7 +14,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        QELDeviceBackupBrowser::clearManifestCaches();
     }
     QString folder() const { return m_dir.path(); }
     void write(const QByteArray& manifest, const std::optional<QByteArray>& index = std::nullopt) const
@@ -24,6 +24,8 @@ protected:
         }
     }
     QTemporaryDir m_dir;
+    // The readers' cache of this test alone.
+    BackupManifestCache m_manifests;
 };
 
 TEST_F(ManifestReaders, FileIdentifierOfTheMessageDatabase)
@@ -38,7 +40,7 @@ TEST_F(ManifestReaders, FileIdentifierOfTheMessageDatabase)
     MbdbBuilder builder;
     builder.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"));
     write(builder.manifest(), builder.index());
-    const auto records = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder());
+    const auto records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder());
     ASSERT_TRUE(records.has_value());
     ASSERT_TRUE(records->contains(QStringLiteral("sms.db")));
     const QELBackupFileRecord record = records->value(QStringLiteral("sms.db"));
@@ -59,7 +61,7 @@ TEST_F(ManifestReaders, ManifestKeepsEmptyPathsAndSkipsAbsentOnes)
         .record(QByteArrayLiteral("MediaDomain"), "Library/" + longName, 0x81A4, 10, 2)
         .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"));
     write(builder.manifest());
-    const auto table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder());
+    const auto table = m_manifests.ReadMBDBForBackUpSetAtPath(folder());
     ASSERT_EQ(table.size(), 2);
     EXPECT_EQ(table.value(QStringLiteral("HomeDomain")).size(), 2);
     EXPECT_TRUE(table.value(QStringLiteral("HomeDomain")).contains(QString()));
@@ -78,7 +80,7 @@ TEST_F(ManifestReaders, IndexKeepsTheFirstRegularFileOfEachName)
         .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("/var/absolute.db"))
         .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("plain.db"));
     write(builder.manifest(), builder.index());
-    const auto records = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder());
+    const auto records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder());
     ASSERT_TRUE(records.has_value());
     EXPECT_EQ(records->size(), 2);
     EXPECT_EQ(records->value(QStringLiteral("Contacts.sqlite")).domain(), QStringLiteral("HomeDomain"));
@@ -92,10 +94,13 @@ TEST_F(ManifestReaders, MalformedIndexAnswersNothingThenEmpty)
     MbdbBuilder builder;
     builder.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"));
     write(builder.manifest(), builder.index(1));
-    EXPECT_FALSE(QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder()).has_value());
-    const auto again = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder());
+    EXPECT_FALSE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder()).has_value());
+    const auto again = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder());
     ASSERT_TRUE(again.has_value());
     EXPECT_TRUE(again->isEmpty());
+    // What one cache keeps never reaches another: a new one reads for itself.
+    BackupManifestCache fresh;
+    EXPECT_FALSE(fresh.ReadMBDBWithMBDXForBackUpSetAtPath(folder()).has_value());
 }
 
 TEST_F(ManifestReaders, CachesAreKeptPerFolderAndFollowANewBackup)
@@ -109,18 +114,18 @@ TEST_F(ManifestReaders, CachesAreKeptPerFolderAndFollowANewBackup)
     ASSERT_TRUE(writeFixtureFile(other.path() + QStringLiteral("/Manifest.mbdb"), second.manifest()));
     ASSERT_TRUE(writeFixtureFile(other.path() + QStringLiteral("/Manifest.mbdx"), second.index()));
 
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("first.db")));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(other.path()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("second.db")));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(other.path())->contains(QStringLiteral("second.db")));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("first.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("first.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(other.path()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("second.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(other.path())->contains(QStringLiteral("second.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("first.db")));
 
     // A new backup in the same folder replaces the manifest: it is read again.
     QFile::remove(folder() + QStringLiteral("/Manifest.mbdb"));
     MbdbBuilder replaced;
     replaced.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("replaced.db"));
     write(replaced.manifest(), replaced.index());
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("replaced.db")));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("replaced.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("replaced.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("replaced.db")));
 }
 
 TEST_F(ManifestReaders, FieldReadersOfTheManifest)
@@ -153,12 +158,12 @@ TEST_P(DamagedManifests, EndCleanly)
     const DamageCase& damage = GetParam();
     SCOPED_TRACE(damage.name);
     write(damage.manifest, damage.index);
-    const auto table = QELDeviceBackupBrowser::ReadMBDBForBackUpSetAtPath(folder());
+    const auto table = m_manifests.ReadMBDBForBackUpSetAtPath(folder());
     int paths = 0;
     for (const auto& domain : table)
         paths += int(domain.size());
     EXPECT_EQ(paths, damage.manifestPaths);
-    const auto records = QELDeviceBackupBrowser::ReadMBDBWithMBDXForBackUpSetAtPath(folder());
+    const auto records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder());
     if (records) {
         for (const QELBackupFileRecord& record : *records)
             EXPECT_EQ(record.backupPath().size(), 40);

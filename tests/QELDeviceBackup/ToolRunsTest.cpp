@@ -44,19 +44,17 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--filename", "Library/SMS/sms.db", "-s", "U1", "-D", "MediaDomain"}}),
     [](const auto& info) { return std::string(info.param.name).replace(std::string(info.param.name).find(' '), 1, "_"); });
 
-class ToolRuns : public ::testing::Test {
-protected:
-    void TearDown() override { QELDeviceBackup::setBackupExecutablePath(QString()); }
-};
+class ToolRuns : public ::testing::Test {};
+
+BackupToolSettings toolAt(const FakeProgram& program) { return BackupToolSettings{program.path(), {}}; }
 
 TEST_F(ToolRuns, PasswordGoesThroughTheEnvironmentOnly)
 {
     FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "exit 0\n");
-    QELDeviceBackup::setBackupExecutablePath(tool.path());
     qputenv("ORVANE_BACKUP_PASSWORD", "inherited");   // never passed on by accident
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString()));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QString(""), QString()));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QStringLiteral("s3cret"), QString()));
+    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString(), QString(), toolAt(tool)));
+    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QString(""), QString(), QString(), toolAt(tool)));
+    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QStringLiteral("s3cret"), QString(), QString(), toolAt(tool)));
     qunsetenv("ORVANE_BACKUP_PASSWORD");
     EXPECT_EQ(tool.runs(), (QStringList{"|--extract|a.db|-s|U1", "|--extract|a.db|-s|U1", "password=", "|--extract|a.db|-s|U1", "password=s3cret"}));
 }
@@ -65,16 +63,14 @@ TEST_F(ToolRuns, DatabaseWithCompanions)
 {
     // Only the database and its "-shm" companion are in the backup.
     FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "case \"$2\" in *-wal) exit 1;; esac\nexit 0\n");
-    QELDeviceBackup::setBackupExecutablePath(tool.path());
-    EXPECT_FALSE(QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QString(), QStringLiteral("U1"), std::nullopt, QString()).has_value());
+    EXPECT_FALSE(QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QString(), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool)).has_value());
     EXPECT_EQ(tool.runs().size(), 0);
-    const auto names = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString());
+    const auto names = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool));
     ASSERT_TRUE(names.has_value());
     EXPECT_EQ(*names, (QStringList{"sms.db", "sms.db-shm"}));
 
     FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
-    QELDeviceBackup::setBackupExecutablePath(failing.path());
-    const auto none = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString());
+    const auto none = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(failing));
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->isEmpty());
     EXPECT_EQ(failing.runs().size(), 1);   // companions only after the database
@@ -96,8 +92,7 @@ TEST_F(ToolRuns, FileNameRunAnswersOnlyABackupFileName)
     };
     for (const Case& c : cases) {
         FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "printf '%s' '" + c.printed + "'\n");
-        QELDeviceBackup::setBackupExecutablePath(tool.path());
-        EXPECT_EQ(QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString()),
+        EXPECT_EQ(QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool)),
                   c.answer) << c.printed.constData();
     }
 }

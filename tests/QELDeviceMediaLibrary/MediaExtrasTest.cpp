@@ -65,13 +65,19 @@ TEST(Ringtones, EachRingtoneFindsItsOwnFolder)
         t->isRingtone = true;
         tones << t;
     }
-    QELMediaLibraryRingtonesReader::resolveRingtonePaths(tones, [](const QString& path) {
+    // The reader keeps its decision where it is told, not in the program's.
+    const QString programs = QELMediaLibraryRingtonesReader::ringtoneBasePath();
+    QELMediaLibraryRingtonesReader::BasePath basePath;
+    QELMediaLibraryRingtonesReader ringtones(&basePath);
+    ringtones.resolveRingtonePaths(tones, [](const QString& path) {
         return path == QLatin1String("/iTunes_Control/Ringtones/InRingtones.m4r");
     });
     EXPECT_EQ(tones[0]->path, "/iTunes_Control/Ringtones/InRingtones.m4r");
     EXPECT_EQ(tones[1]->path, "/Purchases/Bought.m4r");
     EXPECT_EQ(tones[2]->path, "/Purchases/escape.m4r");
-    EXPECT_EQ(QELMediaLibraryRingtonesReader::ringtoneBasePath(), "/iTunes_Control/Ringtones/");
+    EXPECT_EQ(basePath.value(), "/iTunes_Control/Ringtones/");
+    EXPECT_EQ(ringtones.basePath(), "/iTunes_Control/Ringtones/");
+    EXPECT_EQ(QELMediaLibraryRingtonesReader::ringtoneBasePath(), programs);
 }
 
 TEST(VoiceMemos, RowsBecomeVoiceMemosOfOnePlaylist)

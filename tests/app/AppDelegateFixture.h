@@ -4,6 +4,7 @@
 // The application delegate in a main window, with a simulated device, a
 // fake music host and recorded side effects (started programs, ejects,
 // opened addresses).
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
@@ -17,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
 #include "IPodFramework.h"
 #include "Locations.h"
 #include "MediaLibraryFixture.h"
@@ -28,13 +28,14 @@
 #include "QELDeviceInterface.h"
 #include "QELDeviceMediaLibrary.h"
 #include "QELITunesLibrary.h"
-#include "QELMediaPlayer.h"
 #include "QELLookingForDeviceView.h"
+#include "QELMediaPlayer.h"
 #include "QELReadingDeviceView.h"
 #include "QELUpdateChecker.h"
 #include "QtPrinters.h"
 #include "SimulatedDeviceBuilder.h"
 #include "SimulatedMobileDevice.h"
+#include "WaitUntil.h"
 
 // A music host whose application runs until asked to quit (or for ever).
 class FakeHost : public MediaLibraryHost {

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
 #include "BackupFixtures.h"
 #include "CategoryViews.h"
 #include "IPodFramework.h"
@@ -28,6 +27,7 @@
 #include "SimulatedDeviceBuilder.h"
 #include "SimulatedMobileDevice.h"
 #include "SpinnerIndicator.h"
+#include "WaitUntil.h"
 
 using namespace CategoryViews;
 using Result = QELDeviceContentView::PasswordTestResult;
@@ -446,12 +446,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_devices.isValid());
-        QELDeviceBackup::setBackupToolProcessNames({QStringLiteral("no-such-backup")});
     }
     void TearDown() override
     {
         m_page.reset();
-        QELDeviceBackup::setBackupToolProcessNames({});
         qunsetenv("ORVANE_SIMULATED_DEVICES");
     }
     void open(SimulatedDeviceBuilder& builder, const QString& udid)
@@ -466,6 +464,10 @@ protected:
         qputenv("ORVANE_SIMULATED_DEVICES", folder.toUtf8());
         m_device = deviceWithID(udid);
         m_page = std::make_unique<QELDeviceContentView>(QRect(0, 0, 900, 560), m_device->deviceInformation(), m_device.get());
+        // The real backup object, blind to backups that other tests run at the same time.
+        QELDeviceContentView::BackupServices services;
+        services.makeBackup = [] { return std::make_shared<QELDeviceBackup>(BackupToolSettings{QString(), {QStringLiteral("no-such-backup")}}); };
+        m_page->setBackupServices(services);
         m_page->show();
     }
     QTemporaryDir m_devices;

@@ -2,9 +2,10 @@
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyItemEndEventArgs.h"
+#include "RecordingCopyDelegate.h"
+#include "WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -71,37 +72,6 @@ public:
 
 class OtherJob : public QELCopy {};
 
-struct Begin {
-    quint32 number;
-    quint32 count;
-    QString description;
-    bool sentByFakeJob;
-    bool onMainThread;
-};
-
-class RecordingDelegate : public QELCopyDelegate {
-public:
-    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
-    {
-        begins.push_back({args.itemNumber(), args.itemCount(), args.itemDescription(),
-                          args.senderClass() == typeid(FakeJob), QThread::currentThread() == qApp->thread()});
-        order.push_back(QStringLiteral("begin ") + args.itemDescription());
-    }
-    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) override { ++ends; }
-    void OnAllItemsCopiedEventWithType(int copyType) override
-    {
-        allDone.push_back(copyType);
-        allDoneOnMainThread = QThread::currentThread() == qApp->thread();
-        order.push_back(QStringLiteral("all done"));
-    }
-
-    std::vector<Begin> begins;
-    std::vector<int> allDone;
-    QStringList order;
-    int ends = 0;
-    bool allDoneOnMainThread = false;
-};
-
 QVariantList items(std::initializer_list<const char*> names)
 {
     QVariantList list;
@@ -109,8 +79,6 @@ QVariantList items(std::initializer_list<const char*> names)
         list.append(QString::fromLatin1(name));
     return list;
 }
-
-bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 10000); }
 
 TEST(CopyQueue, TakesItemsInOrderAndCountsThem)
 {
@@ -162,7 +130,7 @@ TEST(CopyQueue, AnItemThatIsItselfEmptyIsStillAnItem)
 
 TEST(CopyEvents, ArriveOnTheMainThreadInOrderWithTheirOwnNumbers)
 {
-    RecordingDelegate delegate;
+    RecordingCopyDelegate delegate;
     FakeJob job;
     job.setDelegate(&delegate);
     job.setItemQueue(items({"one", "two", "three"}));
@@ -174,24 +142,25 @@ TEST(CopyEvents, ArriveOnTheMainThreadInOrderWithTheirOwnNumbers)
     while (job.finished == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     ASSERT_EQ(job.finished, 1);
-    ASSERT_TRUE(delegate.begins.empty());
-    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+    ASSERT_TRUE(delegate.begins().empty());
+    ASSERT_TRUE(waitUntil([&] { return !delegate.allItemsCopied().empty(); }));
     QCoreApplication::processEvents();
 
-    ASSERT_EQ(delegate.begins.size(), 3u);
+    const auto begins = delegate.begins();
+    ASSERT_EQ(begins.size(), 3u);
     const char* names[] = {"one", "two", "three"};
     for (quint32 i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(delegate.begins[i].number, i + 1);
-        EXPECT_EQ(delegate.begins[i].count, 3u);
-        EXPECT_EQ(delegate.begins[i].description, QString::fromLatin1(names[i]));
-        EXPECT_TRUE(delegate.begins[i].sentByFakeJob);
-        EXPECT_TRUE(delegate.begins[i].onMainThread);
+        EXPECT_EQ(begins[i].itemNumber, i + 1);
+        EXPECT_EQ(begins[i].itemCount, 3u);
+        EXPECT_EQ(begins[i].itemDescription, QString::fromLatin1(names[i]));
+        EXPECT_TRUE(begins[i].senderClass == typeid(FakeJob));
+        EXPECT_TRUE(begins[i].onMainThread);
     }
-    EXPECT_EQ(delegate.order, QStringList({"begin one", "begin two", "begin three", "all done"}));
-    EXPECT_EQ(delegate.allDone, std::vector<int>{0});
-    EXPECT_TRUE(delegate.allDoneOnMainThread);
-    EXPECT_EQ(delegate.ends, 0);
+    EXPECT_EQ(delegate.order(), QStringList({"begin one", "begin two", "begin three", "all done"}));
+    EXPECT_EQ(delegate.copyTypes(), std::vector<int>{0});
+    EXPECT_TRUE(delegate.allItemsCopied().back().onMainThread);
+    EXPECT_EQ(delegate.ends().size(), 0u);
 }
 
 TEST(CopyEvents, SenderClassTellsJobsApart)
@@ -214,57 +183,57 @@ TEST(CopyEvents, CarryTheCopyTypeAndNeedNoDelegate)
         }
     };
     {
-        RecordingDelegate delegate;
+        RecordingCopyDelegate delegate;
         TypedJob job;
         job.setDelegate(&delegate);
         job.setItemQueue(items({"x"}));
         job.startCopy();
-        ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
-        EXPECT_EQ(delegate.allDone, std::vector<int>{1});
+        ASSERT_TRUE(waitUntil([&] { return !delegate.allItemsCopied().empty(); }));
+        EXPECT_EQ(delegate.copyTypes(), std::vector<int>{1});
     }
     {
         TypedJob job;   // no delegate: the events go nowhere
         job.setItemQueue(items({"x", "y"}));
         job.startCopy();
-        ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return job.finished == 1; }));
         QCoreApplication::processEvents();
     }
 }
 
 TEST(CopyCancel, StopsBetweenItemsAndStillEndsTheRun)
 {
-    RecordingDelegate delegate;
+    RecordingCopyDelegate delegate;
     FakeJob job;
     job.gate = std::make_shared<Gate>();
     job.setDelegate(&delegate);
     job.setItemQueue(items({"a", "b", "c", "d"}));
     job.startCopy();
 
-    ASSERT_TRUE(waitFor([&] { return job.taken == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return job.taken == 1; }));
     job.cancelCopy();
     job.gate->open();
-    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !delegate.allItemsCopied().empty(); }));
     QCoreApplication::processEvents();
 
     EXPECT_EQ(job.taken, 1);
     EXPECT_EQ(job.itemNumber(), 1u);
     EXPECT_EQ(job.itemQueue(), items({"b", "c", "d"}));
-    ASSERT_EQ(delegate.begins.size(), 1u);
-    EXPECT_EQ(delegate.begins[0].description, QStringLiteral("a"));
-    EXPECT_EQ(delegate.allDone.size(), 1u);
+    ASSERT_EQ(delegate.begins().size(), 1u);
+    EXPECT_EQ(delegate.begins()[0].itemDescription, QStringLiteral("a"));
+    EXPECT_EQ(delegate.allItemsCopied().size(), 1u);
 }
 
 TEST(CopyCancel, ARestartWhileTheOldWorkerRunsNeverMixesTheRuns)
 {
-    RecordingDelegate delegate;
+    RecordingCopyDelegate delegate;
     FakeJob job;
     auto firstGate = std::make_shared<Gate>();
     job.gate = firstGate;
     job.setDelegate(&delegate);
     job.setItemQueue(items({"old1", "old2", "old3"}));
     job.startCopy();
-    ASSERT_TRUE(waitFor([&] { return job.taken == 1; }));
-    ASSERT_TRUE(waitFor([&] { return delegate.begins.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return job.taken == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return delegate.begins().size() == 1; }));
 
     // The view's way of restarting: cancel, a new queue, start again, while the
     // first worker is still busy with its item.
@@ -272,25 +241,27 @@ TEST(CopyCancel, ARestartWhileTheOldWorkerRunsNeverMixesTheRuns)
     job.gate.reset();
     job.setItemQueue(items({"new1", "new2"}));
     job.startCopy();
-    ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return job.finished == 1; }));
     firstGate->open();
-    ASSERT_TRUE(waitFor([&] { return job.finished == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return job.finished == 2; }));
     QCoreApplication::processEvents();
 
     EXPECT_EQ(job.taken, 3);
+    const auto begins = delegate.begins();
     QStringList descriptions;
-    for (const Begin& begin : delegate.begins)
-        descriptions << begin.description;
+    for (const RecordingCopyDelegate::Call& begin : begins)
+        descriptions << begin.itemDescription;
     EXPECT_EQ(descriptions, QStringList({"old1", "new1", "new2"}));
-    EXPECT_EQ(delegate.begins[1].number, 1u);
-    EXPECT_EQ(delegate.begins[2].number, 2u);
-    EXPECT_EQ(delegate.begins[2].count, 2u);
-    EXPECT_EQ(delegate.allDone.size(), 1u);   // the replaced run's end is dropped
+    ASSERT_EQ(begins.size(), 3u);
+    EXPECT_EQ(begins[1].itemNumber, 1u);
+    EXPECT_EQ(begins[2].itemNumber, 2u);
+    EXPECT_EQ(begins[2].itemCount, 2u);
+    EXPECT_EQ(delegate.allItemsCopied().size(), 1u);   // the replaced run's end is dropped
 }
 
 TEST(CopyCancel, DeletingARunningJobWaitsForItsWorkerAndDeliversNothing)
 {
-    RecordingDelegate delegate;
+    RecordingCopyDelegate delegate;
     auto gate = std::make_shared<Gate>();
     {
         auto job = std::make_unique<FakeJob>();
@@ -298,12 +269,12 @@ TEST(CopyCancel, DeletingARunningJobWaitsForItsWorkerAndDeliversNothing)
         job->setDelegate(&delegate);
         job->setItemQueue(items({"a", "b"}));
         job->startCopy();
-        ASSERT_TRUE(waitFor([&] { return job->taken == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return job->taken == 1; }));
         gate->open();
         job.reset();
     }
     QCoreApplication::processEvents();
-    EXPECT_TRUE(delegate.allDone.empty());
+    EXPECT_TRUE(delegate.allItemsCopied().empty());
 }
 
 TEST(CopyCancel, AJobThatThrowsEndsItsRunInsteadOfTheProgram)
@@ -316,12 +287,12 @@ TEST(CopyCancel, AJobThatThrowsEndsItsRunInsteadOfTheProgram)
             _startWorker([] { throw std::runtime_error("device gone"); });
         }
     };
-    RecordingDelegate delegate;
+    RecordingCopyDelegate delegate;
     ThrowingJob job;
     job.setDelegate(&delegate);
     job.startCopy();
-    ASSERT_TRUE(waitFor([&] { return !delegate.allDone.empty(); }));
-    EXPECT_EQ(delegate.allDone.size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return !delegate.allItemsCopied().empty(); }));
+    EXPECT_EQ(delegate.allItemsCopied().size(), 1u);
 }
 
 TEST(CopyDestination, BaseCopyPathIsKept)

@@ -1,3 +1,4 @@
+#include "Clock.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "MobileDevice.h"
@@ -11,14 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 namespace {
 
-// Long enough (in real time) for many nominal seconds to pass under the test clock.
-constexpr int kQuietMs = 300;
+// Long enough for many polls, retries and debounces of the program's clock:
+// in the program's nominal time, so it stays so whatever the test clock's speed.
+constexpr std::chrono::seconds kQuiet{30};
 
-void quiet() { std::this_thread::sleep_for(std::chrono::milliseconds(kQuietMs)); }
+void quiet() { Clock::sleepFor(kQuiet); }
 
 class DeviceDetection : public ::testing::Test {
 protected:

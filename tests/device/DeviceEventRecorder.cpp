@@ -1,7 +1,5 @@
 #include "DeviceEventRecorder.h"
 
-#include <thread>
-
 void DeviceEventRecorder::OnDeviceConnected(const QELDeviceConnectivityArguments& arguments)
 {
     std::lock_guard lock(m_mutex);
@@ -62,15 +60,4 @@ bool DeviceEventRecorder::waitForSuccess(int timeoutMs) const
         const auto events = connected();
         return !events.isEmpty() && events.last().success();
     }, timeoutMs);
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }

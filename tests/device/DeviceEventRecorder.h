@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QELDeviceConnectivityDelegate.h"
+#include "WaitUntil.h"
 
 #include <QList>
 #include <QPair>
@@ -34,6 +35,3 @@ private:
     QList<QELDeviceConnectivityArguments> m_disconnected;
     QList<QPair<bool, QString>> m_communicating;
 };
-
-// Waits in real time for a condition that another thread makes true.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);

@@ -1,17 +1,36 @@
 #pragma once
 
 #include <QString>
-#include <QTemporaryDir>
 
-// Points HOME and the XDG folders at a fresh temporary home for the whole test
-// run, and sets the program's clock to run 100 times faster than real time.
-class TestEnvironment {
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class QTemporaryDir;
+
+// Gives every test a world of its own: before each test HOME, the XDG folders
+// and the settings point at a new, empty temporary home and the program's
+// clock runs at the test speed (100 times real time); after it the home is
+// removed and the environment variables the test changed get their old values
+// back. TestMain installs it; a test never sees another's files.
+class TestEnvironment : public ::testing::EmptyTestEventListener {
 public:
-    TestEnvironment();
-    ~TestEnvironment();
+    // The nominal-to-real scale every test starts with.
+    static constexpr double kClockScale = 0.01;
 
+    TestEnvironment();
+    ~TestEnvironment() override;
+
+    // The running test's home (outside a test: the home of the whole run,
+    // which the application object is made in).
     static QString home();
 
+    void OnTestStart(const ::testing::TestInfo& test) override;
+    void OnTestEnd(const ::testing::TestInfo& test) override;
+
 private:
-    QTemporaryDir m_home;
+    struct Saved;
+    std::unique_ptr<QTemporaryDir> m_runHome;
+    std::unique_ptr<QTemporaryDir> m_testHome;
+    std::unique_ptr<Saved> m_saved;
 };

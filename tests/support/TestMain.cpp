@@ -4,17 +4,20 @@
 
 #include <gtest/gtest.h>
 
-// One main for every test executable: a private home, a fast clock, and a
-// headless Qt application object (widget tests need one; readers don't mind).
+// One main for every test executable: a headless Qt application object
+// (widget tests need one; readers don't mind), and for every test a fresh
+// home and clock, so each test passes alone, in any order, and repeated.
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    TestEnvironment environment;
+    // Owned by GoogleTest once appended; it outlives the application object.
+    auto* environment = new TestEnvironment;
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(environment);
     return RUN_ALL_TESTS();
 }

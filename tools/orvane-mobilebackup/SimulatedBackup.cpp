@@ -4,6 +4,7 @@
 #include "BackupEncryption.h"
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
+#include "MbdbWriter.h"
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
 #include "SimulatedDevice.h"
@@ -18,7 +19,6 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QUuid>
-#include <QtEndian>
 
 #include <algorithm>
 #include <optional>
@@ -32,40 +32,6 @@ struct SourceItem {
     QString sourcePath;
     bool directory = false;
 };
-
-struct WrittenRecord {
-    QByteArray identifier;  // 20 bytes
-    uint32_t offset = 0;    // from the end of Manifest.mbdb's header
-    uint16_t mode = 0;
-};
-
-void appendBigEndian16(QByteArray* out, uint16_t value)
-{
-    char bytes[2];
-    qToBigEndian(value, bytes);
-    out->append(bytes, 2);
-}
-void appendBigEndian32(QByteArray* out, uint32_t value)
-{
-    char bytes[4];
-    qToBigEndian(value, bytes);
-    out->append(bytes, 4);
-}
-void appendBigEndian64(QByteArray* out, uint64_t value)
-{
-    char bytes[8];
-    qToBigEndian(value, bytes);
-    out->append(bytes, 8);
-}
-void appendField(QByteArray* out, const std::optional<QByteArray>& value)
-{
-    if (!value) {
-        out->append("\xFF\xFF", 2);
-        return;
-    }
-    appendBigEndian16(out, static_cast<uint16_t>(value->size()));
-    out->append(*value);
-}
 
 uint32_t unixTime(const QDateTime& time) { return time.isValid() ? static_cast<uint32_t>(std::max<qint64>(0, time.toSecsSinceEpoch())) : 0; }
 
@@ -164,14 +130,23 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
     if (skipped > 0)
         ToolOutput::error(QStringLiteral("Left out %1 entries of the device that cannot be backed up (links or unsafe names).").arg(skipped));
 
-    QByteArray manifest("mbdb\x05\x00", 6);
-    std::vector<WrittenRecord> index;
+    MbdbWriter manifest;
     int fileCount = 0;
     for (const SourceItem& item : items) {
         const QFileInfo info(item.sourcePath);
         const QString fileID = QELDeviceBackupBrowser::fileIdentifier(item.domain, item.relativePath);
-        std::optional<QByteArray> dataHash;
-        uint16_t mode = item.directory ? 0x4000 | 0755 : 0x8000 | 0644;
+        MbdbWriter::Record record;
+        record.domain = item.domain.toUtf8();
+        record.path = item.relativePath.toUtf8();
+        // The encryption key stays absent: it is kept in the stored file's header.
+        record.mode = item.directory ? 0x4000 | 0755 : 0x8000 | 0644;
+        record.userID = 501;   // the device's "mobile" user
+        record.groupID = 501;
+        record.modified = unixTime(info.lastModified());
+        record.accessed = unixTime(info.lastRead());
+        record.created = unixTime(info.birthTime().isValid() ? info.birthTime() : info.lastModified());
+        record.size = item.directory ? 0 : static_cast<uint64_t>(info.size());
+        record.protectionClass = cipher ? 3 : 0;
         if (!item.directory) {
             QByteArray sha1;
             QString error;
@@ -181,36 +156,16 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
                 ToolOutput::out(QStringLiteral("Backup failed: %1").arg(error));
                 return 1;
             }
-            dataHash = sha1;
+            record.dataHash = sha1;
             ++fileCount;
         }
-        WrittenRecord written{QByteArray::fromHex(fileID.toLatin1()), static_cast<uint32_t>(manifest.size() - 6), mode};
-        appendField(&manifest, item.domain.toUtf8());
-        appendField(&manifest, item.relativePath.toUtf8());
-        appendField(&manifest, std::nullopt);       // link target
-        appendField(&manifest, dataHash);
-        appendField(&manifest, std::nullopt);       // encryption key: kept in the stored file's header
-        appendBigEndian16(&manifest, mode);
-        appendBigEndian64(&manifest, 0);            // inode
-        appendBigEndian32(&manifest, 501);          // the device's "mobile" user
-        appendBigEndian32(&manifest, 501);
-        appendBigEndian32(&manifest, unixTime(info.lastModified()));
-        appendBigEndian32(&manifest, unixTime(info.lastRead()));
-        appendBigEndian32(&manifest, unixTime(info.birthTime().isValid() ? info.birthTime() : info.lastModified()));
-        appendBigEndian64(&manifest, item.directory ? 0 : static_cast<uint64_t>(info.size()));
-        manifest.append(char(cipher ? 3 : 0));      // protection class
-        manifest.append(char(0));                   // no properties
-        index.push_back(written);
+        if (!manifest.add(record)) {
+            ToolOutput::out(QStringLiteral("Backup failed: the name %1 is too long for the manifest.").arg(item.relativePath));
+            return 1;
+        }
     }
-
-    std::sort(index.begin(), index.end(), [](const WrittenRecord& a, const WrittenRecord& b) { return a.identifier < b.identifier; });
-    QByteArray indexBytes("mbdx\x02\x00", 6);
-    appendBigEndian32(&indexBytes, static_cast<uint32_t>(index.size()));
-    for (const WrittenRecord& record : index) {
-        indexBytes.append(record.identifier);
-        appendBigEndian32(&indexBytes, record.offset);
-        appendBigEndian16(&indexBytes, record.mode);
-    }
+    const QByteArray manifestBytes = manifest.manifest();
+    const QByteArray indexBytes = manifest.index(MbdbWriter::IndexOrder::ByIdentifier);
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QVariantMap lockdown;
@@ -237,7 +192,7 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
 
     QSaveFile mbdb(target + QStringLiteral("/Manifest.mbdb"));
     QSaveFile mbdx(target + QStringLiteral("/Manifest.mbdx"));
-    const bool written = mbdb.open(QIODevice::WriteOnly) && mbdb.write(manifest) == manifest.size() && mbdb.commit()
+    const bool written = mbdb.open(QIODevice::WriteOnly) && mbdb.write(manifestBytes) == manifestBytes.size() && mbdb.commit()
         && mbdx.open(QIODevice::WriteOnly) && mbdx.write(indexBytes) == indexBytes.size() && mbdx.commit()
         && Plist::writeFile(target + QStringLiteral("/Manifest.plist"), manifestPlist)
         && Plist::writeFile(target + QStringLiteral("/Status.plist"), status);

@@ -72,26 +72,11 @@ Afc FakeDeviceFixture::openAfc(idevice_t device, Lockdown* keep)
     return Afc(afc);
 }
 
-EventRecorder::EventRecorder() { idevice_event_subscribe(&EventRecorder::callback, this); }
+DeviceEventSubscription::DeviceEventSubscription() { idevice_event_subscribe(&DeviceEventSubscription::callback, this); }
 
-EventRecorder::~EventRecorder() { idevice_event_unsubscribe(); }
+DeviceEventSubscription::~DeviceEventSubscription() { idevice_event_unsubscribe(); }
 
-void EventRecorder::callback(const idevice_event_t* event, void* self)
+void DeviceEventSubscription::callback(const idevice_event_t* event, void* self)
 {
-    auto* recorder = static_cast<EventRecorder*>(self);
-    std::lock_guard lock(recorder->m_mutex);
-    recorder->m_events.emplace_back(event->event, event->udid ? event->udid : "");
-    recorder->m_arrived.notify_all();
-}
-
-bool EventRecorder::waitFor(size_t count)
-{
-    std::unique_lock lock(m_mutex);
-    return m_arrived.wait_for(lock, std::chrono::seconds(10), [&] { return m_events.size() >= count; });
-}
-
-std::vector<std::pair<idevice_event_type, std::string>> EventRecorder::events() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_events;
+    static_cast<DeviceEventSubscription*>(self)->record({event->event, event->udid ? event->udid : ""});
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "EventRecorder.h"
 #include "FakeDevice.h"
 #include "FakeUsbmuxd.h"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <libimobiledevice/afc.h>
@@ -51,18 +54,16 @@ protected:
     FakeUsbmuxd m_mux;
 };
 
-// Collects libimobiledevice's device events, for tests that wait on them.
-class EventRecorder {
+// libimobiledevice's device events (type and UDID), for tests that wait on
+// them; subscribed for the object's life.
+using DeviceEvent = std::pair<idevice_event_type, std::string>;
+class DeviceEventSubscription : public EventRecorder<DeviceEvent> {
 public:
-    EventRecorder();
-    ~EventRecorder();
+    DeviceEventSubscription();
+    ~DeviceEventSubscription();
     // Waits (bounded, never a fixed sleep) until `count` events arrived.
-    bool waitFor(size_t count);
-    std::vector<std::pair<idevice_event_type, std::string>> events() const;
+    bool waitFor(size_t count) { return waitForCount(count); }
 
 private:
     static void callback(const idevice_event_t* event, void* self);
-    mutable std::mutex m_mutex;
-    std::condition_variable m_arrived;
-    std::vector<std::pair<idevice_event_type, std::string>> m_events;
 };

@@ -44,7 +44,7 @@ TEST_F(Usbmuxd, ReportsAttachAndDetachToSubscribers)
 {
     FakeDevice second(m_folder.path());
     m_mux.attach(&second);   // present before the subscription: announced on Listen
-    EventRecorder recorder;
+    DeviceEventSubscription recorder;
     ASSERT_TRUE(recorder.waitFor(1));
     m_mux.attach(m_device.get());
     ASSERT_TRUE(recorder.waitFor(2));
@@ -65,7 +65,7 @@ TEST_F(Usbmuxd, ReportsAttachAndDetachToSubscribers)
 TEST_F(Usbmuxd, AnnouncesAWiFiDeviceAsANetworkDevice)
 {
     m_device->setOverNetwork(true);
-    EventRecorder recorder;
+    DeviceEventSubscription recorder;
     m_mux.attach(m_device.get());
     ASSERT_TRUE(recorder.waitFor(1));
     idevice_info_t* list = nullptr;

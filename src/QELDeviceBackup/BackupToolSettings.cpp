@@ -1,0 +1,20 @@
+#include "BackupToolSettings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+QString BackupToolSettings::resolvedExecutablePath() const
+{
+    const QString path = executablePath.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/orvane-mobilebackup")
+                                                  : executablePath;
+    const QFileInfo tool(path);
+    return tool.isFile() && tool.isExecutable() ? path : QString();
+}
+
+QStringList BackupToolSettings::resolvedProcessNames() const
+{
+    if (!processNames.isEmpty())
+        return processNames;
+    // Linux keeps the first 15 characters of a command's name.
+    return {QStringLiteral("orvane-mobileba"), QStringLiteral("idevicebackup2")};
+}
