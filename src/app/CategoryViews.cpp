@@ -26,8 +26,8 @@ CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, co
     row.availability = std::move(availability);
     row.flagColumn = flagColumn;
     row.makeView = [key = row.titleKey](const CategoryViewContext& context) -> QELDeviceCategoryContentView* {
-        return new QELCategoryNotAvailableView(context.viewType, key.isEmpty() ? QString() : LocalizedStrings::text(key),
-                                               context.frame, context.parent);
+        const QString name = key.isEmpty() ? QString() : LocalizedStrings::text(key);
+        return new QELCategoryNotAvailableView(context.viewType, name, context.frame, context.parent);
     };
     return row;
 }

@@ -145,7 +145,6 @@ public:
     QELBackupNoticePage* backupFailedView() const { return m_gate->backupFailedView(); }
     // The help article of the password and encrypted-data pages.
     static QUrl supportArticleUrl();
-    BackupGate* backupGate() const { return m_gate.get(); }
 
     // The end of a backup run; any thread. Handled on the main thread.
     void OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments) override;

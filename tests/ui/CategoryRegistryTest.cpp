@@ -26,7 +26,8 @@ QString madeBy(const CategoryRegistry& registry, int viewType)
     const CategoryDescriptor* d = registry.find(viewType);
     if (!d)
         return QStringLiteral("(none)");
-    std::unique_ptr<QELDeviceCategoryContentView> view(d->makeView(CategoryViewContext{viewType, {}, nullptr, nullptr}));
+    std::unique_ptr<QELDeviceCategoryContentView> view(
+        d->makeView(CategoryViewContext{viewType, {}, nullptr, nullptr}));
     return view ? view->objectName() : QStringLiteral("(null)");
 }
 
@@ -64,7 +65,8 @@ TEST(CategoryRegistry, RefusesRowsItCannotUseAndKeepsTheFirst)
 
     CategoryDescriptor noFactory = row(9, 0, QStringLiteral("x"));
     noFactory.makeView = nullptr;
-    for (const CategoryDescriptor& bad : {row(0, 0, QStringLiteral("zero")), row(-3, 0, QStringLiteral("negative")), noFactory}) {
+    for (const CategoryDescriptor& bad :
+         {row(0, 0, QStringLiteral("zero")), row(-3, 0, QStringLiteral("negative")), noFactory}) {
         SCOPED_TRACE(bad.viewType);
         EXPECT_FALSE(registry.add(bad));
         EXPECT_FALSE(registry.addPlaceholder(bad));

@@ -30,9 +30,15 @@ bool isSampleView(const QWidget* view)
 
 class Notices : public QELDeviceContentViewDelegate {
 public:
-    void OnCopyToITunesFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("transfer=%1").arg(a); }
+    void OnCopyToITunesFunctionalityAvailableNotification(bool a) override
+    {
+        list << QStringLiteral("transfer=%1").arg(a);
+    }
     void OnBackUpFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("backup=%1").arg(a); }
-    void OnMediaPlaybackFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("play=%1").arg(a); }
+    void OnMediaPlaybackFunctionalityAvailableNotification(bool a) override
+    {
+        list << QStringLiteral("play=%1").arg(a);
+    }
     void OnSearchFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("search=%1").arg(a); }
     void OnSearchPlaceholderTextNotification(const QString& p) override { list << QStringLiteral("placeholder=") + p; }
     QStringList list;
