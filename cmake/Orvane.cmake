@@ -43,3 +43,26 @@ function(orvane_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# orvane_category_view(<category> [DEPS dep1 ...] [INTO target ...])
+# The view library of a category, orvane_<category>_view, of the calling
+# folder (src/<category>/view/), linking orvane_ui and the category's headless
+# library orvane_<category> when there is one. Its descriptor row registers
+# itself through an object nothing refers to, which a static library would
+# drop at link time, so the library is linked whole into orvane_app (or the
+# INTO targets: a test's own category). Link it nowhere else by name: one
+# link with the library both whole and plain is an error.
+function(orvane_category_view category)
+  cmake_parse_arguments(ARG "" "" "DEPS;INTO" ${ARGN})
+  set(name orvane_${category}_view)
+  orvane_library(${name} DEPS orvane_ui "$<TARGET_NAME_IF_EXISTS:orvane_${category}>" ${ARG_DEPS})
+  if(NOT ARG_INTO)
+    set(ARG_INTO orvane_app)
+  endif()
+  foreach(target IN LISTS ARG_INTO)
+    # At the end of the configuration, as the target may be made in a folder
+    # added after this one; the values are written into the deferred call.
+    cmake_language(EVAL CODE
+      "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL target_link_libraries [[${target}]] PRIVATE [[$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>]])")
+  endforeach()
+endfunction()

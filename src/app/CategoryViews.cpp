@@ -1,93 +1,119 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CategoryViews.h"
 
+#include "CategoryRegistry.h"
 #include "LocalizedStrings.h"
 #include "QELCategoryNotAvailableView.h"
 
 namespace CategoryViews {
 
 namespace {
-struct Category {
-    int viewType;
-    const char* titleKey;
-    const char* icon;
-};
-const Category kCategories[] = {
-    {Music, "MUSIC", "category_ipod.png"},         {Apps, "APPS", "category_apps.png"},
-    {Photos, "PHOTOS", "category_photos.png"},     {Contacts, "CONTACTS", "category_contacts.png"},
-    {Calendars, "CALENDARS", "category_calendars.png"}, {Notes, "NOTES", "category_notes.png"},
-    {Messages, "MESSAGES", "category_messages.png"}, {Voicemail, "VOICEMAIL", "category_recordings.png"},
-    {Books, "BOOKS", "category_books.png"},        {Files, "FILES", "category_files.png"},
-    {CallLogs, "CALLLOGS", "category_phone.png"},  {Internet, "INTERNET", "category_internet.png"},
-};
 
-const Category* find(int viewType)
+using R = QELDeviceCategoryContentView;
+
+// Flag columns of the device-flag table (QELDeviceContentView): 0 photos,
+// 1 (unused), 2 contacts, 3 calendars, 4 notes, 5 messages, 6 voicemail,
+// 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
+CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, const char* icon, bool backupDerived,
+                               int flagColumn, CategoryAvailability availability = {})
 {
-    for (const Category& c : kCategories) {
-        if (c.viewType == viewType)
-            return &c;
-    }
-    return nullptr;
+    CategoryDescriptor row;
+    row.viewType = viewType;
+    row.sidebarOrder = order;
+    row.titleKey = QString::fromLatin1(titleKey);
+    row.icon = QString::fromLatin1(icon);
+    row.backupDerived = backupDerived;
+    row.availability = std::move(availability);
+    row.flagColumn = flagColumn;
+    row.makeView = [key = row.titleKey](const CategoryViewContext& context) -> QELDeviceCategoryContentView* {
+        const QString name = key.isEmpty() ? QString() : LocalizedStrings::text(key);
+        return new QELCategoryNotAvailableView(context.viewType, name, context.frame, context.parent);
+    };
+    return row;
 }
 
-// The categories whose own views exist, one case each, made in `frame`.
-// Backup-derived ones derive from QELDeviceDataCategoryContentView; the
-// messages view is also given messagesIOSVersion() of the device here.
-QELDeviceCategoryContentView* makeOwnView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
-                                          QWidget* parent)
+CategoryAvailability offers(R::Requests requests, bool playback, const char* placeholderKey = nullptr)
 {
-    (void)frame;
-    (void)deviceInterface;
-    (void)parent;
-    switch (viewType) {
-    default:
-        return nullptr;
-    }
+    return {requests, playback, placeholderKey ? QString::fromLatin1(placeholderKey) : QString()};
 }
+
+// The rows of the categories whose own views are not written yet. A view
+// library's own row of the same view type takes the place of its row here.
+void addPlaceholderRows(CategoryRegistry& registry)
+{
+    constexpr int Always = CategoryDescriptor::AlwaysListed;
+    constexpr int Never = CategoryDescriptor::NeverListed;
+    CategoryDescriptor apps = placeholder(Apps, 20, "APPS", "category_apps.png", false, 8,
+                                          offers(R::Transfer | R::Search, false, "SEARCHAPPS"));
+    // The app list of iOS 9 and later cannot be read.
+    apps.offeredWhen = [](const CategoryOfferContext& context) { return context.iOSMajorVersion < 9; };
+    CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
+                                           offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
+    books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
+
+    const CategoryDescriptor rows[] = {
+        // Music always comes first.
+        placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
+                    offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
+        placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
+        apps,
+        books,
+        placeholder(Calendars, 40, "CALENDARS", "category_calendars.png", true, 3),
+        placeholder(CallLogs, 50, "CALLLOGS", "category_phone.png", true, 11),
+        placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
+                    offers(R::Search, false, "SEARCHCONTACTS")),
+        placeholder(Files, 70, "FILES", "category_files.png", false, 7),
+        placeholder(Internet, 80, "INTERNET", "category_internet.png", true, 10),
+        placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
+                    offers(R::Search, false, "SEARCHMESSAGES")),
+        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4, offers(R::Search, false, "SEARCHNOTES")),
+        placeholder(Voicemail, 110, "VOICEMAIL", "category_recordings.png", true, 6, offers({}, true)),
+        // Made by the content page on request only, never listed.
+        placeholder(Camera, 1000, "", "", false, Never),
+    };
+    for (const CategoryDescriptor& row : rows)
+        registry.addPlaceholder(row);
+}
+
 } // namespace
+
+const CategoryRegistry& registry()
+{
+    static CategoryRegistry& table = [] () -> CategoryRegistry& {
+        CategoryRegistry& r = CategoryRegistry::instance();
+        addPlaceholderRows(r);
+        return r;
+    }();
+    return table;
+}
 
 QString titleKey(int viewType)
 {
-    const Category* c = find(viewType);
-    return c ? QString::fromLatin1(c->titleKey) : QString();
+    const CategoryDescriptor* row = registry().find(viewType);
+    return row ? row->titleKey : QString();
 }
 
 QString iconFileName(int viewType)
 {
-    const Category* c = find(viewType);
-    return c ? QString::fromLatin1(c->icon) : QString();
+    const CategoryDescriptor* row = registry().find(viewType);
+    return row ? row->icon : QString();
 }
 
 bool isBackupDerived(int viewType)
 {
-    switch (viewType) {
-    case Contacts:
-    case Calendars:
-    case Notes:
-    case Messages:
-    case Voicemail:
-    case CallLogs:
-    case Internet:
-        return true;
-    default:
-        return false;
-    }
+    const CategoryDescriptor* row = registry().find(viewType);
+    return row && row->backupDerived;
 }
 
 QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
                                        QWidget* parent)
 {
-    if (viewType < Music || viewType > Camera)
+    const CategoryDescriptor* row = registry().find(viewType);
+    if (!row)
         return nullptr;
-    if (QELDeviceCategoryContentView* own = makeOwnView(viewType, frame, deviceInterface, parent)) {
-        own->setDeviceInterface(deviceInterface);
-        return own;
-    }
-    // Until its own view is written a category shows the plain page.
-    const QString key = titleKey(viewType);
-    auto* view = new QELCategoryNotAvailableView(viewType, key.isEmpty() ? QString() : LocalizedStrings::text(key),
-                                                 frame, parent);
-    view->setDeviceInterface(deviceInterface);
+    QELDeviceCategoryContentView* view = row->makeView(CategoryViewContext{viewType, frame, deviceInterface, parent});
+    if (view)
+        view->setDeviceInterface(deviceInterface);
     return view;
 }
 

@@ -6,14 +6,18 @@
 
 #include <optional>
 
+class CategoryRegistry;
 class QELDeviceCategoryContentView;
 class QELDeviceInterface;
 class QWidget;
 
-// The categories of the device content page, by view type, and the one place
-// where their views are made.
+// The application's reading of the category table (CategoryRegistry): each
+// category's view library registers its own row; until it does, the
+// category's row here shows the plain not-available page.
 namespace CategoryViews {
 
+// The view types of the categories this program has always had; a new
+// category picks a number of its own in its row.
 enum ViewType {
     Music = 1,
     Apps = 2,
@@ -30,6 +34,9 @@ enum ViewType {
     Camera = 13,
 };
 
+// The program's table, with the placeholder rows in it.
+const CategoryRegistry& registry();
+
 // The string-table key of the category's title ("MUSIC"); empty for camera
 // and unknown types.
 QString titleKey(int viewType);
@@ -38,12 +45,11 @@ QString iconFileName(int viewType);
 // Whether the category's data come from a device backup (made after one).
 bool isBackupDerived(int viewType);
 
-// Makes the view of a category in `frame`, gives it the device interface and
-// starts its load where the category starts one on creation (apps, photos,
-// books). A backup-derived category's own view is a
+// Makes the view of a category in `frame` through its row's factory and
+// gives it the device interface. A backup-derived category's own view is a
 // QELDeviceDataCategoryContentView, which the content page then gives the
 // backup and sends loadData. A category whose own view this version lacks
-// gets the plain not-available page. Null for an unknown view type.
+// gets the plain not-available page. Null for a view type without a row.
 QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
                                        QWidget* parent = nullptr);
 

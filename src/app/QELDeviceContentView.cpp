@@ -2,31 +2,23 @@
 #include "QELDeviceContentView.h"
 
 #include <array>
-#include <exception>
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
-#include <QThread>
 #include <QUrl>
 
 #include "CategoryListModel.h"
+#include "CategoryRegistry.h"
 #include "CategoryViews.h"
 #include "LocalizedStrings.h"
-#include "Log.h"
-#include "QELBackupNoticePage.h"
-#include "QELBackupPasswordPage.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentViewDelegate.h"
 #include "QELDeviceDataCategoryContentView.h"
 #include "QELDeviceDataCategoryLoadingView.h"
 #include "QELDeviceInterface.h"
-#include "SpinnerIndicator.h"
 
 // The icons live in this static library's resources, which are registered
 // only when asked for (outside any namespace, as the macro declares a function).
@@ -34,10 +26,10 @@ static void initCategoryResources() { Q_INIT_RESOURCE(categories); }
 
 namespace {
 
-// Flag columns: 0 photos, 1 (unused), 2 contacts, 3 calendars, 4 notes,
-// 5 messages, 6 voicemail, 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
-enum Flag { FPhotos = 0, FContacts = 2, FCalendars = 3, FNotes = 4, FMessages = 5, FVoicemail = 6, FFiles = 7,
-            FApps = 8, FBooks = 9, FInternet = 10, FCallLogs = 11 };
+// The device-flag table: which flag column (CategoryDescriptor::flagColumn)
+// each device type has. Columns: 0 photos, 1 (unused), 2 contacts,
+// 3 calendars, 4 notes, 5 messages, 6 voicemail, 7 files, 8 apps, 9 books,
+// 10 internet, 11 call logs.
 using FlagRow = std::array<unsigned char, 12>;
 // Rows by device type 0..19 (see QELDeviceInformation).
 constexpr std::array<FlagRow, 20> kCategoryFlags = {{
@@ -63,36 +55,6 @@ constexpr std::array<FlagRow, 20> kCategoryFlags = {{
     {1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1},  // 19 iPhone 6S
 }};
 
-struct Availability {
-    bool transfer;
-    bool backUp;
-    bool playback;
-    bool search;
-    const char* placeholderKey;
-};
-
-const Availability* availabilityFor(int viewType)
-{
-    static const Availability table[] = {
-        {true, true, true, true, "SEARCHMUSIC"},      // 1 music
-        {true, false, false, true, "SEARCHAPPS"},     // 2 apps
-        {false, false, false, false, nullptr},        // 3 photos
-        {false, false, false, true, "SEARCHCONTACTS"}, // 4 contacts
-        {false, false, false, false, nullptr},        // 5 calendars
-        {false, false, false, true, "SEARCHNOTES"},   // 6 notes
-        {false, false, false, true, "SEARCHMESSAGES"}, // 7 messages
-        {false, false, true, false, nullptr},         // 8 voicemail
-        {true, false, false, true, "SEARCHBOOKS"},    // 9 books
-        {false, false, false, false, nullptr},        // 10 files
-        {false, false, false, false, nullptr},        // 11 call logs
-        {false, false, false, false, nullptr},        // 12 internet
-        {false, false, false, false, nullptr},        // 13 camera
-    };
-    if (viewType < 1 || viewType > 13)
-        return nullptr;
-    return &table[viewType - 1];
-}
-
 QELFunctionDetail functionDetail(int viewType)
 {
     static const bool registered = (initCategoryResources(), true);
@@ -106,21 +68,6 @@ QELFunctionDetail functionDetail(int viewType)
         f.functionIcon = QIcon(icon);
     f.displayViewType = viewType;
     return f;
-}
-
-// The file whose extraction tells whether a backup password is right.
-const char* const kPasswordTestFile = "Library/Preferences/com.apple.springboard.plist";
-const char* const kPasswordTestDomain = "HomeDomain";
-
-// Runs `work` on the thread of `context` and returns once it has run; called
-// on that thread already, it runs at once (waiting on itself would never end).
-template <class Work>
-void runOnThreadOfAndWait(QObject* context, Work work)
-{
-    if (QThread::currentThread() == context->thread())
-        work();
-    else
-        QMetaObject::invokeMethod(context, std::move(work), Qt::BlockingQueuedConnection);
 }
 
 } // namespace
@@ -159,83 +106,33 @@ QELDeviceContentView::QELDeviceContentView(const QRect& frame, const QELDeviceIn
     connect(m_sidebar->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { handleSelectionChanged(current); });
 
-    m_passwordTests.setMaxThreadCount(1);
+    BackupGateDelegate* gateDelegate = this;
+    m_gate = std::make_unique<BackupGate>(m_content, gateDelegate, this);
     setBackupServices({});
-    makeBackupPages();
 
     DisplayCategoriesForDevice(deviceInformation.deviceType());
 }
 
 QELDeviceContentView::~QELDeviceContentView()
 {
-    // A password test still running hands its answer to this page.
-    m_passwordTests.waitForDone();
-    if (_deviceBackup)
-        _deviceBackup->setDelegate(nullptr);
     for (const QPointer<QELDeviceCategoryContentView>& view : std::as_const(m_categoryViewsDictionary))
         delete view.data();
     m_categoryViewsDictionary.clear();
-    // With the views gone this page holds the last reference (unless a test
-    // keeps one): the backup object stops and joins its run while the page
-    // that a late completion event is posted to still exists.
-    _deviceBackup.reset();
+    // With the views gone the gate holds the last reference to the backup.
+    m_gate.reset();
 }
 
 void QELDeviceContentView::setBackupServices(BackupServices services)
 {
-    if (!services.makeBackup)
-        services.makeBackup = [] { return std::make_shared<QELDeviceBackup>(); };
-    if (!services.performBackup)
-        services.performBackup = [](QELDeviceBackup& backup, const QString& deviceID) {
-            return backup.PerformBackupForDeviceID(deviceID);
-        };
-    if (!services.testPassword)
-        services.testPassword = [](const QString& deviceID, const QString& password) {
-            return QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-                QString::fromLatin1(kPasswordTestFile), deviceID, password, QString::fromLatin1(kPasswordTestDomain));
-        };
-    if (!services.makeView)
-        services.makeView = [](int viewType, const QRect& frame, QELDeviceInterface* deviceInterface) {
-            return CategoryViews::makeView(viewType, frame, deviceInterface);
-        };
-    if (!services.openUrl)
-        services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    m_services = std::move(services);
+    m_makeView = services.makeView ? std::move(services.makeView)
+                                   : [](int viewType, const QRect& frame, QELDeviceInterface* deviceInterface) {
+                                         return CategoryViews::makeView(viewType, frame, deviceInterface);
+                                     };
+    m_gate->setServices({std::move(services.makeBackup), std::move(services.performBackup),
+                         std::move(services.testPassword), std::move(services.openUrl)});
 }
 
-QUrl QELDeviceContentView::supportArticleUrl() { return QUrl(L("BACKUPHELPURL")); }
-
-void QELDeviceContentView::makeBackupPages()
-{
-    m_deviceBackUpProgressView = std::make_unique<QELBackupNoticePage>(
-        QStringLiteral("deviceBackUpProgressView"), L("BACKINGUPDEVICE"), L("BACKINGUPDEVICEDETAIL"), true);
-    // The spinner turns from the start; the page is only seen while a backup runs.
-    m_deviceBackUpProgressView->spinner()->setObjectName(QStringLiteral("performingBackupProgressBar"));
-    m_deviceBackUpProgressView->spinner()->startAnimation();
-
-    m_passwordRequiredView = std::make_unique<QELBackupPasswordPage>();
-    connect(m_passwordRequiredView.get(), &QELBackupPasswordPage::continueClicked, this,
-            &QELDeviceContentView::passwordRequiredContinueClicked);
-    connect(m_passwordRequiredView.get(), &QELBackupPasswordPage::cancelClicked, this,
-            &QELDeviceContentView::passwordRequiredCancelButtonClicked);
-    connect(m_passwordRequiredView.get(), &QELBackupPasswordPage::helpLinkClicked, this,
-            &QELDeviceContentView::passwordHelpLinkClicked);
-
-    m_dataEncryptedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("dataEncryptedView"),
-                                                                L("DATAENCRYPTED"), L("DATAENCRYPTEDDETAIL"), false);
-    connect(m_dataEncryptedView->addButton(QStringLiteral("howToRemoveButton"), L("DATAENCRYPTEDHOWTOREMOVE")),
-            &QPushButton::clicked, this, &QELDeviceContentView::dataEncryptedHowToRemoveButtonClicked);
-    connect(m_dataEncryptedView->addButton(QStringLiteral("enterPasswordButton"), L("DATAENCRYPTEDENTERPASSWORD")),
-            &QPushButton::clicked, this, &QELDeviceContentView::dataEncryptedEnterEncryptionPasswordButtonClicked);
-
-    m_deviceLockedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("deviceLockedView"), L("DEVICELOCKED"),
-                                                               L("DEVICELOCKEDDETAIL"), false);
-    m_backupFailedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("backupFailedView"), L("BACKUPFAILED"),
-                                                               L("BACKUPFAILEDDETAIL"), false);
-    for (QELBackupNoticePage* page : {m_deviceLockedView.get(), m_backupFailedView.get()})
-        connect(page->addButton(QStringLiteral("tryAgainButton"), L("TRYAGAIN")), &QPushButton::clicked, this,
-                &QELDeviceContentView::buttonLockedTryAgainClicked);
-}
+QUrl QELDeviceContentView::supportArticleUrl() { return BackupGate::supportArticleUrl(); }
 
 int QELDeviceContentView::iOSMajorVersionOf(const QString& iOSVersion)
 {
@@ -269,30 +166,20 @@ QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSM
     // known class rather than reading past the table.
     const FlagRow& flags = kCategoryFlags.at((deviceType >= 0 && deviceType < qint64(kCategoryFlags.size()))
                                                  ? size_t(deviceType) : 0);
-    using namespace CategoryViews;
-    QList<int> list{Music};
-    if (flags[FPhotos])
-        list << Photos;
-    if (flags[FApps] && iOSMajorVersion < 9)
-        list << Apps;
-    if (booksOffered && flags[FBooks])
-        list << Books;
-    if (flags[FCalendars])
-        list << Calendars;
-    if (flags[FCallLogs])
-        list << CallLogs;
-    if (flags[FContacts])
-        list << Contacts;
-    if (flags[FFiles])
-        list << Files;
-    if (flags[FInternet])
-        list << Internet;
-    if (flags[FMessages])
-        list << Messages;
-    if (flags[FNotes])
-        list << Notes;
-    if (flags[FVoicemail])
-        list << Voicemail;
+    const CategoryOfferContext context{iOSMajorVersion, booksOffered};
+    QList<int> list;
+    for (const CategoryDescriptor* row : CategoryViews::registry().rows()) {
+        if (row->flagColumn == CategoryDescriptor::NeverListed)
+            continue;
+        if (row->flagColumn != CategoryDescriptor::AlwaysListed) {
+            // A column the table does not have lists the category nowhere.
+            if (row->flagColumn < 0 || size_t(row->flagColumn) >= flags.size() || !flags[size_t(row->flagColumn)])
+                continue;
+        }
+        if (row->offeredWhen && !row->offeredWhen(context))
+            continue;
+        list << row->viewType;
+    }
     return list;
 }
 
@@ -384,23 +271,22 @@ void QELDeviceContentView::selectionSwitch(int viewType)
         sendAvailability(viewType, nullptr);
         return;
     }
-    if (CategoryViews::isBackupDerived(viewType)) {
+    if (isBackupDerived(viewType)) {
         // Made once the backup is ready; the last selection wins.
-        _queuedCategorySelection = viewType;
-        _performDeviceBackupIfRequired();
+        m_gate->requestCategory(viewType);
         if (!cachedView(viewType))
             sendAvailability(viewType, currentPage());
         return;
     }
     // While the password or encrypted-data page is up no other view is made:
     // that page stays until it is answered (or a view made before is chosen).
-    if (passwordOrEncryptedPageIsUp()) {
+    if (m_gate->passwordOrEncryptedPageIsUp()) {
         sendAvailability(viewType, currentPage());
         return;
     }
     // Apps, photos and books start their load as they are made; files and
     // camera start nothing.
-    QELDeviceCategoryContentView* view = m_services.makeView(viewType, m_content->rect(), m_deviceInterface);
+    QELDeviceCategoryContentView* view = m_makeView(viewType, m_content->rect(), m_deviceInterface);
     if (view) {
         view->setDelegate(this);
         view->setDeviceInterface(m_deviceInterface);
@@ -412,25 +298,26 @@ void QELDeviceContentView::selectionSwitch(int viewType)
 
 void QELDeviceContentView::sendAvailability(int viewType, const QWidget* page)
 {
-    const Availability* a = availabilityFor(viewType);
-    if (!a || !m_contentDelegate)
+    const CategoryDescriptor* row = CategoryViews::registry().find(viewType);
+    if (!row || !m_contentDelegate)
         return;
+    const CategoryAvailability& a = row->availability;
     // A function is offered when the category has it and the page shown for
     // it answers the request, so a control never sends what the page cannot
     // answer (the plain not-available page and the backup pages answer none).
     // Before the music view exists (no page) the category's own answers stand.
     using R = QELDeviceCategoryContentView;
     const auto* shown = qobject_cast<const R*>(page);
-    auto offered = [page, shown](bool listed, R::Request request) {
-        return listed && (!page || (shown && shown->answers(request)));
+    auto offered = [&a, page, shown](R::Request request) {
+        return a.requests.testFlag(request) && (!page || (shown && shown->answers(request)));
     };
-    m_contentDelegate->OnCopyToITunesFunctionalityAvailableNotification(offered(a->transfer, R::Transfer));
-    m_contentDelegate->OnBackUpFunctionalityAvailableNotification(offered(a->backUp, R::BackUp));
+    m_contentDelegate->OnCopyToITunesFunctionalityAvailableNotification(offered(R::Transfer));
+    m_contentDelegate->OnBackUpFunctionalityAvailableNotification(offered(R::BackUp));
     m_contentDelegate->OnMediaPlaybackFunctionalityAvailableNotification(
-        a->playback && (!page || (shown && shown->hasMediaListForPlayback())));
-    m_contentDelegate->OnSearchFunctionalityAvailableNotification(offered(a->search, R::Search));
-    if (a->placeholderKey)
-        m_contentDelegate->OnSearchPlaceholderTextNotification(L(a->placeholderKey));
+        a.playback && (!page || (shown && shown->hasMediaListForPlayback())));
+    m_contentDelegate->OnSearchFunctionalityAvailableNotification(offered(R::Search));
+    if (!a.searchPlaceholderKey.isEmpty())
+        m_contentDelegate->OnSearchPlaceholderTextNotification(LocalizedStrings::text(a.searchPlaceholderKey));
 }
 
 void QELDeviceContentView::showPage(QELPagedView* page)
@@ -456,7 +343,7 @@ void QELDeviceContentView::setDeviceMediaLibraryWithITunesLibraryWithArtwork(
         return;
     }
     QELDeviceCategoryContentView* music =
-        m_services.makeView(CategoryViews::Music, m_content->rect(), m_deviceInterface);
+        m_makeView(CategoryViews::Music, m_content->rect(), m_deviceInterface);
     if (!music)
         return;
     // The music view takes the three libraries once it exists; the plain page
@@ -483,19 +370,7 @@ QELDeviceCategoryContentView* QELDeviceContentView::GetCurrentCategoryContentVie
 
 void QELDeviceContentView::ResetAllContentViews()
 {
-    // The next connection makes its own backup; a run of this one that is
-    // still under way is dropped when it ends, and so is a password test.
-    if (_deviceBackup)
-        _deviceBackup->setHasBackUpBeenPerformed(false);
-    if (!m_awaitedBackupDevice.isEmpty() && !m_backupStartDeferred)
-        ++m_staleBackupRuns;
-    m_awaitedBackupDevice.clear();
-    m_backupStartDeferred = false;
-    m_passwordRequired = false;
-    m_passwordTestRunning = false;
-    ++m_connectionGeneration;
-    m_passwordRequiredView->setTesting(false);
-    m_passwordRequiredView->reset();
+    m_gate->connectionGone();
 
     for (QWidget* page : subviewsOf(m_content))
         page->setParent(nullptr);
@@ -508,165 +383,39 @@ void QELDeviceContentView::ResetAllContentViews()
 
 // --- Backup-derived categories ------------------------------------------------
 
-bool QELDeviceContentView::isInContentArea(const QWidget* page) const
-{
-    return page && page->parentWidget() == m_content;
-}
+bool QELDeviceContentView::isBackupDerived(int viewType) const { return CategoryViews::isBackupDerived(viewType); }
 
-bool QELDeviceContentView::passwordOrEncryptedPageIsUp() const
-{
-    return isInContentArea(m_passwordRequiredView.get()) || isInContentArea(m_dataEncryptedView.get());
-}
-
-QString QELDeviceContentView::connectedDeviceID() const
+QString QELDeviceContentView::backupGateDeviceID() const
 {
     return m_deviceInterface ? m_deviceInterface->deviceInformation().deviceId() : QString();
 }
 
-void QELDeviceContentView::showBackupPage(QELPagedView* page)
-{
-    showPage(page);
-    page->resize();
-}
-
-void QELDeviceContentView::showPasswordPage()
-{
-    m_passwordRequiredView->reset();
-    showBackupPage(m_passwordRequiredView.get());
-    m_passwordRequiredView->passwordtextField()->setFocus();
-}
-
-void QELDeviceContentView::_performDeviceBackupIfRequired()
-{
-    if (!_deviceBackup) {
-        _deviceBackup = m_services.makeBackup();
-        _deviceBackup->setDelegate(this);
-    }
-    _beginDeviceBackup();
-}
-
-void QELDeviceContentView::_beginDeviceBackup()
-{
-    // A run is under way: its end shows the category queued last.
-    if (!m_awaitedBackupDevice.isEmpty()) {
-        showBackupPage(m_deviceBackUpProgressView.get());
-        return;
-    }
-    // A run of a connection that went may still mark the object as backed up.
-    if (m_staleBackupRuns == 0 && _deviceBackup->hasBackUpBeenPerformed()) {
-        if (passwordOrEncryptedPageIsUp())
-            return;
-        // An encrypted backup is read only after its password was given.
-        if (m_passwordRequired)
-            showPasswordPage();
-        else
-            _viewBackupDerivedData();
-        return;
-    }
-    const QString deviceID = connectedDeviceID();
-    if (deviceID.isEmpty()) {
-        qCWarning(lcOrvane) << "No device to back up";
-        showBackupPage(m_backupFailedView.get());
-        return;
-    }
-    showBackupPage(m_deviceBackUpProgressView.get());
-    _isRetryBackupOperation = false;
-    m_awaitedBackupDevice = deviceID;
-    if (m_staleBackupRuns > 0 || !startBackupRun(deviceID))
-        m_backupStartDeferred = true;
-}
-
-bool QELDeviceContentView::startBackupRun(const QString& deviceID)
-{
-    return m_services.performBackup(*_deviceBackup, deviceID);
-}
-
-void QELDeviceContentView::startDeferredBackup()
-{
-    if (!m_backupStartDeferred || m_staleBackupRuns > 0)
-        return;
-    m_backupStartDeferred = !startBackupRun(m_awaitedBackupDevice);
-}
-
 void QELDeviceContentView::OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments)
 {
-    // Always queued, also from the main thread, so the event never runs in
-    // the middle of the step that started the backup.
-    QMetaObject::invokeMethod(
-        this, [this, arguments] { handleDeviceBackupComplete(arguments); }, Qt::QueuedConnection);
+    m_gate->OnDeviceBackupCompleteEvent(arguments);
 }
 
-void QELDeviceContentView::handleDeviceBackupComplete(const QELDeviceBackupCompleteArguments& arguments)
+void QELDeviceContentView::OnBackupGateRunEnded()
 {
-    if (m_staleBackupRuns > 0) {
-        // The end of a gone connection's run: its backup counts for nothing now.
-        --m_staleBackupRuns;
-        if (arguments.successfull())
-            _deviceBackup->setHasBackUpBeenPerformed(false);
-        qCInfo(lcOrvane) << "Backup of a device that has gone ended; dropped";
-        startDeferredBackup();
-        return;
-    }
-    if (m_awaitedBackupDevice.isEmpty() || m_backupStartDeferred || arguments.deviceID() != m_awaitedBackupDevice) {
-        // Not the run this page waits for (another user of the object).
-        qCInfo(lcOrvane) << "Backup end of another run; dropped";
-        startDeferredBackup();
-        return;
-    }
-
-    if (!arguments.successfull() && !_isRetryBackupOperation) {
-        qCInfo(lcOrvane) << "Failed backup - trying once more...";
-        _isRetryBackupOperation = true;
-        if (_deviceBackup->removeBackupStatusForDeviceID(arguments.deviceID())) {
-            qCInfo(lcOrvane) << "Status.plist cleaned up.. starting backup again...";
-            if (startBackupRun(arguments.deviceID()))
-                return;
-        }
-    }
-    m_awaitedBackupDevice.clear();
-
-    // The user may have gone to a category that was shown before; then the
-    // pages stay, and the next backup-derived selection goes on from here.
-    const bool waiting = isInContentArea(m_deviceBackUpProgressView.get());
-    m_deviceBackUpProgressView->close();
-    if (arguments.encrypted())
-        m_passwordRequired = true;
-    if (!waiting)
-        return;
-    if (arguments.encrypted())
-        showPasswordPage();
-    else if (arguments.locked())
-        showBackupPage(m_deviceLockedView.get());
-    else if (!arguments.successfull())
-        // An empty category would look like a device without data.
-        showBackupPage(m_backupFailedView.get());
-    else
-        _viewBackupDerivedData();
-    if (CategoryViews::isBackupDerived(selectedViewType()) && !cachedView(selectedViewType()))
+    if (isBackupDerived(selectedViewType()) && !cachedView(selectedViewType()))
         sendAvailability(selectedViewType(), currentPage());
 }
 
-void QELDeviceContentView::_viewBackupDerivedData()
+void QELDeviceContentView::OnBackupGateDataReady(int viewType)
 {
-    runOnThreadOfAndWait(this, [this] { _viewBackupDerivedDataOnMainThread(); });
-}
-
-void QELDeviceContentView::_viewBackupDerivedDataOnMainThread()
-{
-    const int viewType = _queuedCategorySelection;
-    if (!CategoryViews::isBackupDerived(viewType))
+    if (!isBackupDerived(viewType))
         return;
     QELDeviceCategoryContentView* view = cachedView(viewType);
     if (view) {
         showPage(view);
     } else {
-        view = m_services.makeView(viewType, m_content->rect(), m_deviceInterface);
+        view = m_makeView(viewType, m_content->rect(), m_deviceInterface);
         if (!view)
             return;
         view->setDelegate(this);
         auto* dataView = qobject_cast<QELDeviceDataCategoryContentView*>(view);
         if (dataView)
-            dataView->setDeviceBackup(_deviceBackup);
+            dataView->setDeviceBackup(m_gate->deviceBackup());
         view->setDeviceInterface(m_deviceInterface);
         cacheView(viewType, view);
         showPage(view);
@@ -677,89 +426,15 @@ void QELDeviceContentView::_viewBackupDerivedDataOnMainThread()
         sendAvailability(viewType, view);
 }
 
-void QELDeviceContentView::passwordRequiredContinueClicked()
-{
-    if (m_passwordTestRunning || !_deviceBackup)
-        return;
-    m_passwordRequiredView->setNotice(QString());
-    const QString typed = m_passwordRequiredView->typedPassword();
-    _deviceBackup->setPassword(typed);
-    m_passwordRequiredView->setTesting(true);
-    _testPassword(typed);
-}
-
-void QELDeviceContentView::_testPassword(const QString& password)
-{
-    m_passwordTestRunning = true;
-    // The answer is handed over without waiting for it: the destructor waits
-    // for this worker, so a worker waiting for the main thread would never end.
-    m_passwordTests.start([this, test = m_services.testPassword, deviceID = _deviceBackup->deviceUID(), password,
-                           generation = m_connectionGeneration] {
-        const PasswordTestResult result = test(deviceID, password);
-        QMetaObject::invokeMethod(
-            this,
-            [this, result, generation] {
-                if (generation == m_connectionGeneration)
-                    _testPasswordComplete(result);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void QELDeviceContentView::_testPasswordComplete(PasswordTestResult result)
-{
-    m_passwordTestRunning = false;
-    m_passwordRequiredView->setTesting(false);
-    switch (result) {
-    case PasswordTestResult::Passed:
-        m_passwordRequiredView->setNotice(QString());
-        m_passwordRequired = false;
-        m_passwordRequiredView->close();
-        _viewBackupDerivedData();
-        break;
-    case PasswordTestResult::Failed:
-        m_passwordRequiredView->setNotice(L("PASSWORDINCORRECT"));
-        _deviceBackup->setHasBackUpBeenPerformed(false);
-        _deviceBackup->setPassword(std::nullopt);
-        break;
-    case PasswordTestResult::TimedOut:
-        // Nothing is known of the password: the backup and the typed text
-        // stay, and Continue tries again.
-        qCWarning(lcOrvane) << "The backup password test timed out";
-        m_passwordRequiredView->setNotice(L("PASSWORDTESTTIMEDOUT"));
-        break;
-    }
-}
-
-void QELDeviceContentView::passwordRequiredCancelButtonClicked()
-{
-    if (m_passwordTestRunning)
-        return;
-    m_passwordRequiredView->close();
-    showBackupPage(m_dataEncryptedView.get());
-    m_passwordRequired = false;
-    if (_deviceBackup) {
-        _deviceBackup->setHasBackUpBeenPerformed(false);
-        _deviceBackup->setPassword(std::nullopt);
-    }
-}
-
+void QELDeviceContentView::passwordRequiredContinueClicked() { m_gate->passwordRequiredContinueClicked(); }
+void QELDeviceContentView::passwordRequiredCancelButtonClicked() { m_gate->passwordRequiredCancelButtonClicked(); }
+void QELDeviceContentView::passwordHelpLinkClicked() { m_gate->passwordHelpLinkClicked(); }
 void QELDeviceContentView::dataEncryptedEnterEncryptionPasswordButtonClicked()
 {
-    m_dataEncryptedView->close();
-    showBackupPage(m_passwordRequiredView.get());
-    m_passwordRequiredView->passwordtextField()->setFocus();
+    m_gate->dataEncryptedEnterEncryptionPasswordButtonClicked();
 }
-
-void QELDeviceContentView::buttonLockedTryAgainClicked()
-{
-    showBackupPage(m_deviceBackUpProgressView.get());
-    _performDeviceBackupIfRequired();
-}
-
-void QELDeviceContentView::passwordHelpLinkClicked() { m_services.openUrl(supportArticleUrl()); }
-
-void QELDeviceContentView::dataEncryptedHowToRemoveButtonClicked() { m_services.openUrl(supportArticleUrl()); }
+void QELDeviceContentView::dataEncryptedHowToRemoveButtonClicked() { m_gate->dataEncryptedHowToRemoveButtonClicked(); }
+void QELDeviceContentView::buttonLockedTryAgainClicked() { m_gate->buttonLockedTryAgainClicked(); }
 
 void QELDeviceContentView::RefreshIPodContentView()
 {

@@ -5,13 +5,11 @@
 #include <QList>
 #include <QPointer>
 
-#include <QThreadPool>
-
 #include <functional>
 #include <memory>
 
+#include "BackupGate.h"
 #include "QELDeviceBackUpDelegate.h"
-#include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInformation.h"
@@ -19,6 +17,7 @@
 #include "QELPagedView.h"
 
 class CategoryListModel;
+struct CategoryDescriptor;
 class QELBackupNoticePage;
 class QELBackupPasswordPage;
 class QELDeviceBackup;
@@ -37,20 +36,22 @@ class QUrl;
 // categories the device offers, makes each category's view on first
 // selection and keeps it until the device goes, tells the application
 // delegate what the shown category offers, and passes the views' events on.
-// Made once per run and reused for every device. Main thread only, except
-// the backup's completion event, which it takes on any thread.
+// What it knows of each category comes from its row of the category table
+// (CategoryViews::registry()). Made once per run and reused for every
+// device. Main thread only, except the backup's completion event, which it
+// takes on any thread.
 //
-// The backup-derived categories (contacts, calendars, notes, messages,
-// voicemail, call logs, internet) are read from a backup of the device,
-// made once per connection while a progress page shows; a failed backup is
-// retried once; an encrypted one asks for its password, a locked device
-// shows a page to try again.
+// The backup-derived categories are read from a backup of the device; the
+// BackupGate makes it (once per connection, while a progress page shows),
+// asks for the password of an encrypted one and shows the locked and failed
+// pages. This page is the backup object's delegate and hands its events on.
 class QELDeviceContentView : public QELPagedView,
                              public QELDeviceCategoryContentViewDelegate,
-                             public QELDeviceBackUpDelegate {
+                             public QELDeviceBackUpDelegate,
+                             private BackupGateDelegate {
     Q_OBJECT
 public:
-    using PasswordTestResult = QELDeviceBackupBrowser::PasswordTestResult;
+    using PasswordTestResult = BackupGate::PasswordTestResult;
     // What the page uses of the world for the backup-derived categories; an
     // empty member keeps the real one (tests put scripted ones in).
     struct BackupServices {
@@ -78,9 +79,10 @@ public:
     QList<QELFunctionDetail> functionList() const;
     void setFunctionList(const QList<QELFunctionDetail>& list);
 
-    // The view types offered, in sidebar order: music first, then each
-    // category whose flag the device type has (apps only below iOS 9, books
-    // only when `booksOffered`). A type outside the table counts as type 0.
+    // The view types offered, in the rows' sidebar order: each category that
+    // is always listed, or whose flag the device type has and whose own
+    // condition holds (apps only below iOS 9, books only when
+    // `booksOffered`). A type outside the flag table counts as type 0.
     static QList<int> categoriesForDevice(qint64 deviceType, int iOSMajorVersion, bool booksOffered);
     // The host-system rule for books: offered when the number after the first
     // "." of the system version text is below 9. A system without such a
@@ -131,16 +133,16 @@ public:
 
     void setBackupServices(BackupServices services);
     // The backup object; null before the first backup-derived selection.
-    std::shared_ptr<QELDeviceBackup> deviceBackup() const { return _deviceBackup; }
-    int queuedCategorySelection() const { return _queuedCategorySelection; }
-    bool isRetryBackupOperation() const { return _isRetryBackupOperation; }
+    std::shared_ptr<QELDeviceBackup> deviceBackup() const { return m_gate->deviceBackup(); }
+    int queuedCategorySelection() const { return m_gate->queuedCategorySelection(); }
+    bool isRetryBackupOperation() const { return m_gate->isRetryBackupOperation(); }
     // The backup pages.
-    QELBackupNoticePage* deviceBackUpProgressView() const { return m_deviceBackUpProgressView.get(); }
-    QELBackupPasswordPage* passwordRequiredView() const { return m_passwordRequiredView.get(); }
-    QELBackupNoticePage* dataEncryptedView() const { return m_dataEncryptedView.get(); }
-    QELBackupNoticePage* deviceLockedView() const { return m_deviceLockedView.get(); }
+    QELBackupNoticePage* deviceBackUpProgressView() const { return m_gate->deviceBackUpProgressView(); }
+    QELBackupPasswordPage* passwordRequiredView() const { return m_gate->passwordRequiredView(); }
+    QELBackupNoticePage* dataEncryptedView() const { return m_gate->dataEncryptedView(); }
+    QELBackupNoticePage* deviceLockedView() const { return m_gate->deviceLockedView(); }
     // Shown when the backup failed after its retry (not locked, not encrypted).
-    QELBackupNoticePage* backupFailedView() const { return m_backupFailedView.get(); }
+    QELBackupNoticePage* backupFailedView() const { return m_gate->backupFailedView(); }
     // The help article of the password and encrypted-data pages.
     static QUrl supportArticleUrl();
 
@@ -172,22 +174,11 @@ private:
     void sendAvailability(int viewType, const QWidget* page);
     void showPage(QELPagedView* page);
     void cacheView(int viewType, QELDeviceCategoryContentView* view);
+    bool isBackupDerived(int viewType) const;
 
-    void makeBackupPages();
-    bool isInContentArea(const QWidget* page) const;
-    bool passwordOrEncryptedPageIsUp() const;
-    QString connectedDeviceID() const;
-    void showBackupPage(QELPagedView* page);
-    void showPasswordPage();
-    bool startBackupRun(const QString& deviceID);
-    void startDeferredBackup();
-    void handleDeviceBackupComplete(const QELDeviceBackupCompleteArguments& arguments);
-    void _performDeviceBackupIfRequired();
-    void _beginDeviceBackup();
-    void _viewBackupDerivedData();
-    void _viewBackupDerivedDataOnMainThread();
-    void _testPassword(const QString& password);
-    void _testPasswordComplete(PasswordTestResult result);
+    QString backupGateDeviceID() const override;
+    void OnBackupGateDataReady(int viewType) override;
+    void OnBackupGateRunEnded() override;
 
     QWidget* m_content = nullptr;
     QListView* m_sidebar = nullptr;
@@ -198,28 +189,8 @@ private:
     QELDeviceCategoryContentViewDelegate* m_viewDelegate = nullptr;
     QELDeviceInterface* m_deviceInterface = nullptr;
 
-    BackupServices m_services;
-    // Shared with the backup-derived views, which read from it.
-    std::shared_ptr<QELDeviceBackup> _deviceBackup;
-    int _queuedCategorySelection = 0;
-    bool _isRetryBackupOperation = false;
-    // The device whose backup run this page waits for (empty: none).
-    QString m_awaitedBackupDevice;
-    // The backup object was busy when this page's run was due: it starts
-    // when the object's current run has ended.
-    bool m_backupStartDeferred = false;
-    // Runs started for connections that went, whose ends are still to come.
-    int m_staleBackupRuns = 0;
-    // This connection's backup is encrypted and its password not yet given.
-    bool m_passwordRequired = false;
-    bool m_passwordTestRunning = false;
-    // Counts connections, so a password test of a gone one is dropped.
-    quint64 m_connectionGeneration = 0;
-    QThreadPool m_passwordTests;
-
-    std::unique_ptr<QELBackupNoticePage> m_deviceBackUpProgressView;
-    std::unique_ptr<QELBackupPasswordPage> m_passwordRequiredView;
-    std::unique_ptr<QELBackupNoticePage> m_dataEncryptedView;
-    std::unique_ptr<QELBackupNoticePage> m_deviceLockedView;
-    std::unique_ptr<QELBackupNoticePage> m_backupFailedView;
+    // Makes a category's view (CategoryViews::makeView unless a test sets one).
+    std::function<QELDeviceCategoryContentView*(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface)>
+        m_makeView;
+    std::unique_ptr<BackupGate> m_gate;
 };
