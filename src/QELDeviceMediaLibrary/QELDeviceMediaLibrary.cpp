@@ -15,6 +15,7 @@
 #include "QELMediaLibraryRingtonesReader.h"
 #include "QELMediaLibrarySQLiteReader.h"
 #include "QELMediaLibraryVoiceRecordingsReader.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ bool QELDeviceMediaLibrary::runGuarded(const char* label, const std::function<bo
 
 bool QELDeviceMediaLibrary::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     QString folder;
     {
         std::lock_guard<std::mutex> guard(m_readerMutex);

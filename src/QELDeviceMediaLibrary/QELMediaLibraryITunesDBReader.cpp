@@ -10,6 +10,7 @@
 #include "Log.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceMediaLibrary.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ bool QELMediaLibraryITunesDBReader::fail(const QString& text)
 
 bool QELMediaLibraryITunesDBReader::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     if (_libraryDirectory.isEmpty())
         return fail(QStringLiteral("_libraryDirectory parameter not specified."));
     _fireReadProgressEventWithInfo(L("READINGMEDIALIBRARY"));

@@ -12,6 +12,7 @@
 #include "QELDeviceMediaLibrary.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -103,6 +104,7 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
 
 bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     qCInfo(lcOrvane) << "Using QELMediaLibraryMediaLibrarySQLiteDBReader";
     _fireReadProgressEventWithInfo(L("LOADINGLIBRARIES"));
     if (_libraryDirectory.isEmpty()) {

@@ -9,10 +9,12 @@
 #include "QELMediaLibraryReader.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaLibrary(const QString& path,
                                                                                        QELMediaLibraryReader* reader)
 {
+    assertNotOnGuiThread();
     if (!QFileInfo(path).isFile() || !reader || !reader->managedObjectContext())
         return false;
     QELSQLiteDatabase database = QELSQLiteDatabase::openExisting(path);

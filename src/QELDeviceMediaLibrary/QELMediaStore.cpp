@@ -10,6 +10,7 @@
 
 #include "Log.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ bool exec(sqlite3* db, const char* sql, QString* error)
 
 std::shared_ptr<QELMediaStore> QELMediaStore::open(const QString& filePath)
 {
+    assertNotOnGuiThread();
     std::shared_ptr<QELMediaStore> store(new QELMediaStore());
     QString error;
     if (!filePath.isEmpty() && store->setUpDatabase(filePath, &error)) {
@@ -197,6 +199,7 @@ QList<PlaylistOrderPtr> QELMediaStore::ordersForContainer(const QString& contain
 
 bool QELMediaStore::save(QString* error)
 {
+    assertNotOnGuiThread();
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (!m_db) {
         if (error)

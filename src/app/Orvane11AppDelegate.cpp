@@ -367,24 +367,9 @@ void Orvane11AppDelegate::windowWillClose()
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
-void Orvane11AppDelegate::startWorker(std::function<void()> body)
-{
-    std::lock_guard<std::mutex> lock(m_workersMutex);
-    m_workers.emplace_back(std::move(body));
-}
+void Orvane11AppDelegate::startWorker(std::function<void()> body) { m_workers.start(std::move(body)); }
 
-void Orvane11AppDelegate::joinWorkers()
-{
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard<std::mutex> lock(m_workersMutex);
-        workers.swap(m_workers);
-    }
-    for (std::thread& t : workers) {
-        if (t.joinable())
-            t.join();
-    }
-}
+void Orvane11AppDelegate::joinWorkers() { m_workers.joinAll(); }
 
 // --- Device events ---
 
