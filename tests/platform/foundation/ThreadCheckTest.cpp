@@ -70,7 +70,8 @@ TEST_F(ThreadCheckOn, OnlyAnEnabledCheckOnTheGuiThreadReportsNamingTheFunction)
         }
         const std::vector<std::string> seen = violations();
         ASSERT_EQ(seen.size(), before + (c.reported ? 1 : 0));
-        if (c.reported)
+        if (c.reported) {
             EXPECT_NE(seen.back().find("aBlockingRead"), std::string::npos) << seen.back();
+        }
     }
 }
