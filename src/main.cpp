@@ -3,6 +3,7 @@
 
 #include "Orvane11AppDelegate.h"
 #include "QELMainWindow.h"
+#include "ThreadCheck.h"
 
 int main(int argc, char* argv[])
 {
@@ -15,6 +16,10 @@ int main(int argc, char* argv[])
     window.resize(1100, 720);
     Orvane11AppDelegate delegate(&window, Orvane11AppDelegate::defaultEnvironment());
     window.show();
+#ifndef QT_NO_DEBUG
+    // Debug builds stop at a blocking read on the GUI thread, once there is a window to freeze.
+    ThreadCheck::setEnabled(true);
+#endif
     QTimer::singleShot(0, &delegate, &Orvane11AppDelegate::applicationDidFinishLaunching);
 
     // For smoke tests: close the window (which runs the shutdown) after the

@@ -50,15 +50,7 @@ QELDeviceBackup::QELDeviceBackup(BackupToolSettings tool)
 QELDeviceBackup::~QELDeviceBackup()
 {
     m_stopping = true;
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard lock(m_workersMutex);
-        workers.swap(m_workers);
-    }
-    for (std::thread& worker : workers) {
-        if (worker.joinable())
-            worker.join();
-    }
+    m_workers.stopAndJoinAll();
 }
 
 QString QELDeviceBackup::appleMobileDeviceBackupExecutablePath() const { return m_tool.resolvedExecutablePath(); }
@@ -109,8 +101,7 @@ void QELDeviceBackup::setDeviceUID(const QString& deviceID)
 
 void QELDeviceBackup::startWorker(std::function<void()> work)
 {
-    std::lock_guard lock(m_workersMutex);
-    m_workers.emplace_back(std::move(work));
+    m_workers.start(std::move(work));
 }
 
 bool QELDeviceBackup::PerformBackupForDeviceID(const QString& deviceID)

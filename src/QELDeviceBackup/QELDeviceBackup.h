@@ -8,6 +8,7 @@
 #include "QELDeviceBackUpDeviceSummary.h"
 #include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceBackupListingItem.h"
+#include "WorkerThreads.h"
 
 #include <QDateTime>
 #include <QList>
@@ -95,6 +96,22 @@ public:
     // Every file of the backup's manifest, either generation.
     QList<QELBackupFileDetail> GetAllFiles();
 
+    // Why the last lookup of a file (GetPathToDataOfType,
+    // GetPathForDeviceFileNameInDomain) answered nothing.
+    enum class LookupErrorKind {
+        None,                  // the last lookup found its file
+        NotInBackup,           // the backup does not hold the file (or there is no backup)
+        ExtractionFailed,      // the backup lists the file, but no way could copy it out
+        WrongPassword,         // the backup is encrypted and the password is missing or wrong
+        NoTemporaryFolder,     // the program's private temporary folder cannot be used
+    };
+    struct LookupError {
+        LookupErrorKind kind = LookupErrorKind::None;
+        QString detail;   // English, for the log: the file and what was tried
+    };
+    // The outcome of the last file lookup on this object. Any thread.
+    LookupError lastLookupError() const;
+
     // The data-type tables: the file's path and domain, its file name, its
     // identifier (null strings for types without one).
     static std::optional<QELDataTypeSearchReferenceElement> relativePathElementForDataType(int type);
@@ -118,9 +135,14 @@ private:
     void startWorker(std::function<void()> work);
 
     QString _getSearchStringForDataType(int type);
+    QString _getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain);
     QString _getPathByExtractionForReferenceElement(const QELDataTypeSearchReferenceElement& element, bool withCompanions);
     QString _getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element);
     QString deviceFolder() const;
+    // Keeps (and logs, unless it is None) the outcome of the lookup that ends now.
+    void setLastLookupError(LookupErrorKind kind, const QString& detail = QString());
+    // The reason a lookup of `relativePath` in `domain` found nothing.
+    LookupErrorKind classifyMissingFile(const QString& relativePath, const QString& domain) const;
     QELDeviceBackupListing& listing();
 
     const BackupToolSettings m_tool;
@@ -140,6 +162,9 @@ private:
     std::mutex m_lookupMutex;
     std::unique_ptr<QELDeviceBackupListing> m_backupListing;
 
-    std::mutex m_workersMutex;
-    std::vector<std::thread> m_workers;
+    mutable std::mutex m_lookupErrorMutex;
+    LookupError m_lastLookupError;
+
+    // Last: the destructor joins them before the members they use go.
+    WorkerThreads m_workers{QStringLiteral("A backup worker")};
 };

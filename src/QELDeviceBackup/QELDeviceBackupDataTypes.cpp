@@ -9,6 +9,7 @@
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupListing.h"
+#include "ThreadCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,8 +134,53 @@ QELDeviceBackupListing& QELDeviceBackup::listing()
 
 QString QELDeviceBackup::GetPathToDataOfType(int type)
 {
+    assertNotOnGuiThread();
     std::lock_guard lock(m_lookupMutex);
-    return _getSearchStringForDataType(type);
+    const QString found = _getSearchStringForDataType(type);
+    const std::optional<QELDataTypeSearchReferenceElement> element = relativePathElementForDataType(type);
+    if (!found.isEmpty())
+        setLastLookupError(LookupErrorKind::None);
+    else if (!element)
+        setLastLookupError(LookupErrorKind::NotInBackup, QStringLiteral("There is no data type %1.").arg(type));
+    else if (Locations::temporaryFolder().isEmpty())
+        setLastLookupError(LookupErrorKind::NoTemporaryFolder,
+                           QStringLiteral("No private temporary folder for data type %1.").arg(type));
+    else
+        setLastLookupError(classifyMissingFile(element->relativeDevicePath(), element->domain()),
+                           QStringLiteral("Data type %1: %2 in %3").arg(type).arg(element->relativeDevicePath(), element->domain()));
+    return found;
+}
+
+QELDeviceBackup::LookupError QELDeviceBackup::lastLookupError() const
+{
+    std::lock_guard lock(m_lookupErrorMutex);
+    return m_lastLookupError;
+}
+
+void QELDeviceBackup::setLastLookupError(LookupErrorKind kind, const QString& detail)
+{
+    if (kind != LookupErrorKind::None)
+        qCInfo(lcOrvane).noquote() << "Backup lookup found nothing (" << static_cast<int>(kind) << "):" << detail;
+    std::lock_guard lock(m_lookupErrorMutex);
+    m_lastLookupError = LookupError{kind, detail};
+}
+
+QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QString& relativePath, const QString& domain) const
+{
+    // Only reached when every way failed, so reading the manifest once more costs nothing that matters.
+    const QString folder = deviceFolder();
+    const bool encrypted = backupIsEncrypted(folder);
+    const std::optional<BackupManifest> manifest = BackupManifest::load(folder);
+    if (!manifest)
+        // An encrypted Manifest.db cannot be read without the password.
+        return encrypted ? LookupErrorKind::WrongPassword : LookupErrorKind::NotInBackup;
+    if (!manifest->find(domain, relativePath))
+        return LookupErrorKind::NotInBackup;
+    // Listed, so only the tool's extraction could have answered an encrypted
+    // backup: with the tool there, the password is what failed.
+    if (encrypted && !appleMobileDeviceBackupExecutablePath().isEmpty())
+        return LookupErrorKind::WrongPassword;
+    return LookupErrorKind::ExtractionFailed;
 }
 
 QString QELDeviceBackup::_getSearchStringForDataType(int type)
@@ -233,12 +279,28 @@ QString QELDeviceBackup::_getPathByFileListingForReferenceElement(const QELDataT
 
 QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain)
 {
+    assertNotOnGuiThread();
+    std::lock_guard lock(m_lookupMutex);
+    const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
+    const QString found = _getPathForDeviceFileNameInDomain(path, inDomain);
+    const QString detail = QStringLiteral("%1 in %2").arg(path, inDomain);
+    if (!found.isEmpty())
+        setLastLookupError(LookupErrorKind::None);
+    else if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
+        setLastLookupError(LookupErrorKind::NotInBackup, QStringLiteral("Not a path within a domain: ") + detail);
+    else if (Locations::temporaryFolder().isEmpty())
+        setLastLookupError(LookupErrorKind::NoTemporaryFolder, QStringLiteral("No private temporary folder for ") + detail);
+    else
+        setLastLookupError(classifyMissingFile(path, inDomain), detail);
+    return found;
+}
+
+QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain)
+{
     // Paths come from device databases (attachments, voicemail, note media).
     if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
         return {};
-    const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
     const QELDataTypeSearchReferenceElement element = QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(path, inDomain);
-    std::lock_guard lock(m_lookupMutex);
     if (Locations::temporaryFolder().isEmpty())
         return {};
     const std::optional<QString> secret = password();
@@ -283,6 +345,7 @@ QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, c
 
 QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QString& domain)
 {
+    assertNotOnGuiThread();
     std::lock_guard lock(m_lookupMutex);
     if (!m_deviceIsAvailable)
         return {};
@@ -291,6 +354,7 @@ QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QSt
 
 QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
 {
+    assertNotOnGuiThread();
     QList<QELBackupFileDetail> details;
     std::lock_guard lock(m_lookupMutex);
     const std::optional<BackupManifest> manifest = BackupManifest::load(deviceFolder());

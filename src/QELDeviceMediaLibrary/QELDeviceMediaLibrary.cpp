@@ -16,6 +16,7 @@
 #include "QELMediaLibrarySQLiteReader.h"
 #include "QELMediaLibraryVoiceRecordingsReader.h"
 #include "TextMatch.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -123,6 +124,7 @@ bool QELDeviceMediaLibrary::runGuarded(const char* label, const std::function<bo
 
 bool QELDeviceMediaLibrary::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     QString folder;
     {
         std::lock_guard<std::mutex> guard(m_readerMutex);

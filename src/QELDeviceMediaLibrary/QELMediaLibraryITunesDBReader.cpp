@@ -11,6 +11,7 @@
 #include "Log.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceMediaLibrary.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ bool QELMediaLibraryITunesDBReader::fail(const QString& text)
 
 bool QELMediaLibraryITunesDBReader::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     if (_libraryDirectory.isEmpty())
         return fail(QStringLiteral("_libraryDirectory parameter not specified."));
     _fireReadProgressEventWithInfo(L("READINGMEDIALIBRARY"));

@@ -14,6 +14,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
 
 bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     qCInfo(lcOrvane) << "Using QELMediaLibraryMediaLibrarySQLiteDBReader";
     _fireReadProgressEventWithInfo(L("LOADINGLIBRARIES"));
     if (_libraryDirectory.isEmpty()) {

@@ -9,6 +9,7 @@
 #include "Plist.h"
 #include "QELDeviceInterface.h"
 #include "QELMediaLibraryReader.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ void QELMediaLibraryRingtonesReader::setRingToneBasePath(const QString& path) { 
 bool QELMediaLibraryRingtonesReader::readRingtonesLibraryFromLocalPathIntoMediaLibrary(const QString& path,
                                                                                        QELMediaLibraryReader* reader)
 {
+    assertNotOnGuiThread();
     if (!QFileInfo(path).isFile())
         return false;
     const QVariant root = Plist::readFile(path);

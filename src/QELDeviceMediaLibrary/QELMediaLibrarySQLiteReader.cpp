@@ -12,6 +12,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ QString appendPathComponent(const QString& base, const QString& component)
 
 bool QELMediaLibrarySQLiteReader::readMediaLibrary()
 {
+    assertNotOnGuiThread();
     if (_libraryDirectory.isEmpty()) {
         _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("_libraryDirectory parameter not specified."));
         return false;

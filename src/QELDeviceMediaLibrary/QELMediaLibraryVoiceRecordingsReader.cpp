@@ -10,10 +10,12 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "ThreadCheck.h"
 
 bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaLibrary(const QString& path,
                                                                                        QELMediaLibraryReader* reader)
 {
+    assertNotOnGuiThread();
     if (!QFileInfo(path).isFile() || !reader || !reader->managedObjectContext())
         return false;
     QString error;

@@ -9,6 +9,7 @@
 #include "Log.h"
 #include "QELSQLiteStatement.h"
 #include "QELSQLiteTransaction.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ void bindDate(QELSQLiteStatement& s, int i, const QDateTime& v)
 
 std::shared_ptr<QELMediaStore> QELMediaStore::open(const QString& filePath)
 {
+    assertNotOnGuiThread();
     std::shared_ptr<QELMediaStore> store(new QELMediaStore());
     if (!store->openStore(filePath))
         return nullptr;
@@ -155,6 +157,7 @@ QList<PlaylistOrderPtr> QELMediaStore::ordersForContainer(const QString& contain
 
 bool QELMediaStore::save(QString* error)
 {
+    assertNotOnGuiThread();
     std::lock_guard<std::recursive_mutex> guard(lock());
     sqlite3* db = handle();
     auto fail = [error](const QString& reason) {

@@ -45,6 +45,23 @@
 
 namespace {
 
+// The volume icon of a disk-mode iPod; a null image when it has none. Worker threads.
+QImage volumeIcon(QELDeviceInterface& device)
+{
+    const QString name = QStringLiteral(".VolumeIcon.icns");
+    if (!device.fileExistsAtPath(name))
+        return {};
+    const auto info = device.getFileInfo(name);
+    const qint64 size = info ? info->value(QStringLiteral("NSFileSize")).toLongLong() : 0;
+    QImage image;
+    if (size > 0 && size < (qint64(64) << 20)) {
+        const auto data = device.getDataContentsAtPathStartingAtPostisionForLength(name, 0, quint32(size));
+        if (data)
+            image.loadFromData(*data);
+    }
+    return image;
+}
+
 // Runs `fn` on the main thread without waiting.
 template <class Fn> void post(QObject* receiver, Fn&& fn)
 {
@@ -367,24 +384,9 @@ void Orvane11AppDelegate::windowWillClose()
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
-void Orvane11AppDelegate::startWorker(std::function<void()> body)
-{
-    std::lock_guard<std::mutex> lock(m_workersMutex);
-    m_workers.emplace_back(std::move(body));
-}
+void Orvane11AppDelegate::startWorker(std::function<void()> body) { m_workers.start(std::move(body)); }
 
-void Orvane11AppDelegate::joinWorkers()
-{
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard<std::mutex> lock(m_workersMutex);
-        workers.swap(m_workers);
-    }
-    for (std::thread& t : workers) {
-        if (t.joinable())
-            t.join();
-    }
-}
+void Orvane11AppDelegate::joinWorkers() { m_workers.joinAll(); }
 
 // --- Device events ---
 
@@ -433,19 +435,7 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
     m_readingDeviceView->addToSuperview(m_mainContentView);
 
     QELDeviceInformation information = arguments.deviceInformation();
-    if (information.deviceOperatingSystemType() == 0
-        && m_deviceInterface->fileExistsAtPath(QStringLiteral(".VolumeIcon.icns"))) {
-        // A disk-mode iPod's volume is a local folder: reading it is quick.
-        const auto info = m_deviceInterface->getFileInfo(QStringLiteral(".VolumeIcon.icns"));
-        const qint64 size = info ? info->value(QStringLiteral("NSFileSize")).toLongLong() : 0;
-        if (size > 0 && size < (qint64(64) << 20)) {
-            const auto data = m_deviceInterface->getDataContentsAtPathStartingAtPostisionForLength(
-                QStringLiteral(".VolumeIcon.icns"), 0, quint32(size));
-            QImage image;
-            if (data && image.loadFromData(*data))
-                information.setDeviceImage(image);
-        }
-    }
+    const bool diskMode = information.deviceOperatingSystemType() == 0;
     // Every read starts with a picture, which also forgets the cancel of an
     // earlier read; a device without one shows the generic picture.
     m_readingDeviceView->setDeviceImage(
@@ -467,7 +457,23 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
             m_runningMediaLibrary->cancel();
     }
     const qint64 operatingSystem = m_deviceInterface->connectedDeviceOperatingSystem();
-    startWorker([this, generation, operatingSystem] { _workerReadDeviceMediaLibrary(generation, operatingSystem); });
+    startWorker([this, generation, operatingSystem, diskMode] {
+        // A disk-mode iPod's picture is its volume icon, read here like every
+        // other device file: it arrives before the read's end, which shows the content page.
+        if (diskMode) {
+            const QImage image = volumeIcon(*m_deviceInterface);
+            if (!image.isNull()) {
+                post(this, [this, generation, image] {
+                    if (!isCurrentRead(generation))
+                        return;
+                    m_deviceInformation.setDeviceImage(image);
+                    if (m_readingDeviceView)
+                        m_readingDeviceView->setDeviceImage(QPixmap::fromImage(image));
+                });
+            }
+        }
+        _workerReadDeviceMediaLibrary(generation, operatingSystem);
+    });
 }
 
 void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint64 operatingSystem)

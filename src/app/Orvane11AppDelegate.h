@@ -26,6 +26,7 @@
 #include "QELOrvanePreferencesDelegate.h"
 #include "QELReadingDeviceViewDelegate.h"
 #include "QELUpdateCheckerDelegate.h"
+#include "WorkerThreads.h"
 
 class MediaLibraryHost;
 class QCheckBox;
@@ -154,6 +155,8 @@ public:
     QCheckBox* checkBoxShowCopyCompleteView() const;
     QWidget* copyCompleteViewFilesBox() const;
     QLabel* copyCompleteIconImageView() const;
+    // The line that says how many items the copy could not copy; hidden when all were copied.
+    QLabel* copyCompleteNotCopiedLabel() const { return m_copyCompleteNotCopiedLabel; }
     // The bundle image shown by copyCompleteIconImageView ("copy.png", "itunes.png").
     QString copyCompleteIconImage() const { return m_copyCompleteIconImage; }
     QDialog* confirmBackupView() const;
@@ -239,6 +242,7 @@ public:
                                                                            int maximum) override;
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
+    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
 
     // What the last availability notices said (tests).
     struct Availability {
@@ -323,6 +327,7 @@ private:
     QCheckBox* m_checkBoxShowCopyCompleteView = nullptr;
     QWidget* m_copyCompleteViewFilesBox = nullptr;
     QLabel* m_copyCompleteIconImageView = nullptr;
+    QLabel* m_copyCompleteNotCopiedLabel = nullptr;
     QString m_copyCompleteIconImage;
     QDialog* m_confirmBackupView = nullptr;
     QDialog* m_updateAvailablePanel = nullptr;
@@ -346,6 +351,6 @@ private:
     // The media library a worker is reading, for cancel (any thread).
     std::mutex m_runningMutex;
     std::shared_ptr<QELDeviceMediaLibrary> m_runningMediaLibrary;
-    std::mutex m_workersMutex;
-    std::vector<std::thread> m_workers;
+    // Last: the destructor joins the workers before the members they use go.
+    WorkerThreads m_workers{QStringLiteral("A read worker")};
 };

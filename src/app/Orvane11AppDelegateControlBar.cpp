@@ -247,6 +247,11 @@ void Orvane11AppDelegate::buildCopyCompleteView()
     m_copyCompleteIconImage = QStringLiteral("copy.png");
 
     QVBoxLayout* content = sheetContent("COPYCOMPLETE", "COPYCOMPLETEDETAIL", m_copyCompleteView);
+    content->itemAt(1)->widget()->setObjectName(QStringLiteral("copyCompleteDetailLabel"));
+    m_copyCompleteNotCopiedLabel = makeSheetText(QString(), m_copyCompleteView);
+    m_copyCompleteNotCopiedLabel->setObjectName(QStringLiteral("copyCompleteNotCopiedLabel"));
+    m_copyCompleteNotCopiedLabel->hide();
+    content->addWidget(m_copyCompleteNotCopiedLabel);
     auto* filesBox = new QFrame(m_copyCompleteView);
     filesBox->setObjectName(QStringLiteral("copyCompleteViewFilesBox"));
     filesBox->setFrameShape(QFrame::StyledPanel);
@@ -665,12 +670,24 @@ void Orvane11AppDelegate::endSheet(QDialog* sheet)
 
 void Orvane11AppDelegate::OnAllItemsCopiedEventWithType(int copyType)
 {
+    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+}
+
+void Orvane11AppDelegate::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+{
     clearHUD();
-    if (!QELPreferences::ShowCopyCompleteMessage() || !m_copyCompleteView)
+    const bool showAlways = QELPreferences::ShowCopyCompleteMessage();
+    // Items that could not be copied are always told, whatever the preference.
+    if ((!showAlways && notCopied == 0) || !m_copyCompleteView)
         return;
+    m_copyCompleteNotCopiedLabel->setText(notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+    m_copyCompleteNotCopiedLabel->setVisible(notCopied > 0);
+    // "All the selected items have been copied" would not be true.
+    if (auto* detail = m_copyCompleteView->findChild<QLabel*>(QStringLiteral("copyCompleteDetailLabel")))
+        detail->setVisible(notCopied == 0);
     // A transfer into the music library has no folder to show.
     m_copyCompleteViewFilesBox->setVisible(copyType != 1);
-    m_checkBoxShowCopyCompleteView->setChecked(true);
+    m_checkBoxShowCopyCompleteView->setChecked(showAlways);
     m_copyCompleteIconImage = copyType != 0 ? QStringLiteral("itunes.png") : QStringLiteral("copy.png");
     m_copyCompleteIconImageView->setPixmap(AppImages::pixmap(AppImages::nameOfImageFile(m_copyCompleteIconImage),
                                                              QSize(64, 64), m_copyCompleteIconImageView));

@@ -485,3 +485,9 @@ void QELDeviceContentView::OnAllItemsCopiedEventWithType(int copyType)
     if (m_viewDelegate)
         m_viewDelegate->OnAllItemsCopiedEventWithType(copyType);
 }
+
+void QELDeviceContentView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+}

@@ -167,6 +167,7 @@ public:
                                                                            int maximum) override;
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
+    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
 
 private:
     void handleSelectionChanged(const QModelIndex& current);

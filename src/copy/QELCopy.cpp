@@ -48,7 +48,7 @@ QELCopy::~QELCopy()
 {
     m_cancel = true;
     ++m_run;
-    joinWorkers(false);
+    m_workers.stopAndJoinAll();
 }
 
 QVariantList QELCopy::itemQueue() const
@@ -84,7 +84,8 @@ void QELCopy::startCopy()
 {
     ++m_run;
     m_cancel = false;
-    joinWorkers(true);
+    m_failedItemCount = 0;
+    m_workers.reapFinished();
 }
 
 QString QELCopy::baseCopyPath() const
@@ -117,46 +118,25 @@ quint64 QELCopy::callersRun() const { return t_workerJob == this ? t_workerRun :
 
 void QELCopy::_startWorker(std::function<void()> work)
 {
-    joinWorkers(true);
-    auto done = std::make_shared<std::atomic<bool>>(false);
     const quint64 run = m_run;
-    std::thread thread([this, run, done, work = std::move(work)] {
+    m_workers.start([this, run, work = std::move(work)] {
         t_workerJob = this;
         t_workerRun = run;
-        // An exception must not leave the worker: it would end the program.
         try {
             work();
-        } catch (const std::exception& error) {
-            qCWarning(lcOrvane) << "A copy job stopped:" << error.what();
+        } catch (...) {
             _callAllItemsCopiedDelegate();   // so the view does not wait for the run forever
+            t_workerJob = nullptr;
+            throw;   // logged by the worker list
         }
         t_workerJob = nullptr;
-        *done = true;
     });
-    std::lock_guard lock(m_workersMutex);
-    m_workers.push_back(Worker{std::move(thread), std::move(done)});
 }
 
-void QELCopy::joinWorkers(bool onlyFinished)
+void QELCopy::_itemCouldNotBeCopied()
 {
-    std::vector<Worker> toJoin;
-    {
-        std::lock_guard lock(m_workersMutex);
-        for (auto it = m_workers.begin(); it != m_workers.end();) {
-            if (!onlyFinished || it->done->load()) {
-                toJoin.push_back(std::move(*it));
-                it = m_workers.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (Worker& worker : toJoin) {
-        if (worker.thread.get_id() == std::this_thread::get_id())
-            worker.thread.detach();   // a worker that ends its own job cannot wait for itself
-        else if (worker.thread.joinable())
-            worker.thread.join();
-    }
+    if (callersRun() == m_run)
+        ++m_failedItemCount;
 }
 
 bool QELCopy::_initiateITunesApplication()
@@ -212,13 +192,15 @@ void QELCopy::_callAllItemsCopiedDelegate()
 {
     const int copyType = _copyType;
     const quint64 run = callersRun();
+    const quint32 notCopied = m_failedItemCount;
     QMetaObject::invokeMethod(
-        this, [this, copyType, run] { _workerOnAllItemsCopied(copyType, run); }, Qt::QueuedConnection);
+        this, [this, copyType, run, notCopied] { _workerOnAllItemsCopied(copyType, run, notCopied); },
+        Qt::QueuedConnection);
 }
 
-void QELCopy::_workerOnAllItemsCopied(int copyType, quint64 run)
+void QELCopy::_workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied)
 {
     if (run != m_run || !m_delegate)
         return;
-    m_delegate->OnAllItemsCopiedEventWithType(copyType);
+    m_delegate->OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "WorkerThreads.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -42,6 +44,10 @@ public:
     quint32 itemCount() const { return m_itemCount; }
     // 1-based number of the item last taken; 0 before the first.
     quint32 itemNumber() const { return m_itemNumber; }
+    // The items of the current run that could not be copied, as the job
+    // reported them with _itemCouldNotBeCopied(); 0 again at each startCopy().
+    // The end-of-run event carries it. Any thread.
+    quint32 failedItemCount() const { return m_failedItemCount; }
 
     // Not owned: the application keeps the device interface and the artwork
     // reader for as long as a view can run jobs on them.
@@ -75,6 +81,10 @@ protected:
     // a worker of a run that a newer startCopy() replaced.
     bool _isCancelled() const;
 
+    // A job calls this for each item it could not copy (a read or write
+    // failed, the item was refused); ignored from a worker of a replaced run.
+    void _itemCouldNotBeCopied();
+
     // Runs `work` on a new worker thread tied to the current run. A work that
     // throws is logged and ends its run with the end-of-run event.
     void _startWorker(std::function<void()> work);
@@ -100,15 +110,9 @@ protected:
     std::atomic<int> _copyType{0};
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
     void _workerOnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args, quint64 run);
-    void _workerOnAllItemsCopied(int copyType, quint64 run);
+    void _workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied);
     quint64 callersRun() const;
-    void joinWorkers(bool onlyFinished);
 
     QELCopyDelegate* m_delegate = nullptr;
     std::atomic<bool> m_cancel{false};
@@ -122,6 +126,8 @@ private:
     std::shared_ptr<MediaLibraryHost> m_host;
     QString m_iTunesLibraryBasePath;
 
-    std::mutex m_workersMutex;
-    std::vector<Worker> m_workers;
+    std::atomic<quint32> m_failedItemCount{0};
+
+    // Last: the destructor joins them before the members they use go.
+    WorkerThreads m_workers{QStringLiteral("A copy job")};
 };

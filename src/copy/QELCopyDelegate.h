@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class QELCopyItemBeginEventArgs;
 class QELCopyItemEndEventArgs;
 
@@ -15,4 +17,11 @@ public:
     // The run ended, finished or cancelled; `copyType` is 1 for the transfer of
     // tracks into the music library, 0 otherwise. On the main thread.
     virtual void OnAllItemsCopiedEventWithType(int copyType) = 0;
+    // The same end, with the number of items that could not be copied; a
+    // receiver that does not show that number gets OnAllItemsCopiedEventWithType.
+    virtual void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+    {
+        (void)notCopied;
+        OnAllItemsCopiedEventWithType(copyType);
+    }
 };

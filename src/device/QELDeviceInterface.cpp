@@ -157,24 +157,10 @@ bool QELDeviceInterface::diskMode() const
 
 void QELDeviceInterface::startWorker(std::function<void()> body)
 {
-    std::lock_guard lock(m_workersMutex);
+    // Refused once shutdown() has begun: it stops the list before joining it.
     if (m_quitting.load())
         return;
-    // Join the threads that have ended, so the list stays short.
-    for (auto it = m_workers.begin(); it != m_workers.end();) {
-        if (it->done->load()) {
-            it->thread.join();
-            it = m_workers.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    m_workers.push_back({std::thread([body = std::move(body), done] {
-                             body();
-                             done->store(true);
-                         }),
-                         done});
+    m_workers.start(std::move(body));
 }
 
 bool QELDeviceInterface::sleep(int milliseconds) const
@@ -239,17 +225,7 @@ void QELDeviceInterface::shutdown()
     m_cancelConnectivityDetect.store(true);
     if (m_mobileDevice)
         m_mobileDevice->notificationUnsubscribe();
-    for (;;) {
-        std::vector<Worker> workers;
-        {
-            std::lock_guard lock(m_workersMutex);
-            workers.swap(m_workers);
-        }
-        if (workers.empty())
-            break;
-        for (Worker& worker : workers)
-            worker.thread.join();
-    }
+    m_workers.stopAndJoinAll();
     disconnectFileRelayService();
     std::lock_guard lock(m_stateMutex);
     m_afcConnection.reset();

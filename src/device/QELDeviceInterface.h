@@ -3,6 +3,7 @@
 
 #include "QELDeviceConnectivityArguments.h"
 #include "QELDeviceInformation.h"
+#include "WorkerThreads.h"
 
 #include <QByteArray>
 #include <QString>
@@ -109,6 +110,20 @@ public:
     bool cancelFileOperation() const { return m_cancelFileOperation.load(); }
     void setCancelFileOperation(bool cancel);
 
+    // A file-service (AFC) call that failed: its raw result code, the call and
+    // the device path. Code 0 is none.
+    struct AfcError {
+        int code = 0;
+        QString operation;
+        QString path;
+    };
+    // The last file-service error a file call met (logged when it happened).
+    // "Not found" answers fileExistsAtPath(), isDirectoryAtPath() and
+    // getFileInfo() (nothing there); it is an error of the other calls.
+    // Any thread.
+    AfcError lastAfcError() const;
+    void clearLastAfcError();
+
     // --- The device's iTunes preferences. ---
 
     // Saves the device's original preferences (per device, never overwriting a
@@ -140,11 +155,6 @@ public:
     static int majorVersionOf(const QVariant& productVersion);
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
     void _startDeviceConnectivityThreads();
     void _iOSNotifyConnectivity(const DeviceNotification& notification);
     void _onIOSConnectivity(quint64 generation);
@@ -166,6 +176,9 @@ private:
     void connectDiskMode(QELDeviceConnectivityArguments arguments, const QString& basePath, qint64 type,
                          const QString& volume);
 
+    // Passes `code` through; a failure is logged and kept as the last error.
+    // `notFoundIsAnswer`: the call asks whether the item is there.
+    int noteAfc(int code, const char* operation, const QString& path, bool notFoundIsAnswer = false) const;
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
                          const std::atomic<bool>* cancel, quint64 cancelGeneration);
     bool uploadReplacing(const QString& localPath, const QString& devicePath);
@@ -206,6 +219,9 @@ private:
     QString m_fileRelayDevice;
     bool m_fileRelayServiceStarted = false;
 
-    std::mutex m_workersMutex;
-    std::vector<Worker> m_workers;
+    mutable std::mutex m_afcErrorMutex;
+    mutable AfcError m_lastAfcError;
+
+    // Last: shutdown() joins them, and the destructor again before the members go.
+    WorkerThreads m_workers{QStringLiteral("A device worker")};
 };

@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "QELDeviceConnectivityDelegate.h"
 #include "SafePath.h"
+#include "ThreadCheck.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -64,6 +65,29 @@ QString uniqueSuffix() { return QString::number(QRandomGenerator::global()->gene
 
 } // namespace
 
+int QELDeviceInterface::noteAfc(int code, const char* operation, const QString& path, bool notFoundIsAnswer) const
+{
+    if (code == AfcResult::kSuccess || (notFoundIsAnswer && code == AfcResult::kNotFound))
+        return code;
+    qCWarning(lcOrvane).nospace() << "The device's file service answered " << code << " to " << operation << " of "
+                                  << path;
+    std::lock_guard lock(m_afcErrorMutex);
+    m_lastAfcError = AfcError{code, QString::fromLatin1(operation), path};
+    return code;
+}
+
+QELDeviceInterface::AfcError QELDeviceInterface::lastAfcError() const
+{
+    std::lock_guard lock(m_afcErrorMutex);
+    return m_lastAfcError;
+}
+
+void QELDeviceInterface::clearLastAfcError()
+{
+    std::lock_guard lock(m_afcErrorMutex);
+    m_lastAfcError = AfcError{};
+}
+
 QString QELDeviceInterface::fullStandardDevicePathWithPath(const QString& path) const
 {
     QString base = standardDeviceBasePath();
@@ -83,24 +107,32 @@ void QELDeviceInterface::setCancelFileOperation(bool cancel)
 
 bool QELDeviceInterface::fileExistsAtPath(const QString& path) const
 {
+    assertNotOnGuiThread();
     if (path.isNull())
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
+        if (!connection)
+            return false;
         AfcConnection::KeyValues info;
-        return connection && connection->fileInfo(normalisedDevicePath(path), &info) == AfcResult::kSuccess;
+        const QString devicePath = normalisedDevicePath(path);
+        return noteAfc(connection->fileInfo(devicePath, &info), "fileInfo", devicePath, true) == AfcResult::kSuccess;
     }
     return diskMode() && localExists(fullStandardDevicePathWithPath(path));
 }
 
 std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) const
 {
+    assertNotOnGuiThread();
     if (path.isNull())
         return std::nullopt;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
         AfcConnection::KeyValues pairs;
-        if (!connection || connection->fileInfo(normalisedDevicePath(path), &pairs) != AfcResult::kSuccess)
+        if (!connection
+            || noteAfc(connection->fileInfo(normalisedDevicePath(path), &pairs), "fileInfo", normalisedDevicePath(path),
+                       true)
+                   != AfcResult::kSuccess)
             return std::nullopt;
         QVariantMap record;
         for (const auto& [key, value] : pairs) {
@@ -133,6 +165,7 @@ std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) 
 
 bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
 {
+    assertNotOnGuiThread();
     if (path.isNull())
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
@@ -142,14 +175,18 @@ bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
         // The item's type from its information; a listing only when the
         // device does not say.
         AfcConnection::KeyValues info;
-        if (connection->fileInfo(normalisedDevicePath(path), &info) != AfcResult::kSuccess)
+        if (noteAfc(connection->fileInfo(normalisedDevicePath(path), &info), "fileInfo", normalisedDevicePath(path),
+                    true)
+            != AfcResult::kSuccess)
             return false;
         for (const auto& [key, value] : info) {
             if (key == QLatin1String("st_ifmt"))
                 return value == QLatin1String("S_IFDIR");
         }
         QStringList entries;
-        return connection->directoryRead(normalisedDevicePath(path), &entries) == AfcResult::kSuccess;
+        return noteAfc(connection->directoryRead(normalisedDevicePath(path), &entries), "directoryRead",
+                       normalisedDevicePath(path))
+               == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;
@@ -159,23 +196,31 @@ bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
 
 bool QELDeviceInterface::makeDir(const QString& path) const
 {
+    assertNotOnGuiThread();
     if (path.isNull())
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        return connection && connection->directoryCreate(normalisedDevicePath(path)) == AfcResult::kSuccess;
+        return connection
+               && noteAfc(connection->directoryCreate(normalisedDevicePath(path)), "directoryCreate",
+                          normalisedDevicePath(path))
+                      == AfcResult::kSuccess;
     }
     return diskMode() && QDir().mkpath(fullStandardDevicePathWithPath(path));
 }
 
 std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path) const
 {
+    assertNotOnGuiThread();
     if (path.isNull() || !isDirectoryAtPath(path))
         return std::nullopt;
     QStringList names;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        if (!connection || connection->directoryRead(normalisedDevicePath(path), &names) != AfcResult::kSuccess)
+        if (!connection
+            || noteAfc(connection->directoryRead(normalisedDevicePath(path), &names), "directoryRead",
+                       normalisedDevicePath(path))
+                   != AfcResult::kSuccess)
             return std::nullopt;
     } else {
         if (!diskMode())
@@ -204,6 +249,7 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
                                                                                              quint64 offset,
                                                                                              quint32 length) const
 {
+    assertNotOnGuiThread();
     if (path.isNull())
         return std::nullopt;
     if (connectedDeviceOperatingSystem() == 1) {
@@ -211,10 +257,12 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
         if (!connection)
             return std::nullopt;
         uint64_t ref = 0;
-        if (connection->fileRefOpen(normalisedDevicePath(path), AfcFileMode::ReadOnly, &ref) != AfcResult::kSuccess)
+        const QString devicePath = normalisedDevicePath(path);
+        if (noteAfc(connection->fileRefOpen(devicePath, AfcFileMode::ReadOnly, &ref), "fileRefOpen", devicePath)
+            != AfcResult::kSuccess)
             return std::nullopt;
         std::optional<QByteArray> answer;
-        if (connection->fileRefSeek(ref, offset) == AfcResult::kSuccess) {
+        if (noteAfc(connection->fileRefSeek(ref, offset), "fileRefSeek", devicePath) == AfcResult::kSuccess) {
             QByteArray data;
             data.reserve(static_cast<qsizetype>(length));
             QByteArray buffer(static_cast<qsizetype>(std::min<qint64>(length, kBlockSize)), '\0');
@@ -222,7 +270,9 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
             while (static_cast<quint32>(data.size()) < length) {
                 const uint32_t wanted = static_cast<uint32_t>(std::min<qint64>(length - data.size(), kBlockSize));
                 uint32_t got = 0;
-                if (connection->fileRefRead(ref, buffer.data(), wanted, &got) != AfcResult::kSuccess || got == 0) {
+                if (noteAfc(connection->fileRefRead(ref, buffer.data(), wanted, &got), "fileRefRead", devicePath)
+                        != AfcResult::kSuccess
+                    || got == 0) {
                     failed = true;
                     break;
                 }
@@ -250,6 +300,7 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
 bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
                                                          const std::atomic<bool>* cancel)
 {
+    assertNotOnGuiThread();
     if (devicePath.isNull() || localPath.isEmpty() || localExists(localPath))
         return false;
     const QString parent = QFileInfo(localPath).absolutePath();
@@ -302,7 +353,9 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
                                          quint64 cancelGeneration)
 {
     uint64_t ref = 0;
-    if (connection.fileRefOpen(normalisedDevicePath(devicePath), AfcFileMode::ReadOnly, &ref) != AfcResult::kSuccess)
+    const QString source = normalisedDevicePath(devicePath);
+    if (noteAfc(connection.fileRefOpen(source, AfcFileMode::ReadOnly, &ref), "fileRefOpen", source)
+        != AfcResult::kSuccess)
         return false;
     // The bytes go to a temporary name beside the target, which becomes the
     // target only once the whole file has arrived.
@@ -317,7 +370,9 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration || m_quitting.load())
             break;
         uint32_t got = 0;
-        if (connection.fileRefRead(ref, buffer.data(), static_cast<uint32_t>(kBlockSize), &got) != AfcResult::kSuccess)
+        if (noteAfc(connection.fileRefRead(ref, buffer.data(), static_cast<uint32_t>(kBlockSize), &got), "fileRefRead",
+                    source)
+            != AfcResult::kSuccess)
             break;
         if (got > 0 && target.write(buffer.constData(), got) != static_cast<qint64>(got))
             break;
@@ -340,6 +395,7 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
 bool QELDeviceInterface::copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
                                                               const std::atomic<bool>* cancel)
 {
+    assertNotOnGuiThread();
     if (devicePath.isNull() || localPath.isEmpty() || !isDirectoryAtPath(devicePath))
         return false;
     if (!QDir().mkpath(localPath))
@@ -388,6 +444,7 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
 
 bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, const QString& devicePath)
 {
+    assertNotOnGuiThread();
     if (localPath.isEmpty() || devicePath.isNull() || fileExistsAtPath(devicePath))
         return false;
     QFile source(localPath);
@@ -401,7 +458,8 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
         if (!connection)
             return false;
         uint64_t ref = 0;
-        if (connection->fileRefOpen(temporary, AfcFileMode::WriteOnly, &ref) != AfcResult::kSuccess)
+        if (noteAfc(connection->fileRefOpen(temporary, AfcFileMode::WriteOnly, &ref), "fileRefOpen", temporary)
+            != AfcResult::kSuccess)
             return false;
         QByteArray buffer(kBlockSize, '\0');
         bool written = true;
@@ -416,7 +474,9 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
             qint64 sent = 0;
             while (sent < got) {
                 uint32_t put = 0;
-                if (connection->fileRefWrite(ref, buffer.constData() + sent, static_cast<uint32_t>(got - sent), &put)
+                if (noteAfc(connection->fileRefWrite(ref, buffer.constData() + sent, static_cast<uint32_t>(got - sent),
+                                                     &put),
+                            "fileRefWrite", temporary)
                         != AfcResult::kSuccess
                     || put == 0) {
                     written = false;
@@ -427,11 +487,11 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
             if (!written)
                 break;
         }
-        const bool closed = connection->fileRefClose(ref) == AfcResult::kSuccess;
+        const bool closed = noteAfc(connection->fileRefClose(ref), "fileRefClose", temporary) == AfcResult::kSuccess;
         // The upload becomes the target only when complete, and never replaces
         // a file that appeared meanwhile.
         if (written && closed && !fileExistsAtPath(target)
-            && connection->renamePath(temporary, target) == AfcResult::kSuccess)
+            && noteAfc(connection->renamePath(temporary, target), "renamePath", target) == AfcResult::kSuccess)
             return true;
         connection->removePath(temporary);
         return false;
@@ -464,6 +524,7 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
 
 bool QELDeviceInterface::deletePath(const QString& path)
 {
+    assertNotOnGuiThread();
     if (path.isNull() || !fileExistsAtPath(path))
         return false;
     const QString target = normalisedDevicePath(path);
@@ -471,7 +532,7 @@ bool QELDeviceInterface::deletePath(const QString& path)
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        return connection && connection->removePath(target) == AfcResult::kSuccess;
+        return connection && noteAfc(connection->removePath(target), "removePath", target) == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;
@@ -484,6 +545,7 @@ bool QELDeviceInterface::deletePath(const QString& path)
 
 bool QELDeviceInterface::renamePath(const QString& from, const QString& to)
 {
+    assertNotOnGuiThread();
     if (from.isNull() || to.isNull() || !fileExistsAtPath(from))
         return false;
     const QString source = normalisedDevicePath(from);
@@ -492,7 +554,7 @@ bool QELDeviceInterface::renamePath(const QString& from, const QString& to)
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        return connection && connection->renamePath(source, target) == AfcResult::kSuccess;
+        return connection && noteAfc(connection->renamePath(source, target), "renamePath", source) == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;

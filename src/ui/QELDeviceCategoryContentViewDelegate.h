@@ -26,4 +26,11 @@ public:
     virtual void OnClear() = 0;
     // A copy job of the given copy type has finished.
     virtual void OnAllItemsCopiedEventWithType(int copyType) = 0;
+    // The same end, with the number of items that could not be copied; a
+    // receiver that does not show that number gets OnAllItemsCopiedEventWithType.
+    virtual void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+    {
+        (void)notCopied;
+        OnAllItemsCopiedEventWithType(copyType);
+    }
 };

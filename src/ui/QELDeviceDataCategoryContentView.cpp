@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELDeviceDataCategoryContentView.h"
 
+#include <exception>
+
+#include "Log.h"
+#include "QELDeviceDataCategoryCouldNotBeReadView.h"
 #include "QELDeviceDataCategoryLoadingView.h"
 
 QELDeviceDataCategoryContentView::QELDeviceDataCategoryContentView(const QRect& frame, QWidget* parent)
@@ -10,6 +14,7 @@ QELDeviceDataCategoryContentView::QELDeviceDataCategoryContentView(const QRect& 
 
 QELDeviceDataCategoryContentView::~QELDeviceDataCategoryContentView()
 {
+    joinWorkerLoads();
     // A closed loading page has no parent any more.
     if (m_loadingPageView && m_loadingPageView->parent() != this)
         delete m_loadingPageView.data();
@@ -21,6 +26,10 @@ void QELDeviceDataCategoryContentView::loadData()
     // replaced.
     if (m_loadingPageView)
         m_loadingPageView->deleteLater();
+    // A new load tries again: the page of an earlier failure goes.
+    if (m_couldNotBeReadPageView)
+        m_couldNotBeReadPageView->deleteLater();
+    m_loadFailed = false;
     m_loadingPageView = new QELDeviceDataCategoryLoadingView(rect(), this);
     m_loadingPageView->setIsOpaque(true);
     m_loadingPageView->startProgressIndicatorAnimation();
@@ -33,4 +42,39 @@ void QELDeviceDataCategoryContentView::loadDataComplete()
 {
     if (m_loadingPageView)
         m_loadingPageView->close();
+}
+
+void QELDeviceDataCategoryContentView::loadDataFailed(const QString& detail)
+{
+    qCWarning(lcOrvane).noquote() << "A category could not be read:" << (detail.isEmpty() ? QStringLiteral("no detail") : detail);
+    loadDataComplete();
+    m_loadFailed = true;
+    if (m_couldNotBeReadPageView)
+        m_couldNotBeReadPageView->deleteLater();
+    m_couldNotBeReadPageView = new QELDeviceDataCategoryCouldNotBeReadView(rect(), this);
+    m_couldNotBeReadPageView->setIsOpaque(true);
+    m_couldNotBeReadPageView->addToSuperview(this);
+    m_couldNotBeReadPageView->hideAllOtherSubViews();
+    m_couldNotBeReadPageView->resize();
+}
+
+void QELDeviceDataCategoryContentView::startWorkerLoad(std::function<void()> load)
+{
+    m_workerLoads.start([this, load = std::move(load)] {
+        try {
+            load();
+        } catch (const std::exception& error) {
+            const QString detail = QString::fromLocal8Bit(error.what());
+            QMetaObject::invokeMethod(this, [this, detail] { loadDataFailed(detail); }, Qt::QueuedConnection);
+        } catch (...) {
+            QMetaObject::invokeMethod(
+                this, [this] { loadDataFailed(QStringLiteral("unknown exception")); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+void QELDeviceDataCategoryContentView::joinWorkerLoads()
+{
+    m_loadCancelled = true;
+    m_workerLoads.stopAndJoinAll();
 }

@@ -533,3 +533,90 @@ TEST_F(DeviceBackup, RestoreReportsItsOutcome)
 }
 
 } // namespace
+
+namespace {
+
+using Kind = QELDeviceBackup::LookupErrorKind;
+
+// Each way a lookup can find nothing is told apart, and a later find clears it.
+TEST_F(DeviceBackup, ALookupThatFindsNothingKeepsWhy)
+{
+    SimulatedBackupDevice plain = fullDevice(QStringLiteral("why-plain"), {9});
+    SimulatedBackupDevice secret = fullDevice(QStringLiteral("why-secret"));
+    secret.password(QStringLiteral("pw"));
+    useDevices({plain, secret});
+    auto plainBackup = backedUp(plain);
+    auto secretBackup = backedUp(secret);
+    const QString attachment = QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG");
+
+    struct Case {
+        const char* name;
+        QELDeviceBackup* backup;
+        std::optional<QString> password;
+        std::function<QString(QELDeviceBackup&)> lookup;
+        Kind want;
+    };
+    const auto type = [](int t) { return [t](QELDeviceBackup& b) { return b.GetPathToDataOfType(t); }; };
+    const auto file = [](const QString& path, const QString& domain) {
+        return [path, domain](QELDeviceBackup& b) { return b.GetPathForDeviceFileNameInDomain(path, domain); };
+    };
+    const std::vector<Case> cases{
+        {"found by type", plainBackup.get(), std::nullopt, type(5), Kind::None},
+        {"type not backed up", plainBackup.get(), std::nullopt, type(9), Kind::NotInBackup},
+        {"no such type", plainBackup.get(), std::nullopt, type(7), Kind::NotInBackup},
+        {"found by path", plainBackup.get(), std::nullopt, file(attachment, QStringLiteral("MediaDomain")), Kind::None},
+        {"path not backed up", plainBackup.get(), std::nullopt, file(QStringLiteral("Library/SMS/none.jpg"), QStringLiteral("MediaDomain")), Kind::NotInBackup},
+        {"path leaving the domain", plainBackup.get(), std::nullopt, file(QStringLiteral("../Manifest.plist"), QString()), Kind::NotInBackup},
+        {"wrong password, by type", secretBackup.get(), QStringLiteral("nope"), type(5), Kind::WrongPassword},
+        {"no password, by type", secretBackup.get(), std::nullopt, type(5), Kind::WrongPassword},
+        {"wrong password, by path", secretBackup.get(), QStringLiteral("nope"), file(attachment, QStringLiteral("MediaDomain")), Kind::WrongPassword},
+        {"right password", secretBackup.get(), QStringLiteral("pw"), type(5), Kind::None},
+        {"encrypted, not backed up", secretBackup.get(), QStringLiteral("pw"), file(QStringLiteral("Library/none.db"), QString()), Kind::NotInBackup},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.backup == secretBackup.get())
+            c.backup->setPassword(c.password);
+        const QString answer = c.lookup(*c.backup);
+        EXPECT_EQ(answer.isEmpty(), c.want != Kind::None);
+        // The answer is ours: its private folder goes, leaving the temporary folder as it was.
+        if (!answer.isEmpty())
+            QDir(QFileInfo(answer).path()).removeRecursively();
+        const QELDeviceBackup::LookupError error = c.backup->lastLookupError();
+        EXPECT_EQ(error.kind, c.want) << error.detail.toStdString();
+        EXPECT_EQ(error.detail.isEmpty(), c.want == Kind::None) << error.detail.toStdString();
+    }
+}
+
+TEST_F(DeviceBackup, ListedFilesThatCannotBeCopiedAndAMissingTemporaryFolderAreTold)
+{
+    SimulatedBackupDevice phone = fullDevice(QStringLiteral("why-broken"));
+    useDevices({phone});
+    auto backup = backedUp(phone);
+    // The tool fails and the backup lost the stored file: listed, but not copied out.
+    FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
+    QELDeviceBackup::setBackupExecutablePath(failing.path());
+    ASSERT_TRUE(QFile::remove(backupFolder(phone.udid()) + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(5)));
+    EXPECT_TRUE(backup->GetPathToDataOfType(5).isNull());
+    EXPECT_EQ(backup->lastLookupError().kind, Kind::ExtractionFailed);
+    EXPECT_TRUE(backup->lastLookupError().detail.contains(QStringLiteral("Library/SMS/sms.db")));
+
+    // A temporary folder that is a symbolic link is refused, so nothing can be answered.
+    QTemporaryDir cache;
+    ASSERT_TRUE(cache.isValid());
+    ASSERT_TRUE(QDir().mkpath(cache.path() + QStringLiteral("/Orvane")));
+    ASSERT_TRUE(QFile::link(cache.path(), cache.path() + QStringLiteral("/Orvane/orvane")));
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const QString byType = backup->GetPathToDataOfType(0);
+    const Kind typeKind = backup->lastLookupError().kind;
+    const QString byPath = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/sms.db"), QString());
+    const Kind pathKind = backup->lastLookupError().kind;
+    qputenv("XDG_CACHE_HOME", savedCache);
+    EXPECT_TRUE(byType.isNull());
+    EXPECT_EQ(typeKind, Kind::NoTemporaryFolder);
+    EXPECT_TRUE(byPath.isNull());
+    EXPECT_EQ(pathKind, Kind::NoTemporaryFolder);
+}
+
+} // namespace

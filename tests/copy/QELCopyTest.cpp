@@ -303,4 +303,92 @@ TEST(CopyDestination, BaseCopyPathIsKept)
     EXPECT_EQ(job.baseCopyPath(), QStringLiteral("/home/u/Desktop/Orvane"));
 }
 
+// A job whose items named "bad..." cannot be copied; with a gate it waits
+// there after taking each item, before it knows the item's outcome.
+class FailingJob : public QELCopy {
+public:
+    void startCopy() override
+    {
+        QELCopy::startCopy();
+        _startWorker([this, gate = this->gate] {
+            while (!_isCancelled()) {
+                const std::optional<QVariant> item = _getNextItemFromQueue();
+                if (!item)
+                    break;
+                if (gate)
+                    gate->waitOpen();
+                if (item->toString().startsWith(QLatin1String("bad")))
+                    _itemCouldNotBeCopied();
+            }
+            _callAllItemsCopiedDelegate();
+            finished.fetch_add(1);
+        });
+    }
+    std::shared_ptr<Gate> gate;
+    std::atomic<int> finished{0};
+};
+
+// Records the count the end of each run carries.
+class CountingDelegate : public RecordingDelegate {
+public:
+    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override
+    {
+        notCopiedCounts.push_back(notCopied);
+        RecordingDelegate::OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+    }
+    std::vector<quint32> notCopiedCounts;
+};
+
+TEST(CopyFailures, TheEndOfARunSaysHowManyItemsCouldNotBeCopied)
+{
+    struct Case {
+        const char* name;
+        QVariantList queue;
+        quint32 notCopied;
+    };
+    const std::vector<Case> cases{
+        {"all copied", items({"a", "b", "c"}), 0},
+        {"some failed", items({"bad 1", "a", "bad 2", "b"}), 2},
+        {"every one failed", items({"bad 1", "bad 2", "bad 3"}), 3},
+        {"nothing to copy", items({}), 0},
+    };
+    // One job for every run: each start counts afresh.
+    FailingJob job;
+    CountingDelegate delegate;
+    job.setDelegate(&delegate);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t runs = delegate.notCopiedCounts.size();
+        job.setItemQueue(c.queue);
+        job.startCopy();
+        ASSERT_TRUE(waitFor([&] { return delegate.notCopiedCounts.size() == runs + 1; }));
+        EXPECT_EQ(delegate.notCopiedCounts.back(), c.notCopied);
+        EXPECT_EQ(job.failedItemCount(), c.notCopied);
+        // A receiver that does not ask for the count still hears of the end.
+        EXPECT_EQ(delegate.allDone.size(), runs + 1);
+    }
+}
+
+TEST(CopyFailures, AFailureOfAReplacedRunDoesNotCountInTheNewOne)
+{
+    FailingJob job;
+    CountingDelegate delegate;
+    job.setDelegate(&delegate);
+    auto firstGate = std::make_shared<Gate>();
+    job.gate = firstGate;
+    job.setItemQueue(items({"bad old"}));
+    job.startCopy();
+    // The old worker holds "bad old" at the gate when the new run starts.
+    ASSERT_TRUE(waitFor([&] { return job.itemNumber() == 1; }));
+    job.gate.reset();
+    job.setItemQueue(items({"new"}));
+    job.startCopy();
+    ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+    firstGate->open();
+    ASSERT_TRUE(waitFor([&] { return job.finished == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delegate.notCopiedCounts, std::vector<quint32>{0});
+    EXPECT_EQ(job.failedItemCount(), 0u);
+}
+
 } // namespace

@@ -1,3 +1,4 @@
+#include "AfcConnection.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "QELDeviceInterface.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 namespace {
@@ -391,6 +393,56 @@ TEST_F(DeviceFileAccessIOS, UnpluggedDeviceFailsEveryOperation)
     EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(path("a.txt")));
     EXPECT_FALSE(m_interface->directoryContents(QStringLiteral("/")).has_value());
+}
+
+// Every failing file-service call leaves its raw code, call and path behind;
+// asking whether something is there is answered, not failed.
+TEST_F(DeviceFileAccessIOS, AFailedFileCallKeepsItsAfcError)
+{
+    SimulatedDeviceBuilder builder(path("phone"));
+    builder.afcFile("broken.bin", randomBytes(3 * kBlock, 2)).readError("/broken.bin", kBlock + 10).afcFile("a.txt", "abc");
+    connect(builder);
+    struct Case {
+        const char* name;
+        std::function<bool()> call;
+        int code;
+        const char* operation;
+        const char* path;
+    };
+    const std::vector<Case> cases{
+        {"copy meets a read error",
+         [&] { return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("broken.bin"), path("1/broken.bin")); },
+         AfcResult::kReadError, "fileRefRead", "/broken.bin"},
+        {"range read meets a read error",
+         [&] {
+             return m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/broken.bin"), 0, 2 * kBlock)
+                 .has_value();
+         },
+         AfcResult::kReadError, "fileRefRead", "/broken.bin"},
+        {"copy of a missing file",
+         [&] { return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/gone.bin"), path("2/gone.bin")); },
+         AfcResult::kNotFound, "fileRefOpen", "/gone.bin"},
+        {"range read of a missing file",
+         [&] { return m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/x/../gone"), 0, 1).has_value(); },
+         AfcResult::kNotFound, "fileRefOpen", "/gone"},
+        {"existence of a missing file", [&] { return m_interface->fileExistsAtPath(QStringLiteral("/gone.bin")); }, 0, "", ""},
+        {"folder test of a missing file", [&] { return m_interface->isDirectoryAtPath(QStringLiteral("/gone")); }, 0, "", ""},
+        {"information of a missing file", [&] { return m_interface->getFileInfo(QStringLiteral("/gone")).has_value(); }, 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_interface->clearLastAfcError();
+        EXPECT_FALSE(c.call());
+        const QELDeviceInterface::AfcError error = m_interface->lastAfcError();
+        EXPECT_EQ(error.code, c.code);
+        EXPECT_EQ(error.operation, QLatin1String(c.operation));
+        EXPECT_EQ(error.path, QLatin1String(c.path));
+    }
+    // A later success does not hide the failure before it.
+    m_interface->clearLastAfcError();
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/broken.bin"), path("3/broken.bin")));
+    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("3/a.txt")));
+    EXPECT_EQ(m_interface->lastAfcError().code, AfcResult::kReadError);
 }
 
 struct HostileCase {
