@@ -159,6 +159,7 @@ QByteArray ITunesDBWriter::build(std::vector<qsizetype>* chunkStarts) const
                 QByteArray mhip = chunkHeader("mhip", 76);
                 const QByteArray child = opaqueObject(100, 44);
                 put32(mhip, 8, 76 + child.size());
+                put32(mhip, 16, item.podcastGrouping);
                 put32(mhip, 24, item.trackID);
                 put32(mhip, 28, item.member);
                 parts.append(mhip);

@@ -39,7 +39,8 @@ struct ITunesDBWriter {
     };
     struct Item {
         quint32 trackID = 0;
-        quint32 member = 1;      // 0: listed, but not a member
+        quint32 member = 1;      // the value at offset 28: iTunes writes a time, other writers 0
+        quint32 podcastGrouping = 0;   // offset 16; 256: a podcast group header
     };
     struct Playlist {
         QString title;
