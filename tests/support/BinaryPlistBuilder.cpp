@@ -142,6 +142,8 @@ QList<ValidBinaryPlist> validBinaryPlists()
     single("false", [](BinaryPlistBuilder& b) { return b.boolean(false); });
     single("smallInteger", [](BinaryPlistBuilder& b) { return b.integer(7); });
     single("wideInteger", [](BinaryPlistBuilder& b) { return b.integer(0x123456789LL); });
+    // Sixteen bytes, of which libplist keeps the low eight.
+    single("integerOf16Bytes", [](BinaryPlistBuilder& b) { return b.raw(QByteArray(1, '\x14') + QByteArray(15, '\0') + '\x05'); });
     single("negativeInteger", [](BinaryPlistBuilder& b) { return b.integer(-42); });
     single("real", [](BinaryPlistBuilder& b) { return b.real(2.5); });
     single("date", [](BinaryPlistBuilder& b) { return b.date(611404215.0); });

@@ -157,8 +157,6 @@ private:
             payloadBytes = 8;
             break;
         case kUid:
-            if (nibble > 7)
-                return unknown();
             payloadBytes = nibble + 1u;
             break;
         case kData:

@@ -58,6 +58,7 @@ TEST(BinaryPlistValidator, SoundPlistsReadTheirValues)
     };
     EXPECT_EQ(byName("negativeInteger").toLongLong(), -42);
     EXPECT_EQ(byName("wideInteger").toLongLong(), 0x123456789LL);
+    EXPECT_EQ(byName("integerOf16Bytes").toLongLong(), 5);
     EXPECT_EQ(byName("utf16WithNul").toString(), QString::fromUtf16(u"Gr\u00fc\u00dfe\0!", 7));
     EXPECT_EQ(byName("longAscii").toString().size(), 300);
     EXPECT_EQ(byName("date").toDateTime(), QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC));
@@ -170,7 +171,7 @@ const FaultCase kFaults[] = {
     {"integerOf32Bytes", single(QByteArray("\x15") + QByteArray(32, '\1')), "unknown marker 0x15"},
     {"realOfTwoBytes", single(QByteArray("\x21\1\1", 3)), "unknown marker 0x21"},
     {"dateOfFourBytes", single(QByteArray("\x32\1\1\1\1", 5)), "unknown marker 0x32"},
-    {"uidOfNineBytes", single(QByteArray("\x88") + QByteArray(9, '\1')), "unknown marker 0x88"},
+    {"uidPastTable", single(QByteArray("\x8f\1\2\3", 4)), "runs past the offset table"},
     {"integerPastTable", single(QByteArray("\x13\1\2", 3)), "runs past the offset table"},
     {"asciiPastTable", single(QByteArray("\x5a" "abc")), "runs past the offset table"},
     {"utf16PastTable", single(QByteArray("\x62\0a", 3)), "runs past the offset table"},
