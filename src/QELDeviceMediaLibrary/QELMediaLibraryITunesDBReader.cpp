@@ -15,6 +15,9 @@
 
 namespace {
 
+// The value at offset 16 of a playlist item that heads a group of podcast episodes.
+constexpr quint32 kPodcastGroupHeader = 256;
+
 // A length the file declares for a chunk fits when the chunk, from the bytes
 // of it already read, stays inside the file.
 bool fits(const QELBinaryFileHandle& handle, quint64 declared, quint64 readSoFar)
@@ -317,11 +320,16 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
             ++items;
             if (chunkHeader < 32 || !fits(handle, chunkHeader, 12))
                 return fail(QStringLiteral("mhod / mhip check fail\r\n"));
-            handle.skipBytes(12);
+            handle.skipBytes(4);
+            const quint32 podcastGrouping = handle.readUInt32();
+            handle.skipBytes(4);
             const quint32 songID = handle.readUInt32();
-            const quint32 member = handle.readUInt32();
+            const quint32 addedTime = handle.readUInt32();
             skip(handle, static_cast<qint64>(chunkHeader) - handle.byteCount());
-            if (member != 0)
+            // iTunes writes the time an item was added at offset 28; other iPod
+            // writers leave 0 there, so an item that names a track read above is a
+            // member too. A podcast group header names its group, never a track.
+            if (podcastGrouping != kPodcastGroupHeader && (addedTime != 0 || m_tracksBySongID.contains(songID)))
                 songIDs.append(songID);
             handle.resetByteCount();
             if (handle.readStringOfLength(4) == QLatin1String("mhod")) {

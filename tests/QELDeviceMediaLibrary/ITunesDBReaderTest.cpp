@@ -181,7 +181,7 @@ TEST(ITunesDBReader, ReadsPlaylistsByKind)
 
     const PlaylistPtr plain = r->playlist("Plain");
     EXPECT_EQ(plain->containerPID, "3");   // the dropped "Empty" still took number 2
-    EXPECT_EQ(idsOf(plain->tracks()), (QStringList{"2", "3"}));
+    EXPECT_EQ(idsOf(plain->tracks()), (QStringList{"1", "2", "3"}));   // 0 at offset 28, but it names a track
     EXPECT_EQ(r->order("3"), (QStringList{"3", "1", "2"}));
     EXPECT_EQ(plain->playlistIconName, "cat_playlist");
 
@@ -200,6 +200,79 @@ TEST(ITunesDBReader, ReadsPlaylistsByKind)
     EXPECT_EQ(r->track("1")->isITunesU, std::nullopt);
     EXPECT_EQ(r->events.playlistNames.count(QString()), 7);
     EXPECT_TRUE(r->events.playlistNames.contains("Empty"));
+}
+
+TEST(ITunesDBReader, PlaylistItemsJoinByOffset28OrByNamingATrack)
+{
+    using Item = ITunesDBWriter::Item;
+    constexpr quint32 kGroupHeader = 256;
+    const quint32 added = 0xD5A3B2C1;   // iTunes writes the time the item was added
+    struct Case {
+        const char* what;
+        QList<Item> items;
+        QStringList tracks;
+        QStringList order;
+    };
+    const std::vector<Case> cases = {
+        {"iTunes writes a time at offset 28", {{2, added}, {1, added}, {9, added}}, {"1", "2"}, {"2", "1", "9"}},
+        {"other writers leave offset 28 at 0", {{3, 0}, {1, 0}, {2, 0}}, {"1", "2", "3"}, {"3", "1", "2"}},
+        {"0 at offset 28 and no such track", {{9, 0}, {2, 0}}, {"2"}, {"9", "2"}},
+        {"podcast group headers never join",
+         {{1, added, kGroupHeader}, {2, 0}, {3, 0, kGroupHeader}, {4, added}},
+         {"2", "4"},
+         {"1", "2", "3", "4"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ITunesDBWriter w;
+        w.tracks = {song(1, "One"), song(2, "Two"), song(3, "Three"), song(4, "Four")};
+        Playlist_ master = list("Library", {1, 2, 3, 4});
+        master.master = true;
+        Playlist_ tested = list("Tested", {});
+        tested.items = c.items;
+        w.playlists = {master, tested};
+        auto r = readBytes(w.build());
+        ASSERT_TRUE(r->ok);
+        const PlaylistPtr playlist = r->playlist("Tested");
+        ASSERT_TRUE(playlist);
+        QStringList ids = idsOf(playlist->tracks());
+        ids.sort();
+        EXPECT_EQ(ids, c.tracks);
+        EXPECT_EQ(r->order(playlist->containerPID), c.order);
+        EXPECT_TRUE(r->playlist("Library")->tracks().isEmpty());
+    }
+}
+
+// As the widespread Linux library writes an iPod's database: every item with 0
+// at offset 28, podcasts under group headers.
+TEST(ITunesDBReader, ReadsEveryPlaylistOfAnIPodManagedOnLinux)
+{
+    ITunesDBWriter w;
+    for (quint32 id = 1; id <= 6; ++id)
+        w.tracks.append(song(id, "Song"));
+    auto zeroAt28 = [](const char* title, QList<quint32> ids) {
+        Playlist_ p = list(title, ids);
+        for (ITunesDBWriter::Item& item : p.items)
+            item.member = 0;
+        return p;
+    };
+    Playlist_ master = zeroAt28("Library", {1, 2, 3, 4, 5, 6});
+    master.master = true;
+    Playlist_ podcasts = zeroAt28("Podcasts", {});
+    podcasts.items = {{1000, 0, 256}, {5, 0}, {6, 0}};
+    w.playlists = {master, zeroAt28("Morning", {2, 1}), zeroAt28("Evening", {3, 4, 2}), podcasts};
+    auto r = readBytes(w.build());
+    ASSERT_TRUE(r->ok);
+    EXPECT_EQ(r->playlistNames(), (QStringList{"Library", "Morning", "Evening", "Podcasts"}));
+    QStringList morning = idsOf(r->playlist("Morning")->tracks());
+    morning.sort();
+    EXPECT_EQ(morning, (QStringList{"1", "2"}));
+    EXPECT_EQ(r->order(r->playlist("Morning")->containerPID), (QStringList{"2", "1"}));
+    EXPECT_EQ(r->playlist("Evening")->tracks().size(), 3);
+    QStringList episodes = idsOf(r->playlist("Podcasts")->tracks());
+    episodes.sort();
+    EXPECT_EQ(episodes, (QStringList{"5", "6"}));
+    EXPECT_TRUE(r->playlist("Library")->tracks().isEmpty());
 }
 
 TEST(ITunesDBReader, FailuresAreReportedWithTheirTexts)

@@ -1,5 +1,6 @@
 #include "Plist.h"
 
+#include "BinaryPlistValidator.h"
 #include "DeviceTime.h"
 #include "Log.h"
 
@@ -183,10 +184,15 @@ QVariant parse(const QByteArray& bytes, QString* error)
         return fail(QStringLiteral("property list too large"));
     plist_t raw = nullptr;
     const auto size = static_cast<uint32_t>(bytes.size());
-    if (plist_is_binary(bytes.constData(), size))
+    if (plist_is_binary(bytes.constData(), size)) {
+        // libplist trusts parts of a binary layout and ends the program on some
+        // damage, so the structure is checked before it sees the bytes.
+        if (const auto fault = BinaryPlistValidator::firstFault(bytes, kMaxDepth))
+            return fail(QStringLiteral("damaged binary property list: ") + *fault);
         plist_from_bin(bytes.constData(), size, &raw);
-    else
+    } else {
         plist_from_xml(bytes.constData(), size, &raw);
+    }
     NodePtr node(raw);
     if (!node)
         return fail(QStringLiteral("not a valid property list"));
