@@ -329,12 +329,12 @@ public:
 };
 
 // Records the count the end of each run carries.
-class CountingDelegate : public RecordingDelegate {
+class CountingDelegate : public RecordingCopyDelegate {
 public:
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override
     {
         notCopiedCounts.push_back(notCopied);
-        RecordingDelegate::OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+        RecordingCopyDelegate::OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
     }
     std::vector<quint32> notCopiedCounts;
 };
@@ -361,11 +361,11 @@ TEST(CopyFailures, TheEndOfARunSaysHowManyItemsCouldNotBeCopied)
         const size_t runs = delegate.notCopiedCounts.size();
         job.setItemQueue(c.queue);
         job.startCopy();
-        ASSERT_TRUE(waitFor([&] { return delegate.notCopiedCounts.size() == runs + 1; }));
+        ASSERT_TRUE(waitUntil([&] { return delegate.notCopiedCounts.size() == runs + 1; }));
         EXPECT_EQ(delegate.notCopiedCounts.back(), c.notCopied);
         EXPECT_EQ(job.failedItemCount(), c.notCopied);
         // A receiver that does not ask for the count still hears of the end.
-        EXPECT_EQ(delegate.allDone.size(), runs + 1);
+        EXPECT_EQ(delegate.allItemsCopied().size(), runs + 1);
     }
 }
 
@@ -379,13 +379,13 @@ TEST(CopyFailures, AFailureOfAReplacedRunDoesNotCountInTheNewOne)
     job.setItemQueue(items({"bad old"}));
     job.startCopy();
     // The old worker holds "bad old" at the gate when the new run starts.
-    ASSERT_TRUE(waitFor([&] { return job.itemNumber() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return job.itemNumber() == 1; }));
     job.gate.reset();
     job.setItemQueue(items({"new"}));
     job.startCopy();
-    ASSERT_TRUE(waitFor([&] { return job.finished == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return job.finished == 1; }));
     firstGate->open();
-    ASSERT_TRUE(waitFor([&] { return job.finished == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return job.finished == 2; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(delegate.notCopiedCounts, std::vector<quint32>{0});
     EXPECT_EQ(job.failedItemCount(), 0u);
