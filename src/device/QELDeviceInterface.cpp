@@ -221,7 +221,7 @@ void QELDeviceInterface::shutdown()
 {
     if (m_quitting.exchange(true))
         return;
-    m_isWaitingForConnectedDevicePairing.store(false);
+    m_pairingWaitGeneration.store(0);
     m_cancelConnectivityDetect.store(true);
     if (m_mobileDevice)
         m_mobileDevice->notificationUnsubscribe();
@@ -272,8 +272,8 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
             m_connectedDevice = notification.device;
         }
         m_connectedDeviceOperatingSystem.store(1);
-        m_isWaitingForConnectedDevicePairing.store(true);
         const quint64 generation = ++m_generation;
+        m_pairingWaitGeneration.store(generation);
         startWorker([this, generation] { _onIOSConnectivity(generation); });
         return;
     }
@@ -281,13 +281,13 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         if (connectedDevice().isEmpty() || connectedDevice() != notification.device)
             return;
         m_lastNotificationMessageConnect.store(false);
-        m_isWaitingForConnectedDevicePairing.store(false);
+        m_pairingWaitGeneration.store(0);
         // Retry loops working for this device end now.
         ++m_generation;
         startWorker([this] { _pauseAndTestForDisconnection(); });
         return;
     case DeviceNotification::PairingEnded:
-        m_isWaitingForConnectedDevicePairing.store(false);
+        m_pairingWaitGeneration.store(0);
         return;
     default:
         return;
@@ -321,7 +321,7 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     bool untrustedNoted = false;
     int paired = m_mobileDevice->isPaired(device);
     qCInfo(lcOrvane, "AMDeviceIsPaired : %i", paired);
-    while (paired != 1 && m_isWaitingForConnectedDevicePairing.load() && deviceAlive(generation)) {
+    while (paired != 1 && m_pairingWaitGeneration.load() == generation && deviceAlive(generation)) {
         const uint32_t pairResult = m_mobileDevice->pair(device);
         qCInfo(lcOrvane, "AMDevicePair : %i", static_cast<int>(pairResult));
         sleep(kPairingRetryMs);
@@ -342,7 +342,9 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         sendConnected(arguments);
         paired = m_mobileDevice->isPaired(device);
     }
-    m_isWaitingForConnectedDevicePairing.store(false);
+    // Ends only this connection's wait: a replug meanwhile has a wait of its own.
+    quint64 waiting = generation;
+    m_pairingWaitGeneration.compare_exchange_strong(waiting, 0);
     arguments.setSuccess(false);
 
     // The wait ended without a pairing (the device left, or the pairing was
@@ -383,7 +385,7 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         m_mobileDevice->disconnect(device);
         if (!sleep(kPasscodeRestartMs) || !deviceAlive(generation))
             return;
-        m_isWaitingForConnectedDevicePairing.store(true);
+        m_pairingWaitGeneration.store(generation);
         startWorker([this, generation] { _onIOSConnectivity(generation); });
         return;
     }

@@ -190,7 +190,8 @@ private:
     std::atomic<QELDeviceConnectivityDelegate*> m_delegate{nullptr};
 
     std::atomic<bool> m_cancelConnectivityDetect{false};
-    std::atomic<bool> m_isWaitingForConnectedDevicePairing{false};
+    // The connection (its generation) whose pairing is being waited for; 0: none.
+    std::atomic<quint64> m_pairingWaitGeneration{0};
     std::atomic<bool> m_lastNotificationMessageConnect{false};
     std::atomic<bool> m_validDeviceConnected{false};
     std::atomic<bool> m_quitting{false};

@@ -344,13 +344,19 @@ TEST_F(ControlBarTest, TypingSearchesOnceHalfASecondAfterTheLastKeystroke)
     // Slower than the suite's clock, so that the gaps stand out from the
     // event loop's own latency; still a fraction of real time.
     const double scale = Clock::scale();
-    Clock::setScale(0.2);
+    Clock::setScale(0.5);
     const qint64 delay = Clock::scaled(Clock::Milliseconds(500)).count();
     QElapsedTimer sinceLastKey;
     for (const char key : {'a', 'b', 'c'}) {
         QTest::keyClick(m_delegate->searchTextField(), key);
         sinceLastKey.start();
         waitUntil([] { return false; }, int(Clock::scaled(Clock::Milliseconds(200)).count()));
+        // A gap the machine stretched past the delay lets the search run
+        // early, rightly; that run says nothing about the restart.
+        if (sinceLastKey.elapsed() >= delay * 9 / 10) {
+            Clock::setScale(scale);
+            GTEST_SKIP() << "the machine stretched a 200 ms gap to " << sinceLastKey.elapsed() << " ms";
+        }
         EXPECT_TRUE(view->calls.isEmpty()) << key;
     }
     ASSERT_TRUE(waitUntil([&] { return !view->calls.isEmpty(); }));
