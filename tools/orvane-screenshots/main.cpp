@@ -11,6 +11,8 @@
 
 #include "AppImages.h"
 #include "LocalizedStrings.h"
+#include "QELDeviceDataCategoryCouldNotBeReadView.h"
+#include "QELDeviceDataCategoryLoadingView.h"
 #include "QELHUDView.h"
 #include "QELHUDViewDelegate.h"
 #include "QELImageAndTextCell.h"
@@ -133,6 +135,17 @@ int main(int argc, char** argv)
     ok &= save(window, QStringLiteral("reading-device-playlist"));
     reading.buttonCancelClicked();
     ok &= save(window, QStringLiteral("reading-device-cancelling"));
+
+    // The pages a backup-derived category shows while it loads and when its
+    // data could not be read.
+    QELDeviceDataCategoryLoadingView loading(window.rect());
+    loading.addToSuperview(&window);
+    loading.removeAllOtherSubViews();
+    ok &= save(window, QStringLiteral("category-loading"));
+    QELDeviceDataCategoryCouldNotBeReadView couldNotBeRead(window.rect());
+    couldNotBeRead.addToSuperview(&window);
+    couldNotBeRead.removeAllOtherSubViews();
+    ok &= save(window, QStringLiteral("category-could-not-be-read"));
 
     ok &= saveHudStates();
     return ok ? 0 : 1;
