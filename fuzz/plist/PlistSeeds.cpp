@@ -30,7 +30,8 @@ int main(int argc, char** argv)
         return 1;
     int written = 0;
     for (const ValidBinaryPlist& plist : validBinaryPlists())
-        written += writeSeed(dir, QString::fromStdString(plist.name) + QStringLiteral(".bplist"), plist.bytes);
+        written += writeSeed(dir, QString::fromStdString(plist.name) + QStringLiteral(".bplist"),
+                             plist.bytes);
     const QVariantMap everyType{
         {"text", QStringLiteral("Grüße & <tags>")},
         {"negative", qint64(-42)},
@@ -40,8 +41,10 @@ int main(int argc, char** argv)
         {"date", QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC)},
         {"list", QVariantList{1, QStringLiteral("two"), QVariantMap{{"k", 3}}}},
     };
-    written += writeSeed(dir, QStringLiteral("everyType.bplist"), Plist::serialize(everyType, Plist::Format::Binary));
-    written += writeSeed(dir, QStringLiteral("everyType.xml"), Plist::serialize(everyType, Plist::Format::Xml));
+    written += writeSeed(dir, QStringLiteral("everyType.bplist"),
+                         Plist::serialize(everyType, Plist::Format::Binary));
+    written += writeSeed(dir, QStringLiteral("everyType.xml"),
+                         Plist::serialize(everyType, Plist::Format::Xml));
     std::printf("%d seeds in %s\n", written, qPrintable(dir.absolutePath()));
     return 0;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "QELDeviceBackupListingItem.h"
-
 #include <QList>
 #include <QString>
+
+#include "QELDeviceBackupListingItem.h"
 
 // Where a reader asks for the device files it reads: a database by backup data
 // type, any other file by its path in a backup domain, or every file of a
@@ -23,7 +23,8 @@ public:
     // A copy of a data type's file (0-15, the backup data types).
     virtual QString GetPathToDataOfType(int type) = 0;
     // A copy of a file by its path relative to a domain (null: "HomeDomain").
-    virtual QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain) = 0;
+    virtual QString GetPathForDeviceFileNameInDomain(const QString& path,
+                                                     const QString& domain) = 0;
     // The files of a domain (null: "HomeDomain"); empty when there are none.
     virtual QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain) = 0;
 

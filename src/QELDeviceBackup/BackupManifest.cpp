@@ -1,5 +1,10 @@
 #include "BackupManifest.h"
 
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFileInfo>
+
 #include "BackupPathRules.h"
 #include "MbdbFormat.h"
 #include "Plist.h"
@@ -9,11 +14,6 @@
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
 
-#include <QDir>
-#include <QFileInfo>
-
-#include <sqlite3.h>
-
 namespace {
 
 const QString kManifestDb = QStringLiteral("Manifest.db");
@@ -22,10 +22,14 @@ const QString kManifestMbdb = QStringLiteral("Manifest.mbdb");
 BackupManifestEntry::Kind kindOfMode(uint16_t mode)
 {
     switch (mode & 0xF000) {
-    case 0x8000: return BackupManifestEntry::Kind::File;
-    case 0x4000: return BackupManifestEntry::Kind::Directory;
-    case 0xA000: return BackupManifestEntry::Kind::SymbolicLink;
-    default: return BackupManifestEntry::Kind::Other;
+    case 0x8000:
+        return BackupManifestEntry::Kind::File;
+    case 0x4000:
+        return BackupManifestEntry::Kind::Directory;
+    case 0xA000:
+        return BackupManifestEntry::Kind::SymbolicLink;
+    default:
+        return BackupManifestEntry::Kind::Other;
     }
 }
 
@@ -35,7 +39,10 @@ bool isSafeDomain(const QString& domain)
         && !domain.contains(QLatin1Char('\n')) && !domain.contains(QLatin1Char('\r'));
 }
 
-qint64 toInteger(const QVariant& value) { return value.canConvert<qint64>() ? value.toLongLong() : 0; }
+qint64 toInteger(const QVariant& value)
+{
+    return value.canConvert<qint64>() ? value.toLongLong() : 0;
+}
 
 // The archived file description of a Manifest.db row: sizes, mode and times
 // live in the keyed archive's object table.
@@ -56,7 +63,8 @@ void readFileProperties(const QByteArray& blob, BackupManifestEntry* entry)
         entry->modified = toInteger(map.value(QStringLiteral("LastModified")));
         entry->created = toInteger(map.value(QStringLiteral("Birth")));
         entry->accessed = toInteger(map.value(QStringLiteral("LastStatusChange")));
-        entry->protectionClass = static_cast<uint8_t>(toInteger(map.value(QStringLiteral("ProtectionClass"))));
+        entry->protectionClass =
+            static_cast<uint8_t>(toInteger(map.value(QStringLiteral("ProtectionClass"))));
         return;
     }
 }
@@ -80,10 +88,13 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
     const std::optional<Generation> generation = generationOf(manifest.m_folder);
     bool ok = false;
     if (!generation) {
-        reason = QStringLiteral("The folder %1 holds no backup manifest (Manifest.db or Manifest.mbdb).").arg(manifest.m_folder);
+        reason =
+            QStringLiteral("The folder %1 holds no backup manifest (Manifest.db or Manifest.mbdb).")
+                .arg(manifest.m_folder);
     } else {
         manifest.m_generation = *generation;
-        ok = *generation == Generation::ManifestDb ? manifest.readManifestDb(&reason) : manifest.readMbdb(&reason);
+        ok = *generation == Generation::ManifestDb ? manifest.readManifestDb(&reason)
+                                                   : manifest.readMbdb(&reason);
     }
     if (!ok) {
         if (error)
@@ -104,7 +115,9 @@ bool BackupManifest::accept(BackupManifestEntry* entry)
         return false;
     }
     entry->fileID = entry->fileID.toLower();
-    entry->backupFile = m_generation == Generation::ManifestDb ? entry->fileID.left(2) + QLatin1Char('/') + entry->fileID : entry->fileID;
+    entry->backupFile = m_generation == Generation::ManifestDb
+        ? entry->fileID.left(2) + QLatin1Char('/') + entry->fileID
+        : entry->fileID;
     return true;
 }
 
@@ -127,7 +140,10 @@ bool BackupManifest::readMbdb(QString* error)
         if (result == MbdbFormat::ReadResult::End)
             break;
         if (result == MbdbFormat::ReadResult::Truncated) {
-            *error = QStringLiteral("%1 is damaged: the record at byte %2 runs past the end of the file.").arg(path).arg(recordStart);
+            *error = QStringLiteral(
+                         "%1 is damaged: the record at byte %2 runs past the end of the file.")
+                         .arg(path)
+                         .arg(recordStart);
             return false;
         }
         if (!record.domain || !record.path) {
@@ -167,15 +183,22 @@ bool BackupManifest::readManifestDb(QString* error)
         return false;
     }
     for (const char* column : {"fileID", "domain", "relativePath", "flags"}) {
-        if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.handle(), QStringLiteral("Files"), QString::fromLatin1(column))) {
-            *error = QStringLiteral("%1 is not a backup manifest database (no \"Files\" table with a \"%2\" column), or it is encrypted.")
+        if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+                db.handle(), QStringLiteral("Files"), QString::fromLatin1(column))) {
+            *error = QStringLiteral("%1 is not a backup manifest database (no \"Files\" table with "
+                                    "a \"%2\" column), or it is encrypted.")
                          .arg(path, QString::fromLatin1(column));
             return false;
         }
     }
-    const bool hasFile = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db.handle(), QStringLiteral("Files"), QStringLiteral("file"));
-    QELSQLiteStatement statement(db.handle(), hasFile ? QStringLiteral("SELECT fileID, domain, relativePath, flags, file FROM Files ORDER BY domain, relativePath")
-                                                      : QStringLiteral("SELECT fileID, domain, relativePath, flags, NULL FROM Files ORDER BY domain, relativePath"));
+    const bool hasFile = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+        db.handle(), QStringLiteral("Files"), QStringLiteral("file"));
+    QELSQLiteStatement statement(
+        db.handle(),
+        hasFile ? QStringLiteral("SELECT fileID, domain, relativePath, flags, file FROM Files "
+                                 "ORDER BY domain, relativePath")
+                : QStringLiteral("SELECT fileID, domain, relativePath, flags, NULL FROM Files "
+                                 "ORDER BY domain, relativePath"));
     if (!statement.isPrepared()) {
         *error = QStringLiteral("Cannot read %1: %2.").arg(path, db.lastError());
         return false;
@@ -206,7 +229,8 @@ bool BackupManifest::readManifestDb(QString* error)
     return true;
 }
 
-const BackupManifestEntry* BackupManifest::find(const QString& domain, const QString& relativePath) const
+const BackupManifestEntry* BackupManifest::find(const QString& domain,
+                                                const QString& relativePath) const
 {
     for (const BackupManifestEntry& entry : m_entries) {
         if (entry.relativePath == relativePath && entry.domain == domain)

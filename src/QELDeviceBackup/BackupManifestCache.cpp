@@ -1,10 +1,10 @@
 #include "BackupManifestCache.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QMutexLocker>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -25,7 +25,8 @@ BackupManifestCache::FileStamp BackupManifestCache::stampOf(const QString& path)
     return stamp;
 }
 
-BackupManifestCache::DomainTable BackupManifestCache::ReadMBDBForBackUpSetAtPath(const QString& folder)
+BackupManifestCache::DomainTable BackupManifestCache::ReadMBDBForBackUpSetAtPath(
+    const QString& folder)
 {
     const QString key = folderKey(folder);
     const QString path = key + QStringLiteral("/Manifest.mbdb");
@@ -42,7 +43,8 @@ BackupManifestCache::DomainTable BackupManifestCache::ReadMBDBForBackUpSetAtPath
     return entry.table;
 }
 
-std::optional<BackupManifestCache::RecordTable> BackupManifestCache::ReadMBDBWithMBDXForBackUpSetAtPath(const QString& folder)
+std::optional<BackupManifestCache::RecordTable> BackupManifestCache::
+    ReadMBDBWithMBDXForBackUpSetAtPath(const QString& folder)
 {
     const QString key = folderKey(folder);
     const QString indexPath = key + QStringLiteral("/Manifest.mbdx");
@@ -52,16 +54,19 @@ std::optional<BackupManifestCache::RecordTable> BackupManifestCache::ReadMBDBWit
     {
         QMutexLocker lock(&m_mutex);
         const auto found = m_indexes.constFind(key);
-        if (found != m_indexes.constEnd() && found->index == indexStamp && found->manifest == manifestStamp)
+        if (found != m_indexes.constEnd() && found->index == indexStamp
+            && found->manifest == manifestStamp)
             return found->table;
     }
-    const std::optional<RecordTable> table = QELDeviceBackupBrowser::readIndexFiles(indexPath, manifestPath);
+    const std::optional<RecordTable> table =
+        QELDeviceBackupBrowser::readIndexFiles(indexPath, manifestPath);
     QMutexLocker lock(&m_mutex);
     m_indexes.insert(key, IndexEntry{indexStamp, manifestStamp, table.value_or(RecordTable())});
     return table;
 }
 
-BackupManifestCache::DomainTable BackupManifestCache::backUpContentListing(const QString& folder) const
+BackupManifestCache::DomainTable BackupManifestCache::backUpContentListing(
+    const QString& folder) const
 {
     QMutexLocker lock(&m_mutex);
     return m_manifests.value(folderKey(folder)).table;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "QELDeviceBackupBrowser.h"
+#include <optional>
 
 #include <QHash>
 #include <QMutex>
 #include <QString>
 
-#include <optional>
+#include "QELDeviceBackupBrowser.h"
 
 // The manifest readers of backup folders, keeping what they read: one cache
 // per backup folder, read again when its manifest file changes (a new backup

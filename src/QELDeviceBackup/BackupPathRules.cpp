@@ -28,7 +28,8 @@ bool isBackupFileName(const QString& text)
     if (text.size() != 43 || text.at(2) != QLatin1Char('/'))
         return false;
     const QString identifier = text.mid(3);
-    return isFileIdentifier(identifier) && text.left(2).compare(identifier.left(2), Qt::CaseInsensitive) == 0;
+    return isFileIdentifier(identifier)
+        && text.left(2).compare(identifier.left(2), Qt::CaseInsensitive) == 0;
 }
 
 QString lastComponent(const QString& path)

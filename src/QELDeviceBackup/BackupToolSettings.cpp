@@ -5,8 +5,9 @@
 
 QString BackupToolSettings::resolvedExecutablePath() const
 {
-    const QString path = executablePath.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/orvane-mobilebackup")
-                                                  : executablePath;
+    const QString path = executablePath.isEmpty()
+        ? QCoreApplication::applicationDirPath() + QStringLiteral("/orvane-mobilebackup")
+        : executablePath;
     const QFileInfo tool(path);
     return tool.isFile() && tool.isExecutable() ? path : QString();
 }

@@ -1,20 +1,20 @@
 #include "FolderBackupFileSource.h"
 
-#include "BackupPathRules.h"
-#include "Locations.h"
-#include "Log.h"
-#include "QELDeviceBackup.h"
-#include "QELDeviceBackupBrowser.h"
-#include "SafePath.h"
+#include <algorithm>
+
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
-
-#include <algorithm>
+#include "BackupPathRules.h"
+#include "Locations.h"
+#include "Log.h"
+#include "QELDeviceBackup.h"
+#include "QELDeviceBackupBrowser.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ QString FolderBackupFileSource::copyWithCompanions(const QString& relativePath) 
     const QString scratch = Locations::makeScratchFolder(QStringLiteral("folder-file"));
     if (scratch.isEmpty())
         return {};
-    const QString target = scratch + QLatin1Char('/') + BackupPathRules::lastComponent(relativePath);
+    const QString target =
+        scratch + QLatin1Char('/') + BackupPathRules::lastComponent(relativePath);
     if (!QFile::copy(source, target)) {
         qCWarning(lcOrvane) << "Could not copy" << source << "to" << target;
         QDir(scratch).removeRecursively();
@@ -78,7 +79,8 @@ QString FolderBackupFileSource::GetPathToDataOfType(int type)
     // one device's files, so their path's last component names them here.
     QString name = QELDeviceBackup::fileNameForDataType(type);
     if (name.isEmpty()) {
-        const std::optional<QELDataTypeSearchReferenceElement> element = QELDeviceBackup::relativePathElementForDataType(type);
+        const std::optional<QELDataTypeSearchReferenceElement> element =
+            QELDeviceBackup::relativePathElementForDataType(type);
         if (!element)
             return {};
         name = BackupPathRules::lastComponent(element->relativeDevicePath());
@@ -86,7 +88,8 @@ QString FolderBackupFileSource::GetPathToDataOfType(int type)
     return copyWithCompanions(name);
 }
 
-QString FolderBackupFileSource::GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain)
+QString FolderBackupFileSource::GetPathForDeviceFileNameInDomain(const QString& path,
+                                                                 const QString& domain)
 {
     Q_UNUSED(domain)
     if (!BackupPathRules::isSafeRelativePath(path))

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackupFileSource.h"
-
 #include <QString>
+
+#include "BackupFileSource.h"
 
 // The files of a folder of copied device files (copies of a device's
 // databases, or an export of orvane-inspect) answered as a backup would answer

@@ -1,11 +1,11 @@
 #include "MbdbWriter.h"
 
-#include "MbdbFormat.h"
+#include <algorithm>
 
 #include <QCryptographicHash>
 #include <QtEndian>
 
-#include <algorithm>
+#include "MbdbFormat.h"
 
 namespace {
 
@@ -16,7 +16,10 @@ template <class T> void appendBigEndian(QByteArray* out, T value)
     out->append(bytes, sizeof(T));
 }
 
-bool fits(const std::optional<QByteArray>& field) { return !field || field->size() < MbdbFormat::kAbsentLength; }
+bool fits(const std::optional<QByteArray>& field)
+{
+    return !field || field->size() < MbdbFormat::kAbsentLength;
+}
 
 void appendField(QByteArray* out, const std::optional<QByteArray>& value)
 {
@@ -39,15 +42,18 @@ bool MbdbWriter::add(const Record& record)
 {
     if (record.properties.size() > 255)
         return false;
-    bool allFit = fits(record.domain) && fits(record.path) && fits(record.linkTarget) && fits(record.dataHash) && fits(record.encryptionKey);
+    bool allFit = fits(record.domain) && fits(record.path) && fits(record.linkTarget)
+        && fits(record.dataHash) && fits(record.encryptionKey);
     for (const auto& property : record.properties)
         allFit = allFit && fits(property.first) && fits(property.second);
     if (!allFit)
         return false;
 
-    const QByteArray name = record.domain.value_or(QByteArray()) + '-' + record.path.value_or(QByteArray());
+    const QByteArray name =
+        record.domain.value_or(QByteArray()) + '-' + record.path.value_or(QByteArray());
     m_entries.push_back({QCryptographicHash::hash(name, QCryptographicHash::Sha1),
-                         static_cast<uint32_t>(m_manifest.size() - MbdbFormat::kHeaderSize), record.mode});
+                         static_cast<uint32_t>(m_manifest.size() - MbdbFormat::kHeaderSize),
+                         record.mode});
     appendField(&m_manifest, record.domain);
     appendField(&m_manifest, record.path);
     appendField(&m_manifest, record.linkTarget);
@@ -76,7 +82,9 @@ QByteArray MbdbWriter::index(IndexOrder order, uint16_t version) const
 {
     std::vector<Entry> entries = m_entries;
     if (order == IndexOrder::ByIdentifier)
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.identifier < b.identifier; });
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.identifier < b.identifier;
+        });
     QByteArray bytes("mbdx", 4);
     char versionBytes[2];
     qToLittleEndian(version, versionBytes);

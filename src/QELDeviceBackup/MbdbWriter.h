@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QPair>
-
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 
 // Writes a Manifest.mbdb and its Manifest.mbdx index, record by record, in the
 // layout MbdbFormat reads. The backup tool writes simulated backups with it;
@@ -15,7 +15,7 @@
 class MbdbWriter {
 public:
     struct Record {
-        std::optional<QByteArray> domain;   // std::nullopt: the absent marker FF FF
+        std::optional<QByteArray> domain; // std::nullopt: the absent marker FF FF
         std::optional<QByteArray> path;
         std::optional<QByteArray> linkTarget;
         std::optional<QByteArray> dataHash;
@@ -24,12 +24,12 @@ public:
         uint64_t inode = 0;
         uint32_t userID = 0;
         uint32_t groupID = 0;
-        uint32_t modified = 0;              // seconds since 1970
+        uint32_t modified = 0; // seconds since 1970
         uint32_t accessed = 0;
         uint32_t created = 0;
         uint64_t size = 0;
         uint8_t protectionClass = 0;
-        QList<QPair<QByteArray, QByteArray>> properties;   // at most 255
+        QList<QPair<QByteArray, QByteArray>> properties; // at most 255
     };
 
     // How the index orders its entries: as the device writes it (by file
@@ -52,7 +52,7 @@ public:
     QByteArray index(IndexOrder order = IndexOrder::ByIdentifier, uint16_t version = 2) const;
 
     struct Entry {
-        QByteArray identifier;   // 20 bytes
+        QByteArray identifier; // 20 bytes
         uint32_t offset = 0;
         uint16_t mode = 0;
     };

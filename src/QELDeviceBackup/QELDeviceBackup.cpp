@@ -1,5 +1,12 @@
 #include "QELDeviceBackup.h"
 
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "BackupToolRunner.h"
 #include "Clock.h"
 #include "InfoPlistGenerator.h"
@@ -9,13 +16,6 @@
 #include "Processes.h"
 #include "QELDeviceBackUpDelegate.h"
 #include "QELDeviceBackupListing.h"
-
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
-#include <unistd.h>
 
 namespace {
 
@@ -53,7 +53,10 @@ QELDeviceBackup::~QELDeviceBackup()
     m_workers.stopAndJoinAll();
 }
 
-QString QELDeviceBackup::appleMobileDeviceBackupExecutablePath() const { return m_tool.resolvedExecutablePath(); }
+QString QELDeviceBackup::appleMobileDeviceBackupExecutablePath() const
+{
+    return m_tool.resolvedExecutablePath();
+}
 
 QString QELDeviceBackup::backUpDirectoryPath()
 {
@@ -61,7 +64,10 @@ QString QELDeviceBackup::backUpDirectoryPath()
     return QFileInfo(root).isDir() ? root : QString();
 }
 
-QStringList QELDeviceBackup::backupToolProcessNames() const { return m_tool.resolvedProcessNames(); }
+QStringList QELDeviceBackup::backupToolProcessNames() const
+{
+    return m_tool.resolvedProcessNames();
+}
 
 std::optional<QString> QELDeviceBackup::password() const
 {
@@ -99,10 +105,7 @@ void QELDeviceBackup::setDeviceUID(const QString& deviceID)
     m_deviceUID = deviceID;
 }
 
-void QELDeviceBackup::startWorker(std::function<void()> work)
-{
-    m_workers.start(std::move(work));
-}
+void QELDeviceBackup::startWorker(std::function<void()> work) { m_workers.start(std::move(work)); }
 
 bool QELDeviceBackup::PerformBackupForDeviceID(const QString& deviceID)
 {
@@ -118,7 +121,9 @@ bool QELDeviceBackup::PerformBackupForDeviceID(const QString& deviceID)
     bool forDevice = false;
     if (_isStatusBackupRunningConfirmedForDeviceID(deviceID, &forDevice)) {
         qCInfo(lcOrvane) << "Waiting for current backup to complete...";
-        startWorker([this, deviceID, waitStarted, forDevice] { _waitForExternalBackupToComplete(deviceID, waitStarted, forDevice); });
+        startWorker([this, deviceID, waitStarted, forDevice] {
+            _waitForExternalBackupToComplete(deviceID, waitStarted, forDevice);
+        });
     } else {
         qCInfo(lcOrvane) << "Starting a new backup...";
         startWorker([this, deviceID] { _performBackup(deviceID); });
@@ -142,7 +147,8 @@ void QELDeviceBackup::_performBackup(const QString& deviceID)
         BackupToolRunner::Options options;
         options.mergeChannels = true;
         options.cancel = &m_stopping;
-        const BackupToolRunner::Result result = BackupToolRunner::run(tool, {QStringLiteral("--backup"), QStringLiteral("--target"), deviceID}, options);
+        const BackupToolRunner::Result result = BackupToolRunner::run(
+            tool, {QStringLiteral("--backup"), QStringLiteral("--target"), deviceID}, options);
         if (result.succeeded()) {
             _produceSuccesfullBackupEvent(arguments);
             return;
@@ -180,7 +186,8 @@ void QELDeviceBackup::_produceSuccesfullBackupEvent(QELDeviceBackupCompleteArgum
         }
     }
     if (!name.isNull())
-        InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(folder + QStringLiteral("/Info.plist"), arguments.deviceID(), name, model, version);
+        InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(
+            folder + QStringLiteral("/Info.plist"), arguments.deviceID(), name, model, version);
     {
         // A new backup: the old listing no longer describes it.
         std::lock_guard lock(m_lookupMutex);
@@ -192,7 +199,8 @@ void QELDeviceBackup::_produceSuccesfullBackupEvent(QELDeviceBackupCompleteArgum
     sendBackupComplete(arguments);
 }
 
-bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID, bool* forDevice) const
+bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID,
+                                                                 bool* forDevice) const
 {
     if (forDevice)
         *forDevice = false;
@@ -207,9 +215,11 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
         if (!names.contains(process.value(QStringLiteral("processName")).toString()))
             continue;
         // Another user's backups go to that user's own folder.
-        if (!process.contains(QStringLiteral("userID")) || process.value(QStringLiteral("userID")).toLongLong() != ourUser)
+        if (!process.contains(QStringLiteral("userID"))
+            || process.value(QStringLiteral("userID")).toLongLong() != ourUser)
             continue;
-        const pid_t pid = static_cast<pid_t>(process.value(QStringLiteral("processID")).toLongLong());
+        const pid_t pid =
+            static_cast<pid_t>(process.value(QStringLiteral("processID")).toLongLong());
         if (pid == ourProcess)
             continue;
         running = true;
@@ -219,7 +229,9 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
     return running;
 }
 
-void QELDeviceBackup::_waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted, bool sawOurDevice)
+void QELDeviceBackup::_waitForExternalBackupToComplete(const QString& deviceID,
+                                                       const QDateTime& waitStarted,
+                                                       bool sawOurDevice)
 {
     const auto polls = kExternalBackupWaitLimit / kExternalBackupPoll;
     for (qint64 poll = 0; poll < polls && !m_stopping; ++poll) {
@@ -235,9 +247,13 @@ void QELDeviceBackup::_waitForExternalBackupToComplete(const QString& deviceID, 
     }
     // The other process's backup is ours only when it was of this device and
     // left a finished backup behind; otherwise this device is backed up now.
-    const QString status = Locations::backupRoot() + QLatin1Char('/') + deviceID + QStringLiteral("/Status.plist");
-    const bool finished = Plist::readFile(status).toMap().value(QStringLiteral("SnapshotState")).toString() == QLatin1String("finished");
-    if (sawOurDevice && finished && QFileInfo(status).lastModified().toUTC().addSecs(1) >= waitStarted) {
+    const QString status =
+        Locations::backupRoot() + QLatin1Char('/') + deviceID + QStringLiteral("/Status.plist");
+    const bool finished =
+        Plist::readFile(status).toMap().value(QStringLiteral("SnapshotState")).toString()
+        == QLatin1String("finished");
+    if (sawOurDevice && finished
+        && QFileInfo(status).lastModified().toUTC().addSecs(1) >= waitStarted) {
         QELDeviceBackupCompleteArguments arguments;
         arguments.setDeviceID(deviceID);
         _produceSuccesfullBackupEvent(arguments);
@@ -279,7 +295,9 @@ void QELDeviceBackup::_performRestoreforDevice(const QString& deviceID)
     options.mergeChannels = true;
     options.password = password();
     options.cancel = &m_stopping;
-    const BackupToolRunner::Result result = BackupToolRunner::run(appleMobileDeviceBackupExecutablePath(), {QStringLiteral("--restore"), QStringLiteral("-s"), deviceID}, options);
+    const BackupToolRunner::Result result = BackupToolRunner::run(
+        appleMobileDeviceBackupExecutablePath(),
+        {QStringLiteral("--restore"), QStringLiteral("-s"), deviceID}, options);
     arguments.setSuccessfull(result.succeeded());
     if (!result.succeeded()) {
         arguments.setDetails(QString::fromLatin1(result.standardOutput));
@@ -290,7 +308,8 @@ void QELDeviceBackup::_performRestoreforDevice(const QString& deviceID)
         receiver->OnDeviceRestoreCompleteEvent(arguments);
 }
 
-std::optional<QELDeviceBackUpDeviceSummary> QELDeviceBackup::GetBackUpSummaryFromLocalPath(const QString& folder)
+std::optional<QELDeviceBackUpDeviceSummary> QELDeviceBackup::GetBackUpSummaryFromLocalPath(
+    const QString& folder)
 {
     const QString infoPath = fileInFolder(folder, QStringLiteral("info.plist"));
     if (infoPath.isEmpty())
@@ -315,7 +334,8 @@ std::optional<QELDeviceBackUpDeviceSummary> QELDeviceBackup::GetBackUpSummaryFro
     summary.setIOSVersion(info.value(QStringLiteral("Product Version")).toString());
     const QString manifestPath = fileInFolder(folder, QStringLiteral("Manifest.plist"));
     if (!manifestPath.isEmpty())
-        summary.setIsEncrypted(Plist::readFile(manifestPath).toMap().value(QStringLiteral("IsEncrypted")).toBool());
+        summary.setIsEncrypted(
+            Plist::readFile(manifestPath).toMap().value(QStringLiteral("IsEncrypted")).toBool());
     return summary;
 }
 
@@ -325,7 +345,8 @@ QList<QELDeviceBackUpDeviceSummary> QELDeviceBackup::GetAvailableBackUps()
     const QString root = backUpDirectoryPath();
     if (root.isNull())
         return summaries;
-    const QFileInfoList folders = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList folders =
+        QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& folder : folders) {
         if (folder.isSymLink())
             continue;

@@ -1,5 +1,19 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
 #include "BackupFileSource.h"
 #include "BackupManifestCache.h"
 #include "BackupToolSettings.h"
@@ -9,20 +23,6 @@
 #include "QELDeviceBackupCompleteArguments.h"
 #include "QELDeviceBackupListingItem.h"
 #include "WorkerThreads.h"
-
-#include <QDateTime>
-#include <QList>
-#include <QString>
-#include <QStringList>
-
-#include <atomic>
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
-#include <vector>
 
 class QELDeviceBackUpDelegate;
 class QELDeviceBackupListing;
@@ -56,7 +56,8 @@ public:
 
     // Summaries of the backups in the backup root.
     static QList<QELDeviceBackUpDeviceSummary> GetAvailableBackUps();
-    static std::optional<QELDeviceBackUpDeviceSummary> GetBackUpSummaryFromLocalPath(const QString& folder);
+    static std::optional<QELDeviceBackUpDeviceSummary> GetBackUpSummaryFromLocalPath(
+        const QString& folder);
 
     // Starts a backup of the device. False while one is in progress; true
     // without doing anything when this connection's backup has been made;
@@ -99,22 +100,23 @@ public:
     // Why the last lookup of a file (GetPathToDataOfType,
     // GetPathForDeviceFileNameInDomain) answered nothing.
     enum class LookupErrorKind {
-        None,                  // the last lookup found its file
-        NotInBackup,           // the backup does not hold the file (or there is no backup)
-        ExtractionFailed,      // the backup lists the file, but no way could copy it out
-        WrongPassword,         // the backup is encrypted and the password is missing or wrong
-        NoTemporaryFolder,     // the program's private temporary folder cannot be used
+        None,              // the last lookup found its file
+        NotInBackup,       // the backup does not hold the file (or there is no backup)
+        ExtractionFailed,  // the backup lists the file, but no way could copy it out
+        WrongPassword,     // the backup is encrypted and the password is missing or wrong
+        NoTemporaryFolder, // the program's private temporary folder cannot be used
     };
     struct LookupError {
         LookupErrorKind kind = LookupErrorKind::None;
-        QString detail;   // English, for the log: the file and what was tried
+        QString detail; // English, for the log: the file and what was tried
     };
     // The outcome of the last file lookup on this object. Any thread.
     LookupError lastLookupError() const;
 
     // The data-type tables: the file's path and domain, its file name, its
     // identifier (null strings for types without one).
-    static std::optional<QELDataTypeSearchReferenceElement> relativePathElementForDataType(int type);
+    static std::optional<QELDataTypeSearchReferenceElement> relativePathElementForDataType(
+        int type);
     static QString fileNameForDataType(int type);
     static QString fileIdentifierForDataType(int type);
 
@@ -125,10 +127,12 @@ private:
     void _performBackup(const QString& deviceID);
     // Waits for another process's backup seen running at `waitStarted`;
     // `sawOurDevice` is whether that first look found it backing this device up.
-    void _waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted, bool sawOurDevice);
+    void _waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted,
+                                          bool sawOurDevice);
     // Whether a backup process of this user runs; `forDevice` is set when one
     // of them names the device.
-    bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID, bool* forDevice = nullptr) const;
+    bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID,
+                                                    bool* forDevice = nullptr) const;
     void _produceSuccesfullBackupEvent(QELDeviceBackupCompleteArguments arguments);
     void _performRestoreforDevice(const QString& deviceID);
     void sendBackupComplete(const QELDeviceBackupCompleteArguments& arguments);
@@ -136,8 +140,10 @@ private:
 
     QString _getSearchStringForDataType(int type);
     QString _getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain);
-    QString _getPathByExtractionForReferenceElement(const QELDataTypeSearchReferenceElement& element, bool withCompanions);
-    QString _getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element);
+    QString _getPathByExtractionForReferenceElement(
+        const QELDataTypeSearchReferenceElement& element, bool withCompanions);
+    QString _getPathByFileListingForReferenceElement(
+        const QELDataTypeSearchReferenceElement& element);
     QString deviceFolder() const;
     // Keeps (and logs, unless it is None) the outcome of the lookup that ends now.
     void setLastLookupError(LookupErrorKind kind, const QString& detail = QString());

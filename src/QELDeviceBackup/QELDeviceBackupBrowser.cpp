@@ -1,5 +1,10 @@
 #include "QELDeviceBackupBrowser.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+
 #include "BackupPathRules.h"
 #include "BackupToolRunner.h"
 #include "Clock.h"
@@ -7,11 +12,6 @@
 #include "Log.h"
 #include "MbdbFormat.h"
 #include "QELBinaryFileHandle.h"
-
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QtEndian>
 
 namespace {
 
@@ -25,7 +25,9 @@ QELDeviceBackupBrowser::DomainTable readManifest(const QString& path)
     while (MbdbFormat::readRecord(file, &record) == MbdbFormat::ReadResult::Record) {
         if (!record.domain || !record.path)
             continue;
-        table[*record.domain].insert(*record.path, QELDeviceBackupBrowser::_hashString(*record.domain + QLatin1Char('-') + *record.path));
+        table[*record.domain].insert(
+            *record.path,
+            QELDeviceBackupBrowser::_hashString(*record.domain + QLatin1Char('-') + *record.path));
     }
     file.closeFile();
     return table;
@@ -44,13 +46,16 @@ std::optional<QString> readIndexString(QELBinaryFileHandle& file)
     return MbdbFormat::decodeString(bytes).value_or(QStringLiteral("n/a"));
 }
 
-std::optional<QELDeviceBackupBrowser::RecordTable> readIndex(const QString& indexPath, const QString& manifestPath)
+std::optional<QELDeviceBackupBrowser::RecordTable> readIndex(const QString& indexPath,
+                                                             const QString& manifestPath)
 {
     QELBinaryFileHandle index(indexPath);
     QELBinaryFileHandle manifest(manifestPath);
-    if (index.bytesLeft() < 10 || index.readStringOfLength(4) != QLatin1String("mbdx") || index.readUInt16() != 2)
+    if (index.bytesLeft() < 10 || index.readStringOfLength(4) != QLatin1String("mbdx")
+        || index.readUInt16() != 2)
         return std::nullopt;
-    if (manifest.bytesLeft() < static_cast<uint64_t>(MbdbFormat::kHeaderSize) || manifest.readStringOfLength(4) != QLatin1String("mbdb"))
+    if (manifest.bytesLeft() < static_cast<uint64_t>(MbdbFormat::kHeaderSize)
+        || manifest.readStringOfLength(4) != QLatin1String("mbdb"))
         return std::nullopt;
     manifest.skipBytes(2);
     const QByteArray countBytes = index.readDataOfLength(4);
@@ -105,7 +110,8 @@ QString readFieldAsText(QELBinaryFileHandle& file, bool data)
 
 QString QELDeviceBackupBrowser::_hashString(const QString& text)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().toUpper());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().toUpper());
 }
 
 QString QELDeviceBackupBrowser::fileIdentifier(const QString& domain, const QString& relativePath)
@@ -113,29 +119,44 @@ QString QELDeviceBackupBrowser::fileIdentifier(const QString& domain, const QStr
     return _hashString(domain + QLatin1Char('-') + relativePath).toLower();
 }
 
-QString QELDeviceBackupBrowser::_readStringFromFileHandle(QELBinaryFileHandle& file) { return readFieldAsText(file, false); }
+QString QELDeviceBackupBrowser::_readStringFromFileHandle(QELBinaryFileHandle& file)
+{
+    return readFieldAsText(file, false);
+}
 
-QString QELDeviceBackupBrowser::_readDataHashFromFileHandle(QELBinaryFileHandle& file) { return readFieldAsText(file, true); }
+QString QELDeviceBackupBrowser::_readDataHashFromFileHandle(QELBinaryFileHandle& file)
+{
+    return readFieldAsText(file, true);
+}
 
 QString QELDeviceBackupBrowser::_getStringFromFileHandle(QELBinaryFileHandle& file)
 {
     return readIndexString(file).value_or(QStringLiteral("n/a"));
 }
 
-QELDeviceBackupBrowser::DomainTable QELDeviceBackupBrowser::readManifestFile(const QString& path) { return readManifest(path); }
+QELDeviceBackupBrowser::DomainTable QELDeviceBackupBrowser::readManifestFile(const QString& path)
+{
+    return readManifest(path);
+}
 
-std::optional<QELDeviceBackupBrowser::RecordTable> QELDeviceBackupBrowser::readIndexFiles(const QString& indexPath, const QString& manifestPath)
+std::optional<QELDeviceBackupBrowser::RecordTable> QELDeviceBackupBrowser::readIndexFiles(
+    const QString& indexPath, const QString& manifestPath)
 {
     return readIndex(indexPath, manifestPath);
 }
 
 namespace {
 
-bool takesDomainArgument(const QString& domain) { return !domain.isNull() && domain != QLatin1String("HomeDomain"); }
+bool takesDomainArgument(const QString& domain)
+{
+    return !domain.isNull() && domain != QLatin1String("HomeDomain");
+}
 
 } // namespace
 
-QStringList QELDeviceBackupBrowser::passwordTestArguments(const QString& path, const QString& deviceID, const QString& domain)
+QStringList QELDeviceBackupBrowser::passwordTestArguments(const QString& path,
+                                                          const QString& deviceID,
+                                                          const QString& domain)
 {
     QStringList arguments{QStringLiteral("--extract"), path, QStringLiteral("-s"), deviceID};
     if (takesDomainArgument(domain))
@@ -143,7 +164,9 @@ QStringList QELDeviceBackupBrowser::passwordTestArguments(const QString& path, c
     return arguments;
 }
 
-QStringList QELDeviceBackupBrowser::singleExtractionArguments(const QString& path, const QString& deviceID, const QString& domain)
+QStringList QELDeviceBackupBrowser::singleExtractionArguments(const QString& path,
+                                                              const QString& deviceID,
+                                                              const QString& domain)
 {
     QStringList arguments{QStringLiteral("--extract"), path};
     if (takesDomainArgument(domain))
@@ -152,7 +175,8 @@ QStringList QELDeviceBackupBrowser::singleExtractionArguments(const QString& pat
     return arguments;
 }
 
-QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const QString& deviceID, const QString& domain)
+QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const QString& deviceID,
+                                                      const QString& domain)
 {
     QStringList arguments{QStringLiteral("--filename"), path, QStringLiteral("-s"), deviceID};
     if (takesDomainArgument(domain))
@@ -160,8 +184,10 @@ QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const
     return arguments;
 }
 
-QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
+QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::
+    TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const BackupToolSettings& tool)
 {
     // The test file is decrypted device data: it goes to a private folder
     // that is removed at once, never into the backup root.
@@ -173,8 +199,8 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSi
     options.extractTo = scratch;
     options.keepStandardError = false;
     options.timeLimit = kPasswordTestTimeLimit;
-    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
-                                                                  passwordTestArguments(path, deviceID, domain), options);
+    const BackupToolRunner::Result result = BackupToolRunner::run(
+        tool.resolvedExecutablePath(), passwordTestArguments(path, deviceID, domain), options);
     QDir(scratch).removeRecursively();
     if (result.timedOut) {
         qCWarning(lcOrvane) << "The backup password test did not end in time";
@@ -184,44 +210,49 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::TestExtractSi
 }
 
 bool QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const QString& folder,
-    const BackupToolSettings& tool)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password,
+    const QString& domain, const QString& folder, const BackupToolSettings& tool)
 {
     BackupToolRunner::Options options;
     options.password = password;
     options.extractTo = folder;
     options.keepStandardError = false;
-    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
-                                                                  singleExtractionArguments(path, deviceID, domain), options);
+    const BackupToolRunner::Result result = BackupToolRunner::run(
+        tool.resolvedExecutablePath(), singleExtractionArguments(path, deviceID, domain), options);
     return result.succeeded();
 }
 
-std::optional<QStringList> QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
+std::optional<QStringList> QELDeviceBackupBrowser::
+    ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const BackupToolSettings& tool)
 {
     if (path.isEmpty())
         return std::nullopt;
     QStringList names;
     const QString name = path.section(QLatin1Char('/'), -1);
-    if (!ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path, deviceID, password, domain, QString(), tool))
+    if (!ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path, deviceID, password,
+                                                                          domain, QString(), tool))
         return names;
     names << name;
     for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         Clock::sleepFor(std::chrono::milliseconds(500));
-        if (ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(path + suffix, deviceID, password, domain, QString(), tool))
+        if (ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+                path + suffix, deviceID, password, domain, QString(), tool))
             names << name + suffix;
     }
     return names;
 }
 
 QString QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
-    const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain, const BackupToolSettings& tool)
+    const QString& path, const QString& deviceID, const std::optional<QString>& password,
+    const QString& domain, const BackupToolSettings& tool)
 {
     BackupToolRunner::Options options;
     options.password = password;
     options.keepStandardError = false;
-    const BackupToolRunner::Result result = BackupToolRunner::run(tool.resolvedExecutablePath(),
-                                                                  fileNameArguments(path, deviceID, domain), options);
+    const BackupToolRunner::Result result = BackupToolRunner::run(
+        tool.resolvedExecutablePath(), fileNameArguments(path, deviceID, domain), options);
     if (!result.started) {
         qCWarning(lcOrvane) << "exe";
         return {};

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "BackupToolSettings.h"
-#include "QELBackupFileRecord.h"
+#include <chrono>
+#include <optional>
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
-#include <optional>
+#include "BackupToolSettings.h"
+#include "QELBackupFileRecord.h"
 
 class QELBinaryFileHandle;
 
@@ -33,7 +33,8 @@ public:
     // path's last component (the first entry of a name wins), their records
     // read from the Manifest.mbdb beside it. std::nullopt when the index or the
     // manifest is malformed.
-    static std::optional<RecordTable> readIndexFiles(const QString& indexPath, const QString& manifestPath);
+    static std::optional<RecordTable> readIndexFiles(const QString& indexPath,
+                                                     const QString& manifestPath);
 
     // The SHA-1 of the text's UTF-8 bytes as 40 upper-case hexadecimal digits.
     // For a backup file the text is "<domain>-<path>".
@@ -60,33 +61,38 @@ public:
     // scratch folder, which is removed afterwards. A tool that has not ended
     // after kPasswordTestTimeLimit is stopped and answers TimedOut, which says
     // nothing about the password.
-    static PasswordTestResult TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain,
-        const BackupToolSettings& tool = {});
+    static PasswordTestResult
+    TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const BackupToolSettings& tool = {});
     static constexpr std::chrono::milliseconds kPasswordTestTimeLimit{120000};
 
     // Extracts P; the file is left under P's last component in `folder`
     // (default: the backup root). True when the tool ended with status 0.
     static bool ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
-        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain,
-        const QString& folder = QString(), const BackupToolSettings& tool = {});
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const QString& folder = QString(),
+        const BackupToolSettings& tool = {});
 
     // Extracts a database and then its "-wal" and "-shm" companions into the
     // backup root (0.5 s apart); answers the names extracted (empty when the
     // database was not), std::nullopt for an empty path.
     static std::optional<QStringList> ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
-        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain,
-        const BackupToolSettings& tool = {});
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const BackupToolSettings& tool = {});
 
     // The name, inside the device's backup folder, of the file that holds P;
     // a null string on failure or when the tool answers anything but a backup
     // file name ("<40 hex>" or "<2 hex>/<40 hex>").
     static QString GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
-        const QString& path, const QString& deviceID, const std::optional<QString>& password, const QString& domain,
-        const BackupToolSettings& tool = {});
+        const QString& path, const QString& deviceID, const std::optional<QString>& password,
+        const QString& domain, const BackupToolSettings& tool = {});
 
     // The tool's argument lists for these runs.
-    static QStringList passwordTestArguments(const QString& path, const QString& deviceID, const QString& domain);
-    static QStringList singleExtractionArguments(const QString& path, const QString& deviceID, const QString& domain);
-    static QStringList fileNameArguments(const QString& path, const QString& deviceID, const QString& domain);
+    static QStringList passwordTestArguments(const QString& path, const QString& deviceID,
+                                             const QString& domain);
+    static QStringList singleExtractionArguments(const QString& path, const QString& deviceID,
+                                                 const QString& domain);
+    static QStringList fileNameArguments(const QString& path, const QString& deviceID,
+                                         const QString& domain);
 };

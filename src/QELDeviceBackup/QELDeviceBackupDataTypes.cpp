@@ -1,22 +1,21 @@
 // The lookups of QELDeviceBackup: backed-up files by data type, by path and by domain.
 
-#include "QELDeviceBackup.h"
-
-#include "BackupManifest.h"
-#include "BackupPathRules.h"
-#include "Locations.h"
-#include "Log.h"
-#include "Plist.h"
-#include "QELDeviceBackupBrowser.h"
-#include "QELDeviceBackupListing.h"
-#include "ThreadCheck.h"
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
-#include <sys/stat.h>
+#include "BackupManifest.h"
+#include "BackupPathRules.h"
+#include "Locations.h"
+#include "Log.h"
+#include "Plist.h"
+#include "QELDeviceBackup.h"
+#include "QELDeviceBackupBrowser.h"
+#include "QELDeviceBackupListing.h"
+#include "ThreadCheck.h"
 
 namespace {
 
@@ -30,21 +29,34 @@ struct DataType {
 
 // The backup data types. An identifier is the SHA-1 of "<domain>-<path>".
 constexpr DataType kDataTypes[] = {
-    {0, "Library/AddressBook/AddressBook.sqlitedb", "HomeDomain", true, "31bb7ba8914766d4ba40d6dfb6113c8b614be442"},
-    {1, "Library/Calendar/Calendar.sqlitedb", "HomeDomain", true, "2041457d5fe04d39d0ab481178355df6781e6858"},
-    {2, "Library/Notes/notes.sqlite", "HomeDomain", true, "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c"},
+    {0, "Library/AddressBook/AddressBook.sqlitedb", "HomeDomain", true,
+     "31bb7ba8914766d4ba40d6dfb6113c8b614be442"},
+    {1, "Library/Calendar/Calendar.sqlitedb", "HomeDomain", true,
+     "2041457d5fe04d39d0ab481178355df6781e6858"},
+    {2, "Library/Notes/notes.sqlite", "HomeDomain", true,
+     "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c"},
     {3, "Library/Notes/notes.db", "HomeDomain", true, "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b"},
-    {4, "NoteStore.sqlite", "AppDomainGroup-group.com.apple.notes", false, "4f98687d8ab0d6d1a371110e6b7300f6e465bef2"},
+    {4, "NoteStore.sqlite", "AppDomainGroup-group.com.apple.notes", false,
+     "4f98687d8ab0d6d1a371110e6b7300f6e465bef2"},
     {5, "Library/SMS/sms.db", "HomeDomain", true, "3d0d7e5fb2ce288813306e4d4636395e047a3d28"},
-    {6, "Library/Voicemail/voicemail.db", "HomeDomain", true, "992df473bbb9e132f4b3b6e4d33f72171e97bc7a"},
-    {8, "Library/AddressBook/AddressBookImages.sqlitedb", "HomeDomain", true, "cd6702cea29fe89cf280a76794405adb17f9a0ee"},
-    {9, "Library/CallHistory/call_history.db", "WirelessDomain", true, "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca"},
-    {10, "Library/Safari/Bookmarks.db", "HomeDomain", true, "d1f062e2da26192a6625d968274bfda8d07821e4"},
-    {11, "Library/Safari/History.plist", "HomeDomain", true, "1d6740792a2b845f4c1e6220c43906d7f0afe8ab"},
-    {12, "Library/Preferences/com.apple.MobileSMS.plist", "HomeDomain", true, "7ff7fe545440ab72b1570232d0ed81b84a5334dd"},
-    {13, "Documents/ChatStorage.sqlite", "AppDomain-net.whatsapp.WhatsApp", true, "1b6b187a1b60b9ae8b720c79e2c67f472bab09c0"},
-    {14, "Documents/Contacts.sqlite", "AppDomain-net.whatsapp.WhatsApp", true, "171b11a9861861624f4681d61751ca7d6c7a2bf7"},
-    {15, "Library/CallHistoryDB/CallHistory.storedata", "HomeDomain", false, "5a4935c78a5255723f707230a451d79c540d2741"},
+    {6, "Library/Voicemail/voicemail.db", "HomeDomain", true,
+     "992df473bbb9e132f4b3b6e4d33f72171e97bc7a"},
+    {8, "Library/AddressBook/AddressBookImages.sqlitedb", "HomeDomain", true,
+     "cd6702cea29fe89cf280a76794405adb17f9a0ee"},
+    {9, "Library/CallHistory/call_history.db", "WirelessDomain", true,
+     "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca"},
+    {10, "Library/Safari/Bookmarks.db", "HomeDomain", true,
+     "d1f062e2da26192a6625d968274bfda8d07821e4"},
+    {11, "Library/Safari/History.plist", "HomeDomain", true,
+     "1d6740792a2b845f4c1e6220c43906d7f0afe8ab"},
+    {12, "Library/Preferences/com.apple.MobileSMS.plist", "HomeDomain", true,
+     "7ff7fe545440ab72b1570232d0ed81b84a5334dd"},
+    {13, "Documents/ChatStorage.sqlite", "AppDomain-net.whatsapp.WhatsApp", true,
+     "1b6b187a1b60b9ae8b720c79e2c67f472bab09c0"},
+    {14, "Documents/Contacts.sqlite", "AppDomain-net.whatsapp.WhatsApp", true,
+     "171b11a9861861624f4681d61751ca7d6c7a2bf7"},
+    {15, "Library/CallHistoryDB/CallHistory.storedata", "HomeDomain", false,
+     "5a4935c78a5255723f707230a451d79c540d2741"},
 };
 
 const DataType* dataType(int type)
@@ -64,7 +76,9 @@ bool isRegularFile(const QString& path)
 
 bool backupIsEncrypted(const QString& folder)
 {
-    const QVariant value = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted"));
+    const QVariant value = Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
+                               .toMap()
+                               .value(QStringLiteral("IsEncrypted"));
     return value.typeId() == QMetaType::Bool ? value.toBool() : value.toLongLong() == 1;
 }
 
@@ -97,12 +111,14 @@ QString copyToNewLocalFolder(const QString& source, const QString& name)
 
 } // namespace
 
-std::optional<QELDataTypeSearchReferenceElement> QELDeviceBackup::relativePathElementForDataType(int type)
+std::optional<QELDataTypeSearchReferenceElement> QELDeviceBackup::relativePathElementForDataType(
+    int type)
 {
     const DataType* entry = dataType(type);
     if (!entry)
         return std::nullopt;
-    return QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(QString::fromLatin1(entry->relativePath), QString::fromLatin1(entry->domain));
+    return QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(
+        QString::fromLatin1(entry->relativePath), QString::fromLatin1(entry->domain));
 }
 
 QString QELDeviceBackup::fileNameForDataType(int type)
@@ -128,7 +144,8 @@ QString QELDeviceBackup::deviceFolder() const
 QELDeviceBackupListing& QELDeviceBackup::listing()
 {
     if (!m_backupListing)
-        m_backupListing = std::make_unique<QELDeviceBackupListing>(appleMobileDeviceBackupExecutablePath());
+        m_backupListing =
+            std::make_unique<QELDeviceBackupListing>(appleMobileDeviceBackupExecutablePath());
     return *m_backupListing;
 }
 
@@ -137,17 +154,22 @@ QString QELDeviceBackup::GetPathToDataOfType(int type)
     assertNotOnGuiThread();
     std::lock_guard lock(m_lookupMutex);
     const QString found = _getSearchStringForDataType(type);
-    const std::optional<QELDataTypeSearchReferenceElement> element = relativePathElementForDataType(type);
+    const std::optional<QELDataTypeSearchReferenceElement> element =
+        relativePathElementForDataType(type);
     if (!found.isEmpty())
         setLastLookupError(LookupErrorKind::None);
     else if (!element)
-        setLastLookupError(LookupErrorKind::NotInBackup, QStringLiteral("There is no data type %1.").arg(type));
+        setLastLookupError(LookupErrorKind::NotInBackup,
+                           QStringLiteral("There is no data type %1.").arg(type));
     else if (Locations::temporaryFolder().isEmpty())
-        setLastLookupError(LookupErrorKind::NoTemporaryFolder,
-                           QStringLiteral("No private temporary folder for data type %1.").arg(type));
+        setLastLookupError(
+            LookupErrorKind::NoTemporaryFolder,
+            QStringLiteral("No private temporary folder for data type %1.").arg(type));
     else
         setLastLookupError(classifyMissingFile(element->relativeDevicePath(), element->domain()),
-                           QStringLiteral("Data type %1: %2 in %3").arg(type).arg(element->relativeDevicePath(), element->domain()));
+                           QStringLiteral("Data type %1: %2 in %3")
+                               .arg(type)
+                               .arg(element->relativeDevicePath(), element->domain()));
     return found;
 }
 
@@ -160,14 +182,17 @@ QELDeviceBackup::LookupError QELDeviceBackup::lastLookupError() const
 void QELDeviceBackup::setLastLookupError(LookupErrorKind kind, const QString& detail)
 {
     if (kind != LookupErrorKind::None)
-        qCInfo(lcOrvane).noquote() << "Backup lookup found nothing (" << static_cast<int>(kind) << "):" << detail;
+        qCInfo(lcOrvane).noquote()
+            << "Backup lookup found nothing (" << static_cast<int>(kind) << "):" << detail;
     std::lock_guard lock(m_lookupErrorMutex);
     m_lastLookupError = LookupError{kind, detail};
 }
 
-QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QString& relativePath, const QString& domain) const
+QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QString& relativePath,
+                                                                      const QString& domain) const
 {
-    // Only reached when every way failed, so reading the manifest once more costs nothing that matters.
+    // Only reached when every way failed, so reading the manifest once more costs nothing that
+    // matters.
     const QString folder = deviceFolder();
     const bool encrypted = backupIsEncrypted(folder);
     const std::optional<BackupManifest> manifest = BackupManifest::load(folder);
@@ -185,7 +210,8 @@ QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QStr
 
 QString QELDeviceBackup::_getSearchStringForDataType(int type)
 {
-    const std::optional<QELDataTypeSearchReferenceElement> element = relativePathElementForDataType(type);
+    const std::optional<QELDataTypeSearchReferenceElement> element =
+        relativePathElementForDataType(type);
     if (!element || Locations::temporaryFolder().isEmpty())
         return {};
 
@@ -203,17 +229,23 @@ QString QELDeviceBackup::_getSearchStringForDataType(int type)
     // 2. The manifests: the record of the type's own domain and path first,
     // then the index's record of the file name.
     const QString fileName = fileNameForDataType(type);
-    if (!fileName.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb")) && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdx"))) {
-        const QELDeviceBackupBrowser::DomainTable table = m_manifests.ReadMBDBForBackUpSetAtPath(folder);
-        const QString exact = table.value(element->domain()).value(element->relativeDevicePath()).toLower();
+    if (!fileName.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb"))
+        && QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdx"))) {
+        const QELDeviceBackupBrowser::DomainTable table =
+            m_manifests.ReadMBDBForBackUpSetAtPath(folder);
+        const QString exact =
+            table.value(element->domain()).value(element->relativeDevicePath()).toLower();
         if (!exact.isEmpty()) {
             const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + exact, fileName);
             if (!copy.isEmpty())
                 return copy;
         }
-        const std::optional<QELDeviceBackupBrowser::RecordTable> records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder);
+        const std::optional<QELDeviceBackupBrowser::RecordTable> records =
+            m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder);
         if (records && records->contains(fileName)) {
-            const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + records->value(fileName).backupPath().toLower(), fileName);
+            const QString copy = copyToNewLocalFolder(
+                folder + QLatin1Char('/') + records->value(fileName).backupPath().toLower(),
+                fileName);
             if (!copy.isEmpty())
                 return copy;
         }
@@ -222,7 +254,8 @@ QString QELDeviceBackup::_getSearchStringForDataType(int type)
     // 3. The file named by the type's identifier, flat or in its subfolder.
     const QString identifier = fileIdentifierForDataType(type);
     const QString name = localName(element->relativeDevicePath(), identifier);
-    for (const QString& candidate : {identifier, identifier.left(2) + QLatin1Char('/') + identifier}) {
+    for (const QString& candidate :
+         {identifier, identifier.left(2) + QLatin1Char('/') + identifier}) {
         const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + candidate, name);
         if (!copy.isEmpty())
             return copy;
@@ -230,11 +263,13 @@ QString QELDeviceBackup::_getSearchStringForDataType(int type)
     return {};
 }
 
-QString QELDeviceBackup::_getPathByExtractionForReferenceElement(const QELDataTypeSearchReferenceElement& element, bool withCompanions)
+QString QELDeviceBackup::_getPathByExtractionForReferenceElement(
+    const QELDataTypeSearchReferenceElement& element, bool withCompanions)
 {
     // The last component names the extracted file: it must be a plain name.
     const QString name = BackupPathRules::lastComponent(element.relativeDevicePath());
-    if (!BackupPathRules::isPlainFileName(name) || !BackupPathRules::isSafeRelativePath(element.relativeDevicePath()))
+    if (!BackupPathRules::isPlainFileName(name)
+        || !BackupPathRules::isSafeRelativePath(element.relativeDevicePath()))
         return {};
     // Each extraction goes to a new private folder: nothing in the backup root
     // is written or removed, and two lookups never meet.
@@ -244,40 +279,53 @@ QString QELDeviceBackup::_getPathByExtractionForReferenceElement(const QELDataTy
     const QString local = scratch + QLatin1Char('/') + name;
     const QString uid = deviceUID();
     const std::optional<QString> secret = password();
-    if (!QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain(), scratch, m_tool)
+    if (!QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+            element.relativeDevicePath(), uid, secret, element.domain(), scratch, m_tool)
         || !isRegularFile(local)) {
         QDir(scratch).removeRecursively();
         return {};
     }
     if (withCompanions) {
         for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain(), scratch, m_tool);
+            QELDeviceBackupBrowser::
+                ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+                    element.relativeDevicePath() + suffix, uid, secret, element.domain(), scratch,
+                    m_tool);
     }
     return local;
 }
 
-QString QELDeviceBackup::_getPathByFileListingForReferenceElement(const QELDataTypeSearchReferenceElement& element)
+QString QELDeviceBackup::_getPathByFileListingForReferenceElement(
+    const QELDataTypeSearchReferenceElement& element)
 {
     const QString folder = deviceFolder();
     const QString uid = deviceUID();
     const std::optional<QString> secret = password();
     QELDeviceBackupListing& list = listing();
     // The listing's answer is joined to the backup folder: only a backup file name will do.
-    const QString stored = list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(element.relativeDevicePath(), uid, secret, element.domain());
+    const QString stored =
+        list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+            element.relativeDevicePath(), uid, secret, element.domain());
     if (!BackupPathRules::isBackupFileName(stored))
         return {};
-    const QString local = copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(element.relativeDevicePath(), stored));
+    const QString local = copyToNewLocalFolder(folder + QLatin1Char('/') + stored,
+                                               localName(element.relativeDevicePath(), stored));
     if (local.isEmpty())
         return {};
     for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-        const QString companion = list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(element.relativeDevicePath() + suffix, uid, secret, element.domain());
-        if (BackupPathRules::isBackupFileName(companion) && isRegularFile(folder + QLatin1Char('/') + companion) && !QFileInfo::exists(local + suffix))
+        const QString companion =
+            list.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                element.relativeDevicePath() + suffix, uid, secret, element.domain());
+        if (BackupPathRules::isBackupFileName(companion)
+            && isRegularFile(folder + QLatin1Char('/') + companion)
+            && !QFileInfo::exists(local + suffix))
             QFile::copy(folder + QLatin1Char('/') + companion, local + suffix);
     }
     return local;
 }
 
-QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain)
+QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path,
+                                                          const QString& domain)
 {
     assertNotOnGuiThread();
     std::lock_guard lock(m_lookupMutex);
@@ -287,20 +335,24 @@ QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path, c
     if (!found.isEmpty())
         setLastLookupError(LookupErrorKind::None);
     else if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
-        setLastLookupError(LookupErrorKind::NotInBackup, QStringLiteral("Not a path within a domain: ") + detail);
+        setLastLookupError(LookupErrorKind::NotInBackup,
+                           QStringLiteral("Not a path within a domain: ") + detail);
     else if (Locations::temporaryFolder().isEmpty())
-        setLastLookupError(LookupErrorKind::NoTemporaryFolder, QStringLiteral("No private temporary folder for ") + detail);
+        setLastLookupError(LookupErrorKind::NoTemporaryFolder,
+                           QStringLiteral("No private temporary folder for ") + detail);
     else
         setLastLookupError(classifyMissingFile(path, inDomain), detail);
     return found;
 }
 
-QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain)
+QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
+                                                           const QString& inDomain)
 {
     // Paths come from device databases (attachments, voicemail, note media).
     if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
         return {};
-    const QELDataTypeSearchReferenceElement element = QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(path, inDomain);
+    const QELDataTypeSearchReferenceElement element =
+        QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(path, inDomain);
     if (Locations::temporaryFolder().isEmpty())
         return {};
     const std::optional<QString> secret = password();
@@ -309,7 +361,8 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path, 
 
     // 1. The listing, or with a password the tool's extraction (which decrypts).
     if (m_deviceIsAvailable) {
-        const QString found = noPassword ? _getPathByFileListingForReferenceElement(element) : _getPathByExtractionForReferenceElement(element, false);
+        const QString found = noPassword ? _getPathByFileListingForReferenceElement(element)
+                                         : _getPathByExtractionForReferenceElement(element, false);
         listingTried = noPassword;
         if (!found.isEmpty())
             return found;
@@ -321,18 +374,23 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path, 
     const QString name = BackupPathRules::lastComponent(path);
 
     // 2. The tool's file-name run.
-    const QString stored = QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(path, deviceUID(), secret, inDomain, m_tool);
+    const QString stored =
+        QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
+            path, deviceUID(), secret, inDomain, m_tool);
     if (!stored.isEmpty()) {
-        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(path, stored));
+        const QString copy =
+            copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(path, stored));
         if (!copy.isEmpty())
             return copy;
     }
 
     // 3. The manifest (its identifiers are upper case; the files are named in lower case).
-    const QELDeviceBackupBrowser::DomainTable table = m_manifests.ReadMBDBForBackUpSetAtPath(folder);
+    const QELDeviceBackupBrowser::DomainTable table =
+        m_manifests.ReadMBDBForBackUpSetAtPath(folder);
     const QString identifier = table.value(inDomain).value(path).toLower();
     if (!identifier.isEmpty()) {
-        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + identifier, localName(path, identifier));
+        const QString copy = copyToNewLocalFolder(folder + QLatin1Char('/') + identifier,
+                                                  localName(path, identifier));
         if (!copy.isEmpty())
             return copy;
     }

@@ -27,10 +27,7 @@ bool fileSizeAboveZero(const QString& path)
 }
 
 // Optional flags sort below NO, NO below YES; descending puts YES first.
-int flagRank(const std::optional<bool>& flag)
-{
-    return flag ? (*flag ? 2 : 1) : 0;
-}
+int flagRank(const std::optional<bool>& flag) { return flag ? (*flag ? 2 : 1) : 0; }
 
 // Null texts sort below any text; texts compare by character code.
 int compareTexts(const QString& a, const QString& b)
@@ -60,7 +57,8 @@ std::shared_ptr<QELMediaLibraryReader> QELDeviceMediaLibrary::_mediaLibraryReade
     return m_reader;
 }
 
-void QELDeviceMediaLibrary::set_mediaLibraryReader(const std::shared_ptr<QELMediaLibraryReader>& reader)
+void QELDeviceMediaLibrary::set_mediaLibraryReader(
+    const std::shared_ptr<QELMediaLibraryReader>& reader)
 {
     std::lock_guard<std::mutex> guard(m_readerMutex);
     m_reader = reader;
@@ -105,7 +103,8 @@ void QELDeviceMediaLibrary::close()
 
 template <class R> std::shared_ptr<R> QELDeviceMediaLibrary::makeReader()
 {
-    std::shared_ptr<R> reader(QELMediaLibraryReader::createWithLibraryDirectory<R>(_libraryDirectory));
+    std::shared_ptr<R> reader(
+        QELMediaLibraryReader::createWithLibraryDirectory<R>(_libraryDirectory));
     set_mediaLibraryReader(reader);
     if (reader)
         reader->setDelegate(this);
@@ -117,7 +116,8 @@ bool QELDeviceMediaLibrary::runGuarded(const char* label, const std::function<bo
     try {
         return step();
     } catch (const std::exception& exception) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("%1 : %2").arg(QString::fromLatin1(label), QString::fromUtf8(exception.what()));
+        qCWarning(lcOrvane).noquote() << QStringLiteral("%1 : %2").arg(
+            QString::fromLatin1(label), QString::fromUtf8(exception.what()));
     }
     return false;
 }
@@ -136,7 +136,9 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     std::lock_guard<std::mutex> readLock(_readLibraryLock);
     set_mediaLibraryReader(nullptr);
     bool success = false;
-    auto inFolder = [&folder](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
+    auto inFolder = [&folder](const char* name) {
+        return folder + QLatin1Char('/') + QLatin1String(name);
+    };
 
     // Reads one MediaLibrary.sqlitedb copy; a reader that failed is dropped.
     auto readSQLiteDB = [this](const char* name) {
@@ -182,7 +184,8 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
     if (!success)
         set_mediaLibraryReader(nullptr);
     if (_delegateObject)
-        _delegateObject->OnDeviceMediaLibaryReadCompleteEvent(DeviceMediaLibraryReadCompleteArguments(success, QString()));
+        _delegateObject->OnDeviceMediaLibaryReadCompleteEvent(
+            DeviceMediaLibraryReadCompleteArguments(success, QString()));
     return success;
 }
 
@@ -226,25 +229,29 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
     return success;
 }
 
-void QELDeviceMediaLibrary::addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader)
+void QELDeviceMediaLibrary::addRingtonesAndVoiceMemos(
+    const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader)
 {
     const QString ringtones = folder + QStringLiteral("/Ringtones.plist");
     if (QFileInfo::exists(ringtones)) {
         runGuarded("Ringtones.", [&] {
-            QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(ringtones, reader.get());
+            QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(
+                ringtones, reader.get());
             return true;
         });
     }
     const QString recordings = folder + QStringLiteral("/Recordings.db");
     if (QFileInfo::exists(recordings)) {
         runGuarded("Recordings.", [&] {
-            QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(recordings, reader.get());
+            QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(
+                recordings, reader.get());
             return true;
         });
     }
 }
 
-void QELDeviceMediaLibrary::OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments&)
+void QELDeviceMediaLibrary::OnDeviceMediaLibaryReadCompleteEvent(
+    const DeviceMediaLibraryReadCompleteArguments&)
 {
 }
 
@@ -264,15 +271,17 @@ void QELDeviceMediaLibrary::OnDeviceMediaLibraryReadPlaylistName(const QString& 
 
 bool QELDeviceMediaLibrary::isPlaylistsToBeSorted(const Playlist& playlist)
 {
-    return !isYes(playlist.isLibraryType) && !playlist.isMaster && !playlist.isHidden && !isYes(playlist.isUserDefined)
-        && !isYes(playlist.doesSmartRequireSorting);
+    return !isYes(playlist.isLibraryType) && !playlist.isMaster && !playlist.isHidden
+        && !isYes(playlist.isUserDefined) && !isYes(playlist.doesSmartRequireSorting);
 }
 
-std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(const QString& criteria)
+std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(
+    const QString& criteria)
 {
     const QString needle = TextMatch::fold(criteria);
     return [needle](const TrackDetail& track) {
-        return TextMatch::containsFolded(track.trackName, needle) || TextMatch::containsFolded(track.album, needle)
+        return TextMatch::containsFolded(track.trackName, needle)
+            || TextMatch::containsFolded(track.album, needle)
             || TextMatch::containsFolded(track.artist, needle);
     };
 }
@@ -282,17 +291,17 @@ void QELDeviceMediaLibrary::_removeBlankTracks(QList<TrackDetailPtr>& tracks)
     tracks.removeIf([](const TrackDetailPtr& track) { return !track || track->IsNil(); });
 }
 
-QELDeviceMediaLibrary::Filter QELDeviceMediaLibrary::makeFilter(const std::optional<QStringList>& genres,
-                                                                const std::optional<QStringList>& artists,
-                                                                const std::optional<QStringList>& albums,
-                                                                const QString& criteria, bool includingICloudItems,
-                                                                bool* hasFilters)
+QELDeviceMediaLibrary::Filter QELDeviceMediaLibrary::makeFilter(
+    const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
+    const std::optional<QStringList>& albums, const QString& criteria, bool includingICloudItems,
+    bool* hasFilters)
 {
     std::vector<Filter> filters;
     // A list that was given filters even when it is empty: then nothing passes.
     if (genres) {
         const QSet<QString> set(genres->begin(), genres->end());
-        filters.push_back([set](const TrackDetail& t) { return !t.genre.isNull() && set.contains(t.genre); });
+        filters.push_back(
+            [set](const TrackDetail& t) { return !t.genre.isNull() && set.contains(t.genre); });
     }
     if (artists) {
         const QSet<QString> set(artists->begin(), artists->end());
@@ -303,7 +312,8 @@ QELDeviceMediaLibrary::Filter QELDeviceMediaLibrary::makeFilter(const std::optio
     }
     if (albums) {
         const QSet<QString> set(albums->begin(), albums->end());
-        filters.push_back([set](const TrackDetail& t) { return !t.album.isNull() && set.contains(t.album); });
+        filters.push_back(
+            [set](const TrackDetail& t) { return !t.album.isNull() && set.contains(t.album); });
     }
     if (!criteria.isEmpty())
         filters.push_back(_searchPredicate(criteria));
@@ -351,8 +361,10 @@ QList<PlaylistPtr> QELDeviceMediaLibrary::playlists()
             result.append(playlist);
     }
     std::stable_sort(result.begin(), result.end(), [](const PlaylistPtr& a, const PlaylistPtr& b) {
-        const int keysA[] = {flagRank(a->isLibraryType), flagRank(a->smartIsGenius), flagRank(a->smartIsDynamic), flagRank(a->smartIsMix)};
-        const int keysB[] = {flagRank(b->isLibraryType), flagRank(b->smartIsGenius), flagRank(b->smartIsDynamic), flagRank(b->smartIsMix)};
+        const int keysA[] = {flagRank(a->isLibraryType), flagRank(a->smartIsGenius),
+                             flagRank(a->smartIsDynamic), flagRank(a->smartIsMix)};
+        const int keysB[] = {flagRank(b->isLibraryType), flagRank(b->smartIsGenius),
+                             flagRank(b->smartIsDynamic), flagRank(b->smartIsMix)};
         for (int i = 0; i < 4; ++i) {
             if (keysA[i] != keysB[i])
                 return keysA[i] > keysB[i];
@@ -364,8 +376,9 @@ QList<PlaylistPtr> QELDeviceMediaLibrary::playlists()
     return result;
 }
 
-QStringList QELDeviceMediaLibrary::browseColumn(const QList<PlaylistPtr>& playlists, const Filter& filter,
-                                                const std::function<QString(const TrackDetail&)>& value, const char* noun)
+QStringList QELDeviceMediaLibrary::browseColumn(
+    const QList<PlaylistPtr>& playlists, const Filter& filter,
+    const std::function<QString(const TrackDetail&)>& value, const char* noun)
 {
     QSet<QString> values;
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
@@ -384,52 +397,71 @@ QStringList QELDeviceMediaLibrary::browseColumn(const QList<PlaylistPtr>& playli
         }
     }
     QStringList sorted(values.begin(), values.end());
-    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseSensitive) < 0; });
+    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseSensitive) < 0;
+    });
     const qsizetype count = sorted.size();
-    sorted.prepend(QStringLiteral("All (%1 %2%3)").arg(count).arg(QString::fromLatin1(noun), count == 1 ? QString() : QStringLiteral("s")));
+    sorted.prepend(
+        QStringLiteral("All (%1 %2%3)")
+            .arg(count)
+            .arg(QString::fromLatin1(noun), count == 1 ? QString() : QStringLiteral("s")));
     return sorted;
 }
 
-QStringList QELDeviceMediaLibrary::genresInPlaylistsWithCriteriaIncludingICloudItems(const QList<PlaylistPtr>& playlists,
-                                                                                    const QString& criteria,
-                                                                                    bool includingICloudItems)
+QStringList QELDeviceMediaLibrary::genresInPlaylistsWithCriteriaIncludingICloudItems(
+    const QList<PlaylistPtr>& playlists, const QString& criteria, bool includingICloudItems)
 {
-    const Filter filter = makeFilter(std::nullopt, std::nullopt, std::nullopt, criteria, includingICloudItems, nullptr);
-    return browseColumn(playlists, filter, [](const TrackDetail& t) {
-        return t.genre == QLatin1String("(null)") ? QString() : t.genre;
-    }, "genre");
+    const Filter filter = makeFilter(std::nullopt, std::nullopt, std::nullopt, criteria,
+                                     includingICloudItems, nullptr);
+    return browseColumn(
+        playlists, filter,
+        [](const TrackDetail& t) {
+            return t.genre == QLatin1String("(null)") ? QString() : t.genre;
+        },
+        "genre");
 }
 
 QStringList QELDeviceMediaLibrary::artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
-    const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres, const QString& criteria,
-    bool includingICloudItems)
-{
-    const Filter filter = makeFilter(genres, std::nullopt, std::nullopt, criteria, includingICloudItems, nullptr);
-    return browseColumn(playlists, filter, [](const TrackDetail& t) {
-        // A track without an artist is not listed, whatever its album artist.
-        return t.artist.isEmpty() ? QString() : t.getArtistForListing();
-    }, "artist");
-}
-
-QStringList QELDeviceMediaLibrary::albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
-    const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
+    const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres,
     const QString& criteria, bool includingICloudItems)
 {
-    const Filter filter = makeFilter(genres, artists, std::nullopt, criteria, includingICloudItems, nullptr);
-    return browseColumn(playlists, filter, [](const TrackDetail& t) { return t.album; }, "album");
+    const Filter filter =
+        makeFilter(genres, std::nullopt, std::nullopt, criteria, includingICloudItems, nullptr);
+    return browseColumn(
+        playlists, filter,
+        [](const TrackDetail& t) {
+            // A track without an artist is not listed, whatever its album artist.
+            return t.artist.isEmpty() ? QString() : t.getArtistForListing();
+        },
+        "artist");
 }
 
-QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
-    const std::optional<QList<PlaylistPtr>>& playlists, const std::optional<QStringList>& genres,
-    const std::optional<QStringList>& artists, const std::optional<QStringList>& albums, const QString& criteria,
-    bool includingICloudItems)
+QStringList QELDeviceMediaLibrary::
+    albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
+        const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres,
+        const std::optional<QStringList>& artists, const QString& criteria,
+        bool includingICloudItems)
+{
+    const Filter filter =
+        makeFilter(genres, artists, std::nullopt, criteria, includingICloudItems, nullptr);
+    return browseColumn(
+        playlists, filter, [](const TrackDetail& t) { return t.album; }, "album");
+}
+
+QList<TrackDetailPtr> QELDeviceMediaLibrary::
+    trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+        const std::optional<QList<PlaylistPtr>>& playlists,
+        const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
+        const std::optional<QStringList>& albums, const QString& criteria,
+        bool includingICloudItems)
 {
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
     if (!store)
         return {};
     std::lock_guard<std::recursive_mutex> guard(store->lock());
     bool hasFilters = false;
-    const Filter filter = makeFilter(genres, artists, albums, criteria, includingICloudItems, &hasFilters);
+    const Filter filter =
+        makeFilter(genres, artists, albums, criteria, includingICloudItems, &hasFilters);
     const QList<PlaylistPtr> selected = playlists ? *playlists : this->playlists();
     QList<TrackDetailPtr> result;
     for (const PlaylistPtr& playlist : selected) {
@@ -446,7 +478,8 @@ QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPlaylistsWithGenresA
         if (tracks.isEmpty())
             continue;
         if (isPlaylistsToBeSorted(*playlist) && criteria.isEmpty()) {
-            for (const PlaylistOrderPtr& order : store->ordersForContainer(playlist->containerPID)) {
+            for (const PlaylistOrderPtr& order :
+                 store->ordersForContainer(playlist->containerPID)) {
                 if (order->relationshipTrack && ids.contains(order->persistentID))
                     result.append(order->relationshipTrack);
             }
@@ -457,7 +490,8 @@ QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPlaylistsWithGenresA
     return result;
 }
 
-QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPersistentIDs(const std::optional<QStringList>& persistentIDs)
+QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPersistentIDs(
+    const std::optional<QStringList>& persistentIDs)
 {
     if (!persistentIDs)
         return {};
@@ -475,7 +509,8 @@ QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPersistentIDs(const 
     return result;
 }
 
-QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForMissingPersistentIDs(const std::optional<QStringList>& persistentIDs)
+QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForMissingPersistentIDs(
+    const std::optional<QStringList>& persistentIDs)
 {
     if (!persistentIDs)
         return {};

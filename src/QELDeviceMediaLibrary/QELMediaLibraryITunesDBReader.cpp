@@ -57,7 +57,7 @@ bool QELMediaLibraryITunesDBReader::readMediaLibrary()
         return false;
     const quint32 headerLength = handle.readUInt32();
     handle.skipBytes(8);
-    handle.readUInt32();   // version
+    handle.readUInt32(); // version
     qint32 sections = handle.readInt32();
     if (handle.hitEnd() || headerLength < 24 || headerLength > handle.size())
         return fail(QStringLiteral("mhsd header not found"));
@@ -93,7 +93,8 @@ bool QELMediaLibraryITunesDBReader::readMediaLibrary()
     return true;
 }
 
-bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFileHandle& handle, quint32)
+bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFileHandle& handle,
+                                                                     quint32)
 {
     _fireReadProgressEventWithInfo(L("READINGTRACKINFORMATION"));
     handle.resetByteCount();
@@ -114,7 +115,8 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
         const quint32 recordHeader = handle.readUInt32();
         const quint32 recordTotal = handle.readUInt32();
         const quint32 dataObjects = handle.readUInt32();
-        if (handle.hitEnd() || recordHeader < 120 || recordTotal < recordHeader || !fits(handle, recordTotal, 16))
+        if (handle.hitEnd() || recordHeader < 120 || recordTotal < recordHeader
+            || !fits(handle, recordTotal, 16))
             return fail(QStringLiteral("mhit check fail\r\n"));
         TrackDetailPtr track = _createNewTrackDetailObject();
         TrackDetail& t = *track;
@@ -169,7 +171,8 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
             if (handle.hitEnd() || total < 16 || !fits(handle, total, 16))
                 return fail(QStringLiteral("mhod check fail\r\n"));
             static const quint32 readTypes[] = {1, 2, 3, 4, 5, 6, 8, 12, 13, 14, 15, 22};
-            if (std::find(std::begin(readTypes), std::end(readTypes), type) == std::end(readTypes)) {
+            if (std::find(std::begin(readTypes), std::end(readTypes), type)
+                == std::end(readTypes)) {
                 skip(handle, static_cast<qint64>(total) - 16);
             } else {
                 QString text;
@@ -185,16 +188,35 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
                     text = handle.readUTF16StringOfLength(static_cast<int>(total - 40));
                 }
                 switch (type) {
-                case 1: t.trackName = text; break;
-                case 2: t.path = text.replace(QLatin1Char(':'), QLatin1Char('/')); break;
-                case 3: t.album = text; break;
-                case 4: t.artist = text; break;
-                case 5: t.genre = text; break;
-                case 12: t.composer = text; break;
-                case 14: t.descriptionLong = text; break;
-                case 15: t.podcastShowURL = text; break;
-                case 22: t.album_artist = text; break;
-                default: break;   // 6, 8 and 13 are read and dropped
+                case 1:
+                    t.trackName = text;
+                    break;
+                case 2:
+                    t.path = text.replace(QLatin1Char(':'), QLatin1Char('/'));
+                    break;
+                case 3:
+                    t.album = text;
+                    break;
+                case 4:
+                    t.artist = text;
+                    break;
+                case 5:
+                    t.genre = text;
+                    break;
+                case 12:
+                    t.composer = text;
+                    break;
+                case 14:
+                    t.descriptionLong = text;
+                    break;
+                case 15:
+                    t.podcastShowURL = text;
+                    break;
+                case 22:
+                    t.album_artist = text;
+                    break;
+                default:
+                    break; // 6, 8 and 13 are read and dropped
                 }
                 if (handle.byteCount() < total)
                     skip(handle, static_cast<qint64>(total) - handle.byteCount());
@@ -241,7 +263,8 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
         const quint32 dataObjects = handle.readUInt32();
         const quint32 itemCount = handle.readUInt32();
         const quint32 flags = handle.readUInt32();
-        if (handle.hitEnd() || headerLength < 24 || totalLength < headerLength || !fits(handle, headerLength, 24)) {
+        if (handle.hitEnd() || headerLength < 24 || totalLength < headerLength
+            || !fits(handle, headerLength, 24)) {
             store->deletePlaylist(playlist);
             return fail(QStringLiteral("mhyp check fail\r\n"));
         }
@@ -281,7 +304,8 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
             setPlaylistIcon(*playlist, QStringLiteral("cat_genius_selection"));
             break;
         default:
-            qCInfo(lcOrvane).noquote() << QStringLiteral("Playlist type %1 named %2").arg(dataObjects).arg(playlist->name);
+            qCInfo(lcOrvane).noquote()
+                << QStringLiteral("Playlist type %1 named %2").arg(dataObjects).arg(playlist->name);
             break;
         }
 
@@ -329,7 +353,8 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
             // iTunes writes the time an item was added at offset 28; other iPod
             // writers leave 0 there, so an item that names a track read above is a
             // member too. A podcast group header names its group, never a track.
-            if (podcastGrouping != kPodcastGroupHeader && (addedTime != 0 || m_tracksBySongID.contains(songID)))
+            if (podcastGrouping != kPodcastGroupHeader
+                && (addedTime != 0 || m_tracksBySongID.contains(songID)))
                 songIDs.append(songID);
             handle.resetByteCount();
             if (handle.readStringOfLength(4) == QLatin1String("mhod")) {

@@ -20,7 +20,8 @@ namespace {
 
 bool hasColumn(sqlite3* db, const char* table, const char* column)
 {
-    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, QString::fromLatin1(table), QString::fromLatin1(column));
+    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, QString::fromLatin1(table),
+                                                                    QString::fromLatin1(column));
 }
 
 bool hasTable(sqlite3* db, const char* table)
@@ -28,33 +29,43 @@ bool hasTable(sqlite3* db, const char* table)
     return QELSQLiteHelper::doesDatabaseContainTable(db, QString::fromLatin1(table));
 }
 
-QString suffixOf(const QString& path)
-{
-    return QFileInfo(path).suffix();
-}
+QString suffixOf(const QString& path) { return QFileInfo(path).suffix(); }
 
 const QString kBaseItemQuery = QStringLiteral(
-    "SELECT i.item_pid, ie.title, ia.item_artist, a.album, g.genre, aa.album_artist, c.composer,i.track_number,"
-    " ie.track_count, ie.is_compilation, ie.is_podcast, ie.is_itunes_u, ie.year, ie.total_time_ms,ie.media_kind,"
+    "SELECT i.item_pid, ie.title, ia.item_artist, a.album, g.genre, aa.album_artist, "
+    "c.composer,i.track_number,"
+    " ie.track_count, ie.is_compilation, ie.is_podcast, ie.is_itunes_u, ie.year, "
+    "ie.total_time_ms,ie.media_kind,"
     "i.disc_number, ie.disc_count, ie.file_size, ie.bit_rate, ie.date_created, ie.description,"
-    " ie.description_long, bl.path, ie.location, ie.artwork_cache_id, ist.date_played, ist.play_count_user,"
-    " ist.user_rating FROM item i JOIN item_extra ie ON i.item_pid=ie.item_pid  LEFT OUTER JOIN album_artist aa"
+    " ie.description_long, bl.path, ie.location, ie.artwork_cache_id, ist.date_played, "
+    "ist.play_count_user,"
+    " ist.user_rating FROM item i JOIN item_extra ie ON i.item_pid=ie.item_pid  LEFT OUTER JOIN "
+    "album_artist aa"
     " ON aa.album_artist_pid=i.album_artist_pid LEFT OUTER JOIN item_artist ia ON"
-    " ia.item_artist_pid=i.item_artist_pid LEFT OUTER JOIN album a ON i.album_pid=a.album_pid LEFT OUTER JOIN"
-    " genre g ON i.genre_id=g.genre_id LEFT OUTER JOIN composer c ON c.composer_pid=i.composer_pid JOIN"
-    " base_location bl ON i.base_location_id=bl.base_location_id JOIN item_stats ist ON ist.item_pid=i.item_pid ");
+    " ia.item_artist_pid=i.item_artist_pid LEFT OUTER JOIN album a ON i.album_pid=a.album_pid LEFT "
+    "OUTER JOIN"
+    " genre g ON i.genre_id=g.genre_id LEFT OUTER JOIN composer c ON c.composer_pid=i.composer_pid "
+    "JOIN"
+    " base_location bl ON i.base_location_id=bl.base_location_id JOIN item_stats ist ON "
+    "ist.item_pid=i.item_pid ");
 
 } // namespace
 
-QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3* db, bool* groupsByArtwork)
+QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3* db,
+                                                                        bool* groupsByArtwork)
 {
     QString query = kBaseItemQuery;
     if (!hasColumn(db, "item_extra", "is_podcast"))
-        query.replace(QStringLiteral(" ie.is_podcast,"), hasColumn(db, "item", "is_podcast") ? QStringLiteral(" i.is_podcast,") : QStringLiteral(" "));
+        query.replace(QStringLiteral(" ie.is_podcast,"),
+                      hasColumn(db, "item", "is_podcast") ? QStringLiteral(" i.is_podcast,")
+                                                          : QStringLiteral(" "));
     if (!hasColumn(db, "item_extra", "is_itunes_u"))
-        query.replace(QStringLiteral(" ie.is_itunes_u,"), hasColumn(db, "item", "is_itunes_u") ? QStringLiteral(" i.is_itunes_u,") : QStringLiteral(" "));
+        query.replace(QStringLiteral(" ie.is_itunes_u,"),
+                      hasColumn(db, "item", "is_itunes_u") ? QStringLiteral(" i.is_itunes_u,")
+                                                           : QStringLiteral(" "));
     if (hasColumn(db, "item_extra", "is_audible_audio_book"))
-        query.replace(QStringLiteral(" ie.year,"), QStringLiteral(" ie.year, ie.is_audible_audio_book, "));
+        query.replace(QStringLiteral(" ie.year,"),
+                      QStringLiteral(" ie.year, ie.is_audible_audio_book, "));
     if (hasColumn(db, "item_playback", "bit_rate")) {
         query.replace(QStringLiteral(" ie.bit_rate,"), QStringLiteral(" ip.bit_rate,"));
         query.append(QStringLiteral(" LEFT OUTER JOIN item_playback ip ON ip.item_pid=i.item_pid"));
@@ -64,26 +75,34 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
     // Both artwork schemes join under the alias "art" and select the same
     // column; a database that has both would not prepare, so the newer
     // artwork_token scheme is the only one used when its tables are there.
-    const bool tokenArtwork = hasTable(db, "artwork_token") && hasTable(db, "best_artwork_token") && hasTable(db, "artwork");
-    const bool itemArtwork = !tokenArtwork && hasTable(db, "item_artwork") && hasTable(db, "artwork");
+    const bool tokenArtwork = hasTable(db, "artwork_token") && hasTable(db, "best_artwork_token")
+        && hasTable(db, "artwork");
+    const bool itemArtwork =
+        !tokenArtwork && hasTable(db, "item_artwork") && hasTable(db, "artwork");
     if (itemArtwork) {
-        query.replace(QStringLiteral(" FROM"), QStringLiteral(", art.relative_path AS artwork_relative_path FROM"));
-        query.append(QStringLiteral(" LEFT OUTER JOIN item_artwork iart ON iart.item_pid=i.item_pid LEFT OUTER JOIN"
-                                    " artwork art ON art.artwork_token = iart.best_artwork_token "));
+        query.replace(QStringLiteral(" FROM"),
+                      QStringLiteral(", art.relative_path AS artwork_relative_path FROM"));
+        query.append(QStringLiteral(
+            " LEFT OUTER JOIN item_artwork iart ON iart.item_pid=i.item_pid LEFT OUTER JOIN"
+            " artwork art ON art.artwork_token = iart.best_artwork_token "));
     }
     if (!hasColumn(db, "item_extra", "is_compilation"))
         query.replace(QStringLiteral("ie.is_compilation"), QStringLiteral("i.is_compilation"));
     if (!hasColumn(db, "item_extra", "date_created"))
         query.replace(QStringLiteral("ie.date_created"), QStringLiteral("i.date_added"));
     if (hasColumn(db, "item_store", "is_protected")) {
-        query.replace(QStringLiteral(" FROM"), QStringLiteral(", store.is_protected, store.feed_url FROM "));
-        query.append(QStringLiteral(" LEFT OUTER JOIN item_store store ON store.item_pid=i.item_pid "));
+        query.replace(QStringLiteral(" FROM"),
+                      QStringLiteral(", store.is_protected, store.feed_url FROM "));
+        query.append(
+            QStringLiteral(" LEFT OUTER JOIN item_store store ON store.item_pid=i.item_pid "));
     }
     if (tokenArtwork) {
-        query.replace(QStringLiteral(" FROM"), QStringLiteral(", art.relative_path AS artwork_relative_path FROM "));
-        query.append(QStringLiteral(" LEFT OUTER JOIN best_artwork_token bat ON i.item_pid=bat.entity_pid AND"
-                                    " bat.artwork_type ==1 LEFT OUTER JOIN artwork art ON"
-                                    " bat.available_artwork_token=art.artwork_token "));
+        query.replace(QStringLiteral(" FROM"),
+                      QStringLiteral(", art.relative_path AS artwork_relative_path FROM "));
+        query.append(QStringLiteral(
+            " LEFT OUTER JOIN best_artwork_token bat ON i.item_pid=bat.entity_pid AND"
+            " bat.artwork_type ==1 LEFT OUTER JOIN artwork art ON"
+            " bat.available_artwork_token=art.artwork_token "));
     }
     // A left join: where only videos have an item_video row, an inner join
     // would drop every other track.
@@ -104,25 +123,33 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     qCInfo(lcOrvane) << "Using QELMediaLibraryMediaLibrarySQLiteDBReader";
     _fireReadProgressEventWithInfo(L("LOADINGLIBRARIES"));
     if (_libraryDirectory.isEmpty()) {
-        qCWarning(lcOrvane) << "QELMediaLibraryMediaLibrarySQLiteDBReader: _libraryDirectory = nill";
+        qCWarning(lcOrvane)
+            << "QELMediaLibraryMediaLibrarySQLiteDBReader: _libraryDirectory = nill";
         return false;
     }
     _fireReadProgressEventWithInfo(L("OPENINGLIBRARYFILES"));
     const QString dbPath = _libraryDirectory + QLatin1Char('/') + m_filePath;
     if (m_filePath.isEmpty() || !QFileInfo(dbPath).isFile()) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : dbLibrarypath %1 not exist").arg(dbPath);
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral(
+                   "QELMediaLibraryMediaLibrarySQLiteDBReader : dbLibrarypath %1 not exist")
+                   .arg(dbPath);
         return false;
     }
     int openCode = 0;
     QString openError;
     QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(dbPath, &openError, &openCode);
     if (!database.isOpen()) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1").arg(openCode)
-                                      << openError;
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral(
+                   "QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1")
+                   .arg(openCode)
+            << openError;
         // A file that is there but holds no readable database fails as its
         // first query would, with the read's failure sent.
         if (openCode != SQLITE_CANTOPEN)
-            _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(openCode));
+            _fireReadCompleteEventWithSuccessAndErrorInformation(
+                false, QStringLiteral("SQLiteDBRead return code error : %1").arg(openCode));
         return false;
     }
     sqlite3* db = database.handle();
@@ -132,9 +159,13 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     // read fails rather than show a library with gaps.
     auto failRead = [this, &database](const QELSQLiteStatement& statement) {
         const int code = statement.lastStepCode();
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1").arg(code)
-                                      << database.lastError();
-        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral(
+                   "QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1")
+                   .arg(code)
+            << database.lastError();
+        _fireReadCompleteEventWithSuccessAndErrorInformation(
+            false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
         return false;
     };
 
@@ -153,9 +184,13 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     QELSQLiteStatement items(db, query);
     if (!items.isPrepared()) {
         const int code = items.prepareCode();
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1").arg(code)
-                                      << database.lastError();
-        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral(
+                   "QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1")
+                   .arg(code)
+            << database.lastError();
+        _fireReadCompleteEventWithSuccessAndErrorInformation(
+            false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
         return false;
     }
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
@@ -227,7 +262,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
 
         const QString extension = suffixOf(path);
         if (kind == 2 || kind == 6 || kind == 32 || kind == 64 || kind == 96 || kind == 1024
-            || extension == QLatin1String("m4v") || extension == QLatin1String("mov") || extension == QLatin1String("mp4"))
+            || extension == QLatin1String("m4v") || extension == QLatin1String("mov")
+            || extension == QLatin1String("mp4"))
             t.hasVideo = true;
         if (kind == 4 || kind == 6)
             t.isPodcast = true;
@@ -289,7 +325,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         } else {
             const QString relative = items.text(cArtworkPath);
             if (!relative.isNull())
-                t.artworkPath = QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/%1").arg(relative);
+                t.artworkPath =
+                    QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/%1").arg(relative);
         }
 
         qint64 created = items.int64(cCreated);
@@ -316,7 +353,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         // note when that leaves items out.
         QELSQLiteStatement count(db, QStringLiteral("SELECT count(*) FROM item"));
         if (count.step() && count.int64(0) != itemsRead && !cancelRead())
-            qCInfo(lcOrvane) << "MediaLibrary item query returned" << itemsRead << "of" << count.int64(0) << "items";
+            qCInfo(lcOrvane) << "MediaLibrary item query returned" << itemsRead << "of"
+                             << count.int64(0) << "items";
     }
 
     if (!readPlaylists(db))
@@ -324,7 +362,10 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
 
     QString error;
     if (!store->save(&error)) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : managedObjectContextSave error %1").arg(error);
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral(
+                   "QELMediaLibraryMediaLibrarySQLiteDBReader : managedObjectContextSave error %1")
+                   .arg(error);
         return false;
     }
     database.close();
@@ -344,20 +385,25 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
             primaryContainer = info.text(QStringLiteral("primary_container_pid"));
         // Unread, the master playlist would list as one of the user's.
         if (info.failed()) {
-            qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
-                                                 .arg(info.lastStepCode())
-                                          << info.errorMessage();
+            qCWarning(lcOrvane).noquote()
+                << QStringLiteral(
+                       "QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
+                       .arg(info.lastStepCode())
+                << info.errorMessage();
             _fireReadCompleteEventWithSuccessAndErrorInformation(
-                false, QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));
+                false,
+                QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));
             return false;
         }
     }
     store->save();
 
     QString query = QStringLiteral(
-        "c.name, c.container_pid, c.is_hidden, c.smart_is_genius, c.smart_is_dynamic, c.smart_is_folder,"
+        "c.name, c.container_pid, c.is_hidden, c.smart_is_genius, c.smart_is_dynamic, "
+        "c.smart_is_folder,"
         " c.smart_is_limited, c.smart_limit_value, c.is_ignored_syncing, c.distinguished_kind,"
-        " length(ci.item_pid_data) AS data_length, ci.item_pid_data FROM container c INNER JOIN container_items ci"
+        " length(ci.item_pid_data) AS data_length, ci.item_pid_data FROM container c INNER JOIN "
+        "container_items ci"
         " ON c.container_pid=ci.container_pid");
     if (hasColumn(db, "container", "contained_media_type"))
         query.prepend(QStringLiteral("c.contained_media_type, "));
@@ -365,8 +411,9 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
         query.prepend(QStringLiteral("c.play_order, "));
     if (hasTable(db, "artwork_token")) {
         query.prepend(QStringLiteral("a.relative_path AS artwork_relative_path, "));
-        query.append(QStringLiteral(" LEFT JOIN artwork_token at ON c.container_pid=at.entity_pid LEFT JOIN artwork a"
-                                    " ON at.artwork_token=a.artwork_token"));
+        query.append(QStringLiteral(
+            " LEFT JOIN artwork_token at ON c.container_pid=at.entity_pid LEFT JOIN artwork a"
+            " ON at.artwork_token=a.artwork_token"));
     }
     query.prepend(QStringLiteral("SELECT "));
 
@@ -381,11 +428,13 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
         const bool read = containers.forEachRow([&](const QELSQLiteStatement&) {
             if (cancelRead())
                 return false;
-            if (containers.int64(QStringLiteral("is_ignored_syncing")) == 1 || containers.int64(QStringLiteral("is_hidden")) == 1
+            if (containers.int64(QStringLiteral("is_ignored_syncing")) == 1
+                || containers.int64(QStringLiteral("is_hidden")) == 1
                 || containers.int64(QStringLiteral("smart_is_folder")) == 1)
                 return true;
             if (containers.int64(QStringLiteral("smart_is_dynamic")) == 1
-                && (!hasMediaType || (containers.int64(QStringLiteral("contained_media_type")) & 0x2044) != 0))
+                && (!hasMediaType
+                    || (containers.int64(QStringLiteral("contained_media_type")) & 0x2044) != 0))
                 return true;
             const QString containerPID = containers.text(QStringLiteral("container_pid"));
             if (!primaryContainer.isNull() && containerPID == primaryContainer)
@@ -410,8 +459,9 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                 playlist->smartIsDynamic = true;
                 icon = QStringLiteral("cat_smart_playlist");
             }
-            if ((isYes(playlist->smartIsDynamic) || isYes(playlist->smartIsGenius) || isYes(playlist->smartIsMix)) && hasPlayOrder
-                && containers.int64(QStringLiteral("play_order")) == 7)
+            if ((isYes(playlist->smartIsDynamic) || isYes(playlist->smartIsGenius)
+                 || isYes(playlist->smartIsMix))
+                && hasPlayOrder && containers.int64(QStringLiteral("play_order")) == 7)
                 playlist->doesSmartRequireSorting = true;
             const qint64 distinguished = containers.int64(QStringLiteral("distinguished_kind"));
             playlist->distinguishedKind = distinguished;
@@ -432,13 +482,15 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
 
             const qint64 dataLength = containers.int64(QStringLiteral("data_length"));
             if (dataLength > 0) {
-                const QByteArray data = containers.blob(containers.columnIndex(QStringLiteral("item_pid_data")));
+                const QByteArray data =
+                    containers.blob(containers.columnIndex(QStringLiteral("item_pid_data")));
                 const qsizetype count = data.size() / 8;
                 QStringList ids;
                 ids.reserve(count);
                 const bool ordered = QELDeviceMediaLibrary::isPlaylistsToBeSorted(*playlist);
                 for (qsizetype i = 0; i < count; ++i) {
-                    const QString id = QString::number(qFromLittleEndian<qint64>(data.constData() + 8 * i));
+                    const QString id =
+                        QString::number(qFromLittleEndian<qint64>(data.constData() + 8 * i));
                     ids.append(id);
                     if (ordered) {
                         PlaylistOrderPtr order = _createNewPlaylistOrderObject();
@@ -451,18 +503,23 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                 playlist->addTracks(store->tracksWithPersistentIDs(ids));
             }
             if (hasArtwork)
-                playlist->playlistImageRelativePath = containers.text(QStringLiteral("artwork_relative_path"));
+                playlist->playlistImageRelativePath =
+                    containers.text(QStringLiteral("artwork_relative_path"));
             if (playlist->tracks().isEmpty())
                 store->deletePlaylist(playlist);
             return true;
         });
         if (!read) {
-            qCWarning(lcOrvane).noquote() << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : playlist rows ended with code %1")
-                                                 .arg(containers.lastStepCode())
-                                          << containers.errorMessage();
+            qCWarning(lcOrvane).noquote()
+                << QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader : playlist rows ended "
+                                  "with code %1")
+                       .arg(containers.lastStepCode())
+                << containers.errorMessage();
             _firePlaylistName(QStringLiteral(""));
             _fireReadCompleteEventWithSuccessAndErrorInformation(
-                false, QStringLiteral("SQLiteDBRead return code error : %1").arg(containers.lastStepCode()));
+                false,
+                QStringLiteral("SQLiteDBRead return code error : %1")
+                    .arg(containers.lastStepCode()));
             return false;
         }
     }

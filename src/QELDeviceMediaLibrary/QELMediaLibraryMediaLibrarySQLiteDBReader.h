@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELMediaLibraryReader.h"
-
 #include <QString>
+
+#include "QELMediaLibraryReader.h"
 
 // Reads MediaLibrary.sqlitedb (or its ".bak" copy), the media database of
 // current devices, into the media store. The schema is probed first, and the
@@ -12,7 +12,10 @@
 class QELMediaLibraryMediaLibrarySQLiteDBReader : public QELMediaLibraryReader {
 public:
     bool readMediaLibrary() override;
-    QString readerName() const override { return QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader"); }
+    QString readerName() const override
+    {
+        return QStringLiteral("QELMediaLibraryMediaLibrarySQLiteDBReader");
+    }
 
     // The database's file name inside the library folder.
     QString filePath() const { return m_filePath; }

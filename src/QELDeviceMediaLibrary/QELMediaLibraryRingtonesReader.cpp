@@ -43,10 +43,13 @@ QELMediaLibraryRingtonesReader::BasePath& QELMediaLibraryRingtonesReader::progra
 
 QString QELMediaLibraryRingtonesReader::ringtoneBasePath() { return programBasePath().value(); }
 
-void QELMediaLibraryRingtonesReader::setRingToneBasePath(const QString& path) { programBasePath().set(path); }
+void QELMediaLibraryRingtonesReader::setRingToneBasePath(const QString& path)
+{
+    programBasePath().set(path);
+}
 
-bool QELMediaLibraryRingtonesReader::readRingtonesLibraryFromLocalPathIntoMediaLibrary(const QString& path,
-                                                                                       QELMediaLibraryReader* reader)
+bool QELMediaLibraryRingtonesReader::readRingtonesLibraryFromLocalPathIntoMediaLibrary(
+    const QString& path, QELMediaLibraryReader* reader)
 {
     assertNotOnGuiThread();
     if (!QFileInfo(path).isFile())
@@ -87,8 +90,9 @@ bool QELMediaLibraryRingtonesReader::readRingtonesLibraryFromLocalPathIntoMediaL
     return true;
 }
 
-void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones,
-                                                          const std::function<bool(const QString&)>& existsOnDevice)
+void QELMediaLibraryRingtonesReader::resolveRingtonePaths(
+    const QList<TrackDetailPtr>& ringtones,
+    const std::function<bool(const QString&)>& existsOnDevice)
 {
     bool first = true;
     for (const TrackDetailPtr& track : ringtones) {
@@ -96,7 +100,8 @@ void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetai
             continue;
         // The file name alone: a ringtone's path never leaves its folder.
         const QString name = QFileInfo(track->path).fileName();
-        const QString folder = existsOnDevice(kRingtonesFolder + name) ? kRingtonesFolder : kPurchasesFolder;
+        const QString folder =
+            existsOnDevice(kRingtonesFolder + name) ? kRingtonesFolder : kPurchasesFolder;
         if (first) {
             m_basePath->set(folder);
             first = false;
@@ -105,7 +110,9 @@ void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetai
     }
 }
 
-void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones, const QELDeviceInterface& device)
+void QELMediaLibraryRingtonesReader::resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones,
+                                                          const QELDeviceInterface& device)
 {
-    resolveRingtonePaths(ringtones, [&device](const QString& path) { return device.fileExistsAtPath(path); });
+    resolveRingtonePaths(ringtones,
+                         [&device](const QString& path) { return device.fileExistsAtPath(path); });
 }

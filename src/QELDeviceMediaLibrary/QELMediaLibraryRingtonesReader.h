@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TrackDetail.h"
+#include <functional>
+#include <mutex>
 
 #include <QList>
 #include <QString>
 
-#include <functional>
-#include <mutex>
+#include "TrackDetail.h"
 
 class QELDeviceInterface;
 class QELMediaLibraryReader;
@@ -33,7 +33,8 @@ public:
     explicit QELMediaLibraryRingtonesReader(BasePath* basePath = nullptr);
 
     // False when the file does not exist; true otherwise, ringtones or not.
-    bool readRingtonesLibraryFromLocalPathIntoMediaLibrary(const QString& path, QELMediaLibraryReader* reader);
+    bool readRingtonesLibraryFromLocalPathIntoMediaLibrary(const QString& path,
+                                                           QELMediaLibraryReader* reader);
 
     // The program's device folder of the ringtone files, as its last read decided.
     static QString ringtoneBasePath();
@@ -47,7 +48,8 @@ public:
     // becomes the first ringtone's.
     void resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones,
                               const std::function<bool(const QString& devicePath)>& existsOnDevice);
-    void resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones, const QELDeviceInterface& device);
+    void resolveRingtonePaths(const QList<TrackDetailPtr>& ringtones,
+                              const QELDeviceInterface& device);
 
 private:
     static BasePath& programBasePath();

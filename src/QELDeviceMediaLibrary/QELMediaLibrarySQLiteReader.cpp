@@ -52,7 +52,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
 {
     assertNotOnGuiThread();
     if (_libraryDirectory.isEmpty()) {
-        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("_libraryDirectory parameter not specified."));
+        _fireReadCompleteEventWithSuccessAndErrorInformation(
+            false, QStringLiteral("_libraryDirectory parameter not specified."));
         return false;
     }
     _fireReadProgressEventWithInfo(L("OPENINGLIBRARYFILES"));
@@ -70,17 +71,21 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
     // part: the read fails rather than show a library with gaps.
     auto failRead = [this](const char* what, const QELSQLiteStatement& statement) {
         const int code = statement.lastStepCode();
-        qCWarning(lcOrvane).noquote() << QStringLiteral("Library.itdb: the %1 rows ended with code %2: %3")
-                                             .arg(QLatin1String(what))
-                                             .arg(code)
-                                             .arg(statement.errorMessage());
-        _fireReadCompleteEventWithSuccessAndErrorInformation(false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral("Library.itdb: the %1 rows ended with code %2: %3")
+                   .arg(QLatin1String(what))
+                   .arg(code)
+                   .arg(statement.errorMessage());
+        _fireReadCompleteEventWithSuccessAndErrorInformation(
+            false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
         return false;
     };
 
-    if (QELSQLiteHelper::doesDatabaseContainTable(library.handle(), QStringLiteral("location_kind_map"))) {
+    if (QELSQLiteHelper::doesDatabaseContainTable(library.handle(),
+                                                  QStringLiteral("location_kind_map"))) {
         _kinds.clear();
-        QELSQLiteStatement kinds(library.handle(), QStringLiteral("SELECT kind from location_kind_map"));
+        QELSQLiteStatement kinds(library.handle(),
+                                 QStringLiteral("SELECT kind from location_kind_map"));
         const bool read = kinds.forEachRow([this](const QELSQLiteStatement& row) {
             _kinds.insert(row.text(0).isNull() ? QStringLiteral("(null)") : row.text(0));
             return true;
@@ -91,7 +96,10 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
 
     _fireReadProgressEventWithInfo(L("READINGTRACKINFORMATION"));
     {
-        QELSQLiteStatement items(library.handle(), QStringLiteral("SELECT * FROM item LEFT OUTER JOIN genre_map ON item.genre_id=genre_map.id"));
+        QELSQLiteStatement items(
+            library.handle(),
+            QStringLiteral(
+                "SELECT * FROM item LEFT OUTER JOIN genre_map ON item.genre_id=genre_map.id"));
         if (items.isPrepared()) {
             const int cPid = items.columnIndex(QStringLiteral("pid"));
             const int cKind = items.columnIndex(QStringLiteral("media_kind"));
@@ -118,15 +126,18 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
             const int cDescriptionLong = items.columnIndex(QStringLiteral("description_long"));
 
             // Device values are bound, never pasted into the statements.
-            QELSQLiteStatement location(locations.handle(), QStringLiteral(
-                "SELECT* FROM location INNER JOIN base_location ON location.base_location_id=base_location.id WHERE item_pid=?1"));
+            QELSQLiteStatement location(
+                locations.handle(),
+                QStringLiteral("SELECT* FROM location INNER JOIN base_location ON "
+                               "location.base_location_id=base_location.id WHERE item_pid=?1"));
             const int lPath = location.columnIndex(QStringLiteral("path"));
             const int lLocation = location.columnIndex(QStringLiteral("location"));
             const int lSize = location.columnIndex(QStringLiteral("file_size"));
             const int lKind = location.columnIndex(QStringLiteral("kind_id"));
             QELSQLiteStatement stats;
             if (dynamic.isOpen())
-                stats = QELSQLiteStatement(dynamic.handle(), QStringLiteral("SELECT * FROM item_stats WHERE item_pid=?1"));
+                stats = QELSQLiteStatement(
+                    dynamic.handle(), QStringLiteral("SELECT * FROM item_stats WHERE item_pid=?1"));
             const int sCreated = stats.columnIndex(QStringLiteral("date_created"));
             const int sPlayed = stats.columnIndex(QStringLiteral("date_played"));
             const int sRating = stats.columnIndex(QStringLiteral("user_rating"));
@@ -154,7 +165,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                 t.persistentID = QString::number(pid);
                 setNumber(t.mediaKind, cKind);
                 if (videoColumns)
-                    t.hasVideo = items.int64(cMusicVideo) == 1 || items.int64(cMovie) == 1 || items.int64(cTVShow) == 1;
+                    t.hasVideo = items.int64(cMusicVideo) == 1 || items.int64(cMovie) == 1
+                        || items.int64(cTVShow) == 1;
                 if (cVoiceMemo >= 0 && items.int64(cVoiceMemo) == 1)
                     t.isVoiceMemo = true;
                 if (cPodcast >= 0 && items.int64(cPodcast) == 1)
@@ -205,7 +217,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                         failedWhat = "location";
                         return false;
                     }
-                    if (videoColumns && !isYes(t.hasVideo) && QFileInfo(t.path).suffix() == QLatin1String("m4v"))
+                    if (videoColumns && !isYes(t.hasVideo)
+                        && QFileInfo(t.path).suffix() == QLatin1String("m4v"))
                         t.hasVideo = true;
                 }
                 if (stats.isPrepared()) {
@@ -240,7 +253,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
     _fireReadProgressEventWithInfo(L("READINGPLAYLISTS"));
     QString primaryContainer;
     {
-        QELSQLiteStatement info(library.handle(), QStringLiteral("SELECT primary_container_pid FROM db_info"));
+        QELSQLiteStatement info(library.handle(),
+                                QStringLiteral("SELECT primary_container_pid FROM db_info"));
         if (info.step() && info.hasColumn(QStringLiteral("primary_container_pid")))
             primaryContainer = info.text(QStringLiteral("primary_container_pid"));
         // Unread, the master playlist would list as one of the user's.
@@ -251,17 +265,24 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
     QELSQLiteStatement containers(library.handle(), QStringLiteral("SELECT * from container"));
     if (containers.isPrepared() && !cancelRead()) {
         const bool byName = containers.hasColumn(QStringLiteral("item_to_container_orig"));
-        QELSQLiteStatement members(library.handle(), byName
-            ? QStringLiteral("SELECT item_to_container_orig.item_pid, container.pid, container.name, container.smart_is_genius,"
-                             " container.smart_is_dynamic FROM item_to_container_orig INNER JOIN item ON"
-                             " item_to_container_orig.item_pid=item.pid INNER JOIN container ON"
-                             " item_to_container_orig.container_pid=container.pid WHERE container.name=?1 ORDER BY"
-                             " item_to_container_orig.physical_order")
-            : QStringLiteral("SELECT item_to_container.item_pid, container.pid, container.name, container.smart_is_genius,"
-                             " container.smart_is_dynamic FROM item_to_container INNER JOIN item ON"
-                             " item_to_container.item_pid=item.pid INNER JOIN container ON"
-                             " item_to_container.container_pid=container.pid WHERE container.pid=?1  ORDER BY"
-                             " item_to_container.physical_order"));
+        QELSQLiteStatement members(
+            library.handle(),
+            byName ? QStringLiteral(
+                "SELECT item_to_container_orig.item_pid, container.pid, container.name, "
+                "container.smart_is_genius,"
+                " container.smart_is_dynamic FROM item_to_container_orig INNER JOIN item ON"
+                " item_to_container_orig.item_pid=item.pid INNER JOIN container ON"
+                " item_to_container_orig.container_pid=container.pid WHERE container.name=?1 ORDER "
+                "BY"
+                " item_to_container_orig.physical_order")
+                   : QStringLiteral(
+                       "SELECT item_to_container.item_pid, container.pid, container.name, "
+                       "container.smart_is_genius,"
+                       " container.smart_is_dynamic FROM item_to_container INNER JOIN item ON"
+                       " item_to_container.item_pid=item.pid INNER JOIN container ON"
+                       " item_to_container.container_pid=container.pid WHERE container.pid=?1  "
+                       "ORDER BY"
+                       " item_to_container.physical_order"));
         const int mPid = members.columnIndex(QStringLiteral("item_pid"));
         const int cHidden = containers.columnIndex(QStringLiteral("is_hidden"));
         const int cFolder = containers.columnIndex(QStringLiteral("smart_is_folder"));
@@ -280,7 +301,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
             if (containers.int64(cHidden) == 1 || containers.int64(cFolder) == 1)
                 return true;
             const QString containerPID = containers.text(cPid);
-            if (containerPID.isNull() || (!primaryContainer.isNull() && containerPID == primaryContainer))
+            if (containerPID.isNull()
+                || (!primaryContainer.isNull() && containerPID == primaryContainer))
                 return true;
             PlaylistPtr playlist = _createNewPlaylistObject();
             const QString name = containers.text(cName);
@@ -291,7 +313,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
             if (containers.int64(cGenius) == 1) {
                 playlist->smartIsGenius = true;
                 icon = QStringLiteral("cat_genius_selection");
-            } else if (containers.int64(cDynamic) == 1 || containers.int64(cFiltered) == 1 || containers.int64(cLimited) == 1) {
+            } else if (containers.int64(cDynamic) == 1 || containers.int64(cFiltered) == 1
+                       || containers.int64(cLimited) == 1) {
                 playlist->smartIsDynamic = true;
                 icon = QStringLiteral("cat_smart_playlist");
             }
@@ -299,7 +322,9 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                 const qint64 kind = containers.int64(cKind);
                 playlist->distinguishedKind = kind;
                 if (kind == 11 || kind == 20 || kind == 34) {
-                    icon = kind == 11 ? QStringLiteral("cat_podcast") : kind == 20 ? QStringLiteral("cat_shappong_bag") : QStringLiteral("cat_itunesu");
+                    icon = kind == 11 ? QStringLiteral("cat_podcast")
+                        : kind == 20  ? QStringLiteral("cat_shappong_bag")
+                                      : QStringLiteral("cat_itunesu");
                     playlist->isLibraryType = true;
                 }
             }

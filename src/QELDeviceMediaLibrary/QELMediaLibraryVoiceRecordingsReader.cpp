@@ -12,8 +12,8 @@
 #include "QELSQLiteStatement.h"
 #include "ThreadCheck.h"
 
-bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaLibrary(const QString& path,
-                                                                                       QELMediaLibraryReader* reader)
+bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaLibrary(
+    const QString& path, QELMediaLibraryReader* reader)
 {
     assertNotOnGuiThread();
     if (!QFileInfo(path).isFile() || !reader || !reader->managedObjectContext())
@@ -22,7 +22,9 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
     QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(path, &error);
     if (!database.isOpen())
         qCWarning(lcOrvane).noquote() << "Voice memos:" << error;
-    if (!database.isOpen() || !QELSQLiteHelper::doesDatabaseContainTable(database.handle(), QStringLiteral("ZRECORDING")))
+    if (!database.isOpen()
+        || !QELSQLiteHelper::doesDatabaseContainTable(database.handle(),
+                                                      QStringLiteral("ZRECORDING")))
         return false;
     QELSQLiteStatement rows(database.handle(), QStringLiteral("SELECT * FROM ZRECORDING"));
     if (!rows.isPrepared())
@@ -83,10 +85,11 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
         return true;
     });
     if (!read) {
-        qCWarning(lcOrvane).noquote() << QStringLiteral("Voice memos: the rows of %1 ended with code %2: %3")
-                                             .arg(path)
-                                             .arg(rows.lastStepCode())
-                                             .arg(rows.errorMessage());
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral("Voice memos: the rows of %1 ended with code %2: %3")
+                   .arg(path)
+                   .arg(rows.lastStepCode())
+                   .arg(rows.errorMessage());
         return false;
     }
     rows.finalize();

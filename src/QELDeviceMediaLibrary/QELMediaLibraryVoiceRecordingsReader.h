@@ -11,5 +11,6 @@ class QELMediaLibraryVoiceRecordingsReader {
 public:
     // True when at least one voice memo was added. False, adding none, when
     // the rows end in an error (a damaged page): a partial read is no read.
-    bool readRecordingsFromLocalPathIntoMediaLibrary(const QString& path, QELMediaLibraryReader* reader);
+    bool readRecordingsFromLocalPathIntoMediaLibrary(const QString& path,
+                                                     QELMediaLibraryReader* reader);
 };

@@ -16,19 +16,26 @@ namespace {
 // One statement for each table; the store file is deleted before every read,
 // so the tables are always made afresh.
 const char* const kSchema[] = {
-    "CREATE TABLE TrackDetail (id INTEGER PRIMARY KEY, persistentID TEXT, trackName TEXT, artist TEXT,"
-    " album TEXT, album_artist TEXT, genre TEXT, composer TEXT, path TEXT, duration INTEGER, fileSize INTEGER,"
-    " bitRate INTEGER, trackNumber INTEGER, trackCount INTEGER, discNumber INTEGER, discCount INTEGER,"
+    "CREATE TABLE TrackDetail (id INTEGER PRIMARY KEY, persistentID TEXT, trackName TEXT, artist "
+    "TEXT,"
+    " album TEXT, album_artist TEXT, genre TEXT, composer TEXT, path TEXT, duration INTEGER, "
+    "fileSize INTEGER,"
+    " bitRate INTEGER, trackNumber INTEGER, trackCount INTEGER, discNumber INTEGER, discCount "
+    "INTEGER,"
     " year INTEGER, seasonNumber INTEGER, playCount INTEGER, userRating INTEGER, dateCreated REAL,"
-    " datePlayed REAL, descriptionLong TEXT, descriptionShort TEXT, podcastShowURL TEXT, mediaKind INTEGER,"
+    " datePlayed REAL, descriptionLong TEXT, descriptionShort TEXT, podcastShowURL TEXT, mediaKind "
+    "INTEGER,"
     " kindID INTEGER, songID INTEGER, artworkId INTEGER, artworkPath TEXT, trackProtection INTEGER,"
-    " hasVideo INTEGER, isPodcast INTEGER, isITunesU INTEGER, isTVShow INTEGER, isAudiobook INTEGER,"
+    " hasVideo INTEGER, isPodcast INTEGER, isITunesU INTEGER, isTVShow INTEGER, isAudiobook "
+    "INTEGER,"
     " isHomeVideo INTEGER, isICloudStreaming INTEGER, isAppleMusic INTEGER, isRingtone INTEGER,"
     " isVoiceMemo INTEGER)",
     "CREATE TABLE Playlist (id INTEGER PRIMARY KEY, name TEXT, sortName TEXT, containerPID TEXT,"
     " distinguishedKind INTEGER, isLibraryType INTEGER, isMaster INTEGER NOT NULL DEFAULT 0,"
-    " isHidden INTEGER NOT NULL DEFAULT 0, isUserDefined INTEGER, isReportType INTEGER, smartIsGenius INTEGER,"
-    " smartIsDynamic INTEGER, smartIsMix INTEGER, doesSmartRequireSorting INTEGER, playlistIcon BLOB,"
+    " isHidden INTEGER NOT NULL DEFAULT 0, isUserDefined INTEGER, isReportType INTEGER, "
+    "smartIsGenius INTEGER,"
+    " smartIsDynamic INTEGER, smartIsMix INTEGER, doesSmartRequireSorting INTEGER, playlistIcon "
+    "BLOB,"
     " playlistImageRelativePath TEXT)",
     "CREATE TABLE PlaylistTrack (playlist INTEGER NOT NULL, track INTEGER NOT NULL)",
     "CREATE TABLE PlaylistOrder (id INTEGER PRIMARY KEY, containerPID TEXT, persistentID TEXT,"
@@ -106,13 +113,15 @@ PlaylistOrderPtr QELMediaStore::insertPlaylistOrder()
 
 void QELMediaStore::deletePlaylist(const PlaylistPtr& playlist)
 {
-    m_playlists.erase(std::remove(m_playlists.begin(), m_playlists.end(), playlist), m_playlists.end());
+    m_playlists.erase(std::remove(m_playlists.begin(), m_playlists.end(), playlist),
+                      m_playlists.end());
 }
 
 void QELMediaStore::indexNewTracks()
 {
     for (; m_indexedTracks < m_tracks.size(); ++m_indexedTracks)
-        m_positionsByID[m_tracks[m_indexedTracks]->persistentID].append(static_cast<int>(m_indexedTracks));
+        m_positionsByID[m_tracks[m_indexedTracks]->persistentID].append(
+            static_cast<int>(m_indexedTracks));
 }
 
 QList<TrackDetailPtr> QELMediaStore::tracksWithPersistentIDs(const QStringList& ids)
@@ -150,8 +159,9 @@ QList<PlaylistOrderPtr> QELMediaStore::ordersForContainer(const QString& contain
         if (order->containerPID == containerPID)
             rows.append(order);
     }
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const PlaylistOrderPtr& a, const PlaylistOrderPtr& b) { return a->index < b->index; });
+    std::stable_sort(
+        rows.begin(), rows.end(),
+        [](const PlaylistOrderPtr& a, const PlaylistOrderPtr& b) { return a->index < b->index; });
     return rows;
 }
 
@@ -180,8 +190,10 @@ bool QELMediaStore::save(QString* error)
     rowOfTrack.reserve(static_cast<qsizetype>(m_tracks.size()));
     {
         QELSQLiteStatement s = prepare(QStringLiteral(
-            "INSERT INTO TrackDetail VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,"
-            "?21,?22,?23,?24,?25,?26,?27,?28,?29,?30,?31,?32,?33,?34,?35,?36,?37,?38,?39,?40,?41)"));
+            "INSERT INTO TrackDetail VALUES "
+            "(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,"
+            "?21,?22,?23,?24,?25,?26,?27,?28,?29,?30,?31,?32,?33,?34,?35,?36,?37,?38,?39,?40,?"
+            "41)"));
         ok = s.isPrepared();
         qint64 row = 0;
         for (const TrackDetailPtr& t : m_tracks) {
@@ -234,9 +246,11 @@ bool QELMediaStore::save(QString* error)
         }
     }
     if (ok) {
-        QELSQLiteStatement s = prepare(QStringLiteral(
-            "INSERT INTO Playlist VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"));
-        QELSQLiteStatement member = prepare(QStringLiteral("INSERT INTO PlaylistTrack VALUES (?1,?2)"));
+        QELSQLiteStatement s =
+            prepare(QStringLiteral("INSERT INTO Playlist VALUES "
+                                   "(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"));
+        QELSQLiteStatement member =
+            prepare(QStringLiteral("INSERT INTO PlaylistTrack VALUES (?1,?2)"));
         ok = s.isPrepared() && member.isPrepared();
         qint64 row = 0;
         for (const PlaylistPtr& p : m_playlists) {
@@ -273,7 +287,8 @@ bool QELMediaStore::save(QString* error)
         }
     }
     if (ok) {
-        QELSQLiteStatement s = prepare(QStringLiteral("INSERT INTO PlaylistOrder VALUES (?1,?2,?3,?4,?5)"));
+        QELSQLiteStatement s =
+            prepare(QStringLiteral("INSERT INTO PlaylistOrder VALUES (?1,?2,?3,?4,?5)"));
         ok = s.isPrepared();
         qint64 row = 0;
         for (const PlaylistOrderPtr& o : m_orders) {

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Playlist.h"
-#include "PlaylistOrder.h"
-#include "QELSQLiteStore.h"
-#include "TrackDetail.h"
+#include <memory>
+#include <vector>
 
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-#include <vector>
+#include "Playlist.h"
+#include "PlaylistOrder.h"
+#include "QELSQLiteStore.h"
+#include "TrackDetail.h"
 
 // The media store: the tracks, playlists and playlist positions of one read,
 // held in memory as shared objects (so views and jobs keep them after the

@@ -22,8 +22,7 @@ const char* const kPasswordTestDomain = "HomeDomain";
 
 // Runs `work` on the thread of `context` and returns once it has run; called
 // on that thread already, it runs at once (waiting on itself would never end).
-template <class Work>
-void runOnThreadOfAndWait(QObject* context, Work work)
+template <class Work> void runOnThreadOfAndWait(QObject* context, Work work)
 {
     if (QThread::currentThread() == context->thread())
         work();
@@ -33,7 +32,8 @@ void runOnThreadOfAndWait(QObject* context, Work work)
 
 } // namespace
 
-BackupGate::BackupGate(QWidget* contentArea, BackupGateDelegate* delegate, QELDeviceBackUpDelegate* backupDelegate)
+BackupGate::BackupGate(QWidget* contentArea, BackupGateDelegate* delegate,
+                       QELDeviceBackUpDelegate* backupDelegate)
     : m_contentArea(contentArea)
     , m_delegate(delegate)
     , m_backupDelegate(backupDelegate)
@@ -66,8 +66,10 @@ void BackupGate::setServices(Services services)
         };
     if (!services.testPassword)
         services.testPassword = [](const QString& deviceID, const QString& password) {
-            return QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-                QString::fromLatin1(kPasswordTestFile), deviceID, password, QString::fromLatin1(kPasswordTestDomain));
+            return QELDeviceBackupBrowser::
+                TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                    QString::fromLatin1(kPasswordTestFile), deviceID, password,
+                    QString::fromLatin1(kPasswordTestDomain));
         };
     if (!services.openUrl)
         services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -79,9 +81,11 @@ QUrl BackupGate::supportArticleUrl() { return QUrl(L("BACKUPHELPURL")); }
 void BackupGate::makeBackupPages()
 {
     m_deviceBackUpProgressView = std::make_unique<QELBackupNoticePage>(
-        QStringLiteral("deviceBackUpProgressView"), L("BACKINGUPDEVICE"), L("BACKINGUPDEVICEDETAIL"), true);
+        QStringLiteral("deviceBackUpProgressView"), L("BACKINGUPDEVICE"),
+        L("BACKINGUPDEVICEDETAIL"), true);
     // The spinner turns from the start; the page is only seen while a backup runs.
-    m_deviceBackUpProgressView->spinner()->setObjectName(QStringLiteral("performingBackupProgressBar"));
+    m_deviceBackUpProgressView->spinner()->setObjectName(
+        QStringLiteral("performingBackupProgressBar"));
     m_deviceBackUpProgressView->spinner()->startAnimation();
 
     m_passwordRequiredView = std::make_unique<QELBackupPasswordPage>();
@@ -92,20 +96,23 @@ void BackupGate::makeBackupPages()
     connect(m_passwordRequiredView.get(), &QELBackupPasswordPage::helpLinkClicked, this,
             &BackupGate::passwordHelpLinkClicked);
 
-    m_dataEncryptedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("dataEncryptedView"),
-                                                                L("DATAENCRYPTED"), L("DATAENCRYPTEDDETAIL"), false);
-    connect(m_dataEncryptedView->addButton(QStringLiteral("howToRemoveButton"), L("DATAENCRYPTEDHOWTOREMOVE")),
+    m_dataEncryptedView = std::make_unique<QELBackupNoticePage>(
+        QStringLiteral("dataEncryptedView"), L("DATAENCRYPTED"), L("DATAENCRYPTEDDETAIL"), false);
+    connect(m_dataEncryptedView->addButton(QStringLiteral("howToRemoveButton"),
+                                           L("DATAENCRYPTEDHOWTOREMOVE")),
             &QPushButton::clicked, this, &BackupGate::dataEncryptedHowToRemoveButtonClicked);
-    connect(m_dataEncryptedView->addButton(QStringLiteral("enterPasswordButton"), L("DATAENCRYPTEDENTERPASSWORD")),
-            &QPushButton::clicked, this, &BackupGate::dataEncryptedEnterEncryptionPasswordButtonClicked);
+    connect(m_dataEncryptedView->addButton(QStringLiteral("enterPasswordButton"),
+                                           L("DATAENCRYPTEDENTERPASSWORD")),
+            &QPushButton::clicked, this,
+            &BackupGate::dataEncryptedEnterEncryptionPasswordButtonClicked);
 
-    m_deviceLockedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("deviceLockedView"), L("DEVICELOCKED"),
-                                                               L("DEVICELOCKEDDETAIL"), false);
-    m_backupFailedView = std::make_unique<QELBackupNoticePage>(QStringLiteral("backupFailedView"), L("BACKUPFAILED"),
-                                                               L("BACKUPFAILEDDETAIL"), false);
+    m_deviceLockedView = std::make_unique<QELBackupNoticePage>(
+        QStringLiteral("deviceLockedView"), L("DEVICELOCKED"), L("DEVICELOCKEDDETAIL"), false);
+    m_backupFailedView = std::make_unique<QELBackupNoticePage>(
+        QStringLiteral("backupFailedView"), L("BACKUPFAILED"), L("BACKUPFAILEDDETAIL"), false);
     for (QELBackupNoticePage* page : {m_deviceLockedView.get(), m_backupFailedView.get()})
-        connect(page->addButton(QStringLiteral("tryAgainButton"), L("TRYAGAIN")), &QPushButton::clicked, this,
-                &BackupGate::buttonLockedTryAgainClicked);
+        connect(page->addButton(QStringLiteral("tryAgainButton"), L("TRYAGAIN")),
+                &QPushButton::clicked, this, &BackupGate::buttonLockedTryAgainClicked);
 }
 
 void BackupGate::requestCategory(int viewType)
@@ -138,7 +145,8 @@ bool BackupGate::isInContentArea(const QWidget* page) const
 
 bool BackupGate::passwordOrEncryptedPageIsUp() const
 {
-    return isInContentArea(m_passwordRequiredView.get()) || isInContentArea(m_dataEncryptedView.get());
+    return isInContentArea(m_passwordRequiredView.get())
+        || isInContentArea(m_dataEncryptedView.get());
 }
 
 void BackupGate::showBackupPage(QELPagedView* page)
@@ -226,7 +234,8 @@ void BackupGate::handleDeviceBackupComplete(const QELDeviceBackupCompleteArgumen
         startDeferredBackup();
         return;
     }
-    if (m_awaitedBackupDevice.isEmpty() || m_backupStartDeferred || arguments.deviceID() != m_awaitedBackupDevice) {
+    if (m_awaitedBackupDevice.isEmpty() || m_backupStartDeferred
+        || arguments.deviceID() != m_awaitedBackupDevice) {
         // Not the run this page waits for (another user of the object).
         qCInfo(lcOrvane) << "Backup end of another run; dropped";
         startDeferredBackup();
@@ -266,7 +275,8 @@ void BackupGate::handleDeviceBackupComplete(const QELDeviceBackupCompleteArgumen
 
 void BackupGate::_viewBackupDerivedData()
 {
-    runOnThreadOfAndWait(this, [this] { m_delegate->OnBackupGateDataReady(_queuedCategorySelection); });
+    runOnThreadOfAndWait(this,
+                         [this] { m_delegate->OnBackupGateDataReady(_queuedCategorySelection); });
 }
 
 void BackupGate::passwordRequiredContinueClicked()
@@ -285,7 +295,8 @@ void BackupGate::_testPassword(const QString& password)
     m_passwordTestRunning = true;
     // The answer is handed over without waiting for it: the destructor waits
     // for this worker, so a worker waiting for the main thread would never end.
-    m_passwordTests.start([this, test = m_services.testPassword, deviceID = _deviceBackup->deviceUID(), password,
+    m_passwordTests.start([this, test = m_services.testPassword,
+                           deviceID = _deviceBackup->deviceUID(), password,
                            generation = m_connectionGeneration] {
         const PasswordTestResult result = test(deviceID, password);
         QMetaObject::invokeMethod(
@@ -351,4 +362,7 @@ void BackupGate::buttonLockedTryAgainClicked()
 
 void BackupGate::passwordHelpLinkClicked() { m_services.openUrl(supportArticleUrl()); }
 
-void BackupGate::dataEncryptedHowToRemoveButtonClicked() { m_services.openUrl(supportArticleUrl()); }
+void BackupGate::dataEncryptedHowToRemoveButtonClicked()
+{
+    m_services.openUrl(supportArticleUrl());
+}

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
-
-#include <functional>
-#include <memory>
 
 #include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupCompleteArguments.h"
@@ -50,7 +50,8 @@ public:
         // Starts a backup run of the device (PerformBackupForDeviceID).
         std::function<bool(QELDeviceBackup& backup, const QString& deviceID)> performBackup;
         // Tests a backup password; runs on a worker thread.
-        std::function<PasswordTestResult(const QString& deviceID, const QString& password)> testPassword;
+        std::function<PasswordTestResult(const QString& deviceID, const QString& password)>
+            testPassword;
         // Opens a web page (the help article).
         std::function<void(const QUrl& url)> openUrl;
     };
@@ -58,7 +59,8 @@ public:
     // `backupDelegate` becomes the backup object's delegate and hands its
     // completion events to OnDeviceBackupCompleteEvent. Not owned: all three
     // outlive the gate.
-    BackupGate(QWidget* contentArea, BackupGateDelegate* delegate, QELDeviceBackUpDelegate* backupDelegate);
+    BackupGate(QWidget* contentArea, BackupGateDelegate* delegate,
+               QELDeviceBackUpDelegate* backupDelegate);
     ~BackupGate() override;
 
     void setServices(Services services);
@@ -89,7 +91,10 @@ public:
     std::shared_ptr<QELDeviceBackup> deviceBackup() const { return _deviceBackup; }
     int queuedCategorySelection() const { return _queuedCategorySelection; }
     bool isRetryBackupOperation() const { return _isRetryBackupOperation; }
-    QELBackupNoticePage* deviceBackUpProgressView() const { return m_deviceBackUpProgressView.get(); }
+    QELBackupNoticePage* deviceBackUpProgressView() const
+    {
+        return m_deviceBackUpProgressView.get();
+    }
     QELBackupPasswordPage* passwordRequiredView() const { return m_passwordRequiredView.get(); }
     QELBackupNoticePage* dataEncryptedView() const { return m_dataEncryptedView.get(); }
     QELBackupNoticePage* deviceLockedView() const { return m_deviceLockedView.get(); }

@@ -14,8 +14,9 @@ using R = QELDeviceCategoryContentView;
 // Flag columns of the device-flag table (QELDeviceContentView): 0 photos,
 // 1 (unused), 2 contacts, 3 calendars, 4 notes, 5 messages, 6 voicemail,
 // 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
-CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, const char* icon, bool backupDerived,
-                               int flagColumn, CategoryAvailability availability = {})
+CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, const char* icon,
+                               bool backupDerived, int flagColumn,
+                               CategoryAvailability availability = {})
 {
     CategoryDescriptor row;
     row.viewType = viewType;
@@ -25,14 +26,17 @@ CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, co
     row.backupDerived = backupDerived;
     row.availability = std::move(availability);
     row.flagColumn = flagColumn;
-    row.makeView = [key = row.titleKey](const CategoryViewContext& context) -> QELDeviceCategoryContentView* {
+    row.makeView =
+        [key = row.titleKey](const CategoryViewContext& context) -> QELDeviceCategoryContentView* {
         const QString name = key.isEmpty() ? QString() : LocalizedStrings::text(key);
-        return new QELCategoryNotAvailableView(context.viewType, name, context.frame, context.parent);
+        return new QELCategoryNotAvailableView(context.viewType, name, context.frame,
+                                               context.parent);
     };
     return row;
 }
 
-CategoryAvailability offers(R::Requests requests, bool playback, const char* placeholderKey = nullptr)
+CategoryAvailability offers(R::Requests requests, bool playback,
+                            const char* placeholderKey = nullptr)
 {
     return {requests, playback, placeholderKey ? QString::fromLatin1(placeholderKey) : QString()};
 }
@@ -46,7 +50,9 @@ void addPlaceholderRows(CategoryRegistry& registry)
     CategoryDescriptor apps = placeholder(Apps, 20, "APPS", "category_apps.png", false, 8,
                                           offers(R::Transfer | R::Search, false, "SEARCHAPPS"));
     // The app list of iOS 9 and later cannot be read.
-    apps.offeredWhen = [](const CategoryOfferContext& context) { return context.iOSMajorVersion < 9; };
+    apps.offeredWhen = [](const CategoryOfferContext& context) {
+        return context.iOSMajorVersion < 9;
+    };
     CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
                                            offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
     books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
@@ -66,8 +72,10 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(Internet, 80, "INTERNET", "category_internet.png", true, 10),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
                     offers(R::Search, false, "SEARCHMESSAGES")),
-        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4, offers(R::Search, false, "SEARCHNOTES")),
-        placeholder(Voicemail, 110, "VOICEMAIL", "category_recordings.png", true, 6, offers({}, true)),
+        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
+                    offers(R::Search, false, "SEARCHNOTES")),
+        placeholder(Voicemail, 110, "VOICEMAIL", "category_recordings.png", true, 6,
+                    offers({}, true)),
         // Made by the content page on request only, never listed.
         placeholder(Camera, 1000, "", "", false, Never),
     };
@@ -79,7 +87,7 @@ void addPlaceholderRows(CategoryRegistry& registry)
 
 const CategoryRegistry& registry()
 {
-    static CategoryRegistry& table = [] () -> CategoryRegistry& {
+    static CategoryRegistry& table = []() -> CategoryRegistry& {
         CategoryRegistry& r = CategoryRegistry::instance();
         addPlaceholderRows(r);
         return r;
@@ -105,13 +113,14 @@ bool isBackupDerived(int viewType)
     return row && row->backupDerived;
 }
 
-QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
-                                       QWidget* parent)
+QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame,
+                                       QELDeviceInterface* deviceInterface, QWidget* parent)
 {
     const CategoryDescriptor* row = registry().find(viewType);
     if (!row)
         return nullptr;
-    QELDeviceCategoryContentView* view = row->makeView(CategoryViewContext{viewType, frame, deviceInterface, parent});
+    QELDeviceCategoryContentView* view =
+        row->makeView(CategoryViewContext{viewType, frame, deviceInterface, parent});
     if (view)
         view->setDeviceInterface(deviceInterface);
     return view;

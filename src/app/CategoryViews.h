@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QRect>
 #include <QString>
-
-#include <optional>
 
 class CategoryRegistry;
 class QELDeviceCategoryContentView;
@@ -50,7 +50,8 @@ bool isBackupDerived(int viewType);
 // QELDeviceDataCategoryContentView, which the content page then gives the
 // backup and sends loadData. A category whose own view this version lacks
 // gets the plain not-available page. Null for a view type without a row.
-QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface,
+QELDeviceCategoryContentView* makeView(int viewType, const QRect& frame,
+                                       QELDeviceInterface* deviceInterface,
                                        QWidget* parent = nullptr);
 
 // The iOS major version the messages view is told (setIOSVersion) when it is

@@ -55,7 +55,8 @@ QImage volumeIcon(QELDeviceInterface& device)
     const qint64 size = info ? info->value(QStringLiteral("NSFileSize")).toLongLong() : 0;
     QImage image;
     if (size > 0 && size < (qint64(64) << 20)) {
-        const auto data = device.getDataContentsAtPathStartingAtPostisionForLength(name, 0, quint32(size));
+        const auto data =
+            device.getDataContentsAtPathStartingAtPostisionForLength(name, 0, quint32(size));
         if (data)
             image.loadFromData(*data);
     }
@@ -75,25 +76,39 @@ template <class Fn> void post(QObject* receiver, Fn&& fn)
 class Orvane11AppDelegate::ReadRelay : public QELDeviceMediaLibraryEventsProtocol,
                                        public QELDeviceImageLibraryEventProtocol {
 public:
-    ReadRelay(Orvane11AppDelegate* owner, quint64 generation) : m_owner(owner), m_generation(generation) {}
+    ReadRelay(Orvane11AppDelegate* owner, quint64 generation)
+        : m_owner(owner)
+        , m_generation(generation)
+    {
+    }
 
-    void OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& arguments) override
+    void OnDeviceMediaLibaryReadCompleteEvent(
+        const DeviceMediaLibraryReadCompleteArguments& arguments) override
     {
         completeSent.store(true);
         const bool ok = arguments.readSuccesfull();
-        post(m_owner, [o = m_owner, g = m_generation, ok] { o->_workerOnDeviceMediaLibaryReadCompleteEvent(g, ok); });
+        post(m_owner, [o = m_owner, g = m_generation, ok] {
+            o->_workerOnDeviceMediaLibaryReadCompleteEvent(g, ok);
+        });
     }
     void OnDeviceMediaLibraryReadProgressEvent(const QString& progress) override
     {
-        post(m_owner, [o = m_owner, g = m_generation, progress] { o->_workerOnDeviceMediaLibraryReadProgressEvent(g, progress); });
+        post(m_owner, [o = m_owner, g = m_generation, progress] {
+            o->_workerOnDeviceMediaLibraryReadProgressEvent(g, progress);
+        });
     }
     void OnDeviceMediaLibraryReadPlaylistName(const QString& name) override
     {
-        post(m_owner, [o = m_owner, g = m_generation, name] { o->_workerOnDeviceMediaLibraryReadPlaylistName(g, name); });
+        post(m_owner, [o = m_owner, g = m_generation, name] {
+            o->_workerOnDeviceMediaLibraryReadPlaylistName(g, name);
+        });
     }
-    void OnDeviceImageLibraryDatabaseReadComplete(const QELDeviceImageLibraryDatabaseReadCompleteArguments&) override
+    void OnDeviceImageLibraryDatabaseReadComplete(
+        const QELDeviceImageLibraryDatabaseReadCompleteArguments&) override
     {
-        post(m_owner, [o = m_owner, g = m_generation] { o->_workerOnDeviceImageLibraryDatabaseReadComplete(g); });
+        post(m_owner, [o = m_owner, g = m_generation] {
+            o->_workerOnDeviceImageLibraryDatabaseReadComplete(g);
+        });
     }
 
     std::atomic<bool> completeSent{false};
@@ -126,16 +141,19 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
         // udisks unmounts and powers off the device of a mounted volume.
         const QString device = QString::fromLocal8Bit(QStorageInfo(path).device());
         if (!device.isEmpty())
-            QProcess::startDetached(QStringLiteral("udisksctl"), {QStringLiteral("unmount"), QStringLiteral("-b"), device});
+            QProcess::startDetached(QStringLiteral("udisksctl"),
+                                    {QStringLiteral("unmount"), QStringLiteral("-b"), device});
     };
     env.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     env.makeMediaPlayer = [](QELDeviceInterface* device, QObject* parent) {
-        return new QELMediaPlayer(std::make_shared<QELDeviceInterfacePlayerSource>(device), nullptr, parent);
+        return new QELMediaPlayer(std::make_shared<QELDeviceInterfacePlayerSource>(device), nullptr,
+                                  parent);
     };
     return env;
 }
 
-Orvane11AppDelegate::Orvane11AppDelegate(QMainWindow* window, Environment environment, QObject* parent)
+Orvane11AppDelegate::Orvane11AppDelegate(QMainWindow* window, Environment environment,
+                                         QObject* parent)
     : QObject(parent)
     , m_env(std::move(environment))
     , m_window(window)
@@ -179,10 +197,22 @@ Orvane11AppDelegate::~Orvane11AppDelegate()
 
 QMainWindow* Orvane11AppDelegate::window() const { return m_window.data(); }
 QWidget* Orvane11AppDelegate::mainContentView() const { return m_mainContentView.data(); }
-QELPagedView* Orvane11AppDelegate::iTunesIsRunningView() const { return m_iTunesIsRunningView.data(); }
-QELLookingForDeviceView* Orvane11AppDelegate::lookingForDeviceView() const { return m_lookingForDeviceView.data(); }
-QELReadingDeviceView* Orvane11AppDelegate::readingDeviceView() const { return m_readingDeviceView.data(); }
-QELDeviceContentView* Orvane11AppDelegate::deviceContentView() const { return m_deviceContentView.data(); }
+QELPagedView* Orvane11AppDelegate::iTunesIsRunningView() const
+{
+    return m_iTunesIsRunningView.data();
+}
+QELLookingForDeviceView* Orvane11AppDelegate::lookingForDeviceView() const
+{
+    return m_lookingForDeviceView.data();
+}
+QELReadingDeviceView* Orvane11AppDelegate::readingDeviceView() const
+{
+    return m_readingDeviceView.data();
+}
+QELDeviceContentView* Orvane11AppDelegate::deviceContentView() const
+{
+    return m_deviceContentView.data();
+}
 QELHUDView* Orvane11AppDelegate::hudView() const { return m_hudView.data(); }
 QELUpdateChecker* Orvane11AppDelegate::updateChecker() const { return m_updateChecker.data(); }
 
@@ -241,7 +271,8 @@ void Orvane11AppDelegate::buildITunesRunningPage()
     page->setLayout(new QVBoxLayout);
     page->layout()->setContentsMargins(0, 0, 0, 0);
     page->layout()->addWidget(top);
-    connect(closeITunes, &QPushButton::clicked, this, [this] { iTunesRunningCloseITunesButtonClicked(); });
+    connect(closeITunes, &QPushButton::clicked, this,
+            [this] { iTunesRunningCloseITunesButtonClicked(); });
     connect(cont, &QPushButton::clicked, this, [this] { iTunesRunningContinueButtonClicked(); });
     connect(quit, &QPushButton::clicked, this, [this] { iTunesRunningExitOrvaneButtonClicked(); });
     m_iTunesIsRunningView = page;
@@ -273,7 +304,8 @@ void Orvane11AppDelegate::applicationDidFinishLaunching()
     }
     // 6.
     try {
-        if (m_env.checkForUpdatesOnStartUp && m_env.checkForUpdatesOnStartUp() && m_env.makeUpdateChecker) {
+        if (m_env.checkForUpdatesOnStartUp && m_env.checkForUpdatesOnStartUp()
+            && m_env.makeUpdateChecker) {
             m_updateChecker = m_env.makeUpdateChecker(this);
             if (m_updateChecker) {
                 m_updateChecker->setDelegate(this);
@@ -288,7 +320,7 @@ void Orvane11AppDelegate::applicationDidFinishLaunching()
 void Orvane11AppDelegate::_startLookingForDevice()
 {
     if (m_deviceInterface)
-        return;   // detection runs once per run
+        return; // detection runs once per run
     if (!m_lookingForDeviceView)
         m_lookingForDeviceView = new QELLookingForDeviceView(m_mainContentView->rect());
     m_lookingForDeviceView->addToSuperview(m_mainContentView);
@@ -353,7 +385,8 @@ void Orvane11AppDelegate::windowWillClose()
                 // Bounded: a music application that does not quit leaves it
                 // running rather than freezing the window for ever.
                 int waited = 0;
-                while (m_env.mediaLibraryHost->isRunning() && waited < m_env.iTunesQuitWaitLimitMs) {
+                while (m_env.mediaLibraryHost->isRunning()
+                       && waited < m_env.iTunesQuitWaitLimitMs) {
                     Clock::sleepFor(Clock::Milliseconds(1000));
                     waited += 1000;
                 }
@@ -366,8 +399,8 @@ void Orvane11AppDelegate::windowWillClose()
         m_deviceInterface->restoreITunesPreferences();
         // Only a disk-mode iPod is ejected; with none ever connected there is no path.
         const QString basePath = m_deviceInterface->standardDeviceBasePath();
-        if (m_deviceInterface->connectedDeviceOperatingSystem() != 1 && !basePath.isEmpty() && m_env.ejectIPodOnExit
-            && m_env.ejectIPodOnExit() && m_env.ejectVolume)
+        if (m_deviceInterface->connectedDeviceOperatingSystem() != 1 && !basePath.isEmpty()
+            && m_env.ejectIPodOnExit && m_env.ejectIPodOnExit() && m_env.ejectVolume)
             m_env.ejectVolume(basePath);
         m_deviceInterface->setDelegate(nullptr);
         m_deviceInterface->shutdown();
@@ -384,7 +417,10 @@ void Orvane11AppDelegate::windowWillClose()
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
-void Orvane11AppDelegate::startWorker(std::function<void()> body) { m_workers.start(std::move(body)); }
+void Orvane11AppDelegate::startWorker(std::function<void()> body)
+{
+    m_workers.start(std::move(body));
+}
 
 void Orvane11AppDelegate::joinWorkers() { m_workers.joinAll(); }
 
@@ -439,9 +475,9 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
     // Every read starts with a picture, which also forgets the cancel of an
     // earlier read; a device without one shows the generic picture.
     m_readingDeviceView->setDeviceImage(
-        information.deviceImage().isNull()
-            ? AppImages::pixmap(QStringLiteral("device-generic"), QSize(128, 128), m_readingDeviceView)
-            : QPixmap::fromImage(information.deviceImage()));
+        information.deviceImage().isNull() ? AppImages::pixmap(QStringLiteral("device-generic"),
+                                                               QSize(128, 128), m_readingDeviceView)
+                                           : QPixmap::fromImage(information.deviceImage()));
     m_readingDeviceView->setDeviceTypeString(information.deviceTypeString());
     m_readingDeviceView->setCancelButtonHidding(true);
     m_readingDeviceView->removeAllOtherSubViews();
@@ -521,11 +557,17 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
         }
 
         // The database with its write-ahead companions, then its ".bak" set.
-        struct Set { const char* log; const char* main; const char* wal; const char* shm; };
-        for (const Set& set : {Set{"Copying MediaLibrary.sqlitedb", "MediaLibrary.sqlitedb", "MediaLibrary.sqlitedb-wal",
-                                   "MediaLibrary.sqlitedb-shm"},
-                               Set{"Copying MediaLibrary.sqlitedb.bak", "MediaLibrary.sqlitedb.bak",
-                                   "MediaLibrary.sqlitedb-wal.bak", "MediaLibrary.sqlitedb-shm.bak"}}) {
+        struct Set {
+            const char* log;
+            const char* main;
+            const char* wal;
+            const char* shm;
+        };
+        for (const Set& set :
+             {Set{"Copying MediaLibrary.sqlitedb", "MediaLibrary.sqlitedb",
+                  "MediaLibrary.sqlitedb-wal", "MediaLibrary.sqlitedb-shm"},
+              Set{"Copying MediaLibrary.sqlitedb.bak", "MediaLibrary.sqlitedb.bak",
+                  "MediaLibrary.sqlitedb-wal.bak", "MediaLibrary.sqlitedb-shm.bak"}}) {
             qCInfo(lcOrvane) << set.log;
             if (!exists(iTunes + QLatin1String(set.main)))
                 continue;
@@ -579,11 +621,14 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
     }
 
     // The libraries travel to the main thread by value, ahead of the read's events.
-    auto library = std::make_shared<QELDeviceMediaLibrary>(folder.isEmpty() ? QStringLiteral("/nonexistent") : folder);
+    auto library = std::make_shared<QELDeviceMediaLibrary>(
+        folder.isEmpty() ? QStringLiteral("/nonexistent") : folder);
     library->setDelegate(relay.get());
     if (artwork)
         artwork->setDelegate(relay.get());
-    post(this, [this, generation, library, artwork, relay] { _workerOnLibrariesMade(generation, library, artwork, relay); });
+    post(this, [this, generation, library, artwork, relay] {
+        _workerOnLibrariesMade(generation, library, artwork, relay);
+    });
     {
         std::lock_guard<std::mutex> lock(m_runningMutex);
         m_runningMediaLibrary = library;
@@ -606,9 +651,9 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
     }
 }
 
-void Orvane11AppDelegate::_workerOnLibrariesMade(quint64 generation, std::shared_ptr<QELDeviceMediaLibrary> library,
-                                                 std::shared_ptr<QELDeviceImageLibraryReader> artwork,
-                                                 std::shared_ptr<ReadRelay> relay)
+void Orvane11AppDelegate::_workerOnLibrariesMade(
+    quint64 generation, std::shared_ptr<QELDeviceMediaLibrary> library,
+    std::shared_ptr<QELDeviceImageLibraryReader> artwork, std::shared_ptr<ReadRelay> relay)
 {
     if (!isCurrentRead(generation))
         return;
@@ -618,35 +663,45 @@ void Orvane11AppDelegate::_workerOnLibrariesMade(quint64 generation, std::shared
     m_readRelay = std::move(relay);
 }
 
-void Orvane11AppDelegate::OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& arguments)
+void Orvane11AppDelegate::OnDeviceMediaLibaryReadCompleteEvent(
+    const DeviceMediaLibraryReadCompleteArguments& arguments)
 {
     const bool ok = arguments.readSuccesfull();
-    post(this, [this, g = m_readGeneration.load(), ok] { _workerOnDeviceMediaLibaryReadCompleteEvent(g, ok); });
+    post(this, [this, g = m_readGeneration.load(), ok] {
+        _workerOnDeviceMediaLibaryReadCompleteEvent(g, ok);
+    });
 }
 
 void Orvane11AppDelegate::OnDeviceMediaLibraryReadProgressEvent(const QString& progress)
 {
-    post(this, [this, g = m_readGeneration.load(), progress] { _workerOnDeviceMediaLibraryReadProgressEvent(g, progress); });
+    post(this, [this, g = m_readGeneration.load(), progress] {
+        _workerOnDeviceMediaLibraryReadProgressEvent(g, progress);
+    });
 }
 
 void Orvane11AppDelegate::OnDeviceMediaLibraryReadPlaylistName(const QString& name)
 {
-    post(this, [this, g = m_readGeneration.load(), name] { _workerOnDeviceMediaLibraryReadPlaylistName(g, name); });
+    post(this, [this, g = m_readGeneration.load(), name] {
+        _workerOnDeviceMediaLibraryReadPlaylistName(g, name);
+    });
 }
 
-void Orvane11AppDelegate::_workerOnDeviceMediaLibraryReadProgressEvent(quint64 generation, const QString& progress)
+void Orvane11AppDelegate::_workerOnDeviceMediaLibraryReadProgressEvent(quint64 generation,
+                                                                       const QString& progress)
 {
     if (isCurrentRead(generation) && m_readingDeviceView)
         m_readingDeviceView->setProgressText(progress);
 }
 
-void Orvane11AppDelegate::_workerOnDeviceMediaLibraryReadPlaylistName(quint64 generation, const QString& name)
+void Orvane11AppDelegate::_workerOnDeviceMediaLibraryReadPlaylistName(quint64 generation,
+                                                                      const QString& name)
 {
     if (isCurrentRead(generation) && m_readingDeviceView)
         m_readingDeviceView->setPlaylistName(name);
 }
 
-void Orvane11AppDelegate::_workerOnDeviceMediaLibaryReadCompleteEvent(quint64 generation, bool readSuccesfull)
+void Orvane11AppDelegate::_workerOnDeviceMediaLibaryReadCompleteEvent(quint64 generation,
+                                                                      bool readSuccesfull)
 {
     if (!isCurrentRead(generation))
         return;
@@ -666,9 +721,12 @@ void Orvane11AppDelegate::_workerOnDeviceMediaLibaryReadCompleteEvent(quint64 ge
     }
 }
 
-void Orvane11AppDelegate::OnDeviceImageLibraryDatabaseReadComplete(const QELDeviceImageLibraryDatabaseReadCompleteArguments&)
+void Orvane11AppDelegate::OnDeviceImageLibraryDatabaseReadComplete(
+    const QELDeviceImageLibraryDatabaseReadCompleteArguments&)
 {
-    post(this, [this, g = m_readGeneration.load()] { _workerOnDeviceImageLibraryDatabaseReadComplete(g); });
+    post(this, [this, g = m_readGeneration.load()] {
+        _workerOnDeviceImageLibraryDatabaseReadComplete(g);
+    });
 }
 
 void Orvane11AppDelegate::_workerOnDeviceImageLibraryDatabaseReadComplete(quint64 generation)
@@ -681,7 +739,8 @@ void Orvane11AppDelegate::_workerOnDeviceImageLibraryDatabaseReadComplete(quint6
         m_readingDeviceView->setProgressText(L("READINGITUNESLIBRARY"));
 }
 
-void Orvane11AppDelegate::OnITunesLibraryLoadCompleteWithArguments(const QELITunesLibraryReadCompleteArguments&)
+void Orvane11AppDelegate::OnITunesLibraryLoadCompleteWithArguments(
+    const QELITunesLibraryReadCompleteArguments&)
 {
     if (QThread::currentThread() == thread()) {
         _workerOnITunesLibraryLoadComplete(m_iTunesReadGeneration);
@@ -737,14 +796,15 @@ void Orvane11AppDelegate::showContentPage(bool withLibraries)
         // Also after a failed read: the list must be the new device's.
         m_deviceContentView->DisplayCategoriesForDevice(m_deviceInformation.deviceType());
     } else {
-        m_deviceContentView = new QELDeviceContentView(m_mainContentView->rect(), m_deviceInformation,
-                                                       m_deviceInterface.get());
+        m_deviceContentView = new QELDeviceContentView(
+            m_mainContentView->rect(), m_deviceInformation, m_deviceInterface.get());
     }
     if (withLibraries)
-        m_deviceContentView->setDeviceMediaLibraryWithITunesLibraryWithArtwork(m_mediaLibrary, m_itunesLibrary,
-                                                                               m_imageLibrary);
+        m_deviceContentView->setDeviceMediaLibraryWithITunesLibraryWithArtwork(
+            m_mediaLibrary, m_itunesLibrary, m_imageLibrary);
     else
-        m_deviceContentView->setDeviceMediaLibraryWithITunesLibraryWithArtwork(nullptr, nullptr, nullptr);
+        m_deviceContentView->setDeviceMediaLibraryWithITunesLibraryWithArtwork(nullptr, nullptr,
+                                                                               nullptr);
     m_deviceContentView->setDelegate(this, this);
     m_deviceContentView->addToSuperview(m_mainContentView);
     m_deviceContentView->removeAllOtherSubViews();

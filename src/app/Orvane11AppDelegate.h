@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QStringList>
-#include <QVariantList>
-
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariantList>
 
 #include "DeviceMediaLibraryReadCompleteArguments.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
@@ -89,8 +89,8 @@ public:
         // Starts a child process that nothing waits for.
         std::function<void(const QString& program, const QStringList& arguments)> startDetached;
         // Makes the artwork reader of a copied database; null when none can be made.
-        std::function<std::shared_ptr<QELDeviceImageLibraryReader>(ArtworkDatabase kind, const QString& folder,
-                                                                  const QString& databaseFileName)>
+        std::function<std::shared_ptr<QELDeviceImageLibraryReader>(
+            ArtworkDatabase kind, const QString& folder, const QString& databaseFileName)>
             makeArtworkReader;
         std::function<bool()> checkForUpdatesOnStartUp;
         std::function<bool()> ejectIPodOnExit;
@@ -197,13 +197,15 @@ public:
 
     // Called by the apps view directly: the copy progress from two lines and
     // two numbers (current, maximum); missing elements count as empty or 0.
-    void ShowCopyProgressProgressDetail(const QStringList& progress, const QVariantList& progressDetail);
+    void ShowCopyProgressProgressDetail(const QStringList& progress,
+                                        const QVariantList& progressDetail);
     void ClearHUD();
 
     // Preview player events.
     void OnPlaybackQueueCompleted() override;
     void OnPlaybackProgress(const QELMediaPlayerProgressEventArgs& progress) override;
-    void OnStatusInformationEventAndSecondLine(const QString& firstLine, const QString& secondLine) override;
+    void OnStatusInformationEventAndSecondLine(const QString& firstLine,
+                                               const QString& secondLine) override;
     void OnCachingStatusEvent(bool caching) override;
     void OnStartPlaybackEventWithTrackDetails(const QELMediaPlayerItem& item) override;
     // How many reads have shown the content page (tests).
@@ -217,12 +219,15 @@ public:
 
     // Media-library events (a read's own events go through its relay; these
     // take those of a library whose delegate is this object directly).
-    void OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& arguments) override;
+    void OnDeviceMediaLibaryReadCompleteEvent(
+        const DeviceMediaLibraryReadCompleteArguments& arguments) override;
     void OnDeviceMediaLibraryReadProgressEvent(const QString& progress) override;
     void OnDeviceMediaLibraryReadPlaylistName(const QString& name) override;
 
-    void OnDeviceImageLibraryDatabaseReadComplete(const QELDeviceImageLibraryDatabaseReadCompleteArguments& arguments) override;
-    void OnITunesLibraryLoadCompleteWithArguments(const QELITunesLibraryReadCompleteArguments& arguments) override;
+    void OnDeviceImageLibraryDatabaseReadComplete(
+        const QELDeviceImageLibraryDatabaseReadCompleteArguments& arguments) override;
+    void OnITunesLibraryLoadCompleteWithArguments(
+        const QELITunesLibraryReadCompleteArguments& arguments) override;
     void OnReadingDeviceViewCancelRequest() override;
     void OnUserCancelCopyEvent() override;
     void OnUpdateCheckReturnsWithUpdateAvailable(bool updateAvailable) override;
@@ -233,13 +238,14 @@ public:
     void OnMediaPlaybackFunctionalityAvailableNotification(bool available) override;
     void OnSearchFunctionalityAvailableNotification(bool available) override;
     void OnSearchPlaceholderTextNotification(const QString& placeholder) override;
-    void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) override;
-    void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) override;
+    void OnProgressEventCurrentValueMaximumValue(const QString& text, double current,
+                                                 double maximum) override;
+    void OnInformationStatusEventBottomLine(const QString& topLine,
+                                            const QString& bottomLine) override;
     void OnMediaViewChanged() override;
     void OnMediaSelectionPlayRequested() override;
-    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& title,
-                                                                           const QString& description, int current,
-                                                                           int maximum) override;
+    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        const QString& title, const QString& description, int current, int maximum) override;
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
@@ -284,7 +290,8 @@ private:
     void _onDeviceDisconnectedthreadSafe();
     void _workerReadDeviceMediaLibrary(quint64 generation, qint64 operatingSystem);
     void _workerOnLibrariesMade(quint64 generation, std::shared_ptr<QELDeviceMediaLibrary> library,
-                                std::shared_ptr<QELDeviceImageLibraryReader> artwork, std::shared_ptr<ReadRelay> relay);
+                                std::shared_ptr<QELDeviceImageLibraryReader> artwork,
+                                std::shared_ptr<ReadRelay> relay);
     void _workerOnDeviceMediaLibaryReadCompleteEvent(quint64 generation, bool readSuccesfull);
     void _workerOnDeviceMediaLibraryReadProgressEvent(quint64 generation, const QString& progress);
     void _workerOnDeviceMediaLibraryReadPlaylistName(quint64 generation, const QString& name);

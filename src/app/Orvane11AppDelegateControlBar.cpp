@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The application delegate's control bar, HUD reports, preview player events,
 // search, sheets and menu commands.
-#include "Orvane11AppDelegate.h"
-
 #include <algorithm>
 #include <limits>
 
@@ -26,6 +24,7 @@
 #include "Clock.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "Orvane11AppDelegate.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELHUDView.h"
@@ -38,7 +37,8 @@ namespace {
 
 constexpr int kSearchDelayMs = 500;
 
-QToolButton* makeBarButton(const QString& objectName, const QString& text, const QString& image, QWidget* parent)
+QToolButton* makeBarButton(const QString& objectName, const QString& text, const QString& image,
+                           QWidget* parent)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(objectName);
@@ -138,7 +138,8 @@ QList<QELMediaPlayerItem> playerItems(const QList<TrackDetailPtr>& tracks)
     QList<QELMediaPlayerItem> items;
     for (const TrackDetailPtr& track : tracks) {
         if (track)
-            items.append(QELMediaPlayerItem{track->path, track->trackName, track->artist, track->persistentID});
+            items.append(QELMediaPlayerItem{track->path, track->trackName, track->artist,
+                                            track->persistentID});
     }
     return items;
 }
@@ -153,10 +154,11 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     controlBar->setObjectName(QStringLiteral("controlBar"));
     controlBar->setFixedHeight(76);
     controlBar->setAttribute(Qt::WA_StyledBackground);
-    controlBar->setStyleSheet(QStringLiteral("#controlBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                                             " stop:0 #e9ecf1, stop:1 #cfd5de); border-bottom: 1px solid #a9b1bd; }"
-                                             " #controlBar QToolButton { color: #2f3640; }"
-                                             " #controlBar QToolButton:disabled { color: #98a0ab; }"));
+    controlBar->setStyleSheet(
+        QStringLiteral("#controlBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                       " stop:0 #e9ecf1, stop:1 #cfd5de); border-bottom: 1px solid #a9b1bd; }"
+                       " #controlBar QToolButton { color: #2f3640; }"
+                       " #controlBar QToolButton:disabled { color: #98a0ab; }"));
     auto* bar = new QHBoxLayout(controlBar);
     bar->setContentsMargins(12, 6, 12, 6);
     bar->setSpacing(6);
@@ -181,9 +183,12 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
 
     m_copyToITunesButton = makeBarButton(QStringLiteral("copyToITunesButton"), L("COPYTOITUNES"),
                                          QStringLiteral("itunes"), controlBar);
-    m_copyToMacButton = makeBarButton(QStringLiteral("copyToMacButton"), L("COPYTOMAC"), QStringLiteral("copy"), controlBar);
-    m_backUpButton = makeBarButton(QStringLiteral("backUpButton"), L("BACKUP"), QStringLiteral("backup"), controlBar);
-    for (QToolButton* button : {m_copyToITunesButton.data(), m_copyToMacButton.data(), m_backUpButton.data()})
+    m_copyToMacButton = makeBarButton(QStringLiteral("copyToMacButton"), L("COPYTOMAC"),
+                                      QStringLiteral("copy"), controlBar);
+    m_backUpButton = makeBarButton(QStringLiteral("backUpButton"), L("BACKUP"),
+                                   QStringLiteral("backup"), controlBar);
+    for (QToolButton* button :
+         {m_copyToITunesButton.data(), m_copyToMacButton.data(), m_backUpButton.data()})
         bar->addWidget(button);
     bar->addSpacing(8);
 
@@ -200,7 +205,8 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
 
     connect(m_playButton, &QAbstractButton::clicked, this, [this] { PlayClicked(); });
     connect(m_nextButton, &QAbstractButton::clicked, this, [this] { NextClicked(); });
-    connect(m_copyToITunesButton, &QAbstractButton::clicked, this, [this] { CopyToITunesClicked(); });
+    connect(m_copyToITunesButton, &QAbstractButton::clicked, this,
+            [this] { CopyToITunesClicked(); });
     connect(m_copyToMacButton, &QAbstractButton::clicked, this, [this] { CopyToMacClicked(); });
     connect(m_backUpButton, &QAbstractButton::clicked, this, [this] { BackUpClicked(); });
     // Typing and the field's clear button search; emptying the field from here does not.
@@ -221,7 +227,8 @@ void Orvane11AppDelegate::buildMenus()
     QAction* about = app->addAction(L("MENUABOUT"), this, [this] { menuAboutOrvaneClicked(); });
     about->setMenuRole(QAction::AboutRole);
     about->setObjectName(QStringLiteral("menuAboutOrvane"));
-    QAction* preferences = app->addAction(L("MENUPREFERENCES"), this, [this] { menuPreferencesClicked(); });
+    QAction* preferences =
+        app->addAction(L("MENUPREFERENCES"), this, [this] { menuPreferencesClicked(); });
     preferences->setMenuRole(QAction::PreferencesRole);
     preferences->setShortcut(QKeySequence::Preferences);
     preferences->setObjectName(QStringLiteral("menuPreferences"));
@@ -235,7 +242,8 @@ void Orvane11AppDelegate::buildMenus()
     help->addAction(L("MENUCONTACTSUPPORT"), this, [this] { menuHelpContactSupportClicked(); })
         ->setObjectName(QStringLiteral("menuHelpContactSupport"));
     help->addSeparator();
-    help->addAction(L("TERMSANDCONDITIONS"), this, [this] { viewTermsAndConditionsButtonClicked(); })
+    help->addAction(L("TERMSANDCONDITIONS"), this,
+                    [this] { viewTermsAndConditionsButtonClicked(); })
         ->setObjectName(QStringLiteral("menuTermsAndConditions"));
 }
 
@@ -257,54 +265,67 @@ void Orvane11AppDelegate::buildCopyCompleteView()
     filesBox->setFrameShape(QFrame::StyledPanel);
     auto* filesRow = new QHBoxLayout(filesBox);
     filesRow->addWidget(makeSheetText(L("COPYCOMPLETEFILES"), filesBox), 1);
-    QPushButton* files = makeSheetButton(QStringLiteral("copyCompleteViewFilesButton"), L("SHOWFILES"), filesBox);
+    QPushButton* files =
+        makeSheetButton(QStringLiteral("copyCompleteViewFilesButton"), L("SHOWFILES"), filesBox);
     filesRow->addWidget(files);
     m_copyCompleteViewFilesBox = filesBox;
     content->addWidget(filesBox);
-    m_checkBoxShowCopyCompleteView = new QCheckBox(L("SHOWCOPYCOMPLETEMESSAGE"), m_copyCompleteView);
+    m_checkBoxShowCopyCompleteView =
+        new QCheckBox(L("SHOWCOPYCOMPLETEMESSAGE"), m_copyCompleteView);
     m_checkBoxShowCopyCompleteView->setObjectName(QStringLiteral("checkBoxShowCopyCompleteView"));
     content->addWidget(m_checkBoxShowCopyCompleteView);
 
-    QPushButton* close = makeSheetButton(QStringLiteral("copyCompleteViewCloseButton"), L("OK"), m_copyCompleteView);
+    QPushButton* close =
+        makeSheetButton(QStringLiteral("copyCompleteViewCloseButton"), L("OK"), m_copyCompleteView);
     sheetLayout(m_copyCompleteView, m_copyCompleteIconImageView, content, sheetButtons({close}));
 
     connect(close, &QPushButton::clicked, this, [this] { copyCompleteViewCloseButtonClicked(); });
     connect(files, &QPushButton::clicked, this, [this] { copyCompleteViewFilesButtonClicked(); });
     // Escape and the window's close button count as the close button.
-    connect(m_copyCompleteView, &QDialog::rejected, this, [this] { copyCompleteViewCloseButtonClicked(); });
+    connect(m_copyCompleteView, &QDialog::rejected, this,
+            [this] { copyCompleteViewCloseButtonClicked(); });
 }
 
 void Orvane11AppDelegate::buildConfirmBackupView()
 {
     m_confirmBackupView = makeSheet(QStringLiteral("confirmBackupView"), m_window);
-    QVBoxLayout* content = sheetContent("CONFIRMBACKUP", "CONFIRMBACKUPDETAIL", m_confirmBackupView);
-    QPushButton* cancel = makeSheetButton(QStringLiteral("confirmBackupCancelButton"), L("CANCEL"), m_confirmBackupView);
-    QPushButton* proceed = makeSheetButton(QStringLiteral("confirmBackUpProceedButton"), L("PROCEEDBACKUP"),
-                                           m_confirmBackupView);
-    sheetLayout(m_confirmBackupView, makeSheetIcon(QStringLiteral("backup"), m_confirmBackupView), content,
-                sheetButtons({cancel, proceed}));
+    QVBoxLayout* content =
+        sheetContent("CONFIRMBACKUP", "CONFIRMBACKUPDETAIL", m_confirmBackupView);
+    QPushButton* cancel = makeSheetButton(QStringLiteral("confirmBackupCancelButton"), L("CANCEL"),
+                                          m_confirmBackupView);
+    QPushButton* proceed = makeSheetButton(QStringLiteral("confirmBackUpProceedButton"),
+                                           L("PROCEEDBACKUP"), m_confirmBackupView);
+    sheetLayout(m_confirmBackupView, makeSheetIcon(QStringLiteral("backup"), m_confirmBackupView),
+                content, sheetButtons({cancel, proceed}));
 
     connect(proceed, &QPushButton::clicked, this, [this] { confirmBackUpProceedButtonClicked(); });
     connect(cancel, &QPushButton::clicked, this, [this] { confirmBackupCancelButtonClicked(); });
-    connect(m_confirmBackupView, &QDialog::rejected, this, [this] { confirmBackupCancelButtonClicked(); });
+    connect(m_confirmBackupView, &QDialog::rejected, this,
+            [this] { confirmBackupCancelButtonClicked(); });
 }
 
 void Orvane11AppDelegate::buildUpdateAvailablePanel()
 {
     m_updateAvailablePanel = makeSheet(QStringLiteral("updateAvailablePanel"), m_window);
-    QVBoxLayout* content = sheetContent("UPDATEAVAILABLE", "UPDATEAVAILABLEDETAIL", m_updateAvailablePanel);
-    m_automaticallyCheckForUpdatesCheckBox = new QCheckBox(L("CHECKFORUPDATESONSTARTUP"), m_updateAvailablePanel);
-    m_automaticallyCheckForUpdatesCheckBox->setObjectName(QStringLiteral("automaticallyCheckForUpdatesCheckBox"));
+    QVBoxLayout* content =
+        sheetContent("UPDATEAVAILABLE", "UPDATEAVAILABLEDETAIL", m_updateAvailablePanel);
+    m_automaticallyCheckForUpdatesCheckBox =
+        new QCheckBox(L("CHECKFORUPDATESONSTARTUP"), m_updateAvailablePanel);
+    m_automaticallyCheckForUpdatesCheckBox->setObjectName(
+        QStringLiteral("automaticallyCheckForUpdatesCheckBox"));
     content->addWidget(m_automaticallyCheckForUpdatesCheckBox);
-    QPushButton* close = makeSheetButton(QStringLiteral("closeUpdateAvailableButton"), L("NOTNOW"), m_updateAvailablePanel);
-    QPushButton* download = makeSheetButton(QStringLiteral("downloadUpdateButton"), L("DOWNLOADUPDATE"),
-                                            m_updateAvailablePanel);
-    sheetLayout(m_updateAvailablePanel, makeSheetIcon(QStringLiteral("download_48"), m_updateAvailablePanel), content,
+    QPushButton* close = makeSheetButton(QStringLiteral("closeUpdateAvailableButton"), L("NOTNOW"),
+                                         m_updateAvailablePanel);
+    QPushButton* download = makeSheetButton(QStringLiteral("downloadUpdateButton"),
+                                            L("DOWNLOADUPDATE"), m_updateAvailablePanel);
+    sheetLayout(m_updateAvailablePanel,
+                makeSheetIcon(QStringLiteral("download_48"), m_updateAvailablePanel), content,
                 sheetButtons({close, download}));
 
     connect(download, &QPushButton::clicked, this, [this] { downloadUpdateButtonClicked(); });
     connect(close, &QPushButton::clicked, this, [this] { closeUpdateAvailableButtonClicked(); });
-    connect(m_updateAvailablePanel, &QDialog::rejected, this, [this] { closeUpdateAvailableButtonClicked(); });
+    connect(m_updateAvailablePanel, &QDialog::rejected, this,
+            [this] { closeUpdateAvailableButtonClicked(); });
 }
 
 void Orvane11AppDelegate::buildAboutWindow()
@@ -331,7 +352,8 @@ void Orvane11AppDelegate::buildAboutWindow()
     home->setObjectName(QStringLiteral("aboutWindowQELHomeBackButton"));
     home->setFlat(true);
     home->setCursor(Qt::PointingHandCursor);
-    home->setStyleSheet(QStringLiteral("QPushButton { color: #1d4ed8; text-decoration: underline; border: none; }"));
+    home->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #1d4ed8; text-decoration: underline; border: none; }"));
     layout->addWidget(home, 0, Qt::AlignCenter);
     auto* terms = new QPushButton(L("TERMSANDCONDITIONS"), m_aboutWindow);
     terms->setObjectName(QStringLiteral("viewTermsAndConditionsButton"));
@@ -354,17 +376,35 @@ QToolButton* Orvane11AppDelegate::backUpButton() const { return m_backUpButton.d
 QLineEdit* Orvane11AppDelegate::searchTextField() const { return m_searchTextField.data(); }
 const QTimer* Orvane11AppDelegate::searchTimer() const { return m_searchTimer; }
 QDialog* Orvane11AppDelegate::copyCompleteView() const { return m_copyCompleteView; }
-QCheckBox* Orvane11AppDelegate::checkBoxShowCopyCompleteView() const { return m_checkBoxShowCopyCompleteView; }
-QWidget* Orvane11AppDelegate::copyCompleteViewFilesBox() const { return m_copyCompleteViewFilesBox; }
-QLabel* Orvane11AppDelegate::copyCompleteIconImageView() const { return m_copyCompleteIconImageView; }
+QCheckBox* Orvane11AppDelegate::checkBoxShowCopyCompleteView() const
+{
+    return m_checkBoxShowCopyCompleteView;
+}
+QWidget* Orvane11AppDelegate::copyCompleteViewFilesBox() const
+{
+    return m_copyCompleteViewFilesBox;
+}
+QLabel* Orvane11AppDelegate::copyCompleteIconImageView() const
+{
+    return m_copyCompleteIconImageView;
+}
 QDialog* Orvane11AppDelegate::confirmBackupView() const { return m_confirmBackupView; }
 QDialog* Orvane11AppDelegate::updateAvailablePanel() const { return m_updateAvailablePanel; }
-QCheckBox* Orvane11AppDelegate::automaticallyCheckForUpdatesCheckBox() const { return m_automaticallyCheckForUpdatesCheckBox; }
+QCheckBox* Orvane11AppDelegate::automaticallyCheckForUpdatesCheckBox() const
+{
+    return m_automaticallyCheckForUpdatesCheckBox;
+}
 QDialog* Orvane11AppDelegate::aboutWindow() const { return m_aboutWindow; }
 QLabel* Orvane11AppDelegate::aboutWindowVersionLabel() const { return m_aboutWindowVersionLabel; }
-QELOrvanePreferencesWindowsController* Orvane11AppDelegate::preferencesWindow() const { return m_preferencesWindow.data(); }
+QELOrvanePreferencesWindowsController* Orvane11AppDelegate::preferencesWindow() const
+{
+    return m_preferencesWindow.data();
+}
 
-QString Orvane11AppDelegate::makerHomePage() { return QStringLiteral("https://www.orvane.example/"); }
+QString Orvane11AppDelegate::makerHomePage()
+{
+    return QStringLiteral("https://www.orvane.example/");
+}
 
 // --- Control bar ---
 
@@ -409,8 +449,14 @@ void Orvane11AppDelegate::forwardRequest(int request, const char* name)
     }
 }
 
-void Orvane11AppDelegate::CopyToITunesClicked() { forwardRequest(QELDeviceCategoryContentView::Transfer, "RequestTransfer"); }
-void Orvane11AppDelegate::CopyToMacClicked() { forwardRequest(QELDeviceCategoryContentView::Copy, "RequestCopy"); }
+void Orvane11AppDelegate::CopyToITunesClicked()
+{
+    forwardRequest(QELDeviceCategoryContentView::Transfer, "RequestTransfer");
+}
+void Orvane11AppDelegate::CopyToMacClicked()
+{
+    forwardRequest(QELDeviceCategoryContentView::Copy, "RequestCopy");
+}
 void Orvane11AppDelegate::BackUpClicked() { beginSheet(m_confirmBackupView); }
 
 void Orvane11AppDelegate::PlayClicked()
@@ -465,17 +511,19 @@ void Orvane11AppDelegate::_setPlayPauseButtonImage()
         return;
     const bool playing = m_mediaPlayer && m_mediaPlayer->IsPlaying();
     m_playButton->setImage(playing ? QStringLiteral("pause.png") : QStringLiteral("play.png"));
-    m_playButton->setAlternateImage(playing ? QStringLiteral("pause_over.png") : QStringLiteral("play_over.png"));
+    m_playButton->setAlternateImage(playing ? QStringLiteral("pause_over.png")
+                                            : QStringLiteral("play_over.png"));
 }
 
 void Orvane11AppDelegate::_enableControlBarControls(bool enable)
 {
     m_controlBarEnabled = enable;
-    for (QWidget* control : {static_cast<QWidget*>(m_playButton.data()), static_cast<QWidget*>(m_nextButton.data()),
-                             static_cast<QWidget*>(m_copyToITunesButton.data()),
-                             static_cast<QWidget*>(m_copyToMacButton.data()),
-                             static_cast<QWidget*>(m_backUpButton.data()),
-                             static_cast<QWidget*>(m_searchTextField.data())}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_playButton.data()), static_cast<QWidget*>(m_nextButton.data()),
+          static_cast<QWidget*>(m_copyToITunesButton.data()),
+          static_cast<QWidget*>(m_copyToMacButton.data()),
+          static_cast<QWidget*>(m_backUpButton.data()),
+          static_cast<QWidget*>(m_searchTextField.data())}) {
         if (control)
             control->setEnabled(enable);
     }
@@ -561,7 +609,8 @@ void Orvane11AppDelegate::clearHUD()
         m_hudView->clearHUD();
 }
 
-void Orvane11AppDelegate::OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum)
+void Orvane11AppDelegate::OnProgressEventCurrentValueMaximumValue(const QString& text,
+                                                                  double current, double maximum)
 {
     if (!m_hudView)
         return;
@@ -574,13 +623,15 @@ void Orvane11AppDelegate::OnProgressEventCurrentValueMaximumValue(const QString&
         auto truncated = [](double v) {
             if (!(v == v))
                 return 0;
-            return int(std::clamp(v, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+            return int(std::clamp(v, double(std::numeric_limits<int>::min()),
+                                  double(std::numeric_limits<int>::max())));
         };
         m_hudView->setHUDProgressToOfMaximumWithText(truncated(current), truncated(maximum), text);
     }
 }
 
-void Orvane11AppDelegate::OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine)
+void Orvane11AppDelegate::OnInformationStatusEventBottomLine(const QString& topLine,
+                                                             const QString& bottomLine)
 {
     setHUDInformation(topLine, bottomLine);
 }
@@ -589,13 +640,16 @@ void Orvane11AppDelegate::OnCopyProgressEventWithTitleDescriptionCurrentValueAnd
     const QString& title, const QString& description, int current, int maximum)
 {
     if (m_hudView)
-        m_hudView->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(title, description, current, maximum);
+        m_hudView->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(title, description,
+                                                                         current, maximum);
 }
 
-void Orvane11AppDelegate::ShowCopyProgressProgressDetail(const QStringList& progress, const QVariantList& progressDetail)
+void Orvane11AppDelegate::ShowCopyProgressProgressDetail(const QStringList& progress,
+                                                         const QVariantList& progressDetail)
 {
     OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-        progress.value(0), progress.value(1), progressDetail.value(0).toInt(), progressDetail.value(1).toInt());
+        progress.value(0), progress.value(1), progressDetail.value(0).toInt(),
+        progressDetail.value(1).toInt());
 }
 
 void Orvane11AppDelegate::ClearHUD() { clearHUD(); }
@@ -631,7 +685,8 @@ void Orvane11AppDelegate::OnPlaybackProgress(const QELMediaPlayerProgressEventAr
         m_hudView->setHUDPlaybackProgress(progress);
 }
 
-void Orvane11AppDelegate::OnStatusInformationEventAndSecondLine(const QString& firstLine, const QString& secondLine)
+void Orvane11AppDelegate::OnStatusInformationEventAndSecondLine(const QString& firstLine,
+                                                                const QString& secondLine)
 {
     setHUDInformation(firstLine, secondLine);
 }
@@ -680,17 +735,21 @@ void Orvane11AppDelegate::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, q
     // Items that could not be copied are always told, whatever the preference.
     if ((!showAlways && notCopied == 0) || !m_copyCompleteView)
         return;
-    m_copyCompleteNotCopiedLabel->setText(notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+    m_copyCompleteNotCopiedLabel->setText(notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied)
+                                                        : QString());
     m_copyCompleteNotCopiedLabel->setVisible(notCopied > 0);
     // "All the selected items have been copied" would not be true.
-    if (auto* detail = m_copyCompleteView->findChild<QLabel*>(QStringLiteral("copyCompleteDetailLabel")))
+    if (auto* detail =
+            m_copyCompleteView->findChild<QLabel*>(QStringLiteral("copyCompleteDetailLabel")))
         detail->setVisible(notCopied == 0);
     // A transfer into the music library has no folder to show.
     m_copyCompleteViewFilesBox->setVisible(copyType != 1);
     m_checkBoxShowCopyCompleteView->setChecked(showAlways);
-    m_copyCompleteIconImage = copyType != 0 ? QStringLiteral("itunes.png") : QStringLiteral("copy.png");
-    m_copyCompleteIconImageView->setPixmap(AppImages::pixmap(AppImages::nameOfImageFile(m_copyCompleteIconImage),
-                                                             QSize(64, 64), m_copyCompleteIconImageView));
+    m_copyCompleteIconImage =
+        copyType != 0 ? QStringLiteral("itunes.png") : QStringLiteral("copy.png");
+    m_copyCompleteIconImageView->setPixmap(
+        AppImages::pixmap(AppImages::nameOfImageFile(m_copyCompleteIconImage), QSize(64, 64),
+                          m_copyCompleteIconImageView));
     beginSheet(m_copyCompleteView);
 }
 
@@ -698,7 +757,8 @@ void Orvane11AppDelegate::copyCompleteViewCloseButtonClicked()
 {
     if (!m_copyCompleteView)
         return;
-    QSettings().setValue(QELPreferences::kShowCopyCompleteMessage, m_checkBoxShowCopyCompleteView->isChecked() ? 1 : 0);
+    QSettings().setValue(QELPreferences::kShowCopyCompleteMessage,
+                         m_checkBoxShowCopyCompleteView->isChecked() ? 1 : 0);
     endSheet(m_copyCompleteView);
 }
 
@@ -719,7 +779,8 @@ void Orvane11AppDelegate::confirmBackupCancelButtonClicked() { endSheet(m_confir
 
 void Orvane11AppDelegate::OnUpdateCheckReturnsWithUpdateAvailable(bool updateAvailable)
 {
-    qCInfo(lcOrvane) << "Update check:" << (updateAvailable ? "a newer version is available" : "up to date");
+    qCInfo(lcOrvane) << "Update check:"
+                     << (updateAvailable ? "a newer version is available" : "up to date");
     if (!updateAvailable || !m_updateAvailablePanel)
         return;
     m_automaticallyCheckForUpdatesCheckBox->setChecked(QELPreferences::checkForUpdatesOnStartUp());
@@ -730,7 +791,8 @@ void Orvane11AppDelegate::closeUpdateAvailableButtonClicked()
 {
     if (!m_updateAvailablePanel)
         return;
-    QELPreferences::setCheckForUpdatesOnStartUp(m_automaticallyCheckForUpdatesCheckBox->isChecked());
+    QELPreferences::setCheckForUpdatesOnStartUp(
+        m_automaticallyCheckForUpdatesCheckBox->isChecked());
     endSheet(m_updateAvailablePanel);
 }
 
@@ -797,4 +859,7 @@ void Orvane11AppDelegate::aboutWindowQELHomeBackButtonClicked() { openUrl(QUrl(m
 void Orvane11AppDelegate::viewTermsAndConditionsButtonClicked() { openLocalizedUrl("TERMSURL"); }
 void Orvane11AppDelegate::showHelp() { openLocalizedUrl("HELPURL"); }
 void Orvane11AppDelegate::menuHelpOrvaneUserGuideClicked() { openLocalizedUrl("USERGUIDEURL"); }
-void Orvane11AppDelegate::menuHelpContactSupportClicked() { openLocalizedUrl("CUSTOMERSUPPORTURL"); }
+void Orvane11AppDelegate::menuHelpContactSupportClicked()
+{
+    openLocalizedUrl("CUSTOMERSUPPORTURL");
+}

@@ -33,26 +33,26 @@ namespace {
 using FlagRow = std::array<unsigned char, 12>;
 // Rows by device type 0..19 (see QELDeviceInformation).
 constexpr std::array<FlagRow, 20> kCategoryFlags = {{
-    {1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 0, 0},  // 0 iOS device of no known class
-    {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 1 iPod (disk mode)
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 2 iPhone
-    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 0},  // 3 iPod touch
-    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1},  // 4 iPad
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 5 iPod shuffle
-    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 6 iPod nano
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 7 iPhone 3GS
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 8 iPhone 4
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 9 iPhone 5
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1},  // 10 iPod touch 4
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1},  // 11 iPod touch 5
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 12 iPad 2
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 13 iPad 3
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 14 iPad mini
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 15 iPhone 5C
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 16 iPhone 5S
-    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},  // 17 iPad Air
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // 18 iPhone 6
-    {1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1},  // 19 iPhone 6S
+    {1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 0, 0}, // 0 iOS device of no known class
+    {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // 1 iPod (disk mode)
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 2 iPhone
+    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 0}, // 3 iPod touch
+    {1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1}, // 4 iPad
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // 5 iPod shuffle
+    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // 6 iPod nano
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 7 iPhone 3GS
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 8 iPhone 4
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 9 iPhone 5
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1}, // 10 iPod touch 4
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1}, // 11 iPod touch 5
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0}, // 12 iPad 2
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0}, // 13 iPad 3
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0}, // 14 iPad mini
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 15 iPhone 5C
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 16 iPhone 5S
+    {1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0}, // 17 iPad Air
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // 18 iPhone 6
+    {1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1}, // 19 iPhone 6S
 }};
 
 QELFunctionDetail functionDetail(int viewType)
@@ -62,8 +62,9 @@ QELFunctionDetail functionDetail(int viewType)
     QELFunctionDetail f;
     f.functionName = LocalizedStrings::text(CategoryViews::titleKey(viewType));
     // The icons are shipped as scalable pictures under the files' base names.
-    const QString icon = QStringLiteral(":/categories/") + QFileInfo(CategoryViews::iconFileName(viewType)).completeBaseName()
-                         + QStringLiteral(".svg");
+    const QString icon = QStringLiteral(":/categories/")
+        + QFileInfo(CategoryViews::iconFileName(viewType)).completeBaseName()
+        + QStringLiteral(".svg");
     if (QFileInfo::exists(icon))
         f.functionIcon = QIcon(icon);
     f.displayViewType = viewType;
@@ -72,7 +73,8 @@ QELFunctionDetail functionDetail(int viewType)
 
 } // namespace
 
-QELDeviceContentView::QELDeviceContentView(const QRect& frame, const QELDeviceInformation& deviceInformation,
+QELDeviceContentView::QELDeviceContentView(const QRect& frame,
+                                           const QELDeviceInformation& deviceInformation,
                                            QELDeviceInterface* deviceInterface, QWidget* parent)
     : QELPagedView(frame, parent)
     , m_deviceInterface(deviceInterface)
@@ -89,10 +91,11 @@ QELDeviceContentView::QELDeviceContentView(const QRect& frame, const QELDeviceIn
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_sidebar->setStyleSheet(QStringLiteral(
-        "QListView { background: rgb(162,174,191); color: #1d2430; font-size: 14px; outline: 0; padding-top: 6px; }"
-        "QListView::item { padding: 6px 8px; border: none; }"
-        "QListView::item:selected { background: rgb(137,152,173); color: white; }"));
+    m_sidebar->setStyleSheet(
+        QStringLiteral("QListView { background: rgb(162,174,191); color: #1d2430; font-size: 14px; "
+                       "outline: 0; padding-top: 6px; }"
+                       "QListView::item { padding: 6px 8px; border: none; }"
+                       "QListView::item:selected { background: rgb(137,152,173); color: white; }"));
     m_functionList = new CategoryListModel(this);
     m_sidebar->setModel(m_functionList);
     m_content = new QWidget(top);
@@ -115,7 +118,8 @@ QELDeviceContentView::QELDeviceContentView(const QRect& frame, const QELDeviceIn
 
 QELDeviceContentView::~QELDeviceContentView()
 {
-    for (const QPointer<QELDeviceCategoryContentView>& view : std::as_const(m_categoryViewsDictionary))
+    for (const QPointer<QELDeviceCategoryContentView>& view :
+         std::as_const(m_categoryViewsDictionary))
         delete view.data();
     m_categoryViewsDictionary.clear();
     // With the views gone the gate holds the last reference to the backup.
@@ -124,10 +128,11 @@ QELDeviceContentView::~QELDeviceContentView()
 
 void QELDeviceContentView::setBackupServices(BackupServices services)
 {
-    m_makeView = services.makeView ? std::move(services.makeView)
-                                   : [](int viewType, const QRect& frame, QELDeviceInterface* deviceInterface) {
-                                         return CategoryViews::makeView(viewType, frame, deviceInterface);
-                                     };
+    m_makeView = services.makeView
+        ? std::move(services.makeView)
+        : [](int viewType, const QRect& frame, QELDeviceInterface* deviceInterface) {
+              return CategoryViews::makeView(viewType, frame, deviceInterface);
+          };
     m_gate->setServices({std::move(services.makeBackup), std::move(services.performBackup),
                          std::move(services.testPassword), std::move(services.openUrl)});
 }
@@ -160,12 +165,13 @@ bool QELDeviceContentView::booksOfferedForSystemVersion(const QString& versionTe
     return rest.left(digits).toInt() < 9;
 }
 
-QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSMajorVersion, bool booksOffered)
+QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSMajorVersion,
+                                                     bool booksOffered)
 {
     // A type the table does not know takes the row of an iOS device of no
     // known class rather than reading past the table.
-    const FlagRow& flags = kCategoryFlags.at((deviceType >= 0 && deviceType < qint64(kCategoryFlags.size()))
-                                                 ? size_t(deviceType) : 0);
+    const FlagRow& flags = kCategoryFlags.at(
+        (deviceType >= 0 && deviceType < qint64(kCategoryFlags.size())) ? size_t(deviceType) : 0);
     const CategoryOfferContext context{iOSMajorVersion, booksOffered};
     QList<int> list;
     for (const CategoryDescriptor* row : CategoryViews::registry().rows()) {
@@ -173,7 +179,8 @@ QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSM
             continue;
         if (row->flagColumn != CategoryDescriptor::AlwaysListed) {
             // A column the table does not have lists the category nowhere.
-            if (row->flagColumn < 0 || size_t(row->flagColumn) >= flags.size() || !flags[size_t(row->flagColumn)])
+            if (row->flagColumn < 0 || size_t(row->flagColumn) >= flags.size()
+                || !flags[size_t(row->flagColumn)])
                 continue;
         }
         if (row->offeredWhen && !row->offeredWhen(context))
@@ -185,8 +192,8 @@ QList<int> QELDeviceContentView::categoriesForDevice(qint64 deviceType, int iOSM
 
 void QELDeviceContentView::DisplayCategoriesForDevice(qint64 deviceType)
 {
-    const int iOSMajor = iOSMajorVersionOf(m_deviceInterface ? m_deviceInterface->deviceInformation().iOSVersion()
-                                                             : QString());
+    const int iOSMajor = iOSMajorVersionOf(
+        m_deviceInterface ? m_deviceInterface->deviceInformation().iOSVersion() : QString());
     // This system has no version of the kind the books rule reads.
     const bool books = booksOfferedForSystemVersion(QString());
     QList<QELFunctionDetail> list;
@@ -195,7 +202,10 @@ void QELDeviceContentView::DisplayCategoriesForDevice(qint64 deviceType)
     setFunctionList(list);
 }
 
-QList<QELFunctionDetail> QELDeviceContentView::functionList() const { return m_functionList->functions(); }
+QList<QELFunctionDetail> QELDeviceContentView::functionList() const
+{
+    return m_functionList->functions();
+}
 
 void QELDeviceContentView::setFunctionList(const QList<QELFunctionDetail>& list)
 {
@@ -317,7 +327,8 @@ void QELDeviceContentView::sendAvailability(int viewType, const QWidget* page)
         a.playback && (!page || (shown && shown->hasMediaListForPlayback())));
     m_contentDelegate->OnSearchFunctionalityAvailableNotification(offered(R::Search));
     if (!a.searchPlaceholderKey.isEmpty())
-        m_contentDelegate->OnSearchPlaceholderTextNotification(LocalizedStrings::text(a.searchPlaceholderKey));
+        m_contentDelegate->OnSearchPlaceholderTextNotification(
+            LocalizedStrings::text(a.searchPlaceholderKey));
 }
 
 void QELDeviceContentView::showPage(QELPagedView* page)
@@ -334,7 +345,8 @@ void QELDeviceContentView::cacheView(int viewType, QELDeviceCategoryContentView*
 }
 
 void QELDeviceContentView::setDeviceMediaLibraryWithITunesLibraryWithArtwork(
-    std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary, std::shared_ptr<QELITunesLibrary> iTunesLibrary,
+    std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary,
+    std::shared_ptr<QELITunesLibrary> iTunesLibrary,
     std::shared_ptr<QELDeviceImageLibraryReader> artwork)
 {
     m_deviceMediaLibrary = std::move(mediaLibrary);
@@ -374,7 +386,8 @@ void QELDeviceContentView::ResetAllContentViews()
 
     for (QWidget* page : subviewsOf(m_content))
         page->setParent(nullptr);
-    for (const QPointer<QELDeviceCategoryContentView>& view : std::as_const(m_categoryViewsDictionary)) {
+    for (const QPointer<QELDeviceCategoryContentView>& view :
+         std::as_const(m_categoryViewsDictionary)) {
         if (view)
             view->deleteLater();
     }
@@ -383,14 +396,18 @@ void QELDeviceContentView::ResetAllContentViews()
 
 // --- Backup-derived categories ------------------------------------------------
 
-bool QELDeviceContentView::isBackupDerived(int viewType) const { return CategoryViews::isBackupDerived(viewType); }
+bool QELDeviceContentView::isBackupDerived(int viewType) const
+{
+    return CategoryViews::isBackupDerived(viewType);
+}
 
 QString QELDeviceContentView::backupGateDeviceID() const
 {
     return m_deviceInterface ? m_deviceInterface->deviceInformation().deviceId() : QString();
 }
 
-void QELDeviceContentView::OnDeviceBackupCompleteEvent(const QELDeviceBackupCompleteArguments& arguments)
+void QELDeviceContentView::OnDeviceBackupCompleteEvent(
+    const QELDeviceBackupCompleteArguments& arguments)
 {
     m_gate->OnDeviceBackupCompleteEvent(arguments);
 }
@@ -426,14 +443,23 @@ void QELDeviceContentView::OnBackupGateDataReady(int viewType)
         sendAvailability(viewType, view);
 }
 
-void QELDeviceContentView::passwordRequiredContinueClicked() { m_gate->passwordRequiredContinueClicked(); }
-void QELDeviceContentView::passwordRequiredCancelButtonClicked() { m_gate->passwordRequiredCancelButtonClicked(); }
+void QELDeviceContentView::passwordRequiredContinueClicked()
+{
+    m_gate->passwordRequiredContinueClicked();
+}
+void QELDeviceContentView::passwordRequiredCancelButtonClicked()
+{
+    m_gate->passwordRequiredCancelButtonClicked();
+}
 void QELDeviceContentView::passwordHelpLinkClicked() { m_gate->passwordHelpLinkClicked(); }
 void QELDeviceContentView::dataEncryptedEnterEncryptionPasswordButtonClicked()
 {
     m_gate->dataEncryptedEnterEncryptionPasswordButtonClicked();
 }
-void QELDeviceContentView::dataEncryptedHowToRemoveButtonClicked() { m_gate->dataEncryptedHowToRemoveButtonClicked(); }
+void QELDeviceContentView::dataEncryptedHowToRemoveButtonClicked()
+{
+    m_gate->dataEncryptedHowToRemoveButtonClicked();
+}
 void QELDeviceContentView::buttonLockedTryAgainClicked() { m_gate->buttonLockedTryAgainClicked(); }
 
 void QELDeviceContentView::RefreshIPodContentView()
@@ -442,13 +468,15 @@ void QELDeviceContentView::RefreshIPodContentView()
     // panel here once it exists; the plain page has nothing to refresh.
 }
 
-void QELDeviceContentView::OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum)
+void QELDeviceContentView::OnProgressEventCurrentValueMaximumValue(const QString& text,
+                                                                   double current, double maximum)
 {
     if (m_viewDelegate)
         m_viewDelegate->OnProgressEventCurrentValueMaximumValue(text, current, maximum);
 }
 
-void QELDeviceContentView::OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine)
+void QELDeviceContentView::OnInformationStatusEventBottomLine(const QString& topLine,
+                                                              const QString& bottomLine)
 {
     if (m_viewDelegate)
         m_viewDelegate->OnInformationStatusEventBottomLine(topLine, bottomLine);
@@ -470,8 +498,8 @@ void QELDeviceContentView::OnCopyProgressEventWithTitleDescriptionCurrentValueAn
     const QString& title, const QString& description, int current, int maximum)
 {
     if (m_viewDelegate)
-        m_viewDelegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(title, description, current,
-                                                                                          maximum);
+        m_viewDelegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+            title, description, current, maximum);
 }
 
 void QELDeviceContentView::OnClear()

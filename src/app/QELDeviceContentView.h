@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
-
-#include <functional>
-#include <memory>
 
 #include "BackupGate.h"
 #include "QELDeviceBackUpDelegate.h"
@@ -60,10 +60,12 @@ public:
         // Starts a backup run of the device (PerformBackupForDeviceID).
         std::function<bool(QELDeviceBackup& backup, const QString& deviceID)> performBackup;
         // Tests a backup password; runs on a worker thread.
-        std::function<PasswordTestResult(const QString& deviceID, const QString& password)> testPassword;
+        std::function<PasswordTestResult(const QString& deviceID, const QString& password)>
+            testPassword;
         // Makes a category's view (CategoryViews::makeView).
         std::function<QELDeviceCategoryContentView*(int viewType, const QRect& frame,
-                                                    QELDeviceInterface* deviceInterface)> makeView;
+                                                    QELDeviceInterface* deviceInterface)>
+            makeView;
         // Opens a web page (the help article).
         std::function<void(const QUrl& url)> openUrl;
     };
@@ -83,7 +85,8 @@ public:
     // is always listed, or whose flag the device type has and whose own
     // condition holds (apps only below iOS 9, books only when
     // `booksOffered`). A type outside the flag table counts as type 0.
-    static QList<int> categoriesForDevice(qint64 deviceType, int iOSMajorVersion, bool booksOffered);
+    static QList<int> categoriesForDevice(qint64 deviceType, int iOSMajorVersion,
+                                          bool booksOffered);
     // The host-system rule for books: offered when the number after the first
     // "." of the system version text is below 9. A system without such a
     // version (this one) offers them.
@@ -93,10 +96,14 @@ public:
 
     // Keeps the media library and shows the music view: the cached one (with
     // its libraries), or a new one given these libraries. Any may be null.
-    void setDeviceMediaLibraryWithITunesLibraryWithArtwork(std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary,
-                                                           std::shared_ptr<QELITunesLibrary> iTunesLibrary,
-                                                           std::shared_ptr<QELDeviceImageLibraryReader> artwork);
-    std::shared_ptr<QELDeviceMediaLibrary> deviceMediaLibrary() const { return m_deviceMediaLibrary; }
+    void setDeviceMediaLibraryWithITunesLibraryWithArtwork(
+        std::shared_ptr<QELDeviceMediaLibrary> mediaLibrary,
+        std::shared_ptr<QELITunesLibrary> iTunesLibrary,
+        std::shared_ptr<QELDeviceImageLibraryReader> artwork);
+    std::shared_ptr<QELDeviceMediaLibrary> deviceMediaLibrary() const
+    {
+        return m_deviceMediaLibrary;
+    }
 
     // The page shown in the content area, whatever it is; null when empty.
     QWidget* currentPage() const;
@@ -124,9 +131,13 @@ public:
     int cachedViewCount() const { return int(m_categoryViewsDictionary.size()); }
 
     // Not owned: the application delegate, for both kinds of notice.
-    void setDelegate(QELDeviceContentViewDelegate* contentDelegate, QELDeviceCategoryContentViewDelegate* viewDelegate);
+    void setDelegate(QELDeviceContentViewDelegate* contentDelegate,
+                     QELDeviceCategoryContentViewDelegate* viewDelegate);
     QELDeviceInterface* deviceInterface() const { return m_deviceInterface; }
-    void setDeviceInterface(QELDeviceInterface* deviceInterface) { m_deviceInterface = deviceInterface; }
+    void setDeviceInterface(QELDeviceInterface* deviceInterface)
+    {
+        m_deviceInterface = deviceInterface;
+    }
 
     QListView* functionCollectionView() const { return m_sidebar; }
     QWidget* functionContentView() const { return m_content; }
@@ -137,7 +148,10 @@ public:
     int queuedCategorySelection() const { return m_gate->queuedCategorySelection(); }
     bool isRetryBackupOperation() const { return m_gate->isRetryBackupOperation(); }
     // The backup pages.
-    QELBackupNoticePage* deviceBackUpProgressView() const { return m_gate->deviceBackUpProgressView(); }
+    QELBackupNoticePage* deviceBackUpProgressView() const
+    {
+        return m_gate->deviceBackUpProgressView();
+    }
     QELBackupPasswordPage* passwordRequiredView() const { return m_gate->passwordRequiredView(); }
     QELBackupNoticePage* dataEncryptedView() const { return m_gate->dataEncryptedView(); }
     QELBackupNoticePage* deviceLockedView() const { return m_gate->deviceLockedView(); }
@@ -158,13 +172,14 @@ public:
     void buttonLockedTryAgainClicked();
 
     // Category view events, passed on to the application delegate when set.
-    void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) override;
-    void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) override;
+    void OnProgressEventCurrentValueMaximumValue(const QString& text, double current,
+                                                 double maximum) override;
+    void OnInformationStatusEventBottomLine(const QString& topLine,
+                                            const QString& bottomLine) override;
     void OnMediaViewChanged() override;
     void OnMediaSelectionPlayRequested() override;
-    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& title,
-                                                                           const QString& description, int current,
-                                                                           int maximum) override;
+    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        const QString& title, const QString& description, int current, int maximum) override;
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
@@ -191,7 +206,8 @@ private:
     QELDeviceInterface* m_deviceInterface = nullptr;
 
     // Makes a category's view (CategoryViews::makeView unless a test sets one).
-    std::function<QELDeviceCategoryContentView*(int viewType, const QRect& frame, QELDeviceInterface* deviceInterface)>
+    std::function<QELDeviceCategoryContentView*(int viewType, const QRect& frame,
+                                                QELDeviceInterface* deviceInterface)>
         m_makeView;
     std::unique_ptr<BackupGate> m_gate;
 };

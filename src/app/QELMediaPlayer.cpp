@@ -13,8 +13,8 @@
 #include "Clock.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
-#include "MediaPreviewCache.h"
 #include "Log.h"
+#include "MediaPreviewCache.h"
 #include "QELMediaPlayerDelegate.h"
 #include "QELMediaPlayerProgressEventArgs.h"
 #include "QELMediaPlayerSource.h"
@@ -36,15 +36,19 @@ struct QELMediaPlayer::CacheJob {
 };
 
 QELMediaPlayer::QELMediaPlayer(std::shared_ptr<QELMediaPlayerSource> deviceInterface,
-    std::unique_ptr<QELMediaPlayerBackend> backend, QObject* parent)
+                               std::unique_ptr<QELMediaPlayerBackend> backend, QObject* parent)
     : QObject(parent)
     , m_deviceInterface(std::move(deviceInterface))
     , m_backend(backend ? std::move(backend) : std::make_unique<QELQtMediaPlayerBackend>())
 {
-    connect(m_backend.get(), &QELMediaPlayerBackend::loaded, this, &QELMediaPlayer::handleMovieLoaded);
-    connect(m_backend.get(), &QELMediaPlayerBackend::failed, this, &QELMediaPlayer::handleMovieFailed);
-    connect(m_backend.get(), &QELMediaPlayerBackend::ended, this, &QELMediaPlayer::_moviePlayComplete);
-    connect(&m_playBackProgressTimer, &QTimer::timeout, this, &QELMediaPlayer::_progressTimerWorker);
+    connect(m_backend.get(), &QELMediaPlayerBackend::loaded, this,
+            &QELMediaPlayer::handleMovieLoaded);
+    connect(m_backend.get(), &QELMediaPlayerBackend::failed, this,
+            &QELMediaPlayer::handleMovieFailed);
+    connect(m_backend.get(), &QELMediaPlayerBackend::ended, this,
+            &QELMediaPlayer::_moviePlayComplete);
+    connect(&m_playBackProgressTimer, &QTimer::timeout, this,
+            &QELMediaPlayer::_progressTimerWorker);
 }
 
 QELMediaPlayer::~QELMediaPlayer()
@@ -179,15 +183,18 @@ void QELMediaPlayer::_playNextItemInQueue()
         m_cachedTrackDetail.reset();
     } else {
         m_currentTrackDetail = _getNextItemFromQueue();
-        const QString mountPoint = m_deviceInterface ? m_deviceInterface->standardDeviceBasePath() : QString();
+        const QString mountPoint =
+            m_deviceInterface ? m_deviceInterface->standardDeviceBasePath() : QString();
         if (m_currentTrackDetail && !mountPoint.isEmpty()) {
             // The device's path is confined to the mount point.
             const QString root = QDir::cleanPath(mountPoint);
-            const QString joined = QDir::cleanPath(root + QLatin1Char('/') + m_currentTrackDetail->path);
+            const QString joined =
+                QDir::cleanPath(root + QLatin1Char('/') + m_currentTrackDetail->path);
             if (joined.startsWith(root + QLatin1Char('/'))) {
                 file = joined;
             } else {
-                qCWarning(lcOrvane) << "Preview: a track path leaves the device's folder; not played";
+                qCWarning(lcOrvane)
+                    << "Preview: a track path leaves the device's folder; not played";
                 status(L("ERRORPLAYING"), QString());
             }
         }
@@ -219,7 +226,8 @@ void QELMediaPlayer::_cacheNextItem(const QELMediaPlayerItem& item)
         }
         const QString result = ok && !job->cancel ? path : QString();
         QMetaObject::invokeMethod(
-            self.data(), [self, job, result] {
+            self.data(),
+            [self, job, result] {
                 if (self)
                     self->_cacheFinished(job, result);
                 else if (!result.isEmpty())

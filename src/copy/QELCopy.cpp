@@ -1,17 +1,17 @@
 #include "QELCopy.h"
 
-#include "FolderMediaLibraryHost.h"
-#include "Log.h"
-#include "QELCopyDelegate.h"
-#include "QELCopyItemBeginEventArgs.h"
-#include "QELITunesInformation.h"
+#include <exception>
+#include <limits>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
-#include <exception>
-#include <limits>
+#include "FolderMediaLibraryHost.h"
+#include "Log.h"
+#include "QELCopyDelegate.h"
+#include "QELCopyItemBeginEventArgs.h"
+#include "QELITunesInformation.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ void QELCopy::setItemQueue(const QVariantList& items)
 {
     std::lock_guard lock(m_mutex);
     m_itemQueue = items;
-    m_itemCount = static_cast<quint32>(std::min<qsizetype>(items.size(), std::numeric_limits<quint32>::max()));
+    m_itemCount = static_cast<quint32>(
+        std::min<qsizetype>(items.size(), std::numeric_limits<quint32>::max()));
     m_itemNumber = 0;
 }
 
@@ -125,9 +126,9 @@ void QELCopy::_startWorker(std::function<void()> work)
         try {
             work();
         } catch (...) {
-            _callAllItemsCopiedDelegate();   // so the view does not wait for the run forever
+            _callAllItemsCopiedDelegate(); // so the view does not wait for the run forever
             t_workerJob = nullptr;
-            throw;   // logged by the worker list
+            throw; // logged by the worker list
         }
         t_workerJob = nullptr;
     });
@@ -194,7 +195,8 @@ void QELCopy::_callAllItemsCopiedDelegate()
     const quint64 run = callersRun();
     const quint32 notCopied = m_failedItemCount;
     QMetaObject::invokeMethod(
-        this, [this, copyType, run, notCopied] { _workerOnAllItemsCopied(copyType, run, notCopied); },
+        this,
+        [this, copyType, run, notCopied] { _workerOnAllItemsCopied(copyType, run, notCopied); },
         Qt::QueuedConnection);
 }
 

@@ -1,11 +1,5 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-#include <QVariant>
-
-#include "WorkerThreads.h"
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -13,6 +7,12 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include "WorkerThreads.h"
 
 class MediaLibraryHost;
 class QELCopyDelegate;
@@ -51,8 +51,14 @@ public:
 
     // Not owned: the application keeps the device interface and the artwork
     // reader for as long as a view can run jobs on them.
-    void setDeviceInteface(QELDeviceInterface* deviceInterface) { _deviceInterface = deviceInterface; }
-    void setDeviceImageLibrary(QELDeviceImageLibraryReader* imageLibrary) { _imageLibrary = imageLibrary; }
+    void setDeviceInteface(QELDeviceInterface* deviceInterface)
+    {
+        _deviceInterface = deviceInterface;
+    }
+    void setDeviceImageLibrary(QELDeviceImageLibraryReader* imageLibrary)
+    {
+        _imageLibrary = imageLibrary;
+    }
     // The music library host the transfer jobs talk to; when none is given,
     // the folder host in the user's music folder is made on first need.
     void setMediaLibraryHost(std::shared_ptr<MediaLibraryHost> host);
@@ -120,7 +126,7 @@ private:
     std::atomic<quint32> m_itemCount{0};
     std::atomic<quint32> m_itemNumber{0};
 
-    mutable std::mutex m_mutex;   // guards the members below
+    mutable std::mutex m_mutex; // guards the members below
     QVariantList m_itemQueue;
     QString m_baseCopyPath;
     std::shared_ptr<MediaLibraryHost> m_host;

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CpioArchiveExtractor.h"
 
-#include "Log.h"
-#include "SafePath.h"
+#include <zlib.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <zlib.h>
+#include "Log.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -17,7 +17,10 @@ constexpr qint64 kChunk = 1024 * 1024;
 
 class GzReader {
 public:
-    explicit GzReader(const QString& path) : m_file(gzopen(QFile::encodeName(path).constData(), "rb")) {}
+    explicit GzReader(const QString& path)
+        : m_file(gzopen(QFile::encodeName(path).constData(), "rb"))
+    {
+    }
     ~GzReader()
     {
         if (m_file)
@@ -28,7 +31,8 @@ public:
     bool read(char* data, qint64 length)
     {
         while (length > 0) {
-            const int got = gzread(m_file, data, static_cast<unsigned>(std::min<qint64>(length, kChunk)));
+            const int got =
+                gzread(m_file, data, static_cast<unsigned>(std::min<qint64>(length, kChunk)));
             if (got <= 0)
                 return false;
             data += got;
@@ -71,8 +75,8 @@ bool fail(QString* error, const QString& why)
 
 } // namespace
 
-bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& targetFolder, QString* error,
-                                   int* skipped)
+bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& targetFolder,
+                                   QString* error, int* skipped)
 {
     if (skipped)
         *skipped = 0;
@@ -96,7 +100,8 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
             if (!in.read(header, sizeof header))
                 return fail(error, QStringLiteral("truncated header"));
             const QByteArray fields(header, sizeof header);
-            if (!parseNumber(fields.mid(8, 8), 16, &mode) || !parseNumber(fields.mid(48, 8), 16, &fileSize)
+            if (!parseNumber(fields.mid(8, 8), 16, &mode)
+                || !parseNumber(fields.mid(48, 8), 16, &fileSize)
                 || !parseNumber(fields.mid(88, 8), 16, &nameLength))
                 return fail(error, QStringLiteral("damaged header"));
         } else if (kind == "070707") {
@@ -104,7 +109,8 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
             if (!in.read(header, sizeof header))
                 return fail(error, QStringLiteral("truncated header"));
             const QByteArray fields(header, sizeof header);
-            if (!parseNumber(fields.mid(12, 6), 8, &mode) || !parseNumber(fields.mid(53, 6), 8, &nameLength)
+            if (!parseNumber(fields.mid(12, 6), 8, &mode)
+                || !parseNumber(fields.mid(53, 6), 8, &nameLength)
                 || !parseNumber(fields.mid(59, 11), 8, &fileSize))
                 return fail(error, QStringLiteral("damaged header"));
         } else {
@@ -123,7 +129,8 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
 
         const quint64 type = mode & 0170000;
         const QString relative = SafePath::normalisedRelativePath(name);
-        const QString local = relative.isEmpty() ? QString() : targetFolder + QLatin1Char('/') + relative;
+        const QString local =
+            relative.isEmpty() ? QString() : targetFolder + QLatin1Char('/') + relative;
         // The folder that would receive it must lie inside the target (no
         // symlink on the way leads out): checked before anything is made, and
         // again once it is.
@@ -158,7 +165,8 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
             QByteArray buffer(static_cast<qsizetype>(std::min<quint64>(fileSize, kChunk)), '\0');
             quint64 left = fileSize;
             while (left > 0) {
-                const qint64 part = static_cast<qint64>(std::min<quint64>(left, static_cast<quint64>(buffer.size())));
+                const qint64 part = static_cast<qint64>(
+                    std::min<quint64>(left, static_cast<quint64>(buffer.size())));
                 if (!in.read(buffer.data(), part))
                     return fail(error, QStringLiteral("truncated data"));
                 if (out.write(buffer.constData(), part) != part)

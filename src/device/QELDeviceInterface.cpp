@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELDeviceInterface.h"
 
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+
 #include "AfcConnection.h"
 #include "Clock.h"
 #include "IPodFramework.h"
@@ -9,10 +13,6 @@
 #include "MobileDevice.h"
 #include "QELDeviceConnectivityDelegate.h"
 #include "ServiceConnection.h"
-
-#include <QFileInfo>
-#include <QImageReader>
-#include <QRegularExpression>
 
 namespace {
 
@@ -46,7 +46,8 @@ bool parseProductType(const QString& productType, int* major, int* minor)
 
 QELDeviceInterface::QELDeviceInterface(std::shared_ptr<MobileDevice> mobileDevice,
                                        std::shared_ptr<IPodFramework> iPods)
-    : m_mobileDevice(std::move(mobileDevice)), m_iPods(std::move(iPods))
+    : m_mobileDevice(std::move(mobileDevice))
+    , m_iPods(std::move(iPods))
 {
 }
 
@@ -54,12 +55,14 @@ QELDeviceInterface::~QELDeviceInterface() { shutdown(); }
 
 std::unique_ptr<QELDeviceInterface> QELDeviceInterface::create()
 {
-    return std::make_unique<QELDeviceInterface>(createMobileDevice(), std::make_shared<IPodFramework>());
+    return std::make_unique<QELDeviceInterface>(createMobileDevice(),
+                                                std::make_shared<IPodFramework>());
 }
 
 // --- Device types -----------------------------------------------------------
 
-qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QString& productType, qint64 current)
+qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QString& productType,
+                                         qint64 current)
 {
     int major = 0, minor = 0;
     const bool parsed = parseProductType(productType, &major, &minor);
@@ -71,13 +74,19 @@ qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QStri
         if (!parsed || major < 2)
             return 2;
         switch (major) {
-        case 2: return 7;
+        case 2:
+            return 7;
         case 3:
-        case 4: return 8;
-        case 5: return minorIn({3, 4}) ? 15 : 9;
-        case 6: return 16;
-        case 7: return 18;
-        default: return 19;  // 8 and every newer model
+        case 4:
+            return 8;
+        case 5:
+            return minorIn({3, 4}) ? 15 : 9;
+        case 6:
+            return 16;
+        case 7:
+            return 18;
+        default:
+            return 19; // 8 and every newer model
         }
     }
     if (kind.startsWith(QLatin1String("ipod"))) {
@@ -89,11 +98,16 @@ qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QStri
         if (!parsed || major < 2)
             return 4;
         switch (major) {
-        case 2: return minorIn({5, 6, 7}) ? 14 : 12;
-        case 3: return 13;
-        case 4: return minorIn({4, 5, 6}) ? 14 : 17;
-        case 5: return minorIn({1, 2}) ? 14 : 17;
-        default: return 17;  // newer than the newest listed row
+        case 2:
+            return minorIn({5, 6, 7}) ? 14 : 12;
+        case 3:
+            return 13;
+        case 4:
+            return minorIn({4, 5, 6}) ? 14 : 17;
+        case 5:
+            return minorIn({1, 2}) ? 14 : 17;
+        default:
+            return 17; // newer than the newest listed row
         }
     }
     return current;
@@ -123,7 +137,8 @@ void QELDeviceInterface::setDeviceInformation(const QELDeviceInformation& inform
     m_deviceInformation = information;
 }
 
-void QELDeviceInterface::updateDeviceInformation(const std::function<void(QELDeviceInformation&)>& change)
+void QELDeviceInterface::updateDeviceInformation(
+    const std::function<void(QELDeviceInformation&)>& change)
 {
     std::lock_guard lock(m_stateMutex);
     change(m_deviceInformation);
@@ -175,7 +190,8 @@ bool QELDeviceInterface::deviceAlive(quint64 generation) const
 
 bool QELDeviceInterface::pollerAlive(quint64 pollerGeneration) const
 {
-    return !m_quitting.load() && !m_cancelConnectivityDetect.load() && m_pollerGeneration.load() == pollerGeneration;
+    return !m_quitting.load() && !m_cancelConnectivityDetect.load()
+        && m_pollerGeneration.load() == pollerGeneration;
 }
 
 void QELDeviceInterface::sendConnected(const QELDeviceConnectivityArguments& arguments)
@@ -251,9 +267,10 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
             return;
         QString deviceClass, productVersion;
         if (m_mobileDevice->connect(notification.device) == MobileDeviceResult::kSuccess) {
-            deviceClass = textValue(m_mobileDevice->copyValue(notification.device, QStringLiteral("DeviceClass")));
-            productVersion =
-                textValue(m_mobileDevice->copyValue(notification.device, QStringLiteral("ProductVersion")));
+            deviceClass = textValue(
+                m_mobileDevice->copyValue(notification.device, QStringLiteral("DeviceClass")));
+            productVersion = textValue(
+                m_mobileDevice->copyValue(notification.device, QStringLiteral("ProductVersion")));
         } else {
             qCInfo(lcOrvane) << "Could not connect to the arriving device" << notification.device;
         }
@@ -310,10 +327,12 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         return;
     }
 
-    QString deviceClass = textValue(m_mobileDevice->copyValue(device, QStringLiteral("DeviceClass")));
+    QString deviceClass =
+        textValue(m_mobileDevice->copyValue(device, QStringLiteral("DeviceClass")));
     if (deviceClass.isEmpty())
         deviceClass = QStringLiteral("iPod");
-    const QVariant productVersion = m_mobileDevice->copyValue(device, QStringLiteral("ProductVersion"));
+    const QVariant productVersion =
+        m_mobileDevice->copyValue(device, QStringLiteral("ProductVersion"));
     const int majorVersion = majorVersionOf(productVersion);
 
     // Pairing: one attempt every 0.2 s, each reported, until the device pairs,
@@ -331,7 +350,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         qCInfo(lcOrvane, "AMDeviceValidatePairing : %i", static_cast<int>(result));
         if (result == MobileDeviceResult::kPasscodeLocked) {
             arguments.setDevicePairingStatus(2);
-        } else if (result == MobileDeviceResult::kNotTrusted || result == MobileDeviceResult::kInvalidHostId) {
+        } else if (result == MobileDeviceResult::kNotTrusted
+                   || result == MobileDeviceResult::kInvalidHostId) {
             if (majorVersion >= 7) {
                 arguments.setDevicePairingStatus(3);
                 untrustedNoted = true;
@@ -391,7 +411,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     }
     if (started == MobileDeviceResult::kSuccess && service) {
         std::unique_ptr<AfcConnection> connection;
-        if (m_mobileDevice->afcConnectionOpen(std::move(service), &connection) == MobileDeviceResult::kSuccess
+        if (m_mobileDevice->afcConnectionOpen(std::move(service), &connection)
+                == MobileDeviceResult::kSuccess
             && connection) {
             std::lock_guard lock(m_stateMutex);
             m_afcConnection = std::move(connection);
@@ -403,8 +424,10 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         qCInfo(lcOrvane, "Could not start the file service: 0x%08X", started);
     }
 
-    const QString deviceName = textValue(m_mobileDevice->copyValue(device, QStringLiteral("DeviceName")));
-    QString uniqueId = textValue(m_mobileDevice->copyValue(device, QStringLiteral("UniqueDeviceID")));
+    const QString deviceName =
+        textValue(m_mobileDevice->copyValue(device, QStringLiteral("DeviceName")));
+    QString uniqueId =
+        textValue(m_mobileDevice->copyValue(device, QStringLiteral("UniqueDeviceID")));
     if (uniqueId.isEmpty())
         uniqueId = device;
     {
@@ -418,7 +441,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     if (!deviceName.isEmpty())
         arguments.setDeviceName(deviceName);
     arguments.setUniqueDeviceID(uniqueId);
-    QString productType = textValue(m_mobileDevice->copyValue(device, QStringLiteral("ProductType")));
+    QString productType =
+        textValue(m_mobileDevice->copyValue(device, QStringLiteral("ProductType")));
     if (productType.isEmpty())
         productType = QStringLiteral("1,0");
     updateDeviceInformation([&](QELDeviceInformation& information) {
@@ -503,7 +527,8 @@ void QELDeviceInterface::_ipodConnectivityCheckThread(quint64 pollerGeneration)
         while (pollerAlive(pollerGeneration) && !m_iPods->copyMountpoint(iPod, &mountPoint)) {
             QList<IPodHandle> now;
             m_iPods->copyConnected(&now);
-            if (std::none_of(now.cbegin(), now.cend(), [&](const IPodHandle& h) { return h.volume == iPod.volume; }))
+            if (std::none_of(now.cbegin(), now.cend(),
+                             [&](const IPodHandle& h) { return h.volume == iPod.volume; }))
                 break;
             sleep(kMountPointRetryMs);
         }
@@ -524,13 +549,15 @@ void QELDeviceInterface::_ipodConnectivityCheckThread(quint64 pollerGeneration)
         basePath = mountPoint + QLatin1Char('/');
         volume = mountPoint;
         arguments.setMountPoint(basePath);
-        arguments.setUniqueDeviceID(QStringLiteral("intval:%1").arg(static_cast<int32_t>(m_iPods->getUniqueID(iPod))));
+        arguments.setUniqueDeviceID(
+            QStringLiteral("intval:%1").arg(static_cast<int32_t>(m_iPods->getUniqueID(iPod))));
         const QString name = m_iPods->copyName(iPod);
         if (!name.isEmpty())
             arguments.setDeviceName(name);
         // Only one poller (and no iOS device) may claim the connection.
         bool expected = false;
-        if (!pollerAlive(pollerGeneration) || !m_validDeviceConnected.compare_exchange_strong(expected, true))
+        if (!pollerAlive(pollerGeneration)
+            || !m_validDeviceConnected.compare_exchange_strong(expected, true))
             return;
         connectDiskMode(arguments, basePath, 1, volume);
         return;
@@ -555,7 +582,8 @@ void QELDeviceInterface::_ipodShuffleConnectivityCheckThread(quint64 pollerGener
             arguments.setDeviceName(QStringLiteral("iPod Shuffle"));
             arguments.setMountPoint(found);
             bool expected = false;
-            if (!pollerAlive(pollerGeneration) || !m_validDeviceConnected.compare_exchange_strong(expected, true))
+            if (!pollerAlive(pollerGeneration)
+                || !m_validDeviceConnected.compare_exchange_strong(expected, true))
                 return;
             connectDiskMode(arguments, found, 5, found);
             return;
@@ -564,8 +592,9 @@ void QELDeviceInterface::_ipodShuffleConnectivityCheckThread(quint64 pollerGener
     }
 }
 
-void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments arguments, const QString& basePath,
-                                         qint64 type, const QString& volume)
+void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments arguments,
+                                         const QString& basePath, qint64 type,
+                                         const QString& volume)
 {
     // Stop the other poller first.
     m_cancelConnectivityDetect.store(true);
@@ -576,8 +605,8 @@ void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments argument
         m_fileManager = true;
         m_afcConnection.reset();
         m_preferencesDevice = arguments.uniqueDeviceID().isEmpty()
-                                  ? QStringLiteral("volume:") + QFileInfo(volume).fileName()
-                                  : arguments.uniqueDeviceID();
+            ? QStringLiteral("volume:") + QFileInfo(volume).fileName()
+            : arguments.uniqueDeviceID();
     }
     modifyITunesPreferences();
     QImage icon;

@@ -1,15 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELDeviceConnectivityArguments.h"
-#include "QELDeviceInformation.h"
-#include "WorkerThreads.h"
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QVariantMap>
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -17,6 +8,15 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "QELDeviceConnectivityArguments.h"
+#include "QELDeviceInformation.h"
+#include "WorkerThreads.h"
 
 class AfcConnection;
 class IPodFramework;
@@ -30,7 +30,8 @@ struct DeviceNotification;
 // device's files. File operations block; call them from worker threads.
 class QELDeviceInterface {
 public:
-    QELDeviceInterface(std::shared_ptr<MobileDevice> mobileDevice, std::shared_ptr<IPodFramework> iPods);
+    QELDeviceInterface(std::shared_ptr<MobileDevice> mobileDevice,
+                       std::shared_ptr<IPodFramework> iPods);
     // Ends every detection thread (see shutdown()).
     ~QELDeviceInterface();
 
@@ -58,8 +59,14 @@ public:
 
     // 0 for a disk-mode iPod, 1 for an iOS device: selects the access path of
     // every file operation.
-    qint64 connectedDeviceOperatingSystem() const { return m_connectedDeviceOperatingSystem.load(); }
-    void setConnectedDeviceOperatingSystem(qint64 type) { m_connectedDeviceOperatingSystem.store(type); }
+    qint64 connectedDeviceOperatingSystem() const
+    {
+        return m_connectedDeviceOperatingSystem.load();
+    }
+    void setConnectedDeviceOperatingSystem(qint64 type)
+    {
+        m_connectedDeviceOperatingSystem.store(type);
+    }
 
     // A copy of the device information (kept across connections).
     QELDeviceInformation deviceInformation() const;
@@ -84,8 +91,8 @@ public:
     std::optional<QStringList> directoryContents(const QString& path) const;
     // iOS: exactly `length` bytes from `offset`, read in blocks of at most
     // 4 MiB, or nothing. Disk mode: up to `length` bytes (shorter at the end).
-    std::optional<QByteArray> getDataContentsAtPathStartingAtPostisionForLength(const QString& path, quint64 offset,
-                                                                                 quint32 length) const;
+    std::optional<QByteArray> getDataContentsAtPathStartingAtPostisionForLength(
+        const QString& path, quint64 offset, quint32 length) const;
     // Copies a device file to a local path that must not exist yet, in blocks
     // of 4 MiB. True only when the whole file arrived; a cancelled or failed
     // copy leaves no file. `cancel`, when given, cancels this copy alone;
@@ -149,7 +156,8 @@ public:
     // ("iPhone15,2"): rows compare the major number exactly, and a model newer
     // than the newest listed row of its class takes that row. Another class
     // leaves `current`.
-    static qint64 deviceTypeFor(const QString& deviceClass, const QString& productType, qint64 current);
+    static qint64 deviceTypeFor(const QString& deviceClass, const QString& productType,
+                                qint64 current);
     // The major iOS version of a "ProductVersion" value: the number before the
     // first "." or the whole number; 6 when missing or unparsable.
     static int majorVersionOf(const QVariant& productVersion);
@@ -173,17 +181,18 @@ private:
     std::shared_ptr<AfcConnection> afc() const;
     bool diskMode() const;
     void updateDeviceInformation(const std::function<void(QELDeviceInformation&)>& change);
-    void connectDiskMode(QELDeviceConnectivityArguments arguments, const QString& basePath, qint64 type,
-                         const QString& volume);
+    void connectDiskMode(QELDeviceConnectivityArguments arguments, const QString& basePath,
+                         qint64 type, const QString& volume);
 
     // Passes `code` through; a failure is logged and kept as the last error.
     // `notFoundIsAnswer`: the call asks whether the item is there.
-    int noteAfc(int code, const char* operation, const QString& path, bool notFoundIsAnswer = false) const;
+    int noteAfc(int code, const char* operation, const QString& path,
+                bool notFoundIsAnswer = false) const;
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
                          const std::atomic<bool>* cancel, quint64 cancelGeneration);
     bool uploadReplacing(const QString& localPath, const QString& devicePath);
-    bool copyDirectoryWorker(const QString& devicePath, const QString& localPath, const std::atomic<bool>* cancel,
-                             int depth);
+    bool copyDirectoryWorker(const QString& devicePath, const QString& localPath,
+                             const std::atomic<bool>* cancel, int depth);
 
     std::shared_ptr<MobileDevice> m_mobileDevice;
     std::shared_ptr<IPodFramework> m_iPods;

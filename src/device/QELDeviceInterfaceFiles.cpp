@@ -1,13 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file operations of QELDeviceInterface: over the file service (AFC) for
 // iOS devices, through the file system below the mount point for disk-mode iPods.
-#include "QELDeviceInterface.h"
-
-#include "AfcConnection.h"
-#include "Log.h"
-#include "QELDeviceConnectivityDelegate.h"
-#include "SafePath.h"
-#include "ThreadCheck.h"
+#include <cstdio>
 
 #include <QDateTime>
 #include <QDir>
@@ -16,11 +10,16 @@
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 
-#include <cstdio>
+#include "AfcConnection.h"
+#include "Log.h"
+#include "QELDeviceConnectivityDelegate.h"
+#include "QELDeviceInterface.h"
+#include "SafePath.h"
+#include "ThreadCheck.h"
 
 namespace {
 
-constexpr qint64 kBlockSize = 4 * 1024 * 1024;  // every block transfer: 4 MiB
+constexpr qint64 kBlockSize = 4 * 1024 * 1024; // every block transfer: 4 MiB
 constexpr int kMaxFolderDepth = 64;
 
 // "/a/./b/../c" and "a/c" -> "/a/c"; ".." never leads above the root.
@@ -65,12 +64,13 @@ QString uniqueSuffix() { return QString::number(QRandomGenerator::global()->gene
 
 } // namespace
 
-int QELDeviceInterface::noteAfc(int code, const char* operation, const QString& path, bool notFoundIsAnswer) const
+int QELDeviceInterface::noteAfc(int code, const char* operation, const QString& path,
+                                bool notFoundIsAnswer) const
 {
     if (code == AfcResult::kSuccess || (notFoundIsAnswer && code == AfcResult::kNotFound))
         return code;
-    qCWarning(lcOrvane).nospace() << "The device's file service answered " << code << " to " << operation << " of "
-                                  << path;
+    qCWarning(lcOrvane).nospace() << "The device's file service answered " << code << " to "
+                                  << operation << " of " << path;
     std::lock_guard lock(m_afcErrorMutex);
     m_lastAfcError = AfcError{code, QString::fromLatin1(operation), path};
     return code;
@@ -116,7 +116,8 @@ bool QELDeviceInterface::fileExistsAtPath(const QString& path) const
             return false;
         AfcConnection::KeyValues info;
         const QString devicePath = normalisedDevicePath(path);
-        return noteAfc(connection->fileInfo(devicePath, &info), "fileInfo", devicePath, true) == AfcResult::kSuccess;
+        return noteAfc(connection->fileInfo(devicePath, &info), "fileInfo", devicePath, true)
+            == AfcResult::kSuccess;
     }
     return diskMode() && localExists(fullStandardDevicePathWithPath(path));
 }
@@ -130,9 +131,9 @@ std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) 
         const auto connection = afc();
         AfcConnection::KeyValues pairs;
         if (!connection
-            || noteAfc(connection->fileInfo(normalisedDevicePath(path), &pairs), "fileInfo", normalisedDevicePath(path),
-                       true)
-                   != AfcResult::kSuccess)
+            || noteAfc(connection->fileInfo(normalisedDevicePath(path), &pairs), "fileInfo",
+                       normalisedDevicePath(path), true)
+                != AfcResult::kSuccess)
             return std::nullopt;
         QVariantMap record;
         for (const auto& [key, value] : pairs) {
@@ -151,10 +152,12 @@ std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) 
     if (!info.exists() && !info.isSymLink())
         return std::nullopt;
     QVariantMap attributes;
-    attributes.insert(QStringLiteral("NSFileSize"), info.isSymLink() ? QVariant(qint64(0)) : QVariant(info.size()));
-    attributes.insert(QStringLiteral("NSFileType"), info.isSymLink() ? QStringLiteral("NSFileTypeSymbolicLink")
-                                                    : info.isDir()   ? QStringLiteral("NSFileTypeDirectory")
-                                                                     : QStringLiteral("NSFileTypeRegular"));
+    attributes.insert(QStringLiteral("NSFileSize"),
+                      info.isSymLink() ? QVariant(qint64(0)) : QVariant(info.size()));
+    attributes.insert(QStringLiteral("NSFileType"),
+                      info.isSymLink()   ? QStringLiteral("NSFileTypeSymbolicLink")
+                          : info.isDir() ? QStringLiteral("NSFileTypeDirectory")
+                                         : QStringLiteral("NSFileTypeRegular"));
     attributes.insert(QStringLiteral("NSFileModificationDate"), info.lastModified().toUTC());
     const QDateTime created = info.birthTime();
     if (created.isValid())
@@ -175,8 +178,8 @@ bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
         // The item's type from its information; a listing only when the
         // device does not say.
         AfcConnection::KeyValues info;
-        if (noteAfc(connection->fileInfo(normalisedDevicePath(path), &info), "fileInfo", normalisedDevicePath(path),
-                    true)
+        if (noteAfc(connection->fileInfo(normalisedDevicePath(path), &info), "fileInfo",
+                    normalisedDevicePath(path), true)
             != AfcResult::kSuccess)
             return false;
         for (const auto& [key, value] : info) {
@@ -184,9 +187,9 @@ bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
                 return value == QLatin1String("S_IFDIR");
         }
         QStringList entries;
-        return noteAfc(connection->directoryRead(normalisedDevicePath(path), &entries), "directoryRead",
-                       normalisedDevicePath(path))
-               == AfcResult::kSuccess;
+        return noteAfc(connection->directoryRead(normalisedDevicePath(path), &entries),
+                       "directoryRead", normalisedDevicePath(path))
+            == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;
@@ -202,9 +205,9 @@ bool QELDeviceInterface::makeDir(const QString& path) const
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
         return connection
-               && noteAfc(connection->directoryCreate(normalisedDevicePath(path)), "directoryCreate",
-                          normalisedDevicePath(path))
-                      == AfcResult::kSuccess;
+            && noteAfc(connection->directoryCreate(normalisedDevicePath(path)), "directoryCreate",
+                       normalisedDevicePath(path))
+            == AfcResult::kSuccess;
     }
     return diskMode() && QDir().mkpath(fullStandardDevicePathWithPath(path));
 }
@@ -218,9 +221,9 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
         if (!connection
-            || noteAfc(connection->directoryRead(normalisedDevicePath(path), &names), "directoryRead",
-                       normalisedDevicePath(path))
-                   != AfcResult::kSuccess)
+            || noteAfc(connection->directoryRead(normalisedDevicePath(path), &names),
+                       "directoryRead", normalisedDevicePath(path))
+                != AfcResult::kSuccess)
             return std::nullopt;
     } else {
         if (!diskMode())
@@ -228,7 +231,8 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
         QDir folder(fullStandardDevicePathWithPath(path));
         if (!folder.exists())
             return std::nullopt;
-        names = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        names = folder.entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     }
     QStringList result;
     result.reserve(names.size());
@@ -237,7 +241,8 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
             continue;
         // No file system holds such a name: it can only lead elsewhere.
         if (!SafePath::isPlainName(name)) {
-            qCWarning(lcOrvane) << "Ignoring a directory entry that is not a plain name:" << name << "in" << path;
+            qCWarning(lcOrvane) << "Ignoring a directory entry that is not a plain name:" << name
+                                << "in" << path;
             continue;
         }
         result.append(name);
@@ -245,9 +250,8 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
     return result;
 }
 
-std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPostisionForLength(const QString& path,
-                                                                                             quint64 offset,
-                                                                                             quint32 length) const
+std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPostisionForLength(
+    const QString& path, quint64 offset, quint32 length) const
 {
     assertNotOnGuiThread();
     if (path.isNull())
@@ -258,19 +262,23 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
             return std::nullopt;
         uint64_t ref = 0;
         const QString devicePath = normalisedDevicePath(path);
-        if (noteAfc(connection->fileRefOpen(devicePath, AfcFileMode::ReadOnly, &ref), "fileRefOpen", devicePath)
+        if (noteAfc(connection->fileRefOpen(devicePath, AfcFileMode::ReadOnly, &ref), "fileRefOpen",
+                    devicePath)
             != AfcResult::kSuccess)
             return std::nullopt;
         std::optional<QByteArray> answer;
-        if (noteAfc(connection->fileRefSeek(ref, offset), "fileRefSeek", devicePath) == AfcResult::kSuccess) {
+        if (noteAfc(connection->fileRefSeek(ref, offset), "fileRefSeek", devicePath)
+            == AfcResult::kSuccess) {
             QByteArray data;
             data.reserve(static_cast<qsizetype>(length));
             QByteArray buffer(static_cast<qsizetype>(std::min<qint64>(length, kBlockSize)), '\0');
             bool failed = false;
             while (static_cast<quint32>(data.size()) < length) {
-                const uint32_t wanted = static_cast<uint32_t>(std::min<qint64>(length - data.size(), kBlockSize));
+                const uint32_t wanted =
+                    static_cast<uint32_t>(std::min<qint64>(length - data.size(), kBlockSize));
                 uint32_t got = 0;
-                if (noteAfc(connection->fileRefRead(ref, buffer.data(), wanted, &got), "fileRefRead", devicePath)
+                if (noteAfc(connection->fileRefRead(ref, buffer.data(), wanted, &got),
+                            "fileRefRead", devicePath)
                         != AfcResult::kSuccess
                     || got == 0) {
                     failed = true;
@@ -289,7 +297,8 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
     QFile file(fullStandardDevicePathWithPath(path));
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    if (offset > static_cast<quint64>(std::numeric_limits<qint64>::max()) || !file.seek(static_cast<qint64>(offset)))
+    if (offset > static_cast<quint64>(std::numeric_limits<qint64>::max())
+        || !file.seek(static_cast<qint64>(offset)))
         return std::nullopt;
     QByteArray data = file.read(length);
     if (data.isNull())
@@ -297,7 +306,8 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
     return data;
 }
 
-bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
+bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePath,
+                                                         const QString& localPath,
                                                          const std::atomic<bool>* cancel)
 {
     assertNotOnGuiThread();
@@ -312,8 +322,8 @@ bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePa
     if (connectedDeviceOperatingSystem() == 1) {
         sendCommunicating(true, devicePath);
         const auto connection = afc();
-        const bool copied =
-            connection && copyFileFromAfc(*connection, devicePath, localPath, cancel, cancelGeneration);
+        const bool copied = connection
+            && copyFileFromAfc(*connection, devicePath, localPath, cancel, cancelGeneration);
         sendCommunicating(false, devicePath);
         return copied;
     }
@@ -328,7 +338,8 @@ bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePa
         return false;
     QByteArray buffer(kBlockSize, '\0');
     for (;;) {
-        if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration || m_quitting.load())
+        if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
+            || m_quitting.load())
             return false;
         const qint64 got = source.read(buffer.data(), kBlockSize);
         if (got < 0)
@@ -367,11 +378,13 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
     QByteArray buffer(kBlockSize, '\0');
     bool complete = false;
     for (;;) {
-        if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration || m_quitting.load())
+        if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
+            || m_quitting.load())
             break;
         uint32_t got = 0;
-        if (noteAfc(connection.fileRefRead(ref, buffer.data(), static_cast<uint32_t>(kBlockSize), &got), "fileRefRead",
-                    source)
+        if (noteAfc(
+                connection.fileRefRead(ref, buffer.data(), static_cast<uint32_t>(kBlockSize), &got),
+                "fileRefRead", source)
             != AfcResult::kSuccess)
             break;
         if (got > 0 && target.write(buffer.constData(), got) != static_cast<qint64>(got))
@@ -392,7 +405,8 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
     return true;
 }
 
-bool QELDeviceInterface::copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
+bool QELDeviceInterface::copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath,
+                                                              const QString& localPath,
                                                               const std::atomic<bool>* cancel)
 {
     assertNotOnGuiThread();
@@ -425,7 +439,8 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
         const QString localChild = localPath + QLatin1Char('/') + name;
         if (isDirectoryAtPath(deviceChild)) {
             const QFileInfo existing(localChild);
-            if (existing.isSymLink() || (existing.exists() && !existing.isDir()) || !QDir().mkpath(localChild)) {
+            if (existing.isSymLink() || (existing.exists() && !existing.isDir())
+                || !QDir().mkpath(localChild)) {
                 allCopied = false;
                 continue;
             }
@@ -442,7 +457,8 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
     return allCopied;
 }
 
-bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, const QString& devicePath)
+bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
+                                                     const QString& devicePath)
 {
     assertNotOnGuiThread();
     if (localPath.isEmpty() || devicePath.isNull() || fileExistsAtPath(devicePath))
@@ -458,7 +474,8 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
         if (!connection)
             return false;
         uint64_t ref = 0;
-        if (noteAfc(connection->fileRefOpen(temporary, AfcFileMode::WriteOnly, &ref), "fileRefOpen", temporary)
+        if (noteAfc(connection->fileRefOpen(temporary, AfcFileMode::WriteOnly, &ref), "fileRefOpen",
+                    temporary)
             != AfcResult::kSuccess)
             return false;
         QByteArray buffer(kBlockSize, '\0');
@@ -474,8 +491,8 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
             qint64 sent = 0;
             while (sent < got) {
                 uint32_t put = 0;
-                if (noteAfc(connection->fileRefWrite(ref, buffer.constData() + sent, static_cast<uint32_t>(got - sent),
-                                                     &put),
+                if (noteAfc(connection->fileRefWrite(ref, buffer.constData() + sent,
+                                                     static_cast<uint32_t>(got - sent), &put),
                             "fileRefWrite", temporary)
                         != AfcResult::kSuccess
                     || put == 0) {
@@ -487,11 +504,13 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath, c
             if (!written)
                 break;
         }
-        const bool closed = noteAfc(connection->fileRefClose(ref), "fileRefClose", temporary) == AfcResult::kSuccess;
+        const bool closed = noteAfc(connection->fileRefClose(ref), "fileRefClose", temporary)
+            == AfcResult::kSuccess;
         // The upload becomes the target only when complete, and never replaces
         // a file that appeared meanwhile.
         if (written && closed && !fileExistsAtPath(target)
-            && noteAfc(connection->renamePath(temporary, target), "renamePath", target) == AfcResult::kSuccess)
+            && noteAfc(connection->renamePath(temporary, target), "renamePath", target)
+                == AfcResult::kSuccess)
             return true;
         connection->removePath(temporary);
         return false;
@@ -532,7 +551,8 @@ bool QELDeviceInterface::deletePath(const QString& path)
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        return connection && noteAfc(connection->removePath(target), "removePath", target) == AfcResult::kSuccess;
+        return connection
+            && noteAfc(connection->removePath(target), "removePath", target) == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;
@@ -554,11 +574,13 @@ bool QELDeviceInterface::renamePath(const QString& from, const QString& to)
         return false;
     if (connectedDeviceOperatingSystem() == 1) {
         const auto connection = afc();
-        return connection && noteAfc(connection->renamePath(source, target), "renamePath", source) == AfcResult::kSuccess;
+        return connection
+            && noteAfc(connection->renamePath(source, target), "renamePath", source)
+            == AfcResult::kSuccess;
     }
     if (!diskMode())
         return false;
     return std::rename(QFile::encodeName(fullStandardDevicePathWithPath(source)).constData(),
                        QFile::encodeName(fullStandardDevicePathWithPath(target)).constData())
-           == 0;
+        == 0;
 }

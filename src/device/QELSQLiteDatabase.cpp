@@ -46,20 +46,20 @@ QByteArray nativePath(const QString& path)
 
 } // namespace
 
-void QELSQLiteDatabase::Closer::operator()(sqlite3* db) const
-{
-    sqlite3_close_v2(db);
-}
+void QELSQLiteDatabase::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 
-QELSQLiteDatabase QELSQLiteDatabase::open(const QString& path, int flags, QString* error, int* resultCode)
+QELSQLiteDatabase QELSQLiteDatabase::open(const QString& path, int flags, QString* error,
+                                          int* resultCode)
 {
     QELSQLiteDatabase database;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path == QLatin1String(":memory:") ? ":memory:" : nativePath(path).constData(), &db,
-                                   flags, nullptr);
+    const int rc = sqlite3_open_v2(path == QLatin1String(":memory:") ? ":memory:"
+                                                                     : nativePath(path).constData(),
+                                   &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         setFailure(error, resultCode, rc,
-                   QStringLiteral("Cannot open %1: %2.").arg(path, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
+                   QStringLiteral("Cannot open %1: %2.")
+                       .arg(path, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
         sqlite3_close_v2(db);
         return database;
     }
@@ -82,7 +82,9 @@ bool probe(sqlite3* db, const QString& path, QString* error, int* resultCode)
     sqlite3_finalize(statement);
     if (rc == SQLITE_ROW)
         return true;
-    setFailure(error, resultCode, rc, QStringLiteral("Cannot read %1: %2.").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
+    setFailure(
+        error, resultCode, rc,
+        QStringLiteral("Cannot read %1: %2.").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
     return false;
 }
 
@@ -90,14 +92,18 @@ bool refuseByHeader(Header header, const QString& path, QString* error, int* res
 {
     switch (header) {
     case Header::Missing:
-        setFailure(error, resultCode, SQLITE_CANTOPEN, QStringLiteral("Cannot open %1: there is no such file.").arg(path));
+        setFailure(error, resultCode, SQLITE_CANTOPEN,
+                   QStringLiteral("Cannot open %1: there is no such file.").arg(path));
         return true;
     case Header::Empty:
-        setFailure(error, resultCode, SQLITE_NOTADB, QStringLiteral("Cannot read %1: the file is empty.").arg(path));
+        setFailure(error, resultCode, SQLITE_NOTADB,
+                   QStringLiteral("Cannot read %1: the file is empty.").arg(path));
         return true;
     case Header::NotADatabase:
         setFailure(error, resultCode, SQLITE_NOTADB,
-                   QStringLiteral("Cannot read %1: it is not an SQLite database, or its header is cut short.").arg(path));
+                   QStringLiteral(
+                       "Cannot read %1: it is not an SQLite database, or its header is cut short.")
+                       .arg(path));
         return true;
     case Header::Rollback:
     case Header::Wal:
@@ -108,14 +114,16 @@ bool refuseByHeader(Header header, const QString& path, QString* error, int* res
 
 } // namespace
 
-QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QString* error, int* resultCode)
+QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QString* error,
+                                                      int* resultCode)
 {
     const Header header = readHeader(path);
     if (refuseByHeader(header, path, error, resultCode))
         return QELSQLiteDatabase();
     // A "-wal" beside a copy whose header was already reset still holds rows.
     const bool wal = header == Header::Wal || QFileInfo(path + QStringLiteral("-wal")).isFile();
-    QELSQLiteDatabase database = open(path, wal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, error, resultCode);
+    QELSQLiteDatabase database =
+        open(path, wal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, error, resultCode);
     if (!database.isOpen())
         return database;
     if (wal) {
@@ -133,7 +141,8 @@ QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QStri
     return database;
 }
 
-QELSQLiteDatabase QELSQLiteDatabase::openReadOnly(const QString& path, QString* error, int* resultCode)
+QELSQLiteDatabase QELSQLiteDatabase::openReadOnly(const QString& path, QString* error,
+                                                  int* resultCode)
 {
     if (refuseByHeader(readHeader(path), path, error, resultCode))
         return QELSQLiteDatabase();
@@ -148,14 +157,16 @@ QELSQLiteDatabase QELSQLiteDatabase::openExisting(const QString& path, int* resu
     return open(path, SQLITE_OPEN_READWRITE, nullptr, resultCode);
 }
 
-QELSQLiteDatabase QELSQLiteDatabase::openOrCreate(const QString& path, QString* error, int* resultCode)
+QELSQLiteDatabase QELSQLiteDatabase::openOrCreate(const QString& path, QString* error,
+                                                  int* resultCode)
 {
     return open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error, resultCode);
 }
 
 QELSQLiteDatabase QELSQLiteDatabase::openInMemory(QString* error)
 {
-    return open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error, nullptr);
+    return open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error,
+                nullptr);
 }
 
 QString QELSQLiteDatabase::lastError() const

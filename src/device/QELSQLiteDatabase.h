@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
-
 #include <memory>
+
+#include <QString>
 
 struct sqlite3;
 
@@ -21,15 +21,18 @@ public:
     // only and leaves the WAL unmerged; any other copy is opened read-only.
     // A missing, empty or truncated header, or a file that is not an SQLite
     // database, fails here rather than at the first statement.
-    static QELSQLiteDatabase openCopyReadOnly(const QString& path, QString* error = nullptr, int* resultCode = nullptr);
+    static QELSQLiteDatabase openCopyReadOnly(const QString& path, QString* error = nullptr,
+                                              int* resultCode = nullptr);
     // Reads a database where it lies (a backup's manifest): read-only, never
     // created. A file that is not a database fails here.
-    static QELSQLiteDatabase openReadOnly(const QString& path, QString* error = nullptr, int* resultCode = nullptr);
+    static QELSQLiteDatabase openReadOnly(const QString& path, QString* error = nullptr,
+                                          int* resultCode = nullptr);
     // Opens an existing file for reading and writing (a local copy of ours);
     // a missing file is not created.
     static QELSQLiteDatabase openExisting(const QString& path, int* resultCode = nullptr);
     // Opens a file for reading and writing, creating it when missing.
-    static QELSQLiteDatabase openOrCreate(const QString& path, QString* error = nullptr, int* resultCode = nullptr);
+    static QELSQLiteDatabase openOrCreate(const QString& path, QString* error = nullptr,
+                                          int* resultCode = nullptr);
     // A fresh database that lives in memory until it is closed.
     static QELSQLiteDatabase openInMemory(QString* error = nullptr);
 

@@ -24,9 +24,12 @@ QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
 QELSQLiteStatement::~QELSQLiteStatement() { finalize(); }
 
 QELSQLiteStatement::QELSQLiteStatement(QELSQLiteStatement&& other) noexcept
-    : m_db(other.m_db), m_statement(other.m_statement), m_prepareCode(other.m_prepareCode),
-      m_prepareError(std::move(other.m_prepareError)), m_stepCode(other.m_stepCode),
-      m_indices(std::move(other.m_indices))
+    : m_db(other.m_db)
+    , m_statement(other.m_statement)
+    , m_prepareCode(other.m_prepareCode)
+    , m_prepareError(std::move(other.m_prepareError))
+    , m_stepCode(other.m_stepCode)
+    , m_indices(std::move(other.m_indices))
 {
     other.m_statement = nullptr;
 }
@@ -112,7 +115,8 @@ void QELSQLiteStatement::bindText(int index, const QString& value)
         return;
     }
     const QByteArray utf8 = value.toUtf8();
-    sqlite3_bind_text(m_statement, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(m_statement, index, utf8.constData(), static_cast<int>(utf8.size()),
+                      SQLITE_TRANSIENT);
 }
 
 void QELSQLiteStatement::bindInt64(int index, qint64 value)
@@ -134,7 +138,8 @@ void QELSQLiteStatement::bindBlob(int index, const QByteArray& value)
     if (value.isNull())
         sqlite3_bind_null(m_statement, index);
     else
-        sqlite3_bind_blob(m_statement, index, value.constData(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(m_statement, index, value.constData(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT);
 }
 
 void QELSQLiteStatement::bindNull(int index)
@@ -198,10 +203,7 @@ int QELSQLiteStatement::columnIndex(const QString& name) const
     return index;
 }
 
-bool QELSQLiteStatement::isNull(int column) const
-{
-    return columnType(column) == SQLITE_NULL;
-}
+bool QELSQLiteStatement::isNull(int column) const { return columnType(column) == SQLITE_NULL; }
 
 int QELSQLiteStatement::columnType(int column) const
 {
@@ -233,7 +235,8 @@ QString QELSQLiteStatement::storedText(int column) const
     const void* value = sqlite3_column_text16(m_statement, column);
     if (!value)
         return QString();
-    QString result = QString::fromUtf16(static_cast<const char16_t*>(value), sqlite3_column_bytes16(m_statement, column) / 2);
+    QString result = QString::fromUtf16(static_cast<const char16_t*>(value),
+                                        sqlite3_column_bytes16(m_statement, column) / 2);
     if (result.isNull())
         result = QLatin1String("");
     return result;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVariant>
-
-#include <functional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -52,10 +52,10 @@ public:
     void finalize();
 
     // Indices count from 1, as in the statement's "?1".
-    void bindText(int index, const QString& value);   // a null text binds NULL
+    void bindText(int index, const QString& value); // a null text binds NULL
     void bindInt64(int index, qint64 value);
     void bindDouble(int index, double value);
-    void bindBlob(int index, const QByteArray& value);   // a null array binds NULL
+    void bindBlob(int index, const QByteArray& value); // a null array binds NULL
     void bindNull(int index);
     // Binds a value by its type: an invalid value, a null text or a null
     // array is NULL; bool and the integer types are integers; double;
@@ -64,7 +64,7 @@ public:
     // Binds `values` to ?1, ?2, ... in order.
     void bindAll(const QVariantList& values);
 
-    int columnIndex(const QString& name) const;   // -1 when absent
+    int columnIndex(const QString& name) const; // -1 when absent
     bool hasColumn(const QString& name) const { return columnIndex(name) >= 0; }
     bool isNull(int column) const;
     // The column's text read as UTF-16; null for NULL, an absent column, or

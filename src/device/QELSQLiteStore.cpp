@@ -38,7 +38,8 @@ bool QELSQLiteStore::setUp(QELSQLiteDatabase database, QString* error)
         return false;
     // SQLite opens lazily: the pragmas are the first to read the file, so a
     // file that is not a database fails here.
-    if (!database.execute(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"), error))
+    if (!database.execute(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"),
+                          error))
         return false;
     for (const QString& statement : schemaStatements()) {
         if (!database.execute(statement, error))
@@ -59,13 +60,16 @@ bool QELSQLiteStore::openStore(const QString& filePath, WhenFileFails whenFileFa
         if (setUp(QELSQLiteDatabase::openOrCreate(filePath, &reason), &reason))
             return true;
         if (whenFileFails == WhenFileFails::RecreateFileThenUseMemory && QFile::exists(filePath)) {
-            qCWarning(lcOrvane).noquote() << QStringLiteral("Store %1 unusable (%2); starting it afresh").arg(filePath, reason);
+            qCWarning(lcOrvane).noquote()
+                << QStringLiteral("Store %1 unusable (%2); starting it afresh")
+                       .arg(filePath, reason);
             QFile::remove(filePath);
             reason.clear();
             if (setUp(QELSQLiteDatabase::openOrCreate(filePath, &reason), &reason))
                 return true;
         }
-        qCWarning(lcOrvane).noquote() << QStringLiteral("_persistantStore nil: Error %1").arg(reason);
+        qCWarning(lcOrvane).noquote()
+            << QStringLiteral("_persistantStore nil: Error %1").arg(reason);
         qCWarning(lcOrvane) << "Attempting NSInMemoryStoreType instead...";
     }
     reason.clear();
@@ -73,7 +77,8 @@ bool QELSQLiteStore::openStore(const QString& filePath, WhenFileFails whenFileFa
         m_inMemory = true;
         return true;
     }
-    qCWarning(lcOrvane).noquote() << QStringLiteral("_persistantStore nil: Error %1").arg(reason.isEmpty() ? QStringLiteral("nil") : reason);
+    qCWarning(lcOrvane).noquote() << QStringLiteral("_persistantStore nil: Error %1")
+                                         .arg(reason.isEmpty() ? QStringLiteral("nil") : reason);
     if (error)
         *error = reason;
     return false;

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELSQLiteDatabase.h"
-#include "QELSQLiteStatement.h"
+#include <mutex>
 
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
 
-#include <mutex>
+#include "QELSQLiteDatabase.h"
+#include "QELSQLiteStatement.h"
 
 struct sqlite3;
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
 #include <QRect>
 #include <QString>
-
-#include <functional>
 
 #include "QELDeviceCategoryContentView.h"
 
@@ -49,7 +49,8 @@ struct CategoryDescriptor {
 
     // Makes the view in context.frame; it starts its own load where the
     // category loads on creation. Null when it cannot be made.
-    using Factory = std::function<QELDeviceCategoryContentView*(const CategoryViewContext& context)>;
+    using Factory =
+        std::function<QELDeviceCategoryContentView*(const CategoryViewContext& context)>;
 
     int viewType = 0;
     // The sidebar lists categories by this number, lowest first.

@@ -20,7 +20,8 @@ bool CategoryRegistry::accept(const CategoryDescriptor& row, const char* kind) c
         return false;
     }
     if (!row.makeView) {
-        qCWarning(lcOrvane) << "Category" << kind << "row refused: view type" << row.viewType << "has no factory";
+        qCWarning(lcOrvane) << "Category" << kind << "row refused: view type" << row.viewType
+                            << "has no factory";
         return false;
     }
     return true;
@@ -32,7 +33,8 @@ bool CategoryRegistry::add(CategoryDescriptor row)
         return false;
     Entry& entry = m_entries[row.viewType];
     if (entry.own) {
-        qCWarning(lcOrvane) << "Category row refused: view type" << row.viewType << "is registered twice";
+        qCWarning(lcOrvane) << "Category row refused: view type" << row.viewType
+                            << "is registered twice";
         return false;
     }
     entry.own = std::move(row);
@@ -45,7 +47,8 @@ bool CategoryRegistry::addPlaceholder(CategoryDescriptor row)
         return false;
     Entry& entry = m_entries[row.viewType];
     if (entry.placeholder) {
-        qCWarning(lcOrvane) << "Category placeholder refused: view type" << row.viewType << "has one";
+        qCWarning(lcOrvane) << "Category placeholder refused: view type" << row.viewType
+                            << "has one";
         return false;
     }
     entry.placeholder = std::move(row);
@@ -76,9 +79,10 @@ QList<const CategoryDescriptor*> CategoryRegistry::rows() const
             list << row;
     }
     // The map's order is by view type, so a stable sort keeps it for equal orders.
-    std::stable_sort(list.begin(), list.end(), [](const CategoryDescriptor* a, const CategoryDescriptor* b) {
-        return a->sidebarOrder < b->sidebarOrder;
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const CategoryDescriptor* a, const CategoryDescriptor* b) {
+                         return a->sidebarOrder < b->sidebarOrder;
+                     });
     return list;
 }
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QList>
-
 #include <map>
 #include <optional>
+
+#include <QList>
 
 #include "CategoryDescriptor.h"
 

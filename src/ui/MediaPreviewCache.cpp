@@ -17,7 +17,8 @@ QString mediaPreviewCachePath(const QString& devicePath)
     using namespace std::chrono;
     // Seconds since 1 January 2001 UTC, with six decimals.
     const qint64 epoch2001Us = DeviceTime::kReferenceEpochUnixSeconds * 1000000LL;
-    const qint64 nowUs = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    const qint64 nowUs =
+        duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     const qint64 sinceUs = nowUs - epoch2001Us;
     QString name = QStringLiteral("mediacache_%1.%2")
                        .arg(sinceUs / 1000000)

@@ -35,7 +35,8 @@ void boxPass(uchar* data, int width, int height, qsizetype stride, int radius, b
 }
 
 // Paints `mask` (alpha) in `color` through the painter, at `topLeft` (logical).
-void drawColoredMask(QPainter& painter, const QImage& mask, const QColor& color, const QPointF& topLeft)
+void drawColoredMask(QPainter& painter, const QImage& mask, const QColor& color,
+                     const QPointF& topLeft)
 {
     QImage colored(mask.size(), QImage::Format_ARGB32_Premultiplied);
     colored.setDevicePixelRatio(mask.devicePixelRatio());
@@ -58,9 +59,11 @@ qreal ratioOf(const QPainter& painter)
 
 namespace QELBezierPath {
 
-QPainterPath bezierPathWithRoundedRectCornerRadiusInCorners(const QRectF& rect, float radius, int corners)
+QPainterPath bezierPathWithRoundedRectCornerRadiusInCorners(const QRectF& rect, float radius,
+                                                            int corners)
 {
-    const qreal r = std::max<qreal>(0.0, std::min<qreal>(radius, std::min(rect.width(), rect.height()) / 2.0));
+    const qreal r =
+        std::max<qreal>(0.0, std::min<qreal>(radius, std::min(rect.width(), rect.height()) / 2.0));
     const QRectF inner = rect.adjusted(r, r, -r, -r);
     QPainterPath path;
     bool started = false;
@@ -132,9 +135,9 @@ void fillWithInnerShadow(QPainter& painter, const QPainterPath& path, const Shad
         return;
     const qreal dpr = ratioOf(painter);
     const qreal grow = shadow.blurRadius + 1.0;
-    const QRectF area = path.boundingRect().adjusted(-grow - std::abs(shadow.offset.x()),
-        -grow - std::abs(shadow.offset.y()), grow + std::abs(shadow.offset.x()),
-        grow + std::abs(shadow.offset.y()));
+    const QRectF area = path.boundingRect().adjusted(
+        -grow - std::abs(shadow.offset.x()), -grow - std::abs(shadow.offset.y()),
+        grow + std::abs(shadow.offset.x()), grow + std::abs(shadow.offset.y()));
     // The mask is everything around the path, moved by the offset, then blurred:
     // what of it falls inside the path is the inner shadow.
     QImage mask((area.size() * dpr).toSize() + QSize(1, 1), QImage::Format_Alpha8);
@@ -157,7 +160,8 @@ void fillWithInnerShadow(QPainter& painter, const QPainterPath& path, const Shad
     painter.restore();
 }
 
-void drawBlurWithColorRadius(QPainter& painter, const QPainterPath& path, const QColor& color, qreal radius)
+void drawBlurWithColorRadius(QPainter& painter, const QPainterPath& path, const QColor& color,
+                             qreal radius)
 {
     if (path.isEmpty())
         return;
@@ -184,7 +188,8 @@ void strokeInside(QPainter& painter, const QPainterPath& path, const QPen& pen)
     strokeInsideWithinRect(painter, path, pen, QRectF());
 }
 
-void strokeInsideWithinRect(QPainter& painter, const QPainterPath& path, const QPen& pen, const QRectF& within)
+void strokeInsideWithinRect(QPainter& painter, const QPainterPath& path, const QPen& pen,
+                            const QRectF& within)
 {
     painter.save();
     QPen doubled(pen);

@@ -31,7 +31,8 @@ struct Shadow {
 
 // A closed rounded rectangle; the radius is cut to half the shorter side.
 // Corners whose bit is clear stay square.
-QPainterPath bezierPathWithRoundedRectCornerRadiusInCorners(const QRectF& rect, float radius, int corners);
+QPainterPath bezierPathWithRoundedRectCornerRadiusInCorners(const QRectF& rect, float radius,
+                                                            int corners);
 QPainterPath bezierPathWithRoundedRectCornerRadius(const QRectF& rect, float radius);
 
 // The outline of `path` stroked at `width`, as a fillable path.
@@ -41,13 +42,15 @@ QPainterPath pathWithStrokeWidth(const QPainterPath& path, qreal width);
 void fillWithInnerShadow(QPainter& painter, const QPainterPath& path, const Shadow& shadow);
 
 // Draws a blurred copy of the path's filled shape in `color`.
-void drawBlurWithColorRadius(QPainter& painter, const QPainterPath& path, const QColor& color, qreal radius);
+void drawBlurWithColorRadius(QPainter& painter, const QPainterPath& path, const QColor& color,
+                             qreal radius);
 
 // Strokes only the part of the line inside the path: twice the pen's width,
 // clipped to the path (and to `within` when it is not empty). The painter's
 // pen is left as it was.
 void strokeInside(QPainter& painter, const QPainterPath& path, const QPen& pen);
-void strokeInsideWithinRect(QPainter& painter, const QPainterPath& path, const QPen& pen, const QRectF& within);
+void strokeInsideWithinRect(QPainter& painter, const QPainterPath& path, const QPen& pen,
+                            const QRectF& within);
 
 // Blurs an image in place (three box passes approximating a Gaussian of the
 // given radius, in the image's own pixels). Exposed for the tests.

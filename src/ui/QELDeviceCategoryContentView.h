@@ -16,7 +16,8 @@ class QELDeviceInterface;
 // so a view that has no cancel (or no back-up) is never asked for one. The
 // base operations throw std::logic_error naming the operation, which flags a
 // view that lists a request without overriding it.
-class QELDeviceCategoryContentView : public QELPagedView, public QELDeviceContentViewMediaPlaybackDelegate {
+class QELDeviceCategoryContentView : public QELPagedView,
+                                     public QELDeviceContentViewMediaPlaybackDelegate {
     Q_OBJECT
 public:
     enum Request {
@@ -50,7 +51,10 @@ public:
     void setDelegate(QELDeviceCategoryContentViewDelegate* delegate) { m_delegate = delegate; }
     // Not owned: the application's one device interface.
     QELDeviceInterface* deviceInterface() const { return m_deviceInterface; }
-    void setDeviceInterface(QELDeviceInterface* deviceInterface) { m_deviceInterface = deviceInterface; }
+    void setDeviceInterface(QELDeviceInterface* deviceInterface)
+    {
+        m_deviceInterface = deviceInterface;
+    }
 
     // The text every base operation throws: "You must override <operation> in
     // a subclass of QELDeviceCategoryContentView".

@@ -11,17 +11,18 @@ public:
     virtual ~QELDeviceCategoryContentViewDelegate() = default;
 
     // Progress of a load or another long step.
-    virtual void OnProgressEventCurrentValueMaximumValue(const QString& text, double current, double maximum) = 0;
+    virtual void OnProgressEventCurrentValueMaximumValue(const QString& text, double current,
+                                                         double maximum) = 0;
     // A two-line status message.
-    virtual void OnInformationStatusEventBottomLine(const QString& topLine, const QString& bottomLine) = 0;
+    virtual void OnInformationStatusEventBottomLine(const QString& topLine,
+                                                    const QString& bottomLine) = 0;
     // The media list shown changed.
     virtual void OnMediaViewChanged() = 0;
     // The user asked to play the selection.
     virtual void OnMediaSelectionPlayRequested() = 0;
     // Progress of a copy: item `current` of `maximum`.
-    virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& title,
-                                                                                   const QString& description,
-                                                                                   int current, int maximum) = 0;
+    virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        const QString& title, const QString& description, int current, int maximum) = 0;
     // Clear the progress display.
     virtual void OnClear() = 0;
     // A copy job of the given copy type has finished.

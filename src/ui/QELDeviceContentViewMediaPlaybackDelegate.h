@@ -22,5 +22,8 @@ public:
     // instead of pausing. False for the device's own media (music).
     virtual bool mediaListIsLocal() const { return false; }
     // The music view marks the track the preview plays; none once the queue ends.
-    virtual void SetCurrentlyPlayingTrackDetail(const std::optional<QELMediaPlayerItem>& track) { Q_UNUSED(track); }
+    virtual void SetCurrentlyPlayingTrackDetail(const std::optional<QELMediaPlayerItem>& track)
+    {
+        Q_UNUSED(track);
+    }
 };

@@ -7,7 +7,8 @@
 #include "QELDeviceDataCategoryCouldNotBeReadView.h"
 #include "QELDeviceDataCategoryLoadingView.h"
 
-QELDeviceDataCategoryContentView::QELDeviceDataCategoryContentView(const QRect& frame, QWidget* parent)
+QELDeviceDataCategoryContentView::QELDeviceDataCategoryContentView(const QRect& frame,
+                                                                   QWidget* parent)
     : QELDeviceCategoryContentView(frame, parent)
 {
 }
@@ -46,7 +47,8 @@ void QELDeviceDataCategoryContentView::loadDataComplete()
 
 void QELDeviceDataCategoryContentView::loadDataFailed(const QString& detail)
 {
-    qCWarning(lcOrvane).noquote() << "A category could not be read:" << (detail.isEmpty() ? QStringLiteral("no detail") : detail);
+    qCWarning(lcOrvane).noquote() << "A category could not be read:"
+                                  << (detail.isEmpty() ? QStringLiteral("no detail") : detail);
     loadDataComplete();
     m_loadFailed = true;
     if (m_couldNotBeReadPageView)
@@ -65,10 +67,12 @@ void QELDeviceDataCategoryContentView::startWorkerLoad(std::function<void()> loa
             load();
         } catch (const std::exception& error) {
             const QString detail = QString::fromLocal8Bit(error.what());
-            QMetaObject::invokeMethod(this, [this, detail] { loadDataFailed(detail); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, detail] { loadDataFailed(detail); }, Qt::QueuedConnection);
         } catch (...) {
             QMetaObject::invokeMethod(
-                this, [this] { loadDataFailed(QStringLiteral("unknown exception")); }, Qt::QueuedConnection);
+                this, [this] { loadDataFailed(QStringLiteral("unknown exception")); },
+                Qt::QueuedConnection);
         }
     });
 }

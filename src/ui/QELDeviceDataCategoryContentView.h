@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QPointer>
-
 #include <atomic>
 #include <functional>
 #include <memory>
+
+#include <QPointer>
 
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceDataCategoryCouldNotBeReadView.h"
@@ -20,7 +20,8 @@ class QELDeviceDataCategoryLoadingView;
 class QELDeviceDataCategoryContentView : public QELDeviceCategoryContentView {
     Q_OBJECT
 public:
-    explicit QELDeviceDataCategoryContentView(const QRect& frame = QRect(), QWidget* parent = nullptr);
+    explicit QELDeviceDataCategoryContentView(const QRect& frame = QRect(),
+                                              QWidget* parent = nullptr);
     ~QELDeviceDataCategoryContentView() override;
 
     // Lays the loading page over the view and hides the view's siblings. A
@@ -35,11 +36,17 @@ public:
     void loadDataFailed(const QString& detail = QString());
     // Whether the last load ended in loadDataFailed().
     bool loadFailed() const { return m_loadFailed; }
-    QELDeviceDataCategoryCouldNotBeReadView* couldNotBeReadPageView() const { return m_couldNotBeReadPageView; }
+    QELDeviceDataCategoryCouldNotBeReadView* couldNotBeReadPageView() const
+    {
+        return m_couldNotBeReadPageView;
+    }
 
     // Shared with the content page, which keeps the one backup object.
     std::shared_ptr<QELDeviceBackup> deviceBackup() const { return m_deviceBackup; }
-    void setDeviceBackup(const std::shared_ptr<QELDeviceBackup>& backup) { m_deviceBackup = backup; }
+    void setDeviceBackup(const std::shared_ptr<QELDeviceBackup>& backup)
+    {
+        m_deviceBackup = backup;
+    }
     // The loading page of the last loadData(); it stays referenced after it closed.
     QELDeviceDataCategoryLoadingView* loadingPageView() const { return m_loadingPageView; }
     // A folder of already extracted device files to read instead of the backup.

@@ -6,7 +6,8 @@
 
 #include "LocalizedStrings.h"
 
-QELDeviceDataCategoryCouldNotBeReadView::QELDeviceDataCategoryCouldNotBeReadView(const QRect& frame, QWidget* parent)
+QELDeviceDataCategoryCouldNotBeReadView::QELDeviceDataCategoryCouldNotBeReadView(const QRect& frame,
+                                                                                 QWidget* parent)
     : QELPagedView(frame, parent)
 {
     auto* top = new QWidget;

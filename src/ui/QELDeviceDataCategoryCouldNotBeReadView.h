@@ -10,7 +10,8 @@ class QLabel;
 class QELDeviceDataCategoryCouldNotBeReadView : public QELPagedView {
     Q_OBJECT
 public:
-    explicit QELDeviceDataCategoryCouldNotBeReadView(const QRect& frame = QRect(), QWidget* parent = nullptr);
+    explicit QELDeviceDataCategoryCouldNotBeReadView(const QRect& frame = QRect(),
+                                                     QWidget* parent = nullptr);
 
     QLabel* descriptionLabel() const { return m_descriptionLabel; }
 

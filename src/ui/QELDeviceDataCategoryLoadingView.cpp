@@ -4,7 +4,8 @@
 #include "LocalizedStrings.h"
 #include "ui_QELDeviceDataCategoryLoadingView.h"
 
-QELDeviceDataCategoryLoadingView::QELDeviceDataCategoryLoadingView(const QRect& frame, QWidget* parent)
+QELDeviceDataCategoryLoadingView::QELDeviceDataCategoryLoadingView(const QRect& frame,
+                                                                   QWidget* parent)
     : QELPagedView(frame, parent)
     , m_ui(std::make_unique<Ui::QELDeviceDataCategoryLoadingView>())
 {
@@ -29,5 +30,11 @@ bool QELDeviceDataCategoryLoadingView::isAnimating() const
     return m_ui->loadingProgressBar->minimum() == 0 && m_ui->loadingProgressBar->maximum() == 0;
 }
 
-QProgressBar* QELDeviceDataCategoryLoadingView::loadingProgressBar() const { return m_ui->loadingProgressBar; }
-QLabel* QELDeviceDataCategoryLoadingView::loadingDescriptionLabel() const { return m_ui->loadingDescriptionLabel; }
+QProgressBar* QELDeviceDataCategoryLoadingView::loadingProgressBar() const
+{
+    return m_ui->loadingProgressBar;
+}
+QLabel* QELDeviceDataCategoryLoadingView::loadingDescriptionLabel() const
+{
+    return m_ui->loadingDescriptionLabel;
+}

@@ -15,7 +15,8 @@ class QProgressBar;
 class QELDeviceDataCategoryLoadingView : public QELPagedView {
     Q_OBJECT
 public:
-    explicit QELDeviceDataCategoryLoadingView(const QRect& frame = QRect(), QWidget* parent = nullptr);
+    explicit QELDeviceDataCategoryLoadingView(const QRect& frame = QRect(),
+                                              QWidget* parent = nullptr);
     ~QELDeviceDataCategoryLoadingView() override;
 
     // Starts the busy animation of the progress bar.

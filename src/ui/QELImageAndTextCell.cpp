@@ -13,7 +13,8 @@ namespace {
 QPixmap shrunkToHeight(const QPixmap& icon, qreal height)
 {
     const qreal ratio = icon.devicePixelRatio();
-    QPixmap result = icon.scaledToHeight(std::max(1, static_cast<int>(height * ratio)), Qt::SmoothTransformation);
+    QPixmap result = icon.scaledToHeight(std::max(1, static_cast<int>(height * ratio)),
+                                         Qt::SmoothTransformation);
     result.setDevicePixelRatio(ratio);
     return result;
 }
@@ -26,8 +27,10 @@ QELImageAndTextCell::QELImageAndTextCell(const QString& text, QObject* parent)
 {
 }
 
-void QELImageAndTextCell::drawWithFrameInView(QPainter& painter, const QRectF& frame, const QString& stringValue,
-    const QFont& font, bool highlighted, const QColor& highlightedTextColor, const QPixmap& rowIcon)
+void QELImageAndTextCell::drawWithFrameInView(QPainter& painter, const QRectF& frame,
+                                              const QString& stringValue, const QFont& font,
+                                              bool highlighted, const QColor& highlightedTextColor,
+                                              const QPixmap& rowIcon)
 {
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -37,8 +40,11 @@ void QELImageAndTextCell::drawWithFrameInView(QPainter& painter, const QRectF& f
         painter.fillRect(frame, m_backgroundColor);
 
     const QFontMetricsF metrics(font);
-    const float h = static_cast<float>(metrics.boundingRect(QRectF(0, 0, frame.width(), frame.height()),
-        Qt::TextSingleLine, stringValue.isEmpty() ? QStringLiteral(" ") : stringValue).height());
+    const float h = static_cast<float>(
+        metrics
+            .boundingRect(QRectF(0, 0, frame.width(), frame.height()), Qt::TextSingleLine,
+                          stringValue.isEmpty() ? QStringLiteral(" ") : stringValue)
+            .height());
     qreal textX = frame.x() + m_leftPadding + m_imageToTextSpacing;
     const qreal textY = frame.y() + frame.height() / 2.0 - h / 2.0 - 1.0;
 
@@ -65,15 +71,19 @@ void QELImageAndTextCell::drawWithFrameInView(QPainter& painter, const QRectF& f
     }
 
     const qreal reserved = icon.isNull() ? m_blankImageWidth : iconWidth;
-    m_lastTextRect = QRectF(textX, textY, frame.width() - m_leftPadding - m_imageToTextSpacing - reserved, frame.height());
+    m_lastTextRect =
+        QRectF(textX, textY, frame.width() - m_leftPadding - m_imageToTextSpacing - reserved,
+               frame.height());
     painter.setFont(font);
     painter.setPen(color);
-    const QString shown = metrics.elidedText(stringValue, Qt::ElideRight, std::max<qreal>(0, m_lastTextRect.width()));
+    const QString shown =
+        metrics.elidedText(stringValue, Qt::ElideRight, std::max<qreal>(0, m_lastTextRect.width()));
     painter.drawText(m_lastTextRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter.restore();
 }
 
-void QELImageAndTextCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void QELImageAndTextCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const
 {
     QStyleOptionViewItem opt(option);
     initStyleOption(&opt, index);
@@ -91,21 +101,27 @@ void QELImageAndTextCell::paint(QPainter* painter, const QStyleOptionViewItem& o
     if (decoration.canConvert<QPixmap>() && decoration.userType() == QMetaType::QPixmap)
         rowIcon = decoration.value<QPixmap>();
     else if (decoration.userType() == QMetaType::QIcon)
-        rowIcon = decoration.value<QIcon>().pixmap(option.decorationSize, widget ? widget->devicePixelRatioF() : 1.0);
+        rowIcon = decoration.value<QIcon>().pixmap(option.decorationSize,
+                                                   widget ? widget->devicePixelRatioF() : 1.0);
     else if (decoration.userType() == QMetaType::QImage)
         rowIcon = QPixmap::fromImage(decoration.value<QImage>());
 
     // Drawing may shrink the cell's own icon once, as the cell's state.
     auto* self = const_cast<QELImageAndTextCell*>(this);
     self->drawWithFrameInView(*painter, QRectF(option.rect), text, opt.font,
-        option.state.testFlag(QStyle::State_Selected), option.palette.color(QPalette::HighlightedText), rowIcon);
+                              option.state.testFlag(QStyle::State_Selected),
+                              option.palette.color(QPalette::HighlightedText), rowIcon);
 }
 
-QSize QELImageAndTextCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+QSize QELImageAndTextCell::sizeHint(const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const
 {
     const QFontMetrics metrics(option.font);
     const QString text = index.data(Qt::DisplayRole).toString();
-    const int iconWidth = m_icon.isNull() ? m_blankImageWidth : static_cast<int>(m_icon.deviceIndependentSize().width());
-    return QSize(m_leftPadding + m_imageToTextSpacing + iconWidth + metrics.horizontalAdvance(text) + 4,
-        std::max(metrics.height() + 4, 18));
+    const int iconWidth = m_icon.isNull()
+        ? m_blankImageWidth
+        : static_cast<int>(m_icon.deviceIndependentSize().width());
+    return QSize(m_leftPadding + m_imageToTextSpacing + iconWidth + metrics.horizontalAdvance(text)
+                     + 4,
+                 std::max(metrics.height() + 4, 18));
 }

@@ -38,14 +38,16 @@ public:
     // Draws the cell into `frame`. With `rowIcon` null the cell's own icon is
     // used, and shrunk once, in place, when it is taller than the frame.
     void drawWithFrameInView(QPainter& painter, const QRectF& frame, const QString& stringValue,
-        const QFont& font, bool highlighted, const QColor& highlightedTextColor,
-        const QPixmap& rowIcon = QPixmap());
+                             const QFont& font, bool highlighted,
+                             const QColor& highlightedTextColor,
+                             const QPixmap& rowIcon = QPixmap());
 
     // Where the last drawing put the icon and the text (for tests).
     QRectF lastIconRect() const { return m_lastIconRect; }
     QRectF lastTextRect() const { return m_lastTextRect; }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:

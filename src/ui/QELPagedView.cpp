@@ -12,7 +12,7 @@ namespace {
 constexpr int kPushDurationMs = 250;
 // Marks the short-lived picture of a page sliding out; it is no subview.
 constexpr const char* kTransientProperty = "qelTransientPicture";
-}
+} // namespace
 
 QELPagedView::QELPagedView(QWidget* parent)
     : QWidget(parent)

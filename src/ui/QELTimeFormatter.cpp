@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -60,8 +60,9 @@ QString QELTimeFormatter::stringForObjectValue(const QVariant& value) const
     return text;
 }
 
-bool QELTimeFormatter::getObjectValueForStringErrorDescription(QVariant* /*object*/, const QString& /*string*/,
-                                                              QString* /*error*/) const
+bool QELTimeFormatter::getObjectValueForStringErrorDescription(QVariant* /*object*/,
+                                                               const QString& /*string*/,
+                                                               QString* /*error*/) const
 {
     return true;
 }

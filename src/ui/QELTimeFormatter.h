@@ -10,5 +10,6 @@ public:
     QString stringForObjectValue(const QVariant& value) const;
 
     // Texts are not parsed back: answers true and leaves `object` as it is.
-    bool getObjectValueForStringErrorDescription(QVariant* object, const QString& string, QString* error) const;
+    bool getObjectValueForStringErrorDescription(QVariant* object, const QString& string,
+                                                 QString* error) const;
 };

@@ -129,15 +129,18 @@ QELWebView::~QELWebView() = default;
 
 bool QELWebView::isLocalUrl(const QUrl& url)
 {
-    static const QStringList local = {QStringLiteral("data"), QStringLiteral("file"), QStringLiteral("qrc"),
-        QStringLiteral("about"), QStringLiteral("blob")};
+    static const QStringList local = {QStringLiteral("data"), QStringLiteral("file"),
+                                      QStringLiteral("qrc"), QStringLiteral("about"),
+                                      QStringLiteral("blob")};
     return local.contains(url.scheme().toLower());
 }
 
 void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
 {
-    static const QRegularExpression head(QStringLiteral("<head[^>]*>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression body(QStringLiteral("<body[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression head(QStringLiteral("<head[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression body(QStringLiteral("<body[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
     QString page = html;
     QRegularExpressionMatch match = head.match(page);
     if (!match.hasMatch())
@@ -158,25 +161,13 @@ bool QELWebView::doCommandBySelector(const QString& command)
     return false;
 }
 
-void QELWebView::contextMenuEvent(QContextMenuEvent* event)
-{
-    event->accept();
-}
+void QELWebView::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
-void QELWebView::dragEnterEvent(QDragEnterEvent* event)
-{
-    event->ignore();
-}
+void QELWebView::dragEnterEvent(QDragEnterEvent* event) { event->ignore(); }
 
-void QELWebView::dragMoveEvent(QDragMoveEvent* event)
-{
-    event->ignore();
-}
+void QELWebView::dragMoveEvent(QDragMoveEvent* event) { event->ignore(); }
 
-void QELWebView::dropEvent(QDropEvent* event)
-{
-    event->ignore();
-}
+void QELWebView::dropEvent(QDropEvent* event) { event->ignore(); }
 
 bool QELWebView::event(QEvent* event)
 {
@@ -211,7 +202,8 @@ bool QELWebView::eventFilter(QObject* watched, QEvent* event)
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)) {
                 if (event->type() == QEvent::KeyPress)
-                    doCommandBySelector(key->matches(QKeySequence::Copy) ? QStringLiteral("copy:") : QStringLiteral("cut:"));
+                    doCommandBySelector(key->matches(QKeySequence::Copy) ? QStringLiteral("copy:")
+                                                                         : QStringLiteral("cut:"));
                 event->accept();
                 return true;
             }

@@ -15,7 +15,8 @@
 namespace {
 constexpr int kAnimationIntervalMs = 50;
 
-QLinearGradient verticalGradient(const QRectF& rect, qreal at0, const QColor& c0, qreal at1, const QColor& c1)
+QLinearGradient verticalGradient(const QRectF& rect, qreal at0, const QColor& c0, qreal at1,
+                                 const QColor& c1)
 {
     // Top to bottom: the highlight sits on the upper part of the shape.
     QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
@@ -126,7 +127,8 @@ void TSPProgressIndicator::makeIndeterminatePole()
         p.setBrush(m_progressHolderColor);
         p.drawPolygon(QPolygonF({QPointF(0, H), QPointF(0, 0), QPointF(H / 2, 0)}));
         p.setBrush(m_progressColor);
-        p.drawPolygon(QPolygonF({QPointF(H / 2, 0), QPointF(H, 0), QPointF(H / 2, H), QPointF(0, H)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(H / 2, 0), QPointF(H, 0), QPointF(H / 2, H), QPointF(0, H)}));
         p.setBrush(m_progressHolderColor);
         p.drawPolygon(QPolygonF({QPointF(H, 0), QPointF(H, H), QPointF(H / 2, H)}));
     }
@@ -146,7 +148,8 @@ void TSPProgressIndicator::makeIndeterminatePole()
     m_indeterminateImage = strip;
 }
 
-float TSPProgressIndicator::alignTextOnProgressFontSize(const QRectF& rect, const QSizeF& textSize) const
+float TSPProgressIndicator::alignTextOnProgressFontSize(const QRectF& rect,
+                                                        const QSizeF& textSize) const
 {
     switch (m_position) {
     case 0:
@@ -173,10 +176,12 @@ void TSPProgressIndicator::drawText(QPainter& painter, const QRectF& rect, const
     const QFontMetricsF metrics(f);
     const QSizeF textSize(metrics.horizontalAdvance(m_progressText), metrics.height());
     const QRectF textRect(rect.x() + alignTextOnProgressFontSize(rect, textSize),
-        rect.y() + rect.height() / 2.0 - textSize.height() / 2.0, textSize.width(), textSize.height());
+                          rect.y() + rect.height() / 2.0 - textSize.height() / 2.0,
+                          textSize.width(), textSize.height());
     painter.setFont(f);
     painter.setPen(color);
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_progressText);
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     m_progressText);
 }
 
 void TSPProgressIndicator::drawRect(QPainter& painter, const QRectF& dirty)
@@ -211,9 +216,10 @@ void TSPProgressIndicator::drawRect(QPainter& painter, const QRectF& dirty)
             painter.fillPath(fillPath, m_progressColor);
             painter.setClipPath(fillPath, Qt::IntersectClip);
             painter.fillPath(fillPath,
-                verticalGradient(fill, 0.1, QColor::fromRgbF(1, 1, 1, 0.35f), 0.6, QColor::fromRgbF(1, 1, 1, 0)));
+                             verticalGradient(fill, 0.1, QColor::fromRgbF(1, 1, 1, 0.35f), 0.6,
+                                              QColor::fromRgbF(1, 1, 1, 0)));
             painter.strokePath(bezierPathWithRoundedRectCornerRadius(gloss, radius),
-                QPen(QColor::fromRgbF(1, 1, 1, 0.4f), 1.0));
+                               QPen(QColor::fromRgbF(1, 1, 1, 0.4f), 1.0));
         }
 
         const qreal h = height();
@@ -221,20 +227,27 @@ void TSPProgressIndicator::drawRect(QPainter& painter, const QRectF& dirty)
         m_indeterminateRect.setWidth(m_indeterminateRect.width() + h);
         if (m_step > h)
             m_step = 0;
-        const QPainterPath stripes = bezierPathWithRoundedRectCornerRadius(m_indeterminateRect, radius);
+        const QPainterPath stripes =
+            bezierPathWithRoundedRectCornerRadius(m_indeterminateRect, radius);
         painter.setClipPath(stripes, Qt::IntersectClip);
         if (!m_indeterminateImage.isNull()) {
             // Source-in: the stripes replace what is painted, and only there.
             painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
             const QSizeF stripSize = m_indeterminateImage.deviceIndependentSize();
-            painter.drawImage(QRectF(m_indeterminateRect.topLeft(),
-                                  QSizeF(std::min(stripSize.width(), m_indeterminateRect.width()), m_indeterminateRect.height())),
+            painter.drawImage(
+                QRectF(m_indeterminateRect.topLeft(),
+                       QSizeF(std::min(stripSize.width(), m_indeterminateRect.width()),
+                              m_indeterminateRect.height())),
                 m_indeterminateImage,
-                QRectF(QPointF(0, 0), QSizeF(std::min(stripSize.width(), m_indeterminateRect.width()), stripSize.height()) * m_indeterminateImage.devicePixelRatio()));
+                QRectF(QPointF(0, 0),
+                       QSizeF(std::min(stripSize.width(), m_indeterminateRect.width()),
+                              stripSize.height())
+                           * m_indeterminateImage.devicePixelRatio()));
             painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         }
         painter.fillPath(stripes,
-            verticalGradient(m_indeterminateRect, 0.0, QColor::fromRgbF(1, 1, 1, 0.3f), 0.6, QColor::fromRgbF(1, 1, 1, 0)));
+                         verticalGradient(m_indeterminateRect, 0.0, QColor::fromRgbF(1, 1, 1, 0.3f),
+                                          0.6, QColor::fromRgbF(1, 1, 1, 0)));
         fillWithInnerShadow(painter, stripes, shadow);
 
         if (!m_isIndeterminate)

@@ -1,3 +1,15 @@
+#include <thread>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
 #include "Clock.h"
 #include "DeviceBackupTestSupport.h"
 #include "InfoPlistGenerator.h"
@@ -6,23 +18,17 @@
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
-
 namespace {
 
-QString backupFolder(const QString& udid) { return Locations::backupRoot() + QLatin1Char('/') + udid; }
+QString backupFolder(const QString& udid)
+{
+    return Locations::backupRoot() + QLatin1Char('/') + udid;
+}
 
-QByteArray contentOfType(int type) { return QByteArray("content of data type ") + QByteArray::number(type); }
+QByteArray contentOfType(int type)
+{
+    return QByteArray("content of data type ") + QByteArray::number(type);
+}
 
 // Releases a fake program that waits on a named pipe.
 void release(const QString& fifo)
@@ -57,11 +63,17 @@ protected:
             if (element && !without.contains(type))
                 device.file(element->domain(), element->relativeDevicePath(), contentOfType(type));
         }
-        device.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), "wal of sms.db")
-            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-shm"), "shm of sms.db")
-            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/com.apple.springboard.plist"), "<plist/>")
-            .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), "first picture")
-            .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"), "second picture");
+        device
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"),
+                  "wal of sms.db")
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-shm"),
+                  "shm of sms.db")
+            .file(QStringLiteral("HomeDomain"),
+                  QStringLiteral("Library/Preferences/com.apple.springboard.plist"), "<plist/>")
+            .file(QStringLiteral("MediaDomain"),
+                  QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), "first picture")
+            .file(QStringLiteral("MediaDomain"),
+                  QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"), "second picture");
         return device;
     }
 
@@ -74,7 +86,8 @@ protected:
     }
 
     // Backs the device up through a new backup object and answers it.
-    std::unique_ptr<QELDeviceBackup> backedUp(const SimulatedBackupDevice& device, const std::optional<QString>& password = std::nullopt)
+    std::unique_ptr<QELDeviceBackup> backedUp(const SimulatedBackupDevice& device,
+                                              const std::optional<QString>& password = std::nullopt)
     {
         auto backup = std::make_unique<QELDeviceBackup>(m_tool);
         backup->setDelegate(&m_events);
@@ -87,7 +100,10 @@ protected:
         return backup;
     }
 
-    void fakeIdeviceBackup2(const FakeProgram& program) { qputenv("PATH", (program.folder() + QLatin1Char(':')).toUtf8() + m_savedPath); }
+    void fakeIdeviceBackup2(const FakeProgram& program)
+    {
+        qputenv("PATH", (program.folder() + QLatin1Char(':')).toUtf8() + m_savedPath);
+    }
 
     QTemporaryDir m_devices;
     QByteArray m_savedPath;
@@ -113,7 +129,8 @@ TEST_F(DeviceBackup, MakesTheBackupOncePerConnection)
     EXPECT_FALSE(backup.isBackUpInProgress());
     EXPECT_EQ(backup.deviceBackUpPath(), backupFolder(phone.udid()));
 
-    const QVariantMap info = Plist::readFile(backupFolder(phone.udid()) + QStringLiteral("/Info.plist")).toMap();
+    const QVariantMap info =
+        Plist::readFile(backupFolder(phone.udid()) + QStringLiteral("/Info.plist")).toMap();
     EXPECT_EQ(info.value(QStringLiteral("Device Name")).toString(), QStringLiteral("Test Phone"));
     EXPECT_EQ(info.value(QStringLiteral("Product Version")).toString(), QStringLiteral("17.2"));
     EXPECT_EQ(info.value(QStringLiteral("Target Type")).toString(), QStringLiteral("Device"));
@@ -155,8 +172,10 @@ TEST_F(DeviceBackup, EncryptedAndLockedDevicesAreReported)
 
 TEST_F(DeviceBackup, ASecondRequestDuringARunAnswersNo)
 {
-    FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "read line < \"$(dirname \"$0\")/release\"\nexit 1\n");
-    ASSERT_EQ(mkfifo(QFile::encodeName(tool.folder() + QStringLiteral("/release")).constData(), 0600), 0);
+    FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                     "read line < \"$(dirname \"$0\")/release\"\nexit 1\n");
+    ASSERT_EQ(
+        mkfifo(QFile::encodeName(tool.folder() + QStringLiteral("/release")).constData(), 0600), 0);
     m_tool.executablePath = tool.path();
     QELDeviceBackup backup(m_tool);
     backup.setDelegate(&m_events);
@@ -187,19 +206,24 @@ TEST_F(DeviceBackup, MissingToolFailsTheBackup)
 TEST_F(DeviceBackup, AFailedBackupIsRetriedOnceAfterItsStatusIsRemoved)
 {
     // A real device whose first backup fails half-way and whose second works.
-    FakeProgram idevicebackup2(QStringLiteral("idevicebackup2"),
-                               "mkdir -p \"$4/$2\"\n"
-                               "if [ ! -e \"$(dirname \"$0\")/failed-once\" ]; then\n"
-                               "  touch \"$(dirname \"$0\")/failed-once\"\n"
-                               "  printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>new</string></dict></plist>' > \"$4/$2/Status.plist\"\n"
-                               "  echo 'ERROR: Could not start service com.apple.mobilebackup2.'; exit 255\n"
-                               "fi\n"
-                               "[ -e \"$4/$2/Status.plist\" ] && exit 3\n"
-                               "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n");
+    FakeProgram idevicebackup2(
+        QStringLiteral("idevicebackup2"),
+        "mkdir -p \"$4/$2\"\n"
+        "if [ ! -e \"$(dirname \"$0\")/failed-once\" ]; then\n"
+        "  touch \"$(dirname \"$0\")/failed-once\"\n"
+        "  printf '<plist "
+        "version=\"1.0\"><dict><key>SnapshotState</key><string>new</string></dict></plist>' > "
+        "\"$4/$2/Status.plist\"\n"
+        "  echo 'ERROR: Could not start service com.apple.mobilebackup2.'; exit 255\n"
+        "fi\n"
+        "[ -e \"$4/$2/Status.plist\" ] && exit 3\n"
+        "printf '<plist "
+        "version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > "
+        "\"$4/$2/Status.plist\"\n");
     fakeIdeviceBackup2(idevicebackup2);
     const QString udid = QStringLiteral("retried-phone");
     QELDeviceBackup backup(m_tool);
-    EXPECT_FALSE(backup.removeBackupStatusForDeviceID(udid));   // no backup folder yet
+    EXPECT_FALSE(backup.removeBackupStatusForDeviceID(udid)); // no backup folder yet
     backup.setDelegate(&m_events);
     ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
     ASSERT_TRUE(m_events.waitForBackups(1));
@@ -208,7 +232,7 @@ TEST_F(DeviceBackup, AFailedBackupIsRetriedOnceAfterItsStatusIsRemoved)
 
     ASSERT_TRUE(backup.removeBackupStatusForDeviceID(m_events.backups().back().deviceID()));
     EXPECT_FALSE(QFileInfo::exists(backupFolder(udid) + QStringLiteral("/Status.plist")));
-    EXPECT_TRUE(backup.removeBackupStatusForDeviceID(udid));   // none left: still yes
+    EXPECT_TRUE(backup.removeBackupStatusForDeviceID(udid)); // none left: still yes
     ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
     ASSERT_TRUE(m_events.waitForBackups(2));
     EXPECT_TRUE(m_events.backups().back().successfull());
@@ -219,9 +243,13 @@ TEST_F(DeviceBackup, InfoPlistIsMergedAndWrittenWhole)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/Info.plist");
-    ASSERT_TRUE(Plist::writeFile(path, QVariantMap{{QStringLiteral("iTunes Version"), QStringLiteral("12")}, {QStringLiteral("GUID"), QStringLiteral("old")}}));
-    ASSERT_TRUE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(path, QStringLiteral("U1"), QStringLiteral("Phone"),
-                                                                                              QStringLiteral("iPhone15,2"), QStringLiteral("17.2")));
+    ASSERT_TRUE(
+        Plist::writeFile(path,
+                         QVariantMap{{QStringLiteral("iTunes Version"), QStringLiteral("12")},
+                                     {QStringLiteral("GUID"), QStringLiteral("old")}}));
+    ASSERT_TRUE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(
+        path, QStringLiteral("U1"), QStringLiteral("Phone"), QStringLiteral("iPhone15,2"),
+        QStringLiteral("17.2")));
     QVariantMap info = Plist::readFile(path).toMap();
     EXPECT_EQ(info.size(), 10);
     EXPECT_EQ(info.value(QStringLiteral("iTunes Version")).toString(), QStringLiteral("12"));
@@ -231,12 +259,16 @@ TEST_F(DeviceBackup, InfoPlistIsMergedAndWrittenWhole)
 
     // Without a version: the short form's five keys.
     const QString shortPath = dir.path() + QStringLiteral("/short.plist");
-    ASSERT_TRUE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(shortPath, QStringLiteral("U1"), QStringLiteral("Phone"),
-                                                                                              QStringLiteral("iPhone15,2"), QString()));
+    ASSERT_TRUE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(
+        shortPath, QStringLiteral("U1"), QStringLiteral("Phone"), QStringLiteral("iPhone15,2"),
+        QString()));
     info = Plist::readFile(shortPath).toMap();
-    EXPECT_EQ(info.keys(), (QStringList{"GUID", "Last Backup Date", "Target Identifier", "Target Type", "Unique Identifier"}));
-    EXPECT_FALSE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(dir.path() + QStringLiteral("/missing/Info.plist"),
-                                                                                               QStringLiteral("U1"), QString(), QString(), QString()));
+    EXPECT_EQ(info.keys(),
+              (QStringList{"GUID", "Last Backup Date", "Target Identifier", "Target Type",
+                           "Unique Identifier"}));
+    EXPECT_FALSE(InfoPlistGenerator::GeneratePlistAtPathWithDeviceIDWithNameWithModelWithVersion(
+        dir.path() + QStringLiteral("/missing/Info.plist"), QStringLiteral("U1"), QString(),
+        QString(), QString()));
 }
 
 // Another program's backup, standing in under a name of its own: it waits on
@@ -247,7 +279,9 @@ public:
         : m_program(QStringLiteral("rival-backup"),
                     "read line < \"$(dirname \"$0\")/release\"\n"
                     "mkdir -p \"$4/$2\"\n"
-                    "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n")
+                    "printf '<plist "
+                    "version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></"
+                    "dict></plist>' > \"$4/$2/Status.plist\"\n")
     {
         mkfifo(QFile::encodeName(fifo()).constData(), 0600);
     }
@@ -256,7 +290,9 @@ public:
     QString fifo() const { return m_program.folder() + QStringLiteral("/release"); }
     bool start(const QString& udid)
     {
-        m_process.start(m_program.path(), {QStringLiteral("--udid"), udid, QStringLiteral("backup"), Locations::backupRoot()});
+        m_process.start(
+            m_program.path(),
+            {QStringLiteral("--udid"), udid, QStringLiteral("backup"), Locations::backupRoot()});
         if (!m_process.waitForStarted())
             return false;
         for (int i = 0; i < 2000 && m_program.runs().isEmpty(); ++i)
@@ -313,18 +349,22 @@ TEST_F(DeviceBackup, AnotherDevicesBackupIsWaitedForThenOurOwnRuns)
     EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
 }
 
-class DataTypes : public DeviceBackup, public ::testing::WithParamInterface<bool> {};
+class DataTypes : public DeviceBackup,
+                  public ::testing::WithParamInterface<bool> {};
 
 TEST_P(DataTypes, EveryTypeAnswersACallerOwnedCopy)
 {
     const bool encrypted = GetParam();
-    SimulatedBackupDevice phone = fullDevice(encrypted ? QStringLiteral("types-secret") : QStringLiteral("types-plain"));
+    SimulatedBackupDevice phone =
+        fullDevice(encrypted ? QStringLiteral("types-secret") : QStringLiteral("types-plain"));
     if (encrypted)
         phone.password(QStringLiteral("s3cret"));
     useDevices({phone});
     // A file of the user's that happens to bear a data type's name.
-    ASSERT_TRUE(writeFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db"), "the user's own file"));
-    auto backup = backedUp(phone, encrypted ? std::optional<QString>(QStringLiteral("s3cret")) : std::nullopt);
+    ASSERT_TRUE(writeFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db"),
+                                 "the user's own file"));
+    auto backup = backedUp(
+        phone, encrypted ? std::optional<QString>(QStringLiteral("s3cret")) : std::nullopt);
     const QString temporary = Locations::temporaryFolder();
 
     for (int type = 0; type <= 15; ++type) {
@@ -337,7 +377,9 @@ TEST_P(DataTypes, EveryTypeAnswersACallerOwnedCopy)
         ASSERT_FALSE(path.isEmpty());
         EXPECT_TRUE(path.startsWith(temporary + QLatin1Char('/')));
         EXPECT_EQ(readFixtureFile(path), contentOfType(type));
-        EXPECT_EQ(QFileInfo(path).fileName(), QFileInfo(backup->relativePathElementForDataType(type)->relativeDevicePath()).fileName());
+        EXPECT_EQ(QFileInfo(path).fileName(),
+                  QFileInfo(backup->relativePathElementForDataType(type)->relativeDevicePath())
+                      .fileName());
         // The copy is the caller's: changing it leaves the backup alone.
         ASSERT_TRUE(writeFixtureFile(path, "changed by the caller"));
     }
@@ -353,8 +395,10 @@ TEST_P(DataTypes, EveryTypeAnswersACallerOwnedCopy)
         EXPECT_TRUE(backup->GetPathToDataOfType(type).isNull()) << type;
 
     // Nothing in the backup root was written or removed.
-    EXPECT_EQ(readFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db")), QByteArray("the user's own file"));
-    EXPECT_EQ(QDir(Locations::backupRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    EXPECT_EQ(readFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db")),
+              QByteArray("the user's own file"));
+    EXPECT_EQ(QDir(Locations::backupRoot())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               (QStringList{QStringLiteral("sms.db"), phone.udid()}));
     QFile::remove(Locations::backupRoot() + QStringLiteral("/sms.db"));
 }
@@ -362,17 +406,20 @@ TEST_P(DataTypes, EveryTypeAnswersACallerOwnedCopy)
 TEST_P(DataTypes, AMissingTypeAnswersNothing)
 {
     const bool encrypted = GetParam();
-    SimulatedBackupDevice phone = fullDevice(encrypted ? QStringLiteral("few-secret") : QStringLiteral("few-plain"), {9, 13, 15});
+    SimulatedBackupDevice phone = fullDevice(
+        encrypted ? QStringLiteral("few-secret") : QStringLiteral("few-plain"), {9, 13, 15});
     if (encrypted)
         phone.password(QStringLiteral("pw"));
     useDevices({phone});
-    auto backup = backedUp(phone, encrypted ? std::optional<QString>(QStringLiteral("pw")) : std::nullopt);
+    auto backup =
+        backedUp(phone, encrypted ? std::optional<QString>(QStringLiteral("pw")) : std::nullopt);
     for (int type : {9, 13, 15})
         EXPECT_TRUE(backup->GetPathToDataOfType(type).isNull()) << type;
     EXPECT_FALSE(backup->GetPathToDataOfType(14).isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backups, DataTypes, ::testing::Values(false, true), [](const auto& info) { return info.param ? "Encrypted" : "Plain"; });
+INSTANTIATE_TEST_SUITE_P(Backups, DataTypes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Encrypted" : "Plain"; });
 
 TEST_F(DeviceBackup, DataTypeIdentifiersAreTheHashesOfTheirPaths)
 {
@@ -382,7 +429,9 @@ TEST_F(DeviceBackup, DataTypeIdentifiersAreTheHashesOfTheirPaths)
             EXPECT_EQ(type, 7);
             continue;
         }
-        EXPECT_EQ(QELDeviceBackup::fileIdentifierForDataType(type), backupFileIdentifier(element->domain(), element->relativeDevicePath())) << type;
+        EXPECT_EQ(QELDeviceBackup::fileIdentifierForDataType(type),
+                  backupFileIdentifier(element->domain(), element->relativeDevicePath()))
+            << type;
     }
     EXPECT_TRUE(QELDeviceBackup::fileNameForDataType(4).isNull());
     EXPECT_TRUE(QELDeviceBackup::fileNameForDataType(15).isNull());
@@ -398,15 +447,28 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
     const QString udid = QStringLiteral("manifest-only");
     const QString folder = backupFolder(udid);
     MbdbBuilder records;
-    records.record(QByteArrayLiteral("AppDomain-com.other.app"), QByteArrayLiteral("Documents/Contacts.sqlite"))
-        .record(QByteArrayLiteral("AppDomain-net.whatsapp.WhatsApp"), QByteArrayLiteral("Documents/Contacts.sqlite"))
-        .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"));
+    records
+        .record(QByteArrayLiteral("AppDomain-com.other.app"),
+                QByteArrayLiteral("Documents/Contacts.sqlite"))
+        .record(QByteArrayLiteral("AppDomain-net.whatsapp.WhatsApp"),
+                QByteArrayLiteral("Documents/Contacts.sqlite"))
+        .record(QByteArrayLiteral("HomeDomain"),
+                QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"));
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdb"), records.manifest()));
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdx"), records.index()));
-    ASSERT_TRUE(writeFixtureFile(folder + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("AppDomain-com.other.app"), QStringLiteral("Documents/Contacts.sqlite")), "another app's contacts"));
-    ASSERT_TRUE(writeFixtureFile(folder + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(14), "whatsapp contacts"));
-    ASSERT_TRUE(writeFixtureFile(folder + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(5), "messages by identifier"));
-    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"), QVariantMap{{QStringLiteral("IsEncrypted"), false}}));
+    ASSERT_TRUE(
+        writeFixtureFile(folder + QLatin1Char('/')
+                             + backupFileIdentifier(QStringLiteral("AppDomain-com.other.app"),
+                                                    QStringLiteral("Documents/Contacts.sqlite")),
+                         "another app's contacts"));
+    ASSERT_TRUE(
+        writeFixtureFile(folder + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(14),
+                         "whatsapp contacts"));
+    ASSERT_TRUE(
+        writeFixtureFile(folder + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(5),
+                         "messages by identifier"));
+    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"),
+                                 QVariantMap{{QStringLiteral("IsEncrypted"), false}}));
 
     QELDeviceBackup backup(m_tool);
     backup.setDeviceUID(udid);
@@ -417,7 +479,8 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
     EXPECT_TRUE(backup.GetPathToDataOfType(1).isNull());
 
     // An encrypted backup's stored files are never copied as they are.
-    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"), QVariantMap{{QStringLiteral("IsEncrypted"), true}}));
+    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"),
+                                 QVariantMap{{QStringLiteral("IsEncrypted"), true}}));
     EXPECT_TRUE(backup.GetPathToDataOfType(5).isNull());
 }
 
@@ -433,18 +496,33 @@ TEST_F(DeviceBackup, PasswordTest)
     // take longer than the scaled limit to start it and decrypt the file.
     const double fastScale = Clock::scale();
     Clock::setScale(1.0);
-    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), QStringLiteral("wrong"), QStringLiteral("HomeDomain")), Result::Failed);
-    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), std::nullopt, QStringLiteral("HomeDomain")), Result::Failed);
-    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), QStringLiteral("open sesame"), QStringLiteral("HomeDomain")), Result::Passed);
+    EXPECT_EQ(QELDeviceBackupBrowser::
+                  TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                      file, phone.udid(), QStringLiteral("wrong"), QStringLiteral("HomeDomain")),
+              Result::Failed);
+    EXPECT_EQ(QELDeviceBackupBrowser::
+                  TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                      file, phone.udid(), std::nullopt, QStringLiteral("HomeDomain")),
+              Result::Failed);
+    EXPECT_EQ(
+        QELDeviceBackupBrowser::
+            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                file, phone.udid(), QStringLiteral("open sesame"), QStringLiteral("HomeDomain")),
+        Result::Passed);
     // The decrypted test file is left nowhere.
-    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/com.apple.springboard.plist")));
-    EXPECT_TRUE(QDir(Locations::temporaryFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot()
+                                   + QStringLiteral("/com.apple.springboard.plist")));
+    EXPECT_TRUE(QDir(Locations::temporaryFolder())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
 
     // A tool that does not end is stopped: that is a time-out, not a wrong password.
     Clock::setScale(fastScale);
     FakeProgram hanging(QStringLiteral("orvane-mobilebackup"), "exec sleep 600\n");
-    EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(file, phone.udid(), QStringLiteral("open sesame"), QStringLiteral("HomeDomain"),
-                                                                                                       BackupToolSettings{hanging.path(), {}}),
+    EXPECT_EQ(QELDeviceBackupBrowser::
+                  TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                      file, phone.udid(), QStringLiteral("open sesame"),
+                      QStringLiteral("HomeDomain"), BackupToolSettings{hanging.path(), {}}),
               Result::TimedOut);
 }
 
@@ -452,30 +530,44 @@ TEST_F(DeviceBackup, FilesByPathAreCallerOwnedCopies)
 {
     for (const bool encrypted : {false, true}) {
         SCOPED_TRACE(encrypted);
-        SimulatedBackupDevice phone = fullDevice(encrypted ? QStringLiteral("paths-secret") : QStringLiteral("paths-plain"));
+        SimulatedBackupDevice phone =
+            fullDevice(encrypted ? QStringLiteral("paths-secret") : QStringLiteral("paths-plain"));
         if (encrypted)
             phone.password(QStringLiteral("pw"));
         useDevices({phone});
-        auto backup = backedUp(phone, encrypted ? std::optional<QString>(QStringLiteral("pw")) : std::nullopt);
-        const QString picture = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), QStringLiteral("MediaDomain"));
+        auto backup = backedUp(
+            phone, encrypted ? std::optional<QString>(QStringLiteral("pw")) : std::nullopt);
+        const QString picture = backup->GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"),
+            QStringLiteral("MediaDomain"));
         ASSERT_FALSE(picture.isEmpty());
         EXPECT_TRUE(picture.startsWith(Locations::temporaryFolder() + QLatin1Char('/')));
         EXPECT_EQ(QFileInfo(picture).fileName(), QStringLiteral("IMG_0001.JPG"));
         EXPECT_EQ(readFixtureFile(picture), QByteArray("first picture"));
         // A second file of the same name is a copy of its own, beside the first.
-        const QString second = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"), QStringLiteral("MediaDomain"));
+        const QString second = backup->GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"),
+            QStringLiteral("MediaDomain"));
         ASSERT_FALSE(second.isEmpty());
         EXPECT_NE(second, picture);
         EXPECT_EQ(readFixtureFile(second), QByteArray("second picture"));
         EXPECT_EQ(readFixtureFile(picture), QByteArray("first picture"));
         // The caller may move it away: the backup keeps its file.
         ASSERT_TRUE(QFile::remove(picture));
-        EXPECT_EQ(readFixtureFile(backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), QStringLiteral("MediaDomain"))),
+        EXPECT_EQ(readFixtureFile(backup->GetPathForDeviceFileNameInDomain(
+                      QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"),
+                      QStringLiteral("MediaDomain"))),
                   QByteArray("first picture"));
-        EXPECT_EQ(readFixtureFile(backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/sms.db"), QString())), contentOfType(5));
-        for (const QString& path : {QString(), QStringLiteral("../../Manifest.plist"), QStringLiteral("/etc/passwd"), QStringLiteral("Library/SMS/.."),
+        EXPECT_EQ(readFixtureFile(backup->GetPathForDeviceFileNameInDomain(
+                      QStringLiteral("Library/SMS/sms.db"), QString())),
+                  contentOfType(5));
+        for (const QString& path : {QString(), QStringLiteral("../../Manifest.plist"),
+                                    QStringLiteral("/etc/passwd"), QStringLiteral("Library/SMS/.."),
                                     QStringLiteral("Library/SMS/Attachments/cc/none.jpg")})
-            EXPECT_TRUE(backup->GetPathForDeviceFileNameInDomain(path, QStringLiteral("MediaDomain")).isNull()) << path.toStdString();
+            EXPECT_TRUE(
+                backup->GetPathForDeviceFileNameInDomain(path, QStringLiteral("MediaDomain"))
+                    .isNull())
+                << path.toStdString();
     }
 }
 
@@ -485,8 +577,16 @@ TEST_F(DeviceBackup, TwoLookupsAtOnceDoNotMeet)
     useDevices({phone});
     auto backup = backedUp(phone);
     QString first, second;
-    std::thread a([&] { first = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"), QStringLiteral("MediaDomain")); });
-    std::thread b([&] { second = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"), QStringLiteral("MediaDomain")); });
+    std::thread a([&] {
+        first = backup->GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG"),
+            QStringLiteral("MediaDomain"));
+    });
+    std::thread b([&] {
+        second = backup->GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/bb/IMG_0001.JPG"),
+            QStringLiteral("MediaDomain"));
+    });
     a.join();
     b.join();
     EXPECT_NE(first, second);
@@ -499,11 +599,13 @@ TEST_F(DeviceBackup, DomainListingAndAllFiles)
     const SimulatedBackupDevice phone = fullDevice(QStringLiteral("listed-phone"));
     useDevices({phone});
     auto backup = backedUp(phone);
-    const QList<QELDeviceBackupListingItem> notes = backup->GetAllFilesInDomain(QStringLiteral("AppDomainGroup-group.com.apple.notes"));
+    const QList<QELDeviceBackupListingItem> notes =
+        backup->GetAllFilesInDomain(QStringLiteral("AppDomainGroup-group.com.apple.notes"));
     ASSERT_EQ(notes.size(), 1);
     EXPECT_EQ(notes.first().relativePath(), QStringLiteral("NoteStore.sqlite"));
     EXPECT_EQ(notes.first().backupFile(), QELDeviceBackup::fileIdentifierForDataType(4));
-    EXPECT_EQ(backup->GetAllFilesInDomain(QString()).size(), backup->GetAllFilesInDomain(QStringLiteral("HomeDomain")).size());
+    EXPECT_EQ(backup->GetAllFilesInDomain(QString()).size(),
+              backup->GetAllFilesInDomain(QStringLiteral("HomeDomain")).size());
 
     const QList<QELBackupFileDetail> all = backup->GetAllFiles();
     QELBackupFileDetail sms;
@@ -561,22 +663,33 @@ TEST_F(DeviceBackup, ALookupThatFindsNothingKeepsWhy)
         std::function<QString(QELDeviceBackup&)> lookup;
         Kind want;
     };
-    const auto type = [](int t) { return [t](QELDeviceBackup& b) { return b.GetPathToDataOfType(t); }; };
+    const auto type = [](int t) {
+        return [t](QELDeviceBackup& b) { return b.GetPathToDataOfType(t); };
+    };
     const auto file = [](const QString& path, const QString& domain) {
-        return [path, domain](QELDeviceBackup& b) { return b.GetPathForDeviceFileNameInDomain(path, domain); };
+        return [path, domain](QELDeviceBackup& b) {
+            return b.GetPathForDeviceFileNameInDomain(path, domain);
+        };
     };
     const std::vector<Case> cases{
         {"found by type", plainBackup.get(), std::nullopt, type(5), Kind::None},
         {"type not backed up", plainBackup.get(), std::nullopt, type(9), Kind::NotInBackup},
         {"no such type", plainBackup.get(), std::nullopt, type(7), Kind::NotInBackup},
-        {"found by path", plainBackup.get(), std::nullopt, file(attachment, QStringLiteral("MediaDomain")), Kind::None},
-        {"path not backed up", plainBackup.get(), std::nullopt, file(QStringLiteral("Library/SMS/none.jpg"), QStringLiteral("MediaDomain")), Kind::NotInBackup},
-        {"path leaving the domain", plainBackup.get(), std::nullopt, file(QStringLiteral("../Manifest.plist"), QString()), Kind::NotInBackup},
-        {"wrong password, by type", secretBackup.get(), QStringLiteral("nope"), type(5), Kind::WrongPassword},
+        {"found by path", plainBackup.get(), std::nullopt,
+         file(attachment, QStringLiteral("MediaDomain")), Kind::None},
+        {"path not backed up", plainBackup.get(), std::nullopt,
+         file(QStringLiteral("Library/SMS/none.jpg"), QStringLiteral("MediaDomain")),
+         Kind::NotInBackup},
+        {"path leaving the domain", plainBackup.get(), std::nullopt,
+         file(QStringLiteral("../Manifest.plist"), QString()), Kind::NotInBackup},
+        {"wrong password, by type", secretBackup.get(), QStringLiteral("nope"), type(5),
+         Kind::WrongPassword},
         {"no password, by type", secretBackup.get(), std::nullopt, type(5), Kind::WrongPassword},
-        {"wrong password, by path", secretBackup.get(), QStringLiteral("nope"), file(attachment, QStringLiteral("MediaDomain")), Kind::WrongPassword},
+        {"wrong password, by path", secretBackup.get(), QStringLiteral("nope"),
+         file(attachment, QStringLiteral("MediaDomain")), Kind::WrongPassword},
         {"right password", secretBackup.get(), QStringLiteral("pw"), type(5), Kind::None},
-        {"encrypted, not backed up", secretBackup.get(), QStringLiteral("pw"), file(QStringLiteral("Library/none.db"), QString()), Kind::NotInBackup},
+        {"encrypted, not backed up", secretBackup.get(), QStringLiteral("pw"),
+         file(QStringLiteral("Library/none.db"), QString()), Kind::NotInBackup},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -599,7 +712,8 @@ TEST_F(DeviceBackup, ListedFilesThatCannotBeCopiedAndAMissingTemporaryFolderAreT
     useDevices({phone});
     auto backup = backedUp(phone);
     // The backup lost the stored file: listed, but not copied out.
-    ASSERT_TRUE(QFile::remove(backupFolder(phone.udid()) + QLatin1Char('/') + QELDeviceBackup::fileIdentifierForDataType(5)));
+    ASSERT_TRUE(QFile::remove(backupFolder(phone.udid()) + QLatin1Char('/')
+                              + QELDeviceBackup::fileIdentifierForDataType(5)));
     EXPECT_TRUE(backup->GetPathToDataOfType(5).isNull());
     EXPECT_EQ(backup->lastLookupError().kind, Kind::ExtractionFailed);
     EXPECT_TRUE(backup->lastLookupError().detail.contains(QStringLiteral("Library/SMS/sms.db")));
@@ -613,7 +727,8 @@ TEST_F(DeviceBackup, ListedFilesThatCannotBeCopiedAndAMissingTemporaryFolderAreT
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     const QString byType = backup->GetPathToDataOfType(0);
     const Kind typeKind = backup->lastLookupError().kind;
-    const QString byPath = backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/sms.db"), QString());
+    const QString byPath =
+        backup->GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/sms.db"), QString());
     const Kind pathKind = backup->lastLookupError().kind;
     qputenv("XDG_CACHE_HOME", savedCache);
     EXPECT_TRUE(byType.isNull());

@@ -1,22 +1,20 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
 #include "BackupFixtures.h"
 #include "BackupManifestCache.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceBackupBrowser.h"
 
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 namespace {
 
 class ManifestReaders : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QString folder() const { return m_dir.path(); }
-    void write(const QByteArray& manifest, const std::optional<QByteArray>& index = std::nullopt) const
+    void write(const QByteArray& manifest,
+               const std::optional<QByteArray>& index = std::nullopt) const
     {
         ASSERT_TRUE(writeFixtureFile(folder() + QStringLiteral("/Manifest.mbdb"), manifest));
         if (index) {
@@ -32,9 +30,12 @@ TEST_F(ManifestReaders, FileIdentifierOfTheMessageDatabase)
 {
     EXPECT_EQ(QELDeviceBackupBrowser::_hashString(QStringLiteral("HomeDomain-Library/SMS/sms.db")),
               QStringLiteral("3D0D7E5FB2CE288813306E4D4636395E047A3D28"));
-    EXPECT_EQ(QELDeviceBackupBrowser::fileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db")),
+    EXPECT_EQ(QELDeviceBackupBrowser::fileIdentifier(QStringLiteral("HomeDomain"),
+                                                     QStringLiteral("Library/SMS/sms.db")),
               QStringLiteral("3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
-    EXPECT_EQ(QELDeviceBackupBrowser::fileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb")),
+    EXPECT_EQ(QELDeviceBackupBrowser::fileIdentifier(
+                  QStringLiteral("HomeDomain"),
+                  QStringLiteral("Library/AddressBook/AddressBook.sqlitedb")),
               QStringLiteral("31bb7ba8914766d4ba40d6dfb6113c8b614be442"));
 
     MbdbBuilder builder;
@@ -68,7 +69,8 @@ TEST_F(ManifestReaders, ManifestKeepsEmptyPathsAndSkipsAbsentOnes)
     EXPECT_EQ(table.value(QStringLiteral("HomeDomain")).value(QStringLiteral("Library/SMS/sms.db")),
               QStringLiteral("3D0D7E5FB2CE288813306E4D4636395E047A3D28"));
     // The 200-byte string and the properties after it are read whole.
-    EXPECT_TRUE(table.value(QStringLiteral("MediaDomain")).contains(QStringLiteral("Library/") + QString::fromLatin1(longName)));
+    EXPECT_TRUE(table.value(QStringLiteral("MediaDomain"))
+                    .contains(QStringLiteral("Library/") + QString::fromLatin1(longName)));
 }
 
 TEST_F(ManifestReaders, IndexKeepsTheFirstRegularFileOfEachName)
@@ -83,7 +85,8 @@ TEST_F(ManifestReaders, IndexKeepsTheFirstRegularFileOfEachName)
     const auto records = m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder());
     ASSERT_TRUE(records.has_value());
     EXPECT_EQ(records->size(), 2);
-    EXPECT_EQ(records->value(QStringLiteral("Contacts.sqlite")).domain(), QStringLiteral("HomeDomain"));
+    EXPECT_EQ(records->value(QStringLiteral("Contacts.sqlite")).domain(),
+              QStringLiteral("HomeDomain"));
     EXPECT_FALSE(records->contains(QStringLiteral("Folder")));
     EXPECT_FALSE(records->contains(QStringLiteral("absolute.db")));
     EXPECT_TRUE(records->contains(QStringLiteral("plain.db")));
@@ -111,26 +114,42 @@ TEST_F(ManifestReaders, CachesAreKeptPerFolderAndFollowANewBackup)
     write(first.manifest(), first.index());
     MbdbBuilder second;
     second.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("second.db"));
-    ASSERT_TRUE(writeFixtureFile(other.path() + QStringLiteral("/Manifest.mbdb"), second.manifest()));
+    ASSERT_TRUE(
+        writeFixtureFile(other.path() + QStringLiteral("/Manifest.mbdb"), second.manifest()));
     ASSERT_TRUE(writeFixtureFile(other.path() + QStringLiteral("/Manifest.mbdx"), second.index()));
 
-    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("first.db")));
-    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(other.path()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("second.db")));
-    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(other.path())->contains(QStringLiteral("second.db")));
-    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("first.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder())
+                    .value(QStringLiteral("HomeDomain"))
+                    .contains(QStringLiteral("first.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(other.path())
+                    .value(QStringLiteral("HomeDomain"))
+                    .contains(QStringLiteral("second.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(other.path())
+                    ->contains(QStringLiteral("second.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(
+        QStringLiteral("first.db")));
 
     // A new backup in the same folder replaces the manifest: it is read again.
     QFile::remove(folder() + QStringLiteral("/Manifest.mbdb"));
     MbdbBuilder replaced;
     replaced.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("replaced.db"));
     write(replaced.manifest(), replaced.index());
-    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder()).value(QStringLiteral("HomeDomain")).contains(QStringLiteral("replaced.db")));
-    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(QStringLiteral("replaced.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBForBackUpSetAtPath(folder())
+                    .value(QStringLiteral("HomeDomain"))
+                    .contains(QStringLiteral("replaced.db")));
+    EXPECT_TRUE(m_manifests.ReadMBDBWithMBDXForBackUpSetAtPath(folder())->contains(
+        QStringLiteral("replaced.db")));
 }
 
 TEST_F(ManifestReaders, FieldReadersOfTheManifest)
 {
-    ASSERT_TRUE(writeFixtureFile(folder() + QStringLiteral("/fields"), QByteArray("\xFF\xFF\x00\x00\x00\x03" "abc" "\x00\x02" "zz" "\xFF\xFF", 15)));
+    ASSERT_TRUE(writeFixtureFile(folder() + QStringLiteral("/fields"),
+                                 QByteArray("\xFF\xFF\x00\x00\x00\x03"
+                                            "abc"
+                                            "\x00\x02"
+                                            "zz"
+                                            "\xFF\xFF",
+                                            15)));
     QELBinaryFileHandle file(folder() + QStringLiteral("/fields"));
     EXPECT_TRUE(QELDeviceBackupBrowser::_readStringFromFileHandle(file).isNull());
     const QString empty = QELDeviceBackupBrowser::_readStringFromFileHandle(file);
@@ -146,12 +165,13 @@ struct DamageCase {
     const char* name;
     QByteArray manifest;
     std::optional<QByteArray> index;
-    int manifestPaths;  // paths that ReadMBDBForBackUpSetAtPath keeps
+    int manifestPaths; // paths that ReadMBDBForBackUpSetAtPath keeps
 };
 
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
-class DamagedManifests : public ManifestReaders, public ::testing::WithParamInterface<DamageCase> {};
+class DamagedManifests : public ManifestReaders,
+                         public ::testing::WithParamInterface<DamageCase> {};
 
 TEST_P(DamagedManifests, EndCleanly)
 {
@@ -182,7 +202,7 @@ QByteArray withPastEndOffset()
     MbdbBuilder builder;
     builder.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"));
     QByteArray index = builder.index();
-    index[10 + 20] = '\x7F';   // the entry's offset now points far past the manifest
+    index[10 + 20] = '\x7F'; // the entry's offset now points far past the manifest
     return index;
 }
 
@@ -208,13 +228,29 @@ INSTANTIATE_TEST_SUITE_P(
     Manifests, DamagedManifests,
     ::testing::Values(
         DamageCase{"empty files", QByteArray(), QByteArray(), 0},
-        DamageCase{"wrong magic", QByteArray("mbdz\x05\x00", 6) + goodManifest().mid(6), QByteArray("mbdx\x02\x00\x00\x00\x00\x00", 10), 0},
+        DamageCase{"wrong magic", QByteArray("mbdz\x05\x00", 6) + goodManifest().mid(6),
+                   QByteArray("mbdx\x02\x00\x00\x00\x00\x00", 10), 0},
         DamageCase{"header only", QByteArray("mbdb\x05\x00", 6), QByteArray("mbdx\x02\x00", 6), 0},
-        DamageCase{"record cut in its fixed part", goodManifest().left(goodManifest().size() - 5), std::nullopt, 0},
+        DamageCase{"record cut in its fixed part", goodManifest().left(goodManifest().size() - 5),
+                   std::nullopt, 0},
         DamageCase{"record cut in its path", goodManifest().left(20), std::nullopt, 0},
-        DamageCase{"length past the end", goodManifest() + QByteArray("\x00\x0A" "Home", 6) + QByteArray("\x7F\xFF", 2), std::nullopt, 1},
-        DamageCase{"property count past the end", goodManifest().left(goodManifest().size() - 1) + QByteArray("\xFF", 1), std::nullopt, 0},
-        DamageCase{"index entry cut", goodManifest(), MbdbBuilder().record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db")).index().left(30), 1},
+        DamageCase{"length past the end",
+                   goodManifest()
+                       + QByteArray("\x00\x0A"
+                                    "Home",
+                                    6)
+                       + QByteArray("\x7F\xFF", 2),
+                   std::nullopt, 1},
+        DamageCase{"property count past the end",
+                   goodManifest().left(goodManifest().size() - 1) + QByteArray("\xFF", 1),
+                   std::nullopt, 0},
+        DamageCase{
+            "index entry cut", goodManifest(),
+            MbdbBuilder()
+                .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"))
+                .index()
+                .left(30),
+            1},
         DamageCase{"index offset past the manifest", goodManifest(), withPastEndOffset(), 1},
         DamageCase{"index offset negative", goodManifest(), withNegativeOffset(), 1},
         DamageCase{"index count larger than its entries", goodManifest(), withHugeCount(), 1}));

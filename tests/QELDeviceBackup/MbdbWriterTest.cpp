@@ -1,13 +1,13 @@
-#include "BackupFixtures.h"
-#include "MbdbFormat.h"
-#include "MbdbWriter.h"
-#include "QELBinaryFileHandle.h"
+#include <gtest/gtest.h>
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include <gtest/gtest.h>
+#include "BackupFixtures.h"
+#include "MbdbFormat.h"
+#include "MbdbWriter.h"
+#include "QELBinaryFileHandle.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST(MbdbWriter, EveryFieldReadsBackAsWritten)
     full.size = 0x1122334455ULL;
     full.protectionClass = 3;
     full.properties = {{"com.apple.property", "value"}, {"empty", QByteArray()}};
-    MbdbWriter::Record absent;   // every optional field absent, every number zero
+    MbdbWriter::Record absent; // every optional field absent, every number zero
 
     MbdbWriter writer;
     ASSERT_TRUE(writer.add(full));
@@ -98,7 +98,8 @@ TEST(MbdbWriter, RefusesWhatItsLengthsCannotSayAndWritesNothingOfIt)
         bool accepted;
     };
     MbdbWriter::Record longest = fileRecord("HomeDomain", QByteArray(0xFFFE, 'p'));
-    MbdbWriter::Record tooLong = fileRecord("HomeDomain", QByteArray(0xFFFF, 'p'));   // would read as "absent"
+    MbdbWriter::Record tooLong =
+        fileRecord("HomeDomain", QByteArray(0xFFFF, 'p')); // would read as "absent"
     MbdbWriter::Record longProperty = fileRecord("HomeDomain", "a");
     longProperty.properties = {{"name", QByteArray(0x10000, 'v')}};
     MbdbWriter::Record manyProperties = fileRecord("HomeDomain", "a");
@@ -132,23 +133,28 @@ TEST(MbdbWriter, IndexNamesEachRecordByTheHashOfItsDomainAndPath)
     folder.mode = 0x41ED;
     ASSERT_TRUE(writer.add(folder));
 
-    const QByteArray sms = QCryptographicHash::hash("HomeDomain-Library/SMS/sms.db", QCryptographicHash::Sha1);
-    const QByteArray media = QCryptographicHash::hash("MediaDomain-Library", QCryptographicHash::Sha1);
-    for (const auto order : {MbdbWriter::IndexOrder::AsWritten, MbdbWriter::IndexOrder::ByIdentifier}) {
+    const QByteArray sms =
+        QCryptographicHash::hash("HomeDomain-Library/SMS/sms.db", QCryptographicHash::Sha1);
+    const QByteArray media =
+        QCryptographicHash::hash("MediaDomain-Library", QCryptographicHash::Sha1);
+    for (const auto order :
+         {MbdbWriter::IndexOrder::AsWritten, MbdbWriter::IndexOrder::ByIdentifier}) {
         const QByteArray index = writer.index(order, 2);
         ASSERT_EQ(index.size(), 10 + 2 * 26);
         EXPECT_EQ(index.left(6), QByteArray("mbdx\x02\x00", 6));
         EXPECT_EQ(qFromBigEndian<uint32_t>(index.constData() + 6), 2u);
         QList<QByteArray> identifiers = {index.mid(10, 20), index.mid(36, 20)};
         const bool sorted = order == MbdbWriter::IndexOrder::ByIdentifier;
-        const QList<QByteArray> expected = sorted ? (sms < media ? QList<QByteArray>{sms, media} : QList<QByteArray>{media, sms})
-                                                  : QList<QByteArray>{sms, media};
+        const QList<QByteArray> expected = sorted
+            ? (sms < media ? QList<QByteArray>{sms, media} : QList<QByteArray>{media, sms})
+            : QList<QByteArray>{sms, media};
         EXPECT_EQ(identifiers, expected);
         // Each entry's offset and mode are those of its own record.
         for (int i = 0; i < 2; ++i) {
             const char* entry = index.constData() + 10 + i * 26;
             const bool isSms = QByteArray(entry, 20) == sms;
-            EXPECT_EQ(qFromBigEndian<uint32_t>(entry + 20), isSms ? writer.entries()[0].offset : writer.entries()[1].offset);
+            EXPECT_EQ(qFromBigEndian<uint32_t>(entry + 20),
+                      isSms ? writer.entries()[0].offset : writer.entries()[1].offset);
             EXPECT_EQ(qFromBigEndian<uint16_t>(entry + 24), isSms ? 0x81A4 : 0x41ED);
         }
     }

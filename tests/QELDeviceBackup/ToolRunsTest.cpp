@@ -1,12 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
 #include "DeviceBackupTestSupport.h"
 #include "Locations.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupListing.h"
-
-#include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -28,52 +28,86 @@ TEST_P(ToolArguments, FollowTheToolsCommandLines)
     const QString path = QStringLiteral("Library/SMS/sms.db");
     const QString udid = QStringLiteral("U1");
     EXPECT_EQ(QELDeviceBackupBrowser::passwordTestArguments(path, udid, c.domain), c.passwordTest);
-    EXPECT_EQ(QELDeviceBackupBrowser::singleExtractionArguments(path, udid, c.domain), c.singleExtraction);
+    EXPECT_EQ(QELDeviceBackupBrowser::singleExtractionArguments(path, udid, c.domain),
+              c.singleExtraction);
     EXPECT_EQ(QELDeviceBackupBrowser::fileNameArguments(path, udid, c.domain), c.fileName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Domains, ToolArguments,
-    ::testing::Values(
-        ArgumentCase{"no domain", QString(), {"--extract", "Library/SMS/sms.db", "-s", "U1"}, {"--extract", "Library/SMS/sms.db", "-s", "U1"},
-                     {"--filename", "Library/SMS/sms.db", "-s", "U1"}},
-        ArgumentCase{"home domain", QStringLiteral("HomeDomain"), {"--extract", "Library/SMS/sms.db", "-s", "U1"},
-                     {"--extract", "Library/SMS/sms.db", "-s", "U1"}, {"--filename", "Library/SMS/sms.db", "-s", "U1"}},
-        ArgumentCase{"media domain", QStringLiteral("MediaDomain"), {"--extract", "Library/SMS/sms.db", "-s", "U1", "-D", "MediaDomain"},
-                     {"--extract", "Library/SMS/sms.db", "-D", "MediaDomain", "-s", "U1"},
-                     {"--filename", "Library/SMS/sms.db", "-s", "U1", "-D", "MediaDomain"}}),
-    [](const auto& info) { return std::string(info.param.name).replace(std::string(info.param.name).find(' '), 1, "_"); });
+    ::testing::Values(ArgumentCase{"no domain",
+                                   QString(),
+                                   {"--extract", "Library/SMS/sms.db", "-s", "U1"},
+                                   {"--extract", "Library/SMS/sms.db", "-s", "U1"},
+                                   {"--filename", "Library/SMS/sms.db", "-s", "U1"}},
+                      ArgumentCase{"home domain",
+                                   QStringLiteral("HomeDomain"),
+                                   {"--extract", "Library/SMS/sms.db", "-s", "U1"},
+                                   {"--extract", "Library/SMS/sms.db", "-s", "U1"},
+                                   {"--filename", "Library/SMS/sms.db", "-s", "U1"}},
+                      ArgumentCase{
+                          "media domain",
+                          QStringLiteral("MediaDomain"),
+                          {"--extract", "Library/SMS/sms.db", "-s", "U1", "-D", "MediaDomain"},
+                          {"--extract", "Library/SMS/sms.db", "-D", "MediaDomain", "-s", "U1"},
+                          {"--filename", "Library/SMS/sms.db", "-s", "U1", "-D", "MediaDomain"}}),
+    [](const auto& info) {
+        return std::string(info.param.name).replace(std::string(info.param.name).find(' '), 1, "_");
+    });
 
 class ToolRuns : public ::testing::Test {};
 
-BackupToolSettings toolAt(const FakeProgram& program) { return BackupToolSettings{program.path(), {}}; }
+BackupToolSettings toolAt(const FakeProgram& program)
+{
+    return BackupToolSettings{program.path(), {}};
+}
 
 TEST_F(ToolRuns, PasswordGoesThroughTheEnvironmentOnly)
 {
     FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "exit 0\n");
-    qputenv("ORVANE_BACKUP_PASSWORD", "inherited");   // never passed on by accident
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString(), QString(), toolAt(tool)));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QString(""), QString(), QString(), toolAt(tool)));
-    EXPECT_TRUE(QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), QStringLiteral("s3cret"), QString(), QString(), toolAt(tool)));
+    qputenv("ORVANE_BACKUP_PASSWORD", "inherited"); // never passed on by accident
+    EXPECT_TRUE(
+        QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString(), QString(),
+            toolAt(tool)));
+    EXPECT_TRUE(
+        QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("a.db"), QStringLiteral("U1"), QString(""), QString(), QString(),
+            toolAt(tool)));
+    EXPECT_TRUE(
+        QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("a.db"), QStringLiteral("U1"), QStringLiteral("s3cret"), QString(),
+            QString(), toolAt(tool)));
     qunsetenv("ORVANE_BACKUP_PASSWORD");
-    EXPECT_EQ(tool.runs(), (QStringList{"|--extract|a.db|-s|U1", "|--extract|a.db|-s|U1", "password=", "|--extract|a.db|-s|U1", "password=s3cret"}));
+    EXPECT_EQ(tool.runs(),
+              (QStringList{"|--extract|a.db|-s|U1", "|--extract|a.db|-s|U1",
+                           "password=", "|--extract|a.db|-s|U1", "password=s3cret"}));
 }
 
 TEST_F(ToolRuns, DatabaseWithCompanions)
 {
     // Only the database and its "-shm" companion are in the backup.
-    FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "case \"$2\" in *-wal) exit 1;; esac\nexit 0\n");
-    EXPECT_FALSE(QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QString(), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool)).has_value());
+    FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                     "case \"$2\" in *-wal) exit 1;; esac\nexit 0\n");
+    EXPECT_FALSE(QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+                     QString(), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool))
+                     .has_value());
     EXPECT_EQ(tool.runs().size(), 0);
-    const auto names = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool));
+    const auto names =
+        QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(),
+            toolAt(tool));
     ASSERT_TRUE(names.has_value());
     EXPECT_EQ(*names, (QStringList{"sms.db", "sms.db-shm"}));
 
     FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
-    const auto none = QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(failing));
+    const auto none =
+        QELDeviceBackupBrowser::ExtractDataByRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(),
+            toolAt(failing));
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->isEmpty());
-    EXPECT_EQ(failing.runs().size(), 1);   // companions only after the database
+    EXPECT_EQ(failing.runs().size(), 1); // companions only after the database
 }
 
 TEST_F(ToolRuns, FileNameRunAnswersOnlyABackupFileName)
@@ -91,41 +125,64 @@ TEST_F(ToolRuns, FileNameRunAnswersOnlyABackupFileName)
         {"", QString()},
     };
     for (const Case& c : cases) {
-        FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "printf '%s' '" + c.printed + "'\n");
-        EXPECT_EQ(QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(), toolAt(tool)),
-                  c.answer) << c.printed.constData();
+        FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                         "printf '%s' '" + c.printed + "'\n");
+        EXPECT_EQ(
+            QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
+                QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QString(),
+                toolAt(tool)),
+            c.answer)
+            << c.printed.constData();
     }
 }
 
 TEST(BackupListing, ParsesTheToolsLines)
 {
     const QByteArray output =
-        "f0,1,2,3,4,5,6,7,8,9,10,HomeDomain\n"                                   // 12 fields: skipped
-        " f1 ,1,2,3,4,5,6,7,8,9,10, HomeDomain ,Library/SMS/sms.db-wal\r\n"      // trimmed
+        "f0,1,2,3,4,5,6,7,8,9,10,HomeDomain\n"                              // 12 fields: skipped
+        " f1 ,1,2,3,4,5,6,7,8,9,10, HomeDomain ,Library/SMS/sms.db-wal\r\n" // trimmed
         "f2,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/SMS/sms.db\n"
         "f3,1,2,3,4,5,6,7,8,9,10,MediaDomain,Library/SMS/Attachments/a,b,c.jpg\n"
         "\n";
     const QList<QELDeviceBackupListingItem> items = QELDeviceBackupListing::parseListing(output);
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items.at(0), QELDeviceBackupListingItem(QStringLiteral("Library/SMS/sms.db-wal"), QStringLiteral("f1"), QStringLiteral("HomeDomain")));
+    EXPECT_EQ(items.at(0),
+              QELDeviceBackupListingItem(QStringLiteral("Library/SMS/sms.db-wal"),
+                                         QStringLiteral("f1"), QStringLiteral("HomeDomain")));
     EXPECT_EQ(items.at(2).relativePath(), QStringLiteral("Library/SMS/Attachments/a,b,c.jpg"));
-    EXPECT_EQ(QELDeviceBackupListingItem::initWithCoder(items.at(2).encodeWithCoder()), items.at(2));
-    EXPECT_TRUE(QELDeviceBackupListing::parseListing(QByteArray("\xFF\xFE,1,2,3,4,5,6,7,8,9,10,HomeDomain,x\n")).isEmpty());
+    EXPECT_EQ(QELDeviceBackupListingItem::initWithCoder(items.at(2).encodeWithCoder()),
+              items.at(2));
+    EXPECT_TRUE(QELDeviceBackupListing::parseListing(
+                    QByteArray("\xFF\xFE,1,2,3,4,5,6,7,8,9,10,HomeDomain,x\n"))
+                    .isEmpty());
 }
 
 TEST(BackupListing, MatchesTheExactPathFirstAndRunsTheToolOnce)
 {
-    FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
-                     "echo 'f1,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/SMS/sms.db-wal'\n"
-                     "echo 'f2,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/SMS/sms.db'\n"
-                     "echo 'f3,1,2,3,4,5,6,7,8,9,10,MediaDomain,Library/SMS/sms.db'\n"
-                     "echo 'f4,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/Old/Library/Notes/notes.db'\n");
+    FakeProgram tool(
+        QStringLiteral("orvane-mobilebackup"),
+        "echo 'f1,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/SMS/sms.db-wal'\n"
+        "echo 'f2,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/SMS/sms.db'\n"
+        "echo 'f3,1,2,3,4,5,6,7,8,9,10,MediaDomain,Library/SMS/sms.db'\n"
+        "echo 'f4,1,2,3,4,5,6,7,8,9,10,HomeDomain,Library/Old/Library/Notes/notes.db'\n");
     QELDeviceBackupListing listing(tool.path());
-    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), QStringLiteral("pw"), QString()), QStringLiteral("f2"));
-    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt, QStringLiteral("MediaDomain")), QStringLiteral("f3"));
+    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                  QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), QStringLiteral("pw"),
+                  QString()),
+              QStringLiteral("f2"));
+    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                  QStringLiteral("Library/SMS/sms.db"), QStringLiteral("U1"), std::nullopt,
+                  QStringLiteral("MediaDomain")),
+              QStringLiteral("f3"));
     // Without an exact match a path that contains it still answers.
-    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(QStringLiteral("Library/Notes/notes.db"), QStringLiteral("U1"), std::nullopt, QString()), QStringLiteral("f4"));
-    EXPECT_TRUE(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(QString(), QStringLiteral("U1"), std::nullopt, QString()).isNull());
+    EXPECT_EQ(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                  QStringLiteral("Library/Notes/notes.db"), QStringLiteral("U1"), std::nullopt,
+                  QString()),
+              QStringLiteral("f4"));
+    EXPECT_TRUE(listing
+                    .filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                        QString(), QStringLiteral("U1"), std::nullopt, QString())
+                    .isNull());
     EXPECT_EQ(listing.getAllFilesInDomainForDeviceId(QString(), QStringLiteral("U1")).size(), 3);
     EXPECT_EQ(tool.runs(), (QStringList{"|--list|--source|U1|--target|U1", "password=pw"}));
 
@@ -139,9 +196,13 @@ TEST(BackupListing, MatchesTheExactPathFirstAndRunsTheToolOnce)
 
 TEST(BackupListing, AFailedListingIsEmptyAndNotRunAgain)
 {
-    FakeProgram tool(QStringLiteral("orvane-mobilebackup"), "echo 'f1,1,2,3,4,5,6,7,8,9,10,HomeDomain,a.db'\nexit 1\n");
+    FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                     "echo 'f1,1,2,3,4,5,6,7,8,9,10,HomeDomain,a.db'\nexit 1\n");
     QELDeviceBackupListing listing(tool.path());
-    EXPECT_TRUE(listing.filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString()).isNull());
+    EXPECT_TRUE(listing
+                    .filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
+                        QStringLiteral("a.db"), QStringLiteral("U1"), std::nullopt, QString())
+                    .isNull());
     EXPECT_TRUE(listing.getAllFilesInDomainForDeviceId(QString(), QStringLiteral("U1")).isEmpty());
     EXPECT_EQ(tool.runs().size(), 1);
     QELDeviceBackupListing toolless{QString()};

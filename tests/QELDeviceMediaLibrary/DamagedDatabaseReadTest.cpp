@@ -25,7 +25,8 @@ constexpr int kItems = 1000;
 // Long texts, so that every table of the fixture spans many pages.
 QString longText(const char* prefix, int n)
 {
-    return QStringLiteral("%1 %2 ").arg(QLatin1String(prefix)).arg(n) + QString(180, QLatin1Char('x'));
+    return QStringLiteral("%1 %2 ").arg(QLatin1String(prefix)).arg(n)
+        + QString(180, QLatin1Char('x'));
 }
 
 LibraryItdbFixture bigItdb()
@@ -92,7 +93,8 @@ Outcome readItdb(const std::function<bool(const QString& folder)>& damage)
     QString error;
     EXPECT_TRUE(bigItdb().write(dir.path(), &error)) << error.toStdString();
     EXPECT_TRUE(damage(dir.path()));
-    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibrarySQLiteReader>(dir.path());
+    auto reader =
+        QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibrarySQLiteReader>(dir.path());
     RecordingDelegate events;
     reader->setDelegate(&events);
     outcome.ok = reader->readMediaLibrary();
@@ -106,9 +108,12 @@ Outcome readMediaLibrary(const std::function<bool(const QString& folder)>& damag
     Outcome outcome;
     QTemporaryDir dir;
     QString error;
-    EXPECT_TRUE(bigMediaLibrary().write(dir.filePath(QStringLiteral("MediaLibrary.sqlitedb")), &error)) << error.toStdString();
+    EXPECT_TRUE(
+        bigMediaLibrary().write(dir.filePath(QStringLiteral("MediaLibrary.sqlitedb")), &error))
+        << error.toStdString();
     EXPECT_TRUE(damage(dir.path()));
-    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibraryMediaLibrarySQLiteDBReader>(dir.path());
+    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<
+        QELMediaLibraryMediaLibrarySQLiteDBReader>(dir.path());
     RecordingDelegate events;
     reader->setDelegate(&events);
     reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb"));
@@ -133,8 +138,10 @@ Outcome readVoiceMemos(const std::function<bool(const QString& folder)>& damage)
     QTemporaryDir dir;
     QList<MediaExtrasFixture::Recording> recordings;
     for (int i = 1; i <= kItems; ++i)
-        recordings.append({longText("/var/mobile/Media/Recordings/memo", i), 5, longText("Memo", i), 3600.0 * i, i});
-    EXPECT_TRUE(MediaExtrasFixture::writeRecordings(dir.filePath(QStringLiteral("Recordings.db")), recordings));
+        recordings.append({longText("/var/mobile/Media/Recordings/memo", i), 5, longText("Memo", i),
+                           3600.0 * i, i});
+    EXPECT_TRUE(MediaExtrasFixture::writeRecordings(dir.filePath(QStringLiteral("Recordings.db")),
+                                                    recordings));
     EXPECT_TRUE(damage(dir.path()));
     auto reader = QELMediaLibraryReader::createWithLibraryDirectory<EmptyReader>(dir.path());
     outcome.ok = QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(
@@ -147,7 +154,8 @@ Outcome readVoiceMemos(const std::function<bool(const QString& folder)>& damage)
 std::function<bool(const QString&)> damageTable(const char* file, const char* table)
 {
     return [file, table](const QString& folder) {
-        return SQLiteDamage::damageMiddleOf(folder + QLatin1Char('/') + QLatin1String(file), QString::fromLatin1(table));
+        return SQLiteDamage::damageMiddleOf(folder + QLatin1Char('/') + QLatin1String(file),
+                                            QString::fromLatin1(table));
     };
 }
 
@@ -186,9 +194,12 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"Library.itdb locations", readItdb, "Locations.itdb", "location", kItems},
         DamageCase{"Library.itdb play statistics", readItdb, "Dynamic.itdb", "item_stats", kItems},
         DamageCase{"Library.itdb playlists", readItdb, "Library.itdb", "container", kItems},
-        DamageCase{"Library.itdb playlist members", readItdb, "Library.itdb", "item_to_container", kItems},
-        DamageCase{"MediaLibrary.sqlitedb items", readMediaLibrary, "MediaLibrary.sqlitedb", "item_extra", kItems},
-        DamageCase{"MediaLibrary.sqlitedb playlists", readMediaLibrary, "MediaLibrary.sqlitedb", "container", kItems},
+        DamageCase{"Library.itdb playlist members", readItdb, "Library.itdb", "item_to_container",
+                   kItems},
+        DamageCase{"MediaLibrary.sqlitedb items", readMediaLibrary, "MediaLibrary.sqlitedb",
+                   "item_extra", kItems},
+        DamageCase{"MediaLibrary.sqlitedb playlists", readMediaLibrary, "MediaLibrary.sqlitedb",
+                   "container", kItems},
         // A damaged Recordings.db adds none of its memos.
         DamageCase{"voice memos", readVoiceMemos, "Recordings.db", "ZRECORDING", kItems, true}));
 
@@ -201,9 +212,12 @@ void PrintTo(const FileDamage& c, std::ostream* os) { *os << c.what; }
 
 class DamagedFile : public ::testing::TestWithParam<FileDamage> {};
 
-std::function<bool(const QString&)> inFolder(const char* file, const std::function<bool(const QString&)>& damage)
+std::function<bool(const QString&)> inFolder(const char* file,
+                                             const std::function<bool(const QString&)>& damage)
 {
-    return [file, damage](const QString& folder) { return damage(folder + QLatin1Char('/') + QLatin1String(file)); };
+    return [file, damage](const QString& folder) {
+        return damage(folder + QLatin1Char('/') + QLatin1String(file));
+    };
 }
 
 TEST_P(DamagedFile, NoReaderTakesItForALibrary)
@@ -221,9 +235,14 @@ TEST_P(DamagedFile, NoReaderTakesItForALibrary)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DamagedFile,
-    ::testing::Values(
-        FileDamage{"empty", [](const QString& p) { return SQLiteDamage::truncateTo(p, 0); }},
-        FileDamage{"cut in half", [](const QString& p) { return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2); }},
-        FileDamage{"first page garbage", [](const QString& p) { return SQLiteDamage::overwritePage(p, 1); }}));
+    ::testing::Values(FileDamage{"empty",
+                                 [](const QString& p) { return SQLiteDamage::truncateTo(p, 0); }},
+                      FileDamage{"cut in half",
+                                 [](const QString& p) {
+                                     return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2);
+                                 }},
+                      FileDamage{"first page garbage", [](const QString& p) {
+                                     return SQLiteDamage::overwritePage(p, 1);
+                                 }}));
 
 } // namespace

@@ -40,7 +40,10 @@ struct DBRead {
     bool ok = false;
     std::shared_ptr<QELMediaStore> store;
     RecordingDelegate events;
-    TrackDetailPtr track(const char* id) const { return store->firstTrackWithPersistentID(QString::fromLatin1(id)); }
+    TrackDetailPtr track(const char* id) const
+    {
+        return store->firstTrackWithPersistentID(QString::fromLatin1(id));
+    }
     PlaylistPtr playlist(const QString& name) const
     {
         for (const PlaylistPtr& p : store->playlists())
@@ -48,7 +51,10 @@ struct DBRead {
                 return p;
         return nullptr;
     }
-    QStringList playlistNames() const { return namesOf(QList<PlaylistPtr>(store->playlists().begin(), store->playlists().end())); }
+    QStringList playlistNames() const
+    {
+        return namesOf(QList<PlaylistPtr>(store->playlists().begin(), store->playlists().end()));
+    }
     QStringList order(const QString& container) const
     {
         QStringList ids;
@@ -66,7 +72,8 @@ std::unique_ptr<DBRead> readBytes(const QByteArray& bytes)
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     file.close();
-    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibraryITunesDBReader>(dir.path());
+    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibraryITunesDBReader>(
+        dir.path());
     reader->setDelegate(&r->events);
     r->ok = reader->readMediaLibrary();
     r->store = reader->managedObjectContext();
@@ -118,7 +125,8 @@ TEST(ITunesDBReader, ReadsTrackRecordsAndTheirDataObjects)
     EXPECT_EQ(t.podcastShowURL, "http://example.com/feed.xml");
     EXPECT_EQ(t.userRating, 80);
     EXPECT_EQ(t.dateCreated, QDateTime(QDate(1904, 1, 1), QTime(1, 0), Qt::UTC));
-    EXPECT_EQ(t.datePlayed, QDateTime(QDate(1904, 1, 1), QTime(0, 0), Qt::UTC).addSecs(4294967295LL));
+    EXPECT_EQ(t.datePlayed,
+              QDateTime(QDate(1904, 1, 1), QTime(0, 0), Qt::UTC).addSecs(4294967295LL));
     EXPECT_EQ(t.datePlayed.date().year(), 2040);
     EXPECT_EQ(t.fileSize, 4000000000LL);
     EXPECT_EQ(t.duration, 215000);
@@ -133,7 +141,7 @@ TEST(ITunesDBReader, ReadsTrackRecordsAndTheirDataObjects)
     EXPECT_EQ(t.artworkId, 777);
 
     const TrackDetail& o = *r->track("102");
-    EXPECT_EQ(o.trackName, "Old header");   // data objects found after the 244-byte header
+    EXPECT_EQ(o.trackName, "Old header"); // data objects found after the 244-byte header
     EXPECT_EQ(o.mediaKind, std::nullopt);
     EXPECT_EQ(o.hasVideo, std::nullopt);
     EXPECT_EQ(o.artworkId, std::nullopt);
@@ -153,7 +161,8 @@ TEST(ITunesDBReader, SkipsOtherSectionsAndReadsTrackSectionsOfType6)
     ASSERT_TRUE(r->ok);
     EXPECT_EQ(r->store->tracks().size(), 2u);
     ASSERT_TRUE(r->playlist("After skipped sections"));
-    EXPECT_EQ(r->order(r->playlist("After skipped sections")->containerPID), (QStringList{"2", "1"}));
+    EXPECT_EQ(r->order(r->playlist("After skipped sections")->containerPID),
+              (QStringList{"2", "1"}));
 }
 
 TEST(ITunesDBReader, ReadsPlaylistsByKind)
@@ -167,11 +176,19 @@ TEST(ITunesDBReader, ReadsPlaylistsByKind)
     const QString nbsp = QStringLiteral("iTunes") + QChar(0x00A0) + QStringLiteral("U");
     Playlist_ iTunesU = list("", {2});
     iTunesU.title = nbsp;
-    w.playlists = {master, list("Empty", {}), withNonMember, list("Mix", {1}, 4), list("Smart", {2}, 5),
-                   list("Genius", {3}, 6), list("Odd kind", {1}, 7), iTunesU, list("iTunes U", {1})};
+    w.playlists = {master,
+                   list("Empty", {}),
+                   withNonMember,
+                   list("Mix", {1}, 4),
+                   list("Smart", {2}, 5),
+                   list("Genius", {3}, 6),
+                   list("Odd kind", {1}, 7),
+                   iTunesU,
+                   list("iTunes U", {1})};
     auto r = readBytes(w.build());
     ASSERT_TRUE(r->ok);
-    EXPECT_EQ(r->playlistNames(), (QStringList{"Library", "Plain", "Smart", "Genius", "Odd kind", nbsp, "iTunes U"}));
+    EXPECT_EQ(r->playlistNames(),
+              (QStringList{"Library", "Plain", "Smart", "Genius", "Odd kind", nbsp, "iTunes U"}));
 
     const PlaylistPtr lib = r->playlist("Library");
     EXPECT_TRUE(lib->isMaster);
@@ -180,8 +197,9 @@ TEST(ITunesDBReader, ReadsPlaylistsByKind)
     EXPECT_EQ(lib->containerPID, "1");
 
     const PlaylistPtr plain = r->playlist("Plain");
-    EXPECT_EQ(plain->containerPID, "3");   // the dropped "Empty" still took number 2
-    EXPECT_EQ(idsOf(plain->tracks()), (QStringList{"1", "2", "3"}));   // 0 at offset 28, but it names a track
+    EXPECT_EQ(plain->containerPID, "3"); // the dropped "Empty" still took number 2
+    EXPECT_EQ(idsOf(plain->tracks()),
+              (QStringList{"1", "2", "3"})); // 0 at offset 28, but it names a track
     EXPECT_EQ(r->order("3"), (QStringList{"3", "1", "2"}));
     EXPECT_EQ(plain->playlistIconName, "cat_playlist");
 
@@ -206,7 +224,7 @@ TEST(ITunesDBReader, PlaylistItemsJoinByOffset28OrByNamingATrack)
 {
     using Item = ITunesDBWriter::Item;
     constexpr quint32 kGroupHeader = 256;
-    const quint32 added = 0xD5A3B2C1;   // iTunes writes the time the item was added
+    const quint32 added = 0xD5A3B2C1; // iTunes writes the time the item was added
     struct Case {
         const char* what;
         QList<Item> items;
@@ -214,8 +232,14 @@ TEST(ITunesDBReader, PlaylistItemsJoinByOffset28OrByNamingATrack)
         QStringList order;
     };
     const std::vector<Case> cases = {
-        {"iTunes writes a time at offset 28", {{2, added}, {1, added}, {9, added}}, {"1", "2"}, {"2", "1", "9"}},
-        {"other writers leave offset 28 at 0", {{3, 0}, {1, 0}, {2, 0}}, {"1", "2", "3"}, {"3", "1", "2"}},
+        {"iTunes writes a time at offset 28",
+         {{2, added}, {1, added}, {9, added}},
+         {"1", "2"},
+         {"2", "1", "9"}},
+        {"other writers leave offset 28 at 0",
+         {{3, 0}, {1, 0}, {2, 0}},
+         {"1", "2", "3"},
+         {"3", "1", "2"}},
         {"0 at offset 28 and no such track", {{9, 0}, {2, 0}}, {"2"}, {"9", "2"}},
         {"podcast group headers never join",
          {{1, added, kGroupHeader}, {2, 0}, {3, 0, kGroupHeader}, {4, added}},
@@ -305,7 +329,8 @@ TEST(ITunesDBReader, FailuresAreReportedWithTheirTexts)
     EXPECT_TRUE(notDB->events.completions.isEmpty());
 
     QTemporaryDir empty;
-    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibraryITunesDBReader>(empty.path());
+    auto reader = QELMediaLibraryReader::createWithLibraryDirectory<QELMediaLibraryITunesDBReader>(
+        empty.path());
     RecordingDelegate events;
     reader->setDelegate(&events);
     EXPECT_FALSE(reader->readMediaLibrary());

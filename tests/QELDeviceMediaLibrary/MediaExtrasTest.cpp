@@ -40,7 +40,8 @@ TEST(Ringtones, EntriesWithAGuidBecomeRingtoneTracks)
                                 {"NoGuid.m4r", QString(), "Lost", "", "", 1},
                                 {"Chime.m4r", "GUID-2", "Chime", "", "", 3000}}));
     auto reader = QELMediaLibraryReader::createWithLibraryDirectory<EmptyReader>(dir.path());
-    EXPECT_TRUE(QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(dir.filePath("Ringtones.plist"), reader.get()));
+    EXPECT_TRUE(QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(
+        dir.filePath("Ringtones.plist"), reader.get()));
     const PlaylistPtr ringtones = playlistNamed(*reader, "Ringtones");
     ASSERT_TRUE(ringtones);
     EXPECT_EQ(ringtones->isLibraryType, true);
@@ -53,7 +54,8 @@ TEST(Ringtones, EntriesWithAGuidBecomeRingtoneTracks)
     EXPECT_EQ(bell.album, "Tones");
     EXPECT_EQ(bell.duration, 12000);
     EXPECT_EQ(bell.isRingtone, true);
-    EXPECT_FALSE(QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(dir.filePath("none.plist"), reader.get()));
+    EXPECT_FALSE(QELMediaLibraryRingtonesReader().readRingtonesLibraryFromLocalPathIntoMediaLibrary(
+        dir.filePath("none.plist"), reader.get()));
 }
 
 TEST(Ringtones, EachRingtoneFindsItsOwnFolder)
@@ -84,18 +86,21 @@ TEST(VoiceMemos, RowsBecomeVoiceMemosOfOnePlaylist)
 {
     QTemporaryDir dir;
     const QString db = dir.filePath("Recordings.db");
-    ASSERT_TRUE(writeRecordings(db, {{"/var/mobile/Media/Recordings/a.m4a", 12.7, "Lecture", 86400, 9007199254740993LL},
-                                     {"/var/mobile/Media/Recordings/b.m4a", 3, "", 3600, 0},
-                                     {"", 1, QString(), 0, 5}}));
+    ASSERT_TRUE(writeRecordings(
+        db,
+        {{"/var/mobile/Media/Recordings/a.m4a", 12.7, "Lecture", 86400, 9007199254740993LL},
+         {"/var/mobile/Media/Recordings/b.m4a", 3, "", 3600, 0},
+         {"", 1, QString(), 0, 5}}));
     auto reader = QELMediaLibraryReader::createWithLibraryDirectory<EmptyReader>(dir.path());
-    ASSERT_TRUE(QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(db, reader.get()));
+    ASSERT_TRUE(QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(
+        db, reader.get()));
     const PlaylistPtr memos = playlistNamed(*reader, "Voice Memos");
     ASSERT_TRUE(memos);
     EXPECT_EQ(memos->sortName, "VoiceRecording");
     ASSERT_EQ(memos->tracks().size(), 3);
     const TrackDetail& a = *memos->tracks()[0];
     EXPECT_EQ(a.path, "Recordings/a.m4a");
-    EXPECT_EQ(a.persistentID, "9007199254740993");   // all 64 bits
+    EXPECT_EQ(a.persistentID, "9007199254740993"); // all 64 bits
     EXPECT_EQ(a.duration, 12000);
     EXPECT_EQ(a.trackName, "Lecture");
     EXPECT_EQ(a.trackNumber, 1);
@@ -117,10 +122,13 @@ TEST(VoiceMemos, WithoutAnIdColumnTheIdsAreSubstituted)
 {
     QTemporaryDir dir;
     const QString db = dir.filePath("Recordings.db");
-    ASSERT_TRUE(writeRecordings(db, {{"a", 1, "A", 0, std::nullopt}, {"b", 1, "B", 0, std::nullopt}}, false));
+    ASSERT_TRUE(writeRecordings(
+        db, {{"a", 1, "A", 0, std::nullopt}, {"b", 1, "B", 0, std::nullopt}}, false));
     auto reader = QELMediaLibraryReader::createWithLibraryDirectory<EmptyReader>(dir.path());
-    ASSERT_TRUE(QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(db, reader.get()));
-    EXPECT_EQ(idsOf(playlistNamed(*reader, "Voice Memos")->tracks()), (QStringList{"20090500000", "20090500001"}));
+    ASSERT_TRUE(QELMediaLibraryVoiceRecordingsReader().readRecordingsFromLocalPathIntoMediaLibrary(
+        db, reader.get()));
+    EXPECT_EQ(idsOf(playlistNamed(*reader, "Voice Memos")->tracks()),
+              (QStringList{"20090500000", "20090500001"}));
 }
 
 TEST(VoiceMemos, MissingEmptyOrForeignDatabasesAddNothing)
@@ -128,14 +136,17 @@ TEST(VoiceMemos, MissingEmptyOrForeignDatabasesAddNothing)
     QTemporaryDir dir;
     auto reader = QELMediaLibraryReader::createWithLibraryDirectory<EmptyReader>(dir.path());
     QELMediaLibraryVoiceRecordingsReader memos;
-    EXPECT_FALSE(memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("none.db"), reader.get()));
+    EXPECT_FALSE(
+        memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("none.db"), reader.get()));
     ASSERT_TRUE(writeRecordings(dir.filePath("empty.db"), {}));
-    EXPECT_FALSE(memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("empty.db"), reader.get()));
+    EXPECT_FALSE(
+        memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("empty.db"), reader.get()));
     QFile junk(dir.filePath("junk.db"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(2048, 'j'));
     junk.close();
-    EXPECT_FALSE(memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("junk.db"), reader.get()));
+    EXPECT_FALSE(
+        memos.readRecordingsFromLocalPathIntoMediaLibrary(dir.filePath("junk.db"), reader.get()));
     EXPECT_TRUE(reader->managedObjectContext()->playlists().empty());
 }
 
@@ -143,10 +154,14 @@ TEST(PurchasedArtwork, LooksUpByFileName)
 {
     QTemporaryDir dir;
     const QString plist = dir.filePath("StorePurchasesInfo.plist");
-    ASSERT_TRUE(writeStorePurchases(plist, {{"song.m4a", "art/song.jpg"}, {"noart.m4a", QString()},
-                                            {"sub/dir.m4a", "art/dir.jpg"}, {"song.m4a", "art/newer.jpg"}}));
+    ASSERT_TRUE(writeStorePurchases(plist,
+                                    {{"song.m4a", "art/song.jpg"},
+                                     {"noart.m4a", QString()},
+                                     {"sub/dir.m4a", "art/dir.jpg"},
+                                     {"song.m4a", "art/newer.jpg"}}));
     QELArtworkITunesPurchases::populateFromLocalCopy(plist);
-    EXPECT_EQ(QELArtworkITunesPurchases::getArtworkForPurchasedFileName("/Purchases/song.m4a"), "/Purchases/art/newer.jpg");
+    EXPECT_EQ(QELArtworkITunesPurchases::getArtworkForPurchasedFileName("/Purchases/song.m4a"),
+              "/Purchases/art/newer.jpg");
     EXPECT_TRUE(QELArtworkITunesPurchases::getArtworkForPurchasedFileName("noart.m4a").isNull());
     EXPECT_TRUE(QELArtworkITunesPurchases::getArtworkForPurchasedFileName("dir.m4a").isNull());
     QELArtworkITunesPurchases::populateMusicLibraryWithPurchasedArtwork(nullptr);

@@ -4,6 +4,10 @@
 // The application delegate in a main window, with a simulated device, a
 // fake music host and recorded side effects (started programs, ejects,
 // opened addresses).
+#include <thread>
+
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,10 +17,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#include <thread>
-
-#include <gtest/gtest.h>
 
 #include "IPodFramework.h"
 #include "Locations.h"
@@ -90,7 +90,8 @@ public:
     {
         ++reads;
         if (auto* d = delegate())
-            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
+            d->OnDeviceImageLibraryDatabaseReadComplete(
+                QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
         return true;
     }
     void close() override { closed = true; }
@@ -127,11 +128,14 @@ protected:
             m_started << program + QLatin1Char(' ') + arguments.join(QLatin1Char(' '));
             m_order << QStringLiteral("killall");
         };
-        env.makeArtworkReader = [this](Orvane11AppDelegate::ArtworkDatabase kind, const QString& folder,
-                                       const QString& name) {
-            auto reader = std::make_shared<FakeArtworkReader>(folder, name, QStringLiteral("artwork.db"));
-            m_artworkMade << (kind == Orvane11AppDelegate::ArtworkDatabase::ArtworkDB ? QStringLiteral("ArtworkDB:")
-                                                                                      : QStringLiteral("ML:")) + name;
+        env.makeArtworkReader = [this](Orvane11AppDelegate::ArtworkDatabase kind,
+                                       const QString& folder, const QString& name) {
+            auto reader =
+                std::make_shared<FakeArtworkReader>(folder, name, QStringLiteral("artwork.db"));
+            m_artworkMade << (kind == Orvane11AppDelegate::ArtworkDatabase::ArtworkDB
+                                  ? QStringLiteral("ArtworkDB:")
+                                  : QStringLiteral("ML:"))
+                    + name;
             m_lastArtwork = reader;
             return reader;
         };
@@ -162,15 +166,18 @@ protected:
         m_delegate->applicationDidFinishLaunching();
     }
 
-    QString phone(const QString& udid, const QString& productType, const QString& version, int tracks = 3)
+    QString phone(const QString& udid, const QString& productType, const QString& version,
+                  int tracks = 3)
     {
         SimulatedDeviceBuilder b(m_dir.path() + QLatin1Char('/') + udid);
-        const QString deviceClass = productType.startsWith(QLatin1String("iPod")) ? QStringLiteral("iPod")
-                                    : productType.startsWith(QLatin1String("iPad")) ? QStringLiteral("iPad")
-                                                                                    : QStringLiteral("iPhone");
+        const QString deviceClass = productType.startsWith(QLatin1String("iPod"))
+            ? QStringLiteral("iPod")
+            : productType.startsWith(QLatin1String("iPad")) ? QStringLiteral("iPad")
+                                                            : QStringLiteral("iPhone");
         b.udid(udid).deviceClass(deviceClass).productType(productType).productVersion(version);
         if (tracks > 0)
-            b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"), mediaLibraryBytes(m_dir.path(), tracks));
+            b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"),
+                      mediaLibraryBytes(m_dir.path(), tracks));
         return b.build();
     }
 
@@ -202,4 +209,3 @@ protected:
     int m_checkersMade = 0;
     bool m_checkUpdates = false;
 };
-

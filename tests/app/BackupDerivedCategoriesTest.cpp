@@ -1,4 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -6,14 +11,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <mutex>
-#include <thread>
-
-#include <gtest/gtest.h>
-
-#include "Clock.h"
 #include "BackupFixtures.h"
 #include "CategoryViews.h"
+#include "Clock.h"
 #include "IPodFramework.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
@@ -56,8 +56,9 @@ public:
 
 std::unique_ptr<QELDeviceInterface> deviceWithID(const QString& udid)
 {
-    auto device = std::make_unique<QELDeviceInterface>(std::make_shared<SimulatedMobileDevice>(),
-                                                       std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}}));
+    auto device = std::make_unique<QELDeviceInterface>(
+        std::make_shared<SimulatedMobileDevice>(),
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}}));
     QELDeviceInformation info;
     info.setDeviceType(2);
     info.setDeviceId(udid);
@@ -66,7 +67,8 @@ std::unique_ptr<QELDeviceInterface> deviceWithID(const QString& udid)
     return device;
 }
 
-QELDeviceBackupCompleteArguments outcome(const QString& udid, bool successfull, bool encrypted = false, bool locked = false)
+QELDeviceBackupCompleteArguments outcome(const QString& udid, bool successfull,
+                                         bool encrypted = false, bool locked = false)
 {
     QELDeviceBackupCompleteArguments arguments(successfull, encrypted);
     arguments.setLocked(locked);
@@ -85,7 +87,8 @@ protected:
         m_udid = udid;
         m_device = deviceWithID(udid);
         QELDeviceInformation info = m_device->deviceInformation();
-        m_page = std::make_unique<QELDeviceContentView>(QRect(0, 0, 900, 560), info, m_device.get());
+        m_page =
+            std::make_unique<QELDeviceContentView>(QRect(0, 0, 900, 560), info, m_device.get());
         QELDeviceContentView::BackupServices services;
         services.makeBackup = [this] { return m_backup; };
         services.performBackup = [this](QELDeviceBackup& backup, const QString& deviceID) {
@@ -99,7 +102,8 @@ protected:
             m_tested << deviceID + QLatin1Char(':') + password;
             return m_answers.isEmpty() ? Result::Failed : m_answers.takeFirst();
         };
-        services.makeView = [](int viewType, const QRect& frame, QELDeviceInterface* device) -> QELDeviceCategoryContentView* {
+        services.makeView = [](int viewType, const QRect& frame,
+                               QELDeviceInterface* device) -> QELDeviceCategoryContentView* {
             if (isBackupDerived(viewType))
                 return new FakeDataView(viewType, frame);
             return makeView(viewType, frame, device);
@@ -120,7 +124,10 @@ protected:
     }
 
     QWidget* shown() const { return m_page->currentPage(); }
-    FakeDataView* shownView() const { return dynamic_cast<FakeDataView*>(m_page->GetCurrentCategoryContentView()); }
+    FakeDataView* shownView() const
+    {
+        return dynamic_cast<FakeDataView*>(m_page->GetCurrentCategoryContentView());
+    }
     QELBackupPasswordPage* passwordPage() const { return m_page->passwordRequiredView(); }
     QStringList tested()
     {
@@ -139,7 +146,10 @@ protected:
         const qsizetype before = tested().size();
         QTest::keyClick(passwordPage()->passwordtextField(), key);
         if (key == Qt::Key_Return) {
-            ASSERT_TRUE(waitUntil([&] { return tested().size() > before && passwordPage()->passwordContinueButton()->isEnabled(); }));
+            ASSERT_TRUE(waitUntil([&] {
+                return tested().size() > before
+                    && passwordPage()->passwordContinueButton()->isEnabled();
+            }));
         }
     }
     void reachPasswordPage()
@@ -170,7 +180,8 @@ TEST_F(BackupPages, FirstSelectionBacksUpThenShowsTheViewAndLaterOnesShowAtOnce)
     EXPECT_EQ(m_page->deviceBackup(), m_backup);
     EXPECT_EQ(m_backup->delegate(), m_page.get());
     EXPECT_EQ(m_runs, QStringList{m_udid});
-    EXPECT_EQ(m_page->GetCurrentCategoryContentView(), nullptr);   // the control bar reaches no backup page
+    EXPECT_EQ(m_page->GetCurrentCategoryContentView(),
+              nullptr); // the control bar reaches no backup page
 
     finish(outcome(m_udid, true));
     FakeDataView* contacts = shownView();
@@ -229,16 +240,17 @@ TEST_F(BackupPages, LeavingForAShownCategoryKeepsItWhenTheBackupEnds)
 
 struct FailureCase {
     const char* name;
-    bool backupFolder;      // the device has a backup folder
-    bool statusFile;        // with a Status.plist in it
-    bool locked;            // the device refused the backup as locked
-    int retryOutcome;       // -1 no retry expected, 0 the retry fails, 1 it succeeds
-    const char* finalPage;  // "view", "failed" or "locked"
+    bool backupFolder;     // the device has a backup folder
+    bool statusFile;       // with a Status.plist in it
+    bool locked;           // the device refused the backup as locked
+    int retryOutcome;      // -1 no retry expected, 0 the retry fails, 1 it succeeds
+    const char* finalPage; // "view", "failed" or "locked"
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
-class FailedBackup : public BackupPages, public ::testing::WithParamInterface<FailureCase> {};
+class FailedBackup : public BackupPages,
+                     public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FailedBackup, IsRetriedOnceWhenItsStatusCouldBeCleared)
 {
@@ -267,10 +279,13 @@ TEST_P(FailedBackup, IsRetriedOnceWhenItsStatusCouldBeCleared)
         ASSERT_NE(shownView(), nullptr);
         EXPECT_EQ(shownView()->viewType, int(Messages));
     } else {
-        EXPECT_EQ(shown(), page == QLatin1String("locked") ? m_page->deviceLockedView() : m_page->backupFailedView());
+        EXPECT_EQ(shown(),
+                  page == QLatin1String("locked") ? m_page->deviceLockedView()
+                                                  : m_page->backupFailedView());
         EXPECT_EQ(m_page->cachedView(Messages), nullptr);
         // Try again: the progress page and a new backup, itself retried once.
-        QTest::mouseClick(static_cast<QELBackupNoticePage*>(shown())->findChild<QPushButton*>(QStringLiteral("tryAgainButton")),
+        QTest::mouseClick(static_cast<QELBackupNoticePage*>(shown())->findChild<QPushButton*>(
+                              QStringLiteral("tryAgainButton")),
                           Qt::LeftButton);
         EXPECT_EQ(shown(), m_page->deviceBackUpProgressView());
         EXPECT_FALSE(m_page->isRetryBackupOperation());
@@ -285,7 +300,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FailedBackup,
     ::testing::Values(FailureCase{"status_removed_retry_fails", true, true, false, 0, "failed"},
                       FailureCase{"status_removed_retry_succeeds", true, true, false, 1, "view"},
-                      FailureCase{"folder_without_status_retry_succeeds", true, false, false, 1, "view"},
+                      FailureCase{"folder_without_status_retry_succeeds", true, false, false, 1,
+                                  "view"},
                       FailureCase{"no_backup_folder_no_retry", false, false, false, -1, "failed"},
                       FailureCase{"locked_retried_then_locked", true, true, true, 0, "locked"},
                       FailureCase{"locked_without_folder", false, false, true, -1, "locked"}),
@@ -362,12 +378,18 @@ TEST_F(BackupPages, CancelShowsTheEncryptedPageWhichLeadsBackToThePassword)
     EXPECT_FALSE(m_backup->hasBackUpBeenPerformed());
     EXPECT_EQ(m_backup->password(), std::nullopt);
 
-    QTest::mouseClick(m_page->dataEncryptedView()->findChild<QPushButton*>(QStringLiteral("howToRemoveButton")), Qt::LeftButton);
+    QTest::mouseClick(
+        m_page->dataEncryptedView()->findChild<QPushButton*>(QStringLiteral("howToRemoveButton")),
+        Qt::LeftButton);
     EXPECT_EQ(m_opened, QList<QUrl>{QELDeviceContentView::supportArticleUrl()});
-    EXPECT_EQ(QELDeviceContentView::supportArticleUrl().path(), QStringLiteral("/support/showarticle.php"));
-    EXPECT_EQ(QELDeviceContentView::supportArticleUrl().query(), QStringLiteral("article=181&product=1"));
+    EXPECT_EQ(QELDeviceContentView::supportArticleUrl().path(),
+              QStringLiteral("/support/showarticle.php"));
+    EXPECT_EQ(QELDeviceContentView::supportArticleUrl().query(),
+              QStringLiteral("article=181&product=1"));
 
-    QTest::mouseClick(m_page->dataEncryptedView()->findChild<QPushButton*>(QStringLiteral("enterPasswordButton")), Qt::LeftButton);
+    QTest::mouseClick(
+        m_page->dataEncryptedView()->findChild<QPushButton*>(QStringLiteral("enterPasswordButton")),
+        Qt::LeftButton);
     EXPECT_EQ(shown(), passwordPage());
     EXPECT_EQ(QELPagedView::subviewsOf(m_page->functionContentView()).size(), 1);
     emit passwordPage()->helpLink()->linkActivated(QStringLiteral("help"));
@@ -444,10 +466,7 @@ TEST(MessagesView, IsToldTheMajorVersionOnlyWhenTheDeviceHasOne)
 // The real backup object and the backup tool with simulated devices.
 class RealBackupPages : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_devices.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_devices.isValid()); }
     void TearDown() override
     {
         m_page.reset();
@@ -455,19 +474,25 @@ protected:
     }
     void open(SimulatedDeviceBuilder& builder, const QString& udid)
     {
-        const QString folder = builder.udid(udid)
-                                   .backupFile(QStringLiteral("HomeDomain"),
-                                               QStringLiteral("Library/Preferences/com.apple.springboard.plist"), "<plist/>")
-                                   .backupFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
-                                               "contacts")
-                                   .build();
+        const QString folder =
+            builder.udid(udid)
+                .backupFile(QStringLiteral("HomeDomain"),
+                            QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
+                            "<plist/>")
+                .backupFile(QStringLiteral("HomeDomain"),
+                            QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"), "contacts")
+                .build();
         ASSERT_FALSE(folder.isEmpty());
         qputenv("ORVANE_SIMULATED_DEVICES", folder.toUtf8());
         m_device = deviceWithID(udid);
-        m_page = std::make_unique<QELDeviceContentView>(QRect(0, 0, 900, 560), m_device->deviceInformation(), m_device.get());
+        m_page = std::make_unique<QELDeviceContentView>(
+            QRect(0, 0, 900, 560), m_device->deviceInformation(), m_device.get());
         // The real backup object, blind to backups that other tests run at the same time.
         QELDeviceContentView::BackupServices services;
-        services.makeBackup = [] { return std::make_shared<QELDeviceBackup>(BackupToolSettings{QString(), {QStringLiteral("no-such-backup")}}); };
+        services.makeBackup = [] {
+            return std::make_shared<QELDeviceBackup>(
+                BackupToolSettings{QString(), {QStringLiteral("no-such-backup")}});
+        };
         m_page->setBackupServices(services);
         m_page->show();
     }
@@ -492,7 +517,8 @@ TEST_F(RealBackupPages, EncryptedDeviceIsBackedUpAndOpensWithItsPassword)
 
     password->passwordtextField()->setText(QStringLiteral("wrong"));
     QTest::keyClick(password->passwordtextField(), Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return !password->passwordIncorrectTextField()->isHidden(); }, 60000));
+    ASSERT_TRUE(
+        waitUntil([&] { return !password->passwordIncorrectTextField()->isHidden(); }, 60000));
     EXPECT_EQ(password->passwordIncorrectTextField()->text(), L("PASSWORDINCORRECT"));
 
     password->passwordtextField()->setText(QStringLiteral("open sesame"));
@@ -500,7 +526,8 @@ TEST_F(RealBackupPages, EncryptedDeviceIsBackedUpAndOpensWithItsPassword)
     ASSERT_TRUE(waitUntil([&] { return m_page->cachedView(Contacts) != nullptr; }, 60000));
     EXPECT_EQ(m_page->GetCurrentCategoryContentView(), m_page->cachedView(Contacts));
     // The test file was extracted into no place the user keeps.
-    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/com.apple.springboard.plist")));
+    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot()
+                                   + QStringLiteral("/com.apple.springboard.plist")));
 }
 
 TEST_F(RealBackupPages, LockedDeviceShowsTheLockedPage)
@@ -509,7 +536,8 @@ TEST_F(RealBackupPages, LockedDeviceShowsTheLockedPage)
     builder.backupLocked();
     open(builder, QStringLiteral("real-locked-phone"));
     ASSERT_TRUE(m_page->selectCategory(Notes));
-    ASSERT_TRUE(waitUntil([&] { return m_page->currentPage() == m_page->deviceLockedView(); }, 60000));
+    ASSERT_TRUE(
+        waitUntil([&] { return m_page->currentPage() == m_page->deviceLockedView(); }, 60000));
     EXPECT_TRUE(m_page->isRetryBackupOperation());
     EXPECT_EQ(m_page->cachedView(Notes), nullptr);
 }

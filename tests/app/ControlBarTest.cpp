@@ -1,4 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <climits>
+
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -12,10 +16,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
-#include <climits>
-
-#include <gtest/gtest.h>
 
 #include "AppDelegateFixture.h"
 #include "Clock.h"
@@ -39,7 +39,7 @@ public:
     bool copyThrows = false;
     QList<TrackDetailPtr> list;
     QStringList calls;
-    QStringList marks;   // the track the view was told plays; "none" at the end
+    QStringList marks; // the track the view was told plays; "none" at the end
 
     Requests answeredRequests() const override { return answered; }
     void RequestCopy() override
@@ -95,7 +95,8 @@ protected:
         if (!m_delegate)
             launch();
         if (!m_delegate->deviceContentView()) {
-            m_udid = m_simulator->attach(phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
+            m_udid = m_simulator->attach(
+                phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
             if (!waitForContentPage())
                 return nullptr;
         }
@@ -140,7 +141,10 @@ protected:
     // Until the player has started a file.
     bool playing()
     {
-        return waitUntil([&] { return m_delegate->mediaPlayer() && m_delegate->mediaPlayer()->IsPlaying() && m_backend->playing(); });
+        return waitUntil([&] {
+            return m_delegate->mediaPlayer() && m_delegate->mediaPlayer()->IsPlaying()
+                && m_backend->playing();
+        });
     }
 
     QString m_root;
@@ -152,8 +156,9 @@ protected:
 
 QList<bool> enabledStates(Orvane11AppDelegate& d)
 {
-    return {d.playButton()->isEnabled(),        d.nextButton()->isEnabled(),   d.copyToITunesButton()->isEnabled(),
-            d.copyToMacButton()->isEnabled(),   d.backUpButton()->isEnabled(), d.searchTextField()->isEnabled()};
+    return {d.playButton()->isEnabled(),         d.nextButton()->isEnabled(),
+            d.copyToITunesButton()->isEnabled(), d.copyToMacButton()->isEnabled(),
+            d.backUpButton()->isEnabled(),       d.searchTextField()->isEnabled()};
 }
 
 } // namespace
@@ -166,11 +171,13 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
     EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
     EXPECT_EQ(m_delegate->playButton()->alternateImage(), QStringLiteral("play_over.png"));
 
-    m_udid = m_simulator->attach(phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
+    m_udid = m_simulator->attach(
+        phone(QStringLiteral("cb"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4"), 0));
     ASSERT_NE(waitForContentPage(), nullptr);
     // The whole bar went on, then the shown category switched off what it lacks.
     const Orvane11AppDelegate::Availability a = m_delegate->availability();
-    EXPECT_EQ(enabledStates(*m_delegate), (QList<bool>{a.playback, a.playback, a.transfer, true, a.backUp, true}));
+    EXPECT_EQ(enabledStates(*m_delegate),
+              (QList<bool>{a.playback, a.playback, a.transfer, true, a.backUp, true}));
     EXPECT_EQ(m_delegate->searchTextField()->isHidden(), !a.search);
     ASSERT_NE(showContentPageWith(), nullptr);
     EXPECT_EQ(enabledStates(*m_delegate), on);
@@ -207,7 +214,8 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
 
 TEST_F(ControlBarTest, EmptyingTheSearchFieldForANewCategoryCancelsTheTypedSearch)
 {
-    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    StubCategoryView* view = showContentPageWith(
+        [](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
     ASSERT_NE(view, nullptr);
     QTest::keyClicks(m_delegate->searchTextField(), QStringLiteral("ab"));
     ASSERT_TRUE(m_delegate->searchTimer()->isActive());
@@ -274,7 +282,8 @@ TEST_F(ControlBarTest, PlayWhilePlayingAVoicemailStopsAndEmptiesTheQueue)
     StubCategoryView* view = showContentPageWith([&](StubCategoryView& v) {
         v.media = true;
         v.local = true;
-        v.list = {track(first, QStringLiteral("Voicemail 1")), track(second, QStringLiteral("Voicemail 2"))};
+        v.list = {track(first, QStringLiteral("Voicemail 1")),
+                  track(second, QStringLiteral("Voicemail 2"))};
     });
     ASSERT_NE(view, nullptr);
     m_delegate->PlayClicked();
@@ -339,7 +348,8 @@ TEST_F(ControlBarTest, DisconnectionStopsThePreviewAndEmptiesItsQueue)
 
 TEST_F(ControlBarTest, TypingSearchesOnceHalfASecondAfterTheLastKeystroke)
 {
-    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    StubCategoryView* view = showContentPageWith(
+        [](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
     ASSERT_NE(view, nullptr);
     // Slower than the suite's clock, so that the gaps stand out from the
     // event loop's own latency; still a fraction of real time.
@@ -355,7 +365,8 @@ TEST_F(ControlBarTest, TypingSearchesOnceHalfASecondAfterTheLastKeystroke)
         // early, rightly; that run says nothing about the restart.
         if (sinceLastKey.elapsed() >= delay * 9 / 10) {
             Clock::setScale(scale);
-            GTEST_SKIP() << "the machine stretched a 200 ms gap to " << sinceLastKey.elapsed() << " ms";
+            GTEST_SKIP() << "the machine stretched a 200 ms gap to " << sinceLastKey.elapsed()
+                         << " ms";
         }
         EXPECT_TRUE(view->calls.isEmpty()) << key;
     }
@@ -383,7 +394,8 @@ TEST_F(ControlBarTest, ASearchBeforeAnyContentPageSendsNothing)
     m_delegate->controlTextDidChange();
     ASSERT_TRUE(m_delegate->searchTimer()->isActive());
     ASSERT_TRUE(waitUntil([&] { return !m_delegate->searchTimer()->isActive(); }));
-    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    StubCategoryView* view = showContentPageWith(
+        [](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
     ASSERT_NE(view, nullptr);
     waitUntil([] { return false; }, 50);
     EXPECT_TRUE(view->calls.isEmpty());
@@ -404,8 +416,10 @@ TEST_F(ControlBarTest, ProgressReportsMapToTheHUD)
         {"no text and 0 of 0 clears", "", 0, 0, Shows::Nothing, 0, 0},
         {"no text with a maximum of 10 is a plain bar", "", 4, 10, Shows::Bar, 4, 10},
         {"fractions are truncated", "Reading", 2.9, 10.0, Shows::Bar, 2, 10},
-        {"a maximum of 0 with progress is an empty bar, not a division", "Odd", 3, 0, Shows::Bar, 1, 1},
-        {"negative values truncate toward zero and stay on the bar", "", -0.9, 5.5, Shows::Bar, 0, 5},
+        {"a maximum of 0 with progress is an empty bar, not a division", "Odd", 3, 0, Shows::Bar, 1,
+         1},
+        {"negative values truncate toward zero and stay on the bar", "", -0.9, 5.5, Shows::Bar, 0,
+         5},
         {"huge values are held at the integer range", "", 1e12, 1e12, Shows::Bar, INT_MAX, INT_MAX},
     };
     launch();
@@ -413,7 +427,8 @@ TEST_F(ControlBarTest, ProgressReportsMapToTheHUD)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_delegate->OnInformationStatusEventBottomLine(QStringLiteral("before"), QString());
-        m_delegate->OnProgressEventCurrentValueMaximumValue(QString::fromLatin1(c.text), c.current, c.maximum);
+        m_delegate->OnProgressEventCurrentValueMaximumValue(QString::fromLatin1(c.text), c.current,
+                                                            c.maximum);
         switch (c.shows) {
         case Shows::Nothing:
             EXPECT_EQ(hud->currentPage(), hud->blankView());
@@ -435,10 +450,12 @@ TEST_F(ControlBarTest, ProgressReportsMapToTheHUD)
 
 TEST_F(ControlBarTest, CopyProgressFromTheAppsViewAndItsCancel)
 {
-    StubCategoryView* view = showContentPageWith([](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::CancelCopy; });
+    StubCategoryView* view = showContentPageWith(
+        [](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::CancelCopy; });
     ASSERT_NE(view, nullptr);
     QELHUDView* hud = m_delegate->hudView();
-    m_delegate->ShowCopyProgressProgressDetail({QStringLiteral("Copying apps"), QStringLiteral("Mail")}, {3, 7.8});
+    m_delegate->ShowCopyProgressProgressDetail(
+        {QStringLiteral("Copying apps"), QStringLiteral("Mail")}, {3, 7.8});
     EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
     EXPECT_EQ(hud->copyProgressTopLine()->text(), QStringLiteral("Copying apps"));
     EXPECT_EQ(hud->copyProgressBottomLine()->text(), QStringLiteral("Mail"));
@@ -461,7 +478,9 @@ TEST_F(ControlBarTest, RequestsGoOnlyToAViewThatAnswersThem)
         m_delegate->copyToMacButton()->click();
         m_delegate->backUpButton()->click();
         EXPECT_TRUE(m_delegate->confirmBackupView()->isVisible());
-        m_delegate->confirmBackupView()->findChild<QPushButton*>(QStringLiteral("confirmBackUpProceedButton"))->click();
+        m_delegate->confirmBackupView()
+            ->findChild<QPushButton*>(QStringLiteral("confirmBackUpProceedButton"))
+            ->click();
         EXPECT_FALSE(m_delegate->confirmBackupView()->isVisible());
         m_delegate->OnUserCancelCopyEvent();
         m_delegate->_searchTimerExpired();
@@ -474,13 +493,17 @@ TEST_F(ControlBarTest, RequestsGoOnlyToAViewThatAnswersThem)
     });
     m_delegate->searchTextField()->setText(QStringLiteral("x"));
     pressAll();
-    EXPECT_EQ(all->calls, (QStringList{QStringLiteral("transfer"), QStringLiteral("copy"), QStringLiteral("backup"),
-                                       QStringLiteral("cancel"), QStringLiteral("search:x")}));
+    EXPECT_EQ(
+        all->calls,
+        (QStringList{QStringLiteral("transfer"), QStringLiteral("copy"), QStringLiteral("backup"),
+                     QStringLiteral("cancel"), QStringLiteral("search:x")}));
 
     // Cancel on the confirm sheet sends nothing.
     all->calls.clear();
     m_delegate->BackUpClicked();
-    m_delegate->confirmBackupView()->findChild<QPushButton*>(QStringLiteral("confirmBackupCancelButton"))->click();
+    m_delegate->confirmBackupView()
+        ->findChild<QPushButton*>(QStringLiteral("confirmBackupCancelButton"))
+        ->click();
     EXPECT_FALSE(m_delegate->confirmBackupView()->isVisible());
     EXPECT_TRUE(all->calls.isEmpty());
 
@@ -526,10 +549,13 @@ TEST_F(ControlBarTest, CopyCompleteSheetFollowsTheCopyTypeAndThePreference)
     }
 
     // The files button opens the copy folder and leaves the sheet open.
-    QSettings().setValue(QELPreferences::kCopyToMacSaveFolder, m_dir.path() + QStringLiteral("/copies"));
+    QSettings().setValue(QELPreferences::kCopyToMacSaveFolder,
+                         m_dir.path() + QStringLiteral("/copies"));
     m_delegate->OnAllItemsCopiedEventWithType(0);
     sheet->findChild<QPushButton*>(QStringLiteral("copyCompleteViewFilesButton"))->click();
-    EXPECT_EQ(m_opened, QStringList{QUrl::fromLocalFile(m_dir.path() + QStringLiteral("/copies")).toString()});
+    EXPECT_EQ(
+        m_opened,
+        QStringList{QUrl::fromLocalFile(m_dir.path() + QStringLiteral("/copies")).toString()});
     EXPECT_TRUE(sheet->isVisible());
 
     // Unticked and closed (here with Escape): later copies only clear the HUD.
@@ -596,10 +622,15 @@ TEST_F(ControlBarTest, MenuCommandsOpenTheirAddresses)
     m_window->menuBar()->findChild<QAction*>(QStringLiteral("menuAboutOrvane"))->trigger();
     QCoreApplication::setApplicationVersion(version);
     ASSERT_TRUE(m_delegate->aboutWindow()->isVisible());
-    EXPECT_EQ(m_delegate->aboutWindowVersionLabel()->text(), L("VERSION").arg(QStringLiteral("11.2.3")));
+    EXPECT_EQ(m_delegate->aboutWindowVersionLabel()->text(),
+              L("VERSION").arg(QStringLiteral("11.2.3")));
     m_opened.clear();
-    m_delegate->aboutWindow()->findChild<QPushButton*>(QStringLiteral("aboutWindowQELHomeBackButton"))->click();
-    m_delegate->aboutWindow()->findChild<QPushButton*>(QStringLiteral("viewTermsAndConditionsButton"))->click();
+    m_delegate->aboutWindow()
+        ->findChild<QPushButton*>(QStringLiteral("aboutWindowQELHomeBackButton"))
+        ->click();
+    m_delegate->aboutWindow()
+        ->findChild<QPushButton*>(QStringLiteral("viewTermsAndConditionsButton"))
+        ->click();
     EXPECT_EQ(m_opened, (QStringList{Orvane11AppDelegate::makerHomePage(), L("TERMSURL")}));
 }
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <QImage>
-#include <QLabel>
-
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <QImage>
+#include <QLabel>
 
 #include "AppDelegateFixture.h"
 #include "CategoryViews.h"
@@ -45,7 +45,10 @@ protected:
         return m_violations;
     }
 
-    void plugInTheIPod() { m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {m_volume}}); }
+    void plugInTheIPod()
+    {
+        m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {m_volume}});
+    }
 
     QTemporaryDir m_volumeParent;
     QString m_volume;
@@ -60,7 +63,8 @@ private:
 TEST_F(GuiThreadReads, ConnectingReadingAndShowingEveryCategoryReadsNothingOnTheGuiThread)
 {
     launch();
-    m_simulator->attach(phone(QStringLiteral("checked"), QStringLiteral("iPhone12,1"), QStringLiteral("16.0"), 5));
+    m_simulator->attach(
+        phone(QStringLiteral("checked"), QStringLiteral("iPhone12,1"), QStringLiteral("16.0"), 5));
     QELDeviceContentView* page = waitForContentPage();
     ASSERT_NE(page, nullptr);
     ASSERT_NE(m_delegate->mediaLibrary(), nullptr);
@@ -79,7 +83,8 @@ TEST_F(GuiThreadReads, ConnectingReadingAndShowingEveryCategoryReadsNothingOnThe
     // The check is live in this process: a device read on the GUI thread is caught by name.
     EXPECT_TRUE(m_delegate->deviceInterface()->fileExistsAtPath(QStringLiteral("/iTunes_Control")));
     ASSERT_EQ(violations().size(), 1u);
-    EXPECT_NE(violations().front().find("fileExistsAtPath"), std::string::npos) << violations().front();
+    EXPECT_NE(violations().front().find("fileExistsAtPath"), std::string::npos)
+        << violations().front();
 }
 
 TEST_F(GuiThreadReads, ADiskModeIPodsPictureIsReadOffTheGuiThread)
@@ -89,7 +94,8 @@ TEST_F(GuiThreadReads, ADiskModeIPodsPictureIsReadOffTheGuiThread)
     // The picture of the volume icon reaches the reading page.
     ASSERT_TRUE(waitUntil([&] {
         QELReadingDeviceView* reading = m_delegate->readingDeviceView();
-        return reading && reading->deviceImageView()->pixmap().toImage().pixelColor(0, 0) == QColor(Qt::red);
+        return reading
+            && reading->deviceImageView()->pixmap().toImage().pixelColor(0, 0) == QColor(Qt::red);
     }));
     waitForContentPage();
     std::string seen;

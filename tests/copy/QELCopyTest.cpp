@@ -1,19 +1,19 @@
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
 #include "QELCopy.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyItemEndEventArgs.h"
 #include "RecordingCopyDelegate.h"
 #include "WaitUntil.h"
-
-#include <QCoreApplication>
-#include <QThread>
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -192,7 +192,7 @@ TEST(CopyEvents, CarryTheCopyTypeAndNeedNoDelegate)
         EXPECT_EQ(delegate.copyTypes(), std::vector<int>{1});
     }
     {
-        TypedJob job;   // no delegate: the events go nowhere
+        TypedJob job; // no delegate: the events go nowhere
         job.setItemQueue(items({"x", "y"}));
         job.startCopy();
         ASSERT_TRUE(waitUntil([&] { return job.finished == 1; }));
@@ -256,7 +256,7 @@ TEST(CopyCancel, ARestartWhileTheOldWorkerRunsNeverMixesTheRuns)
     EXPECT_EQ(begins[1].itemNumber, 1u);
     EXPECT_EQ(begins[2].itemNumber, 2u);
     EXPECT_EQ(begins[2].itemCount, 2u);
-    EXPECT_EQ(delegate.allItemsCopied().size(), 1u);   // the replaced run's end is dropped
+    EXPECT_EQ(delegate.allItemsCopied().size(), 1u); // the replaced run's end is dropped
 }
 
 TEST(CopyCancel, DeletingARunningJobWaitsForItsWorkerAndDeliversNothing)

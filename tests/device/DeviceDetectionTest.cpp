@@ -1,3 +1,9 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "Clock.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
@@ -5,13 +11,6 @@
 #include "QELDeviceInterface.h"
 #include "SimulatedDeviceBuilder.h"
 #include "SimulatedMobileDevice.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 
 namespace {
 
@@ -69,19 +68,21 @@ struct PairingCase {
     QStringList sequence;
     int passcodeLockedStarts;
     QStringList connectResults;
-    QList<qint64> statuses;  // of the events that did not succeed, in order
-    bool connects;           // a successful event ends the sequence
+    QList<qint64> statuses; // of the events that did not succeed, in order
+    bool connects;          // a successful event ends the sequence
 };
 
 void PrintTo(const PairingCase& c, std::ostream* os) { *os << c.name; }
 
-class PairingSequence : public DeviceDetection, public ::testing::WithParamInterface<PairingCase> {};
+class PairingSequence : public DeviceDetection,
+                        public ::testing::WithParamInterface<PairingCase> {};
 
 TEST_P(PairingSequence, ReportsEachAttemptAndConnects)
 {
     const PairingCase& c = GetParam();
     SimulatedDeviceBuilder builder(path(QStringLiteral("phone")));
-    builder.productVersion(QString::fromLatin1(c.version)).passcodeLockedServiceStarts(c.passcodeLockedStarts);
+    builder.productVersion(QString::fromLatin1(c.version))
+        .passcodeLockedServiceStarts(c.passcodeLockedStarts);
     if (!c.sequence.isEmpty())
         builder.pairingSequence(c.sequence);
     if (!c.connectResults.isEmpty())
@@ -96,7 +97,8 @@ TEST_P(PairingSequence, ReportsEachAttemptAndConnects)
         EXPECT_TRUE(last.devicePairValidated());
         EXPECT_TRUE(m_interface->isValidDeviceConnected());
     } else {
-        ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() >= c.statuses.size(); }));
+        ASSERT_TRUE(
+            m_events.waitFor([&] { return m_events.connected().size() >= c.statuses.size(); }));
         quiet();
         EXPECT_FALSE(m_interface->isValidDeviceConnected());
     }
@@ -110,16 +112,39 @@ INSTANTIATE_TEST_SUITE_P(
     Detection, PairingSequence,
     ::testing::Values(
         PairingCase{"PairedAtOnce", "17.2", {}, 0, {}, {}, true},
-        PairingCase{"Locked", "17.2", {"PasscodeProtected", "PasscodeProtected", "Paired"}, 0, {}, {2, 2, 2}, true},
-        PairingCase{"UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2, 2}, true},
-        PairingCase{"UntrustedIOS8", "8.4", {"PairingDialogPending", "PairingDialogPending", "Paired"}, 0, {},
-                    {3, 3, 3}, true},
-        PairingCase{"LockedThenUntrusted", "12.0", {"PasscodeProtected", "UserDenied", "Paired"}, 0, {}, {2, 3, 3},
+        PairingCase{"Locked",
+                    "17.2",
+                    {"PasscodeProtected", "PasscodeProtected", "Paired"},
+                    0,
+                    {},
+                    {2, 2, 2},
+                    true},
+        PairingCase{
+            "UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2, 2}, true},
+        PairingCase{"UntrustedIOS8",
+                    "8.4",
+                    {"PairingDialogPending", "PairingDialogPending", "Paired"},
+                    0,
+                    {},
+                    {3, 3, 3},
+                    true},
+        PairingCase{"LockedThenUntrusted",
+                    "12.0",
+                    {"PasscodeProtected", "UserDenied", "Paired"},
+                    0,
+                    {},
+                    {2, 3, 3},
                     true},
         // A version without "." is its whole number: iOS 10 asks for trust.
         PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3, 3}, true},
         // iOS 7 drops the connection once trusted and waits for a reconnect.
-        PairingCase{"UntrustedIOS7Drops", "7.1.2", {"PairingDialogPending", "Paired"}, 0, {}, {3, 3}, false},
+        PairingCase{"UntrustedIOS7Drops",
+                    "7.1.2",
+                    {"PairingDialogPending", "Paired"},
+                    0,
+                    {},
+                    {3, 3},
+                    false},
         // A passcode lock at the service start: status 2, then a fresh attempt after 3 s.
         PairingCase{"PasscodeAtServiceStart", "17.2", {}, 1, {}, {2}, true},
         PairingCase{"PasscodeAtServiceStartTwice", "16.0", {}, 2, {}, {2, 2}, true},
@@ -128,10 +153,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DeviceDetection, IOS7DropDisconnectsWithoutStartingASession)
 {
-    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
-                                                   .productVersion(QStringLiteral("7.0"))
-                                                   .pairingSequence({"PairingDialogPending", "Paired"})
-                                                   .build());
+    const QString device =
+        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                                .productVersion(QStringLiteral("7.0"))
+                                .pairingSequence({"PairingDialogPending", "Paired"})
+                                .build());
     start();
     ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
     quiet();
@@ -175,10 +201,11 @@ TEST_F(DeviceDetection, ConnectedEventCarriesTheDeviceInformation)
 
 TEST_F(DeviceDetection, DeviceWithoutClassAndVersionIsSkipped)
 {
-    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("wifi")))
-                                                   .value(QStringLiteral("DeviceClass"), QVariant())
-                                                   .value(QStringLiteral("ProductVersion"), QString())
-                                                   .build());
+    const QString device =
+        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("wifi")))
+                                .value(QStringLiteral("DeviceClass"), QVariant())
+                                .value(QStringLiteral("ProductVersion"), QString())
+                                .build());
     start();
     m_simulator->waitForNotifications();
     quiet();
@@ -188,8 +215,8 @@ TEST_F(DeviceDetection, DeviceWithoutClassAndVersionIsSkipped)
 
 TEST_F(DeviceDetection, NetworkConnectedDeviceIsSkipped)
 {
-    const QString device =
-        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("wifi"))).overWiFi().build());
+    const QString device = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("wifi"))).overWiFi().build());
     start();
     m_simulator->waitForNotifications();
     quiet();
@@ -212,11 +239,12 @@ TEST_F(DeviceDetection, UnplugGivesOneDebouncedDisconnect)
     EXPECT_EQ(event.deviceOperatingSystemType(), 1);
     EXPECT_FALSE(event.success());
     EXPECT_FALSE(m_interface->isValidDeviceConnected());
-    EXPECT_FALSE(m_interface->cancelConnectivityDetect());  // the pollers run again
+    EXPECT_FALSE(m_interface->cancelConnectivityDetect()); // the pollers run again
 
     // The next device connects.
     m_simulator->attach(path(QStringLiteral("phone-1")));
-    EXPECT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
+    EXPECT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
 }
 
 TEST_F(DeviceDetection, ReconnectWithinTwoSecondsGivesNoDisconnect)
@@ -254,10 +282,11 @@ TEST_F(DeviceDetection, OtherDeviceIsIgnoredWhileConnected)
 TEST_F(DeviceDetection, RetriesEndWhenTheDeviceLeaves)
 {
     // A device that never starts a session.
-    const QString device =
-        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone"))).sessionStartFailures(-1).build());
+    const QString device = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).sessionStartFailures(-1).build());
     start();
-    ASSERT_TRUE(waitUntil([&] { return m_simulator->callCount(device, QStringLiteral("startSession")) > 3; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return m_simulator->callCount(device, QStringLiteral("startSession")) > 3; }));
     m_simulator->detach(device);
     ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
     quiet();
@@ -283,8 +312,9 @@ TEST_F(DeviceDetection, PairingWaitEndsWhenTheDeviceLeaves)
 
 TEST_F(DeviceDetection, ShutdownEndsAPendingPairing)
 {
-    m_simulator->attach(
-        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).pairingSequence({"PairingDialogPending"}).build());
+    m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                            .pairingSequence({"PairingDialogPending"})
+                            .build());
     start();
     ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() >= 2; }));
     const auto started = std::chrono::steady_clock::now();
@@ -328,7 +358,8 @@ QString makeVolume(const QString& path, bool shuffle)
 TEST_F(DeviceDetection, DiskModeIPodFromExtraVolumeHasBasePathWithSlash)
 {
     const QString volume = makeVolume(path(QStringLiteral("CLASSIC")), false);
-    m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {volume + QLatin1Char('/')}});
+    m_iPods = std::make_shared<IPodFramework>(
+        IPodFramework::Options{false, false, {volume + QLatin1Char('/')}});
     start();
     ASSERT_TRUE(m_events.waitForSuccess());
     const auto event = m_events.connected().last();
@@ -347,7 +378,8 @@ TEST_F(DeviceDetection, DiskModeIPodFromExtraVolumeHasBasePathWithSlash)
 TEST_F(DeviceDetection, DiskModeIPodFromTheEnvironment)
 {
     const QString volume = makeVolume(path(QStringLiteral("ENVPOD")), false);
-    qputenv("ORVANE_EXTRA_VOLUMES", (path(QStringLiteral("missing")) + QLatin1Char(':') + volume).toUtf8());
+    qputenv("ORVANE_EXTRA_VOLUMES",
+            (path(QStringLiteral("missing")) + QLatin1Char(':') + volume).toUtf8());
     m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, true, {}});
     start();
     const bool found = m_events.waitForSuccess();
@@ -360,7 +392,8 @@ TEST_F(DeviceDetection, ShuffleBasePathHasNoSlashAndTheLastVolumeWins)
 {
     const QString first = makeVolume(path(QStringLiteral("SHUFFLE1")), true);
     const QString second = makeVolume(path(QStringLiteral("SHUFFLE2")), true);
-    m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {first, second}});
+    m_iPods =
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {first, second}});
     start();
     ASSERT_TRUE(m_events.waitForSuccess());
     const auto event = m_events.connected().last();
@@ -375,7 +408,8 @@ TEST_F(DeviceDetection, TwoPollersNeverReportOneDeviceTwice)
 {
     const QString classic = makeVolume(path(QStringLiteral("CLASSIC")), false);
     const QString shuffle = makeVolume(path(QStringLiteral("SHUFFLE")), true);
-    m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {classic, shuffle}});
+    m_iPods =
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {classic, shuffle}});
     start();
     ASSERT_TRUE(m_events.waitForSuccess());
     quiet();
@@ -388,7 +422,8 @@ TEST_F(DeviceDetection, IOSDeviceIsIgnoredOnceADiskModeIPodIsFound)
     m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {volume}});
     start();
     ASSERT_TRUE(m_events.waitForSuccess());
-    const QString phone = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone"))).build());
+    const QString phone =
+        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone"))).build());
     m_simulator->waitForNotifications();
     quiet();
     EXPECT_EQ(m_events.connected().size(), 1);

@@ -14,7 +14,8 @@ void DeviceEventRecorder::OnDeviceDisconnected(const QELDeviceConnectivityArgume
     m_changed.notify_all();
 }
 
-void DeviceEventRecorder::OnDeviceCommunicatingWithSourceFile(bool communicating, const QString& devicePath)
+void DeviceEventRecorder::OnDeviceCommunicatingWithSourceFile(bool communicating,
+                                                              const QString& devicePath)
 {
     std::lock_guard lock(m_mutex);
     m_communicating.append({communicating, devicePath});
@@ -56,8 +57,10 @@ bool DeviceEventRecorder::waitFor(const std::function<bool()>& condition, int ti
 
 bool DeviceEventRecorder::waitForSuccess(int timeoutMs) const
 {
-    return waitFor([this] {
-        const auto events = connected();
-        return !events.isEmpty() && events.last().success();
-    }, timeoutMs);
+    return waitFor(
+        [this] {
+            const auto events = connected();
+            return !events.isEmpty() && events.last().success();
+        },
+        timeoutMs);
 }

@@ -1,22 +1,23 @@
 #pragma once
 
-#include "QELDeviceConnectivityDelegate.h"
-#include "WaitUntil.h"
-
-#include <QList>
-#include <QPair>
-
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+
+#include <QList>
+#include <QPair>
+
+#include "QELDeviceConnectivityDelegate.h"
+#include "WaitUntil.h"
 
 // Records the device events (each a copy) and lets a test wait for them.
 class DeviceEventRecorder : public QELDeviceConnectivityDelegate {
 public:
     void OnDeviceConnected(const QELDeviceConnectivityArguments& arguments) override;
     void OnDeviceDisconnected(const QELDeviceConnectivityArguments& arguments) override;
-    void OnDeviceCommunicatingWithSourceFile(bool communicating, const QString& devicePath) override;
+    void OnDeviceCommunicatingWithSourceFile(bool communicating,
+                                             const QString& devicePath) override;
 
     QList<QELDeviceConnectivityArguments> connected() const;
     QList<QELDeviceConnectivityArguments> disconnected() const;

@@ -1,9 +1,7 @@
-#include "AfcConnection.h"
-#include "DeviceEventRecorder.h"
-#include "IPodFramework.h"
-#include "QELDeviceInterface.h"
-#include "SimulatedDeviceBuilder.h"
-#include "SimulatedMobileDevice.h"
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,10 +10,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <thread>
+#include "AfcConnection.h"
+#include "DeviceEventRecorder.h"
+#include "IPodFramework.h"
+#include "QELDeviceInterface.h"
+#include "SimulatedDeviceBuilder.h"
+#include "SimulatedMobileDevice.h"
 
 namespace {
 
@@ -42,19 +42,23 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size();
 }
 
 // Every file and folder below `root`, with a hash of each file.
 QMap<QString, QByteArray> treeOf(const QString& root)
 {
     QMap<QString, QByteArray> tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QString relative = QDir(root).relativeFilePath(path);
-        tree.insert(relative, it.fileInfo().isDir() ? QByteArray("<dir>")
-                                                    : QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1));
+        tree.insert(relative,
+                    it.fileInfo().isDir()
+                        ? QByteArray("<dir>")
+                        : QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1));
     }
     return tree;
 }
@@ -84,7 +88,8 @@ protected:
             for (const auto& [name, bytes] : files)
                 builder.afcFile(name, bytes);
             builder.afcFolder("Empty").afcFolder("Docs/emptysub");
-            builder.readError("/broken.bin", kBlock + 10).afcFile("broken.bin", randomBytes(2 * kBlock, 9));
+            builder.readError("/broken.bin", kBlock + 10)
+                .afcFile("broken.bin", randomBytes(2 * kBlock, 9));
             m_root = builder.afcRoot();
             m_device = m_simulator->attach(builder.build());
         } else {
@@ -93,7 +98,8 @@ protected:
                 ASSERT_TRUE(writeFile(m_root + "/" + name, bytes));
             QDir().mkpath(m_root + "/Empty");
             QDir().mkpath(m_root + "/Docs/emptysub");
-            m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {m_root}});
+            m_iPods =
+                std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {m_root}});
         }
         m_interface = std::make_unique<QELDeviceInterface>(m_simulator, m_iPods);
         m_interface->setDelegate(&m_events);
@@ -117,18 +123,21 @@ protected:
     QByteArray m_exact;
     DeviceEventRecorder m_events;
     std::shared_ptr<SimulatedMobileDevice> m_simulator = std::make_shared<SimulatedMobileDevice>();
-    std::shared_ptr<IPodFramework> m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
+    std::shared_ptr<IPodFramework> m_iPods =
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
 
 TEST_P(DeviceFileAccess, PathsWithAndWithoutLeadingSlashNameTheSamePlace)
 {
-    for (const QString& p : {QStringLiteral("/Docs/a.txt"), QStringLiteral("Docs/a.txt"), QStringLiteral("//Docs/./a.txt"),
-                             QStringLiteral("/../Docs/a.txt"), QStringLiteral("Docs/sub/../a.txt")})
+    for (const QString& p : {QStringLiteral("/Docs/a.txt"), QStringLiteral("Docs/a.txt"),
+                             QStringLiteral("//Docs/./a.txt"), QStringLiteral("/../Docs/a.txt"),
+                             QStringLiteral("Docs/sub/../a.txt")})
         EXPECT_TRUE(m_interface->fileExistsAtPath(p)) << p.toStdString();
     EXPECT_TRUE(m_interface->isDirectoryAtPath(QStringLiteral("")));
     EXPECT_TRUE(m_interface->isDirectoryAtPath(QStringLiteral("/")));
-    EXPECT_EQ(m_interface->directoryContents(QStringLiteral("")), m_interface->directoryContents(QStringLiteral("/")));
+    EXPECT_EQ(m_interface->directoryContents(QStringLiteral("")),
+              m_interface->directoryContents(QStringLiteral("/")));
     EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/missing")));
     EXPECT_FALSE(m_interface->fileExistsAtPath(QString()));
 }
@@ -172,18 +181,22 @@ TEST_P(DeviceFileAccess, FoldersAndListings)
 
 TEST_P(DeviceFileAccess, RangeReads)
 {
-    const auto middle = m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/big.bin"),
-                                                                                     kBlock - 10, kBlock + 20);
+    const auto middle = m_interface->getDataContentsAtPathStartingAtPostisionForLength(
+        QStringLiteral("/big.bin"), kBlock - 10, kBlock + 20);
     ASSERT_TRUE(middle.has_value());
     EXPECT_EQ(*middle, m_big.mid(kBlock - 10, kBlock + 20));
-    const auto past = m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/Docs/a.txt"), 6, 100);
+    const auto past = m_interface->getDataContentsAtPathStartingAtPostisionForLength(
+        QStringLiteral("/Docs/a.txt"), 6, 100);
     if (ios()) {
         EXPECT_FALSE(past.has_value());
     } else {
         ASSERT_TRUE(past.has_value());
         EXPECT_EQ(*past, QByteArray("device"));
     }
-    EXPECT_FALSE(m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/nothing"), 0, 4).has_value());
+    EXPECT_FALSE(
+        m_interface
+            ->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/nothing"), 0, 4)
+            .has_value());
 }
 
 TEST_P(DeviceFileAccess, RangeReadBeyondFourGiB)
@@ -195,19 +208,22 @@ TEST_P(DeviceFileAccess, RangeReadBeyondFourGiB)
     ASSERT_TRUE(sparse.seek(offset));
     ASSERT_EQ(sparse.write("far away"), 8);
     sparse.close();
-    const auto far = m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/huge.bin"),
-                                                                                  quint64(offset) + 4, 4);
+    const auto far = m_interface->getDataContentsAtPathStartingAtPostisionForLength(
+        QStringLiteral("/huge.bin"), quint64(offset) + 4, 4);
     ASSERT_TRUE(far.has_value());
     EXPECT_EQ(*far, QByteArray("away"));
 }
 
 TEST_P(DeviceFileAccess, CopiesFilesExactlyInBlocks)
 {
-    for (const QString& name : {QStringLiteral("big.bin"), QStringLiteral("exact.bin"), QStringLiteral("zero.bin")}) {
+    for (const QString& name :
+         {QStringLiteral("big.bin"), QStringLiteral("exact.bin"), QStringLiteral("zero.bin")}) {
         const QString local = path("out/nested/") + name;
-        ASSERT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QLatin1Char('/') + name, local)) << name.toStdString();
-        EXPECT_EQ(QCryptographicHash::hash(readFile(local), QCryptographicHash::Sha1),
-                  QCryptographicHash::hash(readFile(m_root + "/" + name), QCryptographicHash::Sha1));
+        ASSERT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QLatin1Char('/') + name, local))
+            << name.toStdString();
+        EXPECT_EQ(
+            QCryptographicHash::hash(readFile(local), QCryptographicHash::Sha1),
+            QCryptographicHash::hash(readFile(m_root + "/" + name), QCryptographicHash::Sha1));
         EXPECT_EQ(QFileInfo(local).size(), QFileInfo(m_root + "/" + name).size());
     }
     if (ios()) {
@@ -222,7 +238,8 @@ TEST_P(DeviceFileAccess, CopyOntoAnExistingTargetIsRefused)
 {
     const QString local = path("existing.txt");
     ASSERT_TRUE(writeFile(local, "mine"));
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Docs/a.txt"), local));
+    EXPECT_FALSE(
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Docs/a.txt"), local));
     EXPECT_EQ(readFile(local), QByteArray("mine"));
     EXPECT_TRUE(m_events.communicating().isEmpty());
 }
@@ -231,9 +248,11 @@ TEST_P(DeviceFileAccess, CancelledCopyFailsAndLeavesNothing)
 {
     std::atomic<bool> cancel{true};
     const QString local = path("cancelled/big.bin");
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), local, &cancel));
+    EXPECT_FALSE(
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), local, &cancel));
     EXPECT_FALSE(QFileInfo::exists(local));
-    EXPECT_TRUE(QDir(path("cancelled")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_TRUE(
+        QDir(path("cancelled")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 
     // A cancel of the copies running earlier does not touch a later copy, and
     // a copy's own token does not touch the interface's flag.
@@ -258,10 +277,12 @@ TEST_P(DeviceFileAccess, CancelDuringACopyStopsOnlyThatCopy)
         start.store(true);
         while (!cancelled.load())
             std::this_thread::yield();
-        firstResult = m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("one.bin"), &token);
+        firstResult = m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"),
+                                                                   path("one.bin"), &token);
         canceller.join();
     });
-    const bool second = m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("two.bin"));
+    const bool second =
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("two.bin"));
     first.join();
     EXPECT_FALSE(firstResult);
     EXPECT_FALSE(QFileInfo::exists(path("one.bin")));
@@ -276,7 +297,8 @@ TEST_P(DeviceFileAccess, ParallelCopiesShareTheConnection)
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&, i] {
             const QString local = path(QStringLiteral("parallel-%1.bin").arg(i));
-            if (m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), local) && readFile(local) == m_big)
+            if (m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), local)
+                && readFile(local) == m_big)
                 ++good;
         });
     }
@@ -292,18 +314,21 @@ TEST_P(DeviceFileAccess, FolderTreeCopiesIdentically)
     EXPECT_EQ(treeOf(local), treeOf(m_root + "/Docs"));
     // Copying again keeps what is there.
     EXPECT_TRUE(m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/Docs"), local));
-    EXPECT_FALSE(m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/Docs/a.txt"), path("notfolder")));
+    EXPECT_FALSE(m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/Docs/a.txt"),
+                                                                   path("notfolder")));
 }
 
 TEST_P(DeviceFileAccess, UploadsNeverReplace)
 {
     const QString local = path("upload.bin");
     ASSERT_TRUE(writeFile(local, m_big));
-    EXPECT_TRUE(m_interface->copyLocalFileAtToDevicePath(local, QStringLiteral("Docs/uploaded.bin")));
+    EXPECT_TRUE(
+        m_interface->copyLocalFileAtToDevicePath(local, QStringLiteral("Docs/uploaded.bin")));
     EXPECT_EQ(readFile(m_root + "/Docs/uploaded.bin"), m_big);
     EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(local, QStringLiteral("/Docs/a.txt")));
     EXPECT_EQ(readFile(m_root + "/Docs/a.txt"), QByteArray("hello device"));
-    EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(path("missing"), QStringLiteral("/Docs/x")));
+    EXPECT_FALSE(
+        m_interface->copyLocalFileAtToDevicePath(path("missing"), QStringLiteral("/Docs/x")));
     EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(local, QStringLiteral("/NoFolder/x")));
     // No temporary upload names are left behind.
     QStringList names = QDir(m_root + "/Docs").entryList(QDir::Files | QDir::Hidden);
@@ -316,18 +341,22 @@ TEST_P(DeviceFileAccess, DeleteAndRename)
     EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/nothing")));
     EXPECT_TRUE(m_interface->deletePath(QStringLiteral("Docs/a.txt")));
     EXPECT_FALSE(QFileInfo::exists(m_root + "/Docs/a.txt"));
-    EXPECT_TRUE(m_interface->renamePath(QStringLiteral("/Docs/sub/b.bin"), QStringLiteral("/Docs/b-renamed.bin")));
+    EXPECT_TRUE(m_interface->renamePath(QStringLiteral("/Docs/sub/b.bin"),
+                                        QStringLiteral("/Docs/b-renamed.bin")));
     EXPECT_TRUE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/b-renamed.bin")));
     EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/sub/b.bin")));
     // Rename replaces an existing file, as a safe replacement needs.
-    EXPECT_TRUE(m_interface->renamePath(QStringLiteral("/zero.bin"), QStringLiteral("/Docs/b-renamed.bin")));
+    EXPECT_TRUE(m_interface->renamePath(QStringLiteral("/zero.bin"),
+                                        QStringLiteral("/Docs/b-renamed.bin")));
     EXPECT_EQ(readFile(m_root + "/Docs/b-renamed.bin"), QByteArray());
     EXPECT_FALSE(m_interface->renamePath(QStringLiteral("/nothing"), QStringLiteral("/x")));
     EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, DeviceFileAccess, ::testing::Values(Mode::IOS, Mode::DiskMode),
-                         [](const auto& info) { return info.param == Mode::IOS ? "IOS" : "DiskMode"; });
+                         [](const auto& info) {
+                             return info.param == Mode::IOS ? "IOS" : "DiskMode";
+                         });
 
 // --- iOS only: what only a device can do ---
 
@@ -354,7 +383,8 @@ protected:
     QTemporaryDir m_dir;
     DeviceEventRecorder m_events;
     std::shared_ptr<SimulatedMobileDevice> m_simulator = std::make_shared<SimulatedMobileDevice>();
-    std::shared_ptr<IPodFramework> m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
+    std::shared_ptr<IPodFramework> m_iPods =
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
 
@@ -364,11 +394,14 @@ TEST_F(DeviceFileAccessIOS, ReadErrorFailsTheCopyAndLeavesNothing)
     builder.afcFile("broken.bin", randomBytes(3 * kBlock, 1)).readError("/broken.bin", kBlock + 10);
     connect(builder);
     const QString local = path("out/broken.bin");
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/broken.bin"), local));
+    EXPECT_FALSE(
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/broken.bin"), local));
     EXPECT_FALSE(QFileInfo::exists(local));
     EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_FALSE(m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/broken.bin"), 0,
-                                                                                2 * kBlock).has_value());
+    EXPECT_FALSE(m_interface
+                     ->getDataContentsAtPathStartingAtPostisionForLength(
+                         QStringLiteral("/broken.bin"), 0, 2 * kBlock)
+                     .has_value());
 }
 
 TEST_F(DeviceFileAccessIOS, DigitsBecomeNumbersOtherTextStays)
@@ -390,7 +423,8 @@ TEST_F(DeviceFileAccessIOS, UnpluggedDeviceFailsEveryOperation)
     const QString device = connect(builder);
     m_simulator->detach(device);
     EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/a.txt")));
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("a.txt")));
+    EXPECT_FALSE(
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(path("a.txt")));
     EXPECT_FALSE(m_interface->directoryContents(QStringLiteral("/")).has_value());
 }
@@ -400,7 +434,9 @@ TEST_F(DeviceFileAccessIOS, UnpluggedDeviceFailsEveryOperation)
 TEST_F(DeviceFileAccessIOS, AFailedFileCallKeepsItsAfcError)
 {
     SimulatedDeviceBuilder builder(path("phone"));
-    builder.afcFile("broken.bin", randomBytes(3 * kBlock, 2)).readError("/broken.bin", kBlock + 10).afcFile("a.txt", "abc");
+    builder.afcFile("broken.bin", randomBytes(3 * kBlock, 2))
+        .readError("/broken.bin", kBlock + 10)
+        .afcFile("a.txt", "abc");
     connect(builder);
     struct Case {
         const char* name;
@@ -411,23 +447,39 @@ TEST_F(DeviceFileAccessIOS, AFailedFileCallKeepsItsAfcError)
     };
     const std::vector<Case> cases{
         {"copy meets a read error",
-         [&] { return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("broken.bin"), path("1/broken.bin")); },
+         [&] {
+             return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("broken.bin"),
+                                                                 path("1/broken.bin"));
+         },
          AfcResult::kReadError, "fileRefRead", "/broken.bin"},
         {"range read meets a read error",
          [&] {
-             return m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/broken.bin"), 0, 2 * kBlock)
+             return m_interface
+                 ->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/broken.bin"),
+                                                                     0, 2 * kBlock)
                  .has_value();
          },
          AfcResult::kReadError, "fileRefRead", "/broken.bin"},
         {"copy of a missing file",
-         [&] { return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/gone.bin"), path("2/gone.bin")); },
+         [&] {
+             return m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/gone.bin"),
+                                                                 path("2/gone.bin"));
+         },
          AfcResult::kNotFound, "fileRefOpen", "/gone.bin"},
         {"range read of a missing file",
-         [&] { return m_interface->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/x/../gone"), 0, 1).has_value(); },
+         [&] {
+             return m_interface
+                 ->getDataContentsAtPathStartingAtPostisionForLength(QStringLiteral("/x/../gone"),
+                                                                     0, 1)
+                 .has_value();
+         },
          AfcResult::kNotFound, "fileRefOpen", "/gone"},
-        {"existence of a missing file", [&] { return m_interface->fileExistsAtPath(QStringLiteral("/gone.bin")); }, 0, "", ""},
-        {"folder test of a missing file", [&] { return m_interface->isDirectoryAtPath(QStringLiteral("/gone")); }, 0, "", ""},
-        {"information of a missing file", [&] { return m_interface->getFileInfo(QStringLiteral("/gone")).has_value(); }, 0, "", ""},
+        {"existence of a missing file",
+         [&] { return m_interface->fileExistsAtPath(QStringLiteral("/gone.bin")); }, 0, "", ""},
+        {"folder test of a missing file",
+         [&] { return m_interface->isDirectoryAtPath(QStringLiteral("/gone")); }, 0, "", ""},
+        {"information of a missing file",
+         [&] { return m_interface->getFileInfo(QStringLiteral("/gone")).has_value(); }, 0, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -440,8 +492,10 @@ TEST_F(DeviceFileAccessIOS, AFailedFileCallKeepsItsAfcError)
     }
     // A later success does not hide the failure before it.
     m_interface->clearLastAfcError();
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/broken.bin"), path("3/broken.bin")));
-    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("3/a.txt")));
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/broken.bin"),
+                                                              path("3/broken.bin")));
+    EXPECT_TRUE(
+        m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("3/a.txt")));
     EXPECT_EQ(m_interface->lastAfcError().code, AfcResult::kReadError);
 }
 
@@ -449,7 +503,8 @@ struct HostileCase {
     const char* name;
 };
 
-class HostileEntries : public DeviceFileAccessIOS, public ::testing::WithParamInterface<HostileCase> {};
+class HostileEntries : public DeviceFileAccessIOS,
+                       public ::testing::WithParamInterface<HostileCase> {};
 
 TEST_P(HostileEntries, NeverLeaveTheTargetFolder)
 {
@@ -464,13 +519,16 @@ TEST_P(HostileEntries, NeverLeaveTheTargetFolder)
 
     const QString target = path("work/target");
     EXPECT_TRUE(m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/DCIM"), target));
-    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"photo.jpg"});
-    EXPECT_EQ(QDir(path("work")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"target"});
+    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"photo.jpg"});
+    EXPECT_EQ(QDir(path("work")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"target"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileEntries,
-                         ::testing::Values(HostileCase{".."}, HostileCase{"."}, HostileCase{"../evil"},
-                                           HostileCase{"../../evil"}, HostileCase{"/etc/passwd"},
-                                           HostileCase{"sub/../../x"}, HostileCase{""}, HostileCase{"a/b"}));
+                         ::testing::Values(HostileCase{".."}, HostileCase{"."},
+                                           HostileCase{"../evil"}, HostileCase{"../../evil"},
+                                           HostileCase{"/etc/passwd"}, HostileCase{"sub/../../x"},
+                                           HostileCase{""}, HostileCase{"a/b"}));
 
 } // namespace

@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The SQLite toolkit: reading a copied database with its WAL, row loops that
 // fail on a bad end, the scoped transaction and the store base.
-#include "QELSQLiteDatabase.h"
-#include "QELSQLiteStatement.h"
-#include "QELSQLiteStore.h"
-#include "QELSQLiteTransaction.h"
-#include "SQLiteDamage.h"
-
-#include <sqlite3.h>
-#include <unistd.h>
+#include <functional>
+#include <limits>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <functional>
-#include <limits>
-#include <stdexcept>
+#include "QELSQLiteDatabase.h"
+#include "QELSQLiteStatement.h"
+#include "QELSQLiteStore.h"
+#include "QELSQLiteTransaction.h"
+#include "SQLiteDamage.h"
 
 namespace {
 
@@ -37,7 +36,8 @@ bool writeFile(const QString& path, const QByteArray& data)
 QList<qint64> idsOf(const QELSQLiteDatabase& db, const QString& table = QStringLiteral("t"))
 {
     QList<qint64> ids;
-    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(table));
+    QELSQLiteStatement rows(db.handle(),
+                            QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(table));
     rows.forEachRow([&ids](const QELSQLiteStatement& row) {
         ids.append(row.int64(0));
         return true;
@@ -56,15 +56,17 @@ protected:
         const QString original = m_device.filePath(QStringLiteral("x.sqlitedb"));
         QELSQLiteDatabase writer = QELSQLiteDatabase::openOrCreate(original);
         ASSERT_TRUE(writer.isOpen());
-        ASSERT_TRUE(writer.execute(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
-                                                  "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
-                                                  "INSERT INTO t VALUES (1,'a'),(2,'b'),(3,'c');"
-                                                  "PRAGMA wal_checkpoint(TRUNCATE);"
-                                                  "INSERT INTO t VALUES (4,'recent');"
-                                                  "INSERT INTO t VALUES (5,'latest');")));
+        ASSERT_TRUE(
+            writer.execute(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
+                                          "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);"
+                                          "INSERT INTO t VALUES (1,'a'),(2,'b'),(3,'c');"
+                                          "PRAGMA wal_checkpoint(TRUNCATE);"
+                                          "INSERT INTO t VALUES (4,'recent');"
+                                          "INSERT INTO t VALUES (5,'latest');")));
         ASSERT_GT(QFileInfo(original + QStringLiteral("-wal")).size(), 0);
         ASSERT_TRUE(QFile::copy(original, copyPath()));
-        ASSERT_TRUE(QFile::copy(original + QStringLiteral("-wal"), copyPath() + QStringLiteral("-wal")));
+        ASSERT_TRUE(
+            QFile::copy(original + QStringLiteral("-wal"), copyPath() + QStringLiteral("-wal")));
         m_originalBytes = readAll(original);
         m_writer = writer;
     }
@@ -153,7 +155,7 @@ TEST(SQLiteRows, ACorruptPageMidTableFailsTheLoop)
     ASSERT_TRUE(SQLiteDamage::damageMiddleOf(path, QStringLiteral("t")));
     QString error;
     const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(path, &error);
-    ASSERT_TRUE(db.isOpen()) << error.toStdString();   // the schema page is whole
+    ASSERT_TRUE(db.isOpen()) << error.toStdString(); // the schema page is whole
     const RowLoop damaged = readAllRows(db);
     EXPECT_FALSE(damaged.complete);
     EXPECT_GT(damaged.rows, 0);
@@ -171,7 +173,8 @@ TEST(SQLiteRows, ACorruptPageMidTableFailsTheLoop)
 TEST(SQLiteRows, StoppingEarlyIsNoFailureAndAnUnpreparedStatementIs)
 {
     QTemporaryDir dir;
-    const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(writeBigTable(dir.filePath(QStringLiteral("s.db")), 10));
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(
+        writeBigTable(dir.filePath(QStringLiteral("s.db")), 10));
     QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM t ORDER BY id"));
     QList<qint64> seen;
     EXPECT_TRUE(rows.forEachRow([&seen](const QELSQLiteStatement& row) {
@@ -192,7 +195,7 @@ TEST(SQLiteRows, StoppingEarlyIsNoFailureAndAnUnpreparedStatementIs)
 struct DamageCase {
     const char* what;
     std::function<bool(const QString& path)> damage;
-    bool opens;   // the schema survives, so only the rows fail
+    bool opens; // the schema survives, so only the rows fail
 };
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.what; }
 
@@ -203,7 +206,8 @@ TEST_P(DamagedFile, FailsClearlyNeverAsACompleteRead)
     QTemporaryDir dir;
     const QString path = writeBigTable(dir.filePath(QStringLiteral("d.db")), 600);
     ASSERT_TRUE(GetParam().damage(path));
-    for (const auto& open : {&QELSQLiteDatabase::openCopyReadOnly, &QELSQLiteDatabase::openReadOnly}) {
+    for (const auto& open :
+         {&QELSQLiteDatabase::openCopyReadOnly, &QELSQLiteDatabase::openReadOnly}) {
         QString error;
         int code = SQLITE_OK;
         const QELSQLiteDatabase db = open(path, &error, &code);
@@ -222,14 +226,33 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamageCase{"empty", [](const QString& p) { return SQLiteDamage::truncateTo(p, 0); }, false},
         DamageCase{"missing", [](const QString& p) { return QFile::remove(p); }, false},
-        DamageCase{"text", [](const QString& p) { return writeFile(p, "just some text, long enough to pass for a header or two............"); }, false},
-        DamageCase{"magic then garbage", [](const QString& p) { return writeFile(p, QByteArray("SQLite format 3\0garbage", 23)); }, false},
-        DamageCase{"header cut short", [](const QString& p) { return SQLiteDamage::truncateTo(p, 60); }, false},
-        DamageCase{"first page garbage", [](const QString& p) { return SQLiteDamage::overwritePage(p, 1); }, false},
+        DamageCase{"text",
+                   [](const QString& p) {
+                       return writeFile(
+                           p,
+                           "just some text, long enough to pass for a header or two............");
+                   },
+                   false},
+        DamageCase{"magic then garbage",
+                   [](const QString& p) {
+                       return writeFile(p, QByteArray("SQLite format 3\0garbage", 23));
+                   },
+                   false},
+        DamageCase{"header cut short",
+                   [](const QString& p) { return SQLiteDamage::truncateTo(p, 60); }, false},
+        DamageCase{"first page garbage",
+                   [](const QString& p) { return SQLiteDamage::overwritePage(p, 1); }, false},
         // The header still counts the pages that were cut off.
-        DamageCase{"cut in half", [](const QString& p) { return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2); }, false},
-        DamageCase{"cut to one page", [](const QString& p) { return SQLiteDamage::truncateTo(p, 4096); }, false},
-        DamageCase{"page mid-table garbage", [](const QString& p) { return SQLiteDamage::damageMiddleOf(p, QStringLiteral("t")); }, true}));
+        DamageCase{
+            "cut in half",
+            [](const QString& p) { return SQLiteDamage::truncateTo(p, QFileInfo(p).size() / 2); },
+            false},
+        DamageCase{"cut to one page",
+                   [](const QString& p) { return SQLiteDamage::truncateTo(p, 4096); }, false},
+        DamageCase{
+            "page mid-table garbage",
+            [](const QString& p) { return SQLiteDamage::damageMiddleOf(p, QStringLiteral("t")); },
+            true}));
 
 // How a transaction's scope ends: only commit() keeps the rows.
 struct TransactionCase {
@@ -244,12 +267,15 @@ class ScopedTransaction : public ::testing::TestWithParam<TransactionCase> {};
 TEST_P(ScopedTransaction, KeepsRowsOnlyWhenCommitted)
 {
     QTemporaryDir dir;
-    const QELSQLiteDatabase db = QELSQLiteDatabase::openOrCreate(dir.filePath(QStringLiteral("tx.db")));
-    ASSERT_TRUE(db.execute(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT); INSERT INTO t VALUES (1,'before')")));
+    const QELSQLiteDatabase db =
+        QELSQLiteDatabase::openOrCreate(dir.filePath(QStringLiteral("tx.db")));
+    ASSERT_TRUE(db.execute(QStringLiteral(
+        "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT); INSERT INTO t VALUES (1,'before')")));
     try {
         QELSQLiteTransaction transaction(db.handle());
         ASSERT_TRUE(transaction.isActive()) << transaction.error().toStdString();
-        QELSQLiteStatement insert(db.handle(), QStringLiteral("INSERT INTO t VALUES (?1, 'inside')"));
+        QELSQLiteStatement insert(db.handle(),
+                                  QStringLiteral("INSERT INTO t VALUES (?1, 'inside')"));
         insert.bindInt64(1, 2);
         ASSERT_TRUE(insert.execute());
         GetParam().body(transaction, insert);
@@ -263,22 +289,32 @@ TEST_P(ScopedTransaction, KeepsRowsOnlyWhenCommitted)
 INSTANTIATE_TEST_SUITE_P(
     Ends, ScopedTransaction,
     ::testing::Values(
-        TransactionCase{"commit", [](QELSQLiteTransaction& t, QELSQLiteStatement&) { EXPECT_TRUE(t.commit()); }, true},
+        TransactionCase{
+            "commit", [](QELSQLiteTransaction& t, QELSQLiteStatement&) { EXPECT_TRUE(t.commit()); },
+            true},
         TransactionCase{"early return", [](QELSQLiteTransaction&, QELSQLiteStatement&) {}, false},
-        TransactionCase{"exception", [](QELSQLiteTransaction&, QELSQLiteStatement&) { throw std::runtime_error("x"); }, false},
-        TransactionCase{"explicit rollback, then commit", [](QELSQLiteTransaction& t, QELSQLiteStatement&) {
-            t.rollback();
-            EXPECT_FALSE(t.commit());
-        }, false},
-        TransactionCase{"a failing statement, then return", [](QELSQLiteTransaction&, QELSQLiteStatement& insert) {
-            insert.bindInt64(1, 1);   // the id is taken
-            EXPECT_FALSE(insert.execute());
-        }, false}));
+        TransactionCase{
+            "exception",
+            [](QELSQLiteTransaction&, QELSQLiteStatement&) { throw std::runtime_error("x"); },
+            false},
+        TransactionCase{"explicit rollback, then commit",
+                        [](QELSQLiteTransaction& t, QELSQLiteStatement&) {
+                            t.rollback();
+                            EXPECT_FALSE(t.commit());
+                        },
+                        false},
+        TransactionCase{"a failing statement, then return",
+                        [](QELSQLiteTransaction&, QELSQLiteStatement& insert) {
+                            insert.bindInt64(1, 1); // the id is taken
+                            EXPECT_FALSE(insert.execute());
+                        },
+                        false}));
 
 // A store of notes, the shape of every store that derives from the base.
 class NoteStore : public QELSQLiteStore {
 public:
-    static std::unique_ptr<NoteStore> open(const QString& path, WhenFileFails whenFileFails = WhenFileFails::UseMemory)
+    static std::unique_ptr<NoteStore> open(const QString& path,
+                                           WhenFileFails whenFileFails = WhenFileFails::UseMemory)
     {
         std::unique_ptr<NoteStore> store(new NoteStore());
         if (!store->openStore(path, whenFileFails))
@@ -289,17 +325,23 @@ public:
 
     QVariant valueOf(qint64 id, const char* column)
     {
-        QELSQLiteStatement select = prepare(QStringLiteral("SELECT body, data, number FROM note WHERE id=?1"));
+        QELSQLiteStatement select =
+            prepare(QStringLiteral("SELECT body, data, number FROM note WHERE id=?1"));
         select.bindInt64(1, id);
         if (!select.step())
             return QStringLiteral("<no row>");
         const int index = select.columnIndex(QString::fromLatin1(column));
         switch (select.columnType(index)) {
-        case SQLITE_NULL: return QVariant();
-        case SQLITE_INTEGER: return select.int64(index);
-        case SQLITE_FLOAT: return select.real(index);
-        case SQLITE_BLOB: return select.blob(index);
-        default: return select.storedText(index);
+        case SQLITE_NULL:
+            return QVariant();
+        case SQLITE_INTEGER:
+            return select.int64(index);
+        case SQLITE_FLOAT:
+            return select.real(index);
+        case SQLITE_BLOB:
+            return select.blob(index);
+        default:
+            return select.storedText(index);
         }
     }
     QString journalMode()
@@ -311,7 +353,8 @@ public:
 protected:
     QStringList schemaStatements() const override
     {
-        return {QStringLiteral("CREATE TABLE IF NOT EXISTS note (id INTEGER PRIMARY KEY, body TEXT, data BLOB, number)")};
+        return {QStringLiteral("CREATE TABLE IF NOT EXISTS note (id INTEGER PRIMARY KEY, body "
+                               "TEXT, data BLOB, number)")};
     }
 
 private:
@@ -320,7 +363,7 @@ private:
 
 struct StoreCase {
     const char* what;
-    std::function<QString(const QString& dir)> prepare;   // answers the store path
+    std::function<QString(const QString& dir)> prepare; // answers the store path
     NoteStore::WhenFileFails whenFileFails;
     bool inMemory;
 };
@@ -339,49 +382,68 @@ TEST_P(StoreOpening, UsesTheFileOrFallsBackToMemory)
     EXPECT_EQ(store->isInMemory(), GetParam().inMemory);
     EXPECT_EQ(store->filePath(), path);
     EXPECT_EQ(store->journalMode(), QStringLiteral("off"));
-    ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"), {7, QStringLiteral("kept")}));
+    ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"),
+                           {7, QStringLiteral("kept")}));
     EXPECT_EQ(store->valueOf(7, "body"), QVariant(QStringLiteral("kept")));
     if (!GetParam().inMemory) {
         EXPECT_TRUE(QFileInfo(path).isFile());
     }
     // Lets the temporary folder go.
-    QFile(dir.filePath(QStringLiteral("locked"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile(dir.filePath(QStringLiteral("locked")))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Places, StoreOpening,
-    ::testing::Values(
-        StoreCase{"writable folder", [](const QString& d) { return d + QStringLiteral("/s.sqlite"); }, NoteStore::WhenFileFails::UseMemory, false},
-        StoreCase{"no path", [](const QString&) { return QString(); }, NoteStore::WhenFileFails::UseMemory, true},
-        StoreCase{"folder is a file", [](const QString& d) {
-            writeFile(d + QStringLiteral("/plain"), "x");
-            return d + QStringLiteral("/plain/s.sqlite");
-        }, NoteStore::WhenFileFails::UseMemory, true},
-        StoreCase{"folder not writable", [](const QString& d) {
-            if (geteuid() == 0)
-                return QStringLiteral("<skip>");
-            QDir(d).mkdir(QStringLiteral("locked"));
-            QFile(d + QStringLiteral("/locked")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-            return d + QStringLiteral("/locked/s.sqlite");
-        }, NoteStore::WhenFileFails::UseMemory, true},
-        StoreCase{"a folder in the file's place", [](const QString& d) {
-            QDir(d).mkdir(QStringLiteral("s.sqlite"));
-            return d + QStringLiteral("/s.sqlite");
-        }, NoteStore::WhenFileFails::UseMemory, true},
-        StoreCase{"damaged file, memory", [](const QString& d) {
-            writeFile(d + QStringLiteral("/s.sqlite"), QByteArray(8192, '\x5a'));
-            return d + QStringLiteral("/s.sqlite");
-        }, NoteStore::WhenFileFails::UseMemory, true},
-        StoreCase{"damaged file, started afresh", [](const QString& d) {
-            writeFile(d + QStringLiteral("/s.sqlite"), QByteArray(8192, '\x5a'));
-            return d + QStringLiteral("/s.sqlite");
-        }, NoteStore::WhenFileFails::RecreateFileThenUseMemory, false}));
+    ::testing::Values(StoreCase{"writable folder",
+                                [](const QString& d) { return d + QStringLiteral("/s.sqlite"); },
+                                NoteStore::WhenFileFails::UseMemory, false},
+                      StoreCase{"no path", [](const QString&) { return QString(); },
+                                NoteStore::WhenFileFails::UseMemory, true},
+                      StoreCase{"folder is a file",
+                                [](const QString& d) {
+                                    writeFile(d + QStringLiteral("/plain"), "x");
+                                    return d + QStringLiteral("/plain/s.sqlite");
+                                },
+                                NoteStore::WhenFileFails::UseMemory, true},
+                      StoreCase{"folder not writable",
+                                [](const QString& d) {
+                                    if (geteuid() == 0)
+                                        return QStringLiteral("<skip>");
+                                    QDir(d).mkdir(QStringLiteral("locked"));
+                                    QFile(d + QStringLiteral("/locked"))
+                                        .setPermissions(QFileDevice::ReadOwner
+                                                        | QFileDevice::ExeOwner);
+                                    return d + QStringLiteral("/locked/s.sqlite");
+                                },
+                                NoteStore::WhenFileFails::UseMemory, true},
+                      StoreCase{"a folder in the file's place",
+                                [](const QString& d) {
+                                    QDir(d).mkdir(QStringLiteral("s.sqlite"));
+                                    return d + QStringLiteral("/s.sqlite");
+                                },
+                                NoteStore::WhenFileFails::UseMemory, true},
+                      StoreCase{"damaged file, memory",
+                                [](const QString& d) {
+                                    writeFile(d + QStringLiteral("/s.sqlite"),
+                                              QByteArray(8192, '\x5a'));
+                                    return d + QStringLiteral("/s.sqlite");
+                                },
+                                NoteStore::WhenFileFails::UseMemory, true},
+                      StoreCase{"damaged file, started afresh",
+                                [](const QString& d) {
+                                    writeFile(d + QStringLiteral("/s.sqlite"),
+                                              QByteArray(8192, '\x5a'));
+                                    return d + QStringLiteral("/s.sqlite");
+                                },
+                                NoteStore::WhenFileFails::RecreateFileThenUseMemory, false}));
 
 TEST(SQLiteStore, KeepsAnEarlierRunsRowsWhenItsSchemaAllowsIt)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.sqlite"));
-    ASSERT_TRUE(NoteStore::open(path)->run(QStringLiteral("INSERT INTO note (id, body) VALUES (1, 'first run')")));
+    ASSERT_TRUE(NoteStore::open(path)->run(
+        QStringLiteral("INSERT INTO note (id, body) VALUES (1, 'first run')")));
     auto again = NoteStore::open(path, NoteStore::WhenFileFails::RecreateFileThenUseMemory);
     ASSERT_TRUE(again);
     EXPECT_FALSE(again->isInMemory());
@@ -410,29 +472,38 @@ TEST(SQLiteStore, BoundValuesAreStoredVerbatim)
         SCOPED_TRACE(text.toStdString());
         ++id;
         QString error;
-        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"), {id, text}, &error))
+        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, body) VALUES (?1, ?2)"),
+                               {id, text}, &error))
             << error.toStdString();
         const QVariant back = store->valueOf(id, "body");
         EXPECT_EQ(back.toString(), text);
         EXPECT_FALSE(back.isNull());
     }
     // Each value by its type; a null text and a null array are NULL.
-    struct Typed { QVariant value; const char* column; QVariant expected; };
+    struct Typed {
+        QVariant value;
+        const char* column;
+        QVariant expected;
+    };
     const QByteArray withNul("a\0b\xff", 4);
     const Typed typed[] = {
         {QVariant(QString()), "body", QVariant()},
         {QVariant(), "number", QVariant()},
         {QVariant(withNul), "data", QVariant(withNul)},
         {QVariant(QByteArray()), "data", QVariant()},
-        {QVariant(std::numeric_limits<qint64>::max()), "number", QVariant(std::numeric_limits<qint64>::max())},
-        {QVariant(std::numeric_limits<qint64>::min()), "number", QVariant(std::numeric_limits<qint64>::min())},
+        {QVariant(std::numeric_limits<qint64>::max()), "number",
+         QVariant(std::numeric_limits<qint64>::max())},
+        {QVariant(std::numeric_limits<qint64>::min()), "number",
+         QVariant(std::numeric_limits<qint64>::min())},
         {QVariant(true), "number", QVariant(qint64(1))},
         {QVariant(2.5), "number", QVariant(2.5)},
     };
     for (const Typed& t : typed) {
         SCOPED_TRACE(t.column);
         ++id;
-        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, %1) VALUES (?1, ?2)").arg(QLatin1String(t.column)), {id, t.value}));
+        ASSERT_TRUE(store->run(QStringLiteral("INSERT INTO note (id, %1) VALUES (?1, ?2)")
+                                   .arg(QLatin1String(t.column)),
+                               {id, t.value}));
         EXPECT_EQ(store->valueOf(id, t.column), t.expected);
     }
     QELSQLiteStatement count = store->prepare(QStringLiteral("SELECT count(*) FROM note"));

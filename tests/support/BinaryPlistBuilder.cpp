@@ -41,12 +41,15 @@ int BinaryPlistBuilder::append(Object object)
 
 int BinaryPlistBuilder::raw(const QByteArray& object) { return append({object, {}}); }
 
-int BinaryPlistBuilder::boolean(bool value) { return raw(QByteArray(1, char(value ? 0x09 : 0x08))); }
+int BinaryPlistBuilder::boolean(bool value)
+{
+    return raw(QByteArray(1, char(value ? 0x09 : 0x08)));
+}
 
 int BinaryPlistBuilder::integer(qint64 value)
 {
     QByteArray head;
-    unsigned nibble = 3;   // negative values take all eight bytes
+    unsigned nibble = 3; // negative values take all eight bytes
     if (value >= 0)
         for (nibble = 0; nibble < 3 && quint64(value) >> (8 << nibble) != 0;)
             ++nibble;
@@ -73,9 +76,15 @@ int BinaryPlistBuilder::date(double secondsSince2001)
     return raw(head);
 }
 
-int BinaryPlistBuilder::data(const QByteArray& bytes) { return raw(marker(0x4, quint64(bytes.size())) + bytes); }
+int BinaryPlistBuilder::data(const QByteArray& bytes)
+{
+    return raw(marker(0x4, quint64(bytes.size())) + bytes);
+}
 
-int BinaryPlistBuilder::ascii(const QByteArray& text) { return raw(marker(0x5, quint64(text.size())) + text); }
+int BinaryPlistBuilder::ascii(const QByteArray& text)
+{
+    return raw(marker(0x5, quint64(text.size())) + text);
+}
 
 int BinaryPlistBuilder::utf16(const std::u16string& units)
 {
@@ -92,9 +101,15 @@ int BinaryPlistBuilder::uid(quint32 value)
     return raw(head);
 }
 
-int BinaryPlistBuilder::array(const QList<int>& items) { return append({marker(0xA, quint64(items.size())), items}); }
+int BinaryPlistBuilder::array(const QList<int>& items)
+{
+    return append({marker(0xA, quint64(items.size())), items});
+}
 
-int BinaryPlistBuilder::set(const QList<int>& items) { return append({marker(0xC, quint64(items.size())), items}); }
+int BinaryPlistBuilder::set(const QList<int>& items)
+{
+    return append({marker(0xC, quint64(items.size())), items});
+}
 
 int BinaryPlistBuilder::dict(const QList<std::pair<int, int>>& keysAndValues)
 {
@@ -143,7 +158,9 @@ QList<ValidBinaryPlist> validBinaryPlists()
     single("smallInteger", [](BinaryPlistBuilder& b) { return b.integer(7); });
     single("wideInteger", [](BinaryPlistBuilder& b) { return b.integer(0x123456789LL); });
     // Sixteen bytes, of which libplist keeps the low eight.
-    single("integerOf16Bytes", [](BinaryPlistBuilder& b) { return b.raw(QByteArray(1, '\x14') + QByteArray(15, '\0') + '\x05'); });
+    single("integerOf16Bytes", [](BinaryPlistBuilder& b) {
+        return b.raw(QByteArray(1, '\x14') + QByteArray(15, '\0') + '\x05');
+    });
     single("negativeInteger", [](BinaryPlistBuilder& b) { return b.integer(-42); });
     single("real", [](BinaryPlistBuilder& b) { return b.real(2.5); });
     single("date", [](BinaryPlistBuilder& b) { return b.date(611404215.0); });

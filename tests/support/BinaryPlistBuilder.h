@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
 // Builds a binary property list ("bplist00") object by object, so a test can
 // write layouts no property-list writer produces: a key that is an integer, a
 // container that holds itself, a trailer that points past the file.
 struct BinaryPlistBuilder {
-    unsigned offsetSize = 2;   // bytes per offset-table entry
-    unsigned refSize = 1;      // bytes per object reference
+    unsigned offsetSize = 2; // bytes per offset-table entry
+    unsigned refSize = 1;    // bytes per object reference
 
     // What build() writes into the trailer unless told otherwise.
     struct Trailer {
@@ -30,14 +30,14 @@ struct BinaryPlistBuilder {
     std::map<int, quint64> offsetOverrides;
 
     // Each call appends one object and answers its index.
-    int raw(const QByteArray& object);   // marker and payload exactly as given
+    int raw(const QByteArray& object); // marker and payload exactly as given
     int boolean(bool value);
     int integer(qint64 value);
     int real(double value);
     int date(double secondsSince2001);
     int data(const QByteArray& bytes);
     int ascii(const QByteArray& text);
-    int utf16(const std::u16string& units);   // any units, a NUL included
+    int utf16(const std::u16string& units); // any units, a NUL included
     int uid(quint32 value);
     int array(const QList<int>& items);
     int set(const QList<int>& items);
@@ -52,8 +52,8 @@ struct BinaryPlistBuilder {
 
 private:
     struct Object {
-        QByteArray head;         // marker, length, payload
-        QList<int> references;   // written after the head, refSize bytes each
+        QByteArray head;       // marker, length, payload
+        QList<int> references; // written after the head, refSize bytes each
     };
     int append(Object object);
 

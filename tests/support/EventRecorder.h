@@ -1,12 +1,12 @@
 #pragma once
 
-#include "WaitUntil.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <vector>
+
+#include "WaitUntil.h"
 
 // Collects events that arrive on any thread (delegate calls, callbacks) and
 // lets a test wait for them. Thread-safe.
@@ -15,8 +15,7 @@
 // satisfy the predicate or the time-out passes. When the events come through
 // queued calls to the main thread, the main thread must keep handling Qt
 // events while it waits: ask for that with Wait::ProcessingQtEvents.
-template <class T>
-class EventRecorder {
+template <class T> class EventRecorder {
 public:
     using Events = std::vector<T>;
     using Predicate = std::function<bool(const Events&)>;
@@ -49,19 +48,23 @@ public:
     }
 
     // Whether the predicate came to hold within `timeout` (real time).
-    bool waitFor(const Predicate& predicate, std::chrono::milliseconds timeout = kTestWaitLimit, Wait mode = Wait::Blocking) const
+    bool waitFor(const Predicate& predicate, std::chrono::milliseconds timeout = kTestWaitLimit,
+                 Wait mode = Wait::Blocking) const
     {
         if (mode == Wait::ProcessingQtEvents) {
-            return waitUntil([&] {
-                std::lock_guard lock(m_mutex);
-                return predicate(m_events);
-            }, timeout);
+            return waitUntil(
+                [&] {
+                    std::lock_guard lock(m_mutex);
+                    return predicate(m_events);
+                },
+                timeout);
         }
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return predicate(m_events); });
     }
     // Whether at least `n` events came within `timeout`.
-    bool waitForCount(size_t n, std::chrono::milliseconds timeout = kTestWaitLimit, Wait mode = Wait::Blocking) const
+    bool waitForCount(size_t n, std::chrono::milliseconds timeout = kTestWaitLimit,
+                      Wait mode = Wait::Blocking) const
     {
         return waitFor([n](const Events& events) { return events.size() >= n; }, timeout, mode);
     }

@@ -1,16 +1,20 @@
 #include "RecordingCopyDelegate.h"
 
-#include "QELCopyItemBeginEventArgs.h"
-#include "QELCopyItemEndEventArgs.h"
+#include <algorithm>
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include <algorithm>
+#include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyItemEndEventArgs.h"
 
 namespace {
 
-bool onMainThread() { return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread(); }
+bool onMainThread()
+{
+    return QCoreApplication::instance()
+        && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
 } // namespace
 
@@ -83,11 +87,15 @@ QStringList RecordingCopyDelegate::order() const
     return lines;
 }
 
-bool RecordingCopyDelegate::waitForAllItemsCopied(size_t runs, std::chrono::milliseconds timeout) const
+bool RecordingCopyDelegate::waitForAllItemsCopied(size_t runs,
+                                                  std::chrono::milliseconds timeout) const
 {
     return m_calls.waitFor(
         [runs](const std::vector<Call>& calls) {
-            return size_t(std::count_if(calls.begin(), calls.end(), [](const Call& call) { return call.kind == Call::Kind::AllItemsCopied; })) >= runs;
+            return size_t(std::count_if(
+                       calls.begin(), calls.end(),
+                       [](const Call& call) { return call.kind == Call::Kind::AllItemsCopied; }))
+                >= runs;
         },
         timeout, EventRecorder<Call>::Wait::ProcessingQtEvents);
 }

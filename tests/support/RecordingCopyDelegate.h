@@ -1,13 +1,13 @@
 #pragma once
 
-#include "EventRecorder.h"
-#include "QELCopyDelegate.h"
+#include <typeindex>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
 
-#include <typeindex>
-#include <vector>
+#include "EventRecorder.h"
+#include "QELCopyDelegate.h"
 
 // Records every call a copy job makes on its delegate, with the thread it came
 // on, in arrival order; the calls come on the main thread and on the job's
@@ -46,7 +46,8 @@ public:
     QStringList order() const;
     // Waits until the run's end has been reported `runs` times. With Qt events
     // handled meanwhile: the end comes through the main thread's event loop.
-    bool waitForAllItemsCopied(size_t runs = 1, std::chrono::milliseconds timeout = kTestWaitLimit) const;
+    bool waitForAllItemsCopied(size_t runs = 1,
+                               std::chrono::milliseconds timeout = kTestWaitLimit) const;
 
     const EventRecorder<Call>& recorder() const { return m_calls; }
 

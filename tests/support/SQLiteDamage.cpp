@@ -17,7 +17,8 @@ int pageSizeOf(const QString& path)
     const QByteArray header = file.read(100);
     if (header.size() < 100)
         return 0;
-    const int size = (static_cast<unsigned char>(header.at(16)) << 8) | static_cast<unsigned char>(header.at(17));
+    const int size = (static_cast<unsigned char>(header.at(16)) << 8)
+        | static_cast<unsigned char>(header.at(17));
     return size == 1 ? 65536 : size;
 }
 
@@ -27,13 +28,16 @@ QList<int> leafPagesOf(const QString& path, const QString& table)
 {
     QList<int> pages;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr)
+        == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT pageno FROM dbstat WHERE name=?1 AND pagetype='leaf' ORDER BY pageno", -1,
-                               &statement, nullptr)
+        if (sqlite3_prepare_v2(
+                db, "SELECT pageno FROM dbstat WHERE name=?1 AND pagetype='leaf' ORDER BY pageno",
+                -1, &statement, nullptr)
             == SQLITE_OK) {
             const QByteArray name = table.toUtf8();
-            sqlite3_bind_text(statement, 1, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(statement, 1, name.constData(), static_cast<int>(name.size()),
+                              SQLITE_TRANSIENT);
             while (sqlite3_step(statement) == SQLITE_ROW)
                 pages.append(sqlite3_column_int(statement, 0));
         }

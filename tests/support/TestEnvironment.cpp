@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "Clock.h"
+#include <mutex>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <mutex>
+#include "Clock.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ void useHome(const QString& home)
     qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", (home + QStringLiteral("/run")).toUtf8());
     QDir().mkpath(home + QStringLiteral("/run"));
-    QFile::setPermissions(home + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(home + QStringLiteral("/run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // QSettings looks its folder up once per process, not at each use.
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, home + QStringLiteral("/.config"));

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QString>
+#include <memory>
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <QString>
 
 class QTemporaryDir;
 

@@ -1,8 +1,8 @@
-#include "TestEnvironment.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 
-#include <gtest/gtest.h>
+#include "TestEnvironment.h"
 
 // One main for every test executable: a headless Qt application object
 // (widget tests need one; readers don't mind), and for every test a fresh

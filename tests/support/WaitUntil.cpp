@@ -1,9 +1,9 @@
 #include "WaitUntil.h"
 
+#include <thread>
+
 #include <QCoreApplication>
 #include <QEventLoop>
-
-#include <thread>
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
@@ -19,4 +19,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) { return waitUntil(done, std::chrono::milliseconds(timeoutMs)); }
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    return waitUntil(done, std::chrono::milliseconds(timeoutMs));
+}

@@ -1,10 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QTest>
-#include <QThread>
-
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -14,6 +8,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QThread>
 
 #include "LocalizedStrings.h"
 #include "QELDeviceDataCategoryContentView.h"
@@ -41,7 +41,8 @@ public:
         QELDeviceDataCategoryContentView::loadData();
         startWorkerLoad([this] {
             const std::optional<QStringList> rows = m_read();
-            QMetaObject::invokeMethod(this, [this, rows] { _workerLoadComplete(rows); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, rows] { _workerLoadComplete(rows); }, Qt::QueuedConnection);
         });
     }
     void _workerLoadComplete(const std::optional<QStringList>& rows)
@@ -103,10 +104,15 @@ TEST(DataCategoryLoad, AFailedReadShowsCouldNotBeReadNeverAnEmptyList)
         bool failed;
     };
     const std::vector<Case> cases{
-        {"rows", [] { return std::optional<QStringList>(QStringList{"a", "b"}); }, false},
+        {"rows",
+         [] {
+             return std::optional<QStringList>(QStringList{"a", "b"});
+         },
+         false},
         {"an empty but good read", [] { return std::optional<QStringList>(QStringList{}); }, false},
         {"a failed read", [] { return std::optional<QStringList>(); }, true},
-        {"a read that throws", []() -> std::optional<QStringList> { throw std::runtime_error("bad database"); }, true},
+        {"a read that throws",
+         []() -> std::optional<QStringList> { throw std::runtime_error("bad database"); }, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,7 +134,8 @@ TEST(DataCategoryLoad, AFailedReadShowsCouldNotBeReadNeverAnEmptyList)
             ASSERT_NE(failedPage, nullptr);
             EXPECT_TRUE(failedPage->isVisible());
             EXPECT_EQ(failedPage->descriptionLabel()->text(), L("CATEGORYCOULDNOTBEREAD"));
-            EXPECT_NE(failedPage->descriptionLabel()->text(), QStringLiteral("CATEGORYCOULDNOTBEREAD"));
+            EXPECT_NE(failedPage->descriptionLabel()->text(),
+                      QStringLiteral("CATEGORYCOULDNOTBEREAD"));
             // The list under it is hidden: nothing that looks like "no data".
             EXPECT_FALSE(view.list()->isVisible());
             EXPECT_EQ(failedPage->geometry(), view.rect());
@@ -142,7 +149,9 @@ TEST(DataCategoryLoad, AFailedReadShowsCouldNotBeReadNeverAnEmptyList)
 TEST(DataCategoryLoad, ALaterLoadThatSucceedsRemovesTheFailurePage)
 {
     std::atomic<bool> fail{true};
-    ReadingView view([&] { return fail ? std::optional<QStringList>() : std::optional<QStringList>(QStringList{"x"}); });
+    ReadingView view([&] {
+        return fail ? std::optional<QStringList>() : std::optional<QStringList>(QStringList{"x"});
+    });
     view.show();
     view.loadData();
     ASSERT_TRUE(waitFor([&] { return view.loadFailed(); }));

@@ -1,10 +1,10 @@
 #include <cmath>
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "QELBezierPath.h"
 #include "TSPProgressIndicator.h"
@@ -73,15 +73,19 @@ TEST_P(RoundedCorners, RoundsTheChosenCorners)
 }
 
 INSTANTIATE_TEST_SUITE_P(BezierPath, RoundedCorners,
-    ::testing::Values(CornerCase{0, true, true, true, true}, CornerCase{1, false, true, true, true},
-        CornerCase{2, true, false, true, true}, CornerCase{4, true, true, false, true},
-        CornerCase{8, true, true, true, false}, CornerCase{15, false, false, false, false},
-        CornerCase{1 | 8, false, true, true, false}));
+                         ::testing::Values(CornerCase{0, true, true, true, true},
+                                           CornerCase{1, false, true, true, true},
+                                           CornerCase{2, true, false, true, true},
+                                           CornerCase{4, true, true, false, true},
+                                           CornerCase{8, true, true, true, false},
+                                           CornerCase{15, false, false, false, false},
+                                           CornerCase{1 | 8, false, true, true, false}));
 
 TEST(BezierPath, StrokeInsideStaysInsideAtTwiceTheWidth)
 {
     QImage image = transparentImage(40, 40);
-    const QPainterPath path = bezierPathWithRoundedRectCornerRadiusInCorners(QRectF(10, 10, 20, 20), 0, 0);
+    const QPainterPath path =
+        bezierPathWithRoundedRectCornerRadiusInCorners(QRectF(10, 10, 20, 20), 0, 0);
     const QPen pen(Qt::red, 2.0);
     {
         QPainter p(&image);
@@ -90,9 +94,9 @@ TEST(BezierPath, StrokeInsideStaysInsideAtTwiceTheWidth)
         EXPECT_EQ(p.pen().color(), QColor(Qt::blue));
         EXPECT_EQ(p.pen().widthF(), 5.0);
     }
-    EXPECT_EQ(image.pixelColor(9, 20).alpha(), 0);       // outside: nothing
+    EXPECT_EQ(image.pixelColor(9, 20).alpha(), 0);        // outside: nothing
     EXPECT_EQ(image.pixelColor(11, 20), QColor(Qt::red)); // the inner half of a 4-wide line
-    EXPECT_EQ(image.pixelColor(20, 20).alpha(), 0);      // the middle is untouched
+    EXPECT_EQ(image.pixelColor(20, 20).alpha(), 0);       // the middle is untouched
     EXPECT_NEAR(pathWithStrokeWidth(path, 4).boundingRect().width(), 24.0, 0.01);
 }
 
@@ -126,7 +130,10 @@ struct FillCase {
     double fill;
 };
 
-void PrintTo(const FillCase& c, std::ostream* os) { *os << c.value << " of " << c.maximum << " on " << c.width; }
+void PrintTo(const FillCase& c, std::ostream* os)
+{
+    *os << c.value << " of " << c.maximum << " on " << c.width;
+}
 
 class ProgressFill : public ::testing::TestWithParam<FillCase> {};
 
@@ -141,8 +148,10 @@ TEST_P(ProgressFill, FillWidth)
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgressBar, ProgressFill,
-    ::testing::Values(FillCase{30, 100, 200, 60}, FillCase{0, 100, 200, 0}, FillCase{5, 0, 200, 200},
-        FillCase{100, 100, 150, 150}, FillCase{250, 100, 200, 200}, FillCase{-5, 100, 200, 0}));
+                         ::testing::Values(FillCase{30, 100, 200, 60}, FillCase{0, 100, 200, 0},
+                                           FillCase{5, 0, 200, 200}, FillCase{100, 100, 150, 150},
+                                           FillCase{250, 100, 200, 200},
+                                           FillCase{-5, 100, 200, 0}));
 
 TEST(ProgressBar, DefaultsAndTextAlignment)
 {
@@ -198,10 +207,12 @@ TEST_P(ProgressDrawing, DrawsItsLayers)
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgressBar, ProgressDrawing,
-    ::testing::Values(DrawCase{"empty", 0, false, false, true, false},
-        DrawCase{"half", 50, false, true, true, true}, DrawCase{"full", 100, false, true, false, true},
-        DrawCase{"indeterminate", 50, true, false, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(DrawCase{"empty", 0, false, false, true, false},
+                                           DrawCase{"half", 50, false, true, true, true},
+                                           DrawCase{"full", 100, false, true, false, true},
+                                           DrawCase{"indeterminate", 50, true, false, false,
+                                                    false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgressBar, StripesRepeatEveryBarHeightAndStepResets)
 {
@@ -213,7 +224,8 @@ TEST(ProgressBar, StripesRepeatEveryBarHeightAndStepResets)
     ASSERT_FALSE(strip.isNull());
     const qreal dpr = strip.devicePixelRatio();
     for (int x = 0; x < 10; ++x)
-        EXPECT_EQ(strip.pixelColor(int(x * dpr), int(5 * dpr)), strip.pixelColor(int((x + 10) * dpr), int(5 * dpr)));
+        EXPECT_EQ(strip.pixelColor(int(x * dpr), int(5 * dpr)),
+                  strip.pixelColor(int((x + 10) * dpr), int(5 * dpr)));
 
     for (int i = 0; i < 11; ++i)
         bar.drawIndeterminate();

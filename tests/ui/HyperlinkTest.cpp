@@ -1,10 +1,10 @@
-#include "Hyperlink.h"
+#include <gtest/gtest.h>
 
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include <gtest/gtest.h>
+#include "Hyperlink.h"
 
 namespace {
 
@@ -20,7 +20,8 @@ QTextCharFormat formatOf(const QTextDocumentFragment& fragment, QTextDocument& d
 TEST(Hyperlink, CarriesTheLinkInBlueUnderlined)
 {
     const QUrl url(QStringLiteral("https://example.com/help?topic=device"));
-    const auto fragment = Hyperlink::hyperlinkFromStringWithURL(QStringLiteral("Click here for help"), url);
+    const auto fragment =
+        Hyperlink::hyperlinkFromStringWithURL(QStringLiteral("Click here for help"), url);
     EXPECT_EQ(fragment.toPlainText(), QStringLiteral("Click here for help"));
     QTextDocument document;
     const QTextCharFormat format = formatOf(fragment, document);
@@ -46,7 +47,8 @@ TEST(Hyperlink, TextAndLinkNeverBecomeMarkup)
 
 TEST(Hyperlink, EmptyTextGivesEmptyFragment)
 {
-    const auto fragment = Hyperlink::hyperlinkFromStringWithURL(QString(), QUrl(QStringLiteral("https://example.com")));
+    const auto fragment = Hyperlink::hyperlinkFromStringWithURL(
+        QString(), QUrl(QStringLiteral("https://example.com")));
     EXPECT_TRUE(fragment.isEmpty());
     EXPECT_TRUE(fragment.toPlainText().isEmpty());
 }

@@ -1,6 +1,6 @@
-#include "QELTimeFormatter.h"
-
 #include <gtest/gtest.h>
+
+#include "QELTimeFormatter.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ class TimeText : public ::testing::TestWithParam<TimeCase> {};
 
 TEST_P(TimeText, Formats)
 {
-    EXPECT_EQ(QELTimeFormatter().stringForObjectValue(GetParam().value), QString::fromLatin1(GetParam().text));
+    EXPECT_EQ(QELTimeFormatter().stringForObjectValue(GetParam().value),
+              QString::fromLatin1(GetParam().text));
 }
 
 // clang-format off
@@ -44,7 +45,8 @@ TEST(TimeFormatter, DoesNotParseTextsBack)
 {
     QVariant object(7);
     QString error;
-    EXPECT_TRUE(QELTimeFormatter().getObjectValueForStringErrorDescription(&object, QStringLiteral("01:00"), &error));
+    EXPECT_TRUE(QELTimeFormatter().getObjectValueForStringErrorDescription(
+        &object, QStringLiteral("01:00"), &error));
     EXPECT_EQ(object, QVariant(7));
     EXPECT_TRUE(error.isEmpty());
 }

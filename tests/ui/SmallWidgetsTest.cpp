@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -9,8 +11,6 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
-
-#include <gtest/gtest.h>
 
 #include "QELImageAndTextCell.h"
 #include "QELImageView.h"
@@ -50,17 +50,20 @@ TEST(ImageAndTextCell, ShrinksATallIconOnceAndCentresAShortOne)
     EXPECT_FALSE(cell.backgroundColor().isValid());
 
     cell.setIcon(solidIcon(32, 32, Qt::red));
-    cell.drawWithFrameInView(painter, QRectF(0, 0, 120, 16), QStringLiteral("Copied"), QFont(), false, Qt::white);
+    cell.drawWithFrameInView(painter, QRectF(0, 0, 120, 16), QStringLiteral("Copied"), QFont(),
+                             false, Qt::white);
     EXPECT_EQ(cell.icon().height(), 14);
     EXPECT_EQ(cell.icon().width(), 14);
     EXPECT_EQ(cell.lastIconRect(), QRectF(2, 1, 14, 14));
     EXPECT_DOUBLE_EQ(cell.lastTextRect().left(), 2 + 14);
-    cell.drawWithFrameInView(painter, QRectF(0, 20, 120, 16), QStringLiteral("Copied"), QFont(), false, Qt::white);
+    cell.drawWithFrameInView(painter, QRectF(0, 20, 120, 16), QStringLiteral("Copied"), QFont(),
+                             false, Qt::white);
     EXPECT_EQ(cell.icon().height(), 14);
 
     cell.setIcon(solidIcon(10, 10, Qt::blue));
     cell.setImageToTextSpacing(4);
-    cell.drawWithFrameInView(painter, QRectF(10, 0, 120, 20), QStringLiteral("x"), QFont(), false, Qt::white);
+    cell.drawWithFrameInView(painter, QRectF(10, 0, 120, 20), QStringLiteral("x"), QFont(), false,
+                             Qt::white);
     EXPECT_EQ(cell.lastIconRect(), QRectF(12, 5, 10, 10));
     EXPECT_DOUBLE_EQ(cell.lastTextRect().left(), 10 + 2 + 4 + 10);
     EXPECT_DOUBLE_EQ(cell.lastTextRect().width(), 120 - 2 - 4 - 10);
@@ -75,7 +78,8 @@ TEST(ImageAndTextCell, BlankWidthIndentsTextWithoutIcon)
     cell.setBlankImageWidth(16);
     cell.setImageToTextSpacing(3);
     cell.setBackgroundColor(QColor(255, 255, 0));
-    cell.drawWithFrameInView(painter, QRectF(0, 0, 200, 20), QStringLiteral("Song"), QFont(), false, Qt::white);
+    cell.drawWithFrameInView(painter, QRectF(0, 0, 200, 20), QStringLiteral("Song"), QFont(), false,
+                             Qt::white);
     EXPECT_DOUBLE_EQ(cell.lastTextRect().left(), 2 + 3 + 16);
     EXPECT_DOUBLE_EQ(cell.lastTextRect().width(), 200 - 2 - 3 - 16);
     painter.end();
@@ -118,17 +122,20 @@ TEST(ImageView, LetsClicksThrough)
 
 TEST(DataToImageTransformer, DecodesOnlyRealImages)
 {
-    EXPECT_EQ(QELNSDataToNSImageValueTransformer::transformedValueClass(), QMetaType::fromType<QImage>());
+    EXPECT_EQ(QELNSDataToNSImageValueTransformer::transformedValueClass(),
+              QMetaType::fromType<QImage>());
     EXPECT_FALSE(QELNSDataToNSImageValueTransformer::allowsReverseTransformation());
     const QByteArray png = pngBytes();
-    EXPECT_EQ(QELNSDataToNSImageValueTransformer::transformedValue(QVariant(png)).size(), QSize(8, 6));
+    EXPECT_EQ(QELNSDataToNSImageValueTransformer::transformedValue(QVariant(png)).size(),
+              QSize(8, 6));
     struct Case {
         const char* name;
         QVariant value;
     };
-    for (const Case& c : {Case{"missing", QVariant()}, Case{"empty", QVariant(QByteArray())},
-             Case{"garbage", QVariant(QByteArray("\x89PNG not really", 15))},
-             Case{"header only", QVariant(png.left(16))}, Case{"not bytes", QVariant(42)}}) {
+    for (const Case& c :
+         {Case{"missing", QVariant()}, Case{"empty", QVariant(QByteArray())},
+          Case{"garbage", QVariant(QByteArray("\x89PNG not really", 15))},
+          Case{"header only", QVariant(png.left(16))}, Case{"not bytes", QVariant(42)}}) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(QELNSDataToNSImageValueTransformer::transformedValue(c.value).isNull());
     }
@@ -189,8 +196,9 @@ TEST_F(WebView, ShowsLocalContentOnly)
         bool local;
     };
     for (const Case& c : {Case{"data:text/html,hi", true}, Case{"file:///tmp/a.html", true},
-             Case{"qrc:/images/x.svg", true}, Case{"about:blank", true}, Case{"http://example.com/", false},
-             Case{"https://example.com/", false}, Case{"ftp://example.com/", false}, Case{"javascript:alert(1)", false}}) {
+                          Case{"qrc:/images/x.svg", true}, Case{"about:blank", true},
+                          Case{"http://example.com/", false}, Case{"https://example.com/", false},
+                          Case{"ftp://example.com/", false}, Case{"javascript:alert(1)", false}}) {
         SCOPED_TRACE(c.url);
         EXPECT_EQ(QELWebView::isLocalUrl(QUrl(QString::fromLatin1(c.url))), c.local);
     }
@@ -199,8 +207,10 @@ TEST_F(WebView, ShowsLocalContentOnly)
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
-    EXPECT_TRUE(load(QStringLiteral("<html><body><img src=\"%1x.png\"><link rel=stylesheet href=\"%1s.css\">"
-                                    "</body></html>").arg(remote)));
+    EXPECT_TRUE(load(
+        QStringLiteral("<html><body><img src=\"%1x.png\"><link rel=stylesheet href=\"%1s.css\">"
+                       "</body></html>")
+            .arg(remote)));
     QTest::qWait(200);
     EXPECT_FALSE(server.hasPendingConnections());
 

@@ -8,10 +8,12 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/Calendar/Calendar.sqlitedb"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/Calendar/Calendar.sqlitedb"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("calendars"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("calendars"), describe, {}});
 
 } // namespace
 

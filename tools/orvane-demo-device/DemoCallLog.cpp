@@ -8,10 +8,13 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("WirelessDomain"), QStringLiteral("Library/CallHistory/call_history.db"), error);
+    return context.backupEmptyDatabase(QStringLiteral("WirelessDomain"),
+                                       QStringLiteral("Library/CallHistory/call_history.db"),
+                                       error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("calllog"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("calllog"), describe, {}});
 
 } // namespace
 

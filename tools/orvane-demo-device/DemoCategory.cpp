@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DemoCategory.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdio>
 #include <map>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "SQLiteFixtureWriter.h"
 #include "SimulatedDeviceBuilder.h"
@@ -40,7 +40,8 @@ QByteArray DemoContext::emptyDatabase(QString* error)
     return m_emptyDatabase;
 }
 
-bool DemoContext::backupEmptyDatabase(const QString& domain, const QString& relativePath, QString* error)
+bool DemoContext::backupEmptyDatabase(const QString& domain, const QString& relativePath,
+                                      QString* error)
 {
     const QByteArray database = emptyDatabase(error);
     if (database.isEmpty())
@@ -66,7 +67,8 @@ bool add(DemoCategoryBuilder builder)
 {
     const QString name = builder.name;
     if (!table().emplace(name, std::move(builder)).second)
-        std::fprintf(stderr, "orvane-demo-device: the category \"%s\" is registered twice\n", qPrintable(name));
+        std::fprintf(stderr, "orvane-demo-device: the category \"%s\" is registered twice\n",
+                     qPrintable(name));
     return true;
 }
 

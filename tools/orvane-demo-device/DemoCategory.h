@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 #include <functional>
 #include <vector>
+
+#include <QByteArray>
+#include <QString>
 
 #include "DemoDevice.h"
 

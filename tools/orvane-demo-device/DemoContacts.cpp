@@ -8,11 +8,16 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"), error)
-        && context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBookImages.sqlitedb"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
+                                       error)
+        && context.backupEmptyDatabase(
+            QStringLiteral("HomeDomain"),
+            QStringLiteral("Library/AddressBook/AddressBookImages.sqlitedb"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("contacts"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("contacts"), describe, {}});
 
 } // namespace
 

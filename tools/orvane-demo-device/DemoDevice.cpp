@@ -21,7 +21,8 @@ bool removeEarlierDemo(const QString& folder, QString* error)
         return true;
     const QVariantMap values = Plist::readFile(folder + QStringLiteral("/device.plist")).toMap();
     if (!values.value(QLatin1String(kMarkerKey)).toBool()) {
-        *error = QStringLiteral("%1 is not empty and holds no demo device; nothing was written").arg(folder);
+        *error = QStringLiteral("%1 is not empty and holds no demo device; nothing was written")
+                     .arg(folder);
         return false;
     }
     if (!dir.removeRecursively()) {

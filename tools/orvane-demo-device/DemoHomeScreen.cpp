@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The home screen's preferences in the backup: the file a backup password is
 // tested on.
-#include "DemoCategory.h"
-
 #include <QVariantMap>
 
+#include "DemoCategory.h"
 #include "Plist.h"
 #include "SimulatedDeviceBuilder.h"
 
@@ -14,12 +13,15 @@ namespace {
 
 bool describe(DemoContext& context, QString*)
 {
-    context.device().backupFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
-                                Plist::serialize(QVariantMap{{QStringLiteral("SBShowBatteryPercentage"), true}}));
+    context.device().backupFile(
+        QStringLiteral("HomeDomain"),
+        QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
+        Plist::serialize(QVariantMap{{QStringLiteral("SBShowBatteryPercentage"), true}}));
     return true;
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("homescreen"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("homescreen"), describe, {}});
 
 } // namespace
 

@@ -8,10 +8,12 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/Safari/Bookmarks.db"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/Safari/Bookmarks.db"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("internet"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("internet"), describe, {}});
 
 } // namespace
 

@@ -8,10 +8,12 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/SMS/sms.db"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("messages"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("messages"), describe, {}});
 
 } // namespace
 

@@ -8,10 +8,12 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/Notes/notes.sqlite"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("notes"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("notes"), describe, {}});
 
 } // namespace
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The camera roll's folder, still empty.
 #include "DemoCategory.h"
-
 #include "SimulatedDeviceBuilder.h"
 
 namespace DemoDevice {
@@ -14,7 +13,8 @@ bool describe(DemoContext& context, QString*)
     return true;
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("photos"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("photos"), describe, {}});
 
 } // namespace
 

@@ -8,10 +8,12 @@ namespace {
 
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"), QStringLiteral("Library/Voicemail/voicemail.db"), error);
+    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
+                                       QStringLiteral("Library/Voicemail/voicemail.db"), error);
 }
 
-[[maybe_unused]] const bool registered = DemoCategories::add({QStringLiteral("voicemail"), describe, {}});
+[[maybe_unused]] const bool registered =
+    DemoCategories::add({QStringLiteral("voicemail"), describe, {}});
 
 } // namespace
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InspectJson.h"
 
-#include <QJsonDocument>
-
 #include <cstdio>
+
+#include <QJsonDocument>
 
 namespace InspectJson {
 
@@ -24,7 +24,8 @@ QJsonValue flag(const std::optional<bool>& flag)
 
 QJsonValue date(const QDateTime& date)
 {
-    return date.isValid() ? QJsonValue(date.toUTC().toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    return date.isValid() ? QJsonValue(date.toUTC().toString(Qt::ISODate))
+                          : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue id(const std::optional<qint64>& id)
@@ -40,7 +41,9 @@ QByteArray document(const QJsonObject& root)
 int print(const QJsonObject& root)
 {
     const QByteArray bytes = document(root);
-    const bool written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) == static_cast<size_t>(bytes.size());
+    const bool written =
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout)
+        == static_cast<size_t>(bytes.size());
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 

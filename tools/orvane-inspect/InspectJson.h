@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
-
-#include <optional>
 
 // The value conventions every subcommand's JSON follows, so a script reads one
 // shape: null for what is unknown (a null text, a missing number or flag, an

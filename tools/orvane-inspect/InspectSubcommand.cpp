@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InspectSubcommand.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QVariant>
-
 #include <cstdio>
 #include <map>
 #include <memory>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QVariant>
 
 #include "BackupFileSource.h"
 #include "BackupPathRules.h"
@@ -27,20 +27,20 @@ std::map<QString, InspectSubcommand>& table()
     return rows;
 }
 
-void printError(const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-}
+void printError(const QString& text) { std::fputs(text.toLocal8Bit().constData(), stderr); }
 
 QString usage()
 {
-    QString text = QStringLiteral("usage: orvane-inspect SUBCOMMAND (FOLDER | --backup UDID) [--export DIR] [options]\n"
-                                  "Prints as JSON what the program's readers make of a folder of copied device\n"
-                                  "files, or of a device's backup in %1.\n\nsubcommands:\n")
-                       .arg(Locations::backupRoot());
+    QString text =
+        QStringLiteral(
+            "usage: orvane-inspect SUBCOMMAND (FOLDER | --backup UDID) [--export DIR] [options]\n"
+            "Prints as JSON what the program's readers make of a folder of copied device\n"
+            "files, or of a device's backup in %1.\n\nsubcommands:\n")
+            .arg(Locations::backupRoot());
     for (const InspectSubcommand* subcommand : all())
         text += QStringLiteral("  %1  %2\n").arg(subcommand->name, -10).arg(subcommand->summary);
-    text += QStringLiteral("\n\"orvane-inspect SUBCOMMAND --help\" shows a subcommand's options.\n");
+    text +=
+        QStringLiteral("\n\"orvane-inspect SUBCOMMAND --help\" shows a subcommand's options.\n");
     return text;
 }
 
@@ -74,7 +74,10 @@ public:
     AnswerCollector(const AnswerCollector&) = delete;
     AnswerCollector& operator=(const AnswerCollector&) = delete;
 
-    QString GetPathToDataOfType(int type) override { return remember(m_source.GetPathToDataOfType(type)); }
+    QString GetPathToDataOfType(int type) override
+    {
+        return remember(m_source.GetPathToDataOfType(type));
+    }
     QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain) override
     {
         return remember(m_source.GetPathForDeviceFileNameInDomain(path, domain));
@@ -106,19 +109,26 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
     }
     const QString folder = Locations::backupRoot() + QLatin1Char('/') + udid;
     if (!QFileInfo(folder).isDir()
-        || (!QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb")) && !QFileInfo::exists(folder + QStringLiteral("/Manifest.db")))) {
+        || (!QFileInfo::exists(folder + QStringLiteral("/Manifest.mbdb"))
+            && !QFileInfo::exists(folder + QStringLiteral("/Manifest.db")))) {
         *error = QStringLiteral("no backup of device %1 in %2").arg(udid, Locations::backupRoot());
         return nullptr;
     }
     // As the backup tool takes it: never on a command line, where other users could read it.
     const QString password = qEnvironmentVariable("ORVANE_BACKUP_PASSWORD");
-    const QVariant encrypted = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted"));
-    if ((encrypted.typeId() == QMetaType::Bool ? encrypted.toBool() : encrypted.toLongLong() == 1) && password.isEmpty()) {
-        *error = QStringLiteral("the backup of %1 is encrypted: give its password in ORVANE_BACKUP_PASSWORD").arg(udid);
+    const QVariant encrypted = Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
+                                   .toMap()
+                                   .value(QStringLiteral("IsEncrypted"));
+    if ((encrypted.typeId() == QMetaType::Bool ? encrypted.toBool() : encrypted.toLongLong() == 1)
+        && password.isEmpty()) {
+        *error = QStringLiteral(
+                     "the backup of %1 is encrypted: give its password in ORVANE_BACKUP_PASSWORD")
+                     .arg(udid);
         return nullptr;
     }
     if (Locations::temporaryFolder().isEmpty()) {
-        *error = QStringLiteral("the temporary folder %1 cannot be used").arg(Locations::cacheHome() + QStringLiteral("/Orvane/orvane"));
+        *error = QStringLiteral("the temporary folder %1 cannot be used")
+                     .arg(Locations::cacheHome() + QStringLiteral("/Orvane/orvane"));
         return nullptr;
     }
     auto backup = std::make_unique<QELDeviceBackup>();
@@ -135,7 +145,8 @@ bool add(InspectSubcommand subcommand)
 {
     const QString name = subcommand.name;
     if (!table().emplace(name, std::move(subcommand)).second)
-        printError(QStringLiteral("orvane-inspect: the subcommand \"%1\" is registered twice\n").arg(name));
+        printError(QStringLiteral("orvane-inspect: the subcommand \"%1\" is registered twice\n")
+                       .arg(name));
     return true;
 }
 
@@ -165,30 +176,41 @@ int run(const QStringList& arguments)
     }
     const auto found = table().find(name);
     if (found == table().end()) {
-        printError(QStringLiteral("orvane-inspect: unknown subcommand \"%1\"; known: %2\n\n%3").arg(name, knownNames(), usage()));
+        printError(QStringLiteral("orvane-inspect: unknown subcommand \"%1\"; known: %2\n\n%3")
+                       .arg(name, knownNames(), usage()));
         return kRefused;
     }
     const InspectSubcommand& subcommand = found->second;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(subcommand.summary);
-    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows these options."));
-    const QCommandLineOption backupOption(QStringLiteral("backup"), QStringLiteral("Reads the backup of device UDID in %1.").arg(Locations::backupRoot()),
-                                          QStringLiteral("UDID"));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows these options."));
+    const QCommandLineOption backupOption(
+        QStringLiteral("backup"),
+        QStringLiteral("Reads the backup of device UDID in %1.").arg(Locations::backupRoot()),
+        QStringLiteral("UDID"));
     // Known to every subcommand, so that one which cannot export says so.
-    const QCommandLineOption exportOption(QStringLiteral("export"), QStringLiteral("Exports into the folder DIR."), QStringLiteral("DIR"));
+    const QCommandLineOption exportOption(QStringLiteral("export"),
+                                          QStringLiteral("Exports into the folder DIR."),
+                                          QStringLiteral("DIR"));
     parser.addOption(helpOption);
     if (subcommand.input == InspectSubcommand::Input::FolderOrBackup)
         parser.addOption(backupOption);
     else
-        parser.addOption(QCommandLineOption(backupOption.names(), QStringLiteral("Refused: a backup does not hold these files."), QStringLiteral("UDID")));
+        parser.addOption(QCommandLineOption(
+            backupOption.names(), QStringLiteral("Refused: a backup does not hold these files."),
+            QStringLiteral("UDID")));
     parser.addOption(exportOption);
     if (subcommand.addOptions)
         subcommand.addOptions(parser);
     parser.addPositionalArgument(subcommand.name, QString(), subcommand.name);
-    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("A folder of copied device files (not with --backup)."));
+    parser.addPositionalArgument(
+        QStringLiteral("FOLDER"),
+        QStringLiteral("A folder of copied device files (not with --backup)."));
     if (!subcommand.extraArguments.isEmpty())
-        parser.addPositionalArgument(subcommand.extraArguments, QString(), subcommand.extraArguments);
+        parser.addPositionalArgument(subcommand.extraArguments, QString(),
+                                     subcommand.extraArguments);
 
     QStringList rest = arguments;
     rest.removeAt(1);
@@ -198,7 +220,8 @@ int run(const QStringList& arguments)
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return kSucceeded;
     }
-    const QString exportFolder = parser.isSet(exportOption) ? parser.value(exportOption) : QString();
+    const QString exportFolder =
+        parser.isSet(exportOption) ? parser.value(exportOption) : QString();
     if (!exportFolder.isNull() && !subcommand.canExport)
         return fail(QStringLiteral("%1 cannot export").arg(name));
 
@@ -208,7 +231,9 @@ int run(const QStringList& arguments)
     QString folder;
     if (parser.isSet(backupOption)) {
         if (subcommand.input == InspectSubcommand::Input::FolderOnly)
-            return fail(QStringLiteral("%1 reads a folder of device files, which a backup does not hold; give a FOLDER").arg(name));
+            return fail(QStringLiteral("%1 reads a folder of device files, which a backup does not "
+                                       "hold; give a FOLDER")
+                            .arg(name));
         const QString udid = parser.value(backupOption);
         QString error;
         std::unique_ptr<QELDeviceBackup> backup = openBackup(udid, &error);

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
-#include <vector>
 
 class BackupFileSource;
 
@@ -33,12 +33,12 @@ struct InspectRequest {
 //   [[maybe_unused]] const bool registered = InspectSubcommands::add({...});
 struct InspectSubcommand {
     enum class Input {
-        FolderOrBackup,  // either form of the input
-        FolderOnly,      // files a backup does not hold: --backup is refused
+        FolderOrBackup, // either form of the input
+        FolderOnly,     // files a backup does not hold: --backup is refused
     };
 
     QString name;
-    QString summary;  // one line of the usage text
+    QString summary; // one line of the usage text
     Input input = Input::FolderOrBackup;
     // Whether --export DIR is taken; a subcommand without it refuses it.
     bool canExport = false;

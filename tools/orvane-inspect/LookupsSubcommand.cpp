@@ -71,19 +71,24 @@ int exportAnswers(const QStringList& answers, const QString& folder)
         }
     }
     if (!QDir().mkpath(folder))
-        return InspectSubcommands::fail(QStringLiteral("cannot make the export folder %1").arg(folder), InspectSubcommands::kWriteFailed);
+        return InspectSubcommands::fail(
+            QStringLiteral("cannot make the export folder %1").arg(folder),
+            InspectSubcommands::kWriteFailed);
     QStringList names;
     for (const QString& source : sources) {
         const QString name = QFileInfo(source).fileName();
         if (names.contains(name) || QFileInfo::exists(folder + QLatin1Char('/') + name))
-            return InspectSubcommands::fail(QStringLiteral("%1 is in the export folder already; nothing was exported").arg(name),
-                                            InspectSubcommands::kWriteFailed);
+            return InspectSubcommands::fail(
+                QStringLiteral("%1 is in the export folder already; nothing was exported")
+                    .arg(name),
+                InspectSubcommands::kWriteFailed);
         names << name;
     }
     for (const QString& source : sources) {
         const QString target = folder + QLatin1Char('/') + QFileInfo(source).fileName();
         if (!QFile::copy(source, target))
-            return InspectSubcommands::fail(QStringLiteral("cannot write %1").arg(target), InspectSubcommands::kWriteFailed);
+            return InspectSubcommands::fail(QStringLiteral("cannot write %1").arg(target),
+                                            InspectSubcommands::kWriteFailed);
     }
     return InspectSubcommands::kSucceeded;
 }
@@ -93,7 +98,8 @@ int inspectLookups(const InspectRequest& request)
     QStringList answers;
     QJsonArray dataTypes;
     for (int type = 0; type <= 15; ++type) {
-        const std::optional<QELDataTypeSearchReferenceElement> element = QELDeviceBackup::relativePathElementForDataType(type);
+        const std::optional<QELDataTypeSearchReferenceElement> element =
+            QELDeviceBackup::relativePathElementForDataType(type);
         if (!element)
             continue;
         const QString answer = request.source.GetPathToDataOfType(type);
@@ -106,14 +112,16 @@ int inspectLookups(const InspectRequest& request)
         dataTypes.append(row);
     }
 
-    const QString domain = request.parser.isSet(domainOption()) ? request.parser.value(domainOption()) : QString();
+    const QString domain =
+        request.parser.isSet(domainOption()) ? request.parser.value(domainOption()) : QString();
     QJsonArray paths;
     for (const QString& path : request.parser.values(pathOption())) {
         const QString answer = request.source.GetPathForDeviceFileNameInDomain(path, domain);
         answers << answer;
         QJsonObject row;
         row.insert(QStringLiteral("path"), path);
-        row.insert(QStringLiteral("domain"), domain.isNull() ? QStringLiteral("HomeDomain") : domain);
+        row.insert(QStringLiteral("domain"),
+                   domain.isNull() ? QStringLiteral("HomeDomain") : domain);
         row.insert(QStringLiteral("file"), answerJson(answer));
         paths.append(row);
     }
@@ -145,14 +153,19 @@ int inspectLookups(const InspectRequest& request)
 
 void addLookupOptions(QCommandLineParser& parser)
 {
-    parser.addOption(QCommandLineOption(pathOption(), QStringLiteral("Also looks up the file at PATH in the domain (repeatable)."), QStringLiteral("PATH")));
-    parser.addOption(QCommandLineOption(domainOption(), QStringLiteral("The domain of --path (default HomeDomain); also lists its files."),
-                                        QStringLiteral("DOMAIN")));
+    parser.addOption(QCommandLineOption(
+        pathOption(), QStringLiteral("Also looks up the file at PATH in the domain (repeatable)."),
+        QStringLiteral("PATH")));
+    parser.addOption(QCommandLineOption(
+        domainOption(),
+        QStringLiteral("The domain of --path (default HomeDomain); also lists its files."),
+        QStringLiteral("DOMAIN")));
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({
     QStringLiteral("lookups"),
-    QStringLiteral("the file each backup data type, --path and --domain answer; --export copies them"),
+    QStringLiteral(
+        "the file each backup data type, --path and --domain answer; --export copies them"),
     InspectSubcommand::Input::FolderOrBackup,
     true,
     QString(),

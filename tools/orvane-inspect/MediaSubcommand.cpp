@@ -40,10 +40,21 @@ QString playlistKind(const Playlist& playlist)
 
 // The files the device read flow copies into the temporary folder.
 const char* const kDeviceFiles[] = {
-    "MediaLibrary.sqlitedb", "MediaLibrary.sqlitedb-wal", "MediaLibrary.sqlitedb-shm",
-    "MediaLibrary.sqlitedb.bak", "MediaLibrary.sqlitedb-wal.bak", "MediaLibrary.sqlitedb-shm.bak",
-    "Library.itdb", "Locations.itdb", "Dynamic.itdb", "iTunesDB", "iTunesCDB", "Ringtones.plist",
-    "Recordings.db", "Recordings.db-wal", "Recordings.db-shm",
+    "MediaLibrary.sqlitedb",
+    "MediaLibrary.sqlitedb-wal",
+    "MediaLibrary.sqlitedb-shm",
+    "MediaLibrary.sqlitedb.bak",
+    "MediaLibrary.sqlitedb-wal.bak",
+    "MediaLibrary.sqlitedb-shm.bak",
+    "Library.itdb",
+    "Locations.itdb",
+    "Dynamic.itdb",
+    "iTunesDB",
+    "iTunesCDB",
+    "Ringtones.plist",
+    "Recordings.db",
+    "Recordings.db-wal",
+    "Recordings.db-shm",
 };
 
 QJsonObject libraryJson(QELDeviceMediaLibrary& library)
@@ -79,8 +90,11 @@ QJsonObject libraryJson(QELDeviceMediaLibrary& library)
         playlist.insert(QStringLiteral("persistentID"), text(p->containerPID));
         playlist.insert(QStringLiteral("kind"), playlistKind(*p));
         QJsonArray ids;
-        const QList<TrackDetailPtr> members = library.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
-            QList<PlaylistPtr>{p}, std::nullopt, std::nullopt, std::nullopt, QString(), true);
+        const QList<TrackDetailPtr> members =
+            library
+                .trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                    QList<PlaylistPtr>{p}, std::nullopt, std::nullopt, std::nullopt, QString(),
+                    true);
         for (const TrackDetailPtr& t : members)
             ids.append(text(t->persistentID));
         playlist.insert(QStringLiteral("trackIDs"), ids);
@@ -100,9 +114,11 @@ int inspectMedia(const InspectRequest& request)
     // folder we were given.
     const QString scratch = Locations::makeScratchFolder(QStringLiteral("inspect"));
     if (scratch.isEmpty())
-        return InspectSubcommands::fail(QStringLiteral("cannot make a scratch folder in the temporary folder"));
+        return InspectSubcommands::fail(
+            QStringLiteral("cannot make a scratch folder in the temporary folder"));
     for (const char* name : kDeviceFiles) {
-        const QString copy = request.source.GetPathForDeviceFileNameInDomain(QLatin1String(name), QString());
+        const QString copy =
+            request.source.GetPathForDeviceFileNameInDomain(QLatin1String(name), QString());
         if (!copy.isEmpty())
             QFile::rename(copy, scratch + QLatin1Char('/') + QLatin1String(name));
     }
@@ -112,7 +128,8 @@ int inspectMedia(const InspectRequest& request)
         if (library.readMediaLibrary())
             code = InspectJson::print(libraryJson(library));
         else
-            code = InspectSubcommands::fail(QStringLiteral("no media library could be read from %1").arg(request.input));
+            code = InspectSubcommands::fail(
+                QStringLiteral("no media library could be read from %1").arg(request.input));
         library.close();
     }
     QDir(scratch).removeRecursively();
@@ -121,7 +138,8 @@ int inspectMedia(const InspectRequest& request)
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({
     QStringLiteral("media"),
-    QStringLiteral("the media library: tracks and playlists (FOLDER of MediaLibrary.sqlitedb, Library.itdb or iTunesDB/iTunesCDB files)"),
+    QStringLiteral("the media library: tracks and playlists (FOLDER of MediaLibrary.sqlitedb, "
+                   "Library.itdb or iTunesDB/iTunesCDB files)"),
     InspectSubcommand::Input::FolderOnly,
     false,
     QString(),

@@ -1,14 +1,9 @@
 #include "SimulatedBackup.h"
 
-#include "BackupCipher.h"
-#include "BackupEncryption.h"
-#include "BackupManifest.h"
-#include "BackupPathRules.h"
-#include "MbdbWriter.h"
-#include "Plist.h"
-#include "QELDeviceBackupBrowser.h"
-#include "SimulatedDevice.h"
-#include "ToolOutput.h"
+#include <algorithm>
+#include <optional>
+
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -20,47 +15,64 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <algorithm>
-#include <optional>
-#include <sys/stat.h>
+#include "BackupCipher.h"
+#include "BackupEncryption.h"
+#include "BackupManifest.h"
+#include "BackupPathRules.h"
+#include "MbdbWriter.h"
+#include "Plist.h"
+#include "QELDeviceBackupBrowser.h"
+#include "SimulatedDevice.h"
+#include "ToolOutput.h"
 
 namespace {
 
 struct SourceItem {
     QString domain;
-    QString relativePath;   // empty for the domain's own folder
+    QString relativePath; // empty for the domain's own folder
     QString sourcePath;
     bool directory = false;
 };
 
-uint32_t unixTime(const QDateTime& time) { return time.isValid() ? static_cast<uint32_t>(std::max<qint64>(0, time.toSecsSinceEpoch())) : 0; }
+uint32_t unixTime(const QDateTime& time)
+{
+    return time.isValid() ? static_cast<uint32_t>(std::max<qint64>(0, time.toSecsSinceEpoch())) : 0;
+}
 
 // Every domain folder and the folders and files below it, in a fixed order.
 // Symbolic links and names that could not be stored safely are left out.
 std::vector<SourceItem> collectSource(const QString& sourceRoot, int* skipped)
 {
     std::vector<SourceItem> items;
-    const QFileInfoList domains = QDir(sourceRoot).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    const QFileInfoList domains =
+        QDir(sourceRoot)
+            .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& domainInfo : domains) {
         const QString domain = domainInfo.fileName();
-        if (domainInfo.isSymLink() || domain.contains(QLatin1Char(',')) || domain.contains(QLatin1Char('\n'))) {
+        if (domainInfo.isSymLink() || domain.contains(QLatin1Char(','))
+            || domain.contains(QLatin1Char('\n'))) {
             ++*skipped;
             continue;
         }
         items.push_back({domain, QString(), domainInfo.filePath(), true});
-        QDirIterator it(domainInfo.filePath(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        QDirIterator it(domainInfo.filePath(),
+                        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
         std::vector<SourceItem> below;
         while (it.hasNext()) {
             it.next();
             const QFileInfo info = it.fileInfo();
             const QString relative = QDir(domainInfo.filePath()).relativeFilePath(info.filePath());
-            if (info.isSymLink() || (!info.isDir() && !info.isFile()) || !BackupPathRules::isSafeRelativePath(relative)) {
+            if (info.isSymLink() || (!info.isDir() && !info.isFile())
+                || !BackupPathRules::isSafeRelativePath(relative)) {
                 ++*skipped;
                 continue;
             }
             below.push_back({domain, relative, info.filePath(), info.isDir()});
         }
-        std::sort(below.begin(), below.end(), [](const SourceItem& a, const SourceItem& b) { return a.relativePath < b.relativePath; });
+        std::sort(below.begin(), below.end(), [](const SourceItem& a, const SourceItem& b) {
+            return a.relativePath < b.relativePath;
+        });
         items.insert(items.end(), below.begin(), below.end());
     }
     return items;
@@ -105,19 +117,24 @@ void removeOldBackup(const QString& path)
 
 } // namespace
 
-int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, const QString& backupRoot)
+int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
+                          const QString& backupRoot)
 {
     if (device.backupLocked()) {
-        ToolOutput::out(QStringLiteral("Backup failed: Error Domain=MBErrorDomain/208 \"The device is locked with a passcode.\" Unlock the device and try again."));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: Error Domain=MBErrorDomain/208 \"The device is locked "
+                           "with a passcode.\" Unlock the device and try again."));
         return 1;
     }
     if (!QDir().mkpath(backupRoot)) {
-        ToolOutput::out(QStringLiteral("Backup failed: cannot create the backup folder %1.").arg(backupRoot));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: cannot create the backup folder %1.").arg(backupRoot));
         return 1;
     }
     QTemporaryDir staging(backupRoot + QStringLiteral("/.") + udid + QStringLiteral("-new-XXXXXX"));
     if (!staging.isValid()) {
-        ToolOutput::out(QStringLiteral("Backup failed: cannot create a folder in %1.").arg(backupRoot));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: cannot create a folder in %1.").arg(backupRoot));
         return 1;
     }
     const QString target = staging.path();
@@ -128,30 +145,36 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
     int skipped = 0;
     const std::vector<SourceItem> items = collectSource(device.backupSource(), &skipped);
     if (skipped > 0)
-        ToolOutput::error(QStringLiteral("Left out %1 entries of the device that cannot be backed up (links or unsafe names).").arg(skipped));
+        ToolOutput::error(QStringLiteral("Left out %1 entries of the device that cannot be backed "
+                                         "up (links or unsafe names).")
+                              .arg(skipped));
 
     MbdbWriter manifest;
     int fileCount = 0;
     for (const SourceItem& item : items) {
         const QFileInfo info(item.sourcePath);
-        const QString fileID = QELDeviceBackupBrowser::fileIdentifier(item.domain, item.relativePath);
+        const QString fileID =
+            QELDeviceBackupBrowser::fileIdentifier(item.domain, item.relativePath);
         MbdbWriter::Record record;
         record.domain = item.domain.toUtf8();
         record.path = item.relativePath.toUtf8();
         // The encryption key stays absent: it is kept in the stored file's header.
         record.mode = item.directory ? 0x4000 | 0755 : 0x8000 | 0644;
-        record.userID = 501;   // the device's "mobile" user
+        record.userID = 501; // the device's "mobile" user
         record.groupID = 501;
         record.modified = unixTime(info.lastModified());
         record.accessed = unixTime(info.lastRead());
-        record.created = unixTime(info.birthTime().isValid() ? info.birthTime() : info.lastModified());
+        record.created =
+            unixTime(info.birthTime().isValid() ? info.birthTime() : info.lastModified());
         record.size = item.directory ? 0 : static_cast<uint64_t>(info.size());
         record.protectionClass = cipher ? 3 : 0;
         if (!item.directory) {
             QByteArray sha1;
             QString error;
             const QString stored = target + QLatin1Char('/') + fileID;
-            const bool ok = cipher ? cipher->encryptFile(item.sourcePath, stored, fileID, &sha1, &error) : copyPlain(item.sourcePath, stored, &sha1, &error);
+            const bool ok = cipher
+                ? cipher->encryptFile(item.sourcePath, stored, fileID, &sha1, &error)
+                : copyPlain(item.sourcePath, stored, &sha1, &error);
             if (!ok) {
                 ToolOutput::out(QStringLiteral("Backup failed: %1").arg(error));
                 return 1;
@@ -160,7 +183,9 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
             ++fileCount;
         }
         if (!manifest.add(record)) {
-            ToolOutput::out(QStringLiteral("Backup failed: the name %1 is too long for the manifest.").arg(item.relativePath));
+            ToolOutput::out(
+                QStringLiteral("Backup failed: the name %1 is too long for the manifest.")
+                    .arg(item.relativePath));
             return 1;
         }
     }
@@ -169,9 +194,11 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QVariantMap lockdown;
-    for (const char* key : {"DeviceName", "ProductType", "ProductVersion", "UniqueDeviceID", "BuildVersion", "SerialNumber"}) {
+    for (const char* key : {"DeviceName", "ProductType", "ProductVersion", "UniqueDeviceID",
+                            "BuildVersion", "SerialNumber"}) {
         if (device.values.contains(QString::fromLatin1(key)))
-            lockdown.insert(QString::fromLatin1(key), device.values.value(QString::fromLatin1(key)));
+            lockdown.insert(QString::fromLatin1(key),
+                            device.values.value(QString::fromLatin1(key)));
     }
     QVariantMap manifestPlist{
         {QStringLiteral("IsEncrypted"), bool(cipher)},
@@ -192,12 +219,15 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
 
     QSaveFile mbdb(target + QStringLiteral("/Manifest.mbdb"));
     QSaveFile mbdx(target + QStringLiteral("/Manifest.mbdx"));
-    const bool written = mbdb.open(QIODevice::WriteOnly) && mbdb.write(manifestBytes) == manifestBytes.size() && mbdb.commit()
-        && mbdx.open(QIODevice::WriteOnly) && mbdx.write(indexBytes) == indexBytes.size() && mbdx.commit()
+    const bool written = mbdb.open(QIODevice::WriteOnly)
+        && mbdb.write(manifestBytes) == manifestBytes.size() && mbdb.commit()
+        && mbdx.open(QIODevice::WriteOnly) && mbdx.write(indexBytes) == indexBytes.size()
+        && mbdx.commit()
         && Plist::writeFile(target + QStringLiteral("/Manifest.plist"), manifestPlist)
         && Plist::writeFile(target + QStringLiteral("/Status.plist"), status);
     if (!written) {
-        ToolOutput::out(QStringLiteral("Backup failed: cannot write the manifests into %1.").arg(target));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: cannot write the manifests into %1.").arg(target));
         return 1;
     }
 
@@ -209,32 +239,41 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid, co
 
     QString displaced;
     if (QFileInfo(finalFolder).exists() || QFileInfo(finalFolder).isSymLink()) {
-        QTemporaryDir placeholder(backupRoot + QStringLiteral("/.") + udid + QStringLiteral("-old-XXXXXX"));
+        QTemporaryDir placeholder(backupRoot + QStringLiteral("/.") + udid
+                                  + QStringLiteral("-old-XXXXXX"));
         displaced = placeholder.path();
         placeholder.remove();
         if (displaced.isEmpty() || !QDir().rename(finalFolder, displaced)) {
-            ToolOutput::out(QStringLiteral("Backup failed: cannot replace the previous backup in %1.").arg(finalFolder));
+            ToolOutput::out(
+                QStringLiteral("Backup failed: cannot replace the previous backup in %1.")
+                    .arg(finalFolder));
             return 1;
         }
     }
     if (!QDir().rename(target, finalFolder)) {
         if (!displaced.isEmpty())
             QDir().rename(displaced, finalFolder);
-        ToolOutput::out(QStringLiteral("Backup failed: cannot move the new backup to %1.").arg(finalFolder));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: cannot move the new backup to %1.").arg(finalFolder));
         return 1;
     }
     staging.setAutoRemove(false);
     chmod(QFile::encodeName(finalFolder).constData(), 0700);
     if (!displaced.isEmpty())
         removeOldBackup(displaced);
-    ToolOutput::out(QStringLiteral("Backed up %1 files of %2%3.").arg(fileCount).arg(device.value("DeviceName"), cipher ? QStringLiteral(" (encrypted)") : QString()));
+    ToolOutput::out(
+        QStringLiteral("Backed up %1 files of %2%3.")
+            .arg(fileCount)
+            .arg(device.value("DeviceName"), cipher ? QStringLiteral(" (encrypted)") : QString()));
     return 0;
 }
 
-int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupFolder, const std::optional<QString>& password)
+int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupFolder,
+                           const std::optional<QString>& password)
 {
     QString error;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(backupFolder, password, true, &error);
+    const std::optional<OpenedBackup> backup =
+        BackupEncryption::open(backupFolder, password, true, &error);
     if (!backup) {
         ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
         return 1;
@@ -251,7 +290,8 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
             continue;
         // The manifest's names were checked when it was read; the folders on
         // the way must also stay inside the device (no link may lead out).
-        const QString target = destination + QLatin1Char('/') + entry.domain + QLatin1Char('/') + entry.relativePath;
+        const QString target =
+            destination + QLatin1Char('/') + entry.domain + QLatin1Char('/') + entry.relativePath;
         const QString parent = QFileInfo(target).path();
         if (!QDir().mkpath(parent)) {
             ToolOutput::out(QStringLiteral("Restore failed: cannot create %1.").arg(parent));
@@ -259,9 +299,14 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
         }
         const QString canonicalParent = QFileInfo(parent).canonicalFilePath();
         struct stat info {};
-        const bool targetIsOther = lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode);
-        if (!(canonicalParent == destinationRoot || canonicalParent.startsWith(destinationRoot + QLatin1Char('/'))) || targetIsOther) {
-            ToolOutput::out(QStringLiteral("Restore failed: %1 would be written outside the device.").arg(target));
+        const bool targetIsOther =
+            lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+        if (!(canonicalParent == destinationRoot
+              || canonicalParent.startsWith(destinationRoot + QLatin1Char('/')))
+            || targetIsOther) {
+            ToolOutput::out(
+                QStringLiteral("Restore failed: %1 would be written outside the device.")
+                    .arg(target));
             return 1;
         }
         if (!backup->copyContent(entry, target, &error)) {
@@ -270,6 +315,7 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
         }
         ++restored;
     }
-    ToolOutput::out(QStringLiteral("Restored %1 files to %2.").arg(restored).arg(device.value("DeviceName")));
+    ToolOutput::out(
+        QStringLiteral("Restored %1 files to %2.").arg(restored).arg(device.value("DeviceName")));
     return 0;
 }

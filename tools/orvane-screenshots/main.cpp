@@ -74,7 +74,8 @@ bool saveHudStates()
     hud->setDelegate(&delegate);
     bar.show();
     ok &= save(bar, QStringLiteral("hud-welcome"));
-    hud->setHUDInformationTopStringBottomString(QStringLiteral("Reading device contents"), QStringLiteral("Please wait…"));
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("Reading device contents"),
+                                                QStringLiteral("Please wait…"));
     ok &= save(bar, QStringLiteral("hud-information"));
     hud->setHUDProgressIntermittentWithText(QStringLiteral("Reading the media library…"));
     ok &= save(bar, QStringLiteral("hud-progress-indeterminate"));
@@ -84,8 +85,8 @@ bool saveHudStates()
     ok &= save(bar, QStringLiteral("hud-playback"));
     hud->setPlaybackCaching(true);
     ok &= save(bar, QStringLiteral("hud-playback-caching"));
-    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(L("COPYINGTOMAC"),
-        QStringLiteral("Harbour Lights (Live at the Old Mill).m4a"), 3, 10);
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(
+        L("COPYINGTOMAC"), QStringLiteral("Harbour Lights (Live at the Old Mill).m4a"), 3, 10);
     ok &= save(bar, QStringLiteral("hud-copy"));
     hud->copyProgressCancelClicked();
     ok &= save(bar, QStringLiteral("hud-copy-cancelling"));
@@ -127,7 +128,8 @@ int main(int argc, char** argv)
     reading.setDelegate(&delegate);
     reading.addToSuperview(&window);
     reading.removeAllOtherSubViews();
-    reading.setDeviceImage(AppImages::pixmap(QStringLiteral("device-generic"), QSize(128, 128), &reading));
+    reading.setDeviceImage(
+        AppImages::pixmap(QStringLiteral("device-generic"), QSize(128, 128), &reading));
     reading.setDeviceTypeString(QStringLiteral("iPhone"));
     reading.setProgressText(L("READINGDEVICECONTENTS"));
     ok &= save(window, QStringLiteral("reading-device"));

@@ -36,7 +36,8 @@ QString temporaryPathFor(const QString& target)
     const QString folder = QFileInfo(target).path();
     for (;;) {
         const QString path = folder + QStringLiteral("/.orvane-")
-            + QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".tmp");
+            + QString::number(QRandomGenerator::global()->generate64(), 36)
+            + QStringLiteral(".tmp");
         struct stat info;
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
             return path;
@@ -71,7 +72,9 @@ bool writeNewFile(const QString& path, const Producer& produce, bool sync, QStri
     out.close();
     if (!ok) {
         ::unlink(native.constData());
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, why.isEmpty() ? QStringLiteral("write failed") : why));
+        return fail(error,
+                    QStringLiteral("cannot write %1: %2")
+                        .arg(path, why.isEmpty() ? QStringLiteral("write failed") : why));
     }
     return true;
 }

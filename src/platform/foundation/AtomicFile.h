@@ -36,4 +36,5 @@ bool syncPath(const QString& path, QString* error);
 } // namespace AtomicFile
 
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
-bool writeFileAtomically(const QString& path, const AtomicFile::Producer& produce, QString* error = nullptr);
+bool writeFileAtomically(const QString& path, const AtomicFile::Producer& produce,
+                         QString* error = nullptr);

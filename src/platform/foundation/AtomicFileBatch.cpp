@@ -39,7 +39,8 @@ bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QStri
         error);
 }
 
-bool AtomicFileBatch::write(const QString& target, const AtomicFile::Producer& produce, QString* error)
+bool AtomicFileBatch::write(const QString& target, const AtomicFile::Producer& produce,
+                            QString* error)
 {
     const QString temporary = AtomicFile::temporaryPathFor(target);
     if (!AtomicFile::writeNewFile(temporary, produce, false, error))
@@ -75,7 +76,8 @@ bool AtomicFileBatch::place(const QString& temporaryPath, const QString& target,
             return giveUp(QStringLiteral("cannot replace the folder %1").arg(target));
         placed.replaced = AtomicFile::temporaryPathFor(target);
         if (::rename(to.constData(), native(placed.replaced).constData()) != 0)
-            return giveUp(QStringLiteral("cannot set aside %1: %2").arg(target, qt_error_string(errno)));
+            return giveUp(
+                QStringLiteral("cannot set aside %1: %2").arg(target, qt_error_string(errno)));
     }
     if (::rename(from.constData(), to.constData()) != 0) {
         const int code = errno;

@@ -24,7 +24,8 @@ public:
     AtomicFileBatch& operator=(const AtomicFileBatch&) = delete;
 
     bool write(const QString& target, const QByteArray& data, QString* error = nullptr);
-    bool write(const QString& target, const AtomicFile::Producer& produce, QString* error = nullptr);
+    bool write(const QString& target, const AtomicFile::Producer& produce,
+               QString* error = nullptr);
 
     // For a file the caller fills by other means (a copy from the device): a
     // path beside `target` that does not exist yet, removed again by abandon()

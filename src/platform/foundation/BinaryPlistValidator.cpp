@@ -12,7 +12,7 @@ constexpr quint64 kTrailerSize = 32;
 
 // Object types by the high nibble of their marker byte.
 enum Marker : quint8 {
-    kSimple = 0x0,   // 0x08 false, 0x09 true; null and fill are not read by libplist
+    kSimple = 0x0, // 0x08 false, 0x09 true; null and fill are not read by libplist
     kInteger = 0x1,
     kReal = 0x2,
     kDate = 0x3,
@@ -21,19 +21,19 @@ enum Marker : quint8 {
     kUtf16String = 0x6,
     kUid = 0x8,
     kArray = 0xA,
-    kSet = 0xC,      // read as an array
+    kSet = 0xC, // read as an array
     kDict = 0xD,
 };
 
 enum class Visit : quint8 { Unseen, OnPath, Done };
 
 struct Object {
-    quint64 payload = 0;   // first byte after the marker and its length
-    quint64 count = 0;     // entries of a container, bytes or UTF-16 units of a string
+    quint64 payload = 0; // first byte after the marker and its length
+    quint64 count = 0;   // entries of a container, bytes or UTF-16 units of a string
     quint8 type = 0;
     Visit visit = Visit::Unseen;
-    quint16 height = 0;    // levels of values below this one
-    quint64 treeSize = 1;  // values libplist builds for it, shared references counted again
+    quint16 height = 0;   // levels of values below this one
+    quint64 treeSize = 1; // values libplist builds for it, shared references counted again
 
     bool isContainer() const { return type == kArray || type == kSet || type == kDict; }
     bool isString() const { return type == kAsciiString || type == kUtf16String; }
@@ -44,12 +44,13 @@ struct Object {
 class Validator {
 public:
     Validator(const QByteArray& bytes, int maxDepth)
-        : m_data(reinterpret_cast<const uchar*>(bytes.constData())),
-          m_size(static_cast<quint64>(bytes.size())),
-          m_maxDepth(std::clamp(maxDepth, 0, 0xFFFE)),
-          // Writers reference each container once, so a sound tree has about one
-          // value per reference byte; the slack allows some sharing, not a bomb.
-          m_maxTreeSize(m_size * 4 + 4096)
+        : m_data(reinterpret_cast<const uchar*>(bytes.constData()))
+        , m_size(static_cast<quint64>(bytes.size()))
+        , m_maxDepth(std::clamp(maxDepth, 0, 0xFFFE))
+        ,
+        // Writers reference each container once, so a sound tree has about one
+        // value per reference byte; the slack allows some sharing, not a bomb.
+        m_maxTreeSize(m_size * 4 + 4096)
     {
     }
 
@@ -73,7 +74,10 @@ private:
         return value;
     }
 
-    static bool isPowerOfTwoWidth(unsigned width) { return width == 1 || width == 2 || width == 4 || width == 8; }
+    static bool isPowerOfTwoWidth(unsigned width)
+    {
+        return width == 1 || width == 2 || width == 4 || width == 8;
+    }
 
     std::optional<QString> readTrailer()
     {
@@ -90,21 +94,27 @@ private:
         if (!isPowerOfTwoWidth(m_offsetSize))
             return QStringLiteral("the trailer gives an offset size of %1").arg(m_offsetSize);
         if (!isPowerOfTwoWidth(m_refSize))
-            return QStringLiteral("the trailer gives an object reference size of %1").arg(m_refSize);
+            return QStringLiteral("the trailer gives an object reference size of %1")
+                .arg(m_refSize);
         if (m_objectCount == 0)
             return QStringLiteral("the trailer gives no objects");
         if (m_topObject >= m_objectCount)
-            return QStringLiteral("the top object %1 is not below the object count %2").arg(m_topObject).arg(m_objectCount);
+            return QStringLiteral("the top object %1 is not below the object count %2")
+                .arg(m_topObject)
+                .arg(m_objectCount);
         if (m_tableOffset < kHeaderSize + 1 || m_tableOffset > trailer)
-            return QStringLiteral("the offset table at byte %1 lies outside the file").arg(m_tableOffset);
+            return QStringLiteral("the offset table at byte %1 lies outside the file")
+                .arg(m_tableOffset);
         if (m_objectCount > (trailer - m_tableOffset) / m_offsetSize)
-            return QStringLiteral("the offset table of %1 objects runs past the trailer").arg(m_objectCount);
+            return QStringLiteral("the offset table of %1 objects runs past the trailer")
+                .arg(m_objectCount);
         return std::nullopt;
     }
 
     // The length of a data, string or container object: the marker's low nibble,
     // or 0xF and an integer object that follows it.
-    std::optional<QString> readLength(quint64 index, quint8 nibble, quint64* at, quint64* length) const
+    std::optional<QString> readLength(quint64 index, quint8 nibble, quint64* at,
+                                      quint64* length) const
     {
         if (nibble != 0xF) {
             *length = nibble;
@@ -114,7 +124,9 @@ private:
             return QStringLiteral("object %1 has no room for its length").arg(index);
         const quint8 marker = m_data[*at];
         if ((marker >> 4) != kInteger || (marker & 0xF) > 3)
-            return QStringLiteral("object %1 has a length of marker 0x%2").arg(index).arg(marker, 2, 16, QLatin1Char('0'));
+            return QStringLiteral("object %1 has a length of marker 0x%2")
+                .arg(index)
+                .arg(marker, 2, 16, QLatin1Char('0'));
         const unsigned width = 1u << (marker & 0xF);
         if (width > m_tableOffset - *at - 1)
             return QStringLiteral("object %1 has no room for its length").arg(index);
@@ -127,14 +139,18 @@ private:
     {
         const quint64 start = readBigEndian(m_tableOffset + index * m_offsetSize, m_offsetSize);
         if (start < kHeaderSize || start >= m_tableOffset)
-            return QStringLiteral("object %1 starts at byte %2, outside the objects").arg(index).arg(start);
+            return QStringLiteral("object %1 starts at byte %2, outside the objects")
+                .arg(index)
+                .arg(start);
         const quint8 marker = m_data[start];
         const quint8 nibble = marker & 0xF;
         object->type = marker >> 4;
         quint64 at = start + 1;
         quint64 payloadBytes = 0;
         auto unknown = [&] {
-            return QStringLiteral("object %1 has the unknown marker 0x%2").arg(index).arg(marker, 2, 16, QLatin1Char('0'));
+            return QStringLiteral("object %1 has the unknown marker 0x%2")
+                .arg(index)
+                .arg(marker, 2, 16, QLatin1Char('0'));
         };
         switch (object->type) {
         case kSimple:
@@ -175,7 +191,9 @@ private:
             else if (object->type == kDict)
                 unit = 2 * quint64(m_refSize);
             if (object->count > (m_tableOffset - at) / unit)
-                return QStringLiteral("object %1 of %2 entries runs past the offset table").arg(index).arg(object->count);
+                return QStringLiteral("object %1 of %2 entries runs past the offset table")
+                    .arg(index)
+                    .arg(object->count);
             payloadBytes = object->count * unit;
             break;
         }
@@ -222,14 +240,22 @@ private:
             for (quint64 slot = 0; slot < object.referenceCount(); ++slot) {
                 const quint64 target = reference(object, slot);
                 if (target >= m_objectCount)
-                    return QStringLiteral("object %1 refers to object %2 of %3").arg(i).arg(target).arg(m_objectCount);
+                    return QStringLiteral("object %1 refers to object %2 of %3")
+                        .arg(i)
+                        .arg(target)
+                        .arg(m_objectCount);
                 if (object.type != kDict || slot >= object.count)
                     continue;
                 const Object& key = m_objects[target];
                 if (!key.isString())
-                    return QStringLiteral("dictionary %1 has a key (object %2) that is not a string").arg(i).arg(target);
+                    return QStringLiteral(
+                               "dictionary %1 has a key (object %2) that is not a string")
+                        .arg(i)
+                        .arg(target);
                 if (holdsNul(key))
-                    return QStringLiteral("dictionary %1 has a key (object %2) holding a NUL").arg(i).arg(target);
+                    return QStringLiteral("dictionary %1 has a key (object %2) holding a NUL")
+                        .arg(i)
+                        .arg(target);
             }
         }
         return std::nullopt;

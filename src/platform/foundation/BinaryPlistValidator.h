@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 // A structural check of a binary property list ("bplist00") that runs before
 // libplist sees the bytes. libplist trusts parts of the layout (it asserts on a

@@ -64,7 +64,8 @@ QDateTime fromReferenceWholeSeconds(qint64 seconds)
 QDateTime fromReferenceMSecs(qint64 milliseconds)
 {
     qint64 sinceUnix = 0;
-    if (__builtin_add_overflow(milliseconds, kReferenceEpochUnixSeconds * kMSecsPerSecond, &sinceUnix))
+    if (__builtin_add_overflow(milliseconds, kReferenceEpochUnixSeconds * kMSecsPerSecond,
+                               &sinceUnix))
         return QDateTime();
     return QDateTime::fromMSecsSinceEpoch(sinceUnix, Qt::UTC);
 }
@@ -107,7 +108,8 @@ qint64 toReferenceNanoseconds(const QDateTime& time)
     const qint64 milliseconds = toReferenceMSecs(time);
     qint64 nanoseconds = 0;
     if (__builtin_mul_overflow(milliseconds, kNanosecondsPerMSec, &nanoseconds))
-        return milliseconds < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+        return milliseconds < 0 ? std::numeric_limits<qint64>::min()
+                                : std::numeric_limits<qint64>::max();
     return nanoseconds;
 }
 
@@ -123,6 +125,9 @@ QDateTime fromMacHfsSeconds(qint64 seconds)
     return fitsInMSecs(seconds) ? macHfsEpoch().addSecs(seconds) : QDateTime();
 }
 
-qint64 toMacHfsSeconds(const QDateTime& time) { return time.toSecsSinceEpoch() - kMacHfsEpochUnixSeconds; }
+qint64 toMacHfsSeconds(const QDateTime& time)
+{
+    return time.toSecsSinceEpoch() - kMacHfsEpochUnixSeconds;
+}
 
 } // namespace DeviceTime

@@ -1,8 +1,8 @@
 #include "OrderedDictionary.h"
 
-#include <QSaveFile>
-
 #include <algorithm>
+
+#include <QSaveFile>
 
 #include "Log.h"
 #include "TextEscaping.h"
@@ -73,7 +73,8 @@ void OrderedDictionary::removeObjectForKey(const QString& key)
         m_keys.removeOne(key);
 }
 
-void OrderedDictionary::insertObjectForKeyAtIndex(const QVariant& value, const QString& key, int index)
+void OrderedDictionary::insertObjectForKeyAtIndex(const QVariant& value, const QString& key,
+                                                  int index)
 {
     if (!value.isValid() || key.isNull())
         return;
@@ -94,7 +95,8 @@ QString OrderedDictionary::indentString() const
     return QString(static_cast<qsizetype>(m_indent) * 4, QLatin1Char(' '));
 }
 
-void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant& value, QString& text)
+void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant& value,
+                                                                 QString& text)
 {
     const int type = value.typeId();
     if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
@@ -133,7 +135,8 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
             const QVariant item = values.value(key);
             if (!item.isValid())
                 continue;
-            text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key) + QLatin1String("</key>\n");
+            text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key)
+                + QLatin1String("</key>\n");
             plistElementFromObjectWithExistingString(item, text);
         }
         --m_indent;
@@ -141,11 +144,13 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
         return;
     }
     if (type == QMetaType::QString) {
-        text += indentString() + QLatin1String("<string>") + TextEscaping::xmlText(value.toString()) + QLatin1String("</string>\n");
+        text += indentString() + QLatin1String("<string>") + TextEscaping::xmlText(value.toString())
+            + QLatin1String("</string>\n");
         return;
     }
     if (isNumber(value))
-        text += indentString() + QLatin1String("<integer>") + numberText(value) + QLatin1String("</integer>\n");
+        text += indentString() + QLatin1String("<integer>") + numberText(value)
+            + QLatin1String("</integer>\n");
     // Data, dates and anything else are left out.
 }
 
@@ -156,15 +161,16 @@ bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomic
         qCWarning(lcOrvane) << "Cannot write the property list" << path << file.errorString();
         return false;
     }
-    QString text = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-        "<plist version=\"1.0\">\n"
-        "<dict>\n");
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                  "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                                  "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                                  "<plist version=\"1.0\">\n"
+                                  "<dict>\n");
     m_indent = 1;
     for (int i = 0; i < count(); ++i) {
         const QString key = keyAtIndex(i);
-        text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key) + QLatin1String("</key>\n");
+        text += indentString() + QLatin1String("<key>") + TextEscaping::xmlText(key)
+            + QLatin1String("</key>\n");
         QString element;
         plistElementFromObjectWithExistingString(m_dictionary.value(key), element);
         // A value that writes nothing (an empty list, a date) leaves its key line alone.

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QHash>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
-#include <cstdint>
 
 // A dictionary that keeps its keys in the order they were added and writes
 // itself as an XML property list in that order, in a fixed layout (the
@@ -18,7 +18,10 @@
 // <integer>); other values (data, dates) are left out, their key kept.
 class OrderedDictionary {
 public:
-    OrderedDictionary() : OrderedDictionary(0) {}
+    OrderedDictionary()
+        : OrderedDictionary(0)
+    {
+    }
     explicit OrderedDictionary(int capacity);
 
     // An independent copy of the entries, in the same order.

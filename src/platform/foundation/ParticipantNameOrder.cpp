@@ -10,7 +10,8 @@ Kind kindOf(const QString& displayName)
     if (displayName.isEmpty())
         return Kind::Empty;
     const QChar lead = displayName.at(0);
-    const char32_t first = lead.isHighSurrogate() && displayName.size() > 1 && displayName.at(1).isLowSurrogate()
+    const char32_t first =
+        lead.isHighSurrogate() && displayName.size() > 1 && displayName.at(1).isLowSurrogate()
         ? QChar::surrogateToUcs4(lead, displayName.at(1))
         : lead.unicode();
     if (QChar::isDigit(first) || displayName.contains(QLatin1Char('+')))

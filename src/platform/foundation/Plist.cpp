@@ -1,17 +1,17 @@
 #include "Plist.h"
 
-#include "BinaryPlistValidator.h"
-#include "DeviceTime.h"
-#include "Log.h"
+#include <cstring>
+#include <memory>
+
+#include <plist/plist.h>
 
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
 
-#include <plist/plist.h>
-
-#include <cstring>
-#include <memory>
+#include "BinaryPlistValidator.h"
+#include "DeviceTime.h"
+#include "Log.h"
 
 namespace {
 
@@ -50,7 +50,9 @@ QVariant fromNodeAtDepth(plist_t node, int depth, bool* ok)
     case PLIST_STRING:
     case PLIST_KEY: {
         uint64_t length = 0;
-        const char* text = plist_get_node_type(node) == PLIST_STRING ? plist_get_string_ptr(node, &length) : nullptr;
+        const char* text = plist_get_node_type(node) == PLIST_STRING
+            ? plist_get_string_ptr(node, &length)
+            : nullptr;
         if (text)
             return QString::fromUtf8(text, static_cast<qsizetype>(length));
         char* key = nullptr;
@@ -135,7 +137,8 @@ plist_t toNodeAtDepth(const QVariant& value, int depth)
     case QMetaType::QDateTime: {
         const qint64 ms = DeviceTime::toReferenceMSecs(value.toDateTime());
         const qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-        return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>((ms - sec * 1000) * 1000));
+        return plist_new_date(static_cast<int32_t>(sec),
+                              static_cast<int32_t>((ms - sec * 1000) * 1000));
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {

@@ -1,12 +1,12 @@
 #include "QELPreferences.h"
 
+#include <cmath>
+#include <limits>
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QVariant>
-
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -16,7 +16,8 @@ double leadingNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
     qsizetype end = 0;
-    if (end < trimmed.size() && (trimmed.at(end) == QLatin1Char('-') || trimmed.at(end) == QLatin1Char('+')))
+    if (end < trimmed.size()
+        && (trimmed.at(end) == QLatin1Char('-') || trimmed.at(end) == QLatin1Char('+')))
         ++end;
     bool digits = false;
     while (end < trimmed.size() && trimmed.at(end).isDigit()) {
@@ -110,14 +111,29 @@ QString QELPreferences::CopyToMacSaveFolder()
     return QDir(desktop).filePath(QStringLiteral("Orvane"));
 }
 
-bool QELPreferences::CopyToMacOverwriteFiles() { return boolForKey(kCopyToMacOverwriteFiles, false); }
-bool QELPreferences::ShowCopyCompleteMessage() { return boolForKey(kShowCopyCompleteMessage, true); }
+bool QELPreferences::CopyToMacOverwriteFiles()
+{
+    return boolForKey(kCopyToMacOverwriteFiles, false);
+}
+bool QELPreferences::ShowCopyCompleteMessage()
+{
+    return boolForKey(kShowCopyCompleteMessage, true);
+}
 int QELPreferences::CopyToMacFolderLevelOne() { return intForKey(kCopyToMacFolderLevelOne, 1); }
 int QELPreferences::CopyToMacFolderLevelTwo() { return intForKey(kCopyToMacFolderLevelTwo, 2); }
 int QELPreferences::CopyToMacFolderLevelThree() { return intForKey(kCopyToMacFolderLevelThree, 0); }
-int QELPreferences::CopyToMacFileNameSegmentOne() { return intForKey(kCopyToMacFileNameSegmentOne, 1); }
-int QELPreferences::CopyToMacFileNameSegmentTwo() { return intForKey(kCopyToMacFileNameSegmentTwo, 0); }
-int QELPreferences::CopyToMacFileNameSegmentThree() { return intForKey(kCopyToMacFileNameSegmentThree, 5); }
+int QELPreferences::CopyToMacFileNameSegmentOne()
+{
+    return intForKey(kCopyToMacFileNameSegmentOne, 1);
+}
+int QELPreferences::CopyToMacFileNameSegmentTwo()
+{
+    return intForKey(kCopyToMacFileNameSegmentTwo, 0);
+}
+int QELPreferences::CopyToMacFileNameSegmentThree()
+{
+    return intForKey(kCopyToMacFileNameSegmentThree, 5);
+}
 
 double QELPreferences::PlaybackVolume()
 {
@@ -126,13 +142,22 @@ double QELPreferences::PlaybackVolume()
 }
 
 bool QELPreferences::ShowArtwork() { return boolForKey(kShowArtwork, true); }
-bool QELPreferences::ShowSetCopyLocationBeforeCopy() { return boolForKey(kShowSetCopyLocationBeforeCopy, true); }
+bool QELPreferences::ShowSetCopyLocationBeforeCopy()
+{
+    return boolForKey(kShowSetCopyLocationBeforeCopy, true);
+}
 bool QELPreferences::checkForUpdatesOnStartUp() { return boolForKey(kCheckForUpdateOnStart, true); }
 bool QELPreferences::showItemsInICloud() { return boolForKey(kShowItemInICloud, true); }
 bool QELPreferences::ejectIPodOnExit() { return boolForKey(kEjectIPodOnExit, true); }
 
 void QELPreferences::setShowArtwork(bool show) { store(kShowArtwork, show); }
-void QELPreferences::setShowSetCopyLocationBeforeCopy(bool show) { store(kShowSetCopyLocationBeforeCopy, show); }
-void QELPreferences::setCheckForUpdatesOnStartUp(bool check) { store(kCheckForUpdateOnStart, check ? 1 : 0); }
+void QELPreferences::setShowSetCopyLocationBeforeCopy(bool show)
+{
+    store(kShowSetCopyLocationBeforeCopy, show);
+}
+void QELPreferences::setCheckForUpdatesOnStartUp(bool check)
+{
+    store(kCheckForUpdateOnStart, check ? 1 : 0);
+}
 void QELPreferences::setShowItemsInICloud(bool show) { store(kShowItemInICloud, show ? 1 : 0); }
 void QELPreferences::setEjectIPodOnExit(bool eject) { store(kEjectIPodOnExit, eject ? 1 : 0); }

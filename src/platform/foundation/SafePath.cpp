@@ -36,11 +36,15 @@ int utf8Length(char32_t c)
 
 // Bidirectional embedding, override and isolate controls: they let a name show
 // a different extension from the one it has ("photo\u202Egpj.exe").
-bool isBidiControl(char32_t c) { return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069); }
+bool isBidiControl(char32_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
 
 bool isRefused(char32_t c, const NameRules& rules)
 {
-    if (c == '/' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || isBidiControl(c))
+    if (c == '/' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029
+        || isBidiControl(c))
         return true;
     return !rules.alsoReplace.isEmpty() && rules.alsoReplace.contains(QString::fromUcs4(&c, 1));
 }
@@ -85,7 +89,8 @@ QString cutToBytes(const QString& text, int maxBytes)
     qsizetype i = 0;
     while (i < text.size()) {
         const QChar c = text.at(i);
-        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         const char32_t code = pair ? QChar::surrogateToUcs4(c, text.at(i + 1)) : c.unicode();
         const int width = c.isSurrogate() && !pair ? 3 : utf8Length(code);
         if (bytes + width > maxBytes)
@@ -119,8 +124,8 @@ bool isUsable(const QString& name)
 // Canonical form of an existing path, or empty.
 QString canonical(const QString& path)
 {
-    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(QFile::encodeName(path).constData(), nullptr),
-                                                           &std::free);
+    std::unique_ptr<char, decltype(&std::free)> resolved(
+        realpath(QFile::encodeName(path).constData(), nullptr), &std::free);
     return resolved ? QFile::decodeName(resolved.get()) : QString();
 }
 
@@ -186,9 +191,11 @@ QString fileName(const QString& text, const NameRules& rules)
     if (dot > 0 && dot < name.size() - 1) {
         const QString extension = name.mid(dot);
         const int extensionBytes = utf8Length(extension);
-        const bool plain = !extension.contains(QLatin1Char(' ')) && extensionBytes <= kMaxExtensionBytes + 1;
+        const bool plain =
+            !extension.contains(QLatin1Char(' ')) && extensionBytes <= kMaxExtensionBytes + 1;
         if (plain && extensionBytes < rules.maxBytes) {
-            const QString stem = trimmedEnd(cutToBytes(name.left(dot), rules.maxBytes - extensionBytes));
+            const QString stem =
+                trimmedEnd(cutToBytes(name.left(dot), rules.maxBytes - extensionBytes));
             if (!stem.isEmpty())
                 return stem + extension;
         }
@@ -210,12 +217,15 @@ bool isInside(const QString& folder, const QString& path)
         return false;
     // Each step is looked up as written: the kernel resolves a ".." after a
     // link from the link's target, which cleaning the text first would not.
-    const QString absolute = path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    const QString absolute =
+        path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path;
     const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString existing = QStringLiteral("/");
     qsizetype first = 0;
     for (; first < parts.size(); ++first) {
-        const QString next = (existing == QLatin1String("/") ? existing : existing + QLatin1Char('/')) + parts.at(first);
+        const QString next =
+            (existing == QLatin1String("/") ? existing : existing + QLatin1Char('/'))
+            + parts.at(first);
         if (!existsFollowingLinks(next)) {
             // A link that leads nowhere yet would take whatever is made there
             // to where it points.
@@ -242,7 +252,10 @@ bool isInside(const QString& folder, const QString& path)
 }
 
 UniqueNamer::UniqueNamer(QString folder, Numbering numbering, Taken taken, NameRules rules)
-    : m_folder(std::move(folder)), m_numbering(numbering), m_taken(taken), m_rules(std::move(rules))
+    : m_folder(std::move(folder))
+    , m_numbering(numbering)
+    , m_taken(taken)
+    , m_rules(std::move(rules))
 {
 }
 
@@ -253,14 +266,17 @@ bool UniqueNamer::isTaken(const QString& name) const
     const int taken = static_cast<int>(m_taken);
     if ((taken & static_cast<int>(Taken::UsedThisRun)) && m_used.contains(name.toCaseFolded()))
         return true;
-    return (taken & static_cast<int>(Taken::InFolder)) && existsOrIsLink(m_folder + QLatin1Char('/') + name);
+    return (taken & static_cast<int>(Taken::InFolder))
+        && existsOrIsLink(m_folder + QLatin1Char('/') + name);
 }
 
 QString UniqueNamer::numbered(const QString& stem, const QString& suffix, int number) const
 {
-    const QString mark = m_numbering == Numbering::Parenthesised ? QStringLiteral(" (%1)").arg(number)
-                                                                 : QStringLiteral(" %1").arg(number);
-    const QString cut = trimmedEnd(cutToBytes(stem, m_rules.maxBytes - utf8Length(mark) - utf8Length(suffix)));
+    const QString mark = m_numbering == Numbering::Parenthesised
+        ? QStringLiteral(" (%1)").arg(number)
+        : QStringLiteral(" %1").arg(number);
+    const QString cut =
+        trimmedEnd(cutToBytes(stem, m_rules.maxBytes - utf8Length(mark) - utf8Length(suffix)));
     return cut.isEmpty() ? QString() : cut + mark + suffix;
 }
 
@@ -286,7 +302,8 @@ QString UniqueNamer::claim(const QString& text, const QString& extension, const 
     return name;
 }
 
-QString UniqueNamer::claimPath(const QString& text, const QString& extension, const QString& fallback)
+QString UniqueNamer::claimPath(const QString& text, const QString& extension,
+                               const QString& fallback)
 {
     const QString name = claim(text, extension, fallback);
     return name.isEmpty() ? QString() : m_folder + QLatin1Char('/') + name;

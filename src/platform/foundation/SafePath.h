@@ -72,7 +72,8 @@ enum class Taken {
 // names for one file. Not thread-safe: one namer per job.
 class UniqueNamer {
 public:
-    UniqueNamer(QString folder, Numbering numbering, Taken taken = Taken::Both, NameRules rules = {});
+    UniqueNamer(QString folder, Numbering numbering, Taken taken = Taken::Both,
+                NameRules rules = {});
 
     // The number of the first numbered name (1 unless set; the base name, when
     // free, always comes first).
@@ -82,10 +83,12 @@ public:
     // none): the safe form of the text, else of the fallback; numbered when
     // taken. The name counts as used from now on. Empty when neither text nor
     // fallback gives a name or no free number is found.
-    QString claim(const QString& text, const QString& extension, const QString& fallback = QString());
+    QString claim(const QString& text, const QString& extension,
+                  const QString& fallback = QString());
 
     // claim() with the folder in front; empty when claim() is.
-    QString claimPath(const QString& text, const QString& extension, const QString& fallback = QString());
+    QString claimPath(const QString& text, const QString& extension,
+                      const QString& fallback = QString());
 
     const QString& folder() const { return m_folder; }
 

@@ -9,8 +9,8 @@ namespace {
 
 bool isXmlCharacter(char32_t c)
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-        || (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
+        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 bool isHtmlCharacter(char32_t c)
@@ -35,9 +35,15 @@ QString escapeMarkup(const QString& text, Markup kind)
         if (c.isSurrogate() || !(xml ? isXmlCharacter(c.unicode()) : isHtmlCharacter(c.unicode())))
             continue;
         switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
         case '"':
             if (kind == Markup::XmlText)
                 out += c;
@@ -58,7 +64,8 @@ QString escapeMarkup(const QString& text, Markup kind)
             else
                 out += c;
             break;
-        default: out += c;
+        default:
+            out += c;
         }
     }
     return out;
@@ -79,16 +86,26 @@ QString escapeDirectoryValue(const QString& text)
         if (c.isSurrogate())
             continue;
         switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case ';': out += QLatin1String("\\;"); break;
-        case ',': out += QLatin1String("\\,"); break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case ';':
+            out += QLatin1String("\\;");
+            break;
+        case ',':
+            out += QLatin1String("\\,");
+            break;
         case '\r':
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
             out += QLatin1String("\\n");
             break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\t': out += c; break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\t':
+            out += c;
+            break;
         default:
             if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
                 out += c;

@@ -18,7 +18,10 @@ QString fold(const QString& text)
     return folded.toCaseFolded();
 }
 
-bool containsFolded(const QString& text, const QString& foldedNeedle) { return fold(text).contains(foldedNeedle); }
+bool containsFolded(const QString& text, const QString& foldedNeedle)
+{
+    return fold(text).contains(foldedNeedle);
+}
 
 int compareFolded(const QString& a, const QString& b) { return fold(a).compare(fold(b)); }
 

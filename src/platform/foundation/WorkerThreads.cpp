@@ -82,8 +82,9 @@ std::size_t WorkerThreads::count() const
 std::size_t WorkerThreads::runningCount() const
 {
     std::lock_guard lock(m_mutex);
-    return static_cast<std::size_t>(std::count_if(m_workers.begin(), m_workers.end(),
-                                                  [](const Worker& worker) { return !worker.done->load(); }));
+    return static_cast<std::size_t>(
+        std::count_if(m_workers.begin(), m_workers.end(),
+                      [](const Worker& worker) { return !worker.done->load(); }));
 }
 
 std::list<WorkerThreads::Worker> WorkerThreads::takeWorkers(bool onlyFinished)

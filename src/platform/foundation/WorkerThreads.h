@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
-
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -10,6 +8,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <QString>
 
 // The worker threads of one owner. Each worker runs one callable on its own
 // std::thread; what it throws is logged (category "orvane") and ends only that

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The category table of a program whose view libraries registered rows: the
 // sample category of sample/view is linked in as orvane_app links a real one.
-#include <QListView>
-
 #include <memory>
 
 #include <gtest/gtest.h>
+
+#include <QListView>
 
 #include "CategoryRegistry.h"
 #include "CategoryViews.h"
@@ -25,7 +25,8 @@ constexpr int kSample = 200;
 // library whole can bring its registrations in.
 bool isSampleView(const QWidget* view)
 {
-    return view && QLatin1String(view->metaObject()->className()) == QLatin1String("SampleCategoryView");
+    return view
+        && QLatin1String(view->metaObject()->className()) == QLatin1String("SampleCategoryView");
 }
 
 class Notices : public QELDeviceContentViewDelegate {
@@ -34,13 +35,22 @@ public:
     {
         list << QStringLiteral("transfer=%1").arg(a);
     }
-    void OnBackUpFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("backup=%1").arg(a); }
+    void OnBackUpFunctionalityAvailableNotification(bool a) override
+    {
+        list << QStringLiteral("backup=%1").arg(a);
+    }
     void OnMediaPlaybackFunctionalityAvailableNotification(bool a) override
     {
         list << QStringLiteral("play=%1").arg(a);
     }
-    void OnSearchFunctionalityAvailableNotification(bool a) override { list << QStringLiteral("search=%1").arg(a); }
-    void OnSearchPlaceholderTextNotification(const QString& p) override { list << QStringLiteral("placeholder=") + p; }
+    void OnSearchFunctionalityAvailableNotification(bool a) override
+    {
+        list << QStringLiteral("search=%1").arg(a);
+    }
+    void OnSearchPlaceholderTextNotification(const QString& p) override
+    {
+        list << QStringLiteral("placeholder=") + p;
+    }
     QStringList list;
 };
 
@@ -65,13 +75,15 @@ TEST(CategoryTable, AViewLibrarysRowsAreRegisteredAndReplaceThePlaceholder)
     // Its own files row took the place of the application's placeholder row.
     ASSERT_NE(table.find(Files), nullptr);
     EXPECT_FALSE(table.isPlaceholder(Files));
-    std::unique_ptr<QELDeviceCategoryContentView> files(makeView(Files, QRect(0, 0, 300, 200), nullptr));
+    std::unique_ptr<QELDeviceCategoryContentView> files(
+        makeView(Files, QRect(0, 0, 300, 200), nullptr));
     EXPECT_TRUE(isSampleView(files.get()));
     // The categories without a view library keep their placeholder.
     for (int viewType : {int(Music), int(Photos), int(Contacts), int(Voicemail), int(Camera)}) {
         SCOPED_TRACE(viewType);
         EXPECT_TRUE(table.isPlaceholder(viewType));
-        std::unique_ptr<QELDeviceCategoryContentView> view(makeView(viewType, QRect(0, 0, 300, 200), nullptr));
+        std::unique_ptr<QELDeviceCategoryContentView> view(
+            makeView(viewType, QRect(0, 0, 300, 200), nullptr));
         EXPECT_NE(qobject_cast<QELCategoryNotAvailableView*>(view.get()), nullptr);
     }
     // The thirteen rows of the application and the sample's new one.
@@ -81,11 +93,17 @@ TEST(CategoryTable, AViewLibrarysRowsAreRegisteredAndReplaceThePlaceholder)
 
 TEST(CategoryTable, ARegisteredCategoryIsListedByItsFlagColumnWithItsIconAndMadeByItsFactory)
 {
-    struct Case { qint64 deviceType; bool listed; };
-    // Flag column 1: set for an iPhone (2) and an iPod touch 4 (10), not for an iPod touch (3) or a shuffle (5).
+    struct Case {
+        qint64 deviceType;
+        bool listed;
+    };
+    // Flag column 1: set for an iPhone (2) and an iPod touch 4 (10), not for an iPod touch (3) or a
+    // shuffle (5).
     for (const Case c : {Case{2, true}, Case{10, true}, Case{3, false}, Case{5, false}}) {
         SCOPED_TRACE(c.deviceType);
-        EXPECT_EQ(QELDeviceContentView::categoriesForDevice(c.deviceType, 8, true).contains(kSample), c.listed);
+        EXPECT_EQ(
+            QELDeviceContentView::categoriesForDevice(c.deviceType, 8, true).contains(kSample),
+            c.listed);
     }
 
     auto page = pageFor(2);
@@ -105,7 +123,9 @@ TEST(CategoryTable, ARegisteredCategoryIsListedByItsFlagColumnWithItsIconAndMade
     EXPECT_EQ(view->delegate(), page.get());
     EXPECT_EQ(page->cachedView(kSample), view);
     // What the row offers and the view answers reaches the control bar.
-    EXPECT_EQ(notices.list, (QStringList{"transfer=0", "backup=0", "play=0", "search=1", "placeholder=SEARCHSAMPLE"}));
+    EXPECT_EQ(
+        notices.list,
+        (QStringList{"transfer=0", "backup=0", "play=0", "search=1", "placeholder=SEARCHSAMPLE"}));
     ASSERT_TRUE(page->selectCategory(Files));
     EXPECT_TRUE(isSampleView(page->GetCurrentCategoryContentView()));
     ASSERT_TRUE(page->selectCategory(kSample));
@@ -143,6 +163,7 @@ TEST(CategoryTable, EveryRegisteredViewAnswersTheRequestsOfItsAvailabilityRow)
             EXPECT_FALSE(view->hasMediaListForPlayback());
         }
         // Only the bar's requests belong in a row.
-        EXPECT_EQ(row->availability.requests & ~(R::Transfer | R::BackUp | R::Search), R::Requests());
+        EXPECT_EQ(row->availability.requests & ~(R::Transfer | R::BackUp | R::Search),
+                  R::Requests());
     }
 }

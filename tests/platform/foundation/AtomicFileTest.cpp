@@ -1,14 +1,12 @@
-#include "AtomicFile.h"
-#include "AtomicFileBatch.h"
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
+#include "AtomicFile.h"
+#include "AtomicFileBatch.h"
 #include "QtPrinters.h"
 
 namespace {
@@ -29,7 +27,8 @@ void put(const QString& path, const QByteArray& data)
 // Everything in the folder, hidden files included: what a failed write must not leave.
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Writes half of its data, then fails as a full disk or a lost device would.
@@ -54,11 +53,13 @@ TEST_F(AtomicWrite, WritesAndReplacesKeepingPermissions)
     QString error;
     ASSERT_TRUE(writeFileAtomically(path("a.txt"), "first", &error)) << error.toStdString();
     EXPECT_EQ(readAll(path("a.txt")), "first");
-    ASSERT_TRUE(QFile::setPermissions(path("a.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(QFile::setPermissions(path("a.txt"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ASSERT_TRUE(writeFileAtomically(path("a.txt"), "second"));
     EXPECT_EQ(readAll(path("a.txt")), "second");
     EXPECT_EQ(QFile::permissions(path("a.txt")),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                  | QFile::ReadGroup);
     ASSERT_TRUE(writeFileAtomically(path("empty"), QByteArray()));
     EXPECT_EQ(readAll(path("empty")), "");
     EXPECT_EQ(entries(folder()), (QStringList{"a.txt", "empty"}));
@@ -74,7 +75,9 @@ TEST_F(AtomicWrite, FailuresLeaveTheOldFileWholeAndNoTemporaries)
         QString target;
         AtomicFile::Producer produce;
     };
-    const AtomicFile::Producer fine = [](QIODevice& out, QString*) { return out.write("new") == 3; };
+    const AtomicFile::Producer fine = [](QIODevice& out, QString*) {
+        return out.write("new") == 3;
+    };
     const std::vector<Case> cases{
         {"the producer fails", path("keep.txt"), &failHalfway},
         {"the target is a folder", path("folder"), fine},

@@ -1,22 +1,23 @@
-#include "DeviceTime.h"
-
 #include <cmath>
-#include <ostream>
 #include <limits>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
+#include "DeviceTime.h"
 #include "QtPrinters.h"
 
 // Dates in failure messages as ISO 8601 text instead of bytes.
 static void PrintTo(const QDateTime& time, std::ostream* out)
 {
-    *out << (time.isValid() ? time.toString(Qt::ISODateWithMs).toStdString() : std::string("(invalid)"));
+    *out << (time.isValid() ? time.toString(Qt::ISODateWithMs).toStdString()
+                            : std::string("(invalid)"));
 }
 
 namespace {
 
-QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0)
+QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+              int ms = 0)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second, ms), Qt::UTC);
 }
@@ -53,8 +54,7 @@ TEST_P(ReferenceTimestamps, SecondsOrNanoseconds)
 INSTANTIATE_TEST_SUITE_P(
     Edges, ReferenceTimestamps,
     ::testing::Values(
-        SecondsCase{"epoch", 0.0, k2001},
-        SecondsCase{"a day", 86400.0, utc(2001, 1, 2)},
+        SecondsCase{"epoch", 0.0, k2001}, SecondsCase{"a day", 86400.0, utc(2001, 1, 2)},
         SecondsCase{"before the epoch", -1.0, utc(2000, 12, 31, 23, 59, 59)},
         SecondsCase{"before 1970", -978307201.0, utc(1969, 12, 31, 23, 59, 59)},
         SecondsCase{"fraction", 1.25, utc(2001, 1, 1, 0, 0, 1, 250)},
@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DeviceTime, IntegerNanosecondsKeepEveryMillisecond)
 {
-    EXPECT_EQ(DeviceTime::fromReferenceTimestampInteger(700000000123456789LL), k2001.addMSecs(700000000123LL));
+    EXPECT_EQ(DeviceTime::fromReferenceTimestampInteger(700000000123456789LL),
+              k2001.addMSecs(700000000123LL));
     EXPECT_EQ(DeviceTime::fromReferenceNanoseconds(-1), k2001.addMSecs(-1));
     EXPECT_TRUE(DeviceTime::fromReferenceNanoseconds(std::numeric_limits<qint64>::max()).isValid());
     EXPECT_TRUE(DeviceTime::isNanosecondTimestamp(1e11));
@@ -112,17 +113,24 @@ TEST(DeviceTime, BackAndForthKeepsTheValue)
         EXPECT_DOUBLE_EQ(DeviceTime::toReferenceSeconds(time), static_cast<double>(ms) / 1000.0);
         EXPECT_EQ(DeviceTime::fromReferenceSeconds(DeviceTime::toReferenceSeconds(time)), time);
         EXPECT_EQ(DeviceTime::toReferenceNanoseconds(time), ms * 1000000);
-        EXPECT_EQ(DeviceTime::fromReferenceNanoseconds(DeviceTime::toReferenceNanoseconds(time)), time);
-        EXPECT_EQ(DeviceTime::fromUnixSeconds(DeviceTime::toUnixSeconds(time)), time.addMSecs(-(((ms % 1000) + 1000) % 1000)));
-        EXPECT_EQ(DeviceTime::fromMacHfsSeconds(DeviceTime::toMacHfsSeconds(time)).toSecsSinceEpoch(),
-                  time.toSecsSinceEpoch());
+        EXPECT_EQ(DeviceTime::fromReferenceNanoseconds(DeviceTime::toReferenceNanoseconds(time)),
+                  time);
+        EXPECT_EQ(DeviceTime::fromUnixSeconds(DeviceTime::toUnixSeconds(time)),
+                  time.addMSecs(-(((ms % 1000) + 1000) % 1000)));
+        EXPECT_EQ(
+            DeviceTime::fromMacHfsSeconds(DeviceTime::toMacHfsSeconds(time)).toSecsSinceEpoch(),
+            time.toSecsSinceEpoch());
     }
     // Seconds stored as a double read back to the millisecond they came from.
     for (qint64 ms = -5000; ms <= 5000; ++ms)
-        ASSERT_EQ(DeviceTime::fromReferenceSeconds(static_cast<double>(ms) / 1000.0), k2001.addMSecs(ms)) << ms;
+        ASSERT_EQ(DeviceTime::fromReferenceSeconds(static_cast<double>(ms) / 1000.0),
+                  k2001.addMSecs(ms))
+            << ms;
     // Nanoseconds end about 292 years after 2001: later dates saturate.
-    EXPECT_EQ(DeviceTime::toReferenceNanoseconds(utc(3000, 1, 1)), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(DeviceTime::toReferenceNanoseconds(utc(1000, 1, 1)), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(DeviceTime::toReferenceNanoseconds(utc(3000, 1, 1)),
+              std::numeric_limits<qint64>::max());
+    EXPECT_EQ(DeviceTime::toReferenceNanoseconds(utc(1000, 1, 1)),
+              std::numeric_limits<qint64>::min());
 }
 
 } // namespace

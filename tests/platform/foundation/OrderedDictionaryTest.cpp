@@ -1,4 +1,4 @@
-#include "OrderedDictionary.h"
+#include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
-#include <gtest/gtest.h>
-
+#include "OrderedDictionary.h"
 #include "Plist.h"
 
 namespace {
@@ -18,7 +17,10 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray golden(const char* name) { return readAll(QStringLiteral(ORVANE_TEST_DATA "/") + QLatin1String(name)); }
+QByteArray golden(const char* name)
+{
+    return readAll(QStringLiteral(ORVANE_TEST_DATA "/") + QLatin1String(name));
+}
 
 QVariant ordered(std::initializer_list<std::pair<QString, QVariant>> entries)
 {
@@ -31,16 +33,18 @@ QVariant ordered(std::initializer_list<std::pair<QString, QVariant>> entries)
 OrderedDictionary playlistFile()
 {
     OrderedDictionary root;
-    root.setObjectForKey(ordered({{"101", ordered({
-                                             {"Track ID", 101},
-                                             {"Name", QStringLiteral("Rock & Roll <Live>")},
-                                             {"Artist", QString::fromUtf8("Motörhead")},
-                                             {"Rating", 2.5},
-                                             {"Compilation", true},
-                                             {"Date Added", QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC)},
-                                             {"Kind", QString::fromUtf8("MPEG\x01 audio\xef\xbf\xbf")},
-                                         })}}),
-                         QStringLiteral("Tracks"));
+    root.setObjectForKey(
+        ordered({{"101",
+                  ordered({
+                      {"Track ID", 101},
+                      {"Name", QStringLiteral("Rock & Roll <Live>")},
+                      {"Artist", QString::fromUtf8("Motörhead")},
+                      {"Rating", 2.5},
+                      {"Compilation", true},
+                      {"Date Added", QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC)},
+                      {"Kind", QString::fromUtf8("MPEG\x01 audio\xef\xbf\xbf")},
+                  })}}),
+        QStringLiteral("Tracks"));
     const QVariantList playlists{ordered({
         {"Name", QString::fromUtf8("Ünïcødé 🎵 & <friends>") + QChar(0xd800)},
         {"Playlist Items", QVariantList{QVariantMap{{"Track ID", 101}}}},
@@ -95,7 +99,8 @@ TEST(OrderedDictionaryWriter, PropertyListReadersTakeEscapedNames)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("names.plist"));
-    const QString hostile = QString::fromUtf8("AC/DC & <Friends> \"Live\" 'n' Ünïcødé 🎵") + QChar(0x1b) + QChar(0xdc00);
+    const QString hostile =
+        QString::fromUtf8("AC/DC & <Friends> \"Live\" 'n' Ünïcødé 🎵") + QChar(0x1b) + QChar(0xdc00);
     OrderedDictionary root;
     root.setObjectForKey(hostile, hostile);
     root.setObjectForKey(QVariantList{QStringLiteral("&amp;"), 7, false}, QStringLiteral("List"));
@@ -117,7 +122,8 @@ TEST(OrderedDictionaryWriter, UnwritablePathAnswersNoAndKeepsWhatIsThere)
     QTemporaryDir dir;
     OrderedDictionary root;
     root.setObjectForKey(QStringLiteral("v"), QStringLiteral("k"));
-    EXPECT_FALSE(root.writeToFileAtomically(dir.filePath(QStringLiteral("missing/folder/x.plist")), true));
+    EXPECT_FALSE(
+        root.writeToFileAtomically(dir.filePath(QStringLiteral("missing/folder/x.plist")), true));
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
     EXPECT_FALSE(root.writeToFileAtomically(dir.filePath(QStringLiteral("folder")), true));
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
@@ -146,27 +152,27 @@ TEST(OrderedDictionary, KeyOrderRules)
     d.setObjectForKey(1, QStringLiteral("a"));
     d.setObjectForKey(2, QStringLiteral("b"));
     d.setObjectForKey(3, QStringLiteral("c"));
-    d.setObjectForKey(20, QStringLiteral("b"));   // keeps its place
+    d.setObjectForKey(20, QStringLiteral("b")); // keeps its place
     EXPECT_EQ(keys(d), (QStringList{"a", "b", "c"}));
     EXPECT_EQ(d.objectForKey(QStringLiteral("b")).toInt(), 20);
 
     d.removeObjectForKey(QStringLiteral("a"));
-    d.setObjectForKey(10, QStringLiteral("a"));   // back, at the end
+    d.setObjectForKey(10, QStringLiteral("a")); // back, at the end
     EXPECT_EQ(keys(d), (QStringList{"b", "c", "a"}));
 
-    d.insertObjectForKeyAtIndex(30, QStringLiteral("c"), 0);   // moves to the front, once
+    d.insertObjectForKeyAtIndex(30, QStringLiteral("c"), 0); // moves to the front, once
     EXPECT_EQ(keys(d), (QStringList{"c", "b", "a"}));
     EXPECT_EQ(d.count(), 3);
     EXPECT_EQ(d.objectForKey(QStringLiteral("c")).toInt(), 30);
 
-    d.insertObjectForKeyAtIndex(4, QStringLiteral("d"), 99);   // beyond the end: appended
-    d.insertObjectForKeyAtIndex(5, QStringLiteral("e"), -3);   // before the start: first
+    d.insertObjectForKeyAtIndex(4, QStringLiteral("d"), 99); // beyond the end: appended
+    d.insertObjectForKeyAtIndex(5, QStringLiteral("e"), -3); // before the start: first
     EXPECT_EQ(keys(d), (QStringList{"e", "c", "b", "a", "d"}));
     EXPECT_EQ(d.reverseKeyEnumerator(), (QStringList{"d", "a", "b", "c", "e"}));
     EXPECT_EQ(d.keyAtIndex(1), QStringLiteral("c"));
 
-    d.setObjectForKey(QVariant(), QStringLiteral("f"));   // missing value: ignored
-    d.setObjectForKey(1, QString());                      // missing key: ignored
+    d.setObjectForKey(QVariant(), QStringLiteral("f")); // missing value: ignored
+    d.setObjectForKey(1, QString());                    // missing key: ignored
     d.removeObjectForKey(QStringLiteral("zzz"));
     EXPECT_EQ(d.count(), 5);
     EXPECT_FALSE(d.objectForKey(QStringLiteral("f")).isValid());

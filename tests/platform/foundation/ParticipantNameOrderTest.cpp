@@ -1,13 +1,12 @@
-#include "ParticipantNameOrder.h"
-
 #include <algorithm>
 #include <random>
 #include <vector>
 
-#include <QStringList>
-
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
+#include "ParticipantNameOrder.h"
 #include "QtPrinters.h"
 
 namespace {
@@ -42,8 +41,8 @@ TEST(ParticipantNameOrder, KindOfAName)
         {QStringLiteral("+1 555"), Kind::Number},
         {QStringLiteral("Ann (+1)"), Kind::Number}, // a "+" anywhere counts, as the list always did
         {QStringLiteral(" 123"), Kind::Name},
-        {QString::fromUtf8("٣٤٥"), Kind::Number},          // Arabic-Indic digits are decimal digits
-        {QString::fromUtf8("\U0001D7CE1"), Kind::Number},  // a digit outside the first plane
+        {QString::fromUtf8("٣٤٥"), Kind::Number},         // Arabic-Indic digits are decimal digits
+        {QString::fromUtf8("\U0001D7CE1"), Kind::Number}, // a digit outside the first plane
         {QString::fromUtf8("Émile"), Kind::Name},
         {QStringLiteral("ann@example.com"), Kind::Name},
     };
@@ -58,8 +57,10 @@ TEST(ParticipantNameOrder, CompareNames)
     EXPECT_LT(ParticipantNameOrder::compareNames(QString(), QStringLiteral("a")), 0);
     EXPECT_EQ(ParticipantNameOrder::compareNames(QString(), QString()), 0);
     EXPECT_LT(ParticipantNameOrder::compareNames(QStringLiteral("zed"), QStringLiteral("1")), 0);
-    EXPECT_EQ(ParticipantNameOrder::compareNames(QStringLiteral("Bob"), QString::fromUtf8("böb")), 0);
-    EXPECT_LT(ParticipantNameOrder::compareNames(QString::fromUtf8("Émile"), QStringLiteral("emma")), 0);
+    EXPECT_EQ(ParticipantNameOrder::compareNames(QStringLiteral("Bob"), QString::fromUtf8("böb")),
+              0);
+    EXPECT_LT(
+        ParticipantNameOrder::compareNames(QString::fromUtf8("Émile"), QStringLiteral("emma")), 0);
     EXPECT_LT(ParticipantNameOrder::compareNames(QStringLiteral("+44"), QStringLiteral("0044")), 0);
 }
 
@@ -68,9 +69,21 @@ TEST(ParticipantNameOrder, CompareNames)
 TEST(ParticipantNameOrder, IsAStrictTotalOrderOverNameAndHandle)
 {
     const std::vector<Entry> sample{
-        {"", "+1"}, {"", "+2"}, {"Bob", "1"}, {"bob", "1"}, {QString::fromUtf8("Böb"), "1"}, {"Bob", "2"},
-        {"alice", "3"}, {"Alice", "3"}, {"+44 20", "x"}, {"123", "y"}, {"0", "z"}, {QString::fromUtf8("Émile"), "e"},
-        {"emile", "e"}, {"Zoë", "9"}, {"zoe", "9"},
+        {"", "+1"},
+        {"", "+2"},
+        {"Bob", "1"},
+        {"bob", "1"},
+        {QString::fromUtf8("Böb"), "1"},
+        {"Bob", "2"},
+        {"alice", "3"},
+        {"Alice", "3"},
+        {"+44 20", "x"},
+        {"123", "y"},
+        {"0", "z"},
+        {QString::fromUtf8("Émile"), "e"},
+        {"emile", "e"},
+        {"Zoë", "9"},
+        {"zoe", "9"},
     };
     for (const Entry& a : sample) {
         EXPECT_FALSE(ParticipantNameOrder::lessThan(a, a)) << a.displayName.toStdString();
@@ -78,7 +91,8 @@ TEST(ParticipantNameOrder, IsAStrictTotalOrderOverNameAndHandle)
             const bool ab = ParticipantNameOrder::lessThan(a, b);
             const bool ba = ParticipantNameOrder::lessThan(b, a);
             const bool same = a.displayName == b.displayName && a.handle == b.handle;
-            EXPECT_EQ(ab || ba, !same) << a.displayName.toStdString() << " / " << b.displayName.toStdString();
+            EXPECT_EQ(ab || ba, !same)
+                << a.displayName.toStdString() << " / " << b.displayName.toStdString();
             EXPECT_FALSE(ab && ba);
             for (const Entry& c : sample) {
                 if (ab && ParticipantNameOrder::lessThan(b, c)) {

@@ -1,13 +1,13 @@
-#include "QELPreferences.h"
+#include <functional>
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
-#include <gtest/gtest.h>
-
-#include <functional>
+#include "QELPreferences.h"
 
 namespace {
 
@@ -15,7 +15,10 @@ class Preferences : public ::testing::Test {
 protected:
     void SetUp() override { QSettings().clear(); }
     void TearDown() override { QSettings().clear(); }
-    static void store(const QString& key, const QVariant& value) { QSettings().setValue(key, value); }
+    static void store(const QString& key, const QVariant& value)
+    {
+        QSettings().setValue(key, value);
+    }
 };
 
 TEST_F(Preferences, DefaultsWhenNothingIsStored)
@@ -56,7 +59,8 @@ struct StoredCase {
 };
 void PrintTo(const StoredCase& c, std::ostream* os) { *os << c.name; }
 
-class StoredValues : public Preferences, public ::testing::WithParamInterface<StoredCase> {};
+class StoredValues : public Preferences,
+                     public ::testing::WithParamInterface<StoredCase> {};
 
 TEST_P(StoredValues, ReadAsNumbers)
 {
@@ -99,7 +103,8 @@ struct WriterCase {
 };
 void PrintTo(const WriterCase& c, std::ostream* os) { *os << c.name; }
 
-class Writers : public Preferences, public ::testing::WithParamInterface<WriterCase> {};
+class Writers : public Preferences,
+                public ::testing::WithParamInterface<WriterCase> {};
 
 TEST_P(Writers, RoundTripThroughTheSettingsFile)
 {
@@ -140,7 +145,8 @@ TEST_F(Preferences, SettingsLiveInTheOrvaneDomain)
     QELPreferences::setEjectIPodOnExit(false);
     QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Orvane"));
     settings.sync();
-    EXPECT_EQ(settings.fileName(), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Orvane/Orvane.conf"));
+    EXPECT_EQ(settings.fileName(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Orvane/Orvane.conf"));
     EXPECT_EQ(settings.value(QELPreferences::kEjectIPodOnExit).toInt(), 0);
     // The panes store through QSettings() with the application's names: the same store.
     EXPECT_EQ(QSettings().fileName(), settings.fileName());

@@ -1,12 +1,11 @@
-#include "SafePath.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include "QtPrinters.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -69,9 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
     Hostile, SafeFileName,
     ::testing::Values(
         NameCase{"ordinary", QStringLiteral("Song.mp3"), QStringLiteral("Song.mp3")},
-        NameCase{"non-ASCII kept", QString::fromUtf8("Beyoncé – 日本 🎵"), QString::fromUtf8("Beyoncé – 日本 🎵")},
+        NameCase{"non-ASCII kept", QString::fromUtf8("Beyoncé – 日本 🎵"),
+                 QString::fromUtf8("Beyoncé – 日本 🎵")},
         NameCase{"slash", QStringLiteral("AC/DC"), QStringLiteral("AC_DC")},
-        NameCase{"climbing", QStringLiteral("../../etc/passwd"), QStringLiteral(".._.._etc_passwd")},
+        NameCase{"climbing", QStringLiteral("../../etc/passwd"),
+                 QStringLiteral(".._.._etc_passwd")},
         NameCase{"absolute", QStringLiteral("/etc"), QStringLiteral("_etc")},
         NameCase{"dot", QStringLiteral("."), QString()},
         NameCase{"dot dot", QStringLiteral(".."), QString()},
@@ -79,39 +80,60 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"three dots are a name", QStringLiteral("..."), QStringLiteral("...")},
         NameCase{"empty", QString(), QString()},
         NameCase{"blank", QStringLiteral(" \t "), QString()},
-        NameCase{"NUL", QStringLiteral("a") + QChar(0) + QStringLiteral("b"), QStringLiteral("a_b")},
-        NameCase{"controls inside", QStringLiteral("a\tb\x01" "c\x7f" "d") + QChar(0x85) + QStringLiteral("e"),
+        NameCase{"NUL", QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
+                 QStringLiteral("a_b")},
+        NameCase{"controls inside",
+                 QStringLiteral("a\tb\x01"
+                                "c\x7f"
+                                "d")
+                     + QChar(0x85) + QStringLiteral("e"),
                  QStringLiteral("a_b_c_d_e")},
-        NameCase{"line breaks at the ends go", QStringLiteral("\nTitle\r\n"), QStringLiteral("Title")},
-        NameCase{"line separator", QStringLiteral("a") + QChar(0x2028) + QStringLiteral("b"), QStringLiteral("a_b")},
-        NameCase{"disguised extension", QStringLiteral("photo") + QChar(0x202E) + QStringLiteral("gpj.exe"),
+        NameCase{"line breaks at the ends go", QStringLiteral("\nTitle\r\n"),
+                 QStringLiteral("Title")},
+        NameCase{"line separator", QStringLiteral("a") + QChar(0x2028) + QStringLiteral("b"),
+                 QStringLiteral("a_b")},
+        NameCase{"disguised extension",
+                 QStringLiteral("photo") + QChar(0x202E) + QStringLiteral("gpj.exe"),
                  QStringLiteral("photo_gpj.exe")},
-        NameCase{"lone surrogate", QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"), QStringLiteral("a_b")},
-        NameCase{"extra characters", QStringLiteral("10:30 a<b>?"), QStringLiteral("10_30 a_b__"), notesRules()},
+        NameCase{"lone surrogate", QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"),
+                 QStringLiteral("a_b")},
+        NameCase{"extra characters", QStringLiteral("10:30 a<b>?"), QStringLiteral("10_30 a_b__"),
+                 notesRules()},
         NameCase{"cut leaves dot dot", QStringLiteral("..x"), QString(), maxBytes(2)}));
 
 INSTANTIATE_TEST_SUITE_P(
     Length, SafeFileName,
-    ::testing::Values(
-        NameCase{"ASCII cut to 255", repeated(QStringLiteral("a"), 300), repeated(QStringLiteral("a"), 255)},
-        NameCase{"two-byte characters keep the extension", repeated(QString::fromUtf8("é"), 200) + ".mp3",
-                 repeated(QString::fromUtf8("é"), 125) + ".mp3"},
-        NameCase{"four-byte characters", repeated(QString::fromUtf8("😀"), 100), repeated(QString::fromUtf8("😀"), 63)},
-        NameCase{"three-byte characters at 255 exactly", repeated(QString::fromUtf8("日"), 86),
-                 repeated(QString::fromUtf8("日"), 85)},
-        NameCase{"accents stay with their letter", repeated(QString::fromUtf8("e\u0301"), 5),
-                 repeated(QString::fromUtf8("e\u0301"), 3), maxBytes(10)},
-        NameCase{"a long tail is no extension", repeated(QStringLiteral("a"), 300) + ".not an extension",
-                 repeated(QStringLiteral("a"), 255)},
-        NameCase{"no room for the extension", QStringLiteral("abcdef.mp3"), QStringLiteral("abcd"), maxBytes(4)},
-        NameCase{"spaces at the cut go", QStringLiteral("abc      def.txt"), QStringLiteral("abc.txt"), maxBytes(10)},
-        NameCase{"fits as it is", repeated(QStringLiteral("a"), 251) + ".mp3", repeated(QStringLiteral("a"), 251) + ".mp3"}));
+    ::testing::Values(NameCase{"ASCII cut to 255", repeated(QStringLiteral("a"), 300),
+                               repeated(QStringLiteral("a"), 255)},
+                      NameCase{"two-byte characters keep the extension",
+                               repeated(QString::fromUtf8("é"), 200) + ".mp3",
+                               repeated(QString::fromUtf8("é"), 125) + ".mp3"},
+                      NameCase{"four-byte characters", repeated(QString::fromUtf8("😀"), 100),
+                               repeated(QString::fromUtf8("😀"), 63)},
+                      NameCase{"three-byte characters at 255 exactly",
+                               repeated(QString::fromUtf8("日"), 86),
+                               repeated(QString::fromUtf8("日"), 85)},
+                      NameCase{"accents stay with their letter",
+                               repeated(QString::fromUtf8("e\u0301"), 5),
+                               repeated(QString::fromUtf8("e\u0301"), 3), maxBytes(10)},
+                      NameCase{"a long tail is no extension",
+                               repeated(QStringLiteral("a"), 300) + ".not an extension",
+                               repeated(QStringLiteral("a"), 255)},
+                      NameCase{"no room for the extension", QStringLiteral("abcdef.mp3"),
+                               QStringLiteral("abcd"), maxBytes(4)},
+                      NameCase{"spaces at the cut go", QStringLiteral("abc      def.txt"),
+                               QStringLiteral("abc.txt"), maxBytes(10)},
+                      NameCase{"fits as it is", repeated(QStringLiteral("a"), 251) + ".mp3",
+                               repeated(QStringLiteral("a"), 251) + ".mp3"}));
 
 TEST(SafeFileNameFallback, TakesTheFallbackForNoUsableName)
 {
-    EXPECT_EQ(SafePath::fileName(QString(), QStringLiteral("Call Logs")), QStringLiteral("Call Logs"));
-    EXPECT_EQ(SafePath::fileName(QStringLiteral(".."), QStringLiteral("a/b")), QStringLiteral("a_b"));
-    EXPECT_EQ(SafePath::fileName(QStringLiteral("Bob"), QStringLiteral("Call Logs")), QStringLiteral("Bob"));
+    EXPECT_EQ(SafePath::fileName(QString(), QStringLiteral("Call Logs")),
+              QStringLiteral("Call Logs"));
+    EXPECT_EQ(SafePath::fileName(QStringLiteral(".."), QStringLiteral("a/b")),
+              QStringLiteral("a_b"));
+    EXPECT_EQ(SafePath::fileName(QStringLiteral("Bob"), QStringLiteral("Call Logs")),
+              QStringLiteral("Bob"));
     EXPECT_EQ(SafePath::fileName(QStringLiteral(" "), QStringLiteral("..")), QString());
 }
 
@@ -206,7 +228,7 @@ struct NamerCase {
     SafePath::Numbering numbering;
     SafePath::Taken taken;
     int firstNumber;
-    QStringList existing;                        // files in the folder before the run
+    QStringList existing;                            // files in the folder before the run
     std::vector<std::pair<QString, QString>> claims; // text, extension
     QStringList want;
 };
@@ -230,27 +252,64 @@ TEST_P(UniqueNames, NumbersTakenNamesAsTheJobDoes)
 using SafePath::Numbering;
 using SafePath::Taken;
 
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, UniqueNames,
-    ::testing::Values(
-        NamerCase{"parenthesised, both", Numbering::Parenthesised, Taken::Both, 1, {"T.html"},
-                  {{"T", "html"}, {"T", "html"}, {"U", "html"}},
-                  {"T (1).html", "T (2).html", "U.html"}},
-        NamerCase{"spaced, both", Numbering::Spaced, Taken::Both, 1, {"Shopping.html", "Shopping 1.html"},
-                  {{"Shopping", "html"}, {"Shopping", "html"}},
-                  {"Shopping 2.html", "Shopping 3.html"}},
-        NamerCase{"first number 2", Numbering::Parenthesised, Taken::Both, 2, {"a.mp3"},
-                  {{"a", "mp3"}}, {"a (2).mp3"}},
-        NamerCase{"only this run counts", Numbering::Spaced, Taken::UsedThisRun, 1, {"Ann.vcf"},
-                  {{"Ann", "vcf"}, {"Ann", "vcf"}}, {"Ann.vcf", "Ann 1.vcf"}},
-        NamerCase{"only the folder counts", Numbering::Spaced, Taken::InFolder, 1, {"Ann.vcf"},
-                  {{"Ann", "vcf"}, {"Ann", "vcf"}}, {"Ann 1.vcf", "Ann 1.vcf"}},
-        NamerCase{"case apart is taken", Numbering::Spaced, Taken::UsedThisRun, 1, {},
-                  {{"Bob", "vcf"}, {"bob", "vcf"}, {"BÖB", "vcf"}}, {"Bob.vcf", "bob 1.vcf", "BÖB.vcf"}},
-        NamerCase{"no extension", Numbering::Parenthesised, Taken::Both, 1, {"Folder"},
-                  {{"Folder", ""}}, {"Folder (1)"}},
-        NamerCase{"hostile text and extension", Numbering::Spaced, Taken::Both, 1, {},
-                  {{"../x", "../y"}, {"..", "vcf"}}, {".._x..._y", ""}}));
+INSTANTIATE_TEST_SUITE_P(Patterns, UniqueNames,
+                         ::testing::Values(NamerCase{"parenthesised, both",
+                                                     Numbering::Parenthesised,
+                                                     Taken::Both,
+                                                     1,
+                                                     {"T.html"},
+                                                     {{"T", "html"}, {"T", "html"}, {"U", "html"}},
+                                                     {"T (1).html", "T (2).html", "U.html"}},
+                                           NamerCase{"spaced, both",
+                                                     Numbering::Spaced,
+                                                     Taken::Both,
+                                                     1,
+                                                     {"Shopping.html", "Shopping 1.html"},
+                                                     {{"Shopping", "html"}, {"Shopping", "html"}},
+                                                     {"Shopping 2.html", "Shopping 3.html"}},
+                                           NamerCase{"first number 2",
+                                                     Numbering::Parenthesised,
+                                                     Taken::Both,
+                                                     2,
+                                                     {"a.mp3"},
+                                                     {{"a", "mp3"}},
+                                                     {"a (2).mp3"}},
+                                           NamerCase{"only this run counts",
+                                                     Numbering::Spaced,
+                                                     Taken::UsedThisRun,
+                                                     1,
+                                                     {"Ann.vcf"},
+                                                     {{"Ann", "vcf"}, {"Ann", "vcf"}},
+                                                     {"Ann.vcf", "Ann 1.vcf"}},
+                                           NamerCase{"only the folder counts",
+                                                     Numbering::Spaced,
+                                                     Taken::InFolder,
+                                                     1,
+                                                     {"Ann.vcf"},
+                                                     {{"Ann", "vcf"}, {"Ann", "vcf"}},
+                                                     {"Ann 1.vcf", "Ann 1.vcf"}},
+                                           NamerCase{
+                                               "case apart is taken",
+                                               Numbering::Spaced,
+                                               Taken::UsedThisRun,
+                                               1,
+                                               {},
+                                               {{"Bob", "vcf"}, {"bob", "vcf"}, {"BÖB", "vcf"}},
+                                               {"Bob.vcf", "bob 1.vcf", "BÖB.vcf"}},
+                                           NamerCase{"no extension",
+                                                     Numbering::Parenthesised,
+                                                     Taken::Both,
+                                                     1,
+                                                     {"Folder"},
+                                                     {{"Folder", ""}},
+                                                     {"Folder (1)"}},
+                                           NamerCase{"hostile text and extension",
+                                                     Numbering::Spaced,
+                                                     Taken::Both,
+                                                     1,
+                                                     {},
+                                                     {{"../x", "../y"}, {"..", "vcf"}},
+                                                     {".._x..._y", ""}}));
 
 TEST(UniqueNamer, NumberedLongNamesStayWithinTheLimit)
 {
@@ -274,7 +333,8 @@ TEST(UniqueNamer, FallbackLinksAndPaths)
     // A link that leads nowhere is taken too: writing there would follow it.
     EXPECT_EQ(namer.claim(QString(), QStringLiteral("html"), QStringLiteral("Call Logs")),
               QStringLiteral("Call Logs 1.html"));
-    EXPECT_EQ(namer.claimPath(QStringLiteral("a/b"), QStringLiteral("html")), dir.path() + "/a_b.html");
+    EXPECT_EQ(namer.claimPath(QStringLiteral("a/b"), QStringLiteral("html")),
+              dir.path() + "/a_b.html");
     EXPECT_EQ(namer.claimPath(QString(), QStringLiteral("html")), QString());
 }
 

@@ -1,17 +1,16 @@
-#include "TextEscaping.h"
+#include <gtest/gtest.h>
 
 #include <QStringList>
 #include <QXmlStreamReader>
 
-#include <gtest/gtest.h>
-
 #include "QtPrinters.h"
+#include "TextEscaping.h"
 
 namespace {
 
 // Every character some escaper treats specially, and text that must pass.
-const QString kSpecial = QStringLiteral("&<>\"'\t\n\r\\,;:") + QChar(0x01) + QChar(0x7F) + QChar(0xD800)
-    + QString::fromUtf8("é😀") + QChar(0xFFFE);
+const QString kSpecial = QStringLiteral("&<>\"'\t\n\r\\,;:") + QChar(0x01) + QChar(0x7F)
+    + QChar(0xD800) + QString::fromUtf8("é😀") + QChar(0xFFFE);
 
 struct EscapeCase {
     const char* name;
@@ -30,34 +29,42 @@ TEST_P(Escapes, EverySpecialCharacter)
 
 INSTANTIATE_TEST_SUITE_P(
     Markup, Escapes,
-    ::testing::Values(
-        EscapeCase{"htmlText", &TextEscaping::htmlText,
-                   QStringLiteral("&amp;&lt;&gt;&quot;'\t\n\r\\,;:") + QString::fromUtf8("é😀") + QChar(0xFFFE)},
-        EscapeCase{"htmlAttribute", &TextEscaping::htmlAttribute,
-                   QStringLiteral("&amp;&lt;&gt;&quot;&#39;\t\n\r\\,;:") + QString::fromUtf8("é😀") + QChar(0xFFFE)},
-        // XML allows DEL; it drops U+FFFE.
-        EscapeCase{"xmlText", &TextEscaping::xmlText,
-                   QStringLiteral("&amp;&lt;&gt;\"'\t\n\r\\,;:") + QChar(0x7F) + QString::fromUtf8("é😀")},
-        EscapeCase{"xmlAttribute", &TextEscaping::xmlAttribute,
-                   QStringLiteral("&amp;&lt;&gt;&quot;&#39;&#9;&#10;&#13;\\,;:") + QChar(0x7F) + QString::fromUtf8("é😀")},
-        EscapeCase{"vCardValue", &TextEscaping::vCardValue,
-                   QStringLiteral("&<>\"'\t\\n\\n\\\\\\,\\;:") + QString::fromUtf8("é😀") + QChar(0xFFFE)},
-        EscapeCase{"iCalendarValue", &TextEscaping::iCalendarValue,
-                   QStringLiteral("&<>\"'\t\\n\\n\\\\\\,\\;:") + QString::fromUtf8("é😀") + QChar(0xFFFE)}));
+    ::testing::Values(EscapeCase{"htmlText", &TextEscaping::htmlText,
+                                 QStringLiteral("&amp;&lt;&gt;&quot;'\t\n\r\\,;:")
+                                     + QString::fromUtf8("é😀") + QChar(0xFFFE)},
+                      EscapeCase{"htmlAttribute", &TextEscaping::htmlAttribute,
+                                 QStringLiteral("&amp;&lt;&gt;&quot;&#39;\t\n\r\\,;:")
+                                     + QString::fromUtf8("é😀") + QChar(0xFFFE)},
+                      // XML allows DEL; it drops U+FFFE.
+                      EscapeCase{"xmlText", &TextEscaping::xmlText,
+                                 QStringLiteral("&amp;&lt;&gt;\"'\t\n\r\\,;:") + QChar(0x7F)
+                                     + QString::fromUtf8("é😀")},
+                      EscapeCase{"xmlAttribute", &TextEscaping::xmlAttribute,
+                                 QStringLiteral("&amp;&lt;&gt;&quot;&#39;&#9;&#10;&#13;\\,;:")
+                                     + QChar(0x7F) + QString::fromUtf8("é😀")},
+                      EscapeCase{"vCardValue", &TextEscaping::vCardValue,
+                                 QStringLiteral("&<>\"'\t\\n\\n\\\\\\,\\;:")
+                                     + QString::fromUtf8("é😀") + QChar(0xFFFE)},
+                      EscapeCase{"iCalendarValue", &TextEscaping::iCalendarValue,
+                                 QStringLiteral("&<>\"'\t\\n\\n\\\\\\,\\;:")
+                                     + QString::fromUtf8("é😀") + QChar(0xFFFE)}));
 
 TEST(TextEscaping, LineBreaksOfEveryKindBecomeOneEscape)
 {
-    EXPECT_EQ(TextEscaping::vCardValue(QStringLiteral("a\r\nb\rc\nd\n\ne")), QStringLiteral("a\\nb\\nc\\nd\\n\\ne"));
+    EXPECT_EQ(TextEscaping::vCardValue(QStringLiteral("a\r\nb\rc\nd\n\ne")),
+              QStringLiteral("a\\nb\\nc\\nd\\n\\ne"));
     EXPECT_EQ(TextEscaping::iCalendarValue(QStringLiteral("Room 1, Floor 2; \\ok")),
               QStringLiteral("Room 1\\, Floor 2\\; \\\\ok"));
 }
 
 TEST(TextEscaping, AParserReadsBackWhatWasEscaped)
 {
-    const QString hostile = QStringLiteral("</a><b x=\"1\">&amp; 'q'\t\nline\r") + QString::fromUtf8("ü😀");
-    const QByteArray document = QStringLiteral("<r><a v=\"%1\" w='%1'>%2</a></r>")
-                                    .arg(TextEscaping::xmlAttribute(hostile), TextEscaping::xmlText(hostile))
-                                    .toUtf8();
+    const QString hostile =
+        QStringLiteral("</a><b x=\"1\">&amp; 'q'\t\nline\r") + QString::fromUtf8("ü😀");
+    const QByteArray document =
+        QStringLiteral("<r><a v=\"%1\" w='%1'>%2</a></r>")
+            .arg(TextEscaping::xmlAttribute(hostile), TextEscaping::xmlText(hostile))
+            .toUtf8();
     QXmlStreamReader xml(document);
     QStringList seen;
     while (!xml.atEnd()) {
@@ -114,7 +121,8 @@ TEST(TextEscaping, FoldsAt75OctetsWithoutSplittingACharacter)
             EXPECT_FALSE(QString::fromUtf8(line).contains(QChar(0xFFFD)));
         }
     }
-    EXPECT_EQ(TextEscaping::foldContentLine(QStringLiteral("abcdefgh"), 5), QByteArray("abcde\r\n fgh"));
+    EXPECT_EQ(TextEscaping::foldContentLine(QStringLiteral("abcdefgh"), 5),
+              QByteArray("abcde\r\n fgh"));
 }
 
 } // namespace

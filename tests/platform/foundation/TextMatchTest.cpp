@@ -1,8 +1,7 @@
-#include "TextMatch.h"
-
 #include <gtest/gtest.h>
 
 #include "QtPrinters.h"
+#include "TextMatch.h"
 
 namespace {
 
@@ -18,7 +17,7 @@ TEST(TextMatch, IgnoresCaseAndDiacritics)
         {"BEYONCE", "beyoncé", true},
         {"Motörhead", "motorhead", true},
         {"Ελλάδα", "ΕΛΛΑΔΑ", true},
-        {"ﬁsh and chips", "fish", true},   // a ligature decomposes
+        {"ﬁsh and chips", "fish", true}, // a ligature decomposes
         {"Crème Brûlée", "creme brulee", true},
         {"Sigur Rós", "ros", true},
         {"日本の歌", "本の", true},
@@ -30,7 +29,8 @@ TEST(TextMatch, IgnoresCaseAndDiacritics)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const QString needle = TextMatch::fold(QString::fromUtf8(c.search));
-        EXPECT_EQ(TextMatch::containsFolded(QString::fromUtf8(c.text), needle), c.matches) << c.search;
+        EXPECT_EQ(TextMatch::containsFolded(QString::fromUtf8(c.text), needle), c.matches)
+            << c.search;
     }
 }
 

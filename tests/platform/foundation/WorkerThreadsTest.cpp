@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WorkerThreads.h"
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include <QStringList>
 
-#include <gtest/gtest.h>
+#include "WorkerThreads.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ struct ThrowCase {
 TEST(WorkerThreads, AThrowingWorkerIsLoggedAndEndsAloneThenIsReaped)
 {
     const std::vector<ThrowCase> cases{
-        {"std::exception", [] { throw std::runtime_error("the disk went away"); }, "the disk went away"},
+        {"std::exception", [] { throw std::runtime_error("the disk went away"); },
+         "the disk went away"},
         {"another type", [] { throw 42; }, "unknown exception"},
     };
     for (const ThrowCase& c : cases) {
@@ -80,7 +81,8 @@ TEST(WorkerThreads, AThrowingWorkerIsLoggedAndEndsAloneThenIsReaped)
         workers.joinAll();
         EXPECT_TRUE(otherFinished);
         EXPECT_EQ(workers.count(), 0u);
-        EXPECT_TRUE(log.lines().contains(QStringLiteral("A test worker stopped: ") + QLatin1String(c.logged)))
+        EXPECT_TRUE(log.lines().contains(QStringLiteral("A test worker stopped: ")
+                                         + QLatin1String(c.logged)))
             << log.lines().join(QLatin1Char('\n')).toStdString();
     }
 }

@@ -18,7 +18,8 @@ void FakeDeviceFixture::SetUp()
 void FakeDeviceFixture::TearDown()
 {
     m_mux.stop();
-    EXPECT_TRUE(m_mux.failures().isEmpty()) << m_mux.failures().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(m_mux.failures().isEmpty())
+        << m_mux.failures().join(QLatin1Char('\n')).toStdString();
 }
 
 void FakeDeviceFixture::pairInAdvance()
@@ -58,7 +59,8 @@ Lockdown FakeDeviceFixture::openLockdown(idevice_t device)
 Afc FakeDeviceFixture::openAfc(idevice_t device, Lockdown* keep)
 {
     lockdownd_client_t client = nullptr;
-    EXPECT_EQ(lockdownd_client_new_with_handshake(device, &client, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    EXPECT_EQ(lockdownd_client_new_with_handshake(device, &client, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     keep->reset(client);
     if (!client)
         return {};
@@ -72,11 +74,15 @@ Afc FakeDeviceFixture::openAfc(idevice_t device, Lockdown* keep)
     return Afc(afc);
 }
 
-DeviceEventSubscription::DeviceEventSubscription() { idevice_event_subscribe(&DeviceEventSubscription::callback, this); }
+DeviceEventSubscription::DeviceEventSubscription()
+{
+    idevice_event_subscribe(&DeviceEventSubscription::callback, this);
+}
 
 DeviceEventSubscription::~DeviceEventSubscription() { idevice_event_unsubscribe(); }
 
 void DeviceEventSubscription::callback(const idevice_event_t* event, void* self)
 {
-    static_cast<DeviceEventSubscription*>(self)->record({event->event, event->udid ? event->udid : ""});
+    static_cast<DeviceEventSubscription*>(self)->record(
+        {event->event, event->udid ? event->udid : ""});
 }

@@ -1,9 +1,5 @@
 #pragma once
 
-#include "EventRecorder.h"
-#include "FakeDevice.h"
-#include "FakeUsbmuxd.h"
-
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -11,13 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
 
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "EventRecorder.h"
+#include "FakeDevice.h"
+#include "FakeUsbmuxd.h"
 
 template <auto Free> struct CFree {
     template <class P> void operator()(P* p) const noexcept
@@ -28,7 +27,8 @@ template <auto Free> struct CFree {
 };
 using Device = std::unique_ptr<idevice_private, CFree<&idevice_free>>;
 using Lockdown = std::unique_ptr<lockdownd_client_private, CFree<&lockdownd_client_free>>;
-using Service = std::unique_ptr<lockdownd_service_descriptor, CFree<&lockdownd_service_descriptor_free>>;
+using Service =
+    std::unique_ptr<lockdownd_service_descriptor, CFree<&lockdownd_service_descriptor_free>>;
 using Afc = std::unique_ptr<afc_client_private, CFree<&afc_client_free>>;
 
 // A fake usbmuxd with one fake device (not yet attached) whose AFC folder is a
@@ -38,7 +38,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    QString afcPath(const QString& relative) const { return m_device->afcRoot() + QLatin1Char('/') + relative; }
+    QString afcPath(const QString& relative) const
+    {
+        return m_device->afcRoot() + QLatin1Char('/') + relative;
+    }
     Device openDevice();
     // A lockdown connection without handshake (no QueryType, no pairing).
     Lockdown openLockdown(idevice_t device);

@@ -1,11 +1,10 @@
-#include "FakeDeviceFixture.h"
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include <usbmuxd.h>
 
+#include "FakeDeviceFixture.h"
 #include "Plist.h"
 
 namespace {
@@ -43,7 +42,7 @@ TEST_F(Usbmuxd, ListsOnlyAttachedDevices)
 TEST_F(Usbmuxd, ReportsAttachAndDetachToSubscribers)
 {
     FakeDevice second(m_folder.path());
-    m_mux.attach(&second);   // present before the subscription: announced on Listen
+    m_mux.attach(&second); // present before the subscription: announced on Listen
     DeviceEventSubscription recorder;
     ASSERT_TRUE(recorder.waitFor(1));
     m_mux.attach(m_device.get());
@@ -98,12 +97,14 @@ TEST_F(Usbmuxd, ConnectsOnlyToAttachedDevicesAndOpenPorts)
 TEST_F(Usbmuxd, KeepsPairRecordsAndTheSystemBuid)
 {
     m_mux.attach(m_device.get());
-    const QByteArray record = Plist::serialize(QVariantMap{{"HostID", QStringLiteral("HOST")}}, Plist::Format::Binary);
+    const QByteArray record =
+        Plist::serialize(QVariantMap{{"HostID", QStringLiteral("HOST")}}, Plist::Format::Binary);
     const std::string udid = m_device->udid().toStdString();
     char* data = nullptr;
     uint32_t size = 0;
-    EXPECT_NE(usbmuxd_read_pair_record(udid.c_str(), &data, &size), 0);   // none yet
-    EXPECT_EQ(usbmuxd_save_pair_record_with_device_id(udid.c_str(), m_device->deviceId(), record.constData(),
+    EXPECT_NE(usbmuxd_read_pair_record(udid.c_str(), &data, &size), 0); // none yet
+    EXPECT_EQ(usbmuxd_save_pair_record_with_device_id(udid.c_str(), m_device->deviceId(),
+                                                      record.constData(),
                                                       static_cast<uint32_t>(record.size())),
               0);
     ASSERT_EQ(usbmuxd_read_pair_record(udid.c_str(), &data, &size), 0);

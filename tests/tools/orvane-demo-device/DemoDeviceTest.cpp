@@ -1,4 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <condition_variable>
+#include <mutex>
+
+#include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
@@ -7,11 +11,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <mutex>
 
 #include "Clock.h"
 #include "Plist.h"
@@ -37,7 +36,11 @@ int runTool(const QStringList& arguments, QString* output = nullptr)
 
 class NullEvents : public QELDeviceMediaLibraryEventsProtocol {
 public:
-    void OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& a) override { success = a.readSuccesfull(); }
+    void OnDeviceMediaLibaryReadCompleteEvent(
+        const DeviceMediaLibraryReadCompleteArguments& a) override
+    {
+        success = a.readSuccesfull();
+    }
     void OnDeviceMediaLibraryReadProgressEvent(const QString&) override {}
     void OnDeviceMediaLibraryReadPlaylistName(const QString&) override {}
     bool success = false;
@@ -56,8 +59,9 @@ TEST(DemoDevice, WritesAnIPhoneWhoseMediaLibraryReadsWithItsAudioFiles)
     EXPECT_FALSE(values.value(QStringLiteral("UniqueDeviceID")).toString().isEmpty());
 
     QTemporaryDir copies;
-    ASSERT_TRUE(QFile::copy(device + QStringLiteral("/afc/iTunes_Control/iTunes/MediaLibrary.sqlitedb"),
-                            copies.path() + QStringLiteral("/MediaLibrary.sqlitedb")));
+    ASSERT_TRUE(
+        QFile::copy(device + QStringLiteral("/afc/iTunes_Control/iTunes/MediaLibrary.sqlitedb"),
+                    copies.path() + QStringLiteral("/MediaLibrary.sqlitedb")));
     QELDeviceMediaLibrary library(copies.path());
     NullEvents events;
     library.setDelegate(&events);
@@ -68,7 +72,8 @@ TEST(DemoDevice, WritesAnIPhoneWhoseMediaLibraryReadsWithItsAudioFiles)
     QStringList names;
     for (const PlaylistPtr& p : library.playlists())
         names << p->name;
-    EXPECT_TRUE(names.contains(QStringLiteral("Road Trip"))) << names.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(names.contains(QStringLiteral("Road Trip")))
+        << names.join(QLatin1Char(',')).toStdString();
 
     // Every track's file is on the device, plays as real audio and carries the database's tags.
     for (const TrackDetailPtr& track : tracks) {
@@ -142,7 +147,10 @@ TEST(DemoDevice, ABackupOfItAnswersEveryBackupCategorysDatabaseAndThePasswordTes
     QTemporaryDir dir;
     const QString device = dir.path() + QStringLiteral("/demo");
     ASSERT_EQ(runTool({device}), 0);
-    const QString udid = Plist::readFile(device + QStringLiteral("/device.plist")).toMap().value(QStringLiteral("UniqueDeviceID")).toString();
+    const QString udid = Plist::readFile(device + QStringLiteral("/device.plist"))
+                             .toMap()
+                             .value(QStringLiteral("UniqueDeviceID"))
+                             .toString();
     qputenv("ORVANE_SIMULATED_DEVICES", QFile::encodeName(device));
 
     BackupWaiter waiter;
@@ -164,9 +172,10 @@ TEST(DemoDevice, ABackupOfItAnswersEveryBackupCategorysDatabaseAndThePasswordTes
         // The password test runs the real tool within its nominal time limit,
         // which the fast clock would shrink below what a loaded machine needs.
         Clock::setScale(1.0);
-        EXPECT_EQ(QELDeviceBackupBrowser::TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
-                      QStringLiteral("Library/Preferences/com.apple.springboard.plist"), udid, std::nullopt,
-                      QStringLiteral("HomeDomain")),
+        EXPECT_EQ(QELDeviceBackupBrowser::
+                      TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                          QStringLiteral("Library/Preferences/com.apple.springboard.plist"), udid,
+                          std::nullopt, QStringLiteral("HomeDomain")),
                   QELDeviceBackupBrowser::PasswordTestResult::Passed);
         backup.setDelegate(nullptr);
     }

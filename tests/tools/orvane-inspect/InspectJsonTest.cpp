@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "InspectJson.h"
-
-#include <QTimeZone>
+#include <limits>
 
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <QTimeZone>
+
+#include "InspectJson.h"
 
 namespace {
 
@@ -48,10 +48,14 @@ TEST(InspectJson, DatesAreIso8601InUtcToTheSecond)
     };
     const QDate day(2024, 3, 1);
     const Case cases[] = {
-        {"utc", QDateTime(day, QTime(12, 30, 5), Qt::UTC), QJsonValue(QStringLiteral("2024-03-01T12:30:05Z"))},
-        {"offset", QDateTime(day, QTime(1, 0), QTimeZone(2 * 3600)), QJsonValue(QStringLiteral("2024-02-29T23:00:00Z"))},
-        {"milliseconds dropped", QDateTime(day, QTime(0, 0, 0, 999), Qt::UTC), QJsonValue(QStringLiteral("2024-03-01T00:00:00Z"))},
-        {"the 2001 epoch", QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC), QJsonValue(QStringLiteral("2001-01-01T00:00:00Z"))},
+        {"utc", QDateTime(day, QTime(12, 30, 5), Qt::UTC),
+         QJsonValue(QStringLiteral("2024-03-01T12:30:05Z"))},
+        {"offset", QDateTime(day, QTime(1, 0), QTimeZone(2 * 3600)),
+         QJsonValue(QStringLiteral("2024-02-29T23:00:00Z"))},
+        {"milliseconds dropped", QDateTime(day, QTime(0, 0, 0, 999), Qt::UTC),
+         QJsonValue(QStringLiteral("2024-03-01T00:00:00Z"))},
+        {"the 2001 epoch", QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC),
+         QJsonValue(QStringLiteral("2001-01-01T00:00:00Z"))},
         {"invalid", QDateTime(), QJsonValue(QJsonValue::Null)},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvane-inspect run as a program: its subcommand table, and the two ways of
 // naming its input (a folder of copies, or --backup UDID) reading the same files.
+#include <gtest/gtest.h>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -9,8 +11,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include "BackupFixtures.h"
 #include "Locations.h"
@@ -45,11 +45,15 @@ InspectRun inspect(const QStringList& arguments, const QProcessEnvironment& extr
     return run;
 }
 
-QString sha1(const QByteArray& bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex()); }
+QString sha1(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+}
 
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 QJsonObject dataTypeRow(const QJsonObject& json, int type)
@@ -67,7 +71,8 @@ const QString kPicture = QStringLiteral("Library/SMS/Attachments/aa/IMG_0001.JPG
 // The device files every backup of these tests holds.
 const QList<SimulatedBackupDevice::File> kFiles = {
     {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("messages")},
-    {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), QByteArray("wal of messages")},
+    {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"),
+     QByteArray("wal of messages")},
     {kNotesDomain, QStringLiteral("NoteStore.sqlite"), QByteArray("notes")},
     {QStringLiteral("MediaDomain"), kPicture, QByteArray("picture")},
 };
@@ -81,9 +86,9 @@ protected:
     // Backs a device holding kFiles up into the backup folder; answers its UDID.
     QString makeBackup(Made made)
     {
-        const QString udid = made == Made::AsAManifestDb           ? QStringLiteral("inspect-manifest-db")
-                             : made == Made::ByTheToolFromADevice ? QStringLiteral("inspect-plain")
-                                                                  : QStringLiteral("inspect-encrypted");
+        const QString udid = made == Made::AsAManifestDb ? QStringLiteral("inspect-manifest-db")
+            : made == Made::ByTheToolFromADevice         ? QStringLiteral("inspect-plain")
+                                                         : QStringLiteral("inspect-encrypted");
         if (made == Made::AsAManifestDb) {
             ManifestDbBackupBuilder builder(Locations::backupRoot() + QLatin1Char('/') + udid);
             for (const auto& file : kFiles)
@@ -123,7 +128,9 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
     const QStringList lookups{"--domain", "MediaDomain", "--path", kPicture};
     const QStringList temporaryBefore = entries(Locations::temporaryFolder());
 
-    const InspectRun fromBackup = inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups, passwordFor(made));
+    const InspectRun fromBackup =
+        inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups,
+                passwordFor(made));
     ASSERT_EQ(fromBackup.exitCode, 0) << fromBackup.standardError.constData();
     const QJsonObject json = fromBackup.json();
 
@@ -146,19 +153,26 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
     // The file by its path, and the domain's listing naming each file's backup file.
     const QJsonArray paths = json.value("paths").toArray();
     ASSERT_EQ(paths.size(), 1);
-    EXPECT_EQ(paths.at(0).toObject().value("file").toObject().value("sha1").toString(), sha1("picture"));
+    EXPECT_EQ(paths.at(0).toObject().value("file").toObject().value("sha1").toString(),
+              sha1("picture"));
     const QJsonArray listing = json.value("domainFiles").toArray();
     ASSERT_EQ(listing.size(), 1);
     EXPECT_EQ(listing.at(0).toObject().value("relativePath").toString(), kPicture);
     EXPECT_EQ(listing.at(0).toObject().value("domain").toString(), "MediaDomain");
-    EXPECT_TRUE(listing.at(0).toObject().value("backupFile").toString().endsWith(backupFileIdentifier("MediaDomain", kPicture)));
+    EXPECT_TRUE(listing.at(0)
+                    .toObject()
+                    .value("backupFile")
+                    .toString()
+                    .endsWith(backupFileIdentifier("MediaDomain", kPicture)));
 
     // The answers were private copies, and they are gone with the tool.
     EXPECT_EQ(entries(Locations::temporaryFolder()), temporaryBefore);
 
     // The export is a folder of copies that reads back as the same files.
-    EXPECT_EQ(entries(exported), (QStringList{"IMG_0001.JPG", "NoteStore.sqlite", "sms.db", "sms.db-wal"}));
-    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db-wal")), QByteArray("wal of messages"));
+    EXPECT_EQ(entries(exported),
+              (QStringList{"IMG_0001.JPG", "NoteStore.sqlite", "sms.db", "sms.db-wal"}));
+    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db-wal")),
+              QByteArray("wal of messages"));
     const InspectRun fromFolder = inspect(QStringList{"lookups", exported} + lookups);
     ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.standardError.constData();
     EXPECT_EQ(fromFolder.json().value("dataTypes"), json.value("dataTypes"));
@@ -166,19 +180,27 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
 
     // A second export into the same folder replaces nothing.
     ASSERT_TRUE(writeFixtureFile(exported + QStringLiteral("/sms.db"), "the user's edit"));
-    const InspectRun again = inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups, passwordFor(made));
+    const InspectRun again =
+        inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups,
+                passwordFor(made));
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_TRUE(again.standardError.contains("nothing was exported")) << again.standardError.constData();
+    EXPECT_TRUE(again.standardError.contains("nothing was exported"))
+        << again.standardError.constData();
     EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db")), QByteArray("the user's edit"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backups, InspectBackup,
-                         ::testing::Values(Made::ByTheToolFromADevice, Made::ByTheToolFromAnEncryptedDevice, Made::AsAManifestDb),
+                         ::testing::Values(Made::ByTheToolFromADevice,
+                                           Made::ByTheToolFromAnEncryptedDevice,
+                                           Made::AsAManifestDb),
                          [](const auto& info) {
                              switch (info.param) {
-                             case Made::ByTheToolFromADevice: return "MadeByTheTool";
-                             case Made::ByTheToolFromAnEncryptedDevice: return "MadeByTheToolEncrypted";
-                             case Made::AsAManifestDb: return "ManifestDb";
+                             case Made::ByTheToolFromADevice:
+                                 return "MadeByTheTool";
+                             case Made::ByTheToolFromAnEncryptedDevice:
+                                 return "MadeByTheToolEncrypted";
+                             case Made::AsAManifestDb:
+                                 return "ManifestDb";
                              }
                              return "unknown";
                          });
@@ -200,17 +222,29 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
     struct Case {
         const char* name;
         QStringList arguments;
-        QStringList saying;  // each must be in the message
+        QStringList saying; // each must be in the message
         bool oneLine;
     };
     const Case cases[] = {
-        {"unknown device", {"lookups", "--backup", "no-such-phone"}, {"no backup of device no-such-phone", Locations::backupRoot()}, true},
+        {"unknown device",
+         {"lookups", "--backup", "no-such-phone"},
+         {"no backup of device no-such-phone", Locations::backupRoot()},
+         true},
         {"hostile device", {"lookups", "--backup", "../Backup"}, {"not a device identifier"}, true},
         {"no input", {"lookups"}, {"give a FOLDER or --backup UDID"}, true},
         {"missing folder", {"lookups", dir.filePath("missing")}, {"not a folder"}, true},
-        {"unknown subcommand", {"photographs", copies}, {"unknown subcommand \"photographs\"", "known: lookups, media"}, false},
-        {"media from a backup", {"media", "--backup", "some-phone"}, {"media reads a folder of device files"}, true},
-        {"media export", {"media", copies, "--export", dir.filePath("out")}, {"media cannot export"}, true},
+        {"unknown subcommand",
+         {"photographs", copies},
+         {"unknown subcommand \"photographs\"", "known: lookups, media"},
+         false},
+        {"media from a backup",
+         {"media", "--backup", "some-phone"},
+         {"media reads a folder of device files"},
+         true},
+        {"media export",
+         {"media", copies, "--export", dir.filePath("out")},
+         {"media cannot export"},
+         true},
         {"extra argument", {"lookups", copies, "more"}, {"unexpected argument \"more\""}, true},
         {"unknown option", {"lookups", copies, "--colour"}, {"colour"}, true},
         {"nothing at all", {}, {"usage: orvane-inspect SUBCOMMAND", "lookups", "media"}, false},
@@ -221,7 +255,8 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.standardOutput.isEmpty()) << run.standardOutput.constData();
         for (const QString& text : c.saying)
-            EXPECT_TRUE(QString::fromLocal8Bit(run.standardError).contains(text)) << run.standardError.constData();
+            EXPECT_TRUE(QString::fromLocal8Bit(run.standardError).contains(text))
+                << run.standardError.constData();
         if (c.oneLine) {
             EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.constData();
         }

@@ -6,7 +6,8 @@
 
 namespace {
 
-CategoryDescriptor sampleRow(int viewType, int order, const char* titleKey, const char* icon, int flagColumn)
+CategoryDescriptor sampleRow(int viewType, int order, const char* titleKey, const char* icon,
+                             int flagColumn)
 {
     CategoryDescriptor row;
     row.viewType = viewType;
