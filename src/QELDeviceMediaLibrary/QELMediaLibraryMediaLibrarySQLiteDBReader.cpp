@@ -155,10 +155,9 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
     sqlite3* db = database.handle();
     _fireReadProgressEventWithInfo(L("READINGMEDIALIBRARY"));
 
-    // Rows that end in an error (a damaged page) were read only in part: the
-    // read fails rather than show a library with gaps.
-    auto failRead = [this, &database](const QELSQLiteStatement& statement) {
-        const int code = statement.lastStepCode();
+    // A query that does not prepare, or rows that end in an error (a damaged
+    // page), fail the read rather than show a library with gaps.
+    auto failRead = [this, &database](int code) {
         qCWarning(lcOrvane).noquote()
             << QStringLiteral(
                    "QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1")
@@ -177,22 +176,13 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             return true;
         });
         if (!read)
-            return failRead(kinds);
+            return failRead(kinds.lastStepCode());
     }
 
     const QString query = itemQueryForDatabase(db);
     QELSQLiteStatement items(db, query);
-    if (!items.isPrepared()) {
-        const int code = items.prepareCode();
-        qCWarning(lcOrvane).noquote()
-            << QStringLiteral(
-                   "QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1")
-                   .arg(code)
-            << database.lastError();
-        _fireReadCompleteEventWithSuccessAndErrorInformation(
-            false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
-        return false;
-    }
+    if (!items.isPrepared())
+        return failRead(items.prepareCode());
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
     const bool hasArtworkPath = items.hasColumn(QStringLiteral("artwork_relative_path"));
     const int cPid = items.columnIndex(QStringLiteral("item_pid"));
@@ -346,7 +336,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         return true;
     });
     if (!allItems)
-        return failRead(items);
+        return failRead(items.lastStepCode());
     items.finalize();
     {
         // The base query joins base_location and item_stats without OUTER:

@@ -1,9 +1,7 @@
 #include "WaitUntil.h"
 
-#include <thread>
-
-#include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
@@ -11,10 +9,11 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        // processEvents returns at once when nothing is pending: let the
-        // worker threads run instead of spinning.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Waits for the next event, or a millisecond at most for a change that
+        // comes from another thread without one, instead of spinning.
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
