@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "QELSQLiteStepBudget.h"
+
 namespace {
 
 constexpr qint64 kHeaderSize = 100;
@@ -77,8 +79,10 @@ bool probe(sqlite3* db, const QString& path, QString* error, int* resultCode)
 {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &statement, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        const QELSQLiteStepBudget::Scope scope;
         rc = sqlite3_step(statement);
+    }
     sqlite3_finalize(statement);
     if (rc == SQLITE_ROW)
         return true;
@@ -115,7 +119,7 @@ bool refuseByHeader(Header header, const QString& path, QString* error, int* res
 } // namespace
 
 QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QString* error,
-                                                      int* resultCode)
+                                                      int* resultCode, Clock::Milliseconds stepBudget)
 {
     const Header header = readHeader(path);
     if (refuseByHeader(header, path, error, resultCode))
@@ -126,6 +130,7 @@ QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QStri
         open(path, wal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, error, resultCode);
     if (!database.isOpen())
         return database;
+    QELSQLiteStepBudget::guard(database.handle(), stepBudget);
     if (wal) {
         // Closing would otherwise fold the WAL into the copy: a second reader
         // of the same copy then sees the files as they were copied.
@@ -142,11 +147,13 @@ QELSQLiteDatabase QELSQLiteDatabase::openCopyReadOnly(const QString& path, QStri
 }
 
 QELSQLiteDatabase QELSQLiteDatabase::openReadOnly(const QString& path, QString* error,
-                                                  int* resultCode)
+                                                  int* resultCode, Clock::Milliseconds stepBudget)
 {
     if (refuseByHeader(readHeader(path), path, error, resultCode))
         return QELSQLiteDatabase();
     QELSQLiteDatabase database = open(path, SQLITE_OPEN_READONLY, error, resultCode);
+    if (database.isOpen())
+        QELSQLiteStepBudget::guard(database.handle(), stepBudget);
     if (database.isOpen() && !probe(database.handle(), path, error, resultCode))
         return QELSQLiteDatabase();
     return database;
@@ -182,6 +189,7 @@ bool QELSQLiteDatabase::execute(const QString& sql, QString* error) const
         return false;
     }
     char* message = nullptr;
+    const QELSQLiteStepBudget::Scope scope;
     const int rc = sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         if (error)

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "Clock.h"
+
 struct sqlite3;
 
 // An owned SQLite connection, closed when the last owner goes. Every open
@@ -21,12 +23,21 @@ public:
     // only and leaves the WAL unmerged; any other copy is opened read-only.
     // A missing, empty or truncated header, or a file that is not an SQLite
     // database, fails here rather than at the first statement.
+    // The file is untrusted: SQLite's defensive mode is on, functions its
+    // views name run only when harmless, and one step that runs longer than
+    // `stepBudget` (nominal time, see Clock) fails with SQLITE_INTERRUPT, so
+    // a view over an endless query cannot hold a read for ever.
     static QELSQLiteDatabase openCopyReadOnly(const QString& path, QString* error = nullptr,
-                                              int* resultCode = nullptr);
+                                              int* resultCode = nullptr,
+                                              Clock::Milliseconds stepBudget = kDeviceStepBudget);
     // Reads a database where it lies (a backup's manifest): read-only, never
-    // created. A file that is not a database fails here.
+    // created, guarded as above. A file that is not a database fails here.
     static QELSQLiteDatabase openReadOnly(const QString& path, QString* error = nullptr,
-                                          int* resultCode = nullptr);
+                                          int* resultCode = nullptr,
+                                          Clock::Milliseconds stepBudget = kDeviceStepBudget);
+    // Far above any one step of a real device database (sorting the largest
+    // library takes well under a second), far below a user giving up.
+    static constexpr Clock::Milliseconds kDeviceStepBudget{30000};
     // Opens an existing file for reading and writing (a local copy of ours);
     // a missing file is not created.
     static QELSQLiteDatabase openExisting(const QString& path, int* resultCode = nullptr);

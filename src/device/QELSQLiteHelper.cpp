@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "QELSQLiteStepBudget.h"
+
 QString QELSQLiteHelper::quotedIdentifier(const QString& name)
 {
     QString quoted = name;
@@ -20,6 +22,7 @@ bool QELSQLiteHelper::doesDatabaseContainTable(sqlite3* db, const QString& table
         const QByteArray name = table.toUtf8();
         sqlite3_bind_text(statement, 1, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
         int count = 0;
+        const QELSQLiteStepBudget::Scope scope;
         while (sqlite3_step(statement) == SQLITE_ROW)
             count = sqlite3_column_int(statement, 0);
         found = count != 0;
@@ -44,6 +47,7 @@ bool QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(sqlite3* db, const
         const QByteArray columnName = column.toUtf8();
         sqlite3_bind_text(statement, 1, tableName.constData(), static_cast<int>(tableName.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(statement, 2, columnName.constData(), static_cast<int>(columnName.size()), SQLITE_TRANSIENT);
+        const QELSQLiteStepBudget::Scope scope;
         found = sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) > 0;
     }
     sqlite3_finalize(statement);

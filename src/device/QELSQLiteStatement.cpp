@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "QELSQLiteHelper.h"
+#include "QELSQLiteStepBudget.h"
 
 QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
     : m_db(db)
@@ -53,6 +54,7 @@ bool QELSQLiteStatement::step()
 {
     if (!m_statement)
         return false;
+    const QELSQLiteStepBudget::Scope scope;
     m_stepCode = sqlite3_step(m_statement);
     return m_stepCode == SQLITE_ROW;
 }
@@ -68,6 +70,9 @@ QString QELSQLiteStatement::errorMessage() const
         return QStringLiteral("no database");
     if (!m_statement && m_prepareCode != SQLITE_OK)
         return m_prepareError;
+    // Only a guarded connection interrupts itself: its step ran past the budget.
+    if (m_stepCode == SQLITE_INTERRUPT)
+        return QStringLiteral("a query ran past its time limit; the file may be damaged or hostile");
     return QString::fromUtf8(sqlite3_errmsg(m_db));
 }
 
@@ -86,7 +91,10 @@ bool QELSQLiteStatement::execute()
 {
     if (!m_statement)
         return false;
-    m_stepCode = sqlite3_step(m_statement);
+    {
+        const QELSQLiteStepBudget::Scope scope;
+        m_stepCode = sqlite3_step(m_statement);
+    }
     sqlite3_reset(m_statement);
     return m_stepCode == SQLITE_DONE;
 }

@@ -3,11 +3,14 @@
 
 #include <sqlite3.h>
 
+#include "QELSQLiteStepBudget.h"
+
 namespace {
 
 int run(sqlite3* db, const char* sql, QString* error)
 {
     char* message = nullptr;
+    const QELSQLiteStepBudget::Scope scope;
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
     if (rc != SQLITE_OK && error)
         *error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The SQLite toolkit: reading a copied database with its WAL, row loops that
 // fail on a bad end, the scoped transaction and the store base.
+#include <chrono>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -210,7 +211,7 @@ TEST_P(DamagedFile, FailsClearlyNeverAsACompleteRead)
          {&QELSQLiteDatabase::openCopyReadOnly, &QELSQLiteDatabase::openReadOnly}) {
         QString error;
         int code = SQLITE_OK;
-        const QELSQLiteDatabase db = open(path, &error, &code);
+        const QELSQLiteDatabase db = open(path, &error, &code, QELSQLiteDatabase::kDeviceStepBudget);
         EXPECT_EQ(db.isOpen(), GetParam().opens) << error.toStdString();
         if (!db.isOpen()) {
             EXPECT_TRUE(error.contains(path)) << error.toStdString();
@@ -526,3 +527,118 @@ TEST(SQLiteStore, ItsLockIsReentrantAndRunFailsWithAReason)
 }
 
 } // namespace
+
+namespace {
+
+// A device file whose expected table is a view over a query that never ends
+// (or ends after longer than anyone would wait).
+struct HostileViewCase {
+    const char* name;
+    const char* view;
+    bool inPlace; // opened where it lies (a manifest) rather than as a copy
+};
+
+class HostileView : public ::testing::TestWithParam<HostileViewCase> {};
+
+QString writeHostileDatabase(const QString& path, const char* view)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE real_rows(id INTEGER PRIMARY KEY, v TEXT);", nullptr, nullptr,
+                 nullptr);
+    sqlite3_exec(db, view, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return path;
+}
+
+constexpr Clock::Milliseconds kTestBudget{2000};
+
+} // namespace
+
+TEST_P(HostileView, AReadOfItGivesUpWithAReasonInsteadOfRunningForEver)
+{
+    QTemporaryDir dir;
+    const QString path = writeHostileDatabase(dir.filePath(QStringLiteral("hostile.db")), GetParam().view);
+    QString error;
+    const QELSQLiteDatabase db = GetParam().inPlace
+        ? QELSQLiteDatabase::openReadOnly(path, &error, nullptr, kTestBudget)
+        : QELSQLiteDatabase::openCopyReadOnly(path, &error, nullptr, kTestBudget);
+    ASSERT_TRUE(db.isOpen()) << error.toStdString();
+
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT * FROM t"));
+    ASSERT_TRUE(rows.isPrepared()) << rows.errorMessage().toStdString();
+    int seen = 0;
+    const bool complete = rows.forEachRow([&seen](const QELSQLiteStatement&) {
+        ++seen;
+        return true;
+    });
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(rows.lastStepCode(), SQLITE_INTERRUPT);
+    EXPECT_TRUE(rows.errorMessage().contains(QStringLiteral("time limit")))
+        << rows.errorMessage().toStdString();
+
+    // The connection stays usable for the next, honest query.
+    QELSQLiteStatement count(db.handle(), QStringLiteral("SELECT count(*) FROM real_rows"));
+    ASSERT_TRUE(count.step());
+    EXPECT_EQ(count.int64(0), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SQLiteBudget, HostileView,
+    ::testing::Values(
+        HostileViewCase{"EndlessRecursionAsCopy",
+                        "CREATE VIEW t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                        "FROM c) SELECT x FROM c WHERE x < 0;",
+                        false},
+        HostileViewCase{"EndlessRecursionInPlace",
+                        "CREATE VIEW t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                        "FROM c) SELECT x FROM c WHERE x < 0;",
+                        true},
+        HostileViewCase{"HugeSortedCrossJoin",
+                        "CREATE VIEW t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                        "FROM c LIMIT 100000) SELECT a.x * b.x AS p FROM c a, c b ORDER BY p;",
+                        false}),
+    [](const ::testing::TestParamInfo<HostileViewCase>& info) { return info.param.name; });
+
+// The budget holds for one step, not for the whole read: a long read of many
+// quick steps, with the caller's own work between them, runs to its end.
+TEST(SQLiteBudget, CountsEachStepNotTheWholeRead)
+{
+    QTemporaryDir dir;
+    const QString path = writeBigTable(dir.filePath(QStringLiteral("big.db")), 600);
+    const QELSQLiteDatabase db =
+        QELSQLiteDatabase::openCopyReadOnly(path, nullptr, nullptr, kTestBudget);
+    ASSERT_TRUE(db.isOpen());
+    const auto budget = Clock::scaled(kTestBudget);
+    const auto start = std::chrono::steady_clock::now();
+    int seen = 0;
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id, v FROM t"));
+    const bool complete = rows.forEachRow([&](const QELSQLiteStatement&) {
+        // Work between steps longer than one step's budget in total.
+        if (++seen == 300) {
+            while (std::chrono::steady_clock::now() - start < budget * 2) {
+            }
+        }
+        return true;
+    });
+    EXPECT_TRUE(complete) << rows.errorMessage().toStdString();
+    EXPECT_EQ(seen, 600);
+}
+
+// Device files are read with SQLite's defensive settings; our own stores are not.
+TEST(SQLiteBudget, DeviceFilesAreOpenedDefensively)
+{
+    QTemporaryDir dir;
+    const QString path = writeBigTable(dir.filePath(QStringLiteral("big.db")), 3);
+    const QELSQLiteDatabase device = QELSQLiteDatabase::openCopyReadOnly(path);
+    const QELSQLiteDatabase manifest = QELSQLiteDatabase::openReadOnly(path);
+    for (const QELSQLiteDatabase* db : {&device, &manifest}) {
+        ASSERT_TRUE(db->isOpen());
+        int defensive = -1;
+        int trusted = -1;
+        sqlite3_db_config(db->handle(), SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+        sqlite3_db_config(db->handle(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1, &trusted);
+        EXPECT_EQ(defensive, 1);
+        EXPECT_EQ(trusted, 0);
+    }
+}

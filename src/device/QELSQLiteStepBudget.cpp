@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELSQLiteStepBudget.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include <sqlite3.h>
+
+#include "Clock.h"
+
+namespace QELSQLiteStepBudget {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The start of the step running on this thread; a step never moves between
+// threads, and one thread runs one step at a time.
+thread_local bool tl_inStep = false;
+thread_local SteadyClock::time_point tl_stepStart;
+
+// SQLite calls this every kInstructions virtual machine instructions while a
+// statement runs; a non-zero answer interrupts it. The budget travels in the
+// context pointer itself, so nothing has to outlive the connection.
+constexpr int kInstructions = 1000;
+
+int onProgress(void* context)
+{
+    if (!tl_inStep)
+        return 0;
+    const auto budget =
+        Clock::scaled(Clock::Milliseconds(reinterpret_cast<std::intptr_t>(context)));
+    return SteadyClock::now() - tl_stepStart > budget ? 1 : 0;
+}
+
+} // namespace
+
+void guard(sqlite3* db, std::chrono::milliseconds budget)
+{
+    if (!db)
+        return;
+    // No writes to the schema or to shadow tables, and no function of the
+    // file's own views or triggers that SQLite does not know to be harmless.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    const auto ms = static_cast<std::intptr_t>(std::max<std::int64_t>(budget.count(), 1));
+    sqlite3_progress_handler(db, kInstructions, onProgress, reinterpret_cast<void*>(ms));
+}
+
+Scope::Scope()
+    : m_outermost(!tl_inStep)
+{
+    if (m_outermost) {
+        tl_inStep = true;
+        tl_stepStart = SteadyClock::now();
+    }
+}
+
+Scope::~Scope()
+{
+    if (m_outermost)
+        tl_inStep = false;
+}
+
+} // namespace QELSQLiteStepBudget
