@@ -182,7 +182,7 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                 setText(t.album_artist, cAlbumArtist);
                 setNumber(t.artworkId, cArtwork);
                 if (cTime >= 0)
-                    t.duration = static_cast<qint64>(items.real(cTime));
+                    t.duration = items.wholeNumber(cTime);
                 setNumber(t.trackNumber, cTrackNumber);
                 setNumber(t.trackCount, cTrackCount);
                 setNumber(t.discNumber, cDiscNumber);
@@ -204,7 +204,7 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                         if (!base.isNull() && !file.isNull())
                             t.path = appendPathComponent(base, file);
                         if (lSize >= 0)
-                            t.fileSize = static_cast<qint64>(location.real(lSize));
+                            t.fileSize = location.wholeNumber(lSize);
                         if (lKind >= 0) {
                             t.kindID = location.int64(lKind);
                             if (location.text(lKind).contains(QLatin1String("rotected")))

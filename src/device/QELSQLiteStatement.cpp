@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELSQLiteStatement.h"
 
+#include <cmath>
+#include <limits>
+
 #include <sqlite3.h>
 
 #include "QELSQLiteHelper.h"
@@ -262,6 +265,25 @@ double QELSQLiteStatement::real(int column) const
     if (isNull(column))
         return 0.0;
     return sqlite3_column_double(m_statement, column);
+}
+
+qint64 QELSQLiteStatement::wholeNumber(int column) const
+{
+    if (isNull(column))
+        return 0;
+    if (sqlite3_column_type(m_statement, column) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_statement, column);
+    // Converting a double outside qint64's range is undefined behaviour, and
+    // a device file can hold any value: clamp, and read NaN as 0.
+    const double value = std::trunc(sqlite3_column_double(m_statement, column));
+    if (std::isnan(value))
+        return 0;
+    constexpr double kUpper = 9223372036854775808.0; // 2^63, the first value past the range
+    if (value >= kUpper)
+        return std::numeric_limits<qint64>::max();
+    if (value < -kUpper)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(value);
 }
 
 QByteArray QELSQLiteStatement::blob(int column) const

@@ -78,6 +78,11 @@ public:
     qint64 int64(const QString& name) const { return int64(columnIndex(name)); }
     double real(int column) const;
     double real(const QString& name) const { return real(columnIndex(name)); }
+    // A REAL or INTEGER column as a whole number, the fraction dropped (dates
+    // and durations stored as REAL); out-of-range values are clamped, NaN and
+    // NULL read 0.
+    qint64 wholeNumber(int column) const;
+    qint64 wholeNumber(const QString& name) const { return wholeNumber(columnIndex(name)); }
     QByteArray blob(int column) const;
     int columnType(int column) const;
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -640,5 +641,38 @@ TEST(SQLiteBudget, DeviceFilesAreOpenedDefensively)
         sqlite3_db_config(db->handle(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1, &trusted);
         EXPECT_EQ(defensive, 1);
         EXPECT_EQ(trusted, 0);
+    }
+}
+
+// Whole numbers from REAL columns: a device file may hold any double there.
+TEST(SQLiteRows, WholeNumbersFromRealsDropTheFractionAndClampTheRange)
+{
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openInMemory();
+    ASSERT_TRUE(db.execute(QStringLiteral("CREATE TABLE n(id INTEGER PRIMARY KEY, v)")));
+    struct Case {
+        const char* stored;
+        qint64 expected;
+    };
+    const std::vector<Case> cases = {
+        {"12.9", 12},
+        {"-12.9", -12},
+        {"0.5", 0},
+        {"1e300", std::numeric_limits<qint64>::max()},
+        {"-1e300", std::numeric_limits<qint64>::min()},
+        {"9223372036854775807.0", std::numeric_limits<qint64>::max()},
+        {"4611686018427387904", qint64(1) << 62}, // an INTEGER keeps every digit
+        {"9e999", std::numeric_limits<qint64>::max()}, // infinity
+        {"'7.5'", 7},
+        {"NULL", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        ASSERT_TRUE(db.execute(QStringLiteral("DELETE FROM n; INSERT INTO n(v) VALUES (%1)")
+                                   .arg(QString::fromLatin1(c.stored))));
+        QELSQLiteStatement row(db.handle(), QStringLiteral("SELECT v FROM n"));
+        ASSERT_TRUE(row.step());
+        EXPECT_EQ(row.wholeNumber(0), c.expected);
+        EXPECT_EQ(row.wholeNumber(QStringLiteral("v")), c.expected);
+        EXPECT_EQ(row.wholeNumber(QStringLiteral("absent")), 0);
     }
 }
