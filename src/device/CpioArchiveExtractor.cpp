@@ -76,10 +76,12 @@ bool fail(QString* error, const QString& why)
 } // namespace
 
 bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& targetFolder,
-                                   QString* error, int* skipped)
+                                   QString* error, int* skipped, int* failed)
 {
     if (skipped)
         *skipped = 0;
+    if (failed)
+        *failed = 0;
     GzReader in(archivePath);
     if (!in.isOpen())
         return fail(error, QStringLiteral("cannot open the archive"));
@@ -135,14 +137,14 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
         // symlink on the way leads out): checked before anything is made, and
         // again once it is.
         bool inside = !local.isEmpty();
+        bool madeParent = true;
         if (inside) {
             QString parent = QFileInfo(local).absolutePath();
             if (type == 0040000)
                 parent = local;
             inside = SafePath::isInside(root, parent);
             if (inside) {
-                if (!QDir().mkpath(parent))
-                    return fail(error, QStringLiteral("cannot make ") + parent);
+                madeParent = QDir().mkpath(parent);
                 inside = SafePath::isInside(root, parent);
             }
         }
@@ -155,27 +157,44 @@ bool CpioArchiveExtractor::extract(const QString& archivePath, const QString& ta
                 return fail(error, QStringLiteral("truncated data"));
             continue;
         }
-        if (type == 0100000) {
+        // One entry that cannot be written (a name too long for this file
+        // system, a file where the archive has a folder) costs that entry,
+        // never the ones after it: its data is read past and it is counted.
+        bool written = madeParent;
+        quint64 left = fileSize;
+        if (type == 0100000 && written) {
             const QFileInfo existing(local);
-            if (existing.isSymLink() || existing.isDir())
-                return fail(error, QStringLiteral("cannot replace ") + local);
             QFile out(local);
-            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                return fail(error, QStringLiteral("cannot write ") + local);
-            QByteArray buffer(static_cast<qsizetype>(std::min<quint64>(fileSize, kChunk)), '\0');
-            quint64 left = fileSize;
-            while (left > 0) {
-                const qint64 part = static_cast<qint64>(
-                    std::min<quint64>(left, static_cast<quint64>(buffer.size())));
-                if (!in.read(buffer.data(), part))
-                    return fail(error, QStringLiteral("truncated data"));
-                if (out.write(buffer.constData(), part) != part)
-                    return fail(error, QStringLiteral("cannot write ") + local);
-                left -= static_cast<quint64>(part);
+            written = !existing.isSymLink() && !existing.isDir()
+                && out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            if (written) {
+                QByteArray buffer(static_cast<qsizetype>(std::min<quint64>(fileSize, kChunk)),
+                                  '\0');
+                while (left > 0) {
+                    const qint64 part = static_cast<qint64>(
+                        std::min<quint64>(left, static_cast<quint64>(buffer.size())));
+                    if (!in.read(buffer.data(), part))
+                        return fail(error, QStringLiteral("truncated data"));
+                    left -= static_cast<quint64>(part);
+                    if (out.write(buffer.constData(), part) != part) {
+                        written = false;
+                        break;
+                    }
+                }
+                if (!written || !out.flush()) {
+                    out.close();
+                    out.remove(); // never a part of a file that looks whole
+                    written = false;
+                }
             }
-        } else if (fileSize > 0 && !in.skip(static_cast<qint64>(fileSize))) {
-            return fail(error, QStringLiteral("truncated data"));
         }
+        if (!written) {
+            qCWarning(lcOrvane) << "Archive entry not written:" << name;
+            if (failed)
+                ++*failed;
+        }
+        if (left > 0 && !in.skip(static_cast<qint64>(left)))
+            return fail(error, QStringLiteral("truncated data"));
         if (newc && !in.align(4))
             return fail(error, QStringLiteral("truncated data"));
     }

@@ -9,8 +9,10 @@
 // skipped, as are links and device files.
 class CpioArchiveExtractor {
 public:
-    // False when the archive is damaged or a file cannot be written; `error`
-    // then says why. `skipped`, when given, counts the refused entries.
+    // False when the archive is damaged (cut short, a bad header) or the
+    // target folder cannot be made; `error` then says why. `skipped`, when
+    // given, counts the refused entries; `failed` the entries that could not
+    // be written (the rest are unpacked all the same).
     static bool extract(const QString& archivePath, const QString& targetFolder, QString* error = nullptr,
-                        int* skipped = nullptr);
+                        int* skipped = nullptr, int* failed = nullptr);
 };

@@ -43,11 +43,15 @@ void DeviceFileRelay::_workerExtract(const QString& targetFolder)
                 // confined to the target folder.
                 QString error;
                 int refused = 0;
-                available = CpioArchiveExtractor::extract(archive, targetFolder, &error, &refused);
+                int failed = 0;
+                available = CpioArchiveExtractor::extract(archive, targetFolder, &error, &refused,
+                                                          &failed);
                 if (!available)
                     qCWarning(lcOrvane) << "File relay archive not unpacked:" << error;
-                else if (refused > 0)
+                if (refused > 0)
                     qCInfo(lcOrvane) << "File relay archive entries refused:" << refused;
+                if (failed > 0)
+                    qCWarning(lcOrvane) << "File relay archive entries not written:" << failed;
                 QFile::remove(archive);
             }
         }

@@ -137,4 +137,36 @@ TEST(CpioArchive, CountsRefusedEntries)
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/out/evil2"));
 }
 
+// Entries the local file system cannot take cost only themselves: the
+// archive's later entries are still unpacked, and the caller learns how many
+// were lost.
+TEST(CpioArchive, AnEntryThatCannotBeWrittenIsCountedAndTheRestUnpacked)
+{
+    QTemporaryDir dir;
+    const QString tooLong(300, QLatin1Char('n'));
+    const QList<QPair<QString, QByteArray>> entries = {
+        {"var/" + tooLong, "a name longer than a file system allows"},
+        {"var/plain", "a file"},
+        {"var/plain/inside", "under a file, where the archive wants a folder"},
+        {"var/folder", QByteArray()},
+        {"var/folder", "a file where a folder already is"},
+        {"var/last.db", "the last entry"},
+    };
+    QFile file(dir.path() + "/archive.gz");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(makeCpioGzArchive(entries));
+    file.close();
+    int refused = -1;
+    int failed = -1;
+    QString error;
+    EXPECT_TRUE(CpioArchiveExtractor::extract(file.fileName(), dir.path() + "/out", &error, &refused,
+                                              &failed))
+        << error.toStdString();
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(failed, 3);
+    EXPECT_EQ(readFile(dir.path() + "/out/var/plain"), "a file");
+    EXPECT_TRUE(QFileInfo(dir.path() + "/out/var/folder").isDir());
+    EXPECT_EQ(readFile(dir.path() + "/out/var/last.db"), "the last entry");
+}
+
 } // namespace
