@@ -399,6 +399,24 @@ TEST_F(BackupTool, RestoresASimulatedDevice)
     EXPECT_EQ(readFixtureFile(onDevice), QByteArray("SQLite format 3\0messages", 24));
 }
 
+// A link on the device that leads out must not let the restore make even a
+// folder outside the device before it refuses.
+TEST_F(BackupTool, ARestoreThroughALinkThatLeadsOutMakesNothingOutside)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("restore-link"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    QTemporaryDir outside;
+    const QString library = phone.folder() + QStringLiteral("/backup/HomeDomain/Library");
+    ASSERT_TRUE(QDir(library).removeRecursively());
+    ASSERT_TRUE(QFile::link(outside.path(), library));
+
+    const ToolRun run = tool({"--restore", "-s", phone.udid()});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.output().contains("outside the device")) << run.output().constData();
+    EXPECT_TRUE(filesBelow(outside.path()).isEmpty()) << filesBelow(outside.path()).values().join(", ").toStdString();
+}
+
 struct CommandLineCase {
     QStringList arguments;
     bool accepted;

@@ -22,6 +22,7 @@
 #include "MbdbWriter.h"
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
+#include "SafePath.h"
 #include "SimulatedDevice.h"
 #include "ToolOutput.h"
 
@@ -293,6 +294,16 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
         const QString target =
             destination + QLatin1Char('/') + entry.domain + QLatin1Char('/') + entry.relativePath;
         const QString parent = QFileInfo(target).path();
+        // Judged before anything is made: a link on the way must not let
+        // even an empty folder appear outside the device.
+        const auto outside = [&] {
+            ToolOutput::out(
+                QStringLiteral("Restore failed: %1 would be written outside the device.")
+                    .arg(target));
+            return 1;
+        };
+        if (!SafePath::isInside(destinationRoot, parent))
+            return outside();
         if (!QDir().mkpath(parent)) {
             ToolOutput::out(QStringLiteral("Restore failed: cannot create %1.").arg(parent));
             return 1;
@@ -303,12 +314,8 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
             lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode);
         if (!(canonicalParent == destinationRoot
               || canonicalParent.startsWith(destinationRoot + QLatin1Char('/')))
-            || targetIsOther) {
-            ToolOutput::out(
-                QStringLiteral("Restore failed: %1 would be written outside the device.")
-                    .arg(target));
-            return 1;
-        }
+            || targetIsOther)
+            return outside();
         if (!backup->copyContent(entry, target, &error)) {
             ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
             return 1;
