@@ -25,7 +25,7 @@ public:
     // database, fails here rather than at the first statement.
     // The file is untrusted: SQLite's defensive mode is on, functions its
     // views name run only when harmless, and one step that runs longer than
-    // `stepBudget` (nominal time, see Clock) fails with SQLITE_INTERRUPT, so
+    // `stepBudget` (real time: a safety net, not a delay of the program) fails with SQLITE_INTERRUPT, so
     // a view over an endless query cannot hold a read for ever.
     static QELSQLiteDatabase openCopyReadOnly(const QString& path, QString* error = nullptr,
                                               int* resultCode = nullptr,

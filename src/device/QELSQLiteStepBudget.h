@@ -8,7 +8,7 @@ struct sqlite3;
 // A device database is read as hostile input: a table that turns out to be a
 // view over an endless recursive query would keep a read going for ever. Each
 // step of a statement on a guarded connection may run for the connection's
-// budget (nominal time, scaled by Clock) before SQLite is told to give up;
+// budget (real time) before SQLite is told to give up;
 // the step then fails with SQLITE_INTERRUPT and the read reports it.
 namespace QELSQLiteStepBudget {
 
