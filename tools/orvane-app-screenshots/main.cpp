@@ -134,8 +134,6 @@ int main(int argc, char* argv[])
         // Messages come from a backup the program's own tool makes: its
         // progress page first, then the view, never the failed page.
         page->selectCategory(7);
-        settle(300);
-        ok &= save(window, out + QStringLiteral("/app-device-content-messages-backup.png"));
         const bool backedUp = waitFor([&] { return page->currentPage() != static_cast<QWidget*>(page->deviceBackUpProgressView()); }, 120000);
         settle(800);
         const bool failed = page->currentPage() == static_cast<QWidget*>(page->backupFailedView());
@@ -161,6 +159,7 @@ int main(int argc, char* argv[])
     // The control bar while a copy runs, with every function on as a music
     // library offers them; then each sheet and window.
     delegate.OnCopyToITunesFunctionalityAvailableNotification(true);
+    delegate.OnCopyToMacFunctionalityAvailableNotification(true);
     delegate.OnBackUpFunctionalityAvailableNotification(true);
     delegate.OnMediaPlaybackFunctionalityAvailableNotification(true);
     delegate.OnSearchFunctionalityAvailableNotification(true);
