@@ -1,18 +1,19 @@
 #include "BackupToolRunner.h"
 
-#include "Clock.h"
-#include "Log.h"
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include <cerrno>
-#include <cstring>
-#include <mutex>
-#include <signal.h>
-#include <unistd.h>
+#include "Clock.h"
+#include "Log.h"
 
 namespace BackupToolRunner {
 

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-#include <QStringList>
-
 #include <atomic>
 #include <chrono>
 #include <optional>
 
 #include <sys/types.h>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
 
 // Runs the backup tool as a child process. A password goes to the tool in its
 // environment (ORVANE_BACKUP_PASSWORD), never on its command line, where every

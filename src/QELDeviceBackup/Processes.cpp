@@ -70,11 +70,12 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         // The fields after the command, which is in parentheses and may hold
         // any character: state, parent, process group.
         const QByteArray stat = readProcFile(base + QStringLiteral("/stat"));
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+        const QList<QByteArray> fields =
+            stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
         bool haveGroup = false;
         record.processGroupID = static_cast<pid_t>(fields.value(2).toLong(&haveGroup));
         if (!haveGroup)
-            continue;   // ended meanwhile
+            continue; // ended meanwhile
         list->append(record);
     }
     return 0;

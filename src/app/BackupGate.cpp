@@ -273,8 +273,7 @@ void BackupGate::handleDeviceBackupComplete(const QELDeviceBackupCompleteArgumen
         m_backupFailedView->detailLabel()->setText(
             arguments.toolMissing() ? L("BACKUPTOOLMISSINGDETAIL") : L("BACKUPFAILEDDETAIL"));
         showBackupPage(m_backupFailedView.get());
-    }
-    else
+    } else
         _viewBackupDerivedData();
     m_delegate->OnBackupGateRunEnded();
 }

@@ -276,8 +276,7 @@ void QELHUDView::endTemporaryInformation()
         return;
     const SavedPage before = *m_beforeTemporary;
     m_beforeTemporary.reset();
-    if (currentPage() != m_ui->informationView
-        || m_ui->informationTopLine->text() != m_temporaryTop
+    if (currentPage() != m_ui->informationView || m_ui->informationTopLine->text() != m_temporaryTop
         || m_ui->informationBottomLine->text() != m_temporaryBottom)
         return;
     if (!before.page || before.page == m_ui->blankView)

@@ -114,7 +114,7 @@ qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QStri
 }
 
 QString QELDeviceInterface::deviceTypeStringFor(const QString& deviceClass,
-                                               const QString& productType, qint64 type)
+                                                const QString& productType, qint64 type)
 {
     int major = 0, minor = 0;
     const QString kind = deviceClass.toLower();

@@ -219,8 +219,9 @@ TEST_F(DeviceBackup, OurOwnToolRunsAreNoOtherProgramsBackup)
 {
     // A name of this test's own, so that tool runs of other tests do not count.
     const QString name = QStringLiteral("ownrun-%1").arg(getpid());
-    FakeProgram tool(name, "[ \"$1\" = --extract ] && read line < \"$(dirname \"$0\")/release\"\n"
-                           "exit 1\n");
+    FakeProgram tool(name,
+                     "[ \"$1\" = --extract ] && read line < \"$(dirname \"$0\")/release\"\n"
+                     "exit 1\n");
     const QString fifo = tool.folder() + QStringLiteral("/release");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     m_tool.executablePath = tool.path();

@@ -318,9 +318,9 @@ TEST_F(BackupPages, AMissingBackupToolIsToldAsAnIncompleteProgramNotAsTheDevices
     EXPECT_NE(L("BACKUPTOOLMISSINGDETAIL"), QStringLiteral("BACKUPTOOLMISSINGDETAIL"));
 
     // A failure of the device itself asks to check the device again.
-    QTest::mouseClick(m_page->backupFailedView()->findChild<QPushButton*>(
-                          QStringLiteral("tryAgainButton")),
-                      Qt::LeftButton);
+    QTest::mouseClick(
+        m_page->backupFailedView()->findChild<QPushButton*>(QStringLiteral("tryAgainButton")),
+        Qt::LeftButton);
     finish(outcome(m_udid, false));
     ASSERT_EQ(shown(), m_page->backupFailedView());
     EXPECT_EQ(m_page->backupFailedView()->detailLabel()->text(), L("BACKUPFAILEDDETAIL"));

@@ -1,11 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <QHelpEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
-
-#include <gtest/gtest.h>
 
 #include "ElidedLabel.h"
 #include "LocalizedStrings.h"
@@ -201,7 +201,8 @@ TEST_F(HUDView, ATemporaryMessageGivesThePanelBackAsItWas)
          },
          hud->informationView()},
         {"blank", [&] { hud->clearHUD(); }, hud->blankView()},
-        {"progress", [&] { hud->setHUDProgressToOfMaximumWithText(2, 8, QStringLiteral("Reading")); },
+        {"progress",
+         [&] { hud->setHUDProgressToOfMaximumWithText(2, 8, QStringLiteral("Reading")); },
          hud->progressView()},
     };
     for (const Before& before : cases) {
@@ -227,7 +228,8 @@ TEST_F(HUDView, ATemporaryMessageGivesThePanelBackAsItWas)
 
     // A newer report while the message is up stays when it goes.
     hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
-    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QString(), 1, 4);
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QString(),
+                                                               1, 4);
     hud->endTemporaryInformation();
     EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
     hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
@@ -242,8 +244,9 @@ TEST_F(HUDView, ATemporaryMessageGivesThePanelBackAsItWas)
 // A line too long for the panel is cut with "…" and offers its whole text.
 TEST_F(HUDView, ALongLineIsCutAndItsWholeTextIsItsToolTip)
 {
-    const QString text = QStringLiteral("Close the preferences window to go back to your device and "
-                                        "everything that is on it, all of it, at once");
+    const QString text =
+        QStringLiteral("Close the preferences window to go back to your device and "
+                       "everything that is on it, all of it, at once");
     hud->setHUDInformationTopStringBottomString(text, QStringLiteral("short"));
     hud->resize(300, 64);
     QCoreApplication::processEvents();

@@ -164,7 +164,9 @@ TEST_F(WindowLayout, QuitIsInTheMenuWithTheStandardKeysAndCleansUpAsClosing)
     EXPECT_EQ(quit->menuRole(), QAction::QuitRole);
     // The platform's own Quit keys, and Ctrl+Q where it has none.
     const QList<QKeySequence> platform = QKeySequence::keyBindings(QKeySequence::Quit);
-    EXPECT_EQ(quit->shortcuts(), platform.isEmpty() ? QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Q"))} : platform);
+    EXPECT_EQ(quit->shortcuts(),
+              platform.isEmpty() ? QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Q"))}
+                                 : platform);
     EXPECT_TRUE(quit->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Q"))));
 
     // The music application started meanwhile: the clean-up asks it to quit,

@@ -17,12 +17,12 @@
 
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
-#include "QELDeviceContentView.h"
 #include "QELBackupNoticePage.h"
-#include "QELHUDView.h"
-#include "QELOrvanePreferencesWindowsController.h"
+#include "QELDeviceContentView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
+#include "QELHUDView.h"
+#include "QELOrvanePreferencesWindowsController.h"
 #include "QELPagedView.h"
 #include "QELReadingDeviceView.h"
 #include "SimulatedMobileDevice.h"
@@ -134,11 +134,17 @@ int main(int argc, char* argv[])
         // Messages come from a backup the program's own tool makes: its
         // progress page first, then the view, never the failed page.
         page->selectCategory(7);
-        const bool backedUp = waitFor([&] { return page->currentPage() != static_cast<QWidget*>(page->deviceBackUpProgressView()); }, 120000);
+        const bool backedUp = waitFor(
+            [&] {
+                return page->currentPage()
+                    != static_cast<QWidget*>(page->deviceBackUpProgressView());
+            },
+            120000);
         settle(800);
         const bool failed = page->currentPage() == static_cast<QWidget*>(page->backupFailedView());
         if (!backedUp || failed)
-            std::fprintf(stderr, "the backup for messages %s\n", backedUp ? "failed" : "did not end");
+            std::fprintf(stderr, "the backup for messages %s\n",
+                         backedUp ? "failed" : "did not end");
         ok &= backedUp && !failed;
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
         page->selectCategory(1);
@@ -150,8 +156,9 @@ int main(int argc, char* argv[])
     if (QWidget* preferences = delegate.preferencesWindow()) {
         ok &= save(window, out + QStringLiteral("/app-preferences-open.png"));
         ok &= save(*preferences, out + QStringLiteral("/window-preferences.png"));
-        std::printf("preferences at %d,%d %dx%d\n", preferences->frameGeometry().x(), preferences->frameGeometry().y(),
-                    preferences->frameGeometry().width(), preferences->frameGeometry().height());
+        std::printf("preferences at %d,%d %dx%d\n", preferences->frameGeometry().x(),
+                    preferences->frameGeometry().y(), preferences->frameGeometry().width(),
+                    preferences->frameGeometry().height());
         preferences->close();
         settle(600);
         ok &= save(window, out + QStringLiteral("/app-preferences-closed.png"));

@@ -137,10 +137,7 @@ TEST(CategoryTable, ARegisteredCategoryIsListedByItsFlagColumnWithItsIconAndMade
 TEST(CategoryTable, CopyToTheComputerIsOfferedOnlyByAPageThatAnswersIt)
 {
     struct CopyNotices : Notices {
-        void OnCopyToMacFunctionalityAvailableNotification(bool a) override
-        {
-            copy << a;
-        }
+        void OnCopyToMacFunctionalityAvailableNotification(bool a) override { copy << a; }
         QList<bool> copy;
     };
     auto page = pageFor(2);
