@@ -1,17 +1,24 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-
 #include <atomic>
 #include <chrono>
 #include <optional>
+
+#include <sys/types.h>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
 
 // Runs the backup tool as a child process. A password goes to the tool in its
 // environment (ORVANE_BACKUP_PASSWORD), never on its command line, where every
 // local user could read it. Both output streams are drained while the tool
 // runs, so a long output never makes it wait.
+//
+// Each run gets a process group of its own. The tool starts idevicebackup2 and
+// other helpers of its own; stopping the tool stops them too, so no helper is
+// left behind to pass for another program's backup.
 namespace BackupToolRunner {
 
 struct Options {
@@ -37,5 +44,9 @@ struct Result {
 // Blocks until the tool has ended (or was stopped). The tool path is checked
 // first: a missing tool does not start.
 Result run(const QString& toolPath, const QStringList& arguments, const Options& options = {});
+
+// The process groups of the runs under way in this program (one per run, named
+// by the tool's process identifier). Any thread.
+QList<pid_t> runningProcessGroups();
 
 } // namespace BackupToolRunner

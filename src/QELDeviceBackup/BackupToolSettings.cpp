@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-QString BackupToolSettings::resolvedExecutablePath() const
+QString BackupToolSettings::candidateExecutablePath() const
 {
-    const QString path = executablePath.isEmpty()
+    return executablePath.isEmpty()
         ? QCoreApplication::applicationDirPath() + QStringLiteral("/orvane-mobilebackup")
         : executablePath;
+}
+
+QString BackupToolSettings::resolvedExecutablePath() const
+{
+    const QString path = candidateExecutablePath();
     const QFileInfo tool(path);
     return tool.isFile() && tool.isExecutable() ? path : QString();
 }

@@ -16,5 +16,7 @@ struct BackupToolSettings {
     // The tool to run when it is an executable file, else a null string.
     // Looked up before every run.
     QString resolvedExecutablePath() const;
+    // Where the tool is looked for, whether or not it is there.
+    QString candidateExecutablePath() const;
     QStringList resolvedProcessNames() const;
 };

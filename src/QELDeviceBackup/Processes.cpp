@@ -67,6 +67,15 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         }
         if (!haveUser)
             continue;
+        // The fields after the command, which is in parentheses and may hold
+        // any character: state, parent, process group.
+        const QByteArray stat = readProcFile(base + QStringLiteral("/stat"));
+        const QList<QByteArray> fields =
+            stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+        bool haveGroup = false;
+        record.processGroupID = static_cast<pid_t>(fields.value(2).toLong(&haveGroup));
+        if (!haveGroup)
+            continue; // ended meanwhile
         list->append(record);
     }
     return 0;
@@ -83,6 +92,7 @@ QVariantList GetProcessInfoList()
         QVariantMap entry;
         entry.insert(QStringLiteral("processID"), qint64(record.processID));
         entry.insert(QStringLiteral("processName"), record.command);
+        entry.insert(QStringLiteral("processGroupID"), qint64(record.processGroupID));
         const QString user = accountName(record.userID);
         if (!user.isNull()) {
             entry.insert(QStringLiteral("userID"), quint64(record.userID));

@@ -14,6 +14,7 @@ struct BSDProcessRecord {
     pid_t processID = 0;
     QString command;    // the short command name the system keeps (at most 15 characters on Linux)
     uid_t userID = 0;   // the real user identifier
+    pid_t processGroupID = 0;
 };
 
 // Reads the process table into `list`, which must be empty. Answers 0, or the
@@ -23,7 +24,8 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list);
 
 // One dictionary per running process: "processID" (number), "processName"
 // (the short command name), and "userID" with "userName" when the user
-// identifier belongs to an account. Empty when the table cannot be read.
+// identifier belongs to an account, and "processGroupID" (number). Empty when
+// the table cannot be read.
 QVariantList GetProcessInfoList();
 
 // The command line of a process (empty when it has ended or is not readable).

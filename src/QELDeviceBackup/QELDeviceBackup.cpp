@@ -143,7 +143,11 @@ void QELDeviceBackup::_performBackup(const QString& deviceID)
     QELDeviceBackupCompleteArguments arguments;
     arguments.setDeviceID(deviceID);
     const QString tool = appleMobileDeviceBackupExecutablePath();
-    if (!tool.isEmpty()) {
+    if (tool.isEmpty()) {
+        qCWarning(lcOrvane) << "The backup tool is missing; looked for"
+                            << m_tool.candidateExecutablePath();
+        arguments.setToolMissing(true);
+    } else {
         BackupToolRunner::Options options;
         options.mergeChannels = true;
         options.cancel = &m_stopping;
@@ -153,10 +157,15 @@ void QELDeviceBackup::_performBackup(const QString& deviceID)
             _produceSuccesfullBackupEvent(arguments);
             return;
         }
-        const QString output = QString::fromLatin1(result.standardOutput);
-        qCWarning(lcOrvane).noquote() << output;
-        if (output.toLower().contains(QLatin1String("mberrordomain/208")))
-            arguments.setLocked(true);
+        if (!result.started) {
+            // The runner logged why it could not start.
+            arguments.setToolMissing(true);
+        } else {
+            const QString output = QString::fromLatin1(result.standardOutput);
+            qCWarning(lcOrvane).noquote() << output;
+            if (output.toLower().contains(QLatin1String("mberrordomain/208")))
+                arguments.setLocked(true);
+        }
     }
     arguments.setSuccessfull(false);
     m_isBackUpInProgress = false;
@@ -209,6 +218,9 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
     const QStringList names = backupToolProcessNames();
     const qint64 ourUser = getuid();
     const qint64 ourProcess = getpid();
+    // Our own tool runs (extractions, listings, another object's backup) are
+    // no other program's backup.
+    const QList<pid_t> ourRuns = BackupToolRunner::runningProcessGroups();
     bool running = false;
     for (const QVariant& entry : GetProcessInfoList()) {
         const QVariantMap process = entry.toMap();
@@ -220,7 +232,9 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
             continue;
         const pid_t pid =
             static_cast<pid_t>(process.value(QStringLiteral("processID")).toLongLong());
-        if (pid == ourProcess)
+        if (pid == ourProcess
+            || ourRuns.contains(
+                static_cast<pid_t>(process.value(QStringLiteral("processGroupID")).toLongLong())))
             continue;
         running = true;
         if (forDevice && GetProcessArguments(pid).contains(deviceID))

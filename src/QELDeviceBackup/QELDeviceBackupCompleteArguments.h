@@ -20,6 +20,10 @@ public:
     // The tool failed because the device is locked with a passcode.
     bool locked() const { return m_locked; }
     void setLocked(bool locked) { m_locked = locked; }
+    // The backup tool is missing or cannot be started: the installation is
+    // incomplete, and nothing about the device is known.
+    bool toolMissing() const { return m_toolMissing; }
+    void setToolMissing(bool toolMissing) { m_toolMissing = toolMissing; }
     // The tool's error text; only a restore fills it.
     QString details() const { return m_details; }
     void setDetails(const QString& details) { m_details = details; }
@@ -30,6 +34,7 @@ private:
     bool m_successfull = false;
     bool m_encrypted = false;
     bool m_locked = false;
+    bool m_toolMissing = false;
     QString m_details;
     QString m_deviceID;
 };

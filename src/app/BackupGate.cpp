@@ -2,6 +2,7 @@
 #include "BackupGate.h"
 
 #include <QDesktopServices>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
@@ -265,10 +266,14 @@ void BackupGate::handleDeviceBackupComplete(const QELDeviceBackupCompleteArgumen
         showPasswordPage();
     else if (arguments.locked())
         showBackupPage(m_deviceLockedView.get());
-    else if (!arguments.successfull())
-        // An empty category would look like a device without data.
+    else if (!arguments.successfull()) {
+        // An empty category would look like a device without data. Without
+        // its tool the program cannot back up any device: checking the
+        // device would not help.
+        m_backupFailedView->detailLabel()->setText(
+            arguments.toolMissing() ? L("BACKUPTOOLMISSINGDETAIL") : L("BACKUPFAILEDDETAIL"));
         showBackupPage(m_backupFailedView.get());
-    else
+    } else
         _viewBackupDerivedData();
     m_delegate->OnBackupGateRunEnded();
 }

@@ -22,6 +22,7 @@
 
 #include "AppImages.h"
 #include "Clock.h"
+#include "DeviceService.h"
 #include "FolderMediaLibraryHost.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
@@ -145,6 +146,7 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
                                     {QStringLiteral("unmount"), QStringLiteral("-b"), device});
     };
     env.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    env.deviceServiceRunning = [] { return DeviceService::isRunning(); };
     env.makeMediaPlayer = [](QELDeviceInterface* device, QObject* parent) {
         return new QELMediaPlayer(std::make_shared<QELDeviceInterfacePlayerSource>(device), nullptr,
                                   parent);
@@ -325,6 +327,8 @@ void Orvane11AppDelegate::_startLookingForDevice()
         m_lookingForDeviceView = new QELLookingForDeviceView(m_mainContentView->rect());
     m_lookingForDeviceView->addToSuperview(m_mainContentView);
     m_lookingForDeviceView->showDefaultInstructions(true);
+    m_lookingForDeviceView->setDeviceServiceRunning(!m_env.deviceServiceRunning
+                                                    || m_env.deviceServiceRunning());
     setHUDInformation(L("LOOKINGFORDEVICE"), QString());
     m_deviceInterface = m_env.makeDeviceInterface ? m_env.makeDeviceInterface() : nullptr;
     if (!m_deviceInterface)
@@ -838,6 +842,8 @@ void Orvane11AppDelegate::_onDeviceDisconnectedthreadSafe()
     clearHUD();
     setHUDInformation(L("LOOKINGFORDEVICE"), QString());
     m_lookingForDeviceView->showDefaultInstructions(true);
+    m_lookingForDeviceView->setDeviceServiceRunning(!m_env.deviceServiceRunning
+                                                    || m_env.deviceServiceRunning());
     if (m_mediaLibrary)
         m_mediaLibrary->close();
     if (m_imageLibrary)

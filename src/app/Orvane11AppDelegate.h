@@ -103,6 +103,8 @@ public:
         std::function<void(const QUrl& url)> openUrl;
         // Makes the preview player of the device interface, its parent given.
         std::function<QELMediaPlayer*(QELDeviceInterface* device, QObject* parent)> makeMediaPlayer;
+        // Whether the service that finds USB devices (usbmuxd) runs; empty: taken as running.
+        std::function<bool()> deviceServiceRunning;
     };
     // The real environment: the folder music host, the device backends the
     // environment variables select, killall, the preferences, the desktop's
@@ -187,6 +189,9 @@ public:
     void menuPreferencesClicked();
     void OnPreferencesWindowClose() override;
     void menuAboutOrvaneClicked();
+    // Quit in the menu (the platform's Quit keys): the same clean-up as
+    // closing the window.
+    void menuQuitClicked();
     void aboutWindowQELHomeBackButtonClicked();
     void viewTermsAndConditionsButtonClicked();
     void showHelp();
@@ -234,6 +239,7 @@ public:
 
     // Content page notices and category view events.
     void OnCopyToITunesFunctionalityAvailableNotification(bool available) override;
+    void OnCopyToMacFunctionalityAvailableNotification(bool available) override;
     void OnBackUpFunctionalityAvailableNotification(bool available) override;
     void OnMediaPlaybackFunctionalityAvailableNotification(bool available) override;
     void OnSearchFunctionalityAvailableNotification(bool available) override;
@@ -253,6 +259,7 @@ public:
     // What the last availability notices said (tests).
     struct Availability {
         bool transfer = false;
+        bool copy = false;
         bool backUp = false;
         bool playback = false;
         bool search = false;

@@ -32,6 +32,7 @@
 #include "QELMediaPlayer.h"
 #include "QELOrvanePreferencesWindowsController.h"
 #include "QELPreferences.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -178,7 +179,9 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     bar->addStretch(1);
 
     m_hudView = new QELHUDView(QRect(0, 0, 460, 64), controlBar);
-    bar->addWidget(m_hudView);
+    // The panel takes most of the free width; the stretches centre it once
+    // it has reached its widest.
+    bar->addWidget(m_hudView, 6);
     bar->addStretch(1);
 
     m_copyToITunesButton = makeBarButton(QStringLiteral("copyToITunesButton"), L("COPYTOITUNES"),
@@ -197,6 +200,11 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     m_searchTextField->setFixedWidth(190);
     m_searchTextField->setClearButtonEnabled(true);
     m_searchTextField->setPlaceholderText(L("SEARCH"));
+    // A category without search hides the field; its place stays, so the
+    // status panel and the buttons do not move between categories.
+    QSizePolicy keepPlace = m_searchTextField->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_searchTextField->setSizePolicy(keepPlace);
     bar->addWidget(m_searchTextField, 0, Qt::AlignVCenter);
 
     m_searchTimer = new QTimer(this);
@@ -232,6 +240,15 @@ void Orvane11AppDelegate::buildMenus()
     preferences->setMenuRole(QAction::PreferencesRole);
     preferences->setShortcut(QKeySequence::Preferences);
     preferences->setObjectName(QStringLiteral("menuPreferences"));
+    app->addSeparator();
+    QAction* quit = app->addAction(L("MENUQUIT"), this, [this] { menuQuitClicked(); });
+    quit->setMenuRole(QAction::QuitRole);
+    quit->setShortcuts(QKeySequence::Quit);
+    // A platform without its own Quit keys (the Windows scheme has none) still
+    // gets the keys every Linux desktop uses.
+    if (quit->shortcuts().isEmpty())
+        quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setObjectName(QStringLiteral("menuQuit"));
 
     QMenu* help = menus->addMenu(L("MENUHELP"));
     QAction* helpContents = help->addAction(L("MENUHELPORVANE"), this, [this] { showHelp(); });
@@ -245,6 +262,15 @@ void Orvane11AppDelegate::buildMenus()
     help->addAction(L("TERMSANDCONDITIONS"), this,
                     [this] { viewTermsAndConditionsButtonClicked(); })
         ->setObjectName(QStringLiteral("menuTermsAndConditions"));
+}
+
+void Orvane11AppDelegate::menuQuitClicked()
+{
+    // Closing runs the clean-up through the window's close event; a window
+    // that is not shown gets no such event.
+    if (m_window)
+        m_window->close();
+    windowWillClose();
 }
 
 void Orvane11AppDelegate::buildCopyCompleteView()
@@ -422,7 +448,10 @@ void Orvane11AppDelegate::forwardRequest(int request, const char* name)
     // Pages that are not category views, and views without this function
     // (call logs have no copy to cancel), are never asked.
     if (!view || !view->answers(which)) {
-        qCInfo(lcOrvane) << "The shown page does not answer" << name;
+        // A control that got here was enabled by mistake (or a key reached
+        // it): say so instead of doing nothing.
+        qCWarning(lcOrvane) << "The shown page does not answer" << name;
+        setHUDInformation(L("NOTAVAILABLEHERE"), L("NOTAVAILABLEHEREDETAIL"));
         return;
     }
     try {
@@ -546,6 +575,13 @@ void Orvane11AppDelegate::OnCopyToITunesFunctionalityAvailableNotification(bool 
     m_availability.transfer = available;
     if (m_copyToITunesButton)
         m_copyToITunesButton->setEnabled(available);
+}
+
+void Orvane11AppDelegate::OnCopyToMacFunctionalityAvailableNotification(bool available)
+{
+    m_availability.copy = available;
+    if (m_copyToMacButton)
+        m_copyToMacButton->setEnabled(available);
 }
 
 void Orvane11AppDelegate::OnBackUpFunctionalityAvailableNotification(bool available)
@@ -815,8 +851,13 @@ void Orvane11AppDelegate::menuPreferencesClicked()
     m_preferencesWindow->setDelegate(this);
     // The main window waits while the preferences are open.
     m_preferencesWindow->setWindowModality(Qt::ApplicationModal);
-    setHUDInformation(L("DISPLAYPREFERENCES"), L("CLOSEPREFERENCES"));
+    if (m_hudView)
+        m_hudView->showTemporaryInformation(L("DISPLAYPREFERENCES"), L("CLOSEPREFERENCES"));
+    // Over the main window and wholly on its screen; once more when shown, as
+    // only then is its frame known.
+    WindowPlacement::placeOver(m_preferencesWindow, m_window);
     m_preferencesWindow->show();
+    WindowPlacement::placeOver(m_preferencesWindow, m_window);
 }
 
 void Orvane11AppDelegate::OnPreferencesWindowClose()
@@ -832,7 +873,9 @@ void Orvane11AppDelegate::OnPreferencesWindowClose()
         m_mediaPlayer->setPlaybackVolume(QELPreferences::PlaybackVolume());
     if (m_deviceContentView)
         m_deviceContentView->RefreshIPodContentView();
-    clearHUD();
+    // The panel goes back to what it said before the window opened.
+    if (m_hudView)
+        m_hudView->endTemporaryInformation();
 }
 
 void Orvane11AppDelegate::menuAboutOrvaneClicked()

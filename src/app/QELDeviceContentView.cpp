@@ -322,6 +322,9 @@ void QELDeviceContentView::sendAvailability(int viewType, const QWidget* page)
         return a.requests.testFlag(request) && (!page || (shown && shown->answers(request)));
     };
     m_contentDelegate->OnCopyToITunesFunctionalityAvailableNotification(offered(R::Transfer));
+    // Every category's bar sends a copy to the computer; the page shown must answer it.
+    m_contentDelegate->OnCopyToMacFunctionalityAvailableNotification(
+        row->barRequests().testFlag(R::Copy) && (!page || (shown && shown->answers(R::Copy))));
     m_contentDelegate->OnBackUpFunctionalityAvailableNotification(offered(R::BackUp));
     m_contentDelegate->OnMediaPlaybackFunctionalityAvailableNotification(
         a.playback && (!page || (shown && shown->hasMediaListForPlayback())));

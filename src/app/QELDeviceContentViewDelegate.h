@@ -14,4 +14,7 @@ public:
     virtual void OnMediaPlaybackFunctionalityAvailableNotification(bool available) = 0;
     virtual void OnSearchFunctionalityAvailableNotification(bool available) = 0;
     virtual void OnSearchPlaceholderTextNotification(const QString& placeholder) = 0;
+    // Whether the shown page answers a copy to the computer; a control never
+    // stays enabled for a request nobody answers.
+    virtual void OnCopyToMacFunctionalityAvailableNotification(bool available) { (void)available; }
 };

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr qreal kCornerRadius = 10.0;
+constexpr int kMaximumWidth = 760;
 
 QColor hudBackground() { return QColor::fromCmykF(0.06f, 0.04f, 0.17f, 0.0f, 1.0f); }
 QColor hudBorder() { return QColor::fromRgbF(0.4f, 0.4f, 0.4f, 1.0f); }
@@ -47,6 +48,10 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     setGeometry(frame);
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(280, 56);
+    // The panel grows with the window (up to a width that still reads as one
+    // panel); a text too long for it is cut with its whole text as tool tip.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setMaximumWidth(kMaximumWidth);
 
     // The layout file holds the content view and the six pages side by side;
     // the pages are taken out and shown one at a time inside the content view.
@@ -249,6 +254,37 @@ void QELHUDView::clearHUD()
     if (!m_ui->blankView->parentWidget())
         m_ui->blankView->setParent(m_ui->view);
     m_ui->blankView->animateToFront();
+}
+
+void QELHUDView::showTemporaryInformation(const QString& top, const QString& bottom)
+{
+    const bool temporaryShown = m_beforeTemporary && currentPage() == m_ui->informationView
+        && m_ui->informationTopLine->text() == m_temporaryTop
+        && m_ui->informationBottomLine->text() == m_temporaryBottom;
+    // A second message in a row replaces the first; what came before both is kept.
+    if (!temporaryShown)
+        m_beforeTemporary = SavedPage{currentPage(), m_ui->informationTopLine->text(),
+                                      m_ui->informationBottomLine->text()};
+    m_temporaryTop = orEmpty(top);
+    m_temporaryBottom = orEmpty(bottom);
+    setHUDInformationTopStringBottomString(top, bottom);
+}
+
+void QELHUDView::endTemporaryInformation()
+{
+    if (!m_beforeTemporary)
+        return;
+    const SavedPage before = *m_beforeTemporary;
+    m_beforeTemporary.reset();
+    if (currentPage() != m_ui->informationView || m_ui->informationTopLine->text() != m_temporaryTop
+        || m_ui->informationBottomLine->text() != m_temporaryBottom)
+        return;
+    if (!before.page || before.page == m_ui->blankView)
+        clearHUD();
+    else if (before.page == m_ui->informationView)
+        setHUDInformationTopStringBottomString(before.top, before.bottom);
+    else
+        showPage(before.page);
 }
 
 QWidget* QELHUDView::view() const { return m_ui->view; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include <QWidget>
 
@@ -41,6 +42,11 @@ public:
     void copyProgressCancelClicked();
     void setPlaybackCaching(bool caching);
     void clearHUD();
+    // Shows a message for as long as something else (a window) is open, then
+    // endTemporaryInformation puts back what was on the panel before, unless
+    // a newer report has taken the panel meanwhile.
+    void showTemporaryInformation(const QString& top, const QString& bottom);
+    void endTemporaryInformation();
 
     // The page on screen and the pages and controls of the layout file.
     QELPagedView* currentPage() const;
@@ -74,7 +80,17 @@ protected:
 private:
     void showPage(QELPagedView* page);
 
+    // What the panel showed before a temporary message.
+    struct SavedPage {
+        QELPagedView* page = nullptr;
+        QString top;
+        QString bottom;
+    };
+
     Ui::QELHUDView* m_ui;
+    std::optional<SavedPage> m_beforeTemporary;
+    QString m_temporaryTop;
+    QString m_temporaryBottom;
     std::array<QELPagedView*, 6> m_pages{};
     QELHUDViewDelegate* m_delegate = nullptr;
 };

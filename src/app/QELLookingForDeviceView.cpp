@@ -1,6 +1,8 @@
 #include "QELLookingForDeviceView.h"
 
 #include <QEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QUrl>
 
 #include "AppImages.h"
@@ -57,6 +59,14 @@ QELLookingForDeviceView::QELLookingForDeviceView(const QRect& frame, QWidget* pa
         styleDetail(detail);
         detail->parentWidget()->layout()->setAlignment(detail, Qt::AlignHCenter);
     }
+
+    m_deviceServiceNotice = new QLabel(L("DEVICESERVICENOTRUNNING"), m_ui->defaultInstructionsBox);
+    m_deviceServiceNotice->setObjectName(QStringLiteral("deviceServiceNotice"));
+    m_deviceServiceNotice->setAlignment(Qt::AlignCenter);
+    m_deviceServiceNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_deviceServiceNotice->setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    m_deviceServiceNotice->hide();
+    m_ui->defaultInstructionsBox->layout()->addWidget(m_deviceServiceNotice);
 
     m_ui->progressBar->startAnimation();
     setIsOpaque(true);
@@ -122,6 +132,11 @@ void QELLookingForDeviceView::showDefaultInstructions(bool show)
     m_ui->defaultInstructionsBox->setHidden(!show);
     m_ui->enterPasscodeBox->setHidden(true);
     m_ui->untrustedDeviceBox->setHidden(true);
+}
+
+void QELLookingForDeviceView::setDeviceServiceRunning(bool running)
+{
+    m_deviceServiceNotice->setHidden(running);
 }
 
 void QELLookingForDeviceView::showEnterPasscodeBox(bool show)

@@ -24,6 +24,10 @@ public:
     void showDefaultInstructions(bool show);
     void showEnterPasscodeBox(bool show);
     void showTrustDeviceBox(bool show);
+    // Whether the service that finds USB devices runs; when it does not, the
+    // default instructions say in one line how to start it.
+    void setDeviceServiceRunning(bool running);
+    QLabel* deviceServiceNotice() const { return m_deviceServiceNotice; }
 
     QFrame* enterPasscodeBox() const;
     QFrame* defaultInstructionsBox() const;
@@ -44,4 +48,5 @@ private:
 
     Ui::QELLookingForDeviceView* m_ui;
     QTimer m_helpDisplayTimer;
+    QLabel* m_deviceServiceNotice = nullptr;
 };

@@ -6,6 +6,10 @@
 
 #include <mutex>
 
+// The pictures are compiled into this static library; its resources must be
+// registered by hand, outside any namespace.
+static void registerDevicePictures() { Q_INIT_RESOURCE(devices); }
+
 namespace {
 
 struct TypeRow {
@@ -47,7 +51,7 @@ const TypeRow& rowOf(qint64 type)
 std::mutex g_locationMutex;
 QString& location()
 {
-    static QString path = QStringLiteral(":/devices");
+    static QString path = (registerDevicePictures(), QStringLiteral(":/devices"));
     return path;
 }
 
@@ -84,6 +88,9 @@ void QELDeviceInformation::setDeviceType(qint64 type)
     if (!QFileInfo::exists(path))
         return;
     QImageReader reader(path);
+    // A class's one picture stands under the names of several models, whatever
+    // their extension says.
+    reader.setDecideFormatFromContent(true);
     const QImage image = reader.read();
     if (!image.isNull())
         m_deviceImage = image;

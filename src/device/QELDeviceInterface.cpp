@@ -113,6 +113,21 @@ qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QStri
     return current;
 }
 
+QString QELDeviceInterface::deviceTypeStringFor(const QString& deviceClass,
+                                                const QString& productType, qint64 type)
+{
+    int major = 0, minor = 0;
+    const QString kind = deviceClass.toLower();
+    if (parseProductType(productType, &major, &minor)) {
+        // The newest rows: iPhone8,1 and 8,2 (iPhone8,4 is another model) and iPad5,x.
+        if (kind.startsWith(QLatin1String("iphone")) && (major > 8 || (major == 8 && minor > 2)))
+            return QStringLiteral("iPhone");
+        if (kind.startsWith(QLatin1String("ipad")) && major > 5)
+            return QStringLiteral("iPad");
+    }
+    return QELDeviceInformation::displayNameForType(type);
+}
+
 int QELDeviceInterface::majorVersionOf(const QVariant& productVersion)
 {
     const QString text = textValue(productVersion).trimmed();
@@ -450,6 +465,9 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         const qint64 type = deviceTypeFor(deviceClass, productType, information.deviceType());
         if (type != information.deviceType() || information.deviceTypeString().isEmpty())
             information.setDeviceType(type);
+        const QString text = deviceTypeStringFor(deviceClass, productType, type);
+        if (text != QELDeviceInformation::displayNameForType(type))
+            information.setDeviceTypeString(text);
     });
 
     sleep(kSettleMs);

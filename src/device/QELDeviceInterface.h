@@ -158,6 +158,11 @@ public:
     // leaves `current`.
     static qint64 deviceTypeFor(const QString& deviceClass, const QString& productType,
                                 qint64 current);
+    // The text shown for the device: the name of its row, or only its class
+    // ("iPhone", "iPad") when the model is newer than the rows, which would
+    // name another model.
+    static QString deviceTypeStringFor(const QString& deviceClass, const QString& productType,
+                                       qint64 type);
     // The major iOS version of a "ProductVersion" value: the number before the
     // first "." or the whole number; 6 when missing or unparsable.
     static int majorVersionOf(const QVariant& productVersion);

@@ -17,6 +17,7 @@
 #include "Plist.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -201,6 +202,50 @@ TEST_F(DeviceBackup, MissingToolFailsTheBackup)
     ASSERT_TRUE(m_events.waitForBackups(1));
     EXPECT_FALSE(m_events.backups().front().successfull());
     EXPECT_FALSE(m_events.backups().front().locked());
+    // The program is incomplete; nothing is known of the device.
+    EXPECT_TRUE(m_events.backups().front().toolMissing());
+
+    // A tool that is there but cannot be run is just as missing.
+    ASSERT_TRUE(writeFixtureFile(m_tool.executablePath, "#!/bin/sh\nexit 0\n"));
+    QELDeviceBackup unrunnable(m_tool);
+    unrunnable.setDelegate(&m_events);
+    ASSERT_TRUE(unrunnable.PerformBackupForDeviceID(QStringLiteral("toolless")));
+    ASSERT_TRUE(m_events.waitForBackups(2));
+    EXPECT_FALSE(m_events.backups().back().successfull());
+    EXPECT_TRUE(m_events.backups().back().toolMissing());
+}
+
+TEST_F(DeviceBackup, OurOwnToolRunsAreNoOtherProgramsBackup)
+{
+    // A name of this test's own, so that tool runs of other tests do not count.
+    const QString name = QStringLiteral("ownrun-%1").arg(getpid());
+    FakeProgram tool(name,
+                     "[ \"$1\" = --extract ] && read line < \"$(dirname \"$0\")/release\"\n"
+                     "exit 1\n");
+    const QString fifo = tool.folder() + QStringLiteral("/release");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    m_tool.executablePath = tool.path();
+    m_tool.processNames = QStringList{name};
+    ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
+
+    // A lookup of this program runs the tool, and its run is under way...
+    std::thread lookup([&] {
+        QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(
+            QStringLiteral("Library/SMS/sms.db"), QStringLiteral("own-phone"), std::nullopt,
+            QString(), QString(), m_tool);
+    });
+    ASSERT_TRUE(waitUntil([&] { return !tool.runs().isEmpty(); }));
+    // ... when a backup is asked for: it runs at once instead of waiting.
+    QELDeviceBackup backup(m_tool);
+    backup.setDelegate(&m_events);
+    ASSERT_TRUE(backup.PerformBackupForDeviceID(QStringLiteral("own-phone")));
+    const bool ran = waitUntil([&] { return tool.runs().size() >= 2; });
+    release(fifo);
+    lookup.join();
+    ASSERT_TRUE(ran) << "the backup waited for the program's own tool run";
+    EXPECT_EQ(tool.runs().at(1), QStringLiteral("|--backup|--target|own-phone"));
+    ASSERT_TRUE(m_events.waitForBackups(1));
+    EXPECT_FALSE(m_events.backups().front().toolMissing());
 }
 
 TEST_F(DeviceBackup, AFailedBackupIsRetriedOnceAfterItsStatusIsRemoved)

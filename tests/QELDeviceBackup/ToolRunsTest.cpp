@@ -1,12 +1,17 @@
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 
+#include "BackupToolRunner.h"
 #include "DeviceBackupTestSupport.h"
 #include "Locations.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupListing.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -60,6 +65,54 @@ class ToolRuns : public ::testing::Test {};
 BackupToolSettings toolAt(const FakeProgram& program)
 {
     return BackupToolSettings{program.path(), {}};
+}
+
+// A process that has ended, or whose end only its new parent has yet to collect.
+bool processHasEnded(const QString& pid)
+{
+    const QByteArray stat = readFixtureFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.isEmpty())
+        return true;
+    const QByteArray state = stat.mid(stat.lastIndexOf(')') + 1).trimmed().left(1);
+    return state == "Z" || state == "X";
+}
+
+TEST_F(ToolRuns, StoppingARunStopsTheProgramsTheToolStarted)
+{
+    // As the tool runs idevicebackup2: a helper of its own, which it waits for.
+    FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                     "sleep 600 &\necho $! > \"$(dirname \"$0\")/helper.pid\"\nwait\n");
+    const QString pidFile = tool.folder() + QStringLiteral("/helper.pid");
+    struct Stop {
+        const char* name;
+        bool byCancel; // else by the time limit
+    };
+    for (const Stop& stop : {Stop{"cancel", true}, Stop{"time limit", false}}) {
+        SCOPED_TRACE(stop.name);
+        QFile::remove(pidFile);
+        std::atomic<bool> cancel{false};
+        BackupToolRunner::Options options;
+        options.cancel = &cancel;
+        if (!stop.byCancel)
+            options.timeLimit = std::chrono::seconds(60);
+        BackupToolRunner::Result result;
+        std::thread run([&] { result = BackupToolRunner::run(tool.path(), {}, options); });
+        QString helper;
+        EXPECT_TRUE(waitUntil([&] {
+            helper = QString::fromLatin1(readFixtureFile(pidFile)).trimmed();
+            return !helper.isEmpty();
+        }));
+        // The run's group is this program's while it lasts.
+        EXPECT_EQ(BackupToolRunner::runningProcessGroups().size(), 1);
+        if (stop.byCancel)
+            cancel = true;
+        run.join();
+        EXPECT_TRUE(stop.byCancel ? result.cancelled : result.timedOut);
+        ASSERT_FALSE(helper.isEmpty());
+        EXPECT_TRUE(waitUntil([&] { return processHasEnded(helper); }))
+            << "helper " << helper.toStdString() << " outlived the stopped tool";
+        EXPECT_TRUE(BackupToolRunner::runningProcessGroups().isEmpty());
+    }
 }
 
 TEST_F(ToolRuns, PasswordGoesThroughTheEnvironmentOnly)

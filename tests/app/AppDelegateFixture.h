@@ -140,6 +140,7 @@ protected:
             return reader;
         };
         env.checkForUpdatesOnStartUp = [this] { return m_checkUpdates; };
+        env.deviceServiceRunning = [this] { return m_deviceServiceRunning; };
         env.ejectIPodOnExit = [] { return true; };
         env.makeUpdateChecker = [this](QObject* parent) {
             auto* checker = new QELUpdateChecker(parent);
@@ -208,4 +209,5 @@ protected:
     int m_interfacesMade = 0;
     int m_checkersMade = 0;
     bool m_checkUpdates = false;
+    bool m_deviceServiceRunning = true;
 };

@@ -307,6 +307,25 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"locked_without_folder", false, false, true, -1, "locked"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
+TEST_F(BackupPages, AMissingBackupToolIsToldAsAnIncompleteProgramNotAsTheDevicesFault)
+{
+    ASSERT_TRUE(m_page->selectCategory(Messages));
+    QELDeviceBackupCompleteArguments toolless = outcome(m_udid, false);
+    toolless.setToolMissing(true);
+    finish(toolless);
+    ASSERT_EQ(shown(), m_page->backupFailedView());
+    EXPECT_EQ(m_page->backupFailedView()->detailLabel()->text(), L("BACKUPTOOLMISSINGDETAIL"));
+    EXPECT_NE(L("BACKUPTOOLMISSINGDETAIL"), QStringLiteral("BACKUPTOOLMISSINGDETAIL"));
+
+    // A failure of the device itself asks to check the device again.
+    QTest::mouseClick(
+        m_page->backupFailedView()->findChild<QPushButton*>(QStringLiteral("tryAgainButton")),
+        Qt::LeftButton);
+    finish(outcome(m_udid, false));
+    ASSERT_EQ(shown(), m_page->backupFailedView());
+    EXPECT_EQ(m_page->backupFailedView()->detailLabel()->text(), L("BACKUPFAILEDDETAIL"));
+}
+
 TEST_F(BackupPages, EncryptedBackupAsksForThePasswordReturnTestsTabDoesNot)
 {
     passwordPage()->passwordtextField()->setText(QStringLiteral("left over"));

@@ -106,6 +106,7 @@ protected:
         view->addToSuperview(m_delegate->deviceContentView()->functionContentView());
         view->removeAllOtherSubViews();
         m_delegate->OnCopyToITunesFunctionalityAvailableNotification(true);
+        m_delegate->OnCopyToMacFunctionalityAvailableNotification(true);
         m_delegate->OnBackUpFunctionalityAvailableNotification(true);
         m_delegate->OnMediaPlaybackFunctionalityAvailableNotification(true);
         m_delegate->OnSearchFunctionalityAvailableNotification(true);
@@ -177,7 +178,7 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
     // The whole bar went on, then the shown category switched off what it lacks.
     const Orvane11AppDelegate::Availability a = m_delegate->availability();
     EXPECT_EQ(enabledStates(*m_delegate),
-              (QList<bool>{a.playback, a.playback, a.transfer, true, a.backUp, true}));
+              (QList<bool>{a.playback, a.playback, a.transfer, a.copy, a.backUp, true}));
     EXPECT_EQ(m_delegate->searchTextField()->isHidden(), !a.search);
     ASSERT_NE(showContentPageWith(), nullptr);
     EXPECT_EQ(enabledStates(*m_delegate), on);
@@ -185,8 +186,8 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
     m_delegate->OnCopyToITunesFunctionalityAvailableNotification(false);
     m_delegate->OnBackUpFunctionalityAvailableNotification(false);
     m_delegate->OnMediaPlaybackFunctionalityAvailableNotification(false);
-    // Copy to the computer stays on for every category.
-    EXPECT_EQ(enabledStates(*m_delegate), (QList<bool>{false, false, false, true, false, true}));
+    m_delegate->OnCopyToMacFunctionalityAvailableNotification(false);
+    EXPECT_EQ(enabledStates(*m_delegate), (QList<bool>{false, false, false, false, false, true}));
 
     QLineEdit* field = m_delegate->searchTextField();
     field->setText(QStringLiteral("old"));
@@ -205,7 +206,8 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
     EXPECT_FALSE(m_delegate->copyToITunesButton()->isEnabled());
     EXPECT_FALSE(m_delegate->playButton()->isEnabled());
     EXPECT_TRUE(field->isHidden());
-    EXPECT_TRUE(m_delegate->copyToMacButton()->isEnabled());
+    // Nor a copy to the computer: its button is off, as the page would not answer it.
+    EXPECT_FALSE(m_delegate->copyToMacButton()->isEnabled());
 
     m_simulator->detach(m_udid);
     ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));
@@ -638,11 +640,12 @@ TEST_F(ControlBarTest, PreferencesWindowOpensAnewAndAppliesTheVolumeWhenClosed)
 {
     ASSERT_NE(playMusic({QStringLiteral("One")}), nullptr);
 
+    QELHUDView* hud = m_delegate->hudView();
+    QELPagedView* pageBefore = hud->currentPage();
     m_window->menuBar()->findChild<QAction*>(QStringLiteral("menuPreferences"))->trigger();
     QPointer<QELOrvanePreferencesWindowsController> first = m_delegate->preferencesWindow();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
-    QELHUDView* hud = m_delegate->hudView();
     EXPECT_EQ(hud->currentPage(), hud->informationView());
     EXPECT_EQ(hud->informationTopLine()->text(), L("DISPLAYPREFERENCES"));
     EXPECT_EQ(hud->informationBottomLine()->text(), L("CLOSEPREFERENCES"));
@@ -665,5 +668,6 @@ TEST_F(ControlBarTest, PreferencesWindowOpensAnewAndAppliesTheVolumeWhenClosed)
     ASSERT_TRUE(deleted(second));
     EXPECT_EQ(m_delegate->preferencesWindow(), nullptr);
     EXPECT_FLOAT_EQ(m_backend->volume(), 0.4f);
-    EXPECT_EQ(hud->currentPage(), hud->blankView());
+    // The panel shows again what it showed before the window opened.
+    EXPECT_EQ(hud->currentPage(), pageBefore);
 }

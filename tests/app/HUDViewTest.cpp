@@ -1,10 +1,13 @@
+#include <gtest/gtest.h>
+
+#include <QHelpEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
-#include <gtest/gtest.h>
-
+#include "ElidedLabel.h"
 #include "LocalizedStrings.h"
 #include "QELHUDView.h"
 #include "QELHUDViewDelegate.h"
@@ -179,4 +182,90 @@ TEST_F(HUDView, PagesOffScreenGoWithTheHUD)
     hud = nullptr;
     EXPECT_TRUE(information.isNull());
     EXPECT_TRUE(welcome.isNull());
+}
+
+// What the panel showed before the preferences window comes back when it closes.
+TEST_F(HUDView, ATemporaryMessageGivesThePanelBackAsItWas)
+{
+    struct Before {
+        const char* name;
+        std::function<void()> show;
+        QELPagedView* page;
+    };
+    const std::vector<Before> cases = {
+        {"welcome", [] {}, hud->welcomeView()},
+        {"information",
+         [&] {
+             hud->setHUDInformationTopStringBottomString(QStringLiteral("Connect your iPhone"),
+                                                         QStringLiteral("below"));
+         },
+         hud->informationView()},
+        {"blank", [&] { hud->clearHUD(); }, hud->blankView()},
+        {"progress",
+         [&] { hud->setHUDProgressToOfMaximumWithText(2, 8, QStringLiteral("Reading")); },
+         hud->progressView()},
+    };
+    for (const Before& before : cases) {
+        SCOPED_TRACE(before.name);
+        before.show();
+        const QString top = hud->informationTopLine()->text();
+        const QString bottom = hud->informationBottomLine()->text();
+        hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
+        // Opened twice in a row: still the first page comes back.
+        hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
+        EXPECT_EQ(hud->currentPage(), hud->informationView());
+        EXPECT_EQ(hud->informationTopLine()->text(), QStringLiteral("Preferences"));
+        hud->endTemporaryInformation();
+        EXPECT_EQ(hud->currentPage(), before.page);
+        if (before.page == hud->informationView()) {
+            EXPECT_EQ(hud->informationTopLine()->text(), top);
+            EXPECT_EQ(hud->informationBottomLine()->text(), bottom);
+        }
+        if (before.page == hud->progressView()) {
+            EXPECT_EQ(hud->progressTopLine()->text(), QStringLiteral("Reading"));
+        }
+    }
+
+    // A newer report while the message is up stays when it goes.
+    hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QString(),
+                                                               1, 4);
+    hud->endTemporaryInformation();
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+    hud->showTemporaryInformation(QStringLiteral("Preferences"), QStringLiteral("Close them"));
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("Device found"), QString());
+    hud->endTemporaryInformation();
+    EXPECT_EQ(hud->informationTopLine()->text(), QStringLiteral("Device found"));
+    // Ending with none up changes nothing.
+    hud->endTemporaryInformation();
+    EXPECT_EQ(hud->informationTopLine()->text(), QStringLiteral("Device found"));
+}
+
+// A line too long for the panel is cut with "…" and offers its whole text.
+TEST_F(HUDView, ALongLineIsCutAndItsWholeTextIsItsToolTip)
+{
+    const QString text =
+        QStringLiteral("Close the preferences window to go back to your device and "
+                       "everything that is on it, all of it, at once");
+    hud->setHUDInformationTopStringBottomString(text, QStringLiteral("short"));
+    hud->resize(300, 64);
+    QCoreApplication::processEvents();
+    auto* top = qobject_cast<ElidedLabel*>(hud->informationTopLine());
+    auto* bottom = qobject_cast<ElidedLabel*>(hud->informationBottomLine());
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_EQ(top->text(), text);
+    EXPECT_TRUE(top->isElided());
+    EXPECT_TRUE(top->shownText().endsWith(QChar(0x2026)));
+    EXPECT_LE(top->fontMetrics().horizontalAdvance(top->shownText()), top->contentsRect().width());
+    EXPECT_FALSE(bottom->isElided());
+
+    // A line that shows whole has no tip; a cut one offers its whole text.
+    QHelpEvent none(QEvent::ToolTip, QPoint(5, 5), bottom->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(bottom, &none);
+    EXPECT_TRUE(QToolTip::text().isEmpty());
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), top->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(top, &help);
+    EXPECT_EQ(QToolTip::text(), text);
+    QToolTip::hideText();
 }

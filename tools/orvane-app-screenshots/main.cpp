@@ -12,14 +12,17 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMainWindow>
 
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
+#include "QELBackupNoticePage.h"
 #include "QELDeviceContentView.h"
-#include "QELHUDView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
+#include "QELHUDView.h"
+#include "QELOrvanePreferencesWindowsController.h"
 #include "QELPagedView.h"
 #include "QELReadingDeviceView.h"
 #include "SimulatedMobileDevice.h"
@@ -93,6 +96,9 @@ int main(int argc, char* argv[])
     const QString out = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
 
+    // The backup tool runs as a program of its own: it finds the device
+    // through the environment, as it would a simulated device of a user's run.
+    qputenv("ORVANE_SIMULATED_DEVICES", QFile::encodeName(QDir(deviceFolder).absolutePath()));
     auto simulator = std::make_shared<SimulatedMobileDevice>();
     auto iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     std::atomic<bool> release{false};
@@ -105,7 +111,8 @@ int main(int argc, char* argv[])
     env.startDetached = [](const QString&, const QStringList&) {};
 
     QMainWindow window;
-    window.resize(1100, 720);
+    // What a new user sees: the window filling a 1400x900 screen.
+    window.resize(1400, 860);
     Orvane11AppDelegate delegate(&window, env);
     window.show();
     delegate.applicationDidFinishLaunching();
@@ -124,15 +131,42 @@ int main(int argc, char* argv[])
     settle(600);
     ok &= save(window, out + QStringLiteral("/app-device-content.png"));
     if (QELDeviceContentView* page = delegate.deviceContentView()) {
+        // Messages come from a backup the program's own tool makes: its
+        // progress page first, then the view, never the failed page.
         page->selectCategory(7);
-        settle(300);
+        const bool backedUp = waitFor(
+            [&] {
+                return page->currentPage()
+                    != static_cast<QWidget*>(page->deviceBackUpProgressView());
+            },
+            120000);
+        settle(800);
+        const bool failed = page->currentPage() == static_cast<QWidget*>(page->backupFailedView());
+        if (!backedUp || failed)
+            std::fprintf(stderr, "the backup for messages %s\n",
+                         backedUp ? "failed" : "did not end");
+        ok &= backedUp && !failed;
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
         page->selectCategory(1);
         settle(300);
     }
+    // The preferences window over the main window, then the panel once it has closed.
+    delegate.menuPreferencesClicked();
+    settle(600);
+    if (QWidget* preferences = delegate.preferencesWindow()) {
+        ok &= save(window, out + QStringLiteral("/app-preferences-open.png"));
+        ok &= save(*preferences, out + QStringLiteral("/window-preferences.png"));
+        std::printf("preferences at %d,%d %dx%d\n", preferences->frameGeometry().x(),
+                    preferences->frameGeometry().y(), preferences->frameGeometry().width(),
+                    preferences->frameGeometry().height());
+        preferences->close();
+        settle(600);
+        ok &= save(window, out + QStringLiteral("/app-preferences-closed.png"));
+    }
     // The control bar while a copy runs, with every function on as a music
     // library offers them; then each sheet and window.
     delegate.OnCopyToITunesFunctionalityAvailableNotification(true);
+    delegate.OnCopyToMacFunctionalityAvailableNotification(true);
     delegate.OnBackUpFunctionalityAvailableNotification(true);
     delegate.OnMediaPlaybackFunctionalityAvailableNotification(true);
     delegate.OnSearchFunctionalityAvailableNotification(true);

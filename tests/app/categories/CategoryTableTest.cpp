@@ -132,6 +132,26 @@ TEST(CategoryTable, ARegisteredCategoryIsListedByItsFlagColumnWithItsIconAndMade
     EXPECT_EQ(page->GetCurrentCategoryContentView(), view);
 }
 
+// Copy to the computer is on exactly while the page shown answers it: the
+// sample view does, the not-available page of a placeholder does not.
+TEST(CategoryTable, CopyToTheComputerIsOfferedOnlyByAPageThatAnswersIt)
+{
+    struct CopyNotices : Notices {
+        void OnCopyToMacFunctionalityAvailableNotification(bool a) override { copy << a; }
+        QList<bool> copy;
+    };
+    auto page = pageFor(2);
+    CopyNotices notices;
+    page->setDelegate(&notices, nullptr);
+    ASSERT_TRUE(page->selectCategory(kSample));
+    ASSERT_TRUE(isSampleView(page->GetCurrentCategoryContentView()));
+    ASSERT_TRUE(page->selectCategory(Photos));
+    ASSERT_NE(qobject_cast<QELCategoryNotAvailableView*>(page->GetCurrentCategoryContentView()),
+              nullptr);
+    ASSERT_TRUE(page->selectCategory(kSample));
+    EXPECT_EQ(notices.copy, (QList<bool>{true, false, true}));
+}
+
 // Every row's view answers what the control bar sends it: the requests its
 // availability offers and copy to the computer. A view may answer more (the
 // photos view transfers through its own button, not the bar's); it may not
