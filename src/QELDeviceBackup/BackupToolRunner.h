@@ -14,6 +14,10 @@
 // runs, so a long output never makes it wait.
 namespace BackupToolRunner {
 
+// The backup tool's exit status when the backup's password is missing or does
+// not open its keys (and for no other failure): 1 is any other failure.
+constexpr int kExitWrongPassword = 3;
+
 struct Options {
     std::optional<QString> password;         // absent: no password given
     QString extractTo;                       // ORVANE_EXTRACT_TO, when not empty
