@@ -46,6 +46,23 @@ qint64 toInteger(const QVariant& value)
 
 // The archived file description of a Manifest.db row: sizes, mode and times
 // live in the keyed archive's object table.
+// An archived value: a UID names an object of the table; data is kept as
+// NSData's "NS.data".
+QByteArray archivedData(const QVariant& value, const QVariantList& objects)
+{
+    QVariant resolved = value;
+    if (value.typeId() == QMetaType::ULongLong) {
+        const quint64 index = value.toULongLong();
+        if (index >= static_cast<quint64>(objects.size()))
+            return {};
+        resolved = objects.at(static_cast<qsizetype>(index));
+    }
+    if (resolved.typeId() == QMetaType::QByteArray)
+        return resolved.toByteArray();
+    const QVariant data = resolved.toMap().value(QStringLiteral("NS.data"));
+    return data.typeId() == QMetaType::QByteArray ? data.toByteArray() : QByteArray();
+}
+
 void readFileProperties(const QByteArray& blob, BackupManifestEntry* entry)
 {
     if (blob.isEmpty())
@@ -65,6 +82,7 @@ void readFileProperties(const QByteArray& blob, BackupManifestEntry* entry)
         entry->accessed = toInteger(map.value(QStringLiteral("LastStatusChange")));
         entry->protectionClass =
             static_cast<uint8_t>(toInteger(map.value(QStringLiteral("ProtectionClass"))));
+        entry->encryptionKey = archivedData(map.value(QStringLiteral("EncryptionKey")), objects);
         return;
     }
 }
@@ -93,10 +111,27 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
                 .arg(manifest.m_folder);
     } else {
         manifest.m_generation = *generation;
-        ok = *generation == Generation::ManifestDb ? manifest.readManifestDb(&reason)
-                                                   : manifest.readMbdb(&reason);
+        ok = *generation == Generation::ManifestDb
+            ? manifest.readManifestDb(manifest.m_folder + QLatin1Char('/') + kManifestDb, &reason)
+            : manifest.readMbdb(&reason);
     }
     if (!ok) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    }
+    return manifest;
+}
+
+std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder,
+                                                          const QString& databasePath,
+                                                          QString* error)
+{
+    QString reason;
+    BackupManifest manifest;
+    manifest.m_folder = QDir::cleanPath(QDir(folder).absolutePath());
+    manifest.m_generation = Generation::ManifestDb;
+    if (!manifest.readManifestDb(databasePath, &reason)) {
         if (error)
             *error = reason;
         return std::nullopt;
@@ -171,9 +206,8 @@ bool BackupManifest::readMbdb(QString* error)
     return true;
 }
 
-bool BackupManifest::readManifestDb(QString* error)
+bool BackupManifest::readManifestDb(const QString& path, QString* error)
 {
-    const QString path = m_folder + QLatin1Char('/') + kManifestDb;
     QString reason;
     int opened = SQLITE_OK;
     QELSQLiteDatabase db = QELSQLiteDatabase::openReadOnly(path, &reason, &opened);

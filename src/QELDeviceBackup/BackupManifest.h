@@ -26,6 +26,9 @@ struct BackupManifestEntry {
     uint8_t protectionClass = 0;
     QByteArray dataHash;
     QString linkTarget;
+    // Of a device-encrypted Manifest.db backup: the file's key, a 4-byte
+    // little-endian protection class and the wrapped key ("EncryptionKey").
+    QByteArray encryptionKey;
 };
 
 // The whole manifest of one device backup folder, in either generation:
@@ -45,6 +48,11 @@ public:
     // Manifest.mbdb. A missing, damaged or unreadable manifest gives
     // std::nullopt and, when `error` is given, a sentence saying why.
     static std::optional<BackupManifest> load(const QString& folder, QString* error = nullptr);
+    // Reads a Manifest.db kept elsewhere (the decrypted copy of an encrypted
+    // backup's) as the manifest of `folder`.
+    static std::optional<BackupManifest> loadDatabase(const QString& folder,
+                                                      const QString& databasePath,
+                                                      QString* error = nullptr);
 
     // Which generation a folder holds, if any, without reading it.
     static std::optional<Generation> generationOf(const QString& folder);
@@ -62,7 +70,7 @@ public:
 
 private:
     bool readMbdb(QString* error);
-    bool readManifestDb(QString* error);
+    bool readManifestDb(const QString& path, QString* error);
     // Fills the identifier and stored name and checks the names; false when refused.
     bool accept(BackupManifestEntry* entry);
 

@@ -21,6 +21,10 @@
 // left behind to pass for another program's backup.
 namespace BackupToolRunner {
 
+// The backup tool's exit status when the backup's password is missing or does
+// not open its keys (and for no other failure): 1 is any other failure.
+constexpr int kExitWrongPassword = 3;
+
 struct Options {
     std::optional<QString> password;         // absent: no password given
     QString extractTo;                       // ORVANE_EXTRACT_TO, when not empty

@@ -206,7 +206,11 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::
         qCWarning(lcOrvane) << "The backup password test did not end in time";
         return PasswordTestResult::TimedOut;
     }
-    return result.succeeded() ? PasswordTestResult::Passed : PasswordTestResult::Failed;
+    if (result.succeeded())
+        return PasswordTestResult::Passed;
+    return result.started && result.exitCode == BackupToolRunner::kExitWrongPassword
+        ? PasswordTestResult::WrongPassword
+        : PasswordTestResult::Failed;
 }
 
 bool QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPasswordFromDomain(

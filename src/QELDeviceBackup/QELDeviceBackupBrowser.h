@@ -55,12 +55,19 @@ public:
     // blocks until the tool has ended: worker threads only.
     // The password goes to the tool in its environment, never on its command line.
 
-    enum class PasswordTestResult { Passed, Failed, TimedOut };
+    enum class PasswordTestResult {
+        Passed,
+        WrongPassword, // the tool says the password does not open the backup's keys
+        Failed,        // the backup could not be read for another reason
+        TimedOut,
+    };
 
     // Whether the backup opens with the password: extracts P into a private
-    // scratch folder, which is removed afterwards. A tool that has not ended
-    // after kPasswordTestTimeLimit is stopped and answers TimedOut, which says
-    // nothing about the password.
+    // scratch folder, which is removed afterwards. WrongPassword only when the
+    // tool ended with kExitWrongPassword; any other failure (a damaged key
+    // bag, a backup in an unknown format, a missing tool) is Failed. A tool
+    // that has not ended after kPasswordTestTimeLimit is stopped and answers
+    // TimedOut, which says nothing about the password.
     static PasswordTestResult
     TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
         const QString& path, const QString& deviceID, const std::optional<QString>& password,

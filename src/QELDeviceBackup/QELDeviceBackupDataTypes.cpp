@@ -9,6 +9,7 @@
 
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
+#include "EncryptedBackup.h"
 #include "Locations.h"
 #include "Log.h"
 #include "Plist.h"
@@ -74,12 +75,20 @@ bool isRegularFile(const QString& path)
     return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Whether the backup's stored files may be ciphertext, so that copying them
+// as they are would hand out encrypted bytes.
 bool backupIsEncrypted(const QString& folder)
 {
     const QVariant value = Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
                                .toMap()
                                .value(QStringLiteral("IsEncrypted"));
-    return value.typeId() == QMetaType::Bool ? value.toBool() : value.toLongLong() == 1;
+    if (value.typeId() == QMetaType::Bool ? value.toBool() : value.toLongLong() == 1)
+        return true;
+    // A Manifest.db that is no SQLite file is an encrypted one whose
+    // Manifest.plist is gone or damaged.
+    QFile database(folder + QStringLiteral("/Manifest.db"));
+    return database.open(QIODevice::ReadOnly)
+        && database.read(16) != QByteArrayLiteral("SQLite format 3\0");
 }
 
 // The name a local copy gets: the file's own name when it is a plain one.
@@ -195,10 +204,35 @@ QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QStr
     // matters.
     const QString folder = deviceFolder();
     const bool encrypted = backupIsEncrypted(folder);
+    const QVariantMap manifestPlist =
+        Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    if (encrypted && EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+        // Only the key bag tells a wrong password from a backup that cannot
+        // be read: the password is wrong only when its keys do not unwrap.
+        const std::optional<QString> secret = password();
+        if (!secret)
+            return LookupErrorKind::WrongPassword;
+        std::optional<EncryptedBackup> opened;
+        QString reason;
+        switch (EncryptedBackup::open(folder, *secret, &opened, &reason)) {
+        case EncryptedBackup::Status::WrongPassword:
+            return LookupErrorKind::WrongPassword;
+        case EncryptedBackup::Status::Unreadable:
+            qCInfo(lcOrvane).noquote() << "The encrypted backup cannot be read:" << reason;
+            return LookupErrorKind::ExtractionFailed;
+        case EncryptedBackup::Status::Opened:
+            return opened->manifest().find(domain, relativePath) ? LookupErrorKind::ExtractionFailed
+                                                                 : LookupErrorKind::NotInBackup;
+        }
+    }
     const std::optional<BackupManifest> manifest = BackupManifest::load(folder);
-    if (!manifest)
-        // An encrypted Manifest.db cannot be read without the password.
-        return encrypted ? LookupErrorKind::WrongPassword : LookupErrorKind::NotInBackup;
+    if (!manifest) {
+        // An encrypted manifest cannot be read without the password; with
+        // one, the backup is in a form that cannot be read.
+        if (!encrypted)
+            return LookupErrorKind::NotInBackup;
+        return password() ? LookupErrorKind::ExtractionFailed : LookupErrorKind::WrongPassword;
+    }
     if (!manifest->find(domain, relativePath))
         return LookupErrorKind::NotInBackup;
     // Listed, so only the tool's extraction could have answered an encrypted
@@ -356,6 +390,12 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
     if (Locations::temporaryFolder().isEmpty())
         return {};
     const std::optional<QString> secret = password();
+    const QString folder = deviceFolder();
+    // The other ways copy stored files as they are: only the tool's
+    // extraction decrypts (an empty password too).
+    if (backupIsEncrypted(folder))
+        return m_deviceIsAvailable ? _getPathByExtractionForReferenceElement(element, false)
+                                   : QString();
     const bool noPassword = !secret || secret->isEmpty();
     bool listingTried = false;
 
@@ -368,9 +408,6 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
             return found;
     }
 
-    const QString folder = deviceFolder();
-    if (backupIsEncrypted(folder))
-        return {};
     const QString name = BackupPathRules::lastComponent(path);
 
     // 2. The tool's file-name run.
@@ -415,7 +452,17 @@ QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
     assertNotOnGuiThread();
     QList<QELBackupFileDetail> details;
     std::lock_guard lock(m_lookupMutex);
-    const std::optional<BackupManifest> manifest = BackupManifest::load(deviceFolder());
+    const QString folder = deviceFolder();
+    std::optional<BackupManifest> manifest = BackupManifest::load(folder);
+    const std::optional<QString> secret = password();
+    if (!manifest && secret && backupIsEncrypted(folder)) {
+        // A backup its device encrypted: its manifest opens with the password.
+        std::optional<EncryptedBackup> opened;
+        QString reason;
+        if (EncryptedBackup::open(folder, *secret, &opened, &reason)
+            == EncryptedBackup::Status::Opened)
+            manifest = opened->manifest();
+    }
     if (!manifest)
         return details;
     QSet<QPair<QString, QString>> seen;

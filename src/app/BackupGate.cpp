@@ -325,10 +325,17 @@ void BackupGate::_testPasswordComplete(PasswordTestResult result)
         m_passwordRequiredView->close();
         _viewBackupDerivedData();
         break;
-    case PasswordTestResult::Failed:
+    case PasswordTestResult::WrongPassword:
+        // The backup itself is fine: the next password is tried on it, and
+        // the next category does not back the device up again.
         m_passwordRequiredView->setNotice(L("PASSWORDINCORRECT"));
-        _deviceBackup->setHasBackUpBeenPerformed(false);
         _deviceBackup->setPassword(std::nullopt);
+        break;
+    case PasswordTestResult::Failed:
+        // The password may be right: the backup could not be read at all,
+        // and saying the password is wrong would send the user astray.
+        qCWarning(lcOrvane) << "The backup could not be read to test its password";
+        m_passwordRequiredView->setNotice(L("PASSWORDTESTFAILED"));
         break;
     case PasswordTestResult::TimedOut:
         // Nothing is known of the password: the backup and the typed text

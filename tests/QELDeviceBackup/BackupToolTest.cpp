@@ -261,12 +261,19 @@ TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
 {
     const QString udid = QStringLiteral("encrypted-modern");
     ManifestDbBackupBuilder(backupFolder(udid)).encrypted().write();
+    // Its Manifest.plist has no key bag: without a password that is a
+    // missing password, with one a backup in a form the tool cannot read.
+    QProcessEnvironment withPassword;
+    withPassword.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), QStringLiteral("secret"));
     for (const QStringList& arguments : {QStringList{"--extract", "Library/SMS/sms.db", "-s", udid},
                                          QStringList{"--list", "--source", udid, "--target", udid},
                                          QStringList{"--filename", "Library/SMS/sms.db", "-s", udid}}) {
         const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.standardError.contains("encrypted in the Manifest.db format")) << run.output().constData();
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_TRUE(run.standardError.contains("password is needed")) << run.output().constData();
+        const ToolRun given = runBackupTool(arguments, withPassword);
+        EXPECT_EQ(given.exitCode, 1);
+        EXPECT_TRUE(given.standardError.contains("holds no key bag")) << given.output().constData();
     }
 }
 

@@ -544,11 +544,11 @@ TEST_F(DeviceBackup, PasswordTest)
     EXPECT_EQ(QELDeviceBackupBrowser::
                   TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
                       file, phone.udid(), QStringLiteral("wrong"), QStringLiteral("HomeDomain")),
-              Result::Failed);
+              Result::WrongPassword);
     EXPECT_EQ(QELDeviceBackupBrowser::
                   TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
                       file, phone.udid(), std::nullopt, QStringLiteral("HomeDomain")),
-              Result::Failed);
+              Result::WrongPassword);
     EXPECT_EQ(
         QELDeviceBackupBrowser::
             TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(

@@ -100,7 +100,7 @@ protected:
         services.testPassword = [this](const QString& deviceID, const QString& password) {
             std::lock_guard lock(m_mutex);
             m_tested << deviceID + QLatin1Char(':') + password;
-            return m_answers.isEmpty() ? Result::Failed : m_answers.takeFirst();
+            return m_answers.isEmpty() ? Result::WrongPassword : m_answers.takeFirst();
         };
         services.makeView = [](int viewType, const QRect& frame,
                                QELDeviceInterface* device) -> QELDeviceCategoryContentView* {
@@ -340,7 +340,8 @@ TEST_F(BackupPages, EncryptedBackupAsksForThePasswordReturnTestsTabDoesNot)
     QCoreApplication::processEvents();
     EXPECT_TRUE(tested().isEmpty());
 
-    // A refused password: both buttons back, the notice, flag and password cleared.
+    // A refused password: both buttons back, the notice, the password cleared;
+    // the backup stays made, so it is not made again.
     passwordPage()->passwordtextField()->setText(QStringLiteral("wrong"));
     QTest::keyClick(passwordPage()->passwordtextField(), Qt::Key_Return);
     EXPECT_FALSE(passwordPage()->passwordContinueButton()->isEnabled());
@@ -353,9 +354,14 @@ TEST_F(BackupPages, EncryptedBackupAsksForThePasswordReturnTestsTabDoesNot)
     EXPECT_TRUE(passwordPage()->passwordProgressIndicator()->isHidden());
     EXPECT_FALSE(passwordPage()->passwordIncorrectTextField()->isHidden());
     EXPECT_EQ(passwordPage()->passwordIncorrectTextField()->text(), L("PASSWORDINCORRECT"));
-    EXPECT_FALSE(m_backup->hasBackUpBeenPerformed());
+    EXPECT_TRUE(m_backup->hasBackUpBeenPerformed());
     EXPECT_EQ(m_backup->password(), std::nullopt);
     EXPECT_EQ(shown(), passwordPage());
+    // Another category after the refusal asks again, without another backup.
+    ASSERT_TRUE(m_page->selectCategory(Notes));
+    EXPECT_EQ(shown(), passwordPage());
+    EXPECT_EQ(m_runs.size(), 1);
+    ASSERT_TRUE(m_page->selectCategory(Contacts));
 
     // The right one, by the Continue button.
     answer(Result::Passed);
@@ -385,6 +391,20 @@ TEST_F(BackupPages, ATimedOutTestIsNotAWrongPassword)
     QTest::mouseClick(passwordPage()->passwordContinueButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return shownView() != nullptr; }));
     EXPECT_EQ(tested().size(), 2);
+}
+
+TEST_F(BackupPages, ABackupThatCannotBeReadIsNotAWrongPassword)
+{
+    reachPasswordPage();
+    answer(Result::Failed);
+    tryPassword(QStringLiteral("maybe right"));
+    EXPECT_EQ(shown(), passwordPage());
+    EXPECT_FALSE(passwordPage()->passwordIncorrectTextField()->isHidden());
+    EXPECT_EQ(passwordPage()->passwordIncorrectTextField()->text(), L("PASSWORDTESTFAILED"));
+    EXPECT_NE(L("PASSWORDTESTFAILED"), L("PASSWORDINCORRECT"));
+    EXPECT_NE(L("PASSWORDTESTFAILED"), QStringLiteral("PASSWORDTESTFAILED"));
+    EXPECT_TRUE(m_backup->hasBackUpBeenPerformed());
+    EXPECT_EQ(m_runs.size(), 1);
 }
 
 TEST_F(BackupPages, CancelShowsTheEncryptedPageWhichLeadsBackToThePassword)

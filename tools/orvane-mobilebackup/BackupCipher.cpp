@@ -84,7 +84,8 @@ BackupCipher BackupCipher::create(const QString& password)
     return BackupCipher(salt, kIterations, key);
 }
 
-std::optional<BackupCipher> BackupCipher::unlock(const QVariantMap& description, const QString& password, QString* error)
+std::optional<BackupCipher> BackupCipher::unlock(const QVariantMap& description, const QString& password, QString* error,
+                                                 bool* wrongPassword)
 {
     const QByteArray salt = description.value(QStringLiteral("Salt")).toByteArray();
     const QByteArray verifier = description.value(QStringLiteral("Verifier")).toByteArray();
@@ -96,6 +97,8 @@ std::optional<BackupCipher> BackupCipher::unlock(const QVariantMap& description,
     const QByteArray key = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt, static_cast<int>(iterations), kKeySize);
     BackupCipher cipher(salt, static_cast<int>(iterations), key);
     if (!constantTimeEquals(cipher.m_verifier, verifier)) {
+        if (wrongPassword)
+            *wrongPassword = true;
         *error = QStringLiteral("The backup password is not correct.");
         return std::nullopt;
     }

@@ -21,9 +21,10 @@ public:
     static BackupCipher create(const QString& password);
 
     // The key of an existing backup, from its Manifest.plist description.
-    // std::nullopt with a reason when the password is wrong or the
-    // description is damaged.
-    static std::optional<BackupCipher> unlock(const QVariantMap& description, const QString& password, QString* error);
+    // std::nullopt with a reason when the password is wrong (`wrongPassword`
+    // set) or the description is damaged.
+    static std::optional<BackupCipher> unlock(const QVariantMap& description, const QString& password, QString* error,
+                                              bool* wrongPassword = nullptr);
 
     // What Manifest.plist keeps under "OrvaneEncryption".
     QVariantMap description() const;

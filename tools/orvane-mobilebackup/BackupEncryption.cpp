@@ -1,5 +1,6 @@
 #include "BackupEncryption.h"
 
+#include "BackupToolRunner.h"
 #include "Plist.h"
 
 #include <QFile>
@@ -25,6 +26,8 @@ bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& 
         *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.").arg(entry.backupFile, entry.relativePath, entry.domain);
         return false;
     }
+    if (deviceEncryption)
+        return deviceEncryption->decryptEntry(entry, target, error) == BackupCrypto::FileResult::Ok;
     if (cipher)
         return cipher->decryptFile(stored, target, entry.fileID, error);
     QFile in(stored);
@@ -54,8 +57,14 @@ bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& 
 
 namespace BackupEncryption {
 
-std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, bool needContent, QString* error)
+int failureStatus(bool wrongPassword) { return wrongPassword ? BackupToolRunner::kExitWrongPassword : 1; }
+
+std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, bool needContent, QString* error,
+                                 bool* wrongPassword)
 {
+    bool ignored = false;
+    bool& refused = wrongPassword ? *wrongPassword : ignored;
+    refused = false;
     if (!QFileInfo(folder).isDir()) {
         *error = QStringLiteral("There is no backup in %1.").arg(folder);
         return std::nullopt;
@@ -65,15 +74,31 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
     const bool encrypted = isEncrypted.typeId() == QMetaType::Bool ? isEncrypted.toBool() : isEncrypted.toLongLong() == 1;
     const QVariantMap description = manifestPlist.value(kDescriptionKey).toMap();
 
-    if (encrypted && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
-        *error = QStringLiteral("This backup is encrypted in the Manifest.db format of iOS 10 and later; "
-                                "reading encrypted backups of that format is not supported yet.");
-        return std::nullopt;
+    if (encrypted && description.isEmpty() && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
+        // The device encrypted it: without the password not even the
+        // manifest can be read.
+        if (!password) {
+            refused = true;
+            *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
+            return std::nullopt;
+        }
+        std::optional<EncryptedBackup> opened;
+        switch (EncryptedBackup::open(folder, *password, &opened, error)) {
+        case EncryptedBackup::Status::Opened:
+            break;
+        case EncryptedBackup::Status::WrongPassword:
+            refused = true;
+            return std::nullopt;
+        case EncryptedBackup::Status::Unreadable:
+            return std::nullopt;
+        }
+        OpenedBackup backup{opened->manifest(), true, std::nullopt, std::move(opened)};
+        return backup;
     }
     std::optional<BackupManifest> manifest = BackupManifest::load(folder, error);
     if (!manifest)
         return std::nullopt;
-    OpenedBackup backup{std::move(*manifest), encrypted, std::nullopt};
+    OpenedBackup backup{std::move(*manifest), encrypted, std::nullopt, std::nullopt};
     if (!encrypted)
         return backup;
     if (description.isEmpty()) {
@@ -84,10 +109,11 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
         return backup;
     }
     if (password) {
-        backup.cipher = BackupCipher::unlock(description, *password, error);
+        backup.cipher = BackupCipher::unlock(description, *password, error, &refused);
         if (!backup.cipher)
             return std::nullopt;
     } else if (needContent) {
+        refused = true;
         *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
         return std::nullopt;
     }

@@ -59,10 +59,11 @@ namespace BackupReading {
 int list(const ToolCommandLine& line, const QString& backupRoot)
 {
     QString error;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error);
+    bool wrongPassword = false;
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
-        return 1;
+        return BackupEncryption::failureStatus(wrongPassword);
     }
     if (backup->manifest.refusedEntryCount() > 0)
         ToolOutput::error(QStringLiteral("Left out %1 entries of the manifest whose names could lead outside the backup.").arg(backup->manifest.refusedEntryCount()));
@@ -98,10 +99,11 @@ int list(const ToolCommandLine& line, const QString& backupRoot)
 int fileName(const ToolCommandLine& line, const QString& backupRoot)
 {
     QString error;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error);
+    bool wrongPassword = false;
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
-        return 1;
+        return BackupEncryption::failureStatus(wrongPassword);
     }
     const BackupManifestEntry* entry = findFile(*backup, line);
     if (!entry)
@@ -123,10 +125,11 @@ int extract(const ToolCommandLine& line, const QString& backupRoot)
         return 1;
     }
     QString error;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, true, &error);
+    bool wrongPassword = false;
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, true, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
-        return 1;
+        return BackupEncryption::failureStatus(wrongPassword);
     }
     const BackupManifestEntry* entry = findFile(*backup, line);
     if (!entry)

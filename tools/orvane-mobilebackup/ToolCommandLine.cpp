@@ -51,7 +51,9 @@ QString ToolCommandLine::usage()
         "Backups live in $XDG_DATA_HOME/Orvane/MobileSync/Backup/UDID. Give the password\n"
         "in the environment variable ORVANE_BACKUP_PASSWORD rather than on the command line.\n"
         "An extracted file is written to the backup folder, or to the folder named by\n"
-        "ORVANE_EXTRACT_TO.\n");
+        "ORVANE_EXTRACT_TO. Backups encrypted by the device (Manifest.db layout) are\n"
+        "decrypted with the password. Exit status: 0 success, 1 failure, 2 a command line\n"
+        "not understood, 3 the backup's password is missing or wrong.\n");
 }
 
 std::optional<ToolCommandLine> ToolCommandLine::parse(const QStringList& arguments, QString* error)

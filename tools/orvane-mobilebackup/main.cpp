@@ -24,10 +24,11 @@ int restore(const ToolCommandLine& line, const QString& backupRoot)
     if (const std::optional<SimulatedDevice> device = SimulatedDevice::find(line.device))
         return restoreSimulatedDevice(*device, folder, line.password);
     QString error;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(folder, line.password, false, &error);
+    bool wrongPassword = false;
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(folder, line.password, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
-        return 1;
+        return BackupEncryption::failureStatus(wrongPassword);
     }
     return RealDeviceBackup::restore(line.device, backupRoot, backup->encrypted);
 }

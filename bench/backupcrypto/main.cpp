@@ -1,0 +1,160 @@
+// Decrypts a generated device-encrypted backup (default 10,000 files, 1 GiB)
+// after one key derivation with the device's round counts, and decrypts the
+// same stored bytes with `openssl enc -d -aes-256-cbc` in the same run.
+//
+//   bench_backupcrypto [TOTAL_MIB [FILES]]
+#include <chrono>
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "BackupKeyBag.h"
+#include "EncryptedBackup.h"
+#include "EncryptedBackupWriter.h"
+#include "Plist.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("orvane.info=false"));
+    const qint64 totalMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
+    const int files = argc > 2 ? QByteArray(argv[2]).toInt() : 10000;
+    if (totalMiB <= 0 || files <= 0) {
+        std::fprintf(stderr, "usage: bench_backupcrypto [TOTAL_MIB [FILES]]\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    const QString folder = home.filePath(QStringLiteral("backup"));
+    const QString password = QStringLiteral("a backup password");
+    const int64_t fileSize = totalMiB * 1024 * 1024 / files;
+
+    std::printf("writing %d files of %lld bytes (%lld MiB) with DPIC %d, ITER %d ...\n", files,
+                static_cast<long long>(fileSize), static_cast<long long>(totalMiB),
+                EncryptedBackupWriter::kDevicePasswordRounds,
+                EncryptedBackupWriter::kDeviceIterations);
+    std::fflush(stdout);
+    EncryptedBackupWriter writer(folder, password);
+    writer.rounds(EncryptedBackupWriter::kDevicePasswordRounds,
+                  EncryptedBackupWriter::kDeviceIterations);
+    for (int i = 0; i < files; ++i)
+        writer.generatedFile(QStringLiteral("HomeDomain"),
+                             QStringLiteral("Library/Bench/file%1.bin").arg(i), fileSize);
+    if (!writer.write()) {
+        std::fprintf(stderr, "cannot write the backup\n");
+        return 1;
+    }
+
+    // One derivation alone: what the password test and every tool run pay.
+    QString error;
+    const QVariantMap plist = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    std::optional<BackupKeyBag> bag =
+        BackupKeyBag::parse(plist.value(QStringLiteral("BackupKeyBag")).toByteArray(), &error);
+    if (!bag) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    auto start = Clock::now();
+    if (bag->unlock(password, &error) != BackupKeyBag::UnlockResult::Unlocked) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const double derivation = secondsSince(start);
+
+    // Opening the backup: derivation, manifest key, Manifest.db decrypted and read.
+    start = Clock::now();
+    std::optional<EncryptedBackup> backup;
+    if (EncryptedBackup::open(folder, password, &backup, &error)
+        != EncryptedBackup::Status::Opened) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const double opening = secondsSince(start);
+
+    // The same stored bytes in one file for openssl (made before the clock runs).
+    const QString joined = home.filePath(QStringLiteral("joined.bin"));
+    qint64 storedBytes = 0;
+    {
+        QFile out(joined);
+        out.open(QIODevice::WriteOnly);
+        for (const BackupManifestEntry& entry : backup->manifest().entries()) {
+            QFile in(backup->manifest().storedFilePath(entry));
+            in.open(QIODevice::ReadOnly);
+            const QByteArray bytes = in.readAll();
+            storedBytes += bytes.size();
+            out.write(bytes);
+        }
+    }
+
+    const QString plainFolder = home.filePath(QStringLiteral("plain"));
+    QDir().mkpath(plainFolder);
+    start = Clock::now();
+    int decrypted = 0;
+    for (const BackupManifestEntry& entry : backup->manifest().entries()) {
+        if (backup->decryptEntry(entry, plainFolder + QLatin1Char('/') + entry.fileID, &error)
+            != BackupCrypto::FileResult::Ok) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        ++decrypted;
+    }
+    const double ours = secondsSince(start);
+    const QByteArray check = EncryptedBackupWriter::generatedContent(
+        QStringLiteral("HomeDomain"), QStringLiteral("Library/Bench/file7.bin"), fileSize);
+    QFile sample(
+        plainFolder + QLatin1Char('/')
+        + backup->manifest()
+              .find(QStringLiteral("HomeDomain"), QStringLiteral("Library/Bench/file7.bin"))
+              ->fileID);
+    sample.open(QIODevice::ReadOnly);
+    const bool identical = sample.readAll() == check;
+    QDir(plainFolder).removeRecursively();
+
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::ForwardedChannels);
+    start = Clock::now();
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-cbc"),
+                   QStringLiteral("-nopad"), QStringLiteral("-K"), QString(64, QLatin1Char('4')),
+                   QStringLiteral("-iv"), QString(32, QLatin1Char('0')), QStringLiteral("-in"),
+                   joined, QStringLiteral("-out"), home.filePath(QStringLiteral("joined.plain"))});
+    const bool ran = openssl.waitForFinished(-1) && openssl.exitCode() == 0;
+    const double theirs = secondsSince(start);
+
+    const double mib = double(storedBytes) / (1024.0 * 1024.0);
+    std::printf("key derivation (PBKDF2-SHA256 x %lld, then PBKDF2-SHA1 x %lld): %.2f s\n",
+                static_cast<long long>(bag->passwordIterations()),
+                static_cast<long long>(bag->iterations()), derivation);
+    std::printf("opening the backup (derivation, manifest key, Manifest.db of %d rows): %.2f s\n",
+                files, opening);
+    std::printf(
+        "decrypting %d files, %.0f MiB stored: %.2f s, %.0f MiB/s (content identical: %s)\n",
+        decrypted, mib, ours, mib / ours, identical ? "yes" : "NO");
+    if (ran)
+        std::printf(
+            "openssl enc -d -aes-256-cbc on the same %.0f MiB (one file): %.2f s, %.0f MiB/s\n"
+            "ours / openssl: %.0f %%\n",
+            mib, theirs, mib / theirs, 100.0 * theirs / ours);
+    else
+        std::printf("openssl enc could not be run\n");
+    return identical ? 0 : 1;
+}

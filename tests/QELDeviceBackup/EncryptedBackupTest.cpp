@@ -1,0 +1,361 @@
+// Backups that the device encrypted itself, read through the backup tool's
+// command lines and QELDeviceBackup's lookups as the categories make them.
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include "BackupFixtures.h"
+#include "EncryptedBackupWriter.h"
+#include "Locations.h"
+#include "Plist.h"
+#include "QELDeviceBackup.h"
+#include "QELDeviceBackupBrowser.h"
+#include "TestEnvironment.h"
+
+namespace {
+
+const QString kHome = QStringLiteral("HomeDomain");
+const QString kPasswordTestFile = QStringLiteral("Library/Preferences/com.apple.springboard.plist");
+
+QString backupFolder(const QString& udid)
+{
+    return Locations::backupRoot() + QLatin1Char('/') + udid;
+}
+
+QProcessEnvironment withPassword(const std::optional<QString>& password,
+                                 const QString& extractTo = {})
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"), QString());
+    if (password)
+        env.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), *password);
+    if (!extractTo.isEmpty())
+        env.insert(QStringLiteral("ORVANE_EXTRACT_TO"), extractTo);
+    return env;
+}
+
+// Every file below a folder with the SHA-1 of its content, to see that a
+// lookup wrote nothing there.
+QMap<QString, QByteArray> contentsBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path),
+                     QFileInfo(path).isFile()
+                         ? QCryptographicHash::hash(readFixtureFile(path), QCryptographicHash::Sha1)
+                         : QByteArray());
+    }
+    return files;
+}
+
+struct FixtureFile {
+    QString domain;
+    QString relativePath;
+    QByteArray content;
+};
+
+// The files of the seven backup-derived categories, a database with its
+// companions, an attachment with a hostile-looking name, sizes on and off the
+// cipher's block boundary and an empty file.
+QList<FixtureFile> deviceFiles()
+{
+    return {
+        {kHome, QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
+         QByteArray("SQLite format 3\0contacts", 24)},
+        {kHome, QStringLiteral("Library/Calendar/Calendar.sqlitedb"), QByteArray(4096, 'c')},
+        {kHome, QStringLiteral("Library/Notes/notes.sqlite"), QByteArray("notes")},
+        {kHome, QStringLiteral("Library/SMS/sms.db"),
+         EncryptedBackupWriter::generatedContent(kHome, "sms", 1'500'001)},
+        {kHome, QStringLiteral("Library/SMS/sms.db-wal"), QByteArray(32, 'w')},
+        {kHome, QStringLiteral("Library/SMS/sms.db-shm"), QByteArray(15, 's')},
+        {kHome, QStringLiteral("Library/Voicemail/voicemail.db"), QByteArray("voicemail")},
+        {QStringLiteral("WirelessDomain"), QStringLiteral("Library/CallHistory/call_history.db"),
+         QByteArray("calls")},
+        {kHome, QStringLiteral("Library/Safari/Bookmarks.db"), QByteArray("bookmarks")},
+        {kHome, kPasswordTestFile, QByteArray("<plist/>")},
+        {QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
+         QByteArray(70000, '\xD8')},
+        {kHome, QStringLiteral("Library/empty.txt"), QByteArray()},
+    };
+}
+
+EncryptedBackupWriter writerFor(const QString& udid, const QString& password)
+{
+    EncryptedBackupWriter writer(backupFolder(udid), password);
+    for (const FixtureFile& file : deviceFiles())
+        writer.file(file.domain, file.relativePath, file.content);
+    writer.directory(kHome, QStringLiteral("Library/SMS"));
+    return writer;
+}
+
+class EncryptedBackup : public ::testing::TestWithParam<QString> {};
+
+// Any password a user may have set: plain, non-ASCII, empty.
+INSTANTIATE_TEST_SUITE_P(Passwords, EncryptedBackup,
+                         ::testing::Values(QStringLiteral("open sesame"),
+                                           QStringLiteral("pässwörd ключ 密码 🔑"), QString()),
+                         [](const ::testing::TestParamInfo<QString>& info) {
+                             return std::to_string(info.index);
+                         });
+
+TEST_P(EncryptedBackup, ToolListsNamesAndExtractsByteIdenticalFiles)
+{
+    const QString udid = QStringLiteral("encrypted-phone");
+    ASSERT_TRUE(writerFor(udid, GetParam()).write());
+    const QMap<QString, QByteArray> before = contentsBelow(Locations::backupRoot());
+    const QString out = Locations::makeScratchFolder(QStringLiteral("test-out"));
+
+    const ToolRun listing =
+        runBackupTool({"--list", "--source", udid, "--target", udid}, withPassword(GetParam()));
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    const QStringList lines =
+        QString::fromUtf8(listing.standardOutput).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), deviceFiles().size());
+    for (const FixtureFile& file : deviceFiles()) {
+        SCOPED_TRACE(file.relativePath.toStdString());
+        const QString id = backupFileIdentifier(file.domain, file.relativePath);
+        const QString stored = id.left(2) + QLatin1Char('/') + id;
+        bool listed = false;
+        for (const QString& line : lines) {
+            const QStringList fields = line.split(QLatin1Char(','));
+            if (fields.at(0) == stored) {
+                listed = true;
+                EXPECT_EQ(fields.at(2).toLongLong(), file.content.size());
+                EXPECT_EQ(fields.at(11), file.domain);
+                EXPECT_EQ(fields.mid(12).join(QLatin1Char(',')), file.relativePath);
+            }
+        }
+        EXPECT_TRUE(listed);
+        const ToolRun name =
+            runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain},
+                          withPassword(GetParam()));
+        EXPECT_EQ(name.standardOutput.trimmed(), stored.toUtf8());
+        const ToolRun run =
+            runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid},
+                          withPassword(GetParam(), out));
+        ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+        EXPECT_TRUE(readFixtureFile(out + QLatin1Char('/')
+                                    + file.relativePath.section(QLatin1Char('/'), -1))
+                    == file.content);
+    }
+    // Nothing decrypted was left beside the backup, nor in the temporary folder.
+    EXPECT_EQ(contentsBelow(Locations::backupRoot()), before);
+    EXPECT_EQ(QDir(Locations::temporaryFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(out).fileName()});
+}
+
+TEST_P(EncryptedBackup, PasswordTestPassesOnlyWithThePassword)
+{
+    const QString udid = QStringLiteral("password-phone");
+    ASSERT_TRUE(writerFor(udid, GetParam()).write());
+    using Result = QELDeviceBackupBrowser::PasswordTestResult;
+    auto test = [&](const std::optional<QString>& password) {
+        return QELDeviceBackupBrowser::
+            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                kPasswordTestFile, udid, password, kHome);
+    };
+    EXPECT_EQ(test(GetParam()), Result::Passed);
+    EXPECT_EQ(test(GetParam() + QStringLiteral("x")), Result::WrongPassword);
+    EXPECT_EQ(test(GetParam().isEmpty() ? QStringLiteral(" ") : QString()), Result::WrongPassword);
+    EXPECT_EQ(test(std::nullopt), Result::WrongPassword);
+    for (const auto& arguments : {QStringList{"--list", "--source", udid, "--target", udid},
+                                  QStringList{"--extract", kPasswordTestFile, "-s", udid}}) {
+        const ToolRun wrong =
+            runBackupTool(arguments, withPassword(GetParam() + QStringLiteral("?")));
+        EXPECT_EQ(wrong.exitCode, 3);
+        EXPECT_TRUE(wrong.standardError.contains("password is not correct"))
+            << wrong.output().constData();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot()
+                                   + QStringLiteral("/com.apple.springboard.plist")));
+}
+
+// The categories' lookups answer decrypted private copies (with a database's
+// companions) and leave nothing decrypted in the backup folder.
+TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)
+{
+    const QString udid = QStringLiteral("lookup-phone");
+    ASSERT_TRUE(writerFor(udid, GetParam()).write());
+    const QMap<QString, QByteArray> before = contentsBelow(Locations::backupRoot());
+    QELDeviceBackup backup;
+    backup.setDeviceUID(udid);
+    backup.setPassword(GetParam());
+    // Contacts, calendars, notes, messages, voicemail, call history, internet.
+    for (const int type : {0, 1, 2, 5, 6, 9, 10}) {
+        SCOPED_TRACE(type);
+        const std::optional<QELDataTypeSearchReferenceElement> element =
+            QELDeviceBackup::relativePathElementForDataType(type);
+        ASSERT_TRUE(element);
+        QByteArray want;
+        for (const FixtureFile& file : deviceFiles()) {
+            if (file.relativePath == element->relativeDevicePath()
+                && file.domain == element->domain())
+                want = file.content;
+        }
+        const QString copy = backup.GetPathToDataOfType(type);
+        ASSERT_FALSE(copy.isEmpty()) << backup.lastLookupError().detail.toStdString();
+        EXPECT_TRUE(copy.startsWith(Locations::temporaryFolder() + QLatin1Char('/')));
+        EXPECT_TRUE(readFixtureFile(copy) == want);
+        EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::None);
+        if (type == 5) {
+            EXPECT_EQ(readFixtureFile(copy + QStringLiteral("-wal")), QByteArray(32, 'w'));
+            EXPECT_EQ(readFixtureFile(copy + QStringLiteral("-shm")), QByteArray(15, 's'));
+        }
+    }
+    const QString attachment = backup.GetPathForDeviceFileNameInDomain(
+        QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"), QStringLiteral("MediaDomain"));
+    EXPECT_EQ(readFixtureFile(attachment), QByteArray(70000, '\xD8'));
+    EXPECT_TRUE(backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/none.db"), kHome)
+                    .isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    EXPECT_EQ(backup.GetAllFiles().size(), deviceFiles().size() + 1);
+    EXPECT_EQ(contentsBelow(Locations::backupRoot()), before);
+
+    backup.setPassword(GetParam() + QStringLiteral("x"));
+    EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<void(EncryptedBackupWriter&)> damage;
+    std::function<void(const QString& folder)> afterwards;
+    const char* reason;
+};
+
+std::vector<DamageCase> damageCases()
+{
+    auto cutAtClassKeys = [](const QByteArray& bag) { return bag.left(bag.indexOf("UUID", 30)); };
+    return {
+        {"truncated key bag",
+         [](EncryptedBackupWriter& w) {
+             w.damageKeyBag([](const QByteArray& bag) { return bag.left(bag.size() - 7); });
+         },
+         {},
+         "key bag is damaged"},
+        {"record length past the end",
+         [](EncryptedBackupWriter& w) {
+             w.damageKeyBag([](const QByteArray& bag) {
+                 QByteArray damaged = bag;
+                 damaged[bag.indexOf("SALT") + 4] = '\x40';
+                 return damaged;
+             });
+         },
+         {},
+         "longer"},
+        {"no class keys",
+         [&](EncryptedBackupWriter& w) { w.damageKeyBag(cutAtClassKeys); },
+         {},
+         "no class key"},
+        {"manifest key's class missing",
+         [](EncryptedBackupWriter& w) { w.withoutClass(3); },
+         {},
+         "no key of protection class 3"},
+        {"missing Manifest.plist",
+         {},
+         [](const QString& folder) { QFile::remove(folder + QStringLiteral("/Manifest.plist")); },
+         ""},
+        {"unknown format",
+         {},
+         [](const QString& folder) {
+             Plist::writeFile(folder + QStringLiteral("/Manifest.plist"),
+                              QVariantMap{{QStringLiteral("IsEncrypted"), true}});
+         },
+         "no key bag"},
+        {"damaged Manifest.db",
+         {},
+         [](const QString& folder) {
+             QFile file(folder + QStringLiteral("/Manifest.db"));
+             file.open(QIODevice::ReadWrite);
+             file.seek(0);
+             file.write(QByteArray(16, 'X'));
+         },
+         "Manifest.db"},
+    };
+}
+
+// A backup that cannot be read for a reason other than the password says so:
+// never "wrong password", never a crash, nothing left behind.
+TEST(EncryptedBackupDamage, IsReportedAsUnreadableNotAsAWrongPassword)
+{
+    for (const DamageCase& c : damageCases()) {
+        SCOPED_TRACE(c.name);
+        const QString udid = QStringLiteral("damaged-")
+            + QString::fromLatin1(c.name)
+                  .replace(QLatin1Char(' '), QLatin1Char('-'))
+                  .remove(QLatin1Char('\''));
+        EncryptedBackupWriter writer = writerFor(udid, QStringLiteral("secret"));
+        if (c.damage)
+            c.damage(writer);
+        ASSERT_TRUE(writer.write());
+        if (c.afterwards)
+            c.afterwards(backupFolder(udid));
+        const ToolRun run =
+            runBackupTool({"--extract", kPasswordTestFile, "-s", udid},
+                          withPassword(QStringLiteral("secret"), Locations::temporaryFolder()));
+        EXPECT_EQ(run.exitCode, 1) << run.output().constData();
+        EXPECT_FALSE(run.crashed);
+        EXPECT_TRUE(run.standardError.contains(c.reason)) << run.output().constData();
+        EXPECT_FALSE(run.standardError.contains("not correct"));
+        EXPECT_EQ(QELDeviceBackupBrowser::
+                      TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                          kPasswordTestFile, udid, QStringLiteral("secret"), kHome),
+                  QELDeviceBackupBrowser::PasswordTestResult::Failed);
+        QELDeviceBackup backup;
+        backup.setDeviceUID(udid);
+        backup.setPassword(QStringLiteral("secret"));
+        EXPECT_TRUE(backup.GetPathToDataOfType(5).isEmpty());
+        EXPECT_NE(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+        EXPECT_EQ(
+            QDir(Locations::temporaryFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList());
+    }
+}
+
+// One damaged file is reported as such; the rest of the backup reads.
+TEST(EncryptedBackupDamage, ADamagedFileFailsAloneWithItsReason)
+{
+    const QString udid = QStringLiteral("damaged-files");
+    EncryptedBackupWriter writer = writerFor(udid, QStringLiteral("secret"));
+    writer.file(kHome, QStringLiteral("Library/classless.db"), QByteArray("no key"), 5)
+        .withoutClass(5)
+        .file(kHome, QStringLiteral("Library/longer.db"), QByteArray(40, 'l'))
+        .recordedSize(kHome, QStringLiteral("Library/longer.db"), 60)
+        .file(kHome, QStringLiteral("Library/shorter.db"), QByteArray(40, 's'))
+        .recordedSize(kHome, QStringLiteral("Library/shorter.db"), 38);
+    ASSERT_TRUE(writer.write());
+    const QString out = Locations::makeScratchFolder(QStringLiteral("out"));
+    struct Case {
+        const char* path;
+        int exitCode;
+        const char* reason;
+    };
+    for (const Case& c :
+         {Case{"Library/classless.db", 1, "no key of protection class 5"},
+          Case{"Library/longer.db", 1, "damaged"}, Case{"Library/shorter.db", 1, "padding"},
+          Case{"Library/Notes/notes.sqlite", 0, ""}}) {
+        SCOPED_TRACE(c.path);
+        const ToolRun run = runBackupTool({"--extract", c.path, "-s", udid},
+                                          withPassword(QStringLiteral("secret"), out));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output().constData();
+        EXPECT_TRUE(run.standardError.contains(c.reason)) << run.output().constData();
+        EXPECT_EQ(QFileInfo::exists(out + QLatin1Char('/')
+                                    + QString::fromLatin1(c.path).section(QLatin1Char('/'), -1)),
+                  c.exitCode == 0);
+    }
+    QELDeviceBackup backup;
+    backup.setDeviceUID(udid);
+    backup.setPassword(QStringLiteral("secret"));
+    EXPECT_TRUE(backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/longer.db"), kHome)
+                    .isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::ExtractionFailed);
+}
+
+} // namespace
