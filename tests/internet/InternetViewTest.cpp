@@ -24,6 +24,7 @@
 #include "QELInternetView.h"
 #include "QtPrinters.h"
 #include "SafariFixture.h"
+#include "ThreadCheck.h"
 #include "WaitUntil.h"
 
 namespace {
@@ -339,6 +340,27 @@ TEST_F(InternetView, ABackupWithoutSafarisFilesShowsTwoEmptyLists)
     m_view->search(QStringLiteral("anything"));
     m_view->RequestCopy();
     EXPECT_EQ(m_panels, 0);
+}
+
+TEST_F(InternetView, LoadingSelectingAndSavingReadNothingOnTheGuiThread)
+{
+    std::atomic<int> violations{0};
+    ThreadCheck::setViolationHandler([&](const char*) { ++violations; });
+    ThreadCheck::setEnabled(true);
+    load(m_files.path());
+    QTemporaryDir out;
+    m_chosenFolder = out.path();
+    m_view->segmentedControlListSelectionClicked(1);
+    selectBookmark(QStringLiteral("Deep"));
+    m_view->saveShortcutButtonClicked();
+    const bool saved = waitUntil([&] {
+        return m_view->pendingSaves() == 0
+            && QFile::exists(out.filePath(QStringLiteral("Deep.webloc")));
+    });
+    ThreadCheck::setEnabled(false);
+    ThreadCheck::setViolationHandler({});
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(violations.load(), 0);
 }
 
 } // namespace

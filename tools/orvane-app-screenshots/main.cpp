@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -16,6 +17,7 @@
 
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
+#include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELHUDView.h"
 #include "QELDeviceImageLibraryReader.h"
@@ -127,6 +129,23 @@ int main(int argc, char* argv[])
         page->selectCategory(7);
         settle(300);
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
+        // The internet category with its history, then its bookmarks; nothing
+        // is selected, so the preview stays blank (no network here).
+        page->selectCategory(12);
+        auto internetWidget = [&](const char* name) -> QWidget* {
+            QWidget* view = page->GetCurrentCategoryContentView();
+            return view ? view->findChild<QWidget*>(QLatin1String(name)) : nullptr;
+        };
+        ok &= waitFor([&] {
+            QWidget* lists = internetWidget("viewSideBarContentContainter");
+            return lists && lists->isVisible();
+        });
+        settle(500);
+        ok &= save(window, out + QStringLiteral("/app-internet-history.png"));
+        if (auto* bookmarks = qobject_cast<QAbstractButton*>(internetWidget("bookmarksSegmentButton")))
+            bookmarks->click();
+        settle(300);
+        ok &= save(window, out + QStringLiteral("/app-internet-bookmarks.png"));
         page->selectCategory(1);
         settle(300);
     }
