@@ -17,13 +17,27 @@ endfunction()
 
 # orvane_library(NAME DEPS dep1 dep2 ...)
 # A static library of every .cpp/.h/.ui/.qrc file in the calling folder and its
-# subfolders (a library folder holds no nested library), its folder on the
-# include path of its users.
+# subfolders but those that hold a library of their own (a category's view/),
+# its folder on the include path of its users.
 function(orvane_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  # A subfolder with a CMakeLists.txt of its own (a category's view/) is a
+  # library of its own, not part of this one.
+  file(GLOB_RECURSE nested_lists CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(nested_list IN LISTS nested_lists)
+    get_filename_component(nested_dir ${nested_list} DIRECTORY)
+    set(kept)
+    foreach(source IN LISTS sources)
+      string(FIND "${source}" "${nested_dir}/" at)
+      if(NOT at EQUAL 0)
+        list(APPEND kept ${source})
+      endif()
+    endforeach()
+    set(sources ${kept})
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})

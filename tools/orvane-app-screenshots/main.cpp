@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
 #include "QELBackupNoticePage.h"
+#include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
@@ -147,6 +149,23 @@ int main(int argc, char* argv[])
                          backedUp ? "failed" : "did not end");
         ok &= backedUp && !failed;
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
+        // The internet category with its history, then its bookmarks; nothing
+        // is selected, so the preview stays blank (no network here).
+        page->selectCategory(12);
+        auto internetWidget = [&](const char* name) -> QWidget* {
+            QWidget* view = page->GetCurrentCategoryContentView();
+            return view ? view->findChild<QWidget*>(QLatin1String(name)) : nullptr;
+        };
+        ok &= waitFor([&] {
+            QWidget* lists = internetWidget("viewSideBarContentContainter");
+            return lists && lists->isVisible();
+        });
+        settle(500);
+        ok &= save(window, out + QStringLiteral("/app-internet-history.png"));
+        if (auto* bookmarks = qobject_cast<QAbstractButton*>(internetWidget("bookmarksSegmentButton")))
+            bookmarks->click();
+        settle(300);
+        ok &= save(window, out + QStringLiteral("/app-internet-bookmarks.png"));
         page->selectCategory(1);
         settle(300);
     }

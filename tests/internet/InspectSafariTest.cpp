@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `orvane-inspect safari` run as a program over folders of Safari's files.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "Plist.h"
+#include "QtPrinters.h"
+#include "SafariFixture.h"
+
+namespace {
+
+struct InspectRun {
+    int exitCode = -1;
+    QJsonObject json;
+    QByteArray standardError;
+};
+
+InspectRun inspect(const QStringList& arguments)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The history's days are dated in this zone.
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(ORVANE_INSPECT_PATH),
+               QStringList{QStringLiteral("safari")} + arguments);
+    InspectRun run;
+    if (!tool.waitForFinished(120000)) {
+        tool.kill();
+        tool.waitForFinished();
+        ADD_FAILURE() << "orvane-inspect did not finish";
+        return run;
+    }
+    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    run.standardError = tool.readAllStandardError();
+    return run;
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QJsonObject row(std::initializer_list<QPair<QString, QJsonValue>> values)
+{
+    QJsonObject object;
+    for (const auto& [key, value] : values)
+        object.insert(key, value);
+    return object;
+}
+
+const QJsonValue kNull(QJsonValue::Null);
+
+TEST(InspectSafari, PrintsBookmarksDepthFirstAndHistoryNewestFirst)
+{
+    QTemporaryDir dir;
+    put(dir.filePath(QStringLiteral("Bookmarks.db")),
+        SafariFixture::bookmarksDbBytes(SafariFixture::edgeCaseBookmarks()));
+    put(dir.filePath(QStringLiteral("History.db")),
+        SafariFixture::historyDbBytes(SafariFixture::edgeCaseDbVisits()));
+    const InspectRun run = inspect({dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    auto mark = [](const char* title, const char* url, const QJsonValue& folder) {
+        return row({{"title", QString::fromUtf8(title)},
+                    {"url", QString::fromUtf8(url)},
+                    {"folder", folder}});
+    };
+    const QJsonArray bookmarks{
+        mark("", "file:///etc/passwd", kNull),
+        mark("..", "x-app://open", kNull),
+        mark("A", "https://a.example.org/", "Favorites"),
+        mark("Deep", "https://deep.example.org/", "Nested"),
+        mark("a", "https://lower-a.example.org/", "Favorites"),
+        mark("b", "https://b.example.org/", "Favorites"),
+        mark("Umlaut", "https://example.org/ä", kNull),
+        mark("a/b", "javascript:alert(1)", kNull),
+    };
+    EXPECT_EQ(run.json.value(QStringLiteral("bookmarks")).toArray(), bookmarks);
+    const QJsonArray history = run.json.value(QStringLiteral("history")).toArray();
+    ASSERT_EQ(history.size(), 6);
+    // In UTC the visits either side of UTC+2's midnight share a day, in the file's order.
+    EXPECT_EQ(history[0].toObject(),
+              row({{"url", "https://example.org/ä"},
+                   {"title", "News"},
+                   {"date", "2024-01-01T21:59:59Z"},
+                   {"visits", 2}}));
+    EXPECT_EQ(history[1].toObject().value(QStringLiteral("title")), QJsonValue("a/b"));
+    EXPECT_EQ(history[1].toObject().value(QStringLiteral("visits")), QJsonValue(1));
+    EXPECT_EQ(history[3].toObject().value(QStringLiteral("url")),
+              QJsonValue("javascript:alert(1)"));
+}
+
+TEST(InspectSafari, AHistoryPlistGivesNullForAMissingCount)
+{
+    QTemporaryDir dir;
+    put(dir.filePath(QStringLiteral("History.plist")),
+        SafariFixture::historyPlist(SafariFixture::edgeCasePlistVisits(), Plist::Format::Binary));
+    const InspectRun run = inspect({dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.json.value(QStringLiteral("bookmarks")).toArray(), QJsonArray());
+    const QJsonArray history = run.json.value(QStringLiteral("history")).toArray();
+    ASSERT_EQ(history.size(), 6);
+    EXPECT_EQ(history[0].toObject(),
+              row({{"url", "https://example.org/ä"},
+                   {"title", "News"},
+                   {"date", "2024-01-01T21:58:00Z"},
+                   {"visits", 4}}))
+        << QJsonDocument(history).toJson().toStdString();
+    EXPECT_EQ(history[1].toObject().value(QStringLiteral("visits")), kNull);
+    // An element without an address gives an item without one.
+    EXPECT_EQ(history[2].toObject().value(QStringLiteral("url")), kNull);
+}
+
+TEST(InspectSafari, AFolderWithoutSafarisFilesIsRefused)
+{
+    QTemporaryDir dir;
+    put(dir.filePath(QStringLiteral("notes.sqlite")), "x");
+    const InspectRun run = inspect({dir.path()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.standardError.contains("holds no Bookmarks.db"));
+}
+
+TEST(InspectSafari, ExportWritesAShortcutForEveryBookmarkAndVisit)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    put(dir.filePath(QStringLiteral("Bookmarks.db")),
+        SafariFixture::bookmarksDbBytes(SafariFixture::edgeCaseBookmarks()));
+    put(dir.filePath(QStringLiteral("History.db")),
+        SafariFixture::historyDbBytes(SafariFixture::edgeCaseDbVisits()));
+    const QString folder = out.filePath(QStringLiteral("shortcuts"));
+    const InspectRun run = inspect({dir.path(), QStringLiteral("--export"), folder});
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    // 8 bookmarks and 6 visits; clashing names numbered, hostile titles made safe.
+    EXPECT_EQ(names.size(), 14) << names.join(QLatin1Char(',')).toStdString();
+    for (const char* name : {"Shortcut.webloc", "open.webloc", "a_b.webloc", "a_b 1.webloc",
+                             "A.webloc", "a 1.webloc", "Shortcut 1.webloc", "News.webloc"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(names.contains(QString::fromUtf8(name)));
+    }
+    EXPECT_EQ(Plist::readFile(QDir(folder).filePath(QStringLiteral("News.webloc")))
+                  .toMap()
+                  .value(QStringLiteral("URL")),
+              QStringLiteral("https://example.org/ä"));
+}
+
+} // namespace
