@@ -280,9 +280,8 @@ std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(
 {
     const QString needle = TextMatch::fold(criteria);
     return [needle](const TrackDetail& track) {
-        return TextMatch::containsFolded(track.trackName, needle)
-            || TextMatch::containsFolded(track.album, needle)
-            || TextMatch::containsFolded(track.artist, needle);
+        return track.foldedTrackName().contains(needle) || track.foldedAlbum().contains(needle)
+            || track.foldedArtist().contains(needle);
     };
 }
 
@@ -467,17 +466,20 @@ QList<TrackDetailPtr> QELDeviceMediaLibrary::
     for (const PlaylistPtr& playlist : selected) {
         if (!playlist)
             continue;
+        // The ids of the passing tracks matter only to a playlist in device order.
+        const bool deviceOrder = isPlaylistsToBeSorted(*playlist) && criteria.isEmpty();
         QList<TrackDetailPtr> tracks;
         QSet<QString> ids;
         for (const TrackDetailPtr& track : playlist->tracks()) {
             if (!hasFilters || filter(*track)) {
                 tracks.append(track);
-                ids.insert(track->persistentID);
+                if (deviceOrder)
+                    ids.insert(track->persistentID);
             }
         }
         if (tracks.isEmpty())
             continue;
-        if (isPlaylistsToBeSorted(*playlist) && criteria.isEmpty()) {
+        if (deviceOrder) {
             for (const PlaylistOrderPtr& order :
                  store->ordersForContainer(playlist->containerPID)) {
                 if (order->relationshipTrack && ids.contains(order->persistentID))
@@ -499,12 +501,8 @@ QList<TrackDetailPtr> QELDeviceMediaLibrary::trackDetailsForPersistentIDs(
     if (!store)
         return {};
     std::lock_guard<std::recursive_mutex> guard(store->lock());
-    const QSet<QString> wanted(persistentIDs->begin(), persistentIDs->end());
-    QList<TrackDetailPtr> result;
-    for (const TrackDetailPtr& track : store->tracks()) {
-        if (wanted.contains(track->persistentID))
-            result.append(track);
-    }
+    // Through the store's index of ids: in store order, each track once.
+    QList<TrackDetailPtr> result = store->tracksWithPersistentIDs(*persistentIDs);
     _removeBlankTracks(result);
     return result;
 }
@@ -534,11 +532,7 @@ TrackDetailPtr QELDeviceMediaLibrary::trackDetailForPersistentID(const QString& 
     if (!store)
         return nullptr;
     std::lock_guard<std::recursive_mutex> guard(store->lock());
-    for (const TrackDetailPtr& track : store->tracks()) {
-        if (track->persistentID == persistentID)
-            return track;
-    }
-    return nullptr;
+    return store->firstTrackWithPersistentID(persistentID);
 }
 
 PlaylistPtr QELDeviceMediaLibrary::CreateNewUserDefinedPlaylistWithName(const QString& name)

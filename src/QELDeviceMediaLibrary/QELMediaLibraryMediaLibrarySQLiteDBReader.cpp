@@ -386,7 +386,6 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
             return false;
         }
     }
-    store->save();
 
     QString query = QStringLiteral(
         "c.name, c.container_pid, c.is_hidden, c.smart_is_genius, c.smart_is_dynamic, "

@@ -152,17 +152,28 @@ TrackDetailPtr QELMediaStore::firstTrackWithPersistentID(const QString& id)
     return m_tracks[static_cast<size_t>(it->first())];
 }
 
+void QELMediaStore::indexNewOrders() const
+{
+    for (; m_indexedOrders < m_orders.size(); ++m_indexedOrders) {
+        const PlaylistOrderPtr& order = m_orders[m_indexedOrders];
+        m_ordersByContainer[order->containerPID].append(order);
+    }
+}
+
 QList<PlaylistOrderPtr> QELMediaStore::ordersForContainer(const QString& containerPID) const
 {
-    QList<PlaylistOrderPtr> rows;
-    for (const PlaylistOrderPtr& order : m_orders) {
-        if (order->containerPID == containerPID)
-            rows.append(order);
-    }
-    std::stable_sort(
-        rows.begin(), rows.end(),
-        [](const PlaylistOrderPtr& a, const PlaylistOrderPtr& b) { return a->index < b->index; });
-    return rows;
+    indexNewOrders();
+    auto it = m_ordersByContainer.find(containerPID);
+    if (it == m_ordersByContainer.end())
+        return {};
+    // Sorted in place once; readers add a playlist's rows in their order, so
+    // this is usually a check.
+    const auto byIndex = [](const PlaylistOrderPtr& a, const PlaylistOrderPtr& b) {
+        return a->index < b->index;
+    };
+    if (!std::is_sorted(it->begin(), it->end(), byIndex))
+        std::stable_sort(it->begin(), it->end(), byIndex);
+    return *it;
 }
 
 bool QELMediaStore::save(QString* error)

@@ -47,7 +47,9 @@ public:
     QList<TrackDetailPtr> tracksWithPersistentIDs(const QStringList& ids);
     // The first track of the store with this persistentID, or none.
     TrackDetailPtr firstTrackWithPersistentID(const QString& id);
-    // The order rows of one playlist, by ascending index.
+    // The order rows of one playlist, by ascending index. The rows are
+    // indexed by playlist once, when a query first needs them, so a query
+    // costs what it answers, not the whole table.
     QList<PlaylistOrderPtr> ordersForContainer(const QString& containerPID) const;
 
     // Writes the whole content to the database. False (with a reason) when
@@ -60,9 +62,12 @@ protected:
 private:
     QELMediaStore() = default;
     void indexNewTracks();
+    void indexNewOrders() const;
     std::vector<TrackDetailPtr> m_tracks;
     std::vector<PlaylistPtr> m_playlists;
     std::vector<PlaylistOrderPtr> m_orders;
     QHash<QString, QList<int>> m_positionsByID;
     size_t m_indexedTracks = 0;
+    mutable QHash<QString, QList<PlaylistOrderPtr>> m_ordersByContainer;
+    mutable size_t m_indexedOrders = 0;
 };

@@ -63,6 +63,27 @@ struct TrackDetail {
 
     // True when title, artist and album are all empty (unset counts as empty).
     bool IsNil() const;
+
+    // A text folded for search (TextMatch::fold), folded again only once the
+    // text has changed.
+    struct FoldedText {
+        QString source;
+        QString folded;
+        bool made = false;
+        const QString& of(const QString& text);
+    };
+    struct SearchFolds {
+        FoldedText trackName;
+        FoldedText album;
+        FoldedText artist;
+    };
+    // The title, album and artist as the search compares them: each folded
+    // once per read, not once per query. Filled by queries, which hold the
+    // store's lock.
+    const QString& foldedTrackName() const { return searchFolds.trackName.of(trackName); }
+    const QString& foldedAlbum() const { return searchFolds.album.of(album); }
+    const QString& foldedArtist() const { return searchFolds.artist.of(artist); }
+    mutable SearchFolds searchFolds;
 };
 
 using TrackDetailPtr = std::shared_ptr<TrackDetail>;

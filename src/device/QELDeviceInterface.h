@@ -193,6 +193,12 @@ private:
     // `notFoundIsAnswer`: the call asks whether the item is there.
     int noteAfc(int code, const char* operation, const QString& path,
                 bool notFoundIsAnswer = false) const;
+    enum class EntryType { Missing, File, Directory };
+    // What is at a device path, from one question to the device.
+    EntryType entryTypeAtPath(const QString& path) const;
+    // Copies to a local path that is free and whose folder exists.
+    bool copyFileToNewLocalPath(const QString& devicePath, const QString& localPath,
+                                const std::atomic<bool>* cancel);
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
                          const std::atomic<bool>* cancel, quint64 cancelGeneration);
     bool uploadReplacing(const QString& localPath, const QString& devicePath);

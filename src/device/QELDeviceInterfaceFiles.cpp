@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file operations of QELDeviceInterface: over the file service (AFC) for
 // iOS devices, through the file system below the mount point for disk-mode iPods.
+#include <cerrno>
 #include <cstdio>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
+#include <QScopeGuard>
 
 #include "AfcConnection.h"
 #include "Log.h"
@@ -56,13 +62,138 @@ bool allDigits(const QString& text)
 
 bool localExists(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
+
+// The block buffer of the calling thread, made once and reused by every copy
+// it runs; never zero-filled, since every byte used was read first.
+char* blockBuffer()
+{
+    thread_local const std::unique_ptr<char[]> buffer(new char[kBlockSize]);
+    return buffer.get();
+}
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
+// Whether copy_file_range failed only because these files cannot be copied
+// inside the kernel (other file systems, an old kernel): then read and write.
+bool kernelCopyUnavailable(int error)
+{
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// The file a copy writes: unnamed (O_TMPFILE) in the target's folder, so a
+// copy cut short, even by a kill, leaves nothing behind, and given its name
+// only once the whole file is there; a named temporary beside the target where
+// the file system has no unnamed files. The name is never taken from a file
+// that appeared meanwhile.
+class PartFile {
+public:
+    explicit PartFile(const QString& target)
+        : m_target(QFile::encodeName(target))
+    {
+        const qsizetype slash = m_target.lastIndexOf('/');
+        const QByteArray folder = slash > 0 ? m_target.left(slash)
+            : slash == 0                    ? QByteArray("/")
+                                            : QByteArray(".");
+        m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (m_fd < 0) {
+            m_named = m_target + ".part-XXXXXX";
+            m_fd = mkostemp(m_named.data(), O_CLOEXEC);
+            if (m_fd < 0)
+                m_named.clear();
+        }
+    }
+    ~PartFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_named.isEmpty())
+            ::unlink(m_named.constData());
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+
+    bool commit()
+    {
+        if (m_fd < 0)
+            return false;
+        bool named = false;
+        if (m_named.isEmpty()) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+            named = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, m_target.constData(),
+                             AT_SYMLINK_FOLLOW)
+                == 0;
+        } else if (::renameat2(AT_FDCWD, m_named.constData(), AT_FDCWD, m_target.constData(),
+                               RENAME_NOREPLACE)
+                   == 0) {
+            named = true;
+            m_named.clear();
+        }
+        // A write error some file systems report only now is a failed copy.
+        const bool closed = ::close(m_fd) == 0;
+        m_fd = -1;
+        if (named && !closed)
+            ::unlink(m_target.constData());
+        return named && closed;
+    }
+
+private:
+    QByteArray m_target;
+    QByteArray m_named;
+    int m_fd = -1;
+};
 
 QString uniqueSuffix() { return QString::number(QRandomGenerator::global()->generate64(), 36); }
 
 } // namespace
+
+QELDeviceInterface::EntryType QELDeviceInterface::entryTypeAtPath(const QString& path) const
+{
+    if (connectedDeviceOperatingSystem() == 1) {
+        const auto connection = afc();
+        if (!connection)
+            return EntryType::Missing;
+        AfcConnection::KeyValues info;
+        const QString devicePath = normalisedDevicePath(path);
+        if (noteAfc(connection->fileInfo(devicePath, &info), "fileInfo", devicePath, true)
+            != AfcResult::kSuccess)
+            return EntryType::Missing;
+        for (const auto& [key, value] : info) {
+            if (key == QLatin1String("st_ifmt"))
+                return value == QLatin1String("S_IFDIR") ? EntryType::Directory : EntryType::File;
+        }
+        // The device did not say: a folder is what it can list.
+        QStringList entries;
+        return connection->directoryRead(devicePath, &entries) == AfcResult::kSuccess
+            ? EntryType::Directory
+            : EntryType::File;
+    }
+    if (!diskMode())
+        return EntryType::Missing;
+    // A link counts as what it leads to; a dangling one is still an entry.
+    const QByteArray full = QFile::encodeName(fullStandardDevicePathWithPath(path));
+    struct stat info {};
+    if (stat(full.constData(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? EntryType::Directory : EntryType::File;
+    return lstat(full.constData(), &info) == 0 ? EntryType::File : EntryType::Missing;
+}
 
 int QELDeviceInterface::noteAfc(int code, const char* operation, const QString& path,
                                 bool notFoundIsAnswer) const
@@ -271,20 +402,20 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
             == AfcResult::kSuccess) {
             QByteArray data;
             data.reserve(static_cast<qsizetype>(length));
-            QByteArray buffer(static_cast<qsizetype>(std::min<qint64>(length, kBlockSize)), '\0');
+            char* buffer = blockBuffer();
             bool failed = false;
             while (static_cast<quint32>(data.size()) < length) {
                 const uint32_t wanted =
                     static_cast<uint32_t>(std::min<qint64>(length - data.size(), kBlockSize));
                 uint32_t got = 0;
-                if (noteAfc(connection->fileRefRead(ref, buffer.data(), wanted, &got),
-                            "fileRefRead", devicePath)
+                if (noteAfc(connection->fileRefRead(ref, buffer, wanted, &got), "fileRefRead",
+                            devicePath)
                         != AfcResult::kSuccess
                     || got == 0) {
                     failed = true;
                     break;
                 }
-                data.append(buffer.constData(), static_cast<qsizetype>(got));
+                data.append(buffer, static_cast<qsizetype>(got));
             }
             if (!failed)
                 answer = data;
@@ -316,6 +447,12 @@ bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePa
     const QString parent = QFileInfo(localPath).absolutePath();
     if (!QDir().mkpath(parent))
         return false;
+    return copyFileToNewLocalPath(devicePath, localPath, cancel);
+}
+
+bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const QString& localPath,
+                                                const std::atomic<bool>* cancel)
+{
     m_cancelFileOperation.store(false);
     const quint64 cancelGeneration = m_cancelGeneration.load();
 
@@ -330,33 +467,49 @@ bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePa
     if (!diskMode())
         return false;
 
-    QFile source(fullStandardDevicePathWithPath(devicePath));
-    if (!QFileInfo(source.fileName()).isFile() || !source.open(QIODevice::ReadOnly))
+    const int source =
+        ::open(QFile::encodeName(fullStandardDevicePathWithPath(devicePath)).constData(),
+               O_RDONLY | O_CLOEXEC);
+    if (source < 0)
         return false;
-    QTemporaryFile target(localPath + QStringLiteral(".part-XXXXXX"));
-    if (!target.open())
+    const auto closeSource = qScopeGuard([source] { ::close(source); });
+    struct stat info {};
+    if (fstat(source, &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    QByteArray buffer(kBlockSize, '\0');
+    PartFile target(localPath);
+    if (!target.isOpen())
+        return false;
+    bool kernelCopy = true;
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
             || m_quitting.load())
             return false;
-        const qint64 got = source.read(buffer.data(), kBlockSize);
+        if (kernelCopy) {
+            // Both files are local: the kernel copies (or shares) the blocks.
+            const ssize_t got = ::copy_file_range(source, nullptr, target.descriptor(), nullptr,
+                                                  static_cast<size_t>(kBlockSize), 0);
+            if (got == 0)
+                break;
+            if (got > 0)
+                continue;
+            if (errno == EINTR)
+                continue;
+            if (!kernelCopyUnavailable(errno))
+                return false;
+            kernelCopy = false;
+        }
+        char* buffer = blockBuffer();
+        const ssize_t got = ::read(source, buffer, static_cast<size_t>(kBlockSize));
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0)
             return false;
-        if (got > 0 && target.write(buffer.constData(), got) != got)
-            return false;
-        if (got < kBlockSize)
+        if (got == 0)
             break;
+        if (!writeAll(target.descriptor(), buffer, got))
+            return false;
     }
-    if (!target.flush() || localExists(localPath))
-        return false;
-    // rename() closes the file itself; closing first would lose an unnamed
-    // temporary file.
-    if (!target.rename(localPath))
-        return false;
-    target.setAutoRemove(false);
-    return true;
+    return target.commit();
 }
 
 bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QString& devicePath,
@@ -368,26 +521,43 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
     if (noteAfc(connection.fileRefOpen(source, AfcFileMode::ReadOnly, &ref), "fileRefOpen", source)
         != AfcResult::kSuccess)
         return false;
-    // The bytes go to a temporary name beside the target, which becomes the
-    // target only once the whole file has arrived.
-    QTemporaryFile target(localPath + QStringLiteral(".part-XXXXXX"));
-    if (!target.open()) {
+    // The bytes go to a file without a name in the target's folder, which
+    // becomes the target only once the whole file has arrived.
+    PartFile target(localPath);
+    if (!target.isOpen()) {
         connection.fileRefClose(ref);
         return false;
     }
-    QByteArray buffer(kBlockSize, '\0');
+    char* buffer = blockBuffer();
+    bool kernelCopy = true;
     bool complete = false;
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
             || m_quitting.load())
             break;
         uint32_t got = 0;
-        if (noteAfc(
-                connection.fileRefRead(ref, buffer.data(), static_cast<uint32_t>(kBlockSize), &got),
-                "fileRefRead", source)
+        if (kernelCopy) {
+            // A service whose files are local copies them inside the kernel.
+            const int code = connection.fileRefCopyToDescriptor(
+                ref, target.descriptor(), static_cast<uint32_t>(kBlockSize), &got);
+            if (code == AfcResult::kNotSupported) {
+                kernelCopy = false;
+                continue;
+            }
+            // Noted as the read it stands for.
+            if (noteAfc(code, "fileRefRead", source) != AfcResult::kSuccess)
+                break;
+            if (got == 0) {
+                complete = true;
+                break;
+            }
+            continue;
+        }
+        if (noteAfc(connection.fileRefRead(ref, buffer, static_cast<uint32_t>(kBlockSize), &got),
+                    "fileRefRead", source)
             != AfcResult::kSuccess)
             break;
-        if (got > 0 && target.write(buffer.constData(), got) != static_cast<qint64>(got))
+        if (got > 0 && !writeAll(target.descriptor(), buffer, static_cast<qint64>(got)))
             break;
         if (got < kBlockSize) {
             complete = true;
@@ -395,14 +565,7 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
         }
     }
     connection.fileRefClose(ref);
-    if (!complete || !target.flush() || localExists(localPath))
-        return false;
-    // rename() closes the file itself; closing first would lose an unnamed
-    // temporary file.
-    if (!target.rename(localPath))
-        return false;
-    target.setAutoRemove(false);
-    return true;
+    return complete && target.commit();
 }
 
 bool QELDeviceInterface::copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath,
@@ -437,20 +600,24 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
             continue;
         const QString deviceChild = joinDevicePath(devicePath, name);
         const QString localChild = localPath + QLatin1Char('/') + name;
-        if (isDirectoryAtPath(deviceChild)) {
-            const QFileInfo existing(localChild);
-            if (existing.isSymLink() || (existing.exists() && !existing.isDir())
-                || !QDir().mkpath(localChild)) {
+        // One question to the device per entry, and one local lstat.
+        const EntryType type = entryTypeAtPath(deviceChild);
+        if (type == EntryType::Missing)
+            continue;
+        struct stat existing {};
+        const bool present = lstat(QFile::encodeName(localChild).constData(), &existing) == 0;
+        if (type == EntryType::Directory) {
+            if (present ? !S_ISDIR(existing.st_mode) : !QDir().mkdir(localChild)) {
                 allCopied = false;
                 continue;
             }
             if (!copyDirectoryWorker(deviceChild, localChild, cancel, depth + 1))
                 allCopied = false;
-        } else if (fileExistsAtPath(deviceChild)) {
+        } else {
             // A file already present locally is kept, as the single copy does.
-            if (localExists(localChild))
+            if (present)
                 continue;
-            if (!copyFileFromDeviceAtToLocalPath(deviceChild, localChild, cancel))
+            if (!copyFileToNewLocalPath(deviceChild, localChild, cancel))
                 allCopied = false;
         }
     }
@@ -478,10 +645,10 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
                     temporary)
             != AfcResult::kSuccess)
             return false;
-        QByteArray buffer(kBlockSize, '\0');
+        char* buffer = blockBuffer();
         bool written = true;
         for (;;) {
-            const qint64 got = source.read(buffer.data(), kBlockSize);
+            const qint64 got = source.read(buffer, kBlockSize);
             if (got < 0) {
                 written = false;
                 break;
@@ -491,7 +658,7 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
             qint64 sent = 0;
             while (sent < got) {
                 uint32_t put = 0;
-                if (noteAfc(connection->fileRefWrite(ref, buffer.constData() + sent,
+                if (noteAfc(connection->fileRefWrite(ref, buffer + sent,
                                                      static_cast<uint32_t>(got - sent), &put),
                             "fileRefWrite", temporary)
                         != AfcResult::kSuccess
@@ -522,11 +689,11 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
     QFile out(fullTemporary);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
-    QByteArray buffer(kBlockSize, '\0');
+    char* buffer = blockBuffer();
     bool written = true;
     for (;;) {
-        const qint64 got = source.read(buffer.data(), kBlockSize);
-        if (got < 0 || (got > 0 && out.write(buffer.constData(), got) != got)) {
+        const qint64 got = source.read(buffer, kBlockSize);
+        if (got < 0 || (got > 0 && out.write(buffer, got) != got)) {
             written = false;
             break;
         }

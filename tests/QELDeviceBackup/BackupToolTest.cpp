@@ -1,15 +1,17 @@
-#include "BackupFixtures.h"
-#include "Locations.h"
-#include "Plist.h"
-#include "TestEnvironment.h"
+#include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "BackupFixtures.h"
+#include "Locations.h"
+#include "Plist.h"
+#include "TestEnvironment.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -141,6 +143,81 @@ TEST_F(BackupTool, ANewBackupReplacesTheOldOneAndKeepsInfoPlist)
     // Nothing is left beside the backup but the backup and the extracted file.
     const QStringList rootEntries = QDir(Locations::backupRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_EQ(rootEntries, (QStringList{phone.udid(), QStringLiteral("sms.db")}));
+}
+
+// Every file of a backup folder with a hash of its bytes.
+QMap<QString, QByteArray> backupContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        contents.insert(QDir(folder).relativeFilePath(path),
+                        QCryptographicHash::hash(readFixtureFile(path), QCryptographicHash::Sha1));
+    }
+    return contents;
+}
+
+// The files a backup run has written so far into its staging folders.
+int stagedFiles(const QString& udid)
+{
+    int count = 0;
+    const QDir root(Locations::backupRoot());
+    for (const QString& staging : root.entryList(
+             {QLatin1Char('.') + udid + QStringLiteral("-new-*")}, QDir::Dirs | QDir::Hidden))
+        count += static_cast<int>(QDir(root.filePath(staging)).entryList(QDir::Files).size());
+    return count;
+}
+
+TEST_F(BackupTool, AKilledBackupLeavesThePreviousOneWhole)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("killed-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    const QMap<QString, QByteArray> previous = backupContents(folder);
+    ASSERT_FALSE(previous.isEmpty());
+
+    // Enough files that the next run is still writing them when it is killed.
+    constexpr int kFiles = 1000;
+    for (int i = 0; i < kFiles; ++i)
+        phone.file(QStringLiteral("CameraRollDomain"),
+                   QStringLiteral("Media/DCIM/IMG_%1.JPG").arg(i), QByteArray(4096, char(i)));
+    phone.write();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(environment());
+    for (const int killAfter : {1, kFiles * 2 / 5}) {
+        SCOPED_TRACE(killAfter);
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(backupToolPath(), {"--backup", "--target", phone.udid()});
+        ASSERT_TRUE(run.waitForStarted());
+        ASSERT_TRUE(waitUntil([&] {
+            return stagedFiles(phone.udid()) >= killAfter || run.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(run.state(), QProcess::Running) << "the run ended before it could be killed";
+        run.kill();
+        ASSERT_TRUE(run.waitForFinished());
+        EXPECT_EQ(backupContents(folder), previous);
+        EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Status.plist"))
+                      .toMap()
+                      .value(QStringLiteral("SnapshotState"))
+                      .toString(),
+                  QStringLiteral("finished"));
+    }
+
+    // A run that is not stopped replaces the previous backup with the whole new one.
+    const ToolRun again = tool({"--backup", "--target", phone.udid()});
+    ASSERT_EQ(again.exitCode, 0) << again.output().constData();
+    const QMap<QString, QByteArray> replaced = backupContents(folder);
+    EXPECT_EQ(replaced.size(), previous.size() + kFiles);
+    const QString last =
+        backupFileIdentifier(QStringLiteral("CameraRollDomain"),
+                             QStringLiteral("Media/DCIM/IMG_%1.JPG").arg(kFiles - 1));
+    EXPECT_EQ(
+        replaced.value(last),
+        QCryptographicHash::hash(QByteArray(4096, char(kFiles - 1)), QCryptographicHash::Sha1));
 }
 
 TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)

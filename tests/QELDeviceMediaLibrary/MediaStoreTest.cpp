@@ -136,6 +136,59 @@ TEST(MediaStore, LeftoverStoreIsDeletedAndSaveWritesBoundValues)
     sqlite3_close(db);
 }
 
+// Order rows are indexed by playlist when first asked for; rows added after
+// that query are still found, sorted by index, equal indexes in insertion order.
+TEST(MediaStore, OrderRowsOfAPlaylistFollowEveryInsertion)
+{
+    auto reader =
+        QELMediaLibraryReader::createWithLibraryDirectory<ListReader>(QStringLiteral("/tmp"));
+    ASSERT_TRUE(reader);
+    const std::shared_ptr<QELMediaStore> store = reader->managedObjectContext();
+    auto add = [&store](const char* container, qint64 index, const char* id) {
+        PlaylistOrderPtr order = store->insertPlaylistOrder();
+        order->containerPID = QString::fromLatin1(container);
+        order->index = index;
+        order->persistentID = QString::fromLatin1(id);
+    };
+    auto idsIn = [&store](const char* container) {
+        QStringList ids;
+        for (const PlaylistOrderPtr& order :
+             store->ordersForContainer(QString::fromLatin1(container)))
+            ids << order->persistentID;
+        return ids;
+    };
+    add("A", 2, "a2");
+    add("B", 0, "b0");
+    add("A", 0, "a0");
+    add("A", 1, "a1-first");
+    EXPECT_EQ(idsIn("A"), (QStringList{"a0", "a1-first", "a2"}));
+    add("A", 1, "a1-second");
+    add("A", 3, "a3");
+    add("C", 0, "c0");
+    EXPECT_EQ(idsIn("A"), (QStringList{"a0", "a1-first", "a1-second", "a2", "a3"}));
+    EXPECT_EQ(idsIn("B"), QStringList{"b0"});
+    EXPECT_EQ(idsIn("C"), QStringList{"c0"});
+    EXPECT_TRUE(idsIn("none").isEmpty());
+}
+
+// A title is folded for search once, and again after it changed.
+TEST(MediaStore, SearchFollowsAnEditedTitle)
+{
+    TrackDetail t = track("1", 1);
+    t.trackName = QStringLiteral("Caf\u00e9 del Mar");
+    const auto cafe = QELDeviceMediaLibrary::_searchPredicate(QStringLiteral("CAFE"));
+    const auto sea = QELDeviceMediaLibrary::_searchPredicate(QStringLiteral("sea"));
+    EXPECT_TRUE(cafe(t));
+    EXPECT_FALSE(sea(t));
+    t.trackName = QStringLiteral("Seaside");
+    EXPECT_FALSE(cafe(t));
+    EXPECT_TRUE(sea(t));
+    t.trackName.clear();
+    t.album = QStringLiteral("By the sea");
+    EXPECT_TRUE(sea(t));
+    EXPECT_TRUE(QELDeviceMediaLibrary::_searchPredicate(QString())(t));
+}
+
 TEST(MediaStore, FallsBackToMemoryWhenTheFileCannotHoldAStore)
 {
     const QString file = QELMediaLibraryReader::storeFilePath();

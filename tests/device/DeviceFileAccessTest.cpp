@@ -14,6 +14,7 @@
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "QELDeviceInterface.h"
+#include "SimulatedAfcConnection.h"
 #include "SimulatedDeviceBuilder.h"
 #include "SimulatedMobileDevice.h"
 
@@ -427,6 +428,52 @@ TEST_F(DeviceFileAccessIOS, UnpluggedDeviceFailsEveryOperation)
         m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/a.txt"), path("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(path("a.txt")));
     EXPECT_FALSE(m_interface->directoryContents(QStringLiteral("/")).has_value());
+}
+
+// The simulated file service confines paths as a device does, wherever the
+// links in its tree lead: a link out of the tree is not there, and nothing is
+// read or written through it; a link that stays inside works.
+TEST_F(DeviceFileAccessIOS, LinksInTheServedTreeNeverLeadOutOfIt)
+{
+    SimulatedDeviceBuilder builder(path("phone"));
+    builder.afcFile("Docs/a.txt", "inside");
+    connect(builder);
+    const QString afc = builder.afcRoot();
+    ASSERT_TRUE(writeFile(path("outside/secret.txt"), "secret"));
+    ASSERT_TRUE(QFile::link(path("outside"), afc + "/out"));
+    ASSERT_TRUE(QFile::link(path("outside/secret.txt"), afc + "/secret"));
+    ASSERT_TRUE(QFile::link(path("outside/new.txt"), afc + "/dangling"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../Docs"), afc + "/Docs/self"));
+
+    for (const char* escape : {"/out/secret.txt", "/secret", "/out"}) {
+        SCOPED_TRACE(escape);
+        EXPECT_FALSE(m_interface->fileExistsAtPath(QString::fromLatin1(escape)));
+        EXPECT_FALSE(m_interface
+                         ->getDataContentsAtPathStartingAtPostisionForLength(
+                             QString::fromLatin1(escape), 0, 6)
+                         .has_value());
+        EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QString::fromLatin1(escape),
+                                                                  path("copied/file")));
+        EXPECT_FALSE(QFileInfo::exists(path("copied/file")));
+    }
+    EXPECT_FALSE(m_interface->directoryContents(QStringLiteral("/out")).has_value());
+    ASSERT_TRUE(writeFile(path("upload.txt"), "up"));
+    EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(path("upload.txt"),
+                                                          QStringLiteral("/out/up.txt")));
+
+    // Writing through a link that leads nowhere yet would create its target.
+    SimulatedAfcConnection service(afc, std::make_shared<std::atomic<bool>>(true), {});
+    uint64_t ref = 0;
+    EXPECT_EQ(service.fileRefOpen(QStringLiteral("/dangling"), AfcFileMode::WriteOnly, &ref),
+              AfcResult::kPermissionDenied);
+    EXPECT_EQ(service.fileRefOpen(QStringLiteral("/out/new.txt"), AfcFileMode::WriteOnly, &ref),
+              AfcResult::kPermissionDenied);
+    EXPECT_EQ(QDir(path("outside")).entryList(QDir::Files), QStringList{"secret.txt"});
+
+    EXPECT_TRUE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/self/a.txt")));
+    ASSERT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Docs/self/a.txt"),
+                                                             path("copied/a.txt")));
+    EXPECT_EQ(readFile(path("copied/a.txt")), QByteArray("inside"));
 }
 
 // Every failing file-service call leaves its raw code, call and path behind;

@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include "Sha1Digest.h"
+
 namespace {
 
 constexpr int kIterations = 20000;
@@ -122,14 +124,15 @@ bool BackupCipher::encryptFile(const QString& source, const QString& target, con
         *error = QStringLiteral("Cannot read %1: %2").arg(source, in.errorString());
         return false;
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+    // Written unflushed into the staging folder, which is flushed once, whole.
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         *error = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
         return false;
     }
     const QByteArray nonce = randomBytes(kNonceSize);
     QMessageAuthenticationCode tag(QCryptographicHash::Sha256, m_authenticationKey);
-    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    Sha1Digest sha1;
     const QByteArray header = kMagic + nonce;
     tag.addData(fileID.toLatin1());
     tag.addData(header);
@@ -145,13 +148,15 @@ bool BackupCipher::encryptFile(const QString& source, const QString& target, con
         tag.addData(chunk);
         ok = ok && out.write(chunk) == chunk.size();
     }
-    ok = ok && out.write(tag.result()) == kTagSize && out.commit();
-    if (!ok) {
-        out.cancelWriting();
+    ok = ok && out.write(tag.result()) == kTagSize && out.flush();
+    out.close();
+    ok = ok && out.error() == QFileDevice::NoError;
+    *plainSha1 = sha1.result();
+    if (!ok || plainSha1->isEmpty()) {
+        out.remove();
         *error = QStringLiteral("Cannot encrypt %1 into %2.").arg(source, target);
         return false;
     }
-    *plainSha1 = sha1.result();
     return true;
 }
 

@@ -29,8 +29,9 @@ public:
     // What Manifest.plist keeps under "OrvaneEncryption".
     QVariantMap description() const;
 
-    // Encrypts `source` into `target` (written under a temporary name, then
-    // renamed). `plainSha1` receives the SHA-1 of the content.
+    // Encrypts `source` into the new file `target` of a staging folder,
+    // unflushed (the folder is flushed once, whole). `plainSha1` receives the
+    // SHA-1 of the content.
     bool encryptFile(const QString& source, const QString& target, const QString& fileID, QByteArray* plainSha1, QString* error) const;
 
     // Decrypts `source` into `target`; nothing is left at `target` unless the

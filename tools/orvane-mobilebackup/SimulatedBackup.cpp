@@ -1,17 +1,21 @@
 #include "SimulatedBackup.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -23,53 +27,91 @@
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
 #include "SafePath.h"
+#include "Sha1Digest.h"
 #include "SimulatedDevice.h"
 #include "ToolOutput.h"
 
 namespace {
+
+// What one statx call tells of an item; times in whole seconds since 1970.
+struct ItemStat {
+    bool ok = false;
+    mode_t mode = 0;
+    uint64_t size = 0;
+    uint32_t modified = 0;
+    uint32_t accessed = 0;
+    uint32_t created = 0;
+};
+
+uint32_t unixSeconds(const struct statx_timestamp& time)
+{
+    return static_cast<uint32_t>(std::clamp<int64_t>(time.tv_sec, 0, UINT32_MAX));
+}
+
+// One statx per item, link not followed; the times stay in UTC seconds (a
+// QDateTime in local time looks up the time zone on every conversion).
+ItemStat statItem(const QString& path)
+{
+    ItemStat item;
+    struct statx st {};
+    if (statx(AT_FDCWD, QFile::encodeName(path).constData(), AT_SYMLINK_NOFOLLOW,
+              STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME, &st)
+        != 0)
+        return item;
+    item.ok = true;
+    item.mode = st.stx_mode;
+    item.size = st.stx_size;
+    item.modified = unixSeconds(st.stx_mtime);
+    item.accessed = unixSeconds(st.stx_atime);
+    item.created = (st.stx_mask & STATX_BTIME) ? unixSeconds(st.stx_btime) : item.modified;
+    return item;
+}
 
 struct SourceItem {
     QString domain;
     QString relativePath; // empty for the domain's own folder
     QString sourcePath;
     bool directory = false;
+    ItemStat stat;
 };
-
-uint32_t unixTime(const QDateTime& time)
-{
-    return time.isValid() ? static_cast<uint32_t>(std::max<qint64>(0, time.toSecsSinceEpoch())) : 0;
-}
 
 // Every domain folder and the folders and files below it, in a fixed order.
 // Symbolic links and names that could not be stored safely are left out.
 std::vector<SourceItem> collectSource(const QString& sourceRoot, int* skipped)
 {
     std::vector<SourceItem> items;
-    const QFileInfoList domains =
+    const QStringList domains =
         QDir(sourceRoot)
-            .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-    for (const QFileInfo& domainInfo : domains) {
-        const QString domain = domainInfo.fileName();
-        if (domainInfo.isSymLink() || domain.contains(QLatin1Char(','))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks,
+                       QDir::Name);
+    const int linkedDomains = static_cast<int>(
+        QDir(sourceRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size()
+        - domains.size());
+    *skipped += linkedDomains;
+    for (const QString& domain : domains) {
+        const QString domainPath = QDir(sourceRoot).filePath(domain);
+        const ItemStat domainStat = statItem(domainPath);
+        if (!domainStat.ok || !S_ISDIR(domainStat.mode) || domain.contains(QLatin1Char(','))
             || domain.contains(QLatin1Char('\n'))) {
             ++*skipped;
             continue;
         }
-        items.push_back({domain, QString(), domainInfo.filePath(), true});
-        QDirIterator it(domainInfo.filePath(),
+        items.push_back({domain, QString(), domainPath, true, domainStat});
+        QDirIterator it(domainPath,
                         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
         std::vector<SourceItem> below;
+        const QDir domainFolder(domainPath);
         while (it.hasNext()) {
-            it.next();
-            const QFileInfo info = it.fileInfo();
-            const QString relative = QDir(domainInfo.filePath()).relativeFilePath(info.filePath());
-            if (info.isSymLink() || (!info.isDir() && !info.isFile())
+            const QString path = it.next();
+            const QString relative = domainFolder.relativeFilePath(path);
+            const ItemStat stat = statItem(path);
+            if (!stat.ok || (!S_ISDIR(stat.mode) && !S_ISREG(stat.mode))
                 || !BackupPathRules::isSafeRelativePath(relative)) {
                 ++*skipped;
                 continue;
             }
-            below.push_back({domain, relative, info.filePath(), info.isDir()});
+            below.push_back({domain, relative, path, S_ISDIR(stat.mode), stat});
         }
         std::sort(below.begin(), below.end(), [](const SourceItem& a, const SourceItem& b) {
             return a.relativePath < b.relativePath;
@@ -79,30 +121,97 @@ std::vector<SourceItem> collectSource(const QString& sourceRoot, int* skipped)
     return items;
 }
 
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
+// Copies one file into the staging folder and hashes it on the way. Nothing
+// is flushed here: the staging folder becomes the backup only after one flush
+// of the whole folder, so a run cut short never leaves a backup with a
+// partial file, only a staging folder.
 bool copyPlain(const QString& source, const QString& target, QByteArray* sha1, QString* error)
 {
-    QFile in(source);
-    QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
+    constexpr qint64 kBlock = 1 << 20;
+    thread_local const std::unique_ptr<char[]> buffer(new char[kBlock]);
+    const QByteArray targetName = QFile::encodeName(target);
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int out =
+        in < 0 ? -1 : ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const auto closeBoth = qScopeGuard([in, out] {
+        if (in >= 0)
+            ::close(in);
+        if (out >= 0)
+            ::close(out);
+    });
+    if (in < 0 || out < 0) {
         *error = QStringLiteral("Cannot copy %1 into the backup.").arg(source);
         return false;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
+    Sha1Digest hash;
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.get(), static_cast<size_t>(kBlock));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0)
+            break;
+        if (got < 0 || !writeAll(out, buffer.get(), got)) {
+            ::unlink(targetName.constData());
             *error = QStringLiteral("Cannot copy %1 into the backup.").arg(source);
             return false;
         }
-        hash.addData(chunk);
-    }
-    if (!out.commit()) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
-        return false;
+        hash.addData(buffer.get(), got);
     }
     *sha1 = hash.result();
+    if (sha1->isEmpty()) {
+        ::unlink(targetName.constData());
+        *error = QStringLiteral("Cannot hash %1.").arg(source);
+        return false;
+    }
     return true;
+}
+
+bool writeUnflushed(const QString& path, const QByteArray& bytes)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, bytes.constData(), bytes.size());
+    return ::close(fd) == 0 && written;
+}
+
+// Flushes the staging folder's files and names to the disk at once (one
+// syncfs of its file system in place of a flush per file), so that the backup
+// it becomes is whole even after a power cut.
+bool flushFolder(const QString& folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool flushed = ::syncfs(fd) == 0;
+    return ::close(fd) == 0 && flushed;
+}
+
+// Makes a rename inside `folder` durable.
+void flushNames(const QString& folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 // Removes a replaced backup folder; a symbolic link in its place is removed
@@ -153,7 +262,6 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     MbdbWriter manifest;
     int fileCount = 0;
     for (const SourceItem& item : items) {
-        const QFileInfo info(item.sourcePath);
         const QString fileID =
             QELDeviceBackupBrowser::fileIdentifier(item.domain, item.relativePath);
         MbdbWriter::Record record;
@@ -163,11 +271,10 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
         record.mode = item.directory ? 0x4000 | 0755 : 0x8000 | 0644;
         record.userID = 501; // the device's "mobile" user
         record.groupID = 501;
-        record.modified = unixTime(info.lastModified());
-        record.accessed = unixTime(info.lastRead());
-        record.created =
-            unixTime(info.birthTime().isValid() ? info.birthTime() : info.lastModified());
-        record.size = item.directory ? 0 : static_cast<uint64_t>(info.size());
+        record.modified = item.stat.modified;
+        record.accessed = item.stat.accessed;
+        record.created = item.stat.created;
+        record.size = item.directory ? 0 : item.stat.size;
         record.protectionClass = cipher ? 3 : 0;
         if (!item.directory) {
             QByteArray sha1;
@@ -218,12 +325,8 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
         {QStringLiteral("Version"), QStringLiteral("2.4")},
     };
 
-    QSaveFile mbdb(target + QStringLiteral("/Manifest.mbdb"));
-    QSaveFile mbdx(target + QStringLiteral("/Manifest.mbdx"));
-    const bool written = mbdb.open(QIODevice::WriteOnly)
-        && mbdb.write(manifestBytes) == manifestBytes.size() && mbdb.commit()
-        && mbdx.open(QIODevice::WriteOnly) && mbdx.write(indexBytes) == indexBytes.size()
-        && mbdx.commit()
+    const bool written = writeUnflushed(target + QStringLiteral("/Manifest.mbdb"), manifestBytes)
+        && writeUnflushed(target + QStringLiteral("/Manifest.mbdx"), indexBytes)
         && Plist::writeFile(target + QStringLiteral("/Manifest.plist"), manifestPlist)
         && Plist::writeFile(target + QStringLiteral("/Status.plist"), status);
     if (!written) {
@@ -238,8 +341,26 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     if (QFileInfo(oldInfo).isFile() && !QFileInfo(oldInfo).isSymLink())
         QFile::copy(oldInfo, target + QStringLiteral("/Info.plist"));
 
+    if (!flushFolder(target)) {
+        ToolOutput::out(QStringLiteral("Backup failed: cannot write %1 to the disk.").arg(target));
+        return 1;
+    }
+    chmod(QFile::encodeName(target).constData(), 0700);
+
+    // The new backup takes the old one's place in one step where the file
+    // system can exchange two names: at every moment the device has either its
+    // previous backup or the new one, whatever stops this program.
     QString displaced;
-    if (QFileInfo(finalFolder).exists() || QFileInfo(finalFolder).isSymLink()) {
+    const bool replacing = QFileInfo(finalFolder).exists() || QFileInfo(finalFolder).isSymLink();
+    bool exchanged = false;
+    if (replacing) {
+        exchanged = ::renameat2(AT_FDCWD, QFile::encodeName(target).constData(), AT_FDCWD,
+                                QFile::encodeName(finalFolder).constData(), RENAME_EXCHANGE)
+            == 0;
+        if (exchanged)
+            displaced = target;
+    }
+    if (replacing && !exchanged) {
         QTemporaryDir placeholder(backupRoot + QStringLiteral("/.") + udid
                                   + QStringLiteral("-old-XXXXXX"));
         displaced = placeholder.path();
@@ -251,15 +372,17 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
             return 1;
         }
     }
-    if (!QDir().rename(target, finalFolder)) {
+    if (!exchanged && !QDir().rename(target, finalFolder)) {
         if (!displaced.isEmpty())
             QDir().rename(displaced, finalFolder);
         ToolOutput::out(
             QStringLiteral("Backup failed: cannot move the new backup to %1.").arg(finalFolder));
         return 1;
     }
+    // The staging path now holds the previous backup, or nothing: it is
+    // removed below without following a link.
     staging.setAutoRemove(false);
-    chmod(QFile::encodeName(finalFolder).constData(), 0700);
+    flushNames(backupRoot);
     if (!displaced.isEmpty())
         removeOldBackup(displaced);
     ToolOutput::out(

@@ -20,6 +20,7 @@ constexpr int kNotFound = 8;
 constexpr int kIsDirectory = 9;
 constexpr int kPermissionDenied = 10;
 constexpr int kNotConnected = 11;
+constexpr int kNotSupported = 15;
 constexpr int kExists = 16;
 constexpr int kIoError = 20;
 constexpr int kDirectoryNotEmpty = 33;
@@ -46,6 +47,12 @@ public:
     // Positions the file at `offset` bytes from its start.
     virtual int fileRefSeek(uint64_t ref, uint64_t offset) = 0;
     virtual int fileRefClose(uint64_t ref) = 0;
+    // Copies up to `length` bytes from the open file's position to the local
+    // file `descriptor` at its position, inside the kernel, where the
+    // service's files are local; 0 bytes copied means the end of the file.
+    // kNotSupported where the bytes must travel (a real device): read them.
+    virtual int fileRefCopyToDescriptor(uint64_t ref, int descriptor, uint32_t length,
+                                        uint32_t* copied);
     // The folder's entry names as the device lists them, "." and ".." included.
     virtual int directoryRead(const QString& path, QStringList* entries) = 0;
     virtual int directoryCreate(const QString& path) = 0;

@@ -10,6 +10,12 @@ MobileDevice::~MobileDevice() = default;
 
 AfcConnection::~AfcConnection() = default;
 
+int AfcConnection::fileRefCopyToDescriptor(uint64_t, int, uint32_t, uint32_t* copied)
+{
+    *copied = 0;
+    return AfcResult::kNotSupported;
+}
+
 std::shared_ptr<MobileDevice> createMobileDevice()
 {
     const QStringList folders = SimulatedMobileDevice::foldersFromEnvironment();

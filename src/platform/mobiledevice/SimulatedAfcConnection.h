@@ -33,6 +33,8 @@ public:
     int fileRefWrite(uint64_t ref, const char* data, uint32_t length, uint32_t* written) override;
     int fileRefSeek(uint64_t ref, uint64_t offset) override;
     int fileRefClose(uint64_t ref) override;
+    int fileRefCopyToDescriptor(uint64_t ref, int descriptor, uint32_t length,
+                                uint32_t* copied) override;
     int directoryRead(const QString& path, QStringList* entries) override;
     int directoryCreate(const QString& path) override;
     int removePath(const QString& path) override;
@@ -43,10 +45,15 @@ private:
 
     // The local path of a device path, or empty when it would leave the root.
     QString local(const QString& devicePath) const;
+    // A normalised device path as a path relative to the root ("." for "/").
+    static QByteArray relative(const QString& normalisedPath);
     bool connected() const { return m_present->load(); }
 
     QString m_root;
     QString m_canonicalRoot;
+    // The root, held open: paths are opened below it, confined by the kernel.
+    int m_rootFd = -1;
+    bool m_beneath = false;
     std::shared_ptr<std::atomic<bool>> m_present;
     QHash<QString, QStringList> m_extraEntries;
     QHash<QString, qint64> m_readErrors;
