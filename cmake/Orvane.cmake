@@ -17,13 +17,19 @@ endfunction()
 
 # orvane_library(NAME DEPS dep1 dep2 ...)
 # A static library of every .cpp/.h/.ui/.qrc file in the calling folder and its
-# subfolders (a library folder holds no nested library), its folder on the
-# include path of its users.
+# subfolders, its folder on the include path of its users. A subfolder with a
+# CMakeLists.txt of its own (a category's view/) is a library of its own and
+# is left out.
 function(orvane_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  file(GLOB_RECURSE nested CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(list_file IN LISTS nested)
+    get_filename_component(nested_dir ${list_file} DIRECTORY)
+    list(FILTER sources EXCLUDE REGEX "^${nested_dir}/")
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
