@@ -65,7 +65,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         apps,
         books,
         placeholder(Calendars, 40, "CALENDARS", "category_calendars.png", true, 3),
-        placeholder(CallLogs, 50, "CALLLOGS", "category_phone.png", true, 11),
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
         placeholder(Files, 70, "FILES", "category_files.png", false, 7),

@@ -9,10 +9,11 @@
 
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceDataCategoryCouldNotBeReadView.h"
+// Complete, as loadingPageView() below converts a QPointer of it.
+#include "QELDeviceDataCategoryLoadingView.h"
 #include "WorkerThreads.h"
 
 class QELDeviceBackup;
-class QELDeviceDataCategoryLoadingView;
 
 // The base of the categories whose data come from a device backup (contacts,
 // calendars, notes, messages, voicemail, call logs, internet): the backup

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QWebEnginePage>
@@ -10,6 +13,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
+#include "AtomicFile.h"
+#include "Locations.h"
 #include "Log.h"
 
 namespace {
@@ -125,7 +130,12 @@ QELWebView::QELWebView(QWidget* parent)
     watchFocusProxy();
 }
 
-QELWebView::~QELWebView() = default;
+QELWebView::~QELWebView()
+{
+    m_pageWriters.stopAndJoinAll();
+    if (!m_pageFile.isEmpty())
+        QDir(QFileInfo(m_pageFile).path()).removeRecursively();
+}
 
 bool QELWebView::isLocalUrl(const QUrl& url)
 {
@@ -149,7 +159,51 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
         page.insert(match.capturedEnd(), kNoSelectionStyle);
     else
         page.prepend(kNoSelectionStyle);
-    QWebEngineView::setHtml(page, baseUrl);
+    const quint64 generation = ++m_generation;
+    QByteArray utf8 = page.toUtf8();
+    if (utf8.size() <= kLargestInlinePage) {
+        if (!m_pageFile.isEmpty()) {
+            m_pageWriters.start(
+                [previous = m_pageFile] { QDir(QFileInfo(previous).path()).removeRecursively(); });
+            m_pageFile.clear();
+        }
+        QWebEngineView::setHtml(page, baseUrl);
+        return;
+    }
+    // The engine takes an inline page as one data URL, which it refuses past
+    // 2 MB (showing nothing), so a large page goes through a file. Its base
+    // address, which a file cannot carry, goes into the page.
+    if (!baseUrl.isEmpty()) {
+        const QByteArray base = "<base href=\""
+            + baseUrl.toEncoded().replace('"', "%22").replace('<', "%3C") + "\"/>";
+        const qsizetype at = utf8.indexOf(kNoSelectionStyle.toUtf8());
+        utf8.insert(at < 0 ? 0 : at, base);
+    }
+    m_pageWriters.start([this, generation, utf8 = std::move(utf8)] {
+        const QString folder = Locations::makeScratchFolder(QStringLiteral("web-page"));
+        QString error;
+        const QString path = folder + QStringLiteral("/page.html");
+        if (folder.isEmpty() || !writeFileAtomically(path, utf8, &error)) {
+            qCWarning(lcOrvane).noquote() << "Web view: a large page could not be written:" << error;
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation, path] { loadWrittenPage(generation, path); },
+            Qt::QueuedConnection);
+    });
+}
+
+void QELWebView::loadWrittenPage(quint64 generation, const QString& path)
+{
+    if (generation != m_generation) {
+        QDir(QFileInfo(path).path()).removeRecursively();
+        return;
+    }
+    const QString previous = m_pageFile;
+    m_pageFile = path;
+    load(QUrl::fromLocalFile(path));
+    if (!previous.isEmpty())
+        m_pageWriters.start([previous] { QDir(QFileInfo(previous).path()).removeRecursively(); });
 }
 
 bool QELWebView::doCommandBySelector(const QString& command)

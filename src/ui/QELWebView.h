@@ -1,7 +1,11 @@
 #pragma once
 
+#include <atomic>
+
 #include <QUrl>
 #include <QWebEngineView>
+
+#include "WorkerThreads.h"
 
 // The read-only display of generated HTML pages (conversations, call logs):
 // it can be scrolled and read, but accepts no drops, shows no context menu,
@@ -15,8 +19,16 @@ public:
     explicit QELWebView(QWidget* parent = nullptr);
     ~QELWebView() override;
 
-    // Shows generated HTML; the page's text cannot be selected.
+    // Shows generated HTML; the page's text cannot be selected. A page
+    // larger than the engine takes inline (about 2 MB: a call log of
+    // thousands of calls) is written on a worker thread to a private file in
+    // the program's temporary folder and loaded from there; a later setHtml()
+    // wins over a page still being written.
     void setHtml(const QString& html, const QUrl& baseUrl = QUrl());
+    // The UTF-8 size from which setHtml() loads a page from a file.
+    static constexpr qsizetype kLargestInlinePage = 1024 * 1024;
+    // The file the shown page was loaded from; empty for an inline page.
+    QString pageFilePath() const { return m_pageFile; }
 
     // Whether the view would load `url` (local schemes only).
     static bool isLocalUrl(const QUrl& url);
@@ -38,5 +50,11 @@ protected:
 
 private:
     void watchFocusProxy();
+    void loadWrittenPage(quint64 generation, const QString& path);
     QWidget* m_watchedProxy = nullptr;
+    // Counts setHtml() calls, so that only the newest page is shown.
+    std::atomic<quint64> m_generation{0};
+    QString m_pageFile;
+    // Last: joined before the members above go.
+    WorkerThreads m_pageWriters{QStringLiteral("A web page write")};
 };

@@ -14,7 +14,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QMainWindow>
+#include <QPushButton>
 
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
@@ -166,6 +169,27 @@ int main(int argc, char* argv[])
             bookmarks->click();
         settle(300);
         ok &= save(window, out + QStringLiteral("/app-internet-bookmarks.png"));
+        // The call log (after the device's backup) with two participants selected.
+        page->selectCategory(11);
+        QListView* participants = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(11);
+            participants = view ? view->findChild<QListView*>(QStringLiteral("participantList")) : nullptr;
+            return participants && participants->isVisible() && participants->model()->rowCount() >= 2;
+        }, 60000);
+        if (participants) {
+            for (int row = 0; row < participants->model()->rowCount(); ++row) {
+                const QModelIndex index = participants->model()->index(row, 0);
+                const QString name = index.data().toString();
+                if (name == QLatin1String("Alice Moreau") || name == QLatin1String("Bob Tanaka"))
+                    participants->selectionModel()->select(index, QItemSelectionModel::Select);
+            }
+            auto* print = page->cachedView(11)->findChild<QPushButton*>(QStringLiteral("buttonPrint"));
+            settle(300);
+            ok &= waitFor([&] { return print && print->isEnabled(); });
+            settle(1500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-call-log.png"));
+        }
         page->selectCategory(1);
         settle(300);
     }

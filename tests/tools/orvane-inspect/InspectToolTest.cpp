@@ -235,7 +235,7 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
         {"missing folder", {"lookups", dir.filePath("missing")}, {"not a folder"}, true},
         {"unknown subcommand",
          {"photographs", copies},
-         {"unknown subcommand \"photographs\"", "known: calendars, lookups, media, safari"},
+         {"unknown subcommand \"photographs\"", "known: calendars, calls, lookups, media, safari"},
          false},
         {"media from a backup",
          {"media", "--backup", "some-phone"},

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include "QELCallLogReaderProtocol.h"
+
+class BackupFileSource;
+class QELSQLiteDatabase;
+
+// What the two call history readers share: the paths of the local copies,
+// the one read of the call table, the participants made and grouped from it,
+// and the calls of chosen participants. A subclass reads its own table.
+//
+// Calling order: loadCallLog() (reads every call once), then
+// getCallLogParticipantList() (names the addresses), then
+// getCallLogForParticipants() as often as needed. The reader reads its copy
+// only; it never changes it.
+class QELCallLogReader : public QELCallLogReaderProtocol {
+public:
+    // A null path is a file the backup does not hold.
+    QELCallLogReader(const QString& callLogDbPath, const QString& contactsDbPath,
+                     const QString& mobileSMSPlistPath);
+    ~QELCallLogReader() override;
+
+    // The reader of the backup's call history: the later store when the
+    // backup holds one, else the older database; null when it holds neither.
+    // Asks `source` for the address book and the messages preferences too.
+    // Blocking: worker threads.
+    static std::unique_ptr<QELCallLogReader> makeReader(BackupFileSource& source);
+
+    // Reads every call of the call history file. False when there is no such
+    // file (callLogExists() false) or it could not be read (lastError() says
+    // why). A missing address book only leaves the addresses unnamed.
+    // Blocking: worker threads.
+    bool loadCallLog();
+    bool callLogExists() const;
+    QString lastError() const { return m_lastError; }
+    // The number of calls the last load read.
+    qsizetype callCount() const { return m_callCount; }
+
+    QList<QELCallLogParticipant> getCallLogParticipantList() override;
+    QList<QELCallLogEntryDetail> getCallLogForParticipants(
+        const QList<QELCallLogParticipant>& participants) const override;
+
+    // Groups participants of equal name: the first of a name (in the list's
+    // order) absorbs the later ones; the holders, sorted by name.
+    static QList<QELCallLogParticipant> GroupParticipantsFromDictionary(
+        std::vector<QELCallLogParticipant> participants);
+
+    QString _callLogDbPath() const { return m_callLogDbPath; }
+    QString _contactsDbPath() const { return m_contactsDbPath; }
+    QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
+
+protected:
+    // One row of the call table; the entry's name is filled in later.
+    using CallSink = std::function<void(QELCallLogEntryDetail&& call)>;
+    // Reads the subclass's table, every row in table order, into `sink`.
+    // False, with the reason in `error`, when the table is missing or its
+    // rows could not all be read.
+    virtual bool readCallTable(const QELSQLiteDatabase& db, const CallSink& sink,
+                               QString* error) = 0;
+
+    // A date column: whole seconds from `epochUnixSeconds`, the fraction
+    // dropped; invalid for a value no date can hold.
+    static QDateTime dateFromSeconds(double seconds, qint64 epochUnixSeconds);
+    // A duration column in whole seconds, the fraction dropped; 0 for a
+    // negative or impossible value.
+    static qint64 wholeSeconds(double seconds);
+
+private:
+    QString m_callLogDbPath;
+    QString m_contactsDbPath;
+    QString m_mobileSMSPlistPath;
+    QString m_lastError;
+    qsizetype m_callCount = 0;
+    // Distinct non-empty addresses in the order the table first names them.
+    QStringList m_addresses;
+    QHash<QString, std::vector<QELCallLogEntryDetail>> m_callsByAddress;
+};

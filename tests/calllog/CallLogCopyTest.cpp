@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The call log copy job: the file it names, what it reports, and that an
+// older page is replaced only by a complete new one.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "CallLogTestSupport.h"
+#include "QELCallLogHTMLGenerator.h"
+#include "QELCopyCallLogs.h"
+#include "QtPrinters.h"
+#include "RecordingCopyDelegate.h"
+
+using namespace CallLogTest;
+
+namespace {
+
+QELCallLogEntryDetail call(const QString& name, int day)
+{
+    QELCallLogEntryDetail entry;
+    entry.setName(name);
+    entry.setAddress(QStringLiteral("+1555000") + QString::number(day));
+    entry.setDate(utc(2024, 4, day));
+    entry.setDuration(day * 10);
+    return entry;
+}
+
+QList<QELCallLogEntryDetail> callsOf(const QStringList& names)
+{
+    QList<QELCallLogEntryDetail> calls;
+    int day = 0;
+    for (const QString& name : names)
+        calls.append(call(name, ++day));
+    return calls;
+}
+
+QVariantList items(const QList<QELCallLogEntryDetail>& calls)
+{
+    QVariantList list;
+    for (const QELCallLogEntryDetail& c : calls)
+        list.append(QVariant::fromValue(c));
+    return list;
+}
+
+TEST(CallLogCopyFileName, IsTheOneParticipantsSafeNameOrCallLogs)
+{
+    struct Case {
+        QStringList names;
+        const char* file;
+    };
+    const Case cases[] = {
+        {{"Ann Lee"}, "Ann Lee.html"},
+        {{"Ann Lee", "Ann Lee"}, "Ann Lee.html"},
+        {{"Ann Lee", "Bo"}, "Call Logs.html"},
+        {{}, "Call Logs.html"},
+        {{"+44 20 7946 0018"}, "+44 20 7946 0018.html"},
+        {{"a/b"}, "a_b.html"},
+        {{"../x"}, ".._x.html"},
+        {{".."}, "Call Logs.html"},
+        {{""}, "Call Logs.html"},
+        {{"<script>O'Brien"}, "<script>O'Brien.html"},
+        {{QString(300, QLatin1Char('x'))}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names.join(QLatin1Char('|')).left(40).toStdString());
+        const QString name = QELCopyCallLogs::fileNameForCalls(callsOf(c.names));
+        if (c.file) {
+            EXPECT_EQ(name, QString::fromUtf8(c.file));
+        }
+        EXPECT_LE(name.toUtf8().size(), 255);
+        EXPECT_TRUE(name.endsWith(QStringLiteral(".html")));
+        EXPECT_FALSE(name.contains(QLatin1Char('/')));
+    }
+}
+
+class CallLogCopy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_job.setDelegate(&m_delegate);
+    }
+    QString run(const QList<QELCallLogEntryDetail>& calls, const QString& folder)
+    {
+        m_job.cancelCopy();
+        m_job.setItemQueue(items(calls));
+        m_job.setBaseCopyPath(folder);
+        m_job.startCopy();
+        EXPECT_TRUE(m_delegate.waitForAllItemsCopied(++m_runs));
+        return folder;
+    }
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+    QELCopyCallLogs m_job;
+    RecordingCopyDelegate m_delegate;
+    size_t m_runs = 0;
+};
+
+TEST_F(CallLogCopy, WritesOnePageReportsEachCallAndASecondCopyReplacesIt)
+{
+    const QList<QELCallLogEntryDetail> first = callsOf({"Ann", "Ann"});
+    run(first, m_dir.path());
+    const QString path = m_dir.filePath(QStringLiteral("Ann.html"));
+    EXPECT_EQ(contents(path), QELCallLogHTMLGenerator::generateHTMLForCallLogs(first).toUtf8());
+    EXPECT_EQ(m_delegate.order(), (QStringList{"begin Ann", "begin Ann", "all done"}));
+    const auto begins = m_delegate.begins();
+    ASSERT_EQ(begins.size(), 2u);
+    EXPECT_EQ(begins[1].itemNumber, 2u);
+    EXPECT_EQ(begins[1].itemCount, 2u);
+    EXPECT_TRUE(begins[1].senderClass == typeid(QELCopyCallLogs));
+    EXPECT_EQ(m_job.failedItemCount(), 0u);
+
+    const QList<QELCallLogEntryDetail> second = callsOf({"Ann"});
+    run(second, m_dir.path());
+    EXPECT_EQ(contents(path), QELCallLogHTMLGenerator::generateHTMLForCallLogs(second).toUtf8());
+    // Nothing but the page: no temporary file is left beside it.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Ann.html"});
+}
+
+TEST_F(CallLogCopy, AnEmptyQueueOrNoFolderWritesNothingAndStillEnds)
+{
+    run({}, m_dir.path());
+    EXPECT_EQ(m_delegate.allItemsCopied().size(), 1u);
+    EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
+    EXPECT_EQ(m_job.failedItemCount(), 0u);
+    // Calls without a folder could not be saved, and say so.
+    run(callsOf({"Ann", "Bo"}), QString());
+    EXPECT_EQ(m_delegate.allItemsCopied().size(), 2u);
+    EXPECT_EQ(m_job.failedItemCount(), 2u);
+}
+
+TEST_F(CallLogCopy, APageThatCannotBeWrittenCountsItsCallsAndLeavesTheOlderFileWhole)
+{
+    // A folder where the page would go: the rename over it fails.
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("Call Logs.html")));
+    run(callsOf({"Ann", "Bo", "Cy"}), m_dir.path());
+    EXPECT_EQ(m_job.failedItemCount(), 3u);
+    EXPECT_TRUE(QFileInfo(m_dir.filePath(QStringLiteral("Call Logs.html"))).isDir());
+
+    // A folder that does not exist.
+    run(callsOf({"Ann"}), m_dir.filePath(QStringLiteral("missing/deeper")));
+    EXPECT_EQ(m_job.failedItemCount(), 1u);
+}
+
+} // namespace
