@@ -68,7 +68,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(CallLogs, 50, "CALLLOGS", "category_phone.png", true, 11),
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
-        placeholder(Files, 70, "FILES", "category_files.png", false, 7),
         placeholder(Internet, 80, "INTERNET", "category_internet.png", true, 10),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
                     offers(R::Search, false, "SEARCHMESSAGES")),

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "FilesTestDevice.h"
+#include "LocalizedStrings.h"
 #include "QELCopyFiles.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELDeviceInterface.h"
@@ -114,7 +115,7 @@ TEST_P(QELCopyFilesTest, TheEventsNameEachItemAfterTheOpeningEventFolderFirst)
     const auto calls = m_events.begins();
     ASSERT_EQ(calls.size(), 5u);
     // The opening event comes at once, on the main thread, without numbers.
-    EXPECT_EQ(calls[0].itemDescription, "COPYINGFILEFOLDER");
+    EXPECT_EQ(calls[0].itemDescription, L("COPYINGFILEFOLDER"));
     EXPECT_EQ(calls[0].itemNumber, 0u);
     EXPECT_EQ(begins().mid(1),
               (QStringList{"/DCIM/100APPLE", "/DCIM/100APPLE/IMG_0001.JPG",
@@ -132,9 +133,10 @@ TEST_P(QELCopyFilesTest, TheEventsNameEachItemAfterTheOpeningEventFolderFirst)
 TEST_P(QELCopyFilesTest, AnEmptySelectionSendsOnlyTheOpeningAndTheEndEvents)
 {
     copy("/", {});
-    EXPECT_EQ(m_events.order(), (QStringList{"begin COPYINGFILEFOLDER", "all done"}));
+    EXPECT_EQ(m_events.order(), (QStringList{"begin " + L("COPYINGFILEFOLDER"), "all done"}));
     put(m_device.scratch("empty"), {}, "/DCIM");
-    EXPECT_EQ(m_events.order(), (QStringList{"begin COPYINGFILEFOLDER", "all done", "all done"}));
+    EXPECT_EQ(m_events.order(),
+              (QStringList{"begin " + L("COPYINGFILEFOLDER"), "all done", "all done"}));
 }
 
 TEST_P(QELCopyFilesTest, AnExistingFileIsKeptAndCountedAsSkippedNotFailed)
@@ -293,7 +295,7 @@ TEST(QELCopyFilesRestart, ARestartTakesOnlyTheNewRunsItems)
     // The replaced runs' events are dropped; the last run reports its own five items only.
     QStringList items;
     for (const auto& call : events.begins()) {
-        if (call.itemDescription != "COPYINGFILEFOLDER") {
+        if (call.itemDescription != L("COPYINGFILEFOLDER")) {
             items << call.itemDescription;
             EXPECT_EQ(call.itemCount, 5u);
         }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "Clock.h"
+
 #include <sys/stat.h>
 
 struct SimulatedAfcConnection::OpenFile {
@@ -28,6 +30,16 @@ SimulatedAfcConnection::SimulatedAfcConnection(const QString& root, std::shared_
     const QVariantMap errors = simulation.value(QStringLiteral("ReadErrors")).toMap();
     for (auto it = errors.cbegin(); it != errors.cend(); ++it)
         m_readErrors.insert(normalise(it.key()), it.value().toLongLong());
+    const QString hold = simulation.value(QStringLiteral("ListingHoldFile")).toString();
+    if (!hold.isEmpty())
+        m_listingHoldFile = QFileInfo(m_root).dir().filePath(hold);
+}
+
+void SimulatedAfcConnection::waitWhileListingsAreHeld() const
+{
+    // Outside the lock: the other calls go on while a listing is held.
+    while (!m_listingHoldFile.isEmpty() && connected() && QFileInfo::exists(m_listingHoldFile))
+        Clock::sleepFor(Clock::Milliseconds(100));
 }
 
 SimulatedAfcConnection::~SimulatedAfcConnection() = default;
@@ -175,6 +187,7 @@ int SimulatedAfcConnection::fileRefClose(uint64_t ref)
 
 int SimulatedAfcConnection::directoryRead(const QString& path, QStringList* entries)
 {
+    waitWhileListingsAreHeld();
     std::lock_guard lock(m_mutex);
     if (!connected())
         return AfcResult::kNotConnected;
