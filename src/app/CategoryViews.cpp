@@ -67,7 +67,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(Calendars, 40, "CALENDARS", "category_calendars.png", true, 3),
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
-        placeholder(Files, 70, "FILES", "category_files.png", false, 7),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
                     offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,

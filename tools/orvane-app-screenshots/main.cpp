@@ -9,7 +9,9 @@
 #include <thread>
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QColumnView>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -189,6 +191,45 @@ int main(int argc, char* argv[])
             ok &= waitFor([&] { return print && print->isEnabled(); });
             settle(1500);
             ok &= save(window, out + QStringLiteral("/app-device-content-call-log.png"));
+        }
+        // The files category with DCIM and its camera roll open, then the
+        // delete confirmation for two of its pictures.
+        page->selectCategory(10);
+        if (auto* browser = page->findChild<QColumnView*>(QStringLiteral("fileBrowser"))) {
+            QAbstractItemModel* model = browser->model();
+            auto child = [&](const QModelIndex& parent, const QString& name) {
+                QModelIndex found;
+                waitFor([&] {
+                    for (int row = 0; row < model->rowCount(parent); ++row) {
+                        if (model->index(row, 0, parent).data().toString() == name)
+                            found = model->index(row, 0, parent);
+                    }
+                    return found.isValid();
+                });
+                return found;
+            };
+            const QModelIndex dcim = child(QModelIndex(), QStringLiteral("DCIM"));
+            browser->setCurrentIndex(dcim);
+            const QModelIndex roll = child(dcim, QStringLiteral("100APPLE"));
+            browser->setCurrentIndex(roll);
+            const QModelIndex first = child(roll, QStringLiteral("IMG_0001.JPG"));
+            const QModelIndex second = child(roll, QStringLiteral("IMG_0002.JPG"));
+            browser->selectionModel()->setCurrentIndex(second, QItemSelectionModel::ClearAndSelect);
+            browser->selectionModel()->select(first, QItemSelectionModel::Select);
+            settle(400);
+            ok &= save(window, out + QStringLiteral("/app-device-content-files.png"));
+            auto* confirm = page->findChild<QDialog*>(QStringLiteral("confirmDeletePanel"));
+            auto* remove = page->findChild<QPushButton*>(QStringLiteral("deleteButton"));
+            if (confirm && remove) {
+                remove->click();
+                settle(400);
+                ok &= confirm->isVisible() && save(*confirm, out + QStringLiteral("/sheet-files-confirm-delete.png"));
+                confirm->hide();
+            } else {
+                ok = false;
+            }
+        } else {
+            ok = false;
         }
         page->selectCategory(1);
         settle(300);

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "Clock.h"
+
 namespace {
 
 // Opens `relative` below the folder `root` refers to. The kernel refuses
@@ -65,6 +67,16 @@ SimulatedAfcConnection::SimulatedAfcConnection(const QString& root, std::shared_
     const QVariantMap errors = simulation.value(QStringLiteral("ReadErrors")).toMap();
     for (auto it = errors.cbegin(); it != errors.cend(); ++it)
         m_readErrors.insert(normalise(it.key()), it.value().toLongLong());
+    const QString hold = simulation.value(QStringLiteral("ListingHoldFile")).toString();
+    if (!hold.isEmpty())
+        m_listingHoldFile = QFileInfo(m_root).dir().filePath(hold);
+}
+
+void SimulatedAfcConnection::waitWhileListingsAreHeld() const
+{
+    // Outside the lock: the other calls go on while a listing is held.
+    while (!m_listingHoldFile.isEmpty() && connected() && QFileInfo::exists(m_listingHoldFile))
+        Clock::sleepFor(Clock::Milliseconds(100));
 }
 
 SimulatedAfcConnection::~SimulatedAfcConnection()
@@ -299,6 +311,7 @@ int SimulatedAfcConnection::fileRefClose(uint64_t ref)
 
 int SimulatedAfcConnection::directoryRead(const QString& path, QStringList* entries)
 {
+    waitWhileListingsAreHeld();
     std::lock_guard lock(m_mutex);
     if (!connected())
         return AfcResult::kNotConnected;

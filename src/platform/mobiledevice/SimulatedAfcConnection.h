@@ -16,8 +16,9 @@ class QFile;
 // The file service of a simulated device: the device folder's "afc" tree is
 // the root. Paths are resolved inside the root ("/.." stays at the root), as
 // a device confines its media file system. The Simulation dictionary may add
-// hostile directory entries ("ExtraDirectoryEntries") and read errors
-// ("ReadErrors"); see docs/simulated-devices.md.
+// hostile directory entries ("ExtraDirectoryEntries"), read errors
+// ("ReadErrors") and held listings ("ListingHoldFile"); see
+// docs/simulated-devices.md.
 class SimulatedAfcConnection : public AfcConnection {
 public:
     SimulatedAfcConnection(const QString& root, std::shared_ptr<std::atomic<bool>> present,
@@ -48,6 +49,8 @@ private:
     // A normalised device path as a path relative to the root ("." for "/").
     static QByteArray relative(const QString& normalisedPath);
     bool connected() const { return m_present->load(); }
+    // Waits while the hold file of the simulation exists (and the device is there).
+    void waitWhileListingsAreHeld() const;
 
     QString m_root;
     QString m_canonicalRoot;
@@ -57,6 +60,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_present;
     QHash<QString, QStringList> m_extraEntries;
     QHash<QString, qint64> m_readErrors;
+    QString m_listingHoldFile;
     std::mutex m_mutex;
     std::map<uint64_t, std::unique_ptr<OpenFile>> m_files;
     uint64_t m_nextRef = 1;

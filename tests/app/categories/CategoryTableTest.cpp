@@ -20,6 +20,8 @@ using namespace CategoryViews;
 namespace {
 
 constexpr int kSample = 200;
+// The sample's row that replaces a placeholder row.
+constexpr int kReplacing = 201;
 
 // Names no class of the sample library, so that nothing but linking the
 // library whole can bring its registrations in.
@@ -72,12 +74,12 @@ TEST(CategoryTable, AViewLibrarysRowsAreRegisteredAndReplaceThePlaceholder)
     ASSERT_NE(sample, nullptr) << "the sample view library's registration was dropped at link time";
     EXPECT_FALSE(table.isPlaceholder(kSample));
     EXPECT_EQ(titleKey(kSample), QStringLiteral("SAMPLE"));
-    // Its own files row took the place of the application's placeholder row.
-    ASSERT_NE(table.find(Files), nullptr);
-    EXPECT_FALSE(table.isPlaceholder(Files));
-    std::unique_ptr<QELDeviceCategoryContentView> files(
-        makeView(Files, QRect(0, 0, 300, 200), nullptr));
-    EXPECT_TRUE(isSampleView(files.get()));
+    // Its own row took the place of the placeholder row of its view type.
+    ASSERT_NE(table.find(kReplacing), nullptr);
+    EXPECT_FALSE(table.isPlaceholder(kReplacing));
+    std::unique_ptr<QELDeviceCategoryContentView> replacing(
+        makeView(kReplacing, QRect(0, 0, 300, 200), nullptr));
+    EXPECT_TRUE(isSampleView(replacing.get()));
     // The categories without a view library keep their placeholder.
     for (int viewType : {int(Music), int(Photos), int(Contacts), int(Voicemail), int(Camera)}) {
         SCOPED_TRACE(viewType);
@@ -86,8 +88,8 @@ TEST(CategoryTable, AViewLibrarysRowsAreRegisteredAndReplaceThePlaceholder)
             makeView(viewType, QRect(0, 0, 300, 200), nullptr));
         EXPECT_NE(qobject_cast<QELCategoryNotAvailableView*>(view.get()), nullptr);
     }
-    // The thirteen rows of the application and the sample's new one.
-    EXPECT_EQ(table.rows().size(), 14);
+    // The thirteen rows of the application and the sample's two.
+    EXPECT_EQ(table.rows().size(), 15);
     EXPECT_TRUE(table.rows().contains(sample));
 }
 
@@ -126,7 +128,7 @@ TEST(CategoryTable, ARegisteredCategoryIsListedByItsFlagColumnWithItsIconAndMade
     EXPECT_EQ(
         notices.list,
         (QStringList{"transfer=0", "backup=0", "play=0", "search=1", "placeholder=SEARCHSAMPLE"}));
-    ASSERT_TRUE(page->selectCategory(Files));
+    ASSERT_TRUE(page->selectCategory(kReplacing));
     EXPECT_TRUE(isSampleView(page->GetCurrentCategoryContentView()));
     ASSERT_TRUE(page->selectCategory(kSample));
     EXPECT_EQ(page->GetCurrentCategoryContentView(), view);
@@ -161,7 +163,7 @@ TEST(CategoryTable, EveryRegisteredViewAnswersTheRequestsOfItsAvailabilityRow)
 {
     using R = QELDeviceCategoryContentView;
     const QList<const CategoryDescriptor*> rows = registry().rows();
-    ASSERT_GE(rows.size(), 14);
+    ASSERT_GE(rows.size(), 15);
     for (const CategoryDescriptor* row : rows) {
         SCOPED_TRACE(row->viewType);
         std::unique_ptr<R> view(makeView(row->viewType, QRect(0, 0, 300, 200), nullptr));

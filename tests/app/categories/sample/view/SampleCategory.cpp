@@ -26,8 +26,13 @@ CategoryDescriptor sampleRow(int viewType, int order, const char* titleKey, cons
 // A new category after the others, listed where the device has the spare
 // flag column 1 (iPhones, not iPod touches).
 const CategoryRegistration sample(sampleRow(200, 500, "SAMPLE", "category_sample.png", 1));
-// Its own row for the files category, which takes the place of the
-// placeholder row of the application (view type 10, as the files category).
-const CategoryRegistration files(sampleRow(10, 70, "FILES", "category_files.png", 7));
+// A placeholder row of its own and the row that takes its place, as a
+// category's view library replaces the application's placeholder (every
+// placeholder of the application belongs to a category that lands its own row).
+[[maybe_unused]] const bool placeholderAdded = [] {
+    CategoryDescriptor row = sampleRow(201, 490, "SAMPLEPLACEHOLDER", "category_sample.png", 1);
+    return CategoryRegistry::instance().addPlaceholder(row);
+}();
+const CategoryRegistration replacement(sampleRow(201, 490, "SAMPLE", "category_sample.png", 1));
 
 } // namespace

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `orvane-inspect files DEVICE-FOLDER PATH` over simulated device folders.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+#include "SimulatedDeviceBuilder.h"
+
+namespace {
+
+struct ToolRun {
+    int code = -1;
+    QByteArray out;
+};
+
+ToolRun inspect(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"files"} + arguments);
+    ToolRun run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.code = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    return run;
+}
+
+TEST(FilesInspect, ListsAFolderInTheBrowsersOrderWithTypesAndSizes)
+{
+    QTemporaryDir dir;
+    const QString device = SimulatedDeviceBuilder(dir.path() + "/phone")
+                               .afcFile("DCIM/100APPLE/IMG_0001.JPG", "12345")
+                               .afcFile("DCIM/.hidden", "")
+                               .afcFile("DCIM/apple.txt", "abc")
+                               .afcFolder("DCIM/Empty")
+                               .afcFile(QStringLiteral("DCIM/Ärger.txt"), "x")
+                               .extraDirectoryEntries("/DCIM", {"../evil", "/etc/passwd", "a/b"})
+                               .build();
+    ASSERT_FALSE(device.isEmpty());
+    const ToolRun run = inspect({device, "/DCIM"});
+    ASSERT_EQ(run.code, 0) << run.out.toStdString();
+    const QJsonArray entries = QJsonDocument::fromJson(run.out).object().value("entries").toArray();
+    QStringList lines;
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        lines << entry.value("name").toString() + " " + entry.value("type").toString() + " "
+                + (entry.value("size").isNull() ? QStringLiteral("null")
+                                                : QString::number(entry.value("size").toInteger()));
+    }
+    // The names the device layer refuses ("../evil", "/etc/passwd", "a/b") are not listed.
+    EXPECT_EQ(lines,
+              (QStringList{".hidden file 0", "100APPLE folder null", "apple.txt file 3",
+                           "Empty folder null", QStringLiteral("Ärger.txt file 1")}));
+}
+
+TEST(FilesInspect, APathThatIsNoFolderExitsWithTwo)
+{
+    QTemporaryDir dir;
+    const QString device =
+        SimulatedDeviceBuilder(dir.path() + "/phone").afcFile("file.txt", "x").build();
+    for (const QString& path : {QStringLiteral("/missing"), QStringLiteral("/file.txt")}) {
+        SCOPED_TRACE(path.toStdString());
+        const ToolRun run = inspect({device, path});
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(inspect({device}).code, 2);
+    EXPECT_EQ(inspect({dir.path(), "/"}).code, 2);
+}
+
+} // namespace
