@@ -206,8 +206,11 @@ TEST_F(ControlBarTest, TheBarIsOffUntilAContentPageAndSwitchesWithTheShownCatego
     EXPECT_FALSE(m_delegate->copyToITunesButton()->isEnabled());
     EXPECT_FALSE(m_delegate->playButton()->isEnabled());
     EXPECT_TRUE(field->isHidden());
-    // Nor a copy to the computer: its button is off, as the page would not answer it.
-    EXPECT_FALSE(m_delegate->copyToMacButton()->isEnabled());
+    // A copy to the computer is on exactly when the shown page answers it.
+    const QELDeviceCategoryContentView* files =
+        m_delegate->deviceContentView()->GetCurrentCategoryContentView();
+    EXPECT_EQ(m_delegate->copyToMacButton()->isEnabled(),
+              files && files->answers(QELDeviceCategoryContentView::Copy));
 
     m_simulator->detach(m_udid);
     ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));

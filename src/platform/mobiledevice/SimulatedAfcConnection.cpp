@@ -16,6 +16,7 @@
 #include <QFileInfo>
 
 #include "Clock.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -37,6 +38,14 @@ int openBeneath(int root, const QByteArray& relative, int flags, mode_t mode = 0
 }
 
 bool leadsOut(int error) { return error == EXDEV || error == ELOOP; }
+
+// The kernel's confinement refuses every absolute link, even one that points
+// back into the tree (a device's own links are often absolute): such a path is
+// judged by where it resolves to, a link that leads nowhere yet refused.
+bool resolvesInside(const QString& full, const QString& root)
+{
+    return SafePath::isInside(root, full);
+}
 
 } // namespace
 
@@ -119,7 +128,7 @@ QString SimulatedAfcConnection::local(const QString& devicePath) const
             ::close(fd);
             return full;
         }
-        return leadsOut(errno) ? QString() : full;
+        return leadsOut(errno) && !resolvesInside(full, m_root) ? QString() : full;
     }
     const QString canonical = QFileInfo(full).canonicalFilePath();
     if (!canonical.isEmpty() && canonical != m_canonicalRoot
@@ -148,7 +157,7 @@ int SimulatedAfcConnection::fileInfo(const QString& path, KeyValues* info)
             const int target = openBeneath(m_rootFd, name, O_PATH);
             if (target >= 0)
                 ::close(target);
-            else if (leadsOut(errno))
+            else if (leadsOut(errno) && !resolvesInside(m_root + normalise(path), m_root))
                 return AfcResult::kNotFound;
         }
     } else {
