@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QELMediaLibraryReader;
 
@@ -41,9 +42,12 @@ public:
     // Reads the library. Blocking, worker thread. Exactly one read-complete
     // event per read of an existing folder; none when the folder is missing.
     bool readMediaLibrary();
-    // Asks the running reader to stop; it keeps what it has read.
+    // Asks the running reader to stop; it keeps what it has read. A reader
+    // this library makes afterwards starts cancelled.
     void cancel();
-    // Closes the store. Later reads answer false, queries answer empty.
+    // Closes the store. Later reads answer false, queries answer empty. Any
+    // thread, also from a read event: during a read the store is closed at
+    // the read's end (which then reports failure), never under the reader.
     void close();
 
     std::shared_ptr<QELMediaStore> managedObjectContext() const;
@@ -104,6 +108,10 @@ private:
     QString _libraryDirectory;
     mutable std::mutex m_readerMutex;
     std::shared_ptr<QELMediaLibraryReader> m_reader;
+    bool m_reading = false;
+    bool m_closed = false;
+    bool m_cancelled = false;
+    std::vector<std::shared_ptr<QELMediaLibraryReader>> m_closeAfterRead;
     QELDeviceMediaLibraryEventsProtocol* _delegateObject = nullptr;
     std::mutex _readLibraryLock;
 };
