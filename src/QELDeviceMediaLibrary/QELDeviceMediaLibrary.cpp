@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include "Log.h"
+#include "QELArtworkITunesPurchases.h"
 #include "QELMediaLibraryITunesCDBConvertor.h"
 #include "QELMediaLibraryITunesDBReader.h"
 #include "QELMediaLibraryMediaLibrarySQLiteDBReader.h"
@@ -224,6 +225,10 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
             reader->addLibraryTypes();
             return true;
         });
+        runGuarded("Device paths", [this, &reader] {
+            completeFromDevice(reader);
+            return true;
+        });
     }
     if (!success)
         set_mediaLibraryReader(nullptr);
@@ -303,6 +308,37 @@ void QELDeviceMediaLibrary::addRingtonesAndVoiceMemos(
                 recordings, reader.get());
             return true;
         });
+    }
+}
+
+void QELDeviceMediaLibrary::completeFromDevice(const std::shared_ptr<QELMediaLibraryReader>& reader)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        // A device that left takes no more calls.
+        if (!m_device || m_cancelled || m_closed)
+            return;
+    }
+    std::shared_ptr<QELMediaStore> store = reader->managedObjectContext();
+    if (!store)
+        return;
+    std::lock_guard<std::recursive_mutex> storeGuard(store->lock());
+    // Ringtones.plist names bare files; where they lie is asked of the device.
+    QList<TrackDetailPtr> ringtones;
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (isYes(track->isRingtone))
+            ringtones.append(track);
+    }
+    if (!ringtones.isEmpty())
+        QELMediaLibraryRingtonesReader().resolveRingtonePaths(ringtones, *m_device);
+
+    QELArtworkITunesPurchases::populateMusicLibraryWithPurchasedArtwork(m_device);
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (!track->artworkPath.isEmpty() || track->path.isEmpty())
+            continue;
+        const QString artwork = QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
+        if (!artwork.isEmpty())
+            track->artworkPath = artwork;
     }
 }
 

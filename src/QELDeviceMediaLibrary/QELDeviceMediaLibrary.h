@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+class QELDeviceInterface;
 class QELMediaLibraryReader;
 
 // The media library of one connected device. Given the folder that holds the
@@ -38,6 +39,11 @@ public:
     // The receiver of the progress, playlist-name and read-complete events;
     // not owned, it outlives the media library.
     void setDelegate(QELDeviceMediaLibraryEventsProtocol* delegate);
+
+    // The device the copies came from, not owned; it outlives the read. With
+    // it a successful read also gives each ringtone its device path and each
+    // purchased track its artwork file, before the read-complete event.
+    void setDeviceInterface(QELDeviceInterface* device) { m_device = device; }
 
     // Reads the library. Blocking, worker thread. Exactly one read-complete
     // event per read of an existing folder; none when the folder is missing.
@@ -104,6 +110,7 @@ private:
     bool runGuarded(const char* label, const std::function<bool()>& step);
     bool readITunesDatabases(const QString& folder);
     void addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader);
+    void completeFromDevice(const std::shared_ptr<QELMediaLibraryReader>& reader);
 
     QString _libraryDirectory;
     mutable std::mutex m_readerMutex;
@@ -113,5 +120,6 @@ private:
     bool m_cancelled = false;
     std::vector<std::shared_ptr<QELMediaLibraryReader>> m_closeAfterRead;
     QELDeviceMediaLibraryEventsProtocol* _delegateObject = nullptr;
+    QELDeviceInterface* m_device = nullptr;
     std::mutex _readLibraryLock;
 };

@@ -428,6 +428,40 @@ protected:
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
 
+// Cancels one copy from inside it: when the device reports that the copy of
+// its file has begun.
+class CancelWhenCommunicating : public DeviceEventRecorder {
+public:
+    std::atomic<bool> token{false};
+    QString path;
+    void OnDeviceCommunicatingWithSourceFile(bool communicating, const QString& devicePath) override
+    {
+        DeviceEventRecorder::OnDeviceCommunicatingWithSourceFile(communicating, devicePath);
+        if (communicating && devicePath == path)
+            token.store(true);
+    }
+};
+
+TEST_F(DeviceFileAccessIOS, CancelOnceTheCopyHasBegunStopsItAndLeavesNothing)
+{
+    SimulatedDeviceBuilder builder(path("phone"));
+    builder.afcFile("big.bin", randomBytes(3 * kBlock, 5));
+    connect(builder);
+    CancelWhenCommunicating cancelling;
+    cancelling.path = QStringLiteral("/big.bin");
+    m_interface->setDelegate(&cancelling);
+    ASSERT_FALSE(cancelling.token.load());
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"),
+                                                              &cancelling.token));
+    EXPECT_TRUE(cancelling.token.load());
+    EXPECT_EQ(cancelling.communicating().size(), 2);
+    EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    m_interface->setDelegate(&m_events);
+    // The next copy, with a token of its own, is whole.
+    std::atomic<bool> fresh{false};
+    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"), &fresh));
+}
+
 TEST_F(DeviceFileAccessIOS, ReadErrorFailsTheCopyAndLeavesNothing)
 {
     SimulatedDeviceBuilder builder(path("phone"));

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The read of the computer's music library index and the thread that waits for it.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <future>
+
+#include <gtest/gtest.h>
 
 #include "QELITunesLibrary.h"
 #include "WaitUntil.h"
@@ -15,7 +15,8 @@ namespace {
 // shown the content page; this one waits until the test releases it.
 class WaitingDelegate : public QELITunesLibraryDelegate {
 public:
-    void OnITunesLibraryLoadCompleteWithArguments(const QELITunesLibraryReadCompleteArguments&) override
+    void OnITunesLibraryLoadCompleteWithArguments(
+        const QELITunesLibraryReadCompleteArguments&) override
     {
         if (++events == 1) {
             entered.set_value();
@@ -50,7 +51,11 @@ TEST(ITunesLibraryRead, ANewReadDoesNotWaitForAnEarlierOneWhoseEventWaitsForTheC
 
 class CountingDelegate : public QELITunesLibraryDelegate {
 public:
-    void OnITunesLibraryLoadCompleteWithArguments(const QELITunesLibraryReadCompleteArguments&) override { ++events; }
+    void OnITunesLibraryLoadCompleteWithArguments(
+        const QELITunesLibraryReadCompleteArguments&) override
+    {
+        ++events;
+    }
     std::atomic<int> events{0};
 };
 
