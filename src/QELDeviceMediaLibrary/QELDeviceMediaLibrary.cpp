@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include "Log.h"
+#include "QELArtworkITunesPurchases.h"
 #include "QELMediaLibraryITunesCDBConvertor.h"
 #include "QELMediaLibraryITunesDBReader.h"
 #include "QELMediaLibraryMediaLibrarySQLiteDBReader.h"
@@ -61,6 +62,13 @@ void QELDeviceMediaLibrary::set_mediaLibraryReader(
     const std::shared_ptr<QELMediaLibraryReader>& reader)
 {
     std::lock_guard<std::mutex> guard(m_readerMutex);
+    // A library closed during its read takes no reader any more; the read's
+    // end closes what it made.
+    if (m_closed) {
+        if (reader)
+            m_closeAfterRead.push_back(reader);
+        return;
+    }
     m_reader = reader;
 }
 
@@ -84,7 +92,15 @@ QString QELDeviceMediaLibrary::readerName() const
 
 void QELDeviceMediaLibrary::cancel()
 {
-    if (std::shared_ptr<QELMediaLibraryReader> reader = _mediaLibraryReader())
+    std::shared_ptr<QELMediaLibraryReader> reader;
+    {
+        // Sticky, so a reader that the read makes after this call (the next
+        // database in the order of preference) starts cancelled too.
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        m_cancelled = true;
+        reader = m_reader;
+    }
+    if (reader)
         reader->cancel();
 }
 
@@ -95,7 +111,19 @@ void QELDeviceMediaLibrary::close()
         std::lock_guard<std::mutex> guard(m_readerMutex);
         reader = std::move(m_reader);
         m_reader.reset();
-        _libraryDirectory.clear();
+        m_closed = true;
+        // A running read still fills the reader's store (this call may even
+        // come from one of its events), so the store is closed when the read
+        // ends, never under it. Nothing waits here: the GUI thread calls this
+        // when a device leaves.
+        if (m_reading) {
+            m_cancelled = true;
+            if (reader) {
+                reader->cancel();
+                m_closeAfterRead.push_back(std::move(reader));
+            }
+            return;
+        }
     }
     if (reader)
         reader->close();
@@ -103,11 +131,22 @@ void QELDeviceMediaLibrary::close()
 
 template <class R> std::shared_ptr<R> QELDeviceMediaLibrary::makeReader()
 {
-    std::shared_ptr<R> reader(
-        QELMediaLibraryReader::createWithLibraryDirectory<R>(_libraryDirectory));
-    set_mediaLibraryReader(reader);
-    if (reader)
+    QString folder;
+    bool cancelled = false;
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        if (m_closed)
+            return nullptr;
+        folder = _libraryDirectory;
+        cancelled = m_cancelled;
+    }
+    std::shared_ptr<R> reader(QELMediaLibraryReader::createWithLibraryDirectory<R>(folder));
+    if (reader) {
         reader->setDelegate(this);
+        if (cancelled)
+            reader->cancel();
+    }
+    set_mediaLibraryReader(reader);
     return reader;
 }
 
@@ -134,6 +173,12 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
         return false;
     // One read at a time: the held reader is dropped only once this read owns the lock.
     std::lock_guard<std::mutex> readLock(_readLibraryLock);
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        if (m_closed)
+            return false;
+        m_reading = true;
+    }
     set_mediaLibraryReader(nullptr);
     bool success = false;
     auto inFolder = [&folder](const char* name) {
@@ -180,9 +225,25 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
             reader->addLibraryTypes();
             return true;
         });
+        runGuarded("Device paths", [this, &reader] {
+            completeFromDevice(reader);
+            return true;
+        });
     }
     if (!success)
         set_mediaLibraryReader(nullptr);
+
+    // A close() that came during the read happens now, once nothing uses the store.
+    std::vector<std::shared_ptr<QELMediaLibraryReader>> toClose;
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        m_reading = false;
+        if (m_closed)
+            success = false;
+        toClose.swap(m_closeAfterRead);
+    }
+    for (const std::shared_ptr<QELMediaLibraryReader>& closed : toClose)
+        closed->close();
     if (_delegateObject)
         _delegateObject->OnDeviceMediaLibaryReadCompleteEvent(
             DeviceMediaLibraryReadCompleteArguments(success, QString()));
@@ -247,6 +308,37 @@ void QELDeviceMediaLibrary::addRingtonesAndVoiceMemos(
                 recordings, reader.get());
             return true;
         });
+    }
+}
+
+void QELDeviceMediaLibrary::completeFromDevice(const std::shared_ptr<QELMediaLibraryReader>& reader)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_readerMutex);
+        // A device that left takes no more calls.
+        if (!m_device || m_cancelled || m_closed)
+            return;
+    }
+    std::shared_ptr<QELMediaStore> store = reader->managedObjectContext();
+    if (!store)
+        return;
+    std::lock_guard<std::recursive_mutex> storeGuard(store->lock());
+    // Ringtones.plist names bare files; where they lie is asked of the device.
+    QList<TrackDetailPtr> ringtones;
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (isYes(track->isRingtone))
+            ringtones.append(track);
+    }
+    if (!ringtones.isEmpty())
+        QELMediaLibraryRingtonesReader().resolveRingtonePaths(ringtones, *m_device);
+
+    QELArtworkITunesPurchases::populateMusicLibraryWithPurchasedArtwork(m_device);
+    for (const TrackDetailPtr& track : store->tracks()) {
+        if (!track->artworkPath.isEmpty() || track->path.isEmpty())
+            continue;
+        const QString artwork = QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
+        if (!artwork.isEmpty())
+            track->artworkPath = artwork;
     }
 }
 

@@ -14,7 +14,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
+class QELDeviceInterface;
 class QELMediaLibraryReader;
 
 // The media library of one connected device. Given the folder that holds the
@@ -38,12 +40,20 @@ public:
     // not owned, it outlives the media library.
     void setDelegate(QELDeviceMediaLibraryEventsProtocol* delegate);
 
+    // The device the copies came from, not owned; it outlives the read. With
+    // it a successful read also gives each ringtone its device path and each
+    // purchased track its artwork file, before the read-complete event.
+    void setDeviceInterface(QELDeviceInterface* device) { m_device = device; }
+
     // Reads the library. Blocking, worker thread. Exactly one read-complete
     // event per read of an existing folder; none when the folder is missing.
     bool readMediaLibrary();
-    // Asks the running reader to stop; it keeps what it has read.
+    // Asks the running reader to stop; it keeps what it has read. A reader
+    // this library makes afterwards starts cancelled.
     void cancel();
-    // Closes the store. Later reads answer false, queries answer empty.
+    // Closes the store. Later reads answer false, queries answer empty. Any
+    // thread, also from a read event: during a read the store is closed at
+    // the read's end (which then reports failure), never under the reader.
     void close();
 
     std::shared_ptr<QELMediaStore> managedObjectContext() const;
@@ -100,10 +110,16 @@ private:
     bool runGuarded(const char* label, const std::function<bool()>& step);
     bool readITunesDatabases(const QString& folder);
     void addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader);
+    void completeFromDevice(const std::shared_ptr<QELMediaLibraryReader>& reader);
 
     QString _libraryDirectory;
     mutable std::mutex m_readerMutex;
     std::shared_ptr<QELMediaLibraryReader> m_reader;
+    bool m_reading = false;
+    bool m_closed = false;
+    bool m_cancelled = false;
+    std::vector<std::shared_ptr<QELMediaLibraryReader>> m_closeAfterRead;
     QELDeviceMediaLibraryEventsProtocol* _delegateObject = nullptr;
+    QELDeviceInterface* m_device = nullptr;
     std::mutex _readLibraryLock;
 };

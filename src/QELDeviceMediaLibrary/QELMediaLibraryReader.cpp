@@ -12,6 +12,10 @@
 #include "Log.h"
 #include "QELDeviceMediaLibraryEventsProtocol.h"
 
+// The icons live in this static library's own resource file, which a program
+// links only when something registers it.
+static void initPlaylistIconResources() { Q_INIT_RESOURCE(playlisticons); }
+
 QELMediaLibraryReader::QELMediaLibraryReader(const QString& libraryDirectory)
     : _libraryDirectory(libraryDirectory)
 {
@@ -78,6 +82,8 @@ QByteArray QELMediaLibraryReader::playlistIconData(const QString& iconName)
 {
     static QMutex mutex;
     static QHash<QString, QByteArray> cache;
+    static const bool registered = (initPlaylistIconResources(), true);
+    Q_UNUSED(registered);
     QMutexLocker locker(&mutex);
     auto it = cache.constFind(iconName);
     if (it != cache.constEnd())

@@ -628,6 +628,7 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
     auto library = std::make_shared<QELDeviceMediaLibrary>(
         folder.isEmpty() ? QStringLiteral("/nonexistent") : folder);
     library->setDelegate(relay.get());
+    library->setDeviceInterface(device);
     if (artwork)
         artwork->setDelegate(relay.get());
     post(this, [this, generation, library, artwork, relay] {

@@ -19,6 +19,7 @@
 #include "QELMediaPlayerProgressEventArgs.h"
 #include "QELMediaPlayerSource.h"
 #include "QELQtMediaPlayerBackend.h"
+#include "QELTimeFormatter.h"
 
 namespace {
 constexpr int kProgressIntervalMs = 1000;
@@ -26,7 +27,7 @@ constexpr int kProgressIntervalMs = 1000;
 
 // One copy of a device file into the cache. Its cancel flag is its own: it
 // never touches another copy or the device's copy jobs. Shared by the player
-// and the worker thread, which may outlive the player.
+// and the worker thread, which the player joins before it goes.
 struct QELMediaPlayer::CacheJob {
     QELMediaPlayerItem item;
     quint64 generation = 0;
@@ -39,8 +40,14 @@ QELMediaPlayer::QELMediaPlayer(std::shared_ptr<QELMediaPlayerSource> deviceInter
                                std::unique_ptr<QELMediaPlayerBackend> backend, QObject* parent)
     : QObject(parent)
     , m_deviceInterface(std::move(deviceInterface))
-    , m_backend(backend ? std::move(backend) : std::make_unique<QELQtMediaPlayerBackend>())
+    , m_backend(std::move(backend))
+    , m_timeFormatter([](qint64 ms) { return QELTimeFormatter().stringForObjectValue(ms); })
 {
+    if (!m_backend) {
+        auto qt = std::make_unique<QELQtMediaPlayerBackend>();
+        qt->showVideoInWindowOfItsOwn();
+        m_backend = std::move(qt);
+    }
     connect(m_backend.get(), &QELMediaPlayerBackend::loaded, this,
             &QELMediaPlayer::handleMovieLoaded);
     connect(m_backend.get(), &QELMediaPlayerBackend::failed, this,
@@ -55,6 +62,9 @@ QELMediaPlayer::~QELMediaPlayer()
 {
     if (m_cacheJob)
         m_cacheJob->cancel = true;
+    // The copy thread calls into the device interface, which its owner may
+    // destroy as soon as the player is gone. The thread never waits for this one.
+    m_cacheThreads.stopAndJoinAll();
 }
 
 void QELMediaPlayer::setDeviceInterface(std::shared_ptr<QELMediaPlayerSource> deviceInterface)
@@ -216,7 +226,7 @@ void QELMediaPlayer::_cacheNextItem(const QELMediaPlayerItem& item)
     const QString path = cachePathForDevicePath(item.path);
     std::shared_ptr<QELMediaPlayerSource> source = m_deviceInterface;
     QPointer<QELMediaPlayer> self(this);
-    std::thread([self, job, source, path] {
+    m_cacheThreads.start([self, job, source, path] {
         bool ok = false;
         if (source && !path.isEmpty()) {
             QFile::remove(path);
@@ -237,7 +247,7 @@ void QELMediaPlayer::_cacheNextItem(const QELMediaPlayerItem& item)
         // No receiver left: the copy is not wanted any more.
         if (!self && !result.isEmpty())
             QFile::remove(result);
-    }).detach();
+    });
 }
 
 void QELMediaPlayer::_cacheFinished(const std::shared_ptr<CacheJob>& job, const QString& path)

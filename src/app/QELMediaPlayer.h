@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "QELMediaPlayerItem.h"
+#include "WorkerThreads.h"
 
 class QELMediaPlayerBackend;
 class QELMediaPlayerDelegate;
@@ -26,9 +27,11 @@ class QELMediaPlayerSource;
 class QELMediaPlayer : public QObject {
     Q_OBJECT
 public:
-    // `backend` defaults to Qt Multimedia.
+    // `backend` defaults to Qt Multimedia, showing video in a window of its own.
     explicit QELMediaPlayer(std::shared_ptr<QELMediaPlayerSource> deviceInterface,
         std::unique_ptr<QELMediaPlayerBackend> backend = nullptr, QObject* parent = nullptr);
+    // Cancels the copy ahead and waits for its thread, so the device
+    // interface may go right after the player.
     ~QELMediaPlayer() override;
 
     QELMediaPlayerDelegate* delegate() const { return m_delegate; }
@@ -37,7 +40,8 @@ public:
     void setDeviceInterface(std::shared_ptr<QELMediaPlayerSource> deviceInterface);
     QELMediaPlayerBackend* backend() const { return m_backend.get(); }
 
-    // Turns milliseconds into the elapsed and remaining texts of the progress ticks.
+    // Turns milliseconds into the elapsed and remaining texts of the progress
+    // ticks; QELTimeFormatter's clock times unless another is set.
     void setTimeFormatter(std::function<QString(qint64)> formatter) { m_timeFormatter = std::move(formatter); }
 
     void setPlayQueue(const QList<QELMediaPlayerItem>& queue);
@@ -103,4 +107,6 @@ private:
     bool m_waitingForMovie = false;
     // Counts queue replacements, so that a copy made for an earlier queue starts nothing.
     quint64 m_queueGeneration = 0;
+    // The copy-ahead threads; joined before the player's members go.
+    WorkerThreads m_cacheThreads{QStringLiteral("A preview copy")};
 };

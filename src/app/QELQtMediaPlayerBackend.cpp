@@ -15,6 +15,19 @@ void QELQtMediaPlayerBackend::setVideoOutput(QObject* output)
     m_player.setVideoOutput(output);
 }
 
+void QELQtMediaPlayerBackend::showVideoInWindowOfItsOwn()
+{
+    if (m_videoWindow)
+        return;
+    m_videoWindow = std::make_unique<QVideoWidget>();
+    m_videoWindow->setWindowTitle(QStringLiteral("Orvane"));
+    m_videoWindow->resize(640, 360);
+    m_player.setVideoOutput(m_videoWindow.get());
+    connect(&m_player, &QMediaPlayer::hasVideoChanged, m_videoWindow.get(), [this](bool video) {
+        m_videoWindow->setVisible(video && !m_player.source().isEmpty());
+    });
+}
+
 void QELQtMediaPlayerBackend::load(const QString& path)
 {
     m_loading = true;
@@ -26,6 +39,8 @@ void QELQtMediaPlayerBackend::unload()
     m_loading = false;
     m_player.stop();
     m_player.setSource(QUrl());
+    if (m_videoWindow)
+        m_videoWindow->hide();
 }
 
 bool QELQtMediaPlayerBackend::hasMovie() const

@@ -2,6 +2,9 @@
 
 #include <QAudioOutput>
 #include <QMediaPlayer>
+#include <QVideoWidget>
+
+#include <memory>
 
 #include "QELMediaPlayerBackend.h"
 
@@ -13,6 +16,10 @@ public:
 
     // Where video is shown (a QVideoWidget or a video sink); audio plays without one.
     void setVideoOutput(QObject* output);
+    QObject* videoOutput() const { return m_player.videoOutput(); }
+    // Video shows in a window of the backend's own, open while a movie with
+    // a picture is loaded.
+    void showVideoInWindowOfItsOwn();
 
     void load(const QString& path) override;
     void unload() override;
@@ -28,6 +35,7 @@ private:
     void handleStatus(QMediaPlayer::MediaStatus status);
     void handleError(QMediaPlayer::Error error, const QString& text);
 
+    std::unique_ptr<QVideoWidget> m_videoWindow;
     QMediaPlayer m_player;
     QAudioOutput m_audio;
     bool m_loading = false;

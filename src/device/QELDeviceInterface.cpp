@@ -278,7 +278,12 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
     switch (notification.kind) {
     case DeviceNotification::Arrived: {
         m_lastNotificationMessageConnect.store(true);
-        if (m_validDeviceConnected.load())
+        // A replug within the disconnection debounce is a new connection: the
+        // device's old file connection died with the cable, so the device is
+        // connected afresh. Any other arrival waits while a device is connected.
+        if (m_validDeviceConnected.load()
+            && (notification.connection == DeviceConnectionType::Network
+                || !_takeOverReplug(notification.device)))
             return;
         QString deviceClass, productVersion;
         if (m_mobileDevice->connect(notification.device) == MobileDeviceResult::kSuccess) {
@@ -309,15 +314,26 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         startWorker([this, generation] { _onIOSConnectivity(generation); });
         return;
     }
-    case DeviceNotification::Left:
-        if (connectedDevice().isEmpty() || connectedDevice() != notification.device)
+    case DeviceNotification::Left: {
+        // Only USB devices are ever connected: a network instance of the same
+        // device leaving says nothing about the cable.
+        if (notification.connection == DeviceConnectionType::Network)
             return;
+        quint64 departure = 0;
+        {
+            std::lock_guard lock(m_stateMutex);
+            if (m_connectedDevice.isEmpty() || m_connectedDevice != notification.device)
+                return;
+            m_leftPendingDevice = notification.device;
+            departure = ++m_departure;
+        }
         m_lastNotificationMessageConnect.store(false);
         m_pairingWaitGeneration.store(0);
         // Retry loops working for this device end now.
         ++m_generation;
-        startWorker([this] { _pauseAndTestForDisconnection(); });
+        startWorker([this, departure] { _pauseAndTestForDisconnection(departure); });
         return;
+    }
     case DeviceNotification::PairingEnded:
         m_pairingWaitGeneration.store(0);
         return;
@@ -492,7 +508,23 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     sendConnected(arguments);
 }
 
-void QELDeviceInterface::_pauseAndTestForDisconnection()
+bool QELDeviceInterface::_takeOverReplug(const QString& device)
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_fileManager || m_leftPendingDevice.isEmpty() || m_leftPendingDevice != device)
+            return false;
+        m_leftPendingDevice.clear();
+        ++m_departure; // the pending debounce ends without a disconnection
+        m_afcConnection.reset();
+        m_validDeviceConnected.store(false);
+    }
+    disconnectFileRelayService();
+    qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
+    return true;
+}
+
+void QELDeviceInterface::_pauseAndTestForDisconnection(quint64 departure)
 {
     if (!sleep(kDisconnectDebounceMs))
         return;
@@ -501,6 +533,10 @@ void QELDeviceInterface::_pauseAndTestForDisconnection()
     QString device;
     {
         std::lock_guard lock(m_stateMutex);
+        // A later departure (or a replug) has its own debounce.
+        if (m_departure != departure)
+            return;
+        m_leftPendingDevice.clear();
         device = m_connectedDevice;
         m_connectedDevice.clear();
         m_afcConnection.reset();
@@ -622,8 +658,10 @@ void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments argument
         m_standardDeviceBasePath = basePath;
         m_fileManager = true;
         m_afcConnection.reset();
+        // A shuffle has no identifier of its own; its volume's file-system id
+        // tells two shuffles with the same label apart.
         m_preferencesDevice = arguments.uniqueDeviceID().isEmpty()
-            ? QStringLiteral("volume:") + QFileInfo(volume).fileName()
+            ? QStringLiteral("volume:%1").arg(m_iPods->volumeUniqueID(volume))
             : arguments.uniqueDeviceID();
     }
     modifyITunesPreferences();

@@ -111,7 +111,9 @@ public:
     bool deletePath(const QString& path);
     // Renames a device item; an existing file at `to` is replaced, as rename(2) does.
     bool renamePath(const QString& from, const QString& to);
-    // Disk mode: the local path of a device path below the mount point.
+    // Disk mode: the local path of a device path below the mount point; empty
+    // (and every call on it fails) when it leads off the volume, as through a
+    // symlink on the volume.
     QString fullStandardDevicePathWithPath(const QString& path) const;
 
     bool cancelFileOperation() const { return m_cancelFileOperation.load(); }
@@ -171,7 +173,10 @@ private:
     void _startDeviceConnectivityThreads();
     void _iOSNotifyConnectivity(const DeviceNotification& notification);
     void _onIOSConnectivity(quint64 generation);
-    void _pauseAndTestForDisconnection();
+    void _pauseAndTestForDisconnection(quint64 departure);
+    // Ends the connection of a device that left and came back within the
+    // debounce, so its arrival connects it anew; false for any other device.
+    bool _takeOverReplug(const QString& device);
     void _ipodConnectivityCheckThread(quint64 pollerGeneration);
     void _ipodShuffleConnectivityCheckThread(quint64 pollerGeneration);
 
@@ -224,6 +229,10 @@ private:
 
     mutable std::mutex m_stateMutex;
     QString m_connectedDevice;
+    // The connected device whose departure waits for the debounce, and the
+    // number of the latest departure (both under m_stateMutex).
+    QString m_leftPendingDevice;
+    quint64 m_departure = 0;
     std::shared_ptr<AfcConnection> m_afcConnection;
     bool m_fileManager = false;
     QString m_standardDeviceBasePath;

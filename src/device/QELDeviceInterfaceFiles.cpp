@@ -225,7 +225,14 @@ QString QELDeviceInterface::fullStandardDevicePathWithPath(const QString& path) 
     while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
         base.chop(1);
     const QString relative = normalisedDevicePath(path);
-    return relative == QLatin1String("/") ? base : base + relative;
+    const QString full = relative == QLatin1String("/") ? base : base + relative;
+    // A symlink on the volume may point anywhere on the computer: a path that
+    // leaves the volume is no device path, and every call on it fails.
+    if (base.isEmpty() || !SafePath::isInside(base, full)) {
+        qCWarning(lcOrvane).noquote() << "Refusing a device path that leaves the volume:" << path;
+        return QString();
+    }
+    return full;
 }
 
 void QELDeviceInterface::setCancelFileOperation(bool cancel)
@@ -340,7 +347,8 @@ bool QELDeviceInterface::makeDir(const QString& path) const
                        normalisedDevicePath(path))
             == AfcResult::kSuccess;
     }
-    return diskMode() && QDir().mkpath(fullStandardDevicePathWithPath(path));
+    const QString full = diskMode() ? fullStandardDevicePathWithPath(path) : QString();
+    return !full.isEmpty() && QDir().mkpath(full);
 }
 
 std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path) const
@@ -359,8 +367,9 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
     } else {
         if (!diskMode())
             return std::nullopt;
-        QDir folder(fullStandardDevicePathWithPath(path));
-        if (!folder.exists())
+        const QString full = fullStandardDevicePathWithPath(path);
+        QDir folder(full);
+        if (full.isEmpty() || !folder.exists())
             return std::nullopt;
         names = folder.entryList(
             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -724,9 +733,12 @@ bool QELDeviceInterface::deletePath(const QString& path)
     if (!diskMode())
         return false;
     const QString full = fullStandardDevicePathWithPath(target);
+    if (full.isEmpty())
+        return false;
     const QFileInfo info(full);
+    // A folder goes only when it is empty, as on the device's own file service.
     if (info.isDir() && !info.isSymLink())
-        return QDir(full).removeRecursively();
+        return QDir().rmdir(full);
     return QFile::remove(full);
 }
 

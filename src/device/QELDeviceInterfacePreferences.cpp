@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The device's iTunes preferences: changed while the program works with the
 // device, the untouched original kept per device outside the temporary folder
-// and put back before the program ends.
+// and put back before the program ends, or at the device's next connection
+// when it left first.
 #include "QELDeviceInterface.h"
 
 #include "Locations.h"
@@ -149,18 +150,28 @@ bool QELDeviceInterface::modifyITunesPreferences()
     if (current.isEmpty())
         return false;
 
-    // The saved original of this device is never replaced: it is the file as
-    // it was before this program first changed it, and waits to be put back.
+    // A saved original from an earlier connection that was never put back
+    // (the device left before the program ended) goes back now: when the
+    // device still holds exactly what this program wrote, that original is
+    // the file again. Any other file on the device is newer than the saved
+    // original (another program or the device changed it meanwhile), so it
+    // becomes the original and the older one is dropped.
+    const qint64 operatingSystem = connectedDeviceOperatingSystem();
     const QString savedPrefs = saved + QLatin1Char('/') + kPrefsName;
-    if (!QFileInfo::exists(savedPrefs)) {
-        if (!writeSafely(savedPrefs, current) || readWhole(savedPrefs) != current) {
+    const QByteArray pending = readWhole(savedPrefs);
+    QByteArray original = current;
+    if (!pending.isEmpty() && current == changedITunesPreferences(pending, operatingSystem))
+        original = pending;
+    if (original != pending) {
+        if (!writeSafely(savedPrefs, original) || readWhole(savedPrefs) != original) {
             qCWarning(lcOrvane) << "Could not save the device's iTunes preferences to" << savedPrefs;
-            QFile::remove(savedPrefs);
+            if (pending.isEmpty())
+                QFile::remove(savedPrefs);
             return false;
         }
     }
 
-    const QByteArray changed = changedITunesPreferences(current, connectedDeviceOperatingSystem());
+    const QByteArray changed = changedITunesPreferences(original, operatingSystem);
     const QString localNew = temporary + QLatin1Char('/') + kPrefsName + QStringLiteral(".new");
     QFile::remove(localNew);
     if (!writeSafely(localNew, changed))
@@ -180,12 +191,11 @@ bool QELDeviceInterface::modifyITunesPreferences()
         const QString localPlist = temporary + QLatin1Char('/') + kPrefsPlistName + QStringLiteral(".copy");
         QFile::remove(localPlist);
         if (copyFileFromDeviceAtToLocalPath(devicePlist, localPlist)) {
+            // The device's file is always the newest one: a copy saved at an
+            // earlier connection is replaced by it.
             const QByteArray plist = readWhole(localPlist);
-            bool keptCopy = false;
-            if (!QFileInfo::exists(savedPlist))
-                keptCopy = writeSafely(savedPlist, plist) && readWhole(savedPlist) == plist;
-            else
-                keptCopy = readWhole(savedPlist) == plist;  // the same file as the one kept
+            const bool keptCopy = readWhole(savedPlist) == plist
+                || (writeSafely(savedPlist, plist) && readWhole(savedPlist) == plist);
             if (keptCopy && !deletePath(devicePlist))
                 qCWarning(lcOrvane) << "Could not remove iTunesPrefs.plist from the device.";
         }
@@ -216,14 +226,34 @@ void QELDeviceInterface::restoreITunesPreferences()
         else
             return;
     }
+    // An original goes back only over what this program left there: a file
+    // that changed since (or a plist that came back) is newer and stays.
+    const QString temporary = Locations::temporaryFolder();
+    const qint64 operatingSystem = connectedDeviceOperatingSystem();
     for (const QString& name : {kPrefsName, kPrefsPlistName}) {
         const QString savedFile = saved + QLatin1Char('/') + name;
         if (!QFileInfo::exists(savedFile))
             continue;
-        if (uploadReplacing(savedFile, folder + QLatin1Char('/') + name))
+        const QString devicePath = folder + QLatin1Char('/') + name;
+        bool ours = !fileExistsAtPath(devicePath);
+        if (!ours && name == kPrefsName && !temporary.isEmpty()) {
+            const QString local = temporary + QLatin1Char('/') + name + QStringLiteral(".current");
+            QFile::remove(local);
+            if (copyFileFromDeviceAtToLocalPath(devicePath, local)) {
+                const QByteArray original = readWhole(savedFile);
+                const QByteArray now = readWhole(local);
+                ours = now == original || now == changedITunesPreferences(original, operatingSystem);
+            }
+            QFile::remove(local);
+        }
+        if (!ours) {
+            qCInfo(lcOrvane) << "The device holds a newer" << name << "than the saved original; it stays.";
             QFile::remove(savedFile);
-        else
+        } else if (uploadReplacing(savedFile, devicePath)) {
+            QFile::remove(savedFile);
+        } else {
             qCWarning(lcOrvane) << "Could not put back" << name << "on the device; the saved copy is kept.";
+        }
     }
     QDir().rmdir(saved);
 }

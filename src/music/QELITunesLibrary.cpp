@@ -18,26 +18,26 @@ QELITunesLibrary::~QELITunesLibrary() { stop(); }
 
 void QELITunesLibrary::stop()
 {
-    m_stop.store(true);
-    std::lock_guard<std::mutex> lock(m_threadMutex);
-    if (m_thread.joinable())
-        m_thread.join();
+    m_currentRead.store(0);
+    m_threads.joinAll();
 }
 
 void QELITunesLibrary::startReadingITunesLibrary()
 {
-    std::lock_guard<std::mutex> lock(m_threadMutex);
-    // One read at a time: a read is short and the previous one's event has
-    // been handled by the time the next device is read.
-    if (m_thread.joinable())
-        m_thread.join();
-    m_stop.store(false);
-    m_thread = std::thread([this] { _threadedWorker(); });
+    quint64 read = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_startMutex);
+        read = ++m_lastRead;
+    }
+    m_currentRead.store(read);
+    // Ended reads are joined here; a running one is left to end by itself.
+    m_threads.start([this, read] { _threadedWorker(read); });
 }
 
-void QELITunesLibrary::_threadedWorker()
+void QELITunesLibrary::_threadedWorker(quint64 read)
 {
     bool success = false;
+    int trackCount = 0;
     const QString file = m_host ? QELITunesInformation::iTunesLibraryFilePath(*m_host) : QString();
     if (file.isEmpty() || !QFileInfo(file).isFile()) {
         qCInfo(lcOrvane) << "No computer music library file found";
@@ -46,15 +46,16 @@ void QELITunesLibrary::_threadedWorker()
         const QVariant library = Plist::readFile(file, &error);
         const QVariant tracks = library.toMap().value(QStringLiteral("Tracks"));
         if (tracks.typeId() == QMetaType::QVariantMap) {
-            m_trackCount.store(int(tracks.toMap().size()));
+            trackCount = int(tracks.toMap().size());
             success = true;
         } else {
             qCWarning(lcOrvane).noquote() << "The music library file" << file << "could not be read" << error;
         }
     }
-    m_isLibraryReadSuccessful.store(success);
-    if (m_stop.load())
+    if (m_currentRead.load() != read)
         return;
+    m_trackCount.store(trackCount);
+    m_isLibraryReadSuccessful.store(success);
     if (QELITunesLibraryDelegate* d = m_delegate.load())
         d->OnITunesLibraryLoadCompleteWithArguments(QELITunesLibraryReadCompleteArguments(success));
 }

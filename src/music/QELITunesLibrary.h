@@ -6,9 +6,9 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "QELITunesLibraryDelegate.h"
+#include "WorkerThreads.h"
 
 class MediaLibraryHost;
 
@@ -20,7 +20,7 @@ class MediaLibraryHost;
 class QELITunesLibrary {
 public:
     explicit QELITunesLibrary(std::shared_ptr<MediaLibraryHost> host);
-    // Waits for a running read to end; the delegate must not block on this
+    // Waits for running reads to end; the delegate must not block on this
     // thread meanwhile (see stop()).
     ~QELITunesLibrary();
     QELITunesLibrary(const QELITunesLibrary&) = delete;
@@ -30,24 +30,29 @@ public:
     void setDelegate(QELITunesLibraryDelegate* delegate) { m_delegate.store(delegate); }
     QELITunesLibraryDelegate* delegate() const { return m_delegate.load(); }
 
-    // Returns at once; the read runs on a new thread and ends by sending
-    // OnITunesLibraryLoadCompleteWithArguments to the delegate from there.
-    // A read still running is waited for first.
+    // Returns at once, never waiting for an earlier read (whose delegate may
+    // be waiting for the calling thread); the read runs on a new thread and
+    // ends by sending OnITunesLibraryLoadCompleteWithArguments to the
+    // delegate from there. An earlier read that has not sent its event yet
+    // no longer sends it.
     void startReadingITunesLibrary();
-    // Ends a running read without sending its event and waits for its thread.
+    // Ends the running reads without sending their events and waits for
+    // their threads. Later reads may start again.
     void stop();
 
     bool isLibraryReadSuccessful() const { return m_isLibraryReadSuccessful.load(); }
     int trackCount() const { return m_trackCount.load(); }
 
 private:
-    void _threadedWorker();
+    void _threadedWorker(quint64 read);
 
     std::shared_ptr<MediaLibraryHost> m_host;
     std::atomic<QELITunesLibraryDelegate*> m_delegate{nullptr};
     std::atomic<bool> m_isLibraryReadSuccessful{false};
-    std::atomic<bool> m_stop{false};
+    // The number of the read whose event is still wanted; 0 after stop().
+    std::atomic<quint64> m_currentRead{0};
+    quint64 m_lastRead = 0;
     std::atomic<int> m_trackCount{0};
-    std::mutex m_threadMutex;
-    std::thread m_thread;
+    std::mutex m_startMutex;
+    WorkerThreads m_threads{QStringLiteral("A music library read")};
 };

@@ -169,3 +169,24 @@ TEST(PurchasedArtwork, LooksUpByFileName)
 }
 
 } // namespace
+
+namespace {
+
+// Every icon a reader gives a playlist ships with the program.
+TEST(PlaylistIcons, EveryIconTheReadersNameLoads)
+{
+    for (const char* name : {"cat_music", "cat_playlist", "cat_smart_playlist", "cat_genius_selection",
+                             "cat_podcast", "cat_itunesu", "cat_video_film", "cat_tv", "cat_books",
+                             "cat_ringtones", "cat_recording", "cat_shopping_bag", "cat_shappong_bag"}) {
+        SCOPED_TRACE(name);
+        const QByteArray data = QELMediaLibraryReader::playlistIconData(QString::fromLatin1(name));
+        // A PNG whose header chunk says 32 x 32 pixels.
+        ASSERT_GE(data.size(), 24);
+        EXPECT_TRUE(data.startsWith("\x89PNG\r\n\x1a\n"));
+        EXPECT_EQ(data.mid(12, 4), QByteArray("IHDR"));
+        EXPECT_EQ(data.mid(16, 8), QByteArray::fromHex("0000002000000020"));
+    }
+    EXPECT_TRUE(QELMediaLibraryReader::playlistIconData(QStringLiteral("no_such_icon")).isEmpty());
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which database the media library reads, the iTunesCDB conversion, and what
 // is added after a successful read.
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -8,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "ITunesDBWriter.h"
+#include "LibraryItdbFixture.h"
 #include "MediaExtrasFixture.h"
 #include "MediaLibraryFixture.h"
 #include "MediaTestSupport.h"
@@ -183,5 +186,90 @@ TEST(ReaderChoice, CancelledSQLiteReadSucceedsAndTheAdditionsFollow)
     EXPECT_EQ(namesOf(library.playlists()), QStringList{"Ringtones"});
     EXPECT_EQ(events.completions, QList<bool>{true});
 }
+
+// A device that leaves during the read: the disconnect path cancels and
+// closes the library from whatever thread it runs on, here from inside the
+// reader's own progress event, at every event the reader sends.
+class ClosingDelegate : public RecordingDelegate {
+public:
+    QELDeviceMediaLibrary* library = nullptr;
+    int closeAtProgress = 0;
+    void OnDeviceMediaLibraryReadProgressEvent(const QString& progress) override
+    {
+        RecordingDelegate::OnDeviceMediaLibraryReadProgressEvent(progress);
+        if (library && progressLines.size() == closeAtProgress) {
+            library->cancel();
+            library->close();
+        }
+    }
+};
+
+struct ReaderFolder {
+    const char* reader;
+    std::function<void(const QString& folder)> write;
+};
+
+class CloseDuringRead : public ::testing::TestWithParam<ReaderFolder> {};
+
+TEST_P(CloseDuringRead, StoreStaysOpenUntilTheReadEndsAtEveryProgressEvent)
+{
+    QTemporaryDir dir;
+    GetParam().write(dir.path());
+    ASSERT_TRUE(MediaExtrasFixture::writeRingtones(dir.filePath("Ringtones.plist"), {{"Bell.m4r", "G1", "Bell", "", "", 1000}}));
+
+    int events = 0;
+    {
+        QELDeviceMediaLibrary library(dir.path());
+        RecordingDelegate counting;
+        library.setDelegate(&counting);
+        ASSERT_TRUE(library.readMediaLibrary());
+        ASSERT_EQ(library.readerName(), GetParam().reader);
+        events = counting.progressLines.size();
+        library.close();
+    }
+    ASSERT_GT(events, 0);
+    for (int at = 1; at <= events; ++at) {
+        SCOPED_TRACE(at);
+        QELDeviceMediaLibrary library(dir.path());
+        ClosingDelegate closing;
+        closing.library = &library;
+        closing.closeAtProgress = at;
+        library.setDelegate(&closing);
+        EXPECT_FALSE(library.readMediaLibrary());
+        EXPECT_EQ(closing.completions, QList<bool>{false});
+        EXPECT_EQ(library.managedObjectContext(), nullptr);
+        EXPECT_TRUE(library.getAllTracks().isEmpty());
+        EXPECT_TRUE(library.playlists().isEmpty());
+        EXPECT_FALSE(library.readMediaLibrary());
+    }
+}
+
+LibraryItdbFixture itdbLibrary()
+{
+    LibraryItdbFixture f;
+    LibraryItdbFixture::Item it;
+    it.pid = 7;
+    it.title = QStringLiteral("From Library.itdb");
+    it.location = QStringLiteral("T7.mp3");
+    f.items << it;
+    LibraryItdbFixture::Container c;
+    c.pid = 70;
+    c.name = QStringLiteral("Device list");
+    c.items = {7};
+    f.containers << c;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachReader, CloseDuringRead,
+    ::testing::Values(
+        ReaderFolder{"QELMediaLibraryMediaLibrarySQLiteDBReader",
+                     [](const QString& folder) { ASSERT_TRUE(sqliteLibrary().write(folder + "/MediaLibrary.sqlitedb")); }},
+        ReaderFolder{"QELMediaLibrarySQLiteReader", [](const QString& folder) { ASSERT_TRUE(itdbLibrary().write(folder)); }},
+        ReaderFolder{"QELMediaLibraryITunesDBReader",
+                     [](const QString& folder) { write(folder + "/iTunesDB", iTunesDBWithTitle("Song", 4)); }},
+        ReaderFolder{"QELMediaLibraryITunesDBReader", [](const QString& folder) {
+                         write(folder + "/iTunesCDB", ITunesDBWriter::toCDB(iTunesDBWithTitle("From CDB", 9)));
+                     }}));
 
 } // namespace

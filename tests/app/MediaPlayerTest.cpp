@@ -310,6 +310,44 @@ TEST(MediaPlayerCache, NameKeepsOnlyAPlainExtension)
     }
 }
 
+// The device interface goes right after the player at quit: the copy ahead
+// must be over by the time the player is.
+TEST_F(Player, CopyAheadIsCancelledAndJoinedBeforeThePlayerGoes)
+{
+    makePlayer(1);
+    source->hold(QStringLiteral("Music/F00/a.wav"));
+    player->setPlayQueue(threeTracks());
+    player->play();
+    ASSERT_TRUE(source->waitUntilHeld(kWait));
+    player.reset();
+    EXPECT_FALSE(source->isHolding());
+    source->release();
+}
+
+TEST_F(Player, ProgressTimesAreClockTimesWithoutAFormatterOfTheCaller)
+{
+    makePlayer(1);
+    player = std::make_unique<QELMediaPlayer>(source, std::make_unique<FakeMovieBackend>());
+    player->setDelegate(&events);
+    player->setIsPlayingLocal(true);
+    const QString local = QDir(device.path()).filePath(QStringLiteral("Music/F00/a.wav"));
+    player->setPlayQueue({item(local, QStringLiteral("A"))});
+    player->play();
+    ASSERT_TRUE(waitForStarts(1));
+    player->_progressTimerWorker();
+    ASSERT_FALSE(events.ticks.empty());
+    EXPECT_EQ(events.ticks.back().timeCurrent(), QStringLiteral("00:01"));
+    EXPECT_EQ(events.ticks.back().timeRemaining(), QStringLiteral("00:59"));
+}
+
+TEST(MediaPlayerQt, TheDefaultBackendShowsVideo)
+{
+    QELMediaPlayer player(nullptr);
+    auto* backend = dynamic_cast<QELQtMediaPlayerBackend*>(player.backend());
+    ASSERT_NE(backend, nullptr);
+    EXPECT_NE(backend->videoOutput(), nullptr);
+}
+
 // The real decoder on small WAV files the test writes, when this machine can play them.
 TEST(MediaPlayerQt, PlaysAQueueOfLocalFiles)
 {

@@ -86,6 +86,12 @@ bool LocalFolderSource::waitUntilHeld(int timeoutMs)
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_held; });
 }
 
+bool LocalFolderSource::isHolding() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_held;
+}
+
 void LocalFolderSource::failCopiesOf(const QString& devicePath)
 {
     std::lock_guard lock(m_mutex);

@@ -36,6 +36,8 @@ public:
     void hold(const QString& devicePath);
     void release();
     bool waitUntilHeld(int timeoutMs);
+    // Whether a copy is held right now.
+    bool isHolding() const;
     void failCopiesOf(const QString& devicePath);
 
     QStringList copied() const;        // device paths, one per copy started

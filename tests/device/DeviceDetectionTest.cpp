@@ -47,7 +47,10 @@ protected:
     // Attaches a paired iPhone and waits for its successful connection.
     QString connectPhone(const QString& udid = QStringLiteral("phone-1"))
     {
-        const QString folder = SimulatedDeviceBuilder(path(udid)).udid(udid).build();
+        const QString folder = SimulatedDeviceBuilder(path(udid))
+                                   .udid(udid)
+                                   .afcFile(QStringLiteral("Docs/probe.txt"), "probe")
+                                   .build();
         const QString device = m_simulator->attach(folder);
         EXPECT_TRUE(m_events.waitForSuccess());
         return device;
@@ -247,18 +250,56 @@ TEST_F(DeviceDetection, UnplugGivesOneDebouncedDisconnect)
         [&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
 }
 
-TEST_F(DeviceDetection, ReconnectWithinTwoSecondsGivesNoDisconnect)
+TEST_F(DeviceDetection, ReplugWithinTwoSecondsIsANewConnectionWithoutADisconnect)
 {
     start();
     const QString device = connectPhone();
-    // Left and arrived again before the 2 s debounce ends.
+    ASSERT_TRUE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/probe.txt")));
+    // Left and arrived again before the 2 s debounce ends: the old file
+    // connection died with the cable, so the device is connected again.
     m_simulator->detach(device);
     m_simulator->attach(path(QStringLiteral("phone-1")));
+    m_simulator->waitForNotifications();
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return m_events.connected().size() == 2 && m_events.connected().last().success();
+    }));
+    quiet();
+    EXPECT_TRUE(m_events.disconnected().isEmpty());
+    EXPECT_TRUE(m_interface->isValidDeviceConnected());
+    EXPECT_EQ(m_events.connected().size(), 2);
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("startService com.apple.afc")), 2);
+    EXPECT_TRUE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/probe.txt")));
+}
+
+TEST_F(DeviceDetection, TwoQuickUnplugsGiveOneDisconnect)
+{
+    start();
+    const QString device = connectPhone();
+    m_simulator->detach(device);
+    m_simulator->attach(path(QStringLiteral("phone-1")));
+    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
+    m_simulator->detach(device);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    quiet();
+    EXPECT_EQ(m_events.disconnected().size(), 1);
+    EXPECT_FALSE(m_interface->isValidDeviceConnected());
+}
+
+TEST_F(DeviceDetection, NetworkInstanceLeavingKeepsTheUsbDevice)
+{
+    start();
+    const QString device = connectPhone();
+    // The same phone was also reachable over Wi-Fi; that instance goes away.
+    m_simulator->notify(device, DeviceNotification::Left, DeviceConnectionType::Network);
     m_simulator->waitForNotifications();
     quiet();
     EXPECT_TRUE(m_events.disconnected().isEmpty());
     EXPECT_TRUE(m_interface->isValidDeviceConnected());
-    EXPECT_EQ(m_events.connected().size(), 1);
+    EXPECT_TRUE(m_interface->fileExistsAtPath(QStringLiteral("/Docs/probe.txt")));
+
+    // The cable itself still counts.
+    m_simulator->detach(device);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
 }
 
 TEST_F(DeviceDetection, OtherDeviceIsIgnoredWhileConnected)

@@ -354,6 +354,46 @@ TEST_P(DeviceFileAccess, DeleteAndRename)
     EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/")));
 }
 
+TEST_P(DeviceFileAccess, DeleteRemovesOnlyAnEmptyFolder)
+{
+    EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/Docs")));
+    EXPECT_EQ(readFile(m_root + "/Docs/a.txt"), QByteArray("hello device"));
+    EXPECT_TRUE(QFileInfo::exists(m_root + "/Docs/sub/b.bin"));
+    EXPECT_TRUE(m_interface->deletePath(QStringLiteral("/Docs/emptysub")));
+    EXPECT_FALSE(QFileInfo::exists(m_root + "/Docs/emptysub"));
+}
+
+// A disk-mode volume is any file system: a symlink on it may point at the
+// user's own files, which no device call may read, change or remove.
+TEST_P(DeviceFileAccess, SymlinksOnTheVolumeNeverLeadOffIt)
+{
+    if (ios())
+        GTEST_SKIP() << "the device's own file service confines its paths";
+    const QString outside = path("outside");
+    ASSERT_TRUE(writeFile(outside + "/secret.txt", "mine"));
+    ASSERT_TRUE(QFile::link(outside, m_root + "/Linked"));
+    ASSERT_TRUE(QFile::link(outside + "/secret.txt", m_root + "/Docs/secret-link"));
+    ASSERT_TRUE(writeFile(path("upload.txt"), "upload"));
+
+    EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/Linked/secret.txt")));
+    EXPECT_FALSE(m_interface->isDirectoryAtPath(QStringLiteral("/Linked")));
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Linked/secret.txt"),
+                                                               path("copied.txt")));
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Docs/secret-link"),
+                                                               path("copied.txt")));
+    EXPECT_FALSE(QFileInfo::exists(path("copied.txt")));
+    EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(path("upload.txt"),
+                                                          QStringLiteral("/Linked/new.txt")));
+    EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/Linked/secret.txt")));
+    EXPECT_FALSE(m_interface->renamePath(QStringLiteral("/Docs/a.txt"),
+                                         QStringLiteral("/Linked/a.txt")));
+    EXPECT_FALSE(m_interface->makeDir(QStringLiteral("/Linked/made")));
+    EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"secret.txt"});
+    EXPECT_EQ(readFile(outside + "/secret.txt"), QByteArray("mine"));
+    EXPECT_EQ(readFile(m_root + "/Docs/a.txt"), QByteArray("hello device"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, DeviceFileAccess, ::testing::Values(Mode::IOS, Mode::DiskMode),
                          [](const auto& info) {
                              return info.param == Mode::IOS ? "IOS" : "DiskMode";
@@ -388,6 +428,40 @@ protected:
         std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
+
+// Cancels one copy from inside it: when the device reports that the copy of
+// its file has begun.
+class CancelWhenCommunicating : public DeviceEventRecorder {
+public:
+    std::atomic<bool> token{false};
+    QString path;
+    void OnDeviceCommunicatingWithSourceFile(bool communicating, const QString& devicePath) override
+    {
+        DeviceEventRecorder::OnDeviceCommunicatingWithSourceFile(communicating, devicePath);
+        if (communicating && devicePath == path)
+            token.store(true);
+    }
+};
+
+TEST_F(DeviceFileAccessIOS, CancelOnceTheCopyHasBegunStopsItAndLeavesNothing)
+{
+    SimulatedDeviceBuilder builder(path("phone"));
+    builder.afcFile("big.bin", randomBytes(3 * kBlock, 5));
+    connect(builder);
+    CancelWhenCommunicating cancelling;
+    cancelling.path = QStringLiteral("/big.bin");
+    m_interface->setDelegate(&cancelling);
+    ASSERT_FALSE(cancelling.token.load());
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"),
+                                                              &cancelling.token));
+    EXPECT_TRUE(cancelling.token.load());
+    EXPECT_EQ(cancelling.communicating().size(), 2);
+    EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    m_interface->setDelegate(&m_events);
+    // The next copy, with a token of its own, is whole.
+    std::atomic<bool> fresh{false};
+    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"), &fresh));
+}
 
 TEST_F(DeviceFileAccessIOS, ReadErrorFailsTheCopyAndLeavesNothing)
 {

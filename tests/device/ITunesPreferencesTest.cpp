@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <list>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -116,6 +118,8 @@ protected:
     DeviceEventRecorder m_events;
     std::shared_ptr<SimulatedMobileDevice> m_simulator = std::make_shared<SimulatedMobileDevice>();
     std::shared_ptr<IPodFramework> m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
+    // Receivers of the connections a test starts after the first one.
+    std::list<DeviceEventRecorder> m_laterEvents;
     std::unique_ptr<QELDeviceInterface> m_interface;
 };
 
@@ -209,6 +213,78 @@ TEST_F(ITunesPreferences, DiskModeIPodUsesItsOwnFolderAndTable)
     EXPECT_EQ(readFile(savedFolder + "/iTunesPrefs"), m_prefs);
     m_interface->restoreITunesPreferences();
     EXPECT_EQ(readFile(volume + "/iPod_Control/iTunes/iTunesPrefs"), m_prefs);
+}
+
+// The usual end of a session: the device is unplugged, the program quits
+// later, so the original waits. Meanwhile another program changed the file
+// on the device: that newer file is the original from now on.
+TEST_F(ITunesPreferences, NewerFileFoundAtTheNextConnectionBecomesTheOriginal)
+{
+    connectPhone();
+    m_simulator->detach(m_device);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    m_interface->shutdown();
+
+    QByteArray newer = m_prefs;
+    newer[200] = 'N';
+    const QByteArray newerPlist("<plist>newer</plist>");
+    ASSERT_TRUE(writeFile(devicePrefs(), newer));
+    ASSERT_TRUE(writeFile(devicePlist(), newerPlist));
+    m_simulator->attach(path("phone"));
+    m_interface = std::make_unique<QELDeviceInterface>(m_simulator, m_iPods);
+    DeviceEventRecorder& events = m_laterEvents.emplace_back();
+    m_interface->setDelegate(&events);
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(events.waitForSuccess());
+    EXPECT_EQ(readFile(saved("iTunesPrefs")), newer);
+    EXPECT_EQ(readFile(saved("iTunesPrefs.plist")), newerPlist);
+    EXPECT_EQ(readFile(devicePrefs()), QELDeviceInterface::changedITunesPreferences(newer, 1));
+    EXPECT_FALSE(QFileInfo::exists(devicePlist()));
+
+    m_interface->restoreITunesPreferences();
+    EXPECT_EQ(readFile(devicePrefs()), newer);
+    EXPECT_EQ(readFile(devicePlist()), newerPlist);
+}
+
+TEST_F(ITunesPreferences, RestoreNeverWritesTheOriginalOverANewerFile)
+{
+    connectPhone();
+    // Changed on the device while it was connected.
+    QByteArray newer = QELDeviceInterface::changedITunesPreferences(m_prefs, 1);
+    newer[250] = 'N';
+    const QByteArray newerPlist("<plist>made meanwhile</plist>");
+    ASSERT_TRUE(writeFile(devicePrefs(), newer));
+    ASSERT_TRUE(writeFile(devicePlist(), newerPlist));
+    m_interface->restoreITunesPreferences();
+    EXPECT_EQ(readFile(devicePrefs()), newer);
+    EXPECT_EQ(readFile(devicePlist()), newerPlist);
+    EXPECT_FALSE(QFileInfo::exists(Locations::savedPreferencesFolder(kUdid)));
+}
+
+TEST_F(ITunesPreferences, TwoShufflesWithTheSameLabelKeepTheirOwnOriginals)
+{
+    QStringList folders;
+    for (const char* parent : {"first", "second"}) {
+        SCOPED_TRACE(parent);
+        const QString volume = path(QString::fromLatin1(parent) + "/SHUFFLE");
+        ASSERT_TRUE(writeFile(volume + "/iPod_Control/iTunes/iTunesSD", "sd"));
+        QByteArray own = m_prefs;
+        own[0] = parent[0];
+        ASSERT_TRUE(writeFile(volume + "/iPod_Control/iTunes/iTunesPrefs", own));
+        m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {volume}});
+        m_interface = std::make_unique<QELDeviceInterface>(m_simulator, m_iPods);
+        DeviceEventRecorder& events = m_laterEvents.emplace_back();
+        m_interface->setDelegate(&events);
+        m_interface->BeginDeviceConnectionDetect();
+        ASSERT_TRUE(events.waitForSuccess());
+        const QString folder = m_interface->savedPreferencesFolderOfDevice();
+        EXPECT_EQ(readFile(folder + "/iTunesPrefs"), own);
+        folders << folder;
+        m_interface->shutdown();
+    }
+    EXPECT_NE(folders[0], folders[1]);
+    for (const QString& folder : folders)
+        QDir(folder).removeRecursively();
 }
 
 } // namespace

@@ -134,6 +134,14 @@ uint32_t IPodFramework::getUniqueID(const IPodHandle& iPod) const
     return qFromBigEndian<quint32>(digest.constData());
 }
 
+uint32_t IPodFramework::volumeUniqueID(const QString& volume) const
+{
+    const QString path = clean(volume);
+    const QStorageInfo storage(path);
+    const bool mountPoint = storage.isValid() && clean(storage.rootPath()) == path;
+    return getUniqueID({path, mountPoint ? QString::fromUtf8(storage.device()) : QString()});
+}
+
 QString IPodFramework::copyName(const IPodHandle& iPod) const
 {
     const QStorageInfo storage(iPod.volume);

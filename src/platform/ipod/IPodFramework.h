@@ -43,6 +43,9 @@ public:
     bool copyMountpoint(const IPodHandle& iPod, QString* mountPoint) const;
     // iPodGetUniqueID: a 32-bit number derived from the volume's file-system id.
     uint32_t getUniqueID(const IPodHandle& iPod) const;
+    // The same number for any mounted volume (an iPod shuffle's): from the
+    // file-system id of the volume's device, else from its device and path.
+    uint32_t volumeUniqueID(const QString& volume) const;
     // iPodCopyName: the volume's label, else the folder's name.
     QString copyName(const IPodHandle& iPod) const;
 

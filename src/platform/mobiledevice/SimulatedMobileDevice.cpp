@@ -130,9 +130,9 @@ void SimulatedMobileDevice::detach(const QString& udid)
     enqueue({udid, DeviceNotification::Left, connection});
 }
 
-void SimulatedMobileDevice::notify(const QString& udid, int kind)
+void SimulatedMobileDevice::notify(const QString& udid, int kind, DeviceConnectionType connection)
 {
-    enqueue({udid, kind, DeviceConnectionType::Usb});
+    enqueue({udid, kind, connection});
 }
 
 QStringList SimulatedMobileDevice::attachedDevices() const

@@ -29,8 +29,10 @@ public:
     QString attach(const QString& folder);
     // Announces that the device left; its open connections fail from now on.
     void detach(const QString& device);
-    // Sends a notification of any kind (4 ends a pending pairing).
-    void notify(const QString& device, int kind);
+    // Sends a notification of any kind (4 ends a pending pairing), as one of
+    // the device's instances (a device on USB and Wi-Fi has one of each).
+    void notify(const QString& device, int kind,
+                DeviceConnectionType connection = DeviceConnectionType::Usb);
     QStringList attachedDevices() const;
     // The calls made on the device so far, by name ("connect", "startService
     // com.apple.afc", ...), in order.
