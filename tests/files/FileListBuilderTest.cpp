@@ -78,9 +78,9 @@ TEST_P(FileListBuilderTest, AFolderListsWithoutCaseDotNamesIncludedLinksNotFollo
         kinds.insert(entry.name, entry.kind);
     EXPECT_EQ(kinds.value("loop"), FileEntryKind::Link);
     EXPECT_EQ(kinds.value("plain.txt"), FileEntryKind::File);
-    // Over AFC the device refuses a link out of its tree: it is not there.
-    EXPECT_EQ(kinds.value("outside"),
-              GetParam() == DeviceKind::IOS ? FileEntryKind::Missing : FileEntryKind::Link);
+    // A link out of the device's tree is not there: the file service refuses
+    // it, and so does the interface for a disk-mode volume.
+    EXPECT_EQ(kinds.value("outside"), FileEntryKind::Missing);
     // The full tree never walks into a link.
     const QStringList tree = pathsOf(FileListBuilder::deviceFileList(m_device.device(), "/"));
     EXPECT_FALSE(tree.contains("/Hostile/loop/Notes.txt"));
