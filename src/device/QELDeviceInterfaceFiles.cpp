@@ -95,6 +95,22 @@ bool kernelCopyUnavailable(int error)
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+// Gives the finished file its name unless that name is taken. Network shares
+// and some FUSE file systems have no exclusive rename (EINVAL): there the name
+// is checked first, and a file that appears between the check and the rename
+// is the only case left to chance.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+    struct stat existing {};
+    if (::lstat(to.constData(), &existing) == 0 || errno != ENOENT)
+        return false;
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+
 // The file a copy writes: unnamed (O_TMPFILE) in the target's folder, so a
 // copy cut short, even by a kill, leaves nothing behind, and given its name
 // only once the whole file is there; a named temporary beside the target where
@@ -140,9 +156,7 @@ public:
             named = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, m_target.constData(),
                              AT_SYMLINK_FOLLOW)
                 == 0;
-        } else if (::renameat2(AT_FDCWD, m_named.constData(), AT_FDCWD, m_target.constData(),
-                               RENAME_NOREPLACE)
-                   == 0) {
+        } else if (renameNoReplace(m_named, m_target)) {
             named = true;
             m_named.clear();
         }
