@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 
 #include "AfcConnection.h"
+#include "DescriptorWrite.h"
 #include "Log.h"
 #include "QELDeviceConnectivityDelegate.h"
 #include "QELDeviceInterface.h"
@@ -72,20 +73,6 @@ char* blockBuffer()
 {
     thread_local const std::unique_ptr<char[]> buffer(new char[kBlockSize]);
     return buffer.get();
-}
-
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        data += put;
-        size -= put;
-    }
-    return true;
 }
 
 // Whether copy_file_range failed only because these files cannot be copied
@@ -529,7 +516,7 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
             return false;
         if (got == 0)
             break;
-        if (!writeAll(target.descriptor(), buffer, got))
+        if (!writeAllToDescriptor(target.descriptor(), buffer, got))
             return false;
     }
     return target.commit();
@@ -580,7 +567,7 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
                     "fileRefRead", source)
             != AfcResult::kSuccess)
             break;
-        if (got > 0 && !writeAll(target.descriptor(), buffer, static_cast<qint64>(got)))
+        if (got > 0 && !writeAllToDescriptor(target.descriptor(), buffer, static_cast<qint64>(got)))
             break;
         if (got < kBlockSize) {
             complete = true;

@@ -23,6 +23,7 @@
 #include "BackupEncryption.h"
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
+#include "DescriptorWrite.h"
 #include "MbdbWriter.h"
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
@@ -121,20 +122,6 @@ std::vector<SourceItem> collectSource(const QString& sourceRoot, int* skipped)
     return items;
 }
 
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        data += put;
-        size -= put;
-    }
-    return true;
-}
-
 // Copies one file into the staging folder and hashes it on the way. Nothing
 // is flushed here: the staging folder becomes the backup only after one flush
 // of the whole folder, so a run cut short never leaves a backup with a
@@ -164,7 +151,7 @@ bool copyPlain(const QString& source, const QString& target, QByteArray* sha1, Q
             continue;
         if (got == 0)
             break;
-        if (got < 0 || !writeAll(out, buffer.get(), got)) {
+        if (got < 0 || !writeAllToDescriptor(out, buffer.get(), got)) {
             ::unlink(targetName.constData());
             *error = QStringLiteral("Cannot copy %1 into the backup.").arg(source);
             return false;
@@ -186,7 +173,7 @@ bool writeUnflushed(const QString& path, const QByteArray& bytes)
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const bool written = writeAll(fd, bytes.constData(), bytes.size());
+    const bool written = writeAllToDescriptor(fd, bytes.constData(), bytes.size());
     return ::close(fd) == 0 && written;
 }
 
