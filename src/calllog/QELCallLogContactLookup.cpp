@@ -22,9 +22,7 @@ const QString kLastFour = QStringLiteral("ABPhoneLastFour");
 // name columns ABPerson has.
 QString columnOrNull(sqlite3* db, const QString& alias, const QString& table, const QString& column)
 {
-    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, table, column)
-        ? alias + QLatin1Char('.') + column
-        : QStringLiteral("NULL");
+    return QELSQLiteHelper::columnOrNull(db, table, column, alias);
 }
 
 } // namespace

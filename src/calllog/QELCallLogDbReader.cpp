@@ -13,9 +13,7 @@ const QString kTable = QStringLiteral("call");
 
 QString columnOrNull(sqlite3* db, const QString& column)
 {
-    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, kTable, column)
-        ? column
-        : QStringLiteral("NULL");
+    return QELSQLiteHelper::columnOrNull(db, kTable, column);
 }
 
 } // namespace

@@ -54,6 +54,14 @@ bool QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(sqlite3* db, const
     return found;
 }
 
+QString QELSQLiteHelper::columnOrNull(sqlite3* db, const QString& table, const QString& column,
+                                      const QString& alias)
+{
+    if (!doesDatabaseContainTableWithColumnNamed(db, table, column))
+        return QStringLiteral("NULL");
+    return alias.isEmpty() ? column : alias + QLatin1Char('.') + column;
+}
+
 int QELSQLiteHelper::indexOfColumnNamedWithinStatment(const QString& column, sqlite3_stmt* statement)
 {
     if (!statement)

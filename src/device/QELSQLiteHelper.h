@@ -19,6 +19,12 @@ public:
     // The column's text; "" for NULL. Numbers come back in SQLite's text form.
     static QString stringValueForColumnFromStatment(int column, sqlite3_stmt* statement);
 
+    // A result column for a SELECT over device tables whose columns differ by
+    // system version: `column` (as `alias.column` when an alias is given) when
+    // the table has it, else NULL, which then reads as a missing value.
+    static QString columnOrNull(sqlite3* db, const QString& table, const QString& column,
+                                const QString& alias = QString());
+
     // An identifier quoted for SQL ("a""b"), for the few places where a name
     // has to be part of a statement's text.
     static QString quotedIdentifier(const QString& name);

@@ -1,3 +1,4 @@
+#include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 
 #include <sqlite3.h>
@@ -172,3 +173,25 @@ TEST(SQLiteProbes, QuotedIdentifierDoublesQuotes)
 }
 
 } // namespace
+
+TEST(SQLiteHelperColumns, AColumnASystemLacksIsSelectedAsNull)
+{
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openInMemory();
+    ASSERT_TRUE(db.execute(QStringLiteral("CREATE TABLE call(address TEXT, Duration REAL)")));
+    struct Case {
+        const char* table;
+        const char* column;
+        const char* alias;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"call", "address", "", "address"},
+                          Case{"call", "duration", "", "duration"}, // SQLite ignores case
+                          Case{"call", "address", "c", "c.address"},
+                          Case{"call", "flags", "c", "NULL"},
+                          Case{"missing", "address", "", "NULL"}}) {
+        SCOPED_TRACE(std::string(c.table) + "." + c.column);
+        EXPECT_EQ(QELSQLiteHelper::columnOrNull(db.handle(), QLatin1String(c.table),
+                                                QLatin1String(c.column), QLatin1String(c.alias)),
+                  QLatin1String(c.expected));
+    }
+}
