@@ -157,8 +157,22 @@ bool QELDeviceMediaLibrary::runGuarded(const char* label, const std::function<bo
     } catch (const std::exception& exception) {
         qCWarning(lcOrvane).noquote() << QStringLiteral("%1 : %2").arg(
             QString::fromLatin1(label), QString::fromUtf8(exception.what()));
+        noteReadFailure(QString::fromLatin1(label), QString::fromUtf8(exception.what()));
     }
     return false;
+}
+
+void QELDeviceMediaLibrary::noteReadFailure(const QString& file, const QString& reason)
+{
+    std::lock_guard<std::mutex> guard(m_readerMutex);
+    m_readFailures.append(QStringLiteral("%1: %2").arg(
+        file, reason.isEmpty() ? QStringLiteral("it could not be read") : reason));
+}
+
+QStringList QELDeviceMediaLibrary::readFailures() const
+{
+    std::lock_guard<std::mutex> guard(m_readerMutex);
+    return m_readFailures;
 }
 
 bool QELDeviceMediaLibrary::readMediaLibrary()
@@ -178,6 +192,7 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
         if (m_closed)
             return false;
         m_reading = true;
+        m_readFailures.clear();
     }
     set_mediaLibraryReader(nullptr);
     bool success = false;
@@ -193,7 +208,10 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
             if (!reader)
                 return false;
             reader->setFilePath(QLatin1String(name));
-            return reader->readMediaLibrary();
+            if (reader->readMediaLibrary())
+                return true;
+            noteReadFailure(QLatin1String(name), reader->failureReason());
+            return false;
         });
         if (!read)
             set_mediaLibraryReader(nullptr);
@@ -210,6 +228,8 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
                 return false;
             const bool read = reader->readMediaLibrary();
             qCInfo(lcOrvane) << "Using Library.itdb";
+            if (!read)
+                noteReadFailure(QStringLiteral("Library.itdb"), reader->failureReason());
             return read;
         });
         if (!success)
@@ -263,6 +283,8 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
             const QString converted = QELMediaLibraryITunesCDBConvertor::convertedPathFor(cdb);
             if (!QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(cdb, converted)) {
                 qCWarning(lcOrvane) << "iTunesCDB could not be converted";
+                noteReadFailure(QStringLiteral("iTunesCDB"),
+                                QStringLiteral("it could not be expanded (not a compressed iTunesDB)"));
                 return false;
             }
             auto reader = makeReader<QELMediaLibraryITunesDBReader>();
@@ -270,7 +292,10 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
             if (!reader)
                 return false;
             reader->setFilePath(QFileInfo(converted).fileName());
-            return reader->readMediaLibrary();
+            if (reader->readMediaLibrary())
+                return true;
+            noteReadFailure(QStringLiteral("iTunesCDB"), reader->failureReason());
+            return false;
         });
         if (!success)
             set_mediaLibraryReader(nullptr);
@@ -282,7 +307,10 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
             if (!reader)
                 return false;
             reader->setFilePath(QStringLiteral("iTunesDB"));
-            return reader->readMediaLibrary();
+            if (reader->readMediaLibrary())
+                return true;
+            noteReadFailure(QStringLiteral("iTunesDB"), reader->failureReason());
+            return false;
         });
         if (!success)
             set_mediaLibraryReader(nullptr);

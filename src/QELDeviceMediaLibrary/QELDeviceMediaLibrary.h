@@ -48,6 +48,10 @@ public:
     // Reads the library. Blocking, worker thread. Exactly one read-complete
     // event per read of an existing folder; none when the folder is missing.
     bool readMediaLibrary();
+    // After a read that failed: each library file that was tried, with why it
+    // could not be read ("MediaLibrary.sqlitedb: no such table: item"); empty
+    // when none of the files was there.
+    QStringList readFailures() const;
     // Asks the running reader to stop; it keeps what it has read. A reader
     // this library makes afterwards starts cancelled.
     void cancel();
@@ -119,6 +123,9 @@ private:
     bool m_closed = false;
     bool m_cancelled = false;
     std::vector<std::shared_ptr<QELMediaLibraryReader>> m_closeAfterRead;
+    // Written by the read (under m_readerMutex), read by readFailures().
+    QStringList m_readFailures;
+    void noteReadFailure(const QString& file, const QString& reason);
     QELDeviceMediaLibraryEventsProtocol* _delegateObject = nullptr;
     QELDeviceInterface* m_device = nullptr;
     std::mutex _readLibraryLock;

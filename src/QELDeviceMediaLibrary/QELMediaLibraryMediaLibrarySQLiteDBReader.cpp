@@ -134,6 +134,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             << QStringLiteral(
                    "QELMediaLibraryMediaLibrarySQLiteDBReader : dbLibrarypath %1 not exist")
                    .arg(dbPath);
+        noteFailure(QStringLiteral("the file is not there"));
         return false;
     }
     int openCode = 0;
@@ -145,6 +146,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
                    "QELMediaLibraryMediaLibrarySQLiteDBReader : open Sqlite Db Fail with code %1")
                    .arg(openCode)
             << openError;
+        noteFailure(QStringLiteral("not a readable SQLite database (%1)").arg(openError));
         // A file that is there but holds no readable database fails as its
         // first query would, with the read's failure sent.
         if (openCode != SQLITE_CANTOPEN)
@@ -163,6 +165,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
                    "QELMediaLibraryMediaLibrarySQLiteDBReader : Sqlite DB read error code : %1")
                    .arg(code)
             << database.lastError();
+        // "no such table: item", "no such column: …", "database disk image is malformed"
+        noteFailure(database.lastError());
         _fireReadCompleteEventWithSuccessAndErrorInformation(
             false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
         return false;
@@ -356,6 +360,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             << QStringLiteral(
                    "QELMediaLibraryMediaLibrarySQLiteDBReader : managedObjectContextSave error %1")
                    .arg(error);
+        noteFailure(QStringLiteral("the media store could not be saved: %1").arg(error));
         return false;
     }
     database.close();
@@ -380,6 +385,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                        "QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
                        .arg(info.lastStepCode())
                 << info.errorMessage();
+            noteFailure(QStringLiteral("the db_info table could not be read: %1").arg(info.errorMessage()));
             _fireReadCompleteEventWithSuccessAndErrorInformation(
                 false,
                 QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));

@@ -138,10 +138,18 @@ void QELMediaLibraryReader::_firePlaylistName(const QString& name)
 void QELMediaLibraryReader::_fireReadCompleteEventWithSuccessAndErrorInformation(bool success, const QString& errorInformation)
 {
     qCInfo(lcOrvane).noquote() << QStringLiteral("Media Library status:%1 ").arg(success ? 1 : 0);
+    if (!success && !errorInformation.isEmpty())
+        noteFailure(errorInformation);
     if (!errorInformation.isNull())
         qCInfo(lcOrvane).noquote() << QStringLiteral("ErrorInfo:%1").arg(errorInformation);
     if (m_delegate)
         m_delegate->OnDeviceMediaLibaryReadCompleteEvent(DeviceMediaLibraryReadCompleteArguments(success, errorInformation));
+}
+
+void QELMediaLibraryReader::noteFailure(const QString& reason)
+{
+    if (m_failure.isEmpty())
+        m_failure = reason;
 }
 
 void QELMediaLibraryReader::addLibraryTypes()

@@ -40,6 +40,9 @@ public:
     virtual bool readMediaLibrary();
     // The reader's class name, for diagnostics.
     virtual QString readerName() const { return QStringLiteral("QELMediaLibraryReader"); }
+    // Why the read failed (English, for the log and the tools: which table or
+    // column is missing, what SQLite said); empty when it did not fail.
+    QString failureReason() const { return m_failure; }
 
     // Asks a running read to stop at its next record; never reset.
     void cancel() { m_cancelRead = true; }
@@ -75,6 +78,8 @@ protected:
     void _fireReadCompleteEventWithSuccessAndErrorInformation(bool success, const QString& errorInformation);
     void _firePlaylistName(const QString& name);
     void setPlaylistIcon(Playlist& playlist, const QString& iconName);
+    // Keeps the reason of a failure for failureReason(); the first one given stays.
+    void noteFailure(const QString& reason);
 
     QString _libraryDirectory;
     QSet<QString> _kinds;
@@ -83,5 +88,6 @@ private:
     mutable std::mutex m_contextMutex;
     std::shared_ptr<QELMediaStore> m_context;
     QELDeviceMediaLibraryEventsProtocol* m_delegate = nullptr;
+    QString m_failure;
     std::atomic<bool> m_cancelRead{false};
 };

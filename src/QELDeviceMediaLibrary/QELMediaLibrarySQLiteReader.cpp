@@ -16,17 +16,21 @@
 
 namespace {
 
-QELSQLiteDatabase openInFolder(const QString& folder, const QString& name)
+QELSQLiteDatabase openInFolder(const QString& folder, const QString& name, QString* why)
 {
     const QString path = folder + QLatin1Char('/') + name;
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile()) {
+        *why = QStringLiteral("%1 is not there").arg(name);
         return QELSQLiteDatabase();
+    }
     // A copy that is not a database counts as one that does not open, so the
     // next kind of library gets its turn.
     QString error;
     QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(path, &error);
-    if (!database.isOpen())
+    if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Not a readable database:" << error;
+        *why = QStringLiteral("%1 is not a readable SQLite database (%2)").arg(name, error);
+    }
     return database;
 }
 
@@ -57,14 +61,19 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
         return false;
     }
     _fireReadProgressEventWithInfo(L("OPENINGLIBRARYFILES"));
-    QELSQLiteDatabase library = openInFolder(_libraryDirectory, QStringLiteral("Library.itdb"));
-    if (!library.isOpen())
+    QString openError;
+    QELSQLiteDatabase library = openInFolder(_libraryDirectory, QStringLiteral("Library.itdb"), &openError);
+    if (!library.isOpen()) {
+        noteFailure(openError);
         return false;
-    QELSQLiteDatabase locations = openInFolder(_libraryDirectory, QStringLiteral("Locations.itdb"));
-    if (!locations.isOpen())
+    }
+    QELSQLiteDatabase locations = openInFolder(_libraryDirectory, QStringLiteral("Locations.itdb"), &openError);
+    if (!locations.isOpen()) {
+        noteFailure(openError);
         return false;
+    }
     // Without Dynamic.itdb the tracks simply have no play statistics.
-    QELSQLiteDatabase dynamic = openInFolder(_libraryDirectory, QStringLiteral("Dynamic.itdb"));
+    QELSQLiteDatabase dynamic = openInFolder(_libraryDirectory, QStringLiteral("Dynamic.itdb"), &openError);
     std::shared_ptr<QELMediaStore> store = managedObjectContext();
 
     // A table whose rows end in an error (a damaged page) was read only in
@@ -76,6 +85,8 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
                    .arg(QLatin1String(what))
                    .arg(code)
                    .arg(statement.errorMessage());
+        noteFailure(QStringLiteral("the %1 rows could not be read: %2")
+                        .arg(QLatin1String(what), statement.errorMessage()));
         _fireReadCompleteEventWithSuccessAndErrorInformation(
             false, QStringLiteral("SQLiteDBRead return code error : %1").arg(code));
         return false;
@@ -373,6 +384,7 @@ bool QELMediaLibrarySQLiteReader::readMediaLibrary()
     QString error;
     if (!store->save(&error)) {
         qCWarning(lcOrvane) << "Library.itdb: saving the media store failed:" << error;
+        noteFailure(QStringLiteral("the media store could not be saved: %1").arg(error));
         return false;
     }
     library.close();

@@ -87,8 +87,10 @@ public:
     std::optional<QVariantMap> getFileInfo(const QString& path) const;
     bool isDirectoryAtPath(const QString& path) const;
     bool makeDir(const QString& path) const;
-    // Entry names without "." and "..", in the device's order.
-    std::optional<QStringList> directoryContents(const QString& path) const;
+    // Entry names without "." and "..", in the device's order. A name no file
+    // system could hold ("a/b", "../x") is left out; `refused`, when given,
+    // counts those.
+    std::optional<QStringList> directoryContents(const QString& path, int* refused = nullptr) const;
     // iOS: exactly `length` bytes from `offset`, read in blocks of at most
     // 4 MiB, or nothing. Disk mode: up to `length` bytes (shorter at the end).
     std::optional<QByteArray> getDataContentsAtPathStartingAtPostisionForLength(
@@ -206,6 +208,7 @@ private:
                                 const std::atomic<bool>* cancel);
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
                          const std::atomic<bool>* cancel, quint64 cancelGeneration);
+    void removePreferenceUploadLeftovers(const QString& folder);
     bool uploadReplacing(const QString& localPath, const QString& devicePath);
     bool copyDirectoryWorker(const QString& devicePath, const QString& localPath,
                              const std::atomic<bool>* cancel, int depth);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QStringDecoder>
 
 #include "AfcConnection.h"
 #include "DescriptorWrite.h"
@@ -352,7 +354,7 @@ bool QELDeviceInterface::makeDir(const QString& path) const
     return !full.isEmpty() && QDir().mkpath(full);
 }
 
-std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path) const
+std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path, int* refused) const
 {
     assertNotOnGuiThread();
     if (path.isNull() || !isDirectoryAtPath(path))
@@ -369,11 +371,30 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
         if (!diskMode())
             return std::nullopt;
         const QString full = fullStandardDevicePathWithPath(path);
-        QDir folder(full);
-        if (full.isEmpty() || !folder.exists())
+        if (full.isEmpty())
             return std::nullopt;
-        names = folder.entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        // Read with readdir rather than QDir, which silently leaves out a
+        // name that is not UTF-8: such an entry cannot be named again, and a
+        // folder copy must learn that it was left behind.
+        DIR* folder = ::opendir(QFile::encodeName(full).constData());
+        if (!folder)
+            return std::nullopt;
+        while (const dirent* entry = ::readdir(folder)) {
+            const QByteArray raw(entry->d_name);
+            if (raw == "." || raw == "..")
+                continue;
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString name = utf8(raw);
+            if (utf8.hasError()) {
+                qCWarning(lcOrvane) << "Ignoring a directory entry whose name is not UTF-8 in" << path;
+                if (refused)
+                    ++*refused;
+                continue;
+            }
+            names.append(name);
+        }
+        ::closedir(folder);
+        names.sort();
     }
     QStringList result;
     result.reserve(names.size());
@@ -384,6 +405,8 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
         if (!SafePath::isPlainName(name)) {
             qCWarning(lcOrvane) << "Ignoring a directory entry that is not a plain name:" << name
                                 << "in" << path;
+            if (refused)
+                ++*refused;
             continue;
         }
         result.append(name);
@@ -597,23 +620,33 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
         qCWarning(lcOrvane) << "Folder nesting too deep, not copied:" << devicePath;
         return false;
     }
-    const std::optional<QStringList> entries = directoryContents(devicePath);
+    int refused = 0;
+    const std::optional<QStringList> entries = directoryContents(devicePath, &refused);
     if (!entries)
         return false;
-    bool allCopied = true;
+    // An entry the device listed but that cannot be copied (a name that would
+    // leave the folder) makes the copy incomplete, and the caller must say so.
+    bool allCopied = refused == 0;
     for (const QString& name : *entries) {
         if (cancel && cancel->load())
             return false;
         // directoryContents only answers plain names; checked again here
         // because this name becomes a local path.
-        if (!SafePath::isPlainName(name))
+        if (!SafePath::isPlainName(name)) {
+            allCopied = false;
             continue;
+        }
         const QString deviceChild = joinDevicePath(devicePath, name);
         const QString localChild = localPath + QLatin1Char('/') + name;
         // One question to the device per entry, and one local lstat.
         const EntryType type = entryTypeAtPath(deviceChild);
-        if (type == EntryType::Missing)
+        if (type == EntryType::Missing) {
+            // Listed, yet not found by its name: a name that is not valid
+            // UTF-8 reads back as another name. It was not copied.
+            qCWarning(lcOrvane) << "A listed entry could not be found to copy:" << deviceChild;
+            allCopied = false;
             continue;
+        }
         struct stat existing {};
         const bool present = lstat(QFile::encodeName(localChild).constData(), &existing) == 0;
         if (type == EntryType::Directory) {

@@ -118,6 +118,27 @@ bool QELDeviceInterface::uploadReplacing(const QString& localPath, const QString
     return false;
 }
 
+void QELDeviceInterface::removePreferenceUploadLeftovers(const QString& folder)
+{
+    // A connection killed while it replaced a preference file leaves its
+    // upload beside it: "iTunesPrefs.orvane-new", or the half-written
+    // "….orvane-upload-<suffix>" of the upload itself. Only names of that
+    // shape are ours to remove.
+    const std::optional<QStringList> names = directoryContents(folder);
+    if (!names)
+        return;
+    for (const QString& name : *names) {
+        for (const QString& file : {kPrefsName, kPrefsPlistName}) {
+            if (name.startsWith(file + kDeviceUploadSuffix)
+                || name.startsWith(file + QStringLiteral(".orvane-upload-"))) {
+                if (!deletePath(folder + QLatin1Char('/') + name))
+                    qCWarning(lcOrvane) << "Could not remove a left-over upload from the device:" << name;
+                break;
+            }
+        }
+    }
+}
+
 bool QELDeviceInterface::modifyITunesPreferences()
 {
     QString folder;
@@ -133,6 +154,8 @@ bool QELDeviceInterface::modifyITunesPreferences()
         std::lock_guard lock(m_stateMutex);
         folder = m_devicePreferencesITunesPrefsPath;
     }
+    if (!folder.isEmpty())
+        removePreferenceUploadLeftovers(folder);
     const QString devicePrefs = folder + QLatin1Char('/') + kPrefsName;
     if (folder.isEmpty() || !fileExistsAtPath(devicePrefs))
         return false;

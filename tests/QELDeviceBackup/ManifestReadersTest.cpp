@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QTemporaryDir>
 
 #include "BackupFixtures.h"
+#include "BackupManifest.h"
 #include "BackupManifestCache.h"
 #include "QELBinaryFileHandle.h"
 #include "QELDeviceBackupBrowser.h"
+#include "Plist.h"
+#include "SQLiteFixtureWriter.h"
 
 namespace {
 
@@ -254,5 +259,59 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"index offset past the manifest", goodManifest(), withPastEndOffset(), 1},
         DamageCase{"index offset negative", goodManifest(), withNegativeOffset(), 1},
         DamageCase{"index count larger than its entries", goodManifest(), withHugeCount(), 1}));
+
+} // namespace
+
+namespace {
+
+// A Manifest.db that cannot be read says what is wrong with it, so a damaged
+// backup is not taken for an encrypted one.
+TEST(ManifestDatabaseErrors, SayWhatIsWrong)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const QString& folder)> make;
+        const char* says;
+    };
+    const auto database = [](const QString& sql) {
+        return [sql](const QString& folder) {
+            SQLiteFixtureWriter db(folder + QStringLiteral("/Manifest.db"));
+            db.exec(sql);
+            ASSERT_TRUE(db.commit());
+        };
+    };
+    const auto bytes = [](const QByteArray& content, bool encrypted) {
+        return [content, encrypted](const QString& folder) {
+            ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.db"), content));
+            if (encrypted) {
+                ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.plist"),
+                                             Plist::serialize(QVariantMap{{"IsEncrypted", true}},
+                                                              Plist::Format::Xml)));
+            }
+        };
+    };
+    const QList<Case> cases = {
+        {"garbage", bytes(QByteArray(4096, '\x5A'), false), "is not an SQLite database: the file is damaged"},
+        {"empty", bytes(QByteArray(), false), "is not an SQLite database: the file is damaged"},
+        {"cut after the header", bytes(QByteArray("SQLite format 3\0garbage", 23), false),
+         "is not an SQLite database: the file is damaged"},
+        {"encrypted", bytes(QByteArray(4096, '\x5A'), true), "is encrypted: the backup was made with a password"},
+        {"no Files table", database(QStringLiteral("CREATE TABLE Other (x)")), "it has no \"Files\" table"},
+        {"Files as a view", database(QStringLiteral("CREATE VIEW Files AS SELECT 1 AS fileID")),
+         "it has no \"Files\" table"},
+        {"a column missing",
+         database(QStringLiteral("CREATE TABLE Files (fileID, domain, relativePath, file)")),
+         "its \"Files\" table has no \"flags\" column"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        c.make(dir.path());
+        QString error;
+        EXPECT_FALSE(BackupManifest::load(dir.path(), &error).has_value());
+        EXPECT_TRUE(error.contains(QLatin1String(c.says))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String("Manifest.db"))) << error.toStdString();
+    }
+}
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "MediaExtrasFixture.h"
 #include "MediaLibraryFixture.h"
 #include "MediaTestSupport.h"
+#include "SQLiteFixtureWriter.h"
 
 namespace {
 
@@ -207,6 +208,43 @@ TEST(InspectTool, NothingReadableExitsTwoWithOneLine)
         const ToolRun run = inspect(folder);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
+    }
+}
+
+// The one line says which file was tried and what is wrong with it.
+TEST(InspectTool, AFailedReadSaysWhichFileAndWhy)
+{
+    struct Case {
+        const char* name;
+        const char* file; // empty: nothing is written
+        QByteArray bytes;
+        QString sql;      // when set, the file is an SQLite database of this schema
+        QStringList says;
+    };
+    const QList<Case> cases = {
+        {"nothing there", "", {}, {}, {"holds none of MediaLibrary.sqlitedb, Library.itdb, iTunesCDB or iTunesDB"}},
+        {"not SQLite", "MediaLibrary.sqlitedb", QByteArray(4096, 'x'), {}, {"MediaLibrary.sqlitedb: ", "not an SQLite database"}},
+        {"a table missing", "MediaLibrary.sqlitedb", {}, QStringLiteral("CREATE TABLE unrelated (x)"),
+         {"MediaLibrary.sqlitedb: ", "no such table"}},
+        {"a damaged iTunesDB", "iTunesDB", QByteArray("mhbd\x10\x00\x00\x00", 8), {}, {"iTunesDB: "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        if (!c.sql.isEmpty()) {
+            SQLiteFixtureWriter db(dir.filePath(QLatin1String(c.file)));
+            db.exec(c.sql);
+            ASSERT_TRUE(db.commit());
+        } else if (*c.file) {
+            QFile file(dir.filePath(QLatin1String(c.file)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.bytes);
+        }
+        const ToolRun run = inspect(dir.path());
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
+        for (const QString& text : c.says)
+            EXPECT_TRUE(run.standardError.contains(text.toUtf8())) << run.standardError.toStdString();
     }
 }
 

@@ -218,6 +218,31 @@ TEST_F(ITunesPreferences, DiskModeIPodUsesItsOwnFolderAndTable)
 // The usual end of a session: the device is unplugged, the program quits
 // later, so the original waits. Meanwhile another program changed the file
 // on the device: that newer file is the original from now on.
+// A connection killed while it put the changed file on the device leaves an
+// upload beside it; the next connection removes it, so the device never keeps
+// two preference files, and the user's other files stay.
+TEST_F(ITunesPreferences, LeftOverUploadsOfAKilledConnectionAreRemovedAtTheNext)
+{
+    SimulatedDeviceBuilder builder(path("phone"));
+    builder.udid(kUdid);
+    builder.afcFile("iTunes_Control/iTunes/iTunesPrefs", m_prefs);
+    builder.afcFile("iTunes_Control/iTunes/iTunesPrefs.orvane-new", "half");
+    builder.afcFile("iTunes_Control/iTunes/iTunesPrefs.orvane-new.orvane-upload-1a2b", "half");
+    builder.afcFile("iTunes_Control/iTunes/iTunesPrefs.orvane-upload-3c4d", "half");
+    builder.afcFile("iTunes_Control/iTunes/iTunesPrefs.backup", "the user's");
+    m_afc = builder.afcRoot();
+    m_device = m_simulator->attach(builder.build());
+    m_interface = std::make_unique<QELDeviceInterface>(m_simulator, m_iPods);
+    m_interface->setDelegate(&m_events);
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitForSuccess());
+
+    EXPECT_EQ(readFile(devicePrefs()), QELDeviceInterface::changedITunesPreferences(m_prefs, 1));
+    QStringList left = QDir(m_afc + "/iTunes_Control/iTunes").entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"iTunesPrefs", "iTunesPrefs.backup"}));
+}
+
 TEST_F(ITunesPreferences, NewerFileFoundAtTheNextConnectionBecomesTheOriginal)
 {
     connectPhone();

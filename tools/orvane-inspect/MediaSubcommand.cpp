@@ -127,9 +127,16 @@ int inspectMedia(const InspectRequest& request)
         QELDeviceMediaLibrary library(scratch);
         if (library.readMediaLibrary())
             code = InspectJson::print(libraryJson(library));
-        else
+        else {
+            const QStringList failures = library.readFailures();
             code = InspectSubcommands::fail(
-                QStringLiteral("no media library could be read from %1").arg(request.input));
+                failures.isEmpty()
+                    ? QStringLiteral("no media library could be read from %1: it holds none of "
+                                     "MediaLibrary.sqlitedb, Library.itdb, iTunesCDB or iTunesDB")
+                          .arg(request.input)
+                    : QStringLiteral("no media library could be read from %1: %2")
+                          .arg(request.input, failures.join(QStringLiteral("; "))));
+        }
         library.close();
     }
     QDir(scratch).removeRecursively();

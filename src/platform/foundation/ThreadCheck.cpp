@@ -46,7 +46,7 @@ bool onGuiThread()
 
 } // namespace ThreadCheck
 
-void assertNotOnGuiThread(const std::source_location& where)
+void assertNotOnGuiThread(const char* function)
 {
     if (!g_enabled.load(std::memory_order_relaxed) || !ThreadCheck::onGuiThread())
         return;
@@ -56,7 +56,7 @@ void assertNotOnGuiThread(const std::source_location& where)
         handler = g_handler;
     }
     if (handler)
-        handler(where.function_name());
+        handler(function);
     else
-        defaultViolation(where.function_name());
+        defaultViolation(function);
 }

@@ -8,7 +8,14 @@
 #include <QString>
 #include <QVariant>
 
+#include "FuzzSupport.h"
 #include "Plist.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    FuzzSupport::initialize(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -18,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QVariant value = Plist::parse(bytes, &error);
     // Callers learn of a failure by an invalid value; a log line needs its reason.
     if (!value.isValid() && error.isEmpty())
-        __builtin_trap();
+        FuzzSupport::fail("a value was refused without a reason");
     // What was read is written back as callers do when they store it.
     if (value.isValid())
         (void)Plist::serialize(value, Plist::Format::Binary);
