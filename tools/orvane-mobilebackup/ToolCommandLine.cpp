@@ -118,5 +118,17 @@ std::optional<ToolCommandLine> ToolCommandLine::parse(const QStringList& argumen
         line.password = given.value(QStringLiteral("--password"));
     else if (qEnvironmentVariableIsSet("ORVANE_BACKUP_PASSWORD"))
         line.password = qEnvironmentVariable("ORVANE_BACKUP_PASSWORD");
+    // The key belongs to the environment's password: a password on the
+    // command line may be another one.
+    if (!given.contains(QStringLiteral("--p")) && !given.contains(QStringLiteral("--password"))
+        && qEnvironmentVariableIsSet("ORVANE_BACKUP_KEY")) {
+        const QByteArray hex = qgetenv("ORVANE_BACKUP_KEY");
+        const QByteArray key = QByteArray::fromHex(hex);
+        if (hex.size() != 64 || key.size() != 32 || key.toHex() != hex.toLower()) {
+            *error = QStringLiteral("ORVANE_BACKUP_KEY must hold a key of 32 bytes in hexadecimal.");
+            return std::nullopt;
+        }
+        line.passwordKey = key;
+    }
     return line;
 }
