@@ -52,7 +52,8 @@ QString ToolCommandLine::usage()
         "in the environment variable ORVANE_BACKUP_PASSWORD rather than on the command line.\n"
         "An extracted file is written to the backup folder, or to the folder named by\n"
         "ORVANE_EXTRACT_TO. Backups encrypted by the device (Manifest.db layout) are\n"
-        "decrypted with the password. Exit status: 0 success, 1 failure, 2 a command line\n"
+        "decrypted with the password, or with its key in ORVANE_BACKUP_KEY (hexadecimal)\n"
+        "when the caller derived it already. Exit status: 0 success, 1 failure, 2 a command line\n"
         "not understood, 3 the backup's password is missing or wrong.\n");
 }
 
