@@ -1,6 +1,9 @@
 // Decrypts a generated device-encrypted backup (default 10,000 files, 1 GiB)
 // after one key derivation with the device's round counts, and decrypts the
-// same stored bytes with `openssl enc -d -aes-256-cbc` in the same run.
+// same stored bytes with `openssl enc -d -aes-256-cbc` in the same run. Then
+// times the lookups of two categories through the backup tool, as the views
+// make them, on a small backup with the same round counts: the password test
+// derives the key, and no lookup after it derives it again.
 //
 //   bench_backupcrypto [TOTAL_MIB [FILES]]
 #include <chrono>
@@ -14,9 +17,13 @@
 #include <QTemporaryDir>
 
 #include "BackupKeyBag.h"
+#include "BackupKeyCache.h"
 #include "EncryptedBackup.h"
 #include "EncryptedBackupWriter.h"
+#include "Locations.h"
 #include "Plist.h"
+#include "QELDeviceBackup.h"
+#include "QELDeviceBackupBrowser.h"
 
 namespace {
 
@@ -25,6 +32,47 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The password test and two categories' lookups (a database with its "-wal"
+// and "-shm", three tool runs each) on a backup with the device's round counts.
+bool timeCategoryLookups(const QString& password)
+{
+    const QString udid = QStringLiteral("bench-lookups");
+    const QString home = QStringLiteral("HomeDomain");
+    EncryptedBackupWriter writer(Locations::backupRoot() + QLatin1Char('/') + udid, password);
+    writer.rounds(EncryptedBackupWriter::kDevicePasswordRounds,
+                  EncryptedBackupWriter::kDeviceIterations)
+        .file(home, QStringLiteral("Library/Preferences/com.apple.springboard.plist"), "<plist/>")
+        .file(home, QStringLiteral("Library/SMS/sms.db"), QByteArray(1 << 20, 's'))
+        .file(home, QStringLiteral("Library/SMS/sms.db-wal"), QByteArray(1 << 16, 'w'))
+        .file(home, QStringLiteral("Library/SMS/sms.db-shm"), QByteArray(1 << 15, 'm'))
+        .file(home, QStringLiteral("Library/Voicemail/voicemail.db"), QByteArray(1 << 18, 'v'))
+        .file(home, QStringLiteral("Library/Voicemail/voicemail.db-wal"), QByteArray(100, 'w'));
+    if (!writer.write())
+        return false;
+    const auto keys = std::make_shared<BackupKeyCache>();
+    const BackupToolSettings tool{QString(), {}, keys};
+    auto start = Clock::now();
+    const bool passed = QELDeviceBackupBrowser::
+                            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                                QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
+                                udid, password, home, tool)
+        == QELDeviceBackupBrowser::PasswordTestResult::Passed;
+    const double test = secondsSince(start);
+    QELDeviceBackup backup(tool);
+    backup.setDeviceUID(udid);
+    backup.setPassword(password);
+    start = Clock::now();
+    const bool messages = !backup.GetPathToDataOfType(5).isEmpty();
+    const double first = secondsSince(start);
+    start = Clock::now();
+    const bool voicemail = !backup.GetPathToDataOfType(6).isEmpty();
+    const double second = secondsSince(start);
+    std::printf("password test: %.2f s; messages lookup: %.2f s; voicemail lookup: %.2f s; "
+                "key derivations in all: %d\n",
+                test, first, second, keys->derivationCount());
+    return passed && messages && voicemail;
 }
 
 } // namespace
@@ -156,5 +204,6 @@ int main(int argc, char** argv)
             mib, theirs, mib / theirs, 100.0 * theirs / ours);
     else
         std::printf("openssl enc could not be run\n");
-    return identical ? 0 : 1;
+    const bool lookedUp = timeCategoryLookups(password);
+    return identical && lookedUp ? 0 : 1;
 }

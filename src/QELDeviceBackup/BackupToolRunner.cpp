@@ -106,9 +106,13 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("ORVANE_BACKUP_PASSWORD"));
+    environment.remove(QStringLiteral("ORVANE_BACKUP_KEY"));
     environment.remove(QStringLiteral("ORVANE_EXTRACT_TO"));
     if (options.password)
         environment.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), *options.password);
+    if (!options.passwordKey.isEmpty())
+        environment.insert(QStringLiteral("ORVANE_BACKUP_KEY"),
+                           QString::fromLatin1(options.passwordKey.toHex()));
     if (!options.extractTo.isEmpty())
         environment.insert(QStringLiteral("ORVANE_EXTRACT_TO"), options.extractTo);
 

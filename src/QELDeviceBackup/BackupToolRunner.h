@@ -11,9 +11,9 @@
 #include <QString>
 #include <QStringList>
 
-// Runs the backup tool as a child process. A password goes to the tool in its
-// environment (ORVANE_BACKUP_PASSWORD), never on its command line, where every
-// local user could read it. Both output streams are drained while the tool
+// Runs the backup tool as a child process. A password and its key go to the
+// tool in its environment (ORVANE_BACKUP_PASSWORD, ORVANE_BACKUP_KEY), never
+// on its command line, where every local user could read them. Both output streams are drained while the tool
 // runs, so a long output never makes it wait.
 //
 // Each run gets a process group of its own. The tool starts idevicebackup2 and
@@ -27,6 +27,10 @@ constexpr int kExitWrongPassword = 3;
 
 struct Options {
     std::optional<QString> password;         // absent: no password given
+    // The password's key of a backup its device encrypted, derived by the
+    // caller (ORVANE_BACKUP_KEY, in hexadecimal), so the tool need not derive
+    // it again; empty: none.
+    QByteArray passwordKey;
     QString extractTo;                       // ORVANE_EXTRACT_TO, when not empty
     bool mergeChannels = false;              // standard error into standard output
     bool keepStandardError = true;           // false: discarded

@@ -3,6 +3,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "BackupKeyCache.h"
+
+BackupKeyCache& BackupToolSettings::keyCache() const
+{
+    return keys ? *keys : *BackupKeyCache::shared();
+}
+
 QString BackupToolSettings::candidateExecutablePath() const
 {
     return executablePath.isEmpty()

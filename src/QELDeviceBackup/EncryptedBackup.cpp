@@ -24,30 +24,76 @@ bool EncryptedBackup::isDeviceEncrypted(const QVariantMap& manifestPlist)
     return manifestPlist.contains(kKeyBag);
 }
 
-EncryptedBackup::Status EncryptedBackup::open(const QString& folder, const QString& password,
-                                              std::optional<EncryptedBackup>* opened,
-                                              QString* error)
+std::optional<BackupKeyBag> EncryptedBackup::readKeyBag(const QString& folder,
+                                                       QVariantMap* plist, QString* error)
 {
     const QString plistPath = folder + QStringLiteral("/Manifest.plist");
     if (!QFileInfo(plistPath).isFile()) {
         *error = QStringLiteral("The backup in %1 has no Manifest.plist, which holds its keys.")
                      .arg(folder);
-        return Status::Unreadable;
+        return std::nullopt;
     }
     QString reason;
-    const QVariantMap plist = Plist::readFile(plistPath, &reason).toMap();
-    const QVariant bagValue = plist.value(kKeyBag);
+    *plist = Plist::readFile(plistPath, &reason).toMap();
+    const QVariant bagValue = plist->value(kKeyBag);
     if (bagValue.typeId() != QMetaType::QByteArray) {
-        *error = plist.isEmpty()
+        *error = plist->isEmpty()
             ? QStringLiteral("The backup's Manifest.plist cannot be read: %1").arg(reason)
             : QStringLiteral("The backup is encrypted, but its Manifest.plist holds no key bag "
                              "(BackupKeyBag): it is not in a format this program reads.");
-        return Status::Unreadable;
+        return std::nullopt;
     }
-    std::optional<BackupKeyBag> bag = BackupKeyBag::parse(bagValue.toByteArray(), error);
+    return BackupKeyBag::parse(bagValue.toByteArray(), error);
+}
+
+QByteArray EncryptedBackup::passwordKeyFor(const QString& folder, const QString& password,
+                                           BackupKeyCache& keys)
+{
+    QVariantMap plist;
+    QString reason;
+    std::optional<BackupKeyBag> bag = readKeyBag(folder, &plist, &reason);
+    if (!bag)
+        return {};
+    QByteArray key;
+    keys.unlock(*bag, password, &reason, &key);
+    return key;
+}
+
+EncryptedBackup::Status EncryptedBackup::open(const QString& folder, const QString& password,
+                                              std::optional<EncryptedBackup>* opened,
+                                              QString* error, BackupKeyCache* keys)
+{
+    return openWith(
+        folder,
+        [&](BackupKeyBag& bag, QString* reason) {
+            return keys ? keys->unlock(bag, password, reason) : bag.unlock(password, reason);
+        },
+        opened, error);
+}
+
+EncryptedBackup::Status EncryptedBackup::openWithPasswordKey(const QString& folder,
+                                                             const QByteArray& passwordKey,
+                                                             std::optional<EncryptedBackup>* opened,
+                                                             QString* error)
+{
+    return openWith(
+        folder,
+        [&](BackupKeyBag& bag, QString* reason) {
+            return bag.unlockWithPasswordKey(passwordKey, reason);
+        },
+        opened, error);
+}
+
+EncryptedBackup::Status EncryptedBackup::openWith(const QString& folder, const Unlocker& unlock,
+                                                  std::optional<EncryptedBackup>* opened,
+                                                  QString* error)
+{
+    QVariantMap plist;
+    QString reason;
+    std::optional<BackupKeyBag> bag = readKeyBag(folder, &plist, error);
     if (!bag)
         return Status::Unreadable;
-    switch (bag->unlock(password, error)) {
+    switch (unlock(*bag, error)) {
     case BackupKeyBag::UnlockResult::Unlocked:
         break;
     case BackupKeyBag::UnlockResult::WrongPassword:

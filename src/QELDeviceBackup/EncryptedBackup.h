@@ -1,12 +1,15 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
+#include <QByteArray>
 #include <QString>
 #include <QVariantMap>
 
 #include "BackupCrypto.h"
 #include "BackupKeyBag.h"
+#include "BackupKeyCache.h"
 #include "BackupManifest.h"
 
 // A backup that its device encrypted (the Manifest.db layout of iOS 10.2 and
@@ -14,8 +17,8 @@
 // ("BackupKeyBag") and the manifest's key ("ManifestKey": a 4-byte
 // little-endian protection class, then the wrapped key); Manifest.db and every
 // stored file are AES-256-CBC with a zero IV under their own keys. The password
-// is derived once, when the backup is opened; the keys stay in this object's
-// memory only.
+// is derived when the backup is opened, or once for the program's run through
+// a BackupKeyCache; the keys stay in memory only.
 class EncryptedBackup {
 public:
     enum class Status {
@@ -31,8 +34,22 @@ public:
     // into a private file of the program's temporary folder, reads it and
     // removes the copy. Fills `opened` only with Status::Opened; otherwise
     // `error` says why.
+    // With `keys`, the password's key is taken from (or derived once into) it.
     static Status open(const QString& folder, const QString& password,
-                       std::optional<EncryptedBackup>* opened, QString* error);
+                       std::optional<EncryptedBackup>* opened, QString* error,
+                       BackupKeyCache* keys = nullptr);
+    // The same with the password's key derived earlier (passwordKeyFor): a
+    // key that does not open the class keys is a wrong password.
+    static Status openWithPasswordKey(const QString& folder, const QByteArray& passwordKey,
+                                      std::optional<EncryptedBackup>* opened, QString* error);
+
+    // The password's key of the backup in `folder`, through `keys` (derived at
+    // most once per backup and password): also when the password is wrong, so
+    // that whoever is handed it can tell so without deriving again. Null for a
+    // backup its device did not encrypt, or whose key bag cannot be read (the
+    // reader of the backup then says why).
+    static QByteArray passwordKeyFor(const QString& folder, const QString& password,
+                                     BackupKeyCache& keys);
 
     const BackupManifest& manifest() const { return m_manifest; }
 
@@ -44,6 +61,12 @@ public:
 
 private:
     EncryptedBackup(BackupKeyBag bag, BackupManifest manifest);
+    using Unlocker = std::function<BackupKeyBag::UnlockResult(BackupKeyBag&, QString*)>;
+    static Status openWith(const QString& folder, const Unlocker& unlock,
+                           std::optional<EncryptedBackup>* opened, QString* error);
+    // The key bag of Manifest.plist, or std::nullopt with the reason.
+    static std::optional<BackupKeyBag> readKeyBag(const QString& folder, QVariantMap* plist,
+                                                  QString* error);
 
     BackupKeyBag m_bag;
     BackupManifest m_manifest;

@@ -15,6 +15,7 @@
 #include "Plist.h"
 #include "Processes.h"
 #include "QELDeviceBackUpDelegate.h"
+#include "QELDeviceBackupBrowser.h"
 #include "QELDeviceBackupListing.h"
 
 namespace {
@@ -305,9 +306,9 @@ void QELDeviceBackup::_performRestoreforDevice(const QString& deviceID)
 {
     QELDeviceBackupCompleteArguments arguments;
     arguments.setDeviceID(deviceID);
-    BackupToolRunner::Options options;
+    BackupToolRunner::Options options =
+        QELDeviceBackupBrowser::toolOptions(deviceID, password(), m_tool.keyCache());
     options.mergeChannels = true;
-    options.password = password();
     options.cancel = &m_stopping;
     const BackupToolRunner::Result result = BackupToolRunner::run(
         appleMobileDeviceBackupExecutablePath(),

@@ -8,6 +8,7 @@
 #include "BackupPathRules.h"
 #include "BackupToolRunner.h"
 #include "Clock.h"
+#include "EncryptedBackup.h"
 #include "Locations.h"
 #include "Log.h"
 #include "MbdbFormat.h"
@@ -184,6 +185,18 @@ QStringList QELDeviceBackupBrowser::fileNameArguments(const QString& path, const
     return arguments;
 }
 
+BackupToolRunner::Options QELDeviceBackupBrowser::toolOptions(
+    const QString& deviceID, const std::optional<QString>& password, BackupKeyCache& keys)
+{
+    BackupToolRunner::Options options;
+    options.password = password;
+    // The tool reads the backup in the backup root under the device's name.
+    if (password && BackupPathRules::isPlainFileName(deviceID))
+        options.passwordKey = EncryptedBackup::passwordKeyFor(
+            Locations::backupRoot() + QLatin1Char('/') + deviceID, *password, keys);
+    return options;
+}
+
 QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::
     TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
         const QString& path, const QString& deviceID, const std::optional<QString>& password,
@@ -194,8 +207,7 @@ QELDeviceBackupBrowser::PasswordTestResult QELDeviceBackupBrowser::
     const QString scratch = Locations::makeScratchFolder(QStringLiteral("password-test"));
     if (scratch.isEmpty())
         return PasswordTestResult::Failed;
-    BackupToolRunner::Options options;
-    options.password = password;
+    BackupToolRunner::Options options = toolOptions(deviceID, password, tool.keyCache());
     options.extractTo = scratch;
     options.keepStandardError = false;
     options.timeLimit = kPasswordTestTimeLimit;
@@ -217,8 +229,7 @@ bool QELDeviceBackupBrowser::ExtractDataBySingleRelativePathForDeviceIDWithPassw
     const QString& path, const QString& deviceID, const std::optional<QString>& password,
     const QString& domain, const QString& folder, const BackupToolSettings& tool)
 {
-    BackupToolRunner::Options options;
-    options.password = password;
+    BackupToolRunner::Options options = toolOptions(deviceID, password, tool.keyCache());
     options.extractTo = folder;
     options.keepStandardError = false;
     const BackupToolRunner::Result result = BackupToolRunner::run(
@@ -252,8 +263,7 @@ QString QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPas
     const QString& path, const QString& deviceID, const std::optional<QString>& password,
     const QString& domain, const BackupToolSettings& tool)
 {
-    BackupToolRunner::Options options;
-    options.password = password;
+    BackupToolRunner::Options options = toolOptions(deviceID, password, tool.keyCache());
     options.keepStandardError = false;
     const BackupToolRunner::Result result = BackupToolRunner::run(
         tool.resolvedExecutablePath(), fileNameArguments(path, deviceID, domain), options);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "BackupToolRunner.h"
 #include "BackupToolSettings.h"
 #include "QELBackupFileRecord.h"
 
@@ -94,6 +95,13 @@ public:
     static QString GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
         const QString& path, const QString& deviceID, const std::optional<QString>& password,
         const QString& domain, const BackupToolSettings& tool = {});
+
+    // The options of a tool run on the backup of `deviceID`: the password and,
+    // for a backup its device encrypted, the password's key from `keys`
+    // (derived there at most once per backup and password).
+    static BackupToolRunner::Options toolOptions(const QString& deviceID,
+                                                 const std::optional<QString>& password,
+                                                 BackupKeyCache& keys);
 
     // The tool's argument lists for these runs.
     static QStringList passwordTestArguments(const QString& path, const QString& deviceID,

@@ -153,8 +153,8 @@ QString QELDeviceBackup::deviceFolder() const
 QELDeviceBackupListing& QELDeviceBackup::listing()
 {
     if (!m_backupListing)
-        m_backupListing =
-            std::make_unique<QELDeviceBackupListing>(appleMobileDeviceBackupExecutablePath());
+        m_backupListing = std::make_unique<QELDeviceBackupListing>(
+            appleMobileDeviceBackupExecutablePath(), m_tool.keys);
     return *m_backupListing;
 }
 
@@ -214,7 +214,7 @@ QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QStr
             return LookupErrorKind::WrongPassword;
         std::optional<EncryptedBackup> opened;
         QString reason;
-        switch (EncryptedBackup::open(folder, *secret, &opened, &reason)) {
+        switch (EncryptedBackup::open(folder, *secret, &opened, &reason, &m_tool.keyCache())) {
         case EncryptedBackup::Status::WrongPassword:
             return LookupErrorKind::WrongPassword;
         case EncryptedBackup::Status::Unreadable:
@@ -444,7 +444,8 @@ QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QSt
     std::lock_guard lock(m_lookupMutex);
     if (!m_deviceIsAvailable)
         return {};
-    return listing().getAllFilesInDomainForDeviceId(domain, deviceUID());
+    // An encrypted backup lists nothing without its password.
+    return listing().getAllFilesInDomainForDeviceId(domain, deviceUID(), password());
 }
 
 QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
@@ -459,7 +460,7 @@ QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
         // A backup its device encrypted: its manifest opens with the password.
         std::optional<EncryptedBackup> opened;
         QString reason;
-        if (EncryptedBackup::open(folder, *secret, &opened, &reason)
+        if (EncryptedBackup::open(folder, *secret, &opened, &reason, &m_tool.keyCache())
             == EncryptedBackup::Status::Opened)
             manifest = opened->manifest();
     }

@@ -1,7 +1,9 @@
 #include "QELDeviceBackupListing.h"
 
+#include "BackupKeyCache.h"
 #include "BackupToolRunner.h"
 #include "Log.h"
+#include "QELDeviceBackupBrowser.h"
 
 #include <QStringDecoder>
 
@@ -11,8 +13,10 @@ QString orHomeDomain(const QString& domain) { return domain.isNull() ? QStringLi
 
 } // namespace
 
-QELDeviceBackupListing::QELDeviceBackupListing(const QString& executablePath)
+QELDeviceBackupListing::QELDeviceBackupListing(const QString& executablePath,
+                                               std::shared_ptr<BackupKeyCache> keys)
     : m_executablePath(executablePath)
+    , m_keys(keys ? std::move(keys) : BackupKeyCache::shared())
 {
 }
 
@@ -38,17 +42,19 @@ void QELDeviceBackupListing::_loadBackupListingWithDeviceIdAndPassword(const QSt
 {
     m_backUpItems = QList<QELDeviceBackupListingItem>();
     m_loadedDevice = deviceID;
+    m_refusedPassword.reset();
     if (m_executablePath.isEmpty()) {
         qCWarning(lcOrvane) << "_executblePath in filenameFromBackUpListingForRelativePath not defined.";
         return;
     }
-    BackupToolRunner::Options options;
-    options.password = password;
+    BackupToolRunner::Options options = QELDeviceBackupBrowser::toolOptions(deviceID, password, *m_keys);
     options.keepStandardError = true;
     const BackupToolRunner::Result result = BackupToolRunner::run(
         m_executablePath, {QStringLiteral("--list"), QStringLiteral("--source"), deviceID, QStringLiteral("--target"), deviceID}, options);
     if (!result.standardError.isEmpty())
         qCDebug(lcOrvane) << "Backup listing:" << result.standardError.trimmed();
+    if (result.started && result.exitCode == BackupToolRunner::kExitWrongPassword)
+        m_refusedPassword = password;
     if (!result.succeeded())
         return;
     m_backUpItems = parseListing(result.standardOutput);
@@ -56,8 +62,10 @@ void QELDeviceBackupListing::_loadBackupListingWithDeviceIdAndPassword(const QSt
 
 void QELDeviceBackupListing::loadIfNeeded(const QString& deviceID, const std::optional<QString>& password)
 {
-    // Another device's backup is another listing.
-    if (!m_backUpItems || m_loadedDevice != deviceID)
+    // Another device's backup is another listing, and so is an encrypted
+    // backup's with another password than the one the tool refused.
+    if (!m_backUpItems || m_loadedDevice != deviceID
+        || (m_refusedPassword && *m_refusedPassword != password))
         _loadBackupListingWithDeviceIdAndPassword(deviceID, password);
 }
 
@@ -81,11 +89,12 @@ QString QELDeviceBackupListing::filenameFromBackUpListingForRelativePathOnDevice
     return {};
 }
 
-QList<QELDeviceBackupListingItem> QELDeviceBackupListing::getAllFilesInDomainForDeviceId(const QString& domain, const QString& deviceID)
+QList<QELDeviceBackupListingItem> QELDeviceBackupListing::getAllFilesInDomainForDeviceId(
+    const QString& domain, const QString& deviceID, const std::optional<QString>& password)
 {
     const QString wanted = orHomeDomain(domain);
     std::lock_guard lock(m_mutex);
-    loadIfNeeded(deviceID, std::nullopt);
+    loadIfNeeded(deviceID, password);
     QList<QELDeviceBackupListingItem> items;
     for (const QELDeviceBackupListingItem& item : *m_backUpItems) {
         if (item.domain() == wanted)
@@ -94,16 +103,18 @@ QList<QELDeviceBackupListingItem> QELDeviceBackupListing::getAllFilesInDomainFor
     return items;
 }
 
-QList<QELDeviceBackupListingItem> QELDeviceBackupListing::backUpItemsDictionaryForDeviceId(const QString& deviceID)
+QList<QELDeviceBackupListingItem> QELDeviceBackupListing::backUpItemsDictionaryForDeviceId(
+    const QString& deviceID, const std::optional<QString>& password)
 {
     std::lock_guard lock(m_mutex);
-    loadIfNeeded(deviceID, std::nullopt);
+    loadIfNeeded(deviceID, password);
     return *m_backUpItems;
 }
 
 void QELDeviceBackupListing::reset()
 {
     std::lock_guard lock(m_mutex);
+    m_refusedPassword.reset();
     if (m_backUpItems)
         m_backUpItems->clear();
     else
@@ -115,4 +126,5 @@ void QELDeviceBackupListing::invalidate()
     std::lock_guard lock(m_mutex);
     m_backUpItems.reset();
     m_loadedDevice.clear();
+    m_refusedPassword.reset();
 }

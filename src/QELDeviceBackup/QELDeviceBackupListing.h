@@ -5,16 +5,23 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <mutex>
 #include <optional>
 
+class BackupKeyCache;
+
 // The backup tool's listing of one device's backup: which backup file holds
 // which path. The tool is run once, on the first query; the listing is run
-// again only for another device or after reset(). Queries may come from
-// several threads.
+// again only for another device, or when the tool refused it for want of the
+// right password and another password is given (an encrypted backup lists
+// nothing without it). Queries may come from several threads.
 class QELDeviceBackupListing {
 public:
-    explicit QELDeviceBackupListing(const QString& executablePath);
+    // `keys`: where the password keys of encrypted backups are remembered
+    // (null: the program's own).
+    explicit QELDeviceBackupListing(const QString& executablePath,
+                                    std::shared_ptr<BackupKeyCache> keys = {});
 
     // The backup file (relative to the device's backup folder) that holds the
     // path in the domain (null: "HomeDomain"): the item whose path equals it,
@@ -22,10 +29,14 @@ public:
     QString filenameFromBackUpListingForRelativePathOnDeviceWithPasswordFromDomain(
         const QString& relativePath, const QString& deviceID, const std::optional<QString>& password, const QString& domain);
 
-    // The items of a domain (null: "HomeDomain"), in listing order.
-    QList<QELDeviceBackupListingItem> getAllFilesInDomainForDeviceId(const QString& domain, const QString& deviceID);
+    // The items of a domain (null: "HomeDomain"), in listing order; an
+    // encrypted backup is listed with its password.
+    QList<QELDeviceBackupListingItem> getAllFilesInDomainForDeviceId(
+        const QString& domain, const QString& deviceID,
+        const std::optional<QString>& password = std::nullopt);
 
-    QList<QELDeviceBackupListingItem> backUpItemsDictionaryForDeviceId(const QString& deviceID);
+    QList<QELDeviceBackupListingItem> backUpItemsDictionaryForDeviceId(
+        const QString& deviceID, const std::optional<QString>& password = std::nullopt);
 
     // Empties the list; it still counts as loaded, so the tool is not run
     // again for the same device.
@@ -44,6 +55,9 @@ private:
 
     std::mutex m_mutex;
     QString m_executablePath;
+    std::shared_ptr<BackupKeyCache> m_keys;
     std::optional<QList<QELDeviceBackupListingItem>> m_backUpItems;
     QString m_loadedDevice;
+    // The password the tool refused the listing for, when it did.
+    std::optional<std::optional<QString>> m_refusedPassword;
 };

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 
 #include "BackupFixtures.h"
+#include "BackupKeyCache.h"
+#include "EncryptedBackup.h"
 #include "EncryptedBackupWriter.h"
 #include "Locations.h"
 #include "Plist.h"
@@ -63,7 +65,8 @@ struct FixtureFile {
 
 // The files of the seven backup-derived categories, a database with its
 // companions, an attachment with a hostile-looking name, sizes on and off the
-// cipher's block boundary and an empty file.
+// cipher's block boundary, and two empty files: one without a stored file, as
+// devices write them, and one stored as a block of padding.
 QList<FixtureFile> deviceFiles()
 {
     return {
@@ -83,6 +86,7 @@ QList<FixtureFile> deviceFiles()
         {QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
          QByteArray(70000, '\xD8')},
         {kHome, QStringLiteral("Library/empty.txt"), QByteArray()},
+        {kHome, QStringLiteral("Library/empty-padded.txt"), QByteArray()},
     };
 }
 
@@ -91,6 +95,7 @@ EncryptedBackupWriter writerFor(const QString& udid, const QString& password)
     EncryptedBackupWriter writer(backupFolder(udid), password);
     for (const FixtureFile& file : deviceFiles())
         writer.file(file.domain, file.relativePath, file.content);
+    writer.storedEvenIfEmpty(kHome, QStringLiteral("Library/empty-padded.txt"));
     writer.directory(kHome, QStringLiteral("Library/SMS"));
     return writer;
 }
@@ -136,7 +141,11 @@ TEST_P(EncryptedBackup, ToolListsNamesAndExtractsByteIdenticalFiles)
         const ToolRun name =
             runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain},
                           withPassword(GetParam()));
-        EXPECT_EQ(name.standardOutput.trimmed(), stored.toUtf8());
+        // An empty file without a stored file is in no backup file.
+        if (QFileInfo::exists(backupFolder(udid) + QLatin1Char('/') + stored))
+            EXPECT_EQ(name.standardOutput.trimmed(), stored.toUtf8());
+        else
+            EXPECT_EQ(name.exitCode, 1);
         const ToolRun run =
             runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid},
                           withPassword(GetParam(), out));
@@ -212,15 +221,164 @@ TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)
     const QString attachment = backup.GetPathForDeviceFileNameInDomain(
         QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"), QStringLiteral("MediaDomain"));
     EXPECT_EQ(readFixtureFile(attachment), QByteArray(70000, '\xD8'));
+    // An empty file is there, and empty, whether or not a file was stored for it.
+    for (const char* empty : {"Library/empty.txt", "Library/empty-padded.txt"}) {
+        SCOPED_TRACE(empty);
+        const QString copy = backup.GetPathForDeviceFileNameInDomain(QString::fromLatin1(empty), kHome);
+        ASSERT_FALSE(copy.isEmpty()) << backup.lastLookupError().detail.toStdString();
+        EXPECT_TRUE(QFileInfo(copy).isFile());
+        EXPECT_EQ(QFileInfo(copy).size(), 0);
+        EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::None);
+    }
     EXPECT_TRUE(backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/none.db"), kHome)
                     .isEmpty());
     EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    // A domain lists its files as a plain backup's does.
+    for (const QString& domain :
+         {kHome, QStringLiteral("MediaDomain"), QStringLiteral("WirelessDomain")}) {
+        SCOPED_TRACE(domain.toStdString());
+        QStringList want;
+        for (const FixtureFile& file : deviceFiles()) {
+            if (file.domain == domain)
+                want << file.relativePath;
+        }
+        QStringList listed;
+        for (const QELDeviceBackupListingItem& item : backup.GetAllFilesInDomain(domain)) {
+            EXPECT_EQ(item.domain(), domain);
+            listed << item.relativePath();
+        }
+        want.sort();
+        listed.sort();
+        EXPECT_EQ(listed, want);
+    }
     EXPECT_EQ(backup.GetAllFiles().size(), deviceFiles().size() + 1);
     EXPECT_EQ(contentsBelow(Locations::backupRoot()), before);
 
     backup.setPassword(GetParam() + QStringLiteral("x"));
     EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
     EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+}
+
+// The domain listing of a backup first asked with the wrong password (or
+// none) is listed again once the right one is given.
+TEST(EncryptedBackupListing, IsListedWithThePasswordGivenNotWithTheOneRefused)
+{
+    const QString udid = QStringLiteral("listing-phone");
+    ASSERT_TRUE(writerFor(udid, QStringLiteral("secret")).write());
+    QELDeviceBackup backup;
+    backup.setDeviceUID(udid);
+    EXPECT_TRUE(backup.GetAllFilesInDomain(QStringLiteral("MediaDomain")).isEmpty());
+    backup.setPassword(QStringLiteral("wrong"));
+    EXPECT_TRUE(backup.GetAllFilesInDomain(QStringLiteral("MediaDomain")).isEmpty());
+    backup.setPassword(QStringLiteral("secret"));
+    const QList<QELDeviceBackupListingItem> items =
+        backup.GetAllFilesInDomain(QStringLiteral("MediaDomain"));
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.at(0).relativePath(), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"));
+}
+
+// The password's key takes seconds to derive at a device's round counts: it is
+// derived once per backup and password, whichever run or category asks, and
+// kept in memory only.
+TEST(EncryptedBackupKeys, OneBackupIsDerivedOnceForThePasswordTestAndEveryCategory)
+{
+    const QString udid = QStringLiteral("keys-phone");
+    ASSERT_TRUE(writerFor(udid, QStringLiteral("secret")).rounds(50, 5).write());
+    const auto keys = std::make_shared<BackupKeyCache>();
+    const BackupToolSettings tool{QString(), {}, keys};
+    using Result = QELDeviceBackupBrowser::PasswordTestResult;
+    auto test = [&](const QString& password) {
+        return QELDeviceBackupBrowser::
+            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                kPasswordTestFile, udid, password, kHome, tool);
+    };
+    EXPECT_EQ(test(QStringLiteral("wrong")), Result::WrongPassword);
+    EXPECT_EQ(keys->derivationCount(), 1);
+    EXPECT_EQ(test(QStringLiteral("secret")), Result::Passed);
+    EXPECT_EQ(keys->derivationCount(), 2);
+
+    // The categories of this connection, and of the next one.
+    for (int connection = 0; connection < 2; ++connection) {
+        SCOPED_TRACE(connection);
+        QELDeviceBackup backup(tool);
+        backup.setDeviceUID(udid);
+        backup.setPassword(QStringLiteral("secret"));
+        for (const int type : {0, 1, 2, 5, 6, 9, 10})
+            EXPECT_FALSE(backup.GetPathToDataOfType(type).isEmpty()) << type;
+        EXPECT_FALSE(backup.GetPathForDeviceFileNameInDomain(
+                               QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
+                               QStringLiteral("MediaDomain"))
+                         .isEmpty());
+        EXPECT_TRUE(backup.GetPathToDataOfType(3).isEmpty()); // not held: read the manifest
+        EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+        EXPECT_FALSE(backup.GetAllFilesInDomain(kHome).isEmpty());
+        EXPECT_EQ(backup.GetAllFiles().size(), deviceFiles().size() + 1);
+    }
+    EXPECT_EQ(keys->derivationCount(), 2);
+
+    // A wrong password is never remembered in place of the right one.
+    EXPECT_EQ(test(QStringLiteral("wrong")), Result::WrongPassword);
+    EXPECT_EQ(test(QStringLiteral("secret")), Result::Passed);
+    EXPECT_EQ(keys->derivationCount(), 3);
+
+    // Another backup with the same password has salts of its own.
+    ASSERT_TRUE(writerFor(QStringLiteral("other-phone"), QStringLiteral("secret")).write());
+    QELDeviceBackup other(tool);
+    other.setDeviceUID(QStringLiteral("other-phone"));
+    other.setPassword(QStringLiteral("secret"));
+    EXPECT_FALSE(other.GetPathToDataOfType(5).isEmpty());
+    EXPECT_EQ(keys->derivationCount(), 4);
+}
+
+// The tool opens a backup with the key it is handed (ORVANE_BACKUP_KEY)
+// instead of deriving it from the password again.
+TEST(EncryptedBackupKeys, TheToolReadsWithTheKeyItIsGiven)
+{
+    const QString udid = QStringLiteral("key-phone");
+    ASSERT_TRUE(writerFor(udid, QStringLiteral("secret")).write());
+    BackupKeyCache keys;
+    const QByteArray right =
+        ::EncryptedBackup::passwordKeyFor(backupFolder(udid), QStringLiteral("secret"), keys);
+    const QByteArray wrong =
+        ::EncryptedBackup::passwordKeyFor(backupFolder(udid), QStringLiteral("wrong"), keys);
+    ASSERT_EQ(right.size(), 32);
+    ASSERT_EQ(wrong.size(), 32);
+    EXPECT_NE(right, wrong);
+    EXPECT_TRUE(::EncryptedBackup::passwordKeyFor(backupFolder(QStringLiteral("none")),
+                                                QStringLiteral("secret"), keys)
+                    .isEmpty());
+
+    const QString out = Locations::makeScratchFolder(QStringLiteral("out"));
+    struct Case {
+        const char* name;
+        QByteArray key;
+        std::optional<QString> password;
+        QStringList extraArguments;
+        int exitCode;
+        const char* saying;
+    };
+    const Case cases[] = {
+        // The key alone opens it: the password, here a wrong one, is not derived.
+        {"right key, wrong password", right.toHex(), QStringLiteral("wrong"), {}, 0, ""},
+        {"right key, no password", right.toHex(), std::nullopt, {}, 0, ""},
+        {"wrong key", wrong.toHex(), QStringLiteral("secret"), {}, 3, "not correct"},
+        {"not a key", "00ff", QStringLiteral("secret"), {}, 2, "ORVANE_BACKUP_KEY"},
+        // A password on the command line may be another one: the key is not its.
+        {"password on the command line", wrong.toHex(), std::nullopt, {"--p", "secret"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment env = withPassword(c.password, out);
+        env.insert(QStringLiteral("ORVANE_BACKUP_KEY"), QString::fromLatin1(c.key));
+        QFile::remove(out + QStringLiteral("/notes.sqlite"));
+        const ToolRun run = runBackupTool(
+            QStringList{"--extract", "Library/Notes/notes.sqlite", "-s", udid} + c.extraArguments,
+            env);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output().constData();
+        EXPECT_TRUE(run.output().contains(c.saying)) << run.output().constData();
+        EXPECT_EQ(readFixtureFile(out + QStringLiteral("/notes.sqlite")),
+                  c.exitCode == 0 ? QByteArray("notes") : QByteArray());
+    }
 }
 
 struct DamageCase {

@@ -11,6 +11,7 @@
 
 #include "BackupFileSource.h"
 #include "BackupPathRules.h"
+#include "EncryptedBackup.h"
 #include "FolderBackupFileSource.h"
 #include "Locations.h"
 #include "Plist.h"
@@ -114,13 +115,16 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
         *error = QStringLiteral("no backup of device %1 in %2").arg(udid, Locations::backupRoot());
         return nullptr;
     }
-    // As the backup tool takes it: never on a command line, where other users could read it.
-    const QString password = qEnvironmentVariable("ORVANE_BACKUP_PASSWORD");
-    const QVariant encrypted = Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
-                                   .toMap()
-                                   .value(QStringLiteral("IsEncrypted"));
+    // As the backup tool takes it: never on a command line, where other users
+    // could read it. An empty password is a password like any other.
+    std::optional<QString> password;
+    if (qEnvironmentVariableIsSet("ORVANE_BACKUP_PASSWORD"))
+        password = qEnvironmentVariable("ORVANE_BACKUP_PASSWORD");
+    const QVariantMap manifestPlist =
+        Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    const QVariant encrypted = manifestPlist.value(QStringLiteral("IsEncrypted"));
     if ((encrypted.typeId() == QMetaType::Bool ? encrypted.toBool() : encrypted.toLongLong() == 1)
-        && password.isEmpty()) {
+        && !password) {
         *error = QStringLiteral(
                      "the backup of %1 is encrypted: give its password in ORVANE_BACKUP_PASSWORD")
                      .arg(udid);
@@ -134,8 +138,26 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
     auto backup = std::make_unique<QELDeviceBackup>();
     backup->setDeviceUID(udid);
     backup->setDeviceBackUpPath(folder);
-    if (!password.isEmpty())
-        backup->setPassword(password);
+    backup->setPassword(password);
+    if (password && EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+        // Only the key bag tells whether the password is wrong; asked once
+        // here, every lookup after it reads with the key this derived.
+        std::optional<EncryptedBackup> opened;
+        QString reason;
+        switch (EncryptedBackup::open(folder, *password, &opened, &reason,
+                                      &backup->toolSettings().keyCache())) {
+        case EncryptedBackup::Status::Opened:
+            break;
+        case EncryptedBackup::Status::WrongPassword:
+            *error = QStringLiteral("the password in ORVANE_BACKUP_PASSWORD does not open the "
+                                    "backup of %1")
+                         .arg(udid);
+            return nullptr;
+        case EncryptedBackup::Status::Unreadable:
+            *error = QStringLiteral("the backup of %1 cannot be read: %2").arg(udid, reason);
+            return nullptr;
+        }
+    }
     return backup;
 }
 

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 
 namespace {
@@ -17,11 +19,27 @@ bool isStoredRegularFile(const QString& path)
     return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Nothing at all, not even a link, is at the path.
+bool isAbsent(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT;
+}
+
 } // namespace
 
 bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& target, QString* error) const
 {
     const QString stored = manifest.storedFilePath(entry);
+    if (entry.size == 0 && isAbsent(stored)) {
+        // Devices store no file for an empty one: it is present, and empty.
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly) || !out.commit()) {
+            *error = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+            return false;
+        }
+        return true;
+    }
     if (!isStoredRegularFile(stored)) {
         *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.").arg(entry.backupFile, entry.relativePath, entry.domain);
         return false;
@@ -59,8 +77,8 @@ namespace BackupEncryption {
 
 int failureStatus(bool wrongPassword) { return wrongPassword ? BackupToolRunner::kExitWrongPassword : 1; }
 
-std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, bool needContent, QString* error,
-                                 bool* wrongPassword)
+std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, const QByteArray& passwordKey,
+                                 bool needContent, QString* error, bool* wrongPassword)
 {
     bool ignored = false;
     bool& refused = wrongPassword ? *wrongPassword : ignored;
@@ -77,13 +95,16 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
     if (encrypted && description.isEmpty() && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
         // The device encrypted it: without the password not even the
         // manifest can be read.
-        if (!password) {
+        if (!password && passwordKey.isEmpty()) {
             refused = true;
             *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
             return std::nullopt;
         }
         std::optional<EncryptedBackup> opened;
-        switch (EncryptedBackup::open(folder, *password, &opened, error)) {
+        const EncryptedBackup::Status status = passwordKey.isEmpty()
+            ? EncryptedBackup::open(folder, *password, &opened, error)
+            : EncryptedBackup::openWithPasswordKey(folder, passwordKey, &opened, error);
+        switch (status) {
         case EncryptedBackup::Status::Opened:
             break;
         case EncryptedBackup::Status::WrongPassword:

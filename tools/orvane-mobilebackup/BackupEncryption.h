@@ -34,8 +34,11 @@ inline const QString kDescriptionKey = QStringLiteral("OrvaneEncryption");
 // encrypted needs it for its manifest too. std::nullopt with a sentence for
 // the user when the backup cannot be read so; `wrongPassword` is set when
 // the password was missing or did not open the backup's keys, and only then.
-std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, bool needContent, QString* error,
-                                 bool* wrongPassword = nullptr);
+// `passwordKey`, when not empty, is the password's key derived by the caller:
+// a backup its device encrypted is opened with it, without a derivation, and
+// a key that does not open it is a wrong password.
+std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, const QByteArray& passwordKey,
+                                 bool needContent, QString* error, bool* wrongPassword = nullptr);
 
 // The exit status of a run that failed for want of the right password.
 int failureStatus(bool wrongPassword);

@@ -60,7 +60,7 @@ int list(const ToolCommandLine& line, const QString& backupRoot)
 {
     QString error;
     bool wrongPassword = false;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error, &wrongPassword);
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, line.passwordKey, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
         return BackupEncryption::failureStatus(wrongPassword);
@@ -100,7 +100,7 @@ int fileName(const ToolCommandLine& line, const QString& backupRoot)
 {
     QString error;
     bool wrongPassword = false;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, false, &error, &wrongPassword);
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, line.passwordKey, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
         return BackupEncryption::failureStatus(wrongPassword);
@@ -126,7 +126,7 @@ int extract(const ToolCommandLine& line, const QString& backupRoot)
     }
     QString error;
     bool wrongPassword = false;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, true, &error, &wrongPassword);
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(deviceFolder(line, backupRoot), line.password, line.passwordKey, true, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::error(error);
         return BackupEncryption::failureStatus(wrongPassword);

@@ -384,7 +384,7 @@ int restoreSimulatedDevice(const SimulatedDevice& device, const QString& backupF
 {
     QString error;
     const std::optional<OpenedBackup> backup =
-        BackupEncryption::open(backupFolder, password, true, &error);
+        BackupEncryption::open(backupFolder, password, {}, true, &error);
     if (!backup) {
         ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
         return 1;

@@ -52,7 +52,8 @@ QString ToolCommandLine::usage()
         "in the environment variable ORVANE_BACKUP_PASSWORD rather than on the command line.\n"
         "An extracted file is written to the backup folder, or to the folder named by\n"
         "ORVANE_EXTRACT_TO. Backups encrypted by the device (Manifest.db layout) are\n"
-        "decrypted with the password. Exit status: 0 success, 1 failure, 2 a command line\n"
+        "decrypted with the password, or with its key in ORVANE_BACKUP_KEY (hexadecimal)\n"
+        "when the caller derived it already. Exit status: 0 success, 1 failure, 2 a command line\n"
         "not understood, 3 the backup's password is missing or wrong.\n");
 }
 
@@ -118,5 +119,17 @@ std::optional<ToolCommandLine> ToolCommandLine::parse(const QStringList& argumen
         line.password = given.value(QStringLiteral("--password"));
     else if (qEnvironmentVariableIsSet("ORVANE_BACKUP_PASSWORD"))
         line.password = qEnvironmentVariable("ORVANE_BACKUP_PASSWORD");
+    // The key belongs to the environment's password: a password on the
+    // command line may be another one.
+    if (!given.contains(QStringLiteral("--p")) && !given.contains(QStringLiteral("--password"))
+        && qEnvironmentVariableIsSet("ORVANE_BACKUP_KEY")) {
+        const QByteArray hex = qgetenv("ORVANE_BACKUP_KEY");
+        const QByteArray key = QByteArray::fromHex(hex);
+        if (hex.size() != 64 || key.size() != 32 || key.toHex() != hex.toLower()) {
+            *error = QStringLiteral("ORVANE_BACKUP_KEY must hold a key of 32 bytes in hexadecimal.");
+            return std::nullopt;
+        }
+        line.passwordKey = key;
+    }
     return line;
 }

@@ -23,6 +23,9 @@ struct ToolCommandLine {
     QString relativePath;
     QString domain = QStringLiteral("HomeDomain");
     std::optional<QString> password;
+    // The password's key from ORVANE_BACKUP_KEY (32 bytes); empty when none
+    // was given or the password came from the command line.
+    QByteArray passwordKey;
 
     // Parses the arguments after the program name; std::nullopt (and a reason)
     // for anything but the command lines above.

@@ -25,7 +25,7 @@ int restore(const ToolCommandLine& line, const QString& backupRoot)
         return restoreSimulatedDevice(*device, folder, line.password);
     QString error;
     bool wrongPassword = false;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(folder, line.password, false, &error, &wrongPassword);
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(folder, line.password, line.passwordKey, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
         return BackupEncryption::failureStatus(wrongPassword);

@@ -116,6 +116,18 @@ std::optional<QByteArray> BackupKeyBag::derivePasswordKey(const QString& passwor
     return key;
 }
 
+QByteArray BackupKeyBag::derivationParameters() const
+{
+    QByteArray parameters;
+    for (const QByteArray& part :
+         {m_salt, QByteArray::number(m_iterations), m_passwordSalt,
+          QByteArray::number(m_passwordIterations)}) {
+        // Each part with its length, so no two bags' parameters run together alike.
+        parameters += QByteArray::number(part.size()) + ':' + part;
+    }
+    return parameters;
+}
+
 BackupKeyBag::UnlockResult BackupKeyBag::unlock(const QString& password, QString* error)
 {
     const std::optional<QByteArray> passwordKey = derivePasswordKey(password);
@@ -123,12 +135,24 @@ BackupKeyBag::UnlockResult BackupKeyBag::unlock(const QString& password, QString
         *error = QStringLiteral("The backup password's key could not be derived.");
         return UnlockResult::Damaged;
     }
+    return unlockWithPasswordKey(*passwordKey, error);
+}
+
+BackupKeyBag::UnlockResult BackupKeyBag::unlockWithPasswordKey(const QByteArray& passwordKey,
+                                                               QString* error)
+{
+    if (passwordKey.size() != kKeySize) {
+        *error = QStringLiteral("A backup password key has %1 bytes, not %2.")
+                     .arg(passwordKey.size())
+                     .arg(kKeySize);
+        return UnlockResult::WrongPassword;
+    }
     int unwrapped = 0;
     for (ClassKey& key : m_classKeys) {
         if (!(key.wrap & kWrapByPassword))
             continue;
         const std::optional<QByteArray> plain =
-            BackupCrypto::unwrapKey(*passwordKey, key.wrappedKey);
+            BackupCrypto::unwrapKey(passwordKey, key.wrappedKey);
         if (plain && plain->size() == kKeySize) {
             key.key = *plain;
             ++unwrapped;

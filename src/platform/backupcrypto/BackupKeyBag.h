@@ -44,6 +44,9 @@ public:
 
     // Derives the password's key (its UTF-8 bytes) and unwraps the class keys.
     UnlockResult unlock(const QString& password, QString* error);
+    // Unwraps the class keys under a password key derived earlier (derivePasswordKey).
+    // WrongPassword when none passes the unwrap's integrity check.
+    UnlockResult unlockWithPasswordKey(const QByteArray& passwordKey, QString* error);
     bool isUnlocked() const { return m_unlocked; }
 
     // Unwraps a key stored as a 4-byte little-endian protection class and the
@@ -56,6 +59,10 @@ public:
 
     // The password's key, from the header's salts and rounds.
     std::optional<QByteArray> derivePasswordKey(const QString& password) const;
+    // What the password's key depends on besides the password: the salts and
+    // round counts. Two bags with the same answer derive the same key from a
+    // password.
+    QByteArray derivationParameters() const;
 
     uint32_t version() const { return m_version; }
     uint32_t type() const { return m_type; }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <thread>
+#include <vector>
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "BackupCrypto.h"
 #include "BackupKeyBag.h"
+#include "BackupKeyCache.h"
 #include "EncryptedBackupWriter.h"
 
 namespace {
@@ -14,20 +18,21 @@ QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
 using Bag = EncryptedBackupWriter;
 
-// A key bag with one class key wrapped under the key of `password` (1 and 1 rounds).
+// A key bag with one class key wrapped under the key of `password` (1 and
+// `iterations` rounds).
 QByteArray keyBagFor(const QString& password, const QByteArray& classKey,
-                     uint32_t protectionClass = 3)
+                     uint32_t protectionClass = 3, int iterations = 1)
 {
     const QByteArray salt = hex("0102030405060708090a0b0c0d0e0f1011121314");
     const QByteArray passwordSalt = hex("a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4");
     const QByteArray key = BackupCrypto::pbkdf2(
         BackupCrypto::Digest::Sha1,
         BackupCrypto::pbkdf2(BackupCrypto::Digest::Sha256, password.toUtf8(), passwordSalt, 1, 32),
-        salt, 1, 32);
+        salt, iterations, 32);
     return Bag::keyBagInteger("VERS", 5) + Bag::keyBagInteger("TYPE", 1)
         + Bag::keyBagRecord("UUID", QByteArray(16, 'u'))
         + Bag::keyBagRecord("HMCK", QByteArray(40, 'h')) + Bag::keyBagInteger("WRAP", 0)
-        + Bag::keyBagRecord("SALT", salt) + Bag::keyBagInteger("ITER", 1)
+        + Bag::keyBagRecord("SALT", salt) + Bag::keyBagInteger("ITER", iterations)
         + Bag::keyBagInteger("DPWT", 1) + Bag::keyBagInteger("DPIC", 1)
         + Bag::keyBagRecord("DPSL", passwordSalt) + Bag::keyBagRecord("UUID", QByteArray(16, 'c'))
         + Bag::keyBagInteger("CLAS", protectionClass) + Bag::keyBagInteger("WRAP", 2)
@@ -87,6 +92,63 @@ TEST(BackupKeyBag, UnlocksOnlyWithItsPassword)
         EXPECT_TRUE(error.contains(QStringLiteral("no key of protection class 4")))
             << error.toStdString();
     }
+}
+
+// A backup's password key is derived once, however many ask for it at once; a
+// wrong password's key is handed back but never remembered.
+TEST(BackupKeyCache, DerivesEachBagAndPasswordOnceWhoeverAsks)
+{
+    const QByteArray classKey(32, 'k');
+    const QByteArray bytes = keyBagFor(QStringLiteral("secret"), classKey);
+    BackupKeyCache keys;
+    std::vector<std::thread> threads;
+    std::vector<QByteArray> opened(8);
+    for (size_t i = 0; i < opened.size(); ++i) {
+        threads.emplace_back([&, i] {
+            QString error;
+            std::optional<BackupKeyBag> bag = BackupKeyBag::parse(bytes, &error);
+            if (bag
+                && keys.unlock(*bag, QStringLiteral("secret"), &error)
+                    == BackupKeyBag::UnlockResult::Unlocked)
+                opened[i] = bag->classKeys().front().key;
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const QByteArray& key : opened)
+        EXPECT_EQ(key, classKey);
+    EXPECT_EQ(keys.derivationCount(), 1);
+
+    QString error;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        std::optional<BackupKeyBag> bag = BackupKeyBag::parse(bytes, &error);
+        QByteArray wrongKey;
+        EXPECT_EQ(keys.unlock(*bag, QStringLiteral("Secret"), &error, &wrongKey),
+                  BackupKeyBag::UnlockResult::WrongPassword);
+        EXPECT_EQ(wrongKey.size(), 32);
+        EXPECT_EQ(keys.derivationCount(), 1 + attempt);
+        EXPECT_EQ(bag->unlockWithPasswordKey(wrongKey, &error),
+                  BackupKeyBag::UnlockResult::WrongPassword);
+    }
+
+    // The remembered key is the one a fresh derivation gives.
+    std::optional<BackupKeyBag> bag = BackupKeyBag::parse(bytes, &error);
+    QByteArray rightKey;
+    EXPECT_EQ(keys.unlock(*bag, QStringLiteral("secret"), &error, &rightKey),
+              BackupKeyBag::UnlockResult::Unlocked);
+    EXPECT_EQ(std::optional<QByteArray>(rightKey), bag->derivePasswordKey(QStringLiteral("secret")));
+    EXPECT_EQ(keys.derivationCount(), 3);
+
+    // Other round counts, or a forgotten key, are derived anew.
+    std::optional<BackupKeyBag> other =
+        BackupKeyBag::parse(keyBagFor(QStringLiteral("secret"), classKey, 3, 2), &error);
+    EXPECT_EQ(keys.unlock(*other, QStringLiteral("secret"), &error),
+              BackupKeyBag::UnlockResult::Unlocked);
+    EXPECT_EQ(keys.derivationCount(), 4);
+    keys.clear();
+    EXPECT_EQ(keys.unlock(*bag, QStringLiteral("secret"), &error),
+              BackupKeyBag::UnlockResult::Unlocked);
+    EXPECT_EQ(keys.derivationCount(), 5);
 }
 
 TEST(BackupKeyBag, DamagedBagsAreRefusedWithAReason)

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "BackupFixtures.h"
+#include "EncryptedBackupWriter.h"
 #include "Locations.h"
 #include "QtPrinters.h"
 
@@ -212,6 +213,52 @@ TEST_F(InspectBackup, AnEncryptedBackupWithoutItsPasswordIsRefused)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.standardError.contains("encrypted")) << run.standardError.constData();
     EXPECT_TRUE(run.standardOutput.isEmpty());
+}
+
+// A backup its device encrypted opens with its password, an empty one too;
+// only the key bag's check says a password is wrong, and then the tool says so.
+TEST(InspectDeviceEncryptedBackup, OpensWithAnyPasswordItHasAndSaysWhenOneIsWrong)
+{
+    for (const QString& password : {QString(""), QStringLiteral("pässwörd 🔑")}) {
+        SCOPED_TRACE(password.toStdString());
+        const QString udid = QStringLiteral("inspect-device-encrypted");
+        const QString folder = Locations::backupRoot() + QLatin1Char('/') + udid;
+        QDir(folder).removeRecursively();
+        EncryptedBackupWriter writer(folder, password);
+        for (const auto& file : kFiles)
+            writer.file(file.domain, file.relativePath, file.content);
+        ASSERT_TRUE(writer.write());
+        const QStringList arguments{"lookups",  "--backup", udid,    "--domain",
+                                    "MediaDomain", "--path",   kPicture};
+        QProcessEnvironment given;
+        given.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), password);
+
+        const InspectRun run = inspect(arguments, given);
+        ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+        const QJsonObject json = run.json();
+        const QJsonObject messages = dataTypeRow(json, 5).value("file").toObject();
+        EXPECT_EQ(messages.value("sha1").toString(), sha1("messages"));
+        EXPECT_EQ(messages.value("companions").toArray(), QJsonArray{"-wal"});
+        EXPECT_EQ(json.value("paths").toArray().at(0).toObject().value("file").toObject().value(
+                      "sha1"),
+                  sha1("picture"));
+        const QJsonArray listing = json.value("domainFiles").toArray();
+        ASSERT_EQ(listing.size(), 1);
+        EXPECT_EQ(listing.at(0).toObject().value("relativePath").toString(), kPicture);
+
+        QProcessEnvironment wrong;
+        wrong.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), password + QStringLiteral("x"));
+        const InspectRun refused = inspect(arguments, wrong);
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_TRUE(refused.standardError.contains("does not open the backup"))
+            << refused.standardError.constData();
+        EXPECT_TRUE(refused.standardOutput.isEmpty());
+
+        const InspectRun none = inspect(arguments);
+        EXPECT_EQ(none.exitCode, 2);
+        EXPECT_TRUE(none.standardError.contains("give its password"))
+            << none.standardError.constData();
+    }
 }
 
 TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
