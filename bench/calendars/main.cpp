@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a generated Calendar.sqlitedb of 10,000 events in 20 calendars (30 %
-// of them repeating) into the calendar store, exports every calendar as an
-// iCalendar file, and prints the seconds of each step and the peak memory.
+// of them repeating; the counts and the share are the arguments) into the calendar store, exports every calendar as an
+// iCalendar file, expands every event with its repeats into the calendar
+// grid's day map, and prints the seconds of each step and the peak memory.
 #include <chrono>
 #include <cstdio>
 
@@ -12,10 +13,13 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include "CalendarDayMap.h"
 #include "CalendarFixture.h"
+#include "QELCalendarHTMLCodeToIconTransformer.h"
 #include "QELCalendarsDbReader.h"
 #include "QELCopyCalendars.h"
 #include "QELCopyDelegate.h"
+#include "RecurrenceExpansion.h"
 
 namespace {
 
@@ -67,10 +71,11 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("orvane=false"));
     const int eventCount = argc > 1 ? atoi(argv[1]) : 10000;
     const int calendarCount = argc > 2 ? atoi(argv[2]) : 20;
+    const int repeatingPercent = argc > 3 ? atoi(argv[3]) : 30;
 
     const QString database = home.filePath(QStringLiteral("Calendar.sqlitedb"));
     QString error;
-    if (!CalendarFixture::write(database, CalendarFixture::generated(eventCount, calendarCount, 30),
+    if (!CalendarFixture::write(database, CalendarFixture::generated(eventCount, calendarCount, repeatingPercent),
                                 &error)) {
         std::fprintf(stderr, "cannot write the database: %s\n", qPrintable(error));
         return 1;
@@ -106,6 +111,26 @@ int main(int argc, char** argv)
     job.startCopy();
     loop.exec();
     const double exportSeconds = secondsSince(exportStart);
+
+    // The view's load: the occurrences of every event, filed by day, seen from
+    // the generated events' first year.
+    const QDateTime now(QDate(2023, 6, 1), QTime(12, 0), Qt::LocalTime);
+    const auto expandStart = std::chrono::steady_clock::now();
+    CalendarDayMap grid;
+    qsizetype occurrences = 0;
+    for (const QELCalendarDetailPtr& calendar : calendars) {
+        const QColor colour =
+            QELCalendarHTMLCodeToIconTransformer::colorFromHTMLCode(calendar->colorHTMLCode);
+        QList<CalendarEntry> entries;
+        for (const QELCalendarComponentPtr& event : calendar->relationshipComponents)
+            entries.append(RecurrenceExpansion::entriesForEvent(event, colour, now));
+        occurrences += entries.size();
+        grid.addEntries(entries);
+    }
+    const double expandSeconds = secondsSince(expandStart);
+    std::printf("calendar grid: %lld occurrences on %lld days expanded and filed in %.3f s\n",
+                static_cast<long long>(occurrences), static_cast<long long>(grid.dayCount()),
+                expandSeconds);
 
     std::printf("calendars: %lld calendars, %zu events read in %.3f s (store saved), exported "
                 "in %.3f s (%u failed); together %.3f s; peak memory %.1f MiB\n",

@@ -64,7 +64,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
         apps,
         books,
-        placeholder(Calendars, 40, "CALENDARS", "category_calendars.png", true, 3),
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,

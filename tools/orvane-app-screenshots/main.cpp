@@ -192,6 +192,24 @@ int main(int argc, char* argv[])
             settle(1500);
             ok &= save(window, out + QStringLiteral("/app-device-content-call-log.png"));
         }
+        // The calendars in the month view, then in the week view.
+        page->selectCategory(5);
+        QListView* calendars = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(5);
+            calendars = view ? view->findChild<QListView*>(QStringLiteral("calendarList")) : nullptr;
+            return calendars && calendars->isVisible() && calendars->model()->rowCount() >= 1;
+        }, 60000);
+        if (calendars) {
+            settle(400);
+            ok &= save(window, out + QStringLiteral("/app-device-content-calendars-month.png"));
+            auto* week = page->cachedView(5)->findChild<QAbstractButton*>(QStringLiteral("weekSegmentButton"));
+            ok &= week != nullptr;
+            if (week)
+                week->click();
+            settle(400);
+            ok &= save(window, out + QStringLiteral("/app-device-content-calendars-week.png"));
+        }
         // The files category with DCIM and its camera roll open, then the
         // delete confirmation for two of its pictures.
         page->selectCategory(10);

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include "CalendarEntry.h"
+
+// The calendar grid's entries filed by local day, its selected entry and the
+// rules of its navigation. Each day's list is kept sorted (all-day entries
+// first, then by start), so drawing never sorts. Main thread.
+class CalendarDayMap {
+public:
+    enum class ViewType { Month = 1, Week = 2 };
+
+    // Files one entry: an all-day entry on every day from its start to the day
+    // before its end's day (the device ends all-day events just after
+    // midnight), a timed entry on its start day however long it lasts. An
+    // entry without end, or an all-day entry ending on its start day, is filed
+    // on its start day. An entry without start is refused (false).
+    bool addObject(std::shared_ptr<const void> object, const QString& title, const QDateTime& start,
+                   const QDateTime& end, const QColor& color, bool allDay);
+    // Files entries made elsewhere (their `date` is set here).
+    void addEntries(const QList<CalendarEntry>& entries);
+    void removeAllObjects();
+
+    // The entries of a day, in their order; empty when it has none.
+    const std::vector<CalendarEntryPtr>& entriesForDate(const QDate& day) const;
+    // Days with entries.
+    qsizetype dayCount() const { return qsizetype(m_days.size()); }
+
+    // Records the entry of row `row` of the day's cell (row 0 is the day
+    // number) as the selection; a row outside the list changes nothing.
+    void setSelectedEventToDateAndIndex(const QDate& day, int row);
+    // The row of the day's cell that shows the last entry of `object` (by
+    // identity), selected; none when the day has no such entry.
+    std::optional<int> selectObjectWithDate(const void* object, const QDate& day);
+    // Clears the selection; answers whether an entry had been selected.
+    bool deselectAll();
+    const QString& selectedTitle() const { return m_selectedTitle; }
+    const QDate& selectedDate() const { return m_selectedDate; }
+    const std::shared_ptr<const void>& selectedObject() const { return m_selectedObject; }
+
+    // Moves the selected entry to `day` at its former time of day. False, with
+    // the message logged, when the selected entry is not found.
+    bool moveSelectedEventToDate(const QDate& day);
+
+    // The focus after one of the grid's buttons, labelled `label`: "<" one
+    // month (week view: 7 days) back, ">" forward, anything else `now`.
+    static QDateTime changedFocusDate(const QDateTime& focus, ViewType view, const QString& label,
+                                      const QDateTime& now);
+
+private:
+    void fileOn(const QDate& day, const CalendarEntryPtr& entry);
+    void file(const CalendarEntryPtr& entry);
+
+    std::map<QDate, std::vector<CalendarEntryPtr>> m_days;
+    QString m_selectedTitle;
+    QDate m_selectedDate;
+    std::shared_ptr<const void> m_selectedObject;
+};

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CalendarDayCellDelegate.h"
+
+#include <QPainter>
+
+#include "CalendarDayCellModel.h"
+
+namespace {
+
+constexpr int kDayNumberHeight = 18;
+constexpr int kTextMargin = 3;
+
+} // namespace
+
+CalendarDayCellDelegate::CalendarDayCellDelegate(const CalendarDayCellModel* model, QObject* parent)
+    : QStyledItemDelegate(parent)
+    , m_model(model)
+{
+}
+
+QFont CalendarDayCellDelegate::rowFont()
+{
+    QFont font(QStringLiteral("Lucida Grande"));
+    // The size is meant as on a screen of 72 dots an inch: 12 pixels.
+    font.setPixelSize(12);
+    return font;
+}
+
+QSize CalendarDayCellDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) const
+{
+    const CalendarEntry* entry = m_model->entryAt(index.row());
+    const int height = entry ? entry->rowHeight(m_weekView) : kDayNumberHeight;
+    return {option.rect.width(), height};
+}
+
+void CalendarDayCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const
+{
+    painter->save();
+    painter->setFont(rowFont());
+    const QRect rect = option.rect;
+    const QRect textRect = rect.adjusted(kTextMargin, 1, -kTextMargin, -1);
+    QString text = index.data(Qt::DisplayRole).toString();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const CalendarEntry* entry = m_model->entryAt(index.row());
+    if (!entry) {
+        painter->setPen(Qt::black);
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter, text);
+        painter->restore();
+        return;
+    }
+    const QColor colour = entry->color.isValid() ? entry->color : QColor(Qt::darkGray);
+    QColor textColour = colour;
+    if (option.state & QStyle::State_Selected) {
+        painter->fillRect(rect, option.palette.brush(QPalette::Highlight));
+        textColour = Qt::white;
+    } else if (entry->allDay) {
+        painter->fillRect(rect.adjusted(1, 1, -1, 0), colour);
+        textColour = Qt::white;
+    } else if (m_weekView) {
+        QColor translucent = colour;
+        translucent.setAlphaF(0.7f);
+        painter->fillRect(rect.adjusted(1, 1, -1, 0), translucent);
+        textColour = Qt::white;
+    }
+    painter->setPen(textColour);
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    painter->restore();
+}
