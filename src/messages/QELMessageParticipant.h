@@ -12,7 +12,10 @@ public:
     // A participant whose address no contact names (WhatsApp's).
     QELMessageParticipant() = default;
     // A participant named through `lookup` (not owned; used only by setAddress).
-    explicit QELMessageParticipant(const QELMessagesContactLookup* lookup) : m_lookup(lookup) {}
+    explicit QELMessageParticipant(const QELMessagesContactLookup* lookup)
+        : m_lookup(lookup)
+    {
+    }
 
     // Keeps the address and names it: the contact's name, else the address.
     void setAddress(const QString& address);

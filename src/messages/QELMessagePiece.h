@@ -9,7 +9,9 @@ class QELMessagePiece {
 public:
     QELMessagePiece() = default;
     QELMessagePiece(const QString& contentType, int partId, const QString& contentLocation)
-        : m_contentType(contentType), m_contentLocation(contentLocation), m_partId(partId)
+        : m_contentType(contentType)
+        , m_contentLocation(contentLocation)
+        , m_partId(partId)
     {
     }
 
@@ -24,7 +26,10 @@ public:
     void setPartId(int partId) { m_partId = partId; }
 
     // Whether the part is the message's text rather than a file.
-    bool isText() const { return m_contentType.contains(QLatin1String("text"), Qt::CaseInsensitive); }
+    bool isText() const
+    {
+        return m_contentType.contains(QLatin1String("text"), Qt::CaseInsensitive);
+    }
 
 private:
     QString m_contentType;

@@ -36,9 +36,11 @@ void QELMessagesContactLookup::readFullTextTable(const QString& path)
     // column this system lacks reads as NULL.
     QStringList columns;
     for (const char* column : {"c0First", "c1Last", "c6Organization", "C15Phone", "C16Email"})
-        columns << QELSQLiteHelper::columnOrNull(handle, kFullTextTable, QString::fromLatin1(column));
-    QELSQLiteStatement rows(handle, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                                        .arg(columns.join(QStringLiteral(", ")), kFullTextTable));
+        columns << QELSQLiteHelper::columnOrNull(handle, kFullTextTable,
+                                                 QString::fromLatin1(column));
+    QELSQLiteStatement rows(handle,
+                            QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                .arg(columns.join(QStringLiteral(", ")), kFullTextTable));
     const bool read = rows.forEachRow([this](const QELSQLiteStatement& row) {
         m_fullText.append({row.text(0), row.text(1), row.text(2), row.text(3), row.text(4)});
         return true;

@@ -34,8 +34,8 @@ bool hasTable(sqlite3* db, const char* table)
 
 bool hasColumn(sqlite3* db, const char* table, const char* column)
 {
-    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
-        db, QString::fromLatin1(table), QString::fromLatin1(column));
+    return QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, QString::fromLatin1(table),
+                                                                    QString::fromLatin1(column));
 }
 
 QString columnOrNull(sqlite3* db, const char* table, const char* column, const char* alias)
@@ -87,24 +87,23 @@ QString messageText(const QELSQLiteStatement& row, int textColumn, int bodyColum
 
 void sortByTimeAndRow(QList<QELMessageDetail>& messages)
 {
-    std::stable_sort(messages.begin(), messages.end(),
-                     [](const QELMessageDetail& a, const QELMessageDetail& b) {
-                         // Messages without a time first, as the oldest.
-                         const qint64 left =
-                             a.time().isValid() ? a.time().toMSecsSinceEpoch() : LLONG_MIN;
-                         const qint64 right =
-                             b.time().isValid() ? b.time().toMSecsSinceEpoch() : LLONG_MIN;
-                         if (left != right)
-                             return left < right;
-                         return a.rowId() < b.rowId();
-                     });
+    std::stable_sort(
+        messages.begin(), messages.end(), [](const QELMessageDetail& a, const QELMessageDetail& b) {
+            // Messages without a time first, as the oldest.
+            const qint64 left = a.time().isValid() ? a.time().toMSecsSinceEpoch() : LLONG_MIN;
+            const qint64 right = b.time().isValid() ? b.time().toMSecsSinceEpoch() : LLONG_MIN;
+            if (left != right)
+                return left < right;
+            return a.rowId() < b.rowId();
+        });
 }
 
 // Builds the list while it is read: one conversation per number of a source.
 class ConversationList {
 public:
     ConversationList(QELMessagesDBReaderProtocol* reader, const QELMessagesContactLookup* lookup)
-        : m_reader(reader), m_lookup(lookup)
+        : m_reader(reader)
+        , m_lookup(lookup)
     {
     }
 
@@ -207,16 +206,17 @@ void readMessageGroups(sqlite3* db, ConversationList& list)
 
 void readMadridChats(sqlite3* db, QELMessagesDBReaderProtocol* reader, ConversationList& list)
 {
-    const char* table = hasTable(db, "madrid_chat")           ? "madrid_chat"
-        : hasTable(db, "madrid_chat_legacy") ? "madrid_chat_legacy"
-                                             : nullptr;
+    const char* table = hasTable(db, "madrid_chat") ? "madrid_chat"
+        : hasTable(db, "madrid_chat_legacy")        ? "madrid_chat_legacy"
+                                                    : nullptr;
     if (!table)
         return;
-    QELSQLiteStatement rows(db, QStringLiteral("SELECT mc.ROWID AS chatId, %1, %2 FROM %3 mc "
-                                               "ORDER BY mc.ROWID")
-                                    .arg(columnOrNull(db, table, "chat_identifier", "mc"),
-                                         columnOrNull(db, table, "participants", "mc"),
-                                         QString::fromLatin1(table)));
+    QELSQLiteStatement rows(db,
+                            QStringLiteral("SELECT mc.ROWID AS chatId, %1, %2 FROM %3 mc "
+                                           "ORDER BY mc.ROWID")
+                                .arg(columnOrNull(db, table, "chat_identifier", "mc"),
+                                     columnOrNull(db, table, "participants", "mc"),
+                                     QString::fromLatin1(table)));
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {
         QELMessagesConversation conversation;
         conversation.setConversationType(0);
@@ -273,11 +273,11 @@ void readHandles(sqlite3* db, ConversationList& list)
     if (!readsByHandle(db))
         return;
     QELSQLiteStatement rows(
-        db, QStringLiteral("SELECT %1 AS handle_key, h.id, %2, MIN(m.ROWID) AS first FROM "
-                           "message m LEFT JOIN handle h ON h.ROWID = m.handle_id WHERE %3 "
-                           "GROUP BY handle_key ORDER BY first")
-                .arg(kHandleKey, columnOrNull(db, "handle", "service", "h"),
-                     unjoinedMessages(db)));
+        db,
+        QStringLiteral("SELECT %1 AS handle_key, h.id, %2, MIN(m.ROWID) AS first FROM "
+                       "message m LEFT JOIN handle h ON h.ROWID = m.handle_id WHERE %3 "
+                       "GROUP BY handle_key ORDER BY first")
+            .arg(kHandleKey, columnOrNull(db, "handle", "service", "h"), unjoinedMessages(db)));
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {
         QELMessagesConversation& conversation = list.conversation(Source::Handle, row.int64(0));
         if (!row.isNull(1))
@@ -319,9 +319,9 @@ QList<QELMessagesConversation> mergedByTitle(QList<QELMessagesConversation> list
 QELMessagesDbReader::QELMessagesDbReader(const QString& messagesDbPath,
                                          const QString& contactsDbPath,
                                          const QString& mobileSMSPlistPath)
-    : m_messagesDbPath(messagesDbPath),
-      m_contactsDbPath(contactsDbPath),
-      m_mobileSMSPlistPath(mobileSMSPlistPath)
+    : m_messagesDbPath(messagesDbPath)
+    , m_contactsDbPath(contactsDbPath)
+    , m_mobileSMSPlistPath(mobileSMSPlistPath)
 {
 }
 
@@ -332,8 +332,7 @@ std::unique_ptr<QELMessagesDbReader> QELMessagesDbReader::makeReader(BackupFileS
     if (messages.isEmpty() || !QFileInfo(messages).isFile())
         return nullptr;
     // The messages are read with or without the files that name their people.
-    return std::make_unique<QELMessagesDbReader>(messages,
-                                                 source.GetPathToDataOfType(kAddressBook),
+    return std::make_unique<QELMessagesDbReader>(messages, source.GetPathToDataOfType(kAddressBook),
                                                  source.GetPathToDataOfType(kMobileSMSPlist));
 }
 
@@ -357,7 +356,8 @@ QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
 {
     assertNotOnGuiThread();
     QString error;
-    const QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
+    const QELSQLiteDatabase database =
+        QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Messages: sms.db could not be opened:" << error;
         return {};
@@ -379,7 +379,8 @@ QList<QELMessageDetail> QELMessagesDbReader::getMessagesFromConversationWithStar
 {
     assertNotOnGuiThread();
     QString error;
-    const QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
+    const QELSQLiteDatabase database =
+        QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Messages: sms.db could not be opened:" << error;
         return {};
@@ -424,21 +425,20 @@ QList<QELMessageDetail> QELMessagesDbReader::readChatMessages(sqlite3* db, const
     const bool handles = hasTable(db, "handle");
     const QString handleJoin =
         handles ? QStringLiteral(" LEFT JOIN handle h ON h.ROWID = m.handle_id ") : QString();
-    const QString columns =
-        QStringList{QStringLiteral("m.ROWID"),
-                    columnOrNull(db, "message", "text", "m"),
-                    columnOrNull(db, "message", "attributedBody", "m"),
-                    columnOrNull(db, "message", "subject", "m"),
-                    columnOrNull(db, "message", "date", "m"),
-                    columnOrNull(db, "message", "date_read", "m"),
-                    columnOrNull(db, "message", "date_delivered", "m"),
-                    handles ? QStringLiteral("h.id") : QStringLiteral("NULL"),
-                    columnOrNull(db, "message", "service", "m"),
-                    columnOrNull(db, "message", "is_from_me", "m")}
-            .join(QStringLiteral(", "));
+    const QString columns = QStringList{QStringLiteral("m.ROWID"),
+                                        columnOrNull(db, "message", "text", "m"),
+                                        columnOrNull(db, "message", "attributedBody", "m"),
+                                        columnOrNull(db, "message", "subject", "m"),
+                                        columnOrNull(db, "message", "date", "m"),
+                                        columnOrNull(db, "message", "date_read", "m"),
+                                        columnOrNull(db, "message", "date_delivered", "m"),
+                                        handles ? QStringLiteral("h.id") : QStringLiteral("NULL"),
+                                        columnOrNull(db, "message", "service", "m"),
+                                        columnOrNull(db, "message", "is_from_me", "m")}
+                                .join(QStringLiteral(", "));
     const QString from = fromWhere.arg(handleJoin);
-    QELSQLiteStatement rows(db, QStringLiteral("SELECT DISTINCT %1 %2 ORDER BY m.ROWID")
-                                    .arg(columns, from));
+    QELSQLiteStatement rows(
+        db, QStringLiteral("SELECT DISTINCT %1 %2 ORDER BY m.ROWID").arg(columns, from));
     rows.bindAll(values);
 
     QList<QELMessageDetail> messages;
@@ -482,11 +482,12 @@ QList<QELMessageDetail> QELMessagesDbReader::readChatMessages(sqlite3* db, const
         || !hasColumn(db, "attachment", "filename"))
         return messages;
     QELSQLiteStatement attachments(
-        db, QStringLiteral("SELECT maj.message_id, a.filename, %1 FROM message_attachment_join maj "
-                           "INNER JOIN attachment a ON a.ROWID = maj.attachment_id "
-                           "WHERE maj.message_id IN (SELECT m.ROWID %2) "
-                           "ORDER BY maj.message_id, a.ROWID")
-                .arg(columnOrNull(db, "attachment", "mime_type", "a"), from));
+        db,
+        QStringLiteral("SELECT maj.message_id, a.filename, %1 FROM message_attachment_join maj "
+                       "INNER JOIN attachment a ON a.ROWID = maj.attachment_id "
+                       "WHERE maj.message_id IN (SELECT m.ROWID %2) "
+                       "ORDER BY maj.message_id, a.ROWID")
+            .arg(columnOrNull(db, "attachment", "mime_type", "a"), from));
     attachments.bindAll(values);
     const bool readAttachments = attachments.forEachRow([&](const QELSQLiteStatement& row) {
         const auto index = byRow.constFind(row.int64(0));
@@ -543,8 +544,7 @@ QList<QELMessageDetail> QELMessagesDbReader::_getLegacyConversationFromConversat
     }
     if (!messageTable || !hasColumn(db, messageTable, "group_id"))
         return {};
-    QStringList columns = {QStringLiteral("m.ROWID"),
-                           columnOrNull(db, messageTable, "flags", "m"),
+    QStringList columns = {QStringLiteral("m.ROWID"), columnOrNull(db, messageTable, "flags", "m"),
                            columnOrNull(db, messageTable, "text", "m"),
                            columnOrNull(db, messageTable, "date", "m")};
     QString join;
@@ -562,11 +562,12 @@ QList<QELMessageDetail> QELMessagesDbReader::_getLegacyConversationFromConversat
     }
     const bool hasParts = piecesTable && hasColumn(db, piecesTable, "content_type")
         && hasColumn(db, piecesTable, "content_loc");
-    QELSQLiteStatement rows(db, QStringLiteral("SELECT %1 FROM %2 m%3 WHERE m.group_id = ? "
-                                               "ORDER BY m.ROWID%4")
-                                    .arg(columns.join(QStringLiteral(", ")),
-                                         QString::fromLatin1(messageTable), join,
-                                         piecesTable ? QStringLiteral(", p.rowid") : QString()));
+    QELSQLiteStatement rows(db,
+                            QStringLiteral("SELECT %1 FROM %2 m%3 WHERE m.group_id = ? "
+                                           "ORDER BY m.ROWID%4")
+                                .arg(columns.join(QStringLiteral(", ")),
+                                     QString::fromLatin1(messageTable), join,
+                                     piecesTable ? QStringLiteral(", p.rowid") : QString()));
     rows.bindInt64(1, groupId);
     QList<QELMessageDetail> messages;
     QHash<qint64, qsizetype> byRow;
@@ -626,22 +627,21 @@ QList<QELMessageDetail> QELMessagesDbReader::_getMadridConversationsFromAddress(
     // A phone number's last four digits find its rows in the index; only
     // rows of the same number (or of the chat's room) are the chat's.
     const bool byNumber = !handle.contains(QLatin1Char('@')) && handle.size() > 4;
-    const QString pattern = byNumber ? QStringLiteral("%") + escapedForLike(handle.right(4))
-                                     : escapedForLike(handle);
+    const QString pattern =
+        byNumber ? QStringLiteral("%") + escapedForLike(handle.right(4)) : escapedForLike(handle);
     const QString number = QELMessagesConversation::normalizedAddress(handle);
     const QString table = QString::fromLatin1(messageTable);
     QELSQLiteStatement rows(
-        db, QStringLiteral("SELECT ROWID, %1, %2, %3, %4, %5, madrid_handle, %6 FROM %7 "
-                           "WHERE madrid_handle LIKE ?1 ESCAPE '\\' OR %6 = ?2 ORDER BY ROWID")
-                .arg(QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("date")),
-                     QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("text")),
-                     QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("attributedBody")),
-                     QELSQLiteHelper::columnOrNull(db, table,
-                                                   QStringLiteral("madrid_attachmentInfo")),
-                     QELSQLiteHelper::columnOrNull(db, table,
-                                                   QStringLiteral("madrid_date_delivered")),
-                     QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("madrid_roomname")),
-                     table));
+        db,
+        QStringLiteral("SELECT ROWID, %1, %2, %3, %4, %5, madrid_handle, %6 FROM %7 "
+                       "WHERE madrid_handle LIKE ?1 ESCAPE '\\' OR %6 = ?2 ORDER BY ROWID")
+            .arg(QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("date")),
+                 QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("text")),
+                 QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("attributedBody")),
+                 QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("madrid_attachmentInfo")),
+                 QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("madrid_date_delivered")),
+                 QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("madrid_roomname")),
+                 table));
     rows.bindText(1, pattern);
     rows.bindText(2, handle);
 
@@ -649,9 +649,10 @@ QList<QELMessageDetail> QELMessagesDbReader::_getMadridConversationsFromAddress(
     if (attachmentTable && hasColumn(db, attachmentTable, "attachment_guid")
         && hasColumn(db, attachmentTable, "filename"))
         attachment = QELSQLiteStatement(
-            db, QStringLiteral("SELECT filename, %1 FROM %2 WHERE attachment_guid = ?1")
-                    .arg(columnOrNull(db, attachmentTable, "mime_type", ""),
-                         QString::fromLatin1(attachmentTable)));
+            db,
+            QStringLiteral("SELECT filename, %1 FROM %2 WHERE attachment_guid = ?1")
+                .arg(columnOrNull(db, attachmentTable, "mime_type", ""),
+                     QString::fromLatin1(attachmentTable)));
 
     QList<QELMessageDetail> messages;
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {

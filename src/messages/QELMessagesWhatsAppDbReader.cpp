@@ -38,7 +38,8 @@ QString columnOrNull(sqlite3* db, const char* table, const char* column, const c
 
 QELMessagesWhatsAppDbReader::QELMessagesWhatsAppDbReader(const QString& chatsDbPath,
                                                          const QString& contactsDbPath)
-    : m_chatsDbPath(chatsDbPath), m_contactsDbPath(contactsDbPath)
+    : m_chatsDbPath(chatsDbPath)
+    , m_contactsDbPath(contactsDbPath)
 {
 }
 
@@ -47,8 +48,9 @@ std::unique_ptr<QELMessagesWhatsAppDbReader> QELMessagesWhatsAppDbReader::create
 {
     if (chatsDbPath.isEmpty() || !QFileInfo(chatsDbPath).isFile())
         return nullptr;
-    const QString contacts =
-        !contactsDbPath.isEmpty() && QFileInfo(contactsDbPath).isFile() ? contactsDbPath : QString();
+    const QString contacts = !contactsDbPath.isEmpty() && QFileInfo(contactsDbPath).isFile()
+        ? contactsDbPath
+        : QString();
     return std::unique_ptr<QELMessagesWhatsAppDbReader>(
         new QELMessagesWhatsAppDbReader(chatsDbPath, contacts));
 }
@@ -64,8 +66,8 @@ std::unique_ptr<QELMessagesWhatsAppDbReader> QELMessagesWhatsAppDbReader::makeRe
         chats = source.GetPathForDeviceFileNameInDomain(QStringLiteral("ChatStorage.sqlite"),
                                                         kSharedDomain);
         if (contacts.isEmpty())
-            contacts = source.GetPathForDeviceFileNameInDomain(
-                QStringLiteral("Contacts.sqlite"), kSharedDomain);
+            contacts = source.GetPathForDeviceFileNameInDomain(QStringLiteral("Contacts.sqlite"),
+                                                               kSharedDomain);
     }
     return create(chats, contacts);
 }
@@ -81,13 +83,13 @@ QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList(
     QString error;
     const QELSQLiteDatabase chats = QELSQLiteDatabase::openCopyReadOnly(m_chatsDbPath, &error);
     if (!chats.isOpen()) {
-        qCWarning(lcOrvane).noquote() << "Messages: ChatStorage.sqlite could not be opened:"
-                                      << error;
+        qCWarning(lcOrvane).noquote()
+            << "Messages: ChatStorage.sqlite could not be opened:" << error;
         return {};
     }
     sqlite3* db = chats.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, QStringLiteral("ZWACHATSESSION"),
-                                                                  QStringLiteral("Z_PK")))
+    if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+            db, QStringLiteral("ZWACHATSESSION"), QStringLiteral("Z_PK")))
         return {};
     QELSQLiteDatabase contacts;
     if (!m_contactsDbPath.isEmpty())
@@ -110,24 +112,25 @@ QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList(
     QELSQLiteStatement members;
     if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZWAGROUPMEMBER")))
         members = QELSQLiteStatement(
-            db, QStringLiteral("SELECT %1, %2 FROM ZWAGROUPMEMBER WHERE ZCHATSESSION = ?1 "
-                               "ORDER BY Z_PK")
-                    .arg(columnOrNull(db, "ZWAGROUPMEMBER", "ZCONTACTNAME", ""),
-                         columnOrNull(db, "ZWAGROUPMEMBER", "ZMEMBERJID", "")));
+            db,
+            QStringLiteral("SELECT %1, %2 FROM ZWAGROUPMEMBER WHERE ZCHATSESSION = ?1 "
+                           "ORDER BY Z_PK")
+                .arg(columnOrNull(db, "ZWAGROUPMEMBER", "ZCONTACTNAME", ""),
+                     columnOrNull(db, "ZWAGROUPMEMBER", "ZMEMBERJID", "")));
 
     // Stores before ZSESSIONTYPE treat every chat as one with one person.
     QELSQLiteStatement sessions(
-        db, QStringLiteral("SELECT Z_PK, %1, %2, %3 FROM ZWACHATSESSION ORDER BY Z_PK")
-                .arg(columnOrNull(db, "ZWACHATSESSION", "ZCONTACTABID", ""),
-                     columnOrNull(db, "ZWACHATSESSION", "ZPARTNERNAME", ""),
-                     columnOrNull(db, "ZWACHATSESSION", "ZSESSIONTYPE", "")));
+        db,
+        QStringLiteral("SELECT Z_PK, %1, %2, %3 FROM ZWACHATSESSION ORDER BY Z_PK")
+            .arg(columnOrNull(db, "ZWACHATSESSION", "ZCONTACTABID", ""),
+                 columnOrNull(db, "ZWACHATSESSION", "ZPARTNERNAME", ""),
+                 columnOrNull(db, "ZWACHATSESSION", "ZSESSIONTYPE", "")));
     QList<QELMessagesConversation> list;
     const bool read = sessions.forEachRow([&](const QELSQLiteStatement& row) {
         QELMessagesConversation conversation;
         conversation.setConversationDBReader(this);
         conversation.setConversationType(1);
-        conversation.setConversationId(row.int64(0),
-                                       QELMessagesConversation::Source::WhatsApp);
+        conversation.setConversationId(row.int64(0), QELMessagesConversation::Source::WhatsApp);
         const qint64 contactId = row.int64(1);
         const QString partnerName = row.text(2);
         if (row.int64(3) != 0) {
@@ -174,8 +177,8 @@ QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList(
         return true;
     });
     if (!read)
-        qCWarning(lcOrvane).noquote() << "Messages: the WhatsApp chats could not be read:"
-                                      << sessions.errorMessage();
+        qCWarning(lcOrvane).noquote()
+            << "Messages: the WhatsApp chats could not be read:" << sessions.errorMessage();
     return list;
 }
 
@@ -188,8 +191,8 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
     QString error;
     const QELSQLiteDatabase chats = QELSQLiteDatabase::openCopyReadOnly(m_chatsDbPath, &error);
     if (!chats.isOpen()) {
-        qCWarning(lcOrvane).noquote() << "Messages: ChatStorage.sqlite could not be opened:"
-                                      << error;
+        qCWarning(lcOrvane).noquote()
+            << "Messages: ChatStorage.sqlite could not be opened:" << error;
         return {};
     }
     sqlite3* db = chats.handle();
@@ -199,19 +202,20 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
     const bool media = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
         db, QStringLiteral("ZWAMEDIAITEM"), QStringLiteral("ZMESSAGE"));
     QELSQLiteStatement rows(
-        db, QStringLiteral("SELECT message.Z_PK, %1, %2, %3, %4, %5, %6 FROM ZWAMESSAGE message "
-                           "%7 WHERE message.ZCHATSESSION = ?1 "
-                           "ORDER BY message.ZMESSAGEDATE, message.Z_PK")
-                .arg(columnOrNull(db, "ZWAMESSAGE", "ZISFROMME", "message"),
-                     columnOrNull(db, "ZWAMESSAGE", "ZMESSAGEDATE", "message"),
-                     columnOrNull(db, "ZWAMESSAGE", "ZMESSAGETYPE", "message"),
-                     columnOrNull(db, "ZWAMESSAGE", "ZFROMJID", "message"),
-                     columnOrNull(db, "ZWAMESSAGE", "ZTEXT", "message"),
-                     media ? columnOrNull(db, "ZWAMEDIAITEM", "ZMEDIALOCALPATH", "media")
-                           : QStringLiteral("NULL"),
-                     media ? QStringLiteral("LEFT OUTER JOIN ZWAMEDIAITEM media ON message.Z_PK = "
-                                            "media.ZMESSAGE")
-                           : QString()));
+        db,
+        QStringLiteral("SELECT message.Z_PK, %1, %2, %3, %4, %5, %6 FROM ZWAMESSAGE message "
+                       "%7 WHERE message.ZCHATSESSION = ?1 "
+                       "ORDER BY message.ZMESSAGEDATE, message.Z_PK")
+            .arg(columnOrNull(db, "ZWAMESSAGE", "ZISFROMME", "message"),
+                 columnOrNull(db, "ZWAMESSAGE", "ZMESSAGEDATE", "message"),
+                 columnOrNull(db, "ZWAMESSAGE", "ZMESSAGETYPE", "message"),
+                 columnOrNull(db, "ZWAMESSAGE", "ZFROMJID", "message"),
+                 columnOrNull(db, "ZWAMESSAGE", "ZTEXT", "message"),
+                 media ? columnOrNull(db, "ZWAMEDIAITEM", "ZMEDIALOCALPATH", "media")
+                       : QStringLiteral("NULL"),
+                 media ? QStringLiteral("LEFT OUTER JOIN ZWAMEDIAITEM media ON message.Z_PK = "
+                                        "media.ZMESSAGE")
+                       : QString()));
     rows.bindInt64(1, conversation.conversationId());
     QList<QELMessageDetail> messages;
     QHash<qint64, bool> seen;
@@ -256,8 +260,8 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
         return true;
     });
     if (!read)
-        qCWarning(lcOrvane).noquote() << "Messages: the WhatsApp messages could not be read:"
-                                      << rows.errorMessage();
+        qCWarning(lcOrvane).noquote()
+            << "Messages: the WhatsApp messages could not be read:" << rows.errorMessage();
     if (QELMessagesDayFilter::isRange(startDate, endDate))
         return QELMessagesDayFilter::_stripMessagesOutDateRange(messages, startDate, endDate,
                                                                 m_timeZone);

@@ -21,7 +21,10 @@ constexpr int kMaxDepth = 64;
 
 class Parser {
 public:
-    explicit Parser(const QByteArray& data) : m_data(data) {}
+    explicit Parser(const QByteArray& data)
+        : m_data(data)
+    {
+    }
 
     // Reads the header and every value group; false at the first damage.
     bool parse()

@@ -39,15 +39,25 @@ TEST(MessageModel, TitleFollowsParticipantsAndGroupName)
         QString title;
     };
     const QList<Case> cases = {
-        {"none, even with a group name", {}, QStringLiteral("Family"),
+        {"none, even with a group name",
+         {},
+         QStringLiteral("Family"),
          QStringLiteral("No Participants")},
-        {"group name", {participant("+1", "Ann")}, QStringLiteral("Family"),
+        {"group name",
+         {participant("+1", "Ann")},
+         QStringLiteral("Family"),
          QStringLiteral("Family")},
-        {"names joined", {participant("+1", "Ann"), participant("+2", "Bob")}, {},
+        {"names joined",
+         {participant("+1", "Ann"), participant("+2", "Bob")},
+         {},
          QStringLiteral("Ann, Bob")},
-        {"address without name", {participant("+1", ""), participant("+2", "Bob")}, {},
+        {"address without name",
+         {participant("+1", ""), participant("+2", "Bob")},
+         {},
          QStringLiteral("+1, Bob")},
-        {"trailing separator", {participant("+1", "Ann"), participant("", "")}, {},
+        {"trailing separator",
+         {participant("+1", "Ann"), participant("", "")},
+         {},
          QStringLiteral("Ann, ")},
     };
     for (const Case& c : cases) {

@@ -143,7 +143,8 @@ SmsDbBuilder annConversation(Generation generation)
     return db;
 }
 
-class EveryGeneration : public MessagesDb, public ::testing::WithParamInterface<Generation> {};
+class EveryGeneration : public MessagesDb,
+                        public ::testing::WithParamInterface<Generation> {};
 
 TEST_P(EveryGeneration, ListsTheConversationByNameWithEveryMessage)
 {
@@ -160,13 +161,14 @@ TEST_P(EveryGeneration, ListsTheConversationByNameWithEveryMessage)
     EXPECT_TRUE(messages[1].isFromMe());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Generations, EveryGeneration,
-    ::testing::Values(Generation::ChatSeconds, Generation::ChatNanoseconds,
-                      Generation::ChatAttributedBodyOnly, Generation::ChatNewestInWal,
-                      Generation::MessageGroup, Generation::MessageGroupLegacy,
-                      Generation::MadridBinaryParticipants,
-                      Generation::MadridLegacyXmlParticipants, Generation::HandleAndMessageOnly));
+INSTANTIATE_TEST_SUITE_P(Generations, EveryGeneration,
+                         ::testing::Values(Generation::ChatSeconds, Generation::ChatNanoseconds,
+                                           Generation::ChatAttributedBodyOnly,
+                                           Generation::ChatNewestInWal, Generation::MessageGroup,
+                                           Generation::MessageGroupLegacy,
+                                           Generation::MadridBinaryParticipants,
+                                           Generation::MadridLegacyXmlParticipants,
+                                           Generation::HandleAndMessageOnly));
 
 TEST_F(MessagesDb, TextsOnlyInAttributedBodyAreNeverLost)
 {
@@ -224,7 +226,8 @@ TEST_F(MessagesDb, TheRangeCountsWholeDaysOfTheLocalZone)
     const qint64 ann = db.handle(kAnn);
     const qint64 chat = db.chat({ann});
     db.chatMessage(msg(chat, ann, "first day", {}, {}, referenceSeconds(utc(2024, 1, 9, 23, 0))));
-    db.chatMessage(msg(chat, ann, "last minute", {}, {}, referenceSeconds(utc(2024, 1, 10, 22, 59))));
+    db.chatMessage(
+        msg(chat, ann, "last minute", {}, {}, referenceSeconds(utc(2024, 1, 10, 22, 59))));
     db.chatMessage(msg(chat, ann, "next day", {}, {}, referenceSeconds(utc(2024, 1, 10, 23, 0))));
     const auto r = reader(write(db));
     const auto conversation = r->getConversationList().at(0);
@@ -311,8 +314,9 @@ TEST_F(MessagesDb, DifferentPeopleOfOneTitleStayApart)
     QStringList all;
     for (const QELMessagesConversation& conversation : list)
         all << texts(messagesOf(*r, conversation)).join('|');
-    EXPECT_EQ(all, (QStringList{"from the first John", "from the second John", "nobody one",
-                                "nobody two", "group one"}));
+    EXPECT_EQ(all,
+              (QStringList{"from the first John", "from the second John", "nobody one",
+                           "nobody two", "group one"}));
 }
 
 TEST_F(MessagesDb, MessageGroupPartsNameTheirFiles)
@@ -414,17 +418,18 @@ TEST_F(MessagesDb, HostileAddressesAreBoundNeverSpliced)
         const QString address = conversation.participants().at(0).address();
         SCOPED_TRACE(address.toStdString());
         EXPECT_EQ(conversation.title(), address);
-        EXPECT_EQ(texts(messagesOf(*r, conversation)),
-                  (QStringList{QStringLiteral("old to ") + address, QStringLiteral("to ") + address}));
+        EXPECT_EQ(
+            texts(messagesOf(*r, conversation)),
+            (QStringList{QStringLiteral("old to ") + address, QStringLiteral("to ") + address}));
     }
 }
 
 TEST_F(MessagesDb, NamesComeFromEveryContactSourceElseTheAddress)
 {
     const QString fullText = path("FullText.sqlitedb");
-    ASSERT_TRUE(writeFullTextAddressBook(
-        fullText, {{"Cara", "", "", "+15550166666 5550166666", ""},
-                   {"", "", "Acme", "", "desk@acme.example"}}));
+    ASSERT_TRUE(writeFullTextAddressBook(fullText,
+                                         {{"Cara", "", "", "+15550166666 5550166666", ""},
+                                          {"", "", "Acme", "", "desk@acme.example"}}));
     SmsDbBuilder db;
     for (const char* address : {"5550166666", "DESK@acme.example", "+15550100000"}) {
         const qint64 h = db.handle(QString::fromLatin1(address));

@@ -16,13 +16,14 @@ TEST(TypedStreamReader, ReadsTheTextOfAnAttributedStringOfAnySize)
         QString(),
         QStringLiteral("Grüße aus Köln, ça va? Привет"),
         QStringLiteral("Dinner at 8 \U0001F37D\U0001F389 ok?"),
-        QString(200, QLatin1Char('a')),       // a 16-bit length
-        QString(70000, QLatin1Char('b')),     // a 32-bit length
+        QString(200, QLatin1Char('a')),   // a 16-bit length
+        QString(70000, QLatin1Char('b')), // a 32-bit length
         QString::fromUtf8("\xe2\x80\x8f\xe2\x80\xae reversed"),
     };
     for (const QString& text : texts) {
         SCOPED_TRACE(text.left(40).toStdString());
-        const auto read = TypedStreamReader::attributedStringText(SmsDbBuilder::attributedBody(text));
+        const auto read =
+            TypedStreamReader::attributedStringText(SmsDbBuilder::attributedBody(text));
         ASSERT_TRUE(read.has_value());
         EXPECT_EQ(*read, text.isNull() ? QString(QLatin1String("")) : text);
     }

@@ -24,8 +24,9 @@ protected:
                                                         bool contacts = true)
     {
         EXPECT_TRUE(db.writeChatStorage(path("ChatStorage.sqlite")));
-        if (contacts)
+        if (contacts) {
             EXPECT_TRUE(db.writeContacts(path("Contacts.sqlite")));
+        }
         auto r = QELMessagesWhatsAppDbReader::create(path("ChatStorage.sqlite"),
                                                      path("Contacts.sqlite"));
         EXPECT_TRUE(r);
@@ -40,13 +41,13 @@ WhatsAppDbBuilder chatsOfEveryKind(bool sessionType)
 {
     WhatsAppDbBuilder db;
     db.setSessionTypeColumn(sessionType);
-    db.chat("Ann", 7);                  // named by Contacts.sqlite
-    db.chat("Carl", 0);                 // no contact: its partner name
+    db.chat("Ann", 7);  // named by Contacts.sqlite
+    db.chat("Carl", 0); // no contact: its partner name
     const qint64 group = db.chat("Climbing club", 0, 1);
     db.groupMember(group, "Dee", "4915550100@s.whatsapp.net");
     db.groupMember(group, "Eli", "4915550101");
-    db.chat("Quiet group", 0, 1);       // no members
-    db.chat("Fay", 99);                 // a contact number no contact has
+    db.chat("Quiet group", 0, 1); // no members
+    db.chat("Fay", 99);           // a contact number no contact has
     db.contact(7, "Ann", "Ann Lee", 2);
     return db;
 }
@@ -104,10 +105,15 @@ TEST_F(WhatsAppDb, MessagesComeInDateOrderWithMediaAndPlaceholders)
     const qint64 chat = db.chat("Carl");
     const qint64 other = db.chat("Other");
     const double day = referenceSeconds(utc(2024, 2, 29, 23, 30));
-    db.message({chat, false, day + 60, WhatsAppDbBuilder::Image, "4915550102@s.whatsapp.net",
-                "", "Media/img.jpg"});
+    db.message({chat, false, day + 60, WhatsAppDbBuilder::Image, "4915550102@s.whatsapp.net", "",
+                "Media/img.jpg"});
     db.message({chat, true, day, WhatsAppDbBuilder::Text, {}, "first", {}});
-    db.message({chat, false, day + 120, WhatsAppDbBuilder::Video, "4915550102@s", {},
+    db.message({chat,
+                false,
+                day + 120,
+                WhatsAppDbBuilder::Video,
+                "4915550102@s",
+                {},
                 QVariant(QString())});
     db.message({chat, false, day + 180, WhatsAppDbBuilder::Status, {}, "status", {}});
     db.message({chat, false, day + 240, 4, "4915550102", "a location", {}});
@@ -134,10 +140,9 @@ TEST_F(WhatsAppDb, MessagesComeInDateOrderWithMediaAndPlaceholders)
     EXPECT_EQ(messages[5].messagePieces()[0].contentLocation(), "/abs/voice.opus");
     EXPECT_FALSE(messages[5].messageIsErrorMessage());
     // The range counts days; a message without a date is dropped by it.
-    EXPECT_EQ(texts(r->getMessagesFromConversationWithStartDateAndEndDate(
-                  carl, utc(2024, 2, 29, 1), utc(2024, 2, 29, 2))),
-              (QStringList{"first", "", "Video available but not downloaded.", "a location",
-                           ""}));
+    EXPECT_EQ(texts(r->getMessagesFromConversationWithStartDateAndEndDate(carl, utc(2024, 2, 29, 1),
+                                                                          utc(2024, 2, 29, 2))),
+              (QStringList{"first", "", "Video available but not downloaded.", "a location", ""}));
     EXPECT_EQ(r->getMessagesFromConversationWithStartDateAndEndDate(carl, utc(2024, 3, 1),
                                                                     utc(2024, 3, 1))
                   .size(),
@@ -147,8 +152,8 @@ TEST_F(WhatsAppDb, MessagesComeInDateOrderWithMediaAndPlaceholders)
 TEST_F(WhatsAppDb, MissingOrDamagedFilesGiveNoReaderOrEmptyLists)
 {
     EXPECT_FALSE(QELMessagesWhatsAppDbReader::create(path("none.sqlite"), QString()));
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("SQLite format 3"),
-                                    QByteArray(2048, 'q')}) {
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("SQLite format 3"), QByteArray(2048, 'q')}) {
         QFile file(path("ChatStorage.sqlite"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);

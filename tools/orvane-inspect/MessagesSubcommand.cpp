@@ -91,9 +91,9 @@ QJsonObject conversationJson(QELMessagesDBReaderProtocol& reader,
     json.insert(QStringLiteral("id"), InspectJson::id(conversation.conversationId()));
     json.insert(QStringLiteral("service"), serviceOf(conversation, messages));
     json.insert(QStringLiteral("title"), text(conversation.title()));
-    json.insert(QStringLiteral("isGroup"), conversation.conversationType() == 1
-                                               ? conversation.isGroupChat()
-                                               : conversation.participants().size() > 1);
+    json.insert(QStringLiteral("isGroup"),
+                conversation.conversationType() == 1 ? conversation.isGroupChat()
+                                                     : conversation.participants().size() > 1);
     json.insert(QStringLiteral("participants"), participants);
     json.insert(QStringLiteral("messages"), list);
     return json;
