@@ -1,15 +1,137 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Messages, read from a backup: a valid database, still empty.
+// Messages, read from a backup: an sms.db as a recent system writes it
+// (nanosecond dates, texts only in their archived form, the newest message
+// still in the "-wal"), with the people of the call log's address book, and
+// a few WhatsApp chats.
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "DemoCategory.h"
+#include "SimulatedDeviceBuilder.h"
+#include "SmsDbBuilder.h"
+#include "WhatsAppDbBuilder.h"
 
 namespace DemoDevice {
 
 namespace {
 
+// 2024-05-20 09:00 UTC in seconds since 2001, the day of the newest message.
+constexpr qint64 kLastDay = 737888400;
+constexpr qint64 kNanoseconds = 1000000000;
+
+struct DemoLine {
+    int conversation; // index into the chats made below
+    int sender;       // index into the handles, -1: sent from the device
+    qint64 minutesBefore;
+    const char* text;
+    const char* attachment; // file name, or null
+};
+
+const char* const kHandles[] = {"+15550100123", "bob.tanaka@example.org", "+13125550187",
+                                "+15550142424"};
+
+const DemoLine kLines[] = {
+    {0, 0, 3000, "Are we still on for Saturday?", nullptr},
+    {0, -1, 2990, "Yes! 10 o'clock at the market", nullptr},
+    {0, 0, 2980, "Perfect \xF0\x9F\x98\x8A", nullptr},
+    {1, 1, 1500, "Slides for Monday attached", "Quarterly review.pdf"},
+    {1, -1, 1440, "Thanks, looks great", nullptr},
+    {2, 2, 900, "Dinner at ours on Friday?", nullptr},
+    {2, 0, 890, "Count me in", nullptr},
+    {2, -1, 880, "Bringing dessert", nullptr},
+    {0, 0, 60, "Look what I found", "IMG_2041.HEIC"},
+    {3, 3, 30, "Your parcel is waiting at the depot, code 4471", nullptr},
+    {0, -1, 5, "Beautiful! See you soon", nullptr},
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeSmsDb(const QString& path, QString* error)
+{
+    SmsDbBuilder db;
+    QList<qint64> handles;
+    for (const char* handle : kHandles)
+        handles << db.handle(QString::fromLatin1(handle),
+                             QString::fromLatin1(handle).contains('@') ? "iMessage" : "SMS");
+    const QList<qint64> chats = {db.chat({handles[0]}), db.chat({handles[1]}),
+                                 db.chat({handles[0], handles[2]}), db.chat({handles[3]})};
+    for (const DemoLine& line : kLines) {
+        SmsDbBuilder::ChatMessage message;
+        message.chat = chats[line.conversation];
+        message.handle = line.sender >= 0 ? handles[line.sender]
+                                          : handles[line.conversation == 2 ? 0 : line.conversation];
+        message.fromMe = line.sender < 0;
+        message.service =
+            line.conversation == 1 ? QStringLiteral("iMessage") : QStringLiteral("SMS");
+        // Later systems keep the text only in its archived form.
+        message.attributedBody = SmsDbBuilder::attributedBody(QString::fromUtf8(line.text));
+        message.date = (kLastDay - line.minutesBefore * 60) * kNanoseconds;
+        if (line.attachment)
+            message.attachments = {{QStringLiteral("~/Library/SMS/Attachments/4f/")
+                                        + QString::fromLatin1(line.attachment),
+                                    QString::fromLatin1(line.attachment).endsWith(".pdf")
+                                        ? QStringLiteral("application/pdf")
+                                        : QStringLiteral("image/heic")}};
+        db.chatMessage(message);
+    }
+    db.setChatMessagesInWal(1);
+    return db.write(path, error);
+}
+
+bool writeChatStorage(const QString& path, QString* error)
+{
+    WhatsAppDbBuilder db;
+    const double day = double(kLastDay);
+    const qint64 alice = db.chat(QStringLiteral("Alice Moreau"));
+    db.message({alice,
+                false,
+                day - 7200,
+                WhatsAppDbBuilder::Text,
+                "15550100123@s.whatsapp.net",
+                "Morning run tomorrow?",
+                {}});
+    db.message(
+        {alice, true, day - 7100, WhatsAppDbBuilder::Text, {}, "Only if it's not raining", {}});
+    db.message({alice,
+                false,
+                day - 7000,
+                WhatsAppDbBuilder::Image,
+                "15550100123@s.whatsapp.net",
+                {},
+                QVariant(QString())});
+    const qint64 club = db.chat(QStringLiteral("Climbing club"), 0, 1);
+    db.groupMember(club, QStringLiteral("Alice Moreau"), "15550100123@s.whatsapp.net");
+    db.groupMember(club, QStringLiteral("Chidi Okafor"), "13125550187@s.whatsapp.net");
+    db.message({club,
+                false,
+                day - 3600,
+                WhatsAppDbBuilder::Text,
+                "13125550187@s.whatsapp.net",
+                "Wall is booked for Thursday 7 pm",
+                {}});
+    db.message({club, true, day - 3500, WhatsAppDbBuilder::Text, {}, "I'll be there", {}});
+    return db.writeChatStorage(path, error);
+}
+
 bool describe(DemoContext& context, QString* error)
 {
-    return context.backupEmptyDatabase(QStringLiteral("HomeDomain"),
-                                       QStringLiteral("Library/SMS/sms.db"), error);
+    QTemporaryDir scratch;
+    const QString sms = scratch.filePath(QStringLiteral("sms.db"));
+    const QString chats = scratch.filePath(QStringLiteral("ChatStorage.sqlite"));
+    if (!writeSmsDb(sms, error) || !writeChatStorage(chats, error))
+        return false;
+    context.device()
+        .backupFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"),
+                    readAll(sms))
+        .backupFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"),
+                    readAll(sms + QStringLiteral("-wal")))
+        .backupFile(QStringLiteral("AppDomain-net.whatsapp.WhatsApp"),
+                    QStringLiteral("Documents/ChatStorage.sqlite"), readAll(chats));
+    return true;
 }
 
 [[maybe_unused]] const bool registered =

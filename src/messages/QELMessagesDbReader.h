@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QTimeZone>
+
+#include "QELMessagesDBReaderProtocol.h"
+
+class BackupFileSource;
+struct sqlite3;
+
+// Reads the device's message database (sms.db) in every generation of its
+// tables, which one file may hold side by side (older ones with "_legacy"
+// names after an upgrade):
+// - chat: chat, chat_handle_join, handle, message, chat_message_join, and
+//   attachments through message_attachment_join; dates in seconds since
+//   2001, or nanoseconds since iOS 11; the text, on later systems, often
+//   only in the archived attributedBody;
+// - message group: msg_group, group_member, message, msg_pieces; Unix dates;
+// - iMessage chat: madrid_chat, messages by madrid_handle and
+//   madrid_roomname, attachments in madrid_attachment.
+// Messages of a database with handle and message tables but no chats (or
+// in no chat) are listed one conversation per handle, so none is lost.
+//
+// Every operation opens its own read-only connection to the copy (its
+// "-wal" rows included) and closes it before it answers, so reads from
+// several threads never share a connection. Addresses and identifiers are
+// always bound. A database that cannot be read gives an empty or shorter
+// answer, never a failure of the caller. Blocking: worker threads.
+class QELMessagesDbReader : public QELMessagesDBReaderProtocol {
+public:
+    // A null contacts or preferences path: no names but the addresses.
+    QELMessagesDbReader(const QString& messagesDbPath, const QString& contactsDbPath,
+                        const QString& mobileSMSPlistPath);
+
+    // The reader of the backup's sms.db, with its address book and messages
+    // preferences when the backup holds them; null without sms.db.
+    static std::unique_ptr<QELMessagesDbReader> makeReader(BackupFileSource& source);
+
+    bool loadMessages() override;
+    // Whether the message database opens as one (for tools that must say so).
+    bool canOpenDatabase(QString* error = nullptr) const;
+    // Conversations of every generation, those of one title and one person
+    // merged, sorted by title ("+" numbers last).
+    QList<QELMessagesConversation> getConversationList() override;
+    QList<QELMessageDetail> getMessagesFromConversationWithStartDateAndEndDate(
+        const QELMessagesConversation& conversation, const QDateTime& startDate,
+        const QDateTime& endDate) override;
+
+    // The zone whose calendar days the date range counts (the system's).
+    void setTimeZone(const QTimeZone& zone) { m_timeZone = zone; }
+
+    QString _messagesDbPath() const { return m_messagesDbPath; }
+    QString _contactsDbPath() const { return m_contactsDbPath; }
+    QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
+
+private:
+    QList<QELMessageDetail> _getConversation(sqlite3* db, const QELMessagesConversation& c) const;
+    QList<QELMessageDetail> _getHandleConversation(sqlite3* db,
+                                                   const QELMessagesConversation& c) const;
+    QList<QELMessageDetail> _getLegacyConversationFromConversationId(sqlite3* db,
+                                                                     qint64 groupId) const;
+    QList<QELMessageDetail> _getMadridConversationsFromAddress(sqlite3* db,
+                                                               const QString& handle) const;
+    // Chat-generation rows of `fromWhere` (a FROM and WHERE clause over
+    // message m, with `values` bound in order), with their attachments.
+    QList<QELMessageDetail> readChatMessages(sqlite3* db, const QString& fromWhere,
+                                             const QVariantList& values) const;
+
+    QString m_messagesDbPath;
+    QString m_contactsDbPath;
+    QString m_mobileSMSPlistPath;
+    QTimeZone m_timeZone = QTimeZone::systemTimeZone();
+};

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `orvane-inspect messages` run as a program over folders of copies.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "AddressBookFixture.h"
+#include "MessagesTestSupport.h"
+#include "QtPrinters.h"
+#include "SmsDbBuilder.h"
+#include "WhatsAppDbBuilder.h"
+
+using namespace MessagesTest;
+
+namespace {
+
+struct InspectRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+InspectRun inspect(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
+    InspectRun run;
+    if (!tool.waitForFinished(60000)) {
+        tool.kill();
+        tool.waitForFinished();
+        ADD_FAILURE() << "orvane-inspect did not finish";
+        return run;
+    }
+    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    run.out = tool.readAllStandardOutput();
+    run.err = tool.readAllStandardError();
+    return run;
+}
+
+class InspectMessages : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(InspectMessages, PrintsEveryConversationOfBothDatabases)
+{
+    AddressBookFixture book;
+    book.phone(book.person(AddressBookFixture::Person::named("Ann", "Lee")), "+15550100123");
+    ASSERT_TRUE(book.write(file("AddressBook.sqlitedb")));
+
+    // As a recent system writes it: nanoseconds, texts only archived, the
+    // newest message still in the "-wal".
+    SmsDbBuilder sms;
+    const qint64 ann = sms.handle("+15550100123", "iMessage");
+    const qint64 bob = sms.handle("+15550177777");
+    const qint64 chat = sms.chat({ann});
+    const qint64 group = sms.chat({ann, bob});
+    const qint64 ns = 1000000000;
+    SmsDbBuilder::ChatMessage hello;
+    hello.chat = chat;
+    hello.handle = ann;
+    hello.attributedBody = SmsDbBuilder::attributedBody(QStringLiteral("Hallo \U0001F44B"));
+    hello.date = referenceSeconds(utc(2024, 5, 1, 8)) * ns;
+    hello.service = QStringLiteral("iMessage");
+    hello.attachments = {{"~/Library/SMS/Attachments/0a/IMG_1.HEIC", "image/heic"}};
+    sms.chatMessage(hello);
+    SmsDbBuilder::ChatMessage reply = hello;
+    reply.attributedBody = SmsDbBuilder::attributedBody(QStringLiteral("Sent from here"));
+    reply.fromMe = true;
+    reply.attachments = {};
+    reply.date += 60 * ns;
+    sms.chatMessage(reply);
+    SmsDbBuilder::ChatMessage toAll;
+    toAll.chat = group;
+    toAll.handle = bob;
+    toAll.text = QStringLiteral("to both");
+    toAll.date = referenceSeconds(utc(2024, 5, 2, 8)) * ns;
+    sms.chatMessage(toAll);
+    sms.setChatMessagesInWal(1);
+    ASSERT_TRUE(sms.write(file("sms.db")));
+
+    WhatsAppDbBuilder whatsApp;
+    const qint64 carl = whatsApp.chat("Carl");
+    whatsApp.message({carl,
+                      false,
+                      700000000.0,
+                      WhatsAppDbBuilder::Image,
+                      "4915550102@s.whatsapp.net",
+                      {},
+                      "Media/a.jpg"});
+    whatsApp.chat("Club", 0, 1);
+    ASSERT_TRUE(whatsApp.writeChatStorage(file("ChatStorage.sqlite")));
+
+    const InspectRun run = inspect({QStringLiteral("messages"), m_dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray conversations = run.json().value("conversations").toArray();
+    ASSERT_EQ(conversations.size(), 4) << run.out.toStdString();
+
+    const QJsonObject first = conversations[0].toObject();
+    EXPECT_EQ(first.value("id").toString(), "1");
+    EXPECT_EQ(first.value("service").toString(), "iMessage");
+    EXPECT_EQ(first.value("title").toString(), "Ann Lee");
+    EXPECT_FALSE(first.value("isGroup").toBool());
+    EXPECT_EQ(first.value("participants").toArray()[0].toObject().value("address").toString(),
+              "+15550100123");
+    const QJsonArray messages = first.value("messages").toArray();
+    ASSERT_EQ(messages.size(), 2);
+    const QJsonObject received = messages[0].toObject();
+    EXPECT_EQ(received.value("id").toString(), "1");
+    EXPECT_EQ(received.value("date").toString(), "2024-05-01T08:00:00Z");
+    EXPECT_EQ(received.value("text").toString(), QStringLiteral("Hallo \U0001F44B"));
+    EXPECT_EQ(received.value("sender").toString(), "Ann Lee");
+    EXPECT_FALSE(received.value("fromMe").toBool());
+    const QJsonObject attachment = received.value("attachments").toArray()[0].toObject();
+    EXPECT_EQ(attachment.value("name").toString(), "IMG_1.HEIC");
+    EXPECT_EQ(attachment.value("mimeType").toString(), "image/heic");
+    EXPECT_EQ(attachment.value("path").toString(), "~/Library/SMS/Attachments/0a/IMG_1.HEIC");
+    EXPECT_TRUE(messages[1].toObject().value("sender").isNull());
+    EXPECT_TRUE(messages[1].toObject().value("fromMe").toBool());
+
+    const QJsonObject both = conversations[1].toObject();
+    EXPECT_EQ(both.value("title").toString(), "Ann Lee, +15550177777");
+    EXPECT_TRUE(both.value("isGroup").toBool());
+    EXPECT_EQ(both.value("messages").toArray()[0].toObject().value("text").toString(), "to both");
+    EXPECT_EQ(both.value("messages").toArray()[0].toObject().value("sender").toString(),
+              "+15550177777");
+
+    const QJsonObject whatsAppChat = conversations[2].toObject();
+    EXPECT_EQ(whatsAppChat.value("service").toString(), "WhatsApp");
+    EXPECT_EQ(whatsAppChat.value("title").toString(), "Carl");
+    EXPECT_FALSE(whatsAppChat.value("isGroup").toBool());
+    const QJsonObject picture = whatsAppChat.value("messages").toArray()[0].toObject();
+    EXPECT_EQ(picture.value("sender").toString(), "4915550102");
+    EXPECT_EQ(picture.value("attachments").toArray()[0].toObject().value("path").toString(),
+              "/Media/a.jpg");
+    EXPECT_TRUE(conversations[3].toObject().value("isGroup").toBool());
+}
+
+TEST_F(InspectMessages, RefusesAFolderWithoutReadableMessages)
+{
+    EXPECT_EQ(inspect({QStringLiteral("messages"), m_dir.path()}).exitCode, 2);
+    QFile junk(file("sms.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(1000, 'j'));
+    junk.close();
+    const InspectRun run = inspect({QStringLiteral("messages"), m_dir.path()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("sms.db")) << run.err.toStdString();
+    // A readable but empty database is an empty list, not a failure.
+    ASSERT_TRUE(SmsDbBuilder().write(file("sms.db")));
+    const InspectRun empty = inspect({QStringLiteral("messages"), m_dir.path()});
+    EXPECT_EQ(empty.exitCode, 0) << empty.err.toStdString();
+    EXPECT_TRUE(empty.json().value("conversations").toArray().isEmpty());
+}
+
+} // namespace
