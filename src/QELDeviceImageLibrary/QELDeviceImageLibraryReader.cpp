@@ -91,7 +91,7 @@ void QELDeviceImageLibraryReader::sendProgress(const QString& text, std::optiona
 {
     if (QELDeviceImageLibraryEventProtocol* d = delegate())
         d->OnDeviceImageLibraryDatabaseReadProgressWithProgressCounterOf(text, counter.value_or(-1),
-                                                                        total.value_or(-1));
+                                                                         total.value_or(-1));
 }
 
 ImageDetailPtr QELDeviceImageLibraryReader::getImageDetailForId(std::optional<qint64> id) const
@@ -124,9 +124,18 @@ QList<AlbumRecord> QELDeviceImageLibraryReader::_getAlbumsOfKind(qint64 kind) co
     return records;
 }
 
-QList<AlbumRecord> QELDeviceImageLibraryReader::getAlbumNames() const { return _getAlbumsOfKind(6); }
-QList<AlbumRecord> QELDeviceImageLibraryReader::getFacesNames() const { return _getAlbumsOfKind(15); }
-QList<AlbumRecord> QELDeviceImageLibraryReader::getEventNames() const { return _getAlbumsOfKind(12); }
+QList<AlbumRecord> QELDeviceImageLibraryReader::getAlbumNames() const
+{
+    return _getAlbumsOfKind(6);
+}
+QList<AlbumRecord> QELDeviceImageLibraryReader::getFacesNames() const
+{
+    return _getAlbumsOfKind(15);
+}
+QList<AlbumRecord> QELDeviceImageLibraryReader::getEventNames() const
+{
+    return _getAlbumsOfKind(12);
+}
 
 QList<AlbumRecord> QELDeviceImageLibraryReader::getPhotoLibrary() const
 {
@@ -174,8 +183,8 @@ QList<ImageDetailPtr> QELDeviceImageLibraryReader::_getAllAssets() const
     return raw;
 }
 
-QList<ImageDetailPtr>
-QELDeviceImageLibraryReader::getAssetsForAlbumWithId(std::optional<qint64> albumId) const
+QList<ImageDetailPtr> QELDeviceImageLibraryReader::getAssetsForAlbumWithId(
+    std::optional<qint64> albumId) const
 {
     QList<ImageDetailPtr> result;
     if (!m_store)
@@ -249,8 +258,9 @@ QImage QELDeviceImageLibraryReader::rawThumbnail(const ImageDetail& detail) cons
     const qint64 offset = detail.thumbnailOffset.value_or(0);
     if (offset < 0)
         return {};
-    const std::optional<QByteArray> bytes = device->getDataContentsAtPathStartingAtPostisionForLength(
-        detail.thumbnailPath, quint64(offset), quint32(length));
+    const std::optional<QByteArray> bytes =
+        device->getDataContentsAtPathStartingAtPostisionForLength(detail.thumbnailPath,
+                                                                  quint64(offset), quint32(length));
     if (!bytes)
         return {};
     QImage image = QELImageUtilities::getImageFromDataForImageDetail(*bytes, &detail);
@@ -284,8 +294,9 @@ QImage QELDeviceImageLibraryReader::embeddedThumbnail(const ImageDetail& detail)
     const qint64 offset = detail.embeddedThumbnail->offset.value_or(0);
     if (!device || length <= 0 || length > kMaxFullImageBytes || offset < 0)
         return {};
-    const std::optional<QByteArray> bytes = device->getDataContentsAtPathStartingAtPostisionForLength(
-        detail.fullImagePath, quint64(offset), quint32(length));
+    const std::optional<QByteArray> bytes =
+        device->getDataContentsAtPathStartingAtPostisionForLength(detail.fullImagePath,
+                                                                  quint64(offset), quint32(length));
     if (!bytes || bytes->isEmpty())
         return {};
     QImage image = QELImageUtilities::imageFromFileData(*bytes);
@@ -319,7 +330,8 @@ QImage QELDeviceImageLibraryReader::getThumbnailImageFromDetail(const ImageDetai
             return image;
     }
     QELDeviceInterface* device = deviceInterface();
-    if (detail->fullImagePath.isEmpty() || !device || !device->fileExistsAtPath(detail->fullImagePath))
+    if (detail->fullImagePath.isEmpty() || !device
+        || !device->fileExistsAtPath(detail->fullImagePath))
         return {};
     const QImage full = getFullImageFromDetail(detail);
     if (full.isNull())
@@ -346,8 +358,8 @@ QImage QELDeviceImageLibraryReader::getFullImageFromDetail(const ImageDetail* de
         return compareOptional(a->width, b->width) > 0;
     });
     for (const ImageDetail* size : sizes) {
-        const QString path =
-            size->fullImageAdjustedPath.isEmpty() ? size->fullImagePath : size->fullImageAdjustedPath;
+        const QString path = size->fullImageAdjustedPath.isEmpty() ? size->fullImagePath
+                                                                   : size->fullImageAdjustedPath;
         std::optional<QByteArray> bytes;
         // The whole file is an image file whatever format its thumbnail has.
         std::optional<qint64> format = size->imageFormat;
@@ -355,8 +367,8 @@ QImage QELDeviceImageLibraryReader::getFullImageFromDetail(const ImageDetail* de
             format = 0;
             const qint64 fileSize = sizeFromInfo(device->getFileInfo(path));
             if (fileSize > 0 && fileSize <= kMaxFullImageBytes)
-                bytes = device->getDataContentsAtPathStartingAtPostisionForLength(path, 0,
-                                                                                  quint32(fileSize));
+                bytes = device->getDataContentsAtPathStartingAtPostisionForLength(
+                    path, 0, quint32(fileSize));
         } else if (size->dataSize.value_or(0) > 0 && size->dataSize <= kMaxFullImageBytes
                    && size->thumbnailOffset.value_or(0) >= 0) {
             bytes = device->getDataContentsAtPathStartingAtPostisionForLength(

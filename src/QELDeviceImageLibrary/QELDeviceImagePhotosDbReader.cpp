@@ -42,7 +42,8 @@ public:
             Listing entry;
             if (m_device) {
                 ++*m_calls;
-                entry.names = m_device->directoryContents(key.isEmpty() ? QStringLiteral("/") : key);
+                entry.names =
+                    m_device->directoryContents(key.isEmpty() ? QStringLiteral("/") : key);
                 if (entry.names)
                     entry.set = QSet<QString>(entry.names->cbegin(), entry.names->cend());
             }
@@ -166,9 +167,8 @@ QELDeviceImagePhotosDbReader::QELDeviceImagePhotosDbReader(const QString& direct
 {
 }
 
-std::unique_ptr<QELDeviceImagePhotosDbReader>
-QELDeviceImagePhotosDbReader::create(const QString& directoryContent,
-                                     const QString& databaseFileName, const QString& storeName)
+std::unique_ptr<QELDeviceImagePhotosDbReader> QELDeviceImagePhotosDbReader::create(
+    const QString& directoryContent, const QString& databaseFileName, const QString& storeName)
 {
     std::unique_ptr<QELDeviceImagePhotosDbReader> reader(
         new QELDeviceImagePhotosDbReader(directoryContent, databaseFileName, storeName));
@@ -294,7 +294,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
     for (const auto& c : optionalColumns) {
         const QString column = QLatin1String(c.column);
         if (!read.hasColumn(c.table, column))
-            sql.replace((&c.table == &A ? QStringLiteral("asset.") : QStringLiteral("attr.")) + column,
+            sql.replace((&c.table == &A ? QStringLiteral("asset.") : QStringLiteral("attr."))
+                            + column,
                         QStringLiteral("NULL AS ") + column);
     }
     sql = read.forAssetTable(sql);
@@ -304,7 +305,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
     QSet<qint64> adjusted;
     QHash<qint64, qint64> unmanaged;
     if (hasAdjustments) {
-        QELSQLiteStatement edits(read.db.handle(), QStringLiteral("SELECT ZASSET FROM ZADJUSTMENT"));
+        QELSQLiteStatement edits(read.db.handle(),
+                                 QStringLiteral("SELECT ZASSET FROM ZADJUSTMENT"));
         edits.forEachRow([&](const QELSQLiteStatement& row) {
             if (!row.isNull(0))
                 adjusted.insert(row.int64(0));
@@ -347,7 +349,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
     };
     const int cFileName = col("ZFILENAME"), cDate = col("ZDATECREATED"),
               cDirectory = col("ZDIRECTORY"), cIndex = col("ZTHUMBNAILINDEX"),
-              cEmbHeight = col("ZEMBEDDEDTHUMBNAILHEIGHT"), cEmbWidth = col("ZEMBEDDEDTHUMBNAILWIDTH"),
+              cEmbHeight = col("ZEMBEDDEDTHUMBNAILHEIGHT"),
+              cEmbWidth = col("ZEMBEDDEDTHUMBNAILWIDTH"),
               cEmbOffset = col("ZEMBEDDEDTHUMBNAILOFFSET"),
               cEmbLength = col("ZEMBEDDEDTHUMBNAILLENGTH"), cPk = col("Z_PK"),
               cOrientation = col("ZORIENTATION"), cSortToken = col("ZSORTTOKEN"),
@@ -364,7 +367,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
         int side = read.side;
         qint64 recordSize = qint64(side) * side * 2 + 28;
         if (side != 0) {
-            d.thumbnailPath = QStringLiteral("/PhotoData/Thumbnails/%1x%2.ithmb").arg(side).arg(side);
+            d.thumbnailPath =
+                QStringLiteral("/PhotoData/Thumbnails/%1x%2.ithmb").arg(side).arg(side);
         } else if (!fallbackPath.isEmpty()) {
             d.thumbnailPath = fallbackPath;
             side = fallbackSide;
@@ -386,12 +390,14 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
         }
         d.imageFormat = 1;
         // 5-7: the title, cut for display; the whole name stays for copies.
-        d.fileName = cFileName >= 0 ? QELSQLiteHelper::stringValueForColumnFromStatment(cFileName, s.handle())
-                                    : QString();
+        d.fileName = cFileName >= 0
+            ? QELSQLiteHelper::stringValueForColumnFromStatment(cFileName, s.handle())
+            : QString();
         d.title = d.fileName;
-        if (PhotoVideoRule::isVideo(d.fileName, cKind >= 0 && !s.isNull(cKind)
-                                                    ? std::optional<qint64>(int32(cKind))
-                                                    : std::nullopt))
+        if (PhotoVideoRule::isVideo(d.fileName,
+                                    cKind >= 0 && !s.isNull(cKind)
+                                        ? std::optional<qint64>(int32(cKind))
+                                        : std::nullopt))
             d.isVideo = true;
         if (d.title.size() > 16)
             d.title.truncate(16);
@@ -410,9 +416,9 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
         if (cCapture >= 0 && cReverse >= 0 && int32(cCapture) == 1 && int32(cReverse) == 1)
             d.isSelfie = true;
         // 12: the file a copy takes.
-        const QString directory =
-            cDirectory >= 0 ? QELSQLiteHelper::stringValueForColumnFromStatment(cDirectory, s.handle())
-                            : QString();
+        const QString directory = cDirectory >= 0
+            ? QELSQLiteHelper::stringValueForColumnFromStatment(cDirectory, s.handle())
+            : QString();
         d.fullImagePath = joinPath(directory, d.fileName);
         d.isFromCamera = d.fullImagePath.startsWith(QLatin1String("DCIM"));
         // 13: the JPEG thumbnail inside the photo's file.
@@ -559,9 +565,10 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
 {
     if (!read.hasTable(QStringLiteral("ZGENERICALBUM")))
         return;
-    QELSQLiteStatement s(read.db.handle(),
-                         QStringLiteral("SELECT (SELECT COUNT(*) FROM ZGENERICALBUM) AS rowCount, * "
-                                        "FROM ZGENERICALBUM"));
+    QELSQLiteStatement s(
+        read.db.handle(),
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM ZGENERICALBUM) AS rowCount, * "
+                       "FROM ZGENERICALBUM"));
     if (!s.isPrepared())
         return;
     const auto col = [&s](const char* name) {

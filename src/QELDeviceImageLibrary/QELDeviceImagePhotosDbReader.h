@@ -20,9 +20,9 @@ class QELDeviceImagePhotosDbReader : public QELDeviceImageLibraryReader {
 public:
     // The reader of "<directoryContent>/Photos.sqlite" (whatever name is
     // given), or none when its store could not be set up.
-    static std::unique_ptr<QELDeviceImagePhotosDbReader>
-    create(const QString& directoryContent, const QString& databaseFileName = QString(),
-           const QString& storeName = QStringLiteral("photos.db"));
+    static std::unique_ptr<QELDeviceImagePhotosDbReader> create(
+        const QString& directoryContent, const QString& databaseFileName = QString(),
+        const QString& storeName = QStringLiteral("photos.db"));
 
     // Reads the library on the calling thread (never the GUI thread). False
     // only when the store could not be saved; a missing or unreadable

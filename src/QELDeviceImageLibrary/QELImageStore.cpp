@@ -190,8 +190,11 @@ bool QELImageStore::save(QString* error)
                     [&](qint64 row, const ImageListPtr& l) {
                         for (const ImageDetailPtr& i : l->imageDetails)
                             links.emplace_back(row, rowOfImage.value(i.get()));
-                        return QVariantList{row,           value(l->photoID), value(l->songID),
-                                            value(l->rating), value(l->date),
+                        return QVariantList{row,
+                                            value(l->photoID),
+                                            value(l->songID),
+                                            value(l->rating),
+                                            value(l->date),
                                             value(l->sourceByteSize)};
                     });
     }

@@ -59,7 +59,7 @@ bool QELImageUtilities::SaveImage(const QImage& image, const QString& path)
 }
 
 QImage QELImageUtilities::convertRGB555ToNSImageFromDataWithWidthAndHeight(const QByteArray& data,
-                                                                          int width, int height)
+                                                                           int width, int height)
 {
     if (!rawSizeUsable(data, width, height))
         return {};
@@ -80,7 +80,7 @@ QImage QELImageUtilities::convertRGB555ToNSImageFromDataWithWidthAndHeight(const
 }
 
 QImage QELImageUtilities::convertRGB565ToNSImageFromDataWithWidthAndHeight(const QByteArray& data,
-                                                                          int width, int height)
+                                                                           int width, int height)
 {
     if (!rawSizeUsable(data, width, height))
         return {};
@@ -134,10 +134,9 @@ QImage QELImageUtilities::getImageFromDataForImageDetailWithFormat(
     if (format == 1 || format == 2) {
         if (!fits(width) || !fits(height))
             return {};
-        image = format == 1 ? convertRGB555ToNSImageFromDataWithWidthAndHeight(data, int(width),
-                                                                               int(height))
-                            : convertRGB565ToNSImageFromDataWithWidthAndHeight(data, int(width),
-                                                                               int(height));
+        image = format == 1
+            ? convertRGB555ToNSImageFromDataWithWidthAndHeight(data, int(width), int(height))
+            : convertRGB565ToNSImageFromDataWithWidthAndHeight(data, int(width), int(height));
     } else if (format == 0) {
         image = imageFromFileData(data);
     } else {
@@ -153,7 +152,8 @@ bool QELImageUtilities::isHeifData(const QByteArray& data)
     if (data.size() < 12 || data.mid(4, 4) != "ftyp")
         return false;
     const QByteArray brand = data.mid(8, 4);
-    for (const char* known : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1", "avif"})
+    for (const char* known :
+         {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1", "avif"})
         if (brand == known)
             return true;
     return false;

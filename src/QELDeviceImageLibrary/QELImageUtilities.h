@@ -20,9 +20,9 @@ public:
     static bool SaveImage(const QImage& image, const QString& path);
     // An odd width is decoded one pixel wider (its rows carry that pixel).
     static QImage convertRGB555ToNSImageFromDataWithWidthAndHeight(const QByteArray& data,
-                                                                  int width, int height);
+                                                                   int width, int height);
     static QImage convertRGB565ToNSImageFromDataWithWidthAndHeight(const QByteArray& data,
-                                                                  int width, int height);
+                                                                   int width, int height);
     // Takes the horizontal padding off the left and right edges and the
     // vertical padding off the top and bottom; a padding that leaves nothing
     // answers the image unchanged.
