@@ -92,6 +92,17 @@ TEST(PhotosAlbums, DeviceKindsMapToTheStoresKinds)
     }
 }
 
+TEST(PhotosAlbums, WithoutAKindColumnEveryAlbumIsAUserAlbum)
+{
+    Schema schema;
+    schema.albumKind = false;
+    Library library;
+    library.database(schema, {photo(1)}, {AlbumRow{7, QVariant(), "Old", {1}}});
+    ASSERT_TRUE(library.read());
+    ASSERT_EQ(library.reader().getAlbumNames().size(), 1);
+    EXPECT_EQ(library.reader().getAlbumNames().first().title, QStringLiteral("Old"));
+}
+
 TEST(PhotosAlbums, CameraAndStreamAlbumsTakeTheirOwnTitlesAndNoMembers)
 {
     Library library;
