@@ -17,6 +17,7 @@ private:
 };
 
 // Receiver of an image-library read's events, sent on the reading thread.
+// A progress counter or total that the event does not carry is -1.
 class QELDeviceImageLibraryEventProtocol {
 public:
     virtual ~QELDeviceImageLibraryEventProtocol() = default;

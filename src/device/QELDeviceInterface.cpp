@@ -59,6 +59,22 @@ std::unique_ptr<QELDeviceInterface> QELDeviceInterface::create()
                                                 std::make_shared<IPodFramework>());
 }
 
+std::unique_ptr<QELDeviceInterface> QELDeviceInterface::createOverFolder(const QString& mountPoint)
+{
+    auto device = std::make_unique<QELDeviceInterface>(
+        nullptr, std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}}));
+    {
+        std::lock_guard lock(device->m_stateMutex);
+        device->m_standardDeviceBasePath = mountPoint;
+        device->m_fileManager = true;
+    }
+    device->m_connectedDeviceOperatingSystem.store(0);
+    device->m_validDeviceConnected.store(true);
+    device->updateDeviceInformation(
+        [](QELDeviceInformation& information) { information.setDeviceOperatingSystemType(0); });
+    return device;
+}
+
 // --- Device types -----------------------------------------------------------
 
 qint64 QELDeviceInterface::deviceTypeFor(const QString& deviceClass, const QString& productType,
@@ -235,7 +251,8 @@ void QELDeviceInterface::sendCommunicating(bool communicating, const QString& de
 
 void QELDeviceInterface::BeginDeviceConnectionDetect()
 {
-    if (m_quitting.load() || m_detecting.exchange(true))
+    // An interface over a folder detects nothing.
+    if (m_quitting.load() || !m_mobileDevice || m_detecting.exchange(true))
         return;
     m_cancelConnectivityDetect.store(false);
     {

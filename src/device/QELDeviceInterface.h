@@ -42,6 +42,10 @@ public:
     // devices when ORVANE_SIMULATED_DEVICES is set, else libimobiledevice; the
     // mounted removable volumes and ORVANE_EXTRA_VOLUMES for disk-mode iPods.
     static std::unique_ptr<QELDeviceInterface> create();
+    // An interface whose device is the file tree at `mountPoint`, reached as
+    // a disk-mode device's volume, with no detection (tools and tests that
+    // read a folder of device files).
+    static std::unique_ptr<QELDeviceInterface> createOverFolder(const QString& mountPoint);
 
     // Starts detection: device notifications and the two disk-mode pollers.
     void BeginDeviceConnectionDetect();

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `orvane-inspect photos FOLDER`: the photo library as the photos view reads
+// it, FOLDER standing for the device's file system (PhotoData/Photos.sqlite
+// with its companions, the DCIM tree, the thumbnail files): every image once
+// and every album in the order the view lists them.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "InspectJson.h"
+#include "InspectSubcommand.h"
+#include "Locations.h"
+#include "PhotoVideoRule.h"
+#include "QELDeviceImagePhotosDbReader.h"
+#include "QELDeviceInterface.h"
+#include "QELImageStore.h"
+
+namespace {
+
+using InspectJson::text;
+
+QString findDatabase(const QString& folder)
+{
+    for (const char* candidate : {"PhotoData/Photos.sqlite", "Photos.sqlite"}) {
+        const QString path = QDir(folder).filePath(QLatin1String(candidate));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
+QJsonObject libraryJson(const QELDeviceImagePhotosDbReader& reader)
+{
+    QList<AlbumRecord> albums = reader.getPhotoLibrary();
+    albums += reader.getStreamNames();
+    albums += reader.getEventNames();
+    albums += reader.getFacesNames();
+    albums += reader.getAlbumNames();
+
+    QHash<qint64, QJsonArray> albumsOfImage;
+    QJsonArray albumList;
+    for (const AlbumRecord& album : albums) {
+        QJsonArray ids;
+        for (const ImageDetailPtr& image : reader.getAssetsForAlbumWithId(album.id)) {
+            ids.append(InspectJson::id(image->imageID));
+            if (image->imageID) {
+                QJsonArray& titles = albumsOfImage[*image->imageID];
+                if (!titles.contains(QJsonValue(album.title)))
+                    titles.append(album.title);
+            }
+        }
+        QJsonObject json;
+        json.insert(QStringLiteral("id"), InspectJson::id(album.id));
+        json.insert(QStringLiteral("title"), text(album.title));
+        json.insert(QStringLiteral("kind"), InspectJson::number(album.kind));
+        json.insert(QStringLiteral("imageIDs"), ids);
+        albumList.append(json);
+    }
+
+    QJsonArray images;
+    QSet<qint64> listed;
+    for (const ImageDetailPtr& image : reader.store()->images()) {
+        if (image->imageID) {
+            if (listed.contains(*image->imageID))
+                continue;
+            listed.insert(*image->imageID);
+        }
+        QJsonObject json;
+        json.insert(QStringLiteral("id"), InspectJson::id(image->imageID));
+        json.insert(QStringLiteral("fileName"), text(image->fileName));
+        json.insert(QStringLiteral("path"), text(image->fullImagePath));
+        json.insert(QStringLiteral("kind"),
+                    ImageDetail::isYes(image->isVideo) || PhotoVideoRule::isVideo(image->fileName)
+                        ? QStringLiteral("video")
+                        : QStringLiteral("photo"));
+        json.insert(QStringLiteral("created"), InspectJson::date(image->dateCreated));
+        json.insert(QStringLiteral("width"), InspectJson::number(image->originalWidth));
+        json.insert(QStringLiteral("height"), InspectJson::number(image->originalHeight));
+        json.insert(QStringLiteral("albums"),
+                    image->imageID ? albumsOfImage.value(*image->imageID) : QJsonArray());
+        images.append(json);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("reader"), QStringLiteral("QELDeviceImagePhotosDbReader"));
+    root.insert(QStringLiteral("images"), images);
+    root.insert(QStringLiteral("albums"), albumList);
+    return root;
+}
+
+int inspectPhotos(const InspectRequest& request)
+{
+    const QString database = findDatabase(request.folder);
+    if (database.isEmpty())
+        return InspectSubcommands::fail(
+            QStringLiteral("no Photos.sqlite (PhotoData/Photos.sqlite) in %1").arg(request.input));
+    // The reader opens a private copy with its companions, as the view does.
+    const QString scratch = Locations::makeScratchFolder(QStringLiteral("inspect"));
+    if (scratch.isEmpty())
+        return InspectSubcommands::fail(
+            QStringLiteral("cannot make a scratch folder in the temporary folder"));
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const QString from = database + QLatin1String(suffix);
+        if (QFileInfo(from).isFile())
+            QFile::copy(from, scratch + QStringLiteral("/Photos.sqlite") + QLatin1String(suffix));
+    }
+    int code = InspectSubcommands::kSucceeded;
+    {
+        std::unique_ptr<QELDeviceInterface> device =
+            QELDeviceInterface::createOverFolder(QFileInfo(request.folder).absoluteFilePath());
+        std::unique_ptr<QELDeviceImagePhotosDbReader> reader = QELDeviceImagePhotosDbReader::create(
+            scratch, QStringLiteral("/PhotoData/Photos.sqlite"),
+            QStringLiteral("inspect-photos.db"));
+        if (!reader) {
+            code = InspectSubcommands::fail(QStringLiteral("the image store could not be set up"));
+        } else {
+            reader->setDeviceInterface(device.get());
+            const bool read = reader->readImageDatabase();
+            if (!reader->databaseWasOpened())
+                code = InspectSubcommands::fail(
+                    QStringLiteral("%1 is not a photo library that opens").arg(database));
+            else if (!read)
+                code =
+                    InspectSubcommands::fail(QStringLiteral("the image store could not be saved"),
+                                             InspectSubcommands::kWriteFailed);
+            else
+                code = InspectJson::print(libraryJson(*reader));
+            reader->setDeviceInterface(nullptr);
+        }
+        device->shutdown();
+    }
+    QDir(scratch).removeRecursively();
+    return code;
+}
+
+[[maybe_unused]] const bool registered = InspectSubcommands::add({
+    QStringLiteral("photos"),
+    QStringLiteral("the photo library and its albums (FOLDER: the device's files, "
+                   "PhotoData/Photos.sqlite with its companions and the DCIM tree)"),
+    InspectSubcommand::Input::FolderOnly,
+    false,
+    QString(),
+    {},
+    inspectPhotos,
+});
+
+} // namespace
