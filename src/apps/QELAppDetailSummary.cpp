@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELAppDetailSummary.h"
 
-#include "SafePath.h"
-
-QString QELAppDetailSummary::archiveFileStem(const QELAppDetailSummary& app)
+QString QELAppDetailSummary::archiveFileText(const QELAppDetailSummary& app)
 {
-    return SafePath::fileName(app.bundleName(), app.bundleID());
+    QString text = app.bundleName().trimmed();
+    while (text.startsWith(QLatin1Char('.')))
+        text.remove(0, 1);
+    return text;
+}
+
+bool QELAppDetailSummary::nameOrder(const QELAppDetailSummary& a, const QELAppDetailSummary& b)
+{
+    return a.bundleName() < b.bundleName();
 }

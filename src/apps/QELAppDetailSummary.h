@@ -28,9 +28,12 @@ public:
     QString bundleVersion() const { return m_bundleVersion; }
     void setBundleVersion(const QString& version) { m_bundleVersion = version; }
 
-    // The name of the app's archive file: the name made safe (the identifier
-    // when the name gives none), numbered by the caller when taken.
-    static QString archiveFileStem(const QELAppDetailSummary& app);
+    // The text an app's archive file is named from: its name without leading
+    // dots, so that no copy is hidden ("../x" gives "_x" once made safe).
+    static QString archiveFileText(const QELAppDetailSummary& app);
+    // The list order of the apps category: by name, as the names compare
+    // code unit by code unit (an app without a name first).
+    static bool nameOrder(const QELAppDetailSummary& a, const QELAppDetailSummary& b);
 
 private:
     QString m_bundleName;

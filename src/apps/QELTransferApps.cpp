@@ -64,8 +64,8 @@ void QELTransferApps::_copyApps(const QString& folder)
         _callOnItemCopyBeginEventWith(args);
 
         const QString archive = QELCopyApps::archivePathOf(app.bundleID());
-        const QString target =
-            namer.claimPath(app.bundleName(), QStringLiteral("ipa"), app.bundleID());
+        const QString target = namer.claimPath(QELAppDetailSummary::archiveFileText(app),
+                                               QStringLiteral("ipa"), app.bundleID());
         if (archive.isEmpty() || target.isEmpty()) {
             _itemCouldNotBeCopied();
             continue;

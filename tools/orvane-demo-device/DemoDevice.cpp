@@ -34,7 +34,7 @@ bool removeEarlierDemo(const QString& folder, QString* error)
 
 } // namespace
 
-bool write(const QString& folder, Summary* summary, QString* error)
+bool write(const QString& folder, Summary* summary, QString* error, const QString& productVersion)
 {
     if (!removeEarlierDemo(folder, error))
         return false;
@@ -42,7 +42,7 @@ bool write(const QString& folder, Summary* summary, QString* error)
     SimulatedDeviceBuilder builder(folder);
     builder.deviceClass(QStringLiteral("iPhone"))
         .productType(QStringLiteral("iPhone14,5"))
-        .productVersion(QStringLiteral("17.2"))
+        .productVersion(productVersion)
         .deviceName(QStringLiteral("Alex's iPhone"))
         .udid(QStringLiteral("00008110-001A2B3C4D5E801E"))
         .value(QStringLiteral("SerialNumber"), QStringLiteral("F2LDEMO0Q6L7"))

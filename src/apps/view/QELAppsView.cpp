@@ -275,9 +275,10 @@ void QELAppsView::_loadAppsWorkerThread(QELDeviceInterface* device)
                 result->apps.push_back(std::move(app));
                 ++n;
             }
-            std::stable_sort(
-                result->apps.begin(), result->apps.end(),
-                [](const auto& a, const auto& b) { return a->bundleName() < b->bundleName(); });
+            std::stable_sort(result->apps.begin(), result->apps.end(),
+                             [](const auto& a, const auto& b) {
+                                 return QELAppDetailSummary::nameOrder(*a, *b);
+                             });
         }
         device->StopAppsService();
     }
