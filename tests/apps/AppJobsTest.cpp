@@ -94,8 +94,8 @@ TEST_F(AppJobs, CopyNamesFilesSafelyAndNumbersThemWithinARun)
     QStringList files = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
     files.sort();
     EXPECT_EQ(files,
-              (QStringList{QStringLiteral("_.._evil.ipa"), QStringLiteral("Notes 1.ipa"),
-                           QStringLiteral("Notes.ipa")}));
+              (QStringList{QStringLiteral("Notes 1.ipa"), QStringLiteral("Notes.ipa"),
+                           QStringLiteral("_.._evil.ipa")}));
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("evil.ipa"))));
     EXPECT_TRUE(
         SimulatedInstallationProxy::isWholeZip(readAll(m_out + QStringLiteral("/Notes.ipa"))));

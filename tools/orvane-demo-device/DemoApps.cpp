@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 
 #include "DemoCategory.h"
 #include "SimulatedDeviceBuilder.h"
@@ -18,22 +19,21 @@ struct DemoApp {
     const char* name;
     const char* version;
     QRgb colour;
-    const char* mark;
 };
 
 const DemoApp kApps[] = {
-    {"com.example.weatherly", "Weatherly", "4.2", 0xff2f80ed, "W"},
-    {"com.example.pocketchef", "Pocket Chef", "2.0.3", 0xffeb5757, "PC"},
-    {"com.example.trailmap", "Trail Map", "1.8", 0xff27ae60, "T"},
-    {"com.example.stargazer", "Stargazer", "3.1", 0xff1b1f3b, "★"},
-    {"com.example.budgetbook", "Budget Book", "5.0", 0xfff2994a, "B"},
-    {"com.example.lingo", "Lingo Cards", "2.7", 0xff9b51e0, "L"},
-    {"com.example.sketchpad", "Sketchpad", "1.4.1", 0xff56ccf2, "S"},
-    {"com.example.metronome", "Metronome Pro", "6.3", 0xff333333, "M"},
-    {"com.example.podcatch", "PodCatch", "3.9", 0xffbb6bd9, "P"},
-    {"com.example.habits", "Habit Loop", "1.1", 0xff6fcf97, "H"},
-    {"com.example.transit", "Transit Now", "7.0", 0xfff2c94c, "TN"},
-    {"com.example.cafe", "Café Finder", "2.2", 0xff8d6e63, "C"},
+    {"com.example.weatherly", "Weatherly", "4.2", 0xff2f80ed},
+    {"com.example.pocketchef", "Pocket Chef", "2.0.3", 0xffeb5757},
+    {"com.example.trailmap", "Trail Map", "1.8", 0xff27ae60},
+    {"com.example.stargazer", "Stargazer", "3.1", 0xff1b1f3b},
+    {"com.example.budgetbook", "Budget Book", "5.0", 0xfff2994a},
+    {"com.example.lingo", "Lingo Cards", "2.7", 0xff9b51e0},
+    {"com.example.sketchpad", "Sketchpad", "1.4.1", 0xff56ccf2},
+    {"com.example.metronome", "Metronome Pro", "6.3", 0xff333333},
+    {"com.example.podcatch", "PodCatch", "3.9", 0xffbb6bd9},
+    {"com.example.habits", "Habit Loop", "1.1", 0xff6fcf97},
+    {"com.example.transit", "Transit Now", "7.0", 0xfff2c94c},
+    {"com.example.cafe", "Café Finder", "2.2", 0xff8d6e63},
 };
 
 QByteArray iconFor(const DemoApp& app)
@@ -49,12 +49,24 @@ QByteArray iconFor(const DemoApp& app)
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(QRectF(2, 2, 110, 110), 24, 24);
-    painter.setPen(Qt::white);
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(qstrlen(app.mark) > 1 ? 40 : 56);
-    painter.setFont(font);
-    painter.drawText(QRect(0, 0, 114, 114), Qt::AlignCenter, QString::fromUtf8(app.mark));
+    // A white mark of its own for each app: the tool has no fonts to draw letters with.
+    painter.setBrush(Qt::white);
+    const int kind = static_cast<int>(qHash(QByteArray(app.bundleId)) % 4);
+    switch (kind) {
+    case 0:
+        painter.drawEllipse(QRectF(32, 32, 50, 50));
+        break;
+    case 1:
+        painter.drawRoundedRect(QRectF(30, 30, 54, 54), 10, 10);
+        break;
+    case 2:
+        painter.drawPolygon(QPolygonF({QPointF(57, 26), QPointF(88, 84), QPointF(26, 84)}));
+        break;
+    default:
+        painter.drawRect(QRectF(26, 50, 62, 14));
+        painter.drawRect(QRectF(50, 26, 14, 62));
+        break;
+    }
     painter.end();
     QByteArray png;
     QBuffer buffer(&png);

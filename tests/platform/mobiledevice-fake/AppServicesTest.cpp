@@ -3,6 +3,7 @@
 // springboard services.
 #include <QBuffer>
 #include <QImage>
+#include <QUrl>
 
 #include "DeviceLayerFixture.h"
 #include "QtPrinters.h"
@@ -46,12 +47,6 @@ protected:
         startDetection();
         m_mux.attach(m_device.get());
         ASSERT_TRUE(m_events.waitForSuccess());
-    }
-    void TearDown() override
-    {
-        EXPECT_TRUE(m_mux.failures().isEmpty())
-            << m_mux.failures().join(QLatin1Char('\n')).toStdString();
-        DeviceLayer::TearDown();
     }
 };
 
