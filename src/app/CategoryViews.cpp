@@ -47,12 +47,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
 {
     constexpr int Always = CategoryDescriptor::AlwaysListed;
     constexpr int Never = CategoryDescriptor::NeverListed;
-    CategoryDescriptor apps = placeholder(Apps, 20, "APPS", "category_apps.png", false, 8,
-                                          offers(R::Transfer | R::Search, false, "SEARCHAPPS"));
-    // The app list of iOS 9 and later cannot be read.
-    apps.offeredWhen = [](const CategoryOfferContext& context) {
-        return context.iOSMajorVersion < 9;
-    };
     CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
                                            offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
     books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
@@ -62,7 +56,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
-        apps,
         books,
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),

@@ -86,6 +86,9 @@ protected:
     // Whether the caller should stop: the job was cancelled, or the caller is
     // a worker of a run that a newer startCopy() replaced.
     bool _isCancelled() const;
+    // The cancel request itself, for a long single step (a file copy) that
+    // can stop midway.
+    const std::atomic<bool>* _cancelFlag() const { return &m_cancel; }
 
     // A job calls this for each item it could not copy (a read or write
     // failed, the item was refused); ignored from a worker of a replaced run.

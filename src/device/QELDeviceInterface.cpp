@@ -8,11 +8,13 @@
 #include "AfcConnection.h"
 #include "Clock.h"
 #include "IPodFramework.h"
+#include "InstallationProxy.h"
 #include "Locations.h"
 #include "Log.h"
 #include "MobileDevice.h"
 #include "QELDeviceConnectivityDelegate.h"
 #include "ServiceConnection.h"
+#include "SpringBoardServices.h"
 
 namespace {
 
@@ -275,6 +277,7 @@ void QELDeviceInterface::shutdown()
         m_mobileDevice->notificationUnsubscribe();
     m_workers.stopAndJoinAll();
     disconnectFileRelayService();
+    closeAppsConnection();
     std::lock_guard lock(m_stateMutex);
     m_afcConnection.reset();
 }
@@ -537,6 +540,7 @@ bool QELDeviceInterface::_takeOverReplug(const QString& device)
         m_validDeviceConnected.store(false);
     }
     disconnectFileRelayService();
+    closeAppsConnection();
     qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
     return true;
 }
@@ -562,6 +566,7 @@ void QELDeviceInterface::_pauseAndTestForDisconnection(quint64 departure)
         m_mobileDevice->disconnect(device);
     m_validDeviceConnected.store(false);
     disconnectFileRelayService();
+    closeAppsConnection();
 
     QELDeviceConnectivityArguments arguments;
     arguments.setDeviceOperatingSystemType(1);

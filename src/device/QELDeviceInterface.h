@@ -10,19 +10,24 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
+#include "AppDetail.h"
 #include "QELDeviceConnectivityArguments.h"
 #include "QELDeviceInformation.h"
 #include "WorkerThreads.h"
 
 class AfcConnection;
 class IPodFramework;
+class InstallationProxy;
 class MobileDevice;
+class QELDeviceApplicationInstallDelegate;
 class QELDeviceConnectivityDelegate;
 class ServiceConnection;
+class SpringBoardServices;
 struct DeviceNotification;
 
 // The one object through which the program reaches a device: it detects iOS
@@ -160,6 +165,49 @@ public:
     bool receiveFileRelayItem(const QString& localPath);
     void disconnectFileRelayService();
 
+    // --- Apps: the installation proxy and springboard services of the
+    // connected iOS device. Blocking, worker threads only (uninstall too).
+    // Start, stop and each request with all its replies are one critical
+    // section, so any number of threads may share the connection. ---
+
+    // Opens the apps connection (a fresh device session starting both
+    // services), or takes one more hold on it when it is open. Each call is
+    // matched by one StopAppsService(); the last one closes it. True when the
+    // connection is open.
+    bool StartAppsService();
+    void StopAppsService();
+    bool appsConnectionIsOpen() const;
+    // The bundle identifiers of the installed user apps ("ApplicationType"
+    // "User", exactly); empty without the connection or when the lookup
+    // fails. Refreshes the details that GetAppDetailByBundleId answers.
+    QStringList getAppIDList();
+    bool ApplicationIsPresent(const QString& bundleId);
+    // The app's details from the last lookup, looked up again when that did
+    // not know the app; nothing when no lookup has answered.
+    std::optional<AppDetail> GetAppDetailByBundleId(const QString& bundleId);
+    // The app's home-screen icon; a null image when there is none.
+    QImage GetApplicationIconForBundleId(const QString& bundleId);
+    // Leaves "/ApplicationArchives/<bundle id>.zip" on the device.
+    bool ArchiveApplication(const QString& bundleId);
+    bool RemoveArchiveApplication(const QString& bundleId);
+    // Stages each package (a path or a file URL) in "/PublicStaging" and has
+    // the device install it, reporting each to the install delegate. Answers
+    // the number installed.
+    int InstallApplicationsFromPaths(const QStringList& paths);
+    // Uninstalls each app; empty identifiers are skipped. Answers the number
+    // the device uninstalled.
+    int UninstallApplicationsWithBundleIds(const QStringList& bundleIds);
+    // Not owned: the receiver resets it before it goes, after joining the
+    // thread it installs on.
+    QELDeviceApplicationInstallDelegate* applicationInstallDelegate() const
+    {
+        return m_applicationInstallDelegate.load();
+    }
+    void setApplicationInstallDelegate(QELDeviceApplicationInstallDelegate* delegate)
+    {
+        m_applicationInstallDelegate.store(delegate);
+    }
+
     // The device type of an iOS device by its class and product type
     // ("iPhone15,2"): rows compare the major number exactly, and a model newer
     // than the newest listed row of its class takes that row. Another class
@@ -217,6 +265,14 @@ private:
     bool copyDirectoryWorker(const QString& devicePath, const QString& localPath,
                              const std::atomic<bool>* cancel, int depth);
 
+    bool openAppsConnectionLocked();
+    // Drops the services (the device left, or a service connection broke);
+    // holders keep their holds, and the next start opens anew.
+    void closeAppsConnection();
+    void closeAppsConnectionLocked();
+    // A service call's code; a lost connection closes the apps connection.
+    uint32_t noteAppsResult(uint32_t code);
+
     std::shared_ptr<MobileDevice> m_mobileDevice;
     std::shared_ptr<IPodFramework> m_iPods;
     std::atomic<QELDeviceConnectivityDelegate*> m_delegate{nullptr};
@@ -255,6 +311,15 @@ private:
     std::unique_ptr<ServiceConnection> m_fileRelayService;
     QString m_fileRelayDevice;
     bool m_fileRelayServiceStarted = false;
+
+    mutable std::mutex m_appsMutex; // guards the members below and every apps exchange
+    int m_appsUsers = 0;
+    bool m_appsConnectionIsOpen = false;
+    QString m_appsDevice;
+    std::unique_ptr<InstallationProxy> m_installAppService;
+    std::unique_ptr<SpringBoardServices> m_springboardAppService;
+    QVariantMap m_appDictionary;
+    std::atomic<QELDeviceApplicationInstallDelegate*> m_applicationInstallDelegate{nullptr};
 
     mutable std::mutex m_afcErrorMutex;
     mutable AfcError m_lastAfcError;

@@ -52,6 +52,7 @@ public:
     QStringList recentDatabases() const override { return {}; }
     QString libraryLocation() const override { return {}; }
     QString musicFolder() const override { return {}; }
+    bool add(const QString&, const QString&) override { return false; }
 
     std::atomic<bool> running{false};
     bool acceptsQuit = true;

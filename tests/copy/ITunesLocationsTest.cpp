@@ -19,6 +19,7 @@ public:
     QStringList recentDatabases() const override { return recent; }
     QString libraryLocation() const override { return location; }
     QString musicFolder() const override { return music; }
+    bool add(const QString&, const QString&) override { return false; }
 
     bool running = false;
     QStringList recent;

@@ -193,3 +193,51 @@ QString FakeDevice::takeStartServiceAnswer()
     std::lock_guard lock(m_mutex);
     return m_startServiceAnswers.isEmpty() ? QString() : m_startServiceAnswers.takeFirst();
 }
+
+void FakeDevice::setApps(const QVariantMap& apps)
+{
+    std::lock_guard lock(m_mutex);
+    m_apps = apps;
+}
+
+QVariantMap FakeDevice::apps() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_apps;
+}
+
+void FakeDevice::setIcon(const QString& bundleId, const QByteArray& png)
+{
+    std::lock_guard lock(m_mutex);
+    m_icons.insert(bundleId, png);
+}
+
+QByteArray FakeDevice::icon(const QString& bundleId) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_icons.value(bundleId);
+}
+
+void FakeDevice::scriptAppServiceAnswers(const QStringList& answers)
+{
+    std::lock_guard lock(m_mutex);
+    m_appServiceAnswers = answers;
+}
+
+QString FakeDevice::takeAppServiceAnswer()
+{
+    std::lock_guard lock(m_mutex);
+    return m_appServiceAnswers.isEmpty() ? QStringLiteral("Complete") : m_appServiceAnswers.takeFirst();
+}
+
+QStringList FakeDevice::appServiceRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_appServiceRequests;
+}
+
+void FakeDevice::recordAppServiceRequest(const QString& request)
+{
+    std::lock_guard lock(m_mutex);
+    m_appServiceRequests.append(request);
+}

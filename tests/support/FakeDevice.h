@@ -56,6 +56,21 @@ public:
     void addFileInfo(const QString& devicePath, const QString& key, const QString& value);
     QList<QPair<QString, QString>> extraFileInfo(const QString& devicePath) const;
 
+    // The apps the installation proxy knows: bundle identifier to attributes.
+    void setApps(const QVariantMap& apps);
+    QVariantMap apps() const;
+    void setIcon(const QString& bundleId, const QByteArray& png);
+    QByteArray icon(const QString& bundleId) const;
+    // How the next install, uninstall, archive or archive removal ends after
+    // its progress replies: a "Status" sent as given ("Complete", "cOmPlEtE"),
+    // "Error", or "Cut" (the connection closes). Afterwards: "Complete".
+    void scriptAppServiceAnswers(const QStringList& answers);
+    QString takeAppServiceAnswer();
+    // The requests of both app services ("Lookup", "Archive <id>",
+    // "getIconPNGData <id>", ...), in order.
+    QStringList appServiceRequests() const;
+    void recordAppServiceRequest(const QString& request);
+
     // Every lockdown request the device received, as "Request" or
     // "Request Key" (GetValue), in order.
     QStringList lockdownRequests() const;
@@ -82,4 +97,8 @@ private:
     QHash<QString, QStringList> m_extraEntries;
     QHash<QString, QList<QPair<QString, QString>>> m_extraInfo;
     QStringList m_requests;
+    QVariantMap m_apps;
+    QHash<QString, QByteArray> m_icons;
+    QStringList m_appServiceAnswers;
+    QStringList m_appServiceRequests;
 };

@@ -209,7 +209,8 @@ QVariantMap FakeLockdown::startService(const QVariantMap& request, bool* keepGoi
         reply.insert(QStringLiteral("Service"), service);
         return reply;
     }
-    if (service != QLatin1String("com.apple.afc")) {
+    if (service != QLatin1String("com.apple.afc") && service != QLatin1String("com.apple.mobile.installation_proxy")
+        && service != QLatin1String("com.apple.springboardservices")) {
         QVariantMap reply = error(verb, QStringLiteral("InvalidService"));
         reply.insert(QStringLiteral("Service"), service);
         return reply;

@@ -11,7 +11,8 @@ class FakeProtocolLog;
 // lockdownd of a fake device on one connection to port 62078: 4-byte
 // big-endian length plus property list, as libimobiledevice speaks it.
 // Answers QueryType, GetValue, Pair, ValidatePair, StartSession (never asking
-// for session SSL), StopSession, StartService ("com.apple.afc") and Goodbye;
+// for session SSL), StopSession, StartService ("com.apple.afc", "com.apple.mobile.installation_proxy",
+// "com.apple.springboardservices") and Goodbye;
 // any other request is a protocol failure and ends the connection.
 class FakeLockdown {
 public:

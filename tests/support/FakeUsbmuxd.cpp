@@ -1,6 +1,7 @@
 #include "FakeUsbmuxd.h"
 
 #include "FakeAfc.h"
+#include "FakeAppServices.h"
 #include "FakeDevice.h"
 #include "FakeLockdown.h"
 #include "Plist.h"
@@ -392,6 +393,10 @@ void FakeUsbmuxd::serve(const std::shared_ptr<Connection>& connection)
                 FakeLockdown lockdown(*device, m_log, m_buid,
                                       [this, device](const QString& name) { return openServicePort(device, name); });
                 lockdown.serve(fd);
+            } else if (service == QLatin1String("com.apple.mobile.installation_proxy")) {
+                FakeAppServices(*device, m_log).serveInstallationProxy(fd);
+            } else if (service == QLatin1String("com.apple.springboardservices")) {
+                FakeAppServices(*device, m_log).serveSpringBoard(fd);
             } else {
                 FakeAfc afc(*device, m_log);
                 afc.serve(fd);

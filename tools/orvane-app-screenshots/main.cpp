@@ -95,12 +95,14 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: orvane-app-screenshots DEVICE-FOLDER OUTPUT-FOLDER\n");
+    // --apps: a device of an older system, whose apps category alone is shot.
+    const bool appsOnly = argc == 4 && qstrcmp(argv[1], "--apps") == 0;
+    if (argc != 3 && !appsOnly) {
+        std::fprintf(stderr, "usage: orvane-app-screenshots [--apps] DEVICE-FOLDER OUTPUT-FOLDER\n");
         return 2;
     }
-    const QString deviceFolder = QString::fromLocal8Bit(argv[1]);
-    const QString out = QString::fromLocal8Bit(argv[2]);
+    const QString deviceFolder = QString::fromLocal8Bit(argv[appsOnly ? 2 : 1]);
+    const QString out = QString::fromLocal8Bit(argv[appsOnly ? 3 : 2]);
     QDir().mkpath(out);
 
     // The backup tool runs as a program of its own: it finds the device
@@ -136,6 +138,24 @@ int main(int argc, char* argv[])
 
     ok &= waitFor([&] { return delegate.contentPageShowCount() > 0; });
     settle(600);
+    if (appsOnly) {
+        // The apps grid once every app shows its own icon.
+        QELDeviceContentView* page = delegate.deviceContentView();
+        ok &= page && page->selectCategory(2);
+        QListView* grid = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page ? page->cachedView(2) : nullptr;
+            grid = view ? view->findChild<QListView*>(QStringLiteral("appCollectionView")) : nullptr;
+            return grid && grid->isVisible() && grid->model()->rowCount() >= 12;
+        }, 60000);
+        if (grid) {
+            grid->selectionModel()->select(grid->model()->index(1, 0), QItemSelectionModel::Select);
+            settle(1500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-apps.png"));
+        }
+        delegate.windowWillClose();
+        return ok ? 0 : 1;
+    }
     ok &= save(window, out + QStringLiteral("/app-device-content.png"));
     if (QELDeviceContentView* page = delegate.deviceContentView()) {
         // Messages come from a backup the program's own tool makes: its

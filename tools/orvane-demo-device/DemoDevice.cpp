@@ -34,15 +34,18 @@ bool removeEarlierDemo(const QString& folder, QString* error)
 
 } // namespace
 
-bool write(const QString& folder, Summary* summary, QString* error)
+bool write(const QString& folder, Summary* summary, QString* error, const QString& productVersion)
 {
+    // A system before 9 comes with a model of its time (an iPhone 6), which the
+    // categories of older systems are listed for.
     if (!removeEarlierDemo(folder, error))
         return false;
 
     SimulatedDeviceBuilder builder(folder);
     builder.deviceClass(QStringLiteral("iPhone"))
-        .productType(QStringLiteral("iPhone14,5"))
-        .productVersion(QStringLiteral("17.2"))
+        .productType(productVersion.section(QLatin1Char('.'), 0, 0).toInt() < 9 ? QStringLiteral("iPhone7,2")
+                                                                  : QStringLiteral("iPhone14,5"))
+        .productVersion(productVersion)
         .deviceName(QStringLiteral("Alex's iPhone"))
         .udid(QStringLiteral("00008110-001A2B3C4D5E801E"))
         .value(QStringLiteral("SerialNumber"), QStringLiteral("F2LDEMO0Q6L7"))

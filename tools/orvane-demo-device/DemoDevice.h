@@ -18,6 +18,9 @@ struct Summary {
 
 // Writes the demo device into `folder`, which must be missing, empty, or an
 // earlier demo device (replaced). Answers false with the reason otherwise.
-bool write(const QString& folder, Summary* summary, QString* error);
+// `productVersion` is the system version the device reports (categories such
+// as apps are offered only below some versions).
+bool write(const QString& folder, Summary* summary, QString* error,
+           const QString& productVersion = QStringLiteral("17.2"));
 
 } // namespace DemoDevice

@@ -1,7 +1,15 @@
 #include "FolderMediaLibraryHost.h"
 
+#include <mutex>
+
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
+
+#include "AtomicFile.h"
+#include "Plist.h"
 
 FolderMediaLibraryHost::FolderMediaLibraryHost(const QString& musicFolder)
     : m_musicFolder(musicFolder)
@@ -28,4 +36,81 @@ QString FolderMediaLibraryHost::musicFolder() const
     if (!m_musicFolder.isEmpty())
         return m_musicFolder;
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+}
+
+QString FolderMediaLibraryHost::libraryFolder() const
+{
+    QString folder;
+    for (const QString& entry : recentDatabases()) {
+        const QUrl url(entry);
+        const QString file = url.isLocalFile() ? url.toLocalFile() : entry;
+        if (!file.isEmpty() && QFileInfo(file).isAbsolute())
+            folder = QFileInfo(file).path();
+    }
+    if (!folder.isEmpty())
+        return folder;
+    const QString location = libraryLocation();
+    if (!location.isEmpty()) {
+        const QUrl url(location);
+        return url.isLocalFile() ? url.toLocalFile() : location;
+    }
+    return musicFolder() + QStringLiteral("/iTunes");
+}
+
+bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlist)
+{
+    const QString folder = libraryFolder();
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        return false;
+    const QString libraryFile = folder + QStringLiteral("/iTunes Library.xml");
+    // One writer at a time: two jobs adding at once must not lose an entry.
+    static std::mutex writing;
+    std::lock_guard lock(writing);
+    QVariantMap library = Plist::readFile(libraryFile).toMap();
+    if (library.isEmpty())
+        library = {{QStringLiteral("Major Version"), 1}, {QStringLiteral("Minor Version"), 1}};
+    QVariantMap tracks = library.value(QStringLiteral("Tracks")).toMap();
+    const QString location = QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath()).toString();
+    qint64 trackId = 0;
+    qint64 highest = 0;
+    for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
+        const QVariantMap track = it.value().toMap();
+        highest = std::max(highest, track.value(QStringLiteral("Track ID")).toLongLong());
+        if (track.value(QStringLiteral("Location")).toString() == location)
+            trackId = track.value(QStringLiteral("Track ID")).toLongLong();
+    }
+    if (trackId == 0) {
+        trackId = highest + 1;
+        const QFileInfo info(filePath);
+        tracks.insert(QString::number(trackId),
+                      QVariantMap{{QStringLiteral("Track ID"), trackId},
+                                  {QStringLiteral("Name"), info.completeBaseName()},
+                                  {QStringLiteral("Kind"), info.suffix().compare(QLatin1String("ipa"),
+                                                                                 Qt::CaseInsensitive) == 0
+                                                               ? QStringLiteral("iOS App")
+                                                               : QStringLiteral("File")},
+                                  {QStringLiteral("Size"), info.size()},
+                                  {QStringLiteral("Location"), location}});
+        library.insert(QStringLiteral("Tracks"), tracks);
+    }
+    if (!playlist.isEmpty()) {
+        QVariantList playlists = library.value(QStringLiteral("Playlists")).toList();
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < playlists.size(); ++i)
+            if (playlists.at(i).toMap().value(QStringLiteral("Name")).toString() == playlist)
+                found = i;
+        QVariantMap entry = found >= 0 ? playlists.at(found).toMap()
+                                       : QVariantMap{{QStringLiteral("Name"), playlist}};
+        QVariantList items = entry.value(QStringLiteral("Playlist Items")).toList();
+        const QVariant item = QVariantMap{{QStringLiteral("Track ID"), trackId}};
+        if (!items.contains(item))
+            items.append(item);
+        entry.insert(QStringLiteral("Playlist Items"), items);
+        if (found >= 0)
+            playlists[found] = entry;
+        else
+            playlists.append(entry);
+        library.insert(QStringLiteral("Playlists"), playlists);
+    }
+    return writeFileAtomically(libraryFile, Plist::serialize(library, Plist::Format::Xml));
 }

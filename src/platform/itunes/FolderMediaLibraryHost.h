@@ -20,6 +20,11 @@ public:
     QStringList recentDatabases() const override;
     QString libraryLocation() const override;
     QString musicFolder() const override;
+    // Records the file in "iTunes Library.xml" of the library folder: the
+    // folder of the last recent database, else the chosen location, else
+    // "iTunes" in the music folder.
+    bool add(const QString& filePath, const QString& playlist = QString()) override;
+    QString libraryFolder() const;
 
 private:
     QString m_musicFolder;

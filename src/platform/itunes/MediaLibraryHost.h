@@ -25,4 +25,9 @@ public:
     virtual QString libraryLocation() const = 0;
     // The user's music folder; empty when the platform names none.
     virtual QString musicFolder() const = 0;
+
+    // Adds a file that lies in the library's media folder to the library, and
+    // to `playlist` when one is named; true when the library recorded it.
+    // Adding a file the library holds already keeps its one entry.
+    virtual bool add(const QString& filePath, const QString& playlist = QString()) = 0;
 };

@@ -2,13 +2,19 @@
 #include "MobileDevice.h"
 
 #include "AfcConnection.h"
+#include "InstallationProxy.h"
 #include "Log.h"
 #include "RealMobileDevice.h"
 #include "SimulatedMobileDevice.h"
+#include "SpringBoardServices.h"
 
 MobileDevice::~MobileDevice() = default;
 
 AfcConnection::~AfcConnection() = default;
+
+InstallationProxy::~InstallationProxy() = default;
+
+SpringBoardServices::~SpringBoardServices() = default;
 
 int AfcConnection::fileRefCopyToDescriptor(uint64_t, int, uint32_t, uint32_t* copied)
 {

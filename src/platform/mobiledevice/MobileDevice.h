@@ -9,7 +9,9 @@
 #include <memory>
 
 class AfcConnection;
+class InstallationProxy;
 class ServiceConnection;
+class SpringBoardServices;
 
 // Result codes of the device calls: 0 is success; the three named codes are the
 // ones detection tests; every other failure is one of the generic ones below.
@@ -67,6 +69,13 @@ public:
     // Opens the file service over a started "com.apple.afc" service.
     virtual uint32_t afcConnectionOpen(std::unique_ptr<ServiceConnection> service,
                                        std::unique_ptr<AfcConnection>* connection) = 0;
+    // Opens the installation proxy over a started
+    // "com.apple.mobile.installation_proxy" service.
+    virtual uint32_t installationProxyOpen(std::unique_ptr<ServiceConnection> service,
+                                           std::unique_ptr<InstallationProxy>* proxy) = 0;
+    // Opens springboard services over a started "com.apple.springboardservices" service.
+    virtual uint32_t springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
+                                             std::unique_ptr<SpringBoardServices>* services) = 0;
 };
 
 // The backend the program uses: the simulated one when ORVANE_SIMULATED_DEVICES

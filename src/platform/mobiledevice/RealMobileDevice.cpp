@@ -2,13 +2,17 @@
 #include "RealMobileDevice.h"
 
 #include "AfcConnection.h"
+#include "InstallationProxy.h"
 #include "Log.h"
 #include "Plist.h"
 #include "ServiceConnection.h"
+#include "SpringBoardServices.h"
 
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
+#include <libimobiledevice/property_list_service.h>
+#include <libimobiledevice/sbservices.h>
 #include <libimobiledevice/service.h>
 #include <plist/plist.h>
 #include <usbmuxd.h>
@@ -229,6 +233,161 @@ private:
     std::mutex m_mutex;
 };
 
+// The installation proxy spoken directly over its property-list service:
+// libimobiledevice's own status loop waits for a "Complete" spelt exactly so
+// and never gives up on a device that stops answering, while a series here
+// ends at "Complete" in any case, at an "Error", or at a reply that does not
+// come.
+class RealInstallationProxy : public InstallationProxy {
+public:
+    RealInstallationProxy(std::shared_ptr<DeviceHandle> device, property_list_service_client_t client)
+        : m_device(std::move(device)), m_client(client)
+    {
+    }
+    ~RealInstallationProxy() override { property_list_service_client_free(m_client); }
+
+    uint32_t lookup(const QStringList& returnAttributes, QVariantMap* apps) override
+    {
+        QVariantList attributes;
+        for (const QString& attribute : returnAttributes)
+            attributes.append(attribute);
+        QVariantMap lookupResult;
+        const uint32_t rc = exchange({{QStringLiteral("Command"), QStringLiteral("Lookup")},
+                                      {QStringLiteral("ClientOptions"),
+                                       QVariantMap{{QStringLiteral("ReturnAttributes"), attributes}}}},
+                                     &lookupResult);
+        if (rc == MobileDeviceResult::kSuccess)
+            *apps = lookupResult;
+        return rc;
+    }
+
+    uint32_t install(const QString& stagedPath) override
+    {
+        return exchange({{QStringLiteral("Command"), QStringLiteral("Install")},
+                         {QStringLiteral("PackagePath"), stagedPath},
+                         {QStringLiteral("ClientOptions"), QVariantMap()}});
+    }
+
+    uint32_t uninstall(const QString& bundleId) override
+    {
+        return exchange({{QStringLiteral("Command"), QStringLiteral("Uninstall")},
+                         {QStringLiteral("ApplicationIdentifier"), bundleId},
+                         {QStringLiteral("ClientOptions"), QVariantMap()}});
+    }
+
+    uint32_t archive(const QString& bundleId) override
+    {
+        return exchange({{QStringLiteral("Command"), QStringLiteral("Archive")},
+                         {QStringLiteral("ApplicationIdentifier"), bundleId},
+                         {QStringLiteral("ClientOptions"),
+                          QVariantMap{{QStringLiteral("SkipUninstall"), true},
+                                      {QStringLiteral("ArchiveType"), QStringLiteral("ApplicationOnly")}}}});
+    }
+
+    uint32_t removeArchive(const QString& bundleId) override
+    {
+        return exchange({{QStringLiteral("Command"), QStringLiteral("RemoveArchive")},
+                         {QStringLiteral("ApplicationIdentifier"), bundleId}});
+    }
+
+private:
+    // A device sends progress at least every few seconds, also while it
+    // unpacks a large package; a minute of silence means it is gone.
+    static constexpr unsigned kReplyTimeoutMs = 60000;
+
+    // Sends one request and reads its replies to the final one. A lookup's
+    // "LookupResult" parts (a large list arrives in several replies) are merged.
+    uint32_t exchange(const QVariantMap& request, QVariantMap* lookupResult = nullptr)
+    {
+        std::lock_guard lock(m_mutex);
+        plist_t node = Plist::toNode(request);
+        const property_list_service_error_t sent = property_list_service_send_xml_plist(m_client, node);
+        plist_free(node);
+        if (sent != PROPERTY_LIST_SERVICE_E_SUCCESS)
+            return fromPropertyListService("send", sent);
+        const QString command = request.value(QStringLiteral("Command")).toString();
+        for (;;) {
+            plist_t reply = nullptr;
+            const property_list_service_error_t rc =
+                property_list_service_receive_plist_with_timeout(m_client, &reply, kReplyTimeoutMs);
+            if (rc != PROPERTY_LIST_SERVICE_E_SUCCESS || !reply) {
+                if (reply)
+                    plist_free(reply);
+                return fromPropertyListService("receive", rc == PROPERTY_LIST_SERVICE_E_SUCCESS
+                                                              ? PROPERTY_LIST_SERVICE_E_PLIST_ERROR
+                                                              : rc);
+            }
+            const QVariantMap map = Plist::fromNode(reply).toMap();
+            plist_free(reply);
+            if (map.contains(QStringLiteral("Error"))) {
+                qCWarning(lcOrvane) << "Installation proxy:" << command << "failed:"
+                                    << map.value(QStringLiteral("Error")).toString()
+                                    << map.value(QStringLiteral("ErrorDescription")).toString();
+                return RealMobileDevice::fromInstallationProxyError(
+                    map.value(QStringLiteral("Error")).toString());
+            }
+            if (lookupResult) {
+                const QVariantMap part = map.value(QStringLiteral("LookupResult")).toMap();
+                for (auto it = part.cbegin(); it != part.cend(); ++it)
+                    lookupResult->insert(it.key(), it.value());
+            }
+            if (map.value(QStringLiteral("Status")).toString().compare(QLatin1String("Complete"),
+                                                                       Qt::CaseInsensitive)
+                == 0)
+                return MobileDeviceResult::kSuccess;
+        }
+    }
+
+    static uint32_t fromPropertyListService(const char* step, property_list_service_error_t rc)
+    {
+        qCWarning(lcOrvane, "Installation proxy: %s failed, property list service error %d", step, rc);
+        switch (rc) {
+        case PROPERTY_LIST_SERVICE_E_MUX_ERROR:
+        case PROPERTY_LIST_SERVICE_E_SSL_ERROR:
+        case PROPERTY_LIST_SERVICE_E_RECEIVE_TIMEOUT:
+        case PROPERTY_LIST_SERVICE_E_NOT_ENOUGH_DATA:
+            return MobileDeviceResult::kNotConnected;
+        default:
+            return MobileDeviceResult::kUndefined;
+        }
+    }
+
+    std::shared_ptr<DeviceHandle> m_device;
+    property_list_service_client_t m_client;
+    std::mutex m_mutex;
+};
+
+class RealSpringBoardServices : public SpringBoardServices {
+public:
+    RealSpringBoardServices(std::shared_ptr<DeviceHandle> device, sbservices_client_t client)
+        : m_device(std::move(device)), m_client(client)
+    {
+    }
+    ~RealSpringBoardServices() override { sbservices_client_free(m_client); }
+
+    uint32_t iconPngData(const QString& bundleId, QByteArray* png) override
+    {
+        std::lock_guard lock(m_mutex);
+        char* data = nullptr;
+        uint64_t size = 0;
+        const sbservices_error_t rc =
+            sbservices_get_icon_pngdata(m_client, bundleId.toUtf8().constData(), &data, &size);
+        if (rc == SBSERVICES_E_SUCCESS && data && size > 0 && size <= kMaxIconBytes)
+            *png = QByteArray(data, static_cast<qsizetype>(size));
+        free(data);
+        if (rc == SBSERVICES_E_SUCCESS && png->isEmpty())
+            return MobileDeviceResult::kUndefined;
+        return RealMobileDevice::fromSpringBoard(rc);
+    }
+
+private:
+    static constexpr uint64_t kMaxIconBytes = 16 * 1024 * 1024;
+
+    std::shared_ptr<DeviceHandle> m_device;
+    sbservices_client_t m_client;
+    std::mutex m_mutex;
+};
+
 } // namespace
 
 struct RealMobileDevice::Device {
@@ -269,6 +428,30 @@ uint32_t RealMobileDevice::fromLockdown(int lockdownError)
     case LOCKDOWN_E_SERVICE_PROHIBITED:
         return MobileDeviceResult::kServiceUnavailable;
     default:
+        return MobileDeviceResult::kUndefined;
+    }
+}
+
+uint32_t RealMobileDevice::fromInstallationProxyError(const QString& error)
+{
+    // The device names its failure ("APIInternalError", "ApplicationVerificationFailed", ...).
+    if (error.isEmpty())
+        return MobileDeviceResult::kUndefined;
+    if (error == QLatin1String("UnknownCommand") || error == QLatin1String("MissingCommand"))
+        return MobileDeviceResult::kServiceUnavailable;
+    return MobileDeviceResult::kUndefined;
+}
+
+uint32_t RealMobileDevice::fromSpringBoard(int springBoardError)
+{
+    switch (springBoardError) {
+    case SBSERVICES_E_SUCCESS:
+        return MobileDeviceResult::kSuccess;
+    case SBSERVICES_E_CONN_FAILED:
+        qCInfo(lcOrvane) << "Springboard services: connection failed";
+        return MobileDeviceResult::kNotConnected;
+    default:
+        qCInfo(lcOrvane) << "Springboard services error" << springBoardError;
         return MobileDeviceResult::kUndefined;
     }
 }
@@ -528,5 +711,38 @@ uint32_t RealMobileDevice::afcConnectionOpen(std::unique_ptr<ServiceConnection> 
         return MobileDeviceResult::kUndefined;
     }
     *connection = std::make_unique<RealAfcConnection>(real->device(), client);
+    return MobileDeviceResult::kSuccess;
+}
+
+uint32_t RealMobileDevice::installationProxyOpen(std::unique_ptr<ServiceConnection> service,
+                                                 std::unique_ptr<InstallationProxy>* proxy)
+{
+    auto* real = dynamic_cast<RealServiceConnection*>(service.get());
+    if (!real || !real->descriptor())
+        return MobileDeviceResult::kUndefined;
+    property_list_service_client_t client = nullptr;
+    const property_list_service_error_t rc =
+        property_list_service_client_new(real->device()->device, real->descriptor(), &client);
+    if (rc != PROPERTY_LIST_SERVICE_E_SUCCESS || !client) {
+        qCWarning(lcOrvane) << "Could not open the installation proxy, error" << rc;
+        return MobileDeviceResult::kUndefined;
+    }
+    *proxy = std::make_unique<RealInstallationProxy>(real->device(), client);
+    return MobileDeviceResult::kSuccess;
+}
+
+uint32_t RealMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
+                                                   std::unique_ptr<SpringBoardServices>* services)
+{
+    auto* real = dynamic_cast<RealServiceConnection*>(service.get());
+    if (!real || !real->descriptor())
+        return MobileDeviceResult::kUndefined;
+    sbservices_client_t client = nullptr;
+    const sbservices_error_t rc = sbservices_client_new(real->device()->device, real->descriptor(), &client);
+    if (rc != SBSERVICES_E_SUCCESS || !client) {
+        qCWarning(lcOrvane) << "Could not open springboard services, error" << rc;
+        return MobileDeviceResult::kUndefined;
+    }
+    *services = std::make_unique<RealSpringBoardServices>(real->device(), client);
     return MobileDeviceResult::kSuccess;
 }

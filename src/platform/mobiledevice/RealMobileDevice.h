@@ -17,6 +17,9 @@ public:
     ~RealMobileDevice() override;
 
     static uint32_t fromLockdown(int lockdownError);
+    // The installation proxy's "Error" value of a final reply.
+    static uint32_t fromInstallationProxyError(const QString& error);
+    static uint32_t fromSpringBoard(int springBoardError);
 
     uint32_t notificationSubscribe(NotificationCallback callback) override;
     void notificationUnsubscribe() override;
@@ -32,6 +35,10 @@ public:
                           std::unique_ptr<ServiceConnection>* service) override;
     uint32_t afcConnectionOpen(std::unique_ptr<ServiceConnection> service,
                                std::unique_ptr<AfcConnection>* connection) override;
+    uint32_t installationProxyOpen(std::unique_ptr<ServiceConnection> service,
+                                   std::unique_ptr<InstallationProxy>* proxy) override;
+    uint32_t springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
+                                     std::unique_ptr<SpringBoardServices>* services) override;
 
     struct Device;
 

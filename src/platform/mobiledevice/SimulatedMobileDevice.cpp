@@ -5,7 +5,9 @@
 #include "Log.h"
 #include "Plist.h"
 #include "SimulatedAfcConnection.h"
+#include "SimulatedInstallationProxy.h"
 #include "SimulatedServiceConnection.h"
+#include "SimulatedSpringBoardServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,8 @@ namespace {
 
 const QString kAfcService = QStringLiteral("com.apple.afc");
 const QString kFileRelayService = QStringLiteral("com.apple.mobile.file_relay");
+const QString kInstallationProxyService = QStringLiteral("com.apple.mobile.installation_proxy");
+const QString kSpringBoardService = QStringLiteral("com.apple.springboardservices");
 
 uint32_t pairingCode(const QString& answer)
 {
@@ -338,7 +342,7 @@ uint32_t SimulatedMobileDevice::startService(const QString& udid, const QString&
         --d->passcodeLockedStartsLeft;
         return MobileDeviceResult::kPasscodeLocked;
     }
-    if (name == kAfcService) {
+    if (name == kAfcService || name == kInstallationProxyService || name == kSpringBoardService) {
         *service = std::make_unique<SimulatedServiceConnection>(name, udid, d->present);
         return MobileDeviceResult::kSuccess;
     }
@@ -380,4 +384,45 @@ uint32_t SimulatedMobileDevice::afcConnectionOpen(std::unique_ptr<ServiceConnect
     record(*d, QStringLiteral("afcConnectionOpen"));
     *connection = std::make_unique<SimulatedAfcConnection>(d->folder + QStringLiteral("/afc"), d->present, d->simulation);
     return MobileDeviceResult::kSuccess;
+}
+
+uint32_t SimulatedMobileDevice::installationProxyOpen(std::unique_ptr<ServiceConnection> service,
+                                                      std::unique_ptr<InstallationProxy>* proxy)
+{
+    auto* simulated = dynamic_cast<SimulatedServiceConnection*>(service.get());
+    if (!simulated || simulated->name() != kInstallationProxyService)
+        return MobileDeviceResult::kUndefined;
+    std::lock_guard lock(m_mutex);
+    auto d = device(simulated->owner());
+    if (!d)
+        return MobileDeviceResult::kNotConnected;
+    record(*d, QStringLiteral("installationProxyOpen"));
+    const QString udid = d->udid;
+    *proxy = std::make_unique<SimulatedInstallationProxy>(d->folder, d->present, d->simulation,
+                                                          [this, udid](const QString& call) { recordCall(udid, call); });
+    return MobileDeviceResult::kSuccess;
+}
+
+uint32_t SimulatedMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
+                                                        std::unique_ptr<SpringBoardServices>* services)
+{
+    auto* simulated = dynamic_cast<SimulatedServiceConnection*>(service.get());
+    if (!simulated || simulated->name() != kSpringBoardService)
+        return MobileDeviceResult::kUndefined;
+    std::lock_guard lock(m_mutex);
+    auto d = device(simulated->owner());
+    if (!d)
+        return MobileDeviceResult::kNotConnected;
+    record(*d, QStringLiteral("springBoardServicesOpen"));
+    const QString udid = d->udid;
+    *services = std::make_unique<SimulatedSpringBoardServices>(
+        d->folder, d->present, [this, udid](const QString& call) { recordCall(udid, call); });
+    return MobileDeviceResult::kSuccess;
+}
+
+void SimulatedMobileDevice::recordCall(const QString& udid, const QString& call)
+{
+    std::lock_guard lock(m_mutex);
+    if (auto d = m_devices.value(udid))
+        record(*d, call);
 }

@@ -55,12 +55,18 @@ public:
                           std::unique_ptr<ServiceConnection>* service) override;
     uint32_t afcConnectionOpen(std::unique_ptr<ServiceConnection> service,
                                std::unique_ptr<AfcConnection>* connection) override;
+    uint32_t installationProxyOpen(std::unique_ptr<ServiceConnection> service,
+                                   std::unique_ptr<InstallationProxy>* proxy) override;
+    uint32_t springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
+                                     std::unique_ptr<SpringBoardServices>* services) override;
 
 private:
     struct Device;
 
     std::shared_ptr<Device> device(const QString& udid) const;
     void record(Device& device, const QString& call);
+    // Records a call of a service that runs without the backend's lock.
+    void recordCall(const QString& udid, const QString& call);
     void enqueue(const DeviceNotification& notification);
     void deliverLoop();
 
