@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "CategoryRegistry.h"
 #include "CategoryViews.h"
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
@@ -227,7 +228,7 @@ int main(int argc, char* argv[])
                 row->makeView({8, QRect(0, 0, 800, 500), nullptr, nullptr}));
             if (auto* data = qobject_cast<QELDeviceDataCategoryContentView*>(view.get())) {
                 data->setViewDataPath(empty.path());
-                view->resize(800, 500);
+                view->QWidget::resize(800, 500);
                 view->show();
                 data->loadData();
                 ok &= waitFor([&] {
