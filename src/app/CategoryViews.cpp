@@ -63,8 +63,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
                     offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
                     offers(R::Search, false, "SEARCHNOTES")),
-        placeholder(Voicemail, 110, "VOICEMAIL", "category_recordings.png", true, 6,
-                    offers({}, true)),
         // Made by the content page on request only, never listed.
         placeholder(Camera, 1000, "", "", false, Never),
     };

@@ -17,15 +17,20 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListView>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QTemporaryDir>
 
+#include "CategoryRegistry.h"
+#include "CategoryViews.h"
 #include "IPodFramework.h"
 #include "Orvane11AppDelegate.h"
 #include "QELBackupNoticePage.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
+#include "QELDeviceDataCategoryContentView.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
 #include "QELHUDView.h"
@@ -229,6 +234,50 @@ int main(int argc, char* argv[])
                 week->click();
             settle(400);
             ok &= save(window, out + QStringLiteral("/app-device-content-calendars-week.png"));
+        }
+        // Voicemail with a sender selected, then while its voicemails play.
+        page->selectCategory(8);
+        QListView* senders = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(8);
+            senders = view ? view->findChild<QListView*>(QStringLiteral("contactsTableView")) : nullptr;
+            return senders && senders->isVisible() && senders->model()->rowCount() >= 2;
+        }, 60000);
+        if (senders) {
+            for (int row = 0; row < senders->model()->rowCount(); ++row) {
+                const QModelIndex index = senders->model()->index(row, 0);
+                if (index.data().toString() == QLatin1String("Moreau, Alice"))
+                    senders->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            }
+            settle(500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-voicemail.png"));
+            delegate.PlayClicked();
+            settle(1200);
+            ok &= save(window, out + QStringLiteral("/app-voicemail-playing.png"));
+            settle(1500);
+            ok &= save(window, out + QStringLiteral("/app-voicemail-playing-later.png"));
+            delegate.PlayClicked();
+            settle(300);
+        }
+        // The page of a backup without voicemail, with the providers link.
+        if (const CategoryDescriptor* row = CategoryViews::registry().find(8)) {
+            QTemporaryDir empty;
+            std::unique_ptr<QELDeviceCategoryContentView> view(
+                row->makeView({8, QRect(0, 0, 800, 500), nullptr, nullptr}));
+            if (auto* data = qobject_cast<QELDeviceDataCategoryContentView*>(view.get())) {
+                data->setViewDataPath(empty.path());
+                view->QWidget::resize(800, 500);
+                view->show();
+                data->loadData();
+                ok &= waitFor([&] {
+                    auto* link = view->findChild<QLabel*>(QStringLiteral("textFieldNoVoicemailProviders"));
+                    return link && link->isVisible();
+                });
+                settle(300);
+                ok &= save(*view, out + QStringLiteral("/view-voicemail-empty.png"));
+            } else {
+                ok = false;
+            }
         }
         // The files category with DCIM and its camera roll open, then the
         // delete confirmation for two of its pictures.

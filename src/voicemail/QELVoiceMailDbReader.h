@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include "QELVoiceMailContact.h"
+#include "QELVoiceMailItem.h"
+
+class BackupFileSource;
+class QELSQLiteDatabase;
+class QELVoiceMailStore;
+
+// Reads the voicemail index (voicemail.db) into the private store: one
+// sender per distinct sender text, named from the address book where it has
+// the sender, and the sender's voicemails. Every statement binds the device's
+// text; a withheld or empty sender is kept under "UNKNOWNSENDER".
+//
+// Calling order: make, loadVoiceMail() once (worker threads), then
+// getContacts() and getVoiceMailsForSenderId() any number of times from any
+// one thread: after the load they answer from memory, without SQLite.
+class QELVoiceMailDbReader {
+public:
+    // A null path is a file the backup does not hold. The store goes to
+    // `storePath` (empty: in memory). Null, with the reason, when no store
+    // could be made.
+    static std::unique_ptr<QELVoiceMailDbReader> initWithVoiceMailDbPathAndAddressBookDbPath(
+        const QString& voiceMailDbPath, const QString& addressBookDbPath, const QString& storePath,
+        QString* error = nullptr);
+    // The reader of a source's voicemail index and address book, with the
+    // store "voicemail.dat" of the temporary folder. Blocking.
+    static std::unique_ptr<QELVoiceMailDbReader> makeReader(BackupFileSource& source,
+                                                            QString* error = nullptr);
+    ~QELVoiceMailDbReader();
+
+    // Fills the store. False when there is no index (voiceMailExists() false)
+    // or it could not be read: not a database, no voicemail table, a damaged
+    // page (lastError() says why). Blocking: worker threads.
+    bool loadVoiceMail();
+    bool voiceMailExists() const;
+    QString lastError() const { return m_lastError; }
+
+    // Every sender, by senderName in plain text order.
+    QList<QELVoiceMailContact> getContacts() const { return m_contacts; }
+    // The voicemails of the sender whose text equals `sender`; empty when
+    // no sender matches.
+    QList<QELVoiceMailItem> getVoiceMailsForSenderId(const QString& sender) const;
+
+    // The address book's name of a sender: the full-text table first (the
+    // sender anywhere in the numbers, or the e-mail addresses for a sender
+    // with "@"), then the last four characters through ABPhoneLastFour; the
+    // empty text when neither names it. Blocking.
+    QString _addressForSenderId(const QString& sender);
+
+    QString _dbPath() const { return m_dbPath; }
+    QString _abDbPath() const { return m_abDbPath; }
+    QELVoiceMailStore* store() const { return m_store.get(); }
+
+private:
+    QELVoiceMailDbReader(const QString& voiceMailDbPath, const QString& addressBookDbPath);
+    QString nameFromFullTextSearch(const QELSQLiteDatabase& addressBook, const QString& sender);
+    QString nameFromLastFour(const QELSQLiteDatabase& addressBook, const QString& sender);
+    bool fail(const QString& why);
+
+    QString m_dbPath;
+    QString m_abDbPath;
+    QString m_lastError;
+    std::unique_ptr<QELVoiceMailStore> m_store;
+    std::unique_ptr<QELSQLiteDatabase> m_addressBook;
+    bool m_addressBookTried = false;
+    QList<QELVoiceMailContact> m_contacts;
+    QHash<QString, QList<QELVoiceMailItem>> m_itemsBySender;
+};
