@@ -14,8 +14,6 @@ namespace DemoDevice {
 
 namespace {
 
-using Person = AddressBookFixture::Person;
-
 // 2024-05-20 09:00 UTC in seconds since 2001, the day of the newest call.
 constexpr double kLastDay = 737888400;
 constexpr double kDay = 86400;
@@ -47,20 +45,10 @@ const DemoCall kCalls[] = {
     {"+15550100123", 13, 8, 606, false, false},
 };
 
+// The demo's one address book, which the contacts category shows too.
 bool writeAddressBook(const QString& path, QString* error)
 {
-    AddressBookFixture book;
-    const qint64 alice = book.person(Person::named("Alice", "Moreau"));
-    book.phone(alice, QStringLiteral("+1 (555) 010-0123"), QStringLiteral("_$!<Mobile>!$_"));
-    book.email(alice, QStringLiteral("alice.moreau@example.com"), QStringLiteral("_$!<Home>!$_"));
-    const qint64 bob = book.person(Person::named("Bob", "Tanaka"));
-    book.phone(bob, QStringLiteral("+442079460321"), QStringLiteral("_$!<Work>!$_"));
-    book.email(bob, QStringLiteral("bob.tanaka@example.org"), QStringLiteral("_$!<Work>!$_"));
-    const qint64 chidi = book.person(Person::named("Chidi", "Okafor"));
-    book.phone(chidi, QStringLiteral("+1 312 555 0187"), QStringLiteral("_$!<Mobile>!$_"));
-    const qint64 dental = book.person(Person::named(QString(), QString(), "Northwind Dental"));
-    book.phone(dental, QStringLiteral("+1 800 555 0175"), QStringLiteral("_$!<Work>!$_"));
-    return book.write(path, error);
+    return AddressBookFixture::demo().write(path, error);
 }
 
 QByteArray readAll(const QString& path)

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QHash>
+#include <QString>
+
+#include "QELContactsReader.h"
+#include "QELSQLiteDatabase.h"
+
+class QELSQLiteStatement;
+
+// Fills the contacts store from private copies of the device's address book,
+// AddressBook.sqlitedb (people and their values) and AddressBookImages.sqlitedb
+// (pictures: ABImage, else ABFullSizeImage, else ABThumbnailImage), then
+// merges duplicates. Columns and tables that a system version lacks leave
+// their fields unset. Every statement is prepared once per read and its
+// values bound.
+//
+// Blocking: worker threads (tools and tests call from their main thread).
+class QELContactsDbReader : public QELContactsReader {
+public:
+    // A reader of the two databases; a null pictures path reads no pictures.
+    // None when no store can be made.
+    static std::unique_ptr<QELContactsDbReader> initWithContactsDbPathAndPicturesDb(
+        const QString& contactsPath, const QString& picturesPath);
+
+    // Reads every person into the store, merges duplicates and saves. False
+    // only when there is no contacts database file; lastError() says when
+    // the file could not be read (wholly or in part), the store then holding
+    // what was read.
+    bool loadContacts() override;
+    QString lastError() const { return m_lastError; }
+
+    // The text of a label number (an ABMultiValueLabel row); none for a
+    // number the table does not hold. The table is read once per load.
+    std::optional<QString> _getLabel(qint64 number) const;
+
+private:
+    QELContactsDbReader() = default;
+    void readLabels();
+    void readPeople();
+    void readValues(QELSQLiteStatement& values, QELSQLiteStatement& parts, QELContact& contact);
+    void readPicture(QELSQLiteStatement& pictures, QELContact& contact);
+
+    QELSQLiteDatabase _contactsDatabase;
+    QELSQLiteDatabase _contactsPicturesDatabase;
+    QString _dbPicturesPath;
+    QHash<qint64, QString> m_labels;
+    QString m_lastError;
+};

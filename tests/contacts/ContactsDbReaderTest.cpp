@@ -1,0 +1,398 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The address book reader: which people are stored, their display names and
+// list keys, the labels and flags of their values, postal addresses, web
+// addresses and pictures, and what damaged or foreign files give.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "ContactsTestSupport.h"
+#include "QELContactStore.h"
+#include "QtPrinters.h"
+#include "SQLiteFixtureWriter.h"
+#include "TestEnvironment.h"
+
+namespace {
+
+using Person = AddressBookFixture::Person;
+
+// Runs `sql` on the file through a WAL connection and copies the file with its
+// "-wal" to `copy` before that connection closes (closing would checkpoint
+// the rows into the file), as a backup holds a database in use.
+bool copyWithRowsInWal(const QString& path, const QString& copy, const char* sql)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return false;
+    }
+    bool ok = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0", nullptr,
+                           nullptr, nullptr)
+            == SQLITE_OK
+        && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (const QString& suffix : {QString(), QStringLiteral("-wal")})
+        ok = ok && QFile::copy(path + suffix, copy + suffix);
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+TEST(ContactsDbReader, StoresPeopleByTheirNamesOrOrganisation)
+{
+    struct Case {
+        const char* name;
+        Person person;
+        bool stored;
+        QString fn;
+        QString searchReference;
+    };
+    Person prefixOnly;
+    prefixOnly.prefix = "Dr.";
+    Person noteOnly;
+    noteOnly.note = "remember";
+    noteOnly.jobTitle = "Engineer";
+    Person lastMiddle;
+    lastMiddle.last = "Lee";
+    lastMiddle.middle = "Jo";
+    Person all = Person::named("Ann", "Lee", "Acme");
+    all.middle = "Jo";
+    Person emptyTexts = Person::named("", "", "");
+    const std::vector<Case> cases = {
+        {"organisation only", Person::named(QString(), QString(), "Acme"), true, "", "Acme"},
+        {"prefix only", prefixOnly, false, {}, {}},
+        {"note and title only", noteOnly, false, {}, {}},
+        {"empty texts", emptyTexts, false, {}, {}},
+        {"last and middle", lastMiddle, true, "Lee Jo", "Lee Jo"},
+        {"every name", all, true, "Lee, Ann Jo", "Lee, Ann Jo"},
+        {"first only", Person::named("Ann", QString()), true, "Ann", "Ann"},
+        {"last only", Person::named(QString(), "Lee"), true, "Lee", "Lee"},
+        {"non-ASCII", Person::named("Zoë", "Ørsted"), true, "Ørsted, Zoë", "Ørsted, Zoë"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AddressBookFixture book;
+        book.person(c.person);
+        const auto reader = loadedReader(book);
+        const QList<QELContactPtr> contacts = reader->getContacts();
+        ASSERT_EQ(contacts.size(), c.stored ? 1 : 0);
+        if (!c.stored)
+            continue;
+        EXPECT_EQ(contacts[0]->uid, 1);
+        EXPECT_EQ(contacts[0]->FN, c.fn);
+        EXPECT_EQ(contacts[0]->searchReference, c.searchReference);
+    }
+}
+
+TEST(ContactsDbReader, ReadsTheFieldsOfAPerson)
+{
+    AddressBookFixture book;
+    Person ann = Person::named("Ann", "Lee", "Acme");
+    ann.prefix = "Dr.";
+    ann.suffix = "PhD";
+    ann.jobTitle = "Chemist";
+    ann.note = "line one\nline two";
+    ann.nickname = "Annie";
+    ann.birthday = "339163200"; // 2011-10-01 12:00 UTC
+    const qint64 id = book.person(ann);
+    // A NULL column reads as the empty text, not as an absent one.
+    Person nulls = Person::named("Bo", QString());
+    book.person(nulls);
+    const auto reader = loadedReader(book);
+    const QELContactPtr c = contactWithUid(*reader, id);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->givenName, "Ann");
+    EXPECT_EQ(c->familyName, "Lee");
+    EXPECT_EQ(c->additionalName, "");
+    EXPECT_EQ(c->organisation, "Acme");
+    EXPECT_EQ(c->honorificPrefixes, "Dr.");
+    EXPECT_EQ(c->honorificSuffixes, "PhD");
+    EXPECT_EQ(c->title, "Chemist");
+    EXPECT_EQ(c->note, "line one\nline two");
+    ASSERT_EQ(c->nickNames.size(), 1u);
+    EXPECT_EQ(c->nickNames[0]->nickName, "Annie");
+    EXPECT_EQ(c->birthday, QDate(2011, 10, 1));
+    EXPECT_FALSE(c->role);
+    EXPECT_FALSE(c->url);
+    const QELContactPtr bo = contactWithUid(*reader, 2);
+    ASSERT_TRUE(bo);
+    EXPECT_EQ(bo->familyName, "");
+    EXPECT_TRUE(bo->nickNames.empty());
+    EXPECT_FALSE(bo->birthday);
+}
+
+TEST(ContactsDbReader, LabelsGiveLocationsAndFlags)
+{
+    struct Case {
+        QString label;
+        std::optional<qint64> location;
+        std::optional<qint64> cell;
+        std::optional<qint64> fax;
+    };
+    const std::vector<Case> cases = {
+        {"_$!<Mobile>!$_", 1, 1, 0},  {"_$!<Work>!$_", 2, 0, 0},
+        {"_$!<WorkFAX>!$_", 2, 0, 1}, {"_$!<HomeFAX>!$_", 1, 0, 1},
+        {"iPhone", 1, 1, 0},          {"Mobile Work", 2, 1, 0},
+        {"my WORK mobile", 2, 1, 0},  {"fax", 1, 0, 1},
+        {"_$!<Other>!$_", 1, 0, 0},   {QString(), std::nullopt, std::nullopt, std::nullopt},
+    };
+    AddressBookFixture book;
+    // Label numbers are row numbers: a deleted label leaves a gap.
+    book.setHasDeletedLabelRow(true);
+    const qint64 ann = book.person(Person::named("Ann", "Lee"));
+    for (const Case& c : cases) {
+        book.phone(ann, "+1 555 " + c.label, c.label);
+        book.email(ann, c.label + "@example.com", c.label);
+        book.address(ann, {{"City", c.label}}, c.label);
+    }
+    const auto reader = loadedReader(book);
+    const QELContactPtr contact = contactWithUid(*reader, ann);
+    ASSERT_TRUE(contact);
+    ASSERT_EQ(contact->telephones.size(), cases.size());
+    ASSERT_EQ(contact->emails.size(), cases.size());
+    ASSERT_EQ(contact->addresses.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.label.toStdString());
+        const QELContactTelephone& phone = *contact->telephones[i];
+        EXPECT_EQ(phone.telephoneNumber, "+1 555 " + c.label);
+        EXPECT_EQ(phone.locationType, c.location);
+        EXPECT_EQ(phone.isCell, c.cell);
+        EXPECT_EQ(phone.isFax, c.fax);
+        EXPECT_EQ(phone.isVoice, c.location ? std::optional<qint64>(1) : std::nullopt);
+        EXPECT_FALSE(phone.isPager);
+        EXPECT_EQ(phone.deviceLabel,
+                  c.label.isNull() ? std::nullopt : std::optional<QString>(c.label));
+        EXPECT_EQ(contact->emails[i]->locationType, c.location);
+        EXPECT_EQ(contact->emails[i]->emailAddress, c.label + "@example.com");
+        EXPECT_EQ(contact->addresses[i]->location, c.location);
+        EXPECT_EQ(contact->addresses[i]->locality, c.label.isNull() ? "" : c.label);
+    }
+    // The gap: the first label is row 2.
+    EXPECT_EQ(reader->_getLabel(1), std::nullopt);
+    EXPECT_EQ(reader->_getLabel(2), "_$!<Mobile>!$_");
+    EXPECT_EQ(reader->_getLabel(0), std::nullopt);
+    EXPECT_EQ(reader->_getLabel(1000), std::nullopt);
+}
+
+TEST(ContactsDbReader, ReadsPostalAddressesAndTheFirstWebAddress)
+{
+    AddressBookFixture book;
+    const qint64 ann = book.person(Person::named("Ann", "Lee"));
+    book.address(ann,
+                 {{"Street", "1 Main St\nApt 4"},
+                  {"city", "Springfield"},
+                  {"State", "OR"},
+                  {"ZIP", "97477"},
+                  {"Country", "United States"},
+                  {"CountryCode", "us"},
+                  {"SubLocality", "ignored"}},
+                 "_$!<Work>!$_");
+    book.address(ann, {}, "_$!<Home>!$_");
+    book.url(ann, "https://ann.example", "_$!<HomePage>!$_");
+    book.url(ann, "https://second.example");
+    const qint64 bo = book.person(Person::named("Bo", "Ray"));
+    const auto reader = loadedReader(book);
+    const QELContactPtr contact = contactWithUid(*reader, ann);
+    ASSERT_TRUE(contact);
+    ASSERT_EQ(contact->addresses.size(), 2u);
+    const QELContactAddress& work = *contact->addresses[0];
+    EXPECT_EQ(work.streetAddress, "1 Main St,Apt 4");
+    EXPECT_EQ(work.locality, "Springfield");
+    EXPECT_EQ(work.region, "OR");
+    EXPECT_EQ(work.postCode, "97477");
+    EXPECT_EQ(work.country, "United States");
+    EXPECT_EQ(work.countryCode, "us");
+    EXPECT_EQ(work.location, 2);
+    EXPECT_FALSE(work.postOfficeBox);
+    const QELContactAddress& home = *contact->addresses[1];
+    EXPECT_FALSE(home.streetAddress);
+    EXPECT_EQ(home.location, 1);
+    EXPECT_EQ(contact->url, "https://ann.example");
+    EXPECT_EQ(contact->urlLabel, "_$!<HomePage>!$_");
+    EXPECT_FALSE(contactWithUid(*reader, bo)->url);
+}
+
+TEST(ContactsDbReader, PicturesComeFromTheFirstPictureTableTheDatabaseHas)
+{
+    using Table = AddressBookImagesFixture::Table;
+    struct Case {
+        const char* name;
+        QList<Table> tables;
+        QList<AddressBookImagesFixture::Image> images;
+        QByteArray expected;
+    };
+    const std::vector<Case> cases = {
+        {"ABImage, last row wins",
+         {Table::ABImage},
+         {{Table::ABImage, 1, "first"}, {Table::ABImage, 1, "second"}, {Table::ABImage, 2, "x"}},
+         "second"},
+        {"ABImage without a row of the person wins over a thumbnail",
+         {Table::ABImage, Table::ABThumbnailImage},
+         {{Table::ABImage, 2, "other"}, {Table::ABThumbnailImage, 1, "thumb"}},
+         QByteArray()},
+        {"thumbnail only",
+         {Table::ABThumbnailImage},
+         {{Table::ABThumbnailImage, 1, "thumb"}},
+         "thumb"},
+        {"full size before thumbnail",
+         {Table::ABFullSizeImage, Table::ABThumbnailImage},
+         {{Table::ABThumbnailImage, 1, "thumb"}, {Table::ABFullSizeImage, 1, "full"}},
+         "full"},
+        {"no picture table", {}, {}, QByteArray()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AddressBookFixture book;
+        book.person(Person::named("Ann", "Lee"));
+        AddressBookImagesFixture images(c.tables);
+        for (const auto& image : c.images)
+            images.image(image.recordId, image.data, image.table);
+        const auto reader = loadedReader(book, &images);
+        const QELContactPtr contact = contactWithUid(*reader, 1);
+        ASSERT_TRUE(contact);
+        EXPECT_EQ(contact->picture, c.expected);
+    }
+}
+
+TEST(ContactsDbReader, BadFilesGiveAClearAnswerAndNoContacts)
+{
+    const QString folder = TestEnvironment::home();
+    AddressBookFixture book;
+    book.person(Person::named("Ann", "Lee"));
+    const QString good = folder + "/good.sqlitedb";
+    ASSERT_TRUE(book.write(good));
+    QFile goodFile(good);
+    ASSERT_TRUE(goodFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = goodFile.readAll();
+
+    struct Case {
+        const char* name;
+        QByteArray content;
+        bool exists = true;
+    };
+    const std::vector<Case> cases = {
+        {"missing", {}, false},
+        {"empty", QByteArray()},
+        {"truncated header", bytes.left(50)},
+        {"truncated pages", bytes.left(1024)},
+        {"not a database", QByteArray("BEGIN:VCARD\r\nEND:VCARD\r\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + "/" + c.name + ".sqlitedb";
+        if (c.exists) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.content);
+        }
+        auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(reader->loadContacts(), c.exists);
+        EXPECT_TRUE(reader->getContacts().isEmpty());
+        EXPECT_FALSE(reader->lastError().isEmpty());
+    }
+}
+
+TEST(ContactsDbReader, OlderSchemasWithoutSomeColumnsLeaveTheirFieldsUnset)
+{
+    const QString path = TestEnvironment::home() + "/old.sqlitedb";
+    {
+        SQLiteFixtureWriter db(path);
+        db.exec("CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT);"
+                "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER,"
+                " property INTEGER, value TEXT);");
+        db.run("INSERT INTO ABPerson VALUES (4, 'Ann', 'Lee')");
+        db.run("INSERT INTO ABMultiValue VALUES (1, 4, 3, '+1 555 0100')");
+        ASSERT_TRUE(db.commit());
+    }
+    auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+    ASSERT_TRUE(reader->loadContacts());
+    const QList<QELContactPtr> contacts = reader->getContacts();
+    ASSERT_EQ(contacts.size(), 1);
+    const QELContact& c = *contacts[0];
+    EXPECT_EQ(c.uid, 4);
+    EXPECT_FALSE(c.organisation);
+    EXPECT_FALSE(c.note);
+    EXPECT_FALSE(c.additionalName);
+    ASSERT_EQ(c.telephones.size(), 1u);
+    EXPECT_EQ(c.telephones[0]->telephoneNumber, "+1 555 0100");
+    EXPECT_FALSE(c.telephones[0]->locationType);
+    EXPECT_TRUE(reader->lastError().isEmpty());
+}
+
+TEST(ContactsDbReader, ReadsRowsThatLiveOnlyInTheWriteAheadLog)
+{
+    const QString written = TestEnvironment::home() + "/written.sqlitedb";
+    const QString path = TestEnvironment::home() + "/wal.sqlitedb";
+    AddressBookFixture book;
+    book.person(Person::named("Ann", "Lee"));
+    ASSERT_TRUE(book.write(written));
+    ASSERT_TRUE(copyWithRowsInWal(
+        written, path, "INSERT INTO ABPerson (ROWID, First, Last) VALUES (2, 'Bo', 'Ray')"));
+    ASSERT_GT(QFileInfo(path + "-wal").size(), 0);
+    auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+    ASSERT_TRUE(reader->loadContacts());
+    EXPECT_TRUE(contactWithUid(*reader, 2));
+}
+
+TEST(ContactsStore, EachReadStartsFromAnEmptyStoreFile)
+{
+    AddressBookFixture first;
+    first.person(Person::named("Ann", "Lee"));
+    const auto one = loadedReader(first);
+    ASSERT_EQ(one->getContacts().size(), 1);
+    const QString storePath = one->store()->filePath();
+    EXPECT_TRUE(storePath.endsWith("/contacts.dat"));
+    EXPECT_FALSE(one->store()->isInMemory());
+
+    const auto two = loadedReader(AddressBookFixture());
+    EXPECT_TRUE(two->getContacts().isEmpty());
+    EXPECT_EQ(two->store()->filePath(), storePath);
+    // The file holds what the second read saved: nobody.
+    QELSQLiteStatement count = two->store()->prepare("SELECT count(*) FROM QELContact");
+    ASSERT_TRUE(count.step());
+    EXPECT_EQ(count.int64(0), 0);
+    // The first read's objects stay whole for whoever still holds them.
+    EXPECT_EQ(one->getContacts()[0]->givenName, "Ann");
+}
+
+TEST(ContactsStore, SavesEveryContactAndDetail)
+{
+    AddressBookFixture book;
+    const qint64 ann = book.person(Person::named("Ann", "Lee"));
+    book.phone(ann, "+1 555 0100", "_$!<Mobile>!$_");
+    book.email(ann, "ann@example.com");
+    book.address(ann, {{"City", "Paris"}});
+    const auto reader = loadedReader(book);
+    for (const auto& [table, expected] :
+         std::vector<std::pair<QString, qint64>>{{"QELContact", 1},
+                                                 {"QELContactTelephone", 1},
+                                                 {"QELContactEMail", 1},
+                                                 {"QELContactAddress", 1},
+                                                 {"QELContactNickName", 0}}) {
+        SCOPED_TRACE(table.toStdString());
+        QELSQLiteStatement count = reader->store()->prepare("SELECT count(*) FROM " + table);
+        ASSERT_TRUE(count.step());
+        EXPECT_EQ(count.int64(0), expected);
+    }
+}
+
+TEST(ContactsStore, ListsContactsByTheirKeyInCharacterOrder)
+{
+    AddressBookFixture book;
+    book.person(Person::named("zebra", QString()));
+    book.person(Person::named("Zed", QString()));
+    book.person(Person::named(QString(), QString(), "acme"));
+    book.person(Person::named(QString(), "Ärger"));
+    book.person(Person::named("Bo", QString()));
+    const auto reader = loadedReader(book);
+    QStringList order;
+    for (const QELContactPtr& contact : reader->getContacts())
+        order << contact->searchReference.value_or("<none>");
+    EXPECT_EQ(order, (QStringList{"Bo", "Zed", "acme", "zebra", "Ärger"}));
+}
+
+} // namespace
