@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFile>
+
+#include <sqlite3.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QList>
@@ -38,8 +42,17 @@ inline bool writeAddressBook(const QString& folder, const AddressBookFixture& bo
                              const QList<VoicemailFixture::FullTextExtra>& extra = {})
 {
     const QString path = addressBookPath(folder);
-    return book.write(path)
-        && (!withFullText || VoicemailFixture::addFullTextSearch(path, book, extra));
+    if (!book.write(path))
+        return false;
+    if (withFullText)
+        return VoicemailFixture::addFullTextSearch(path, book, extra);
+    // An address book of a system without the full-text table.
+    sqlite3* db = nullptr;
+    const bool dropped = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
+        && sqlite3_exec(db, "DROP TABLE IF EXISTS ABPersonFullTextSearch_content", nullptr, nullptr, nullptr)
+            == SQLITE_OK;
+    sqlite3_close(db);
+    return dropped;
 }
 
 // The audio of voicemail `id`, `frames` AMR frames of 20 ms.
