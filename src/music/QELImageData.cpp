@@ -55,14 +55,13 @@ QByteArray download(const QString& address)
         timedOut = true;
         reply->abort();
     });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                     [&](qint64 received, qint64 total) {
-                         if (received > QELImageData::kMaxImageBytes
-                             || total > QELImageData::kMaxImageBytes) {
-                             tooLarge = true;
-                             reply->abort();
-                         }
-                     });
+    QObject::connect(
+        reply, &QNetworkReply::downloadProgress, reply, [&](qint64 received, qint64 total) {
+            if (received > QELImageData::kMaxImageBytes || total > QELImageData::kMaxImageBytes) {
+                tooLarge = true;
+                reply->abort();
+            }
+        });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(Clock::scaledMs(QELImageData::kDownloadTimeoutMs));
     if (!reply->isFinished())
@@ -75,7 +74,8 @@ QByteArray download(const QString& address)
     else if (tooLarge)
         qCWarning(lcOrvane) << "The image at" << url << "is too large";
     else if (reply->error() != QNetworkReply::NoError)
-        qCWarning(lcOrvane) << "The image download from" << url << "failed:" << reply->errorString();
+        qCWarning(lcOrvane) << "The image download from" << url
+                            << "failed:" << reply->errorString();
     else if (status != 0 && (status < 200 || status > 299))
         qCWarning(lcOrvane) << "The image download from" << url << "answered" << status;
     else

@@ -17,11 +17,11 @@ using TagLibSupport::Decoding;
 
 namespace {
 
-// A frame's text decoded as UTF-8 without a fallback; empty when it has none.
+// A frame's text; empty when it has none.
 QString frameText(const TagLib::ID3v2::Tag& tag, const char* frameId)
 {
     const TagLib::String value = QELTagLibMP3Reader::readMP3ValueForTag(tag, frameId);
-    return value.isEmpty() ? QString() : TagLibSupport::fromTagLib(value, Decoding::Strict);
+    return value.isEmpty() ? QString() : TagLibSupport::fromTagLib(value, Decoding::WithFallback);
 }
 
 bool hasFrame(const TagLib::ID3v2::Tag& tag, const char* frameId)
@@ -87,7 +87,8 @@ bool QELTag::handleFileForPodcastToITunesWithDetails(const QString& path, const 
         if (!hasFrame(tag, "PCST"))
             QELTagLibMP3Writer::writeValueToTagWithHandle("PCST", tag, space);
         if (!hasFrame(tag, "WFED")) {
-            const QString feed = !track.podcastShowURL.isEmpty() ? track.podcastShowURL : track.album;
+            const QString feed =
+                !track.podcastShowURL.isEmpty() ? track.podcastShowURL : track.album;
             if (!feed.isEmpty())
                 QELTagLibMP3Writer::writeValueToTagWithHandle("WFED", tag, feed);
         }
@@ -100,7 +101,8 @@ bool QELTag::handleFileForPodcastToITunesWithDetails(const QString& path, const 
                             dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame*>(
                                 lyrics.front());
                         frame && !frame->text().isEmpty())
-                        description = TagLibSupport::fromTagLib(frame->text(), Decoding::Strict);
+                        description =
+                            TagLibSupport::fromTagLib(frame->text(), Decoding::WithFallback);
                 }
             }
             if (!description.isEmpty()) {

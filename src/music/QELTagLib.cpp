@@ -79,9 +79,8 @@ bool QELTagLib::addArtwokImageToFileAtPath(const QString& path, const QString& i
     if (path.isEmpty() || imagePath.isEmpty())
         return false;
     const std::unique_ptr<QELTagLibWriter> writer = writerForPath(path);
-    return TagFileEdit::editInCopy(path, [&](const QString& copy) {
-        return writer->addArtworkToFileAtPath(copy, imagePath);
-    });
+    return TagFileEdit::editInCopy(
+        path, [&](const QString& copy) { return writer->addArtworkToFileAtPath(copy, imagePath); });
 }
 
 bool QELTagLib::removeArtworkImageFromFileAtPath(const QString& path) const
@@ -95,7 +94,6 @@ bool QELTagLib::removeArtworkImageFromFileAtPath(const QString& path) const
 
 bool QELTagLib::canOpenFileAtPath(const QString& path)
 {
-    // TagLib takes an empty MPEG file for a valid one without frames.
     if (path.isEmpty() || QFileInfo(path).size() <= 0)
         return false;
     if (kindOf(path) == Kind::MP4 && !TagLibSupport::mp4AtomsFitFile(path))
@@ -105,7 +103,11 @@ bool QELTagLib::canOpenFileAtPath(const QString& path)
         const TagLib::FileRef file(name.constData(), false);
         if (file.isNull() || !file.tag())
             return false;
+        // TagLib takes any bytes for an MPEG file; one with neither a tag nor a frame is none.
         auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.file());
-        return !mpeg || !QELTagLibMP3Reader::hasTruncatedID3v2Tag(*mpeg);
+        return !mpeg
+            || (!QELTagLibMP3Reader::hasTruncatedID3v2Tag(*mpeg)
+                && (mpeg->hasID3v2Tag() || mpeg->hasID3v1Tag() || mpeg->hasAPETag()
+                    || mpeg->firstFrameOffset() >= 0));
     });
 }

@@ -109,8 +109,8 @@ bool QELTagLibMP3Writer::writeTagsToFileAtPath(const QString& path, const QELTag
         if (!map.Grouping().isNull())
             writeValueToTagWithHandle("TIT1", tag, map.Grouping());
         if (map.Compilation())
-            writeValueToTagWithHandle("TCMP", tag,
-                                      *map.Compilation() ? QStringLiteral("1") : QStringLiteral("0"));
+            writeValueToTagWithHandle(
+                "TCMP", tag, *map.Compilation() ? QStringLiteral("1") : QStringLiteral("0"));
 
         if (map.ArtworkState() == QELTagMap::kArtworkRemove)
             removeFirstPicture(tag);

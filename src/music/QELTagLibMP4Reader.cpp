@@ -126,8 +126,8 @@ bool QELTagLibMP4Reader::readTagsFromFileAtPath(const QString& path, QELTagMap& 
             return value.isEmpty() ? QString() : TagLibSupport::fromTagLib(value, decoding);
         };
 
-        if (const QString albumArtist =
-                text(readMP4TextValueForAtom(QStringLiteral("aART"), items), Decoding::WithFallback);
+        if (const QString albumArtist = text(readMP4TextValueForAtom(QStringLiteral("aART"), items),
+                                             Decoding::WithFallback);
             !albumArtist.isNull())
             map.setAlbumArtist(albumArtist);
         if (map.TrackNumber()) {
@@ -148,12 +148,12 @@ bool QELTagLibMP4Reader::readTagsFromFileAtPath(const QString& path, QELTagMap& 
                 map.setDiscNumber(TagLibSupport::integerValue(disc));
             }
         }
-        if (const QString composer =
-                text(readMP4TextValueForAtom(QStringLiteral("xwrt"), items), Decoding::WithFallback);
+        if (const QString composer = text(readMP4TextValueForAtom(QStringLiteral("xwrt"), items),
+                                          Decoding::WithFallback);
             !composer.isNull())
             map.setComposer(composer);
-        if (const QString grouping =
-                text(readMP4TextValueForAtom(QStringLiteral("xgrp"), items), Decoding::WithFallback);
+        if (const QString grouping = text(readMP4TextValueForAtom(QStringLiteral("xgrp"), items),
+                                          Decoding::WithFallback);
             !grouping.isNull())
             map.setGrouping(grouping);
         map.setCompilation(readMP4BoolValueForAtom(QStringLiteral("cpil"), items) != 0);

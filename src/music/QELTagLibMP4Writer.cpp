@@ -85,7 +85,8 @@ bool QELTagLibMP4Writer::writeTagsToFileAtPath(const QString& path, const QELTag
                             TagLib::MP4::Item(track->first, track->second));
         if (const auto disc =
                 TagLibSupport::mergedNumberPair(map.DiscNumber(), map.DiscTotal(), heldDisc))
-            writeItemToAtom(QStringLiteral("disk"), tag, TagLib::MP4::Item(disc->first, disc->second));
+            writeItemToAtom(QStringLiteral("disk"), tag,
+                            TagLib::MP4::Item(disc->first, disc->second));
         if (!map.Composer().isNull())
             writeItemToAtom(QStringLiteral("xwrt"), tag, textItem(map.Composer()));
         if (!map.Grouping().isNull())

@@ -4,6 +4,8 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <QFileInfo>
+
 #include "TagLibSupport.h"
 
 using TagLibSupport::Decoding;
@@ -11,7 +13,8 @@ using TagLibSupport::Decoding;
 void QELTagLibReader::readGenericTags(const TagLib::Tag& tag, QELTagMap& map)
 {
     const auto text = [](const TagLib::String& value) {
-        return value.isEmpty() ? QString() : TagLibSupport::fromTagLib(value, Decoding::WithFallback);
+        return value.isEmpty() ? QString()
+                               : TagLibSupport::fromTagLib(value, Decoding::WithFallback);
     };
     if (const QString album = text(tag.album()); !album.isNull())
         map.setAlbumName(album);
@@ -31,6 +34,9 @@ void QELTagLibReader::readGenericTags(const TagLib::Tag& tag, QELTagMap& map)
 
 bool QELTagLibReader::readTagsFromFileAtPath(const QString& path, QELTagMap& map)
 {
+    // TagLib opens some empty files (WAV) as valid ones without a tag of their own.
+    if (QFileInfo(path).size() <= 0)
+        return false;
     return TagLibSupport::guarded("Reading the tags of", path, false, [&] {
         const QByteArray name = TagLibSupport::fileName(path);
         TagLib::FileRef file(name.constData(), false);

@@ -5,6 +5,8 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
+#include <QFileInfo>
+
 #include "TagLibSupport.h"
 
 using TagLibSupport::toTagLib;
@@ -29,6 +31,9 @@ void QELTagLibWriter::writeGenericTags(TagLib::Tag& tag, const QELTagMap& map)
 
 bool QELTagLibWriter::writeTagsToFileAtPath(const QString& path, const QELTagMap& map)
 {
+    // TagLib opens some empty files (WAV) as valid ones without a tag of their own.
+    if (QFileInfo(path).size() <= 0)
+        return false;
     return TagLibSupport::guarded("Writing the tags of", path, false, [&] {
         const QByteArray name = TagLibSupport::fileName(path);
         TagLib::FileRef file(name.constData(), false);

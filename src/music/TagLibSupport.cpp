@@ -76,8 +76,7 @@ SlashParts splitAtLastSlash(const QString& text)
 }
 
 std::optional<QString> mergedNumberText(const std::optional<double>& number,
-                                        const std::optional<double>& total,
-                                        const QString& existing)
+                                        const std::optional<double>& total, const QString& existing)
 {
     if (number && total)
         return QStringLiteral("%1/%2").arg(int32Value(*number)).arg(int32Value(*total));
@@ -103,9 +102,11 @@ std::optional<std::pair<int, int>> mergedNumberPair(const std::optional<double>&
         return std::nullopt;
     const SlashParts parts = splitAtLastSlash(existing);
     if (number)
-        return std::pair<int, int>(int32Value(*number), parts.hasSlash ? integerValue(parts.after) : 0);
+        return std::pair<int, int>(int32Value(*number),
+                                   parts.hasSlash ? integerValue(parts.after) : 0);
     if (total)
-        return std::pair<int, int>(parts.hasSlash ? integerValue(parts.before) : 0, int32Value(*total));
+        return std::pair<int, int>(parts.hasSlash ? integerValue(parts.before) : 0,
+                                   int32Value(*total));
     return std::nullopt;
 }
 
