@@ -27,9 +27,9 @@ QByteArray readLocalFile(const QString& path)
         qCWarning(lcOrvane) << "The image" << path << "is too large:" << file.size() << "bytes";
         return {};
     }
-    // Read one byte past the cap: a file that grows meanwhile is refused too.
-    const QByteArray bytes = file.read(QELImageData::kMaxImageBytes + 1);
-    if (bytes.size() > QELImageData::kMaxImageBytes)
+    const QByteArray bytes = file.read(file.size());
+    // A file that grew meanwhile is refused: it may be growing without end.
+    if (!file.atEnd())
         return {};
     return bytes;
 }
@@ -79,7 +79,7 @@ QByteArray download(const QString& address)
     else if (status != 0 && (status < 200 || status > 299))
         qCWarning(lcOrvane) << "The image download from" << url << "answered" << status;
     else
-        bytes = reply->read(QELImageData::kMaxImageBytes + 1);
+        bytes = reply->readAll();
     delete reply;
     return bytes.size() > QELImageData::kMaxImageBytes ? QByteArray() : bytes;
 }
