@@ -38,13 +38,25 @@ QByteArray document(const QJsonObject& root)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-int print(const QJsonObject& root)
+QByteArray document(const QJsonArray& root)
 {
-    const QByteArray bytes = document(root);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+namespace {
+
+int printBytes(const QByteArray& bytes)
+{
     const bool written =
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout)
         == static_cast<size_t>(bytes.size());
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
+
+} // namespace
+
+int print(const QJsonObject& root) { return printBytes(document(root)); }
+
+int print(const QJsonArray& root) { return printBytes(document(root)); }
 
 } // namespace InspectJson

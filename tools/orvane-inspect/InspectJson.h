@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -24,8 +25,10 @@ QJsonValue id(const std::optional<qint64>& id);
 
 // The document as the tool prints it: indented, ending in a line break.
 QByteArray document(const QJsonObject& root);
+QByteArray document(const QJsonArray& root);
 // Writes the document to standard output; answers the exit code (0, or 1
 // when standard output could not be written).
 int print(const QJsonObject& root);
+int print(const QJsonArray& root);
 
 } // namespace InspectJson

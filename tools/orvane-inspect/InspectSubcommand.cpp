@@ -227,9 +227,11 @@ int run(const QStringList& arguments)
     if (subcommand.addOptions)
         subcommand.addOptions(parser);
     parser.addPositionalArgument(subcommand.name, QString(), subcommand.name);
-    parser.addPositionalArgument(
-        QStringLiteral("FOLDER"),
-        QStringLiteral("A folder of copied device files (not with --backup)."));
+    const bool filesOnly = subcommand.input == InspectSubcommand::Input::FilesOnly;
+    if (!filesOnly)
+        parser.addPositionalArgument(
+            QStringLiteral("FOLDER"),
+            QStringLiteral("A folder of copied device files (not with --backup)."));
     if (!subcommand.extraArguments.isEmpty())
         parser.addPositionalArgument(subcommand.extraArguments, QString(),
                                      subcommand.extraArguments);
@@ -251,8 +253,16 @@ int run(const QStringList& arguments)
     std::unique_ptr<BackupFileSource> source;
     QString input;
     QString folder;
-    if (parser.isSet(backupOption)) {
-        if (subcommand.input == InspectSubcommand::Input::FolderOnly)
+    if (filesOnly) {
+        if (parser.isSet(backupOption))
+            return fail(QStringLiteral("%1 reads the files it is given, not a backup").arg(name));
+        if (positional.isEmpty())
+            return fail(QStringLiteral("%1: give %2").arg(name, subcommand.extraArguments));
+        // Nothing is looked up: an empty source stands in.
+        source = std::make_unique<FolderBackupFileSource>(QString());
+        input = positional.join(QLatin1Char(' '));
+    } else if (parser.isSet(backupOption)) {
+        if (subcommand.input != InspectSubcommand::Input::FolderOrBackup)
             return fail(QStringLiteral("%1 reads a folder of device files, which a backup does not "
                                        "hold; give a FOLDER")
                             .arg(name));

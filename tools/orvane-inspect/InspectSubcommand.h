@@ -35,6 +35,7 @@ struct InspectSubcommand {
     enum class Input {
         FolderOrBackup, // either form of the input
         FolderOnly,     // files a backup does not hold: --backup is refused
+        FilesOnly,      // local files named as the positional arguments: no FOLDER, no --backup
     };
 
     QString name;
