@@ -151,6 +151,9 @@ struct QELCopyMusic::Run {
     QString playlistName;
     CopyLayout layout;
 
+    // The run's files: each placed once whole, all synced to disk at the
+    // run's end (one sync for the run costs a fraction of one per file).
+    AtomicFileBatch batch;
     QSet<QString> claimedPaths; // case-folded targets handed out this run
     OrderedDictionary playlistTracks;
     QVariantList playlistItemIds;
@@ -331,15 +334,14 @@ void QELCopyMusic::startCopy()
 
 void QELCopyMusic::_startCopyOfNextTrack(const std::shared_ptr<Run>& run)
 {
-    if (run->replaced)
-        return;
-    if (run->cancel || _isCancelled()) {
-        _callAllItemsCopiedDelegate();
+    // The end of the run syncs its files: never on this thread.
+    if (run->replaced || run->cancel || _isCancelled()) {
+        _startWorker([this, run] { finishRun(run); });
         return;
     }
     std::optional<QVariant> item = _getNextItemFromQueue();
     if (!item) {
-        _callAllItemsCopiedDelegate();
+        _startWorker([this, run] { finishRun(run); });
         return;
     }
     TrackDetailPtr track = item->value<TrackDetailPtr>();
@@ -365,8 +367,10 @@ void QELCopyMusic::_copyTrack(const std::shared_ptr<Run>& run, const TrackDetail
     } else {
         qCWarning(lcOrvane) << "A queued item of the music copy is no track";
     }
-    if (run->replaced)
+    if (run->replaced) {
+        finishRun(run);
         return;
+    }
     if (!end.statusOK())
         _itemCouldNotBeCopied();
     if (QELCopyDelegate* d = delegate())
@@ -386,7 +390,7 @@ void QELCopyMusic::_copyTrack(const std::shared_ptr<Run>& run, const TrackDetail
 void QELCopyMusic::finishRun(const std::shared_ptr<Run>& run)
 {
     // A cancelled run writes no playlist: it would list only part of it.
-    if (!run->cancel && !_isCancelled() && !run->playlistName.isEmpty()) {
+    if (!run->replaced && !run->cancel && !_isCancelled() && !run->playlistName.isEmpty()) {
         OrderedDictionary playlist;
         playlist.setObjectForKey(run->playlistName, QStringLiteral("Name"));
         playlist.setObjectForKey(true, QStringLiteral("All Items"));
@@ -413,11 +417,26 @@ void QELCopyMusic::finishRun(const std::shared_ptr<Run>& run)
         }
         QString error;
         if (path.isEmpty() || !QDir().mkpath(run->base)
-            || !writeFileAtomically(path, root.propertyListData(), &error)) {
+            || !run->batch.write(path, root.propertyListData(), &error)) {
             qCWarning(lcOrvane) << "Error saving XML file for playlist" << path << error;
         } else {
             std::lock_guard results(run->resultMutex);
             run->playlistFile = path;
+        }
+    }
+    QString error;
+    if (!run->batch.commit(&error)) {
+        // Files that cannot be made to last are taken back, and the files
+        // they replaced put back: the run counts them as not copied.
+        qCWarning(lcOrvane) << "The copied tracks could not be written to disk:" << error;
+        const QStringList placed = run->batch.placedFiles();
+        run->batch.abandon();
+        std::lock_guard results(run->resultMutex);
+        for (const QString& file : placed) {
+            if (file == run->playlistFile)
+                run->playlistFile.clear();
+            else if (run->copiedFiles.removeAll(file) > 0 && !run->replaced)
+                _itemCouldNotBeCopied();
         }
     }
     if (!run->replaced)
@@ -572,9 +591,8 @@ bool QELCopyMusic::copyTrackFile(Run& run, const TrackDetail& track, QString* ta
 
     if (run.cancel && !QFileInfo(temporary).isFile())
         return false;
-    AtomicFileBatch batch;
     QString error;
-    if (!batch.place(temporary, target, &error) || !batch.commit(&error)) {
+    if (!run.batch.place(temporary, target, &error)) {
         qCWarning(lcOrvane) << "Not copied, the copy could not be put in place:" << error;
         QFile::remove(temporary);
         return false;

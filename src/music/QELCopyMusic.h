@@ -30,7 +30,9 @@ class QELDeviceInterface;
 // outside the chosen folder. A track's file is copied under a temporary name
 // and renamed into place only when it is whole (and, with overwrite on, over
 // the old file only then); a track counts as copied only when its file is
-// there with the device file's size.
+// there with the device file's size. The run's files are synced to disk once,
+// at its end (cancelled or not); should that fail, they are taken back, the
+// files they replaced put back, and they count as not copied.
 class QELCopyMusic : public QELCopy {
     Q_OBJECT
 public:
