@@ -38,6 +38,7 @@
 #include "QtPrinters.h"
 #include "RecordingAddressBookHost.h"
 #include "SimulatedMobileDevice.h"
+#include "ThreadCheck.h"
 #include "WaitUntil.h"
 
 namespace {
@@ -509,6 +510,34 @@ TEST_F(ContactsViewTest, TheEndStatusCountsWhatCouldNotBeCopied)
     ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
     EXPECT_EQ(m_page.status,
               QStringList{L("ALLCONTACTSCOPIED") + "|" + L("ITEMSNOTCOPIED").arg(5)});
+}
+
+// The window never waits for the address book, a picture database or a file.
+TEST_F(ContactsViewTest, LoadingShowingAndExportingReadNothingOnTheGuiThread)
+{
+    writeBook(fivePeople());
+    std::mutex mutex;
+    QStringList violations;
+    ThreadCheck::setViolationHandler([&](const char* function) {
+        std::lock_guard lock(mutex);
+        violations << QString::fromLatin1(function);
+    });
+    ThreadCheck::setEnabled(true);
+    {
+        auto view = loadedView();
+        EXPECT_EQ(view->contacts().size(), 5);
+        select(*view, {"Whitfield, Dana"});
+        EXPECT_TRUE(waitUntil([&] { return view->shownPage().contains("Whitfield, Dana"); }));
+        m_chosenFolder = m_exportFolder;
+        view->copyAsVCardsButtonClicked();
+        EXPECT_TRUE(waitUntil([&] { return m_page.status.size() == 1; }));
+        view->copySelectionToAddressBookButtonClicked();
+        EXPECT_TRUE(waitUntil([&] { return m_page.status.size() == 2; }));
+    }
+    ThreadCheck::setEnabled(false);
+    ThreadCheck::setViolationHandler({});
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(ContactsViewTest, OpensWebAndMailLinksOnly)
