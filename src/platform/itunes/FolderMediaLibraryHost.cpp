@@ -82,15 +82,16 @@ bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlis
     if (trackId == 0) {
         trackId = highest + 1;
         const QFileInfo info(filePath);
-        tracks.insert(QString::number(trackId),
-                      QVariantMap{{QStringLiteral("Track ID"), trackId},
-                                  {QStringLiteral("Name"), info.completeBaseName()},
-                                  {QStringLiteral("Kind"), info.suffix().compare(QLatin1String("ipa"),
-                                                                                 Qt::CaseInsensitive) == 0
-                                                               ? QStringLiteral("iOS App")
-                                                               : QStringLiteral("File")},
-                                  {QStringLiteral("Size"), info.size()},
-                                  {QStringLiteral("Location"), location}});
+        tracks.insert(
+            QString::number(trackId),
+            QVariantMap{{QStringLiteral("Track ID"), trackId},
+                        {QStringLiteral("Name"), info.completeBaseName()},
+                        {QStringLiteral("Kind"),
+                         info.suffix().compare(QLatin1String("ipa"), Qt::CaseInsensitive) == 0
+                             ? QStringLiteral("iOS App")
+                             : QStringLiteral("File")},
+                        {QStringLiteral("Size"), info.size()},
+                        {QStringLiteral("Location"), location}});
         library.insert(QStringLiteral("Tracks"), tracks);
     }
     if (!playlist.isEmpty()) {
@@ -113,4 +114,33 @@ bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlis
         library.insert(QStringLiteral("Playlists"), playlists);
     }
     return writeFileAtomically(libraryFile, Plist::serialize(library, Plist::Format::Xml));
+}
+
+bool FolderMediaLibraryHost::holdsBookNamed(const QString& name) const
+{
+    const QString folder = libraryFolder();
+    if (folder.isEmpty())
+        return false;
+    const QVariantMap tracks = Plist::readFile(folder + QStringLiteral("/iTunes Library.xml"))
+                                   .toMap()
+                                   .value(QStringLiteral("Tracks"))
+                                   .toMap();
+    for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
+        const QVariantMap track = it.value().toMap();
+        if (track.value(QStringLiteral("Name")).toString() != name)
+            continue;
+        const QString kind = track.value(QStringLiteral("Kind")).toString();
+        if (kind.contains(QLatin1String("Book"), Qt::CaseInsensitive)
+            || kind.startsWith(QLatin1String("PDF"), Qt::CaseInsensitive))
+            return true;
+        const QString suffix =
+            QFileInfo(
+                QUrl(track.value(QStringLiteral("Location")).toString()).path(QUrl::FullyDecoded))
+                .suffix()
+                .toLower();
+        if (suffix == QLatin1String("epub") || suffix == QLatin1String("pdf")
+            || suffix == QLatin1String("ibooks"))
+            return true;
+    }
+    return false;
 }

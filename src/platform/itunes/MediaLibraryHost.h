@@ -30,4 +30,12 @@ public:
     // to `playlist` when one is named; true when the library recorded it.
     // Adding a file the library holds already keeps its one entry.
     virtual bool add(const QString& filePath, const QString& playlist = QString()) = 0;
+
+    // Whether the library holds a book (not a track of another kind) whose
+    // name is exactly `name`. A host that cannot tell answers false.
+    virtual bool holdsBookNamed(const QString& name) const
+    {
+        (void)name;
+        return false;
+    }
 };
