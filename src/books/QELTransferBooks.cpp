@@ -60,8 +60,6 @@ void QELTransferBooks::startCopy()
         m_run = run;
     }
     QELCopy::startCopy();
-    _initiateITunesApplication();
-    run->folder = booksFolder();
     _startWorker([this, run] { _transferBooks(run); });
 }
 
@@ -72,7 +70,11 @@ void QELTransferBooks::_transferBooks(const std::shared_ptr<QELBookCopyRun>& run
         _callAllItemsCopiedDelegate();
         return;
     }
+    // Looked for here, not on the main thread: finding the library reads
+    // settings and folders.
+    _initiateITunesApplication();
     _waitIfITUnesInterfaceBlocking();
+    run->folder = booksFolder();
     const std::shared_ptr<MediaLibraryHost> host = mediaLibraryHost();
     SafePath::UniqueNamer namer(run->folder, SafePath::Numbering::Spaced,
                                 SafePath::Taken::UsedThisRun);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The books lists and covers read from a simulated device, and the lists'
 // parser on damaged and hostile bytes.
+#include <mutex>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -164,9 +166,22 @@ TEST(BooksReader, ADeviceWithoutTheBooksFolderHasNoBooks)
     Device phone;
     phone.builder().afcFile(QStringLiteral("Other/Books.plist"), "x");
     ASSERT_TRUE(phone.connect());
+    // The device's own threads log too.
+    static std::mutex mutex;
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            std::lock_guard lock(mutex);
+            logged << text;
+        });
     const QELBooksReader::Result result = QELBooksReader::readBooks(phone.device());
+    qInstallMessageHandler(previous);
+    std::lock_guard lock(mutex);
     EXPECT_FALSE(result.booksFolderPresent);
     EXPECT_TRUE(result.books.isEmpty());
+    EXPECT_TRUE(logged.contains(QStringLiteral("/Books not present")))
+        << logged.join("\n").toStdString();
 }
 
 // The cover is read by its size only up to the cap; a larger one is not read
