@@ -390,6 +390,20 @@ int main(int argc, char* argv[])
         } else {
             ok = false;
         }
+        // The books category: covers of their own, and the default cover of
+        // the books that have none.
+        page->selectCategory(9);
+        QListView* books = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(9);
+            books = view ? view->findChild<QListView*>(QStringLiteral("booksCollectionView")) : nullptr;
+            return books && books->isVisible() && books->model()->rowCount() >= 8;
+        }, 60000);
+        if (books) {
+            books->selectionModel()->select(books->model()->index(0, 0), QItemSelectionModel::Select);
+            settle(500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-books.png"));
+        }
         page->selectCategory(1);
         settle(300);
     }
