@@ -189,6 +189,11 @@ Orvane11AppDelegate::~Orvane11AppDelegate()
         m_preferencesWindow->setDelegate(nullptr);
         delete m_preferencesWindow.data();
     }
+    // The category views' workers read the device through its interface,
+    // which goes with this object: the views (which join their workers) go
+    // first, also when the window that holds them outlives this object.
+    if (m_deviceContentView)
+        delete m_deviceContentView.data();
     // Pages outside the window have no parent.
     for (QPointer<QELPagedView> page : {QPointer<QELPagedView>(m_iTunesIsRunningView),
                                         QPointer<QELPagedView>(m_lookingForDeviceView),

@@ -667,3 +667,32 @@ bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlis
     }
     return addFile(filePath, target) && flush();
 }
+
+bool FolderMediaLibraryHost::holdsBookNamed(const QString& name) const
+{
+    const QString folder = libraryFolder();
+    if (folder.isEmpty())
+        return false;
+    const QVariantMap tracks = Plist::readFile(folder + QStringLiteral("/iTunes Library.xml"))
+                                   .toMap()
+                                   .value(QStringLiteral("Tracks"))
+                                   .toMap();
+    for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
+        const QVariantMap track = it.value().toMap();
+        if (track.value(QStringLiteral("Name")).toString() != name)
+            continue;
+        const QString kind = track.value(QStringLiteral("Kind")).toString();
+        if (kind.contains(QLatin1String("Book"), Qt::CaseInsensitive)
+            || kind.startsWith(QLatin1String("PDF"), Qt::CaseInsensitive))
+            return true;
+        const QString suffix =
+            QFileInfo(
+                QUrl(track.value(QStringLiteral("Location")).toString()).path(QUrl::FullyDecoded))
+                .suffix()
+                .toLower();
+        if (suffix == QLatin1String("epub") || suffix == QLatin1String("pdf")
+            || suffix == QLatin1String("ibooks"))
+            return true;
+    }
+    return false;
+}
