@@ -59,8 +59,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         books,
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
-        placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
-                    offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
                     offers(R::Search, false, "SEARCHNOTES")),
         // Made by the content page on request only, never listed.

@@ -60,8 +60,7 @@ bool sameContent(const QString& a, const QString& b)
     return true;
 }
 
-QString place(const QString& localFile, const QString& folder, const QString& name,
-              Placing placing)
+QString place(const QString& localFile, const QString& folder, const QString& name, Placing placing)
 {
     if (localFile.isEmpty() || name.isEmpty() || !SafePath::isPlainName(name)
         || !QFileInfo(localFile).isFile())

@@ -8,8 +8,8 @@
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
-#include <QTimeZone>
 #include <QString>
+#include <QTimeZone>
 
 #include "QELCopy.h"
 #include "QELMessagesConversation.h"

@@ -91,8 +91,7 @@ QString QELMessageHTMLFormatter::_rotateImage(const QString& path) const
     // own copy: the copies are kept by the picture's content.
     const QString hash = QString::fromLatin1(
         QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(20));
-    const QString folder =
-        temporaryFolder() + QStringLiteral("/rotateImagesTemp/") + hash;
+    const QString folder = temporaryFolder() + QStringLiteral("/rotateImagesTemp/") + hash;
     const QString target = folder + QLatin1Char('/') + QFileInfo(path).fileName();
     if (QFileInfo(target).isFile())
         return target;
@@ -170,17 +169,17 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
             continue;
         }
 
-        const QString shownFile =
-            type == QLatin1String("image/jpeg") ? _rotateImage(local) : local;
-        const QString placed = place(shownFile, folder, name,
-                                     shownFile == local ? Placing::Move : Placing::Copy);
+        const QString shownFile = type == QLatin1String("image/jpeg") ? _rotateImage(local) : local;
+        const QString placed =
+            place(shownFile, folder, name, shownFile == local ? Placing::Move : Placing::Copy);
         if (shownFile != local)
             QFile::remove(local);
         if (placed.isEmpty())
             continue;
         const QString ref = reference(placed);
         if (kind == Kind::Other) {
-            html += QStringLiteral("<br/><a href='%1'>%2</a><br/>").arg(ref, htmlTextWithLineBreaks(placed))
+            html += QStringLiteral("<br/><a href='%1'>%2</a><br/>")
+                        .arg(ref, htmlTextWithLineBreaks(placed))
                 + kCrLf;
         } else if (!isCopyFormat) {
             if (type == QLatin1String("video/quicktime"))

@@ -80,7 +80,10 @@ QString blockRule(const char* selector, std::initializer_list<const char*> decla
     return rule + indent + QStringLiteral("}") + kCrLf;
 }
 
-QString lineRule(const char* rule) { return QString::fromLatin1(rule) + QStringLiteral(" ") + kCrLf; }
+QString lineRule(const char* rule)
+{
+    return QString::fromLatin1(rule) + QStringLiteral(" ") + kCrLf;
+}
 
 // The name shown for the message's address: its participant's.
 QString nameFor(const QELMessagesConversation& conversation, const QELMessageDetail& message)
@@ -167,12 +170,13 @@ QString QELMessagesHTMLGenerator::_styles()
 {
     static const QString styles = [] {
         QString sheet = QStringLiteral("<STYLE type='text/css'>") + kCrLf;
-        sheet += blockRule("body", {"margin:10;", "font-family: Verdana, Geneva, sans-serif;",
-                                    "font-size: 12px;", "text-align: left;", "line-height: 20px;",
-                                    "background-color:ffffff;"});
-        sheet += blockRule("h1", {"font-family: Verdana, Geneva, sans-serif;", "font-weight:600;",
-                                  "font-size:16px;", "line-height: normal;",
-                                  "margin-bottom:5px;"});
+        sheet += blockRule("body",
+                           {"margin:10;", "font-family: Verdana, Geneva, sans-serif;",
+                            "font-size: 12px;", "text-align: left;", "line-height: 20px;",
+                            "background-color:ffffff;"});
+        sheet += blockRule("h1",
+                           {"font-family: Verdana, Geneva, sans-serif;", "font-weight:600;",
+                            "font-size:16px;", "line-height: normal;", "margin-bottom:5px;"});
         sheet += QStringLiteral(
                      ".messageinfo{font-size:10px; color:#000;margin-bottom:2px; padding:0px 0px "
                      "0px 15px;}")
@@ -188,8 +192,8 @@ QString QELMessagesHTMLGenerator::_styles()
         sheet += lineRule(".message.sent {margin-left:20%;margin-right:20px; border:1px solid "
                           "#BFF343;}");
         sheet += lineRule(".message.sent.sms {background:#BFF343; border:1px solid #BFF343;}");
-        sheet += lineRule(
-            ".message.sent.imessage {background:#98c7ff; border: 1px solid #98c7ff;}");
+        sheet +=
+            lineRule(".message.sent.imessage {background:#98c7ff; border: 1px solid #98c7ff;}");
         sheet += lineRule(".message:after {content:\"\";position:absolute;bottom:-20px; left:50px; "
                           "border-width:20px 0 0 20px; border-style:solid;border-color:#BFF343 "
                           "transparent;display:block;width:0;}");
@@ -202,16 +206,18 @@ QString QELMessagesHTMLGenerator::_styles()
                           "margin-left: auto; margin-right: auto;margin-top:50px;width: 80%;"
                           "text-align:center;}");
         sheet += blockRule(".pageIndex", {"padding:2px;", "width:100%;"});
-        sheet += blockRule(".dateStamp", {"text-align:center;", "color:gray;", "font-size:10px;",
-                                          "border-bottom: 1px solid gray;",
-                                          "margin: 40px 0px 20px 0px;", "width:50%;"});
+        sheet += blockRule(".dateStamp",
+                           {"text-align:center;", "color:gray;", "font-size:10px;",
+                            "border-bottom: 1px solid gray;", "margin: 40px 0px 20px 0px;",
+                            "width:50%;"});
         return sheet + QStringLiteral("</STYLE>") + kCrLf;
     }();
     return styles;
 }
 
-QString QELMessagesHTMLGenerator::_htmlHeaderForConversationWithWithTotalMessageCountWithPageIndexCode(
-    const QString& title, quint64 count, const QString& pageIndexCode) const
+QString QELMessagesHTMLGenerator::
+    _htmlHeaderForConversationWithWithTotalMessageCountWithPageIndexCode(
+        const QString& title, quint64 count, const QString& pageIndexCode) const
 {
     QString header = QStringLiteral("<HTML>") + kCrLf + QStringLiteral("<HEAD>") + kCrLf;
     // The file is UTF-16 with its mark, and says so.
@@ -240,8 +246,7 @@ QString QELMessagesHTMLGenerator::_htmlFooter(bool exportForm)
         footer += QStringLiteral("<small>") + TextEscaping::htmlText(L("PRODUCEDBY"))
             + QStringLiteral(" <a href=\"")
             + TextEscaping::htmlAttribute(ProductInfo::makerHomePage()) + QStringLiteral("\">")
-            + TextEscaping::htmlText(ProductInfo::name()) + QStringLiteral("</a></small>")
-            + kCrLf;
+            + TextEscaping::htmlText(ProductInfo::name()) + QStringLiteral("</a></small>") + kCrLf;
     return footer + QStringLiteral("</BODY>") + kCrLf + QStringLiteral("</HTML>");
 }
 
@@ -250,8 +255,8 @@ QString QELMessagesHTMLGenerator::_generatePageIndexWithNumberOfPagesConversatio
 {
     QString index = QStringLiteral("<div class='pageIndex'>%1 : ").arg(L("PAGES")) + kCrLf;
     for (int i = 1; i <= pages; ++i) {
-        const QString target = (i == 1 ? stem : QStringLiteral("%1_%2").arg(stem).arg(i))
-            + QStringLiteral(".html");
+        const QString target =
+            (i == 1 ? stem : QStringLiteral("%1_%2").arg(stem).arg(i)) + QStringLiteral(".html");
         index += QStringLiteral("<a href='%1'>%2</a>&nbsp;")
                      .arg(MessagesAttachmentFiles::relativeUrlAttribute(target))
                      .arg(i)
@@ -282,18 +287,20 @@ QStringList QELMessagesHTMLGenerator::generateHTMLForConversationWithMessagesUse
     return generate(conversation, messages, nullptr, viewDataPath, QString());
 }
 
-QStringList QELMessagesHTMLGenerator::generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
-    const QELMessagesConversation& conversation, const QList<QELMessageDetail>& messages,
-    BackupFileSource* backup, const QString& folder)
+QStringList QELMessagesHTMLGenerator::
+    generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
+        const QELMessagesConversation& conversation, const QList<QELMessageDetail>& messages,
+        BackupFileSource* backup, const QString& folder)
 {
     if (folder.isEmpty())
         return {};
     return generate(conversation, messages, backup, QString(), folder);
 }
 
-QStringList QELMessagesHTMLGenerator::generateHTMLForConversationWithMessagesUseViewDataPathToFilePath(
-    const QELMessagesConversation& conversation, const QList<QELMessageDetail>& messages,
-    const QString& viewDataPath, const QString& folder)
+QStringList QELMessagesHTMLGenerator::
+    generateHTMLForConversationWithMessagesUseViewDataPathToFilePath(
+        const QELMessagesConversation& conversation, const QList<QELMessageDetail>& messages,
+        const QString& viewDataPath, const QString& folder)
 {
     if (folder.isEmpty())
         return {};
@@ -321,7 +328,7 @@ QStringList QELMessagesHTMLGenerator::generate(const QELMessagesConversation& co
     formatter->setAttachmentFolder(temporaryFolder() + QLatin1Char('/') + kShownPagesFolder
                                    + QLatin1Char('/') + kShownAttachmentsFolder);
     return _generateHTMLForConversationWithMessagesUseMessageFormatter(conversation, messages,
-                                                                      *formatter, exportFolder);
+                                                                       *formatter, exportFolder);
 }
 
 QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUseMessageFormatter(
@@ -333,13 +340,15 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
     const QString temporary = temporaryFolder();
     if (!exportForm && temporary.isEmpty())
         return {};
-    const QString base = exportForm ? exportFolder : temporary + QLatin1Char('/') + kShownPagesFolder;
+    const QString base =
+        exportForm ? exportFolder : temporary + QLatin1Char('/') + kShownPagesFolder;
     if (!QDir().mkpath(base)) {
         qCWarning(lcOrvane).noquote() << "Messages: the folder of the page cannot be made:" << base;
         return {};
     }
     const QString title = conversation.title();
-    SafePath::UniqueNamer namer(base, SafePath::Numbering::Parenthesised, SafePath::Taken::InFolder);
+    SafePath::UniqueNamer namer(base, SafePath::Numbering::Parenthesised,
+                                SafePath::Taken::InFolder);
     // A title such as "../x" must not make a hidden file either.
     QString stem = fileStemForTitle(title);
     while (stem.startsWith(QLatin1Char('.')) || stem.startsWith(QLatin1Char(' ')))
@@ -349,8 +358,8 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
     if (path.isEmpty())
         return {};
 
-    const QString timeFormat =
-        m_locale.dateFormat(QLocale::LongFormat) + QLatin1Char(' ') + m_locale.timeFormat(QLocale::ShortFormat);
+    const QString timeFormat = m_locale.dateFormat(QLocale::LongFormat) + QLatin1Char(' ')
+        + m_locale.timeFormat(QLocale::ShortFormat);
     const QString dayFormat = m_locale.dateFormat(QLocale::ShortFormat);
     const bool sms = conversation.conversationType() == 0;
     const double total = double(messages.size());
@@ -395,8 +404,9 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
 
             const QString name = nameFor(conversation, message);
             const QString service = sms
-                ? QStringLiteral(" %1 - %2").arg(timeText, message.isMadrid().value_or(false)
-                                                              ? QStringLiteral(" (iMessage)")
+                ? QStringLiteral(" %1 - %2")
+                      .arg(timeText,
+                           message.isMadrid().value_or(false) ? QStringLiteral(" (iMessage)")
                                                               : QStringLiteral(" (SMS)"))
                 : QStringLiteral(" %1 - WhatsApp").arg(timeText);
             if (message.direction() == 1) {
@@ -409,9 +419,11 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
                     : QStringLiteral("<div class='message sent'>");
                 page.append(info);
             } else {
-                QString info = QStringLiteral("<div class='messageinfo receive'>") + kCrLf + received;
+                QString info =
+                    QStringLiteral("<div class='messageinfo receive'>") + kCrLf + received;
                 if (!name.isEmpty())
-                    info += QStringLiteral(" - ") + TextEscaping::htmlText(name) + QStringLiteral(" -");
+                    info +=
+                        QStringLiteral(" - ") + TextEscaping::htmlText(name) + QStringLiteral(" -");
                 info += service + QStringLiteral("</div>") + kCrLf
                     + QStringLiteral("<div class='message receive'>") + kCrLf;
                 page.append(info);
@@ -446,8 +458,8 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
     QString error;
     if (!writeFileAtomically(path, produce, &error)) {
         if (!cancelled)
-            qCWarning(lcOrvane).noquote() << "Messages: a conversation page could not be written to"
-                                          << path << ":" << error;
+            qCWarning(lcOrvane).noquote()
+                << "Messages: a conversation page could not be written to" << path << ":" << error;
         return {};
     }
     return {path};

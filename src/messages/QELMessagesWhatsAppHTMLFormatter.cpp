@@ -159,8 +159,7 @@ QString QELMessagesWhatsAppHTMLFormatter::
             if (piece.contentType() != QLatin1String("audio"))
                 html += QStringLiteral("<br/><a href='%1' border=0><img src='%2' "
                                        "width='179px'/></a>")
-                            .arg(reference(placed),
-                                 reference(picture.isEmpty() ? placed : picture))
+                            .arg(reference(placed), reference(picture.isEmpty() ? placed : picture))
                     + kCrLf + QStringLiteral("<br/>") + kCrLf;
         }
     }

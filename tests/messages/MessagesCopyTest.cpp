@@ -94,7 +94,8 @@ TEST_F(CopyMessages, ConversationsOfOneTitleGetNumberedPagesAndEachIsAnnounced)
     m_job.startCopy();
     ASSERT_TRUE(m_delegate.waitForAllItemsCopied());
     EXPECT_EQ(files(), (QStringList{"T (1).html", "T (2).html", "T.html", "Zoë.html"}));
-    EXPECT_TRUE(readPage(m_dir.filePath(QStringLiteral("T (2).html"))).contains(QStringLiteral("message 3")));
+    EXPECT_TRUE(readPage(m_dir.filePath(QStringLiteral("T (2).html")))
+                    .contains(QStringLiteral("message 3")));
     EXPECT_EQ(m_delegate.order(),
               (QStringList{"begin T", "begin T", "begin T", "begin Zoë", "all done"}));
     EXPECT_EQ(m_job.failedItemCount(), 0u);
@@ -113,7 +114,8 @@ TEST_F(CopyMessages, ARangeLimitsTheReadsAndNamesThePages)
     ASSERT_TRUE(m_delegate.waitForAllItemsCopied());
     EXPECT_EQ(files(), QStringList{"T (01 Mar 2014 - 31 Mar 2014).html"});
     ASSERT_EQ(m_reader->askedDates().size(), 1);
-    EXPECT_EQ(m_reader->askedDates().first(), std::make_pair(utc(2014, 3, 1, 8), utc(2014, 3, 31, 20)));
+    EXPECT_EQ(m_reader->askedDates().first(),
+              std::make_pair(utc(2014, 3, 1, 8), utc(2014, 3, 31, 20)));
 }
 
 TEST_F(CopyMessages, CancellingFinishesTheConversationInHandAndStillEnds)

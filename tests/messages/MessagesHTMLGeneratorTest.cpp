@@ -72,7 +72,8 @@ protected:
     QString showOne(const QELMessagesConversation& c, const QList<QELMessageDetail>& messages)
     {
         const QStringList pages =
-            m_generator.generateHTMLForConversationWithMessagesUseDeviceBackup(c, messages, nullptr);
+            m_generator.generateHTMLForConversationWithMessagesUseDeviceBackup(c, messages,
+                                                                               nullptr);
         return pages.size() == 1 ? pages.first() : QString();
     }
 
@@ -93,9 +94,8 @@ TEST_F(MessagesPage, ThreeMessagesOnTwoDaysGiveTheirLinesBubblesAndOneDayStamp)
     ASSERT_FALSE(path.isEmpty());
     EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("Ann Lee.html"));
     EXPECT_EQ(QFileInfo(path).path(), m_temporary.path() + QStringLiteral("/message_temp"));
-    const QString expected =
-        QStringLiteral("<div class='messageinfo receive'>\r\n") + L("RECEIVELABEL")
-        + QStringLiteral(" - Ann Lee - ") + messageTimeText(first)
+    const QString expected = QStringLiteral("<div class='messageinfo receive'>\r\n")
+        + L("RECEIVELABEL") + QStringLiteral(" - Ann Lee - ") + messageTimeText(first)
         + QStringLiteral(" -  (SMS)</div>\r\n<div class='message receive'>\r\nHi\r\n</div>\r\n")
         + QStringLiteral("<div class='messageinfo sent'>Ann Lee - ") + messageTimeText(second)
         + QStringLiteral(" -  (iMessage)</div><div class='message sent imessage'>Line1<br/>Line2"
@@ -105,9 +105,9 @@ TEST_F(MessagesPage, ThreeMessagesOnTwoDaysGiveTheirLinesBubblesAndOneDayStamp)
         + QStringLiteral(" -  (SMS)</div><div class='message sent'>Bye\r\n</div>\r\n");
     const QString page = readPage(path);
     EXPECT_EQ(bodyOf(page), expected);
-    EXPECT_TRUE(page.startsWith(QStringLiteral(
-        "<HTML>\r\n<HEAD>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
-        "charset=utf-16\" /><STYLE type='text/css'>\r\nbody {\r\n")));
+    EXPECT_TRUE(page.startsWith(
+        QStringLiteral("<HTML>\r\n<HEAD>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                       "charset=utf-16\" /><STYLE type='text/css'>\r\nbody {\r\n")));
     EXPECT_TRUE(page.contains(QStringLiteral("</STYLE>\r\n</HEAD>\r\n<BODY>\r\n<H1>")
                               + L("CONVERSATIONWITH").arg(QStringLiteral("Ann Lee"))
                               + QStringLiteral("</H1>\r\n") + L("CONTAINSXMESSAGES").arg(3)
@@ -159,10 +159,11 @@ TEST_F(MessagesPage, AnEmptyRangeGivesTheNoticeAndNoDayStamp)
                   + L("NOMESSAGESINSELECTEDDATES") + QStringLiteral(" </strong> <p>\r\n")
                   + L("NOMESSAGESCLICKSELECTDATES")
                   + QStringLiteral(" </p>\r\n </div>\r\n<br/><br/>"));
-    EXPECT_TRUE(page.contains(QStringLiteral("<br/>\r\n")
-                              + L("SHOWINGMESSAGESBETWEENDATES")
-                                    .arg(QStringLiteral("01 Mar 2014"), QStringLiteral("31 Mar 2014"))
-                              + QStringLiteral("\r\n<hr size=1 noshade/>")));
+    EXPECT_TRUE(
+        page.contains(QStringLiteral("<br/>\r\n")
+                      + L("SHOWINGMESSAGESBETWEENDATES")
+                            .arg(QStringLiteral("01 Mar 2014"), QStringLiteral("31 Mar 2014"))
+                      + QStringLiteral("\r\n<hr size=1 noshade/>")));
     EXPECT_FALSE(page.contains(QStringLiteral("dateStamp\">")));
 }
 
@@ -179,8 +180,9 @@ TEST_F(MessagesPage, TheCreditLineIsOnEveryCopiedPageAndOnNoShownOne)
     const QList<QELMessageDetail> messages = {message(0, utc(2020, 1, 1), QStringLiteral("x"))};
     const QString copied = readPage(exportOne(conversation(QStringLiteral("T")), messages));
     const QString shown = readPage(showOne(conversation(QStringLiteral("T")), messages));
-    const QString credit = QStringLiteral("<small>") + L("PRODUCEDBY") + QStringLiteral(" <a href=\"")
-        + ProductInfo::makerHomePage() + QStringLiteral("\">Orvane</a></small>\r\n</BODY>");
+    const QString credit = QStringLiteral("<small>") + L("PRODUCEDBY")
+        + QStringLiteral(" <a href=\"") + ProductInfo::makerHomePage()
+        + QStringLiteral("\">Orvane</a></small>\r\n</BODY>");
     EXPECT_TRUE(copied.contains(credit));
     EXPECT_FALSE(shown.contains(QStringLiteral("<small>")));
     EXPECT_TRUE(shown.endsWith(QStringLiteral("<hr size=1 noshade/>\r\n</BODY>\r\n</HTML>")));
@@ -191,9 +193,11 @@ TEST_F(MessagesPage, TakenNamesGetANumberAndNoFileIsReplaced)
     const QELMessagesConversation t = conversation(QStringLiteral("T"));
     QStringList names;
     for (int i = 0; i < 3; ++i)
-        names << QFileInfo(exportOne(t, {message(0, utc(2020, 1, 1), QString::number(i))})).fileName();
+        names << QFileInfo(exportOne(t, {message(0, utc(2020, 1, 1), QString::number(i))}))
+                     .fileName();
     EXPECT_EQ(names, (QStringList{"T.html", "T (1).html", "T (2).html"}));
-    EXPECT_TRUE(readPage(m_export.filePath(QStringLiteral("T.html"))).contains(QStringLiteral("receive'>\r\n0\r\n")));
+    EXPECT_TRUE(readPage(m_export.filePath(QStringLiteral("T.html")))
+                    .contains(QStringLiteral("receive'>\r\n0\r\n")));
     // With a range the numbers follow the dated name.
     m_generator.setStartDate(utc(2014, 3, 1));
     m_generator.setEndDate(utc(2014, 3, 31));
@@ -231,7 +235,8 @@ TEST_F(MessagesPage, HostileTextsAreEscapedAndAHostileTitleStaysInTheFolder)
     ASSERT_FALSE(path.isEmpty());
     EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(m_export.path()).absolutePath());
     EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("_.._x.html"));
-    EXPECT_EQ(QDir(m_export.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    EXPECT_EQ(QDir(m_export.path()).entryList(QDir::Files),
+              QStringList{QFileInfo(path).fileName()});
     const QString page = readPage(path);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -298,11 +303,11 @@ TEST_F(MessagesPage, AFolderThatCannotBeMadeGivesNoPage)
     QFile file(blocker);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    EXPECT_TRUE(m_generator
-                    .generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
-                        conversation(QStringLiteral("T")), {}, nullptr,
-                        blocker + QStringLiteral("/sub"))
-                    .isEmpty());
+    EXPECT_TRUE(
+        m_generator
+            .generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
+                conversation(QStringLiteral("T")), {}, nullptr, blocker + QStringLiteral("/sub"))
+            .isEmpty());
     EXPECT_EQ(m_generator.baseURL(),
               QUrl::fromLocalFile(m_temporary.path() + QStringLiteral("/message_temp/")));
 }

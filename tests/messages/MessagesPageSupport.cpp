@@ -107,9 +107,9 @@ void setUpForGoldenPages(QELMessagesHTMLGenerator& generator, const QString& tem
 QString messageTimeText(const QDateTime& time)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
-    return english.toString(time.toUTC(), english.dateFormat(QLocale::LongFormat)
-                                              + QLatin1Char(' ')
-                                              + english.timeFormat(QLocale::ShortFormat));
+    return english.toString(time.toUTC(),
+                            english.dateFormat(QLocale::LongFormat) + QLatin1Char(' ')
+                                + english.timeFormat(QLocale::ShortFormat));
 }
 
 } // namespace MessagesTest
