@@ -250,12 +250,16 @@ void QELMessagesView::_workerLoadComplete(const std::shared_ptr<LoadResult>& res
     loadDataComplete();
     m_content->show();
     showGroups(result->groups);
-    if (result->headers.isEmpty()) {
-        m_ui->outlineViewConversations->setVisible(false);
+    // Without conversations there is nothing to date, print or copy.
+    const bool any = !result->headers.isEmpty();
+    m_ui->buttonSetDateRange->setVisible(any);
+    m_ui->buttonPrint->setVisible(any);
+    m_ui->copySelectedConversationsButton->setVisible(any);
+    m_ui->outlineViewConversations->setVisible(any);
+    if (!any) {
         showPage(m_ui->noMessagesFoundView);
         return;
     }
-    m_ui->outlineViewConversations->setVisible(true);
     showPage(m_ui->messageDisplayWebView);
     for (int header = 0; header < m_model->rowCount(); ++header) {
         const QModelIndex group = m_model->index(header, 0);
