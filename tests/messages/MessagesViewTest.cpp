@@ -2,6 +2,8 @@
 // The messages view, headless: its load from a scripted backup, the page of
 // the selected conversation, search, the date range, links, print and copy;
 // the date-range panel; and a page as the web view shows and prints it.
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QDateEdit>
@@ -209,6 +212,12 @@ TEST_F(MessagesViewTest, LoadsTheGroupsSortedAndShowsTheFirstConversation)
     EXPECT_EQ(view->currentConversation()->title(), QStringLiteral("Anna Berg"));
     EXPECT_EQ(QFileInfo(view->shownPagePath()).fileName(), QStringLiteral("Anna Berg.html"));
 
+    // The generator's progress, from its thread, makes the loading bar determinate.
+    std::thread([&] { view->OnHTMLGeneratorProgressOf(3, 10); }).join();
+    EXPECT_TRUE(waitUntil([&] {
+        return view->loadConversationProgressView()->maximum() == 10
+            && view->loadConversationProgressView()->value() == 3;
+    }));
     // A header shows nothing new; two rows show nothing new.
     const QString shown = view->shownPagePath();
     select(*view, {QStringLiteral("WhatsApp")});
@@ -260,6 +269,7 @@ TEST_F(MessagesViewTest, WhatsAppComesFromWhereTheInstalledAppKeepsItsDatabases)
             // Nothing to show: the no-messages page, no list.
             EXPECT_EQ(view->containerView()->currentWidget(), view->noMessagesFoundView());
             EXPECT_FALSE(view->outlineViewConversations()->isVisibleTo(view.get()));
+            EXPECT_FALSE(view->buttonPrint()->isVisibleTo(view.get()));
         }
     }
 }
