@@ -45,9 +45,10 @@ QList<QELMessagesConversation> copyQueue(const QStringList& headers, const Group
             queue += shown.value(header);
         return queue;
     }
-    std::stable_sort(selected.begin(), selected.end(), [](const SelectedRow& a, const SelectedRow& b) {
-        return a.header != b.header ? a.header < b.header : a.child < b.child;
-    });
+    std::stable_sort(selected.begin(), selected.end(),
+                     [](const SelectedRow& a, const SelectedRow& b) {
+                         return a.header != b.header ? a.header < b.header : a.child < b.child;
+                     });
     for (const SelectedRow& row : std::as_const(selected)) {
         if (row.header < 0 || row.header >= headers.size())
             continue;

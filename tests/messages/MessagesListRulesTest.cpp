@@ -32,17 +32,17 @@ QStringList titles(const QList<QELMessagesConversation>& list)
 
 TEST(MessagesListRules, NamesComeFirstThenNumbersIgnoringCaseAndAccents)
 {
-    const QStringList sorted = titles(sortedByTitle({titled("Zoe"), titled("anna"), titled("+44 7700"),
-                                                     titled("0123"), titled(""), titled("Émile"),
-                                                     titled("bob")}));
+    const QStringList sorted =
+        titles(sortedByTitle({titled("Zoe"), titled("anna"), titled("+44 7700"), titled("0123"),
+                              titled(""), titled("Émile"), titled("bob")}));
     EXPECT_EQ(sorted, (QStringList{"", "anna", "bob", "Émile", "Zoe", "+44 7700", "0123"}));
     struct Case {
         const char* a;
         const char* b;
         bool less;
     };
-    const Case cases[] = {{"", "a", true},   {"a", "", false},       {"", "", false},
-                          {"a", "1", true},  {"1", "a", false},      {"Ann +1", "Bob", false},
+    const Case cases[] = {{"", "a", true},       {"a", "", false},      {"", "", false},
+                          {"a", "1", true},      {"1", "a", false},     {"Ann +1", "Bob", false},
                           {"ann", "ANN", false}, {"ANN", "ann", false}, {"+1", "0", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " < " + c.b);

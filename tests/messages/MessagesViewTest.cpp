@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QDateEdit>
-#include <QGroupBox>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -98,7 +98,8 @@ protected:
         const qint64 annaChat = sms.chat({anna});
         const qint64 bobChat = sms.chat({bob});
         const qint64 numberChat = sms.chat({number});
-        auto add = [&](qint64 chat, qint64 handle, const char* text, const QDateTime& when, bool fromMe) {
+        auto add = [&](qint64 chat, qint64 handle, const char* text, const QDateTime& when,
+                       bool fromMe) {
             SmsDbBuilder::ChatMessage m;
             m.chat = chat;
             m.handle = handle;
@@ -124,7 +125,13 @@ protected:
     {
         WhatsAppDbBuilder db;
         const qint64 chat = db.chat(partner);
-        db.message({chat, false, 737888400.0, WhatsAppDbBuilder::Text, "1@s.whatsapp.net", "Hi there", {}});
+        db.message({chat,
+                    false,
+                    737888400.0,
+                    WhatsAppDbBuilder::Text,
+                    "1@s.whatsapp.net",
+                    "Hi there",
+                    {}});
         const QString path = m_dir.filePath(QStringLiteral("ChatStorage-%1.sqlite").arg(partner));
         EXPECT_TRUE(db.writeChatStorage(path));
         return bytesOf(path);
@@ -195,11 +202,13 @@ protected:
 TEST_F(MessagesViewTest, LoadsTheGroupsSortedAndShowsTheFirstConversation)
 {
     writeSms();
-    m_source->addDataType(13, chatStorage(QStringLiteral("Carl")), QStringLiteral("ChatStorage.sqlite"));
+    m_source->addDataType(13, chatStorage(QStringLiteral("Carl")),
+                          QStringLiteral("ChatStorage.sqlite"));
     auto view = loadedView(false);
     EXPECT_FALSE(view->loadFailed());
-    EXPECT_EQ(shownTitles(*view), (QStringList{"[SMS & iMessage]", "Anna Berg", "Bob Stone",
-                                               "+447700900123", "[WhatsApp]", "Carl"}));
+    EXPECT_EQ(shownTitles(*view),
+              (QStringList{"[SMS & iMessage]", "Anna Berg", "Bob Stone", "+447700900123",
+                           "[WhatsApp]", "Carl"}));
     QAbstractItemModelTester tester(view->outlineViewConversations()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_TRUE(view->outlineViewConversations()->isVisibleTo(view.get()));
@@ -228,7 +237,8 @@ TEST_F(MessagesViewTest, LoadsTheGroupsSortedAndShowsTheFirstConversation)
     EXPECT_EQ(view->currentConversation()->title(), QStringLiteral("Anna Berg"));
     // Another row shows its page.
     select(*view, {QStringLiteral("Carl")});
-    EXPECT_TRUE(waitForPage(*view, QStringLiteral("Hi there")).contains(QStringLiteral("Hi there")));
+    EXPECT_TRUE(
+        waitForPage(*view, QStringLiteral("Hi there")).contains(QStringLiteral("Hi there")));
 }
 
 TEST_F(MessagesViewTest, WhatsAppComesFromWhereTheInstalledAppKeepsItsDatabases)
@@ -236,9 +246,9 @@ TEST_F(MessagesViewTest, WhatsAppComesFromWhereTheInstalledAppKeepsItsDatabases)
     struct Case {
         const char* name;
         bool installed;
-        bool appDomain;  // Documents/ChatStorage.sqlite in the app's domain
-        bool shared;     // ChatStorage.sqlite in the shared group container
-        bool dataTypes;  // data types 13 and 14
+        bool appDomain; // Documents/ChatStorage.sqlite in the app's domain
+        bool shared;    // ChatStorage.sqlite in the shared group container
+        bool dataTypes; // data types 13 and 14
         QStringList headers;
         QString title;
     };
@@ -264,7 +274,8 @@ TEST_F(MessagesViewTest, WhatsAppComesFromWhereTheInstalledAppKeepsItsDatabases)
         EXPECT_EQ(view->headers(), c.headers);
         if (!c.headers.isEmpty()) {
             ASSERT_EQ(view->shownGroups().value(QStringLiteral("WhatsApp")).size(), 1);
-            EXPECT_EQ(view->shownGroups().value(QStringLiteral("WhatsApp")).first().title(), c.title);
+            EXPECT_EQ(view->shownGroups().value(QStringLiteral("WhatsApp")).first().title(),
+                      c.title);
         } else {
             // Nothing to show: the no-messages page, no list.
             EXPECT_EQ(view->containerView()->currentWidget(), view->noMessagesFoundView());
@@ -294,14 +305,16 @@ TEST_F(MessagesViewTest, SearchKeepsTitlesAtOnceAndMessageMatchesOnceRead)
     // A newer search wins; an empty one restores every list.
     view->search(QStringLiteral("zzz"));
     view->search(QString());
-    EXPECT_EQ(shownTitles(*view), (QStringList{"[SMS & iMessage]", "Anna Berg", "Bob Stone",
-                                               "+447700900123"}));
+    EXPECT_EQ(shownTitles(*view),
+              (QStringList{"[SMS & iMessage]", "Anna Berg", "Bob Stone", "+447700900123"}));
     waitUntil([&] { return finished.count() >= 3; }, 500);
     EXPECT_EQ(shownTitles(*view).size(), 4);
     // Headers stay when their list is empty.
     view->search(QStringLiteral("nobody"));
-    ASSERT_TRUE(waitUntil([&] { return finished.count() >= 3 && finished.last().value(0).toString() == "nobody"; }))
-        << finished.count() << " " << finished.last().value(0).toString().toStdString();
+    ASSERT_TRUE(waitUntil([&] {
+        return finished.count() >= 3 && finished.last().value(0).toString() == "nobody";
+    })) << finished.count()
+        << " " << finished.last().value(0).toString().toStdString();
     EXPECT_EQ(shownTitles(*view), QStringList{"[SMS & iMessage]"});
 }
 
@@ -339,7 +352,8 @@ TEST_F(MessagesViewTest, ADateRangeLimitsThePageAndItsLabelFollowsTheRange)
 TEST_F(MessagesViewTest, CopyQueuesTheSelectionOrEverythingIntoTheChosenFolder)
 {
     writeSms();
-    m_source->addDataType(13, chatStorage(QStringLiteral("Carl")), QStringLiteral("ChatStorage.sqlite"));
+    m_source->addDataType(13, chatStorage(QStringLiteral("Carl")),
+                          QStringLiteral("ChatStorage.sqlite"));
     auto view = loadedView();
     struct Case {
         const char* name;
@@ -349,7 +363,9 @@ TEST_F(MessagesViewTest, CopyQueuesTheSelectionOrEverythingIntoTheChosenFolder)
     const QList<Case> cases = {
         {"the WhatsApp header", {"WhatsApp"}, {"Carl.html"}},
         {"two rows", {"Bob Stone", "Anna Berg"}, {"Anna Berg.html", "Bob Stone.html"}},
-        {"nothing selected", {}, {"+447700900123.html", "Anna Berg.html", "Bob Stone.html", "Carl.html"}},
+        {"nothing selected",
+         {},
+         {"+447700900123.html", "Anna Berg.html", "Bob Stone.html", "Carl.html"}},
     };
     int runs = 0;
     for (const Case& c : cases) {
@@ -388,7 +404,8 @@ TEST_F(MessagesViewTest, AClickedLinkOpensOnlyAFileOfThePagesFolder)
     outside.close();
     EXPECT_TRUE(view->openClickedLink(QUrl::fromLocalFile(inside.fileName())));
     EXPECT_FALSE(view->openClickedLink(QUrl::fromLocalFile(outside.fileName())));
-    EXPECT_FALSE(view->openClickedLink(QUrl::fromLocalFile(folder + QStringLiteral("/files/../../secret.txt"))));
+    EXPECT_FALSE(view->openClickedLink(
+        QUrl::fromLocalFile(folder + QStringLiteral("/files/../../secret.txt"))));
     EXPECT_FALSE(view->openClickedLink(QUrl(QStringLiteral("https://example.org/"))));
     EXPECT_EQ(m_opened, QList<QUrl>{QUrl::fromLocalFile(inside.fileName())});
 }
@@ -453,7 +470,8 @@ TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)
     ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }, 60000));
     EXPECT_TRUE(loaded.first().value(0).toBool());
     const QString text = plainText(view.page());
-    EXPECT_TRUE(text.contains(QStringLiteral("Message number 5999 with some text to fill the page <b>")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Message number 5999 with some text to fill the page <b>")));
     EXPECT_TRUE(text.contains(L("CONVERSATIONWITH").arg(QStringLiteral("Ann Lee"))));
     // Its text cannot be selected, as an inline page's cannot.
     QVariant userSelect;
@@ -482,7 +500,8 @@ TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)
     toText.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     ASSERT_TRUE(toText.waitForFinished(30000)) << "pdftotext (poppler-utils) is needed";
     const QString pdfText = QString::fromUtf8(toText.readAllStandardOutput());
-    EXPECT_TRUE(pdfText.contains(QStringLiteral("Message number 2 with some text"))) << pdfText.toStdString();
+    EXPECT_TRUE(pdfText.contains(QStringLiteral("Message number 2 with some text")))
+        << pdfText.toStdString();
     EXPECT_TRUE(pdfText.contains(QStringLiteral("Ann Lee")));
 }
 

@@ -43,7 +43,8 @@ MessagesListRules::SelectedRow QELMessagesConversationModel::rowOf(const QModelI
     return {int(index.internalId()) - 1, index.row()};
 }
 
-QModelIndex QELMessagesConversationModel::index(int row, int column, const QModelIndex& parent) const
+QModelIndex QELMessagesConversationModel::index(int row, int column,
+                                                const QModelIndex& parent) const
 {
     if (column != 0 || row < 0 || row >= rowCount(parent))
         return {};

@@ -70,8 +70,8 @@ bool whatsAppIsInstalled(QELDeviceInterface* device)
     if (!device)
         return false;
     const bool opened = device->StartAppsService();
-    const bool present =
-        opened && device->ApplicationIsPresent(QString::fromLatin1(QELMessagesView::kWhatsAppBundleId));
+    const bool present = opened
+        && device->ApplicationIsPresent(QString::fromLatin1(QELMessagesView::kWhatsAppBundleId));
     device->StopAppsService();
     return present;
 }
@@ -119,7 +119,8 @@ QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
     m_ui->splitter->setStretchFactor(1, 1);
     m_ui->splitter->setSizes({240, 560});
     connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        QMetaObject::invokeMethod(this, [this] { selectionChanged(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { selectionChanged(); }, Qt::QueuedConnection);
     });
     connect(m_ui->buttonPrint, &QPushButton::clicked, this, &QELMessagesView::buttonPrintClicked);
     connect(m_ui->buttonSetDateRange, &QPushButton::clicked, this,
@@ -316,8 +317,8 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
     const QString folder = viewDataPath();
     const QDateTime start = _startDateRange;
     const QDateTime end = _endDateRange;
-    m_workers.start([this, production, conversation, readers, generator, producing, source,
-                     folder, start, end] {
+    m_workers.start([this, production, conversation, readers, generator, producing, source, folder,
+                     start, end] {
         std::lock_guard lock(*producing);
         if (production != m_production.load())
             return;
@@ -330,11 +331,10 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
         generator->setStartDate(start);
         generator->setEndDate(end);
         const QStringList pages = !reader ? QStringList()
-            : folder.isEmpty()
-            ? generator->generateHTMLForConversationWithMessagesUseDeviceBackup(
-                conversation, messages, source.get())
-            : generator->generateHTMLForConversationWithMessagesUseViewDatapath(
-                conversation, messages, folder);
+            : folder.isEmpty() ? generator->generateHTMLForConversationWithMessagesUseDeviceBackup(
+                  conversation, messages, source.get())
+                               : generator->generateHTMLForConversationWithMessagesUseViewDatapath(
+                                   conversation, messages, folder);
         const QString path = pages.value(0);
         QMetaObject::invokeMethod(
             this, [this, production, path] { _produceConversationComplete(production, path); },
@@ -411,7 +411,8 @@ void QELMessagesView::search(const QString& text)
     };
     QList<Candidate> candidates;
     for (const QString& header : std::as_const(_outlineViewHeaders)) {
-        const QList<QELMessagesConversation> all = _originalOutlineViewChildrenForHeaders.value(header);
+        const QList<QELMessagesConversation> all =
+            _originalOutlineViewChildrenForHeaders.value(header);
         QList<QELMessagesConversation>& kept = byTitle[header];
         for (int i = 0; i < all.size(); ++i) {
             if (MessagesListRules::titleMatches(all.at(i), folded))
@@ -484,7 +485,7 @@ void QELMessagesView::buttonSetDateRangeClicked()
     _startDateRange = _panelSetDates->getStartDate();
     _endDateRange = _panelSetDates->getEndDate();
     m_ui->labelShowingSelectedDateRange->setVisible(_startDateRange.isValid()
-                                                   || _endDateRange.isValid());
+                                                    || _endDateRange.isValid());
     if (_currentConversation)
         _displayConversation(*_currentConversation);
 }

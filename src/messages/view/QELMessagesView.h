@@ -99,7 +99,10 @@ public:
     // The headers shown, and the conversations under them (after search).
     QStringList headers() const;
     MessagesListRules::Groups shownGroups() const;
-    std::optional<QELMessagesConversation> currentConversation() const { return _currentConversation; }
+    std::optional<QELMessagesConversation> currentConversation() const
+    {
+        return _currentConversation;
+    }
     // The file of the page shown; empty when none is.
     QString shownPagePath() const { return m_shownPage; }
     // What a link click on the page does: opens a file of the page's folder,
