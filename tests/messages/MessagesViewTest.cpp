@@ -241,6 +241,38 @@ TEST_F(MessagesViewTest, LoadsTheGroupsSortedAndShowsTheFirstConversation)
         waitForPage(*view, QStringLiteral("Hi there")).contains(QStringLiteral("Hi there")));
 }
 
+TEST_F(MessagesViewTest, OnlyTheNewestConversationAskedForIsShown)
+{
+    writeSms();
+    m_source->addDataType(13, chatStorage(QStringLiteral("Carl")),
+                          QStringLiteral("ChatStorage.sqlite"));
+    auto view = loadedView();
+    ASSERT_FALSE(waitForPage(*view, QStringLiteral("Hello from Anna")).isEmpty());
+    QSignalSpy shown(view.get(), &QELMessagesView::conversationPageShown);
+    for (int round = 0; round < 5; ++round) {
+        select(*view, {QStringLiteral("Bob Stone")});
+        QCoreApplication::processEvents();
+        const qsizetype before = shown.count();
+        select(*view, {QStringLiteral("Carl")});
+        ASSERT_TRUE(waitUntil([&] {
+            return shown.count() > before
+                && QFileInfo(shown.last().value(0).toString())
+                       .fileName()
+                       .startsWith(QStringLiteral("Carl"));
+        })) << round
+            << " " << view->shownPagePath().toStdString() << " " << shown.count();
+        // Once Carl was asked for, Bob's page, cancelled or late, never showed.
+        for (qsizetype i = before; i < shown.count(); ++i)
+            EXPECT_FALSE(shown.at(i).value(0).toString().contains(QStringLiteral("Bob")));
+        EXPECT_EQ(view->currentConversation()->title(), QStringLiteral("Carl"));
+    }
+    // The pages shown before do not pile up.
+    const QString pages = QFileInfo(view->shownPagePath()).absolutePath();
+    EXPECT_TRUE(waitUntil([&] {
+        return QDir(pages).entryList({QStringLiteral("*.html")}, QDir::Files).size() <= 2;
+    })) << QDir(pages).entryList(QDir::Files).join(',').toStdString();
+}
+
 TEST_F(MessagesViewTest, WhatsAppComesFromWhereTheInstalledAppKeepsItsDatabases)
 {
     struct Case {

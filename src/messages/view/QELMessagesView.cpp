@@ -2,6 +2,7 @@
 #include "QELMessagesView.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -133,7 +134,14 @@ QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
         if (!ok || m_loadingPage.isEmpty()
             || m_ui->messageDisplayWebView->url() != QUrl::fromLocalFile(m_loadingPage))
             return;
+        // The page shown before is not needed any more: each showing writes
+        // a page of its own, which would otherwise pile up until the program's
+        // temporary folder is emptied.
+        const QString previous = m_previousPage;
+        if (!previous.isEmpty() && previous != m_loadingPage)
+            m_workers.start([previous] { QFile::remove(previous); });
         m_shownPage = m_loadingPage;
+        m_previousPage = m_shownPage;
         m_ui->buttonPrint->setEnabled(true);
         emit conversationPageShown(m_shownPage);
     });
@@ -344,8 +352,12 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
 
 void QELMessagesView::_produceConversationComplete(quint64 production, const QString& path)
 {
-    if (production != m_production.load())
+    if (production != m_production.load()) {
+        // A page finished after a newer one was asked for is never shown.
+        if (!path.isEmpty())
+            m_workers.start([path] { QFile::remove(path); });
         return;
+    }
     if (path.isEmpty()) {
         showPage(m_ui->noMessagesFoundView);
         m_ui->buttonPrint->setEnabled(false);

@@ -155,6 +155,8 @@ private:
     std::optional<QELMessagesConversation> _currentConversation;
     QString m_shownPage;
     QString m_loadingPage;
+    // The last page that was shown, removed once the next one is.
+    QString m_previousPage;
 
     std::unique_ptr<QELCopyMessages> _copyMessages;
     std::unique_ptr<QPrinter> m_printer;
