@@ -68,6 +68,10 @@ QString kindOfFile(const QString& path)
         return QStringLiteral("Audiobook");
     if (extension == QLatin1String("wav"))
         return QStringLiteral("WAV audio file");
+    if (extension == QLatin1String("epub") || extension == QLatin1String("ibooks"))
+        return QStringLiteral("Book");
+    if (extension == QLatin1String("pdf"))
+        return QStringLiteral("PDF document");
     if (extension == QLatin1String("mp4") || extension == QLatin1String("m4v")
         || extension == QLatin1String("mov"))
         return QStringLiteral("MPEG-4 video file");
@@ -520,7 +524,12 @@ std::optional<MediaLibraryHost::TrackId> FolderMediaLibraryHost::addFile(
 {
     std::lock_guard lock(libraryMutex());
     const QFileInfo info(path);
-    if (!info.isFile())
+    // A book may be a package: an ePub or a book of several PDFs is a folder.
+    const QString extension = info.suffix().toLower();
+    const bool package = info.isDir()
+        && (extension == QLatin1String("epub") || extension == QLatin1String("ibooks")
+            || extension == QLatin1String("pdf"));
+    if (!info.isFile() && !package)
         return std::nullopt;
     Library* l = library(true);
     if (!l)
