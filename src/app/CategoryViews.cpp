@@ -61,8 +61,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
                     offers(R::Search, false, "SEARCHCONTACTS")),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
                     offers(R::Search, false, "SEARCHMESSAGES")),
-        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
-                    offers(R::Search, false, "SEARCHNOTES")),
         // Made by the content page on request only, never listed.
         placeholder(Camera, 1000, "", "", false, Never),
     };

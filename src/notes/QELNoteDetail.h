@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QDateTime>
+#include <QMetaType>
 #include <QString>
 
 #include "QELNoteAccountDetail.h"
@@ -72,3 +74,6 @@ private:
     QELNoteRowKey m_rowKey;
     bool m_passwordProtected = false;
 };
+
+// Notes travel in a copy job's queue.
+Q_DECLARE_METATYPE(std::shared_ptr<QELNoteDetail>)
