@@ -2,13 +2,18 @@
 // `orvane-inspect notes` run as a program over folders of copies.
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "FolderBackupFileSource.h"
 #include "NotesTestSupport.h"
+#include "QELCopyNotes.h"
+#include "QELNoteDatabaseReader.h"
+#include "RecordingCopyDelegate.h"
 
 using namespace NotesTest;
 using namespace NoteStoreFixture;
@@ -125,7 +130,60 @@ void writeLaterBackup(const QString& folder)
     ASSERT_TRUE(writeNotesSqlite(folder + QStringLiteral("/notes.sqlite"), legacy));
 }
 
+// Every file below a folder with its bytes, by relative path.
+QMap<QString, QByteArray> tree(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
 } // namespace
+
+TEST(NotesInspectTest, ExportWritesWhatTheViewsExportOfAllNotesWrites)
+{
+    QTemporaryDir dir;
+    writeLaterBackup(dir.path());
+    for (bool text : {false, true}) {
+        SCOPED_TRACE(text ? "text" : "html");
+        QTemporaryDir tool;
+        QStringList arguments{QStringLiteral("notes"), dir.path(), QStringLiteral("--export"),
+                              tool.path()};
+        if (text)
+            arguments.append(QStringLiteral("--text"));
+        const InspectRun run = inspect(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+
+        FolderBackupFileSource source(dir.path());
+        std::shared_ptr<QELNoteDatabaseReader> reader = QELNoteDatabaseReader::makeReader(source);
+        ASSERT_TRUE(reader);
+        QVariantList items;
+        for (const auto& note : reader->getAllNotes())
+            items.append(QELCopyNotes::itemForNote(note));
+        QTemporaryDir view;
+        RecordingCopyDelegate delegate;
+        QELCopyNotes job;
+        job.setDelegate(&delegate);
+        job.setDatabaseReader(reader);
+        job.setExportOptions(text ? 0 : QELCopyNotes::kHTML);
+        job.setBaseCopyPath(view.path());
+        job.setItemQueue(items);
+        job.startCopy();
+        ASSERT_TRUE(delegate.waitForAllItemsCopied());
+
+        const QMap<QString, QByteArray> written = tree(tool.path());
+        EXPECT_EQ(written, tree(view.path()));
+        const QStringList expected = text
+            ? QStringList{"Mail note.txt", "Trip.txt"}
+            : QStringList{"Mail note.html", "Trip - Attachments/1.JPG", "Trip - Attachments/2.png",
+                          "Trip - Attachments/3.MOV", "Trip.html"};
+        EXPECT_EQ(written.keys(), expected);
+    }
+}
 
 TEST(NotesInspectTest, PrintsTheNoteStoresNotes)
 {

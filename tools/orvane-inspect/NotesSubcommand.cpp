@@ -2,12 +2,15 @@
 // `orvane-inspect notes (FOLDER | --backup UDID)`: the notes as the notes view
 // reads them (the note store with the non-Apple notes of notes.sqlite, else
 // notes.sqlite or notes.db), each with its text and attachments, the media
-// read through the same lookups the view makes.
+// read through the same lookups the view makes; `--export DIR [--text]`
+// writes the files the view's export of every note writes, named by title.
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include "InspectJson.h"
 #include "InspectSubcommand.h"
+#include "QELCopyNotes.h"
 #include "QELIOS9NoteDetail.h"
 #include "QELMediaNoteContent.h"
 #include "QELNoteDatabaseReader.h"
@@ -83,6 +86,28 @@ int inspectNotes(const InspectRequest& request)
         json.insert(QStringLiteral("attachments"), attachmentsJson(*note));
         list.append(json);
     }
+    if (!request.exportFolder.isNull()) {
+        if (!QDir().mkpath(request.exportFolder))
+            return InspectSubcommands::fail(
+                QStringLiteral("the folder %1 could not be made").arg(request.exportFolder),
+                InspectSubcommands::kWriteFailed);
+        const int options = request.parser.isSet(QStringLiteral("text")) ? 0 : QELCopyNotes::kHTML;
+        SafePath::UniqueNamer namer = QELCopyNotes::namerForRun(request.exportFolder);
+        for (const std::shared_ptr<QELNoteDetail>& note : notes) {
+            QString path;
+            QString error;
+            // A locked note has nothing to write, as in the view's export.
+            if (QELCopyNotes::exportNote(*note, reader.get(), options, namer, QLocale(), &path,
+                                         &error)
+                == QELCopyNotes::Result::WriteFailed)
+                return InspectSubcommands::fail(
+                    QStringLiteral("note %1 could not be written to %2: %3")
+                        .arg(QString::number(note->noteId()),
+                             path.isEmpty() ? request.exportFolder : path, error),
+                    InspectSubcommands::kWriteFailed);
+        }
+    }
+
     QJsonObject root;
     root.insert(QStringLiteral("reader"), reader->className());
     root.insert(QStringLiteral("notes"), list);
@@ -94,9 +119,12 @@ int inspectNotes(const InspectRequest& request)
     QStringLiteral("the notes (NoteStore.sqlite with its attachments and notes.sqlite, "
                    "or notes.sqlite / notes.db)"),
     InspectSubcommand::Input::FolderOrBackup,
-    false,
+    true,
     QString(),
-    {},
+    [](QCommandLineParser& parser) {
+        parser.addOption({QStringLiteral("text"),
+                          QStringLiteral("With --export: plain-text files in place of HTML.")});
+    },
     inspectNotes,
 });
 
