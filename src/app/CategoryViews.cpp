@@ -57,8 +57,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
         books,
-        placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
-                    offers(R::Search, false, "SEARCHCONTACTS")),
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
                     offers(R::Search, false, "SEARCHMESSAGES")),
         // Made by the content page on request only, never listed.

@@ -27,6 +27,7 @@
 #include "LocalizedStrings.h"
 #include "Locations.h"
 #include "Log.h"
+#include "MusicLibraryHostServices.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELDeviceImageLibraryReader.h"
@@ -122,7 +123,8 @@ private:
 Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
 {
     Environment env;
-    env.mediaLibraryHost = std::make_shared<FolderMediaLibraryHost>();
+    env.mediaLibraryHost =
+        std::make_shared<FolderMediaLibraryHost>(QString(), musicLibraryHostServices());
     env.makeDeviceInterface = [] { return QELDeviceInterface::create(); };
     env.startDetached = [](const QString& program, const QStringList& arguments) {
         if (!QProcess::startDetached(program, arguments))

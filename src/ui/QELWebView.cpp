@@ -59,6 +59,10 @@ public:
 
     void triggerAction(WebAction action, bool checked = false) override
     {
+        if (m_view->textSelectable() && (action == Copy || action == SelectAll)) {
+            QWebEnginePage::triggerAction(action, checked);
+            return;
+        }
         switch (action) {
         case Copy:
             m_view->doCommandBySelector(QStringLiteral("copy:"));
@@ -152,13 +156,15 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
     static const QRegularExpression body(QStringLiteral("<body[^>]*>"),
                                          QRegularExpression::CaseInsensitiveOption);
     QString page = html;
-    QRegularExpressionMatch match = head.match(page);
-    if (!match.hasMatch())
-        match = body.match(page);
-    if (match.hasMatch())
-        page.insert(match.capturedEnd(), kNoSelectionStyle);
-    else
-        page.prepend(kNoSelectionStyle);
+    if (!m_textSelectable) {
+        QRegularExpressionMatch match = head.match(page);
+        if (!match.hasMatch())
+            match = body.match(page);
+        if (match.hasMatch())
+            page.insert(match.capturedEnd(), kNoSelectionStyle);
+        else
+            page.prepend(kNoSelectionStyle);
+    }
     const quint64 generation = ++m_generation;
     QByteArray utf8 = page.toUtf8();
     if (utf8.size() <= kLargestInlinePage) {
@@ -176,7 +182,7 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
     if (!baseUrl.isEmpty()) {
         const QByteArray base = "<base href=\""
             + baseUrl.toEncoded().replace('"', "%22").replace('<', "%3C") + "\"/>";
-        const qsizetype at = utf8.indexOf(kNoSelectionStyle.toUtf8());
+        const qsizetype at = m_textSelectable ? -1 : utf8.indexOf(kNoSelectionStyle.toUtf8());
         utf8.insert(at < 0 ? 0 : at, base);
     }
     m_pageWriters.start([this, generation, utf8 = std::move(utf8)] {
@@ -208,6 +214,8 @@ void QELWebView::loadWrittenPage(quint64 generation, const QString& path)
 
 bool QELWebView::doCommandBySelector(const QString& command)
 {
+    if (m_textSelectable && command == QLatin1String("copy:"))
+        return false;
     if (command == QLatin1String("copy:") || command == QLatin1String("cut:")) {
         QApplication::clipboard()->clear();
         return true;
@@ -254,6 +262,9 @@ bool QELWebView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
+            if (m_textSelectable
+                && (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)))
+                break;
             if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)) {
                 if (event->type() == QEvent::KeyPress)
                     doCommandBySelector(key->matches(QKeySequence::Copy) ? QStringLiteral("copy:")

@@ -14,7 +14,9 @@
 #include <QColumnView>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -23,10 +25,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include "CategoryRegistry.h"
 #include "CategoryViews.h"
 #include "IPodFramework.h"
+#include "Locations.h"
 #include "Orvane11AppDelegate.h"
 #include "QELBackupNoticePage.h"
 #include "QELDeviceCategoryContentView.h"
@@ -260,17 +264,87 @@ int main(int argc, char* argv[])
             delegate.PlayClicked();
             settle(300);
         }
+        // Contacts: one with a photo selected, then one with initials. The
+        // picture is taken once the page has painted, not at its load's end.
+        page->selectCategory(4);
+        QListView* people = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(4);
+            people = view ? view->findChild<QListView*>(QStringLiteral("contactsList")) : nullptr;
+            return people && people->isVisible() && people->model()->rowCount() >= 2;
+        }, 60000);
+        auto* contactPage = people ? page->cachedView(4)->findChild<QWebEngineView*>(
+                                         QStringLiteral("contactContentWebView"))
+                                   : nullptr;
+        ok &= contactPage != nullptr;
+        if (people && contactPage) {
+            int pagesLoaded = 0;
+            QObject::connect(contactPage, &QWebEngineView::loadFinished, contactPage,
+                             [&pagesLoaded] { ++pagesLoaded; });
+            auto shootContact = [&](const QString& name, const QString& file) {
+                const int before = pagesLoaded;
+                for (int row = 0; row < people->model()->rowCount(); ++row) {
+                    const QModelIndex index = people->model()->index(row, 0);
+                    if (index.data().toString() == name) {
+                        people->scrollTo(index);
+                        people->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+                    }
+                }
+                ok &= waitFor([&] { return pagesLoaded > before; });
+                settle(1500);
+                ok &= save(window, out + file);
+            };
+            shootContact(QStringLiteral("Moreau, Alice"), QStringLiteral("/app-device-content-contacts-photo.png"));
+            shootContact(QStringLiteral("Tanaka, Bob"), QStringLiteral("/app-device-content-contacts-initials.png"));
+            // The vCard export through its folder panel, then the transfer
+            // into the address book; the HUD tells how each ended.
+            people->selectionModel()->clearSelection();
+            QTemporaryDir vCards;
+            auto* exportButton = page->cachedView(4)->findChild<QPushButton*>(QStringLiteral("exportAsVCardsButton"));
+            auto* addButton = page->cachedView(4)->findChild<QPushButton*>(QStringLiteral("addToAddressBookButton"));
+            ok &= exportButton && addButton;
+            if (exportButton && addButton) {
+                QTimer::singleShot(600, [&] {
+                    for (QWidget* top : QApplication::topLevelWidgets()) {
+                        auto* panel = qobject_cast<QFileDialog*>(top);
+                        if (!panel || !panel->isVisible())
+                            continue;
+                        ok &= save(*panel, out + QStringLiteral("/sheet-contacts-export-folder.png"));
+                        panel->setDirectory(vCards.path());
+                        static_cast<QDialog*>(panel)->accept();
+                    }
+                });
+                exportButton->click();
+                ok &= waitFor([&] { return QDir(vCards.path()).entryList(QDir::Files).size() >= 20; });
+                settle(800);
+                ok &= save(window, out + QStringLiteral("/app-contacts-exported.png"));
+                std::printf("exported %lld vCards\n",
+                            static_cast<long long>(QDir(vCards.path()).entryList(QDir::Files).size()));
+                addButton->click();
+                settle(1500);
+                ok &= save(window, out + QStringLiteral("/app-contacts-added-to-address-book.png"));
+                QDirIterator added(Locations::dataHome() + QStringLiteral("/contacts"),
+                                   {QStringLiteral("*.vcf")}, QDir::Files, QDirIterator::Subdirectories);
+                int people = 0;
+                for (; added.hasNext(); added.next())
+                    ++people;
+                std::printf("the address book holds %d people\n", people);
+            }
+        }
         // The notes with the note holding a picture selected, then the
         // options of Copy to the computer.
         page->selectCategory(6);
         QListView* notes = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(6);
-            notes = view ? view->findChild<QListView*>(QStringLiteral("tableView")) : nullptr;
-            return notes && notes->isVisible() && notes->model()->rowCount() >= 3;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(6);
+                notes = view ? view->findChild<QListView*>(QStringLiteral("tableView")) : nullptr;
+                return notes && notes->isVisible() && notes->model()->rowCount() >= 3;
+            },
+            60000);
         if (notes) {
-            auto* print = page->cachedView(6)->findChild<QPushButton*>(QStringLiteral("printButton"));
+            auto* print =
+                page->cachedView(6)->findChild<QPushButton*>(QStringLiteral("printButton"));
             ok &= waitFor([&] { return print && print->isEnabled(); });
             for (int row = 0; row < notes->model()->rowCount(); ++row) {
                 const QModelIndex index = notes->model()->index(row, 0);

@@ -118,6 +118,8 @@ QELNotesView::QELNotesView(const QRect& frame, QWidget* parent)
     m_model = new QELNotesListModel(this);
     m_ui->tableView->setModel(m_model);
     m_ui->tableView->setItemDelegate(new QELNoteTableCellView(m_ui->tableView));
+    // What a note says can be selected and copied.
+    m_ui->webView->setTextSelectable(true);
     QFont titleFont = m_ui->titleTextField->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
