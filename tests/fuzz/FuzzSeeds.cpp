@@ -22,6 +22,7 @@
 #include "ITunesDBWriter.h"
 #include "LibraryItdbFixture.h"
 #include "MediaLibraryFixture.h"
+#include "NoteStoreFixture.h"
 #include "Plist.h"
 #include "SafariFixture.h"
 #include "SimulatedDeviceBuilder.h"
@@ -320,6 +321,32 @@ Seeds booksListSeeds()
     };
 }
 
+// Note bodies compressed both ways, with every attachment kind, and the
+// inflated messages the walker reads.
+Seeds noteBodySeeds()
+{
+    using namespace NoteStoreFixture;
+    const QString f(QChar(0xFFFC));
+    const QString text = QStringLiteral("Trip\n") + f + QStringLiteral("\nand\n") + f
+        + QStringLiteral("\n") + f + QStringLiteral("\n") + f;
+    const QList<Attachment> attachments{
+        {QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("public.jpeg")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000002"),
+         QStringLiteral("com.apple.notes.table")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000003"),
+         QStringLiteral("com.apple.drawing.2")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000004"),
+         QStringLiteral("com.apple.quicktime-movie")},
+    };
+    const QByteArray message = noteBodyMessage(text, attachments);
+    return {
+        {QStringLiteral("gzip"), compress(message, Wrapper::Gzip)},
+        {QStringLiteral("zlib"), compress(message, Wrapper::Zlib)},
+        {QStringLiteral("inflated"), message},
+        {QStringLiteral("text-only"), noteBody(QStringLiteral("Shopping\nmilk\n\teggs"))},
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -346,6 +373,7 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
         {QStringLiteral("fuzz_books_list"), booksListSeeds()},
+        {QStringLiteral("fuzz_note_body"), noteBodySeeds()},
     };
     const QDir root(QString::fromLocal8Bit(argv[1]));
     int failures = 0;
