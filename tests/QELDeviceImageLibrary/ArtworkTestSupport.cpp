@@ -179,7 +179,7 @@ Device::~Device()
         m_device->shutdown();
 }
 
-void Device::file(const QString& path, const QByteArray& bytes)
+void Device::file(const QString& path, const QByteArray& bytes) const
 {
     const QString full = root() + QLatin1Char('/') + path;
     QDir().mkpath(QFileInfo(full).path());
@@ -188,7 +188,7 @@ void Device::file(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-void Device::copy(const QString& name, const QByteArray& bytes)
+void Device::copy(const QString& name, const QByteArray& bytes) const
 {
     QFile f(copies() + QLatin1Char('/') + name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -64,12 +64,12 @@ public:
     QString root() const { return m_dir.filePath(QStringLiteral("device")); }
     QString copies() const { return m_dir.filePath(QStringLiteral("copies")); }
     // Writes a file of the device (path relative to its root).
-    void file(const QString& path, const QByteArray& bytes);
+    void file(const QString& path, const QByteArray& bytes) const;
     // Writes the sample's files under `folder` of the device and the database
     // both there as `name` and into the copies.
     void install(const Sample& sample, const QString& folder, const QString& name);
     // Writes a database copy only.
-    void copy(const QString& name, const QByteArray& bytes);
+    void copy(const QString& name, const QByteArray& bytes) const;
     QELDeviceInterface* interface() const { return m_device.get(); }
 
 private:
