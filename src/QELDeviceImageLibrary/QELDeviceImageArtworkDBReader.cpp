@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QtEndian>
 
 #include "DeviceTime.h"
@@ -47,6 +48,8 @@ struct QELDeviceImageArtworkDBReader::Read {
     QELBinaryFileHandle& handle;
     QELImageStore& store;
     QString reason;
+    // Device paths by name as stored: the sizes of many images share a file.
+    QHash<QString, QString> paths;
 
     bool fail(const QString& why)
     {
@@ -261,9 +264,15 @@ bool QELDeviceImageArtworkDBReader::_readLibraryAtPath(const QString& path)
         m_failureReason = QStringLiteral("%1 does not open").arg(path);
         return false;
     }
-    Read read{handle, *store(), QString()};
+    Read read{handle, *store(), QString(), {}};
+    // The store's file is written once per read, since each write is of the
+    // whole store: at the end, or, for a read that fails after reaching the
+    // album list, with what it had made (the images at least, as before).
+    bool albumsReached = false;
     const auto failed = [&] {
         m_failureReason = read.reason;
+        if (albumsReached)
+            saveStore();
         return false;
     };
     if (handle.size() == 0) {
@@ -302,7 +311,7 @@ bool QELDeviceImageArtworkDBReader::_readLibraryAtPath(const QString& path)
             ok = read.moveTo(set->start + setHeader) && _readImageListWithHandle(read, setEnd);
             break;
         case 2:
-            saveStore();
+            albumsReached = true;
             ok = read.moveTo(set->start + setHeader) && _readImageAlbumsWithHandle(read, setEnd);
             break;
         case 3:
@@ -477,7 +486,10 @@ bool QELDeviceImageArtworkDBReader::readPicture(Read& read, quint64 end, qint64 
     if (!read.moveTo(name->start + nameTotal) || !read.moveTo(locationEnd))
         return false;
 
-    const QString path = devicePathForName(text);
+    auto known = read.paths.constFind(text);
+    if (known == read.paths.constEnd())
+        known = read.paths.insert(text, devicePathForName(text));
+    const QString& path = *known;
     if (containerType == 5 || detail->imageFormat == 0) {
         detail->fullImagePath = path;
     } else {
