@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QtEndian>
 
 #include "DeviceTime.h"
@@ -610,9 +611,15 @@ bool QELDeviceImageArtworkDBReader::readAlbum(Read& read, quint64 end, qint64 in
         members.append(qFromLittleEndian<quint32>(rest.constData()));
         ++taken;
     }
-    for (qint64 member : members)
+    // An image the album lists twice is one member.
+    QSet<qint64> seen;
+    for (qint64 member : members) {
+        if (seen.contains(member))
+            continue;
+        seen.insert(member);
         for (const ImageDetailPtr& image : read.store.imagesWithID(member))
             record->relationshipAssets.push_back(image);
+    }
     read.store.addAlbum(record);
     return true;
 }

@@ -130,7 +130,7 @@ Sample photoSample()
     }
     s.files.insert(QStringLiteral("Thumbs/F1024_1.ithmb"), thumbnails);
     ArtworkDBWriter::Album library{QStringLiteral("Photo Library"), 1, {1, 2, 3, 4}};
-    ArtworkDBWriter::Album event{QStringLiteral("Trip"), 12, {1, 2}};
+    ArtworkDBWriter::Album event{QStringLiteral("Trip"), 12, {1, 2, 1}}; // 1 twice
     ArtworkDBWriter::Album face{QStringLiteral("Ann Lee"), 15, {3}};
     ArtworkDBWriter::Album holiday{QStringLiteral("Holiday"), 2, {2, 4}};
     holiday.objectBeforeItem = 1;
