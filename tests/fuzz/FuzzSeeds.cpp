@@ -17,6 +17,7 @@
 #include "ArtworkDBWriter.h"
 #include "BackupFixtures.h"
 #include "BinaryPlistBuilder.h"
+#include "BooksFixture.h"
 #include "CalendarFixture.h"
 #include "CallHistoryFixture.h"
 #include "ITunesDBWriter.h"
@@ -291,6 +292,35 @@ Seeds calendarSeeds()
     return seeds;
 }
 
+Seeds booksListSeeds()
+{
+    using BooksFixture::Entry;
+    const QList<Entry> entries{
+        {QStringLiteral("Report"),
+         QStringLiteral("A1"),
+         {},
+         QStringLiteral("Ann"),
+         QStringLiteral("Report.pdf"),
+         QStringLiteral("pdf"),
+         {}},
+        {QStringLiteral("a/b"),
+         {},
+         QVariant(qint64(4242)),
+         {},
+         QStringLiteral("B2.epub"),
+         QStringLiteral("epub"),
+         {}},
+        {QStringLiteral(".."), QStringLiteral("C3"), {}, {}, QStringLiteral("../x"), {}, {}},
+        {QStringLiteral("No path"), QStringLiteral("D4"), {}, {}, {}, QStringLiteral("epub"), {}},
+    };
+    return {
+        {QStringLiteral("books.xml"), BooksFixture::mainList(entries, Plist::Format::Xml)},
+        {QStringLiteral("books.bplist"), BooksFixture::mainList(entries, Plist::Format::Binary)},
+        {QStringLiteral("purchases.bplist"),
+         BooksFixture::purchasesList(entries, Plist::Format::Binary)},
+    };
+}
+
 // Binary image databases with every kind of record: raw sizes of both pixel
 // formats, image files, ids of no known format, other data objects, names off
 // 4-byte alignment, albums of each type with an extra object among their
@@ -366,6 +396,7 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_call_history"), callHistorySeeds()},
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
+        {QStringLiteral("fuzz_books_list"), booksListSeeds()},
         {QStringLiteral("fuzz_artworkdb"), imageDatabaseSeeds()},
         {QStringLiteral("fuzz_photo_database"), imageDatabaseSeeds()},
     };
