@@ -52,8 +52,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
-        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
-                    offers(R::Search, false, "SEARCHNOTES")),
         // Made by the content page on request only, never listed.
         placeholder(Camera, 1000, "", "", false, Never),
     };

@@ -23,6 +23,7 @@
 #include "ITunesDBWriter.h"
 #include "LibraryItdbFixture.h"
 #include "MediaLibraryFixture.h"
+#include "NoteStoreFixture.h"
 #include "Plist.h"
 #include "SafariFixture.h"
 #include "SimulatedDeviceBuilder.h"
@@ -321,6 +322,32 @@ Seeds booksListSeeds()
     };
 }
 
+// Note bodies compressed both ways, with every attachment kind, and the
+// inflated messages the walker reads.
+Seeds noteBodySeeds()
+{
+    using namespace NoteStoreFixture;
+    const QString f(QChar(0xFFFC));
+    const QString text = QStringLiteral("Trip\n") + f + QStringLiteral("\nand\n") + f
+        + QStringLiteral("\n") + f + QStringLiteral("\n") + f;
+    const QList<Attachment> attachments{
+        {QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("public.jpeg")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000002"),
+         QStringLiteral("com.apple.notes.table")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000003"),
+         QStringLiteral("com.apple.drawing.2")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000004"),
+         QStringLiteral("com.apple.quicktime-movie")},
+    };
+    const QByteArray message = noteBodyMessage(text, attachments);
+    return {
+        {QStringLiteral("gzip"), compress(message, Wrapper::Gzip)},
+        {QStringLiteral("zlib"), compress(message, Wrapper::Zlib)},
+        {QStringLiteral("inflated"), message},
+        {QStringLiteral("text-only"), noteBody(QStringLiteral("Shopping\nmilk\n\teggs"))},
+    };
+}
+
 // Binary image databases with every kind of record: raw sizes of both pixel
 // formats, image files, ids of no known format, other data objects, names off
 // 4-byte alignment, albums of each type with an extra object among their
@@ -397,6 +424,7 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
         {QStringLiteral("fuzz_books_list"), booksListSeeds()},
+        {QStringLiteral("fuzz_note_body"), noteBodySeeds()},
         {QStringLiteral("fuzz_artworkdb"), imageDatabaseSeeds()},
         {QStringLiteral("fuzz_photo_database"), imageDatabaseSeeds()},
     };
