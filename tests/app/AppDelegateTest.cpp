@@ -198,8 +198,9 @@ TEST_F(AppDelegateTest, ArtworkReaderFollowsTheDatabasesFound)
 {
     struct Case { const char* name; QStringList files; QStringList expected; QString deviceFolder; };
     const Case cases[] = {
-        {"main and bak: the bak reader is kept", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
-         {"ML:MediaLibrary.sqlitedb", "ML:MediaLibrary.sqlitedb.bak"}, QString()},
+        {"main and bak: the main copy, which the media library read prefers", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
+         {"ML:MediaLibrary.sqlitedb"}, QString()},
+        {"bak alone", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"}, {"ML:MediaLibrary.sqlitedb.bak"}, QString()},
         {"ArtworkDB alone", {"iTunes_Control/iTunes/iTunesDB", "iTunes_Control/Artwork/ArtworkDB"}, {"ArtworkDB:ArtworkDB"},
          QStringLiteral("/iTunes_Control/Artwork/")},
         {"ArtworkDB skipped beside a media library", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/Artwork/ArtworkDB"},

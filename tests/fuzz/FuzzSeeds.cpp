@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include "AddressBookFixture.h"
+#include "ArtworkDBWriter.h"
 #include "BackupFixtures.h"
 #include "BinaryPlistBuilder.h"
 #include "BooksFixture.h"
@@ -347,6 +348,56 @@ Seeds noteBodySeeds()
     };
 }
 
+// Binary image databases with every kind of record: raw sizes of both pixel
+// formats, image files, ids of no known format, other data objects, names off
+// 4-byte alignment, albums of each type with an extra object among their
+// items, and a data set of a later kind.
+ArtworkDBWriter imageDatabase()
+{
+    ArtworkDBWriter db;
+    const std::pair<quint32, quint32> sizes[] = {{1093, 2}, {3005, 2}, {4005, 2}, {1027, 5}};
+    for (quint32 id = 1; id <= 4; ++id) {
+        ArtworkDBWriter::Image image;
+        image.id = 100 + id;
+        image.songID = 0x100000000ULL * id + id;
+        image.date = 3600000000u + id;
+        if (id == 2)
+            image.otherObjectTypes = {3, 0x10002};
+        for (const auto& [correlation, container] : sizes) {
+            ArtworkDBWriter::Picture p;
+            p.correlationID = correlation;
+            p.containerType = container;
+            p.name = QStringLiteral(":F%1_1.ithmb").arg(correlation);
+            p.width = p.height = quint16(40 + id);
+            p.horizontalPadding = quint16(id % 2);
+            p.size = 2u * 42 * 41;
+            p.offset = p.size * (id - 1);
+            p.locationHeaderLength = 76 + (id - 1);
+            image.pictures << p;
+        }
+        db.images << image;
+    }
+    ArtworkDBWriter::Album library{QStringLiteral("Library"), 1, {101, 102, 103, 104}};
+    ArtworkDBWriter::Album trip{QStringLiteral("Trip"), 2, {101, 999}};
+    trip.objectBeforeItem = 1;
+    db.albums = {
+        library, trip, {QStringLiteral("Event"), 12, {102}}, {QStringLiteral("Face"), 15, {103}}};
+    db.files = {{1093, 2 * 42 * 41}, {3005, 2 * 42 * 41}};
+    return db;
+}
+
+Seeds imageDatabaseSeeds()
+{
+    ArtworkDBWriter db = imageDatabase();
+    Seeds seeds{{QStringLiteral("sample"), db.build()}};
+    db.dataSets = {1, 9, 2, 3};
+    seeds.append({QStringLiteral("later-data-set"), db.build()});
+    db.albums.clear();
+    db.dataSets = {1, 3};
+    seeds.append({QStringLiteral("images-only"), db.build()});
+    return seeds;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -374,6 +425,8 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
         {QStringLiteral("fuzz_books_list"), booksListSeeds()},
         {QStringLiteral("fuzz_note_body"), noteBodySeeds()},
+        {QStringLiteral("fuzz_artworkdb"), imageDatabaseSeeds()},
+        {QStringLiteral("fuzz_photo_database"), imageDatabaseSeeds()},
     };
     const QDir root(QString::fromLocal8Bit(argv[1]));
     int failures = 0;
