@@ -24,6 +24,7 @@
 #include "MediaLibraryFixture.h"
 #include "PhotosDbFixture.h"
 #include "Plist.h"
+#include "SQLiteDamage.h"
 #include "SafariFixture.h"
 #include "SimulatedDeviceBuilder.h"
 #include "SmsDbBuilder.h"
@@ -448,9 +449,19 @@ Seeds whatsAppSeeds()
     db.contact(7, QStringLiteral("Ann"), QStringLiteral("Ann Lee"), 2);
     const QByteArray chats = written([&](const QString& p) { return db.writeChatStorage(p); });
     const QByteArray contacts = written([&](const QString& p) { return db.writeContacts(p); });
+    // Chat pages that point back at one another, which once answered chats
+    // without end until the reader ran out of memory.
+    WhatsAppDbBuilder many;
+    for (int i = 1; i <= 400; ++i)
+        many.chat(QStringLiteral("Chat %1 with a name long enough to fill pages").arg(i));
+    const QByteArray repeating = written([&](const QString& p) {
+        return many.writeChatStorage(p)
+            && SQLiteDamage::repeatRows(p, QStringLiteral("ZWACHATSESSION"), 6, 40);
+    });
     db.setSessionTypeColumn(false);
     return {
         {QStringLiteral("chats"), chats},
+        {QStringLiteral("repeating-pages"), repeating},
         {QStringLiteral("chats-and-contacts"), mergedDatabases({chats, contacts})},
         {QStringLiteral("no-session-type"),
          written([&](const QString& p) { return db.writeChatStorage(p); })},
