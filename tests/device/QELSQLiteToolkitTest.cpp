@@ -791,3 +791,22 @@ INSTANTIATE_TEST_SUITE_P(
                      "CREATE TABLE t(id INTEGER PRIMARY KEY); INSERT INTO t %1 SELECT x FROM c;",
                      "SELECT a.id, b.id FROM t a, t b", true, true, 90000}),
     [](const ::testing::TestParamInfo<RowBoundCase>& info) { return info.param.name; });
+
+// Our own stores read rows that a transaction has not yet written to the
+// file (journal_mode OFF keeps them in memory until it ends): they count.
+TEST(SQLiteRows, RowsOfAnOpenTransactionAreReadWhole)
+{
+    QTemporaryDir dir;
+    const QELSQLiteDatabase db =
+        QELSQLiteDatabase::openOrCreate(dir.filePath(QStringLiteral("store.db")));
+    ASSERT_TRUE(db.execute(QStringLiteral("PRAGMA journal_mode=OFF; CREATE TABLE t(id INTEGER "
+                                          "PRIMARY KEY); BEGIN;")));
+    ASSERT_TRUE(db.execute(numbered("INSERT INTO t %1 SELECT x FROM c", 100000)));
+    ASSERT_LT(QFileInfo(dir.filePath(QStringLiteral("store.db"))).size(), 100000);
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM t"));
+    int seen = 0;
+    EXPECT_TRUE(rows.forEachRow([&seen](const QELSQLiteStatement&) { return ++seen < kRowCap; }))
+        << rows.errorMessage().toStdString();
+    EXPECT_EQ(seen, 100000);
+    EXPECT_TRUE(db.execute(QStringLiteral("COMMIT")));
+}
