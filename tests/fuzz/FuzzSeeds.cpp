@@ -501,7 +501,17 @@ Seeds contactsSeeds()
     images.image(1, QByteArray("\x89PNG\r\n\x1a\n", 8));
     images.image(2, QByteArray("thumbnail"), AddressBookImagesFixture::Table::ABThumbnailImage);
     const QByteArray pictures = written([&](const QString& p) { return images.write(p); });
+    // People pages that point back at one another, which once made every
+    // repeat a duplicate to merge.
+    AddressBookFixture many;
+    for (int i = 1; i <= 400; ++i)
+        many.person(AddressBookFixture::Person::named(
+            QStringLiteral("Given%1 with a long enough name").arg(i), QStringLiteral("Family")));
+    const QByteArray repeating = written([&](const QString& p) {
+        return many.write(p) && SQLiteDamage::repeatRows(p, QStringLiteral("ABPerson"), 4, 6);
+    });
     return {
+        {QStringLiteral("repeating-pages"), repeating},
         {QStringLiteral("book"), people},
         {QStringLiteral("demo"),
          written([](const QString& p) { return AddressBookFixture::demo().write(p); })},
