@@ -399,6 +399,13 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
             break;
         const uint32_t result = m_mobileDevice->validatePairing(device);
         qCInfo(lcOrvane, "AMDeviceValidatePairing : %i", static_cast<int>(result));
+        // The connection of a quick replug's earlier run may have been closed
+        // under this one (its end disconnects the same device): without a
+        // new connection every further attempt would fail the same way.
+        if ((pairResult == MobileDeviceResult::kNotConnected
+             || result == MobileDeviceResult::kNotConnected)
+            && deviceAlive(generation))
+            m_mobileDevice->connect(device);
         if (result == MobileDeviceResult::kPasscodeLocked) {
             arguments.setDevicePairingStatus(2);
         } else if (result == MobileDeviceResult::kNotTrusted
