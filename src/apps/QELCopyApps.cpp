@@ -15,6 +15,8 @@ QELCopyApps::QELCopyApps(QObject* parent)
 {
 }
 
+QELCopyApps::~QELCopyApps() { stopWorkers(); }
+
 QString QELCopyApps::archivePathOf(const QString& bundleId)
 {
     const QString name = bundleId + QStringLiteral(".zip");

@@ -14,6 +14,7 @@ class QELCopyApps : public QELCopy {
     Q_OBJECT
 public:
     explicit QELCopyApps(QObject* parent = nullptr);
+    ~QELCopyApps() override;
 
     // Starts the run on a worker thread.
     void startCopy() override;

@@ -21,6 +21,8 @@ QELTransferApps::QELTransferApps(QObject* parent)
 {
 }
 
+QELTransferApps::~QELTransferApps() { stopWorkers(); }
+
 QString QELTransferApps::mobileApplicationsFolder()
 {
     QString media = _getITunesLibraryPath();

@@ -12,6 +12,7 @@ class QELTransferApps : public QELCopy {
     Q_OBJECT
 public:
     explicit QELTransferApps(QObject* parent = nullptr);
+    ~QELTransferApps() override;
 
     void startCopy() override;
 

@@ -12,7 +12,11 @@ QELCopyBooks::QELCopyBooks(QObject* parent)
 {
 }
 
-QELCopyBooks::~QELCopyBooks() { cancelCopy(); }
+QELCopyBooks::~QELCopyBooks()
+{
+    cancelCopy();
+    stopWorkers();
+}
 
 void QELCopyBooks::cancelCopy()
 {

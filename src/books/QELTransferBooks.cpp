@@ -16,7 +16,11 @@ QELTransferBooks::QELTransferBooks(QObject* parent)
 {
 }
 
-QELTransferBooks::~QELTransferBooks() { cancelCopy(); }
+QELTransferBooks::~QELTransferBooks()
+{
+    cancelCopy();
+    stopWorkers();
+}
 
 void QELTransferBooks::cancelCopy()
 {

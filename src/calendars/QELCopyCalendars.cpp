@@ -39,6 +39,8 @@ QELCopyCalendars::QELCopyCalendars(QObject* parent)
 {
 }
 
+QELCopyCalendars::~QELCopyCalendars() { stopWorkers(); }
+
 void QELCopyCalendars::startCopy()
 {
     QELCopy::startCopy();

@@ -20,6 +20,7 @@ class QELCopyCalendars : public QELCopy {
     Q_OBJECT
 public:
     explicit QELCopyCalendars(QObject* parent = nullptr);
+    ~QELCopyCalendars() override;
 
     void startCopy() override;
 

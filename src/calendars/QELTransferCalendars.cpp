@@ -45,7 +45,7 @@ QELTransferCalendars::QELTransferCalendars(QObject* parent)
 {
 }
 
-QELTransferCalendars::~QELTransferCalendars() = default;
+QELTransferCalendars::~QELTransferCalendars() { stopWorkers(); }
 
 void QELTransferCalendars::setCalendarStoreHost(std::shared_ptr<CalendarStoreHost> host)
 {

@@ -25,6 +25,8 @@ QELCopyCallLogs::QELCopyCallLogs(QObject* parent)
 {
 }
 
+QELCopyCallLogs::~QELCopyCallLogs() { stopWorkers(); }
+
 void QELCopyCallLogs::startCopy()
 {
     QELCopy::startCopy();

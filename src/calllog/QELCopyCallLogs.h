@@ -16,6 +16,7 @@ class QELCopyCallLogs : public QELCopy {
     Q_OBJECT
 public:
     explicit QELCopyCallLogs(QObject* parent = nullptr);
+    ~QELCopyCallLogs() override;
 
     // Starts the run on a worker thread.
     void startCopy() override;

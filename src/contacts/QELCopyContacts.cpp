@@ -77,6 +77,8 @@ QELCopyContacts::QELCopyContacts(QObject* parent)
 {
 }
 
+QELCopyContacts::~QELCopyContacts() { stopWorkers(); }
+
 void QELCopyContacts::startCopy()
 {
     QELCopy::startCopy();

@@ -17,6 +17,7 @@ class QELCopyContacts : public QELCopy {
     Q_OBJECT
 public:
     explicit QELCopyContacts(QObject* parent = nullptr);
+    ~QELCopyContacts() override;
 
     void startCopy() override;
 

@@ -38,7 +38,7 @@ QELTransferContacts::QELTransferContacts(QObject* parent)
 {
 }
 
-QELTransferContacts::~QELTransferContacts() = default;
+QELTransferContacts::~QELTransferContacts() { stopWorkers(); }
 
 void QELTransferContacts::setAddressBookHost(std::shared_ptr<AddressBookHost> host)
 {

@@ -44,7 +44,9 @@ QELCopy::QELCopy(QObject* parent)
 {
 }
 
-QELCopy::~QELCopy()
+QELCopy::~QELCopy() { stopWorkers(); }
+
+void QELCopy::stopWorkers()
 {
     m_cancel = true;
     ++m_run;

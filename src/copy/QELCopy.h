@@ -98,6 +98,11 @@ protected:
     // throws is logged and ends its run with the end-of-run event.
     void _startWorker(std::function<void()> work);
 
+    // Cancels the job and joins its workers. Every job that derives from this
+    // calls it first in its own destructor: a worker still running when only
+    // the base remained would call into a destroyed object.
+    void stopWorkers();
+
     // Makes the music library host if the job has none yet; true when the
     // library's media folder is known (it is looked for now if need be).
     bool _initiateITunesApplication();

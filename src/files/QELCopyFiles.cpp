@@ -31,9 +31,12 @@ QELCopyFiles::QELCopyFiles(QObject* parent)
 
 QELCopyFiles::~QELCopyFiles()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_run)
-        m_run->cancel = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_run)
+            m_run->cancel = true;
+    }
+    stopWorkers();
 }
 
 QString QELCopyFiles::deviceSourceDirectory() const

@@ -15,7 +15,7 @@ QELCopyMessages::QELCopyMessages(QObject* parent)
 {
 }
 
-QELCopyMessages::~QELCopyMessages() = default;
+QELCopyMessages::~QELCopyMessages() { stopWorkers(); }
 
 void QELCopyMessages::startCopy()
 {

@@ -193,11 +193,14 @@ QELCopyMusic::QELCopyMusic(QObject* parent)
 
 QELCopyMusic::~QELCopyMusic()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_run) {
-        m_run->cancel = true;
-        m_run->replaced = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_run) {
+            m_run->cancel = true;
+            m_run->replaced = true;
+        }
     }
+    stopWorkers();
 }
 
 QString QELCopyMusic::playlistName() const

@@ -127,11 +127,14 @@ QELTransferMusic::QELTransferMusic(QObject* parent)
 
 QELTransferMusic::~QELTransferMusic()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_run) {
-        m_run->cancel = true;
-        m_run->replaced = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_run) {
+            m_run->cancel = true;
+            m_run->replaced = true;
+        }
     }
+    stopWorkers();
 }
 
 void QELTransferMusic::cancelCopy()

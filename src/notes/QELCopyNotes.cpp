@@ -28,7 +28,7 @@ QELCopyNotes::QELCopyNotes(QObject* parent)
 {
 }
 
-QELCopyNotes::~QELCopyNotes() = default;
+QELCopyNotes::~QELCopyNotes() { stopWorkers(); }
 
 int QELCopyNotes::exportOptions() const
 {

@@ -48,6 +48,8 @@ QELCopyVoiceMails::QELCopyVoiceMails(QObject* parent)
 {
 }
 
+QELCopyVoiceMails::~QELCopyVoiceMails() { stopWorkers(); }
+
 std::shared_ptr<BackupFileSource> QELCopyVoiceMails::deviceBackUp() const
 {
     std::lock_guard guard(m_mutex);

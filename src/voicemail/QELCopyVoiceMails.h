@@ -23,6 +23,7 @@ class QELCopyVoiceMails : public QELCopy {
     Q_OBJECT
 public:
     explicit QELCopyVoiceMails(QObject* parent = nullptr);
+    ~QELCopyVoiceMails() override;
 
     // Shared with the view, which reads the same backup.
     std::shared_ptr<BackupFileSource> deviceBackUp() const;
