@@ -145,6 +145,30 @@ TEST_F(AtomicWrite, ACommittedBatchPlacesEveryFile)
     EXPECT_EQ(entries(folder()), (QStringList{"a.txt", "b.txt", "c.bin"}));
 }
 
+// A large batch is synced by file system, not file by file: it must still
+// place every file in every folder and leave nothing of the old ones.
+TEST_F(AtomicWrite, ALargeBatchInTwoFoldersPlacesEveryFile)
+{
+    ASSERT_TRUE(QDir(folder()).mkpath(QStringLiteral("sub")));
+    put(path("f4.txt"), "old");
+    AtomicFileBatch batch;
+    QStringList expected;
+    for (int i = 0; i < 40; ++i) {
+        const QString name =
+            (i % 2 ? QStringLiteral("sub/f%1.txt") : QStringLiteral("f%1.txt")).arg(i);
+        ASSERT_TRUE(batch.write(path(name.toUtf8().constData()), QByteArray::number(i)));
+    }
+    QString error;
+    ASSERT_TRUE(batch.commit(&error)) << error.toStdString();
+    for (int i = 0; i < 40; ++i) {
+        const QString name =
+            (i % 2 ? QStringLiteral("sub/f%1.txt") : QStringLiteral("f%1.txt")).arg(i);
+        EXPECT_EQ(readAll(path(name.toUtf8().constData())), QByteArray::number(i)) << i;
+    }
+    EXPECT_EQ(entries(folder()).size(), 20 + 1); // the files and "sub"
+    EXPECT_EQ(entries(folder() + QStringLiteral("/sub")).size(), 20);
+}
+
 TEST_F(AtomicWrite, AnAbandonedBatchRemovesItsFilesAndRestoresReplacedOnes)
 {
     put(path("b.txt"), "old b");
