@@ -2,7 +2,9 @@
 // `orvane-inspect photos FOLDER`: the photo library as the photos view reads
 // it, FOLDER standing for the device's file system (PhotoData/Photos.sqlite
 // with its companions, the DCIM tree, the thumbnail files): every image once
-// and every album in the order the view lists them.
+// and every album in the order the view lists them. `--export DIR` copies
+// every image once, as the photo copy job does for images listed through no
+// album.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "PhotoVideoRule.h"
+#include "QELCopyPhotos.h"
 #include "QELDeviceImagePhotosDbReader.h"
 #include "QELDeviceInterface.h"
 #include "QELImageStore.h"
@@ -90,6 +93,47 @@ QJsonObject libraryJson(const QELDeviceImagePhotosDbReader& reader)
     return root;
 }
 
+// Copies every image once into the export folder; false when any could
+// not be copied (each is named on standard error).
+bool exportPhotos(const QELDeviceImagePhotosDbReader& reader, QELDeviceInterface* device,
+                  const QString& folder)
+{
+    if (!QDir().mkpath(folder)) {
+        InspectSubcommands::fail(QStringLiteral("the folder %1 could not be made").arg(folder),
+                                 InspectSubcommands::kWriteFailed);
+        return false;
+    }
+    QELCopyPhotos::Run run(folder);
+    QSet<qint64> copied;
+    bool ok = true;
+    for (const ImageDetailPtr& image : reader._getAllAssets()) {
+        if (image->imageID) {
+            if (copied.contains(*image->imageID))
+                continue;
+            copied.insert(*image->imageID);
+        }
+        // Listed through no album: straight into the folder.
+        image->setSingleInstanceAlbumName(QString());
+        QString path;
+        QString error;
+        if (QELCopyPhotos::copyPhoto(*image, reader, device, run, nullptr, &path, &error)
+            == QELCopyPhotos::CopyResult::Failed) {
+            InspectSubcommands::fail(QStringLiteral("photo %1 was not copied: %2")
+                                         .arg(image->imageID.value_or(-1))
+                                         .arg(error),
+                                     InspectSubcommands::kWriteFailed);
+            ok = false;
+        }
+    }
+    QString error;
+    if (!run.batch().commit(&error)) {
+        InspectSubcommands::fail(QStringLiteral("the copies could not be synced: %1").arg(error),
+                                 InspectSubcommands::kWriteFailed);
+        ok = false;
+    }
+    return ok;
+}
+
 int inspectPhotos(const InspectRequest& request)
 {
     const QString database = findDatabase(request.folder);
@@ -127,6 +171,9 @@ int inspectPhotos(const InspectRequest& request)
                                              InspectSubcommands::kWriteFailed);
             else
                 code = InspectJson::print(libraryJson(*reader));
+            if (code == InspectSubcommands::kSucceeded && !request.exportFolder.isNull()
+                && !exportPhotos(*reader, device.get(), request.exportFolder))
+                code = InspectSubcommands::kWriteFailed;
             reader->setDeviceInterface(nullptr);
         }
         device->shutdown();
@@ -140,7 +187,7 @@ int inspectPhotos(const InspectRequest& request)
     QStringLiteral("the photo library and its albums (FOLDER: the device's files, "
                    "PhotoData/Photos.sqlite with its companions and the DCIM tree)"),
     InspectSubcommand::Input::FolderOnly,
-    false,
+    true,
     QString(),
     {},
     inspectPhotos,
