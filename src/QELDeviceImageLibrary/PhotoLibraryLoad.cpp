@@ -77,7 +77,8 @@ PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,
             qCWarning(lcOrvane) << "the photo database could not be copied from the device";
             return result;
         }
-        reader = binaryReader(folder, QStringLiteral("Photo Database"), QStringLiteral("Photos.DB"));
+        reader =
+            binaryReader(folder, QStringLiteral("Photo Database"), QStringLiteral("Photos.DB"));
         if (reader)
             reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
     } else {

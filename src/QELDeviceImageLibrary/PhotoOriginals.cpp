@@ -95,9 +95,8 @@ QByteArray PhotoOriginals::jpegOf(const QImage& image)
 }
 
 bool PhotoOriginals::writeTo(const ImageDetail& detail, const Source& source,
-                             const QELDeviceImageLibraryReader& reader,
-                             QELDeviceInterface* device, const QString& path,
-                             const std::atomic<bool>* cancel, QString* error)
+                             const QELDeviceImageLibraryReader& reader, QELDeviceInterface* device,
+                             const QString& path, const std::atomic<bool>* cancel, QString* error)
 {
     if (!source.devicePath.isEmpty()) {
         if (!device || !device->copyFileFromDeviceAtToLocalPath(source.devicePath, path, cancel)) {

@@ -77,9 +77,10 @@ SafePath::UniqueNamer& QELCopyPhotos::Run::namerFor(const QString& folder)
 {
     auto found = m_namers.find(folder);
     if (found == m_namers.end())
-        found = m_namers
-                    .emplace(folder, SafePath::UniqueNamer(folder, SafePath::Numbering::Parenthesised))
-                    .first;
+        found =
+            m_namers
+                .emplace(folder, SafePath::UniqueNamer(folder, SafePath::Numbering::Parenthesised))
+                .first;
     return found->second;
 }
 

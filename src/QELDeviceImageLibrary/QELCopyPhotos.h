@@ -62,7 +62,8 @@ public:
     enum class CopyResult { Copied, AlreadyThere, Failed, Cancelled };
     // Copies one image into the run's folder tree; `path` gets the file's
     // path. Blocking: worker threads (tools call it from their main thread).
-    static CopyResult copyPhoto(const ImageDetail& detail, const QELDeviceImageLibraryReader& reader,
+    static CopyResult copyPhoto(const ImageDetail& detail,
+                                const QELDeviceImageLibraryReader& reader,
                                 QELDeviceInterface* device, Run& run,
                                 const std::atomic<bool>* cancel, QString* path, QString* error);
 

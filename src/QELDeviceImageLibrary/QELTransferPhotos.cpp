@@ -29,10 +29,7 @@ QELTransferPhotos::QELTransferPhotos(QObject* parent)
 {
 }
 
-QELTransferPhotos::~QELTransferPhotos()
-{
-    cancelCopy();
-}
+QELTransferPhotos::~QELTransferPhotos() { cancelCopy(); }
 
 std::shared_ptr<QELDeviceImageLibraryReader> QELTransferPhotos::imageLibraryReader() const
 {
@@ -63,8 +60,8 @@ void QELTransferPhotos::setPhotoLibraryHost(std::shared_ptr<PhotoLibraryHost> ho
 void QELTransferPhotos::addToAlbumMap(AlbumMap& map, const QELPhotoTransferDetail& detail)
 {
     std::optional<QString> album;
-    const QString name = detail.imageDetail ? detail.imageDetail->singleInstanceAlbumName()
-                                            : QString();
+    const QString name =
+        detail.imageDetail ? detail.imageDetail->singleInstanceAlbumName() : QString();
     if (!name.isEmpty())
         album = name;
     for (auto& [key, list] : map) {
@@ -85,9 +82,8 @@ void QELTransferPhotos::startCopy()
     // subclass that may be going away.
     const PhotoOriginals::Take taken = take();
     const std::type_index sender = typeid(*this);
-    _startWorker([this, reader, host, taken, sender] {
-        _transferPhotos(reader, host, taken, sender);
-    });
+    _startWorker(
+        [this, reader, host, taken, sender] { _transferPhotos(reader, host, taken, sender); });
 }
 
 void QELTransferPhotos::_transferPhotos(std::shared_ptr<QELDeviceImageLibraryReader> reader,

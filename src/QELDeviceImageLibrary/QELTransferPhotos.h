@@ -26,7 +26,8 @@ class PhotoLibraryHost;
 // JPEG (videos go as they are); QELTransferPhotosPhotos keeps originals.
 // Copies that could not be made and files the library refused are counted
 // for the end event.
-class QELTransferPhotos : public QELCopy, public QELTransferPhotosProtocol {
+class QELTransferPhotos : public QELCopy,
+                          public QELTransferPhotosProtocol {
     Q_OBJECT
 public:
     explicit QELTransferPhotos(QObject* parent = nullptr);

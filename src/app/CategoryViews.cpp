@@ -46,7 +46,6 @@ CategoryAvailability offers(R::Requests requests, bool playback,
 void addPlaceholderRows(CategoryRegistry& registry)
 {
     constexpr int Always = CategoryDescriptor::AlwaysListed;
-    constexpr int Never = CategoryDescriptor::NeverListed;
     CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
                                            offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
     books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
@@ -55,7 +54,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         // Music always comes first.
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
-        placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
         books,
         placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
                     offers(R::Search, false, "SEARCHCONTACTS")),
@@ -63,8 +61,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
                     offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
                     offers(R::Search, false, "SEARCHNOTES")),
-        // Made by the content page on request only, never listed.
-        placeholder(Camera, 1000, "", "", false, Never),
     };
     for (const CategoryDescriptor& row : rows)
         registry.addPlaceholder(row);

@@ -120,8 +120,8 @@ TEST(PhotoCopy, OriginalsArriveByteForByteInTheirAlbumFolderUnderTheirWholeName)
             << error.toStdString();
         EXPECT_EQ(path, d.base() + "/" + cases[i].expected);
         EXPECT_TRUE(SafePath::isInside(d.base(), path));
-        EXPECT_EQ(readFile(path), readFile(d.library.deviceRoot() + "/DCIM/100APPLE/"
-                                           + cases[i].fileName));
+        EXPECT_EQ(readFile(path),
+                  readFile(d.library.deviceRoot() + "/DCIM/100APPLE/" + cases[i].fileName));
     }
     ASSERT_TRUE(run.batch().commit());
     // Nothing else: no temporary file left, nothing outside the folder.
@@ -141,8 +141,9 @@ TEST(PhotoCopy, NothingAlreadyThereIsReplaced)
     d.file("DCIM/100APPLE/IMG_0001.JPG", first);
     d.file("DCIM/101APPLE/IMG_0001.JPG", second);
     d.file("DCIM/101APPLE/IMG_0009.JPG", second);
-    d.library.database(Schema{}, {asset(1, "IMG_0001.JPG"), asset(2, "IMG_0001.JPG", "DCIM/101APPLE"),
-                                  asset(3, "IMG_0009.JPG", "DCIM/101APPLE")});
+    d.library.database(Schema{},
+                       {asset(1, "IMG_0001.JPG"), asset(2, "IMG_0001.JPG", "DCIM/101APPLE"),
+                        asset(3, "IMG_0009.JPG", "DCIM/101APPLE")});
     ASSERT_TRUE(d.library.read());
     // Earlier copies: one of the same size (other bytes), one of another size.
     const QByteArray sameSize(second.size(), 'k');
@@ -180,8 +181,8 @@ TEST(PhotoCopy, NothingAlreadyThereIsReplaced)
     QELCopyPhotos::Run second_run(again.path());
     QString path;
     QString error;
-    EXPECT_EQ(QELCopyPhotos::copyPhoto(*d.library.image(1), d.library.reader(),
-                                       &d.library.device(), second_run, nullptr, &path, &error),
+    EXPECT_EQ(QELCopyPhotos::copyPhoto(*d.library.image(1), d.library.reader(), &d.library.device(),
+                                       second_run, nullptr, &path, &error),
               QELCopyPhotos::CopyResult::Copied);
     ASSERT_TRUE(second_run.batch().commit());
     EXPECT_EQ(readFile(again.path() + "/IMG_0001.JPG"), QByteArray("not a photo"));
@@ -194,8 +195,8 @@ TEST(PhotoCopy, NothingAlreadyThereIsReplaced)
 TEST(PhotoCopy, AJpegOnlyWhereTheDeviceHasNoOriginal)
 {
     Device d;
-    d.file("Photos/Thumbs/F1019_1.ithmb", QByteArray(16, 'p')
-                                              + PhotosTest::jpegBytes(QSize(40, 30), Qt::red));
+    d.file("Photos/Thumbs/F1019_1.ithmb",
+           QByteArray(16, 'p') + PhotosTest::jpegBytes(QSize(40, 30), Qt::red));
     d.library.database(Schema{}, {});
     ASSERT_TRUE(d.library.read());
     auto picture = std::make_shared<ImageDetail>();
@@ -246,8 +247,8 @@ TEST(PhotoCopy, ACancelledCopyLeavesNoFile)
     const std::atomic<bool> cancelled{true};
     QString path;
     QString error;
-    EXPECT_EQ(QELCopyPhotos::copyPhoto(*d.library.image(1), d.library.reader(),
-                                       &d.library.device(), run, &cancelled, &path, &error),
+    EXPECT_EQ(QELCopyPhotos::copyPhoto(*d.library.image(1), d.library.reader(), &d.library.device(),
+                                       run, &cancelled, &path, &error),
               QELCopyPhotos::CopyResult::Cancelled);
     run.batch().abandon();
     EXPECT_TRUE(filesBelow(d.base()).isEmpty());

@@ -75,8 +75,9 @@ TEST(InspectPhotosExport, CopiesEveryImageOnceAsTheCopyJobDoes)
     const QJsonObject json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
     EXPECT_EQ(json.value("images").toArray().size(), 5);
 
-    EXPECT_EQ(filesBelow(out), (QStringList{"IMG_0001 (1).HEIC", "IMG_0001.HEIC", "IMG_0002.Mov",
-                                            "IMG_0003.jpg", "IMG_20160101_123456.JPG"}));
+    EXPECT_EQ(filesBelow(out),
+              (QStringList{"IMG_0001 (1).HEIC", "IMG_0001.HEIC", "IMG_0002.Mov", "IMG_0003.jpg",
+                           "IMG_20160101_123456.JPG"}));
     EXPECT_EQ(readFile(out + "/IMG_20160101_123456.JPG"), QByteArray("original 0"));
     EXPECT_EQ(readFile(out + "/IMG_0002.Mov"), QByteArray("original 1"));
     EXPECT_EQ(readFile(out + "/IMG_0003.jpg"), QByteArray("the edit"));

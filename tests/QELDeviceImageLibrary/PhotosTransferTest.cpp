@@ -5,8 +5,8 @@
 // and the folder library that imports into the pictures folder.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QBuffer>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
@@ -91,8 +91,9 @@ struct TransferFixture {
         library.deviceFile("DCIM/100APPLE/IMG_0003.MOV", movie);
         Asset favourite = asset(2, "IMG_0001.JPG", "DCIM/101APPLE");
         favourite.favorite = 1;
-        library.database(Schema{}, {asset(1, "IMG_0001.JPG"), favourite, asset(3, "IMG_0002.PNG"),
-                                    asset(4, "IMG_0003.MOV")});
+        library.database(Schema{},
+                         {asset(1, "IMG_0001.JPG"), favourite, asset(3, "IMG_0002.PNG"),
+                          asset(4, "IMG_0003.MOV")});
         EXPECT_TRUE(library.read());
         library.image(1)->setSingleInstanceAlbumName("Trip");
         library.image(2)->setSingleInstanceAlbumName("Trip");
@@ -220,7 +221,8 @@ TEST(FolderPhotoLibrary, ImportsIntoAlbumFoldersWithoutOverwritingOrRepeating)
     FolderPhotoLibraryHost host;
     ASSERT_TRUE(host.available());
     EXPECT_EQ(host.folder(),
-              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + "/Orvane Photos");
+              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)
+                  + "/Orvane Photos");
     EXPECT_EQ(host.kind(), PhotoLibraryHost::Kind::KeepsOriginals);
     writeFile(host.folder() + "/Trip/IMG_0001.JPG", "the user's own file");
 
@@ -232,16 +234,14 @@ TEST(FolderPhotoLibrary, ImportsIntoAlbumFoldersWithoutOverwritingOrRepeating)
         int duplicates;
     };
     const QList<Case> cases = {
-        {QString("Trip"), {a, b}, {2}, 2, 0},
-        {QString("Trip"), {a, b}, {}, 0, 2},
-        {std::nullopt, {a, c}, {1}, 2, 0},
-        {std::nullopt, {c}, {}, 0, 1},
-        {QString("../x"), {c}, {}, 1, 0},
-        {QString("a/b"), {c}, {}, 1, 0},
+        {QString("Trip"), {a, b}, {2}, 2, 0}, {QString("Trip"), {a, b}, {}, 0, 2},
+        {std::nullopt, {a, c}, {1}, 2, 0},    {std::nullopt, {c}, {}, 0, 1},
+        {QString("../x"), {c}, {}, 1, 0},     {QString("a/b"), {c}, {}, 1, 0},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.album.value_or("<main>").toStdString());
-        const PhotoLibraryHost::ImportResult result = host.importFiles(k.files, k.album, k.favourites);
+        const PhotoLibraryHost::ImportResult result =
+            host.importFiles(k.files, k.album, k.favourites);
         EXPECT_EQ(result.imported.size(), k.imported);
         EXPECT_EQ(result.duplicates, k.duplicates);
         EXPECT_EQ(result.failed, 0);
@@ -249,8 +249,8 @@ TEST(FolderPhotoLibrary, ImportsIntoAlbumFoldersWithoutOverwritingOrRepeating)
             EXPECT_TRUE(SafePath::isInside(host.folder(), path));
     }
     EXPECT_EQ(filesBelow(host.folder()),
-              (QStringList{".._x/IMG_0002.HEIC", "IMG_0001.JPG", "IMG_0001.JPG.xmp", "IMG_0002.HEIC",
-                           "Trip/IMG_0001 (1).JPG", "Trip/IMG_0001 (2).JPG",
+              (QStringList{".._x/IMG_0002.HEIC", "IMG_0001.JPG", "IMG_0001.JPG.xmp",
+                           "IMG_0002.HEIC", "Trip/IMG_0001 (1).JPG", "Trip/IMG_0001 (2).JPG",
                            "Trip/IMG_0001 (2).JPG.xmp", "Trip/IMG_0001.JPG", "a_b/IMG_0002.HEIC"}));
     EXPECT_EQ(readFile(host.folder() + "/Trip/IMG_0001.JPG"), QByteArray("the user's own file"));
     EXPECT_EQ(readFile(host.folder() + "/Trip/IMG_0001 (1).JPG"), QByteArray("first photo"));

@@ -39,8 +39,7 @@ public:
     // missing, or into the library itself when `album` is none. The files at
     // `favouritePositions` (1-based, in the order of `files`) are marked as
     // favourites. The files themselves are left where they are.
-    virtual ImportResult importFiles(const QStringList& files,
-                                     const std::optional<QString>& album,
+    virtual ImportResult importFiles(const QStringList& files, const std::optional<QString>& album,
                                      const QList<int>& favouritePositions) = 0;
 
 protected:
