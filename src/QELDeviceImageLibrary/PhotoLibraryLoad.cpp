@@ -45,6 +45,11 @@ void PhotoLibraryLoad::buildOutline(const QELDeviceImageLibraryReader& reader, R
             result.children.insert(key, albums);
     }
     result.hasImages = !reader.isLibraryEmpty();
+    const QList<AlbumRecord> library = result.children.value(QStringLiteral("library"));
+    result.firstAlbumImages.clear();
+    if (!result.headings.isEmpty() && result.headings.first() == QLatin1String("library")
+        && !library.isEmpty() && library.first().id)
+        result.firstAlbumImages = reader.getAssetsForAlbumWithId(library.first().id);
 }
 
 PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,

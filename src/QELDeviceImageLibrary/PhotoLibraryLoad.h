@@ -45,6 +45,10 @@ struct Result {
     QHash<QString, QList<AlbumRecord>> children;
     // Whether the store holds images.
     bool hasImages = false;
+    // The images of the first album of the library, which the view shows
+    // first: worked out here, so a big library's first screen costs the
+    // window nothing.
+    QList<ImageDetailPtr> firstAlbumImages;
     // Why a library the device has could not be read (English, for the
     // log); empty when it was read or there is none.
     QString error;

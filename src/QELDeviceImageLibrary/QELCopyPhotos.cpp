@@ -3,7 +3,11 @@
 
 #include <typeinfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "ImageDetail.h"
@@ -13,6 +17,22 @@
 #include "PhotoQueue.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELDeviceImageLibraryReader.h"
+
+namespace {
+
+// Starts writing a complete copy to disk without waiting for it, so that
+// the sync of the whole run at its end finds most of the data written and
+// the disk works while the next file is read.
+void startWriteBack(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
+}
+
+} // namespace
 
 QELCopyPhotos::QELCopyPhotos(QObject* parent)
     : QELCopy(parent)
@@ -124,6 +144,7 @@ QELCopyPhotos::CopyResult QELCopyPhotos::copyPhoto(const ImageDetail& detail,
     const QString temporary = run.batch().temporaryPathFor(target);
     if (!PhotoOriginals::writeTo(detail, source, reader, device, temporary, cancel, error))
         return cancel && cancel->load() ? CopyResult::Cancelled : CopyResult::Failed;
+    startWriteBack(temporary);
     if (!run.batch().place(temporary, target, error))
         return CopyResult::Failed;
     return CopyResult::Copied;

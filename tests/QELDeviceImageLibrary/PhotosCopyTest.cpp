@@ -130,6 +130,40 @@ TEST(PhotoCopy, OriginalsArriveByteForByteInTheirAlbumFolderUnderTheirWholeName)
               QStringList{"chosen"});
 }
 
+// A device file name that names a path, or holds control characters, gives
+// one plain file in the chosen folder, byte for byte.
+TEST(PhotoCopy, HostileFileNamesGiveOnePlainFileInside)
+{
+    Device d;
+    const QStringList names = {"../../evil.JPG", "a/b.JPG", QStringLiteral("line\nbreak\x01.JPG")};
+    QList<Asset> assets;
+    for (int i = 0; i < names.size(); ++i) {
+        assets << asset(i + 1, names[i]);
+        // Where the device has it: ".." never climbs above its root.
+        d.file(QDir::cleanPath("DCIM/100APPLE/" + names[i]), "bytes " + QByteArray::number(i));
+    }
+    d.library.database(Schema{}, assets);
+    ASSERT_TRUE(d.library.read());
+    QELCopyPhotos::Run run(d.base());
+    for (int i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        QString path;
+        QString error;
+        const ImageDetailPtr image = d.library.image(i + 1);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(QELCopyPhotos::copyPhoto(*image, d.library.reader(), &d.library.device(), run,
+                                           nullptr, &path, &error),
+                  QELCopyPhotos::CopyResult::Copied)
+            << error.toStdString();
+        EXPECT_EQ(QFileInfo(path).path(), d.base());
+        EXPECT_TRUE(SafePath::isPlainName(QFileInfo(path).fileName()));
+        EXPECT_EQ(readFile(path), "bytes " + QByteArray::number(i));
+    }
+    ASSERT_TRUE(run.batch().commit());
+    EXPECT_EQ(QDir(d.root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"chosen"});
+}
+
 // Two photos of one name from two camera folders both arrive; a file that
 // was there before is never replaced: the same name and size counts as
 // copied, another size gets " (n)".

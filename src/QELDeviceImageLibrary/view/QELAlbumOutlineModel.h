@@ -20,7 +20,8 @@ public:
 
     explicit QELAlbumOutlineModel(QObject* parent = nullptr);
 
-    void setOutline(const QStringList& headings, const QHash<QString, QList<AlbumRecord>>& children);
+    void setOutline(const QStringList& headings,
+                    const QHash<QString, QList<AlbumRecord>>& children);
     const QStringList& headings() const { return m_headings; }
     // The album record of an album row; none for a group row.
     const AlbumRecord* albumAt(const QModelIndex& index) const;

@@ -24,7 +24,8 @@ void QELCameraView::loadPhotos()
     m_workers.start([this, device] {
         if (device && device->connectedDeviceOperatingSystem() == 1)
             (void)device->fileExistsAtPath(QStringLiteral("/PhotoData/Photos.sqlite"));
-        QMetaObject::invokeMethod(this, [this] { _workerLibraryLoaded(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { _workerLibraryLoaded(); }, Qt::QueuedConnection);
     });
 }
 

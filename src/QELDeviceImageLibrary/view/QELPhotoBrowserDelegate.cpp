@@ -59,10 +59,9 @@ void QELPhotoBrowserDelegate::paint(QPainter* painter, const QStyleOptionViewIte
             picture.width(), m_favourite.size(), m_iCloud.size(), favourite, iCloud);
         auto draw = [&](const std::optional<QRectF>& rect, const QImage& badge) {
             if (rect)
-                painter->drawImage(
-                    PhotoBadgeGeometry::fromBottomLeft(*rect, picture.height())
-                        .translated(picture.topLeft()),
-                    badge);
+                painter->drawImage(PhotoBadgeGeometry::fromBottomLeft(*rect, picture.height())
+                                       .translated(picture.topLeft()),
+                                   badge);
         };
         draw(badges.favourite, m_favourite);
         draw(badges.iCloud, m_iCloud);

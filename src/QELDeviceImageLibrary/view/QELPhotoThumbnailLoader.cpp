@@ -107,7 +107,8 @@ void QELPhotoThumbnailLoader::work()
             m_flushPosted = true;
         }
         if (post)
-            QMetaObject::invokeMethod(this, [this] { flush(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { flush(); }, Qt::QueuedConnection);
     }
 }
 

@@ -124,8 +124,9 @@ QELPhotosView::QELPhotosView(const QRect& frame, QWidget* parent)
             &QELPhotosView::outlineViewSelectionDidChange);
     connect(m_ui->imageBrowserView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &QELPhotosView::imageBrowserSelectionDidChange);
-    connect(m_ui->imageBrowserView, &QListView::doubleClicked, this,
-            [this](const QModelIndex& index) { imageBrowserCellWasDoubleClickedAtIndex(index.row()); });
+    connect(
+        m_ui->imageBrowserView, &QListView::doubleClicked, this,
+        [this](const QModelIndex& index) { imageBrowserCellWasDoubleClickedAtIndex(index.row()); });
     connect(m_ui->albumOutlineView, &QWidget::customContextMenuRequested, this,
             &QELPhotosView::showAlbumMenu);
     connect(m_ui->imageBrowserView, &QWidget::customContextMenuRequested, this,
@@ -138,7 +139,8 @@ QELPhotosView::QELPhotosView(const QRect& frame, QWidget* parent)
             &QELPhotosView::copyToIPhotoButtonClicked);
     connect(m_ui->buttonCopyToIPhoto, &QPushButton::clicked, this,
             &QELPhotosView::copyToIPhotoButtonClicked);
-    connect(m_menuCopyToIPhoto, &QAction::triggered, this, &QELPhotosView::copyToIPhotoButtonClicked);
+    connect(m_menuCopyToIPhoto, &QAction::triggered, this,
+            &QELPhotosView::copyToIPhotoButtonClicked);
     connect(m_ui->setDesktopBackgroundButton, &QPushButton::clicked, this,
             &QELPhotosView::setDesktopBackgroundButtonClicked);
     connect(m_ui->viewerDesktopButton, &QPushButton::clicked, this,
@@ -284,6 +286,10 @@ void QELPhotosView::_workerLibraryLoaded(quint64 generation,
         return;
     if (result->reader) {
         m_reader = result->reader;
+        if (result->headings.value(0) == QLatin1String("library"))
+            m_firstAlbumImages = result->firstAlbumImages;
+        else
+            m_firstAlbumImages.reset();
         m_thumbnails->setReader(m_reader);
         m_outline->setOutline(result->headings, result->children);
     }
@@ -319,9 +325,16 @@ void QELPhotosView::outlineViewSelectionDidChange()
     // No album selected shows nothing, and leaves nothing to view or copy
     // from the albums shown before.
     m_assets.clear();
-    for (const auto& row : rows)
-        if (row.second->id && m_reader)
-            m_assets += m_reader->getAssetsForAlbumWithId(row.second->id);
+    const bool firstAlbumOnly = rows.size() == 1 && rows.first().first == qMakePair(0, 0);
+    if (firstAlbumOnly && m_firstAlbumImages) {
+        m_assets = *m_firstAlbumImages;
+    } else {
+        for (const auto& row : rows)
+            if (row.second->id && m_reader)
+                m_assets += m_reader->getAssetsForAlbumWithId(row.second->id);
+    }
+    // Worked out once, for the first showing after a load.
+    m_firstAlbumImages.reset();
     m_browser->setImages(m_assets, m_reader);
     m_ui->photoCountTextField->setText(countText(m_assets.size()));
     if (m_browser->rowCount() > 1)
@@ -668,7 +681,8 @@ void QELPhotosView::showAlbumMenu(const QPoint& at)
     menu.addAction(L("VIEWCOLLECTION"), this, &QELPhotosView::menuViewCollectionClicked);
     menu.addAction(L("COPYCOLLECTION"), this, &QELPhotosView::menuCopyCollectionClicked);
     if (m_host && m_host->available())
-        menu.addAction(L("TRANSFERCOLLECTION"), this, &QELPhotosView::menuTransferCollectionClicked);
+        menu.addAction(L("TRANSFERCOLLECTION"), this,
+                       &QELPhotosView::menuTransferCollectionClicked);
     menu.exec(m_ui->albumOutlineView->viewport()->mapToGlobal(at));
 }
 

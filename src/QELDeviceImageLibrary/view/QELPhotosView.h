@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <QImage>
 #include <QList>
@@ -172,6 +173,8 @@ private:
 
     std::shared_ptr<QELDeviceImageLibraryReader> m_reader;
     QList<ImageDetailPtr> m_assets;
+    // The load's answer for the first album, until it is shown.
+    std::optional<QList<ImageDetailPtr>> m_firstAlbumImages;
     QList<ImageDetailPtr> m_selection;
     qint64 m_currentSelectionIndex = 0;
     bool m_isUsingPhotosApp = false;

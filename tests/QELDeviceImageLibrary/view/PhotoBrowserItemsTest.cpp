@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QStyleOptionViewItem>
+#include <QTest>
 
 #include "PhotoBadgeGeometry.h"
 #include "QELAlbumOutlineModel.h"
@@ -16,9 +18,6 @@
 #include "QELPhotoBrowserDelegate.h"
 #include "QELPhotoBrowserModel.h"
 #include "QELPhotoThumbnailLoader.h"
-
-#include <QMouseEvent>
-#include <QTest>
 
 TEST(PhotoBadges, SitTenPointsUpCentredOrSideBySide)
 {
@@ -38,8 +37,8 @@ TEST(PhotoBadges, SitTenPointsUpCentredOrSideBySide)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.favourite) * 2 + int(c.iCloud));
-        const PhotoBadgeGeometry::Badges badges =
-            PhotoBadgeGeometry::badgesFor(120, QSizeF(20, 20), QSizeF(24, 24), c.favourite, c.iCloud);
+        const PhotoBadgeGeometry::Badges badges = PhotoBadgeGeometry::badgesFor(
+            120, QSizeF(20, 20), QSizeF(24, 24), c.favourite, c.iCloud);
         EXPECT_EQ(badges.favourite, c.favouriteRect);
         EXPECT_EQ(badges.iCloud, c.iCloudRect);
     }
@@ -80,11 +79,15 @@ TEST(PhotoBadges, AreDrawnOverTheThumbnail)
 TEST(AlbumIcons, EveryKindHasItsIcon)
 {
     const QList<QPair<qint64, QString>> cases = {
-        {1, "photoLibrary"},     {6, "album"},     {12, "calendar"},  {15, "contact"},
-        {20, "globe"},           {22, "camera"},   {24, "globe"},     {500, "iCloudLibrary"},
-        {501, "favorite"},       {502, "panoramicLibrary"},           {503, "trashed"},
-        {504, "video"},          {505, "clock"},   {506, "Selfie"},   {507, "screenshot"},
-        {2, "album"},            {9999, "album"},
+        {1, "photoLibrary"}, {6, "album"},
+        {12, "calendar"},    {15, "contact"},
+        {20, "globe"},       {22, "camera"},
+        {24, "globe"},       {500, "iCloudLibrary"},
+        {501, "favorite"},   {502, "panoramicLibrary"},
+        {503, "trashed"},    {504, "video"},
+        {505, "clock"},      {506, "Selfie"},
+        {507, "screenshot"}, {2, "album"},
+        {9999, "album"},
     };
     QELAlbumOutlineModel model;
     for (const auto& [kind, name] : cases) {

@@ -115,12 +115,12 @@ protected:
         const QString database = m_dir.filePath("Photos.sqlite");
         if (library != Library::None) {
             ASSERT_TRUE(PhotosDbFixture::write(
-                database, PhotosDbFixture::Schema{}, library == Library::Full ? assets : QList<Asset>{},
-                library == Library::Full
-                    ? QList<AlbumRow>{{10, 1552, "Library", {1, 2, 3, 4, 5}},
-                                      {11, 2, "Beach", {1, 2, 3}},
-                                      {12, 2, "City", {3, 4}}}
-                    : QList<AlbumRow>{}));
+                database, PhotosDbFixture::Schema{},
+                library == Library::Full ? assets : QList<Asset>{},
+                library == Library::Full ? QList<AlbumRow>{{10, 1552, "Library", {1, 2, 3, 4, 5}},
+                                                           {11, 2, "Beach", {1, 2, 3}},
+                                                           {12, 2, "City", {3, 4}}}
+                                         : QList<AlbumRow>{}));
             builder.afcFile("PhotoData/Photos.sqlite", readFile(database));
             builder.afcFile("PhotoData/Thumbnails/120x120.ithmb", thumbnails);
         }
@@ -196,7 +196,8 @@ TEST_F(PhotosViewTest, ALibraryShowsItsOutlineAndTheFirstAlbumOfTheLibrary)
     ASSERT_TRUE(loaded(*view));
     EXPECT_EQ(view->shownPage(), "display");
     QELAlbumOutlineModel* outline = view->outlineModel();
-    QAbstractItemModelTester tester(outline, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(outline,
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
     EXPECT_EQ(outline->headings(), (QStringList{"library", "albums"}));
     EXPECT_EQ(outline->index(0, 0).data().toString(), "LIBRARY");
     EXPECT_EQ(outline->index(1, 0).data().toString(), "ALBUMS");
@@ -273,7 +274,7 @@ TEST_F(PhotosViewTest, TheViewerCountsAndEnablesItsButtonsAndGoesBack)
     // One image selected: both buttons off; a double click in the browser
     // opens the viewer on that cell.
     view->imageBrowserView()->selectionModel()->select(view->browserModel()->index(2),
-                                                        QItemSelectionModel::ClearAndSelect);
+                                                       QItemSelectionModel::ClearAndSelect);
     view->imageBrowserCellWasDoubleClickedAtIndex(2);
     EXPECT_EQ(view->fullSizeImageViewCounterTextField()->text(), "1 of 1");
     EXPECT_FALSE(view->buttonFullSizeViewPrevious()->isEnabled());
@@ -322,12 +323,12 @@ TEST_F(PhotosViewTest, ThumbnailsAndPicturesAreReadOffTheGuiThread)
                     return false;
             return true;
         }));
-        const QImage cell =
-            view->browserModel()->index(0).data(Qt::DecorationRole).value<QImage>();
+        const QImage cell = view->browserModel()->index(0).data(Qt::DecorationRole).value<QImage>();
         ASSERT_FALSE(cell.isNull());
         EXPECT_EQ(QColor(cell.pixel(60, 60)), QColor(255, 0, 0));
         EXPECT_EQ(view->browserModel()->item(1).imageUID(), "2");
-        EXPECT_TRUE(view->browserModel()->index(1).data(QELPhotoBrowserModel::FavoriteRole).toBool());
+        EXPECT_TRUE(
+            view->browserModel()->index(1).data(QELPhotoBrowserModel::FavoriteRole).toBool());
         view->buttonViewPhotosClicked();
         EXPECT_TRUE(waitUntil([&] { return view->fullSizeImageView()->image().width() == 40; }));
     }
@@ -342,15 +343,13 @@ TEST_F(PhotosViewTest, AVideoPreviewIsCopiedAndItsCopyRemoved)
 {
     attach();
     const QString cache = Locations::temporaryFolder();
-    auto previews = [&] {
-        return QDir(cache).entryList({"cameracache_*"}, QDir::Files);
-    };
+    auto previews = [&] { return QDir(cache).entryList({"cameracache_*"}, QDir::Files); };
     {
         auto view = makeView();
         ASSERT_TRUE(loaded(*view));
         // The video is the fourth image of the library.
         view->imageBrowserView()->selectionModel()->select(view->browserModel()->index(3),
-                                                            QItemSelectionModel::ClearAndSelect);
+                                                           QItemSelectionModel::ClearAndSelect);
         view->imageBrowserCellWasDoubleClickedAtIndex(3);
         ASSERT_TRUE(waitUntil([&] { return !view->currentVideoPath().isEmpty(); }));
         const QString first = view->currentVideoPath();
@@ -417,8 +416,7 @@ TEST_F(PhotosViewTest, APictureThatCannotBeReadIsCountedAndLeavesNothing)
     selectAlbums(*view, {"Beach"});
     view->RequestCopy();
     ASSERT_TRUE(waitUntil([&] { return m_statuses.lines.size() == 1; }));
-    EXPECT_EQ(m_statuses.lines.last(),
-              "All photos have been copied.|1 items could not be copied.");
+    EXPECT_EQ(m_statuses.lines.last(), "All photos have been copied.|1 items could not be copied.");
     EXPECT_EQ(m_statuses.progress.size(), 3);
     EXPECT_EQ(filesBelow(target.path()), (QStringList{"Beach/IMG_0001.JPG", "Beach/IMG_0003.JPG"}));
 }
@@ -433,9 +431,9 @@ TEST_F(PhotosViewTest, TheTransferFollowsTheLibrarysKind)
         QString title;
         bool photosJob;
     };
-    for (const Case& c : {Case{PhotoLibraryHost::Kind::KeepsOriginals, "Add to Photos", true},
-                          Case{PhotoLibraryHost::Kind::TakesJpegStills, "Add to Photo Library",
-                               false}}) {
+    for (const Case& c :
+         {Case{PhotoLibraryHost::Kind::KeepsOriginals, "Add to Photos", true},
+          Case{PhotoLibraryHost::Kind::TakesJpegStills, "Add to Photo Library", false}}) {
         SCOPED_TRACE(c.title.toStdString());
         m_statuses.lines.clear();
         auto view = makeView();
@@ -446,15 +444,17 @@ TEST_F(PhotosViewTest, TheTransferFollowsTheLibrarysKind)
         ASSERT_TRUE(loaded(*view));
         selectAlbums(*view, {"City"});
         view->imageBrowserView()->selectionModel()->select(view->browserModel()->index(0),
-                                                            QItemSelectionModel::ClearAndSelect);
+                                                           QItemSelectionModel::ClearAndSelect);
         view->menuTransferCollectionClicked();
-        ASSERT_TRUE(waitUntil([&] { return m_statuses.lines.contains("All photos have been copied.|"); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return m_statuses.lines.contains("All photos have been copied.|"); }));
         EXPECT_EQ(dynamic_cast<QELTransferPhotosPhotos*>(view->transferJob()) != nullptr,
                   c.photosJob);
         ASSERT_EQ(host->imports().size(), 1u);
         EXPECT_EQ(host->imports()[0].album, std::optional<QString>("City"));
         EXPECT_EQ(host->imports()[0].names.size(), 2);
-        EXPECT_TRUE(m_statuses.lines.contains("Please wait…|Adding the photos to your photo library"));
+        EXPECT_TRUE(
+            m_statuses.lines.contains("Please wait…|Adding the photos to your photo library"));
     }
 }
 
@@ -465,8 +465,9 @@ TEST(CameraView, ReportsItsRequestsAndLoadsWithoutContent)
     view.setDelegate(&statuses);
     view.RequestCopy();
     view.RequestTransfer();
-    EXPECT_EQ(statuses.lines, (QStringList{"Message from Camera...|Copy requested.",
-                                           "Message from Camera...|Transfer requested."}));
+    EXPECT_EQ(statuses.lines,
+              (QStringList{"Message from Camera...|Copy requested.",
+                           "Message from Camera...|Transfer requested."}));
     view.loadPhotos();
     EXPECT_TRUE(waitUntil([&] { return view.loadsCompleted() == 1; }));
 }
