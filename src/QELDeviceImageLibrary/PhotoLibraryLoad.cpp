@@ -45,11 +45,19 @@ void PhotoLibraryLoad::buildOutline(const QELDeviceImageLibraryReader& reader, R
             result.children.insert(key, albums);
     }
     result.hasImages = !reader.isLibraryEmpty();
-    const QList<AlbumRecord> library = result.children.value(QStringLiteral("library"));
-    result.firstAlbumImages.clear();
-    if (!result.headings.isEmpty() && result.headings.first() == QLatin1String("library")
-        && !library.isEmpty() && library.first().id)
-        result.firstAlbumImages = reader.getAssetsForAlbumWithId(library.first().id);
+    result.albumImages.clear();
+    for (const QString& group : {QStringLiteral("library"), QStringLiteral("streams")})
+        for (const AlbumRecord& album : result.children.value(group))
+            if (isWholeLibraryAlbum(reader, album))
+                result.albumImages.insert(*album.id, reader.getAssetsForAlbumWithId(album.id));
+}
+
+bool PhotoLibraryLoad::isWholeLibraryAlbum(const QELDeviceImageLibraryReader& reader,
+                                           const AlbumRecord& album)
+{
+    return album.id
+        && (album.kind == 1 || *album.id == reader.cameraAlbumId()
+            || *album.id == reader.photoStreamAlbumId());
 }
 
 PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,

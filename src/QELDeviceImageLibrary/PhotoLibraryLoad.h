@@ -45,10 +45,11 @@ struct Result {
     QHash<QString, QList<AlbumRecord>> children;
     // Whether the store holds images.
     bool hasImages = false;
-    // The images of the first album of the library, which the view shows
-    // first: worked out here, so a big library's first screen costs the
-    // window nothing.
-    QList<ImageDetailPtr> firstAlbumImages;
+    // The images of the albums that can hold the whole library (the library
+    // itself, the camera roll, the photo stream), worked out here so that
+    // showing them costs the window nothing. Listing these albums names no
+    // album on their images, so the answers stay right for the reader's life.
+    QHash<qint64, QList<ImageDetailPtr>> albumImages;
     // Why a library the device has could not be read (English, for the
     // log); empty when it was read or there is none.
     QString error;
@@ -62,5 +63,9 @@ Result load(QELDeviceInterface* device, QELDeviceImageLibraryEventProtocol* dele
 
 // The outline of a reader that has read.
 void buildOutline(const QELDeviceImageLibraryReader& reader, Result& result);
+
+// The library, the camera roll or the photo stream: albums whose listing
+// sets no album name on their images.
+bool isWholeLibraryAlbum(const QELDeviceImageLibraryReader& reader, const AlbumRecord& album);
 
 } // namespace PhotoLibraryLoad

@@ -286,10 +286,7 @@ void QELPhotosView::_workerLibraryLoaded(quint64 generation,
         return;
     if (result->reader) {
         m_reader = result->reader;
-        if (result->headings.value(0) == QLatin1String("library"))
-            m_firstAlbumImages = result->firstAlbumImages;
-        else
-            m_firstAlbumImages.reset();
+        m_albumImages = result->albumImages;
         m_thumbnails->setReader(m_reader);
         m_outline->setOutline(result->headings, result->children);
     }
@@ -325,16 +322,16 @@ void QELPhotosView::outlineViewSelectionDidChange()
     // No album selected shows nothing, and leaves nothing to view or copy
     // from the albums shown before.
     m_assets.clear();
-    const bool firstAlbumOnly = rows.size() == 1 && rows.first().first == qMakePair(0, 0);
-    if (firstAlbumOnly && m_firstAlbumImages) {
-        m_assets = *m_firstAlbumImages;
-    } else {
-        for (const auto& row : rows)
-            if (row.second->id && m_reader)
-                m_assets += m_reader->getAssetsForAlbumWithId(row.second->id);
+    for (const auto& row : rows) {
+        if (!row.second->id || !m_reader)
+            continue;
+        // The albums as big as the library were listed by the load's worker.
+        const auto cached = m_albumImages.constFind(*row.second->id);
+        if (cached != m_albumImages.constEnd())
+            m_assets += *cached;
+        else
+            m_assets += m_reader->getAssetsForAlbumWithId(row.second->id);
     }
-    // Worked out once, for the first showing after a load.
-    m_firstAlbumImages.reset();
     m_browser->setImages(m_assets, m_reader);
     m_ui->photoCountTextField->setText(countText(m_assets.size()));
     if (m_browser->rowCount() > 1)

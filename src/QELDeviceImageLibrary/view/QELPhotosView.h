@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QStringList>
@@ -173,8 +174,8 @@ private:
 
     std::shared_ptr<QELDeviceImageLibraryReader> m_reader;
     QList<ImageDetailPtr> m_assets;
-    // The load's answer for the first album, until it is shown.
-    std::optional<QList<ImageDetailPtr>> m_firstAlbumImages;
+    // The images of the albums the load listed (PhotoLibraryLoad::Result).
+    QHash<qint64, QList<ImageDetailPtr>> m_albumImages;
     QList<ImageDetailPtr> m_selection;
     qint64 m_currentSelectionIndex = 0;
     bool m_isUsingPhotosApp = false;

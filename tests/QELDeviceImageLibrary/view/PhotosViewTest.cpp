@@ -20,6 +20,7 @@
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "Locations.h"
+#include "PhotoLibraryLoad.h"
 #include "PhotosDbFixture.h"
 #include "PhotosTestSupport.h"
 #include "QELAlbumOutlineModel.h"
@@ -470,4 +471,93 @@ TEST(CameraView, ReportsItsRequestsAndLoadsWithoutContent)
                            "Message from Camera...|Transfer requested."}));
     view.loadPhotos();
     EXPECT_TRUE(waitUntil([&] { return view.loadsCompleted() == 1; }));
+}
+
+namespace {
+
+// A binary photo database reader that reads nothing and keeps what it was
+// made with.
+class RecordingBinaryReader : public QELDeviceImageLibraryReader {
+public:
+    RecordingBinaryReader(const QString& folder, const QString& name, const QString& store)
+        : QELDeviceImageLibraryReader(folder, name, store)
+    {
+    }
+    bool readImageDatabase() override { return true; }
+};
+
+} // namespace
+
+// An iOS device that still has the binary photo database is read with the
+// binary reader even when it also has Photos.sqlite; a disk-mode iPod only
+// ever with the binary one; a device without either has no library.
+TEST_F(PhotosViewTest, TheLoadTakesTheReaderOfTheLibraryTheDeviceHas)
+{
+    struct Case {
+        const char* name;
+        bool binary;
+        bool sqlite;
+        PhotoLibraryLoad::Library library;
+    };
+    const QList<Case> cases = {
+        {"both", true, true, PhotoLibraryLoad::Library::BinaryDatabase},
+        {"sqlite", false, true, PhotoLibraryLoad::Library::PhotosSqlite},
+        {"binary", true, false, PhotoLibraryLoad::Library::BinaryDatabase},
+        {"none", false, false, PhotoLibraryLoad::Library::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedDeviceBuilder builder(m_dir.filePath(QString("phone-") + c.name));
+        builder.afcFolder("DCIM");
+        if (c.binary)
+            builder.afcFile("Photos/Photo Database", "binary database bytes");
+        if (c.sqlite) {
+            const QString database = m_dir.filePath(QString("db-") + c.name);
+            ASSERT_TRUE(PhotosDbFixture::write(database, PhotosDbFixture::Schema{}, {}, {}));
+            builder.afcFile("PhotoData/Photos.sqlite", readFile(database));
+        }
+        auto simulator = std::make_shared<SimulatedMobileDevice>();
+        simulator->attach(builder.build());
+        DeviceEventRecorder events;
+        QELDeviceInterface device(simulator, m_iPods);
+        device.setDelegate(&events);
+        device.BeginDeviceConnectionDetect();
+        ASSERT_TRUE(events.waitForSuccess());
+        EXPECT_EQ(PhotoLibraryLoad::libraryOf(&device), c.library);
+
+        QString madeIn;
+        QStringList madeWith;
+        const PhotoLibraryLoad::Result result = PhotoLibraryLoad::load(
+            &device, nullptr,
+            [&](const QString& folder, const QString& name, const QString& store) {
+                madeIn = folder;
+                madeWith = {name, store};
+                return std::make_unique<RecordingBinaryReader>(folder, name, store);
+            });
+        EXPECT_EQ(result.reader != nullptr, c.library != PhotoLibraryLoad::Library::None);
+        EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        EXPECT_FALSE(result.hasImages);
+        if (c.library == PhotoLibraryLoad::Library::BinaryDatabase) {
+            EXPECT_EQ(madeWith, (QStringList{"Photo Database", "Photos.DB"}));
+            EXPECT_EQ(readFile(madeIn + "/Photo Database"), QByteArray("binary database bytes"));
+            EXPECT_EQ(result.reader->libraryDirectoryOnDevice(), "/Photos");
+        } else {
+            EXPECT_TRUE(madeIn.isEmpty());
+        }
+        device.shutdown();
+    }
+    // Without a reader for the binary database the device's photos cannot be
+    // read, and the view says so rather than that there are none.
+    SimulatedDeviceBuilder builder(m_dir.filePath("phone-unreadable"));
+    builder.afcFile("Photos/Photo Database", "binary database bytes");
+    m_simulator->attach(builder.build());
+    m_device = std::make_unique<QELDeviceInterface>(m_simulator, m_iPods);
+    m_device->setDelegate(&m_events);
+    m_device->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    auto view = makeView();
+    ASSERT_TRUE(loaded(*view));
+    EXPECT_EQ(view->shownPage(), "noPhotos");
+    EXPECT_EQ(view->noPhotosTextField()->text(),
+              "This category could not be read from the device.");
 }
