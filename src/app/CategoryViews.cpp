@@ -46,19 +46,10 @@ CategoryAvailability offers(R::Requests requests, bool playback,
 void addPlaceholderRows(CategoryRegistry& registry)
 {
     constexpr int Always = CategoryDescriptor::AlwaysListed;
-    CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
-                                           offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
-    books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
-
     const CategoryDescriptor rows[] = {
         // Music always comes first.
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
-        books,
-        placeholder(Contacts, 60, "CONTACTS", "category_contacts.png", true, 2,
-                    offers(R::Search, false, "SEARCHCONTACTS")),
-        placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
-                    offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
                     offers(R::Search, false, "SEARCHNOTES")),
     };

@@ -27,6 +27,7 @@
 #include "LocalizedStrings.h"
 #include "Locations.h"
 #include "Log.h"
+#include "MusicLibraryHostServices.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELDeviceImageLibraryReader.h"
@@ -122,7 +123,8 @@ private:
 Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
 {
     Environment env;
-    env.mediaLibraryHost = std::make_shared<FolderMediaLibraryHost>();
+    env.mediaLibraryHost =
+        std::make_shared<FolderMediaLibraryHost>(QString(), musicLibraryHostServices());
     env.makeDeviceInterface = [] { return QELDeviceInterface::create(); };
     env.startDetached = [](const QString& program, const QStringList& arguments) {
         if (!QProcess::startDetached(program, arguments))
@@ -187,6 +189,11 @@ Orvane11AppDelegate::~Orvane11AppDelegate()
         m_preferencesWindow->setDelegate(nullptr);
         delete m_preferencesWindow.data();
     }
+    // The category views' workers read the device through its interface,
+    // which goes with this object: the views (which join their workers) go
+    // first, also when the window that holds them outlives this object.
+    if (m_deviceContentView)
+        delete m_deviceContentView.data();
     // Pages outside the window have no parent.
     for (QPointer<QELPagedView> page : {QPointer<QELPagedView>(m_iTunesIsRunningView),
                                         QPointer<QELPagedView>(m_lookingForDeviceView),

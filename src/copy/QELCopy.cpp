@@ -165,7 +165,10 @@ QString QELCopy::_getITunesLibraryPath()
                 folder = libraryFolder + QStringLiteral("/iTunes Media");
         }
     } else {
+        // The media folder inside the library folder, as in the branch above.
         folder = QELITunesInformation::iTunesLibraryBasePath(*host);
+        if (!folder.isEmpty())
+            folder += QStringLiteral("/iTunes Media");
     }
 
     std::lock_guard lock(m_mutex);

@@ -1,22 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
-
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+#include <QString>
+#include <QVariant>
 
 #include "QELITunesLibraryDelegate.h"
 #include "WorkerThreads.h"
 
 class MediaLibraryHost;
 
-// The index of the computer's music library, as far as the device read needs
-// it: a read of the library's XML file (found through the media library
-// host) on a thread of its own that always ends with the read-complete event.
-// It keeps only how many tracks the library lists; the track lookup of the
-// music view comes with that view.
+// The index of the computer's music library: a read of the library's XML file
+// (found through the media library host) on a thread of its own that always
+// ends with the read-complete event, and the question the music view asks for
+// every track it shows: is this track in the library already?
+//
+// The index lives in memory. A read builds a new one aside and swaps it in at
+// its end, so questions never wait for a read (they are answered from the
+// last complete index meanwhile); reads themselves run one after the other.
 class QELITunesLibrary {
 public:
     explicit QELITunesLibrary(std::shared_ptr<MediaLibraryHost> host);
@@ -43,6 +47,20 @@ public:
     bool isLibraryReadSuccessful() const { return m_isLibraryReadSuccessful.load(); }
     int trackCount() const { return m_trackCount.load(); }
 
+    // 0 not in the library, 1 there, 2 there only as a track the library
+    // holds remotely ("Track Type" "Remote"). Each given text (a null one is
+    // not given) must equal the entry's "Name", "Artist" and "Album" ignoring
+    // letter case (not accents); the first such entry of the file decides.
+    // Genre and total time are not compared. Any thread; never waits.
+    int IsTrackPresentWithTitleArtistAlbumGenreTotalTime(
+        const QString& title, const QString& artist, const QString& album,
+        const QString& genre = QString(), const QVariant& totalTime = QVariant()) const;
+
+    struct Index;
+    // Reads a library file into an index; null, with the reason, when the file
+    // is no property list or has no "Tracks". Any thread.
+    static std::shared_ptr<const Index> readIndex(const QString& file, QString* why);
+
 private:
     void _threadedWorker(quint64 read);
 
@@ -54,5 +72,9 @@ private:
     quint64 m_lastRead = 0;
     std::atomic<int> m_trackCount{0};
     std::mutex m_startMutex;
+    // One read at a time: a second waits on its own thread for the first.
+    std::mutex m_readMutex;
+    mutable std::mutex m_indexMutex; // guards m_index, held only to swap or copy it
+    std::shared_ptr<const Index> m_index;
     WorkerThreads m_threads{QStringLiteral("A music library read")};
 };

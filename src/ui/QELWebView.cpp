@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -22,6 +24,22 @@ namespace {
 // Selection is refused by the page's own style, since scripts are off.
 const QString kNoSelectionStyle = QStringLiteral(
     "<style>*{-webkit-user-select:none !important;user-select:none !important;}</style>");
+
+// The same style for a page loaded from its file, put in by a script of the
+// view's own world: the page's own scripts stay off.
+QWebEngineScript noSelectionScript()
+{
+    QWebEngineScript script;
+    script.setName(QStringLiteral("orvane-no-selection"));
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral(
+        "(function(){var s=document.createElement('style');"
+        "s.textContent='*{-webkit-user-select:none !important;user-select:none !important;}';"
+        "(document.head||document.documentElement).appendChild(s);})();"));
+    return script;
+}
 
 // Blocks every request that would leave the machine (images, styles, frames).
 class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -59,6 +77,10 @@ public:
 
     void triggerAction(WebAction action, bool checked = false) override
     {
+        if (m_view->textSelectable() && (action == Copy || action == SelectAll)) {
+            QWebEnginePage::triggerAction(action, checked);
+            return;
+        }
         switch (action) {
         case Copy:
             m_view->doCommandBySelector(QStringLiteral("copy:"));
@@ -124,6 +146,7 @@ QELWebView::QELWebView(QWidget* parent)
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    page->scripts().insert(noSelectionScript());
     setPage(page);
     setAcceptDrops(false);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -152,13 +175,15 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
     static const QRegularExpression body(QStringLiteral("<body[^>]*>"),
                                          QRegularExpression::CaseInsensitiveOption);
     QString page = html;
-    QRegularExpressionMatch match = head.match(page);
-    if (!match.hasMatch())
-        match = body.match(page);
-    if (match.hasMatch())
-        page.insert(match.capturedEnd(), kNoSelectionStyle);
-    else
-        page.prepend(kNoSelectionStyle);
+    if (!m_textSelectable) {
+        QRegularExpressionMatch match = head.match(page);
+        if (!match.hasMatch())
+            match = body.match(page);
+        if (match.hasMatch())
+            page.insert(match.capturedEnd(), kNoSelectionStyle);
+        else
+            page.prepend(kNoSelectionStyle);
+    }
     const quint64 generation = ++m_generation;
     QByteArray utf8 = page.toUtf8();
     if (utf8.size() <= kLargestInlinePage) {
@@ -176,7 +201,7 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
     if (!baseUrl.isEmpty()) {
         const QByteArray base = "<base href=\""
             + baseUrl.toEncoded().replace('"', "%22").replace('<', "%3C") + "\"/>";
-        const qsizetype at = utf8.indexOf(kNoSelectionStyle.toUtf8());
+        const qsizetype at = m_textSelectable ? -1 : utf8.indexOf(kNoSelectionStyle.toUtf8());
         utf8.insert(at < 0 ? 0 : at, base);
     }
     m_pageWriters.start([this, generation, utf8 = std::move(utf8)] {
@@ -191,6 +216,18 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
             this, [this, generation, path] { loadWrittenPage(generation, path); },
             Qt::QueuedConnection);
     });
+}
+
+void QELWebView::loadFile(const QString& path)
+{
+    // A large setHtml() page still being written is not shown after this.
+    ++m_generation;
+    if (!m_pageFile.isEmpty()) {
+        m_pageWriters.start(
+            [previous = m_pageFile] { QDir(QFileInfo(previous).path()).removeRecursively(); });
+        m_pageFile.clear();
+    }
+    load(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
 void QELWebView::loadWrittenPage(quint64 generation, const QString& path)
@@ -208,6 +245,8 @@ void QELWebView::loadWrittenPage(quint64 generation, const QString& path)
 
 bool QELWebView::doCommandBySelector(const QString& command)
 {
+    if (m_textSelectable && command == QLatin1String("copy:"))
+        return false;
     if (command == QLatin1String("copy:") || command == QLatin1String("cut:")) {
         QApplication::clipboard()->clear();
         return true;
@@ -254,6 +293,9 @@ bool QELWebView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
+            if (m_textSelectable
+                && (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)))
+                break;
             if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)) {
                 if (event->type() == QEvent::KeyPress)
                     doCommandBySelector(key->matches(QKeySequence::Copy) ? QStringLiteral("copy:")

@@ -12,7 +12,8 @@
 // refuses selection, and copy and cut leave the clipboard empty. It shows
 // local content only (set HTML, files, resources); JavaScript is off and
 // nothing is fetched from the network. A clicked link is reported through
-// linkClicked and never opened by the view.
+// linkClicked and never opened by the view. A view that lets the user copy
+// what a page says (a contact's number) keeps its text selectable.
 class QELWebView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -25,16 +26,27 @@ public:
     // the program's temporary folder and loaded from there; a later setHtml()
     // wins over a page still being written.
     void setHtml(const QString& html, const QUrl& baseUrl = QUrl());
+    // Shows a local page from its file, whatever its size (the engine refuses
+    // inline pages over 2 MB); its text cannot be selected either. The file
+    // stays the caller's. A later setHtml() or loadFile() wins.
+    void loadFile(const QString& path);
     // The UTF-8 size from which setHtml() loads a page from a file.
     static constexpr qsizetype kLargestInlinePage = 1024 * 1024;
     // The file the shown page was loaded from; empty for an inline page.
     QString pageFilePath() const { return m_pageFile; }
 
+    // Lets the user select the text of later pages and copy it (select all
+    // and copy then do what they say); cut, drops and the context menu stay
+    // off. Off by default.
+    void setTextSelectable(bool selectable) { m_textSelectable = selectable; }
+    bool textSelectable() const { return m_textSelectable; }
+
     // Whether the view would load `url` (local schemes only).
     static bool isLocalUrl(const QUrl& url);
 
     // The view's answer to an edit command: copy and cut empty the clipboard
-    // and count as handled; every other command is left to the page.
+    // and count as handled (copy is left to the page when the text is
+    // selectable); every other command is left to the page.
     bool doCommandBySelector(const QString& command);
 
 signals:
@@ -55,6 +67,7 @@ private:
     // Counts setHtml() calls, so that only the newest page is shown.
     std::atomic<quint64> m_generation{0};
     QString m_pageFile;
+    bool m_textSelectable = false;
     // Last: joined before the members above go.
     WorkerThreads m_pageWriters{QStringLiteral("A web page write")};
 };

@@ -15,12 +15,16 @@
 
 namespace {
 
-QString backupFolder(const QString& udid) { return Locations::backupRoot() + QLatin1Char('/') + udid; }
+QString backupFolder(const QString& udid)
+{
+    return Locations::backupRoot() + QLatin1Char('/') + udid;
+}
 
 QList<QStringList> listingLines(const QByteArray& output)
 {
     QList<QStringList> lines;
-    for (const QString& line : QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    for (const QString& line :
+         QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         lines.append(line.split(QLatin1Char(',')));
     return lines;
 }
@@ -29,7 +33,8 @@ QList<QStringList> listingLines(const QByteArray& output)
 QSet<QString> filesBelow(const QString& folder)
 {
     QSet<QString> names;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         names.insert(QDir(folder).relativeFilePath(it.next()));
     return names;
@@ -42,12 +47,22 @@ protected:
     SimulatedBackupDevice device(const QString& udid)
     {
         SimulatedBackupDevice device(m_devices.path() + QLatin1Char('/') + udid, udid);
-        device.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("SQLite format 3\0messages", 24))
-            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), QByteArray(5000, 'w'))
-            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"), QByteArray("contacts"))
-            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/com.apple.springboard.plist"), QByteArray("<plist/>"))
-            .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1.jpg"), QByteArray(70000, '\xD8'))
-            .file(QStringLiteral("AppDomain-net.whatsapp.WhatsApp"), QStringLiteral("Documents/ChatStorage.sqlite"), QByteArray("chats"))
+        device
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"),
+                  QByteArray("SQLite format 3\0messages", 24))
+            .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"),
+                  QByteArray(5000, 'w'))
+            .file(QStringLiteral("HomeDomain"),
+                  QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
+                  QByteArray("contacts"))
+            .file(QStringLiteral("HomeDomain"),
+                  QStringLiteral("Library/Preferences/com.apple.springboard.plist"),
+                  QByteArray("<plist/>"))
+            .file(QStringLiteral("MediaDomain"),
+                  QStringLiteral("Library/SMS/Attachments/ab/IMG, 1.jpg"),
+                  QByteArray(70000, '\xD8'))
+            .file(QStringLiteral("AppDomain-net.whatsapp.WhatsApp"),
+                  QStringLiteral("Documents/ChatStorage.sqlite"), QByteArray("chats"))
             .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/empty.txt"), QByteArray());
         return device;
     }
@@ -55,7 +70,9 @@ protected:
     QProcessEnvironment environment(const QStringList& extra = {}) const
     {
         QProcessEnvironment env;
-        env.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"), m_devices.path() + QStringLiteral("/none:") + m_deviceFolders.join(QLatin1Char(':')));
+        env.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"),
+                   m_devices.path() + QStringLiteral("/none:")
+                       + m_deviceFolders.join(QLatin1Char(':')));
         for (qsizetype i = 0; i + 1 < extra.size(); i += 2)
             env.insert(extra.at(i), extra.at(i + 1));
         return env;
@@ -63,12 +80,17 @@ protected:
 
     void add(const SimulatedBackupDevice& device) { m_deviceFolders.append(device.write()); }
 
-    ToolRun tool(const QStringList& arguments, const QStringList& extra = {}) const { return runBackupTool(arguments, environment(extra)); }
+    ToolRun tool(const QStringList& arguments, const QStringList& extra = {}) const
+    {
+        return runBackupTool(arguments, environment(extra));
+    }
 
     // Lists, extracts and compares every file the device holds.
-    void expectRoundTrip(const SimulatedBackupDevice& device, const QStringList& passwordEnvironment = {})
+    void expectRoundTrip(const SimulatedBackupDevice& device,
+                         const QStringList& passwordEnvironment = {})
     {
-        const ToolRun listing = tool({"--list", "--source", device.udid(), "--target", device.udid()}, passwordEnvironment);
+        const ToolRun listing = tool(
+            {"--list", "--source", device.udid(), "--target", device.udid()}, passwordEnvironment);
         ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
         const QList<QStringList> lines = listingLines(listing.standardOutput);
         EXPECT_EQ(lines.size(), device.files().size());
@@ -87,13 +109,18 @@ protected:
             }
             EXPECT_TRUE(listed);
 
-            const ToolRun name = tool({"--filename", file.relativePath, "-s", device.udid(), "-D", file.domain}, passwordEnvironment);
+            const ToolRun name =
+                tool({"--filename", file.relativePath, "-s", device.udid(), "-D", file.domain},
+                     passwordEnvironment);
             EXPECT_EQ(name.exitCode, 0) << name.output().constData();
             EXPECT_EQ(name.standardOutput.trimmed(), id.toLatin1());
 
-            const QString extracted = Locations::backupRoot() + QLatin1Char('/') + file.relativePath.section(QLatin1Char('/'), -1);
+            const QString extracted = Locations::backupRoot() + QLatin1Char('/')
+                + file.relativePath.section(QLatin1Char('/'), -1);
             QFile::remove(extracted);
-            const ToolRun run = tool({"--extract", file.relativePath, "-D", file.domain, "-s", device.udid()}, passwordEnvironment);
+            const ToolRun run =
+                tool({"--extract", file.relativePath, "-D", file.domain, "-s", device.udid()},
+                     passwordEnvironment);
             ASSERT_EQ(run.exitCode, 0) << run.output().constData();
             EXPECT_EQ(readFixtureFile(extracted), file.content);
             QFile::remove(extracted);
@@ -114,12 +141,26 @@ TEST_F(BackupTool, BacksUpASimulatedDeviceAndReadsEveryFileBack)
     const QString folder = backupFolder(phone.udid());
     for (const char* name : {"Manifest.mbdb", "Manifest.mbdx", "Manifest.plist", "Status.plist"})
         EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(name))) << name;
-    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/3d0d7e5fb2ce288813306e4d4636395e047a3d28")));
-    const QVariantMap manifest = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    EXPECT_TRUE(
+        QFileInfo::exists(folder + QStringLiteral("/3d0d7e5fb2ce288813306e4d4636395e047a3d28")));
+    const QVariantMap manifest =
+        Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
     EXPECT_FALSE(manifest.value(QStringLiteral("IsEncrypted")).toBool());
-    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown")).toMap().value(QStringLiteral("DeviceName")).toString(), QStringLiteral("Test Phone"));
-    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown")).toMap().value(QStringLiteral("ProductVersion")).toString(), QStringLiteral("17.2"));
-    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Status.plist")).toMap().value(QStringLiteral("SnapshotState")).toString(), QStringLiteral("finished"));
+    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown"))
+                  .toMap()
+                  .value(QStringLiteral("DeviceName"))
+                  .toString(),
+              QStringLiteral("Test Phone"));
+    EXPECT_EQ(manifest.value(QStringLiteral("Lockdown"))
+                  .toMap()
+                  .value(QStringLiteral("ProductVersion"))
+                  .toString(),
+              QStringLiteral("17.2"));
+    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Status.plist"))
+                  .toMap()
+                  .value(QStringLiteral("SnapshotState"))
+                  .toString(),
+              QStringLiteral("finished"));
 
     expectRoundTrip(phone);
 }
@@ -130,18 +171,30 @@ TEST_F(BackupTool, ANewBackupReplacesTheOldOneAndKeepsInfoPlist)
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
     const QString folder = backupFolder(phone.udid());
-    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Info.plist"), QVariantMap{{QStringLiteral("GUID"), phone.udid()}}));
-    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("newer messages"));
+    ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Info.plist"),
+                                 QVariantMap{{QStringLiteral("GUID"), phone.udid()}}));
+    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"),
+               QByteArray("newer messages"));
     phone.write();
-    ASSERT_TRUE(QFile::remove(phone.folder() + QStringLiteral("/backup/HomeDomain/Library/empty.txt")));
+    ASSERT_TRUE(
+        QFile::remove(phone.folder() + QStringLiteral("/backup/HomeDomain/Library/empty.txt")));
 
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
-    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Info.plist")).toMap().value(QStringLiteral("GUID")).toString(), phone.udid());
-    EXPECT_FALSE(QFileInfo::exists(folder + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/empty.txt"))));
+    EXPECT_EQ(Plist::readFile(folder + QStringLiteral("/Info.plist"))
+                  .toMap()
+                  .value(QStringLiteral("GUID"))
+                  .toString(),
+              phone.udid());
+    EXPECT_FALSE(QFileInfo::exists(
+        folder + QLatin1Char('/')
+        + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/empty.txt"))));
     ASSERT_EQ(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}).exitCode, 0);
-    EXPECT_EQ(readFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db")), QByteArray("newer messages"));
+    EXPECT_EQ(readFixtureFile(Locations::backupRoot() + QStringLiteral("/sms.db")),
+              QByteArray("newer messages"));
     // Nothing is left beside the backup but the backup and the extracted file.
-    const QStringList rootEntries = QDir(Locations::backupRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList rootEntries =
+        QDir(Locations::backupRoot())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_EQ(rootEntries, (QStringList{phone.udid(), QStringLiteral("sms.db")}));
 }
 
@@ -220,6 +273,128 @@ TEST_F(BackupTool, AKilledBackupLeavesThePreviousOneWhole)
         QCryptographicHash::hash(QByteArray(4096, char(kFiles - 1)), QCryptographicHash::Sha1));
 }
 
+// Where a run is killed, whether the file system can exchange two names, and
+// which backup the device has at its name right after the kill.
+struct KillCase {
+    const char* point;
+    bool exchange;
+    bool newBackupInPlace; // false: the previous one
+    bool backupAtItsName;  // false: moved aside, put back by the next run of the tool
+};
+
+void PrintTo(const KillCase& c, std::ostream* os)
+{
+    *os << c.point << (c.exchange ? " exchanging" : " moving aside");
+}
+
+class BackupToolKill : public BackupTool,
+                       public ::testing::WithParamInterface<KillCase> {};
+
+TEST_P(BackupToolKill, LeavesOneWholeBackupAndTheNextRunLeavesNothingElse)
+{
+    const KillCase& c = GetParam();
+    SimulatedBackupDevice phone = device(QStringLiteral("kill-point-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    const QMap<QString, QByteArray> previous = backupContents(folder);
+    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"),
+               QByteArray("a newer file"));
+    phone.write();
+    const QString added = backupFileIdentifier(QStringLiteral("HomeDomain"),
+                                               QStringLiteral("Library/Notes/notes.sqlite"));
+
+    QStringList hooks{QStringLiteral("ORVANE_BACKUP_KILL_AT"), QString::fromLatin1(c.point)};
+    if (!c.exchange)
+        hooks << QStringLiteral("ORVANE_BACKUP_NO_EXCHANGE") << QStringLiteral("1");
+    const ToolRun killed = tool({"--backup", "--target", phone.udid()}, hooks);
+    ASSERT_TRUE(killed.crashed) << "the run was not killed: " << killed.output().constData();
+    EXPECT_EQ(QFileInfo::exists(folder), c.backupAtItsName);
+
+    // Any run of the tool for the device first puts back what a killed run
+    // moved aside, and removes its staging folders.
+    const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    const QMap<QString, QByteArray> after = backupContents(folder);
+    if (c.newBackupInPlace) {
+        EXPECT_TRUE(after.contains(added));
+        EXPECT_EQ(after.size(), previous.size() + 1);
+    } else {
+        EXPECT_EQ(after, previous);
+    }
+    const QDir root(Locations::backupRoot());
+    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{phone.udid()});
+
+    const ToolRun again = tool({"--backup", "--target", phone.udid()});
+    ASSERT_EQ(again.exitCode, 0) << again.output().constData();
+    EXPECT_TRUE(backupContents(folder).contains(added));
+    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{phone.udid()});
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, BackupToolKill,
+                         ::testing::Values(KillCase{"files", true, false, true},
+                                           KillCase{"manifests", true, false, true},
+                                           KillCase{"flushed", true, false, true},
+                                           KillCase{"replaced", true, true, true},
+                                           KillCase{"flushed", false, false, true},
+                                           KillCase{"displaced", false, false, false},
+                                           KillCase{"replaced", false, true, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.point)
+                                 + (info.param.exchange ? "_Exchanging" : "_MovingAside");
+                         });
+
+TEST_F(BackupTool, ARunningBackupsStagingFolderIsNotTidiedAway)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("busy-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    constexpr int kFiles = 1000;
+    for (int i = 0; i < kFiles; ++i)
+        phone.file(QStringLiteral("CameraRollDomain"),
+                   QStringLiteral("Media/DCIM/IMG_%1.JPG").arg(i), QByteArray(4096, char(i)));
+    phone.write();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(environment());
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.start(backupToolPath(), {"--backup", "--target", phone.udid()});
+    ASSERT_TRUE(run.waitForStarted());
+    ASSERT_TRUE(waitUntil(
+        [&] { return stagedFiles(phone.udid()) >= 1 || run.state() == QProcess::NotRunning; }));
+    // A second run for the same device while the first one writes.
+    const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
+    EXPECT_EQ(listing.exitCode, 0) << listing.output().constData();
+    ASSERT_TRUE(run.waitForFinished(120000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAll().constData();
+    EXPECT_EQ(backupContents(backupFolder(phone.udid())).size(), 7 + kFiles + 4);
+}
+
+TEST_F(BackupTool, LeftoversOfOtherDevicesAndForeignNamesStay)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("tidy-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QDir root(Locations::backupRoot());
+    // Another device's staging folder may belong to a run of its own, and a
+    // name the tool never makes is not the tool's to remove.
+    for (const char* name : {".other-phone-new-abcdef", ".tidy-phone-new-notours-x", "user-notes"})
+        ASSERT_TRUE(root.mkpath(QString::fromLatin1(name)));
+    ASSERT_TRUE(root.mkpath(QStringLiteral(".tidy-phone-new-a1b2c3/inner")));
+    ASSERT_TRUE(root.mkpath(QStringLiteral(".tidy-phone-old-d4e5f6")));
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    QStringList expected{QStringLiteral(".other-phone-new-abcdef"),
+                         QStringLiteral(".tidy-phone-new-notours-x"), phone.udid(),
+                         QStringLiteral("user-notes")};
+    expected.sort();
+    QStringList entries = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    entries.sort();
+    EXPECT_EQ(entries, expected);
+}
+
 TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
 {
     SimulatedBackupDevice phone = device(QStringLiteral("secret-phone"));
@@ -227,9 +402,15 @@ TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
     const QString folder = backupFolder(phone.udid());
-    EXPECT_TRUE(Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted")).toBool());
+    EXPECT_TRUE(Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
+                    .toMap()
+                    .value(QStringLiteral("IsEncrypted"))
+                    .toBool());
     // The stored files do not show their content.
-    EXPECT_FALSE(readFixtureFile(folder + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"))).contains("messages"));
+    EXPECT_FALSE(readFixtureFile(folder + QLatin1Char('/')
+                                 + backupFileIdentifier(QStringLiteral("HomeDomain"),
+                                                        QStringLiteral("Library/SMS/sms.db")))
+                     .contains("messages"));
 
     struct Attempt {
         QStringList environment;
@@ -245,12 +426,17 @@ TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
         {{"ORVANE_BACKUP_PASSWORD", "correct horse"}, {}, true, ""},
         {{}, {"--p", "correct horse"}, true, ""},
     };
-    const QString extracted = Locations::backupRoot() + QStringLiteral("/com.apple.springboard.plist");
+    const QString extracted =
+        Locations::backupRoot() + QStringLiteral("/com.apple.springboard.plist");
     for (const Attempt& attempt : attempts) {
-        SCOPED_TRACE(attempt.environment.join(' ').toStdString() + attempt.passwordArguments.join(' ').toStdString());
+        SCOPED_TRACE(attempt.environment.join(' ').toStdString()
+                     + attempt.passwordArguments.join(' ').toStdString());
         QFile::remove(extracted);
-        const ToolRun run = tool(QStringList{"--extract", "Library/Preferences/com.apple.springboard.plist", "-s", phone.udid()} + attempt.passwordArguments,
-                                 attempt.environment);
+        const ToolRun run =
+            tool(QStringList{"--extract", "Library/Preferences/com.apple.springboard.plist", "-s",
+                             phone.udid()}
+                     + attempt.passwordArguments,
+                 attempt.environment);
         EXPECT_EQ(run.exitCode == 0, attempt.succeeds) << run.output().constData();
         EXPECT_TRUE(run.output().contains(attempt.says)) << run.output().constData();
         EXPECT_EQ(QFileInfo::exists(extracted), attempt.succeeds);
@@ -259,7 +445,10 @@ TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
 
     // Listing needs no password, but refuses a wrong one.
     EXPECT_EQ(tool({"--list", "--source", phone.udid(), "--target", phone.udid()}).exitCode, 0);
-    EXPECT_NE(tool({"--list", "--source", phone.udid(), "--target", phone.udid(), "--password", "wrong"}).exitCode, 0);
+    EXPECT_NE(
+        tool({"--list", "--source", phone.udid(), "--target", phone.udid(), "--password", "wrong"})
+            .exitCode,
+        0);
     expectRoundTrip(phone, {"ORVANE_BACKUP_PASSWORD", "correct horse"});
 }
 
@@ -269,11 +458,13 @@ TEST_F(BackupTool, TamperedEncryptedFileIsRefused)
     phone.password(QStringLiteral("pw"));
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
-    const QString stored = backupFolder(phone.udid()) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"));
+    const QString stored = backupFolder(phone.udid()) + QLatin1Char('/')
+        + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"));
     QByteArray bytes = readFixtureFile(stored);
     bytes[30] = char(bytes[30] ^ 1);
     ASSERT_TRUE(writeFixtureFile(stored, bytes));
-    const ToolRun run = tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}, {"ORVANE_BACKUP_PASSWORD", "pw"});
+    const ToolRun run = tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()},
+                             {"ORVANE_BACKUP_PASSWORD", "pw"});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(run.output().contains("damaged")) << run.output().constData();
     EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/sms.db")));
@@ -295,9 +486,12 @@ TEST_F(BackupTool, ReadsAManifestDbBackup)
     const QString udid = QStringLiteral("00008030-001A2B3C4D5E6F70");
     ManifestDbBackupBuilder builder(backupFolder(udid));
     const QList<SimulatedBackupDevice::File> files = {
-        {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), QByteArray("modern messages")},
-        {QStringLiteral("AppDomainGroup-group.com.apple.notes"), QStringLiteral("NoteStore.sqlite"), QByteArray(100000, 'N')},
-        {QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/0a/x,y,z.heic"), QByteArray("pic")},
+        {QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"),
+         QByteArray("modern messages")},
+        {QStringLiteral("AppDomainGroup-group.com.apple.notes"), QStringLiteral("NoteStore.sqlite"),
+         QByteArray(100000, 'N')},
+        {QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/0a/x,y,z.heic"),
+         QByteArray("pic")},
     };
     builder.directory(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS"));
     for (const auto& file : files)
@@ -322,16 +516,21 @@ TEST_F(BackupTool, ReadsAManifestDbBackup)
             }
         }
         EXPECT_TRUE(listed);
-        const ToolRun name = runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain});
+        const ToolRun name =
+            runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain});
         EXPECT_EQ(name.standardOutput.trimmed(), stored.toLatin1());
-        const QString extracted = Locations::backupRoot() + QLatin1Char('/') + file.relativePath.section(QLatin1Char('/'), -1);
-        const ToolRun run = runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid});
+        const QString extracted = Locations::backupRoot() + QLatin1Char('/')
+            + file.relativePath.section(QLatin1Char('/'), -1);
+        const ToolRun run =
+            runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid});
         ASSERT_EQ(run.exitCode, 0) << run.output().constData();
         EXPECT_EQ(readFixtureFile(extracted), file.content);
         QFile::remove(extracted);
     }
     // The domain decides: the same path in another domain is not there.
-    EXPECT_NE(runBackupTool({"--extract", "Library/SMS/sms.db", "-D", "MediaDomain", "-s", udid}).exitCode, 0);
+    EXPECT_NE(runBackupTool({"--extract", "Library/SMS/sms.db", "-D", "MediaDomain", "-s", udid})
+                  .exitCode,
+              0);
 }
 
 TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
@@ -342,9 +541,10 @@ TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
     // missing password, with one a backup in a form the tool cannot read.
     QProcessEnvironment withPassword;
     withPassword.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), QStringLiteral("secret"));
-    for (const QStringList& arguments : {QStringList{"--extract", "Library/SMS/sms.db", "-s", udid},
-                                         QStringList{"--list", "--source", udid, "--target", udid},
-                                         QStringList{"--filename", "Library/SMS/sms.db", "-s", udid}}) {
+    for (const QStringList& arguments :
+         {QStringList{"--extract", "Library/SMS/sms.db", "-s", udid},
+          QStringList{"--list", "--source", udid, "--target", udid},
+          QStringList{"--filename", "Library/SMS/sms.db", "-s", udid}}) {
         const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
         EXPECT_EQ(run.exitCode, 3);
         EXPECT_TRUE(run.standardError.contains("password is needed")) << run.output().constData();
@@ -358,27 +558,42 @@ TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
 // extracted or followed; neither generation writes anything outside the root.
 TEST_F(BackupTool, HostileManifestEntriesAreRefused)
 {
-    const QStringList hostile = {QStringLiteral(".."), QStringLiteral("../../outside.txt"), QStringLiteral("/etc/passwd"), QString(),
-                                 QStringLiteral("Library/../../../x"), QStringLiteral("a\nb,HomeDomain,fake"), QStringLiteral("./x")};
+    const QStringList hostile = {QStringLiteral(".."),
+                                 QStringLiteral("../../outside.txt"),
+                                 QStringLiteral("/etc/passwd"),
+                                 QString(),
+                                 QStringLiteral("Library/../../../x"),
+                                 QStringLiteral("a\nb,HomeDomain,fake"),
+                                 QStringLiteral("./x")};
     const QString modern = QStringLiteral("hostile-modern");
     ManifestDbBackupBuilder builder(backupFolder(modern));
-    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db"), QByteArray("good"));
+    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db"),
+                 QByteArray("good"));
     for (const QString& path : hostile)
         builder.file(QStringLiteral("HomeDomain"), path, QByteArray("evil"));
-    builder.row(QStringLiteral("../../../../etc/passwd"), QStringLiteral("HomeDomain"), QStringLiteral("Library/byid.db"), 1);
-    builder.file(QStringLiteral("../HomeDomain"), QStringLiteral("Library/x.db"), QByteArray("evil"));
+    builder.row(QStringLiteral("../../../../etc/passwd"), QStringLiteral("HomeDomain"),
+                QStringLiteral("Library/byid.db"), 1);
+    builder.file(QStringLiteral("../HomeDomain"), QStringLiteral("Library/x.db"),
+                 QByteArray("evil"));
     builder.write();
 
     const QString flat = QStringLiteral("hostile-flat");
     MbdbBuilder records;
-    records.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/good.db"), 0x81A4, 4);
-    ASSERT_TRUE(writeFixtureFile(backupFolder(flat) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db")), "good"));
+    records.record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/good.db"), 0x81A4,
+                   4);
+    ASSERT_TRUE(writeFixtureFile(
+        backupFolder(flat) + QLatin1Char('/')
+            + backupFileIdentifier(QStringLiteral("HomeDomain"), QStringLiteral("Library/good.db")),
+        "good"));
     for (const QString& path : hostile) {
         records.record(QByteArrayLiteral("HomeDomain"), path.toUtf8(), 0x81A4, 4);
-        writeFixtureFile(backupFolder(flat) + QLatin1Char('/') + backupFileIdentifier(QStringLiteral("HomeDomain"), path), "evil");
+        writeFixtureFile(backupFolder(flat) + QLatin1Char('/')
+                             + backupFileIdentifier(QStringLiteral("HomeDomain"), path),
+                         "evil");
     }
     records.record(QByteArrayLiteral("HomeDomain"), QByteArray("Library/nul\0.db", 15), 0x81A4, 4);
-    ASSERT_TRUE(writeFixtureFile(backupFolder(flat) + QStringLiteral("/Manifest.mbdb"), records.manifest()));
+    ASSERT_TRUE(writeFixtureFile(backupFolder(flat) + QStringLiteral("/Manifest.mbdb"),
+                                 records.manifest()));
 
     const QSet<QString> before = filesBelow(TestEnvironment::home());
     for (const QString& udid : {modern, flat}) {
@@ -388,7 +603,8 @@ TEST_F(BackupTool, HostileManifestEntriesAreRefused)
         const QList<QStringList> lines = listingLines(listing.standardOutput);
         ASSERT_EQ(lines.size(), 1) << listing.standardOutput.constData();
         EXPECT_EQ(lines.first().at(12), QStringLiteral("Library/good.db"));
-        EXPECT_TRUE(listing.standardError.contains("Left out")) << listing.standardError.constData();
+        EXPECT_TRUE(listing.standardError.contains("Left out"))
+            << listing.standardError.constData();
         for (const QString& path : hostile + QStringList{QStringLiteral("Library/byid.db")}) {
             const ToolRun run = runBackupTool({"--extract", path, "-s", udid});
             EXPECT_NE(run.exitCode, 0) << path.toStdString();
@@ -403,14 +619,18 @@ TEST_F(BackupTool, HostilePathsOnTheCommandLineWriteNothing)
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
     const QSet<QString> before = filesBelow(TestEnvironment::home());
-    for (const QString& path : {QStringLiteral(".."), QStringLiteral("/"), QStringLiteral("Library/SMS/.."), QStringLiteral("Library/SMS/"),
-                                QStringLiteral("../plain-phone/Manifest.plist"), QStringLiteral("Library//SMS/sms.db")}) {
+    for (const QString& path :
+         {QStringLiteral(".."), QStringLiteral("/"), QStringLiteral("Library/SMS/.."),
+          QStringLiteral("Library/SMS/"), QStringLiteral("../plain-phone/Manifest.plist"),
+          QStringLiteral("Library//SMS/sms.db")}) {
         const ToolRun run = tool({"--extract", path, "-s", phone.udid()});
         EXPECT_NE(run.exitCode, 0) << path.toStdString();
     }
     // A device identifier is a folder name and nothing more.
-    for (const QString& udid : {QStringLiteral(".."), QStringLiteral("../x"), QStringLiteral(".hidden"), QString()})
-        EXPECT_EQ(tool({"--list", "--source", udid, "--target", udid}).exitCode, 2) << udid.toStdString();
+    for (const QString& udid :
+         {QStringLiteral(".."), QStringLiteral("../x"), QStringLiteral(".hidden"), QString()})
+        EXPECT_EQ(tool({"--list", "--source", udid, "--target", udid}).exitCode, 2)
+            << udid.toStdString();
     // The extracted name may not replace a folder (another device's backup).
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot() + QStringLiteral("/sms.db")));
     EXPECT_NE(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}).exitCode, 0);
@@ -421,7 +641,10 @@ TEST_F(BackupTool, HostilePathsOnTheCommandLineWriteNothing)
 
 TEST_F(BackupTool, DamagedManifestsFailClearly)
 {
-    const QByteArray good = MbdbBuilder().record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db")).manifest();
+    const QByteArray good =
+        MbdbBuilder()
+            .record(QByteArrayLiteral("HomeDomain"), QByteArrayLiteral("Library/SMS/sms.db"))
+            .manifest();
     struct Damage {
         const char* name;
         QByteArray bytes;
@@ -431,16 +654,23 @@ TEST_F(BackupTool, DamagedManifestsFailClearly)
         {"empty", QByteArray(), "not a backup manifest"},
         {"wrong magic", QByteArray("MBDB\x05\x00", 6), "not a backup manifest"},
         {"truncated record", good.left(good.size() - 3), "damaged"},
-        {"length past the end", good + QByteArray("\x40\x00" "HomeDomain", 12), "damaged"},
+        {"length past the end",
+         good
+             + QByteArray("\x40\x00"
+                          "HomeDomain",
+                          12),
+         "damaged"},
         {"garbage", QByteArray(300, '\xFF').prepend("mbdb\x05\x00"), "damaged"},
     };
     int n = 0;
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.name);
         const QString udid = QStringLiteral("damaged-%1").arg(n++);
-        ASSERT_TRUE(writeFixtureFile(backupFolder(udid) + QStringLiteral("/Manifest.mbdb"), damage.bytes));
-        for (const QStringList& arguments : {QStringList{"--list", "--source", udid, "--target", udid},
-                                             QStringList{"--extract", "Library/SMS/sms.db", "-s", udid}}) {
+        ASSERT_TRUE(
+            writeFixtureFile(backupFolder(udid) + QStringLiteral("/Manifest.mbdb"), damage.bytes));
+        for (const QStringList& arguments :
+             {QStringList{"--list", "--source", udid, "--target", udid},
+              QStringList{"--extract", "Library/SMS/sms.db", "-s", udid}}) {
             const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
             EXPECT_FALSE(run.crashed);
             EXPECT_EQ(run.exitCode, 1);
@@ -448,12 +678,17 @@ TEST_F(BackupTool, DamagedManifestsFailClearly)
         }
     }
     // A Manifest.db that is not a database.
-    ASSERT_TRUE(writeFixtureFile(backupFolder(QStringLiteral("damaged-db")) + QStringLiteral("/Manifest.db"), QByteArray("SQLite format 3\0garbage", 23)));
-    const ToolRun run = runBackupTool({"--list", "--source", "damaged-db", "--target", "damaged-db"});
+    ASSERT_TRUE(writeFixtureFile(backupFolder(QStringLiteral("damaged-db"))
+                                     + QStringLiteral("/Manifest.db"),
+                                 QByteArray("SQLite format 3\0garbage", 23)));
+    const ToolRun run =
+        runBackupTool({"--list", "--source", "damaged-db", "--target", "damaged-db"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.standardError.isEmpty());
     // No backup at all.
-    EXPECT_EQ(runBackupTool({"--list", "--source", "nothing-here", "--target", "nothing-here"}).exitCode, 1);
+    EXPECT_EQ(
+        runBackupTool({"--list", "--source", "nothing-here", "--target", "nothing-here"}).exitCode,
+        1);
 }
 
 TEST_F(BackupTool, ExtractsIntoTheFolderItIsGiven)
@@ -462,10 +697,17 @@ TEST_F(BackupTool, ExtractsIntoTheFolderItIsGiven)
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
     QTemporaryDir scratch;
-    ASSERT_EQ(tool({"--extract", "Library/SMS/sms.db-wal", "-s", phone.udid()}, {"ORVANE_EXTRACT_TO", scratch.path()}).exitCode, 0);
-    EXPECT_EQ(readFixtureFile(scratch.path() + QStringLiteral("/sms.db-wal")), QByteArray(5000, 'w'));
+    ASSERT_EQ(tool({"--extract", "Library/SMS/sms.db-wal", "-s", phone.udid()},
+                   {"ORVANE_EXTRACT_TO", scratch.path()})
+                  .exitCode,
+              0);
+    EXPECT_EQ(readFixtureFile(scratch.path() + QStringLiteral("/sms.db-wal")),
+              QByteArray(5000, 'w'));
     EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot() + QStringLiteral("/sms.db-wal")));
-    EXPECT_NE(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()}, {"ORVANE_EXTRACT_TO", "relative/folder"}).exitCode, 0);
+    EXPECT_NE(tool({"--extract", "Library/SMS/sms.db", "-s", phone.udid()},
+                   {"ORVANE_EXTRACT_TO", "relative/folder"})
+                  .exitCode,
+              0);
 }
 
 TEST_F(BackupTool, RestoresASimulatedDevice)
@@ -474,7 +716,8 @@ TEST_F(BackupTool, RestoresASimulatedDevice)
     phone.password(QStringLiteral("pw"));
     add(phone);
     ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
-    const QString onDevice = phone.folder() + QStringLiteral("/backup/HomeDomain/Library/SMS/sms.db");
+    const QString onDevice =
+        phone.folder() + QStringLiteral("/backup/HomeDomain/Library/SMS/sms.db");
     ASSERT_TRUE(writeFixtureFile(onDevice, "changed on the device"));
     EXPECT_NE(tool({"--restore", "-s", phone.udid()}).exitCode, 0);
     EXPECT_EQ(readFixtureFile(onDevice), QByteArray("changed on the device"));
@@ -498,7 +741,8 @@ TEST_F(BackupTool, ARestoreThroughALinkThatLeadsOutMakesNothingOutside)
     const ToolRun run = tool({"--restore", "-s", phone.udid()});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(run.output().contains("outside the device")) << run.output().constData();
-    EXPECT_TRUE(filesBelow(outside.path()).isEmpty()) << filesBelow(outside.path()).values().join(", ").toStdString();
+    EXPECT_TRUE(filesBelow(outside.path()).isEmpty())
+        << filesBelow(outside.path()).values().join(", ").toStdString();
 }
 
 struct CommandLineCase {
@@ -506,7 +750,10 @@ struct CommandLineCase {
     bool accepted;
 };
 
-void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << '"' << c.arguments.join(' ').toStdString() << '"'; }
+void PrintTo(const CommandLineCase& c, std::ostream* os)
+{
+    *os << '"' << c.arguments.join(' ').toStdString() << '"';
+}
 
 class BackupToolCommandLines : public ::testing::TestWithParam<CommandLineCase> {};
 
@@ -514,23 +761,27 @@ TEST_P(BackupToolCommandLines, AcceptsExactlyTheToolsForms)
 {
     const ToolRun run = runBackupTool(GetParam().arguments);
     EXPECT_FALSE(run.crashed);
-    EXPECT_EQ(run.exitCode != 2, GetParam().accepted) << GetParam().arguments.join(' ').toStdString() << "\n" << run.output().constData();
+    EXPECT_EQ(run.exitCode != 2, GetParam().accepted)
+        << GetParam().arguments.join(' ').toStdString() << "\n"
+        << run.output().constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, BackupToolCommandLines,
     ::testing::Values(
         CommandLineCase{{"--extract", "Library/a.db", "-s", "U1"}, true},
-        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "--p", "W", "-D", "MediaDomain"}, true},
-        CommandLineCase{{"--extract", "Library/a.db", "-D", "MediaDomain", "-s", "U1", "--p", ""}, true},
-        CommandLineCase{{"--filename", "Library/a.db", "-s", "U1", "--password", "W", "-D", "MediaDomain"}, true},
+        CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "--p", "W", "-D", "MediaDomain"},
+                        true},
+        CommandLineCase{{"--extract", "Library/a.db", "-D", "MediaDomain", "-s", "U1", "--p", ""},
+                        true},
+        CommandLineCase{
+            {"--filename", "Library/a.db", "-s", "U1", "--password", "W", "-D", "MediaDomain"},
+            true},
         CommandLineCase{{"--list", "--source", "U1", "--target", "U1"}, true},
         CommandLineCase{{"--list", "--source", "U1", "--target", "U1", "--password", "W"}, true},
         CommandLineCase{{"--restore", "-s", "U1", "--password", "W"}, true},
-        CommandLineCase{{"--help"}, true},
-        CommandLineCase{{}, false},
-        CommandLineCase{{"--backup"}, false},
-        CommandLineCase{{"--backup", "--target"}, false},
+        CommandLineCase{{"--help"}, true}, CommandLineCase{{}, false},
+        CommandLineCase{{"--backup"}, false}, CommandLineCase{{"--backup", "--target"}, false},
         CommandLineCase{{"--extract", "-s", "U1"}, false},
         CommandLineCase{{"--extract", "Library/a.db", "-s", "U1", "--password", "W"}, false},
         CommandLineCase{{"--filename", "Library/a.db", "-s", "U1", "--p", "W"}, false},

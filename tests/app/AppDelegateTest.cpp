@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "AppDelegateFixture.h"
+#include "QELDeviceCategoryContentView.h"
 
 namespace {
 
@@ -142,6 +143,24 @@ TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)
         types << f.displayViewType;
         // An iPod touch newer than the table's newest row takes that row: no voicemail.
     EXPECT_EQ(types, (QList<int>{1, 3, 2, 9, 5, 11, 4, 10, 12, 7, 6}));
+}
+
+// The category views' workers read the device through the interface this
+// object owns: the views go with it, even while the window lives on, so no
+// worker outlives the interface (the books view checks for its app on one).
+TEST_F(AppDelegateTest, TheCategoryViewsGoBeforeTheDeviceInterface)
+{
+    launch();
+    m_simulator->attach(
+        phone(QStringLiteral("p5"), QStringLiteral("iPhone9,1"), QStringLiteral("12.1")));
+    QELDeviceContentView* page = waitForContentPage();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->selectCategory(9));
+    const QPointer<QWidget> books = page->cachedView(9);
+    ASSERT_FALSE(books.isNull());
+    m_delegate.reset();
+    EXPECT_TRUE(books.isNull());
+    EXPECT_NE(m_window, nullptr);
 }
 
 TEST_F(AppDelegateTest, FailedMediaReadShowsTheContentPageOnceWithoutLibraries)

@@ -145,8 +145,9 @@ TEST_F(AppJobs, TransferReplacesOnlyWithAWholeArchiveAndAddsToTheLibrary)
         Plist::readFile(m_music + QStringLiteral("/iTunes/iTunes Library.xml")).toMap();
     const QVariantMap tracks = library.value(QStringLiteral("Tracks")).toMap();
     ASSERT_EQ(tracks.size(), 1);
-    EXPECT_EQ(tracks.first().toMap().value(QStringLiteral("Location")).toString(),
-              QUrl::fromLocalFile(folder + QStringLiteral("/Notes.ipa")).toString());
+    EXPECT_EQ(
+        tracks.first().toMap().value(QStringLiteral("Location")).toString(),
+        QUrl::fromLocalFile(folder + QStringLiteral("/Notes.ipa")).toString(QUrl::FullyEncoded));
     EXPECT_EQ(job.failedItemCount(), 1u);
 
     // Again: the file is replaced and the library keeps one entry for it.

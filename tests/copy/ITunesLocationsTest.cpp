@@ -154,7 +154,7 @@ TEST_F(ITunesLocations, RecentDatabasesThatNameNoFileLeaveNoMediaFolder)
     EXPECT_FALSE(job._initiateITunesApplication());
 }
 
-TEST_F(ITunesLocations, WithoutRecentDatabasesTheLibraryFolderIsTheMediaFolder)
+TEST_F(ITunesLocations, WithoutRecentDatabasesTheMediaFolderIsInTheLibraryFolder)
 {
     m_host->music = path(QStringLiteral("Music"));
     LocationJob job;
@@ -163,7 +163,7 @@ TEST_F(ITunesLocations, WithoutRecentDatabasesTheLibraryFolderIsTheMediaFolder)
     EXPECT_FALSE(job._initiateITunesApplication());
 
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Music/iTunes"))));
-    EXPECT_EQ(job._getITunesLibraryPath(), path(QStringLiteral("Music/iTunes")));
+    EXPECT_EQ(job._getITunesLibraryPath(), path(QStringLiteral("Music/iTunes/iTunes Media")));
     EXPECT_TRUE(job._initiateITunesApplication());
 }
 
@@ -175,7 +175,7 @@ TEST_F(ITunesLocations, AJobWithoutAHostUsesTheFolderHostInTheUsersMusicFolder)
     EXPECT_TRUE(job._initiateITunesApplication());
     ASSERT_TRUE(job.mediaLibraryHost());
     EXPECT_FALSE(job.mediaLibraryHost()->isRunning());
-    EXPECT_EQ(job._getITunesLibraryPath(), library);
+    EXPECT_EQ(job._getITunesLibraryPath(), library + QStringLiteral("/iTunes Media"));
     QDir(library).removeRecursively();
 }
 

@@ -16,6 +16,7 @@
 #include "AddressBookFixture.h"
 #include "BackupFixtures.h"
 #include "BinaryPlistBuilder.h"
+#include "BooksFixture.h"
 #include "CalendarFixture.h"
 #include "CallHistoryFixture.h"
 #include "ITunesDBWriter.h"
@@ -290,6 +291,35 @@ Seeds calendarSeeds()
     return seeds;
 }
 
+Seeds booksListSeeds()
+{
+    using BooksFixture::Entry;
+    const QList<Entry> entries{
+        {QStringLiteral("Report"),
+         QStringLiteral("A1"),
+         {},
+         QStringLiteral("Ann"),
+         QStringLiteral("Report.pdf"),
+         QStringLiteral("pdf"),
+         {}},
+        {QStringLiteral("a/b"),
+         {},
+         QVariant(qint64(4242)),
+         {},
+         QStringLiteral("B2.epub"),
+         QStringLiteral("epub"),
+         {}},
+        {QStringLiteral(".."), QStringLiteral("C3"), {}, {}, QStringLiteral("../x"), {}, {}},
+        {QStringLiteral("No path"), QStringLiteral("D4"), {}, {}, {}, QStringLiteral("epub"), {}},
+    };
+    return {
+        {QStringLiteral("books.xml"), BooksFixture::mainList(entries, Plist::Format::Xml)},
+        {QStringLiteral("books.bplist"), BooksFixture::mainList(entries, Plist::Format::Binary)},
+        {QStringLiteral("purchases.bplist"),
+         BooksFixture::purchasesList(entries, Plist::Format::Binary)},
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -315,6 +345,7 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_call_history"), callHistorySeeds()},
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
+        {QStringLiteral("fuzz_books_list"), booksListSeeds()},
     };
     const QDir root(QString::fromLocal8Bit(argv[1]));
     int failures = 0;

@@ -189,6 +189,39 @@ TEST_F(WebView, IsReadOnly)
     EXPECT_FALSE(view.doCommandBySelector(QStringLiteral("paste:")));
 }
 
+// A view whose text stays selectable copies what is selected; it still
+// takes no drops and shows no context menu.
+TEST_F(WebView, SelectableTextCanBeCopied)
+{
+    view.setTextSelectable(true);
+    view.resize(300, 200);
+    view.show();
+    ASSERT_TRUE(
+        load(QStringLiteral("<html><head></head><body><p>Call 555 0100</p></body></html>")));
+    QString html;
+    bool done = false;
+    view.page()->toHtml([&](const QString& result) {
+        html = result;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+    EXPECT_FALSE(html.contains(QStringLiteral("user-select:none"))) << html.toStdString();
+    EXPECT_FALSE(view.acceptDrops());
+    EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
+
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->setText(QStringLiteral("something else"));
+    view.page()->triggerAction(QWebEnginePage::SelectAll);
+    view.page()->triggerAction(QWebEnginePage::Copy);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return clipboard->text().contains(QStringLiteral("Call 555 0100")); }, 10000))
+        << clipboard->text().toStdString();
+    // Cut still leaves nothing: the page is not the user's to change.
+    view.page()->triggerAction(QWebEnginePage::Cut);
+    EXPECT_TRUE(clipboard->text().isEmpty());
+    EXPECT_FALSE(view.doCommandBySelector(QStringLiteral("copy:")));
+}
+
 TEST_F(WebView, ShowsLocalContentOnly)
 {
     struct Case {

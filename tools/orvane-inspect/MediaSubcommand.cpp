@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// `orvane-inspect media FOLDER`: the media library as the application reads it.
+// `orvane-inspect media FOLDER [--export DIR [--playlist NAME]]`: the media
+// library as the application reads it, and with --export the tracks copied
+// into DIR as the Copy-to-Mac job copies them, with the default layout.
 //
 // The media library lives on the device's media partition, which a backup
-// does not hold: the subcommand takes a FOLDER of the device files the read
-// flow copies, never --backup. It still asks for them through the folder's
-// file source, as every subcommand asks for its files.
+// does not hold: the subcommand takes a FOLDER, never --backup. A FOLDER that
+// holds iTunes_Control or iPod_Control is a device's file system, reached
+// through the device interface as a disk-mode volume; any other FOLDER holds
+// the device files the read flow copies, asked for through the folder's file
+// source as every subcommand asks for its files.
+#include <atomic>
+
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -15,6 +22,10 @@
 #include "InspectJson.h"
 #include "InspectSubcommand.h"
 #include "Locations.h"
+#include "QELCopyDelegate.h"
+#include "QELCopyItemEndEventArgs.h"
+#include "QELCopyMusic.h"
+#include "QELDeviceInterface.h"
 #include "QELDeviceMediaLibrary.h"
 
 namespace {
@@ -56,6 +67,91 @@ const char* const kDeviceFiles[] = {
     "Recordings.db-wal",
     "Recordings.db-shm",
 };
+
+// The folder of a device's file system inside FOLDER ("iTunes_Control" of
+// an iOS device, "iPod_Control" of a disk-mode iPod); empty when it holds none.
+QString deviceControlFolder(const QString& folder)
+{
+    for (const char* name : {"iTunes_Control", "iPod_Control"})
+        if (!folder.isEmpty() && QFileInfo(folder + QLatin1Char('/') + QLatin1String(name)).isDir())
+            return QLatin1String(name);
+    return QString();
+}
+
+// Ends the event loop at the end of the run and counts the items.
+class ExportDelegate : public QELCopyDelegate {
+public:
+    explicit ExportDelegate(QEventLoop& loop)
+        : m_loop(loop)
+    {
+    }
+    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs&) override {}
+    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override
+    {
+        (args.statusOK() ? copied : failed)++;
+    }
+    void OnAllItemsCopiedEventWithType(int) override { m_loop.quit(); }
+    std::atomic<int> copied{0};
+    std::atomic<int> failed{0};
+
+private:
+    QEventLoop& m_loop;
+};
+
+// Copies the library's tracks (or one playlist's, in its order) into
+// `folder`; the "export" member of the JSON.
+QJsonObject exportTracks(QELDeviceMediaLibrary& library, QELDeviceInterface& device,
+                         const QString& folder, const QString& playlistName, QString* why)
+{
+    QList<TrackDetailPtr> tracks;
+    QString playlistFile;
+    if (playlistName.isEmpty()) {
+        tracks = library.getAllTracks();
+    } else {
+        PlaylistPtr chosen;
+        for (const PlaylistPtr& p : library.playlists())
+            if (p->name == playlistName) {
+                chosen = p;
+                break;
+            }
+        if (!chosen) {
+            *why = QStringLiteral("the library has no playlist named \"%1\"").arg(playlistName);
+            return {};
+        }
+        tracks =
+            library
+                .trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                    QList<PlaylistPtr>{chosen}, std::nullopt, std::nullopt, std::nullopt, QString(),
+                    true);
+    }
+    QVariantList queue;
+    for (const TrackDetailPtr& track : tracks)
+        queue.append(QVariant::fromValue(track));
+
+    QEventLoop loop;
+    ExportDelegate delegate(loop);
+    QELCopyMusic job;
+    job.setDelegate(&delegate);
+    job.setDeviceInteface(&device);
+    job.setBaseCopyPath(folder);
+    job.setCopyLayout(QELCopyMusic::CopyLayout{});
+    job.setPlaylistName(playlistName);
+    job.setItemQueue(queue);
+    job.startCopy();
+    loop.exec();
+
+    QJsonArray files;
+    const QDir base(folder);
+    for (const QString& file : job.copiedFiles())
+        files.append(base.relativeFilePath(file));
+    if (!job.playlistFilePath().isEmpty())
+        files.append(base.relativeFilePath(job.playlistFilePath()));
+    QJsonObject result;
+    result.insert(QStringLiteral("copied"), delegate.copied.load());
+    result.insert(QStringLiteral("failed"), delegate.failed.load());
+    result.insert(QStringLiteral("files"), files);
+    return result;
+}
 
 QJsonObject libraryJson(QELDeviceMediaLibrary& library)
 {
@@ -109,6 +205,9 @@ QJsonObject libraryJson(QELDeviceMediaLibrary& library)
 
 int inspectMedia(const InspectRequest& request)
 {
+    const QString playlist = request.parser.value(QStringLiteral("playlist"));
+    if (!playlist.isEmpty() && request.exportFolder.isNull())
+        return InspectSubcommands::fail(QStringLiteral("--playlist needs --export DIR"));
     // The readers change their folder (a read Library.itdb is removed, an
     // iTunesCDB is expanded beside itself): they read copies, never the
     // folder we were given.
@@ -116,18 +215,50 @@ int inspectMedia(const InspectRequest& request)
     if (scratch.isEmpty())
         return InspectSubcommands::fail(
             QStringLiteral("cannot make a scratch folder in the temporary folder"));
-    for (const char* name : kDeviceFiles) {
-        const QString copy =
-            request.source.GetPathForDeviceFileNameInDomain(QLatin1String(name), QString());
-        if (!copy.isEmpty())
-            QFile::rename(copy, scratch + QLatin1Char('/') + QLatin1String(name));
+    const QString control = deviceControlFolder(request.folder);
+    std::unique_ptr<QELDeviceInterface> device;
+    if (!control.isEmpty()) {
+        device = QELDeviceInterface::createOverFolder(request.folder);
+        for (const char* name : kDeviceFiles)
+            device->copyFileFromDeviceAtToLocalPath(
+                QStringLiteral("/%1/iTunes/%2").arg(control, QLatin1String(name)),
+                scratch + QLatin1Char('/') + QLatin1String(name));
+    } else {
+        for (const char* name : kDeviceFiles) {
+            const QString copy =
+                request.source.GetPathForDeviceFileNameInDomain(QLatin1String(name), QString());
+            if (!copy.isEmpty())
+                QFile::rename(copy, scratch + QLatin1Char('/') + QLatin1String(name));
+        }
+    }
+    if (!request.exportFolder.isNull() && !device) {
+        QDir(scratch).removeRecursively();
+        return InspectSubcommands::fail(
+            QStringLiteral("--export needs a FOLDER that holds a device's file system "
+                           "(iTunes_Control or iPod_Control): %1 holds no tracks to copy")
+                .arg(request.input));
     }
     int code = InspectSubcommands::kSucceeded;
     {
         QELDeviceMediaLibrary library(scratch);
-        if (library.readMediaLibrary())
-            code = InspectJson::print(libraryJson(library));
-        else {
+        if (library.readMediaLibrary()) {
+            QJsonObject root = libraryJson(library);
+            if (device) {
+                QString why;
+                if (!QDir().mkpath(request.exportFolder))
+                    why = QStringLiteral("cannot make the folder %1").arg(request.exportFolder);
+                else if (!request.exportFolder.isNull())
+                    root.insert(
+                        QStringLiteral("export"),
+                        exportTracks(library, *device, request.exportFolder, playlist, &why));
+                if (!why.isEmpty()) {
+                    library.close();
+                    QDir(scratch).removeRecursively();
+                    return InspectSubcommands::fail(why);
+                }
+            }
+            code = InspectJson::print(root);
+        } else {
             const QStringList failures = library.readFailures();
             code = InspectSubcommands::fail(
                 failures.isEmpty()
@@ -146,11 +277,18 @@ int inspectMedia(const InspectRequest& request)
 [[maybe_unused]] const bool registered = InspectSubcommands::add({
     QStringLiteral("media"),
     QStringLiteral("the media library: tracks and playlists (FOLDER of MediaLibrary.sqlitedb, "
-                   "Library.itdb or iTunesDB/iTunesCDB files)"),
+                   "Library.itdb or iTunesDB/iTunesCDB files, or a device's file system); "
+                   "--export DIR copies its tracks, --playlist NAME one playlist's"),
     InspectSubcommand::Input::FolderOnly,
-    false,
+    true,
     QString(),
-    {},
+    [](QCommandLineParser& parser) {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("playlist"),
+            QStringLiteral(
+                "with --export: copy this playlist's tracks and write its playlist file"),
+            QStringLiteral("NAME")));
+    },
     inspectMedia,
 });
 

@@ -21,6 +21,7 @@
 
 #include "BackupCipher.h"
 #include "BackupEncryption.h"
+#include "BackupFolderCare.h"
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
 #include "DescriptorWrite.h"
@@ -201,17 +202,6 @@ void flushNames(const QString& folder)
     }
 }
 
-// Removes a replaced backup folder; a symbolic link in its place is removed
-// itself, never followed.
-void removeOldBackup(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isDir())
-        QFile::remove(path);
-    else
-        QDir(path).removeRecursively();
-}
-
 } // namespace
 
 int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
@@ -284,6 +274,7 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
             return 1;
         }
     }
+    backupKillPoint("files");
     const QByteArray manifestBytes = manifest.manifest();
     const QByteArray indexBytes = manifest.index(MbdbWriter::IndexOrder::ByIdentifier);
 
@@ -328,11 +319,13 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     if (QFileInfo(oldInfo).isFile() && !QFileInfo(oldInfo).isSymLink())
         QFile::copy(oldInfo, target + QStringLiteral("/Info.plist"));
 
+    backupKillPoint("manifests");
     if (!flushFolder(target)) {
         ToolOutput::out(QStringLiteral("Backup failed: cannot write %1 to the disk.").arg(target));
         return 1;
     }
     chmod(QFile::encodeName(target).constData(), 0700);
+    backupKillPoint("flushed");
 
     // The new backup takes the old one's place in one step where the file
     // system can exchange two names: at every moment the device has either its
@@ -340,7 +333,7 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     QString displaced;
     const bool replacing = QFileInfo(finalFolder).exists() || QFileInfo(finalFolder).isSymLink();
     bool exchanged = false;
-    if (replacing) {
+    if (replacing && backupCanExchangeNames()) {
         exchanged = ::renameat2(AT_FDCWD, QFile::encodeName(target).constData(), AT_FDCWD,
                                 QFile::encodeName(finalFolder).constData(), RENAME_EXCHANGE)
             == 0;
@@ -358,6 +351,7 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
                     .arg(finalFolder));
             return 1;
         }
+        backupKillPoint("displaced");
     }
     if (!exchanged && !QDir().rename(target, finalFolder)) {
         if (!displaced.isEmpty())
@@ -370,8 +364,9 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     // removed below without following a link.
     staging.setAutoRemove(false);
     flushNames(backupRoot);
+    backupKillPoint("replaced");
     if (!displaced.isEmpty())
-        removeOldBackup(displaced);
+        BackupFolderCare::removeFolder(displaced);
     ToolOutput::out(
         QStringLiteral("Backed up %1 files of %2%3.")
             .arg(fileCount)

@@ -3,7 +3,13 @@
 // simulated device (ORVANE_SIMULATED_DEVICES) is backed up from its folder, a
 // real one through idevicebackup2.
 
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDir>
+
 #include "BackupEncryption.h"
+#include "BackupFolderCare.h"
 #include "BackupReading.h"
 #include "Locations.h"
 #include "RealDeviceBackup.h"
@@ -11,10 +17,6 @@
 #include "SimulatedDevice.h"
 #include "ToolCommandLine.h"
 #include "ToolOutput.h"
-
-#include <QCoreApplication>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -25,7 +27,8 @@ int restore(const ToolCommandLine& line, const QString& backupRoot)
         return restoreSimulatedDevice(*device, folder, line.password);
     QString error;
     bool wrongPassword = false;
-    const std::optional<OpenedBackup> backup = BackupEncryption::open(folder, line.password, line.passwordKey, false, &error, &wrongPassword);
+    const std::optional<OpenedBackup> backup = BackupEncryption::open(
+        folder, line.password, line.passwordKey, false, &error, &wrongPassword);
     if (!backup) {
         ToolOutput::out(QStringLiteral("Restore failed: %1").arg(error));
         return BackupEncryption::failureStatus(wrongPassword);
@@ -38,15 +41,21 @@ int restore(const ToolCommandLine& line, const QString& backupRoot)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    umask(077);   // backups hold the user's private data
+    umask(077); // backups hold the user's private data
     QString error;
-    const std::optional<ToolCommandLine> line = ToolCommandLine::parse(app.arguments().mid(1), &error);
+    const std::optional<ToolCommandLine> line =
+        ToolCommandLine::parse(app.arguments().mid(1), &error);
     if (!line) {
         ToolOutput::error(error);
         ToolOutput::error(ToolCommandLine::usage());
         return 2;
     }
     const QString backupRoot = Locations::backupRoot();
+    if (line->command == ToolCommandLine::Command::Backup)
+        QDir().mkpath(backupRoot);
+    // Held until the run ends; it first tidies what a run of this device cut
+    // short left behind.
+    const BackupFolderCare care(backupRoot, line->device);
     switch (line->command) {
     case ToolCommandLine::Command::Help:
         ToolOutput::out(ToolCommandLine::usage());

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include <QSaveFile>
-
+#include "AtomicFile.h"
 #include "Log.h"
 #include "TextEscaping.h"
 
@@ -101,9 +100,13 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
     const int type = value.typeId();
     if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
         const QVariantList items = value.toList();
-        if (items.isEmpty())
-            return;
         ++m_indent;
+        // An element for every key: a key with no value makes the file no property list.
+        if (items.isEmpty()) {
+            text += indentString() + QLatin1String("<array/>\n");
+            --m_indent;
+            return;
+        }
         text += indentString() + QLatin1String("<array>\n");
         for (const QVariant& item : items)
             plistElementFromObjectWithExistingString(item, text);
@@ -154,13 +157,8 @@ void OrderedDictionary::plistElementFromObjectWithExistingString(const QVariant&
     // Data, dates and anything else are left out.
 }
 
-bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomically*/)
+QByteArray OrderedDictionary::propertyListData()
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcOrvane) << "Cannot write the property list" << path << file.errorString();
-        return false;
-    }
     QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                   "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                                   "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -173,15 +171,20 @@ bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomic
             + QLatin1String("</key>\n");
         QString element;
         plistElementFromObjectWithExistingString(m_dictionary.value(key), element);
-        // A value that writes nothing (an empty list, a date) leaves its key line alone.
+        // A value that writes nothing (a date) leaves its key line alone.
         if (!element.isEmpty())
             text += indentString() + element;
     }
     m_indent = 0;
     text += QLatin1String("</dict>\n</plist>\n");
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        qCWarning(lcOrvane) << "Cannot write the property list" << path << file.errorString();
+    return text.toUtf8();
+}
+
+bool OrderedDictionary::writeToFileAtomically(const QString& path, bool /*atomically*/)
+{
+    QString error;
+    if (!writeFileAtomically(path, propertyListData(), &error)) {
+        qCWarning(lcOrvane) << "Cannot write the property list" << path << error;
         return false;
     }
     return true;

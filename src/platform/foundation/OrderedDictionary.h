@@ -46,6 +46,8 @@ public:
     // file as it was. Text is escaped for XML, and characters that XML cannot
     // carry are dropped. `atomically` is accepted for callers and not needed.
     bool writeToFileAtomically(const QString& path, bool atomically = true);
+    // The bytes writeToFileAtomically() writes.
+    QByteArray propertyListData();
 
     // The element text of one value at the current level, appended to `text`.
     void plistElementFromObjectWithExistingString(const QVariant& value, QString& text);

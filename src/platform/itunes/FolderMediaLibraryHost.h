@@ -1,19 +1,43 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include "MediaLibraryHost.h"
 
 // The music library host as a folder in the host's own layout: by default
-// "iTunes" in the user's music folder, holding "iTunes Media" and
-// "iTunes Library.xml". Its two settings ("iTunesRecentDatabases",
-// "iTunesLibraryLocation") are read from the program's settings at each call.
+// "iTunes" in the user's music folder, holding "iTunes Media" (the files,
+// under "<kind>/<artist>/<album>/") and "iTunes Library.xml" (an XML property
+// list: "Tracks" keyed by Track ID, "Playlists" with the library playlist,
+// the podcasts playlist and the user playlists in order). Its two settings
+// ("iTunesRecentDatabases", "iTunesLibraryLocation") are read from the
+// program's settings at each call.
+//
+// The library file is read once and then kept in memory; flush() (and add())
+// write it whole under a temporary name that replaces the old file only once
+// complete, so the file always lists every file added. A library file that
+// another writer changed meanwhile is read again first; one that is no
+// library (not a property list) is never overwritten: the host then has no
+// library source. Every call is thread-safe.
 class FolderMediaLibraryHost : public MediaLibraryHost {
 public:
     static constexpr const char* kRecentDatabasesKey = "iTunesRecentDatabases";
     static constexpr const char* kLibraryLocationKey = "iTunesLibraryLocation";
 
+    // What the folder host cannot do at its layer: covers go into the track's
+    // file through the tag library, and the library is shown through the
+    // desktop. The application passes these; a host without them keeps no
+    // covers and shows nothing.
+    struct Services {
+        std::function<bool(const QString& file, const QByteArray& image)> embedArtwork;
+        std::function<bool(const QString& file)> fileHasArtwork;
+        std::function<bool(const QString& folder)> openFolder;
+    };
+
     // `musicFolder` replaces the user's music folder (tests and the demo pass a
     // temporary folder); empty means the user's own.
-    explicit FolderMediaLibraryHost(const QString& musicFolder = {});
+    explicit FolderMediaLibraryHost(const QString& musicFolder = {}, Services services = {});
+    ~FolderMediaLibraryHost() override;
 
     bool isRunning() const override;
     bool quit() override;
@@ -24,8 +48,40 @@ public:
     // folder of the last recent database, else the chosen location, else
     // "iTunes" in the music folder.
     bool add(const QString& filePath, const QString& playlist = QString()) override;
+    // A track of "iTunes Library.xml" is a book when its kind says so or its
+    // file is an ePub, a PDF or an iBooks file.
+    bool holdsBookNamed(const QString& name) const override;
     QString libraryFolder() const;
+    QString libraryFile() const;
+
+    bool prepareLibrary() override;
+    bool hasLibrarySource() override;
+    std::optional<PlaylistId> libraryPlaylist() override;
+    std::optional<PlaylistId> podcastsPlaylist() override;
+    std::optional<PlaylistId> userPlaylistNamed(const QString& name) override;
+    std::optional<PlaylistId> createUserPlaylist(const QString& name) override;
+    bool isSmart(PlaylistId playlist) override;
+    QList<Track> tracks(PlaylistId playlist) override;
+    bool duplicate(TrackId track, PlaylistId playlist) override;
+    std::optional<TrackId> addFile(const QString& path,
+                                   std::optional<PlaylistId> playlist) override;
+    bool setProperties(TrackId track, const TrackProperties& properties) override;
+    bool hasArtwork(TrackId track) override;
+    bool setArtwork(TrackId track, const QByteArray& image) override;
+    bool reveal(PlaylistId playlist) override;
+    bool flush() override;
+
+    // How long the last write of the library file took, in milliseconds.
+    double lastWriteMilliseconds() const;
 
 private:
+    struct Library;
+    // With the process-wide lock held: the library of the current folder, read
+    // when needed; null when there is a file that is no library.
+    Library* library(bool create);
+    bool write(Library& library);
+
     QString m_musicFolder;
+    Services m_services;
+    std::unique_ptr<Library> m_library;
 };

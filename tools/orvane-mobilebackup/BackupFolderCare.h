@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// Keeps the backup folder free of what a cut-short run leaves behind. A run
+// builds a device's new backup in a hidden "-new-" folder beside the old one
+// and, where the file system cannot exchange two names, moves the old one
+// aside into a hidden "-old-" folder first; a kill between the steps leaves
+// these behind. Every run of the tool holds a shared lock of the backup
+// folder while it works; only a run that can take the lock exclusively tidies
+// up, so no run removes another's staging folder.
+class BackupFolderCare {
+public:
+    // Takes the lock; when no other run works in the folder, first puts a
+    // moved-aside previous backup of the device back where its backup is
+    // missing and removes the device's other "-new-" and "-old-" folders.
+    BackupFolderCare(const QString& backupRoot, const QString& udid);
+    ~BackupFolderCare();
+    BackupFolderCare(const BackupFolderCare&) = delete;
+    BackupFolderCare& operator=(const BackupFolderCare&) = delete;
+
+    // How many left-behind folders were removed.
+    int removed() const { return m_removed; }
+
+    // Removes a folder without following a link in its place.
+    static void removeFolder(const QString& path);
+
+private:
+    int tidy(const QString& root, const QString& udid);
+
+    int m_fd = -1;
+    int m_removed = 0;
+};
+
+// A point of a backup run at which a test may have the tool killed
+// (ORVANE_BACKUP_KILL_AT names it), to show that a kill at any moment leaves
+// the device's previous backup or its new one whole.
+void backupKillPoint(const char* point);
+
+// False where a test has the tool behave as on a file system that cannot
+// exchange two names (ORVANE_BACKUP_NO_EXCHANGE), so that the path which moves
+// the previous backup aside first is tried too.
+bool backupCanExchangeNames();
