@@ -6,6 +6,7 @@
 #include "Locations.h"
 #include "Log.h"
 #include "QELDeviceImageLibraryReader.h"
+#include "QELDeviceImagePhotosBinaryReader.h"
 #include "QELDeviceImagePhotosDbReader.h"
 #include "QELDeviceInterface.h"
 
@@ -68,12 +69,6 @@ PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,
     const Library library = libraryOf(device);
     if (library == Library::None)
         return result;
-    if (library == Library::BinaryDatabase && !binaryReader) {
-        result.error = QStringLiteral("no reader for the binary photo database");
-        qCWarning(lcOrvane) << "the device has the binary photo database, which this build "
-                               "cannot read";
-        return result;
-    }
     // A folder of its own per load: a reader of an earlier load may still be
     // in use by a running copy.
     const QString folder = Locations::makeScratchFolder(QStringLiteral("photos"));
@@ -90,8 +85,10 @@ PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,
             qCWarning(lcOrvane) << "the photo database could not be copied from the device";
             return result;
         }
-        reader =
-            binaryReader(folder, QStringLiteral("Photo Database"), QStringLiteral("Photos.DB"));
+        reader = binaryReader
+            ? binaryReader(folder, QStringLiteral("Photo Database"), QStringLiteral("Photos.DB"))
+            : QELDeviceImagePhotosBinaryReader::create(folder, QStringLiteral("Photo Database"),
+                                                       QStringLiteral("Photos.DB"));
         if (reader)
             reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
     } else {

@@ -23,8 +23,8 @@ namespace PhotoLibraryLoad {
 
 // Makes the reader of the older binary photo database ("Photo Database"
 // with its .ithmb files): the folder of the copy, the database's file name
-// and the store name. The binary reader lives beside the other readers; a
-// load without this factory treats such a device as one without photos.
+// and the store name. Empty: QELDeviceImagePhotosBinaryReader (tests stand
+// in readers of their own).
 using BinaryReaderFactory = std::function<std::unique_ptr<QELDeviceImageLibraryReader>(
     const QString& folder, const QString& databaseFileName, const QString& storeName)>;
 

@@ -50,8 +50,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
         // Music always comes first.
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
-        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
-                    offers(R::Search, false, "SEARCHNOTES")),
     };
     for (const CategoryDescriptor& row : rows)
         registry.addPlaceholder(row);

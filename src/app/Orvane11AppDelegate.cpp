@@ -30,7 +30,9 @@
 #include "MusicLibraryHostServices.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
+#include "QELDeviceImageArtworkDBReader.h"
 #include "QELDeviceImageLibraryReader.h"
+#include "QELDeviceImageMediaLibraryArtworkDBReader.h"
 #include "QELDeviceInterface.h"
 #include "QELDeviceInterfacePlayerSource.h"
 #include "QELDeviceMediaLibrary.h"
@@ -130,10 +132,13 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
         if (!QProcess::startDetached(program, arguments))
             qCInfo(lcOrvane).noquote() << "Could not start" << program;
     };
-    // The artwork readers of the device's image databases come with the
-    // photos library; until then the read goes on without artwork.
-    env.makeArtworkReader = [](ArtworkDatabase, const QString&, const QString&) {
-        return std::shared_ptr<QELDeviceImageLibraryReader>();
+    env.makeArtworkReader =
+        [](ArtworkDatabase kind, const QString& folder,
+           const QString& name) -> std::shared_ptr<QELDeviceImageLibraryReader> {
+        const QString store = QStringLiteral("artwork.db");
+        if (kind == ArtworkDatabase::MediaLibrary)
+            return QELDeviceImageMediaLibraryArtworkDBReader::create(folder, name, store);
+        return QELDeviceImageArtworkDBReader::create(folder, name, store);
     };
     env.checkForUpdatesOnStartUp = [] { return QELPreferences::checkForUpdatesOnStartUp(); };
     env.ejectIPodOnExit = [] { return QELPreferences::ejectIPodOnExit(); };
@@ -580,15 +585,26 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
               Set{"Copying MediaLibrary.sqlitedb.bak", "MediaLibrary.sqlitedb.bak",
                   "MediaLibrary.sqlitedb-wal.bak", "MediaLibrary.sqlitedb-shm.bak"}}) {
             qCInfo(lcOrvane) << set.log;
-            if (!exists(iTunes + QLatin1String(set.main)))
+            // The companions are copied under the names SQLite looks for
+            // beside the copy ("<main>-wal"), whatever the device calls them:
+            // the ".bak" set names them "MediaLibrary.sqlitedb-wal.bak". A
+            // companion left from an earlier connection must not be read
+            // with this connection's database.
+            const QString main = QLatin1String(set.main);
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(local + main + QLatin1String(suffix));
+            if (!exists(iTunes + main))
                 continue;
-            copy(iTunes + QLatin1String(set.main), QLatin1String(set.main));
-            for (const char* companion : {set.wal, set.shm}) {
+            copy(iTunes + main, main);
+            for (const auto& [companion, suffix] :
+                 {std::pair{set.wal, "-wal"}, std::pair{set.shm, "-shm"}}) {
                 if (exists(iTunes + QLatin1String(companion)))
-                    copy(iTunes + QLatin1String(companion), QLatin1String(companion));
+                    copy(iTunes + QLatin1String(companion), main + QLatin1String(suffix));
             }
-            if (auto reader = makeArtwork(ArtworkDatabase::MediaLibrary, QLatin1String(set.main)))
-                artwork = reader;
+            // The copy the media library read prefers: the ".bak" only when
+            // the device has no other.
+            if (!artwork)
+                artwork = makeArtwork(ArtworkDatabase::MediaLibrary, QLatin1String(set.main));
         }
 
         qCInfo(lcOrvane) << "Copying Library.itdb";
@@ -636,8 +652,10 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
         folder.isEmpty() ? QStringLiteral("/nonexistent") : folder);
     library->setDelegate(relay.get());
     library->setDeviceInterface(device);
-    if (artwork)
+    if (artwork) {
         artwork->setDelegate(relay.get());
+        artwork->setDeviceInterface(device);
+    }
     post(this, [this, generation, library, artwork, relay] {
         _workerOnLibrariesMade(generation, library, artwork, relay);
     });

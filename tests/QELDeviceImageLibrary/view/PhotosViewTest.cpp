@@ -546,8 +546,8 @@ TEST_F(PhotosViewTest, TheLoadTakesTheReaderOfTheLibraryTheDeviceHas)
         }
         device.shutdown();
     }
-    // Without a reader for the binary database the device's photos cannot be
-    // read, and the view says so rather than that there are none.
+    // A binary database that does not read: the view says so rather than
+    // that there are no photos.
     SimulatedDeviceBuilder builder(m_dir.filePath("phone-unreadable"));
     builder.afcFile("Photos/Photo Database", "binary database bytes");
     m_simulator->attach(builder.build());
