@@ -10,11 +10,13 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "ArtworkTestSupport.h"
 #include "ImageDetail.h"
 #include "PhotoQueue.h"
 #include "PhotosTestSupport.h"
 #include "QELCopyPhotos.h"
 #include "QELDeviceImageLibraryReader.h"
+#include "QELDeviceImagePhotosBinaryReader.h"
 #include "QELDeviceInterface.h"
 #include "RecordingCopyDelegate.h"
 #include "SafePath.h"
@@ -319,4 +321,41 @@ TEST(PhotoCopy, TheJobReportsEachItemAndCountsThoseNotCopied)
     job.startCopy();
     ASSERT_TRUE(events.waitForAllItemsCopied(2));
     EXPECT_EQ(job.failedItemCount(), 0u);
+}
+
+// An iPod's photo database has no original files: each photo is written
+// once as a JPEG of its largest stored picture, named after its title.
+TEST(PhotoCopy, APhotoDatabasesPhotosArriveAsJpegs)
+{
+    ArtworkTest::Device device;
+    device.install(ArtworkTest::photoSample(), QStringLiteral("Photos"),
+                   QStringLiteral("Photo Database"));
+    auto reader = QELDeviceImagePhotosBinaryReader::create(device.copies());
+    ASSERT_NE(reader, nullptr);
+    reader->setDeviceInterface(device.interface());
+    reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
+    ASSERT_TRUE(reader->readImageDatabase());
+    QTemporaryDir target;
+    QELCopyPhotos::Run run(target.path());
+    QSet<qint64> seen;
+    int copied = 0;
+    for (const ImageDetailPtr& image : reader->_getAllAssets()) {
+        if (!image->imageID || seen.contains(*image->imageID))
+            continue;
+        seen.insert(*image->imageID);
+        image->setSingleInstanceAlbumName(QString());
+        QString path;
+        QString error;
+        ASSERT_EQ(QELCopyPhotos::copyPhoto(*image, *reader, device.interface(), run, nullptr, &path,
+                                           &error),
+                  QELCopyPhotos::CopyResult::Copied)
+            << error.toStdString();
+        EXPECT_TRUE(path.endsWith(".jpg")) << path.toStdString();
+        QImage written;
+        EXPECT_TRUE(written.loadFromData(readFile(path), "JPEG")) << path.toStdString();
+        ++copied;
+    }
+    ASSERT_TRUE(run.batch().commit());
+    EXPECT_GT(copied, 0);
+    EXPECT_EQ(filesBelow(target.path()).size(), copied);
 }
