@@ -46,14 +46,10 @@ CategoryAvailability offers(R::Requests requests, bool playback,
 void addPlaceholderRows(CategoryRegistry& registry)
 {
     constexpr int Always = CategoryDescriptor::AlwaysListed;
-    constexpr int Never = CategoryDescriptor::NeverListed;
     const CategoryDescriptor rows[] = {
         // Music always comes first.
         placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
                     offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
-        placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
-        // Made by the content page on request only, never listed.
-        placeholder(Camera, 1000, "", "", false, Never),
     };
     for (const CategoryDescriptor& row : rows)
         registry.addPlaceholder(row);

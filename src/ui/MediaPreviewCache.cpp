@@ -9,7 +9,7 @@
 #include "DeviceTime.h"
 #include "Locations.h"
 
-QString mediaPreviewCachePath(const QString& devicePath)
+QString mediaPreviewCachePath(const QString& devicePath, const QString& prefix)
 {
     const QString folder = Locations::temporaryFolder();
     if (folder.isEmpty())
@@ -20,7 +20,8 @@ QString mediaPreviewCachePath(const QString& devicePath)
     const qint64 nowUs =
         duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     const qint64 sinceUs = nowUs - epoch2001Us;
-    QString name = QStringLiteral("mediacache_%1.%2")
+    QString name = QStringLiteral("%1_%2.%3")
+                       .arg(prefix)
                        .arg(sinceUs / 1000000)
                        .arg(sinceUs % 1000000, 6, 10, QLatin1Char('0'));
     // The extension lets the decoder choose; a device-supplied one is kept only

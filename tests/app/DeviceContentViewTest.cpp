@@ -145,11 +145,14 @@ TEST_F(ContentPage, SelectingMakesEachViewOnceAndReusesIt)
     EXPECT_EQ(QELPagedView::subviewsOf(m_page->functionContentView()).size(), 1);
     EXPECT_EQ(m_page->cachedViewCount(), 2);
 
-    // The plain page of a category without its own view says so.
-    auto* plain = qobject_cast<QELCategoryNotAvailableView*>(photos);
+    // Photos has its own view; the plain page of a category without one says so.
+    EXPECT_EQ(qobject_cast<QELCategoryNotAvailableView*>(photos), nullptr);
+    std::unique_ptr<QELDeviceCategoryContentView> placeholder(
+        CategoryViews::makeView(Music, QRect(0, 0, 300, 200), nullptr, nullptr));
+    auto* plain = qobject_cast<QELCategoryNotAvailableView*>(placeholder.get());
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->viewType(), int(Photos));
-    EXPECT_TRUE(plain->detailLabel()->text().contains(QStringLiteral("Photos")));
+    EXPECT_EQ(plain->viewType(), int(Music));
+    EXPECT_TRUE(plain->detailLabel()->text().contains(QStringLiteral("Music")));
 
     m_page->setDeviceMediaLibraryWithITunesLibraryWithArtwork(nullptr, nullptr, nullptr);
     QELDeviceCategoryContentView* music = m_page->GetCurrentCategoryContentView();

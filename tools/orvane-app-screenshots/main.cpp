@@ -504,6 +504,46 @@ int main(int argc, char* argv[])
         } else {
             ok = false;
         }
+        // The photos: the library's thumbnails, then the viewer on a photo,
+        // then the page of a device without photos.
+        page->selectCategory(3);
+        QListView* photoBrowser = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(3);
+            photoBrowser = view ? view->findChild<QListView*>(QStringLiteral("imageBrowserView")) : nullptr;
+            return photoBrowser && photoBrowser->isVisible() && photoBrowser->model()->rowCount() >= 9;
+        }, 60000);
+        if (photoBrowser) {
+            QAbstractItemModel* photos = photoBrowser->model();
+            ok &= waitFor([&] {
+                for (int row = 0; row < photos->rowCount(); ++row)
+                    if (photos->index(row, 0).data(Qt::DecorationRole).isNull())
+                        return false;
+                return true;
+            });
+            photoBrowser->selectionModel()->select(photos->index(1, 0), QItemSelectionModel::Select);
+            photoBrowser->selectionModel()->select(photos->index(4, 0), QItemSelectionModel::Select);
+            settle(500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-photos.png"));
+            emit photoBrowser->doubleClicked(photos->index(1, 0));
+            settle(1500);
+            ok &= save(window, out + QStringLiteral("/app-photos-viewer.png"));
+            if (auto* back = page->cachedView(3)->findChild<QPushButton*>(QStringLiteral("fullSizeImageViewBackButton")))
+                back->click();
+            settle(300);
+        }
+        if (const CategoryDescriptor* row = CategoryViews::registry().find(3)) {
+            std::unique_ptr<QELDeviceCategoryContentView> view(
+                row->makeView({3, QRect(0, 0, 800, 500), nullptr, nullptr}));
+            view->QWidget::resize(800, 500);
+            view->show();
+            ok &= waitFor([&] {
+                auto* text = view->findChild<QLabel*>(QStringLiteral("noPhotosTextField"));
+                return text && text->isVisible();
+            });
+            settle(300);
+            ok &= save(*view, out + QStringLiteral("/view-photos-empty.png"));
+        }
         // The books category: covers of their own, and the default cover of
         // the books that have none.
         page->selectCategory(9);

@@ -3,7 +3,8 @@
 // it, FOLDER standing for the device's file system (PhotoData/Photos.sqlite
 // with its companions, the DCIM tree, the thumbnail files; or an iPod's
 // Photos/Photo Database with its .ithmb files): every image once and every
-// album in the order the view lists them.
+// album in the order the view lists them. `--export DIR` copies every image
+// once, as the photo copy job does for images listed through no album.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "PhotoVideoRule.h"
+#include "QELCopyPhotos.h"
 #include "QELDeviceImagePhotosBinaryReader.h"
 #include "QELDeviceImagePhotosDbReader.h"
 #include "QELDeviceInterface.h"
@@ -100,6 +102,47 @@ QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString
     return root;
 }
 
+// Copies every image once into the export folder; false when any could
+// not be copied (each is named on standard error).
+bool exportPhotos(const QELDeviceImageLibraryReader& reader, QELDeviceInterface* device,
+                  const QString& folder)
+{
+    if (!QDir().mkpath(folder)) {
+        InspectSubcommands::fail(QStringLiteral("the folder %1 could not be made").arg(folder),
+                                 InspectSubcommands::kWriteFailed);
+        return false;
+    }
+    QELCopyPhotos::Run run(folder);
+    QSet<qint64> copied;
+    bool ok = true;
+    for (const ImageDetailPtr& image : reader._getAllAssets()) {
+        if (image->imageID) {
+            if (copied.contains(*image->imageID))
+                continue;
+            copied.insert(*image->imageID);
+        }
+        // Listed through no album: straight into the folder.
+        image->setSingleInstanceAlbumName(QString());
+        QString path;
+        QString error;
+        if (QELCopyPhotos::copyPhoto(*image, reader, device, run, nullptr, &path, &error)
+            == QELCopyPhotos::CopyResult::Failed) {
+            InspectSubcommands::fail(QStringLiteral("photo %1 was not copied: %2")
+                                         .arg(image->imageID.value_or(-1))
+                                         .arg(error),
+                                     InspectSubcommands::kWriteFailed);
+            ok = false;
+        }
+    }
+    QString error;
+    if (!run.batch().commit(&error)) {
+        InspectSubcommands::fail(QStringLiteral("the copies could not be synced: %1").arg(error),
+                                 InspectSubcommands::kWriteFailed);
+        ok = false;
+    }
+    return ok;
+}
+
 // An iPod's photo database, read as the photos view reads it.
 int inspectPhotoDatabase(const InspectRequest& request, const QString& database)
 {
@@ -120,10 +163,13 @@ int inspectPhotoDatabase(const InspectRequest& request, const QString& database)
         } else {
             reader->setDeviceInterface(device.get());
             reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
-            if (reader->readImageDatabase())
+            if (reader->readImageDatabase()) {
                 code = InspectJson::print(
                     libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosBinaryReader")));
-            else
+                if (code == InspectSubcommands::kSucceeded && !request.exportFolder.isNull()
+                    && !exportPhotos(*reader, device.get(), request.exportFolder))
+                    code = InspectSubcommands::kWriteFailed;
+            } else
                 code = InspectSubcommands::fail(
                     QStringLiteral("%1 cannot be read: %2").arg(database, reader->failureReason()));
             reader->setDeviceInterface(nullptr);
@@ -176,6 +222,9 @@ int inspectPhotos(const InspectRequest& request)
             else
                 code = InspectJson::print(
                     libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosDbReader")));
+            if (code == InspectSubcommands::kSucceeded && !request.exportFolder.isNull()
+                && !exportPhotos(*reader, device.get(), request.exportFolder))
+                code = InspectSubcommands::kWriteFailed;
             reader->setDeviceInterface(nullptr);
         }
         device->shutdown();
@@ -190,7 +239,7 @@ int inspectPhotos(const InspectRequest& request)
                    "PhotoData/Photos.sqlite with its companions and the DCIM tree, or "
                    "Photos/Photo Database with its .ithmb files)"),
     InspectSubcommand::Input::FolderOnly,
-    false,
+    true,
     QString(),
     {},
     inspectPhotos,
