@@ -41,8 +41,10 @@ QELCopyPhotos::QELCopyPhotos(QObject* parent)
 
 QELCopyPhotos::~QELCopyPhotos()
 {
-    // The workers use the reader; the base joins them only after this goes.
+    // The workers use the reader and this job's run: they are joined here,
+    // before those go.
     cancelCopy();
+    stopWorkers();
 }
 
 std::shared_ptr<QELDeviceImageLibraryReader> QELCopyPhotos::imageLibraryReader() const

@@ -29,7 +29,11 @@ QELTransferPhotos::QELTransferPhotos(QObject* parent)
 {
 }
 
-QELTransferPhotos::~QELTransferPhotos() { cancelCopy(); }
+QELTransferPhotos::~QELTransferPhotos()
+{
+    cancelCopy();
+    stopWorkers();
+}
 
 std::shared_ptr<QELDeviceImageLibraryReader> QELTransferPhotos::imageLibraryReader() const
 {

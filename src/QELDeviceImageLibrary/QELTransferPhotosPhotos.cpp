@@ -5,3 +5,5 @@ QELTransferPhotosPhotos::QELTransferPhotosPhotos(QObject* parent)
     : QELTransferPhotos(parent)
 {
 }
+
+QELTransferPhotosPhotos::~QELTransferPhotosPhotos() { stopWorkers(); }

@@ -10,6 +10,8 @@ class QELTransferPhotosPhotos : public QELTransferPhotos {
     Q_OBJECT
 public:
     explicit QELTransferPhotosPhotos(QObject* parent = nullptr);
+    // Joins the workers while take() still answers this class's kind.
+    ~QELTransferPhotosPhotos() override;
 
 protected:
     PhotoOriginals::Take take() const override { return PhotoOriginals::Take::Originals; }
