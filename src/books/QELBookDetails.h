@@ -22,7 +22,8 @@ public:
     // device holds no file of.
     QString path() const { return m_path; }
     void setPath(const QString& path) { m_path = path; }
-    // The kind as the lists give it; nothing when they give none.
+    // The kind as the lists give it, else the extension of the book's path;
+    // nothing when neither gives one.
     std::optional<QString> extension() const { return m_extension; }
     void setExtension(const std::optional<QString>& extension) { m_extension = extension; }
     QString persistentID() const { return m_persistentID; }

@@ -55,6 +55,20 @@ QString devicePathOf(const QVariantMap& entry, const QString& folder)
     return folder + QLatin1Char('/') + relative;
 }
 
+// Lists written on the device name no kind: their entries carry "Path",
+// "Name", "Artist", "Persistent ID", "Package Hash" and the like, and the
+// books app takes the kind from the path's extension ("Title.epub" is an
+// unpacked ePub folder, "Title.pdf" a PDF). Without this an ePub would count
+// as a PDF and be copied as a folder named "<title>.pdf".
+std::optional<QString> extensionOfPath(const QString& devicePath)
+{
+    const QString name = devicePath.section(QLatin1Char('/'), -1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || dot == name.size() - 1)
+        return std::nullopt;
+    return name.mid(dot + 1);
+}
+
 List parse(const QByteArray& bytes, Source source)
 {
     List list;
@@ -92,8 +106,11 @@ List parse(const QByteArray& bytes, Source source)
         book.setPersistentID(id.value_or(QString()));
         const QString kindKey =
             source == Source::Main ? QStringLiteral("Extension") : QStringLiteral("Flavor");
-        if (entry.contains(kindKey))
-            book.setExtension(textOf(entry.value(kindKey)).value_or(QString()));
+        const auto kind = entry.constFind(kindKey);
+        if (kind != entry.constEnd() && kind->typeId() == QMetaType::QString)
+            book.setExtension(kind->toString());
+        else
+            book.setExtension(extensionOfPath(book.path()));
         list.books.append(book);
     }
     return list;

@@ -15,7 +15,9 @@
 //   "Books/Purchases/Purchases.plist": {"Books": [{"Name", "Persistent ID"
 //       or "DSID", "Artist", "Path" (below "/Books/Purchases"), "Flavor"}]};
 //       an entry without "Path" is kept, without a path.
-// A "Path" that would lead out of its folder ("..") counts as none.
+// A "Path" that would lead out of its folder ("..") counts as none. An entry
+// whose "Extension" ("Flavor") is no text, as in the lists the device writes,
+// takes the kind from its path's extension, as the books app does.
 namespace QELBooksListParser {
 
 // Lists longer than this are refused unread: a real one holds a few hundred

@@ -112,6 +112,32 @@ std::optional<QByteArray> firstMessageField(const QByteArray& message, quint32 n
     return seen ? found : QByteArray();
 }
 
+// The text an inline attachment stands for; none for any other attachment,
+// or one the store names no text of.
+const QString* inlineTextOf(const QELNoteFormatDetail& run,
+                            const QELIOS9NoteDataReader::InlineTexts& texts)
+{
+    if (texts.isEmpty()
+        || !run.typeIdentifier().startsWith(QLatin1String("com.apple.notes.inlinetextattachment"),
+                                            Qt::CaseInsensitive))
+        return nullptr;
+    const auto found = texts.constFind(run.identifier());
+    return found == texts.constEnd() || found->isEmpty() ? nullptr : &*found;
+}
+
+bool holdsObjectReplacement(const QELIOS9NoteDataReader::ContentList& parts)
+{
+    for (const std::shared_ptr<QELNoteContent>& part : parts) {
+        if (part->contentFormat() == QELNoteContent::kUnresolved)
+            return true;
+        if (static_cast<const QELTextNoteContent*>(part.get())
+                ->textData()
+                .contains(QChar(kObjectReplacementCharacter)))
+            return true;
+    }
+    return false;
+}
+
 std::shared_ptr<QELNoteContent> linePart(const QByteArray& bytes)
 {
     if (bytes == kObjectReplacement)
@@ -252,7 +278,7 @@ int QELIOS9NoteDataReader::formatTypeForTypeIdentifier(const QString& uti)
 }
 
 std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
-    const QByteArray& data, bool withAttachments)
+    const QByteArray& data, bool withAttachments, const InlineTexts& inlineTexts)
 {
     if (data.isEmpty())
         return std::nullopt;
@@ -269,11 +295,14 @@ std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
     std::optional<ContentList> parts = readTextContent(note);
     if (!parts)
         return std::nullopt;
-    if (!withAttachments)
+    // Hashtags and mentions sit inside lines as U+FFFC; their text comes
+    // from the store, so the attachments are walked for the plain text too.
+    const bool inlineText = !inlineTexts.isEmpty() && holdsObjectReplacement(*parts);
+    if (!withAttachments && !inlineText)
         return parts;
     const std::optional<QList<QELNoteFormatDetail>> runs = readFormatData(note);
     if (!runs)
-        return std::nullopt;
+        return withAttachments ? std::nullopt : parts;
 
     // The n-th U+FFFC of the text is the n-th attachment, whatever its kind:
     // one we do not show keeps its placeholder, so later ones keep their
@@ -286,8 +315,26 @@ std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
     for (const std::shared_ptr<QELNoteContent>& part : std::as_const(*parts)) {
         if (part->contentFormat() != QELNoteContent::kUnresolved) {
             const auto* line = static_cast<const QELTextNoteContent*>(part.get());
-            next += line->textData().count(QChar(kObjectReplacementCharacter));
-            result.append(part);
+            const QString text = line->textData();
+            if (!inlineText || !text.contains(QChar(kObjectReplacementCharacter))) {
+                next += text.count(QChar(kObjectReplacementCharacter));
+                result.append(part);
+                continue;
+            }
+            QString resolved;
+            resolved.reserve(text.size());
+            for (const QChar c : text) {
+                const QString* replacement = nullptr;
+                if (c == QChar(kObjectReplacementCharacter) && next < runs->size())
+                    replacement = inlineTextOf(runs->at(next++), inlineTexts);
+                if (replacement)
+                    resolved += *replacement;
+                else
+                    resolved += c;
+            }
+            auto resolvedLine = std::make_shared<QELTextNoteContent>();
+            resolvedLine->setTextData(resolved);
+            result.append(resolvedLine);
             continue;
         }
         if (next >= runs->size()) {
@@ -295,6 +342,17 @@ std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
             continue;
         }
         const QELNoteFormatDetail& run = runs->at(next++);
+        if (const QString* replacement = inlineTextOf(run, inlineTexts)) {
+            // A line that holds only a hashtag is a line of text.
+            auto line = std::make_shared<QELTextNoteContent>();
+            line->setTextData(*replacement);
+            result.append(line);
+            continue;
+        }
+        if (!withAttachments) {
+            result.append(part);
+            continue;
+        }
         auto media = std::make_shared<QELMediaNoteContent>();
         media->setContentFormat(run.formatType());
         media->setIdentifier(run.identifier());
@@ -306,20 +364,21 @@ std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
     return result;
 }
 
-QELIOS9NoteDataReader::ContentList QELIOS9NoteDataReader::readNoteData(const QByteArray& data)
+QELIOS9NoteDataReader::ContentList QELIOS9NoteDataReader::readNoteData(
+    const QByteArray& data, const InlineTexts& inlineTexts)
 {
     try {
-        return decode(data, true).value_or(ContentList());
+        return decode(data, true, inlineTexts).value_or(ContentList());
     } catch (const std::exception& e) {
         qCWarning(lcOrvane) << "A note body could not be decoded:" << e.what();
         return {};
     }
 }
 
-QString QELIOS9NoteDataReader::readNoteText(const QByteArray& data)
+QString QELIOS9NoteDataReader::readNoteText(const QByteArray& data, const InlineTexts& inlineTexts)
 {
     try {
-        const std::optional<ContentList> parts = decode(data, false);
+        const std::optional<ContentList> parts = decode(data, false, inlineTexts);
         if (!parts)
             return QString(QLatin1String(""));
         QStringList lines;

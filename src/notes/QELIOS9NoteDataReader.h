@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -38,11 +39,18 @@ public:
     // rather than filling the memory with parts.
     static constexpr qsizetype kMaxParts = 1000000;
 
-    // The note's parts in order; empty when the body cannot be decoded.
-    static ContentList readNoteData(const QByteArray& data);
+    // The texts of a store's inline attachments (hashtags, mentions, links to
+    // notes; ZALTTEXT), by identifier. Their U+FFFC stands for that text: the
+    // body holds only the identifier.
+    using InlineTexts = QHash<QString, QString>;
+
+    // The note's parts in order; empty when the body cannot be decoded. An
+    // inline attachment found in `inlineTexts` reads as its text.
+    static ContentList readNoteData(const QByteArray& data, const InlineTexts& inlineTexts = {});
     // The note's plain text: its lines joined with "\n" (an attachment gives
-    // an empty line); empty when the body cannot be decoded.
-    static QString readNoteText(const QByteArray& data);
+    // an empty line, an inline attachment in `inlineTexts` its text); empty
+    // when the body cannot be decoded.
+    static QString readNoteText(const QByteArray& data, const InlineTexts& inlineTexts = {});
 
     // The inflated body (zlib or gzip header); empty input stays empty;
     // nothing for a corrupt or truncated stream or one past kMaxInflatedSize.
@@ -66,5 +74,6 @@ public:
     static int formatTypeForTypeIdentifier(const QString& uti);
 
 private:
-    static std::optional<ContentList> decode(const QByteArray& data, bool withAttachments);
+    static std::optional<ContentList> decode(const QByteArray& data, bool withAttachments,
+                                             const InlineTexts& inlineTexts);
 };

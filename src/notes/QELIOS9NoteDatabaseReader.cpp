@@ -55,6 +55,62 @@ QString firstPresent(const QStringList& columns, std::initializer_list<const cha
     return {};
 }
 
+// The first non-NULL of the named columns the table has, in that order.
+// Core Data numbers a column by the entities sharing the table, so one
+// system's note date lives in ZCREATIONDATE3 while a ZCREATIONDATE1 of
+// another entity stays NULL on note rows, and another's the other way round.
+QString coalesced(const QStringList& columns, std::initializer_list<const char*> names,
+                  const QString& as)
+{
+    QStringList present;
+    for (const char* name : names) {
+        const QString column = QString::fromLatin1(name);
+        if (columns.contains(column))
+            present.append(QELSQLiteHelper::quotedIdentifier(column));
+    }
+    QString expression;
+    if (present.isEmpty())
+        expression = QStringLiteral("NULL");
+    else if (present.size() == 1)
+        expression = present.constFirst();
+    else
+        expression = QStringLiteral("COALESCE(%1)").arg(present.join(QStringLiteral(", ")));
+    return expression + QStringLiteral(" AS ") + as;
+}
+
+// The texts of the store's inline attachments (hashtags, mentions, note
+// links), which their note bodies name only by identifier.
+QELIOS9NoteDataReader::InlineTexts inlineTextsOf(sqlite3* db, const QStringList& columns)
+{
+    QELIOS9NoteDataReader::InlineTexts texts;
+    if (!columns.contains(QStringLiteral("ZALTTEXT"))
+        || !columns.contains(QStringLiteral("ZIDENTIFIER")))
+        return texts;
+    QELSQLiteStatement statement(
+        db,
+        QStringLiteral("SELECT ZIDENTIFIER, ZALTTEXT FROM ZICCLOUDSYNCINGOBJECT "
+                       "WHERE ZALTTEXT IS NOT NULL AND ZIDENTIFIER IS NOT NULL"));
+    statement.forEachRow([&texts](const QELSQLiteStatement& row) {
+        const QString text = row.text(1);
+        if (!text.isEmpty())
+            texts.insert(row.text(0), text);
+        return true;
+    });
+    return texts;
+}
+
+// What the notes app calls a folder the store names no title for.
+QString folderNameFor(const QString& title, const QString& identifier, qint64 folderType)
+{
+    if (!title.isEmpty())
+        return title;
+    if (identifier.startsWith(QLatin1String("DefaultFolder")))
+        return QStringLiteral("Notes");
+    if (folderType == 1)
+        return QStringLiteral("Recently Deleted");
+    return QString(QLatin1String(""));
+}
+
 QString selected(const QString& column, const QString& as)
 {
     return (column.isNull() ? QStringLiteral("NULL") : QELSQLiteHelper::quotedIdentifier(column))
@@ -201,11 +257,10 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     const bool folderColumn = columns.contains(QStringLiteral("ZFOLDER"));
     QStringList select{
         QStringLiteral("Z_PK"),
-        selected(firstPresent(columns, {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE"}),
-                 QStringLiteral("modified")),
-        selected(firstPresent(columns, {"ZCREATIONDATE3", "ZCREATIONDATE1", "ZCREATIONDATE"}),
-                 QStringLiteral("created")),
-        selected(firstPresent(columns, {"ZTITLE1", "ZTITLE"}), QStringLiteral("title")),
+        coalesced(columns, {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE"}, QStringLiteral("modified")),
+        coalesced(columns, {"ZCREATIONDATE3", "ZCREATIONDATE2", "ZCREATIONDATE1", "ZCREATIONDATE"},
+                  QStringLiteral("created")),
+        coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title")),
         selected(firstPresent(columns, {"ZISPASSWORDPROTECTED"}), QStringLiteral("locked")),
         selected(folderColumn ? QStringLiteral("ZFOLDER") : QString(), QStringLiteral("folder")),
     };
@@ -266,20 +321,30 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     {
         QELSQLiteStatement statement(
             db,
-            QStringLiteral("SELECT Z_PK, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1%2")
-                .arg(selected(firstPresent(columns, {"ZTITLE2", "ZTITLE"}), QStringLiteral("name")),
+            QStringLiteral("SELECT Z_PK, %1, %2, %3 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1%4")
+                .arg(coalesced(columns, {"ZTITLE2", "ZTITLE"}, QStringLiteral("name")),
+                     selected(firstPresent(columns, {"ZIDENTIFIER"}), QStringLiteral("identifier")),
+                     selected(firstPresent(columns, {"ZFOLDERTYPE"}), QStringLiteral("type")),
                      notDeleted));
         statement.bindInt64(1, entities.folder);
         statement.forEachRow([&folders](const QELSQLiteStatement& row) {
             QELNoteFolderDetail folder;
             folder.setFolderId(row.int64(0));
-            folder.setName(textOrEmpty(row.text(1)));
+            folder.setName(folderNameFor(row.text(1), row.text(2), row.int64(3)));
             folders.insert(folder.folderId(), folder);
             return true;
         });
     }
+    // A ZFOLDER naming no folder of the store leaves the join table to say.
+    for (auto it = folderOfNote.begin(); it != folderOfNote.end();) {
+        if (folders.contains(it.value()))
+            ++it;
+        else
+            it = folderOfNote.erase(it);
+    }
     const QString joinTable = QStringLiteral("Z_%1NOTES").arg(entities.folder);
-    if (!folderColumn && QELSQLiteHelper::doesDatabaseContainTable(db, joinTable)) {
+    if (QELSQLiteHelper::doesDatabaseContainTable(db, joinTable)) {
+        const QHash<qint64, qint64> byColumn = folderOfNote;
         QELSQLiteStatement statement(
             db,
             QStringLiteral("SELECT %1, %2 FROM %3")
@@ -289,7 +354,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
                          QStringLiteral("Z_%1NOTES").arg(entities.note)),
                      QELSQLiteHelper::quotedIdentifier(joinTable)));
         statement.forEachRow([&](const QELSQLiteStatement& row) {
-            if (folders.contains(row.int64(0)))
+            if (folders.contains(row.int64(0)) && !byColumn.contains(row.int64(1)))
                 folderOfNote.insert(row.int64(1), row.int64(0));
             return true;
         });
@@ -303,6 +368,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
 
     // Summaries: every body in one pass.
     if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA"))) {
+        const QELIOS9NoteDataReader::InlineTexts inlineTexts = inlineTextsOf(db, columns);
         QSet<qint64> done;
         QELSQLiteStatement statement(db, QStringLiteral("SELECT ZNOTE, ZDATA FROM ZICNOTEDATA"));
         statement.forEachRow([&](const QELSQLiteStatement& row) {
@@ -313,7 +379,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             if (note == byKey.constEnd() || (*note)->passwordProtected() || done.contains(key))
                 return true;
             done.insert(key);
-            (*note)->setSummary(QELIOS9NoteDataReader::readNoteText(row.blob(1)));
+            (*note)->setSummary(QELIOS9NoteDataReader::readNoteText(row.blob(1), inlineTexts));
             return true;
         });
     }
@@ -424,7 +490,8 @@ bool QELIOS9NoteDatabaseReader::extractMediaForNote(QELNoteDetail& detail)
     }
     const QByteArray blob = getBlobDataForNote(db.handle(), note->noteId());
     if (!blob.isEmpty()) {
-        QELIOS9NoteDetail::ContentList content = QELIOS9NoteDataReader::readNoteData(blob);
+        QELIOS9NoteDetail::ContentList content = QELIOS9NoteDataReader::readNoteData(
+            blob, inlineTextsOf(db.handle(), columnsOf(db.handle(), kObjects)));
         if (!content.isEmpty())
             note->setContent(content);
     }

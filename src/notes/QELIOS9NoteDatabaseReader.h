@@ -25,7 +25,8 @@ struct sqlite3;
 // entity numbers come from Z_PRIMARYKEY, the account from the first
 // ZACCOUNT<n> column naming an account row, the folder from ZFOLDER or the
 // Z_<n>NOTES join table, the creation date from the first of ZCREATIONDATE3,
-// ZCREATIONDATE1 and ZCREATIONDATE. Locked notes are listed without a body.
+// ZCREATIONDATE2, ZCREATIONDATE1 and ZCREATIONDATE that holds one. Locked
+// notes are listed without a body; hashtags and mentions read as their text.
 class QELIOS9NoteDatabaseReader : public QELNoteDatabaseReader {
 public:
     // The backup domain of every note file.
@@ -46,8 +47,9 @@ public:
     QString attachmentFolderPath() const { return m_attachmentFolderPath; }
 
     // Of several previews, the one whose name carries the largest "<W>x<H>"
-    // (the last such size in its name); the first of equal sizes. None when
-    // no name carries a size.
+    // (the last such size in its path below "Previews/": later systems keep
+    // "Previews/<id>-1-<W>x<H>-0/<n>_<uuid>/Preview.png"); the first of equal
+    // sizes. None when no name carries a size.
     static std::optional<QELDeviceBackupListingItem> parsePathsForLargestPreviewSize(
         const QList<QELDeviceBackupListingItem>& items);
     // The extension a local copy gets from a device file name: the part after
@@ -80,6 +82,9 @@ private:
     // The attachment's own file: the listing item of its media row.
     std::optional<QELDeviceBackupListingItem> mediaItem(const QELMediaNoteContent& part);
     std::optional<QELDeviceBackupListingItem> extractMediaPreview(const QELMediaNoteContent& part);
+    // A drawing's full picture, "FallbackImages/<id>.jpg" or
+    // "FallbackImages/<id>/<generation>/FallbackImage.png", for one without previews.
+    std::optional<QELDeviceBackupListingItem> fallbackImage(const QELMediaNoteContent& part);
     std::optional<LocalCopy> processImageFile(const QELDeviceBackupListingItem& item,
                                               const QString& fileType, int orientation);
     std::optional<LocalCopy> processMediaFile(const QELDeviceBackupListingItem& item,

@@ -73,7 +73,10 @@ std::optional<QELDeviceBackupListingItem> QELIOS9NoteDatabaseReader::
     std::optional<QELDeviceBackupListingItem> best;
     quint64 bestArea = 0;
     for (const QELDeviceBackupListingItem& item : items) {
-        const QString name = lastComponent(item.relativePath()).toLower();
+        const QString path = item.relativePath();
+        const qsizetype previews = path.lastIndexOf(QLatin1String("Previews/"));
+        const QString name =
+            (previews >= 0 ? path.mid(previews + 9) : lastComponent(path)).toLower();
         QRegularExpressionMatchIterator it = kSize.globalMatch(name);
         QRegularExpressionMatch last;
         while (it.hasNext())
@@ -202,6 +205,28 @@ std::optional<QELDeviceBackupListingItem> QELIOS9NoteDatabaseReader::extractMedi
     return parsePathsForLargestPreviewSize(candidates);
 }
 
+std::optional<QELDeviceBackupListingItem> QELIOS9NoteDatabaseReader::fallbackImage(
+    const QELMediaNoteContent& part)
+{
+    if (part.identifier().isEmpty())
+        return std::nullopt;
+    const QString flat = QStringLiteral("FallbackImages/") + part.identifier() + QLatin1Char('.');
+    const QString folder = QStringLiteral("FallbackImages/") + part.identifier() + QLatin1Char('/');
+    std::optional<QELDeviceBackupListingItem> found;
+    for (const QELDeviceBackupListingItem& item : filesInNotesDomain()) {
+        const QString path = item.relativePath();
+        if (path.contains(folder)
+            && lastComponent(path).startsWith(QLatin1String("FallbackImage."))) {
+            // Of several generations the last listed; a flat one is older.
+            found = item;
+        } else if (!found && path.contains(flat)
+                   && !path.mid(path.lastIndexOf(flat) + flat.size()).contains(QLatin1Char('/'))) {
+            found = item;
+        }
+    }
+    return found;
+}
+
 QString QELIOS9NoteDatabaseReader::privateCopy(const QELDeviceBackupListingItem& item) const
 {
     if (!m_deviceBackup)
@@ -323,16 +348,29 @@ std::optional<QELIOS9NoteDatabaseReader::LocalCopy> QELIOS9NoteDatabaseReader::p
 
 void QELIOS9NoteDatabaseReader::extractImageContent(QELMediaNoteContent& part)
 {
-    const std::optional<QELDeviceBackupListingItem> item = mediaItem(part);
-    if (!item)
+    if (const std::optional<QELDeviceBackupListingItem> item = mediaItem(part)) {
+        const QString fileType = safeFileType(part.mediaData()->mediaFileName());
+        part.setFileType(fileType);
+        if (const std::optional<LocalCopy> local =
+                processImageFile(*item, fileType, part.mediaData()->orientation())) {
+            part.setFileName(local->path);
+            part.setFileType(local->fileType);
+            part.setIsPicture(local->isPicture);
+            return;
+        }
+    }
+    // A picture kept only in the cloud still has its previews in the backup:
+    // the largest is shown rather than nothing.
+    const std::optional<QELDeviceBackupListingItem> preview = extractMediaPreview(part);
+    if (!preview)
         return;
-    const QString fileType = safeFileType(part.mediaData()->mediaFileName());
-    part.setFileType(fileType);
+    const QString previewType = safeFileType(preview->relativePath());
     if (const std::optional<LocalCopy> local =
-            processImageFile(*item, fileType, part.mediaData()->orientation())) {
+            processImageFile(*preview, previewType, part.mediaData()->orientation());
+        local && local->isPicture) {
         part.setFileName(local->path);
         part.setFileType(local->fileType);
-        part.setIsPicture(local->isPicture);
+        part.setIsPicture(true);
     }
 }
 
@@ -355,7 +393,9 @@ void QELIOS9NoteDatabaseReader::extractVideoContent(QELMediaNoteContent& part)
 
 void QELIOS9NoteDatabaseReader::extractSketchContent(QELMediaNoteContent& part)
 {
-    const std::optional<QELDeviceBackupListingItem> preview = extractMediaPreview(part);
+    std::optional<QELDeviceBackupListingItem> preview = extractMediaPreview(part);
+    if (!preview)
+        preview = fallbackImage(part);
     if (!preview)
         return;
     const QString previewType = safeFileType(preview->relativePath());

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimeZone>
 #include <QUrl>
 
 #include "BooksFixture.h"
@@ -14,6 +15,7 @@
 #include "FolderMediaLibraryHost.h"
 #include "Plist.h"
 #include "QELBookDetails.h"
+#include "QELBooksReader.h"
 #include "QELCopyBooks.h"
 #include "QELDeviceInterface.h"
 #include "QELTransferBooks.h"
@@ -275,6 +277,72 @@ TEST_F(BookJobs, CancelStopsATransferInTheMiddleOfALongBook)
     // Not cancelled, the whole book arrives.
     transfer({book("Big", "/Books/Big.pdf", QString("pdf"), "Z1")});
     EXPECT_EQ(readLocalFile(booksFolder() + "/Big.pdf"), bigBook());
+}
+
+// Lists the device writes name no kind ("Extension", "Flavor" are absent):
+// the path's extension decides, as on the device. An unpacked ePub is then
+// no PDF: the copy to a folder passes it over instead of copying its folder
+// as "<title>.pdf", the transfer names it "<title>.epub", and the PDF beside
+// it stays a PDF.
+TEST_F(BookJobs, BooksOfListsWithoutKindKeysTakeTheKindOfTheirPath)
+{
+    const QString root = m_phone.afcRoot();
+    auto put = [&root](const QString& path, const QByteArray& bytes) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(root + '/' + path).path()));
+        QFile file(root + '/' + path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    for (const auto& [path, bytes] : BooksFixture::epubFolder(QStringLiteral("Heal Thyself")))
+        put(QStringLiteral("Books/Purchases/Heal Thyself.epub/") + path, bytes);
+    put(QStringLiteral("Books/SQL - The complete reference.pdf"), reportPdf());
+    const QDateTime imported(QDate(2023, 7, 15), QTime(14, 33, 32), QTimeZone::utc());
+    const QVariantMap pdfEntry{
+        {QStringLiteral("Inserted-By-iBooks"), true},
+        {QStringLiteral("Name"), QStringLiteral("SQL - The complete reference")},
+        {QStringLiteral("Package Hash"), QStringLiteral("4BBF070DD0974E62AAD0E24F14AECEAA")},
+        {QStringLiteral("Path"), QStringLiteral("SQL - The complete reference.pdf")},
+        {QStringLiteral("Persistent ID"), QStringLiteral("4BBF070DD0974E62")},
+        {QStringLiteral("Persistent ID Generated On Device"), false},
+        {QStringLiteral("importDate"), imported},
+    };
+    const QVariantMap epubEntry{
+        {QStringLiteral("Artist"), QStringLiteral("astolat")},
+        {QStringLiteral("Inserted-By-iBooks"), true},
+        {QStringLiteral("Name"), QStringLiteral("Heal Thyself")},
+        {QStringLiteral("Package Hash"), QStringLiteral("018FAD7D0C8E0A9B6B0AB9058D59880D")},
+        {QStringLiteral("Path"), QStringLiteral("Heal Thyself.epub")},
+        {QStringLiteral("Persistent ID"), QStringLiteral("6C60A4726577FBC9")},
+        {QStringLiteral("importDate"), imported},
+    };
+    put(QStringLiteral("Books/Books.plist"),
+        Plist::serialize(QVariantMap{{QStringLiteral("Books"), QVariantList{pdfEntry}}},
+                         Plist::Format::Binary));
+    put(QStringLiteral("Books/Purchases/Purchases.plist"),
+        Plist::serialize(QVariantMap{{QStringLiteral("Books"), QVariantList{epubEntry}}},
+                         Plist::Format::Xml));
+
+    const QList<QELBookDetails> books = QELBooksReader::readBooks(m_phone.device()).books;
+    ASSERT_EQ(books.size(), 2);
+    EXPECT_EQ(books.at(0).kindText(), QStringLiteral("pdf"));
+    EXPECT_TRUE(books.at(0).isPDFKind());
+    EXPECT_EQ(books.at(1).kindText(), QStringLiteral("epub"));
+    EXPECT_FALSE(books.at(1).isPDFKind());
+    EXPECT_EQ(books.at(1).path(), QStringLiteral("/Books/Purchases/Heal Thyself.epub"));
+    EXPECT_EQ(books.at(1).artist(), QStringLiteral("astolat"));
+
+    copy(books, m_target);
+    EXPECT_EQ(beginsOf(m_events), QStringList{"SQL - The complete reference 1/2"});
+    EXPECT_EQ(localTree(m_target), QStringList{"SQL - The complete reference.pdf"});
+    EXPECT_EQ(readLocalFile(m_target + "/SQL - The complete reference.pdf"), reportPdf());
+
+    transfer(books);
+    const QStringList tree = localTree(booksFolder());
+    EXPECT_TRUE(tree.contains("Heal Thyself.epub/OEBPS/content.opf"))
+        << tree.join(", ").toStdString();
+    EXPECT_TRUE(tree.contains("SQL - The complete reference.pdf"));
+    EXPECT_FALSE(tree.contains("Heal Thyself.pdf/"));
+    EXPECT_EQ(m_events.failed.back(), 0u);
 }
 
 } // namespace

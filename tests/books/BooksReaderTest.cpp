@@ -254,4 +254,57 @@ TEST(BooksListParser, EntriesOfOtherTypesAreReadAsTextOrPassedOver)
     EXPECT_FALSE(tooLarge.error.isEmpty());
 }
 
+// The lists the device writes carry no "Extension" ("Flavor"): the kind is
+// the extension of "Path", as the books app reads it; a kind given as text
+// still wins, one of another type counts as none.
+TEST(BooksListParser, WithoutAKindKeyThePathsExtensionIsTheKind)
+{
+    struct Case {
+        const char* path; // nullptr: no "Path"
+        std::optional<QVariant> kind;
+        std::optional<QString> extension;
+        bool pdfKind;
+    };
+    const QList<Case> cases{
+        {"Heal Thyself.epub", std::nullopt, QString("epub"), false},
+        {"SQL - The complete reference.pdf", std::nullopt, QString("pdf"), true},
+        {"Scan.PDF", std::nullopt, QString("PDF"), true},
+        {"C3", std::nullopt, std::nullopt, true},
+        {".hidden", std::nullopt, std::nullopt, true},
+        {"trailing.", std::nullopt, std::nullopt, true},
+        {"Dir.v2/Book.epub", std::nullopt, QString("epub"), false},
+        {"Given.epub", QVariant(QStringLiteral("pdf")), QString("pdf"), true},
+        {"Number.epub", QVariant(qint64(3)), QString("epub"), false},
+        {nullptr, std::nullopt, std::nullopt, true},
+    };
+    for (const bool purchases : {false, true}) {
+        QVariantList books;
+        for (const Case& c : cases) {
+            QVariantMap entry{{QStringLiteral("Name"), QStringLiteral("n")},
+                              {QStringLiteral("Inserted-By-iBooks"), true},
+                              {QStringLiteral("Package Hash"), QStringLiteral("018FAD7D")}};
+            if (c.path)
+                entry.insert(QStringLiteral("Path"), QString::fromUtf8(c.path));
+            if (c.kind)
+                entry.insert(purchases ? QStringLiteral("Flavor") : QStringLiteral("Extension"),
+                             *c.kind);
+            books.append(entry);
+        }
+        const QByteArray bytes =
+            Plist::serialize(QVariantMap{{QStringLiteral("Books"), books}}, Plist::Format::Xml);
+        const QELBooksListParser::List list = purchases
+            ? QELBooksListParser::parsePurchasesList(bytes)
+            : QELBooksListParser::parseMainList(bytes);
+        ASSERT_TRUE(list.readable);
+        // The main list leaves out the entry without a path.
+        ASSERT_EQ(list.books.size(), purchases ? cases.size() : cases.size() - 1);
+        for (qsizetype i = 0; i < list.books.size(); ++i) {
+            SCOPED_TRACE(std::string(purchases ? "purchases " : "main ")
+                         + (cases.at(i).path ? cases.at(i).path : "(no path)"));
+            EXPECT_EQ(list.books.at(i).extension(), cases.at(i).extension);
+            EXPECT_EQ(list.books.at(i).isPDFKind(), cases.at(i).pdfKind);
+        }
+    }
+}
+
 } // namespace

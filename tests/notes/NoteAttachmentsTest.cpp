@@ -256,6 +256,72 @@ TEST_F(NoteAttachmentsTest, ACopyIsMadeOncePerFile)
     EXPECT_EQ(QFileInfo(second.first()->fileName()).lastModified(), made);
 }
 
+// Later systems keep each preview as a folder "Previews/<id>-1-<W>x<H>-0"
+// holding "<n>_<uuid>/Preview.png", and a drawing's full picture under
+// "FallbackImages/"; a picture only in the cloud still has its previews.
+TEST_F(NoteAttachmentsTest, PreviewFoldersAndFallbackImagesOfLaterSystemsAreFound)
+{
+    const QString account = QStringLiteral("Accounts/4C1D0E2A-7B3F-4E5A-9C8D-1F2E3D4C5B6A/");
+    const QByteArray small = encoded(uprightPicture(30, 40), "png");
+    const QByteArray large = encoded(uprightPicture(60, 80), "png");
+    const QList<QPair<QString, QByteArray>> previewFolders{
+        {account + QStringLiteral("Previews/{attachment}-1-768x1024-0/1_0A1B/Preview.png"), small},
+        {account + QStringLiteral("Previews/{attachment}-1-1536x2048-0/1_2C3D/Preview.png"), large},
+    };
+    struct Case {
+        const char* name;
+        QString uti;
+        QList<QPair<QString, QByteArray>> files;
+        Layout layout;
+        int format;
+        QSize size;
+    };
+    const QList<Case> cases{
+        {"a drawing's preview folders", QStringLiteral("com.apple.drawing.2"), previewFolders,
+         Layout::Later, QELNoteContent::kSketch, QSize(60, 80)},
+        {"a drawing with only its fallback image",
+         QStringLiteral("com.apple.paper"),
+         {{account + QStringLiteral("FallbackImages/{attachment}/1_9F8E/FallbackImage.png"),
+           large}},
+         Layout::Later,
+         QELNoteContent::kSketch,
+         QSize(60, 80)},
+        {"an older drawing's flat fallback image",
+         QStringLiteral("com.apple.drawing"),
+         {{QStringLiteral("FallbackImages/{attachment}.jpg"),
+           encoded(uprightPicture(30, 40), "jpeg")}},
+         Layout::IOS9,
+         QELNoteContent::kSketch,
+         QSize(30, 40)},
+        {"a picture whose file stayed in the cloud", QStringLiteral("public.jpeg"), previewFolders,
+         Layout::Later, QELNoteContent::kImage, QSize(60, 80)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture;
+        picture.uti = c.uti;
+        picture.mediaRow = c.format == QELNoteContent::kImage;
+        picture.extraFiles = c.files;
+        const auto parts = extract({picture}, c.layout);
+        ASSERT_EQ(parts.size(), 1);
+        EXPECT_EQ(parts.first()->contentFormat(), c.format);
+        EXPECT_EQ(imageAt(parts.first()->fileName()).size(), c.size);
+        EXPECT_TRUE(parts.first()->isPicture());
+        EXPECT_EQ(redEdge(imageAt(parts.first()->fileName())), QStringLiteral("top"));
+    }
+
+    Picture movie;
+    movie.uti = QStringLiteral("com.apple.quicktime-movie");
+    movie.fileName = QStringLiteral("clip.MOV");
+    movie.bytes = QByteArray("not really a movie");
+    movie.relativePath = account + QStringLiteral("Media/{media}/1_abc/clip.MOV");
+    movie.extraFiles = previewFolders;
+    const auto video = extract({movie}, Layout::Later);
+    ASSERT_EQ(video.size(), 1);
+    ASSERT_TRUE(video.first()->mediaData());
+    EXPECT_EQ(imageAt(video.first()->mediaData()->previewPath()).size(), QSize(60, 80));
+}
+
 TEST(NotePreviewSizeTest, TheLargestLastSizeWins)
 {
     auto item = [](const char* path) {
@@ -273,4 +339,11 @@ TEST(NotePreviewSizeTest, TheLargestLastSizeWins)
     ASSERT_TRUE(last);
     EXPECT_EQ(last->relativePath(), QStringLiteral("Previews/99999999999999999999x2.png"));
     EXPECT_FALSE(QELIOS9NoteDatabaseReader::parsePathsForLargestPreviewSize({item("a/b.png")}));
+    // A preview kept as a folder carries its size in the folder's name.
+    const auto folders = QELIOS9NoteDatabaseReader::parsePathsForLargestPreviewSize(
+        {item("Accounts/A/Previews/id-1-768x1024-0/1_AB/Preview.png"),
+         item("Accounts/A/Previews/id-1-1536x2048-0/1_CD/Preview.png")});
+    ASSERT_TRUE(folders);
+    EXPECT_EQ(folders->relativePath(),
+              QStringLiteral("Accounts/A/Previews/id-1-1536x2048-0/1_CD/Preview.png"));
 }

@@ -11,6 +11,7 @@
 #include "QELIOS9NoteDetail.h"
 #include "QELLegacyNoteDatabaseReader.h"
 #include "QELLegacyNoteDetail.h"
+#include "QELMediaNoteContent.h"
 
 using namespace NotesTest;
 using namespace NoteStoreFixture;
@@ -307,4 +308,90 @@ TEST_F(NoteStoreReaderTest, ChoosesTheReaderByTheBackupsFiles)
     QTemporaryDir none;
     FolderBackupFileSource nothing(none.path());
     EXPECT_FALSE(QELNoteDatabaseReader::makeReader(nothing));
+}
+
+// Hashtags, mentions and links to notes are U+FFFC in the body, their text
+// in the store (ZALTTEXT): the summary and the page read them as that text,
+// inside a line or as a line of their own, and the pictures after them keep
+// their places.
+TEST_F(NoteStoreReaderTest, InlineAttachmentsReadAsTheirText)
+{
+    const QString fffc = objectReplacement();
+    const QString hashtag = QStringLiteral("com.apple.notes.inlinetextattachment.hashtag");
+    Store store;
+    store.layout = Layout::Later;
+    store.accounts = {{1, QStringLiteral("iCloud")}};
+    store.inlineAttachments = {
+        {300, identifier(1), hashtag, QStringLiteral("#work")},
+        {301, identifier(2), QStringLiteral("com.apple.notes.inlinetextattachment.mention"),
+         QStringLiteral("@Ann")},
+        {302, identifier(3), hashtag, QStringLiteral("#home")},
+    };
+    Note note;
+    note.key = 100;
+    note.title = QStringLiteral("Plans");
+    note.account = 1;
+    note.body =
+        noteBody(QStringLiteral("Meet %1 about %1\n%1\n%1\nend %1").arg(fffc),
+                 {{identifier(1), hashtag},
+                  {identifier(2), QStringLiteral("com.apple.notes.inlinetextattachment.mention")},
+                  {identifier(3), hashtag},
+                  {identifier(4), QStringLiteral("public.jpeg")},
+                  // No row names this one's text: it stays what it was.
+                  {identifier(5), hashtag}});
+    store.notes = {note};
+    QELIOS9NoteDatabaseReader reader(write(store), QString());
+    const auto notes = reader.getAllNotes();
+    ASSERT_EQ(notes.size(), 1);
+    EXPECT_EQ(notes.first()->summary(),
+              QStringLiteral("Meet #work about @Ann\n#home\n\nend %1").arg(fffc));
+    ASSERT_TRUE(reader.extractMediaForNote(*notes.first()));
+    const auto content = std::static_pointer_cast<QELIOS9NoteDetail>(notes.first())->content();
+    ASSERT_TRUE(content);
+    ASSERT_EQ(content->size(), 4);
+    EXPECT_EQ(content->at(0)->plainTextRepresentation(), QStringLiteral("Meet #work about @Ann"));
+    EXPECT_EQ(content->at(1)->plainTextRepresentation(), QStringLiteral("#home"));
+    const auto picture = std::dynamic_pointer_cast<QELMediaNoteContent>(content->at(2));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->contentFormat(), QELNoteContent::kImage);
+    EXPECT_EQ(picture->identifier(), identifier(4));
+    EXPECT_EQ(picture->exportName(), QStringLiteral("1"));
+    EXPECT_EQ(content->at(3)->plainTextRepresentation(), QStringLiteral("end %1").arg(fffc));
+}
+
+// The numbered columns move between systems and a column of another entity
+// stays NULL on note rows: the creation date comes from whichever holds it,
+// and folders from the join table when ZFOLDER is left NULL.
+TEST_F(NoteStoreReaderTest, DatesAndFoldersComeFromTheColumnsThatHoldThem)
+{
+    Store later = sampleStore(Layout::Later);
+    later.noteCreationColumn = QStringLiteral("ZCREATIONDATE1");
+    QELIOS9NoteDatabaseReader fromFirst(write(later), QString());
+    const auto zebra = titled(fromFirst.getAllNotes(), QStringLiteral("zebra"));
+    ASSERT_TRUE(zebra);
+    EXPECT_EQ(zebra->creationDate(), utc(2020, 1, 17));
+
+    Store ios9 = sampleStore(Layout::IOS9);
+    ios9.folderColumnLeftNull = true;
+    QELIOS9NoteDatabaseReader throughJoin(write(ios9), QString());
+    EXPECT_EQ(places(throughJoin.getAllNotes()),
+              QStringList({"iCloud/Home/home list", "iCloud/Home/secret", "iCloud/Work/Apple",
+                           "iCloud/Work/zebra", "On My iPhone//empty body", "On My iPhone//orphan",
+                           "On My iPhone//phone"}));
+}
+
+// A folder the store names no title of is named as the notes app names it.
+TEST_F(NoteStoreReaderTest, FoldersWithoutATitleGetTheAppsNames)
+{
+    Store store = sampleStore(Layout::Later);
+    store.folders = {{20, QString()}, {21, QString()}, {22, QStringLiteral("Deleted"), true}};
+    store.folderIdentifiers = {{20, QStringLiteral("DefaultFolder-CloudKit")},
+                               {21, QStringLiteral("TrashFolder-CloudKit")}};
+    store.folderTypes = {{21, 1}};
+    QELIOS9NoteDatabaseReader reader(write(store), QString());
+    EXPECT_EQ(
+        places(reader.getAllNotes()),
+        QStringList({"iCloud/Notes/Apple", "iCloud/Notes/zebra",
+                     "iCloud/Recently Deleted/home list", "iCloud/Recently Deleted/secret",
+                     "On My iPhone//empty body", "On My iPhone//orphan", "On My iPhone//phone"}));
 }
