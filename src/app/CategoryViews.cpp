@@ -45,16 +45,12 @@ CategoryAvailability offers(R::Requests requests, bool playback,
 // library's own row of the same view type takes the place of its row here.
 void addPlaceholderRows(CategoryRegistry& registry)
 {
-    constexpr int Always = CategoryDescriptor::AlwaysListed;
     constexpr int Never = CategoryDescriptor::NeverListed;
     CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
                                            offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
     books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
 
     const CategoryDescriptor rows[] = {
-        // Music always comes first.
-        placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
-                    offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
         books,
         placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QWebEngineView>
 
 #include "CategoryRegistry.h"
@@ -168,6 +169,70 @@ int main(int argc, char* argv[])
     }
     ok &= save(window, out + QStringLiteral("/app-device-content.png"));
     if (QELDeviceContentView* page = delegate.deviceContentView()) {
+        // Music: LIBRARY, a device playlist, a search, the NOTINITUNES
+        // report's progress page, the save-location sheet, and the artwork
+        // panel hidden and shown again.
+        QELDeviceCategoryContentView* music = page->cachedView(1);
+        auto* sources =
+            music ? music->findChild<QTreeView*>(QStringLiteral("sidebarOutlineView")) : nullptr;
+        ok &= sources != nullptr;
+        if (music && sources) {
+            QAbstractItemModel* model = sources->model();
+            auto row = [&](const QString& text) {
+                for (int h = 0; h < model->rowCount(); ++h) {
+                    const QModelIndex heading = model->index(h, 0);
+                    if (heading.data().toString() == text)
+                        return heading;
+                    for (int r = 0; r < model->rowCount(heading); ++r) {
+                        if (model->index(r, 0, heading).data().toString() == text)
+                            return model->index(r, 0, heading);
+                    }
+                }
+                return QModelIndex();
+            };
+            auto choose = [&](const QString& text) {
+                const QModelIndex index = row(text);
+                ok &= index.isValid();
+                sources->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            };
+            choose(QStringLiteral("LIBRARY"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-library.png"));
+            choose(QStringLiteral("Road Trip"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-playlist.png"));
+            choose(QStringLiteral("LIBRARY"));
+            music->search(QStringLiteral("har"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-search.png"));
+            music->search(QString());
+            settle(300);
+            // The progress page shows from the selection on, before the report answers.
+            choose(QStringLiteral("Not in the music library"));
+            ok &= save(window, out + QStringLiteral("/app-music-not-in-library-progress.png"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-not-in-library.png"));
+            choose(QStringLiteral("LIBRARY"));
+            settle(300);
+            auto* saveSheet = music->findChild<QDialog*>(QStringLiteral("saveLocationPanel"));
+            music->RequestCopy();
+            settle(500);
+            ok &= saveSheet && saveSheet->isVisible()
+                && save(*saveSheet, out + QStringLiteral("/sheet-music-save-location.png"));
+            if (saveSheet)
+                saveSheet->hide();
+            auto* artworkButton =
+                music->findChild<QPushButton*>(QStringLiteral("artworkhideShowButton"));
+            ok &= artworkButton != nullptr;
+            if (artworkButton) {
+                artworkButton->click();
+                settle(700);
+                ok &= save(window, out + QStringLiteral("/app-music-artwork-hidden.png"));
+                artworkButton->click();
+                settle(700);
+                ok &= save(window, out + QStringLiteral("/app-music-artwork-shown.png"));
+            }
+        }
         // Messages come from a backup the program's own tool makes: its
         // progress page first, then the view, never the failed page.
         page->selectCategory(7);

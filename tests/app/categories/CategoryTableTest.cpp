@@ -81,7 +81,7 @@ TEST(CategoryTable, AViewLibrarysRowsAreRegisteredAndReplaceThePlaceholder)
         makeView(kReplacing, QRect(0, 0, 300, 200), nullptr));
     EXPECT_TRUE(isSampleView(replacing.get()));
     // The categories without a view library keep their placeholder.
-    for (int viewType : {int(Music), int(Photos), int(Camera)}) {
+    for (int viewType : {int(Photos), int(Camera)}) {
         SCOPED_TRACE(viewType);
         EXPECT_TRUE(table.isPlaceholder(viewType));
         std::unique_ptr<QELDeviceCategoryContentView> view(
