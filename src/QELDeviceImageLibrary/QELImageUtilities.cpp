@@ -138,6 +138,8 @@ QImage QELImageUtilities::getImageFromDataForImageDetailWithFormat(
             ? convertRGB555ToNSImageFromDataWithWidthAndHeight(data, int(width), int(height))
             : convertRGB565ToNSImageFromDataWithWidthAndHeight(data, int(width), int(height));
     } else if (format == 0) {
+        if (!imageFormat && !looksLikeImageFile(data))
+            return {};
         image = imageFromFileData(data);
     } else {
         return {};
@@ -145,6 +147,18 @@ QImage QELImageUtilities::getImageFromDataForImageDetailWithFormat(
     if (image.isNull() || (hPad == 0 && vPad == 0) || hPad > 65536 || vPad > 65536)
         return image;
     return removePaddingFromImageHorizontalPaddingVerticalPadding(image, int(hPad), int(vPad));
+}
+
+bool QELImageUtilities::looksLikeImageFile(const QByteArray& data)
+{
+    if (isHeifData(data))
+        return true;
+    for (const QByteArray& magic :
+         {QByteArray("\xff\xd8\xff"), QByteArray("\x89PNG\r\n\x1a\n"), QByteArray("GIF87a"),
+          QByteArray("GIF89a"), QByteArray("BM"), QByteArray("II*\0", 4), QByteArray("MM\0*", 4)})
+        if (data.startsWith(magic))
+            return true;
+    return data.size() >= 12 && data.startsWith("RIFF") && data.mid(8, 4) == "WEBP";
 }
 
 bool QELImageUtilities::isHeifData(const QByteArray& data)

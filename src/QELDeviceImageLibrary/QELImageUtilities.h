@@ -29,7 +29,10 @@ public:
     static QImage removePaddingFromImageHorizontalPaddingVerticalPadding(const QImage& image,
                                                                          int horizontalPadding,
                                                                          int verticalPadding);
-    // Decodes by the detail's format, size and paddings.
+    // Decodes by the detail's format, size and paddings. Bytes of a detail
+    // without a format are decoded as an image file only when they begin as
+    // one: a size the database names by an id of no known format may hold raw
+    // pixels, which some loose image readers would take for a picture.
     static QImage getImageFromDataForImageDetail(const QByteArray& data, const ImageDetail* detail);
     // The same with the format given by the caller in place of the detail's
     // (none: an image file), so a shared detail is never changed to decode.
@@ -41,6 +44,9 @@ public:
     static QImage imageFromFileData(const QByteArray& data);
     // The EXIF orientation (1-8) of an image file; none when it has none.
     static std::optional<int> exifOrientation(const QByteArray& data);
+    // Whether the bytes begin as an image file: JPEG, PNG, GIF, BMP, TIFF,
+    // WebP or HEIF.
+    static bool looksLikeImageFile(const QByteArray& data);
     // Whether the bytes are a HEIF container (HEIC photos of iOS 11 and later).
     static bool isHeifData(const QByteArray& data);
 

@@ -46,15 +46,8 @@ CategoryAvailability offers(R::Requests requests, bool playback,
 void addPlaceholderRows(CategoryRegistry& registry)
 {
     constexpr int Never = CategoryDescriptor::NeverListed;
-    CategoryDescriptor books = placeholder(Books, 30, "BOOKS", "category_books.png", false, 9,
-                                           offers(R::Transfer | R::Search, false, "SEARCHBOOKS"));
-    books.offeredWhen = [](const CategoryOfferContext& context) { return context.hostOffersBooks; };
-
     const CategoryDescriptor rows[] = {
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
-        books,
-        placeholder(Messages, 90, "MESSAGES", "category_messages.png", true, 5,
-                    offers(R::Search, false, "SEARCHMESSAGES")),
         placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
                     offers(R::Search, false, "SEARCHNOTES")),
         // Made by the content page on request only, never listed.

@@ -30,7 +30,9 @@
 #include "MusicLibraryHostServices.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
+#include "QELDeviceImageArtworkDBReader.h"
 #include "QELDeviceImageLibraryReader.h"
+#include "QELDeviceImageMediaLibraryArtworkDBReader.h"
 #include "QELDeviceInterface.h"
 #include "QELDeviceInterfacePlayerSource.h"
 #include "QELDeviceMediaLibrary.h"
@@ -130,10 +132,13 @@ Orvane11AppDelegate::Environment Orvane11AppDelegate::defaultEnvironment()
         if (!QProcess::startDetached(program, arguments))
             qCInfo(lcOrvane).noquote() << "Could not start" << program;
     };
-    // The artwork readers of the device's image databases come with the
-    // photos library; until then the read goes on without artwork.
-    env.makeArtworkReader = [](ArtworkDatabase, const QString&, const QString&) {
-        return std::shared_ptr<QELDeviceImageLibraryReader>();
+    env.makeArtworkReader =
+        [](ArtworkDatabase kind, const QString& folder,
+           const QString& name) -> std::shared_ptr<QELDeviceImageLibraryReader> {
+        const QString store = QStringLiteral("artwork.db");
+        if (kind == ArtworkDatabase::MediaLibrary)
+            return QELDeviceImageMediaLibraryArtworkDBReader::create(folder, name, store);
+        return QELDeviceImageArtworkDBReader::create(folder, name, store);
     };
     env.checkForUpdatesOnStartUp = [] { return QELPreferences::checkForUpdatesOnStartUp(); };
     env.ejectIPodOnExit = [] { return QELPreferences::ejectIPodOnExit(); };
@@ -189,6 +194,11 @@ Orvane11AppDelegate::~Orvane11AppDelegate()
         m_preferencesWindow->setDelegate(nullptr);
         delete m_preferencesWindow.data();
     }
+    // The category views' workers read the device through its interface,
+    // which goes with this object: the views (which join their workers) go
+    // first, also when the window that holds them outlives this object.
+    if (m_deviceContentView)
+        delete m_deviceContentView.data();
     // Pages outside the window have no parent.
     for (QPointer<QELPagedView> page : {QPointer<QELPagedView>(m_iTunesIsRunningView),
                                         QPointer<QELPagedView>(m_lookingForDeviceView),
@@ -582,8 +592,10 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
                 if (exists(iTunes + QLatin1String(companion)))
                     copy(iTunes + QLatin1String(companion), QLatin1String(companion));
             }
-            if (auto reader = makeArtwork(ArtworkDatabase::MediaLibrary, QLatin1String(set.main)))
-                artwork = reader;
+            // The copy the media library read prefers: the ".bak" only when
+            // the device has no other.
+            if (!artwork)
+                artwork = makeArtwork(ArtworkDatabase::MediaLibrary, QLatin1String(set.main));
         }
 
         qCInfo(lcOrvane) << "Copying Library.itdb";
@@ -631,8 +643,10 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
         folder.isEmpty() ? QStringLiteral("/nonexistent") : folder);
     library->setDelegate(relay.get());
     library->setDeviceInterface(device);
-    if (artwork)
+    if (artwork) {
         artwork->setDelegate(relay.get());
+        artwork->setDeviceInterface(device);
+    }
     post(this, [this, generation, library, artwork, relay] {
         _workerOnLibrariesMade(generation, library, artwork, relay);
     });

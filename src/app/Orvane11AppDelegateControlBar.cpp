@@ -25,6 +25,7 @@
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "Orvane11AppDelegate.h"
+#include "ProductInfo.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELHUDView.h"
@@ -427,10 +428,7 @@ QELOrvanePreferencesWindowsController* Orvane11AppDelegate::preferencesWindow() 
     return m_preferencesWindow.data();
 }
 
-QString Orvane11AppDelegate::makerHomePage()
-{
-    return QStringLiteral("https://www.orvane.example/");
-}
+QString Orvane11AppDelegate::makerHomePage() { return ProductInfo::makerHomePage(); }
 
 // --- Control bar ---
 

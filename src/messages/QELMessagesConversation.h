@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 
 #include "QELMessageParticipant.h"
@@ -120,3 +121,5 @@ private:
     bool m_isGroupChat = false;
     QString m_conversationGroupName;
 };
+
+Q_DECLARE_METATYPE(QELMessagesConversation)

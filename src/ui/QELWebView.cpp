@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -22,6 +24,22 @@ namespace {
 // Selection is refused by the page's own style, since scripts are off.
 const QString kNoSelectionStyle = QStringLiteral(
     "<style>*{-webkit-user-select:none !important;user-select:none !important;}</style>");
+
+// The same style for a page loaded from its file, put in by a script of the
+// view's own world: the page's own scripts stay off.
+QWebEngineScript noSelectionScript()
+{
+    QWebEngineScript script;
+    script.setName(QStringLiteral("orvane-no-selection"));
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral(
+        "(function(){var s=document.createElement('style');"
+        "s.textContent='*{-webkit-user-select:none !important;user-select:none !important;}';"
+        "(document.head||document.documentElement).appendChild(s);})();"));
+    return script;
+}
 
 // Blocks every request that would leave the machine (images, styles, frames).
 class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -128,6 +146,7 @@ QELWebView::QELWebView(QWidget* parent)
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    page->scripts().insert(noSelectionScript());
     setPage(page);
     setAcceptDrops(false);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -197,6 +216,18 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
             this, [this, generation, path] { loadWrittenPage(generation, path); },
             Qt::QueuedConnection);
     });
+}
+
+void QELWebView::loadFile(const QString& path)
+{
+    // A large setHtml() page still being written is not shown after this.
+    ++m_generation;
+    if (!m_pageFile.isEmpty()) {
+        m_pageWriters.start(
+            [previous = m_pageFile] { QDir(QFileInfo(previous).path()).removeRecursively(); });
+        m_pageFile.clear();
+    }
+    load(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
 void QELWebView::loadWrittenPage(quint64 generation, const QString& path)

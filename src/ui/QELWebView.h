@@ -26,6 +26,10 @@ public:
     // the program's temporary folder and loaded from there; a later setHtml()
     // wins over a page still being written.
     void setHtml(const QString& html, const QUrl& baseUrl = QUrl());
+    // Shows a local page from its file, whatever its size (the engine refuses
+    // inline pages over 2 MB); its text cannot be selected either. The file
+    // stays the caller's. A later setHtml() or loadFile() wins.
+    void loadFile(const QString& path);
     // The UTF-8 size from which setHtml() loads a page from a file.
     static constexpr qsizetype kLargestInlinePage = 1024 * 1024;
     // The file the shown page was loaded from; empty for an inline page.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "AppDelegateFixture.h"
+#include "QELDeviceCategoryContentView.h"
 
 namespace {
 
@@ -144,6 +145,24 @@ TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)
     EXPECT_EQ(types, (QList<int>{1, 3, 2, 9, 5, 11, 4, 10, 12, 7, 6}));
 }
 
+// The category views' workers read the device through the interface this
+// object owns: the views go with it, even while the window lives on, so no
+// worker outlives the interface (the books view checks for its app on one).
+TEST_F(AppDelegateTest, TheCategoryViewsGoBeforeTheDeviceInterface)
+{
+    launch();
+    m_simulator->attach(
+        phone(QStringLiteral("p5"), QStringLiteral("iPhone9,1"), QStringLiteral("12.1")));
+    QELDeviceContentView* page = waitForContentPage();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->selectCategory(9));
+    const QPointer<QWidget> books = page->cachedView(9);
+    ASSERT_FALSE(books.isNull());
+    m_delegate.reset();
+    EXPECT_TRUE(books.isNull());
+    EXPECT_NE(m_window, nullptr);
+}
+
 TEST_F(AppDelegateTest, FailedMediaReadShowsTheContentPageOnceWithoutLibraries)
 {
     struct Case { const char* name; QByteArray database; };
@@ -179,8 +198,9 @@ TEST_F(AppDelegateTest, ArtworkReaderFollowsTheDatabasesFound)
 {
     struct Case { const char* name; QStringList files; QStringList expected; QString deviceFolder; };
     const Case cases[] = {
-        {"main and bak: the bak reader is kept", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
-         {"ML:MediaLibrary.sqlitedb", "ML:MediaLibrary.sqlitedb.bak"}, QString()},
+        {"main and bak: the main copy, which the media library read prefers", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
+         {"ML:MediaLibrary.sqlitedb"}, QString()},
+        {"bak alone", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"}, {"ML:MediaLibrary.sqlitedb.bak"}, QString()},
         {"ArtworkDB alone", {"iTunes_Control/iTunes/iTunesDB", "iTunes_Control/Artwork/ArtworkDB"}, {"ArtworkDB:ArtworkDB"},
          QStringLiteral("/iTunes_Control/Artwork/")},
         {"ArtworkDB skipped beside a media library", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/Artwork/ArtworkDB"},

@@ -14,8 +14,10 @@
 #include <QtEndian>
 
 #include "AddressBookFixture.h"
+#include "ArtworkDBWriter.h"
 #include "BackupFixtures.h"
 #include "BinaryPlistBuilder.h"
+#include "BooksFixture.h"
 #include "CalendarFixture.h"
 #include "CallHistoryFixture.h"
 #include "ITunesDBWriter.h"
@@ -290,6 +292,85 @@ Seeds calendarSeeds()
     return seeds;
 }
 
+Seeds booksListSeeds()
+{
+    using BooksFixture::Entry;
+    const QList<Entry> entries{
+        {QStringLiteral("Report"),
+         QStringLiteral("A1"),
+         {},
+         QStringLiteral("Ann"),
+         QStringLiteral("Report.pdf"),
+         QStringLiteral("pdf"),
+         {}},
+        {QStringLiteral("a/b"),
+         {},
+         QVariant(qint64(4242)),
+         {},
+         QStringLiteral("B2.epub"),
+         QStringLiteral("epub"),
+         {}},
+        {QStringLiteral(".."), QStringLiteral("C3"), {}, {}, QStringLiteral("../x"), {}, {}},
+        {QStringLiteral("No path"), QStringLiteral("D4"), {}, {}, {}, QStringLiteral("epub"), {}},
+    };
+    return {
+        {QStringLiteral("books.xml"), BooksFixture::mainList(entries, Plist::Format::Xml)},
+        {QStringLiteral("books.bplist"), BooksFixture::mainList(entries, Plist::Format::Binary)},
+        {QStringLiteral("purchases.bplist"),
+         BooksFixture::purchasesList(entries, Plist::Format::Binary)},
+    };
+}
+
+// Binary image databases with every kind of record: raw sizes of both pixel
+// formats, image files, ids of no known format, other data objects, names off
+// 4-byte alignment, albums of each type with an extra object among their
+// items, and a data set of a later kind.
+ArtworkDBWriter imageDatabase()
+{
+    ArtworkDBWriter db;
+    const std::pair<quint32, quint32> sizes[] = {{1093, 2}, {3005, 2}, {4005, 2}, {1027, 5}};
+    for (quint32 id = 1; id <= 4; ++id) {
+        ArtworkDBWriter::Image image;
+        image.id = 100 + id;
+        image.songID = 0x100000000ULL * id + id;
+        image.date = 3600000000u + id;
+        if (id == 2)
+            image.otherObjectTypes = {3, 0x10002};
+        for (const auto& [correlation, container] : sizes) {
+            ArtworkDBWriter::Picture p;
+            p.correlationID = correlation;
+            p.containerType = container;
+            p.name = QStringLiteral(":F%1_1.ithmb").arg(correlation);
+            p.width = p.height = quint16(40 + id);
+            p.horizontalPadding = quint16(id % 2);
+            p.size = 2u * 42 * 41;
+            p.offset = p.size * (id - 1);
+            p.locationHeaderLength = 76 + (id - 1);
+            image.pictures << p;
+        }
+        db.images << image;
+    }
+    ArtworkDBWriter::Album library{QStringLiteral("Library"), 1, {101, 102, 103, 104}};
+    ArtworkDBWriter::Album trip{QStringLiteral("Trip"), 2, {101, 999}};
+    trip.objectBeforeItem = 1;
+    db.albums = {
+        library, trip, {QStringLiteral("Event"), 12, {102}}, {QStringLiteral("Face"), 15, {103}}};
+    db.files = {{1093, 2 * 42 * 41}, {3005, 2 * 42 * 41}};
+    return db;
+}
+
+Seeds imageDatabaseSeeds()
+{
+    ArtworkDBWriter db = imageDatabase();
+    Seeds seeds{{QStringLiteral("sample"), db.build()}};
+    db.dataSets = {1, 9, 2, 3};
+    seeds.append({QStringLiteral("later-data-set"), db.build()});
+    db.albums.clear();
+    db.dataSets = {1, 3};
+    seeds.append({QStringLiteral("images-only"), db.build()});
+    return seeds;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -315,6 +396,9 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_call_history"), callHistorySeeds()},
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
+        {QStringLiteral("fuzz_books_list"), booksListSeeds()},
+        {QStringLiteral("fuzz_artworkdb"), imageDatabaseSeeds()},
+        {QStringLiteral("fuzz_photo_database"), imageDatabaseSeeds()},
     };
     const QDir root(QString::fromLocal8Bit(argv[1]));
     int failures = 0;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "AddressBookFixture.h"
+#include "MessagesPageSupport.h"
 #include "MessagesTestSupport.h"
 #include "QtPrinters.h"
 #include "SmsDbBuilder.h"
@@ -30,6 +32,11 @@ struct InspectRun {
 InspectRun inspect(const QStringList& arguments)
 {
     QProcess tool;
+    // Dates and month names as the tests expect them.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    tool.setProcessEnvironment(environment);
     tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
     InspectRun run;
     if (!tool.waitForFinished(60000)) {
@@ -160,6 +167,76 @@ TEST_F(InspectMessages, RefusesAFolderWithoutReadableMessages)
     const InspectRun empty = inspect({QStringLiteral("messages"), m_dir.path()});
     EXPECT_EQ(empty.exitCode, 0) << empty.err.toStdString();
     EXPECT_TRUE(empty.json().value("conversations").toArray().isEmpty());
+}
+
+TEST_F(InspectMessages, ExportWritesTheCopysPagesWithTheirAttachments)
+{
+    SmsDbBuilder sms;
+    const qint64 ann = sms.handle("+15550100123");
+    const qint64 chat = sms.chat({ann});
+    SmsDbBuilder::ChatMessage first;
+    first.chat = chat;
+    first.handle = ann;
+    first.text = QStringLiteral("first <day>");
+    first.date = referenceSeconds(utc(2024, 5, 1, 8));
+    first.attachments = {{"~/Library/SMS/Attachments/ab/IMG_1.JPG", "image/jpeg"}};
+    sms.chatMessage(first);
+    SmsDbBuilder::ChatMessage second = first;
+    second.text = QStringLiteral("second day");
+    second.date = referenceSeconds(utc(2024, 5, 2, 8));
+    second.attachments = {};
+    sms.chatMessage(second);
+    ASSERT_TRUE(sms.write(file("sms.db")));
+    // Attachments by their device path below the folder.
+    ASSERT_TRUE(QDir().mkpath(file("Library/SMS/Attachments/ab")));
+    QFile picture(file("Library/SMS/Attachments/ab/IMG_1.JPG"));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write("not really a picture");
+    picture.close();
+
+    QTemporaryDir out;
+    const InspectRun run =
+        inspect({QStringLiteral("messages"), m_dir.path(), QStringLiteral("--export"), out.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value("conversations").toArray().size(), 1);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"+15550100123.html", "IMG_1.JPG.jpg"}));
+    const QString page = readPage(out.filePath(QStringLiteral("+15550100123.html")));
+    EXPECT_TRUE(page.contains(QStringLiteral("first &lt;day&gt;")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<img src='IMG_1.JPG.jpg'")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<small>")));
+
+    QTemporaryDir ranged;
+    const InspectRun day =
+        inspect({QStringLiteral("messages"), m_dir.path(), QStringLiteral("--export"),
+                 ranged.path(), QStringLiteral("--from"), QStringLiteral("2024-05-02"),
+                 QStringLiteral("--to"), QStringLiteral("2024-05-02")});
+    ASSERT_EQ(day.exitCode, 0) << day.err.toStdString();
+    const QString dated =
+        ranged.filePath(QStringLiteral("+15550100123 (02 May 2024 - 02 May 2024).html"));
+    ASSERT_TRUE(QFileInfo::exists(dated))
+        << QDir(ranged.path()).entryList().join(',').toStdString();
+    EXPECT_TRUE(readPage(dated).contains(QStringLiteral("second day")));
+    EXPECT_FALSE(readPage(dated).contains(QStringLiteral("first")));
+}
+
+TEST_F(InspectMessages, ExportRefusesARangeItCannotUse)
+{
+    ASSERT_TRUE(SmsDbBuilder().write(file("sms.db")));
+    QTemporaryDir out;
+    const QString folder = m_dir.path();
+    const QList<QStringList> refused = {
+        {"messages", folder, "--export", out.path(), "--from", "2024-05-02"},
+        {"messages", folder, "--export", out.path(), "--from", "2024-13-02", "--to", "2024-05-02"},
+        {"messages", folder, "--export", out.path(), "--from", "2024-05-03", "--to", "2024-05-02"},
+        {"messages", folder, "--from", "2024-05-02", "--to", "2024-05-02"},
+    };
+    for (const QStringList& arguments : refused) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const InspectRun run = inspect(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
 }
 
 } // namespace

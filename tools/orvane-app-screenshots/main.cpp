@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QColumnView>
 #include <QDialog>
@@ -248,7 +249,81 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "the backup for messages %s\n",
                          backedUp ? "failed" : "did not end");
         ok &= backedUp && !failed;
+        // The conversation list with the first conversation's page, once the
+        // page has loaded and painted.
+        auto messagesWidget = [&](const char* name) -> QWidget* {
+            QWidget* view = page->cachedView(7);
+            return view ? view->findChild<QWidget*>(QLatin1String(name)) : nullptr;
+        };
+        ok &= waitFor([&] {
+            auto* print = qobject_cast<QPushButton*>(messagesWidget("buttonPrint"));
+            return print && print->isEnabled();
+        }, 60000);
+        settle(2000);
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
+        // The group chat, with its video.
+        if (auto* outline = qobject_cast<QAbstractItemView*>(messagesWidget("outlineViewConversations"))) {
+            QAbstractItemModel* model = outline->model();
+            const QModelIndex sms = model->index(0, 0);
+            for (int row = 0; row < model->rowCount(sms); ++row) {
+                const QModelIndex index = model->index(row, 0, sms);
+                if (index.data().toString() == QLatin1String("Alice Moreau, Chidi Okafor"))
+                    outline->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            }
+            auto* print = qobject_cast<QPushButton*>(messagesWidget("buttonPrint"));
+            settle(300);
+            ok &= waitFor([&] { return print && print->isEnabled(); }, 60000);
+            settle(2000);
+            ok &= save(window, out + QStringLiteral("/app-messages-group.png"));
+        }
+        // A search: the titles at once, then the conversations whose messages hold it.
+        if (QELDeviceCategoryContentView* messages = page->GetCurrentCategoryContentView()) {
+            messages->search(QStringLiteral("dessert"));
+            settle(1500);
+            ok &= save(window, out + QStringLiteral("/app-messages-search.png"));
+            messages->search(QString());
+            settle(300);
+        }
+        // The date-range sheet, with the range chosen.
+        if (auto* dates = qobject_cast<QPushButton*>(messagesWidget("buttonSetDateRange"))) {
+            QTimer::singleShot(800, [&] {
+                QWidget* view = page->cachedView(7);
+                auto* panel = view ? view->findChild<QDialog*>(QStringLiteral("panelSetDates")) : nullptr;
+                auto* range = panel ? panel->findChild<QAbstractButton*>(QStringLiteral("radioButtonShowSelectedDates")) : nullptr;
+                if (range)
+                    range->click();
+                settle(400);
+                ok &= panel && panel->isVisible() && save(*panel, out + QStringLiteral("/sheet-messages-date-range.png"));
+                if (auto* all = panel ? panel->findChild<QAbstractButton*>(QStringLiteral("radioButtonShowAll")) : nullptr)
+                    all->click();
+                if (panel)
+                    panel->accept();
+            });
+            dates->click();
+            settle(600);
+        } else {
+            ok = false;
+        }
+        // The page of a backup without messages.
+        if (const CategoryDescriptor* row = CategoryViews::registry().find(7)) {
+            QTemporaryDir empty;
+            std::unique_ptr<QELDeviceCategoryContentView> view(
+                row->makeView({7, QRect(0, 0, 800, 500), nullptr, nullptr}));
+            if (auto* data = qobject_cast<QELDeviceDataCategoryContentView*>(view.get())) {
+                data->setViewDataPath(empty.path());
+                view->QWidget::resize(800, 500);
+                view->show();
+                data->loadData();
+                ok &= waitFor([&] {
+                    auto* label = view->findChild<QLabel*>(QStringLiteral("noMessagesFoundLabel"));
+                    return label && label->isVisible();
+                });
+                settle(300);
+                ok &= save(*view, out + QStringLiteral("/view-messages-empty.png"));
+            } else {
+                ok = false;
+            }
+        }
         // The internet category with its history, then its bookmarks; nothing
         // is selected, so the preview stays blank (no network here).
         page->selectCategory(12);
@@ -454,6 +529,20 @@ int main(int argc, char* argv[])
             }
         } else {
             ok = false;
+        }
+        // The books category: covers of their own, and the default cover of
+        // the books that have none.
+        page->selectCategory(9);
+        QListView* books = nullptr;
+        ok &= waitFor([&] {
+            QWidget* view = page->cachedView(9);
+            books = view ? view->findChild<QListView*>(QStringLiteral("booksCollectionView")) : nullptr;
+            return books && books->isVisible() && books->model()->rowCount() >= 8;
+        }, 60000);
+        if (books) {
+            books->selectionModel()->select(books->model()->index(0, 0), QItemSelectionModel::Select);
+            settle(500);
+            ok &= save(window, out + QStringLiteral("/app-device-content-books.png"));
         }
         page->selectCategory(1);
         settle(300);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The music library: six made-up albums of real, tagged audio files in the
 // device's music folders, the media library database that lists them, and a
-// few playlists; the folders of voice memos and artwork, still empty.
+// few playlists, with a cover for every album; the folder of voice memos,
+// still empty.
 #include <QDir>
 
+#include "DemoArtwork.h"
 #include "DemoAudio.h"
 #include "DemoCategory.h"
 #include "MediaLibraryFixture.h"
@@ -145,6 +147,8 @@ bool writeLibrary(DemoContext& context, QString* error)
                        << playlist(9002, "Evening Jazz", {1007, 1008, 1009, 1010, 1011, 1012})
                        << playlist(9003, "Focus", {1013, 1014, 1015, 1016, 1017, 1018, 1021})
                        << playlist(9004, "Sunday Morning", {1019, 1022, 1024, 1002, 1004, 1034});
+    if (!addArtwork(afc, library, error))
+        return false;
     QString sqlError;
     if (!QDir().mkpath(afc + QStringLiteral("iTunes_Control/iTunes"))
         || !library.write(afc + QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"),

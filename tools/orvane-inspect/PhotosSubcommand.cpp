@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // `orvane-inspect photos FOLDER`: the photo library as the photos view reads
 // it, FOLDER standing for the device's file system (PhotoData/Photos.sqlite
-// with its companions, the DCIM tree, the thumbnail files): every image once
-// and every album in the order the view lists them.
+// with its companions, the DCIM tree, the thumbnail files; or an iPod's
+// Photos/Photo Database with its .ithmb files): every image once and every
+// album in the order the view lists them.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "PhotoVideoRule.h"
+#include "QELDeviceImagePhotosBinaryReader.h"
 #include "QELDeviceImagePhotosDbReader.h"
 #include "QELDeviceInterface.h"
 #include "QELImageStore.h"
@@ -32,7 +34,7 @@ QString findDatabase(const QString& folder)
     return QString();
 }
 
-QJsonObject libraryJson(const QELDeviceImagePhotosDbReader& reader)
+QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString& readerName)
 {
     QList<AlbumRecord> albums = reader.getPhotoLibrary();
     albums += reader.getStreamNames();
@@ -62,11 +64,15 @@ QJsonObject libraryJson(const QELDeviceImagePhotosDbReader& reader)
 
     QJsonArray images;
     QSet<qint64> listed;
-    for (const ImageDetailPtr& image : reader.store()->images()) {
+    for (ImageDetailPtr image : reader.store()->images()) {
         if (image->imageID) {
             if (listed.contains(*image->imageID))
                 continue;
             listed.insert(*image->imageID);
+            // An image stored in several sizes is shown by its full-size file.
+            for (const ImageDetailPtr& size : reader.store()->imagesWithID(*image->imageID))
+                if (image->fullImagePath.isEmpty() && !size->fullImagePath.isEmpty())
+                    image = size;
         }
         QJsonObject json;
         json.insert(QStringLiteral("id"), InspectJson::id(image->imageID));
@@ -77,21 +83,63 @@ QJsonObject libraryJson(const QELDeviceImagePhotosDbReader& reader)
                         ? QStringLiteral("video")
                         : QStringLiteral("photo"));
         json.insert(QStringLiteral("created"), InspectJson::date(image->dateCreated));
-        json.insert(QStringLiteral("width"), InspectJson::number(image->originalWidth));
-        json.insert(QStringLiteral("height"), InspectJson::number(image->originalHeight));
+        json.insert(
+            QStringLiteral("width"),
+            InspectJson::number(image->originalWidth ? image->originalWidth : image->width));
+        json.insert(
+            QStringLiteral("height"),
+            InspectJson::number(image->originalHeight ? image->originalHeight : image->height));
         json.insert(QStringLiteral("albums"),
                     image->imageID ? albumsOfImage.value(*image->imageID) : QJsonArray());
         images.append(json);
     }
     QJsonObject root;
-    root.insert(QStringLiteral("reader"), QStringLiteral("QELDeviceImagePhotosDbReader"));
+    root.insert(QStringLiteral("reader"), readerName);
     root.insert(QStringLiteral("images"), images);
     root.insert(QStringLiteral("albums"), albumList);
     return root;
 }
 
+// An iPod's photo database, read as the photos view reads it.
+int inspectPhotoDatabase(const InspectRequest& request, const QString& database)
+{
+    const QString scratch = Locations::makeScratchFolder(QStringLiteral("inspect"));
+    if (scratch.isEmpty())
+        return InspectSubcommands::fail(
+            QStringLiteral("cannot make a scratch folder in the temporary folder"));
+    QFile::copy(database, scratch + QStringLiteral("/Photo Database"));
+    int code = InspectSubcommands::kSucceeded;
+    {
+        std::unique_ptr<QELDeviceInterface> device =
+            QELDeviceInterface::createOverFolder(QFileInfo(request.folder).absoluteFilePath());
+        std::unique_ptr<QELDeviceImagePhotosBinaryReader> reader =
+            QELDeviceImagePhotosBinaryReader::create(scratch, QStringLiteral("Photo Database"),
+                                                     QStringLiteral("inspect-photos.db"));
+        if (!reader) {
+            code = InspectSubcommands::fail(QStringLiteral("the image store could not be set up"));
+        } else {
+            reader->setDeviceInterface(device.get());
+            reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
+            if (reader->readImageDatabase())
+                code = InspectJson::print(
+                    libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosBinaryReader")));
+            else
+                code = InspectSubcommands::fail(
+                    QStringLiteral("%1 cannot be read: %2").arg(database, reader->failureReason()));
+            reader->setDeviceInterface(nullptr);
+        }
+        device->shutdown();
+    }
+    QDir(scratch).removeRecursively();
+    return code;
+}
+
 int inspectPhotos(const InspectRequest& request)
 {
+    const QString photoDatabase =
+        QDir(request.folder).filePath(QStringLiteral("Photos/Photo Database"));
+    if (QFileInfo(photoDatabase).isFile())
+        return inspectPhotoDatabase(request, photoDatabase);
     const QString database = findDatabase(request.folder);
     if (database.isEmpty())
         return InspectSubcommands::fail(
@@ -126,7 +174,8 @@ int inspectPhotos(const InspectRequest& request)
                     InspectSubcommands::fail(QStringLiteral("the image store could not be saved"),
                                              InspectSubcommands::kWriteFailed);
             else
-                code = InspectJson::print(libraryJson(*reader));
+                code = InspectJson::print(
+                    libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosDbReader")));
             reader->setDeviceInterface(nullptr);
         }
         device->shutdown();
@@ -138,7 +187,8 @@ int inspectPhotos(const InspectRequest& request)
 [[maybe_unused]] const bool registered = InspectSubcommands::add({
     QStringLiteral("photos"),
     QStringLiteral("the photo library and its albums (FOLDER: the device's files, "
-                   "PhotoData/Photos.sqlite with its companions and the DCIM tree)"),
+                   "PhotoData/Photos.sqlite with its companions and the DCIM tree, or "
+                   "Photos/Photo Database with its .ithmb files)"),
     InspectSubcommand::Input::FolderOnly,
     false,
     QString(),

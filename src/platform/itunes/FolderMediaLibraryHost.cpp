@@ -68,6 +68,10 @@ QString kindOfFile(const QString& path)
         return QStringLiteral("Audiobook");
     if (extension == QLatin1String("wav"))
         return QStringLiteral("WAV audio file");
+    if (extension == QLatin1String("epub") || extension == QLatin1String("ibooks"))
+        return QStringLiteral("Book");
+    if (extension == QLatin1String("pdf"))
+        return QStringLiteral("PDF document");
     if (extension == QLatin1String("mp4") || extension == QLatin1String("m4v")
         || extension == QLatin1String("mov"))
         return QStringLiteral("MPEG-4 video file");
@@ -514,7 +518,12 @@ std::optional<MediaLibraryHost::TrackId> FolderMediaLibraryHost::addFile(
 {
     std::lock_guard lock(libraryMutex());
     const QFileInfo info(path);
-    if (!info.isFile())
+    // A book may be a package: an ePub or a book of several PDFs is a folder.
+    const QString extension = info.suffix().toLower();
+    const bool package = info.isDir()
+        && (extension == QLatin1String("epub") || extension == QLatin1String("ibooks")
+            || extension == QLatin1String("pdf"));
+    if (!info.isFile() && !package)
         return std::nullopt;
     Library* l = library(true);
     if (!l)
@@ -659,4 +668,33 @@ bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlis
             return false;
     }
     return addFile(filePath, target) && flush();
+}
+
+bool FolderMediaLibraryHost::holdsBookNamed(const QString& name) const
+{
+    const QString folder = libraryFolder();
+    if (folder.isEmpty())
+        return false;
+    const QVariantMap tracks = Plist::readFile(folder + QStringLiteral("/iTunes Library.xml"))
+                                   .toMap()
+                                   .value(QStringLiteral("Tracks"))
+                                   .toMap();
+    for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
+        const QVariantMap track = it.value().toMap();
+        if (track.value(QStringLiteral("Name")).toString() != name)
+            continue;
+        const QString kind = track.value(QStringLiteral("Kind")).toString();
+        if (kind.contains(QLatin1String("Book"), Qt::CaseInsensitive)
+            || kind.startsWith(QLatin1String("PDF"), Qt::CaseInsensitive))
+            return true;
+        const QString suffix =
+            QFileInfo(
+                QUrl(track.value(QStringLiteral("Location")).toString()).path(QUrl::FullyDecoded))
+                .suffix()
+                .toLower();
+        if (suffix == QLatin1String("epub") || suffix == QLatin1String("pdf")
+            || suffix == QLatin1String("ibooks"))
+            return true;
+    }
+    return false;
 }

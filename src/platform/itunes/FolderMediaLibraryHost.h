@@ -48,6 +48,9 @@ public:
     // folder of the last recent database, else the chosen location, else
     // "iTunes" in the music folder.
     bool add(const QString& filePath, const QString& playlist = QString()) override;
+    // A track of "iTunes Library.xml" is a book when its kind says so or its
+    // file is an ePub, a PDF or an iBooks file.
+    bool holdsBookNamed(const QString& name) const override;
     QString libraryFolder() const;
     QString libraryFile() const;
 

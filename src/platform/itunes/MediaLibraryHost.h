@@ -103,4 +103,12 @@ public:
     virtual bool reveal(PlaylistId) { return false; }
     // Writes what the calls above changed; true when the library holds it.
     virtual bool flush() { return true; }
+
+    // Whether the library holds a book (not a track of another kind) whose
+    // name is exactly `name`. A host that cannot tell answers false.
+    virtual bool holdsBookNamed(const QString& name) const
+    {
+        (void)name;
+        return false;
+    }
 };

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELCopyBooks.h"
+
+#include "QELBookCopyRun.h"
+#include "QELBookDetails.h"
+#include "QELCopyItemBeginEventArgs.h"
+#include "QELDeviceInterface.h"
+#include "SafePath.h"
+
+QELCopyBooks::QELCopyBooks(QObject* parent)
+    : QELCopy(parent)
+{
+}
+
+QELCopyBooks::~QELCopyBooks() { cancelCopy(); }
+
+void QELCopyBooks::cancelCopy()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_run)
+            m_run->cancel = true;
+    }
+    QELCopy::cancelCopy();
+}
+
+quint32 QELCopyBooks::skippedItemCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_run ? m_run->skipped.load() : 0;
+}
+
+void QELCopyBooks::startCopy()
+{
+    auto run = std::make_shared<QELBookCopyRun>();
+    run->folder = baseCopyPath();
+    {
+        std::lock_guard lock(m_mutex);
+        // The run this one replaces stops in the middle of its file.
+        if (m_run)
+            m_run->cancel = true;
+        m_run = run;
+    }
+    QELCopy::startCopy();
+    _startWorker([this, run] { _copyBooks(run); });
+}
+
+void QELCopyBooks::_copyBooks(const std::shared_ptr<QELBookCopyRun>& run)
+{
+    QELDeviceInterface* device = _deviceInterface;
+    if (itemQueue().isEmpty() || run->folder.isEmpty() || !device) {
+        _callAllItemsCopiedDelegate();
+        return;
+    }
+    // Numbered among this run's names only: a file of an earlier run is kept.
+    SafePath::UniqueNamer namer(run->folder, SafePath::Numbering::Spaced,
+                                SafePath::Taken::UsedThisRun);
+    while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
+        if (run->cancel)
+            break;
+        if (item->metaType() != QMetaType::fromType<QELBookDetails>())
+            continue;
+        const auto book = item->value<QELBookDetails>();
+        if (!book.isPDFKind())
+            continue;
+        QELCopyItemBeginEventArgs args;
+        args.setItemDescription(book.name());
+        args.setSenderClass(typeid(QELCopyBooks));
+        _callOnItemCopyBeginEventWith(args);
+
+        QString target;
+        switch (run->copyBook(*device, namer, book, QELBookCopyRun::deviceExtensionOf(book.path()),
+                              QStringLiteral("pdf"), &target)) {
+        case QELBookCopyRun::Outcome::Copied:
+        case QELBookCopyRun::Outcome::Cancelled:
+            break;
+        case QELBookCopyRun::Outcome::Kept:
+            ++run->skipped;
+            break;
+        case QELBookCopyRun::Outcome::Failed:
+            _itemCouldNotBeCopied();
+            break;
+        }
+    }
+    _callAllItemsCopiedDelegate();
+}

@@ -1,0 +1,280 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The two book jobs: the copy to a folder and the transfer into the music
+// library host, over a simulated device with the tests' library.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+
+#include "BooksFixture.h"
+#include "BooksTestSupport.h"
+#include "FolderMediaLibraryHost.h"
+#include "Plist.h"
+#include "QELBookDetails.h"
+#include "QELCopyBooks.h"
+#include "QELDeviceInterface.h"
+#include "QELTransferBooks.h"
+#include "QtPrinters.h"
+#include "RecordingCopyDelegate.h"
+
+using namespace BooksTest;
+
+namespace {
+
+// Keeps the failed count each end event carries.
+class CountingDelegate : public RecordingCopyDelegate {
+public:
+    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override
+    {
+        failed.push_back(notCopied);
+        RecordingCopyDelegate::OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+    }
+    std::vector<quint32> failed;
+};
+
+QELBookDetails book(const QString& name, const QString& path, std::optional<QString> extension,
+                    const QString& id = QString())
+{
+    QELBookDetails details;
+    details.setName(name);
+    details.setPath(path);
+    details.setExtension(extension);
+    details.setPersistentID(id);
+    return details;
+}
+
+QVariantList queueOf(const QList<QELBookDetails>& books)
+{
+    QVariantList queue;
+    for (const QELBookDetails& each : books)
+        queue.append(QVariant::fromValue(each));
+    return queue;
+}
+
+QStringList beginsOf(const RecordingCopyDelegate& events)
+{
+    QStringList begins;
+    for (const auto& call : events.begins())
+        begins << QStringLiteral("%1 %2/%3")
+                      .arg(call.itemDescription)
+                      .arg(call.itemNumber)
+                      .arg(call.itemCount);
+    return begins;
+}
+
+class BookJobs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        addLibrary(m_phone.builder());
+        m_phone.builder().afcFile(QStringLiteral("Books/Big.pdf"), bigBook());
+        ASSERT_TRUE(m_phone.connect());
+        m_target = m_phone.scratch(QStringLiteral("Chosen"));
+        m_copy.setDelegate(&m_events);
+        m_copy.setDeviceInteface(&m_phone.device());
+        m_transfer.setDelegate(&m_events);
+        m_transfer.setDeviceInteface(&m_phone.device());
+        m_music = m_phone.scratch(QStringLiteral("Music"));
+        // The library folder the host keeps: "iTunes" in the music folder.
+        ASSERT_TRUE(QDir().mkpath(m_music + QStringLiteral("/iTunes")));
+        m_host = std::make_shared<FolderMediaLibraryHost>(m_music);
+        m_transfer.setMediaLibraryHost(m_host);
+    }
+
+    static QByteArray bigBook() { return QByteArray(12 * 1024 * 1024 + 5, 'b'); }
+
+    void copy(const QList<QELBookDetails>& books, const QString& folder)
+    {
+        const size_t runs = m_events.allItemsCopied().size();
+        m_copy.cancelCopy();
+        m_copy.setItemQueue(queueOf(books));
+        m_copy.setBaseCopyPath(folder);
+        m_copy.startCopy();
+        ASSERT_TRUE(m_events.waitForAllItemsCopied(runs + 1));
+    }
+    void transfer(const QList<QELBookDetails>& books)
+    {
+        const size_t runs = m_events.allItemsCopied().size();
+        m_transfer.cancelCopy();
+        m_transfer.setItemQueue(queueOf(books));
+        m_transfer.startCopy();
+        ASSERT_TRUE(m_events.waitForAllItemsCopied(runs + 1));
+    }
+    QString booksFolder() const { return m_music + QStringLiteral("/iTunes/iTunes Media/Books"); }
+    // The names of the library's entries.
+    QStringList libraryNames() const
+    {
+        QStringList names;
+        const QVariantMap tracks =
+            Plist::readFile(m_music + QStringLiteral("/iTunes/iTunes Library.xml"))
+                .toMap()
+                .value(QStringLiteral("Tracks"))
+                .toMap();
+        for (const QVariant& track : tracks)
+            names << track.toMap().value(QStringLiteral("Name")).toString();
+        names.sort();
+        return names;
+    }
+
+    Device m_phone;
+    CountingDelegate m_events;
+    QELCopyBooks m_copy;
+    QELTransferBooks m_transfer;
+    QString m_target;
+    QString m_music;
+    std::shared_ptr<FolderMediaLibraryHost> m_host;
+};
+
+TEST_F(BookJobs, TheCopyTakesPDFBooksAsFilesAndFoldersAndPassesOverEPubs)
+{
+    copy({book("Moby Dick", "/Books/B2.epub", QString("epub"), "B2"),
+          book("Report", "/Books/Report.pdf", QString("pdf"), "A1"),
+          book("Folder Book", "/Books/C3", std::nullopt, "C3")},
+         m_target);
+    // The ePub gets no event, yet the count counts it.
+    EXPECT_EQ(beginsOf(m_events), (QStringList{"Report 2/3", "Folder Book 3/3"}));
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_EQ(
+        localTree(m_target),
+        (QStringList{"Folder Book.pdf/", "Folder Book.pdf/Appendix/",
+                     "Folder Book.pdf/Appendix/Part 2.pdf", "Folder Book.pdf/Report Part 1.pdf",
+                     "Folder Book.pdf/iTunesArtwork", "Report.pdf"}));
+    EXPECT_EQ(readLocalFile(m_target + "/Report.pdf"), reportPdf());
+    EXPECT_EQ(m_copy.skippedItemCount(), 0u);
+}
+
+// Without a folder, or without books, a run only reports its end.
+TEST_F(BookJobs, ARunWithoutAFolderOrItemsOnlyReportsItsEnd)
+{
+    copy({book("Report", "/Books/Report.pdf", QString("pdf"))}, QString());
+    copy({}, m_target);
+    transfer({});
+    EXPECT_EQ(m_events.order(), (QStringList{"all done", "all done", "all done"}));
+    EXPECT_TRUE(localTree(m_target).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(booksFolder()));
+}
+
+// Every name becomes one safe file in the chosen folder, numbered within the
+// run; a second run keeps every file of the first and counts its books as
+// skipped.
+TEST_F(BookJobs, NamesAreSafeAndNumberedAndAnEarlierRunsFilesStay)
+{
+    const QString pdf = QStringLiteral("/Books/F6.pdf");
+    const QList<QELBookDetails> books{
+        book("Report", "/Books/Report.pdf", QString("pdf"), "A1"),
+        book("Report", pdf, QString("PDF"), "R2"),
+        book("a/b", pdf, QString("pdf"), "D4"),
+        book("..", pdf, QString("pdf"), "E5"),
+        book("", pdf, std::nullopt, "F6"),
+        book("", pdf, std::nullopt, ""),
+        book(".hidden", pdf, std::nullopt, "H1"),
+        book("../../escape", pdf, std::nullopt, "H2"),
+        book("Café ünï", pdf, QString("pdf"), "G7"),
+    };
+    copy(books, m_target);
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_EQ(localTree(m_target),
+              (QStringList{"Café ünï.pdf", "E5.pdf", "F6 1.pdf", "F6.pdf", "Report 1.pdf",
+                           "Report.pdf", "_.._escape.pdf", "a_b.pdf", "hidden.pdf"}));
+    EXPECT_EQ(readLocalFile(m_target + "/Report.pdf"), reportPdf());
+    EXPECT_EQ(m_copy.skippedItemCount(), 0u);
+
+    QFile mine(m_target + "/Report.pdf");
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mine.write("the user's own changes");
+    mine.close();
+    copy(books, m_target);
+    EXPECT_EQ(m_copy.skippedItemCount(), quint32(books.size()));
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_EQ(readLocalFile(m_target + "/Report.pdf"), "the user's own changes");
+    EXPECT_EQ(localTree(m_target).size(), 9);
+}
+
+// A book the device holds no file of, or whose file is gone, is not copied
+// and counts as such.
+TEST_F(BookJobs, ABookWithoutAFileOnTheDeviceCountsAsNotCopied)
+{
+    copy({book("Cloud Only", QString(), std::nullopt, "H8"),
+          book("Gone", "/Books/Gone.pdf", QString("pdf"), "G1"),
+          book("Report", "/Books/Report.pdf", QString("pdf"), "A1")},
+         m_target);
+    EXPECT_EQ(m_events.failed.back(), 2u);
+    EXPECT_EQ(localTree(m_target), QStringList{"Report.pdf"});
+}
+
+// The transfer: a PDF stays a PDF, an ePub folder becomes "<name>.epub",
+// both are added to the library; a name the library holds as a book is
+// skipped, a music track of that name is no reason to skip.
+TEST_F(BookJobs, TheTransferCopiesIntoTheLibraryAndSkipsBooksItHolds)
+{
+    const QList<QELBookDetails> books{
+        book("Report", "/Books/Report.pdf", QString("pdf"), "A1"),
+        book("Moby Dick", "/Books/B2.epub", QString("epub"), "B2"),
+        book("Folder Book", "/Books/C3", std::nullopt, "C3"),
+    };
+    // A song named like a book.
+    const QString song = m_music + QStringLiteral("/iTunes/iTunes Media/Music/Folder Book.mp3");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(song).path()));
+    QFile(song).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(m_host->add(song));
+    ASSERT_FALSE(m_host->holdsBookNamed(QStringLiteral("Folder Book")));
+
+    transfer(books);
+    EXPECT_EQ(beginsOf(m_events), (QStringList{"Report 1/3", "Moby Dick 2/3", "Folder Book 3/3"}));
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_EQ(m_transfer.skippedItemCount(), 0u);
+    const QStringList tree = localTree(booksFolder());
+    EXPECT_TRUE(tree.contains("Report.pdf")) << tree.join(", ").toStdString();
+    EXPECT_TRUE(tree.contains("Moby Dick.epub/OEBPS/content.opf"));
+    EXPECT_TRUE(tree.contains("Folder Book.pdf/Appendix/Part 2.pdf"));
+    EXPECT_FALSE(tree.contains("Report.epub"));
+    EXPECT_EQ(readLocalFile(booksFolder() + "/Report.pdf"), reportPdf());
+    EXPECT_EQ(libraryNames(), (QStringList{"Folder Book", "Folder Book", "Moby Dick", "Report"}));
+    EXPECT_TRUE(m_host->holdsBookNamed(QStringLiteral("Report")));
+    EXPECT_TRUE(m_host->holdsBookNamed(QStringLiteral("Moby Dick")));
+
+    // Again: every book is in the library now; nothing is copied or added twice.
+    QFile::remove(booksFolder() + "/Report.pdf");
+    transfer(books);
+    EXPECT_EQ(m_transfer.skippedItemCount(), 3u);
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_FALSE(QFileInfo::exists(booksFolder() + "/Report.pdf"));
+    EXPECT_EQ(libraryNames().size(), 4);
+}
+
+// Cancel stops a transfer in the middle of a long book: no part of it stays,
+// nothing is added, the next book is not begun, and the end still comes.
+TEST_F(BookJobs, CancelStopsATransferInTheMiddleOfALongBook)
+{
+    m_phone.setOnCommunicating([this](const QString& path) {
+        if (path.endsWith(QLatin1String("Big.pdf")))
+            m_transfer.cancelCopy();
+    });
+    transfer({book("Big", "/Books/Big.pdf", QString("pdf"), "Z1"),
+              book("Report", "/Books/Report.pdf", QString("pdf"), "A1")});
+    m_phone.setOnCommunicating({});
+    EXPECT_EQ(beginsOf(m_events), QStringList{"Big 1/2"});
+    EXPECT_EQ(m_events.failed.back(), 0u);
+    EXPECT_TRUE(localTree(booksFolder()).isEmpty());
+    EXPECT_TRUE(libraryNames().isEmpty());
+
+    // The same for the copy to a folder.
+    m_phone.setOnCommunicating([this](const QString& path) {
+        if (path.endsWith(QLatin1String("Big.pdf")))
+            m_copy.cancelCopy();
+    });
+    copy({book("Big", "/Books/Big.pdf", QString("pdf"), "Z1"),
+          book("Report", "/Books/Report.pdf", QString("pdf"), "A1")},
+         m_target);
+    m_phone.setOnCommunicating({});
+    EXPECT_TRUE(localTree(m_target).isEmpty());
+
+    // Not cancelled, the whole book arrives.
+    transfer({book("Big", "/Books/Big.pdf", QString("pdf"), "Z1")});
+    EXPECT_EQ(readLocalFile(booksFolder() + "/Big.pdf"), bigBook());
+}
+
+} // namespace
