@@ -48,22 +48,35 @@
 
 namespace {
 
-// Holds the read on the reading page until its picture has been taken.
+// Holds the read on the reading page until its picture has been taken, then
+// reads with the application's own artwork reader and answers from it.
 class HeldArtworkReader : public QELDeviceImageLibraryReader {
 public:
-    HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release)
-        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release) {}
+    HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release,
+                      std::shared_ptr<QELDeviceImageLibraryReader> inner)
+        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release),
+          m_inner(std::move(inner)) {}
     bool readImageDatabase() override
     {
         while (!m_release->load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        bool read = true;
+        if (m_inner) {
+            m_inner->setDeviceInterface(deviceInterface());
+            read = m_inner->readImageDatabase();
+        }
         if (auto* d = delegate())
-            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
-        return true;
+            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(read, {}));
+        return read;
+    }
+    ImageDetailPtr getImageDetailForId(std::optional<qint64> id) const override
+    {
+        return m_inner ? m_inner->getImageDetailForId(id) : nullptr;
     }
 
 private:
     std::atomic<bool>* m_release;
+    std::shared_ptr<QELDeviceImageLibraryReader> m_inner;
 };
 
 bool waitFor(const std::function<bool()>& done, int ms = 20000)
@@ -125,8 +138,10 @@ int main(int argc, char* argv[])
     std::atomic<bool> release{false};
     Orvane11AppDelegate::Environment env = Orvane11AppDelegate::defaultEnvironment();
     env.makeDeviceInterface = [&] { return std::make_unique<QELDeviceInterface>(simulator, iPods); };
-    env.makeArtworkReader = [&](Orvane11AppDelegate::ArtworkDatabase, const QString& folder, const QString& name) {
-        return std::make_shared<HeldArtworkReader>(folder, name, &release);
+    const auto makeRealArtworkReader = env.makeArtworkReader;
+    env.makeArtworkReader = [&, makeRealArtworkReader](Orvane11AppDelegate::ArtworkDatabase kind, const QString& folder,
+                                                       const QString& name) {
+        return std::make_shared<HeldArtworkReader>(folder, name, &release, makeRealArtworkReader(kind, folder, name));
     };
     env.checkForUpdatesOnStartUp = [] { return false; };
     env.startDetached = [](const QString&, const QStringList&) {};
@@ -231,6 +246,12 @@ int main(int argc, char* argv[])
                 ok &= save(window, out + QStringLiteral("/app-music-artwork-hidden.png"));
                 artworkButton->click();
                 settle(700);
+                // With a track selected the panel shows its cover.
+                if (auto* tracks = music->findChild<QAbstractItemView*>(QStringLiteral("tracksDetailTableView"))) {
+                    tracks->selectionModel()->select(tracks->model()->index(2, 0),
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                    settle(700);
+                }
                 ok &= save(window, out + QStringLiteral("/app-music-artwork-shown.png"));
             }
         }

@@ -287,7 +287,8 @@ void QELMusicView::buildWidgets()
     m_reportProgress = new QProgressBar(m_reportPage);
     m_reportProgress->setObjectName(QStringLiteral("generatingReportProgress"));
     m_reportProgress->setRange(0, 0);
-    m_reportProgress->setMaximumWidth(420);
+    m_reportProgress->setMinimumWidth(360);
+    m_reportProgress->setMaximumWidth(480);
     reportLayout->addWidget(m_reportProgress, 0, Qt::AlignHCenter);
     reportLayout->addStretch(2);
     m_right->addWidget(m_reportPage);

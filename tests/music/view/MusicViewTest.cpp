@@ -763,6 +763,16 @@ TEST_F(MusicViewTest, ArtworkComesFromTheFirstSourceThatTheDeviceHas)
             EXPECT_EQ(result.background, c.colour);
         }
     }
+    // A disk-mode iPod tells a file's size as "NSFileSize", not "st_size".
+    const std::unique_ptr<QELDeviceInterface> disk =
+        QELDeviceInterface::createOverFolder(m_device.afcRoot());
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(MusicArtwork::fileSize(*disk, QStringLiteral("/iTunes_Control/Artwork/cover.png")),
+              png(Qt::red).size());
+    EXPECT_EQ(MusicArtwork::fileSize(*disk, QStringLiteral("/iTunes_Control/Artwork/none.png")), 0);
+    TrackDetail onDisk;
+    onDisk.artworkPath = QStringLiteral("/iTunes_Control/Artwork/cover.png");
+    EXPECT_EQ(MusicArtwork::forTrack(onDisk, disk.get(), nullptr).background, QColor(Qt::red));
     // Without a reader only the device's files count.
     TrackDetail plain;
     plain.artworkPath = QStringLiteral("/iTunes_Control/Artwork/cover.png");
