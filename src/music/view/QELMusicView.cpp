@@ -975,6 +975,9 @@ void QELMusicView::notInITunesReportFinished(const QList<TrackDetailPtr>&)
     // The report gave the NOTINITUNES list its tracks on its worker.
     showListing();
     m_notInITunesGenerated = true;
+    // An empty list must not read as "every track is in the library".
+    if (!m_iTunesLibrary || !m_iTunesLibrary->isLibraryReadSuccessful())
+        sendStatus(L("MUSICLIBRARYNOTREAD"), L("MUSICLIBRARYNOTREADDETAIL"));
     RefreshBrowseTables();
 }
 

@@ -576,6 +576,16 @@ TEST_F(MusicViewTest, ChoosingAnotherPlaylistStopsTheReportWhichStartsOverWhenCh
     ASSERT_TRUE(
         waitUntil([&] { return view->notInITunesReportHasBeenGenerated() && !view->isBusy(); }));
     EXPECT_EQ(view->trackDetails().size(), 5);
+    EXPECT_TRUE(m_delegate.events.filter(QStringLiteral("status ")).isEmpty());
+
+    // Without a library that could be read the list is empty, and the view says why.
+    auto unread = makeView();
+    ASSERT_TRUE(settled(*unread));
+    ASSERT_TRUE(unread->selectPlaylistsNamed({QStringLiteral("Not in the music library")}));
+    ASSERT_TRUE(waitUntil(
+        [&] { return unread->notInITunesReportHasBeenGenerated() && !unread->isBusy(); }));
+    EXPECT_TRUE(unread->trackDetails().isEmpty());
+    EXPECT_EQ(m_delegate.events.filter(QStringLiteral("status ")).size(), 1);
 }
 
 TEST_F(MusicViewTest, ThePlayListAndTheDoubleClickReachThePlayer)
