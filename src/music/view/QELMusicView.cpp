@@ -153,7 +153,9 @@ QELMusicView::QELMusicView(const QRect& frame, QWidget* parent)
 
 QELMusicView::~QELMusicView()
 {
-    // The jobs' events and the workers' answers must not reach a view that goes.
+    // The jobs' events and the workers' answers must not reach a view that
+    // goes: the jobs stop and join their workers (whose item ends call this
+    // view) before anything else of it goes.
     if (m_copyMusic) {
         m_copyMusic->setDelegate(nullptr);
         m_copyMusic->cancelCopy();
@@ -162,6 +164,8 @@ QELMusicView::~QELMusicView()
         m_transferMusic->setDelegate(nullptr);
         m_transferMusic->cancelCopy();
     }
+    m_copyMusic.reset();
+    m_transferMusic.reset();
     m_workers.stopAndJoinAll();
 }
 
@@ -840,21 +844,31 @@ void QELMusicView::RefreshBrowseTables()
     request.albums = selectedValues(m_albumList, m_albumModel);
     request.includingICloud = showingICloudItems();
     const quint64 generation = ++m_browseGeneration;
-    m_workers.start([this, generation, request, library = m_mediaLibrary] {
+    m_browseWanted->store(generation);
+    m_workers.start([this, generation, request, library = m_mediaLibrary, wanted = m_browseWanted] {
         auto result = std::make_shared<BrowseResult>();
         result->generation = generation;
         const QString& search = request.search;
         const bool iCloud = request.includingICloud;
+        // The queries take the store's one lock in turn: a refresh that a newer
+        // one overtook (a search typed on) stops between them.
+        auto overtaken = [&] { return wanted->load() != generation; };
         result->genres = library->genresInPlaylistsWithCriteriaIncludingICloudItems(
             request.playlists, search, iCloud);
+        if (overtaken())
+            return;
         result->selectedGenres = keptSelection(request.genres, result->genres);
         result->artists = library->artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
             request.playlists, filterOf(result->selectedGenres), search, iCloud);
+        if (overtaken())
+            return;
         result->selectedArtists = keptSelection(request.artists, result->artists);
         result->albums =
             library->albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
                 request.playlists, filterOf(result->selectedGenres),
                 filterOf(result->selectedArtists), search, iCloud);
+        if (overtaken())
+            return;
         result->selectedAlbums = keptSelection(request.albums, result->albums);
         result->tracks =
             library
@@ -865,6 +879,8 @@ void QELMusicView::RefreshBrowseTables()
         // A playlist in the device's order keeps it; anything else is sorted.
         result->deviceOrder = !request.playlists.isEmpty()
             && QELDeviceMediaLibrary::isPlaylistsToBeSorted(*request.playlists.constFirst());
+        if (overtaken())
+            return;
         if (!result->deviceOrder)
             sortByDefaultOrder(result->tracks);
         QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -258,6 +259,9 @@ private:
     quint64 m_sourceApplied = 0;
     quint64 m_browseGeneration = 0;
     quint64 m_browseApplied = 0;
+    // The newest refresh, for its workers to see that they were overtaken.
+    std::shared_ptr<std::atomic<quint64>> m_browseWanted =
+        std::make_shared<std::atomic<quint64>>(0);
     quint64 m_artworkGeneration = 0;
     quint64 m_dynamicGeneration = 0;
     bool m_dynamicRunning = false;

@@ -2,6 +2,8 @@
 // The music view over a simulated device and a media database written by
 // the fixture: browsing, the requests with recording jobs, the copy
 // history's report lists, the NOTINITUNES report and the artwork sources.
+#include <mutex>
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -41,6 +43,7 @@
 #include "QELMusicView.h"
 #include "QELPreferences.h"
 #include "QELTransferMusic.h"
+#include "ThreadCheck.h"
 #include "WaitUntil.h"
 
 namespace {
@@ -857,4 +860,43 @@ TEST_F(MusicViewTest, AHistoryThatCannotBeKeptIsSaidOnceAndTheViewGoesOn)
     view->RequestCopy();
     ASSERT_NE(m_copy, nullptr);
     EXPECT_EQ(m_copy->runs.size(), 1);
+}
+
+TEST_F(MusicViewTest, BrowsingCopyingAndTheArtworkPanelReadNothingOnTheGuiThread)
+{
+    // The reader's store is the application's to open, before the view exists.
+    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
+    std::mutex mutex;
+    QStringList violations;
+    ThreadCheck::setViolationHandler([&](const char* function) {
+        std::lock_guard<std::mutex> lock(mutex);
+        violations << QString::fromLatin1(function);
+    });
+    ThreadCheck::setEnabled(true);
+    {
+        QELPreferences::setShowArtwork(true);
+        auto view = makeView(nullptr, reader);
+        view->show();
+        EXPECT_TRUE(settled(*view));
+        EXPECT_TRUE(select(*view, {QStringLiteral("Road")}));
+        view->search(QStringLiteral("a"));
+        EXPECT_TRUE(settled(*view));
+        view->trackTable()->selectionModel()->select(view->trackModel()->index(0, 0),
+                                                     QItemSelectionModel::Select
+                                                         | QItemSelectionModel::Rows);
+        view->RequestTransfer();
+        view->RequestBackUp();
+        QELCopyItemEndEventArgs end;
+        end.setItemId(QStringLiteral("100"));
+        end.setStatusOK(true);
+        view->OnItemCopyEndEvent(end);
+        view->OnAllItemsCopiedEventWithType(0);
+        EXPECT_TRUE(waitUntil([&] { return !view->itemsCopiedPlaylist()->tracks().isEmpty(); }));
+        view->confirmClearHistoryButtonClicked();
+        EXPECT_TRUE(select(*view, {QStringLiteral("Not in the music library")}));
+        EXPECT_TRUE(settled(*view));
+    }
+    ThreadCheck::setEnabled(false);
+    ThreadCheck::setViolationHandler({});
+    EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char(' ')).toStdString();
 }
