@@ -48,8 +48,6 @@ void addPlaceholderRows(CategoryRegistry& registry)
     constexpr int Never = CategoryDescriptor::NeverListed;
     const CategoryDescriptor rows[] = {
         placeholder(Photos, 10, "PHOTOS", "category_photos.png", false, 0),
-        placeholder(Notes, 100, "NOTES", "category_notes.png", true, 4,
-                    offers(R::Search, false, "SEARCHNOTES")),
         // Made by the content page on request only, never listed.
         placeholder(Camera, 1000, "", "", false, Never),
     };

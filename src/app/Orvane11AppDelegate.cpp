@@ -585,12 +585,21 @@ void Orvane11AppDelegate::_workerReadDeviceMediaLibrary(quint64 generation, qint
               Set{"Copying MediaLibrary.sqlitedb.bak", "MediaLibrary.sqlitedb.bak",
                   "MediaLibrary.sqlitedb-wal.bak", "MediaLibrary.sqlitedb-shm.bak"}}) {
             qCInfo(lcOrvane) << set.log;
-            if (!exists(iTunes + QLatin1String(set.main)))
+            // The companions are copied under the names SQLite looks for
+            // beside the copy ("<main>-wal"), whatever the device calls them:
+            // the ".bak" set names them "MediaLibrary.sqlitedb-wal.bak". A
+            // companion left from an earlier connection must not be read
+            // with this connection's database.
+            const QString main = QLatin1String(set.main);
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(local + main + QLatin1String(suffix));
+            if (!exists(iTunes + main))
                 continue;
-            copy(iTunes + QLatin1String(set.main), QLatin1String(set.main));
-            for (const char* companion : {set.wal, set.shm}) {
+            copy(iTunes + main, main);
+            for (const auto& [companion, suffix] :
+                 {std::pair{set.wal, "-wal"}, std::pair{set.shm, "-shm"}}) {
                 if (exists(iTunes + QLatin1String(companion)))
-                    copy(iTunes + QLatin1String(companion), QLatin1String(companion));
+                    copy(iTunes + QLatin1String(companion), main + QLatin1String(suffix));
             }
             // The copy the media library read prefers: the ".bak" only when
             // the device has no other.

@@ -212,9 +212,16 @@ void QELContactsDbReader::readPeople()
     const int nickname = people.columnIndex(QStringLiteral("Nickname"));
     const int birthday = people.columnIndex(QStringLiteral("Birthday"));
 
+    // Pages of a damaged file that point back at one another answer the same
+    // people again; each is read once.
+    QSet<qint64> read;
     const bool complete = people.forEachRow([&](const QELSQLiteStatement& row) {
+        const qint64 uid = row.int64(rowID);
+        if (read.contains(uid))
+            return true;
+        read.insert(uid);
         auto contact = std::make_shared<QELContact>();
-        contact->uid = row.int64(rowID);
+        contact->uid = uid;
         contact->organisation = textAt(row, organization);
         contact->title = textAt(row, jobTitle);
         contact->givenName = textAt(row, first);

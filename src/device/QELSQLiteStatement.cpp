@@ -1,13 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELSQLiteStatement.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include <sqlite3.h>
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStepBudget.h"
+
+namespace {
+
+// The bound is checked at 1024 rows and each power of two after, so honest
+// reads pay for it about twenty times at most.
+constexpr qint64 kFirstRowCheck = 1024;
+
+qint64 pragmaValue(sqlite3* db, const char* pragma)
+{
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = 0;
+    if (sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
+qint64 fileSize(const char* path)
+{
+    return path && *path ? QFileInfo(QFile::decodeName(path)).size() : 0;
+}
+
+} // namespace
 
 QELSQLiteStatement::QELSQLiteStatement(sqlite3* db, const QString& sql)
     : m_db(db)
@@ -33,6 +61,8 @@ QELSQLiteStatement::QELSQLiteStatement(QELSQLiteStatement&& other) noexcept
     , m_prepareCode(other.m_prepareCode)
     , m_prepareError(std::move(other.m_prepareError))
     , m_stepCode(other.m_stepCode)
+    , m_rows(other.m_rows)
+    , m_pastRowBound(other.m_pastRowBound)
     , m_indices(std::move(other.m_indices))
 {
     other.m_statement = nullptr;
@@ -47,6 +77,8 @@ QELSQLiteStatement& QELSQLiteStatement::operator=(QELSQLiteStatement&& other) no
         m_prepareCode = other.m_prepareCode;
         m_prepareError = std::move(other.m_prepareError);
         m_stepCode = other.m_stepCode;
+        m_rows = other.m_rows;
+        m_pastRowBound = other.m_pastRowBound;
         m_indices = std::move(other.m_indices);
         other.m_statement = nullptr;
     }
@@ -55,11 +87,44 @@ QELSQLiteStatement& QELSQLiteStatement::operator=(QELSQLiteStatement&& other) no
 
 bool QELSQLiteStatement::step()
 {
-    if (!m_statement)
+    if (!m_statement || m_pastRowBound)
         return false;
-    const QELSQLiteStepBudget::Scope scope;
-    m_stepCode = sqlite3_step(m_statement);
-    return m_stepCode == SQLITE_ROW;
+    {
+        const QELSQLiteStepBudget::Scope scope;
+        m_stepCode = sqlite3_step(m_statement);
+    }
+    if (m_stepCode != SQLITE_ROW) {
+        // SQLite starts the statement again at the next step.
+        m_rows = 0;
+        return false;
+    }
+    ++m_rows;
+    // Each step of such a read is quick, so the time budget never stops it;
+    // only the count of its rows shows that it would never end, and every
+    // row its caller keeps would be memory until there is none.
+    if (m_rows >= kFirstRowCheck && (m_rows & (m_rows - 1)) == 0 && m_rows > rowBound()) {
+        m_pastRowBound = true;
+        m_stepCode = SQLITE_CORRUPT;
+        // Gives up the read's hold on the file; the statement stays failed.
+        sqlite3_reset(m_statement);
+        return false;
+    }
+    return true;
+}
+
+qint64 QELSQLiteStatement::rowBound() const
+{
+    const char* path = sqlite3_db_filename(m_db, "main");
+    if (!path || !*path)
+        return std::numeric_limits<qint64>::max();
+    // Every stored row takes at least a byte of the file or its companion
+    // (a join of one row to many meets each of the many once). Pages a
+    // transaction of this connection has not yet written out count too.
+    const qint64 written = fileSize(path) + fileSize(sqlite3_filename_journal(path))
+        + fileSize(sqlite3_filename_wal(path));
+    const qint64 pages =
+        pragmaValue(m_db, "PRAGMA main.page_count") * pragmaValue(m_db, "PRAGMA main.page_size");
+    return std::max(written, pages);
 }
 
 bool QELSQLiteStatement::failed() const
@@ -73,9 +138,13 @@ QString QELSQLiteStatement::errorMessage() const
         return QStringLiteral("no database");
     if (!m_statement && m_prepareCode != SQLITE_OK)
         return m_prepareError;
+    if (m_pastRowBound)
+        return QStringLiteral(
+            "a query answered more rows than the file could hold; the file is damaged or hostile");
     // Only a guarded connection interrupts itself: its step ran past the budget.
     if (m_stepCode == SQLITE_INTERRUPT)
-        return QStringLiteral("a query ran past its time limit; the file may be damaged or hostile");
+        return QStringLiteral(
+            "a query ran past its time limit; the file may be damaged or hostile");
     return QString::fromUtf8(sqlite3_errmsg(m_db));
 }
 
@@ -109,6 +178,8 @@ void QELSQLiteStatement::reset()
         sqlite3_clear_bindings(m_statement);
     }
     m_stepCode = 0;
+    m_rows = 0;
+    m_pastRowBound = false;
 }
 
 void QELSQLiteStatement::finalize()

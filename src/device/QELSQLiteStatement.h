@@ -30,6 +30,11 @@ public:
 
     // Steps once: true while a row comes. lastStepCode() tells a clean end
     // (SQLITE_DONE) from a failure.
+    // A read of a database file that answers more rows than the file and
+    // its journal or WAL have bytes cannot be meeting each stored row once
+    // (pages of a damaged file that point back at one another, a view over
+    // an endless query): it fails with SQLITE_CORRUPT, and every later step
+    // answers false until reset(). A database in memory has no such bound.
     bool step();
     int lastStepCode() const { return m_stepCode; }
     bool failed() const;
@@ -87,10 +92,15 @@ public:
     int columnType(int column) const;
 
 private:
+    qint64 rowBound() const;
+
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_statement = nullptr;
     int m_prepareCode = 0;
     QString m_prepareError;
     int m_stepCode = 0;
+    // Rows answered since the statement last started.
+    qint64 m_rows = 0;
+    bool m_pastRowBound = false;
     mutable QHash<QString, int> m_indices;
 };

@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include "BackupFileSource.h"
 #include "DeviceTime.h"
@@ -126,7 +127,13 @@ QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList(
                  columnOrNull(db, "ZWACHATSESSION", "ZPARTNERNAME", ""),
                  columnOrNull(db, "ZWACHATSESSION", "ZSESSIONTYPE", "")));
     QList<QELMessagesConversation> list;
+    // Pages of a damaged file that point back at one another answer the
+    // same chats again; each is listed once.
+    QSet<qint64> listed;
     const bool read = sessions.forEachRow([&](const QELSQLiteStatement& row) {
+        if (listed.contains(row.int64(0)))
+            return true;
+        listed.insert(row.int64(0));
         QELMessagesConversation conversation;
         conversation.setConversationDBReader(this);
         conversation.setConversationType(1);

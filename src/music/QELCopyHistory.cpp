@@ -120,6 +120,7 @@ void QELCopyHistory::loadMirror()
 
 void QELCopyHistory::RecordCopyHistoryForItemWithSucess(const QString& itemId, bool success)
 {
+    assertNotOnGuiThread();
     if (itemId.isNull())
         return;
     {

@@ -35,7 +35,8 @@ public:
                                                   QString* why = nullptr);
     ~QELCopyHistory() override;
 
-    // The result of the item's latest copy; one entry per item.
+    // The result of the item's latest copy; one entry per item. Written to the
+    // file at once: a worker thread.
     void RecordCopyHistoryForItemWithSucess(const QString& itemId, bool success);
     // 0 never recorded, 1 failed, 2 copied. Any thread, never waits for a write.
     qint64 GetCopyHistoryResultForItemWithID(const QString& itemId) const;

@@ -144,6 +144,14 @@ QString withExtension(const QString& stem, const QString& extension)
 // `cancel` are touched by one worker at a time (tracks never overlap), and
 // read by the main thread only after the run's end was posted.
 struct QELCopyMusic::Run {
+    // A run dropped before its end (the job went with a track posted) keeps
+    // what it copied: the batch would otherwise take the files back.
+    ~Run()
+    {
+        if (!batch.placedFiles().isEmpty())
+            batch.commit();
+    }
+
     std::atomic<bool> cancel{false};
     // A newer run took over: this one sends nothing more.
     std::atomic<bool> replaced{false};

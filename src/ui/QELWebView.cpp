@@ -218,6 +218,21 @@ void QELWebView::setHtml(const QString& html, const QUrl& baseUrl)
     });
 }
 
+void QELWebView::setTextSelectable(bool selectable)
+{
+    m_textSelectable = selectable;
+    // Pages loaded from their files get the no-selection style from the
+    // script; a view whose text may be selected and copied runs none.
+    QWebEngineScriptCollection& scripts = page()->scripts();
+    const QList<QWebEngineScript> present = scripts.find(noSelectionScript().name());
+    if (selectable) {
+        for (const QWebEngineScript& script : present)
+            scripts.remove(script);
+    } else if (present.isEmpty()) {
+        scripts.insert(noSelectionScript());
+    }
+}
+
 void QELWebView::loadFile(const QString& path)
 {
     // A large setHtml() page still being written is not shown after this.

@@ -38,7 +38,7 @@ public:
     // Lets the user select the text of later pages and copy it (select all
     // and copy then do what they say); cut, drops and the context menu stay
     // off. Off by default.
-    void setTextSelectable(bool selectable) { m_textSelectable = selectable; }
+    void setTextSelectable(bool selectable);
     bool textSelectable() const { return m_textSelectable; }
 
     // Whether the view would load `url` (local schemes only).

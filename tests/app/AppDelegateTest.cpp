@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include "AppDelegateFixture.h"
 #include "QELDeviceCategoryContentView.h"
 
@@ -193,6 +195,51 @@ TEST_F(AppDelegateTest, FailedMediaReadShowsTheContentPageOnceWithoutLibraries)
         m_delegate.reset();
         m_window.reset();
     }
+}
+
+// The device names the companions of its ".bak" copy "MediaLibrary.sqlitedb-wal.bak"; what
+// they hold is read only when the local copies carry the names SQLite looks for.
+TEST_F(AppDelegateTest, TheMediaLibraryBakCopyIsReadWithItsWriteAheadLog)
+{
+    // Three tracks in the file; a transaction only in the "-wal" removes one.
+    const QString scratch = m_dir.path() + QStringLiteral("/wal-scratch.sqlitedb");
+    {
+        QFile file(scratch);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(mediaLibraryBytes(m_dir.path(), 3));
+    }
+    QByteArray main;
+    QByteArray wal;
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(scratch).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; "
+                               "DELETE FROM item WHERE item_pid = 3;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK)
+            << sqlite3_errmsg(db);
+        QFile mainFile(scratch);
+        QFile walFile(scratch + QStringLiteral("-wal"));
+        ASSERT_TRUE(mainFile.open(QIODevice::ReadOnly) && walFile.open(QIODevice::ReadOnly));
+        main = mainFile.readAll();
+        wal = walFile.readAll();
+        sqlite3_close(db);
+    }
+    ASSERT_FALSE(wal.isEmpty());
+
+    launch();
+    SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/bak-wal"));
+    b.udid(QStringLiteral("bak-wal")).productType(QStringLiteral("iPhone8,1")).productVersion(QStringLiteral("10.3"));
+    b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"), main);
+    b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb-wal.bak"), wal);
+    const QString udid = m_simulator->attach(b.build());
+    QELDeviceContentView* page = waitForContentPage();
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->deviceMediaLibrary(), nullptr);
+    EXPECT_EQ(page->deviceMediaLibrary()->getAllTracks().size(), 2);
+    m_simulator->detach(udid);
+    ASSERT_TRUE(waitUntil([&] { return shownPage() == m_delegate->lookingForDeviceView(); }));
 }
 
 TEST_F(AppDelegateTest, ArtworkReaderFollowsTheDatabasesFound)

@@ -8,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "ContactsTestSupport.h"
 #include "QELContactStore.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 #include "SQLiteFixtureWriter.h"
 #include "TestEnvironment.h"
 
@@ -294,6 +296,30 @@ TEST(ContactsDbReader, BadFilesGiveAClearAnswerAndNoContacts)
         EXPECT_TRUE(reader->getContacts().isEmpty());
         EXPECT_FALSE(reader->lastError().isEmpty());
     }
+}
+
+// Pages of the people table that point back at one another answer the same
+// people again and again: each is read once, and none counts as a duplicate.
+TEST(ContactsDbReader, PeoplePagesThatRepeatGiveEachPersonOnce)
+{
+    AddressBookFixture book;
+    for (int i = 1; i <= 400; ++i)
+        book.person(Person::named(QStringLiteral("Given%1 with a long enough name").arg(i),
+                                  QStringLiteral("Family%1").arg(i)));
+    const QString path = TestEnvironment::home() + "/AddressBook.sqlitedb";
+    ASSERT_TRUE(book.write(path));
+    ASSERT_TRUE(SQLiteDamage::repeatRows(path, "ABPerson", 4, 6));
+    auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(reader->loadContacts());
+    const QList<QELContactPtr> contacts = reader->getContacts();
+    ASSERT_FALSE(contacts.isEmpty());
+    EXPECT_LT(contacts.size(), 400);
+    EXPECT_EQ(reader->mergedCount(), 0);
+    QSet<qint64> uids;
+    for (const QELContactPtr& contact : contacts)
+        uids.insert(contact->uid.value_or(0));
+    EXPECT_EQ(uids.size(), contacts.size());
 }
 
 TEST(ContactsDbReader, OlderSchemasWithoutSomeColumnsLeaveTheirFieldsUnset)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The SQLite toolkit: reading a copied database with its WAL, row loops that
 // fail on a bad end, the scoped transaction and the store base.
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <limits>
@@ -19,6 +20,7 @@
 #include "QELSQLiteStatement.h"
 #include "QELSQLiteStore.h"
 #include "QELSQLiteTransaction.h"
+#include "QtPrinters.h"
 #include "SQLiteDamage.h"
 
 namespace {
@@ -212,7 +214,8 @@ TEST_P(DamagedFile, FailsClearlyNeverAsACompleteRead)
          {&QELSQLiteDatabase::openCopyReadOnly, &QELSQLiteDatabase::openReadOnly}) {
         QString error;
         int code = SQLITE_OK;
-        const QELSQLiteDatabase db = open(path, &error, &code, QELSQLiteDatabase::kDeviceStepBudget);
+        const QELSQLiteDatabase db =
+            open(path, &error, &code, QELSQLiteDatabase::kDeviceStepBudget);
         EXPECT_EQ(db.isOpen(), GetParam().opens) << error.toStdString();
         if (!db.isOpen()) {
             EXPECT_TRUE(error.contains(path)) << error.toStdString();
@@ -559,7 +562,8 @@ constexpr Clock::Milliseconds kTestBudget{100};
 TEST_P(HostileView, AReadOfItGivesUpWithAReasonInsteadOfRunningForEver)
 {
     QTemporaryDir dir;
-    const QString path = writeHostileDatabase(dir.filePath(QStringLiteral("hostile.db")), GetParam().view);
+    const QString path =
+        writeHostileDatabase(dir.filePath(QStringLiteral("hostile.db")), GetParam().view);
     QString error;
     const QELSQLiteDatabase db = GetParam().inPlace
         ? QELSQLiteDatabase::openReadOnly(path, &error, nullptr, kTestBudget)
@@ -617,8 +621,7 @@ TEST(SQLiteBudget, CountsEachStepNotTheWholeRead)
     const bool complete = rows.forEachRow([&](const QELSQLiteStatement&) {
         // Work between steps longer than one step's budget in total.
         if (++seen == 300) {
-            while (std::chrono::steady_clock::now() - start < budget * 2) {
-            }
+            while (std::chrono::steady_clock::now() - start < budget * 2) {}
         }
         return true;
     });
@@ -660,7 +663,7 @@ TEST(SQLiteRows, WholeNumbersFromRealsDropTheFractionAndClampTheRange)
         {"1e300", std::numeric_limits<qint64>::max()},
         {"-1e300", std::numeric_limits<qint64>::min()},
         {"9223372036854775807.0", std::numeric_limits<qint64>::max()},
-        {"4611686018427387904", qint64(1) << 62}, // an INTEGER keeps every digit
+        {"4611686018427387904", qint64(1) << 62},      // an INTEGER keeps every digit
         {"9e999", std::numeric_limits<qint64>::max()}, // infinity
         {"'7.5'", 7},
         {"NULL", 0},
@@ -675,4 +678,135 @@ TEST(SQLiteRows, WholeNumbersFromRealsDropTheFractionAndClampTheRange)
         EXPECT_EQ(row.wholeNumber(QStringLiteral("v")), c.expected);
         EXPECT_EQ(row.wholeNumber(QStringLiteral("absent")), 0);
     }
+}
+
+namespace {
+
+// A read that answers more rows than its file has bytes cannot be reading
+// stored rows once each: a view over an endless query, a join of a damaged
+// file with itself, pages that point back at each other. Honest reads of
+// many rows, in the file or its WAL, end as they should.
+struct RowBoundCase {
+    const char* name;
+    const char* schema; // run on a new database
+    const char* query;
+    bool inMemory;
+    bool completes;
+    int rows; // when it completes
+};
+void PrintTo(const RowBoundCase& c, std::ostream* os) { *os << c.name; }
+
+class RowBound : public ::testing::TestWithParam<RowBoundCase> {};
+
+// Far past any bound of the small files below, so that a read without the
+// bound stops here instead of running for ever.
+constexpr int kRowCap = 1000000;
+
+constexpr const char* kNumbers = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                                 "LIMIT %1) ";
+
+// The schema with "%1" standing for a query of the numbers 1 to `rows`.
+QString numbered(const char* sql, int rows)
+{
+    QString schema = QString::fromLatin1(sql);
+    return schema.replace(QStringLiteral("%1"), QString::fromLatin1(kNumbers).arg(rows));
+}
+
+} // namespace
+
+TEST_P(RowBound, AReadOfMoreRowsThanTheFileHoldsFailsAndHonestReadsEnd)
+{
+    const RowBoundCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rows.db"));
+    QELSQLiteDatabase db;
+    if (c.inMemory) {
+        db = QELSQLiteDatabase::openInMemory();
+        ASSERT_TRUE(db.execute(numbered(c.schema, 300)));
+    } else {
+        {
+            QELSQLiteDatabase writer = QELSQLiteDatabase::openOrCreate(path);
+            // A WAL stays beside the file, as in a copy of a device's database.
+            sqlite3_db_config(writer.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            QString error;
+            ASSERT_TRUE(writer.execute(numbered(c.schema, c.rows > 0 ? c.rows : 300), &error))
+                << error.toStdString();
+        }
+        QString error;
+        db = QELSQLiteDatabase::openCopyReadOnly(path, &error);
+        ASSERT_TRUE(db.isOpen()) << error.toStdString();
+    }
+    const qint64 bytes = QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();
+
+    QELSQLiteStatement rows(db.handle(), QString::fromLatin1(c.query));
+    ASSERT_TRUE(rows.isPrepared()) << rows.errorMessage().toStdString();
+    qint64 seen = 0;
+    const bool complete =
+        rows.forEachRow([&seen](const QELSQLiteStatement&) { return ++seen < kRowCap; });
+    if (c.completes) {
+        EXPECT_TRUE(complete) << rows.errorMessage().toStdString();
+        EXPECT_EQ(seen, c.rows);
+        return;
+    }
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(rows.lastStepCode(), SQLITE_CORRUPT);
+    EXPECT_EQ(rows.errorMessage(),
+              QStringLiteral("a query answered more rows than the file could "
+                             "hold; the file is damaged or hostile"));
+    EXPECT_GT(seen, bytes);
+    EXPECT_LE(seen, 2 * std::max<qint64>(bytes, 1024));
+    // It stays failed until it is started again, and then reads from the top.
+    EXPECT_FALSE(rows.step());
+    EXPECT_EQ(rows.lastStepCode(), SQLITE_CORRUPT);
+    rows.reset();
+    EXPECT_TRUE(rows.step());
+    EXPECT_EQ(rows.int64(0), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SQLiteRows, RowBound,
+    ::testing::Values(
+        RowBoundCase{"EndlessView",
+                     "CREATE TABLE real_rows(id INTEGER PRIMARY KEY); CREATE VIEW t AS WITH "
+                     "RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c;",
+                     "SELECT * FROM t", false, false, 0},
+        RowBoundCase{"CrossJoinOfAFewRows",
+                     "CREATE TABLE t(id INTEGER PRIMARY KEY); INSERT INTO t %1 SELECT x FROM c;",
+                     "SELECT a.id, b.id FROM t a, t b", false, false, 0},
+        RowBoundCase{"ManySmallRows",
+                     "CREATE TABLE t(id INTEGER PRIMARY KEY); INSERT INTO t %1 SELECT x FROM c;",
+                     "SELECT id FROM t", false, true, 100000},
+        RowBoundCase{"ManySmallRowsInTheWal",
+                     "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; "
+                     "CREATE TABLE t(id INTEGER PRIMARY KEY); INSERT INTO t %1 SELECT x FROM c;",
+                     "SELECT id FROM t", false, true, 100000},
+        RowBoundCase{"OneToManyJoin",
+                     "CREATE TABLE parent(id INTEGER PRIMARY KEY); "
+                     "INSERT INTO parent VALUES (1),(2),(3),(4),(5),(6),(7),(8),(9),(10); "
+                     "CREATE TABLE child(id INTEGER PRIMARY KEY, p INTEGER); "
+                     "INSERT INTO child %1 SELECT x, x % 10 + 1 FROM c;",
+                     "SELECT parent.id, child.id FROM parent JOIN child ON child.p = parent.id",
+                     false, true, 100000},
+        RowBoundCase{"CrossJoinInMemory",
+                     "CREATE TABLE t(id INTEGER PRIMARY KEY); INSERT INTO t %1 SELECT x FROM c;",
+                     "SELECT a.id, b.id FROM t a, t b", true, true, 90000}),
+    [](const ::testing::TestParamInfo<RowBoundCase>& info) { return info.param.name; });
+
+// Our own stores read rows that a transaction has not yet written to the
+// file (journal_mode OFF keeps them in memory until it ends): they count.
+TEST(SQLiteRows, RowsOfAnOpenTransactionAreReadWhole)
+{
+    QTemporaryDir dir;
+    const QELSQLiteDatabase db =
+        QELSQLiteDatabase::openOrCreate(dir.filePath(QStringLiteral("store.db")));
+    ASSERT_TRUE(db.execute(QStringLiteral("PRAGMA journal_mode=OFF; CREATE TABLE t(id INTEGER "
+                                          "PRIMARY KEY); BEGIN;")));
+    ASSERT_TRUE(db.execute(numbered("INSERT INTO t %1 SELECT x FROM c", 100000)));
+    ASSERT_LT(QFileInfo(dir.filePath(QStringLiteral("store.db"))).size(), 100000);
+    QELSQLiteStatement rows(db.handle(), QStringLiteral("SELECT id FROM t"));
+    int seen = 0;
+    EXPECT_TRUE(rows.forEachRow([&seen](const QELSQLiteStatement&) { return ++seen < kRowCap; }))
+        << rows.errorMessage().toStdString();
+    EXPECT_EQ(seen, 100000);
+    EXPECT_TRUE(db.execute(QStringLiteral("COMMIT")));
 }

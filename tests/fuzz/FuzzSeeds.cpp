@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <QDateTime>
@@ -23,9 +24,15 @@
 #include "ITunesDBWriter.h"
 #include "LibraryItdbFixture.h"
 #include "MediaLibraryFixture.h"
+#include "NoteStoreFixture.h"
+#include "PhotosDbFixture.h"
 #include "Plist.h"
+#include "SQLiteDamage.h"
 #include "SafariFixture.h"
 #include "SimulatedDeviceBuilder.h"
+#include "SmsDbBuilder.h"
+#include "VoicemailFixture.h"
+#include "WhatsAppDbBuilder.h"
 
 namespace {
 
@@ -321,6 +328,32 @@ Seeds booksListSeeds()
     };
 }
 
+// Note bodies compressed both ways, with every attachment kind, and the
+// inflated messages the walker reads.
+Seeds noteBodySeeds()
+{
+    using namespace NoteStoreFixture;
+    const QString f(QChar(0xFFFC));
+    const QString text = QStringLiteral("Trip\n") + f + QStringLiteral("\nand\n") + f
+        + QStringLiteral("\n") + f + QStringLiteral("\n") + f;
+    const QList<Attachment> attachments{
+        {QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("public.jpeg")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000002"),
+         QStringLiteral("com.apple.notes.table")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000003"),
+         QStringLiteral("com.apple.drawing.2")},
+        {QStringLiteral("00000000-0000-4000-8000-000000000004"),
+         QStringLiteral("com.apple.quicktime-movie")},
+    };
+    const QByteArray message = noteBodyMessage(text, attachments);
+    return {
+        {QStringLiteral("gzip"), compress(message, Wrapper::Gzip)},
+        {QStringLiteral("zlib"), compress(message, Wrapper::Zlib)},
+        {QStringLiteral("inflated"), message},
+        {QStringLiteral("text-only"), noteBody(QStringLiteral("Shopping\nmilk\n\teggs"))},
+    };
+}
+
 // Binary image databases with every kind of record: raw sizes of both pixel
 // formats, image files, ids of no known format, other data objects, names off
 // 4-byte alignment, albums of each type with an extra object among their
@@ -371,6 +404,296 @@ Seeds imageDatabaseSeeds()
     return seeds;
 }
 
+// One database holding the tables of several, for the harnesses that read
+// the same bytes as two files (a reader and the database that names its
+// people): the first database with every table of the others copied in.
+QByteArray mergedDatabases(const QList<QByteArray>& databases)
+{
+    QTemporaryDir dir;
+    const auto save = [&dir](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    const QString path = dir.filePath(QStringLiteral("merged"));
+    if (databases.isEmpty() || !save(QStringLiteral("merged"), databases.first()))
+        return {};
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK;
+    const auto run = [&db](const QString& sql) {
+        return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+    for (qsizetype i = 1; ok && i < databases.size(); ++i) {
+        // The folder is ours, so its path needs no quoting beyond the quotes.
+        ok = save(QStringLiteral("other"), databases.at(i))
+            && run(QStringLiteral("ATTACH DATABASE '%1' AS other")
+                       .arg(dir.filePath(QStringLiteral("other"))));
+        QList<QPair<QString, QString>> tables;
+        sqlite3_stmt* list = nullptr;
+        if (ok
+            && sqlite3_prepare_v2(db,
+                                  "SELECT name, sql FROM other.sqlite_master WHERE type = 'table' "
+                                  "AND name NOT LIKE 'sqlite_%'",
+                                  -1, &list, nullptr)
+                == SQLITE_OK) {
+            const auto column = [&list](int i) {
+                return QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(list, i)));
+            };
+            while (sqlite3_step(list) == SQLITE_ROW)
+                tables.append({column(0), column(1)});
+        }
+        sqlite3_finalize(list);
+        for (const auto& [name, sql] : tables)
+            ok =
+                ok && run(sql)
+                && run(
+                    QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM other.\"%1\"").arg(name));
+        ok = ok && run(QStringLiteral("DETACH DATABASE other"));
+    }
+    sqlite3_close(db);
+    return ok ? readAll(path) : QByteArray();
+}
+
+Seeds typedStreamSeeds()
+{
+    return {
+        {QStringLiteral("text"), SmsDbBuilder::attributedBody(QStringLiteral("Grüße 👋 & <b>"))},
+        {QStringLiteral("long"), SmsDbBuilder::attributedBody(QString(300, QLatin1Char('x')))},
+        {QStringLiteral("strings"),
+         SmsDbBuilder::archivedStrings({QStringLiteral("at_0_1234-ABCD"), QStringLiteral("b")})},
+    };
+}
+
+Seeds messagesSeeds()
+{
+    Seeds seeds;
+    SmsDbBuilder chats;
+    const qint64 ann = chats.handle(QStringLiteral("+15550100123"));
+    const qint64 bob = chats.handle(QStringLiteral("bob@example.com"), QStringLiteral("iMessage"));
+    const qint64 group = chats.chat({ann, bob});
+    SmsDbBuilder::ChatMessage plain;
+    plain.chat = group;
+    plain.handle = ann;
+    plain.text = QStringLiteral("hi <there>");
+    plain.date = 700000000;
+    chats.chatMessage(plain);
+    SmsDbBuilder::ChatMessage archived;
+    archived.chat = chats.chat({bob});
+    archived.handle = bob;
+    archived.attributedBody = SmsDbBuilder::attributedBody(QStringLiteral("only archived"));
+    archived.date = 700000000LL * 1000000000LL;
+    archived.fromMe = true;
+    archived.service = QStringLiteral("iMessage");
+    archived.attachments = {
+        {QStringLiteral("~/Library/SMS/Attachments/a.jpg"), QStringLiteral("image/jpeg")}};
+    chats.chatMessage(archived);
+    SmsDbBuilder::ChatMessage lost;
+    lost.handle = ann;
+    lost.text = QStringLiteral("in no chat");
+    lost.date = 700000100;
+    chats.chatMessage(lost);
+    seeds.append(
+        {QStringLiteral("chat"), written([&](const QString& p) { return chats.write(p); })});
+
+    SmsDbBuilder groups;
+    groups.setMessageGroupLegacy(true);
+    SmsDbBuilder::GroupMessage message;
+    message.group =
+        groups.messageGroup({QStringLiteral("+15550100123"), QStringLiteral("5550199")});
+    message.text = QStringLiteral("old");
+    message.date = 1300000000;
+    message.parts = {{QStringLiteral("text/plain"), QStringLiteral("text_0001.txt"),
+                      QStringLiteral("a part"), 0},
+                     {QStringLiteral("image/jpeg"), QStringLiteral("IMG_0001.jpg"), QVariant(), 1}};
+    groups.groupMessage(message);
+    seeds.append(
+        {QStringLiteral("groups"), written([&](const QString& p) { return groups.write(p); })});
+
+    SmsDbBuilder madrid;
+    madrid.madridChat(QStringLiteral("chat1"),
+                      {QStringLiteral("+15550100123"), QStringLiteral("e@example.com")});
+    SmsDbBuilder::MadridMessage im;
+    im.handle = QStringLiteral("+15550100123");
+    im.roomname = QStringLiteral("chat1");
+    im.text = QStringLiteral("madrid");
+    im.date = 300000000;
+    im.attachmentGuids = {QStringLiteral("guid-1")};
+    madrid.madridMessage(im);
+    madrid.madridAttachment(QStringLiteral("guid-1"), QStringLiteral("/var/mobile/a.png"),
+                            QStringLiteral("image/png"));
+    seeds.append(
+        {QStringLiteral("madrid"), written([&](const QString& p) { return madrid.write(p); })});
+
+    SmsDbBuilder handles;
+    handles.setChatTables(false);
+    SmsDbBuilder::ChatMessage alone;
+    alone.handle = handles.handle(QStringLiteral("+15550100123"));
+    alone.text = QStringLiteral("no chats");
+    alone.date = 700000000;
+    handles.chatMessage(alone);
+    seeds.append(
+        {QStringLiteral("handles"), written([&](const QString& p) { return handles.write(p); })});
+    return seeds;
+}
+
+Seeds whatsAppSeeds()
+{
+    WhatsAppDbBuilder db;
+    db.chat(QStringLiteral("Ann"), 7);
+    const qint64 carl = db.chat(QStringLiteral("Carl"));
+    const qint64 group = db.chat(QStringLiteral("Club"), 0, 1);
+    db.groupMember(group, QStringLiteral("Dee"), QStringLiteral("4915550100@s.whatsapp.net"));
+    db.message({.chat = carl, .date = 600000000.5, .text = QStringLiteral("hello")});
+    db.message({.chat = group,
+                .fromMe = true,
+                .date = 600000100,
+                .type = WhatsAppDbBuilder::Image,
+                .mediaPath = QStringLiteral("Media/a.jpg")});
+    db.message({.chat = group,
+                .date = QVariant(),
+                .type = WhatsAppDbBuilder::Video,
+                .fromJid = QStringLiteral("4915550100@s.whatsapp.net"),
+                .mediaPath = QString()});
+    db.contact(7, QStringLiteral("Ann"), QStringLiteral("Ann Lee"), 2);
+    const QByteArray chats = written([&](const QString& p) { return db.writeChatStorage(p); });
+    const QByteArray contacts = written([&](const QString& p) { return db.writeContacts(p); });
+    // Chat pages that point back at one another, which once answered chats
+    // without end until the reader ran out of memory.
+    WhatsAppDbBuilder many;
+    for (int i = 1; i <= 400; ++i)
+        many.chat(QStringLiteral("Chat %1 with a name long enough to fill pages").arg(i));
+    const QByteArray repeating = written([&](const QString& p) {
+        return many.writeChatStorage(p)
+            && SQLiteDamage::repeatRows(p, QStringLiteral("ZWACHATSESSION"), 6, 40);
+    });
+    db.setSessionTypeColumn(false);
+    return {
+        {QStringLiteral("chats"), chats},
+        {QStringLiteral("repeating-pages"), repeating},
+        {QStringLiteral("chats-and-contacts"), mergedDatabases({chats, contacts})},
+        {QStringLiteral("no-session-type"),
+         written([&](const QString& p) { return db.writeChatStorage(p); })},
+    };
+}
+
+AddressBookFixture seedAddressBook()
+{
+    AddressBookFixture book;
+    AddressBookFixture::Person ann = AddressBookFixture::Person::named(
+        QStringLiteral("Ann"), QStringLiteral("Lee"), QStringLiteral("Acme"));
+    ann.note = QStringLiteral("line one\nline two; with, commas");
+    ann.birthday = QStringLiteral("339163200");
+    const qint64 first = book.person(ann);
+    book.phone(first, QStringLiteral("+1 (555) 010-0123"), QStringLiteral("_$!<Mobile>!$_"));
+    book.email(first, QStringLiteral("ann@example.com"), QStringLiteral("custom label"));
+    book.address(first,
+                 {{QStringLiteral("Street"), QStringLiteral("1 Main St")},
+                  {QStringLiteral("City"), QStringLiteral("Springfield")},
+                  {QStringLiteral("CountryCode"), QStringLiteral("us")}},
+                 QStringLiteral("_$!<Home>!$_"));
+    book.url(first, QStringLiteral("https://example.com"));
+    const qint64 again = book.person(
+        AddressBookFixture::Person::named(QStringLiteral("ann"), QStringLiteral("Lee ")));
+    book.phone(again, QStringLiteral("5550199"));
+    book.person(AddressBookFixture::Person());
+    book.setHasDeletedLabelRow(true);
+    return book;
+}
+
+Seeds contactsSeeds()
+{
+    const AddressBookFixture book = seedAddressBook();
+    const QByteArray people = written([&](const QString& p) { return book.write(p); });
+    AddressBookImagesFixture images({AddressBookImagesFixture::Table::ABImage,
+                                     AddressBookImagesFixture::Table::ABThumbnailImage});
+    images.image(1, QByteArray("\x89PNG\r\n\x1a\n", 8));
+    images.image(2, QByteArray("thumbnail"), AddressBookImagesFixture::Table::ABThumbnailImage);
+    const QByteArray pictures = written([&](const QString& p) { return images.write(p); });
+    // People pages that point back at one another, which once made every
+    // repeat a duplicate to merge.
+    AddressBookFixture many;
+    for (int i = 1; i <= 400; ++i)
+        many.person(AddressBookFixture::Person::named(
+            QStringLiteral("Given%1 with a long enough name").arg(i), QStringLiteral("Family")));
+    const QByteArray repeating = written([&](const QString& p) {
+        return many.write(p) && SQLiteDamage::repeatRows(p, QStringLiteral("ABPerson"), 4, 6);
+    });
+    return {
+        {QStringLiteral("repeating-pages"), repeating},
+        {QStringLiteral("book"), people},
+        {QStringLiteral("demo"),
+         written([](const QString& p) { return AddressBookFixture::demo().write(p); })},
+        {QStringLiteral("book-and-pictures"), mergedDatabases({people, pictures})},
+    };
+}
+
+Seeds voicemailSeeds()
+{
+    using namespace VoicemailFixture;
+    const QList<Voicemail> voicemails{
+        {QStringLiteral("+15550100123"), 1600000000, 12, 1, 0},
+        {QVariant(), 1600000100, 3, 0, 600000000},
+        {QStringLiteral("ann@example.com"), 1600000200, 40, 1, 0},
+        {QStringLiteral(""), 1600000300, 1, 1, 0},
+    };
+    const QByteArray index =
+        written([&](const QString& p) { return writeVoicemailDb(p, voicemails); });
+    const AddressBookFixture book = seedAddressBook();
+    const QByteArray named =
+        written([&](const QString& p) { return book.write(p) && addFullTextSearch(p, book); });
+    Schema older;
+    older.trashedDate = false;
+    return {
+        {QStringLiteral("index"), index},
+        {QStringLiteral("older"),
+         written([&](const QString& p) { return writeVoicemailDb(p, voicemails, older); })},
+        {QStringLiteral("index-and-book"), mergedDatabases({index, named})},
+    };
+}
+
+Seeds photosDbSeeds()
+{
+    using namespace PhotosDbFixture;
+    QList<Asset> assets;
+    for (qint64 pk = 1; pk <= 3; ++pk) {
+        Asset asset;
+        asset.pk = pk;
+        asset.fileName = QStringLiteral("IMG_000%1.JPG").arg(pk);
+        asset.created = 700000000 + double(pk);
+        asset.sortToken = double(pk);
+        asset.thumbnailIndex = int(pk);
+        assets.append(asset);
+    }
+    assets[1].fileName = QStringLiteral("IMG_0002.MOV");
+    assets[1].kind = 1;
+    assets[1].favorite = 1;
+    assets[2].trashed = 700000500.0;
+    assets[2].adjusted = true;
+    assets[2].cloudGuid = QStringLiteral("cloud-guid");
+    const QList<AlbumRow> albums{{1, 2, QStringLiteral("Holidays"), {1, 2}},
+                                 {2, 1505, QStringLiteral("Stream"), {3}},
+                                 {3, QVariant(), QVariant(), {}},
+                                 {4, 1602, QString(), {1}}};
+    Schema older;
+    Schema newer;
+    newer.assetTable = QStringLiteral("ZASSET");
+    newer.assetKind = true;
+    newer.hdr = Schema::Hdr::Asset;
+    newer.membershipTables = {};
+    newer.entityMembership = true;
+    newer.cloudMasterTable = true;
+    newer.cloudAssetGuid = true;
+    newer.attributesCloudMaster = true;
+    newer.attributeKeysDiffer = true;
+    newer.unmanagedAdjustment = true;
+    return {
+        {QStringLiteral("generic-asset"),
+         written([&](const QString& p) { return write(p, older, assets, albums); })},
+        {QStringLiteral("asset"),
+         written([&](const QString& p) { return write(p, newer, assets, albums); })},
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -397,8 +720,15 @@ int main(int argc, char** argv)
         {QStringLiteral("fuzz_safari"), safariSeeds()},
         {QStringLiteral("fuzz_calendar"), calendarSeeds()},
         {QStringLiteral("fuzz_books_list"), booksListSeeds()},
+        {QStringLiteral("fuzz_note_body"), noteBodySeeds()},
         {QStringLiteral("fuzz_artworkdb"), imageDatabaseSeeds()},
         {QStringLiteral("fuzz_photo_database"), imageDatabaseSeeds()},
+        {QStringLiteral("fuzz_typedstream"), typedStreamSeeds()},
+        {QStringLiteral("fuzz_messages"), messagesSeeds()},
+        {QStringLiteral("fuzz_whatsapp"), whatsAppSeeds()},
+        {QStringLiteral("fuzz_contacts"), contactsSeeds()},
+        {QStringLiteral("fuzz_voicemail"), voicemailSeeds()},
+        {QStringLiteral("fuzz_photos_db"), photosDbSeeds()},
     };
     const QDir root(QString::fromLocal8Bit(argv[1]));
     int failures = 0;

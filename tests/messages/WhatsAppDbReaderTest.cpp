@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The WhatsApp reader: chats with and without session types and contacts,
 // groups, media and media never downloaded, dates and their order.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include "MessagesTestSupport.h"
 #include "QELMessagesWhatsAppDbReader.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 #include "WhatsAppDbBuilder.h"
 
 using namespace MessagesTest;
@@ -166,6 +170,28 @@ TEST_F(WhatsAppDb, MissingOrDamagedFilesGiveNoReaderOrEmptyLists)
         ghost.setConversationId(1, QELMessagesConversation::Source::WhatsApp);
         EXPECT_TRUE(r->getMessagesFromConversationWithStartDateAndEndDate(ghost, {}, {}).isEmpty());
     }
+}
+
+// Pages of the chat table that point back at one another answer the same
+// chats again and again: each is listed once, and the list ends.
+TEST_F(WhatsAppDb, ChatPagesThatRepeatListEachChatOnce)
+{
+    WhatsAppDbBuilder db;
+    for (int i = 1; i <= 400; ++i)
+        db.chat(QStringLiteral("Chat %1 with a name long enough to fill pages").arg(i));
+    ASSERT_TRUE(db.writeChatStorage(path("ChatStorage.sqlite")));
+    ASSERT_TRUE(SQLiteDamage::repeatRows(path("ChatStorage.sqlite"), "ZWACHATSESSION", 4, 6));
+    auto r = QELMessagesWhatsAppDbReader::create(path("ChatStorage.sqlite"), QString());
+    ASSERT_TRUE(r);
+    const QList<QELMessagesConversation> list = r->getConversationList();
+    ASSERT_FALSE(list.isEmpty());
+    EXPECT_LT(list.size(), 400);
+    QList<qint64> ids;
+    for (const QELMessagesConversation& conversation : list)
+        ids.append(conversation.conversationId());
+    QList<qint64> once = QSet<qint64>(ids.cbegin(), ids.cend()).values();
+    std::sort(once.begin(), once.end());
+    EXPECT_EQ(ids, once);
 }
 
 } // namespace

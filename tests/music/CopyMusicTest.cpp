@@ -2,6 +2,8 @@
 // The copy of tracks into a folder: names from the Copy-to-Mac preferences,
 // hostile tags kept inside the folder, the overwrite rule, tags and covers
 // written into untitled copies, the playlist file, failures and cancel.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -544,4 +546,30 @@ TEST_F(CopyMusicTest, AFailedPlaylistStillListsOnlyWhatWasCopiedAsAValidFile)
                     .value(QStringLiteral("Playlist Items"))
                     .toList()
                     .isEmpty());
+}
+
+TEST_F(CopyMusicTest, AJobThatGoesBetweenTracksKeepsWhatItCopied)
+{
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Music/F00/S.mp3"),
+                                 AudioFixture::silentMp3()));
+    auto job = std::make_unique<QELCopyMusic>();
+    RecordingCopyDelegate delegate;
+    job->setDelegate(&delegate);
+    job->setDeviceInteface(&m_device.device());
+    job->setBaseCopyPath(m_base);
+    QList<TrackDetailPtr> tracks;
+    for (int i = 1; i <= 2; ++i)
+        tracks << makeTrack(QString::number(i), QStringLiteral("T%1").arg(i), QStringLiteral("A"),
+                            QStringLiteral("B"), i,
+                            QStringLiteral("/iTunes_Control/Music/F00/S.mp3"));
+    job->setItemQueue(queueOf(tracks));
+    job->startCopy();
+    // Without handling events: the second track stays posted to this thread.
+    ASSERT_TRUE(delegate.recorder().waitFor([](const auto& calls) {
+        return std::any_of(calls.begin(), calls.end(), [](const auto& call) {
+            return call.kind == RecordingCopyDelegate::Call::Kind::ItemEnd;
+        });
+    }));
+    job.reset();
+    EXPECT_EQ(filesBelow(m_base), QStringList{"A/B/1-T1.mp3"});
 }

@@ -17,6 +17,14 @@ bool overwritePage(const QString& path, int page);
 // it read, then stepping fails. False when the table has fewer than three
 // leaf pages (the fixture is too small to show a partial read).
 bool damageMiddleOf(const QString& path, const QString& table);
+// Makes `table`'s pages point back at one another as a damaged file's may:
+// its root and `levels - 1` of its leaf pages become interior pages whose
+// `fanout` children are each the next of them, and the last points at the
+// table's first leaf. A scan then meets that leaf's rows fanout^levels times
+// and never a page SQLite sees as damaged. False when the table has no
+// interior root or fewer than `levels` leaf pages, or `levels` is more than
+// SQLite descends (18).
+bool repeatRows(const QString& path, const QString& table, int levels, int fanout);
 // Cuts the file to its first `bytes` bytes.
 bool truncateTo(const QString& path, qint64 bytes);
 

@@ -492,6 +492,45 @@ int main(int argc, char* argv[])
                 std::printf("the address book holds %d people\n", people);
             }
         }
+        // The notes with the note holding a picture selected, then the
+        // options of Copy to the computer.
+        page->selectCategory(6);
+        QListView* notes = nullptr;
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(6);
+                notes = view ? view->findChild<QListView*>(QStringLiteral("tableView")) : nullptr;
+                return notes && notes->isVisible() && notes->model()->rowCount() >= 3;
+            },
+            60000);
+        if (notes) {
+            auto* print =
+                page->cachedView(6)->findChild<QPushButton*>(QStringLiteral("printButton"));
+            ok &= waitFor([&] { return print && print->isEnabled(); });
+            for (int row = 0; row < notes->model()->rowCount(); ++row) {
+                const QModelIndex index = notes->model()->index(row, 0);
+                if (index.data().toString() == QLatin1String("Lisbon trip"))
+                    notes->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            }
+            settle(300);
+            ok &= waitFor([&] { return print && print->isEnabled(); });
+            settle(2000);
+            ok &= save(window, out + QStringLiteral("/app-device-content-notes.png"));
+            bool shot = false;
+            std::function<void()> shootOptions = [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (!dialog) {
+                    QTimer::singleShot(100, shootOptions);
+                    return;
+                }
+                settle(300);
+                shot = save(*dialog, out + QStringLiteral("/app-notes-copy-options.png"));
+                dialog->reject();
+            };
+            QTimer::singleShot(100, shootOptions);
+            page->cachedView(6)->findChild<QPushButton*>(QStringLiteral("copyButton"))->click();
+            ok &= shot;
+        }
         // The page of a backup without voicemail, with the providers link.
         if (const CategoryDescriptor* row = CategoryViews::registry().find(8)) {
             QTemporaryDir empty;

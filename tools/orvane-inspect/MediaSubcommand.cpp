@@ -234,8 +234,9 @@ int inspectMedia(const InspectRequest& request)
     if (!request.exportFolder.isNull() && !device) {
         QDir(scratch).removeRecursively();
         return InspectSubcommands::fail(
-            QStringLiteral("--export needs a FOLDER that holds a device's file system "
-                           "(iTunes_Control or iPod_Control): %1 holds no tracks to copy")
+            QStringLiteral("media cannot export from %1: it holds no tracks to copy (--export "
+                           "needs a FOLDER that holds a device's file system, iTunes_Control or "
+                           "iPod_Control)")
                 .arg(request.input));
     }
     int code = InspectSubcommands::kSucceeded;

@@ -1,10 +1,10 @@
 #include "DataExtensions.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <climits>
 #include <limits>
+
+#include <zlib.h>
 
 #include "Log.h"
 
@@ -13,9 +13,12 @@ namespace {
 // zlib counts in 32-bit units; larger buffers are offered in pieces.
 constexpr qsizetype kMaxPiece = qsizetype(UINT_MAX / 2);
 
-} // namespace
+// A 32 KiB window; plus 32, the header (zlib or gzip) is detected.
+constexpr int kZlibWindowBits = MAX_WBITS;
+constexpr int kAutomaticHeaderWindowBits = MAX_WBITS + 32;
 
-std::optional<QByteArray> DataExtensions::zlibInflate(const QByteArray& data, qsizetype limit)
+std::optional<QByteArray> inflateWithWindowBits(const QByteArray& data, qsizetype limit,
+                                                int windowBits)
 {
     if (data.isEmpty())
         return data;
@@ -23,7 +26,7 @@ std::optional<QByteArray> DataExtensions::zlibInflate(const QByteArray& data, qs
         limit = 0;
 
     z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
+    if (inflateInit2(&stream, windowBits) != Z_OK)
         return std::nullopt;
 
     // One byte beyond the limit is room enough to learn that a stream goes past it.
@@ -47,7 +50,8 @@ std::optional<QByteArray> DataExtensions::zlibInflate(const QByteArray& data, qs
         }
         if (stream.avail_in == 0 && consumed < data.size()) {
             const qsizetype piece = std::min(kMaxPiece, data.size() - consumed);
-            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + consumed));
+            stream.next_in =
+                reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + consumed));
             stream.avail_in = static_cast<uInt>(piece);
             consumed += piece;
         }
@@ -74,6 +78,18 @@ std::optional<QByteArray> DataExtensions::zlibInflate(const QByteArray& data, qs
     return buffer;
 }
 
+} // namespace
+
+std::optional<QByteArray> DataExtensions::zlibInflate(const QByteArray& data, qsizetype limit)
+{
+    return inflateWithWindowBits(data, limit, kZlibWindowBits);
+}
+
+std::optional<QByteArray> DataExtensions::gzipOrZlibInflate(const QByteArray& data, qsizetype limit)
+{
+    return inflateWithWindowBits(data, limit, kAutomaticHeaderWindowBits);
+}
+
 std::optional<QByteArray> DataExtensions::zlibDeflate(const QByteArray& data)
 {
     if (data.isEmpty())
@@ -88,12 +104,14 @@ std::optional<QByteArray> DataExtensions::zlibDeflate(const QByteArray& data)
     int status = Z_OK;
     while (status == Z_OK) {
         if (produced == buffer.size()) {
-            const qsizetype bound = static_cast<qsizetype>(deflateBound(&stream, static_cast<uLong>(data.size())));
+            const qsizetype bound =
+                static_cast<qsizetype>(deflateBound(&stream, static_cast<uLong>(data.size())));
             buffer.resize(buffer.size() + std::max<qsizetype>(bound / 2, 16384));
         }
         if (stream.avail_in == 0 && consumed < data.size()) {
             const qsizetype piece = std::min(kMaxPiece, data.size() - consumed);
-            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + consumed));
+            stream.next_in =
+                reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + consumed));
             stream.avail_in = static_cast<uInt>(piece);
             consumed += piece;
         }

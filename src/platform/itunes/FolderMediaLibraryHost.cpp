@@ -102,6 +102,9 @@ struct FolderMediaLibraryHost::Library {
     struct Track {
         QVariantMap values;
         QByteArray xml;
+        // What tracks() answers for it, made once: a transfer asks for the
+        // whole library at every item.
+        std::optional<MediaLibraryHost::Track> record;
     };
 
     QString folder;
@@ -179,7 +182,7 @@ struct FolderMediaLibraryHost::Library {
                 id = it.key().toLongLong(&ok);
             if (!ok)
                 continue;
-            tracks[id] = Track{values, {}};
+            tracks[id] = Track{values, {}, {}};
             lastTrackId = std::max(lastTrackId, id);
             const QString location = values.value(kLocation).toString();
             if (!location.isEmpty() && !byLocation.contains(locationKey(location)))
@@ -483,17 +486,20 @@ QList<MediaLibraryHost::Track> FolderMediaLibraryHost::tracks(PlaylistId playlis
         const auto it = l->tracks.find(id);
         if (it == l->tracks.end())
             continue;
-        const QVariantMap& values = it->second.values;
-        Track track;
-        track.id = id;
-        track.isFileTrack =
-            values.value(QStringLiteral("Track Type")).toString() == QLatin1String("File")
-            || (!values.contains(QStringLiteral("Track Type")) && values.contains(kLocation));
-        track.name = values.value(QStringLiteral("Name")).toString();
-        track.artist = values.value(QStringLiteral("Artist")).toString();
-        track.album = values.value(QStringLiteral("Album")).toString();
-        track.trackNumber = values.value(QStringLiteral("Track Number")).toLongLong();
-        result.append(track);
+        if (!it->second.record) {
+            const QVariantMap& values = it->second.values;
+            Track track;
+            track.id = id;
+            track.isFileTrack =
+                values.value(QStringLiteral("Track Type")).toString() == QLatin1String("File")
+                || (!values.contains(QStringLiteral("Track Type")) && values.contains(kLocation));
+            track.name = values.value(QStringLiteral("Name")).toString();
+            track.artist = values.value(QStringLiteral("Artist")).toString();
+            track.album = values.value(QStringLiteral("Album")).toString();
+            track.trackNumber = values.value(QStringLiteral("Track Number")).toLongLong();
+            it->second.record = track;
+        }
+        result.append(*it->second.record);
     }
     return result;
 }
@@ -541,7 +547,7 @@ std::optional<MediaLibraryHost::TrackId> FolderMediaLibraryHost::addFile(
             {QStringLiteral("Track Type"), QStringLiteral("File")},
             {kLocation, fileUrl(path)},
         };
-        l->tracks[*id] = Library::Track{values, {}};
+        l->tracks[*id] = Library::Track{values, {}, {}};
         l->byLocation.insert(QDir::cleanPath(info.absoluteFilePath()), *id);
         if (Library::Playlist* master = l->special("Master")) {
             master->items.append(*id);
@@ -615,6 +621,7 @@ bool FolderMediaLibraryHost::setProperties(TrackId track, const TrackProperties&
         values.insert(QStringLiteral("Has Video"), true);
     }
     it->second.xml.clear();
+    it->second.record.reset();
     l->dirty = true;
     return true;
 }

@@ -159,9 +159,10 @@ TEST(DemoDevice, ABackupOfItAnswersEveryBackupCategorysDatabaseAndThePasswordTes
         backup.setDelegate(&waiter);
         ASSERT_TRUE(backup.PerformBackupForDeviceID(udid));
         ASSERT_EQ(waiter.wait(), 1);
-        // Contacts, their pictures, calendars, notes, messages, voicemail,
-        // call logs and bookmarks: each a database copy of the caller's.
-        for (int type : {0, 8, 1, 2, 5, 6, 9, 10}) {
+        // Contacts, their pictures, calendars, notes (both generations),
+        // messages, voicemail, call logs and bookmarks: each a database copy
+        // of the caller's.
+        for (int type : {0, 8, 1, 2, 4, 5, 6, 9, 10}) {
             SCOPED_TRACE(type);
             const QString path = backup.GetPathToDataOfType(type);
             ASSERT_FALSE(path.isEmpty());

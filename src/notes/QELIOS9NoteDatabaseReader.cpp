@@ -1,0 +1,434 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QELIOS9NoteDatabaseReader.h"
+
+#include <algorithm>
+
+#include <sqlite3.h>
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "BackupFileSource.h"
+#include "DeviceTime.h"
+#include "Locations.h"
+#include "Log.h"
+#include "QELIOS9NoteDataReader.h"
+#include "QELIOS9NoteDetail.h"
+#include "QELLegacyNoteDetail.h"
+#include "QELMediaNoteContent.h"
+#include "QELSQLiteDatabase.h"
+#include "QELSQLiteHelper.h"
+#include "QELSQLiteStatement.h"
+#include "QELTextNoteContent.h"
+#include "ThreadCheck.h"
+
+const QString QELIOS9NoteDatabaseReader::kNotesDomain =
+    QStringLiteral("AppDomainGroup-group.com.apple.notes");
+
+namespace {
+
+const QString kObjects = QStringLiteral("ZICCLOUDSYNCINGOBJECT");
+// Non-Apple accounts are numbered above the note store's own.
+constexpr qint64 kNonAppleAccountOffset = 256000;
+
+QStringList columnsOf(sqlite3* db, const QString& table)
+{
+    QStringList columns;
+    QELSQLiteStatement statement(
+        db, QStringLiteral("PRAGMA table_info(%1)").arg(QELSQLiteHelper::quotedIdentifier(table)));
+    statement.forEachRow([&columns](const QELSQLiteStatement& row) {
+        columns.append(row.text(QStringLiteral("name")));
+        return true;
+    });
+    return columns;
+}
+
+// The first of the names that the table has; null when it has none.
+QString firstPresent(const QStringList& columns, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        const QString column = QString::fromLatin1(name);
+        if (columns.contains(column))
+            return column;
+    }
+    return {};
+}
+
+QString selected(const QString& column, const QString& as)
+{
+    return (column.isNull() ? QStringLiteral("NULL") : QELSQLiteHelper::quotedIdentifier(column))
+        + QStringLiteral(" AS ") + as;
+}
+
+QDateTime dateAt(const QELSQLiteStatement& row, const QString& column)
+{
+    const int index = row.columnIndex(column);
+    if (index < 0 || row.isNull(index))
+        return {};
+    return DeviceTime::fromReferenceWholeSeconds(row.wholeNumber(index));
+}
+
+QString textOrEmpty(const QString& text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+// A note's place: account id, then folder name, then title.
+bool sortsBefore(const std::shared_ptr<QELNoteDetail>& a, const std::shared_ptr<QELNoteDetail>& b)
+{
+    const qint64 accountA = a->accountDetail() ? a->accountDetail()->accountId() : 0;
+    const qint64 accountB = b->accountDetail() ? b->accountDetail()->accountId() : 0;
+    if (accountA != accountB)
+        return accountA < accountB;
+    const QString folderA = a->folderDetail() ? a->folderDetail()->name() : QString();
+    const QString folderB = b->folderDetail() ? b->folderDetail()->name() : QString();
+    if (folderA != folderB)
+        return folderA < folderB;
+    return a->title() < b->title();
+}
+
+} // namespace
+
+QELIOS9NoteDatabaseReader::QELIOS9NoteDatabaseReader(const QString& notesDbPath,
+                                                     const QString& legacyPath)
+    : m_databasePath(notesDbPath)
+    , m_legacyPath(legacyPath)
+{
+    const QString temporary = Locations::temporaryFolder();
+    if (!temporary.isEmpty())
+        m_attachmentFolderPath = temporary + QStringLiteral("/attachments");
+}
+
+void QELIOS9NoteDatabaseReader::setDeviceBackup(BackupFileSource* backup)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    m_deviceBackup = backup;
+    m_filesInNotesDomain.clear();
+    m_listed = false;
+    if (m_deviceBackup)
+        filesInNotesDomain();
+}
+
+const QList<QELDeviceBackupListingItem>& QELIOS9NoteDatabaseReader::filesInNotesDomain()
+{
+    if ((!m_listed || m_filesInNotesDomain.isEmpty()) && m_deviceBackup) {
+        m_filesInNotesDomain = m_deviceBackup->GetAllFilesInDomain(kNotesDomain);
+        m_listed = true;
+    }
+    return m_filesInNotesDomain;
+}
+
+QELNoteDatabaseReader::NoteList QELIOS9NoteDatabaseReader::getAllNotes()
+{
+    assertNotOnGuiThread();
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    setLastError(QString());
+    if (m_databasePath.isEmpty() || !QFileInfo(m_databasePath).isFile()) {
+        setLastError(QStringLiteral("no note store"));
+        return {};
+    }
+    QString error;
+    QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_databasePath, &error);
+    if (!db.isOpen()) {
+        setLastError(QStringLiteral("the note store could not be opened: %1").arg(error));
+        return {};
+    }
+    NoteList all;
+    for (const std::shared_ptr<QELIOS9NoteDetail>& note : getNotesArray(db))
+        all.append(note);
+    db.close();
+    for (const std::shared_ptr<QELIOS9NoteDetail>& note : getNonAppleAccountNotes())
+        all.append(note);
+    std::stable_sort(all.begin(), all.end(), sortsBefore);
+    return all;
+}
+
+QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArray(
+    const QELSQLiteDatabase& database)
+{
+    sqlite3* db = database.handle();
+    if (!QELSQLiteHelper::doesDatabaseContainTable(db, kObjects))
+        return {};
+    const QStringList columns = columnsOf(db, kObjects);
+
+    Entities entities;
+    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Z_PRIMARYKEY"))) {
+        QELSQLiteStatement statement(db, QStringLiteral("SELECT Z_ENT, Z_NAME FROM Z_PRIMARYKEY"));
+        statement.forEachRow([&entities](const QELSQLiteStatement& row) {
+            const QString name = row.text(1);
+            const int number = int(row.int64(0));
+            if (name == QLatin1String("ICNote"))
+                entities.note = number;
+            else if (name == QLatin1String("ICAccount"))
+                entities.account = number;
+            else if (name == QLatin1String("ICFolder"))
+                entities.folder = number;
+            return true;
+        });
+    }
+    const bool hasDeletionMark = columns.contains(QStringLiteral("ZMARKEDFORDELETION"));
+    const QString notDeleted =
+        hasDeletionMark ? QStringLiteral(" AND IFNULL(ZMARKEDFORDELETION, 0) = 0") : QString();
+
+    // Accounts.
+    QHash<qint64, QELNoteAccountDetail> accounts;
+    {
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT Z_PK, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1")
+                .arg(selected(firstPresent(columns, {"ZNAME"}), QStringLiteral("name"))));
+        statement.bindInt64(1, entities.account);
+        statement.forEachRow([&accounts](const QELSQLiteStatement& row) {
+            QELNoteAccountDetail account;
+            account.setAccountId(row.int64(0));
+            account.setName(textOrEmpty(row.text(1)));
+            accounts.insert(account.accountId(), account);
+            return true;
+        });
+    }
+
+    // Notes. Later systems moved the account link from ZACCOUNT2 to other
+    // numbered columns; the first that names an account row counts.
+    static const QRegularExpression kAccountColumn(QStringLiteral("^ZACCOUNT(\\d+)$"));
+    QList<QPair<int, QString>> accountColumns;
+    for (const QString& column : columns) {
+        const QRegularExpressionMatch match = kAccountColumn.match(column);
+        if (match.hasMatch())
+            accountColumns.append({match.captured(1).toInt(), column});
+    }
+    std::sort(accountColumns.begin(), accountColumns.end());
+    const bool folderColumn = columns.contains(QStringLiteral("ZFOLDER"));
+    QStringList select{
+        QStringLiteral("Z_PK"),
+        selected(firstPresent(columns, {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE"}),
+                 QStringLiteral("modified")),
+        selected(firstPresent(columns, {"ZCREATIONDATE3", "ZCREATIONDATE1", "ZCREATIONDATE"}),
+                 QStringLiteral("created")),
+        selected(firstPresent(columns, {"ZTITLE1", "ZTITLE"}), QStringLiteral("title")),
+        selected(firstPresent(columns, {"ZISPASSWORDPROTECTED"}), QStringLiteral("locked")),
+        selected(folderColumn ? QStringLiteral("ZFOLDER") : QString(), QStringLiteral("folder")),
+    };
+    for (const auto& column : std::as_const(accountColumns))
+        select.append(QELSQLiteHelper::quotedIdentifier(column.second));
+
+    QList<std::shared_ptr<QELIOS9NoteDetail>> notes;
+    QHash<qint64, std::shared_ptr<QELIOS9NoteDetail>> byKey;
+    QHash<qint64, qint64> folderOfNote;
+    {
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1%2 "
+                           "ORDER BY Z_PK")
+                .arg(select.join(QStringLiteral(", ")), notDeleted));
+        statement.bindInt64(1, entities.note);
+        const int firstAccount = 6;
+        const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
+            auto note = std::make_shared<QELIOS9NoteDetail>();
+            const qint64 key = row.int64(0);
+            note->setNoteId(key);
+            note->setRowKey({QELNoteRowKey::Source::NoteStore, key});
+            note->setLastModified(dateAt(row, QStringLiteral("modified")));
+            note->setCreationDate(dateAt(row, QStringLiteral("created")));
+            note->setTitle(textOrEmpty(row.text(QStringLiteral("title"))));
+            if (row.int64(QStringLiteral("locked")) == 1) {
+                note->setPasswordProtected(true);
+                note->setMediaExtracted(true);
+            }
+            for (int i = 0; i < accountColumns.size(); ++i) {
+                const int column = firstAccount + i;
+                if (row.isNull(column))
+                    continue;
+                const auto account = accounts.constFind(row.int64(column));
+                if (account != accounts.constEnd()) {
+                    note->setAccountDetail(*account);
+                    break;
+                }
+            }
+            if (folderColumn && !row.isNull(row.columnIndex(QStringLiteral("folder"))))
+                folderOfNote.insert(key, row.int64(QStringLiteral("folder")));
+            notes.append(note);
+            byKey.insert(key, note);
+            return true;
+        });
+        if (!complete) {
+            qCWarning(lcOrvane) << "The note store's notes could not all be read:"
+                                << statement.errorMessage();
+            setLastError(QStringLiteral("the notes could not all be read: %1")
+                             .arg(statement.errorMessage()));
+        }
+    }
+    if (notes.isEmpty())
+        return notes;
+
+    // Folders: through ZFOLDER on later systems, the join table on earlier ones.
+    QHash<qint64, QELNoteFolderDetail> folders;
+    {
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT Z_PK, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1%2")
+                .arg(selected(firstPresent(columns, {"ZTITLE2", "ZTITLE"}), QStringLiteral("name")),
+                     notDeleted));
+        statement.bindInt64(1, entities.folder);
+        statement.forEachRow([&folders](const QELSQLiteStatement& row) {
+            QELNoteFolderDetail folder;
+            folder.setFolderId(row.int64(0));
+            folder.setName(textOrEmpty(row.text(1)));
+            folders.insert(folder.folderId(), folder);
+            return true;
+        });
+    }
+    const QString joinTable = QStringLiteral("Z_%1NOTES").arg(entities.folder);
+    if (!folderColumn && QELSQLiteHelper::doesDatabaseContainTable(db, joinTable)) {
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT %1, %2 FROM %3")
+                .arg(QELSQLiteHelper::quotedIdentifier(
+                         QStringLiteral("Z_%1FOLDERS").arg(entities.folder)),
+                     QELSQLiteHelper::quotedIdentifier(
+                         QStringLiteral("Z_%1NOTES").arg(entities.note)),
+                     QELSQLiteHelper::quotedIdentifier(joinTable)));
+        statement.forEachRow([&](const QELSQLiteStatement& row) {
+            if (folders.contains(row.int64(0)))
+                folderOfNote.insert(row.int64(1), row.int64(0));
+            return true;
+        });
+    }
+    for (auto it = folderOfNote.constBegin(); it != folderOfNote.constEnd(); ++it) {
+        const auto note = byKey.constFind(it.key());
+        const auto folder = folders.constFind(it.value());
+        if (note != byKey.constEnd() && folder != folders.constEnd())
+            (*note)->setFolderDetail(*folder);
+    }
+
+    // Summaries: every body in one pass.
+    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA"))) {
+        QSet<qint64> done;
+        QELSQLiteStatement statement(db, QStringLiteral("SELECT ZNOTE, ZDATA FROM ZICNOTEDATA"));
+        statement.forEachRow([&](const QELSQLiteStatement& row) {
+            if (row.isNull(0))
+                return true;
+            const qint64 key = row.int64(0);
+            const auto note = byKey.constFind(key);
+            if (note == byKey.constEnd() || (*note)->passwordProtected() || done.contains(key))
+                return true;
+            done.insert(key);
+            (*note)->setSummary(QELIOS9NoteDataReader::readNoteText(row.blob(1)));
+            return true;
+        });
+    }
+    return notes;
+}
+
+QByteArray QELIOS9NoteDatabaseReader::getBlobDataForNote(sqlite3* db, qint64 noteKey) const
+{
+    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+        return {};
+    QELSQLiteStatement statement(
+        db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE ZNOTE = ?1 LIMIT 1"));
+    statement.bindInt64(1, noteKey);
+    if (!statement.step())
+        return {};
+    return statement.blob(0);
+}
+
+QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonAppleAccountNotes()
+{
+    if (m_legacyPath.isEmpty() || !QFileInfo(m_legacyPath).isFile())
+        return {};
+    QString error;
+    QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(m_legacyPath, &error);
+    if (!database.isOpen()) {
+        qCWarning(lcOrvane) << "The older notes database could not be opened:" << error;
+        return {};
+    }
+    sqlite3* db = database.handle();
+    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZNOTE")))
+        return {};
+    // Notes reach their account through their store where the database has
+    // stores; earlier ones name the account directly.
+    const bool throughStore = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+        db, QStringLiteral("ZSTORE"), QStringLiteral("ZACCOUNT"));
+    const QString accountJoin = throughStore
+        ? QStringLiteral("JOIN ZSTORE store ON store.Z_PK = note.ZSTORE "
+                         "JOIN ZACCOUNT account ON account.Z_PK = store.ZACCOUNT")
+        : QStringLiteral("JOIN ZACCOUNT account ON account.Z_PK = note.ZSTORE");
+    QELSQLiteStatement statement(
+        db,
+        QStringLiteral("SELECT account.Z_PK AS accountKey, account.ZNAME AS accountName, "
+                       "note.ZTITLE AS title, note.ZBODY AS body, %1 AS modified, "
+                       "%2 AS created, body.ZCONTENT AS content FROM ZNOTE note %3 "
+                       "AND account.Z_PK > 1 JOIN ZNOTEBODY body ON body.Z_PK = note.ZBODY "
+                       "ORDER BY note.Z_PK")
+            .arg(QELSQLiteHelper::columnOrNull(db, QStringLiteral("ZNOTE"),
+                                               QStringLiteral("ZMODIFICATIONDATE"),
+                                               QStringLiteral("note")),
+                 QELSQLiteHelper::columnOrNull(db, QStringLiteral("ZNOTE"),
+                                               QStringLiteral("ZCREATIONDATE"),
+                                               QStringLiteral("note")),
+                 accountJoin));
+    QList<std::shared_ptr<QELIOS9NoteDetail>> notes;
+    const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
+        auto note = std::make_shared<QELIOS9NoteDetail>();
+        const qint64 body = row.int64(QStringLiteral("body"));
+        note->setNoteId(body);
+        note->setRowKey({QELNoteRowKey::Source::OlderDatabase, body});
+        note->setTitle(textOrEmpty(row.text(QStringLiteral("title"))));
+        const QString summary =
+            QELLegacyNoteDetail::cleanedBodyText(row.text(QStringLiteral("content")));
+        note->setSummary(summary);
+        QELIOS9NoteDetail::ContentList content;
+        for (const QString& line : summary.split(QStringLiteral("\r\n"))) {
+            auto part = std::make_shared<QELTextNoteContent>();
+            part->setTextData(line);
+            content.append(part);
+        }
+        note->setContent(content);
+        note->setCreationDate(dateAt(row, QStringLiteral("created")));
+        note->setLastModified(dateAt(row, QStringLiteral("modified")));
+        const qint64 accountId = row.int64(QStringLiteral("accountKey")) + kNonAppleAccountOffset;
+        QELNoteAccountDetail account;
+        account.setAccountId(accountId);
+        account.setName(textOrEmpty(row.text(QStringLiteral("accountName"))));
+        note->setAccountDetail(account);
+        QELNoteFolderDetail folder;
+        folder.setFolderId(accountId);
+        folder.setName(QStringLiteral("Notes"));
+        note->setFolderDetail(folder);
+        note->setMediaExtracted(true);
+        notes.append(note);
+        return true;
+    });
+    if (!complete)
+        qCWarning(lcOrvane) << "The non-Apple notes could not all be read:"
+                            << statement.errorMessage();
+    return notes;
+}
+
+bool QELIOS9NoteDatabaseReader::extractMediaForNote(QELNoteDetail& detail)
+{
+    assertNotOnGuiThread();
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    auto* note = dynamic_cast<QELIOS9NoteDetail*>(&detail);
+    if (!note || note->mediaExtracted())
+        return true;
+    if (note->rowKey().source != QELNoteRowKey::Source::NoteStore) {
+        note->setMediaExtracted(true);
+        return true;
+    }
+    QString error;
+    QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_databasePath, &error);
+    if (!db.isOpen()) {
+        qCWarning(lcOrvane) << "The note store could not be opened for a note's media:" << error;
+        return false;
+    }
+    const QByteArray blob = getBlobDataForNote(db.handle(), note->noteId());
+    if (!blob.isEmpty()) {
+        QELIOS9NoteDetail::ContentList content = QELIOS9NoteDataReader::readNoteData(blob);
+        if (!content.isEmpty())
+            note->setContent(content);
+    }
+    getMediaForNote(db.handle(), *note);
+    note->setMediaExtracted(true);
+    return true;
+}
