@@ -9,8 +9,6 @@ namespace CategoryViews {
 
 namespace {
 
-using R = QELDeviceCategoryContentView;
-
 // Flag columns of the device-flag table (QELDeviceContentView): 0 photos,
 // 1 (unused), 2 contacts, 3 calendars, 4 notes, 5 messages, 6 voicemail,
 // 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
@@ -33,12 +31,6 @@ CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, co
                                                context.parent);
     };
     return row;
-}
-
-CategoryAvailability offers(R::Requests requests, bool playback,
-                            const char* placeholderKey = nullptr)
-{
-    return {requests, playback, placeholderKey ? QString::fromLatin1(placeholderKey) : QString()};
 }
 
 // The rows of the categories whose own views are not written yet. A view
