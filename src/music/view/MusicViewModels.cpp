@@ -480,20 +480,28 @@ StatusIcon TrackTableModel::statusOf(const TrackDetail& track) const
     return statusIcon(track, m_playingID, history, inLibrary);
 }
 
-void TrackTableModel::sortByColumn(int column, Qt::SortOrder order)
+std::function<QVariant(const TrackDetail&)> TrackTableModel::sortKey(int column) const
 {
-    if (column < 0 || column >= ColumnCount || m_tracks.isEmpty())
-        return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    QList<const TrackDetail*> oldRows;
-    for (const QModelIndex& index : before)
-        oldRows << m_tracks.value(index.row()).get();
+    if (column != StatusColumn)
+        return [column](const TrackDetail& track) { return rawSortValue(track, column); };
+    // Copies of the answers, which any thread may ask.
+    return [playing = m_playingID, history = m_history, index = m_index](const TrackDetail& track) {
+        const qint64 code = history ? history(track.persistentID) : 0;
+        const bool asksIndex = code == 0 && (playing.isEmpty() || track.persistentID != playing);
+        return QVariant(
+            int(statusIcon(track, playing, code, asksIndex && index ? index(track) : 0)));
+    };
+}
+
+QList<TrackDetailPtr> TrackTableModel::sortedTracks(
+    QList<TrackDetailPtr> tracks, const std::function<QVariant(const TrackDetail&)>& key,
+    Qt::SortOrder order)
+{
     // Keys once per row, not once per comparison.
     std::vector<std::pair<QVariant, TrackDetailPtr>> keyed;
-    keyed.reserve(size_t(m_tracks.size()));
-    for (const TrackDetailPtr& track : std::as_const(m_tracks))
-        keyed.emplace_back(sortValue(*track, column), track);
+    keyed.reserve(size_t(tracks.size()));
+    for (const TrackDetailPtr& track : std::as_const(tracks))
+        keyed.emplace_back(key(*track), track);
     std::stable_sort(keyed.begin(), keyed.end(), [order](const auto& a, const auto& b) {
         const QPartialOrdering c = QVariant::compare(a.first, b.first);
         if (c == QPartialOrdering::Unordered) {
@@ -505,16 +513,37 @@ void TrackTableModel::sortByColumn(int column, Qt::SortOrder order)
         return order == Qt::AscendingOrder ? c == QPartialOrdering::Less
                                            : c == QPartialOrdering::Greater;
     });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        tracks[qsizetype(i)] = std::move(keyed[i].second);
+    return tracks;
+}
+
+bool TrackTableModel::applyOrder(const QList<TrackDetailPtr>& sorted)
+{
+    if (sorted.size() != m_tracks.size())
+        return false;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<const TrackDetail*> oldRows;
+    for (const QModelIndex& index : before)
+        oldRows << m_tracks.value(index.row()).get();
+    m_tracks = sorted;
     QHash<const TrackDetail*, int> newRow;
-    for (size_t i = 0; i < keyed.size(); ++i) {
-        m_tracks[qsizetype(i)] = keyed[i].second;
-        newRow.insert(keyed[i].second.get(), int(i));
-    }
+    for (qsizetype i = 0; i < m_tracks.size(); ++i)
+        newRow.insert(m_tracks.at(i).get(), int(i));
     QModelIndexList after;
     for (qsizetype i = 0; i < before.size(); ++i)
         after << index(newRow.value(oldRows.at(i), before.at(i).row()), before.at(i).column());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return true;
+}
+
+void TrackTableModel::sortByColumn(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount || m_tracks.isEmpty())
+        return;
+    applyOrder(sortedTracks(m_tracks, sortKey(column), order));
 }
 
 int TrackTableModel::rowCount(const QModelIndex& parent) const
@@ -529,12 +558,17 @@ int TrackTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant TrackTableModel::sortValue(const TrackDetail& track, int column) const
 {
+    if (column == StatusColumn)
+        return int(statusOf(track));
+    return rawSortValue(track, column);
+}
+
+QVariant TrackTableModel::rawSortValue(const TrackDetail& track, int column)
+{
     auto number = [](const std::optional<qint64>& value) {
         return value ? QVariant(*value) : QVariant();
     };
     switch (column) {
-    case StatusColumn:
-        return int(statusOf(track));
     case NameColumn:
         return track.trackName.toLower();
     case TimeColumn:

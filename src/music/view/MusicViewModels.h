@@ -160,6 +160,14 @@ public:
     void statusChanged();
     // Sorts by a column's raw values, ties kept in their order.
     void sortByColumn(int column, Qt::SortOrder order);
+    // The same in steps, for a sort on a worker: the key of a column (it
+    // keeps copies of what it needs, so any thread may call it), the sort
+    // itself, and the order handed back (false when the rows changed since).
+    std::function<QVariant(const TrackDetail&)> sortKey(int column) const;
+    static QList<TrackDetailPtr> sortedTracks(
+        QList<TrackDetailPtr> tracks, const std::function<QVariant(const TrackDetail&)>& key,
+        Qt::SortOrder order);
+    bool applyOrder(const QList<TrackDetailPtr>& sorted);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -170,6 +178,7 @@ public:
 private:
     StatusIcon statusOf(const TrackDetail& track) const;
     QVariant sortValue(const TrackDetail& track, int column) const;
+    static QVariant rawSortValue(const TrackDetail& track, int column);
 
     QList<TrackDetailPtr> m_tracks;
     QString m_playingID;

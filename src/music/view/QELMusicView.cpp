@@ -275,7 +275,7 @@ void QELMusicView::buildWidgets()
         header->resizeSection(column, widths[column]);
     header->setStretchLastSection(true);
     connect(header, &QHeaderView::sectionClicked, this, [this, header](int column) {
-        m_trackModel->sortByColumn(column, header->sortIndicatorOrder());
+        sortTracksByColumn(column, header->sortIndicatorOrder());
     });
     static_cast<QSplitter*>(m_listing)->addWidget(m_trackTable);
     static_cast<QSplitter*>(m_listing)->setSizes({150, 500});
@@ -920,6 +920,29 @@ void QELMusicView::applyBrowse(const std::shared_ptr<BrowseResult>& result)
     updateTrackCountLabel();
     if (delegate())
         delegate()->OnMediaViewChanged();
+}
+
+void QELMusicView::sortTracksByColumn(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= TrackTableModel::ColumnCount || m_trackModel->rowCount() == 0)
+        return;
+    // 50,000 keys and their sort take longer than a frame: on a worker.
+    const quint64 generation = ++m_sortGeneration;
+    const quint64 browse = m_browseGeneration;
+    ++m_pendingJobs;
+    m_workers.start([this, generation, browse, order, tracks = m_trackModel->tracks(),
+                     key = m_trackModel->sortKey(column)] {
+        const QList<TrackDetailPtr> sorted = TrackTableModel::sortedTracks(tracks, key, order);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, browse, sorted] {
+                --m_pendingJobs;
+                // A newer sort or listing wins.
+                if (generation == m_sortGeneration && browse == m_browseGeneration)
+                    m_trackModel->applyOrder(sorted);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void QELMusicView::trackSelectionChanged()

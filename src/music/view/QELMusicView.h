@@ -183,6 +183,8 @@ public:
     bool selectHeading(const QString& key);
     // Selects the browse row of this text (genre, artist or album list).
     bool selectBrowseValue(QListView* list, const QString& value);
+    // Sorts the listed tracks by a column as a click on its header does.
+    void sortByColumnHeader(int column, Qt::SortOrder order) { sortTracksByColumn(column, order); }
 
 private:
     struct SourceResult;
@@ -200,6 +202,7 @@ private:
     void sourceSelectionChanged();
     void browseSelectionChanged();
     void trackSelectionChanged();
+    void sortTracksByColumn(int column, Qt::SortOrder order);
     void applyBrowse(const std::shared_ptr<BrowseResult>& result);
     void startNotInITunesReport();
     void showListing();
@@ -263,6 +266,7 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_browseWanted =
         std::make_shared<std::atomic<quint64>>(0);
     quint64 m_artworkGeneration = 0;
+    quint64 m_sortGeneration = 0;
     quint64 m_dynamicGeneration = 0;
     bool m_dynamicRunning = false;
     bool m_dynamicAgain = false;

@@ -285,6 +285,15 @@ TEST_F(MusicViewTest, AHeadingSelectsItsPlaylistsAndADevicePlaylistKeepsItsOrder
               (QStringList{"100", "101", "102", "103", "104", "105"}));
     EXPECT_EQ(view->trackTable()->horizontalHeader()->sortIndicatorSection(),
               int(MusicView::TrackTableModel::ArtistColumn));
+
+    // A column header sorts on a worker; the selected track stays selected.
+    view->trackTable()->selectionModel()->select(
+        view->trackModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->sortByColumnHeader(MusicView::TrackTableModel::NameColumn, Qt::AscendingOrder);
+    ASSERT_TRUE(settled(*view));
+    EXPECT_EQ(orderOf(view->trackDetails()),
+              (QStringList{"102", "105", "101", "103", "100", "104"}));
+    EXPECT_EQ(orderOf(view->mediaListForPlayback()), (QStringList{"100", "104"}));
 }
 
 TEST_F(MusicViewTest, SearchAndTheBrowseListsFilterTheTracks)
