@@ -909,3 +909,36 @@ TEST_F(MusicViewTest, BrowsingCopyingAndTheArtworkPanelReadNothingOnTheGuiThread
     ThreadCheck::setViolationHandler({});
     EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char(' ')).toStdString();
 }
+
+TEST_F(MusicViewTest, ARealCopyMarksEachTrackAndPutsTheHistoryOnTheDevice)
+{
+    // Two of Road's three files are on the device; the third is missing.
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Music/F00/T104.mp3"),
+                                 AudioFixture::silentMp3()));
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Music/F00/T100.mp3"),
+                                 AudioFixture::silentMp3(12)));
+    auto view = std::make_unique<QELMusicView>(QRect(0, 0, 1000, 640));
+    view->setDeviceInterface(&m_device.device());
+    view->setLibraries(m_library, nullptr, nullptr);
+    view->setDelegate(&m_delegate);
+    ASSERT_TRUE(settled(*view));
+    ASSERT_TRUE(select(*view, {QStringLiteral("Road")}));
+    view->RequestCopy();
+    ASSERT_TRUE(waitUntil([&] { return m_delegate.events.contains(QStringLiteral("done 0")); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return view->itemsCopiedPlaylist()->tracks().size() == 2 && !view->isBusy(); }));
+    EXPECT_EQ(idsOf(view->itemsCopiedPlaylist()->tracks()), (QStringList{"100", "104"}));
+    EXPECT_EQ(view->history()->GetCopyHistoryResultForItemWithID(QStringLiteral("102")), 1);
+    EXPECT_TRUE(m_delegate.events.filter(QStringLiteral("copy Copying to computer")).size() == 3)
+        << m_delegate.events.join(QLatin1Char('|')).toStdString();
+    // The files and the playlist file are in the folder the preferences name.
+    EXPECT_EQ(view->copyJob()->copiedFiles().size(), 2);
+    EXPECT_FALSE(view->copyJob()->playlistFilePath().isEmpty());
+    EXPECT_TRUE(m_device.device().fileExistsAtPath(view->history()->deviceDBPath()));
+    // A new connection reads the marks back from the device.
+    QString why;
+    const std::unique_ptr<QELCopyHistory> again =
+        QELCopyHistory::create(&m_device.device(), QStringLiteral("ovipodchm.db"), &why);
+    ASSERT_NE(again, nullptr) << why.toStdString();
+    EXPECT_EQ(again->GetCopyHistoryResultForItemWithID(QStringLiteral("104")), 2);
+}
