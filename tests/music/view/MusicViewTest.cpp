@@ -942,3 +942,33 @@ TEST_F(MusicViewTest, ARealCopyMarksEachTrackAndPutsTheHistoryOnTheDevice)
     ASSERT_NE(again, nullptr) << why.toStdString();
     EXPECT_EQ(again->GetCopyHistoryResultForItemWithID(QStringLiteral("104")), 2);
 }
+
+TEST_F(MusicViewTest, ABackUpGoesIntoTheLibraryThatTheIndexReads)
+{
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Music/F00/T104.mp3"),
+                                 AudioFixture::silentMp3()));
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Music/F00/T100.mp3"),
+                                 AudioFixture::silentMp3(12)));
+    QTemporaryDir music;
+    auto host = std::make_shared<FolderMediaLibraryHost>(music.path());
+    auto index = std::make_shared<QELITunesLibrary>(host);
+    auto view = std::make_unique<QELMusicView>(QRect(0, 0, 1000, 640));
+    view->setDeviceInterface(&m_device.device());
+    view->setLibraries(m_library, index, nullptr);
+    view->setDelegate(&m_delegate);
+    ASSERT_TRUE(settled(*view));
+    view->RequestBackUp();
+    ASSERT_TRUE(
+        waitUntil([&] { return m_delegate.events.contains(QStringLiteral("done 1")); }, 30000));
+    ASSERT_TRUE(settled(*view));
+    // The two tracks on the device are in that library, under the device's playlist.
+    const QVariantMap library = Plist::readFile(host->libraryFile()).toMap();
+    EXPECT_EQ(library.value(QStringLiteral("Tracks")).toMap().size(), 2);
+    QStringList playlists;
+    for (const QVariant& p : library.value(QStringLiteral("Playlists")).toList())
+        playlists << p.toMap().value(QStringLiteral("Name")).toString();
+    EXPECT_TRUE(playlists.contains(QStringLiteral("Road")))
+        << playlists.join(QLatin1Char(',')).toStdString();
+    EXPECT_FALSE(playlists.contains(QStringLiteral("Genius Picks")));
+    EXPECT_EQ(idsOf(view->itemsCopiedPlaylist()->tracks()), (QStringList{"100", "104"}));
+}
