@@ -318,7 +318,7 @@ TEST_F(MusicViewTest, SearchAndTheBrowseListsFilterTheTracks)
     EXPECT_EQ(view->trackDetails().size(), 6);
 }
 
-TEST_F(MusicViewTest, AllICloudOnlyWithThePreferenceOffShowsTheNoMusicPageUntilTheBoxIsTicked)
+TEST_F(MusicViewTest, WithICloudItemsOffTheICloudOnlyTrackIsLeftOutAndNoStoreShowsTheNoMusicPage)
 {
     QELPreferences::setShowItemsInICloud(false);
     auto view = makeView();
@@ -971,4 +971,36 @@ TEST_F(MusicViewTest, ABackUpGoesIntoTheLibraryThatTheIndexReads)
         << playlists.join(QLatin1Char(',')).toStdString();
     EXPECT_FALSE(playlists.contains(QStringLiteral("Genius Picks")));
     EXPECT_EQ(idsOf(view->itemsCopiedPlaylist()->tracks()), (QStringList{"100", "104"}));
+}
+
+TEST_F(MusicViewTest, OnlyICloudTracksShowTheNoMusicPageUntilTheBoxIsTicked)
+{
+    MediaLibraryFixture fixture;
+    for (int i = 0; i < 2; ++i) {
+        MediaLibraryFixture::Item item;
+        item.pid = 700 + i;
+        item.title = QStringLiteral("Streamed %1").arg(i);
+        item.artist = QStringLiteral("Cloud Band");
+        item.album = QStringLiteral("Up There");
+        fixture.items << item; // no location: in iCloud only
+    }
+    const QString folder = m_device.scratch(QStringLiteral("cloud"));
+    ASSERT_TRUE(fixture.write(folder + QStringLiteral("/MediaLibrary.sqlitedb")));
+    auto cloud = std::make_shared<QELDeviceMediaLibrary>(folder);
+    ASSERT_TRUE(cloud->readMediaLibrary());
+    QELPreferences::setShowItemsInICloud(false);
+    auto view = std::make_unique<QELMusicView>(QRect(0, 0, 800, 500));
+    view->setDeviceInterface(&m_device.device());
+    view->setLibraries(cloud, nullptr, nullptr);
+    ASSERT_TRUE(settled(*view));
+    EXPECT_TRUE(view->isShowingNoMusicPage());
+    EXPECT_FALSE(view->checkboxShowMusicInICloud()->isChecked());
+    view->checkboxShowMusicInICloud()->click();
+    ASSERT_TRUE(settled(*view));
+    EXPECT_TRUE(QELPreferences::showItemsInICloud());
+    EXPECT_FALSE(view->isShowingNoMusicPage());
+    ASSERT_EQ(view->trackDetails().size(), 2);
+    // Listed grey, and never played, copied or transferred.
+    EXPECT_TRUE(view->trackModel()->index(0, 1).data(Qt::ForegroundRole).isValid());
+    EXPECT_TRUE(view->mediaListForPlayback().isEmpty());
 }
