@@ -2,69 +2,17 @@
 #include "CategoryViews.h"
 
 #include "CategoryRegistry.h"
-#include "LocalizedStrings.h"
-#include "QELCategoryNotAvailableView.h"
 
 namespace CategoryViews {
 
-namespace {
-
-using R = QELDeviceCategoryContentView;
-
-// Flag columns of the device-flag table (QELDeviceContentView): 0 photos,
-// 1 (unused), 2 contacts, 3 calendars, 4 notes, 5 messages, 6 voicemail,
-// 7 files, 8 apps, 9 books, 10 internet, 11 call logs.
-CategoryDescriptor placeholder(int viewType, int order, const char* titleKey, const char* icon,
-                               bool backupDerived, int flagColumn,
-                               CategoryAvailability availability = {})
-{
-    CategoryDescriptor row;
-    row.viewType = viewType;
-    row.sidebarOrder = order;
-    row.titleKey = QString::fromLatin1(titleKey);
-    row.icon = QString::fromLatin1(icon);
-    row.backupDerived = backupDerived;
-    row.availability = std::move(availability);
-    row.flagColumn = flagColumn;
-    row.makeView =
-        [key = row.titleKey](const CategoryViewContext& context) -> QELDeviceCategoryContentView* {
-        const QString name = key.isEmpty() ? QString() : LocalizedStrings::text(key);
-        return new QELCategoryNotAvailableView(context.viewType, name, context.frame,
-                                               context.parent);
-    };
-    return row;
-}
-
-CategoryAvailability offers(R::Requests requests, bool playback,
-                            const char* placeholderKey = nullptr)
-{
-    return {requests, playback, placeholderKey ? QString::fromLatin1(placeholderKey) : QString()};
-}
-
-// The rows of the categories whose own views are not written yet. A view
-// library's own row of the same view type takes the place of its row here.
-void addPlaceholderRows(CategoryRegistry& registry)
-{
-    constexpr int Always = CategoryDescriptor::AlwaysListed;
-    const CategoryDescriptor rows[] = {
-        // Music always comes first.
-        placeholder(Music, 0, "MUSIC", "category_ipod.png", false, Always,
-                    offers(R::Transfer | R::BackUp | R::Search, true, "SEARCHMUSIC")),
-    };
-    for (const CategoryDescriptor& row : rows)
-        registry.addPlaceholder(row);
-}
-
-} // namespace
-
+// Every category's row is registered by its view library, with a
+// `CategoryRegistration` of its own. Flag columns of the device-flag table
+// (QELDeviceContentView): 0 photos, 1 (unused), 2 contacts, 3 calendars,
+// 4 notes, 5 messages, 6 voicemail, 7 files, 8 apps, 9 books, 10 internet,
+// 11 call logs.
 const CategoryRegistry& registry()
 {
-    static CategoryRegistry& table = []() -> CategoryRegistry& {
-        CategoryRegistry& r = CategoryRegistry::instance();
-        addPlaceholderRows(r);
-        return r;
-    }();
-    return table;
+    return CategoryRegistry::instance();
 }
 
 QString titleKey(int viewType)

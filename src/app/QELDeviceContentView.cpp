@@ -19,6 +19,7 @@
 #include "QELDeviceDataCategoryContentView.h"
 #include "QELDeviceDataCategoryLoadingView.h"
 #include "QELDeviceInterface.h"
+#include "QELMediaLibraryCategoryView.h"
 
 // The icons live in this static library's resources, which are registered
 // only when asked for (outside any namespace, as the macro declares a function).
@@ -361,10 +362,10 @@ void QELDeviceContentView::setDeviceMediaLibraryWithITunesLibraryWithArtwork(
         m_makeView(CategoryViews::Music, m_content->rect(), m_deviceInterface);
     if (!music)
         return;
-    // The music view takes the three libraries once it exists; the plain page
-    // shown until then has no use for them.
-    (void)iTunesLibrary;
-    (void)artwork;
+    // The music view takes the three libraries before its delegate is set, so
+    // that it sends nothing while it is set up; the plain page takes none.
+    if (auto* libraries = dynamic_cast<QELMediaLibraryCategoryView*>(music))
+        libraries->setLibraries(m_deviceMediaLibrary, std::move(iTunesLibrary), std::move(artwork));
     music->setDelegate(this);
     cacheView(CategoryViews::Music, music);
     showPage(music);
@@ -468,7 +469,10 @@ void QELDeviceContentView::buttonLockedTryAgainClicked() { m_gate->buttonLockedT
 void QELDeviceContentView::RefreshIPodContentView()
 {
     // The music view refreshes its source list, browse tables and artwork
-    // panel here once it exists; the plain page has nothing to refresh.
+    // panel; the plain page has nothing to refresh.
+    if (auto* libraries =
+            dynamic_cast<QELMediaLibraryCategoryView*>(cachedView(CategoryViews::Music)))
+        libraries->refreshAfterPreferencesChange();
 }
 
 void QELDeviceContentView::OnProgressEventCurrentValueMaximumValue(const QString& text,

@@ -45,6 +45,8 @@ public:
     void stop();
 
     bool isLibraryReadSuccessful() const { return m_isLibraryReadSuccessful.load(); }
+    // The library this index reads; the transfer into it goes through the same.
+    std::shared_ptr<MediaLibraryHost> host() const { return m_host; }
     int trackCount() const { return m_trackCount.load(); }
 
     // 0 not in the library, 1 there, 2 there only as a track the library

@@ -90,9 +90,10 @@ TEST_F(AppDelegateTest, ConnectReadsTheDeviceAndShowsItsCategories)
     EXPECT_EQ(types, (QList<int>{1, 3, 2, 9, 5, 11, 4, 10, 12, 7, 6, 8}));
     EXPECT_EQ(m_artworkMade, QStringList{QStringLiteral("ML:MediaLibrary.sqlitedb")});
     EXPECT_TRUE(QFile::exists(Locations::temporaryFolder() + QStringLiteral("/MediaLibrary.sqlitedb")));
-    // Music is selected: its functions are offered only as far as its page answers them.
+    // Music is selected: its functions are offered only as far as its page
+    // answers them, and the music view answers the transfer.
     EXPECT_EQ(m_delegate->availability().placeholder, QStringLiteral("Search music"));
-    EXPECT_FALSE(m_delegate->availability().transfer);
+    EXPECT_TRUE(m_delegate->availability().transfer);
 }
 
 TEST_F(AppDelegateTest, PairingReportsShowTheirBox)

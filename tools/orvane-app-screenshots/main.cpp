@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QWebEngineView>
 
 #include "CategoryRegistry.h"
@@ -47,22 +48,35 @@
 
 namespace {
 
-// Holds the read on the reading page until its picture has been taken.
+// Holds the read on the reading page until its picture has been taken, then
+// reads with the application's own artwork reader and answers from it.
 class HeldArtworkReader : public QELDeviceImageLibraryReader {
 public:
-    HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release)
-        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release) {}
+    HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release,
+                      std::shared_ptr<QELDeviceImageLibraryReader> inner)
+        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release),
+          m_inner(std::move(inner)) {}
     bool readImageDatabase() override
     {
         while (!m_release->load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        bool read = true;
+        if (m_inner) {
+            m_inner->setDeviceInterface(deviceInterface());
+            read = m_inner->readImageDatabase();
+        }
         if (auto* d = delegate())
-            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
-        return true;
+            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(read, {}));
+        return read;
+    }
+    ImageDetailPtr getImageDetailForId(std::optional<qint64> id) const override
+    {
+        return m_inner ? m_inner->getImageDetailForId(id) : nullptr;
     }
 
 private:
     std::atomic<bool>* m_release;
+    std::shared_ptr<QELDeviceImageLibraryReader> m_inner;
 };
 
 bool waitFor(const std::function<bool()>& done, int ms = 20000)
@@ -124,8 +138,10 @@ int main(int argc, char* argv[])
     std::atomic<bool> release{false};
     Orvane11AppDelegate::Environment env = Orvane11AppDelegate::defaultEnvironment();
     env.makeDeviceInterface = [&] { return std::make_unique<QELDeviceInterface>(simulator, iPods); };
-    env.makeArtworkReader = [&](Orvane11AppDelegate::ArtworkDatabase, const QString& folder, const QString& name) {
-        return std::make_shared<HeldArtworkReader>(folder, name, &release);
+    const auto makeRealArtworkReader = env.makeArtworkReader;
+    env.makeArtworkReader = [&, makeRealArtworkReader](Orvane11AppDelegate::ArtworkDatabase kind, const QString& folder,
+                                                       const QString& name) {
+        return std::make_shared<HeldArtworkReader>(folder, name, &release, makeRealArtworkReader(kind, folder, name));
     };
     env.checkForUpdatesOnStartUp = [] { return false; };
     env.startDetached = [](const QString&, const QStringList&) {};
@@ -169,6 +185,76 @@ int main(int argc, char* argv[])
     }
     ok &= save(window, out + QStringLiteral("/app-device-content.png"));
     if (QELDeviceContentView* page = delegate.deviceContentView()) {
+        // Music: LIBRARY, a device playlist, a search, the NOTINITUNES
+        // report's progress page, the save-location sheet, and the artwork
+        // panel hidden and shown again.
+        QELDeviceCategoryContentView* music = page->cachedView(1);
+        auto* sources =
+            music ? music->findChild<QTreeView*>(QStringLiteral("sidebarOutlineView")) : nullptr;
+        ok &= sources != nullptr;
+        if (music && sources) {
+            QAbstractItemModel* model = sources->model();
+            auto row = [&](const QString& text) {
+                for (int h = 0; h < model->rowCount(); ++h) {
+                    const QModelIndex heading = model->index(h, 0);
+                    if (heading.data().toString() == text)
+                        return heading;
+                    for (int r = 0; r < model->rowCount(heading); ++r) {
+                        if (model->index(r, 0, heading).data().toString() == text)
+                            return model->index(r, 0, heading);
+                    }
+                }
+                return QModelIndex();
+            };
+            auto choose = [&](const QString& text) {
+                const QModelIndex index = row(text);
+                ok &= index.isValid();
+                sources->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            };
+            choose(QStringLiteral("LIBRARY"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-library.png"));
+            choose(QStringLiteral("Road Trip"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-playlist.png"));
+            choose(QStringLiteral("LIBRARY"));
+            music->search(QStringLiteral("har"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-search.png"));
+            music->search(QString());
+            settle(300);
+            // The progress page shows from the selection on, before the report answers.
+            choose(QStringLiteral("Not in the music library"));
+            ok &= save(window, out + QStringLiteral("/app-music-not-in-library-progress.png"));
+            settle(700);
+            ok &= save(window, out + QStringLiteral("/app-music-not-in-library.png"));
+            choose(QStringLiteral("LIBRARY"));
+            settle(300);
+            auto* saveSheet = music->findChild<QDialog*>(QStringLiteral("saveLocationPanel"));
+            music->RequestCopy();
+            settle(500);
+            ok &= saveSheet && saveSheet->isVisible()
+                && save(*saveSheet, out + QStringLiteral("/sheet-music-save-location.png"));
+            if (saveSheet)
+                saveSheet->hide();
+            auto* artworkButton =
+                music->findChild<QPushButton*>(QStringLiteral("artworkhideShowButton"));
+            ok &= artworkButton != nullptr;
+            if (artworkButton) {
+                artworkButton->click();
+                settle(700);
+                ok &= save(window, out + QStringLiteral("/app-music-artwork-hidden.png"));
+                artworkButton->click();
+                settle(700);
+                // With a track selected the panel shows its cover.
+                if (auto* tracks = music->findChild<QAbstractItemView*>(QStringLiteral("tracksDetailTableView"))) {
+                    tracks->selectionModel()->select(tracks->model()->index(2, 0),
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                    settle(700);
+                }
+                ok &= save(window, out + QStringLiteral("/app-music-artwork-shown.png"));
+            }
+        }
         // Messages come from a backup the program's own tool makes: its
         // progress page first, then the view, never the failed page.
         page->selectCategory(7);
