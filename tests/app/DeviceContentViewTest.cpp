@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <QAbstractItemModelTester>
-#include <QLabel>
-#include <QListView>
-
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QListView>
 
 #include "CategoryListModel.h"
 #include "CategoryViews.h"
@@ -35,11 +35,14 @@ class CategoryList : public ::testing::TestWithParam<ListCase> {};
 TEST_P(CategoryList, FollowsTheFlagTableAndTheVersionRules)
 {
     const ListCase& c = GetParam();
-    EXPECT_EQ(QELDeviceContentView::categoriesForDevice(c.deviceType, c.iOSMajor, c.books), c.expected);
+    EXPECT_EQ(QELDeviceContentView::categoriesForDevice(c.deviceType, c.iOSMajor, c.books),
+              c.expected);
 }
 
-const QList<int> kAllIPhone{Music, Photos, Apps, Books, Calendars, CallLogs, Contacts, Files, Internet, Messages, Notes, Voicemail};
-const QList<int> kIPhoneNoApps{Music, Photos, Books, Calendars, CallLogs, Contacts, Files, Internet, Messages, Notes, Voicemail};
+const QList<int> kAllIPhone{Music,    Photos, Apps,     Books,    Calendars, CallLogs,
+                            Contacts, Files,  Internet, Messages, Notes,     Voicemail};
+const QList<int> kIPhoneNoApps{Music, Photos,   Books,    Calendars, CallLogs, Contacts,
+                               Files, Internet, Messages, Notes,     Voicemail};
 
 INSTANTIATE_TEST_SUITE_P(
     DeviceTypes, CategoryList,
@@ -51,51 +54,110 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"iphone_ios9_no_apps", 2, 9, true, kIPhoneNoApps},
         ListCase{"iphone6s_never_apps", 19, 8, true, kIPhoneNoApps},
         ListCase{"iphone_without_version_counts_as_6", 18, 6, true, kAllIPhone},
-        ListCase{"no_books_when_the_system_rule_says_so", 2, 8, false,
-                 {Music, Photos, Apps, Calendars, CallLogs, Contacts, Files, Internet, Messages, Notes, Voicemail}},
-        ListCase{"ipod_touch_no_messages_or_calls", 3, 8, true, {Music, Photos, Apps, Books, Calendars, Contacts, Files, Internet, Notes}},
-        ListCase{"ipad_air_no_voicemail_or_calls", 17, 12, true, {Music, Photos, Books, Calendars, Contacts, Files, Internet, Messages, Notes}},
-        ListCase{"ipod_touch_5_calls_but_no_voicemail", 11, 8, true,
-                 {Music, Photos, Apps, Books, Calendars, CallLogs, Contacts, Files, Internet, Messages, Notes}},
-        ListCase{"unknown_ios_class", 0, 8, true, {Music, Photos, Apps, Books, Calendars, Contacts, Notes}},
-        // Outside the table: the row of an iOS device of no known class, never a read past the table.
-        ListCase{"type_out_of_range_high", 57, 8, true, {Music, Photos, Apps, Books, Calendars, Contacts, Notes}},
-        ListCase{"type_negative", -3, 8, true, {Music, Photos, Apps, Books, Calendars, Contacts, Notes}}),
+        ListCase{"no_books_when_the_system_rule_says_so",
+                 2,
+                 8,
+                 false,
+                 {Music, Photos, Apps, Calendars, CallLogs, Contacts, Files, Internet, Messages,
+                  Notes, Voicemail}},
+        ListCase{"ipod_touch_no_messages_or_calls",
+                 3,
+                 8,
+                 true,
+                 {Music, Photos, Apps, Books, Calendars, Contacts, Files, Internet, Notes}},
+        ListCase{"ipad_air_no_voicemail_or_calls",
+                 17,
+                 12,
+                 true,
+                 {Music, Photos, Books, Calendars, Contacts, Files, Internet, Messages, Notes}},
+        ListCase{"ipod_touch_5_calls_but_no_voicemail",
+                 11,
+                 8,
+                 true,
+                 {Music, Photos, Apps, Books, Calendars, CallLogs, Contacts, Files, Internet,
+                  Messages, Notes}},
+        ListCase{"unknown_ios_class",
+                 0,
+                 8,
+                 true,
+                 {Music, Photos, Apps, Books, Calendars, Contacts, Notes}},
+        // Outside the table: the row of an iOS device of no known class, never a read past the
+        // table.
+        ListCase{"type_out_of_range_high",
+                 57,
+                 8,
+                 true,
+                 {Music, Photos, Apps, Books, Calendars, Contacts, Notes}},
+        ListCase{"type_negative",
+                 -3,
+                 8,
+                 true,
+                 {Music, Photos, Apps, Books, Calendars, Contacts, Notes}}),
     [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.name); });
 
 TEST(CategoryRules, BooksSystemVersionRuleAndIOSVersion)
 {
-    struct Case { const char* version; bool books; };
-    for (const Case& c : {Case{"Version 10.8.5 (Build 12F45)", true}, Case{"10.9", false}, Case{"10.13.4", false},
-                          Case{"11.2", true}, Case{"", true}, Case{"Version 12", true}}) {
+    struct Case {
+        const char* version;
+        bool books;
+    };
+    for (const Case& c :
+         {Case{"Version 10.8.5 (Build 12F45)", true}, Case{"10.9", false}, Case{"10.13.4", false},
+          Case{"11.2", true}, Case{"", true}, Case{"Version 12", true}}) {
         SCOPED_TRACE(c.version);
-        EXPECT_EQ(QELDeviceContentView::booksOfferedForSystemVersion(QString::fromLatin1(c.version)), c.books);
+        EXPECT_EQ(
+            QELDeviceContentView::booksOfferedForSystemVersion(QString::fromLatin1(c.version)),
+            c.books);
     }
     EXPECT_EQ(QELDeviceContentView::iOSMajorVersionOf(QString()), 6);
     EXPECT_EQ(QELDeviceContentView::iOSMajorVersionOf(QStringLiteral("8.4.1")), 8);
     EXPECT_EQ(QELDeviceContentView::iOSMajorVersionOf(QStringLiteral("17.2")), 17);
 }
 
-class RecordingDelegate : public QELDeviceContentViewDelegate, public QELDeviceCategoryContentViewDelegate {
+class RecordingDelegate : public QELDeviceContentViewDelegate,
+                          public QELDeviceCategoryContentViewDelegate {
 public:
-    void OnCopyToITunesFunctionalityAvailableNotification(bool a) override { notices << QStringLiteral("transfer=%1").arg(a); }
-    void OnBackUpFunctionalityAvailableNotification(bool a) override { notices << QStringLiteral("backup=%1").arg(a); }
-    void OnMediaPlaybackFunctionalityAvailableNotification(bool a) override { notices << QStringLiteral("play=%1").arg(a); }
-    void OnSearchFunctionalityAvailableNotification(bool a) override { notices << QStringLiteral("search=%1").arg(a); }
-    void OnSearchPlaceholderTextNotification(const QString& p) override { notices << QStringLiteral("placeholder=") + p; }
+    void OnCopyToITunesFunctionalityAvailableNotification(bool a) override
+    {
+        notices << QStringLiteral("transfer=%1").arg(a);
+    }
+    void OnBackUpFunctionalityAvailableNotification(bool a) override
+    {
+        notices << QStringLiteral("backup=%1").arg(a);
+    }
+    void OnMediaPlaybackFunctionalityAvailableNotification(bool a) override
+    {
+        notices << QStringLiteral("play=%1").arg(a);
+    }
+    void OnSearchFunctionalityAvailableNotification(bool a) override
+    {
+        notices << QStringLiteral("search=%1").arg(a);
+    }
+    void OnSearchPlaceholderTextNotification(const QString& p) override
+    {
+        notices << QStringLiteral("placeholder=") + p;
+    }
     void OnProgressEventCurrentValueMaximumValue(const QString& t, double c, double m) override
     {
         events << QStringLiteral("progress %1 %2 %3").arg(t).arg(c).arg(m);
     }
-    void OnInformationStatusEventBottomLine(const QString& t, const QString& b) override { events << t + QLatin1Char('|') + b; }
+    void OnInformationStatusEventBottomLine(const QString& t, const QString& b) override
+    {
+        events << t + QLatin1Char('|') + b;
+    }
     void OnMediaViewChanged() override { events << QStringLiteral("changed"); }
     void OnMediaSelectionPlayRequested() override { events << QStringLiteral("play"); }
-    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& t, const QString& d, int c, int m) override
+    void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(const QString& t,
+                                                                            const QString& d, int c,
+                                                                            int m) override
     {
         events << QStringLiteral("copy %1 %2 %3/%4").arg(t, d).arg(c).arg(m);
     }
     void OnClear() override { events << QStringLiteral("clear"); }
-    void OnAllItemsCopiedEventWithType(int type) override { events << QStringLiteral("done %1").arg(type); }
+    void OnAllItemsCopiedEventWithType(int type) override
+    {
+        events << QStringLiteral("done %1").arg(type);
+    }
     QStringList notices, events;
 };
 
@@ -145,14 +207,13 @@ TEST_F(ContentPage, SelectingMakesEachViewOnceAndReusesIt)
     EXPECT_EQ(QELPagedView::subviewsOf(m_page->functionContentView()).size(), 1);
     EXPECT_EQ(m_page->cachedViewCount(), 2);
 
-    // Photos has its own view; the plain page of a category without one says so.
+    // Photos has its own view; the plain page, which a registry placeholder
+    // row makes for a category without one, says which category it stands for.
     EXPECT_EQ(qobject_cast<QELCategoryNotAvailableView*>(photos), nullptr);
-    std::unique_ptr<QELDeviceCategoryContentView> placeholder(
-        CategoryViews::makeView(Music, QRect(0, 0, 300, 200), nullptr, nullptr));
-    auto* plain = qobject_cast<QELCategoryNotAvailableView*>(placeholder.get());
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->viewType(), int(Music));
-    EXPECT_TRUE(plain->detailLabel()->text().contains(QStringLiteral("Music")));
+    QELCategoryNotAvailableView plain(Music, QStringLiteral("Music"), QRect(0, 0, 300, 200),
+                                      nullptr);
+    EXPECT_EQ(plain.viewType(), int(Music));
+    EXPECT_TRUE(plain.detailLabel()->text().contains(QStringLiteral("Music")));
 
     m_page->setDeviceMediaLibraryWithITunesLibraryWithArtwork(nullptr, nullptr, nullptr);
     QELDeviceCategoryContentView* music = m_page->GetCurrentCategoryContentView();
@@ -172,7 +233,9 @@ TEST_F(ContentPage, AvailabilityNoticesFollowTheCategoryAndWhatItsPageAnswers)
     m_page->setDelegate(&m_delegate, &m_delegate);
     m_page->resendAvailability();
     // Music before its view exists: the category's own functions.
-    EXPECT_EQ(m_delegate.notices, (QStringList{"transfer=1", "backup=1", "play=1", "search=1", "placeholder=Search music"}));
+    EXPECT_EQ(
+        m_delegate.notices,
+        (QStringList{"transfer=1", "backup=1", "play=1", "search=1", "placeholder=Search music"}));
     m_delegate.notices.clear();
     ASSERT_TRUE(m_page->selectCategory(Photos));
     EXPECT_EQ(m_delegate.notices, (QStringList{"transfer=0", "backup=0", "play=0", "search=0"}));
@@ -180,7 +243,8 @@ TEST_F(ContentPage, AvailabilityNoticesFollowTheCategoryAndWhatItsPageAnswers)
     // Contacts searches, but the plain page answers no request: none is offered.
     ASSERT_TRUE(m_page->selectCategory(Contacts));
     EXPECT_EQ(m_delegate.notices,
-              (QStringList{"transfer=0", "backup=0", "play=0", "search=0", "placeholder=Search contacts"}));
+              (QStringList{"transfer=0", "backup=0", "play=0", "search=0",
+                           "placeholder=Search contacts"}));
 }
 
 TEST_F(ContentPage, PassesCategoryEventsOnOnlyWithADelegate)
@@ -193,17 +257,22 @@ TEST_F(ContentPage, PassesCategoryEventsOnOnlyWithADelegate)
     m_page->OnInformationStatusEventBottomLine(QStringLiteral("Top"), QStringLiteral("Bottom"));
     m_page->OnMediaViewChanged();
     m_page->OnMediaSelectionPlayRequested();
-    m_page->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(QStringLiteral("T"), QStringLiteral("D"), 3, 7);
+    m_page->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        QStringLiteral("T"), QStringLiteral("D"), 3, 7);
     m_page->OnClear();
     m_page->OnAllItemsCopiedEventWithType(4);
-    EXPECT_EQ(m_delegate.events, (QStringList{"progress Loading 2 10", "Top|Bottom", "changed", "play", "copy T D 3/7",
-                                              "clear", "done 4"}));
+    EXPECT_EQ(m_delegate.events,
+              (QStringList{"progress Loading 2 10", "Top|Bottom", "changed", "play", "copy T D 3/7",
+                           "clear", "done 4"}));
 }
 
 TEST(CategoryViewBase, AbstractRequestsThrowNamingTheOperation)
 {
     QELDeviceCategoryContentView view;
-    struct Case { const char* name; std::function<void()> call; };
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+    };
     const Case cases[] = {
         {"RequestCopy", [&] { view.RequestCopy(); }},
         {"RequestCancelCopy", [&] { view.RequestCancelCopy(); }},
@@ -217,8 +286,10 @@ TEST(CategoryViewBase, AbstractRequestsThrowNamingTheOperation)
             c.call();
             ADD_FAILURE() << "no exception";
         } catch (const std::logic_error& e) {
-            EXPECT_EQ(QString::fromUtf8(e.what()),
-                      QStringLiteral("You must override %1 in a subclass of QELDeviceCategoryContentView").arg(c.name));
+            EXPECT_EQ(
+                QString::fromUtf8(e.what()),
+                QStringLiteral("You must override %1 in a subclass of QELDeviceCategoryContentView")
+                    .arg(c.name));
         }
     }
     EXPECT_FALSE(view.answers(QELDeviceCategoryContentView::Search));
@@ -247,7 +318,7 @@ TEST(DataCategoryView, LoadingPageCoversTheViewUntilTheLoadCompletes)
     EXPECT_TRUE(sibling->isHidden());
 
     view.loadDataComplete();
-    EXPECT_EQ(view.loadingPageView(), loading);   // still referenced after closing
+    EXPECT_EQ(view.loadingPageView(), loading); // still referenced after closing
     EXPECT_EQ(loading->parentWidget(), nullptr);
 
     // A second load makes a new page.
