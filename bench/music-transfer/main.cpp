@@ -23,12 +23,12 @@
 #include <QTemporaryDir>
 
 #include "AudioFixture.h"
+#include "ConnectWaiter.h"
 #include "FolderMediaLibraryHost.h"
 #include "IPodFramework.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemEndEventArgs.h"
 #include "QELCopyMusic.h"
-#include "QELDeviceConnectivityDelegate.h"
 #include "QELDeviceInterface.h"
 #include "QELTransferMusic.h"
 #include "QELTransferMusicItemDetail.h"
@@ -36,27 +36,6 @@
 #include "SimulatedMobileDevice.h"
 
 namespace {
-
-class ConnectWaiter : public QELDeviceConnectivityDelegate {
-public:
-    void OnDeviceConnected(const QELDeviceConnectivityArguments& arguments) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_connected = arguments.success();
-        m_changed.notify_all();
-    }
-    void OnDeviceDisconnected(const QELDeviceConnectivityArguments&) override {}
-    bool wait()
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_connected; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_connected = false;
-};
 
 class RunWaiter : public QELCopyDelegate {
 public:

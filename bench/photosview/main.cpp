@@ -30,10 +30,10 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "ConnectWaiter.h"
 #include "IPodFramework.h"
 #include "PhotosDbFixture.h"
 #include "QELCopyPhotos.h"
-#include "QELDeviceConnectivityDelegate.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
 #include "QELImageStore.h"
@@ -42,27 +42,6 @@
 #include "SimulatedMobileDevice.h"
 
 namespace {
-
-class ConnectWaiter : public QELDeviceConnectivityDelegate {
-public:
-    void OnDeviceConnected(const QELDeviceConnectivityArguments& arguments) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_connected = arguments.success();
-        m_changed.notify_all();
-    }
-    void OnDeviceDisconnected(const QELDeviceConnectivityArguments&) override {}
-    bool wait()
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_connected; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_connected = false;
-};
 
 bool writeRandom(const QString& path, qint64 size, std::mt19937_64& random)
 {
