@@ -263,6 +263,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
         coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title")),
         selected(firstPresent(columns, {"ZISPASSWORDPROTECTED"}), QStringLiteral("locked")),
         selected(folderColumn ? QStringLiteral("ZFOLDER") : QString(), QStringLiteral("folder")),
+        selected(firstPresent(columns, {"ZNOTEDATA"}), QStringLiteral("noteData")),
     };
     for (const auto& column : std::as_const(accountColumns))
         select.append(QELSQLiteHelper::quotedIdentifier(column.second));
@@ -270,6 +271,9 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     QList<std::shared_ptr<QELIOS9NoteDetail>> notes;
     QHash<qint64, std::shared_ptr<QELIOS9NoteDetail>> byKey;
     QHash<qint64, qint64> folderOfNote;
+    // Body rows by the notes that name them: some stores link a body only
+    // from the note's side and leave ZICNOTEDATA.ZNOTE NULL.
+    QHash<qint64, qint64> noteOfBody;
     {
         QELSQLiteStatement statement(
             db,
@@ -277,7 +281,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
                            "ORDER BY Z_PK")
                 .arg(select.join(QStringLiteral(", ")), notDeleted));
         statement.bindInt64(1, entities.note);
-        const int firstAccount = 6;
+        const int firstAccount = 7;
         const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
             auto note = std::make_shared<QELIOS9NoteDetail>();
             const qint64 key = row.int64(0);
@@ -302,6 +306,9 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             }
             if (folderColumn && !row.isNull(row.columnIndex(QStringLiteral("folder"))))
                 folderOfNote.insert(key, row.int64(QStringLiteral("folder")));
+            const int noteData = row.columnIndex(QStringLiteral("noteData"));
+            if (!row.isNull(noteData))
+                noteOfBody.insert(row.int64(noteData), key);
             notes.append(note);
             byKey.insert(key, note);
             return true;
@@ -370,11 +377,13 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA"))) {
         const QELIOS9NoteDataReader::InlineTexts inlineTexts = inlineTextsOf(db, columns);
         QSet<qint64> done;
-        QELSQLiteStatement statement(db, QStringLiteral("SELECT ZNOTE, ZDATA FROM ZICNOTEDATA"));
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT ZNOTE, ZDATA, Z_PK FROM ZICNOTEDATA ORDER BY ZNOTE IS NULL"));
         statement.forEachRow([&](const QELSQLiteStatement& row) {
-            if (row.isNull(0))
-                return true;
-            const qint64 key = row.int64(0);
+            qint64 key = row.isNull(0) ? 0 : row.int64(0);
+            if (!byKey.contains(key))
+                key = noteOfBody.value(row.int64(2), 0);
             const auto note = byKey.constFind(key);
             if (note == byKey.constEnd() || (*note)->passwordProtected() || done.contains(key))
                 return true;
@@ -390,8 +399,15 @@ QByteArray QELIOS9NoteDatabaseReader::getBlobDataForNote(sqlite3* db, qint64 not
 {
     if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
         return {};
-    QELSQLiteStatement statement(
-        db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE ZNOTE = ?1 LIMIT 1"));
+    // The body row the note names counts when no row names the note.
+    const QString linked = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+                               db, kObjects, QStringLiteral("ZNOTEDATA"))
+        ? QStringLiteral(" OR Z_PK = (SELECT ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT WHERE Z_PK = ?1)")
+        : QString();
+    QELSQLiteStatement statement(db,
+                                 QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE ZNOTE = ?1%1 "
+                                                "ORDER BY ZNOTE IS ?1 DESC LIMIT 1")
+                                     .arg(linked));
     statement.bindInt64(1, noteKey);
     if (!statement.step())
         return {};

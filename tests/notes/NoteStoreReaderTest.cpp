@@ -395,3 +395,31 @@ TEST_F(NoteStoreReaderTest, FoldersWithoutATitleGetTheAppsNames)
                      "iCloud/Recently Deleted/home list", "iCloud/Recently Deleted/secret",
                      "On My iPhone//empty body", "On My iPhone//orphan", "On My iPhone//phone"}));
 }
+
+// Some stores link a body only from the note's side: ZICNOTEDATA.ZNOTE is
+// NULL and the note's ZNOTEDATA names the body row.
+TEST_F(NoteStoreReaderTest, BodiesLinkedOnlyFromTheNoteAreRead)
+{
+    for (Layout layout : {Layout::IOS9, Layout::Later}) {
+        SCOPED_TRACE(layout == Layout::IOS9 ? "iOS 9" : "later");
+        Store store = sampleStore(layout);
+        store.notes[0].noteDataKey = 901; // zebra (the rows after it take 902 on)
+        store.notes[3].noteDataKey = 900; // phone
+        store.notes[3].body = noteBody(QStringLiteral("phone\n%1").arg(objectReplacement()),
+                                       {{identifier(1), QStringLiteral("public.jpeg")}});
+        QELIOS9NoteDatabaseReader reader(write(store), QString());
+        const auto notes = reader.getAllNotes();
+        const auto zebra = titled(notes, QStringLiteral("zebra"));
+        ASSERT_TRUE(zebra);
+        EXPECT_EQ(zebra->summary(), QStringLiteral("zebra\nstripes"));
+        EXPECT_EQ(titled(notes, QStringLiteral("Apple"))->summary(), QStringLiteral("Apple"));
+        const auto phone = titled(notes, QStringLiteral("phone"));
+        ASSERT_TRUE(phone);
+        EXPECT_EQ(phone->summary(), QStringLiteral("phone\n"));
+        ASSERT_TRUE(reader.extractMediaForNote(*phone));
+        const auto content = std::static_pointer_cast<QELIOS9NoteDetail>(phone)->content();
+        ASSERT_TRUE(content);
+        ASSERT_EQ(content->size(), 2);
+        EXPECT_EQ(content->at(1)->contentFormat(), QELNoteContent::kImage);
+    }
+}
