@@ -59,14 +59,17 @@ QString firstPresent(const QStringList& columns, std::initializer_list<const cha
 // Core Data numbers a column by the entities sharing the table, so one
 // system's note date lives in ZCREATIONDATE3 while a ZCREATIONDATE1 of
 // another entity stays NULL on note rows, and another's the other way round.
+// With `skipEmpty` an empty text counts as NULL too.
 QString coalesced(const QStringList& columns, std::initializer_list<const char*> names,
-                  const QString& as)
+                  const QString& as, bool skipEmpty = false)
 {
     QStringList present;
     for (const char* name : names) {
         const QString column = QString::fromLatin1(name);
-        if (columns.contains(column))
-            present.append(QELSQLiteHelper::quotedIdentifier(column));
+        if (!columns.contains(column))
+            continue;
+        const QString quoted = QELSQLiteHelper::quotedIdentifier(column);
+        present.append(skipEmpty ? QStringLiteral("NULLIF(%1, '')").arg(quoted) : quoted);
     }
     QString expression;
     if (present.isEmpty())
@@ -128,6 +131,26 @@ QDateTime dateAt(const QELSQLiteStatement& row, const QString& column)
 QString textOrEmpty(const QString& text)
 {
     return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+// What the notes app shows for a note stored without a title: the first
+// line of its text that holds more than spaces and attachments.
+QString titleFromText(const QString& text)
+{
+    static const QRegularExpression kLineBreak(QStringLiteral("\\r\\n|[\\n\\r\\x{2028}\\x{2029}]"));
+    for (QString line : text.split(kLineBreak)) {
+        line.remove(QChar(0xFFFC));
+        line = line.trimmed();
+        if (!line.isEmpty())
+            return line;
+    }
+    return QString(QLatin1String(""));
+}
+
+void giveUntitledTheirFirstLine(QELNoteDetail& note)
+{
+    if (note.title().trimmed().isEmpty() && !note.passwordProtected())
+        note.setTitle(titleFromText(note.summary()));
 }
 
 // A note's place: account id, then folder name, then title.
@@ -260,7 +283,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
         coalesced(columns, {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE"}, QStringLiteral("modified")),
         coalesced(columns, {"ZCREATIONDATE3", "ZCREATIONDATE2", "ZCREATIONDATE1", "ZCREATIONDATE"},
                   QStringLiteral("created")),
-        coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title")),
+        coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title"), true),
         selected(firstPresent(columns, {"ZISPASSWORDPROTECTED"}), QStringLiteral("locked")),
         selected(folderColumn ? QStringLiteral("ZFOLDER") : QString(), QStringLiteral("folder")),
         selected(firstPresent(columns, {"ZNOTEDATA"}), QStringLiteral("noteData")),
@@ -392,6 +415,8 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             return true;
         });
     }
+    for (const std::shared_ptr<QELIOS9NoteDetail>& note : std::as_const(notes))
+        giveUntitledTheirFirstLine(*note);
     return notes;
 }
 
@@ -478,6 +503,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonApple
         folder.setName(QStringLiteral("Notes"));
         note->setFolderDetail(folder);
         note->setMediaExtracted(true);
+        giveUntitledTheirFirstLine(*note);
         notes.append(note);
         return true;
     });

@@ -423,3 +423,54 @@ TEST_F(NoteStoreReaderTest, BodiesLinkedOnlyFromTheNoteAreRead)
         EXPECT_EQ(content->at(1)->contentFormat(), QELNoteContent::kImage);
     }
 }
+
+// A note stored without a title shows its first line of text, as the notes
+// app lists it.
+TEST_F(NoteStoreReaderTest, UntitledNotesAreNamedByTheirFirstLine)
+{
+    struct Case {
+        const char* what;
+        QString title;
+        bool titleNull;
+        QString text;
+        QString expected;
+    };
+    const QString fffc = objectReplacement();
+    const QList<Case> cases{
+        {"NULL", QString(), true, QStringLiteral("Groceries\nmilk"), QStringLiteral("Groceries")},
+        {"empty", QStringLiteral(""), false, QStringLiteral("\n  \n\tTrip plans \nday 1"),
+         QStringLiteral("Trip plans")},
+        {"spaces", QStringLiteral("  "), false, QStringLiteral("%1\nAfter the picture").arg(fffc),
+         QStringLiteral("After the picture")},
+        {"kept", QStringLiteral("Own title"), false, QStringLiteral("first line"),
+         QStringLiteral("Own title")},
+        {"no text", QString(), true, QString(), QString()},
+    };
+    for (Layout layout : {Layout::IOS9, Layout::Later}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            Store store;
+            store.layout = layout;
+            store.accounts = {{1, QStringLiteral("iCloud")}};
+            Note note;
+            note.key = 100;
+            note.title = c.title;
+            note.titleNull = c.titleNull;
+            note.account = 1;
+            note.body = noteBody(c.text, {{identifier(1), QStringLiteral("public.jpeg")}});
+            Note locked = note;
+            locked.key = 101;
+            locked.passwordProtected = 1;
+            store.notes = {note, locked};
+            QELIOS9NoteDatabaseReader reader(write(store), QString());
+            const auto notes = reader.getAllNotes();
+            ASSERT_EQ(notes.size(), 2);
+            for (const auto& read : notes) {
+                if (read->passwordProtected())
+                    EXPECT_EQ(read->title().trimmed(), c.titleNull ? QString() : c.title.trimmed());
+                else
+                    EXPECT_EQ(read->title(), c.expected);
+            }
+        }
+    }
+}
