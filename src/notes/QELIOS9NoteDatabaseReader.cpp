@@ -59,14 +59,17 @@ QString firstPresent(const QStringList& columns, std::initializer_list<const cha
 // Core Data numbers a column by the entities sharing the table, so one
 // system's note date lives in ZCREATIONDATE3 while a ZCREATIONDATE1 of
 // another entity stays NULL on note rows, and another's the other way round.
+// With `skipEmpty` an empty text counts as NULL too.
 QString coalesced(const QStringList& columns, std::initializer_list<const char*> names,
-                  const QString& as)
+                  const QString& as, bool skipEmpty = false)
 {
     QStringList present;
     for (const char* name : names) {
         const QString column = QString::fromLatin1(name);
-        if (columns.contains(column))
-            present.append(QELSQLiteHelper::quotedIdentifier(column));
+        if (!columns.contains(column))
+            continue;
+        const QString quoted = QELSQLiteHelper::quotedIdentifier(column);
+        present.append(skipEmpty ? QStringLiteral("NULLIF(%1, '')").arg(quoted) : quoted);
     }
     QString expression;
     if (present.isEmpty())
@@ -128,6 +131,26 @@ QDateTime dateAt(const QELSQLiteStatement& row, const QString& column)
 QString textOrEmpty(const QString& text)
 {
     return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+// What the notes app shows for a note stored without a title: the first
+// line of its text that holds more than spaces and attachments.
+QString titleFromText(const QString& text)
+{
+    static const QRegularExpression kLineBreak(QStringLiteral("\\r\\n|[\\n\\r\\x{2028}\\x{2029}]"));
+    for (QString line : text.split(kLineBreak)) {
+        line.remove(QChar(0xFFFC));
+        line = line.trimmed();
+        if (!line.isEmpty())
+            return line;
+    }
+    return QString(QLatin1String(""));
+}
+
+void giveUntitledTheirFirstLine(QELNoteDetail& note)
+{
+    if (note.title().trimmed().isEmpty() && !note.passwordProtected())
+        note.setTitle(titleFromText(note.summary()));
 }
 
 // A note's place: account id, then folder name, then title.
@@ -260,9 +283,10 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
         coalesced(columns, {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE"}, QStringLiteral("modified")),
         coalesced(columns, {"ZCREATIONDATE3", "ZCREATIONDATE2", "ZCREATIONDATE1", "ZCREATIONDATE"},
                   QStringLiteral("created")),
-        coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title")),
+        coalesced(columns, {"ZTITLE1", "ZTITLE"}, QStringLiteral("title"), true),
         selected(firstPresent(columns, {"ZISPASSWORDPROTECTED"}), QStringLiteral("locked")),
         selected(folderColumn ? QStringLiteral("ZFOLDER") : QString(), QStringLiteral("folder")),
+        selected(firstPresent(columns, {"ZNOTEDATA"}), QStringLiteral("noteData")),
     };
     for (const auto& column : std::as_const(accountColumns))
         select.append(QELSQLiteHelper::quotedIdentifier(column.second));
@@ -270,6 +294,9 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     QList<std::shared_ptr<QELIOS9NoteDetail>> notes;
     QHash<qint64, std::shared_ptr<QELIOS9NoteDetail>> byKey;
     QHash<qint64, qint64> folderOfNote;
+    // Body rows by the notes that name them: some stores link a body only
+    // from the note's side and leave ZICNOTEDATA.ZNOTE NULL.
+    QHash<qint64, qint64> noteOfBody;
     {
         QELSQLiteStatement statement(
             db,
@@ -277,7 +304,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
                            "ORDER BY Z_PK")
                 .arg(select.join(QStringLiteral(", ")), notDeleted));
         statement.bindInt64(1, entities.note);
-        const int firstAccount = 6;
+        const int firstAccount = 7;
         const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
             auto note = std::make_shared<QELIOS9NoteDetail>();
             const qint64 key = row.int64(0);
@@ -302,6 +329,9 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             }
             if (folderColumn && !row.isNull(row.columnIndex(QStringLiteral("folder"))))
                 folderOfNote.insert(key, row.int64(QStringLiteral("folder")));
+            const int noteData = row.columnIndex(QStringLiteral("noteData"));
+            if (!row.isNull(noteData))
+                noteOfBody.insert(row.int64(noteData), key);
             notes.append(note);
             byKey.insert(key, note);
             return true;
@@ -370,11 +400,13 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA"))) {
         const QELIOS9NoteDataReader::InlineTexts inlineTexts = inlineTextsOf(db, columns);
         QSet<qint64> done;
-        QELSQLiteStatement statement(db, QStringLiteral("SELECT ZNOTE, ZDATA FROM ZICNOTEDATA"));
+        QELSQLiteStatement statement(
+            db,
+            QStringLiteral("SELECT ZNOTE, ZDATA, Z_PK FROM ZICNOTEDATA ORDER BY ZNOTE IS NULL"));
         statement.forEachRow([&](const QELSQLiteStatement& row) {
-            if (row.isNull(0))
-                return true;
-            const qint64 key = row.int64(0);
+            qint64 key = row.isNull(0) ? 0 : row.int64(0);
+            if (!byKey.contains(key))
+                key = noteOfBody.value(row.int64(2), 0);
             const auto note = byKey.constFind(key);
             if (note == byKey.constEnd() || (*note)->passwordProtected() || done.contains(key))
                 return true;
@@ -383,6 +415,8 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             return true;
         });
     }
+    for (const std::shared_ptr<QELIOS9NoteDetail>& note : std::as_const(notes))
+        giveUntitledTheirFirstLine(*note);
     return notes;
 }
 
@@ -390,8 +424,15 @@ QByteArray QELIOS9NoteDatabaseReader::getBlobDataForNote(sqlite3* db, qint64 not
 {
     if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
         return {};
-    QELSQLiteStatement statement(
-        db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE ZNOTE = ?1 LIMIT 1"));
+    // The body row the note names counts when no row names the note.
+    const QString linked = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+                               db, kObjects, QStringLiteral("ZNOTEDATA"))
+        ? QStringLiteral(" OR Z_PK = (SELECT ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT WHERE Z_PK = ?1)")
+        : QString();
+    QELSQLiteStatement statement(db,
+                                 QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE ZNOTE = ?1%1 "
+                                                "ORDER BY ZNOTE IS ?1 DESC LIMIT 1")
+                                     .arg(linked));
     statement.bindInt64(1, noteKey);
     if (!statement.step())
         return {};
@@ -462,6 +503,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonApple
         folder.setName(QStringLiteral("Notes"));
         note->setFolderDetail(folder);
         note->setMediaExtracted(true);
+        giveUntitledTheirFirstLine(*note);
         notes.append(note);
         return true;
     });

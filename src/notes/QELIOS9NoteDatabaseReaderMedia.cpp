@@ -15,6 +15,7 @@
 #include "BackupFileSource.h"
 #include "Locations.h"
 #include "Log.h"
+#include "QELIOS9NoteDataReader.h"
 #include "QELIOS9NoteDatabaseReader.h"
 #include "QELIOS9NoteDetail.h"
 #include "QELImageUtilities.h"
@@ -106,6 +107,12 @@ void QELIOS9NoteDatabaseReader::getMediaForNote(sqlite3* db, QELIOS9NoteDetail& 
     if (parts.isEmpty())
         return;
     getMediaDataForNoteContent(db, parts);
+    // A type found only on the attachment's row may have made a placeholder
+    // shown: the shown ones are numbered again in order.
+    int exportCounter = 1;
+    for (QELMediaNoteContent* part : std::as_const(parts))
+        if (part->contentFormat() != QELNoteContent::kUnresolved)
+            part->setExportName(QString::number(exportCounter++));
     for (QELMediaNoteContent* part : std::as_const(parts)) {
         const bool hasRow = part->mediaData() && part->mediaData()->mediaId() != 0;
         switch (part->contentFormat()) {
@@ -133,11 +140,16 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
     auto column = [db, &objects](const char* name) {
         return QELSQLiteHelper::columnOrNull(db, objects, QString::fromLatin1(name));
     };
-    QELSQLiteStatement attachment(db,
-                                  QStringLiteral("SELECT %1, %2, %3, %4 FROM ZICCLOUDSYNCINGOBJECT "
-                                                 "WHERE ZIDENTIFIER = ?1")
-                                      .arg(column("ZMEDIA"), column("ZORIENTATION"),
-                                           column("ZSIZEHEIGHT"), column("ZSIZEWIDTH")));
+    // The row's type stands in for a body that names none; newer stores keep
+    // it in ZTYPEUTI1.
+    const QString rowType = QStringLiteral("COALESCE(NULLIF(%1, ''), NULLIF(%2, ''))")
+                                .arg(column("ZTYPEUTI1"), column("ZTYPEUTI"));
+    QELSQLiteStatement attachment(
+        db,
+        QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM ZICCLOUDSYNCINGOBJECT "
+                       "WHERE ZIDENTIFIER = ?1")
+            .arg(column("ZMEDIA"), column("ZORIENTATION"), column("ZSIZEHEIGHT"),
+                 column("ZSIZEWIDTH"), rowType));
     QELSQLiteStatement media(
         db,
         QStringLiteral("SELECT ZIDENTIFIER, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_PK = ?1")
@@ -148,13 +160,19 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
             attachment.reset();
             attachment.bindText(1, part->identifier());
             // The last row wins.
-            attachment.forEachRow([&detail](const QELSQLiteStatement& row) {
+            QString type;
+            attachment.forEachRow([&detail, &type](const QELSQLiteStatement& row) {
                 detail.setMediaId(row.int64(0));
                 detail.setOrientation(int(row.int64(1)));
                 detail.setHeight(row.real(2));
                 detail.setWidth(row.real(3));
+                type = row.text(4);
                 return true;
             });
+            if (part->typeIdentifier().isEmpty() && !type.isEmpty()) {
+                part->setTypeIdentifier(type);
+                part->setContentFormat(QELIOS9NoteDataReader::formatTypeForTypeIdentifier(type));
+            }
         }
         if (detail.mediaId() != 0 && media.isPrepared()) {
             media.reset();

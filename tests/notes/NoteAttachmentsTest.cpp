@@ -31,6 +31,10 @@ struct Picture {
     bool mediaRow = true;
     // More files of the attachment (previews), by paths as above.
     QList<QPair<QString, QByteArray>> extraFiles;
+    // The body names no type, only the row.
+    bool untypedInBody = false;
+    // Later: the row's type in ZTYPEUTI1.
+    bool typeInNewerColumn = false;
 };
 
 // A backup folder with one note whose attachments are `pictures`, in order.
@@ -61,9 +65,10 @@ protected:
             const QString attachmentId = identifier(100 + i);
             const QString mediaId = identifier(200 + i);
             text += QLatin1Char('\n') + objectReplacement();
-            attachments.append({attachmentId, p.uti});
+            attachments.append(
+                {attachmentId, p.untypedInBody ? QString(QLatin1String("")) : p.uti});
             store.attachments.append({1000 + i, attachmentId, p.uti, p.mediaRow ? 2000 + i : 0,
-                                      p.orientation, p.height, p.width});
+                                      p.orientation, p.height, p.width, p.typeInNewerColumn});
             store.media.append({2000 + i, mediaId, p.fileName});
             if (!p.bytes.isEmpty()) {
                 const QString relative = p.relativePath.isEmpty()
@@ -346,4 +351,39 @@ TEST(NotePreviewSizeTest, TheLargestLastSizeWins)
     ASSERT_TRUE(folders);
     EXPECT_EQ(folders->relativePath(),
               QStringLiteral("Accounts/A/Previews/id-1-1536x2048-0/1_CD/Preview.png"));
+}
+
+// A body that names no type for an attachment leaves it to the attachment's
+// row (ZTYPEUTI, or ZTYPEUTI1 on newer stores).
+TEST_F(NoteAttachmentsTest, AnAttachmentTypedOnlyByItsRowIsResolved)
+{
+    for (Layout layout : {Layout::IOS9, Layout::Later}) {
+        for (bool newer : {false, true}) {
+            if (newer && layout == Layout::IOS9)
+                continue;
+            SCOPED_TRACE(newer ? "ZTYPEUTI1" : layout == Layout::IOS9 ? "iOS 9" : "later");
+            Picture untyped;
+            untyped.bytes = encoded(uprightPicture(), "jpeg");
+            untyped.untypedInBody = true;
+            untyped.typeInNewerColumn = newer;
+            Picture unknown;
+            unknown.uti = QString(QLatin1String(""));
+            unknown.fileName = QStringLiteral("a.bin");
+            Picture typed;
+            typed.fileName = QStringLiteral("IMG_0003.JPG");
+            typed.bytes = encoded(uprightPicture(), "jpeg");
+            const auto parts = extract({untyped, unknown, typed}, layout);
+            ASSERT_EQ(parts.size(), 3);
+            EXPECT_EQ(parts.at(0)->contentFormat(), QELNoteContent::kImage);
+            EXPECT_EQ(parts.at(0)->typeIdentifier(), QStringLiteral("public.jpeg"));
+            EXPECT_EQ(parts.at(0)->exportName(), QStringLiteral("1"));
+            EXPECT_EQ(redEdge(imageAt(parts.at(0)->fileName())), QStringLiteral("top"));
+            EXPECT_EQ(parts.at(1)->contentFormat(), QELNoteContent::kUnresolved);
+            EXPECT_EQ(parts.at(1)->fileName(), QString());
+            EXPECT_EQ(parts.at(2)->contentFormat(), QELNoteContent::kImage);
+            EXPECT_EQ(parts.at(2)->exportName(), QStringLiteral("2"));
+            EXPECT_FALSE(parts.at(2)->fileName().isEmpty());
+            QDir(m_reader->attachmentFolderPath()).removeRecursively();
+        }
+    }
 }

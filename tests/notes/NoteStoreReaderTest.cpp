@@ -395,3 +395,82 @@ TEST_F(NoteStoreReaderTest, FoldersWithoutATitleGetTheAppsNames)
                      "iCloud/Recently Deleted/home list", "iCloud/Recently Deleted/secret",
                      "On My iPhone//empty body", "On My iPhone//orphan", "On My iPhone//phone"}));
 }
+
+// Some stores link a body only from the note's side: ZICNOTEDATA.ZNOTE is
+// NULL and the note's ZNOTEDATA names the body row.
+TEST_F(NoteStoreReaderTest, BodiesLinkedOnlyFromTheNoteAreRead)
+{
+    for (Layout layout : {Layout::IOS9, Layout::Later}) {
+        SCOPED_TRACE(layout == Layout::IOS9 ? "iOS 9" : "later");
+        Store store = sampleStore(layout);
+        store.notes[0].noteDataKey = 901; // zebra (the rows after it take 902 on)
+        store.notes[3].noteDataKey = 900; // phone
+        store.notes[3].body = noteBody(QStringLiteral("phone\n%1").arg(objectReplacement()),
+                                       {{identifier(1), QStringLiteral("public.jpeg")}});
+        QELIOS9NoteDatabaseReader reader(write(store), QString());
+        const auto notes = reader.getAllNotes();
+        const auto zebra = titled(notes, QStringLiteral("zebra"));
+        ASSERT_TRUE(zebra);
+        EXPECT_EQ(zebra->summary(), QStringLiteral("zebra\nstripes"));
+        EXPECT_EQ(titled(notes, QStringLiteral("Apple"))->summary(), QStringLiteral("Apple"));
+        const auto phone = titled(notes, QStringLiteral("phone"));
+        ASSERT_TRUE(phone);
+        EXPECT_EQ(phone->summary(), QStringLiteral("phone\n"));
+        ASSERT_TRUE(reader.extractMediaForNote(*phone));
+        const auto content = std::static_pointer_cast<QELIOS9NoteDetail>(phone)->content();
+        ASSERT_TRUE(content);
+        ASSERT_EQ(content->size(), 2);
+        EXPECT_EQ(content->at(1)->contentFormat(), QELNoteContent::kImage);
+    }
+}
+
+// A note stored without a title shows its first line of text, as the notes
+// app lists it.
+TEST_F(NoteStoreReaderTest, UntitledNotesAreNamedByTheirFirstLine)
+{
+    struct Case {
+        const char* what;
+        QString title;
+        bool titleNull;
+        QString text;
+        QString expected;
+    };
+    const QString fffc = objectReplacement();
+    const QList<Case> cases{
+        {"NULL", QString(), true, QStringLiteral("Groceries\nmilk"), QStringLiteral("Groceries")},
+        {"empty", QStringLiteral(""), false, QStringLiteral("\n  \n\tTrip plans \nday 1"),
+         QStringLiteral("Trip plans")},
+        {"spaces", QStringLiteral("  "), false, QStringLiteral("%1\nAfter the picture").arg(fffc),
+         QStringLiteral("After the picture")},
+        {"kept", QStringLiteral("Own title"), false, QStringLiteral("first line"),
+         QStringLiteral("Own title")},
+        {"no text", QString(), true, QString(), QString()},
+    };
+    for (Layout layout : {Layout::IOS9, Layout::Later}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            Store store;
+            store.layout = layout;
+            store.accounts = {{1, QStringLiteral("iCloud")}};
+            Note note;
+            note.key = 100;
+            note.title = c.title;
+            note.titleNull = c.titleNull;
+            note.account = 1;
+            note.body = noteBody(c.text, {{identifier(1), QStringLiteral("public.jpeg")}});
+            Note locked = note;
+            locked.key = 101;
+            locked.passwordProtected = 1;
+            store.notes = {note, locked};
+            QELIOS9NoteDatabaseReader reader(write(store), QString());
+            const auto notes = reader.getAllNotes();
+            ASSERT_EQ(notes.size(), 2);
+            for (const auto& read : notes) {
+                if (read->passwordProtected())
+                    EXPECT_EQ(read->title().trimmed(), c.titleNull ? QString() : c.title.trimmed());
+                else
+                    EXPECT_EQ(read->title(), c.expected);
+            }
+        }
+    }
+}
