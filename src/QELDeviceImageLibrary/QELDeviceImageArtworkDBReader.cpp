@@ -146,6 +146,38 @@ struct QELDeviceImageArtworkDBReader::Read {
         return true;
     }
 
+    struct Name {
+        Record record;
+        quint64 total = 0;  // the record's whole length, padding included
+        quint64 length = 0; // the name's bytes
+    };
+    // The name record (mhod) at the current position, within `end`: every
+    // length checked, at most three bytes of padding, the name no longer than
+    // the cap. The reader stands at the name's first byte. `what` names the
+    // name in the reason of a failure ("name", "album name").
+    std::optional<Name> name(quint64 end, const char* what)
+    {
+        const std::optional<Record> r = record("mhod", kNameHeader, end);
+        if (!r)
+            return std::nullopt;
+        Name n{*r, r->u32(8), r->u32(24)};
+        const quint64 header = r->u32(4);
+        if (!length(*r, "the total length", n.total, kNameHeader, end)
+            || !length(*r, "the header length", header, kContainerHeader, r->start + n.total)
+            || !length(*r, "the name length", kNameHeader + n.length, kNameHeader,
+                       r->start + n.total)
+            || !padding(*r, n.total - kNameHeader - n.length))
+            return std::nullopt;
+        if (n.length > kMaxNameBytes) {
+            fail(QStringLiteral("the %1 at byte %2 is %3 bytes long")
+                     .arg(QLatin1String(what))
+                     .arg(r->start + kNameHeader)
+                     .arg(n.length));
+            return std::nullopt;
+        }
+        return n;
+    }
+
     // The children of a record must end where the record does.
     bool filled(const char* what, const Record& r, quint64 end)
     {
@@ -461,30 +493,16 @@ bool QELDeviceImageArtworkDBReader::readPicture(Read& read, quint64 end, qint64 
 
     if (!read.moveTo(location->start + header))
         return false;
-    const std::optional<Record> name = read.record("mhod", kNameHeader, locationEnd);
+    const std::optional<Read::Name> name = read.name(locationEnd, "name");
     if (!name)
         return false;
-    const quint64 nameHeader = name->u32(4);
-    const quint64 nameTotal = name->u32(8);
-    const quint64 nameLength = name->u32(24);
-    if (!read.length(*name, "the total length", nameTotal, kNameHeader, locationEnd)
-        || !read.length(*name, "the header length", nameHeader, kContainerHeader,
-                        name->start + nameTotal)
-        || !read.length(*name, "the name length", kNameHeader + nameLength, kNameHeader,
-                        name->start + nameTotal)
-        || !read.padding(*name, nameTotal - kNameHeader - nameLength))
-        return false;
-    if (nameLength > kMaxNameBytes)
-        return read.fail(QStringLiteral("the name at byte %1 is %2 bytes long")
-                             .arg(name->start + kNameHeader)
-                             .arg(nameLength));
-    const QString text = read.handle.readUTF16StringOfLength(int(nameLength));
+    const QString text = read.handle.readUTF16StringOfLength(int(name->length));
     if (read.handle.hitEnd())
         return read.fail(QStringLiteral("the file ends inside the name at byte %1")
-                             .arg(name->start + kNameHeader));
+                             .arg(name->record.start + kNameHeader));
     // The record's own length takes the reader past the name's padding, which
     // only equals the old "skip position mod 4" rule for well-formed files.
-    if (!read.moveTo(name->start + nameTotal) || !read.moveTo(locationEnd))
+    if (!read.moveTo(name->record.start + name->total) || !read.moveTo(locationEnd))
         return false;
 
     auto known = read.paths.constFind(text);
@@ -545,27 +563,13 @@ bool QELDeviceImageArtworkDBReader::readAlbum(Read& read, quint64 end, qint64 in
         || !read.moveTo(album->start + header))
         return false;
 
-    const std::optional<Record> name = read.record("mhod", kNameHeader, albumEnd);
+    const std::optional<Read::Name> name = read.name(albumEnd, "album name");
     if (!name)
         return false;
-    const quint64 nameHeader = name->u32(4);
-    const quint64 nameTotal = name->u32(8);
-    const quint64 nameLength = name->u32(24);
-    if (!read.length(*name, "the total length", nameTotal, kNameHeader, albumEnd)
-        || !read.length(*name, "the header length", nameHeader, kContainerHeader,
-                        name->start + nameTotal)
-        || !read.length(*name, "the name length", kNameHeader + nameLength, kNameHeader,
-                        name->start + nameTotal)
-        || !read.padding(*name, nameTotal - kNameHeader - nameLength))
-        return false;
-    if (nameLength > kMaxNameBytes)
-        return read.fail(QStringLiteral("the album name at byte %1 is %2 bytes long")
-                             .arg(name->start + kNameHeader)
-                             .arg(nameLength));
-    const QByteArray title = read.handle.readDataOfLength(int(nameLength));
+    const QByteArray title = read.handle.readDataOfLength(int(name->length));
     if (read.handle.hitEnd())
         return read.fail(QStringLiteral("the file ends inside the album name at byte %1")
-                             .arg(name->start + kNameHeader));
+                             .arg(name->record.start + kNameHeader));
 
     auto record = std::make_shared<Album>();
     record->title = QString::fromUtf8(title);
@@ -584,7 +588,7 @@ bool QELDeviceImageArtworkDBReader::readAlbum(Read& read, quint64 end, qint64 in
         break;
     }
     record->id = albumID;
-    if (!read.moveTo(name->start + nameTotal))
+    if (!read.moveTo(name->record.start + name->total))
         return false;
 
     QList<qint64> members;
