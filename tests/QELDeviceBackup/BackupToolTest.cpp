@@ -92,7 +92,7 @@ protected:
         const ToolRun listing = tool(
             {"--list", "--source", device.udid(), "--target", device.udid()}, passwordEnvironment);
         ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
-        const QList<QStringList> lines = listingLines(listing.standardOutput);
+        const QList<QStringList> lines = listingLines(listing.out);
         EXPECT_EQ(lines.size(), device.files().size());
         for (const SimulatedBackupDevice::File& file : device.files()) {
             SCOPED_TRACE(file.relativePath.toStdString());
@@ -113,7 +113,7 @@ protected:
                 tool({"--filename", file.relativePath, "-s", device.udid(), "-D", file.domain},
                      passwordEnvironment);
             EXPECT_EQ(name.exitCode, 0) << name.output().constData();
-            EXPECT_EQ(name.standardOutput.trimmed(), id.toLatin1());
+            EXPECT_EQ(name.out.trimmed(), id.toLatin1());
 
             const QString extracted = Locations::backupRoot() + QLatin1Char('/')
                 + file.relativePath.section(QLatin1Char('/'), -1);
@@ -500,7 +500,7 @@ TEST_F(BackupTool, ReadsAManifestDbBackup)
 
     const ToolRun listing = runBackupTool({"--list", "--source", udid, "--target", udid});
     ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
-    const QList<QStringList> lines = listingLines(listing.standardOutput);
+    const QList<QStringList> lines = listingLines(listing.out);
     ASSERT_EQ(lines.size(), files.size());
     for (const auto& file : files) {
         SCOPED_TRACE(file.relativePath.toStdString());
@@ -518,7 +518,7 @@ TEST_F(BackupTool, ReadsAManifestDbBackup)
         EXPECT_TRUE(listed);
         const ToolRun name =
             runBackupTool({"--filename", file.relativePath, "-s", udid, "-D", file.domain});
-        EXPECT_EQ(name.standardOutput.trimmed(), stored.toLatin1());
+        EXPECT_EQ(name.out.trimmed(), stored.toLatin1());
         const QString extracted = Locations::backupRoot() + QLatin1Char('/')
             + file.relativePath.section(QLatin1Char('/'), -1);
         const ToolRun run =
@@ -547,10 +547,10 @@ TEST_F(BackupTool, EncryptedManifestDbFailsClearly)
           QStringList{"--filename", "Library/SMS/sms.db", "-s", udid}}) {
         const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
         EXPECT_EQ(run.exitCode, 3);
-        EXPECT_TRUE(run.standardError.contains("password is needed")) << run.output().constData();
+        EXPECT_TRUE(run.err.contains("password is needed")) << run.output().constData();
         const ToolRun given = runBackupTool(arguments, withPassword);
         EXPECT_EQ(given.exitCode, 1);
-        EXPECT_TRUE(given.standardError.contains("holds no key bag")) << given.output().constData();
+        EXPECT_TRUE(given.err.contains("holds no key bag")) << given.output().constData();
     }
 }
 
@@ -600,11 +600,10 @@ TEST_F(BackupTool, HostileManifestEntriesAreRefused)
         SCOPED_TRACE(udid.toStdString());
         const ToolRun listing = runBackupTool({"--list", "--source", udid, "--target", udid});
         ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
-        const QList<QStringList> lines = listingLines(listing.standardOutput);
-        ASSERT_EQ(lines.size(), 1) << listing.standardOutput.constData();
+        const QList<QStringList> lines = listingLines(listing.out);
+        ASSERT_EQ(lines.size(), 1) << listing.out.constData();
         EXPECT_EQ(lines.first().at(12), QStringLiteral("Library/good.db"));
-        EXPECT_TRUE(listing.standardError.contains("Left out"))
-            << listing.standardError.constData();
+        EXPECT_TRUE(listing.err.contains("Left out")) << listing.err.constData();
         for (const QString& path : hostile + QStringList{QStringLiteral("Library/byid.db")}) {
             const ToolRun run = runBackupTool({"--extract", path, "-s", udid});
             EXPECT_NE(run.exitCode, 0) << path.toStdString();
@@ -674,7 +673,7 @@ TEST_F(BackupTool, DamagedManifestsFailClearly)
             const ToolRun run = runBackupTool(arguments, QProcessEnvironment());
             EXPECT_FALSE(run.crashed);
             EXPECT_EQ(run.exitCode, 1);
-            EXPECT_TRUE(run.standardError.contains(damage.says)) << run.standardError.constData();
+            EXPECT_TRUE(run.err.contains(damage.says)) << run.err.constData();
         }
     }
     // A Manifest.db that is not a database.
@@ -684,7 +683,7 @@ TEST_F(BackupTool, DamagedManifestsFailClearly)
     const ToolRun run =
         runBackupTool({"--list", "--source", "damaged-db", "--target", "damaged-db"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_FALSE(run.standardError.isEmpty());
+    EXPECT_FALSE(run.err.isEmpty());
     // No backup at all.
     EXPECT_EQ(
         runBackupTool({"--list", "--source", "nothing-here", "--target", "nothing-here"}).exitCode,

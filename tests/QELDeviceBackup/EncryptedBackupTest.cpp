@@ -121,7 +121,7 @@ TEST_P(EncryptedBackup, ToolListsNamesAndExtractsByteIdenticalFiles)
         runBackupTool({"--list", "--source", udid, "--target", udid}, withPassword(GetParam()));
     ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
     const QStringList lines =
-        QString::fromUtf8(listing.standardOutput).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QString::fromUtf8(listing.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), deviceFiles().size());
     for (const FixtureFile& file : deviceFiles()) {
         SCOPED_TRACE(file.relativePath.toStdString());
@@ -143,7 +143,7 @@ TEST_P(EncryptedBackup, ToolListsNamesAndExtractsByteIdenticalFiles)
                           withPassword(GetParam()));
         // An empty file without a stored file is in no backup file.
         if (QFileInfo::exists(backupFolder(udid) + QLatin1Char('/') + stored))
-            EXPECT_EQ(name.standardOutput.trimmed(), stored.toUtf8());
+            EXPECT_EQ(name.out.trimmed(), stored.toUtf8());
         else
             EXPECT_EQ(name.exitCode, 1);
         const ToolRun run =
@@ -179,8 +179,7 @@ TEST_P(EncryptedBackup, PasswordTestPassesOnlyWithThePassword)
         const ToolRun wrong =
             runBackupTool(arguments, withPassword(GetParam() + QStringLiteral("?")));
         EXPECT_EQ(wrong.exitCode, 3);
-        EXPECT_TRUE(wrong.standardError.contains("password is not correct"))
-            << wrong.output().constData();
+        EXPECT_TRUE(wrong.err.contains("password is not correct")) << wrong.output().constData();
     }
     EXPECT_FALSE(QFileInfo::exists(Locations::backupRoot()
                                    + QStringLiteral("/com.apple.springboard.plist")));
@@ -224,7 +223,8 @@ TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)
     // An empty file is there, and empty, whether or not a file was stored for it.
     for (const char* empty : {"Library/empty.txt", "Library/empty-padded.txt"}) {
         SCOPED_TRACE(empty);
-        const QString copy = backup.GetPathForDeviceFileNameInDomain(QString::fromLatin1(empty), kHome);
+        const QString copy =
+            backup.GetPathForDeviceFileNameInDomain(QString::fromLatin1(empty), kHome);
         ASSERT_FALSE(copy.isEmpty()) << backup.lastLookupError().detail.toStdString();
         EXPECT_TRUE(QFileInfo(copy).isFile());
         EXPECT_EQ(QFileInfo(copy).size(), 0);
@@ -274,7 +274,8 @@ TEST(EncryptedBackupListing, IsListedWithThePasswordGivenNotWithTheOneRefused)
     const QList<QELDeviceBackupListingItem> items =
         backup.GetAllFilesInDomain(QStringLiteral("MediaDomain"));
     ASSERT_EQ(items.size(), 1);
-    EXPECT_EQ(items.at(0).relativePath(), QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"));
+    EXPECT_EQ(items.at(0).relativePath(),
+              QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"));
 }
 
 // The password's key takes seconds to derive at a device's round counts: it is
@@ -305,9 +306,10 @@ TEST(EncryptedBackupKeys, OneBackupIsDerivedOnceForThePasswordTestAndEveryCatego
         backup.setPassword(QStringLiteral("secret"));
         for (const int type : {0, 1, 2, 5, 6, 9, 10})
             EXPECT_FALSE(backup.GetPathToDataOfType(type).isEmpty()) << type;
-        EXPECT_FALSE(backup.GetPathForDeviceFileNameInDomain(
-                               QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
-                               QStringLiteral("MediaDomain"))
+        EXPECT_FALSE(backup
+                         .GetPathForDeviceFileNameInDomain(
+                             QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
+                             QStringLiteral("MediaDomain"))
                          .isEmpty());
         EXPECT_TRUE(backup.GetPathToDataOfType(3).isEmpty()); // not held: read the manifest
         EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
@@ -345,7 +347,7 @@ TEST(EncryptedBackupKeys, TheToolReadsWithTheKeyItIsGiven)
     ASSERT_EQ(wrong.size(), 32);
     EXPECT_NE(right, wrong);
     EXPECT_TRUE(::EncryptedBackup::passwordKeyFor(backupFolder(QStringLiteral("none")),
-                                                QStringLiteral("secret"), keys)
+                                                  QStringLiteral("secret"), keys)
                     .isEmpty());
 
     const QString out = Locations::makeScratchFolder(QStringLiteral("out"));
@@ -460,8 +462,8 @@ TEST(EncryptedBackupDamage, IsReportedAsUnreadableNotAsAWrongPassword)
                           withPassword(QStringLiteral("secret"), Locations::temporaryFolder()));
         EXPECT_EQ(run.exitCode, 1) << run.output().constData();
         EXPECT_FALSE(run.crashed);
-        EXPECT_TRUE(run.standardError.contains(c.reason)) << run.output().constData();
-        EXPECT_FALSE(run.standardError.contains("not correct"));
+        EXPECT_TRUE(run.err.contains(c.reason)) << run.output().constData();
+        EXPECT_FALSE(run.err.contains("not correct"));
         EXPECT_EQ(QELDeviceBackupBrowser::
                       TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
                           kPasswordTestFile, udid, QStringLiteral("secret"), kHome),
@@ -503,7 +505,7 @@ TEST(EncryptedBackupDamage, ADamagedFileFailsAloneWithItsReason)
         const ToolRun run = runBackupTool({"--extract", c.path, "-s", udid},
                                           withPassword(QStringLiteral("secret"), out));
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output().constData();
-        EXPECT_TRUE(run.standardError.contains(c.reason)) << run.output().constData();
+        EXPECT_TRUE(run.err.contains(c.reason)) << run.output().constData();
         EXPECT_EQ(QFileInfo::exists(out + QLatin1Char('/')
                                     + QString::fromLatin1(c.path).section(QLatin1Char('/'), -1)),
                   c.exitCode == 0);

@@ -1,19 +1,17 @@
-#include "BackupFixtures.h"
-#include "Locations.h"
-#include "Processes.h"
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "BackupFixtures.h"
 #include "Clock.h"
+#include "Locations.h"
+#include "Processes.h"
 
 namespace {
 
@@ -32,14 +30,18 @@ protected:
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env;
-        env.insert(QStringLiteral("PATH"), m_bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+        env.insert(QStringLiteral("PATH"),
+                   m_bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
         env.insert(QStringLiteral("ORVANE_SIMULATED_DEVICES"), QString());
         env.insert(QStringLiteral("FAKE_LOG"), m_bin.path() + QStringLiteral("/arguments"));
         env.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), QStringLiteral("hunter2"));
         return env;
     }
 
-    QString loggedArguments() const { return QString::fromUtf8(readFixtureFile(m_bin.path() + QStringLiteral("/arguments"))); }
+    QString loggedArguments() const
+    {
+        return QString::fromUtf8(readFixtureFile(m_bin.path() + QStringLiteral("/arguments")));
+    }
 
     QTemporaryDir m_bin;
 };
@@ -48,14 +50,17 @@ protected:
 const QByteArray kFinishedBackup =
     "echo \"$@\" > \"$FAKE_LOG\"\n"
     "mkdir -p \"$4/$2\"\n"
-    "printf '<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > \"$4/$2/Status.plist\"\n";
+    "printf '<?xml version=\"1.0\"?><plist "
+    "version=\"1.0\"><dict><key>SnapshotState</key><string>finished</string></dict></plist>' > "
+    "\"$4/$2/Status.plist\"\n";
 
 TEST_F(FakeIdeviceBackup2, RealDeviceIsBackedUpWithoutThePasswordOnAnyCommandLine)
 {
     script(kFinishedBackup + "echo Backup Successful.\n");
     const ToolRun run = runBackupTool({"--backup", "--target", "real-udid"}, environment());
     ASSERT_EQ(run.exitCode, 0) << run.output().constData();
-    EXPECT_EQ(loggedArguments().trimmed(), QStringLiteral("--udid real-udid backup ") + Locations::backupRoot());
+    EXPECT_EQ(loggedArguments().trimmed(),
+              QStringLiteral("--udid real-udid backup ") + Locations::backupRoot());
     EXPECT_FALSE(loggedArguments().contains(QStringLiteral("hunter2")));
     EXPECT_TRUE(run.output().contains("Backup Successful."));
 }
@@ -66,7 +71,7 @@ TEST_F(FakeIdeviceBackup2, LongOutputIsDrainedWhileItRuns)
     script(kFinishedBackup + "head -c 4000000 /dev/zero | tr '\\0' 'x'\n");
     const ToolRun run = runBackupTool({"--backup", "--target", "chatty-udid"}, environment());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_GE(run.standardOutput.size(), 4000000);
+    EXPECT_GE(run.out.size(), 4000000);
 }
 
 struct LockedCase {
@@ -77,22 +82,30 @@ struct LockedCase {
 
 void PrintTo(const LockedCase& c, std::ostream* os) { *os << c.name; }
 
-class LockedRealDevice : public FakeIdeviceBackup2, public ::testing::WithParamInterface<LockedCase> {};
+class LockedRealDevice : public FakeIdeviceBackup2,
+                         public ::testing::WithParamInterface<LockedCase> {};
 
 TEST_P(LockedRealDevice, FailureSaysWhetherTheDeviceIsLocked)
 {
     script(GetParam().body);
     const ToolRun run = runBackupTool({"--backup", "--target", "locked-udid"}, environment());
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_EQ(run.output().toLower().contains("mberrordomain/208"), GetParam().locked) << run.output().constData();
+    EXPECT_EQ(run.output().toLower().contains("mberrordomain/208"), GetParam().locked)
+        << run.output().constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outputs, LockedRealDevice,
-    ::testing::Values(LockedCase{"lockdown refuses", "echo 'ERROR: Could not connect to lockdownd, error code -17'\nexit 255\n", true},
-                      LockedCase{"device reports 208", "echo 'ErrorCode 208: Device locked (MBErrorDomain/208)'\nexit 1\n", true},
-                      LockedCase{"other failure", "echo 'ERROR: Could not start service com.apple.mobilebackup2.'\nexit 255\n", false},
-                      LockedCase{"success without a finished backup", "echo done\nexit 0\n", false}));
+    ::testing::Values(
+        LockedCase{"lockdown refuses",
+                   "echo 'ERROR: Could not connect to lockdownd, error code -17'\nexit 255\n",
+                   true},
+        LockedCase{"device reports 208",
+                   "echo 'ErrorCode 208: Device locked (MBErrorDomain/208)'\nexit 1\n", true},
+        LockedCase{"other failure",
+                   "echo 'ERROR: Could not start service com.apple.mobilebackup2.'\nexit 255\n",
+                   false},
+        LockedCase{"success without a finished backup", "echo done\nexit 0\n", false}));
 
 TEST_F(FakeIdeviceBackup2, ProcessListSeesTheRunningTool)
 {
@@ -104,7 +117,9 @@ TEST_F(FakeIdeviceBackup2, ProcessListSeesTheRunningTool)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(environment());
     process.setProcessEnvironment(env);
-    process.start(backupToolPath(), {QStringLiteral("--backup"), QStringLiteral("--target"), QStringLiteral("listed-udid")});
+    process.start(
+        backupToolPath(),
+        {QStringLiteral("--backup"), QStringLiteral("--target"), QStringLiteral("listed-udid")});
     ASSERT_TRUE(process.waitForStarted());
 
     QVariantMap found;
@@ -114,17 +129,20 @@ TEST_F(FakeIdeviceBackup2, ProcessListSeesTheRunningTool)
             const QVariantMap map = entry.toMap();
             if (map.value(QStringLiteral("processID")).toLongLong() == process.processId())
                 found = map;
-            if (map.value(QStringLiteral("processName")).toString() == QLatin1String("idevicebackup2"))
+            if (map.value(QStringLiteral("processName")).toString()
+                == QLatin1String("idevicebackup2"))
                 backupChildSeen = true;
         }
         if (found.isEmpty() || !backupChildSeen)
             Clock::sleepFor(std::chrono::milliseconds(100));
     }
     // Linux keeps 15 characters of a command name.
-    EXPECT_EQ(found.value(QStringLiteral("processName")).toString(), QStringLiteral("orvane-mobileba"));
+    EXPECT_EQ(found.value(QStringLiteral("processName")).toString(),
+              QStringLiteral("orvane-mobileba"));
     EXPECT_EQ(found.value(QStringLiteral("userID")).toULongLong(), quint64(getuid()));
     EXPECT_FALSE(found.value(QStringLiteral("userName")).toString().isEmpty());
-    EXPECT_TRUE(GetProcessArguments(static_cast<pid_t>(process.processId())).contains(QStringLiteral("listed-udid")));
+    EXPECT_TRUE(GetProcessArguments(static_cast<pid_t>(process.processId()))
+                    .contains(QStringLiteral("listed-udid")));
     EXPECT_TRUE(backupChildSeen);
 
     const int release = open(QFile::encodeName(fifo).constData(), O_WRONLY);

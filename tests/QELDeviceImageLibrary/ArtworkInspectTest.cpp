@@ -14,33 +14,15 @@
 #include "MediaLibraryFixture.h"
 #include "PhotosTestSupport.h"
 #include "QELDeviceImageMediaLibraryArtworkDBReader.h"
+#include "ToolRun.h"
 
 using ArtworkTest::Device;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
 }
 
 QJsonObject image(const char* id, QJsonValue width, QJsonValue height, QJsonValue format)
@@ -73,7 +55,7 @@ TEST(InspectArtwork, PrintsEveryStoredSizeAndTrackOfAnArtworkDBInEachLayout)
         device.install(ArtworkTest::artworkSample(), QString::fromLatin1(folder),
                        QStringLiteral("ArtworkDB"));
         const QString png = device.copies() + QStringLiteral("/png");
-        const InspectRun run =
+        const ToolRun run =
             inspect({QStringLiteral("artwork"), device.root(), QStringLiteral("--png"), png});
         ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         EXPECT_EQ(run.json().value("images").toArray(), images);
@@ -118,7 +100,7 @@ TEST(InspectArtwork, PrintsTheMediaLibrarysArtworkAndItsPicturesInEachLayout)
                                   + QStringLiteral("MediaLibrary.sqlitedb")));
         device.file(where + QStringLiteral("MediaLibrary-artwork.data"), small + other);
         const QString png = device.copies() + QStringLiteral("/png");
-        const InspectRun run =
+        const ToolRun run =
             inspect({QStringLiteral("artwork"), device.root(), QStringLiteral("--png"), png});
         ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         EXPECT_EQ(run.json().value("images").toArray(),
@@ -163,7 +145,7 @@ TEST(InspectArtwork, TheNewerSchemaADamagedFileAndNoDatabaseExitWithAReason)
         Device device;
         QDir().mkpath(device.root() + QStringLiteral("/iTunes_Control/iTunes"));
         c.write(device);
-        const InspectRun run = inspect({QStringLiteral("artwork"), device.root()});
+        const ToolRun run = inspect({QStringLiteral("artwork"), device.root()});
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(c.reason)) << run.err.constData();
@@ -175,7 +157,7 @@ TEST(InspectPhotos, AnIPodsPhotoDatabaseIsReadByTheBinaryReader)
     Device device;
     device.install(ArtworkTest::photoSample(), QStringLiteral("Photos"),
                    QStringLiteral("Photo Database"));
-    const InspectRun run = inspect({QStringLiteral("photos"), device.root()});
+    const ToolRun run = inspect({QStringLiteral("photos"), device.root()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonObject json = run.json();
     EXPECT_EQ(json.value("reader").toString(), QStringLiteral("QELDeviceImagePhotosBinaryReader"));

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "PhotosDbFixture.h"
+#include "ToolRun.h"
 
 using PhotosDbFixture::AlbumRow;
 using PhotosDbFixture::Asset;
@@ -17,28 +18,9 @@ using PhotosDbFixture::Schema;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
 }
 
 QList<Asset> assets()
@@ -96,7 +78,7 @@ TEST(InspectPhotos, PrintsImagesAndAlbumsOfEachGeneration)
               "DCIM/100APPLE/IMG_0003.JPG",
               "PhotoData/Mutations/DCIM/100APPLE/IMG_0003/Adjustments/FullSizeRender.jpg"})
             ASSERT_TRUE(PhotosDbFixture::writeFile(root, QLatin1String(file), "bytes"));
-        const InspectRun run = inspect({QStringLiteral("photos"), root});
+        const ToolRun run = inspect({QStringLiteral("photos"), root});
         ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         const QJsonObject json = run.json();
         EXPECT_EQ(json.value("reader").toString(), QStringLiteral("QELDeviceImagePhotosDbReader"));
@@ -140,7 +122,7 @@ TEST(InspectPhotos, TheICloudAlbumHasNoId)
     rows[0].directory = QStringLiteral("PhotoData/CPLAssets");
     rows[0].originalFileName = QStringLiteral("Original.HEIC");
     ASSERT_TRUE(PhotosDbFixture::write(dir.filePath("Photos.sqlite"), schema, rows, {}));
-    const InspectRun run = inspect({QStringLiteral("photos"), dir.path()});
+    const ToolRun run = inspect({QStringLiteral("photos"), dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     bool found = false;
     for (const QJsonValue& a : run.json().value("albums").toArray()) {
@@ -168,7 +150,7 @@ TEST(InspectPhotos, ExitsTwoWhenNoLibraryOpens)
             ASSERT_TRUE(PhotosDbFixture::writeFile(
                 dir.path(), QStringLiteral("PhotoData/Photos.sqlite"), bytes));
         }
-        const InspectRun run = inspect({QStringLiteral("photos"), dir.path()});
+        const ToolRun run = inspect({QStringLiteral("photos"), dir.path()});
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_FALSE(run.err.isEmpty());

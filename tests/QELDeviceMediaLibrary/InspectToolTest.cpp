@@ -15,25 +15,13 @@
 #include "MediaLibraryFixture.h"
 #include "MediaTestSupport.h"
 #include "SQLiteFixtureWriter.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray standardError;
-};
-
 ToolRun inspect(const QString& folder)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), {QStringLiteral("media"), folder});
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    ToolRun run;
-    run.exitCode = tool.exitCode();
-    run.standardError = tool.readAllStandardError();
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), {QStringLiteral("media"), folder});
 }
 
 QJsonObject trackWithID(const QJsonObject& json, const QString& id)
@@ -93,10 +81,10 @@ TEST(InspectTool, PrintsTheMediaLibraryOfAFolder)
     ASSERT_TRUE(f.write(dir.filePath("MediaLibrary.sqlitedb")));
 
     const ToolRun run = inspect(dir.path());
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibraryMediaLibrarySQLiteDBReader");
-    EXPECT_EQ(run.json.value("tracks").toArray().size(), 3);
-    const QJsonObject t = trackWithID(run.json, "-9000000000000000001");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value("reader").toString(), "QELMediaLibraryMediaLibrarySQLiteDBReader");
+    EXPECT_EQ(run.json().value("tracks").toArray().size(), 3);
+    const QJsonObject t = trackWithID(run.json(), "-9000000000000000001");
     EXPECT_EQ(t.value("title").toString(), QString::fromUtf8("Déjà vu"));
     EXPECT_EQ(t.value("artist").toString(), "Band");
     EXPECT_EQ(t.value("albumArtist").toString(), "Band");
@@ -111,18 +99,19 @@ TEST(InspectTool, PrintsTheMediaLibraryOfAFolder)
     EXPECT_TRUE(t.value("isRingtone").isNull());
     EXPECT_TRUE(t.value("isVoiceMemo").isNull());
     EXPECT_TRUE(t.value("hasVideo").isNull());
-    EXPECT_EQ(trackWithID(run.json, "2").value("hasVideo").toBool(), true);
-    EXPECT_EQ(trackWithID(run.json, "3").value("isPodcast").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json(), "2").value("hasVideo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json(), "3").value("isPodcast").toBool(), true);
 
     QStringList names;
-    for (const QJsonValue& p : run.json.value("playlists").toArray())
+    for (const QJsonValue& p : run.json().value("playlists").toArray())
         names.append(p.toObject().value("name").toString());
     EXPECT_EQ(names, (QStringList{"Music", "All Videos", "Movies", "Podcasts", "Order"}));
-    const QJsonObject order = playlistNamed(run.json, "Order");
+    const QJsonObject order = playlistNamed(run.json(), "Order");
     EXPECT_EQ(order.value("persistentID").toString(), "40");
     EXPECT_EQ(order.value("kind").toString(), "plain");
-    EXPECT_EQ(texts(order.value("trackIDs").toArray()), (QStringList{"3", "-9000000000000000001", "3"}));
-    EXPECT_EQ(playlistNamed(run.json, "Music").value("kind").toString(), "library");
+    EXPECT_EQ(texts(order.value("trackIDs").toArray()),
+              (QStringList{"3", "-9000000000000000001", "3"}));
+    EXPECT_EQ(playlistNamed(run.json(), "Music").value("kind").toString(), "library");
 }
 
 TEST(InspectTool, ReadsALibraryItdbSetWithoutTouchingTheFolder)
@@ -141,10 +130,11 @@ TEST(InspectTool, ReadsALibraryItdbSetWithoutTouchingTheFolder)
     f.containers << c;
     ASSERT_TRUE(f.write(dir.path()));
     const ToolRun run = inspect(dir.path());
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibrarySQLiteReader");
-    EXPECT_EQ(trackWithID(run.json, "12").value("title").toString(), "Old");
-    EXPECT_EQ(texts(playlistNamed(run.json, "Mine").value("trackIDs").toArray()), QStringList{"12"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value("reader").toString(), "QELMediaLibrarySQLiteReader");
+    EXPECT_EQ(trackWithID(run.json(), "12").value("title").toString(), "Old");
+    EXPECT_EQ(texts(playlistNamed(run.json(), "Mine").value("trackIDs").toArray()),
+              QStringList{"12"});
     EXPECT_TRUE(QFile::exists(dir.filePath("Library.itdb")));
 }
 
@@ -172,28 +162,37 @@ TEST(InspectTool, ReadsAnITunesCDBWithRingtonesAndVoiceMemos)
     ASSERT_TRUE(cdb.open(QIODevice::WriteOnly));
     cdb.write(ITunesDBWriter::toCDB(w.build()));
     cdb.close();
-    ASSERT_TRUE(MediaExtrasFixture::writeRingtones(dir.filePath("Ringtones.plist"), {{"Bell.m4r", "GUID-BELL", "Bell", "", "", 900}}));
-    ASSERT_TRUE(MediaExtrasFixture::writeRecordings(dir.filePath("Recordings.db"), {{"/var/mobile/Media/Recordings/m.m4a", 4, "Memo", 100, 4242}}));
+    ASSERT_TRUE(MediaExtrasFixture::writeRingtones(
+        dir.filePath("Ringtones.plist"), {{"Bell.m4r", "GUID-BELL", "Bell", "", "", 900}}));
+    ASSERT_TRUE(MediaExtrasFixture::writeRecordings(
+        dir.filePath("Recordings.db"),
+        {{"/var/mobile/Media/Recordings/m.m4a", 4, "Memo", 100, 4242}}));
 
     const ToolRun run = inspect(dir.path());
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    EXPECT_EQ(run.json.value("reader").toString(), "QELMediaLibraryITunesDBReader");
-    EXPECT_EQ(trackWithID(run.json, "11").value("path").toString(), "/iPod_Control/Music/F01/S11.m4a");
-    EXPECT_EQ(trackWithID(run.json, "13").value("hasVideo").toBool(), true);
-    EXPECT_EQ(trackWithID(run.json, "GUID-BELL").value("isRingtone").toBool(), true);
-    EXPECT_EQ(trackWithID(run.json, "GUID-BELL").value("durationMs").toInteger(), 900);
-    EXPECT_EQ(trackWithID(run.json, "4242").value("isVoiceMemo").toBool(), true);
-    EXPECT_EQ(trackWithID(run.json, "4242").value("path").toString(), "Recordings/m.m4a");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value("reader").toString(), "QELMediaLibraryITunesDBReader");
+    EXPECT_EQ(trackWithID(run.json(), "11").value("path").toString(),
+              "/iPod_Control/Music/F01/S11.m4a");
+    EXPECT_EQ(trackWithID(run.json(), "13").value("hasVideo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json(), "GUID-BELL").value("isRingtone").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json(), "GUID-BELL").value("durationMs").toInteger(), 900);
+    EXPECT_EQ(trackWithID(run.json(), "4242").value("isVoiceMemo").toBool(), true);
+    EXPECT_EQ(trackWithID(run.json(), "4242").value("path").toString(), "Recordings/m.m4a");
 
     QStringList names;
-    for (const QJsonValue& p : run.json.value("playlists").toArray())
+    for (const QJsonValue& p : run.json().value("playlists").toArray())
         names.append(p.toObject().value("name").toString());
-    EXPECT_EQ(names, (QStringList{"Music", "All Videos", "Movies", "Ringtones", "Voice Memos", "Genius pick", "Road"}));
-    EXPECT_EQ(playlistNamed(run.json, "Genius pick").value("kind").toString(), "genius");
-    EXPECT_EQ(texts(playlistNamed(run.json, "Genius pick").value("trackIDs").toArray()), (QStringList{"12", "11"}));
-    EXPECT_EQ(texts(playlistNamed(run.json, "Road").value("trackIDs").toArray()), (QStringList{"13", "11", "12"}));
-    EXPECT_EQ(playlistNamed(run.json, "Road").value("persistentID").toString(), "1");
-    EXPECT_EQ(texts(playlistNamed(run.json, "Ringtones").value("trackIDs").toArray()), QStringList{"GUID-BELL"});
+    EXPECT_EQ(names,
+              (QStringList{"Music", "All Videos", "Movies", "Ringtones", "Voice Memos",
+                           "Genius pick", "Road"}));
+    EXPECT_EQ(playlistNamed(run.json(), "Genius pick").value("kind").toString(), "genius");
+    EXPECT_EQ(texts(playlistNamed(run.json(), "Genius pick").value("trackIDs").toArray()),
+              (QStringList{"12", "11"}));
+    EXPECT_EQ(texts(playlistNamed(run.json(), "Road").value("trackIDs").toArray()),
+              (QStringList{"13", "11", "12"}));
+    EXPECT_EQ(playlistNamed(run.json(), "Road").value("persistentID").toString(), "1");
+    EXPECT_EQ(texts(playlistNamed(run.json(), "Ringtones").value("trackIDs").toArray()),
+              QStringList{"GUID-BELL"});
     EXPECT_FALSE(QFile::exists(dir.filePath("iTunesDB.fromCDB")));
 }
 
@@ -207,7 +206,7 @@ TEST(InspectTool, NothingReadableExitsTwoWithOneLine)
     for (const QString& folder : {dir.path(), dir.filePath("missing")}) {
         const ToolRun run = inspect(folder);
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
     }
 }
 
@@ -218,15 +217,30 @@ TEST(InspectTool, AFailedReadSaysWhichFileAndWhy)
         const char* name;
         const char* file; // empty: nothing is written
         QByteArray bytes;
-        QString sql;      // when set, the file is an SQLite database of this schema
+        QString sql; // when set, the file is an SQLite database of this schema
         QStringList says;
     };
     const QList<Case> cases = {
-        {"nothing there", "", {}, {}, {"holds none of MediaLibrary.sqlitedb, Library.itdb, iTunesCDB or iTunesDB"}},
-        {"not SQLite", "MediaLibrary.sqlitedb", QByteArray(4096, 'x'), {}, {"MediaLibrary.sqlitedb: ", "not an SQLite database"}},
-        {"a table missing", "MediaLibrary.sqlitedb", {}, QStringLiteral("CREATE TABLE unrelated (x)"),
+        {"nothing there",
+         "",
+         {},
+         {},
+         {"holds none of MediaLibrary.sqlitedb, Library.itdb, iTunesCDB or iTunesDB"}},
+        {"not SQLite",
+         "MediaLibrary.sqlitedb",
+         QByteArray(4096, 'x'),
+         {},
+         {"MediaLibrary.sqlitedb: ", "not an SQLite database"}},
+        {"a table missing",
+         "MediaLibrary.sqlitedb",
+         {},
+         QStringLiteral("CREATE TABLE unrelated (x)"),
          {"MediaLibrary.sqlitedb: ", "no such table"}},
-        {"a damaged iTunesDB", "iTunesDB", QByteArray("mhbd\x10\x00\x00\x00", 8), {}, {"iTunesDB: "}},
+        {"a damaged iTunesDB",
+         "iTunesDB",
+         QByteArray("mhbd\x10\x00\x00\x00", 8),
+         {},
+         {"iTunesDB: "}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,9 +256,9 @@ TEST(InspectTool, AFailedReadSaysWhichFileAndWhy)
         }
         const ToolRun run = inspect(dir.path());
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
         for (const QString& text : c.says)
-            EXPECT_TRUE(run.standardError.contains(text.toUtf8())) << run.standardError.toStdString();
+            EXPECT_TRUE(run.err.contains(text.toUtf8())) << run.err.toStdString();
     }
 }
 

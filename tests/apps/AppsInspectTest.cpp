@@ -9,30 +9,15 @@
 
 #include "AppsTestSupport.h"
 #include "QtPrinters.h"
+#include "ToolRun.h"
 
 using namespace AppsTest;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
 }
 
 TEST(AppsInspect, PrintsTheUserAppsInTheViewsOrder)
@@ -48,7 +33,7 @@ TEST(AppsInspect, PrintsTheUserAppsInTheViewsOrder)
         .afcFile(QStringLiteral("ApplicationArchives/com.example.zoo.zip"), "zip");
     const QString folder = builder.build();
     ASSERT_FALSE(folder.isEmpty());
-    const InspectRun run = inspect({QStringLiteral("apps"), folder});
+    const ToolRun run = inspect({QStringLiteral("apps"), folder});
     ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
     const QJsonArray apps =
         QJsonDocument::fromJson(run.out).object().value(QStringLiteral("apps")).toArray();

@@ -10,30 +10,15 @@
 #include "BooksFixture.h"
 #include "BooksTestSupport.h"
 #include "QtPrinters.h"
+#include "ToolRun.h"
 
 using namespace BooksTest;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
 }
 
 QJsonObject entry(const QJsonValue& title, const QJsonValue& author, const QString& kind,
@@ -55,7 +40,7 @@ TEST(BooksInspect, PrintsTheBooksInListOrder)
         addLibrary(builder, format);
         const QString folder = builder.build();
         ASSERT_FALSE(folder.isEmpty());
-        const InspectRun run = inspect({QStringLiteral("books"), folder});
+        const ToolRun run = inspect({QStringLiteral("books"), folder});
         ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
         const QJsonValue null;
         const QJsonArray want{
@@ -81,7 +66,7 @@ TEST(BooksInspect, ADeviceWithoutBooksPrintsAnEmptyListAndAFolderThatIsNoDeviceI
     SimulatedDeviceBuilder builder(dir.filePath(QStringLiteral("phone")));
     const QString folder = builder.build();
     ASSERT_FALSE(folder.isEmpty());
-    const InspectRun empty = inspect({QStringLiteral("books"), folder});
+    const ToolRun empty = inspect({QStringLiteral("books"), folder});
     ASSERT_EQ(empty.exitCode, 0);
     EXPECT_EQ(QJsonDocument::fromJson(empty.out).object(),
               (QJsonObject{{QStringLiteral("books"), QJsonArray()}}));

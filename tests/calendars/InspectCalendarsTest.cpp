@@ -14,27 +14,15 @@
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 
 namespace {
 
 using CalendarFixture::Layout;
 
-struct ToolRun {
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray standardError;
-};
-
 ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"calendars"} + arguments);
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    ToolRun run;
-    run.exitCode = tool.exitCode();
-    run.standardError = tool.readAllStandardError();
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"calendars"} + arguments);
 }
 
 QString folderWith(const CalendarFixture::Database& database, const QString& name)
@@ -72,10 +60,10 @@ TEST(InspectCalendars, PrintsEveryFixtureAsTheStoreHoldsIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ToolRun run = inspect({folderWith(c.database, c.name)});
-        ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+        ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         const auto reader = loadedReader(c.database, QStringLiteral("%1.sqlitedb").arg(c.name));
         const QList<QELCalendarDetailPtr> calendars = reader->getCalendars();
-        const QJsonArray printed = run.json.value("calendars").toArray();
+        const QJsonArray printed = run.json().value("calendars").toArray();
         ASSERT_EQ(printed.size(), calendars.size());
         qsizetype events = 0;
         for (qsizetype i = 0; i < calendars.size(); ++i) {
@@ -85,15 +73,15 @@ TEST(InspectCalendars, PrintsEveryFixtureAsTheStoreHoldsIt)
             EXPECT_EQ(p.value("title").toString(), calendars[i]->title);
             events += qsizetype(calendars[i]->relationshipComponents.size());
         }
-        EXPECT_EQ(run.json.value("events").toArray().size(), events);
+        EXPECT_EQ(run.json().value("events").toArray().size(), events);
     }
 }
 
 TEST(InspectCalendars, PrintsTheValuesOfEvents)
 {
     ToolRun run = inspect({folderWith(CalendarFixture::edgeCases(Layout::CalendarItem), "item")});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
-    const QJsonArray calendars = run.json.value("calendars").toArray();
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonArray calendars = run.json().value("calendars").toArray();
     ASSERT_FALSE(calendars.isEmpty());
     QJsonObject work;
     for (const QJsonValue& c : calendars)
@@ -107,7 +95,7 @@ TEST(InspectCalendars, PrintsTheValuesOfEvents)
         }
     }
 
-    const QJsonObject meeting = eventWithID(run.json, "101");
+    const QJsonObject meeting = eventWithID(run.json(), "101");
     EXPECT_EQ(meeting.value("calendarID").toString(), "1");
     EXPECT_EQ(meeting.value("summary").toString(), "Meeting");
     EXPECT_EQ(meeting.value("location").toString(), "Room 1");
@@ -118,23 +106,23 @@ TEST(InspectCalendars, PrintsTheValuesOfEvents)
     EXPECT_EQ(meeting.value("timeZone").toString(), "Europe/Berlin");
     EXPECT_TRUE(meeting.value("recurrence").isNull());
 
-    const QJsonObject holiday = eventWithID(run.json, "102");
+    const QJsonObject holiday = eventWithID(run.json(), "102");
     EXPECT_EQ(holiday.value("allDay"), QJsonValue(true));
     EXPECT_EQ(holiday.value("start").toString(), "2024-03-15T00:00:00Z");
     EXPECT_EQ(holiday.value("end").toString(), "2024-03-15T00:00:00Z");
-    EXPECT_EQ(eventWithID(run.json, "103").value("recurrence").toString(),
+    EXPECT_EQ(eventWithID(run.json(), "103").value("recurrence").toString(),
               "FREQ=WEEKLY;INTERVAL=2;COUNT=10");
-    EXPECT_TRUE(eventWithID(run.json, "108").value("recurrence").isNull());
-    EXPECT_TRUE(eventWithID(run.json, "109").value("end").isNull());
-    EXPECT_EQ(eventWithID(run.json, "117").value("calendarID").toString(), "42");
+    EXPECT_TRUE(eventWithID(run.json(), "108").value("recurrence").isNull());
+    EXPECT_TRUE(eventWithID(run.json(), "109").value("end").isNull());
+    EXPECT_EQ(eventWithID(run.json(), "117").value("calendarID").toString(), "42");
 
     run = inspect({folderWith(CalendarFixture::withoutCalendarTable(), "nocalendars")});
     ASSERT_EQ(run.exitCode, 0);
-    const QJsonArray orphans = run.json.value("calendars").toArray();
+    const QJsonArray orphans = run.json().value("calendars").toArray();
     ASSERT_EQ(orphans.size(), 2);
     EXPECT_TRUE(orphans[0].toObject().value("title").isNull());
     EXPECT_TRUE(orphans[0].toObject().value("color").isNull());
-    EXPECT_EQ(eventWithID(run.json, "1").value("location").toString(), "Hall");
+    EXPECT_EQ(eventWithID(run.json(), "1").value("location").toString(), "Hall");
 }
 
 TEST(InspectCalendars, RefusesAFolderWithoutAReadableDatabase)
@@ -143,13 +131,13 @@ TEST(InspectCalendars, RefusesAFolderWithoutAReadableDatabase)
     ASSERT_TRUE(QDir().mkpath(empty));
     ToolRun run = inspect({empty});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.standardError.contains("Calendar.sqlitedb")) << run.standardError.constData();
+    EXPECT_TRUE(run.err.contains("Calendar.sqlitedb")) << run.err.constData();
 
     const QString truncated = folderWith(CalendarFixture::edgeCases(Layout::Event), "truncated");
     QFile(truncated + "/Calendar.sqlitedb").resize(50);
     run = inspect({truncated});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.json.isEmpty());
+    EXPECT_TRUE(run.json().isEmpty());
 }
 
 QMap<QString, QByteArray> filesOf(const QString& folder)
@@ -172,7 +160,7 @@ TEST(InspectCalendars, ExportWritesExactlyTheFilesOfTheJob)
     const CalendarFixture::Database database = CalendarFixture::edgeCases(Layout::CalendarItem);
     const QString toolOut = TestEnvironment::home() + "/tool-out";
     const ToolRun run = inspect({folderWith(database, "in"), "--export", toolOut});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
 
     const auto reader = loadedReader(database);
     QVariantList items;

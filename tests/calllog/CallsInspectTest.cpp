@@ -17,33 +17,15 @@
 #include "QELCallLogReader.h"
 #include "QELCopyCallLogs.h"
 #include "QtPrinters.h"
+#include "ToolRun.h"
 
 using namespace CallLogTest;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
 }
 
 class InspectCalls : public ::testing::TestWithParam<Generation> {
@@ -81,7 +63,7 @@ TEST_P(InspectCalls, PrintsEachParticipantsCallsAndExportsTheCopysPage)
         {{QStringLiteral("+15550199"), cara}}));
 
     const QString exportFolder = m_dir.filePath(QStringLiteral("export"));
-    const InspectRun run =
+    const ToolRun run =
         inspect({QStringLiteral("calls"), m_folder, QStringLiteral("--export"), exportFolder});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonObject expected = QJsonDocument::fromJson(R"({"participants": [
@@ -126,7 +108,7 @@ TEST(InspectCallsInput, WithoutACallHistoryOrWithADamagedOneItRefusesWithAReason
 {
     QTemporaryDir dir;
     ASSERT_TRUE(AddressBookFixture().write(dir.filePath(QStringLiteral("AddressBook.sqlitedb"))));
-    InspectRun run = inspect({QStringLiteral("calls"), dir.path()});
+    ToolRun run = inspect({QStringLiteral("calls"), dir.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains("no call history")) << run.err.constData();
@@ -144,7 +126,7 @@ TEST(InspectCallsInput, AnEmptyHistoryPrintsNoParticipants)
 {
     QTemporaryDir dir;
     ASSERT_FALSE(writeHistory(Generation::CallHistoryDb, dir.path(), {}).isEmpty());
-    const InspectRun run = inspect({QStringLiteral("calls"), dir.path()});
+    const ToolRun run = inspect({QStringLiteral("calls"), dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(run.json().value(QStringLiteral("participants")).toArray().size(), 0);
 }

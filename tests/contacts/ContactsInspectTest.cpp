@@ -14,27 +14,15 @@
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 
 namespace {
 
 using Person = AddressBookFixture::Person;
 
-struct ToolRun {
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray standardError;
-};
-
 ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"contacts"} + arguments);
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    ToolRun run;
-    run.exitCode = tool.exitCode();
-    run.standardError = tool.readAllStandardError();
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"contacts"} + arguments);
 }
 
 QString folderWith(const AddressBookFixture& book, const AddressBookImagesFixture* images,
@@ -103,12 +91,12 @@ TEST(InspectContacts, PrintsEveryFixtureAsTheStoreHoldsIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ToolRun run = inspect({folderWith(c.book, c.images, c.name)});
-        ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+        ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         const auto reader = loadedReader(c.book, c.images);
         const QList<QELContactPtr> contacts = reader->getContacts();
-        const QJsonArray printed = run.json.value("contacts").toArray();
+        const QJsonArray printed = run.json().value("contacts").toArray();
         ASSERT_EQ(printed.size(), contacts.size());
-        EXPECT_EQ(run.json.value("merged").toInt(), reader->mergedCount());
+        EXPECT_EQ(run.json().value("merged").toInt(), reader->mergedCount());
         for (qsizetype i = 0; i < printed.size(); ++i) {
             const QJsonObject p = printed.at(i).toObject();
             const QELContact& contact = *contacts[i];
@@ -127,10 +115,10 @@ TEST(InspectContacts, PrintsTheFieldsAndLabelsOfAContact)
     AddressBookImagesFixture images;
     images.image(1, QByteArray(1234, 'p'));
     const ToolRun run = inspect({folderWith(edgeCases(), &images, "fields")});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
-    EXPECT_EQ(run.json.value("merged").toInt(), 1);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.json().value("merged").toInt(), 1);
     QJsonObject ann;
-    for (const QJsonValue& value : run.json.value("contacts").toArray())
+    for (const QJsonValue& value : run.json().value("contacts").toArray())
         if (value.toObject().value("id").toString() == "1")
             ann = value.toObject();
     ASSERT_FALSE(ann.isEmpty());
@@ -156,8 +144,7 @@ TEST(InspectContacts, RefusesFoldersWithoutAReadableAddressBook)
     ASSERT_TRUE(QDir().mkpath(empty));
     ToolRun run = inspect({empty});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.standardError.contains("AddressBook.sqlitedb"))
-        << run.standardError.constData();
+    EXPECT_TRUE(run.err.contains("AddressBook.sqlitedb")) << run.err.constData();
 
     const QString truncated = TestEnvironment::home() + "/truncated";
     ASSERT_TRUE(QDir().mkpath(truncated));
@@ -167,7 +154,7 @@ TEST(InspectContacts, RefusesFoldersWithoutAReadableAddressBook)
     file.close();
     run = inspect({truncated});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.json.isEmpty());
+    EXPECT_TRUE(run.json().isEmpty());
 }
 
 TEST(InspectContacts, ExportWritesExactlyTheJobsFiles)
@@ -175,7 +162,7 @@ TEST(InspectContacts, ExportWritesExactlyTheJobsFiles)
     const AddressBookFixture book = edgeCases();
     const QString exported = TestEnvironment::home() + "/exported";
     const ToolRun run = inspect({folderWith(book, nullptr, "export"), "--export", exported});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
 
     const QString byJob = TestEnvironment::home() + "/byjob";
     ASSERT_TRUE(QDir().mkpath(byJob));

@@ -10,24 +10,13 @@
 
 #include "QtPrinters.h"
 #include "SimulatedDeviceBuilder.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    QByteArray out;
-};
-
 ToolRun inspect(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"files"} + arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.code = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{"files"} + arguments);
 }
 
 TEST(FilesInspect, ListsAFolderInTheBrowsersOrderWithTypesAndSizes)
@@ -43,7 +32,7 @@ TEST(FilesInspect, ListsAFolderInTheBrowsersOrderWithTypesAndSizes)
                                .build();
     ASSERT_FALSE(device.isEmpty());
     const ToolRun run = inspect({device, "/DCIM"});
-    ASSERT_EQ(run.code, 0) << run.out.toStdString();
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
     const QJsonArray entries = QJsonDocument::fromJson(run.out).object().value("entries").toArray();
     QStringList lines;
     for (const QJsonValue& value : entries) {
@@ -66,11 +55,11 @@ TEST(FilesInspect, APathThatIsNoFolderExitsWithTwo)
     for (const QString& path : {QStringLiteral("/missing"), QStringLiteral("/file.txt")}) {
         SCOPED_TRACE(path.toStdString());
         const ToolRun run = inspect({device, path});
-        EXPECT_EQ(run.code, 2);
+        EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
     }
-    EXPECT_EQ(inspect({device}).code, 2);
-    EXPECT_EQ(inspect({dir.path(), "/"}).code, 2);
+    EXPECT_EQ(inspect({device}).exitCode, 2);
+    EXPECT_EQ(inspect({dir.path(), "/"}).exitCode, 2);
 }
 
 } // namespace

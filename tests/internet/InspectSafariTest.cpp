@@ -13,35 +13,15 @@
 #include "Plist.h"
 #include "QtPrinters.h"
 #include "SafariFixture.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray standardError;
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // The history's days are dated in this zone.
-    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH),
-               QStringList{QStringLiteral("safari")} + arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(120000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    run.standardError = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH),
+                   QStringList{QStringLiteral("safari")} + arguments, {{"TZ", "UTC"}});
 }
 
 void put(const QString& path, const QByteArray& bytes)
@@ -68,8 +48,8 @@ TEST(InspectSafari, PrintsBookmarksDepthFirstAndHistoryNewestFirst)
         SafariFixture::bookmarksDbBytes(SafariFixture::edgeCaseBookmarks()));
     put(dir.filePath(QStringLiteral("History.db")),
         SafariFixture::historyDbBytes(SafariFixture::edgeCaseDbVisits()));
-    const InspectRun run = inspect({dir.path()});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const ToolRun run = inspect({dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     auto mark = [](const char* title, const char* url, const QJsonValue& folder) {
         return row({{"title", QString::fromUtf8(title)},
                     {"url", QString::fromUtf8(url)},
@@ -85,8 +65,8 @@ TEST(InspectSafari, PrintsBookmarksDepthFirstAndHistoryNewestFirst)
         mark("Umlaut", "https://example.org/ä", kNull),
         mark("a/b", "javascript:alert(1)", kNull),
     };
-    EXPECT_EQ(run.json.value(QStringLiteral("bookmarks")).toArray(), bookmarks);
-    const QJsonArray history = run.json.value(QStringLiteral("history")).toArray();
+    EXPECT_EQ(run.json().value(QStringLiteral("bookmarks")).toArray(), bookmarks);
+    const QJsonArray history = run.json().value(QStringLiteral("history")).toArray();
     ASSERT_EQ(history.size(), 6);
     // In UTC the visits either side of UTC+2's midnight share a day, in the file's order.
     EXPECT_EQ(history[0].toObject(),
@@ -105,10 +85,10 @@ TEST(InspectSafari, AHistoryPlistGivesNullForAMissingCount)
     QTemporaryDir dir;
     put(dir.filePath(QStringLiteral("History.plist")),
         SafariFixture::historyPlist(SafariFixture::edgeCasePlistVisits(), Plist::Format::Binary));
-    const InspectRun run = inspect({dir.path()});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    EXPECT_EQ(run.json.value(QStringLiteral("bookmarks")).toArray(), QJsonArray());
-    const QJsonArray history = run.json.value(QStringLiteral("history")).toArray();
+    const ToolRun run = inspect({dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value(QStringLiteral("bookmarks")).toArray(), QJsonArray());
+    const QJsonArray history = run.json().value(QStringLiteral("history")).toArray();
     ASSERT_EQ(history.size(), 6);
     EXPECT_EQ(history[0].toObject(),
               row({{"url", "https://example.org/ä"},
@@ -125,9 +105,9 @@ TEST(InspectSafari, AFolderWithoutSafarisFilesIsRefused)
 {
     QTemporaryDir dir;
     put(dir.filePath(QStringLiteral("notes.sqlite")), "x");
-    const InspectRun run = inspect({dir.path()});
+    const ToolRun run = inspect({dir.path()});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.standardError.contains("holds no Bookmarks.db"));
+    EXPECT_TRUE(run.err.contains("holds no Bookmarks.db"));
 }
 
 TEST(InspectSafari, ExportWritesAShortcutForEveryBookmarkAndVisit)
@@ -139,8 +119,8 @@ TEST(InspectSafari, ExportWritesAShortcutForEveryBookmarkAndVisit)
     put(dir.filePath(QStringLiteral("History.db")),
         SafariFixture::historyDbBytes(SafariFixture::edgeCaseDbVisits()));
     const QString folder = out.filePath(QStringLiteral("shortcuts"));
-    const InspectRun run = inspect({dir.path(), QStringLiteral("--export"), folder});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const ToolRun run = inspect({dir.path(), QStringLiteral("--export"), folder});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     // 8 bookmarks and 6 visits; clashing names numbered, hostile titles made safe.
     EXPECT_EQ(names.size(), 14) << names.join(QLatin1Char(',')).toStdString();

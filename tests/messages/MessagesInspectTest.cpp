@@ -16,39 +16,18 @@
 #include "MessagesTestSupport.h"
 #include "QtPrinters.h"
 #include "SmsDbBuilder.h"
+#include "ToolRun.h"
 #include "WhatsAppDbBuilder.h"
 
 using namespace MessagesTest;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
     // Dates and month names as the tests expect them.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments,
+                   {{"LC_ALL", "C"}, {"TZ", "UTC"}});
 }
 
 class InspectMessages : public ::testing::Test {
@@ -107,7 +86,7 @@ TEST_F(InspectMessages, PrintsEveryConversationOfBothDatabases)
     whatsApp.chat("Club", 0, 1);
     ASSERT_TRUE(whatsApp.writeChatStorage(file("ChatStorage.sqlite")));
 
-    const InspectRun run = inspect({QStringLiteral("messages"), m_dir.path()});
+    const ToolRun run = inspect({QStringLiteral("messages"), m_dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonArray conversations = run.json().value("conversations").toArray();
     ASSERT_EQ(conversations.size(), 4) << run.out.toStdString();
@@ -159,12 +138,12 @@ TEST_F(InspectMessages, RefusesAFolderWithoutReadableMessages)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(1000, 'j'));
     junk.close();
-    const InspectRun run = inspect({QStringLiteral("messages"), m_dir.path()});
+    const ToolRun run = inspect({QStringLiteral("messages"), m_dir.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("sms.db")) << run.err.toStdString();
     // A readable but empty database is an empty list, not a failure.
     ASSERT_TRUE(SmsDbBuilder().write(file("sms.db")));
-    const InspectRun empty = inspect({QStringLiteral("messages"), m_dir.path()});
+    const ToolRun empty = inspect({QStringLiteral("messages"), m_dir.path()});
     EXPECT_EQ(empty.exitCode, 0) << empty.err.toStdString();
     EXPECT_TRUE(empty.json().value("conversations").toArray().isEmpty());
 }
@@ -195,7 +174,7 @@ TEST_F(InspectMessages, ExportWritesTheCopysPagesWithTheirAttachments)
     picture.close();
 
     QTemporaryDir out;
-    const InspectRun run =
+    const ToolRun run =
         inspect({QStringLiteral("messages"), m_dir.path(), QStringLiteral("--export"), out.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.json().value("conversations").toArray().size(), 1);
@@ -207,7 +186,7 @@ TEST_F(InspectMessages, ExportWritesTheCopysPagesWithTheirAttachments)
     EXPECT_TRUE(page.contains(QStringLiteral("<small>")));
 
     QTemporaryDir ranged;
-    const InspectRun day =
+    const ToolRun day =
         inspect({QStringLiteral("messages"), m_dir.path(), QStringLiteral("--export"),
                  ranged.path(), QStringLiteral("--from"), QStringLiteral("2024-05-02"),
                  QStringLiteral("--to"), QStringLiteral("2024-05-02")});
@@ -233,7 +212,7 @@ TEST_F(InspectMessages, ExportRefusesARangeItCannotUse)
     };
     for (const QStringList& arguments : refused) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
-        const InspectRun run = inspect(arguments);
+        const ToolRun run = inspect(arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
     }

@@ -13,26 +13,14 @@
 #include "AudioFixture.h"
 #include "MediaLibraryFixture.h"
 #include "Plist.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray standardError;
-    QJsonObject json;
-};
-
 ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH),
-               QStringList{QStringLiteral("media")} + arguments);
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    ToolRun run;
-    run.exitCode = tool.exitCode();
-    run.standardError = tool.readAllStandardError();
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH),
+                   QStringList{QStringLiteral("media")} + arguments);
 }
 
 // A device's file system: the media database and the files it names, one
@@ -93,9 +81,9 @@ TEST(MediaExportInspect, CopiesEveryTrackAndCountsTheOnesThatFailed)
     const QString device = makeDevice(dir.filePath(QStringLiteral("device")));
     const QString out = dir.filePath(QStringLiteral("out"));
     const ToolRun run = inspect({device, QStringLiteral("--export"), out});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    EXPECT_EQ(run.json.value(QStringLiteral("tracks")).toArray().size(), 3);
-    const QJsonObject exported = run.json.value(QStringLiteral("export")).toObject();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value(QStringLiteral("tracks")).toArray().size(), 3);
+    const QJsonObject exported = run.json().value(QStringLiteral("export")).toObject();
     EXPECT_EQ(exported.value(QStringLiteral("copied")).toInt(), 2);
     EXPECT_EQ(exported.value(QStringLiteral("failed")).toInt(), 1);
     QStringList files = texts(exported.value(QStringLiteral("files")).toArray());
@@ -112,8 +100,8 @@ TEST(MediaExportInspect, APlaylistIsCopiedInItsOrderWithItsPlaylistFile)
     const QString out = dir.filePath(QStringLiteral("out"));
     const ToolRun run = inspect({device, QStringLiteral("--export"), out,
                                  QStringLiteral("--playlist"), QStringLiteral("Road & <Trip>")});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    const QJsonObject exported = run.json.value(QStringLiteral("export")).toObject();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject exported = run.json().value(QStringLiteral("export")).toObject();
     EXPECT_EQ(exported.value(QStringLiteral("copied")).toInt(), 2);
     EXPECT_EQ(exported.value(QStringLiteral("failed")).toInt(), 0);
     EXPECT_EQ(
@@ -153,7 +141,6 @@ TEST(MediaExportInspect, RefusesWhatItCannotExport)
         SCOPED_TRACE(c.name);
         const ToolRun run = inspect(c.arguments);
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.standardError.startsWith("orvane-inspect: "))
-            << run.standardError.toStdString();
+        EXPECT_TRUE(run.err.startsWith("orvane-inspect: ")) << run.err.toStdString();
     }
 }

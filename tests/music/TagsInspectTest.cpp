@@ -9,27 +9,16 @@
 #include <QTemporaryDir>
 
 #include "TagTestSupport.h"
+#include "ToolRun.h"
 
 using namespace TagTest;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QJsonArray json;
-    QByteArray standardError;
-};
-
 ToolRun inspectTags(const QStringList& files)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), QStringList{QStringLiteral("tags")} + files);
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    ToolRun run;
-    run.exitCode = tool.exitCode();
-    run.standardError = tool.readAllStandardError();
-    run.json = QJsonDocument::fromJson(tool.readAllStandardOutput()).array();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH),
+                   QStringList{QStringLiteral("tags")} + files);
 }
 
 const QStringList kKeys = {"file",       "title",     "artist",  "albumArtist", "album",
@@ -74,14 +63,14 @@ TEST(TagsInspect, PrintsTheTagsOfEveryFile)
     const QString missing = dir.filePath("missing.m4a");
 
     const ToolRun run = inspectTags({mp3, m4a, wav, empty, missing});
-    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    ASSERT_EQ(run.json.size(), 5);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(run.jsonArray().size(), 5);
     QStringList sortedKeys = kKeys;
     sortedKeys.sort();
-    for (const QJsonValue& entry : run.json)
+    for (const QJsonValue& entry : run.jsonArray())
         EXPECT_EQ(entry.toObject().keys(), sortedKeys);
 
-    const QJsonObject song = run.json.at(0).toObject();
+    const QJsonObject song = run.jsonArray().at(0).toObject();
     EXPECT_EQ(song.value("file").toString(), mp3);
     EXPECT_EQ(song.value("title").toString(), QString::fromUtf8("Café 日本語"));
     EXPECT_EQ(song.value("artist").toString(), "Artist");
@@ -98,21 +87,21 @@ TEST(TagsInspect, PrintsTheTagsOfEveryFile)
     EXPECT_EQ(song.value("hasArtwork"), QJsonValue(true));
     EXPECT_EQ(song.value("artworkMime").toString(), "image/png");
 
-    const QJsonObject track = run.json.at(1).toObject();
+    const QJsonObject track = run.jsonArray().at(1).toObject();
     EXPECT_EQ(track.value("title").toString(), QString::fromUtf8("Ελληνικά"));
     EXPECT_EQ(track.value("trackNumber"), QJsonValue(4));
     EXPECT_EQ(track.value("trackCount"), QJsonValue(9));
     EXPECT_TRUE(track.value("discNumber").isNull());
     EXPECT_EQ(track.value("artworkMime").toString(), "image/jpeg");
 
-    const QJsonObject tune = run.json.at(2).toObject();
+    const QJsonObject tune = run.jsonArray().at(2).toObject();
     EXPECT_EQ(tune.value("artist").toString(), "Demo");
     EXPECT_EQ(tune.value("hasArtwork"), QJsonValue(false));
     EXPECT_TRUE(tune.value("artworkMime").isNull());
 
     for (const int unreadable : {3, 4}) {
         SCOPED_TRACE(unreadable);
-        const QJsonObject entry = run.json.at(unreadable).toObject();
+        const QJsonObject entry = run.jsonArray().at(unreadable).toObject();
         EXPECT_EQ(entry.value("file").toString(), unreadable == 3 ? empty : missing);
         for (const QString& key : kKeys.mid(1, 12))
             EXPECT_TRUE(entry.value(key).isNull()) << key.toStdString();
@@ -127,9 +116,9 @@ TEST(TagsInspect, FailsWhenNoFileCouldBeRead)
     ASSERT_TRUE(AudioFixture::writeFile(truncated, AudioFixture::minimalM4a().left(50)));
     const ToolRun run = inspectTags({truncated, dir.filePath("missing.mp3")});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.json.isEmpty());
-    EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.toStdString();
-    EXPECT_TRUE(run.standardError.startsWith("orvane-inspect: "));
+    EXPECT_TRUE(run.jsonArray().isEmpty());
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("orvane-inspect: "));
 
     EXPECT_EQ(inspectTags({}).exitCode, 2);
     EXPECT_EQ(inspectTags({"--backup", "0123", truncated}).exitCode, 2);

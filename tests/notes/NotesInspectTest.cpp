@@ -14,37 +14,16 @@
 #include "QELCopyNotes.h"
 #include "QELNoteDatabaseReader.h"
 #include "RecordingCopyDelegate.h"
+#include "ToolRun.h"
 
 using namespace NotesTest;
 using namespace NoteStoreFixture;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments, {{"TZ", "UTC"}});
 }
 
 QJsonValue nullValue() { return QJsonValue(QJsonValue::Null); }
@@ -155,7 +134,7 @@ TEST(NotesInspectTest, ExportWritesWhatTheViewsExportOfAllNotesWrites)
                               tool.path()};
         if (text)
             arguments.append(QStringLiteral("--text"));
-        const InspectRun run = inspect(arguments);
+        const ToolRun run = inspect(arguments);
         ASSERT_EQ(run.exitCode, 0) << run.err.constData();
 
         FolderBackupFileSource source(dir.path());
@@ -189,7 +168,7 @@ TEST(NotesInspectTest, PrintsTheNoteStoresNotes)
 {
     QTemporaryDir dir;
     writeLaterBackup(dir.path());
-    const InspectRun run = inspect({QStringLiteral("notes"), dir.path()});
+    const ToolRun run = inspect({QStringLiteral("notes"), dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonObject expected{
         {QStringLiteral("reader"), QStringLiteral("QELIOS9NoteDatabaseReader")},
@@ -217,7 +196,7 @@ TEST(NotesInspectTest, PrintsTheOlderDatabasesNotes)
     legacy.notes = {{1, 7, 1, QStringLiteral("Old <one>"), QStringLiteral("a<br>b"),
                      referenceSeconds(2011, 1, 1), referenceSeconds(2011, 1, 2), 1}};
     ASSERT_TRUE(writeNotesSqlite(sqlite.filePath(QStringLiteral("notes.sqlite")), legacy));
-    InspectRun run = inspect({QStringLiteral("notes"), sqlite.path()});
+    ToolRun run = inspect({QStringLiteral("notes"), sqlite.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(
         run.json(),
@@ -243,7 +222,7 @@ TEST(NotesInspectTest, PrintsTheOlderDatabasesNotes)
 TEST(NotesInspectTest, RefusesAFolderWithoutANotesDatabase)
 {
     QTemporaryDir empty;
-    InspectRun run = inspect({QStringLiteral("notes"), empty.path()});
+    ToolRun run = inspect({QStringLiteral("notes"), empty.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("no notes database")) << run.err.constData();
 

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "ToolRun.h"
 #include "VoicemailTestSupport.h"
 
 using namespace VoicemailTest;
@@ -17,34 +18,11 @@ using Person = AddressBookFixture::Person;
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments)
+ToolRun inspect(const QStringList& arguments)
 {
-    QProcess tool;
     // File names carry dates: one locale and zone, whatever the machine's.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_GB.UTF-8"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("en_GB.UTF-8"));
-    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(60000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = tool.readAllStandardOutput();
-    run.err = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments,
+                   {{"LC_ALL", "en_GB.UTF-8"}, {"LANG", "en_GB.UTF-8"}, {"TZ", "UTC"}});
 }
 
 QJsonObject voicemail(const char* id, const QJsonValue& sender, const QJsonValue& name,
@@ -97,7 +75,7 @@ TEST_P(InspectVoicemail, PrintsEveryVoicemailAndExportsTheAudio)
     ASSERT_TRUE(writeAudio(m_folder, 3, 12));
 
     const QString out = m_dir.filePath(QStringLiteral("export"));
-    const InspectRun run =
+    const ToolRun run =
         inspect({QStringLiteral("voicemail"), m_folder, QStringLiteral("--export"), out});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonValue no = trashedColumn ? QJsonValue(false) : QJsonValue(QJsonValue::Null);
@@ -135,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Voicemail, InspectVoicemail, ::testing::Bool(),
 TEST(InspectVoicemailInput, ExitsTwoWithoutAnIndexAndSaysWhyForABadOne)
 {
     QTemporaryDir dir;
-    InspectRun run = inspect({QStringLiteral("voicemail"), dir.path()});
+    ToolRun run = inspect({QStringLiteral("voicemail"), dir.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("voicemail.db")) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());

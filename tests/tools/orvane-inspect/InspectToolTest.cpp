@@ -16,34 +16,13 @@
 #include "EncryptedBackupWriter.h"
 #include "Locations.h"
 #include "QtPrinters.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct InspectRun {
-    int exitCode = -1;
-    QByteArray standardOutput;
-    QByteArray standardError;
-    QJsonObject json() const { return QJsonDocument::fromJson(standardOutput).object(); }
-};
-
-InspectRun inspect(const QStringList& arguments, const QProcessEnvironment& extra = {})
+ToolRun inspect(const QStringList& arguments, const QProcessEnvironment& extra = {})
 {
-    QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(extra);
-    tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral(ORVANE_INSPECT_PATH), arguments);
-    InspectRun run;
-    if (!tool.waitForFinished(120000)) {
-        tool.kill();
-        tool.waitForFinished();
-        ADD_FAILURE() << "orvane-inspect did not finish";
-        return run;
-    }
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.standardOutput = tool.readAllStandardOutput();
-    run.standardError = tool.readAllStandardError();
-    return run;
+    return runTool(QStringLiteral(ORVANE_INSPECT_PATH), arguments, extra);
 }
 
 QString sha1(const QByteArray& bytes)
@@ -129,10 +108,10 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
     const QStringList lookups{"--domain", "MediaDomain", "--path", kPicture};
     const QStringList temporaryBefore = entries(Locations::temporaryFolder());
 
-    const InspectRun fromBackup =
+    const ToolRun fromBackup =
         inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups,
                 passwordFor(made));
-    ASSERT_EQ(fromBackup.exitCode, 0) << fromBackup.standardError.constData();
+    ASSERT_EQ(fromBackup.exitCode, 0) << fromBackup.err.constData();
     const QJsonObject json = fromBackup.json();
 
     // The data types: the messages with their companion, the notes, nothing else.
@@ -174,19 +153,18 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
               (QStringList{"IMG_0001.JPG", "NoteStore.sqlite", "sms.db", "sms.db-wal"}));
     EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db-wal")),
               QByteArray("wal of messages"));
-    const InspectRun fromFolder = inspect(QStringList{"lookups", exported} + lookups);
-    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.standardError.constData();
+    const ToolRun fromFolder = inspect(QStringList{"lookups", exported} + lookups);
+    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.err.constData();
     EXPECT_EQ(fromFolder.json().value("dataTypes"), json.value("dataTypes"));
     EXPECT_EQ(fromFolder.json().value("paths"), json.value("paths"));
 
     // A second export into the same folder replaces nothing.
     ASSERT_TRUE(writeFixtureFile(exported + QStringLiteral("/sms.db"), "the user's edit"));
-    const InspectRun again =
+    const ToolRun again =
         inspect(QStringList{"lookups", "--backup", udid, "--export", exported} + lookups,
                 passwordFor(made));
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_TRUE(again.standardError.contains("nothing was exported"))
-        << again.standardError.constData();
+    EXPECT_TRUE(again.err.contains("nothing was exported")) << again.err.constData();
     EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db")), QByteArray("the user's edit"));
 }
 
@@ -209,10 +187,10 @@ INSTANTIATE_TEST_SUITE_P(Backups, InspectBackup,
 TEST_F(InspectBackup, AnEncryptedBackupWithoutItsPasswordIsRefused)
 {
     const QString udid = makeBackup(Made::ByTheToolFromAnEncryptedDevice);
-    const InspectRun run = inspect({"lookups", "--backup", udid});
+    const ToolRun run = inspect({"lookups", "--backup", udid});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.standardError.contains("encrypted")) << run.standardError.constData();
-    EXPECT_TRUE(run.standardOutput.isEmpty());
+    EXPECT_TRUE(run.err.contains("encrypted")) << run.err.constData();
+    EXPECT_TRUE(run.out.isEmpty());
 }
 
 // A backup its device encrypted opens with its password, an empty one too;
@@ -228,36 +206,34 @@ TEST(InspectDeviceEncryptedBackup, OpensWithAnyPasswordItHasAndSaysWhenOneIsWron
         for (const auto& file : kFiles)
             writer.file(file.domain, file.relativePath, file.content);
         ASSERT_TRUE(writer.write());
-        const QStringList arguments{"lookups",  "--backup", udid,    "--domain",
+        const QStringList arguments{"lookups",     "--backup", udid,    "--domain",
                                     "MediaDomain", "--path",   kPicture};
         QProcessEnvironment given;
         given.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), password);
 
-        const InspectRun run = inspect(arguments, given);
-        ASSERT_EQ(run.exitCode, 0) << run.standardError.constData();
+        const ToolRun run = inspect(arguments, given);
+        ASSERT_EQ(run.exitCode, 0) << run.err.constData();
         const QJsonObject json = run.json();
         const QJsonObject messages = dataTypeRow(json, 5).value("file").toObject();
         EXPECT_EQ(messages.value("sha1").toString(), sha1("messages"));
         EXPECT_EQ(messages.value("companions").toArray(), QJsonArray{"-wal"});
-        EXPECT_EQ(json.value("paths").toArray().at(0).toObject().value("file").toObject().value(
-                      "sha1"),
-                  sha1("picture"));
+        EXPECT_EQ(
+            json.value("paths").toArray().at(0).toObject().value("file").toObject().value("sha1"),
+            sha1("picture"));
         const QJsonArray listing = json.value("domainFiles").toArray();
         ASSERT_EQ(listing.size(), 1);
         EXPECT_EQ(listing.at(0).toObject().value("relativePath").toString(), kPicture);
 
         QProcessEnvironment wrong;
         wrong.insert(QStringLiteral("ORVANE_BACKUP_PASSWORD"), password + QStringLiteral("x"));
-        const InspectRun refused = inspect(arguments, wrong);
+        const ToolRun refused = inspect(arguments, wrong);
         EXPECT_EQ(refused.exitCode, 2);
-        EXPECT_TRUE(refused.standardError.contains("does not open the backup"))
-            << refused.standardError.constData();
-        EXPECT_TRUE(refused.standardOutput.isEmpty());
+        EXPECT_TRUE(refused.err.contains("does not open the backup")) << refused.err.constData();
+        EXPECT_TRUE(refused.out.isEmpty());
 
-        const InspectRun none = inspect(arguments);
+        const ToolRun none = inspect(arguments);
         EXPECT_EQ(none.exitCode, 2);
-        EXPECT_TRUE(none.standardError.contains("give its password"))
-            << none.standardError.constData();
+        EXPECT_TRUE(none.err.contains("give its password")) << none.err.constData();
     }
 }
 
@@ -299,14 +275,13 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const InspectRun run = inspect(c.arguments);
+        const ToolRun run = inspect(c.arguments);
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.standardOutput.isEmpty()) << run.standardOutput.constData();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
         for (const QString& text : c.saying)
-            EXPECT_TRUE(QString::fromLocal8Bit(run.standardError).contains(text))
-                << run.standardError.constData();
+            EXPECT_TRUE(QString::fromLocal8Bit(run.err).contains(text)) << run.err.constData();
         if (c.oneLine) {
-            EXPECT_EQ(run.standardError.count('\n'), 1) << run.standardError.constData();
+            EXPECT_EQ(run.err.count('\n'), 1) << run.err.constData();
         }
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("out")));
@@ -314,14 +289,14 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
 
 TEST(InspectTool, HelpListsTheSubcommandsAndTheirOptions)
 {
-    const InspectRun all = inspect({"--help"});
+    const ToolRun all = inspect({"--help"});
     EXPECT_EQ(all.exitCode, 0);
-    EXPECT_TRUE(all.standardOutput.contains("lookups")) << all.standardOutput.constData();
-    EXPECT_TRUE(all.standardOutput.contains("media"));
-    const InspectRun one = inspect({"lookups", "--help"});
+    EXPECT_TRUE(all.out.contains("lookups")) << all.out.constData();
+    EXPECT_TRUE(all.out.contains("media"));
+    const ToolRun one = inspect({"lookups", "--help"});
     EXPECT_EQ(one.exitCode, 0);
     for (const char* option : {"--backup", "--export", "--path", "--domain"})
-        EXPECT_TRUE(one.standardOutput.contains(option)) << option;
+        EXPECT_TRUE(one.out.contains(option)) << option;
 }
 
 } // namespace
