@@ -76,7 +76,7 @@ public:
         const QVariant size = info->contains(QStringLiteral("st_size"))
             ? info->value(QStringLiteral("st_size"))
             : info->value(QStringLiteral("NSFileSize"));
-        return qint32(size.toLongLong());
+        return size.toLongLong(); // 64 bits: a file past 2 GiB keeps its size
     }
 
 private:
