@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELDeviceImagePhotosDbReader.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -74,7 +76,7 @@ public:
         const QVariant size = info->contains(QStringLiteral("st_size"))
             ? info->value(QStringLiteral("st_size"))
             : info->value(QStringLiteral("NSFileSize"));
-        return qint32(size.toLongLong());
+        return size.toLongLong(); // 64 bits: a file past 2 GiB keeps its size
     }
 
 private:
@@ -559,6 +561,38 @@ std::optional<Membership> membershipTable(const QELSQLiteDatabase& db)
     return std::nullopt;
 }
 
+// Whether an index of `table` leads with `column`, so that the rows of one
+// value are found without reading the whole table.
+bool leadsAnIndex(sqlite3* db, const QString& table, const QString& column)
+{
+    QELSQLiteStatement s(db,
+                         QStringLiteral("SELECT 1 FROM pragma_index_list(?1) AS list, "
+                                        "pragma_index_info(list.name) AS info "
+                                        "WHERE list.partial = 0 AND info.seqno = 0 "
+                                        "AND info.name = ?2 COLLATE NOCASE"));
+    s.bindText(1, table);
+    s.bindText(2, column);
+    return s.isPrepared() && s.step();
+}
+
+// The album a link row names, as "= ?1" with the album's integer key would
+// match it; none for NULL, text or a fraction.
+std::optional<qint64> albumKeyOf(const QELSQLiteStatement& row, int column)
+{
+    switch (row.columnType(column)) {
+    case SQLITE_INTEGER:
+        return row.int64(column);
+    case SQLITE_FLOAT: {
+        const double value = row.real(column);
+        if (value >= -9.2e18 && value <= 9.2e18 && value == double(qint64(value)))
+            return qint64(value);
+        return std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
@@ -578,18 +612,40 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
               cCount = col("rowCount");
 
     QELSQLiteStatement members;
+    // Without an index on the album column each album's question reads the
+    // whole link table (500 albums over 50,000 links: 25 million rows), so
+    // the links are then read once, in the table's order, which is the order
+    // that question answers one album's members in.
+    bool membersReadOnce = false;
+    QHash<qint64, std::vector<qint64>> membersOfAlbum;
     if (const std::optional<Membership> m = membershipTable(read.db)) {
         // Without an asset table the join fails and albums stay without members.
         const QString assets =
             read.assetTable.isEmpty() ? QStringLiteral("ZGENERICASSET") : read.assetTable;
-        const QString sortToken = read.hasColumn(assets, QStringLiteral("ZSORTTOKEN"))
-            ? QStringLiteral("assets.ZSORTTOKEN")
-            : QStringLiteral("NULL AS ZSORTTOKEN");
-        members = QELSQLiteStatement(
-            read.db.handle(),
-            QStringLiteral("SELECT assetlink.%1 ,assetlink.%2, %3 FROM %4 assetlink INNER JOIN %5 "
-                           "assets ON assets.Z_PK==assetlink.%1 WHERE assetlink.%2 = ?1")
-                .arg(m->assetColumn, m->albumColumn, sortToken, m->table, assets));
+        if (leadsAnIndex(read.db.handle(), m->table, m->albumColumn)) {
+            members = QELSQLiteStatement(
+                read.db.handle(),
+                QStringLiteral("SELECT assetlink.%1 FROM %2 assetlink INNER JOIN %3 assets ON "
+                               "assets.Z_PK==assetlink.%1 WHERE assetlink.%4 = ?1")
+                    .arg(m->assetColumn, m->table, assets, m->albumColumn));
+        } else {
+            // CROSS JOIN keeps the link table the outer loop, in its order.
+            members = QELSQLiteStatement(
+                read.db.handle(),
+                QStringLiteral("SELECT assetlink.%1, assetlink.%2 FROM %3 assetlink CROSS JOIN "
+                               "%4 assets ON assets.Z_PK==assetlink.%1")
+                    .arg(m->assetColumn, m->albumColumn, m->table, assets));
+            if (members.isPrepared()) {
+                membersReadOnce = true;
+                members.forEachRow([&](const QELSQLiteStatement& row) {
+                    if (row.isNull(0))
+                        return true;
+                    if (const std::optional<qint64> album = albumKeyOf(row, 1))
+                        membersOfAlbum[*album].push_back(row.int64(0));
+                    return true;
+                });
+            }
+        }
     }
 
     qint64 counter = 0;
@@ -644,19 +700,28 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
             return true; // not an album the program shows
         }
         if (lookUp && members.isPrepared()) {
-            members.reset();
-            members.bindInt64(1, pk);
             QSet<ImageDetail*> seen;
-            members.forEachRow([&](const QELSQLiteStatement& row) {
-                if (row.isNull(0))
-                    return true;
-                for (const ImageDetailPtr& image : read.store->imagesWithID(row.int64(0)))
+            const auto add = [&](qint64 asset) {
+                for (const ImageDetailPtr& image : read.store->imagesWithID(asset))
                     if (!seen.contains(image.get())) {
                         seen.insert(image.get());
                         album->relationshipAssets.push_back(image);
                     }
-                return true;
-            });
+            };
+            if (membersReadOnce) {
+                const auto it = membersOfAlbum.constFind(pk);
+                if (it != membersOfAlbum.constEnd())
+                    for (const qint64 asset : *it)
+                        add(asset);
+            } else {
+                members.reset();
+                members.bindInt64(1, pk);
+                members.forEachRow([&](const QELSQLiteStatement& row) {
+                    if (!row.isNull(0))
+                        add(row.int64(0));
+                    return true;
+                });
+            }
             if (album->relationshipAssets.empty())
                 return true; // an album whose members match no image is dropped
         }

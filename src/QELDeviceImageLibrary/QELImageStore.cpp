@@ -2,7 +2,6 @@
 #include "QELImageStore.h"
 
 #include <QFile>
-#include <QVariant>
 
 #include "QELSQLiteStatement.h"
 #include "QELSQLiteTransaction.h"
@@ -29,12 +28,35 @@ const char* const kSchema[] = {
     "CREATE TABLE AlbumAsset (album INTEGER, image INTEGER)",
 };
 
-QVariant value(const std::optional<qint64>& v) { return v ? QVariant(*v) : QVariant(); }
-QVariant value(const std::optional<double>& v) { return v ? QVariant(*v) : QVariant(); }
-QVariant value(const std::optional<bool>& v) { return v ? QVariant(qint64(*v)) : QVariant(); }
-QVariant value(const QDateTime& v)
+// Binds a record's field to ?index: a missing value is NULL, a flag 0 or 1, a
+// date its seconds since 1970.
+void bind(QELSQLiteStatement& s, int index, const std::optional<qint64>& v)
 {
-    return v.isValid() ? QVariant(double(v.toMSecsSinceEpoch()) / 1000.0) : QVariant();
+    v ? s.bindInt64(index, *v) : s.bindNull(index);
+}
+void bind(QELSQLiteStatement& s, int index, const std::optional<double>& v)
+{
+    v ? s.bindDouble(index, *v) : s.bindNull(index);
+}
+void bind(QELSQLiteStatement& s, int index, const std::optional<bool>& v)
+{
+    v ? s.bindInt64(index, qint64(*v)) : s.bindNull(index);
+}
+void bind(QELSQLiteStatement& s, int index, const QDateTime& v)
+{
+    v.isValid() ? s.bindDouble(index, double(v.toMSecsSinceEpoch()) / 1000.0) : s.bindNull(index);
+}
+void bind(QELSQLiteStatement& s, int index, qint64 v) { s.bindInt64(index, v); }
+void bind(QELSQLiteStatement& s, int index, const QString& v)
+{
+    s.bindText(index, v);
+} // null: NULL
+
+// Binds `values` to ?1, ?2, ... in order.
+template <typename... Values> void bindRow(QELSQLiteStatement& s, const Values&... values)
+{
+    int index = 0;
+    (bind(s, ++index, values), ...);
 }
 
 } // namespace
@@ -120,14 +142,15 @@ bool QELImageStore::save(QString* error)
         if (!run(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), {}, &reason))
             return fail(reason);
     }
-    auto runAll = [&](const QString& sql, const auto& rows, const auto& bindRow) {
+    // One prepared statement per table, its values bound in place.
+    auto runAll = [&](const QString& sql, const auto& rows, const auto& bindItem) {
         QELSQLiteStatement s = prepare(sql);
         if (!s.isPrepared())
             return false;
         qint64 row = 0;
         for (const auto& item : rows) {
             ++row;
-            s.bindAll(bindRow(row, item));
+            bindItem(s, row, item);
             if (!s.execute())
                 return false;
         }
@@ -138,83 +161,55 @@ bool QELImageStore::save(QString* error)
     bool ok = runAll(
         QStringLiteral("INSERT INTO ImageDetail VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,"
                        "?14,?15,?16,?17,?18,?19,?20,?21,?22,?23,?24,?25,?26,?27,?28,?29,?30,?31)"),
-        m_images, [&](qint64 row, const ImageDetailPtr& i) {
+        m_images, [&](QELSQLiteStatement& s, qint64 row, const ImageDetailPtr& i) {
             rowOfImage.insert(i.get(), row);
-            return QVariantList{row,
-                                value(i->imageID),
-                                i->title,
-                                i->fileName,
-                                i->fullImagePath,
-                                i->fullImageAdjustedPath,
-                                i->thumbnailPath,
-                                value(i->thumbnailOffset),
-                                value(i->dataSize),
-                                value(i->imageFormat),
-                                value(i->width),
-                                value(i->height),
-                                value(i->horizontalPadding),
-                                value(i->verticalPadding),
-                                value(i->originalWidth),
-                                value(i->originalHeight),
-                                value(i->orientation),
-                                value(i->mhifReference),
-                                value(i->dateCreated),
-                                value(i->dateTrashed),
-                                value(i->sortToken),
-                                value(i->isVideo),
-                                value(i->isFavorite),
-                                value(i->isPanoramic),
-                                value(i->isSelfie),
-                                value(i->isScreenshot),
-                                value(i->isTrashed),
-                                value(i->isRecentlyAdded),
-                                value(i->isFromStream),
-                                value(i->isFromCamera),
-                                value(i->isICloudPlaceholder)};
+            bindRow(s, row, i->imageID, i->title, i->fileName, i->fullImagePath,
+                    i->fullImageAdjustedPath, i->thumbnailPath, i->thumbnailOffset, i->dataSize,
+                    i->imageFormat, i->width, i->height, i->horizontalPadding, i->verticalPadding,
+                    i->originalWidth, i->originalHeight, i->orientation, i->mhifReference,
+                    i->dateCreated, i->dateTrashed, i->sortToken, i->isVideo, i->isFavorite,
+                    i->isPanoramic, i->isSelfie, i->isScreenshot, i->isTrashed, i->isRecentlyAdded,
+                    i->isFromStream, i->isFromCamera, i->isICloudPlaceholder);
         });
     if (ok) {
         std::vector<ImageDetailPtr> withThumbnail;
         for (const ImageDetailPtr& i : m_images)
             if (i->embeddedThumbnail)
                 withThumbnail.push_back(i);
-        ok = runAll(QStringLiteral("INSERT INTO EmbeddedThumbnail VALUES (?1,?2,?3,?4,?5)"),
-                    withThumbnail, [&](qint64, const ImageDetailPtr& i) {
-                        const EmbeddedThumbnail& t = *i->embeddedThumbnail;
-                        return QVariantList{rowOfImage.value(i.get()), value(t.offset),
-                                            value(t.length), value(t.width), value(t.height)};
-                    });
+        ok =
+            runAll(QStringLiteral("INSERT INTO EmbeddedThumbnail VALUES (?1,?2,?3,?4,?5)"),
+                   withThumbnail, [&](QELSQLiteStatement& s, qint64, const ImageDetailPtr& i) {
+                       const EmbeddedThumbnail& t = *i->embeddedThumbnail;
+                       bindRow(s, rowOfImage.value(i.get()), t.offset, t.length, t.width, t.height);
+                   });
     }
     std::vector<std::pair<qint64, qint64>> links;
     if (ok) {
         ok = runAll(QStringLiteral("INSERT INTO ImageList VALUES (?1,?2,?3,?4,?5,?6)"), m_lists,
-                    [&](qint64 row, const ImageListPtr& l) {
+                    [&](QELSQLiteStatement& s, qint64 row, const ImageListPtr& l) {
                         for (const ImageDetailPtr& i : l->imageDetails)
                             links.emplace_back(row, rowOfImage.value(i.get()));
-                        return QVariantList{row,
-                                            value(l->photoID),
-                                            value(l->songID),
-                                            value(l->rating),
-                                            value(l->date),
-                                            value(l->sourceByteSize)};
+                        bindRow(s, row, l->photoID, l->songID, l->rating, l->date,
+                                l->sourceByteSize);
                     });
     }
-    auto linkRow = [](qint64, const std::pair<qint64, qint64>& link) {
-        return QVariantList{link.first, link.second};
+    auto linkRow = [](QELSQLiteStatement& s, qint64, const std::pair<qint64, qint64>& link) {
+        bindRow(s, link.first, link.second);
     };
     if (ok)
         ok = runAll(QStringLiteral("INSERT INTO ImageListDetail VALUES (?1,?2)"), links, linkRow);
     if (ok)
         ok = runAll(QStringLiteral("INSERT INTO FileDetail VALUES (?1,?2)"), m_files,
-                    [](qint64, const FileDetailPtr& f) {
-                        return QVariantList{value(f->correlationID), value(f->bytesSize)};
+                    [](QELSQLiteStatement& s, qint64, const FileDetailPtr& f) {
+                        bindRow(s, f->correlationID, f->bytesSize);
                     });
     links.clear();
     if (ok)
         ok = runAll(QStringLiteral("INSERT INTO Album VALUES (?1,?2,?3,?4)"), m_albums,
-                    [&](qint64 row, const AlbumPtr& a) {
+                    [&](QELSQLiteStatement& s, qint64 row, const AlbumPtr& a) {
                         for (const ImageDetailPtr& i : a->relationshipAssets)
                             links.emplace_back(row, rowOfImage.value(i.get()));
-                        return QVariantList{row, a->title, value(a->kind), value(a->id)};
+                        bindRow(s, row, a->title, a->kind, a->id);
                     });
     if (ok)
         ok = runAll(QStringLiteral("INSERT INTO AlbumAsset VALUES (?1,?2)"), links, linkRow);

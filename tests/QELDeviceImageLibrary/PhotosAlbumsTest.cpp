@@ -6,6 +6,7 @@
 #include "LocalizedStrings.h"
 #include "PhotosTestSupport.h"
 #include "QELImageStore.h"
+#include "QELSQLiteDatabase.h"
 
 using PhotosDbFixture::AlbumRow;
 using PhotosDbFixture::Asset;
@@ -189,6 +190,58 @@ TEST(PhotosAlbums, EachGenerationsMembershipTableIsFound)
         ASSERT_EQ(albums.size(), 1); // without a membership table the album stays, empty
         EXPECT_EQ(ids(library.reader().getAssetsForAlbumWithId(9)),
                   c.members ? (QList<qint64>{3, 1}) : QList<qint64>{});
+    }
+}
+
+struct LinkOrderCase {
+    const char* name;
+    const char* index; // run on the library before the read; none: the table as written
+    QList<qint64> trip;
+};
+
+// The link table is read once when no index leads with the album column, and
+// asked album by album when one does: either way each album takes the members
+// its own question answers, in that order, once each, and odd link rows
+// (no album, no asset, an asset the library lacks, an album given as text or
+// as a fraction) join no album.
+TEST(PhotosAlbums, MembersComeInTheOrderOfTheAlbumsOwnQuestion)
+{
+    const std::vector<LinkOrderCase> cases = {
+        {"without an index: the table's order", nullptr, {3, 1, 2}},
+        {"an index on the album and asset: by asset",
+         "CREATE INDEX byAlbum ON Z_16ASSETS (Z_16ALBUMS, Z_23ASSETS)",
+         {1, 2, 3}},
+        {"an index on the asset only: the table's order",
+         "CREATE INDEX byAsset ON Z_16ASSETS (Z_23ASSETS)",
+         {3, 1, 2}},
+    };
+    for (const LinkOrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Library library;
+        library.database(Schema{}, {photo(1), photo(2), photo(3)},
+                         {AlbumRow{9, 2, "Trip", {3, 1, 2, 1}}, AlbumRow{8, 2, "Home", {2}},
+                          AlbumRow{7, 2, "Odd", {}}});
+        {
+            QString error;
+            QELSQLiteDatabase db = QELSQLiteDatabase::openOrCreate(library.databasePath(), &error);
+            ASSERT_TRUE(db.isOpen()) << error.toStdString();
+            ASSERT_TRUE(db.execute(
+                QStringLiteral("INSERT INTO Z_16ASSETS (Z_16ALBUMS, Z_23ASSETS) VALUES "
+                               "(NULL, 1), (7, NULL), (7, 99), ('seven', 1), (7.5, 2), (8.0, 3)")));
+            if (c.index)
+                ASSERT_TRUE(db.execute(QLatin1String(c.index)));
+        }
+        ASSERT_TRUE(library.read());
+        const auto members = [&](qint64 album) {
+            QList<qint64> out;
+            for (const AlbumPtr& a : library.reader().store()->albumsWithID(album))
+                for (const ImageDetailPtr& i : a->relationshipAssets)
+                    out << i->imageID.value_or(-1);
+            return out;
+        };
+        EXPECT_EQ(members(9), c.trip);
+        EXPECT_EQ(members(8), (QList<qint64>{2, 3}));
+        EXPECT_TRUE(library.reader().store()->albumsWithID(7).isEmpty());
     }
 }
 

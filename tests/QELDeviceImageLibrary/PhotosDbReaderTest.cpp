@@ -382,6 +382,20 @@ TEST(PhotosDbReader, EditedOrMissingPhotosTakeTheRightFile)
     }
 }
 
+TEST(PhotosDbReader, AMetadataFileBeyondTwoGiBIsTheLargest)
+{
+    Library library;
+    library.deviceFile(QStringLiteral("PhotoData/Metadata/DCIM/100APPLE/small.JPG"),
+                       QByteArray(50, 'j'));
+    library.deviceFile(QStringLiteral("PhotoData/Metadata/DCIM/100APPLE/huge.MOV"));
+    QFile huge(library.deviceRoot() + QStringLiteral("/PhotoData/Metadata/DCIM/100APPLE/huge.MOV"));
+    ASSERT_TRUE(huge.resize(qint64(3) << 30)); // sparse: no disk is used
+    library.database(Schema{}, {photo(1)});
+    ASSERT_TRUE(library.read());
+    EXPECT_EQ(library.image(1)->fullImagePath,
+              QStringLiteral("/PhotoData/Metadata/DCIM/100APPLE/huge.MOV"));
+}
+
 TEST(PhotosDbReader, AnUnmanagedAdjustmentCountsAsAnEdit)
 {
     Schema schema;
