@@ -1,8 +1,11 @@
 #include "BackupCrypto.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -26,15 +29,35 @@ struct CipherContextFree {
 };
 using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
 
+// A cipher fetched from the default provider once for the program's run, or
+// the built-in one should the fetch fail. Passing a built-in cipher to
+// EVP_CipherInit_ex fetches it again on every call, under a lock of the
+// provider store that all threads share; a backup opens a key and a file
+// context for each of its thousands of files.
+const EVP_CIPHER* fetchedCipher(const char* name, const EVP_CIPHER* builtIn)
+{
+    EVP_CIPHER* fetched = EVP_CIPHER_fetch(nullptr, name, nullptr);
+    return fetched ? fetched : builtIn;
+}
+
+const EVP_CIPHER* cbcCipher()
+{
+    static const EVP_CIPHER* const cipher = fetchedCipher("AES-256-CBC", EVP_aes_256_cbc());
+    return cipher;
+}
+
 const EVP_CIPHER* wrapCipher(qsizetype kekSize)
 {
+    static const EVP_CIPHER* const wrap128 = fetchedCipher("AES-128-WRAP", EVP_aes_128_wrap());
+    static const EVP_CIPHER* const wrap192 = fetchedCipher("AES-192-WRAP", EVP_aes_192_wrap());
+    static const EVP_CIPHER* const wrap256 = fetchedCipher("AES-256-WRAP", EVP_aes_256_wrap());
     switch (kekSize) {
     case 16:
-        return EVP_aes_128_wrap();
+        return wrap128;
     case 24:
-        return EVP_aes_192_wrap();
+        return wrap192;
     case 32:
-        return EVP_aes_256_wrap();
+        return wrap256;
     default:
         return nullptr;
     }
@@ -76,7 +99,7 @@ std::optional<QByteArray> runCbc(const QByteArray& key, const QByteArray& data, 
     CipherContext context(EVP_CIPHER_CTX_new());
     const unsigned char iv[kBlock] = {};
     if (!context
-        || EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr,
+        || EVP_CipherInit_ex(context.get(), cbcCipher(), nullptr,
                              reinterpret_cast<const unsigned char*>(key.constData()), iv,
                              encrypt ? 1 : 0)
             != 1)
@@ -265,14 +288,16 @@ FileResult decryptFile(const QByteArray& key, const QString& source, const QStri
         return result;
     };
 
-    CipherContext context(EVP_CIPHER_CTX_new());
+    // One context per thread, set to each file's key in turn.
+    thread_local const CipherContext fileContext(EVP_CIPHER_CTX_new());
+    EVP_CIPHER_CTX* const context = fileContext.get();
     const unsigned char iv[kBlock] = {};
     if (!context
-        || EVP_DecryptInit_ex(context.get(), EVP_aes_256_cbc(), nullptr,
+        || EVP_DecryptInit_ex(context, cbcCipher(), nullptr,
                               reinterpret_cast<const unsigned char*>(key.constData()), iv)
             != 1)
         return fail(FileResult::Failed, QStringLiteral("OpenSSL cannot decrypt %1.").arg(source));
-    EVP_CIPHER_CTX_set_padding(context.get(), 0);
+    EVP_CIPHER_CTX_set_padding(context, 0);
 
     // Plain bytes are written as they come, except the ones that may be
     // padding: the last block (no size given) or everything past the size.
@@ -299,9 +324,7 @@ FileResult decryptFile(const QByteArray& key, const QString& source, const QStri
                         QStringLiteral("%1 changed while it was read.").arg(source));
         readSoFar += got;
         int length = 0;
-        if (EVP_DecryptUpdate(context.get(), plain, &length, cipherText,
-                              static_cast<int>(got))
-            != 1)
+        if (EVP_DecryptUpdate(context, plain, &length, cipherText, static_cast<int>(got)) != 1)
             return fail(FileResult::Failed,
                         QStringLiteral("OpenSSL cannot decrypt %1.").arg(source));
         const int64_t chunkStart = readSoFar - got;
@@ -354,6 +377,31 @@ FileResult decryptFile(const QByteArray& key, const QString& source, const QStri
                     QStringLiteral("Cannot write %1: %2")
                         .arg(target, QString::fromLocal8Bit(strerror(errno))));
     return FileResult::Ok;
+}
+
+std::vector<FileOutcome> decryptEach(size_t count, int threads,
+                                     const std::function<FileResult(size_t, QString*)>& decryptOne)
+{
+    std::vector<FileOutcome> outcomes(count);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i = next++; i < count; i = next++) {
+            FileOutcome& outcome = outcomes[i];
+            outcome.result = decryptOne(i, &outcome.error);
+            if (outcome.result == FileResult::Ok)
+                outcome.error.clear();
+        }
+    };
+    const size_t workers = std::min<size_t>(count, static_cast<size_t>(std::max(threads, 1)));
+    const size_t helpers = workers > 0 ? workers - 1 : 0;
+    std::vector<std::thread> pool;
+    pool.reserve(helpers);
+    for (size_t i = 0; i < helpers; ++i)
+        pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool)
+        thread.join();
+    return outcomes;
 }
 
 } // namespace BackupCrypto

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include <QByteArray>
 #include <QString>
@@ -52,5 +54,19 @@ enum class FileResult {
 // size is read in small pieces.
 FileResult decryptFile(const QByteArray& key, const QString& source, const QString& target,
                        std::optional<int64_t> size, QString* error);
+
+struct FileOutcome {
+    FileResult result = FileResult::Failed;
+    QString error; // why, when the result is not Ok
+};
+
+// Runs `decryptOne(i, &error)` for every i below `count` on up to `threads`
+// threads (the calling one among them; one when `threads` is below 2), so
+// that the files of a backup decrypt side by side. Each file succeeds or
+// fails on its own: the outcomes are in the order of the indices, and every
+// file is tried whatever befell the others. `decryptOne` must be safe to call
+// from several threads at once, as decryptFile is.
+std::vector<FileOutcome> decryptEach(size_t count, int threads,
+                                     const std::function<FileResult(size_t, QString*)>& decryptOne);
 
 } // namespace BackupCrypto

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -136,7 +136,8 @@ TEST(BackupKeyCache, DerivesEachBagAndPasswordOnceWhoeverAsks)
     QByteArray rightKey;
     EXPECT_EQ(keys.unlock(*bag, QStringLiteral("secret"), &error, &rightKey),
               BackupKeyBag::UnlockResult::Unlocked);
-    EXPECT_EQ(std::optional<QByteArray>(rightKey), bag->derivePasswordKey(QStringLiteral("secret")));
+    EXPECT_EQ(std::optional<QByteArray>(rightKey),
+              bag->derivePasswordKey(QStringLiteral("secret")));
     EXPECT_EQ(keys.derivationCount(), 3);
 
     // Other round counts, or a forgotten key, are derived anew.
@@ -263,4 +264,61 @@ TEST(BackupCrypto, FileDecryptionChecksSizeAndPadding)
     EXPECT_EQ(
         BackupCrypto::decryptFile(key, dir.filePath(QStringLiteral("missing")), target, 0, &error),
         R::Failed);
+}
+
+// Files decrypted side by side come out as they do one by one, and a damaged
+// or missing file among them is reported as itself without stopping the rest.
+TEST(BackupCrypto, FilesDecryptedSideBySideFailOnTheirOwn)
+{
+    QTemporaryDir dir;
+    const QByteArray key(32, 'K');
+    using R = BackupCrypto::FileResult;
+    struct File {
+        QByteArray content;
+        R want;
+    };
+    std::vector<File> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back({EncryptedBackupWriter::generatedContent("D", QString::number(i), i * 997),
+                         i % 13 == 5 ? R::Damaged : (i % 17 == 8 ? R::Failed : R::Ok)});
+    auto stored = [&](size_t i) { return dir.filePath(QStringLiteral("stored%1").arg(i)); };
+    auto plain = [&](size_t i) { return dir.filePath(QStringLiteral("plain%1").arg(i)); };
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].want == R::Failed)
+            continue; // nothing stored
+        QByteArray bytes =
+            *BackupCrypto::encryptBlocks(key, BackupCrypto::addPadding(files[i].content));
+        if (files[i].want == R::Damaged)
+            bytes.chop(1);
+        QFile file(stored(i));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    for (int threads : {0, 1, 3, 64}) {
+        SCOPED_TRACE(threads);
+        for (size_t i = 0; i < files.size(); ++i)
+            QFile::remove(plain(i));
+        const std::vector<BackupCrypto::FileOutcome> outcomes =
+            BackupCrypto::decryptEach(files.size(), threads, [&](size_t i, QString* error) {
+                return BackupCrypto::decryptFile(key, stored(i), plain(i),
+                                                 int64_t(files[i].content.size()), error);
+            });
+        ASSERT_EQ(outcomes.size(), files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(outcomes[i].result, files[i].want);
+            EXPECT_EQ(outcomes[i].error.isEmpty(), files[i].want == R::Ok);
+            if (files[i].want != R::Ok) {
+                EXPECT_TRUE(outcomes[i].error.contains(stored(i)))
+                    << outcomes[i].error.toStdString();
+                EXPECT_FALSE(QFile::exists(plain(i)));
+                continue;
+            }
+            QFile out(plain(i));
+            ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(out.readAll() == files[i].content);
+        }
+    }
+    EXPECT_TRUE(
+        BackupCrypto::decryptEach(0, 4, [](size_t, QString*) { return R::Failed; }).empty());
 }
