@@ -228,8 +228,9 @@ TEST(PhotosAlbums, MembersComeInTheOrderOfTheAlbumsOwnQuestion)
             ASSERT_TRUE(db.execute(
                 QStringLiteral("INSERT INTO Z_16ASSETS (Z_16ALBUMS, Z_23ASSETS) VALUES "
                                "(NULL, 1), (7, NULL), (7, 99), ('seven', 1), (7.5, 2), (8.0, 3)")));
-            if (c.index)
+            if (c.index) {
                 ASSERT_TRUE(db.execute(QLatin1String(c.index)));
+            }
         }
         ASSERT_TRUE(library.read());
         const auto members = [&](qint64 album) {
