@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // `orvane-mobilebackup --backup` of a simulated device of 10,000 files and
 // 1 GiB, against `cp -r` of the device's tree followed by one `sync`, run
-// alternately. Prints the minimum and median seconds and the ratio.
+// alternately. Prints the minimum and median seconds and the ratio, for a
+// backup that replaces the previous one (as a user's next backup does) and
+// for a first backup, so that the cost of removing the old one shows.
 //
 //   bench_backup [scale] [runs]   scale 1 is the full size
 #include <algorithm>
@@ -92,43 +94,63 @@ int main(int argc, char** argv)
     std::printf("load before: ");
     std::fflush(stdout);
     QProcess::execute(QStringLiteral("uptime"), {});
-    std::vector<double> ours;
-    std::vector<double> baseline;
+    const QString backupFolder =
+        work.filePath(QStringLiteral("data/Orvane/MobileSync/Backup/")) + udid;
+    const QString setAside = work.filePath(QStringLiteral("set-aside"));
     bool ok = true;
-    for (int run = -1; run < runs; ++run) {
-        // Each run replaces the previous backup, as a user's next backup does.
+    const auto backUp = [&] {
         QProcess backup;
         backup.setProcessEnvironment(environment);
-        auto start = std::chrono::steady_clock::now();
+        const auto start = std::chrono::steady_clock::now();
         backup.start(tool, {QStringLiteral("--backup"), QStringLiteral("--target"), udid});
         backup.waitForFinished(-1);
-        const double a = seconds(start);
+        const double taken = seconds(start);
         if (backup.exitStatus() != QProcess::NormalExit || backup.exitCode() != 0) {
             std::fprintf(stderr, "backup failed: %s\n", backup.readAll().constData());
             ok = false;
         }
+        return taken;
+    };
+    std::vector<double> ours;
+    std::vector<double> fresh;
+    std::vector<double> baseline;
+    for (int run = -1; run < runs; ++run) {
+        // Each run replaces the previous backup, as a user's next backup does.
+        const double a = backUp();
         QDir(cpTarget).removeRecursively();
         ::sync();
-        start = std::chrono::steady_clock::now();
+        auto start = std::chrono::steady_clock::now();
         ok = QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), source, cpTarget}) == 0
             && ok;
         ::sync();
         const double b = seconds(start);
         QDir(cpTarget).removeRecursively();
+        // A first backup: the previous one is moved out of the tool's sight
+        // and removed only after the run.
+        ok = QDir().rename(backupFolder, setAside) && ok;
+        ::sync();
+        const double c = backUp();
+        QDir(setAside).removeRecursively();
         ::sync();
         if (run >= 0) {
             ours.push_back(a);
+            fresh.push_back(c);
             baseline.push_back(b);
         }
     }
     std::sort(ours.begin(), ours.end());
+    std::sort(fresh.begin(), fresh.end());
     std::sort(baseline.begin(), baseline.end());
     const double oMin = ours.front(), oMed = ours[ours.size() / 2];
+    const double fMin = fresh.front(), fMed = fresh[fresh.size() / 2];
     const double bMin = baseline.front(), bMed = baseline[baseline.size() / 2];
     std::printf("backup: Orvane min %.3f s median %.3f s | cp -r + sync min %.3f s median %.3f s | "
                 "ratio min "
                 "%.2fx median %.2fx\n",
                 oMin, oMed, bMin, bMed, oMin / bMin, oMed / bMed);
+    std::printf("first backup: Orvane min %.3f s median %.3f s | cp -r + sync min %.3f s median "
+                "%.3f s | ratio min %.2fx median %.2fx\n",
+                fMin, fMed, bMin, bMed, fMin / bMin, fMed / bMed);
     std::printf("load after: ");
     std::fflush(stdout);
     QProcess::execute(QStringLiteral("uptime"), {});

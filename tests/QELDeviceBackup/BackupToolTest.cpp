@@ -395,6 +395,40 @@ TEST_F(BackupTool, LeftoversOfOtherDevicesAndForeignNamesStay)
     EXPECT_EQ(entries, expected);
 }
 
+// A leftover is removed whole, however many files and folders it holds, and
+// a link in it or in its place goes without what it leads to.
+TEST_F(BackupTool, TidyingRemovesLeftoversWithoutFollowingTheirLinks)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("links-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString outside = m_devices.path() + QStringLiteral("/outside");
+    ASSERT_TRUE(QDir().mkpath(outside + QStringLiteral("/folder")));
+    ASSERT_TRUE(writeFixtureFile(outside + QStringLiteral("/keep.txt"), "kept"));
+    ASSERT_TRUE(writeFixtureFile(outside + QStringLiteral("/folder/keep.txt"), "kept"));
+    const QSet<QString> outsideBefore = filesBelow(outside);
+
+    const QDir root(Locations::backupRoot());
+    const QString leftover = root.filePath(QStringLiteral(".links-phone-new-a1b2c3"));
+    ASSERT_TRUE(QDir().mkpath(leftover + QStringLiteral("/deep/er")));
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(writeFixtureFile(leftover + QStringLiteral("/file%1").arg(i), "staged"));
+    ASSERT_TRUE(writeFixtureFile(leftover + QStringLiteral("/deep/er/file"), "staged"));
+    ASSERT_TRUE(QFile::link(outside + QStringLiteral("/folder"),
+                            leftover + QStringLiteral("/deep/folder-link")));
+    ASSERT_TRUE(QFile::link(outside + QStringLiteral("/keep.txt"),
+                            leftover + QStringLiteral("/file-link")));
+    // A link in a leftover's place, to a folder with files.
+    ASSERT_TRUE(QFile::link(outside, root.filePath(QStringLiteral(".links-phone-old-d4e5f6"))));
+
+    const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+              QStringList{phone.udid()});
+    EXPECT_EQ(filesBelow(outside), outsideBefore);
+    EXPECT_EQ(readFixtureFile(outside + QStringLiteral("/folder/keep.txt")), QByteArray("kept"));
+}
+
 TEST_F(BackupTool, EncryptedBackupNeedsTheRightPassword)
 {
     SimulatedBackupDevice phone = device(QStringLiteral("secret-phone"));

@@ -1,10 +1,19 @@
 #include "BackupFolderCare.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -24,8 +33,7 @@ BackupFolderCare::BackupFolderCare(const QString& backupRoot, const QString& udi
     }
     // From here on this run shares the folder; a run that works here leaves
     // its staging folders alone. A tidying run holds the lock only briefly.
-    while (::flock(m_fd, LOCK_SH) != 0 && errno == EINTR) {
-    }
+    while (::flock(m_fd, LOCK_SH) != 0 && errno == EINTR) {}
 }
 
 BackupFolderCare::~BackupFolderCare()
@@ -34,13 +42,93 @@ BackupFolderCare::~BackupFolderCare()
         ::close(m_fd);
 }
 
+namespace {
+
+// Where the file system discards the blocks of a removed file on the spot
+// (ext4 mounted with "discard" and no journal does), one removal waits for
+// the disk: a backup of 10,000 files took seconds alone to remove. Several
+// removals at once let the disk work through them together.
+constexpr int kRemovingThreads = 32;
+// Below this many files a folder is emptied without extra threads.
+constexpr size_t kFilesPerThread = 64;
+
+void removeNamesIn(int folder, const std::vector<std::string>& names)
+{
+    const int threads =
+        static_cast<int>(std::min<size_t>(kRemovingThreads, names.size() / kFilesPerThread));
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < names.size();)
+            ::unlinkat(folder, names[i].c_str(), 0);
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the threads there are do the rest
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// Empties the open folder `folder`: files and links by name, through its
+// descriptor (no path is built, nothing is looked up but what the listing
+// leaves unknown), folders below one after the other. Links are removed, not
+// followed.
+void emptyFolder(int folder)
+{
+    const int listing = ::dup(folder);
+    DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!dir) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
+    }
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            isFolder =
+                ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        }
+        (isFolder ? folders : files).emplace_back(name);
+    }
+    ::closedir(dir);
+    removeNamesIn(folder, files);
+    for (const std::string& name : folders) {
+        const int below =
+            ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (below >= 0) {
+            emptyFolder(below);
+            ::close(below);
+        }
+        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+} // namespace
+
 void BackupFolderCare::removeFolder(const QString& path)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isDir())
-        QFile::remove(path);
-    else
-        QDir(path).removeRecursively();
+    const QByteArray name = QFile::encodeName(path);
+    const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        // A link or a file in the folder's place goes by itself.
+        if (errno == ENOTDIR || errno == ELOOP)
+            ::unlink(name.constData());
+        return;
+    }
+    emptyFolder(folder);
+    ::close(folder);
+    ::rmdir(name.constData());
 }
 
 int BackupFolderCare::tidy(const QString& rootPath, const QString& udid)
@@ -50,10 +138,9 @@ int BackupFolderCare::tidy(const QString& rootPath, const QString& udid)
     const QDir root(rootPath);
     const QString newPrefix = QLatin1Char('.') + udid + QStringLiteral("-new-");
     const QString oldPrefix = QLatin1Char('.') + udid + QStringLiteral("-old-");
-    const QStringList leftovers =
-        root.entryList({newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*')},
-                       QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
+    const QStringList leftovers = root.entryList(
+        {newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*')},
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     const QString backup = root.filePath(udid);
     const QFileInfo backupInfo(backup);
     bool missing = !backupInfo.exists() && !backupInfo.isSymLink();

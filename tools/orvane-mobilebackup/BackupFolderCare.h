@@ -22,7 +22,8 @@ public:
     // How many left-behind folders were removed.
     int removed() const { return m_removed; }
 
-    // Removes a folder without following a link in its place.
+    // Removes a folder without following a link in its place or below it;
+    // its files go several at once.
     static void removeFolder(const QString& path);
 
 private:
