@@ -53,7 +53,7 @@ TEST(WebViewModule, AFileThatIsNotTheModuleIsRefusedWithTheReason)
     for (const Case& c :
          {Case{"missing", {}, dir.filePath(QStringLiteral("none.so"))},
           Case{"empty", QByteArray(""), {}}, Case{"garbage", QByteArray(4096, '\x7f'), {}},
-          Case{"truncated", module.left(module.size() / 3), {}},
+          Case{"the module's first bytes", module.left(64), {}},
           Case{"another Qt plugin", {}, otherPlugin}}) {
         SCOPED_TRACE(c.name);
         QString path = c.path;
