@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include <QUrl>
-#include <QWebEngineView>
 
+#include "QELWebViewHost.h"
 #include "WorkerThreads.h"
 
 // The read-only display of generated HTML pages (conversations, call logs):
@@ -13,8 +13,9 @@
 // local content only (set HTML, files, resources); JavaScript is off and
 // nothing is fetched from the network. A clicked link is reported through
 // linkClicked and never opened by the view. A view that lets the user copy
-// what a page says (a contact's number) keeps its text selectable.
-class QELWebView : public QWebEngineView {
+// what a page says (a contact's number) keeps its text selectable. The
+// engine behind it is loaded with the first view made (QELWebViewHost).
+class QELWebView : public QELWebViewHost {
     Q_OBJECT
 public:
     explicit QELWebView(QWidget* parent = nullptr);
@@ -30,6 +31,8 @@ public:
     // inline pages over 2 MB); its text cannot be selected either. The file
     // stays the caller's. A later setHtml() or loadFile() wins.
     void loadFile(const QString& path);
+    // Shows a page by its address; one that is not local is refused.
+    void load(const QUrl& url);
     // The UTF-8 size from which setHtml() loads a page from a file.
     static constexpr qsizetype kLargestInlinePage = 1024 * 1024;
     // The file the shown page was loaded from; empty for an inline page.
@@ -57,13 +60,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool engineAcceptNavigation(const QUrl& url, bool linkClicked) override;
+    bool engineEditCommand(const QString& command) override { return doCommandBySelector(command); }
 
 private:
-    void watchFocusProxy();
     void loadWrittenPage(quint64 generation, const QString& path);
-    QWidget* m_watchedProxy = nullptr;
     // Counts setHtml() calls, so that only the newest page is shown.
     std::atomic<quint64> m_generation{0};
     QString m_pageFile;

@@ -25,6 +25,7 @@
 #include "QELWebView.h"
 #include "QtPrinters.h"
 #include "WaitUntil.h"
+#include "WebEnginePage.h"
 
 using namespace CallLogTest;
 
@@ -137,7 +138,7 @@ TEST_F(CallLogViewTest, ShowsTheParticipantsThenTheCallsOfTheSelectedNewestFirst
     EXPECT_FALSE(view->buttonPrint()->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return view->buttonPrint()->isEnabled(); }));
     QString text;
-    view->webView()->page()->toPlainText([&](const QString& t) { text = t; });
+    enginePageOf(view->webView())->toPlainText([&](const QString& t) { text = t; });
     ASSERT_TRUE(waitUntil([&] { return !text.isEmpty(); }));
     EXPECT_TRUE(text.contains(QStringLiteral("Bob Stone on"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("(FaceTime)")));
@@ -248,7 +249,7 @@ TEST_F(CallLogViewTest, ShowsPagesAboveTheInlineLimitFromAFile)
     ASSERT_TRUE(waitUntil([&] { return !view->webView()->pageFilePath().isEmpty(); }));
     const QString all = view->webView()->pageFilePath();
     EXPECT_GT(QFileInfo(all).size(), 10 * 1024 * 1024);
-    EXPECT_EQ(view->webView()->page()->requestedUrl(), QUrl::fromLocalFile(all));
+    EXPECT_EQ(enginePageOf(view->webView())->requestedUrl(), QUrl::fromLocalFile(all));
 
     // 5,000 calls (above the limit too) are shown whole.
     select(*view, {"+15550001"});
@@ -262,7 +263,7 @@ TEST_F(CallLogViewTest, ShowsPagesAboveTheInlineLimitFromAFile)
     EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(all); }));
     ASSERT_TRUE(waitUntil([&] { return view->buttonPrint()->isEnabled(); }, 120000));
     QString text;
-    view->webView()->page()->toPlainText([&](const QString& t) { text = t; });
+    enginePageOf(view->webView())->toPlainText([&](const QString& t) { text = t; });
     ASSERT_TRUE(waitUntil([&] { return !text.isEmpty(); }, 60000));
     EXPECT_EQ(text.count(QStringLiteral("Call ")), 5000);
 }

@@ -37,6 +37,7 @@
 #include "QtPrinters.h"
 #include "SmsDbBuilder.h"
 #include "WaitUntil.h"
+#include "WebEnginePage.h"
 #include "WhatsAppDbBuilder.h"
 
 using namespace MessagesTest;
@@ -187,7 +188,7 @@ protected:
         waitUntil([&] {
             if (view.shownPagePath().isEmpty())
                 return false;
-            text = plainText(view.messageDisplayWebView()->page());
+            text = plainText(enginePageOf(view.messageDisplayWebView()));
             return text.contains(expectedText);
         });
         return text;
@@ -497,22 +498,23 @@ TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)
     ASSERT_GT(QFileInfo(pages.first()).size(), 2 * 1024 * 1024);
     QELWebView view;
     view.resize(800, 600);
-    QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
+    QSignalSpy loaded(&view, &QELWebView::loadFinished);
     view.loadFile(pages.first());
     ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }, 60000));
     EXPECT_TRUE(loaded.first().value(0).toBool());
-    const QString text = plainText(view.page());
+    const QString text = plainText(enginePageOf(&view));
     EXPECT_TRUE(
         text.contains(QStringLiteral("Message number 5999 with some text to fill the page <b>")));
     EXPECT_TRUE(text.contains(L("CONVERSATIONWITH").arg(QStringLiteral("Ann Lee"))));
     // Its text cannot be selected, as an inline page's cannot.
     QVariant userSelect;
     bool asked = false;
-    view.page()->runJavaScript(QStringLiteral("getComputedStyle(document.body).webkitUserSelect"),
-                               QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-                                   userSelect = v;
-                                   asked = true;
-                               });
+    enginePageOf(&view)->runJavaScript(
+        QStringLiteral("getComputedStyle(document.body).webkitUserSelect"),
+        QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+            userSelect = v;
+            asked = true;
+        });
     ASSERT_TRUE(waitUntil([&] { return asked; }));
     EXPECT_EQ(userSelect.toString(), QStringLiteral("none"));
 
@@ -524,8 +526,8 @@ TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)
     view.loadFile(shortPages.first());
     ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }, 60000));
     const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
-    QSignalSpy printed(view.page(), &QWebEnginePage::pdfPrintingFinished);
-    view.page()->printToPdf(pdf);
+    QSignalSpy printed(&view, &QELWebView::pdfPrintingFinished);
+    view.printToPdf(pdf);
     ASSERT_TRUE(waitUntil([&] { return printed.count() > 0; }, 60000));
     EXPECT_TRUE(printed.first().value(1).toBool());
     QProcess toText;

@@ -23,6 +23,7 @@
 #include "QELPagedView.h"
 #include "QELWebView.h"
 #include "WaitUntil.h"
+#include "WebEnginePage.h"
 
 using namespace NotesTest;
 using namespace NoteStoreFixture;
@@ -90,7 +91,7 @@ QString pageText(QELWebView* view)
 {
     QString text;
     bool done = false;
-    view->page()->toPlainText([&](const QString& t) {
+    enginePageOf(view)->toPlainText([&](const QString& t) {
         text = t;
         done = true;
     });
@@ -102,7 +103,7 @@ QString pageHtml(QELWebView* view)
 {
     QString html;
     bool done = false;
-    view->page()->toHtml([&](const QString& t) {
+    enginePageOf(view)->toHtml([&](const QString& t) {
         html = t;
         done = true;
     });

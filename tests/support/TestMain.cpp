@@ -15,6 +15,10 @@ int main(int argc, char** argv)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Owned by GoogleTest once appended; it outlives the application object.
     auto* environment = new TestEnvironment;
+    // The web views' engine, loaded from a module once a page is shown,
+    // shares its OpenGL contexts with the application's, which must know
+    // before it starts.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));

@@ -16,6 +16,7 @@
 #include "QELImageView.h"
 #include "QELNSDataToNSImageValueTransformer.h"
 #include "QELWebView.h"
+#include "WebEnginePage.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ class WebView : public ::testing::Test {
 protected:
     bool load(const QString& html)
     {
-        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        QSignalSpy finished(&view, &QELWebView::loadFinished);
         view.setHtml(html);
         return finished.wait(20000) && finished.first().first().toBool();
     }
@@ -156,16 +157,17 @@ TEST_F(WebView, IsReadOnly)
 {
     EXPECT_FALSE(view.acceptDrops());
     EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
-    EXPECT_FALSE(view.page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    EXPECT_FALSE(
+        enginePageOf(&view)->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
     view.resize(300, 200);
     view.show();
     ASSERT_TRUE(load(QStringLiteral("<html><head></head><body><p>Hello there</p></body></html>")));
 
     // The page's text cannot be selected.
     QString html;
-    QSignalSpy dummy(&view, &QWebEngineView::loadFinished);
+    QSignalSpy dummy(&view, &QELWebView::loadFinished);
     bool done = false;
-    view.page()->toHtml([&](const QString& result) {
+    enginePageOf(&view)->toHtml([&](const QString& result) {
         html = result;
         done = true;
     });
@@ -176,11 +178,11 @@ TEST_F(WebView, IsReadOnly)
     QClipboard* clipboard = QApplication::clipboard();
     for (QWebEnginePage::WebAction action : {QWebEnginePage::Copy, QWebEnginePage::Cut}) {
         clipboard->setText(QStringLiteral("something else"));
-        view.page()->triggerAction(QWebEnginePage::SelectAll);
-        view.page()->triggerAction(action);
+        enginePageOf(&view)->triggerAction(QWebEnginePage::SelectAll);
+        enginePageOf(&view)->triggerAction(action);
         EXPECT_TRUE(clipboard->text().isEmpty());
     }
-    if (QWidget* proxy = view.focusProxy()) {
+    if (QWidget* proxy = engineViewOf(&view)->focusProxy()) {
         clipboard->setText(QStringLiteral("something else"));
         QTest::keyClick(proxy, Qt::Key_C, Qt::ControlModifier);
         EXPECT_TRUE(clipboard->text().isEmpty());
@@ -200,7 +202,7 @@ TEST_F(WebView, SelectableTextCanBeCopied)
         load(QStringLiteral("<html><head></head><body><p>Call 555 0100</p></body></html>")));
     QString html;
     bool done = false;
-    view.page()->toHtml([&](const QString& result) {
+    enginePageOf(&view)->toHtml([&](const QString& result) {
         html = result;
         done = true;
     });
@@ -211,13 +213,13 @@ TEST_F(WebView, SelectableTextCanBeCopied)
 
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setText(QStringLiteral("something else"));
-    view.page()->triggerAction(QWebEnginePage::SelectAll);
-    view.page()->triggerAction(QWebEnginePage::Copy);
+    enginePageOf(&view)->triggerAction(QWebEnginePage::SelectAll);
+    enginePageOf(&view)->triggerAction(QWebEnginePage::Copy);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return clipboard->text().contains(QStringLiteral("Call 555 0100")); }, 10000))
         << clipboard->text().toStdString();
     // Cut still leaves nothing: the page is not the user's to change.
-    view.page()->triggerAction(QWebEnginePage::Cut);
+    enginePageOf(&view)->triggerAction(QWebEnginePage::Cut);
     EXPECT_TRUE(clipboard->text().isEmpty());
     EXPECT_FALSE(view.doCommandBySelector(QStringLiteral("copy:")));
 }

@@ -27,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
-#include <QWebEngineView>
 
 #include "CategoryRegistry.h"
 #include "CategoryViews.h"
@@ -44,6 +43,7 @@
 #include "QELOrvanePreferencesWindowsController.h"
 #include "QELPagedView.h"
 #include "QELReadingDeviceView.h"
+#include "QELWebView.h"
 #include "SimulatedMobileDevice.h"
 
 namespace {
@@ -116,6 +116,10 @@ QWidget* shownPage(Orvane11AppDelegate& delegate)
 
 int main(int argc, char* argv[])
 {
+    // The web views' engine, loaded from a module once a page is shown,
+    // shares its OpenGL contexts with the application's, which must know
+    // before it starts.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
@@ -434,13 +438,13 @@ int main(int argc, char* argv[])
             people = view ? view->findChild<QListView*>(QStringLiteral("contactsList")) : nullptr;
             return people && people->isVisible() && people->model()->rowCount() >= 2;
         }, 60000);
-        auto* contactPage = people ? page->cachedView(4)->findChild<QWebEngineView*>(
+        auto* contactPage = people ? page->cachedView(4)->findChild<QELWebView*>(
                                          QStringLiteral("contactContentWebView"))
                                    : nullptr;
         ok &= contactPage != nullptr;
         if (people && contactPage) {
             int pagesLoaded = 0;
-            QObject::connect(contactPage, &QWebEngineView::loadFinished, contactPage,
+            QObject::connect(contactPage, &QELWebView::loadFinished, contactPage,
                              [&pagesLoaded] { ++pagesLoaded; });
             auto shootContact = [&](const QString& name, const QString& file) {
                 const int before = pagesLoaded;

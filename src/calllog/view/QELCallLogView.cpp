@@ -94,9 +94,9 @@ QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
             });
     connect(m_ui->buttonPrint, &QPushButton::clicked, this, &QELCallLogView::buttonPrintClicked);
     // Printing a page before it has loaded would print an empty one.
-    connect(m_ui->webView, &QWebEngineView::loadFinished, this,
+    connect(m_ui->webView, &QELWebView::loadFinished, this,
             [this] { m_ui->buttonPrint->setEnabled(true); });
-    connect(m_ui->webView, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+    connect(m_ui->webView, &QELWebView::printFinished, this, [this] { m_printer.reset(); });
 }
 
 QELCallLogView::~QELCallLogView()

@@ -4,17 +4,18 @@
 #include <functional>
 
 #include <QUrl>
-#include <QWebEnginePage>
 
-// The page of the internet category's preview: the one web page of the
-// program that loads remote pages, since it shows the device's own history
-// and bookmarks. It runs on a private, memory-only profile whose requests go
-// out only over http and https, with JavaScript off, and follows no
-// navigation to any other scheme. Main thread.
-class InternetPreviewPage : public QWebEnginePage {
+#include "QELWebViewHost.h"
+
+// The internet category's preview: the one web page of the program that
+// loads remote pages, since it shows the device's own history and bookmarks.
+// Its page runs on a private, memory-only profile whose requests go out only
+// over http and https, with JavaScript off, and follows no navigation to any
+// other scheme. Main thread.
+class InternetPreviewPage : public QELWebViewHost {
     Q_OBJECT
 public:
-    explicit InternetPreviewPage(QObject* parent = nullptr);
+    explicit InternetPreviewPage(QWidget* parent = nullptr);
 
     // Loads a web address; false (nothing loaded) for any other.
     bool loadWebAddress(const QUrl& url);
@@ -25,7 +26,7 @@ public:
     void setNavigationHook(NavigationHook hook) { m_hook = std::move(hook); }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    bool engineAcceptNavigation(const QUrl& url, bool linkClicked) override;
 
 private:
     NavigationHook m_hook;

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <QWebEngineView>
 
 #include "FolderBackupFileSource.h"
 #include "InternetPreviewPage.h"
@@ -99,14 +98,11 @@ QELInternetView::QELInternetView(const QRect& frame, QWidget* parent)
     connect(m_segments, &QButtonGroup::idClicked, this,
             &QELInternetView::segmentedControlListSelectionClicked);
 
-    m_webView = new QWebEngineView(m_ui->webViewFrame);
-    m_webView->setObjectName(QStringLiteral("webView"));
-    m_page = new InternetPreviewPage(m_webView);
-    m_webView->setPage(m_page);
-    m_webView->setContextMenuPolicy(Qt::NoContextMenu);
+    m_page = new InternetPreviewPage(m_ui->webViewFrame);
+    m_page->setObjectName(QStringLiteral("webView"));
     auto* frameLayout = new QVBoxLayout(m_ui->webViewFrame);
     frameLayout->setContentsMargins(0, 0, 0, 0);
-    frameLayout->addWidget(m_webView);
+    frameLayout->addWidget(m_page);
 
     m_imageViewWaitAnimation = new SpinnerIndicator(m_ui->busyIndicatorHolder);
     m_imageViewWaitAnimation->setObjectName(QStringLiteral("imageViewWaitAnimation"));
@@ -115,11 +111,11 @@ QELInternetView::QELInternetView(const QRect& frame, QWidget* parent)
     busyLayout->addWidget(m_imageViewWaitAnimation);
     m_imageViewWaitAnimation->hide();
     // Shown from the start of a load until it ends, also when it fails.
-    connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
+    connect(m_page, &InternetPreviewPage::loadStarted, this, [this] {
         m_imageViewWaitAnimation->show();
         m_imageViewWaitAnimation->startAnimation();
     });
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) {
+    connect(m_page, &InternetPreviewPage::loadFinished, this, [this](bool) {
         m_imageViewWaitAnimation->stopAnimation();
         m_imageViewWaitAnimation->hide();
     });
@@ -139,9 +135,6 @@ QELInternetView::~QELInternetView()
 {
     joinWorkerLoads();
     m_saves.stopAndJoinAll();
-    // The page goes before its view, whose profile outlives both.
-    m_webView->setPage(nullptr);
-    delete m_page;
 }
 
 QWidget* QELInternetView::viewSideBarContentContainter() const

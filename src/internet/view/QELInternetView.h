@@ -22,7 +22,6 @@ class QELWebHistoryReader;
 class QLabel;
 class QPushButton;
 class QTreeView;
-class QWebEngineView;
 class SpinnerIndicator;
 
 namespace Ui {
@@ -85,7 +84,8 @@ public:
     QPushButton* saveShortcutButton() const;
     QLabel* statusLine() const;
     SpinnerIndicator* imageViewWaitAnimation() const { return m_imageViewWaitAnimation; }
-    QWebEngineView* webView() const { return m_webView; }
+    // The preview of the selected web page.
+    InternetPreviewPage* webView() const { return m_page; }
     // Shortcuts being written.
     std::size_t pendingSaves() const { return m_saves.runningCount(); }
 
@@ -105,7 +105,6 @@ private:
     QTreeView* m_outlineViewBookmarks = nullptr;
     InternetHistoryModel* m_historyModel = nullptr;
     InternetBookmarksModel* m_bookmarksModel = nullptr;
-    QWebEngineView* m_webView = nullptr;
     InternetPreviewPage* m_page = nullptr;
     SpinnerIndicator* m_imageViewWaitAnimation = nullptr;
     List m_visibleList = HistoryList;

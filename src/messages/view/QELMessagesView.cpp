@@ -130,7 +130,7 @@ QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
             &QELMessagesView::copySelectedConversationsButtonClicked);
     QELWebView* web = m_ui->messageDisplayWebView;
     // Printing a page before it has loaded would print an empty one.
-    connect(web, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    connect(web, &QELWebView::loadFinished, this, [this](bool ok) {
         if (!ok || m_loadingPage.isEmpty()
             || m_ui->messageDisplayWebView->url() != QUrl::fromLocalFile(m_loadingPage))
             return;
@@ -146,7 +146,7 @@ QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
         emit conversationPageShown(m_shownPage);
     });
     connect(web, &QELWebView::linkClicked, this, [this](const QUrl& url) { openClickedLink(url); });
-    connect(web, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+    connect(web, &QELWebView::printFinished, this, [this] { m_printer.reset(); });
     showPage(m_ui->loadConversationView);
 }
 

@@ -141,14 +141,14 @@ QELNotesView::QELNotesView(const QRect& frame, QWidget* parent)
     connect(m_ui->copyButton, &QPushButton::clicked, this, &QELNotesView::buttonCopyToMacClicked);
     connect(m_ui->printButton, &QPushButton::clicked, this, &QELNotesView::buttonPrintClicked);
     // Printing a page before it has loaded would print an empty one.
-    connect(m_ui->webView, &QWebEngineView::loadFinished, this, [this] {
+    connect(m_ui->webView, &QELWebView::loadFinished, this, [this] {
         if (!m_shownNote)
             return;
         m_pageLoaded = true;
         m_ui->printButton->setEnabled(true);
         emit notePageShown();
     });
-    connect(m_ui->webView, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+    connect(m_ui->webView, &QELWebView::printFinished, this, [this] { m_printer.reset(); });
 }
 
 QELNotesView::~QELNotesView()

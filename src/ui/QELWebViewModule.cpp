@@ -1,0 +1,62 @@
+#include "QELWebViewModule.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPluginLoader>
+
+#include "Log.h"
+#include "QELWebViewEngine.h"
+
+namespace QELWebViewModule {
+
+QString path()
+{
+    const QString overridden = qEnvironmentVariable("ORVANE_WEBENGINE_MODULE");
+    if (!overridden.isEmpty())
+        return overridden;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/liborvane_webengine.so");
+}
+
+QELWebEngineFactory* load(const QString& file, QString* error)
+{
+    QPluginLoader loader(file);
+    QObject* root = loader.instance();
+    if (!root) {
+        if (error)
+            *error = loader.errorString();
+        return nullptr;
+    }
+    auto* engine = qobject_cast<QELWebEngineFactory*>(root);
+    if (!engine && error)
+        *error = QStringLiteral("%1 is a Qt plugin, but not Orvane's page engine").arg(file);
+    // The loader going does not unload the library: its instance stays.
+    return engine;
+}
+
+QELWebEngineFactory* factory(QString* error)
+{
+    struct Loaded {
+        QELWebEngineFactory* engine = nullptr;
+        QString error;
+    };
+    static const Loaded loaded = [] {
+        Loaded result;
+        const QString file = path();
+        QElapsedTimer timer;
+        timer.start();
+        result.engine = load(file, &result.error);
+        if (result.engine) {
+            qCDebug(lcOrvane).noquote() << "Web view: loaded the page engine from" << file << "in"
+                                        << timer.elapsed() << "ms";
+        } else {
+            qCWarning(lcOrvane).noquote() << "Web view: the page engine could not be loaded from"
+                                          << file << "-" << result.error;
+        }
+        return result;
+    }();
+    if (error)
+        *error = loaded.error;
+    return loaded.engine;
+}
+
+} // namespace QELWebViewModule
