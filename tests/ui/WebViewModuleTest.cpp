@@ -11,6 +11,7 @@
 #include "QELWebView.h"
 #include "QELWebViewEngine.h"
 #include "QELWebViewModule.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -89,12 +90,16 @@ TEST(WebViewModule, WithoutTheModuleAViewSaysSoInPlaceOfThePage)
                 view.show();
                 view.setTextSelectable(true);
                 view.setHtml(QStringLiteral("<p>Hello</p>"));
-                view.setHtml(QString(QELWebView::kLargestInlinePage + 10, QLatin1Char('x')));
                 view.loadFile(QStringLiteral("/tmp/none.html"));
                 view.load(QUrl(QStringLiteral("data:text/html,hi")));
                 view.print(nullptr);
                 view.printToPdf(QStringLiteral("/tmp/none.pdf"));
-                QTest::qWait(100);
+                // Last, a page large enough to be written on a worker: once
+                // it has been handed on to be loaded, whatever the calls
+                // above could have queued has been delivered.
+                view.setHtml(QString(QELWebView::kLargestInlinePage + 10, QLatin1Char('x')));
+                ok = ok && waitUntil([&] { return !view.pageFilePath().isEmpty(); });
+                QCoreApplication::processEvents();
                 ok = ok && !view.hasEngine() && view.engineView() == nullptr
                     && view.enginePage() == nullptr && view.url().isEmpty()
                     && view.unavailableMessage() && view.unavailableMessage()->isVisible()
