@@ -1,13 +1,10 @@
 #include "BackupFolderCare.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -20,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "ParallelFor.h"
 #include "ToolOutput.h"
 
 BackupFolderCare::BackupFolderCare(const QString& backupRoot, const QString& udid)
@@ -56,22 +54,10 @@ void removeNamesIn(int folder, const std::vector<std::string>& names)
 {
     const int threads =
         static_cast<int>(std::min<size_t>(kRemovingThreads, names.size() / kFilesPerThread));
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < names.size();)
-            ::unlinkat(folder, names[i].c_str(), 0);
-    };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // the threads there are do the rest
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    parallelFor(names.size(), threads, [&](size_t i) {
+        ::unlinkat(folder, names[i].c_str(), 0);
+        return true;
+    });
 }
 
 // Empties the open folder `folder`: files and links by name, through its

@@ -1,14 +1,10 @@
 #include "SimulatedBackup.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -31,6 +27,7 @@
 #include "BackupPathRules.h"
 #include "DescriptorWrite.h"
 #include "MbdbWriter.h"
+#include "ParallelFor.h"
 #include "Plist.h"
 #include "QELDeviceBackupBrowser.h"
 #include "SafePath.h"
@@ -181,34 +178,6 @@ bool copyPlain(const QString& source, const QString& target, QByteArray* sha1, Q
 // and writing into it keep a core each busy.
 constexpr int kCopyingThreads = 4;
 
-// Runs `work` for 0 .. count-1 on up to kCopyingThreads threads. Stops
-// handing out work after the first failure; answers whether all succeeded.
-bool forEachInParallel(size_t count, const std::function<bool(size_t)>& work)
-{
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    const auto run = [&] {
-        for (size_t i; !failed.load(std::memory_order_relaxed)
-             && (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
-            if (!work(i))
-                failed = true;
-        }
-    };
-    std::vector<std::thread> helpers;
-    const int threads = static_cast<int>(std::min<size_t>(kCopyingThreads, count));
-    for (int i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break; // the threads there are do the rest
-        }
-    }
-    run();
-    for (std::thread& helper : helpers)
-        helper.join();
-    return !failed;
-}
-
 bool writeUnflushed(const QString& path, const QByteArray& bytes)
 {
     const int fd =
@@ -281,7 +250,7 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     // writing each one); the manifest then takes them in the fixed order.
     std::vector<QByteArray> hashes(items.size());
     std::vector<QString> errors(items.size());
-    const bool copied = forEachInParallel(items.size(), [&](size_t i) {
+    const bool copied = parallelFor(items.size(), kCopyingThreads, [&](size_t i) {
         const SourceItem& item = items[i];
         if (item.directory)
             return true;

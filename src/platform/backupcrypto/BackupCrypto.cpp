@@ -1,11 +1,9 @@
 #include "BackupCrypto.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -15,6 +13,8 @@
 #include <unistd.h>
 
 #include <QFile>
+
+#include "ParallelFor.h"
 
 namespace BackupCrypto {
 
@@ -383,24 +383,13 @@ std::vector<FileOutcome> decryptEach(size_t count, int threads,
                                      const std::function<FileResult(size_t, QString*)>& decryptOne)
 {
     std::vector<FileOutcome> outcomes(count);
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
-            FileOutcome& outcome = outcomes[i];
-            outcome.result = decryptOne(i, &outcome.error);
-            if (outcome.result == FileResult::Ok)
-                outcome.error.clear();
-        }
-    };
-    const size_t workers = std::min<size_t>(count, static_cast<size_t>(std::max(threads, 1)));
-    const size_t helpers = workers > 0 ? workers - 1 : 0;
-    std::vector<std::thread> pool;
-    pool.reserve(helpers);
-    for (size_t i = 0; i < helpers; ++i)
-        pool.emplace_back(work);
-    work();
-    for (std::thread& thread : pool)
-        thread.join();
+    parallelFor(count, threads, [&](size_t i) {
+        FileOutcome& outcome = outcomes[i];
+        outcome.result = decryptOne(i, &outcome.error);
+        if (outcome.result == FileResult::Ok)
+            outcome.error.clear();
+        return true; // every file is tried, whatever befell the others
+    });
     return outcomes;
 }
 
