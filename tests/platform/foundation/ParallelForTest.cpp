@@ -30,11 +30,13 @@ TEST(ParallelFor, RunsEveryIndexOnceOnTheThreadsAskedFor)
             threads.insert(std::this_thread::get_id());
             return true;
         }));
-        for (size_t i = 0; i < c.count; ++i)
+        for (size_t i = 0; i < c.count; ++i) {
             ASSERT_EQ(runs[i].load(), 1) << "index " << i;
+        }
         EXPECT_LE(threads.size(), std::max<size_t>(1, std::min<size_t>(c.count, c.threads)));
-        if (c.count > 0 && c.threads <= 1)
+        if (c.count > 0 && c.threads <= 1) {
             EXPECT_EQ(threads, std::set<std::thread::id>{std::this_thread::get_id()});
+        }
     }
 }
 
