@@ -74,9 +74,11 @@ private:
         return value;
     }
 
-    static bool isPowerOfTwoWidth(unsigned width)
+    // libplist writes three-byte offsets once a file passes 64 KiB, and reads
+    // them back, so they are as valid as the widths other writers use.
+    static bool isIntegerWidth(unsigned width)
     {
-        return width == 1 || width == 2 || width == 4 || width == 8;
+        return width == 1 || width == 2 || width == 3 || width == 4 || width == 8;
     }
 
     std::optional<QString> readTrailer()
@@ -91,9 +93,9 @@ private:
         m_objectCount = readBigEndian(trailer + 8, 8);
         m_topObject = readBigEndian(trailer + 16, 8);
         m_tableOffset = readBigEndian(trailer + 24, 8);
-        if (!isPowerOfTwoWidth(m_offsetSize))
+        if (!isIntegerWidth(m_offsetSize))
             return QStringLiteral("the trailer gives an offset size of %1").arg(m_offsetSize);
-        if (!isPowerOfTwoWidth(m_refSize))
+        if (!isIntegerWidth(m_refSize))
             return QStringLiteral("the trailer gives an object reference size of %1")
                 .arg(m_refSize);
         if (m_objectCount == 0)

@@ -1,5 +1,6 @@
 #include "Plist.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -17,6 +18,10 @@ namespace {
 
 // Deeper nesting than this is refused rather than recursed into.
 constexpr int kMaxDepth = 256;
+
+// No property list of a device comes near this; a larger file is refused before
+// it is read rather than held whole in memory.
+constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 
 struct NodeDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -77,11 +82,21 @@ QVariant fromNodeAtDepth(plist_t node, int depth, bool* ok)
         return QVariant::fromValue<quint64>(value);
     }
     case PLIST_ARRAY: {
+        // libplist finds item i by walking from the first one, so indexing in a
+        // loop is quadratic: a million-element array took minutes. The iterator
+        // steps from one item to the next.
         QVariantList list;
-        const uint32_t count = plist_array_get_size(node);
-        list.reserve(static_cast<qsizetype>(count));
-        for (uint32_t i = 0; i < count && *ok; ++i)
-            list.append(fromNodeAtDepth(plist_array_get_item(node, i), depth + 1, ok));
+        list.reserve(static_cast<qsizetype>(plist_array_get_size(node)));
+        plist_array_iter it = nullptr;
+        plist_array_new_iter(node, &it);
+        while (it && *ok) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, it, &item);
+            if (!item)
+                break;
+            list.append(fromNodeAtDepth(item, depth + 1, ok));
+        }
+        free(it);
         return list;
     }
     case PLIST_DICT: {
@@ -214,7 +229,18 @@ QVariant readFile(const QString& path, QString* error)
             *error = file.errorString();
         return {};
     }
-    return parse(file.readAll(), error);
+    // The size is checked on the bytes read, not only on the file's size, so a
+    // file that grows while it is read is held to the cap too.
+    const QByteArray bytes =
+        file.size() > kMaxFileBytes ? QByteArray() : file.read(kMaxFileBytes + 1);
+    if (file.size() > kMaxFileBytes || bytes.size() > kMaxFileBytes) {
+        if (error)
+            *error = QStringLiteral("property list too large (%1 bytes; at most %2 are read)")
+                         .arg(std::max<qint64>(file.size(), bytes.size()))
+                         .arg(kMaxFileBytes);
+        return {};
+    }
+    return parse(bytes, error);
 }
 
 QByteArray serialize(const QVariant& value, Format format)

@@ -1,9 +1,10 @@
-#include "Plist.h"
+#include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "Plist.h"
 
 namespace {
 
@@ -37,19 +38,22 @@ TEST_P(PlistRoundTrip, KeepsEveryTypeAndSignedIntegers)
     EXPECT_EQ(back.value("flag").typeId(), QMetaType::Bool);
     EXPECT_TRUE(back.value("flag").toBool());
     EXPECT_EQ(back.value("data").toByteArray(), QByteArray("\x00\x01\xff", 3));
-    EXPECT_EQ(back.value("date").toDateTime(), QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC));
+    EXPECT_EQ(back.value("date").toDateTime(),
+              QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC));
     const QVariantList list = back.value("list").toList();
     ASSERT_EQ(list.size(), 3);
     EXPECT_EQ(list.at(1).toString(), QStringLiteral("two"));
     EXPECT_EQ(list.at(2).toMap().value("k").toLongLong(), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, PlistRoundTrip, ::testing::Values(Plist::Format::Xml, Plist::Format::Binary));
+INSTANTIATE_TEST_SUITE_P(BothFormats, PlistRoundTrip,
+                         ::testing::Values(Plist::Format::Xml, Plist::Format::Binary));
 
 TEST(Plist, ReadsNegativeIntegerWrittenByOthersInXml)
 {
-    const QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                           "<key>pid</key><integer>-8070450532247928832</integer></dict></plist>";
+    const QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>pid</key><integer>-8070450532247928832</integer></dict></plist>";
     EXPECT_EQ(Plist::parse(xml).toMap().value("pid").toLongLong(), -8070450532247928832LL);
 }
 
@@ -89,25 +93,27 @@ QByteArray deepXml(int depth)
 QByteArray selfReferencingBinary()
 {
     QByteArray bytes("bplist00");
-    bytes += char(0xA1);   // array of one element, object 0
-    bytes += char(0x00);   // element: object 0, i.e. the array itself
+    bytes += char(0xA1); // array of one element, object 0
+    bytes += char(0x00); // element: object 0, i.e. the array itself
     const int offsetTable = bytes.size();
-    bytes += char(8);      // object 0 starts at offset 8
+    bytes += char(8); // object 0 starts at offset 8
     QByteArray trailer(32, '\0');
-    trailer[6] = 1;        // offset size
-    trailer[7] = 1;        // object reference size
-    trailer[15] = 1;       // one object
-    trailer[23] = 0;       // top object
+    trailer[6] = 1;  // offset size
+    trailer[7] = 1;  // object reference size
+    trailer[15] = 1; // one object
+    trailer[23] = 0; // top object
     trailer[31] = char(offsetTable);
     return bytes + trailer;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PlistHostileInput,
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlistHostileInput,
     ::testing::Values(HostileCase{"empty", QByteArray()},
                       HostileCase{"garbage", QByteArray("not a plist at all")},
                       HostileCase{"truncatedBinary", truncatedBinary()},
                       HostileCase{"headerOnly", QByteArray("bplist00")},
-                      HostileCase{"unclosedXml", QByteArray("<?xml version=\"1.0\"?><plist><dict><key>a</key>")},
+                      HostileCase{"unclosedXml",
+                                  QByteArray("<?xml version=\"1.0\"?><plist><dict><key>a</key>")},
                       HostileCase{"tooDeep", deepXml(2000)},
                       HostileCase{"selfReference", selfReferencingBinary()}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -130,6 +136,56 @@ TEST(Plist, WriteFileReplacesAtomically)
     EXPECT_FALSE(back.contains("a"));
     EXPECT_EQ(back.value("b").toInt(), 2);
     EXPECT_FALSE(Plist::writeFile(dir.filePath("missing/folder/x.plist"), QVariantMap{{"a", 1}}));
+}
+
+// A million booleans: past 64 KiB a binary list has three-byte offsets.
+QByteArray millionBooleans(Plist::Format format)
+{
+    QVariantList list;
+    list.reserve(1'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        list.append(i % 3 == 0);
+    return Plist::serialize(QVariantMap{{"items", list}, {"last", QStringLiteral("end")}}, format);
+}
+
+class PlistLargeArray : public ::testing::TestWithParam<Plist::Format> {};
+
+// Reading item by item from the first one made this minutes long; it must read
+// every item, in order, in one pass.
+TEST_P(PlistLargeArray, AMillionItemsAreReadInOrder)
+{
+    const QVariantMap back = Plist::parse(millionBooleans(GetParam())).toMap();
+    const QVariantList items = back.value("items").toList();
+    ASSERT_EQ(items.size(), 1'000'000);
+    EXPECT_TRUE(items.front().toBool());
+    EXPECT_FALSE(items.at(1).toBool());
+    EXPECT_TRUE(items.at(999'999).toBool());
+    EXPECT_EQ(back.value("last").toString(), QStringLiteral("end"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, PlistLargeArray,
+                         ::testing::Values(Plist::Format::Xml, Plist::Format::Binary));
+
+TEST(Plist, AFileOverTheCapIsRefusedWithoutBeingRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.plist");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QByteArray head = Plist::serialize(QVariantMap{{"a", 1}}, Plist::Format::Binary);
+        ASSERT_EQ(file.write(head), head.size());
+        // Sparse: 2 GiB on paper, a few bytes on disk.
+        ASSERT_TRUE(file.resize(qint64(2) * 1024 * 1024 * 1024));
+    }
+    QString error;
+    EXPECT_FALSE(Plist::readFile(path, &error).isValid());
+    EXPECT_TRUE(error.contains(QStringLiteral("too large"))) << error.toStdString();
+
+    // Just under the cap is still read: the limit is for hostile files, not real ones.
+    const QString fine = dir.filePath("fine.plist");
+    ASSERT_TRUE(Plist::writeFile(fine, QVariantMap{{"a", 1}}));
+    EXPECT_EQ(Plist::readFile(fine).toMap().value("a").toInt(), 1);
 }
 
 } // namespace
