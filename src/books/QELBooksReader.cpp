@@ -31,23 +31,34 @@ QString inTemporaryFolder(const QString& name)
 // The bytes of the local copy of a device list: the old copy goes first, so
 // a list the device no longer has is never read from an earlier run.
 std::optional<QByteArray> copyOfList(QELDeviceInterface& device, const QString& devicePath,
-                                     const QString& localPath)
+                                     const QString& localPath, Result& result)
 {
-    if (localPath.isEmpty())
+    if (localPath.isEmpty()) {
+        result.problems << QStringLiteral(
+                               "%1 could not be read: the temporary folder cannot be used")
+                               .arg(devicePath);
         return std::nullopt;
+    }
     QFile::remove(localPath);
     if (!device.fileExistsAtPath(devicePath))
         return std::nullopt;
     if (!device.copyFileFromDeviceAtToLocalPath(devicePath, localPath)) {
         qCWarning(lcOrvane) << "The book list could not be copied from the device:" << devicePath;
+        result.problems << QStringLiteral("%1 could not be copied from the device").arg(devicePath);
         return std::nullopt;
     }
     QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.problems
+            << QStringLiteral("%1 could not be read: %2").arg(devicePath, file.errorString());
         return std::nullopt;
+    }
     if (file.size() > QELBooksListParser::kMaxListBytes) {
         qCWarning(lcOrvane) << "The book list is too large to be read:" << devicePath
                             << file.size();
+        result.problems << QStringLiteral("%1 is too large to be read (%2 bytes)")
+                               .arg(devicePath)
+                               .arg(file.size());
         return std::nullopt;
     }
     return file.readAll();
@@ -58,6 +69,7 @@ void addBooks(QELDeviceInterface& device, const QELBooksListParser::List& list,
 {
     if (!list.readable) {
         qCWarning(lcOrvane) << "The book list could not be read:" << devicePath << list.error;
+        result.problems << QStringLiteral("%1 is damaged: %2").arg(devicePath, list.error);
         return;
     }
     for (QELBookDetails book : list.books) {
@@ -147,11 +159,11 @@ Result readBooks(QELDeviceInterface& device, const std::atomic<bool>* cancel)
         return result;
     }
     result.booksFolderPresent = true;
-    if (const auto bytes = copyOfList(device, kMainList, localMainListPath()))
+    if (const auto bytes = copyOfList(device, kMainList, localMainListPath(), result))
         addBooks(device, QELBooksListParser::parseMainList(*bytes), kMainList, cancel, result);
     if (cancel && cancel->load())
         return result;
-    if (const auto bytes = copyOfList(device, kPurchasesList, localPurchasesListPath()))
+    if (const auto bytes = copyOfList(device, kPurchasesList, localPurchasesListPath(), result))
         addBooks(device, QELBooksListParser::parsePurchasesList(*bytes), kPurchasesList, cancel,
                  result);
     return result;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "QELBookDetails.h"
 
@@ -31,6 +32,9 @@ struct Result {
     bool booksFolderPresent = false;
     // The main list's books, then the purchases'.
     QList<QELBookDetails> books;
+    // A list that is there but could not be read, each as "<device path> is
+    // damaged: <reason>" and the like; its books are missing from `books`.
+    QStringList problems;
 };
 
 // Whether the books app is installed. Opens the apps connection for the

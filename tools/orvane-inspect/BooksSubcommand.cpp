@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // `orvane-inspect books DEVICE-FOLDER`: the books of a simulated device
 // (docs/simulated-devices.md) as the books view lists them.
+// A list that is there but damaged refuses the input (exit code 2) and says
+// which list and why.
 //
 // The device folder is attached to a simulated backend and read through the
 // device interface by the books view's own reader: the main list's books,
@@ -27,6 +29,9 @@ int inspectBooks(const InspectRequest& request)
     if (!connection.connect(request.folder, &why))
         return InspectSubcommands::fail(why);
     const QELBooksReader::Result result = QELBooksReader::readBooks(connection.device());
+    // A damaged list would otherwise read as a device without those books.
+    if (!result.problems.isEmpty())
+        return InspectSubcommands::fail(result.problems.join(QStringLiteral("; ")));
     QJsonArray books;
     for (const QELBookDetails& book : result.books) {
         QJsonObject item;
