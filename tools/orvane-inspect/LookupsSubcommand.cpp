@@ -6,6 +6,8 @@
 // --path in the domain --domain, and that domain's listing. --export copies
 // every answered file, with its companions, into DIR; a folder so made reads
 // back as the same files.
+#include <utility>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include "InspectJson.h"
 #include "InspectSubcommand.h"
 #include "QELDeviceBackup.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -56,18 +59,22 @@ QJsonValue answerJson(const QString& answer)
 }
 
 // Copies every answer with its companions into the folder, under the answer's
-// own name. Nothing is replaced: a name already there fails the export before
-// anything is copied.
+// own name made safe as every copy's name is (a backup may name a file with
+// control characters, spaces only or a leading dot); a companion keeps its
+// answer's name with its suffix. Nothing is replaced: a name already there
+// fails the export before anything is copied.
 int exportAnswers(const QStringList& answers, const QString& folder)
 {
-    QStringList sources;
+    QList<std::pair<QString, QString>> copies; // source, name in the folder
     for (const QString& answer : answers) {
         if (answer.isEmpty())
             continue;
-        sources << answer;
+        const QString name =
+            SafePath::fileName(QFileInfo(answer).fileName(), QStringLiteral("unnamed"));
+        copies.append({answer, name});
         for (const QString& suffix : kCompanions) {
             if (QFileInfo::exists(answer + suffix))
-                sources << answer + suffix;
+                copies.append({answer + suffix, name + suffix});
         }
     }
     if (!QDir().mkpath(folder))
@@ -75,8 +82,7 @@ int exportAnswers(const QStringList& answers, const QString& folder)
             QStringLiteral("cannot make the export folder %1").arg(folder),
             InspectSubcommands::kWriteFailed);
     QStringList names;
-    for (const QString& source : sources) {
-        const QString name = QFileInfo(source).fileName();
+    for (const auto& [source, name] : copies) {
         if (names.contains(name) || QFileInfo::exists(folder + QLatin1Char('/') + name))
             return InspectSubcommands::fail(
                 QStringLiteral("%1 is in the export folder already; nothing was exported")
@@ -84,8 +90,8 @@ int exportAnswers(const QStringList& answers, const QString& folder)
                 InspectSubcommands::kWriteFailed);
         names << name;
     }
-    for (const QString& source : sources) {
-        const QString target = folder + QLatin1Char('/') + QFileInfo(source).fileName();
+    for (const auto& [source, name] : copies) {
+        const QString target = folder + QLatin1Char('/') + name;
         if (!QFile::copy(source, target))
             return InspectSubcommands::fail(QStringLiteral("cannot write %1").arg(target),
                                             InspectSubcommands::kWriteFailed);

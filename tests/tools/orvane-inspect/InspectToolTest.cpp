@@ -168,6 +168,28 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
     EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db")), QByteArray("the user's edit"));
 }
 
+// A backup names its files as the device did; an export names them as every
+// copy is named, so no control character or blank name reaches the folder.
+TEST(InspectLookups, AnExportNamesHostileFilesSafely)
+{
+    QTemporaryDir dir;
+    const QString udid = QStringLiteral("inspect-hostile-names");
+    ManifestDbBackupBuilder builder(Locations::backupRoot() + QLatin1Char('/') + udid);
+    const QString escape = QStringLiteral("Library/odd\x1b[31mname.txt");
+    const QString blank = QStringLiteral("Library/   ");
+    builder.file(QStringLiteral("HomeDomain"), escape, "escape");
+    builder.file(QStringLiteral("HomeDomain"), blank, "blank");
+    builder.write();
+    const QString exported = dir.filePath(QStringLiteral("exported"));
+    const ToolRun run = inspect(
+        {"lookups", "--backup", udid, "--export", exported, "--path", escape, "--path", blank});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(entries(exported), (QStringList{"odd_[31mname.txt", "unnamed"}));
+    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/odd_[31mname.txt")),
+              QByteArray("escape"));
+    EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/unnamed")), QByteArray("blank"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backups, InspectBackup,
                          ::testing::Values(Made::ByTheToolFromADevice,
                                            Made::ByTheToolFromAnEncryptedDevice,
