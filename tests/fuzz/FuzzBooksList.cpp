@@ -12,6 +12,8 @@ void check(const QELBooksListParser::List& list, const QString& folder, bool pat
 {
     if (!list.readable && (list.error.isEmpty() || !list.books.isEmpty()))
         FuzzSupport::fail("a refused list has no reason or still has books");
+    if (list.readable && !list.books.isEmpty())
+        FuzzSupport::parsed();
     for (const QELBookDetails& book : list.books) {
         if (book.path().isNull()) {
             if (pathNeeded)

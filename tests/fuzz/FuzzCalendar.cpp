@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reader)
         return 0;
     reader->loadCalendars();
-    (void)reader->getCalendars();
+    if (!reader->getCalendars().isEmpty())
+        FuzzSupport::parsed();
     return 0;
 }

@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reader || !reader->loadCallLog())
         return 0;
     const QList<QELCallLogParticipant> participants = reader->getCallLogParticipantList();
+    if (!participants.isEmpty())
+        FuzzSupport::parsed();
     (void)reader->getCallLogForParticipants(participants);
     return 0;
 }

@@ -4,6 +4,7 @@
 // nothing written outside it.
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 
 #include "CpioArchiveExtractor.h"
 #include "FuzzSupport.h"
@@ -23,9 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QString error;
     int skipped = 0;
     int failed = 0;
-    if (!CpioArchiveExtractor::extract(archive, target, &error, &skipped, &failed)
-        && error.isEmpty())
+    const bool extracted =
+        CpioArchiveExtractor::extract(archive, target, &error, &skipped, &failed);
+    if (!extracted && error.isEmpty())
         FuzzSupport::fail("an archive was refused without a reason");
+    if (extracted && QFileInfo::exists(target))
+        FuzzSupport::parsed();
     // Only the archive and the target folder may be in the scratch folder.
     const QStringList entries =
         QDir(scratch.path())

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzSupport::Scratch scratch;
     const QString cdb = scratch.write(QStringLiteral("iTunesCDB"), FuzzSupport::bytes(data, size));
-    (void)QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(
-        cdb, scratch.filePath(QStringLiteral("iTunesDB")));
+    if (QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(
+            cdb, scratch.filePath(QStringLiteral("iTunesDB"))))
+        FuzzSupport::parsed();
     return 0;
 }

@@ -16,5 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FuzzSupport::bytes(data, size), 16 * 1024 * 1024);
     if (out && out->size() > 16 * 1024 * 1024)
         FuzzSupport::fail("inflate went past its limit");
+    if (out && !out->isEmpty())
+        FuzzSupport::parsed();
     return 0;
 }

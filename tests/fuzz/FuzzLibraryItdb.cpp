@@ -51,8 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         scratch.path());
     if (!reader)
         FuzzSupport::fail("no media store could be made");
-    if (reader->readMediaLibrary())
+    if (reader->readMediaLibrary()) {
+        FuzzSupport::parsed();
         reader->addLibraryTypes();
+    }
     reader->close();
     return 0;
 }

@@ -52,8 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     InputConnection connection(data + 1, size - 1);
     connection.setPiece(data[0] == 0 ? size : data[0]);
     // A stream may hold several messages; read until one is refused.
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         if (!QELDeviceMessaging::ReceivePropertyListFromService(connection).isValid())
             break;
+        FuzzSupport::parsed();
+    }
     return 0;
 }

@@ -18,5 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::optional<BackupManifest> manifest = BackupManifest::load(scratch.path(), &error);
     if (!manifest && error.isEmpty())
         FuzzSupport::fail("a manifest was refused without a reason");
+    if (manifest)
+        FuzzSupport::parsed();
     return 0;
 }

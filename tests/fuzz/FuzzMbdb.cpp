@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzSupport::Scratch scratch;
     const QString path =
         scratch.write(QStringLiteral("Manifest.mbdb"), FuzzSupport::bytes(data, size));
-    (void)QELDeviceBackupBrowser::readManifestFile(path);
+    if (!QELDeviceBackupBrowser::readManifestFile(path).isEmpty())
+        FuzzSupport::parsed();
     QString error;
     if (!BackupManifest::load(scratch.path(), &error) && error.isEmpty())
         FuzzSupport::fail("a manifest was refused without a reason");

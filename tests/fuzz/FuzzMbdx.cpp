@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString mbdb = scratch.write(QStringLiteral("Manifest.mbdb"), manifest());
     const QString mbdx =
         scratch.write(QStringLiteral("Manifest.mbdx"), FuzzSupport::bytes(data, size));
-    (void)QELDeviceBackupBrowser::readIndexFiles(mbdx, mbdb);
+    const auto records = QELDeviceBackupBrowser::readIndexFiles(mbdx, mbdb);
+    if (records && !records->isEmpty())
+        FuzzSupport::parsed();
     return 0;
 }

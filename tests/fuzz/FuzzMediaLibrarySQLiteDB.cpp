@@ -17,8 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QELMediaLibraryMediaLibrarySQLiteDBReader>(scratch.path());
     if (!reader)
         FuzzSupport::fail("no media store could be made");
-    if (reader->readMediaLibrary())
+    // Without its file name the reader stops at "the file is not there" for every input.
+    reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb"));
+    if (reader->readMediaLibrary()) {
+        FuzzSupport::parsed();
         reader->addLibraryTypes();
+    }
     reader->close();
     return 0;
 }

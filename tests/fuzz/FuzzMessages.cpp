@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     reader.setTimeZone(QTimeZone::utc());
     if (!reader.loadMessages())
         FuzzSupport::fail("a message database that is there was not taken");
+    if (!reader.getConversationList().isEmpty())
+        FuzzSupport::parsed();
     for (const QELMessagesConversation& conversation : reader.getConversationList())
         (void)reader.getMessagesFromConversationWithStartDateAndEndDate(conversation, QDateTime(),
                                                                         QDateTime());

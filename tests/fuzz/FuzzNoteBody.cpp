@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QELIOS9NoteDataReader::ContentList parts = QELIOS9NoteDataReader::readNoteData(bytes);
     if (parts.size() > QELIOS9NoteDataReader::kMaxParts)
         FuzzSupport::fail("more parts than the decoder allows");
+    if (!parts.isEmpty())
+        FuzzSupport::parsed();
     (void)QELIOS9NoteDataReader::readNoteText(bytes);
 
     const QELDataReader body(bytes);

@@ -27,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     albums += reader->getEventNames();
     albums += reader->getFacesNames();
     albums += reader->getAlbumNames();
+    if (read && !albums.isEmpty())
+        FuzzSupport::parsed();
     for (const AlbumRecord& album : albums)
         for (const ImageDetailPtr& image : reader->getAssetsForAlbumWithId(album.id))
             if (!image->hasRawFormat())

@@ -46,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     reader->setDeviceInterface(emptyDevice());
     if (!reader->readImageDatabase())
         return 0;
+    if (!reader->getPhotoLibrary().isEmpty())
+        FuzzSupport::parsed();
     askAlbums(*reader, reader->getPhotoLibrary());
     askAlbums(*reader, reader->getAlbumNames());
     askAlbums(*reader, reader->getFacesNames());

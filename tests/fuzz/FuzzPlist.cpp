@@ -27,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!value.isValid() && error.isEmpty())
         FuzzSupport::fail("a value was refused without a reason");
     // What was read is written back as callers do when they store it.
-    if (value.isValid())
+    if (value.isValid()) {
+        FuzzSupport::parsed();
         (void)Plist::serialize(value, Plist::Format::Binary);
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FuzzSupport.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,7 +21,11 @@ QTemporaryDir* runHome()
     return home;
 }
 
+std::atomic<long> g_parsed{0};
+
 } // namespace
+
+void parsed() { g_parsed.fetch_add(1, std::memory_order_relaxed); }
 
 void initialize(int* argc, char*** argv)
 {
@@ -37,6 +42,14 @@ void initialize(int* argc, char*** argv)
     qputenv("QT_LOGGING_RULES", "*=false");
     static QCoreApplication* application = new QCoreApplication(*argc, *argv);
     (void)application;
+    if (qEnvironmentVariableIsSet("ORVANE_FUZZ_EXPECT_PARSED")) {
+        std::atexit([] {
+            if (g_parsed.load() == 0) {
+                std::fputs("fuzz harness: no seed reached the parser\n", stderr);
+                std::_Exit(3);
+            }
+        });
+    }
     // The home is removed at exit, after the last input.
     std::atexit([] { delete runHome(); });
 }

@@ -43,6 +43,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
+// Marks that an input got past opening the file into the parser and was read
+// (a record, a list, a value). Run over its seeds with ORVANE_FUZZ_EXPECT_PARSED
+// set (scripts/fuzz does, before fuzzing), a harness of which no seed was parsed
+// fails at exit: one that never reaches its parser fuzzes nothing.
+void parsed();
+
 // Calls the harness when the reader under test broke its contract.
 [[noreturn]] void fail(const char* what);
 

@@ -15,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A copy, so a read past the end of the blob is one past the fuzzer's
     // buffer too and the sanitizer sees it.
     const QByteArray blob(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    (void)TypedStreamReader::attributedStringText(blob);
+    const std::optional<QString> text = TypedStreamReader::attributedStringText(blob);
+    if (text && !text->isEmpty())
+        FuzzSupport::parsed();
     (void)TypedStreamReader::strings(blob);
     return 0;
 }

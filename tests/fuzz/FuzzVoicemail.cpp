@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FuzzSupport::fail("a voicemail index was refused without a reason");
         return 0;
     }
+    if (!reader->getContacts().isEmpty())
+        FuzzSupport::parsed();
     for (const QELVoiceMailContact& sender : reader->getContacts())
         (void)reader->getVoiceMailsForSenderId(sender.sender());
     return 0;

@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reader)
         FuzzSupport::fail("no reader was made for a chat database that is there");
     reader->setTimeZone(QTimeZone::utc());
+    if (!reader->getConversationList().isEmpty())
+        FuzzSupport::parsed();
     for (const QELMessagesConversation& conversation : reader->getConversationList())
         (void)reader->getMessagesFromConversationWithStartDateAndEndDate(conversation, QDateTime(),
                                                                          QDateTime());

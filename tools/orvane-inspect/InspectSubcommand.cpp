@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include "BackupFileSource.h"
+#include "BackupManifest.h"
 #include "BackupPathRules.h"
 #include "EncryptedBackup.h"
 #include "FolderBackupFileSource.h"
@@ -134,6 +135,16 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
         *error = QStringLiteral("the temporary folder %1 cannot be used")
                      .arg(Locations::cacheHome() + QStringLiteral("/Orvane/orvane"));
         return nullptr;
+    }
+    // A manifest that cannot be read would otherwise answer every lookup with
+    // nothing, as if the backup held none of the files. An encrypted backup's
+    // manifest is read once it is decrypted, below the key bag's check.
+    if (!EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+        QString reason;
+        if (!BackupManifest::load(folder, &reason)) {
+            *error = QStringLiteral("the backup of %1 is damaged: %2").arg(udid, reason);
+            return nullptr;
+        }
     }
     auto backup = std::make_unique<QELDeviceBackup>();
     backup->setDeviceUID(udid);

@@ -168,6 +168,38 @@ TEST_P(InspectBackup, ABackupAnswersTheViewsLookupsAndItsExportReadsBackTheSame)
     EXPECT_EQ(readFixtureFile(exported + QStringLiteral("/sms.db")), QByteArray("the user's edit"));
 }
 
+// A manifest that cannot be read is a damaged backup, not one without files:
+// every subcommand that reads the backup says so instead of answering nothing.
+TEST(InspectLookups, ADamagedManifestIsReportedAsDamage)
+{
+    const QString udid = QStringLiteral("inspect-damaged-manifest");
+    const QString folder = Locations::backupRoot() + QLatin1Char('/') + udid;
+    ManifestDbBackupBuilder builder(folder);
+    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), "messages");
+    builder.write();
+    const QByteArray whole = readFixtureFile(folder + QStringLiteral("/Manifest.db"));
+    ASSERT_GT(whole.size(), 1024);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } damage[] = {
+        {"empty", QByteArray()},
+        {"garbage", QByteArray(4096, 'x')},
+        {"cut short", whole.left(whole.size() / 2)},
+    };
+    for (const auto& d : damage) {
+        SCOPED_TRACE(d.name);
+        ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.db"), d.bytes));
+        for (const char* subcommand : {"lookups", "calendars", "messages"}) {
+            SCOPED_TRACE(subcommand);
+            const ToolRun run = inspect({subcommand, "--backup", udid});
+            EXPECT_EQ(run.exitCode, 2) << run.output().constData();
+            EXPECT_TRUE(run.err.contains("is damaged")) << run.err.constData();
+            EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+        }
+    }
+}
+
 // A backup names its files as the device did; an export names them as every
 // copy is named, so no control character or blank name reaches the folder.
 TEST(InspectLookups, AnExportNamesHostileFilesSafely)
