@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool read = reader->readImageDatabase();
     if (read != reader->failureReason().isEmpty())
         FuzzSupport::fail("a read's result and its reason disagree");
-    if (read && !reader->store()->imageLists().isEmpty())
+    if (read && !reader->store()->imageLists().empty())
         FuzzSupport::parsed();
     for (const ImageListPtr& list : reader->store()->imageLists()) {
         const ImageDetailPtr artwork = reader->getImageDetailForId(list->photoID);
