@@ -107,8 +107,11 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
                                               QELNoteDatabaseReader::MediaSession* session,
                                               AtomicFileBatch* files, int options,
                                               SafePath::UniqueNamer& namer, const QLocale& locale,
-                                              QString* path, QString* error)
+                                              QString* path, QString* error,
+                                              int* attachmentsNotExported)
 {
+    if (attachmentsNotExported)
+        *attachmentsNotExported = 0;
     if (note.passwordProtected()) {
         if (error)
             *error = QStringLiteral("the note is locked");
@@ -127,8 +130,9 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
             *error = QStringLiteral("no free file name");
         return Result::WriteFailed;
     }
-    const QString content =
-        html ? note.htmlExportToPath(target, shownTitle(note)) : note.plainTextRepresentation();
+    const QString content = html
+        ? note.htmlExportCounting(target, shownTitle(note), attachmentsNotExported)
+        : note.plainTextRepresentation();
     QString why;
     if (!(files ? files->write(target, content.toUtf8(), &why)
                 : writeFileAtomically(target, content.toUtf8(), &why))) {
@@ -177,14 +181,21 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
         _callOnItemCopyBeginEventWith(args);
         QString path;
         QString error;
+        int attachmentsNotExported = 0;
         if (folder.isEmpty()
             || exportNote(*note, reader.get(), session.get(), &files, options, namer, locale,
-                          &path, &error)
+                          &path, &error, &attachmentsNotExported)
                 != Result::Written) {
             qCWarning(lcOrvane).noquote()
                 << "A note was not copied to" << (path.isEmpty() ? folder : path) << ":" << error;
             _itemCouldNotBeCopied();
         }
+        // The end message counts the attachments a written page could not carry too.
+        if (attachmentsNotExported > 0)
+            qCWarning(lcOrvane).noquote() << attachmentsNotExported
+                                          << "attachments of a note could not be exported:" << path;
+        for (int i = 0; i < attachmentsNotExported; ++i)
+            _itemCouldNotBeCopied();
     }
     // What was written stays, also after a cancel.
     QString error;

@@ -65,7 +65,7 @@ public:
     static Result exportNote(QELNoteDetail& note, QELNoteDatabaseReader* reader,
                              QELNoteDatabaseReader::MediaSession* session, AtomicFileBatch* files,
                              int options, SafePath::UniqueNamer& namer, const QLocale& locale,
-                             QString* path, QString* error);
+                             QString* path, QString* error, int* attachmentsNotExported = nullptr);
 
 private:
     void _copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int options, QLocale locale);

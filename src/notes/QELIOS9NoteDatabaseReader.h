@@ -82,6 +82,7 @@ private:
     void extractImageContent(QELMediaNoteContent& part);
     void extractSketchContent(QELMediaNoteContent& part);
     void extractVideoContent(QELMediaNoteContent& part);
+    void extractFileContent(QELMediaNoteContent& part);
     // The attachment's own file: the listing item of its media row.
     std::optional<QELDeviceBackupListingItem> mediaItem(const QELMediaNoteContent& part);
     std::optional<QELDeviceBackupListingItem> extractMediaPreview(const QELMediaNoteContent& part);

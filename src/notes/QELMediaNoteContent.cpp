@@ -85,8 +85,12 @@ QString QELMediaNoteContent::nameShownForFile() const
 QString QELMediaNoteContent::htmlRepresentation() const
 {
     const int format = contentFormat();
-    if ((format != kImage && format != kSketch && format != kVideo) || m_fileName.isEmpty())
+    if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
+        || m_fileName.isEmpty())
         return kLineBreak;
+    if (format == kFile)
+        return QStringLiteral("<a href=\"%1\">%2</a>")
+            .arg(fileUrl(m_fileName), TextEscaping::htmlText(nameShownForFile()));
     if (format == kVideo) {
         if (!m_mediaData)
             return kLineBreak;
@@ -115,8 +119,8 @@ QString QELMediaNoteContent::attachmentsFolderForPage(const QString& htmlPath)
 QString QELMediaNoteContent::htmlExportAtPath(const QString& htmlPath) const
 {
     const int format = contentFormat();
-    if ((format != kImage && format != kSketch && format != kVideo) || m_fileName.isEmpty()
-        || !QFileInfo(m_fileName).isFile() || m_fileType.isEmpty())
+    if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
+        || m_fileName.isEmpty() || !QFileInfo(m_fileName).isFile() || m_fileType.isEmpty())
         return kLineBreak;
     const QString folder = attachmentsFolderForPage(htmlPath);
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
