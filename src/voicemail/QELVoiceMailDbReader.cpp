@@ -8,11 +8,11 @@
 #include "DeviceTime.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "QELContactNameLookup.h"
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
 #include "QELSQLiteTransaction.h"
-#include "QELContactNameLookup.h"
 #include "QELVoiceMailStore.h"
 #include "ThreadCheck.h"
 
@@ -116,10 +116,10 @@ bool QELVoiceMailDbReader::loadVoiceMail()
     // decoded text would find none for a sender that is not valid UTF-8. A
     // NULL sender and an empty one are the same withheld number.
     QELSQLiteStatement rows(
-        handle, QStringLiteral("SELECT ROWID, ifnull(sender, ''), %1, %2, %3, %4 FROM voicemail "
-                               "ORDER BY ROWID")
-                    .arg(column("date"), column("duration"), column("flags"),
-                         column("trashed_date")));
+        handle,
+        QStringLiteral("SELECT ROWID, ifnull(sender, ''), %1, %2, %3, %4 FROM voicemail "
+                       "ORDER BY ROWID")
+            .arg(column("date"), column("duration"), column("flags"), column("trashed_date")));
     QStringList senderTexts;
     QHash<QString, QList<QELVoiceMailItem>> itemsOfSender;
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {

@@ -211,9 +211,10 @@ TEST(VoicemailReader, ReadsEverySenderWithItsVoicemails)
 TEST(VoicemailReader, ASenderThatIsNotValidUtf8KeepsItsVoicemails)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(writeIndex(dir.path(), {{QStringLiteral("placeholder"), unix(2024, 1, 1), 5},
-                                        {QStringLiteral("+15550100111"), unix(2024, 1, 2), 6},
-                                        {QStringLiteral("placeholder"), unix(2024, 1, 3), 7}}));
+    ASSERT_TRUE(writeIndex(dir.path(),
+                           {{QStringLiteral("placeholder"), unix(2024, 1, 1), 5},
+                            {QStringLiteral("+15550100111"), unix(2024, 1, 2), 6},
+                            {QStringLiteral("placeholder"), unix(2024, 1, 3), 7}}));
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(indexPath(dir.path())).constData(), &db), SQLITE_OK);
     // "+1555\xff\xfe0100": bytes no UTF-8 decoder takes as they are.
@@ -237,9 +238,8 @@ TEST(VoicemailReader, ASenderThatIsNotValidUtf8KeepsItsVoicemails)
         total += reader->getVoiceMailsForSenderId(contact.sender()).size();
     }
     EXPECT_EQ(total, 3);
-    const auto damaged = std::find_if(contacts.cbegin(), contacts.cend(), [](const auto& c) {
-        return !c.namedByAddressBook();
-    });
+    const auto damaged = std::find_if(contacts.cbegin(), contacts.cend(),
+                                      [](const auto& c) { return !c.namedByAddressBook(); });
     ASSERT_NE(damaged, contacts.cend());
     const QList<QELVoiceMailItem> items = reader->getVoiceMailsForSenderId(damaged->sender());
     ASSERT_EQ(items.size(), 2);
