@@ -90,7 +90,7 @@ int main(int argc, char** argv)
     AddressBookFixture book;
     for (int i = 0; i < kAddresses; i += 2)
         book.phone(book.person(AddressBookFixture::Person::named(QStringLiteral("First%1").arg(i),
-                                                                QStringLiteral("Last%1").arg(i))),
+                                                                 QStringLiteral("Last%1").arg(i))),
                    QStringLiteral("(555) 010-%1").arg(i, 4, 10, QLatin1Char('0')));
     QList<CallHistoryFixture::StoreCall> calls;
     for (int i = 0; i < callCount; ++i) {
@@ -133,9 +133,7 @@ int main(int argc, char** argv)
     clock.restart();
     view.participantList()->selectAll();
     const bool shown = runEventsUntil(
-        [&] {
-            return view.callLogs().size() == callCount && view.buttonPrint()->isEnabled();
-        },
+        [&] { return view.callLogs().size() == callCount && view.buttonPrint()->isEnabled(); },
         300000);
     const double pageSeconds = double(clock.elapsed()) / 1000;
     const double pageGap = meter.longestMs();

@@ -139,7 +139,6 @@ int main(int argc, char** argv)
     std::printf("  export as HTML           %.3f s (%d pages; aim: under 1 s)\n",
                 std::chrono::duration<double>(exportEnd - exportStart).count(), written);
     std::printf("  peak memory              %.1f MiB\n", peakMemoryMiB());
-    return notes.size() == noteCount && written == noteCount && reader.lastError().isEmpty()
-        ? 0
-        : 1;
+    return notes.size() == noteCount && written == noteCount && reader.lastError().isEmpty() ? 0
+                                                                                             : 1;
 }

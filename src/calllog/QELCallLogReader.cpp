@@ -58,9 +58,9 @@ std::unique_ptr<QELCallLogReader> QELCallLogReader::makeReader(BackupFileSource&
             return nullptr;
         reader = std::make_unique<QELCallLogDbReader>(older, addressBook, mobileSMS);
     }
-    reader->setPhoneRegion(QELContactNameLookup::regionFromGlobalPreferences(
-        source.GetPathForDeviceFileNameInDomain(QELContactNameLookup::globalPreferencesPath(),
-                                                QStringLiteral("HomeDomain"))));
+    reader->setPhoneRegion(
+        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
+            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
     return reader;
 }
 

@@ -3,13 +3,13 @@
 
 #include <string>
 
+#include <phonenumbers/phonenumber.pb.h>
+#include <phonenumbers/phonenumberutil.h>
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QVariantMap>
-
-#include <phonenumbers/phonenumber.pb.h>
-#include <phonenumbers/phonenumberutil.h>
 
 #include "Log.h"
 #include "Plist.h"
@@ -78,8 +78,7 @@ QString QELContactNameLookup::Contact::displayName() const
 }
 
 QELContactNameLookup::QELContactNameLookup(const QString& addressBookPath,
-                                           const QString& mobileSMSPlistPath,
-                                           const QString& region)
+                                           const QString& mobileSMSPlistPath, const QString& region)
     : m_region(isKnownRegion(region) ? region : kDefaultRegion)
 {
     assertNotOnGuiThread();
@@ -134,8 +133,7 @@ QString QELContactNameLookup::regionFromGlobalPreferences(const QString& plistPa
 {
     if (plistPath.isEmpty() || !QFileInfo(plistPath).isFile())
         return kDefaultRegion;
-    const QVariant locale =
-        Plist::readFile(plistPath).toMap().value(QStringLiteral("AppleLocale"));
+    const QVariant locale = Plist::readFile(plistPath).toMap().value(QStringLiteral("AppleLocale"));
     return locale.typeId() == QMetaType::QString ? regionFromLocale(locale.toString())
                                                  : kDefaultRegion;
 }
@@ -163,14 +161,13 @@ void QELContactNameLookup::readAddressBook(const QString& path)
     QString error;
     QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(path, &error);
     if (!db.isOpen()) {
-        qCWarning(lcOrvane).noquote() << "Contacts lookup: the address book could not be opened:"
-                                      << error;
+        qCWarning(lcOrvane).noquote()
+            << "Contacts lookup: the address book could not be opened:" << error;
         return;
     }
     sqlite3* handle = db.handle();
-    const bool hasValues =
-        QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(handle, kPerson,
-                                                                 QStringLiteral("ROWID"))
+    const bool hasValues = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+                               handle, kPerson, QStringLiteral("ROWID"))
         && QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(handle, kMultiValue,
                                                                     QStringLiteral("record_id"))
         && QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(handle, kMultiValue,
@@ -186,8 +183,7 @@ void QELContactNameLookup::readAddressBook(const QString& path)
                            "person LEFT JOIN ABMultiValue mvalue ON person.ROWID = "
                            "mvalue.record_id ORDER BY person.ROWID")
                 .arg(personColumn("First"), personColumn("Last"), personColumn("Organization"),
-                     QELSQLiteHelper::columnOrNull(handle, kMultiValue,
-                                                   QStringLiteral("property"),
+                     QELSQLiteHelper::columnOrNull(handle, kMultiValue, QStringLiteral("property"),
                                                    QStringLiteral("mvalue"))));
         const bool read = people.forEachRow([&](const QELSQLiteStatement& row) {
             const qint64 person = row.int64(0);
@@ -206,8 +202,8 @@ void QELContactNameLookup::readAddressBook(const QString& path)
             return true;
         });
         if (!read) {
-            qCWarning(lcOrvane).noquote() << "Contacts lookup: the address book could not be read:"
-                                          << people.errorMessage();
+            qCWarning(lcOrvane).noquote()
+                << "Contacts lookup: the address book could not be read:" << people.errorMessage();
             m_people.clear();
             m_personByKey.clear();
         } else {
@@ -226,8 +222,9 @@ void QELContactNameLookup::readFullTextIndex(sqlite3* handle)
     QStringList columns;
     for (const char* column : {"c0First", "c1Last", "c6Organization", "c15Phone", "c16Email"})
         columns << QELSQLiteHelper::columnOrNull(handle, kFullText, QString::fromLatin1(column));
-    QELSQLiteStatement rows(handle, QStringLiteral("SELECT docid, %1 FROM %2 ORDER BY docid")
-                                        .arg(columns.join(QStringLiteral(", ")), kFullText));
+    QELSQLiteStatement rows(handle,
+                            QStringLiteral("SELECT docid, %1 FROM %2 ORDER BY docid")
+                                .arg(columns.join(QStringLiteral(", ")), kFullText));
     QHash<QString, qint64> found;
     QHash<qint64, Contact> named;
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {

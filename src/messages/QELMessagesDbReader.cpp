@@ -332,12 +332,12 @@ std::unique_ptr<QELMessagesDbReader> QELMessagesDbReader::makeReader(BackupFileS
     if (messages.isEmpty() || !QFileInfo(messages).isFile())
         return nullptr;
     // The messages are read with or without the files that name their people.
-    auto reader = std::make_unique<QELMessagesDbReader>(
-        messages, source.GetPathToDataOfType(kAddressBook),
-        source.GetPathToDataOfType(kMobileSMSPlist));
-    reader->setPhoneRegion(QELContactNameLookup::regionFromGlobalPreferences(
-        source.GetPathForDeviceFileNameInDomain(QELContactNameLookup::globalPreferencesPath(),
-                                                QStringLiteral("HomeDomain"))));
+    auto reader =
+        std::make_unique<QELMessagesDbReader>(messages, source.GetPathToDataOfType(kAddressBook),
+                                              source.GetPathToDataOfType(kMobileSMSPlist));
+    reader->setPhoneRegion(
+        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
+            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
     return reader;
 }
 

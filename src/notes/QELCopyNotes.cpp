@@ -183,8 +183,8 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
         QString error;
         int attachmentsNotExported = 0;
         if (folder.isEmpty()
-            || exportNote(*note, reader.get(), session.get(), &files, options, namer, locale,
-                          &path, &error, &attachmentsNotExported)
+            || exportNote(*note, reader.get(), session.get(), &files, options, namer, locale, &path,
+                          &error, &attachmentsNotExported)
                 != Result::Written) {
             qCWarning(lcOrvane).noquote()
                 << "A note was not copied to" << (path.isEmpty() ? folder : path) << ":" << error;
@@ -192,8 +192,8 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
         }
         // The end message counts the attachments a written page could not carry too.
         if (attachmentsNotExported > 0)
-            qCWarning(lcOrvane).noquote() << attachmentsNotExported
-                                          << "attachments of a note could not be exported:" << path;
+            qCWarning(lcOrvane).noquote()
+                << attachmentsNotExported << "attachments of a note could not be exported:" << path;
         for (int i = 0; i < attachmentsNotExported; ++i)
             _itemCouldNotBeCopied();
     }

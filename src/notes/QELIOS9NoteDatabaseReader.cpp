@@ -531,8 +531,8 @@ public:
             QString error;
             m_db = QELSQLiteDatabase::openCopyReadOnly(m_path, &error);
             if (!m_db.isOpen())
-                qCWarning(lcOrvane) << "The note store could not be opened for notes' media:"
-                                    << error;
+                qCWarning(lcOrvane)
+                    << "The note store could not be opened for notes' media:" << error;
         }
         return m_db.isOpen() ? m_db.handle() : nullptr;
     }
@@ -555,8 +555,9 @@ public:
                 return {};
             m_hasBodies = true;
             QELSQLiteStatement owners(
-                db, QStringLiteral("SELECT Z_PK, ZNOTE FROM ZICNOTEDATA WHERE ZNOTE IS NOT NULL "
-                                   "ORDER BY Z_PK"));
+                db,
+                QStringLiteral("SELECT Z_PK, ZNOTE FROM ZICNOTEDATA WHERE ZNOTE IS NOT NULL "
+                               "ORDER BY Z_PK"));
             owners.forEachRow([this](const QELSQLiteStatement& row) {
                 if (!m_bodyOfNote.contains(row.int64(1)))
                     m_bodyOfNote.insert(row.int64(1), row.int64(0));
@@ -565,8 +566,9 @@ public:
             if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
                     db, kObjects, QStringLiteral("ZNOTEDATA"))) {
                 QELSQLiteStatement linked(
-                    db, QStringLiteral("SELECT Z_PK, ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT "
-                                       "WHERE ZNOTEDATA IS NOT NULL"));
+                    db,
+                    QStringLiteral("SELECT Z_PK, ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT "
+                                   "WHERE ZNOTEDATA IS NOT NULL"));
                 linked.forEachRow([this](const QELSQLiteStatement& row) {
                     m_linkedBody.insert(row.int64(0), row.int64(1));
                     return true;

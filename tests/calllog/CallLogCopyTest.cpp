@@ -9,8 +9,8 @@
 
 #include "AddressBookFixture.h"
 #include "CallLogTestSupport.h"
-#include "QELCallLogStoreDataReader.h"
 #include "QELCallLogHTMLGenerator.h"
+#include "QELCallLogStoreDataReader.h"
 #include "QELCopyCallLogs.h"
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
@@ -165,11 +165,11 @@ TEST_F(CallLogCopy, TheSavedPageNamesEveryPartyAsThePageDoes)
     const QString bookPath = m_dir.filePath(QStringLiteral("AddressBook.sqlitedb"));
     ASSERT_TRUE(book.write(bookPath));
     using namespace CallLogTest;
-    const QString history = writeHistory(
-        Generation::StoreWithTextAddress, m_dir.path(),
-        {{QStringLiteral("011 90 212 555 01 34"), utc(2024, 1, 1), 10, false, false},
-         {QStringLiteral("+15550000134"), utc(2024, 1, 2), 20, false, false},
-         {QString(), utc(2024, 1, 3), 30, false, true}});
+    const QString history =
+        writeHistory(Generation::StoreWithTextAddress, m_dir.path(),
+                     {{QStringLiteral("011 90 212 555 01 34"), utc(2024, 1, 1), 10, false, false},
+                      {QStringLiteral("+15550000134"), utc(2024, 1, 2), 20, false, false},
+                      {QString(), utc(2024, 1, 3), 30, false, true}});
     QELCallLogStoreDataReader reader(history, bookPath, QString());
     ASSERT_TRUE(reader.loadCallLog());
     const QList<QELCallLogEntryDetail> calls =

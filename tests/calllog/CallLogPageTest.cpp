@@ -202,7 +202,8 @@ TEST(CallLogPage, ShowsTheNumberBesideTheContactsName)
         SCOPED_TRACE(c.shown);
         QELCallLogEntryDetail entry = call(c.name, utc(2024, 1, 1), 5, 0);
         entry.setAddress(QString::fromUtf8(c.address));
-        const QString page = QELCallLogHTMLGenerator::generateHTMLForCallLogs({entry}, fixedOptions());
+        const QString page =
+            QELCallLogHTMLGenerator::generateHTMLForCallLogs({entry}, fixedOptions());
         EXPECT_TRUE(page.contains(QString::fromUtf8(c.shown))) << page.toStdString();
         EXPECT_FALSE(page.contains(QStringLiteral("<img src=x")));
     }

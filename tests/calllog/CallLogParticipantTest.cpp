@@ -82,14 +82,14 @@ TEST_F(ParticipantNames, EachSourceAndFallbackNamesTheAddressAsItShould)
         const char* name; // what the participant is called
     };
     const Case cases[] = {
-        {"+15550100111", "Ann Lee"},      // exact; the cache's unknown record does not count
-        {"ann@example.com", "Ann Lee"},   // exact e-mail
-        {"(555) 010-0111", "Ann Lee"},    // the same number written otherwise
+        {"+15550100111", "Ann Lee"},        // exact; the cache's unknown record does not count
+        {"ann@example.com", "Ann Lee"},     // exact e-mail
+        {"(555) 010-0111", "Ann Lee"},      // the same number written otherwise
         {"0700 010 0111", "0700 010 0111"}, // ends alike: another number
-        {"0111", "0111"},                 // the last four digits are no number of hers
-        {"+44 20 7946 0018", "Acme Ltd"}, // organisation only
-        {"+15550102222", "Bo"},           // First alone, trimmed
-        {"+15550103333", "+15550103333"}, // a contact without a name: the address
+        {"0111", "0111"},                   // the last four digits are no number of hers
+        {"+44 20 7946 0018", "Acme Ltd"},   // organisation only
+        {"+15550102222", "Bo"},             // First alone, trimmed
+        {"+15550103333", "+15550103333"},   // a contact without a name: the address
         {"nobody@example.com", "nobody@example.com"},
         {"zed@site.com", "zed@site.com"}, // ends in ".com" like the last-four row
         {"+19995550000", "Cara Cached"},  // the messages cache
@@ -122,7 +122,8 @@ TEST(ContactNumberMatching, SameNumberInAnyFormOnlyThatNumber)
     // Written as a caller in Britain would, without the country code.
     book.phone(book.person(Person::named("Mo", "Grant")), QStringLiteral("020 7946 0018"));
     const qint64 dup = book.person(Person::named("Zoe", "Later"));
-    book.phone(dup, QStringLiteral("555.010.0111")); // Ann's number again: the first contact names it
+    book.phone(dup,
+               QStringLiteral("555.010.0111")); // Ann's number again: the first contact names it
     const QString path = dir.filePath(QStringLiteral("AddressBook.sqlitedb"));
     ASSERT_TRUE(book.write(path));
 
@@ -145,15 +146,15 @@ TEST(ContactNumberMatching, SameNumberInAnyFormOnlyThatNumber)
         {"+902125550134", "US", "Elif Yılmaz"},
         {"+1 555 000 0134", "US", nullptr}, // ends like Elif's number
         {"0134", "US", nullptr},
-        {"611", "US", "Carrier Help"},          // a short code is itself
-        {"+1 555 000 0611", "US", nullptr},     // ends like the short code
-        {"desk@acme.example", "US", "Desk"},    // addresses ignore case
+        {"611", "US", "Carrier Help"},       // a short code is itself
+        {"+1 555 000 0611", "US", nullptr},  // ends like the short code
+        {"desk@acme.example", "US", "Desk"}, // addresses ignore case
         {"DESK@ACME.EXAMPLE", "US", "Desk"},
         {"desk@acme.example.org", "US", nullptr},
         {"acme.example", "US", nullptr},
-        {"+442079460018", "GB", "Mo Grant"},    // the region stands in for the country
+        {"+442079460018", "GB", "Mo Grant"}, // the region stands in for the country
         {"020 7946 0018", "GB", "Mo Grant"},
-        {"+442079460018", "US", nullptr},       // in the US that is another number
+        {"+442079460018", "US", nullptr}, // in the US that is another number
         {"Unknown", "US", nullptr},
         {"*86", "US", nullptr},
     };
@@ -175,9 +176,9 @@ TEST(ContactNumberMatching, TheRegionComesFromTheDevicesLocale)
         const char* region;
     };
     const Case cases[] = {
-        {"en_GB", "GB"}, {"de-DE", "DE"}, {"fr_CA@calendar=gregorian", "CA"},
-        {"zh-Hans_CN", "CN"}, {"en", "US"}, {"", "US"}, {"xx_QQ", "US"}, {"es_419", "US"},
-        {"en_gb", "US"},
+        {"en_GB", "GB"},      {"de-DE", "DE"},  {"fr_CA@calendar=gregorian", "CA"},
+        {"zh-Hans_CN", "CN"}, {"en", "US"},     {"", "US"},
+        {"xx_QQ", "US"},      {"es_419", "US"}, {"en_gb", "US"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
@@ -186,10 +187,13 @@ TEST(ContactNumberMatching, TheRegionComesFromTheDevicesLocale)
     }
     QTemporaryDir dir;
     const QString prefs = dir.filePath(QStringLiteral(".GlobalPreferences.plist"));
-    ASSERT_TRUE(Plist::writeFile(prefs, QVariantMap{{QStringLiteral("AppleLocale"), QStringLiteral("en_AU")}}, Plist::Format::Binary));
+    ASSERT_TRUE(Plist::writeFile(
+        prefs, QVariantMap{{QStringLiteral("AppleLocale"), QStringLiteral("en_AU")}},
+        Plist::Format::Binary));
     EXPECT_EQ(QELContactNameLookup::regionFromGlobalPreferences(prefs), QStringLiteral("AU"));
-    EXPECT_EQ(QELContactNameLookup::regionFromGlobalPreferences(dir.filePath(QStringLiteral("missing"))),
-              QStringLiteral("US"));
+    EXPECT_EQ(
+        QELContactNameLookup::regionFromGlobalPreferences(dir.filePath(QStringLiteral("missing"))),
+        QStringLiteral("US"));
     EXPECT_EQ(QELContactNameLookup::regionFromGlobalPreferences(QString()), QStringLiteral("US"));
     QFile damaged(dir.filePath(QStringLiteral("damaged.plist")));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
@@ -211,8 +215,8 @@ TEST(ContactNumberMatching, AStrangerIsNotNamedAfterAContactWhoseNumberEndsAlike
     using namespace CallLogTest;
     QList<Call> calls;
     for (int i = 0; i < 40; ++i)
-        calls.append({QStringLiteral("+15550000134"), utc(2024, 3, 1 + i % 28, i % 24), 60, false,
-                      false});
+        calls.append(
+            {QStringLiteral("+15550000134"), utc(2024, 3, 1 + i % 28, i % 24), 60, false, false});
     calls.append({QStringLiteral("+902125550134"), utc(2024, 4, 1), 30, true, false});
     const QString history = writeHistory(Generation::StoreWithTextAddress, dir.path(), calls);
     QELCallLogStoreDataReader reader(history, path, QString());

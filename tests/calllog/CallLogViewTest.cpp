@@ -287,8 +287,8 @@ TEST_F(CallLogViewTest, ALongHistoryIsShownInPages)
     QList<Call> calls;
     const int count = int(QELCallLogView::kCallsPerPage * 2 + 17);
     for (int i = 0; i < count; ++i)
-        calls.append({QStringLiteral("+15550100111"), utc(2020, 1, 1).addSecs(qint64(i) * 3600),
-                      i, false, false});
+        calls.append({QStringLiteral("+15550100111"), utc(2020, 1, 1).addSecs(qint64(i) * 3600), i,
+                      false, false});
     calls.append({QStringLiteral("+15550100222"), utc(2019, 1, 1), 5, false, false});
     ASSERT_FALSE(writeHistory(Generation::StoreWithTextAddress, m_folder, calls).isEmpty());
     AddressBookFixture book;
@@ -308,8 +308,8 @@ TEST_F(CallLogViewTest, ALongHistoryIsShownInPages)
     EXPECT_TRUE(view->buttonNextPage()->isVisibleTo(view.get()));
     EXPECT_FALSE(view->buttonPreviousPage()->isEnabled());
     EXPECT_EQ(view->pageLabel()->text(),
-              L("CALLLOGPAGE").arg(QLocale().toString(1), QLocale().toString(500),
-                                   QLocale().toString(count)));
+              L("CALLLOGPAGE")
+                  .arg(QLocale().toString(1), QLocale().toString(500), QLocale().toString(count)));
     EXPECT_EQ(view->pageLabel()->textFormat(), Qt::PlainText);
 
     view->buttonNextPage()->click();

@@ -396,11 +396,14 @@ TEST_F(NoteAttachmentsTest, FilesOfOtherKindsAreCopiedAndLinked)
     Picture pdf;
     pdf.uti = QStringLiteral("com.adobe.pdf");
     pdf.fileName = QStringLiteral("Boarding <pass>.pdf");
-    pdf.bytes = QByteArray("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n");
+    pdf.bytes =
+        QByteArray("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n");
     Picture audio;
     audio.uti = QStringLiteral("com.apple.m4a-audio");
     audio.fileName = QStringLiteral("Recording.m4a");
-    audio.bytes = QByteArray("\0\0\0\x18" "ftypM4A ", 12);
+    audio.bytes = QByteArray("\0\0\0\x18"
+                             "ftypM4A ",
+                             12);
     Picture lost;
     lost.uti = QStringLiteral("public.vcard");
     lost.fileName = QStringLiteral("card.vcf"); // no file in the backup

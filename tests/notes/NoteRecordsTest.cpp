@@ -133,7 +133,8 @@ TEST(NoteRecordsTest, LegacyBodiesAreCleaned)
         {QStringLiteral("<div><br></div>"), QString()},
         // Decoded once: what was typed as "&nbsp;" stays so.
         {QStringLiteral("x&amp;nbsp;y"), QStringLiteral("x&nbsp;y")},
-        {QStringLiteral("<div>5 &lt; 6 &amp;&amp; 7 &gt; 3</div>"), QStringLiteral("5 < 6 && 7 > 3")},
+        {QStringLiteral("<div>5 &lt; 6 &amp;&amp; 7 &gt; 3</div>"),
+         QStringLiteral("5 < 6 && 7 > 3")},
         {QStringLiteral("&lt;b&gt;not bold&lt;/b&gt;"), QStringLiteral("<b>not bold</b>")},
         {QStringLiteral("caf&eacute; &#8220;q&#8221; &#x20AC;5 &apos;s&quot;"),
          QStringLiteral("café \u201cq\u201d \u20ac5 's\"")},

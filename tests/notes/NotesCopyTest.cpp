@@ -220,8 +220,8 @@ TEST(NotesCopyTest, TheJobCopiesOtherFilesAndCountsWhatItCouldNotExport)
     ASSERT_TRUE(
         writeFile(backup.filePath(QStringLiteral("Media/%1/ticket.pdf").arg(identifier(2))), pdf));
     FolderBackupFileSource source(backup.path());
-    auto reader = std::make_shared<QELIOS9NoteDatabaseReader>(source.GetPathToDataOfType(4),
-                                                              QString());
+    auto reader =
+        std::make_shared<QELIOS9NoteDatabaseReader>(source.GetPathToDataOfType(4), QString());
     reader->setDeviceBackup(&source);
     const auto notes = reader->getAllNotes();
     ASSERT_EQ(notes.size(), 1);

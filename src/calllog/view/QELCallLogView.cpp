@@ -218,8 +218,8 @@ void QELCallLogView::_displayCallHistoryForSelection()
         result->calls = reader->getCallLogForParticipants(selected);
         if (generation != m_pageGeneration)
             return;
-        result->html = QELCallLogHTMLGenerator::generateHTMLForCallLogs(
-            result->calls.mid(0, kCallsPerPage));
+        result->html =
+            QELCallLogHTMLGenerator::generateHTMLForCallLogs(result->calls.mid(0, kCallsPerPage));
         QMetaObject::invokeMethod(
             this, [this, result] { pageBuilt(result); }, Qt::QueuedConnection);
     });
@@ -269,11 +269,11 @@ void QELCallLogView::updatePageControls()
     m_ui->buttonPreviousPage->setEnabled(m_pageIndex > 0);
     m_ui->buttonNextPage->setEnabled(m_pageIndex + 1 < pages);
     const qsizetype first = m_pageIndex * kCallsPerPage;
-    m_ui->pageLabel->setText(L("CALLLOGPAGE")
-                                 .arg(QLocale().toString(first + 1),
-                                      QLocale().toString(qMin(first + kCallsPerPage,
-                                                              m_callLogs.size())),
-                                      QLocale().toString(m_callLogs.size())));
+    m_ui->pageLabel->setText(
+        L("CALLLOGPAGE")
+            .arg(QLocale().toString(first + 1),
+                 QLocale().toString(qMin(first + kCallsPerPage, m_callLogs.size())),
+                 QLocale().toString(m_callLogs.size())));
 }
 
 void QELCallLogView::buttonPrintClicked()
