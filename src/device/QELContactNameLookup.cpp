@@ -63,6 +63,20 @@ std::optional<PhoneNumber> parsedNumber(const QString& text, const QString& regi
     return number;
 }
 
+// The first pieces of an index column split at blanks: far more than a
+// contact's numbers in all their forms, few enough that a hostile column of
+// millions of pieces costs no time.
+constexpr qsizetype kMostPiecesPerColumn = 256;
+
+QStringList pieces(const QString& column)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QStringList found = column.left(kMostPiecesPerColumn * 32).split(blanks, Qt::SkipEmptyParts);
+    if (found.size() > kMostPiecesPerColumn)
+        found.resize(kMostPiecesPerColumn);
+    return found;
+}
+
 QString internationalForm(const PhoneNumber& number)
 {
     std::string formatted;
@@ -236,19 +250,18 @@ void QELContactNameLookup::readFullTextIndex(sqlite3* handle)
                 found.insert(key, person);
         };
         named.insert(person, {row.text(1), row.text(2), row.text(3)});
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
         // The phone column holds each number in several forms ("+15550100111
         // 5550100111"), split at blanks: a piece too short to be a whole
         // number of the region (a local part, a piece of a number written
         // with blanks) names nobody.
-        for (const QString& piece : row.text(4).split(blanks, Qt::SkipEmptyParts)) {
+        for (const QString& piece : pieces(row.text(4))) {
             const auto number = parsedNumber(piece, m_region);
             if (!number)
                 keep(piece); // not a number: matches only itself
             else if (PhoneNumberUtil::GetInstance()->IsPossibleNumber(*number))
                 keep(internationalForm(*number));
         }
-        for (const QString& piece : row.text(5).split(blanks, Qt::SkipEmptyParts)) {
+        for (const QString& piece : pieces(row.text(5))) {
             if (piece.contains(QLatin1Char('@')))
                 keep(matchKey(piece, m_region));
         }

@@ -15,6 +15,7 @@
 #include "QELCallLogStoreDataReader.h"
 #include "QELContactNameLookup.h"
 #include "QtPrinters.h"
+#include "VoicemailFixture.h"
 
 namespace {
 
@@ -314,6 +315,35 @@ TEST(ParticipantMerge, AbsorbsAnotherButNeverItself)
     EXPECT_EQ(a.addresses(), (QStringList{"+1", "+2"}));
     EXPECT_TRUE(b.isMerged());
     EXPECT_FALSE(a.isMerged());
+}
+
+} // namespace
+
+namespace {
+
+// The full-text index names a number in any of its forms; a hostile column of
+// a million pieces is read only as far as any real one goes.
+TEST(ContactNumberMatching, TheFullTextIndexNamesNumbersWithinItsBounds)
+{
+    QTemporaryDir dir;
+    AddressBookFixture book;
+    const qint64 ann = book.person(Person::named("Ann", "Lee"));
+    book.email(ann, QStringLiteral("ann@example.com"));
+    const qint64 flood = book.person(Person::named("Flood", "Row"));
+    book.email(flood, QStringLiteral("flood@example.com"));
+    const QString path = dir.filePath(QStringLiteral("AddressBook.sqlitedb"));
+    ASSERT_TRUE(book.write(path));
+    QString many = QStringLiteral("+15550100333");
+    many.reserve(13 * 1000000);
+    for (int i = 0; i < 1000000; ++i)
+        many += QStringLiteral(" 555010%1").arg(i % 10000, 4, 10, QLatin1Char('0'));
+    many += QStringLiteral(" +15550100444");
+    ASSERT_TRUE(VoicemailFixture::addFullTextSearch(
+        path, book, {{ann, QStringLiteral("+15550100222 5550100222 0100222")}, {flood, many}}));
+    const QELContactNameLookup lookup(path, QString());
+    EXPECT_EQ(lookup.nameForAddress(QStringLiteral("(555) 010-0222")), QStringLiteral("Ann Lee"));
+    EXPECT_EQ(lookup.nameForAddress(QStringLiteral("+15550100333")), QStringLiteral("Flood Row"));
+    EXPECT_TRUE(lookup.nameForAddress(QStringLiteral("+15550100444")).isNull()); // past the bound
 }
 
 } // namespace
