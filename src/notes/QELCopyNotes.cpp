@@ -131,7 +131,7 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
         return Result::WriteFailed;
     }
     const QString content = html
-        ? note.htmlExportCounting(target, shownTitle(note), attachmentsNotExported)
+        ? note.htmlExportCounting(target, shownTitle(note), attachmentsNotExported, files)
         : note.plainTextRepresentation();
     QString why;
     if (!(files ? files->write(target, content.toUtf8(), &why)

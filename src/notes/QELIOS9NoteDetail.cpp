@@ -17,7 +17,7 @@ QString QELIOS9NoteDetail::plainTextRepresentation() const
 }
 
 QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& path,
-                                int* notExported) const
+                                int* notExported, AtomicFileBatch* files) const
 {
     int missing = 0;
     QString html = QStringLiteral("<!DOCTYPE HTML>\r\n<html>\n<head>\r\n\t<title>%1</title>\r\n"
@@ -40,7 +40,7 @@ QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& 
             QString partHtml;
             if (kind == Page::Export && format != QELNoteContent::kTextLine) {
                 const auto* media = dynamic_cast<const QELMediaNoteContent*>(part.get());
-                partHtml = media ? media->htmlExportAtPath(path) : QStringLiteral("<br/>");
+                partHtml = media ? media->htmlExportAtPath(path, files) : QStringLiteral("<br/>");
                 if (partHtml == QLatin1String("<br/>"))
                     ++missing;
             } else {
@@ -74,7 +74,7 @@ QString QELIOS9NoteDetail::htmlExportToPath(const QString& path, const QString& 
 }
 
 QString QELIOS9NoteDetail::htmlExportCounting(const QString& path, const QString& title,
-                                              int* notExported) const
+                                              int* notExported, AtomicFileBatch* files) const
 {
-    return page(title, Page::Export, path, notExported);
+    return page(title, Page::Export, path, notExported, files);
 }
