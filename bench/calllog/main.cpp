@@ -52,8 +52,8 @@ int main(int argc, char** argv)
     const int callCount = argc > 1 ? atoi(argv[1]) : 100000;
     const int addressCount = argc > 2 ? atoi(argv[2]) : 2000;
 
-    // Most numbers are stored as the device formats them, so half the names
-    // come through the last-four index, as on a real device.
+    // Half the numbers are stored as the device formats them, so half the
+    // names come from comparing the numbers as numbers, as on a real device.
     AddressBookFixture book;
     for (int i = 0; i < addressCount; ++i) {
         const qint64 person = book.person(AddressBookFixture::Person::named(

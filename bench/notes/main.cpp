@@ -2,17 +2,25 @@
 // Reads a generated NoteStore.sqlite of 10,000 notes (bodies of about 1 KiB,
 // 20 folders, 2 accounts) with getAllNotes(), as the notes view's load does:
 // every note with its account, folder and summary decoded from its body;
-// prints the seconds and the peak memory.
+// then exports every note as HTML as the export job does (one store session
+// and one sync for the run); prints the seconds and the peak memory.
+//   bench_notes [COUNT] [--keep FOLDER]
+// --keep writes the store to FOLDER/NoteStore.sqlite and the pages to
+// FOLDER/export, for the plain script beside this file:
+//   bench/notes/notes_export.py FOLDER/NoteStore.sqlite FOLDER/script-export
 #include <chrono>
 #include <cstdio>
 #include <random>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include "AtomicFileBatch.h"
 #include "NoteStoreFixture.h"
+#include "QELCopyNotes.h"
 #include "QELIOS9NoteDatabaseReader.h"
 
 namespace {
@@ -46,7 +54,16 @@ int main(int argc, char** argv)
     qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("orvane=false"));
-    const int noteCount = argc > 1 ? atoi(argv[1]) : 10000;
+    int noteCount = 10000;
+    QString keep;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--keep") == 0 && i + 1 < argc)
+            keep = QString::fromLocal8Bit(argv[++i]);
+        else
+            noteCount = atoi(argv[i]);
+    }
+    const QString work = keep.isEmpty() ? home.path() : keep;
+    QDir().mkpath(work);
 
     using namespace NoteStoreFixture;
     Store store;
@@ -73,7 +90,8 @@ int main(int argc, char** argv)
         note.body = noteBody(text);
         store.notes.append(note);
     }
-    const QString path = home.filePath(QStringLiteral("NoteStore.sqlite"));
+    const QString path = work + QStringLiteral("/NoteStore.sqlite");
+    QFile::remove(path);
     QString error;
     if (!writeNoteStore(path, store, &error)) {
         std::fprintf(stderr, "bench_notes: could not write the note store: %s\n",
@@ -95,5 +113,32 @@ int main(int argc, char** argv)
                 static_cast<long long>(notes.size()));
     std::printf("  peak memory              %.1f MiB (%.1f MiB before the read)\n", peakMemoryMiB(),
                 before);
-    return notes.size() == noteCount && reader.lastError().isEmpty() ? 0 : 1;
+
+    // The export job's loop: one session of the store, one batch of files.
+    const QString out = work + QStringLiteral("/export");
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    resetPeakMemory();
+    const auto exportStart = std::chrono::steady_clock::now();
+    int written = 0;
+    {
+        SafePath::UniqueNamer namer = QELCopyNotes::namerForRun(out);
+        const auto session = reader.openMediaSession();
+        AtomicFileBatch files;
+        for (const auto& note : notes) {
+            QString written_path;
+            if (QELCopyNotes::exportNote(*note, &reader, session.get(), &files, QELCopyNotes::kHTML,
+                                         namer, QLocale(), &written_path, &error)
+                == QELCopyNotes::Result::Written)
+                ++written;
+        }
+        if (!files.commit(&error))
+            written = 0;
+    }
+    const auto exportEnd = std::chrono::steady_clock::now();
+    std::printf("  export as HTML           %.3f s (%d pages; aim: under 1 s)\n",
+                std::chrono::duration<double>(exportEnd - exportStart).count(), written);
+    std::printf("  peak memory              %.1f MiB\n", peakMemoryMiB());
+    return notes.size() == noteCount && written == noteCount && reader.lastError().isEmpty() ? 0
+                                                                                             : 1;
 }

@@ -54,6 +54,17 @@ QString mediumDateFormat(const QLocale& locale)
 
 } // namespace
 
+QString QELCallLogHTMLGenerator::shownParty(const QELCallLogEntryDetail& call)
+{
+    // A contact's name alone would hide which of the contact's numbers
+    // called, and whether the name was the right one at all.
+    if (call.address().isEmpty() || call.address() == call.name())
+        return call.name();
+    if (call.name().isEmpty())
+        return call.address();
+    return call.name() + QStringLiteral(" (") + call.address() + QLatin1Char(')');
+}
+
 const QELCallLogHTMLGenerator::Images& QELCallLogHTMLGenerator::Images::bundled()
 {
     static const Images images = [] {
@@ -155,7 +166,7 @@ QString QELCallLogHTMLGenerator::generateHTMLForCallLogs(const QList<QELCallLogE
         if (faceTime)
             page += QStringLiteral("<div class=\"faceTimeGraphic\">") + images.videoCamera
                 + QStringLiteral("</div>");
-        page += TextEscaping::htmlText(call.name()) + QStringLiteral(" on ")
+        page += TextEscaping::htmlText(shownParty(call)) + QStringLiteral(" on ")
             + TextEscaping::htmlText(formattedDate(call.date(), options.locale, options.timeZone));
         if (faceTime)
             page += QStringLiteral(" (FaceTime)");

@@ -51,6 +51,11 @@ public:
     // read or is not a PNG picture.
     static QString _stringFromImagePath(const QString& path);
 
+    // Who a call was with, as the page shows it: the name, then the number
+    // in brackets when a contact's name stands for it ("Ann Lee
+    // (+15550100111)"); the number alone when nothing named it.
+    static QString shownParty(const QELCallLogEntryDetail& call);
+
     // A date as the page shows it: the locale's medium date and short time.
     static QString formattedDate(const QDateTime& date, const QLocale& locale,
                                  const std::optional<QTimeZone>& timeZone);

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCallLogParticipant.h"
 
-#include "QELCallLogContactLookup.h"
+#include "LocalizedStrings.h"
+#include "QELContactNameLookup.h"
 
-void QELCallLogParticipant::setAddress(const QString& address, QELCallLogContactLookup& lookup)
+void QELCallLogParticipant::setAddress(const QString& address, const QELContactNameLookup& lookup)
 {
-    setAddressAndName(address, lookup.nameForAddress(address));
+    setAddressAndName(address,
+                      address.isEmpty() ? L("NOCALLERID") : lookup.nameForAddress(address));
 }
 
 void QELCallLogParticipant::setAddressAndName(const QString& address, const QString& name)

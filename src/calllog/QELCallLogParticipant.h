@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class QELCallLogContactLookup;
+class QELContactNameLookup;
 
 // The other party of a set of calls: one address of the call history, or,
 // after grouping, every address that resolved to the same display name.
@@ -16,8 +16,9 @@ public:
 
     // Keeps the address, adds it to addresses() and finds the display name
     // through `lookup` (the messages preferences, then the address book);
-    // when neither names it, the name is the address itself.
-    void setAddress(const QString& address, QELCallLogContactLookup& lookup);
+    // when neither names it, the name is the address itself, and an empty
+    // address (a withheld number, a group call) is "No Caller ID".
+    void setAddress(const QString& address, const QELContactNameLookup& lookup);
     // The same with the name already known (tests, lists read elsewhere); an
     // empty name is the address.
     void setAddressAndName(const QString& address, const QString& name);

@@ -11,9 +11,9 @@
 #include "BackupFileSource.h"
 #include "DeviceTime.h"
 #include "Log.h"
-#include "QELCallLogContactLookup.h"
 #include "QELCallLogDbReader.h"
 #include "QELCallLogStoreDataReader.h"
+#include "QELContactNameLookup.h"
 #include "QELSQLiteDatabase.h"
 #include "ThreadCheck.h"
 
@@ -48,13 +48,20 @@ std::unique_ptr<QELCallLogReader> QELCallLogReader::makeReader(BackupFileSource&
     const QString mobileSMS = source.GetPathToDataOfType(kMobileSMSPlist);
     // The call history is read with or without an address book: without one
     // the participants are named by their addresses.
+    std::unique_ptr<QELCallLogReader> reader;
     const QString store = source.GetPathToDataOfType(kCallHistoryStore);
-    if (!store.isEmpty() && QFileInfo::exists(store))
-        return std::make_unique<QELCallLogStoreDataReader>(store, addressBook, mobileSMS);
-    const QString older = source.GetPathToDataOfType(kCallHistoryDb);
-    if (!older.isEmpty() && QFileInfo::exists(older))
-        return std::make_unique<QELCallLogDbReader>(older, addressBook, mobileSMS);
-    return nullptr;
+    if (!store.isEmpty() && QFileInfo::exists(store)) {
+        reader = std::make_unique<QELCallLogStoreDataReader>(store, addressBook, mobileSMS);
+    } else {
+        const QString older = source.GetPathToDataOfType(kCallHistoryDb);
+        if (older.isEmpty() || !QFileInfo::exists(older))
+            return nullptr;
+        reader = std::make_unique<QELCallLogDbReader>(older, addressBook, mobileSMS);
+    }
+    reader->setPhoneRegion(
+        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
+            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
+    return reader;
 }
 
 bool QELCallLogReader::callLogExists() const
@@ -87,8 +94,6 @@ bool QELCallLogReader::loadCallLog()
         [this](QELCallLogEntryDetail&& call) {
             ++m_callCount;
             const QString address = call.address();
-            if (address.isEmpty())
-                return;
             auto calls = m_callsByAddress.find(address);
             if (calls == m_callsByAddress.end()) {
                 m_addresses.append(address);
@@ -110,13 +115,13 @@ bool QELCallLogReader::loadCallLog()
 QList<QELCallLogParticipant> QELCallLogReader::getCallLogParticipantList()
 {
     assertNotOnGuiThread();
-    const QELCallLogContactLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath);
+    const QELContactNameLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath, m_phoneRegion);
     std::vector<QELCallLogParticipant> participants;
     participants.reserve(size_t(m_addresses.size()));
     for (const QString& address : std::as_const(m_addresses)) {
         QELCallLogParticipant participant;
         participant.setLogCount(1);
-        participant.setAddressAndName(address, lookup.nameForAddress(address));
+        participant.setAddress(address, lookup);
         participants.push_back(std::move(participant));
     }
     return GroupParticipantsFromDictionary(std::move(participants));

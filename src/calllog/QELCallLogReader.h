@@ -57,6 +57,10 @@ public:
     QString _callLogDbPath() const { return m_callLogDbPath; }
     QString _contactsDbPath() const { return m_contactsDbPath; }
     QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
+    // The device's region, which numbers written without a country code
+    // belong to ("GB"); empty: "US".
+    void setPhoneRegion(const QString& region) { m_phoneRegion = region; }
+    QString phoneRegion() const { return m_phoneRegion; }
 
 protected:
     // One row of the call table; the entry's name is filled in later.
@@ -78,9 +82,11 @@ private:
     QString m_callLogDbPath;
     QString m_contactsDbPath;
     QString m_mobileSMSPlistPath;
+    QString m_phoneRegion;
     QString m_lastError;
     qsizetype m_callCount = 0;
-    // Distinct non-empty addresses in the order the table first names them.
+    // Distinct addresses in the order the table first names them; the empty
+    // one holds the calls without a number (withheld, group calls).
     QStringList m_addresses;
     QHash<QString, std::vector<QELCallLogEntryDetail>> m_callsByAddress;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMessageParticipant.h"
 
-#include "QELMessagesContactLookup.h"
+#include "QELContactNameLookup.h"
 
 void QELMessageParticipant::setAddress(const QString& address)
 {

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-class QELMessagesContactLookup;
+class QELContactNameLookup;
 
 // One person of a conversation: the address the message database keeps and
 // the name shown for it.
@@ -12,7 +12,7 @@ public:
     // A participant whose address no contact names (WhatsApp's).
     QELMessageParticipant() = default;
     // A participant named through `lookup` (not owned; used only by setAddress).
-    explicit QELMessageParticipant(const QELMessagesContactLookup* lookup)
+    explicit QELMessageParticipant(const QELContactNameLookup* lookup)
         : m_lookup(lookup)
     {
     }
@@ -24,7 +24,7 @@ public:
     void setName(const QString& name) { m_name = name; }
 
 private:
-    const QELMessagesContactLookup* m_lookup = nullptr;
+    const QELContactNameLookup* m_lookup = nullptr;
     QString m_name;
     QString m_address;
 };

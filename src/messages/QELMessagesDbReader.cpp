@@ -11,7 +11,7 @@
 #include "DeviceTime.h"
 #include "Log.h"
 #include "Plist.h"
-#include "QELMessagesContactLookup.h"
+#include "QELContactNameLookup.h"
 #include "QELMessagesDayFilter.h"
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
@@ -101,7 +101,7 @@ void sortByTimeAndRow(QList<QELMessageDetail>& messages)
 // Builds the list while it is read: one conversation per number of a source.
 class ConversationList {
 public:
-    ConversationList(QELMessagesDBReaderProtocol* reader, const QELMessagesContactLookup* lookup)
+    ConversationList(QELMessagesDBReaderProtocol* reader, const QELContactNameLookup* lookup)
         : m_reader(reader)
         , m_lookup(lookup)
     {
@@ -135,12 +135,12 @@ public:
         m_list.append(conversation);
     }
 
-    const QELMessagesContactLookup* lookup() const { return m_lookup; }
+    const QELContactNameLookup* lookup() const { return m_lookup; }
     QList<QELMessagesConversation>& list() { return m_list; }
 
 private:
     QELMessagesDBReaderProtocol* m_reader;
-    const QELMessagesContactLookup* m_lookup;
+    const QELContactNameLookup* m_lookup;
     QList<QELMessagesConversation> m_list;
     QHash<std::pair<int, qint64>, qsizetype> m_index;
     QSet<QString> m_madridHandles;
@@ -332,8 +332,13 @@ std::unique_ptr<QELMessagesDbReader> QELMessagesDbReader::makeReader(BackupFileS
     if (messages.isEmpty() || !QFileInfo(messages).isFile())
         return nullptr;
     // The messages are read with or without the files that name their people.
-    return std::make_unique<QELMessagesDbReader>(messages, source.GetPathToDataOfType(kAddressBook),
-                                                 source.GetPathToDataOfType(kMobileSMSPlist));
+    auto reader =
+        std::make_unique<QELMessagesDbReader>(messages, source.GetPathToDataOfType(kAddressBook),
+                                              source.GetPathToDataOfType(kMobileSMSPlist));
+    reader->setPhoneRegion(
+        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
+            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
+    return reader;
 }
 
 bool QELMessagesDbReader::loadMessages()
@@ -364,7 +369,7 @@ QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
     }
     sqlite3* db = database.handle();
     // The contacts database is read once for every participant of the list.
-    const QELMessagesContactLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath);
+    const QELContactNameLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath, m_phoneRegion);
     ConversationList list(this, &lookup);
     readChats(db, list);
     readMessageGroups(db, list);

@@ -55,6 +55,8 @@ public:
     QString _messagesDbPath() const { return m_messagesDbPath; }
     QString _contactsDbPath() const { return m_contactsDbPath; }
     QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
+    // The device's region, for numbers written without a country code; empty: "US".
+    void setPhoneRegion(const QString& region) { m_phoneRegion = region; }
 
 private:
     QList<QELMessageDetail> _getConversation(sqlite3* db, const QELMessagesConversation& c) const;
@@ -72,5 +74,6 @@ private:
     QString m_messagesDbPath;
     QString m_contactsDbPath;
     QString m_mobileSMSPlistPath;
+    QString m_phoneRegion;
     QTimeZone m_timeZone = QTimeZone::systemTimeZone();
 };

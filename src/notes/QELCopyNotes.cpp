@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "AtomicFile.h"
+#include "AtomicFileBatch.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -99,13 +100,25 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
                                               int options, SafePath::UniqueNamer& namer,
                                               const QLocale& locale, QString* path, QString* error)
 {
+    return exportNote(note, reader, nullptr, nullptr, options, namer, locale, path, error);
+}
+
+QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDatabaseReader* reader,
+                                              QELNoteDatabaseReader::MediaSession* session,
+                                              AtomicFileBatch* files, int options,
+                                              SafePath::UniqueNamer& namer, const QLocale& locale,
+                                              QString* path, QString* error,
+                                              int* attachmentsNotExported)
+{
+    if (attachmentsNotExported)
+        *attachmentsNotExported = 0;
     if (note.passwordProtected()) {
         if (error)
             *error = QStringLiteral("the note is locked");
         return Result::Locked;
     }
     if (reader)
-        reader->extractMediaForNote(note);
+        reader->extractMediaInSession(note, session);
     const bool html = options & kHTML;
     const QString target = namer.claimPath(baseNameForNote(note, options, locale),
                                            html ? kHtmlExtension : kTextExtension,
@@ -117,10 +130,12 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
             *error = QStringLiteral("no free file name");
         return Result::WriteFailed;
     }
-    const QString content =
-        html ? note.htmlExportToPath(target, shownTitle(note)) : note.plainTextRepresentation();
+    const QString content = html
+        ? note.htmlExportCounting(target, shownTitle(note), attachmentsNotExported, files)
+        : note.plainTextRepresentation();
     QString why;
-    if (!writeFileAtomically(target, content.toUtf8(), &why)) {
+    if (!(files ? files->write(target, content.toUtf8(), &why)
+                : writeFileAtomically(target, content.toUtf8(), &why))) {
         if (error)
             *error = why;
         return Result::WriteFailed;
@@ -150,6 +165,10 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
     std::lock_guard run(m_runMutex);
     const QString folder = baseCopyPath();
     SafePath::UniqueNamer namer = namerForRun(folder);
+    // The store is opened once for the run, and the pages synced once at its end.
+    const std::unique_ptr<QELNoteDatabaseReader::MediaSession> session =
+        reader ? reader->openMediaSession() : nullptr;
+    AtomicFileBatch files;
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {
         const auto note = next->value<std::shared_ptr<QELNoteDetail>>();
         if (!note) {
@@ -162,13 +181,30 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
         _callOnItemCopyBeginEventWith(args);
         QString path;
         QString error;
+        int attachmentsNotExported = 0;
         if (folder.isEmpty()
-            || exportNote(*note, reader.get(), options, namer, locale, &path, &error)
+            || exportNote(*note, reader.get(), session.get(), &files, options, namer, locale, &path,
+                          &error, &attachmentsNotExported)
                 != Result::Written) {
             qCWarning(lcOrvane).noquote()
                 << "A note was not copied to" << (path.isEmpty() ? folder : path) << ":" << error;
             _itemCouldNotBeCopied();
         }
+        // The end message counts the attachments a written page could not carry too.
+        if (attachmentsNotExported > 0)
+            qCWarning(lcOrvane).noquote()
+                << attachmentsNotExported << "attachments of a note could not be exported:" << path;
+        for (int i = 0; i < attachmentsNotExported; ++i)
+            _itemCouldNotBeCopied();
+    }
+    // What was written stays, also after a cancel.
+    QString error;
+    if (!files.commit(&error)) {
+        qCWarning(lcOrvane).noquote() << "The exported notes could not be saved:" << error;
+        const qsizetype placed = files.placedFiles().size();
+        files.abandon();
+        for (qsizetype i = 0; i < placed; ++i)
+            _itemCouldNotBeCopied();
     }
     _callAllItemsCopiedDelegate();
 }

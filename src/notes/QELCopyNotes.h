@@ -11,6 +11,8 @@
 #include "QELNoteDatabaseReader.h"
 #include "SafePath.h"
 
+class AtomicFileBatch;
+
 // Writes notes into a folder, one file each: HTML with an attachments folder
 // beside it, or plain text. Files are named by the note's title, or by a date
 // and the title, and never replace a file already there ("Shopping.html",
@@ -57,6 +59,13 @@ public:
     static Result exportNote(QELNoteDetail& note, QELNoteDatabaseReader* reader, int options,
                              SafePath::UniqueNamer& namer, const QLocale& locale, QString* path,
                              QString* error);
+    // The same within a run: the media read through `session` (of `reader`;
+    // null: the note's own), the page placed through `files`, which the run
+    // syncs once at its end (null: the page is synced at once).
+    static Result exportNote(QELNoteDetail& note, QELNoteDatabaseReader* reader,
+                             QELNoteDatabaseReader::MediaSession* session, AtomicFileBatch* files,
+                             int options, SafePath::UniqueNamer& namer, const QLocale& locale,
+                             QString* path, QString* error, int* attachmentsNotExported = nullptr);
 
 private:
     void _copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int options, QLocale locale);

@@ -513,7 +513,109 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonApple
     return notes;
 }
 
+// The open store of a run and what it has read of it so far: the bodies'
+// rows by note (two passes over keys, never over the bodies themselves) and
+// the inline texts, each read once and only when a note needs them.
+class QELIOS9NoteDatabaseReader::StoreSession : public QELNoteDatabaseReader::MediaSession {
+public:
+    explicit StoreSession(const QString& path)
+        : m_path(path)
+    {
+    }
+
+    // The store, opened on first use; null (the reason logged) when it cannot be.
+    sqlite3* handle()
+    {
+        if (!m_tried) {
+            m_tried = true;
+            QString error;
+            m_db = QELSQLiteDatabase::openCopyReadOnly(m_path, &error);
+            if (!m_db.isOpen())
+                qCWarning(lcOrvane)
+                    << "The note store could not be opened for notes' media:" << error;
+        }
+        return m_db.isOpen() ? m_db.handle() : nullptr;
+    }
+
+    const QELIOS9NoteDataReader::InlineTexts& inlineTexts()
+    {
+        if (!m_inlineTexts)
+            m_inlineTexts = inlineTextsOf(handle(), columnsOf(handle(), kObjects));
+        return *m_inlineTexts;
+    }
+
+    // The body of a note as getBlobDataForNote() finds it: the row naming the
+    // note, else the row the note names.
+    QByteArray body(qint64 noteKey)
+    {
+        sqlite3* db = handle();
+        if (!m_bodiesIndexed) {
+            m_bodiesIndexed = true;
+            if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+                return {};
+            m_hasBodies = true;
+            QELSQLiteStatement owners(
+                db,
+                QStringLiteral("SELECT Z_PK, ZNOTE FROM ZICNOTEDATA WHERE ZNOTE IS NOT NULL "
+                               "ORDER BY Z_PK"));
+            owners.forEachRow([this](const QELSQLiteStatement& row) {
+                if (!m_bodyOfNote.contains(row.int64(1)))
+                    m_bodyOfNote.insert(row.int64(1), row.int64(0));
+                return true;
+            });
+            if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
+                    db, kObjects, QStringLiteral("ZNOTEDATA"))) {
+                QELSQLiteStatement linked(
+                    db,
+                    QStringLiteral("SELECT Z_PK, ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT "
+                                   "WHERE ZNOTEDATA IS NOT NULL"));
+                linked.forEachRow([this](const QELSQLiteStatement& row) {
+                    m_linkedBody.insert(row.int64(0), row.int64(1));
+                    return true;
+                });
+            }
+            m_bodyRow = std::make_unique<QELSQLiteStatement>(
+                db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE Z_PK = ?1"));
+        }
+        if (!m_hasBodies || !m_bodyRow)
+            return {};
+        std::optional<qint64> row;
+        if (const auto owned = m_bodyOfNote.constFind(noteKey); owned != m_bodyOfNote.cend())
+            row = *owned;
+        else if (const auto linked = m_linkedBody.constFind(noteKey); linked != m_linkedBody.cend())
+            row = *linked;
+        if (!row)
+            return {};
+        m_bodyRow->reset();
+        m_bodyRow->bindInt64(1, *row);
+        return m_bodyRow->step() ? m_bodyRow->blob(0) : QByteArray();
+    }
+
+private:
+    QString m_path;
+    bool m_tried = false;
+    QELSQLiteDatabase m_db;
+    std::optional<QELIOS9NoteDataReader::InlineTexts> m_inlineTexts;
+    bool m_bodiesIndexed = false;
+    bool m_hasBodies = false;
+    QHash<qint64, qint64> m_bodyOfNote;
+    QHash<qint64, qint64> m_linkedBody;
+    // Declared last: finalised before the connection closes.
+    std::unique_ptr<QELSQLiteStatement> m_bodyRow;
+};
+
+std::unique_ptr<QELNoteDatabaseReader::MediaSession> QELIOS9NoteDatabaseReader::openMediaSession()
+{
+    return std::make_unique<StoreSession>(m_databasePath);
+}
+
 bool QELIOS9NoteDatabaseReader::extractMediaForNote(QELNoteDetail& detail)
+{
+    StoreSession session(m_databasePath);
+    return extractMediaInSession(detail, &session);
+}
+
+bool QELIOS9NoteDatabaseReader::extractMediaInSession(QELNoteDetail& detail, MediaSession* session)
 {
     assertNotOnGuiThread();
     std::lock_guard<std::recursive_mutex> guard(m_lock);
@@ -524,20 +626,23 @@ bool QELIOS9NoteDatabaseReader::extractMediaForNote(QELNoteDetail& detail)
         note->setMediaExtracted(true);
         return true;
     }
-    QString error;
-    QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_databasePath, &error);
-    if (!db.isOpen()) {
-        qCWarning(lcOrvane) << "The note store could not be opened for a note's media:" << error;
-        return false;
+    auto* store = dynamic_cast<StoreSession*>(session);
+    std::unique_ptr<StoreSession> own;
+    if (!store) {
+        own = std::make_unique<StoreSession>(m_databasePath);
+        store = own.get();
     }
-    const QByteArray blob = getBlobDataForNote(db.handle(), note->noteId());
+    sqlite3* db = store->handle();
+    if (!db)
+        return false;
+    const QByteArray blob = store->body(note->noteId());
     if (!blob.isEmpty()) {
-        QELIOS9NoteDetail::ContentList content = QELIOS9NoteDataReader::readNoteData(
-            blob, inlineTextsOf(db.handle(), columnsOf(db.handle(), kObjects)));
+        QELIOS9NoteDetail::ContentList content =
+            QELIOS9NoteDataReader::readNoteData(blob, store->inlineTexts());
         if (!content.isEmpty())
             note->setContent(content);
     }
-    getMediaForNote(db.handle(), *note);
+    getMediaForNote(db, *note);
     note->setMediaExtracted(true);
     return true;
 }

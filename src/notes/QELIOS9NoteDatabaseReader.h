@@ -41,6 +41,8 @@ public:
 
     NoteList getAllNotes() override;
     bool extractMediaForNote(QELNoteDetail& note) override;
+    std::unique_ptr<MediaSession> openMediaSession() override;
+    bool extractMediaInSession(QELNoteDetail& note, MediaSession* session) override;
     QString className() const override { return QStringLiteral("QELIOS9NoteDatabaseReader"); }
 
     // Where the attachments' local copies go: "attachments" in the temporary folder.
@@ -73,12 +75,14 @@ private:
     QList<std::shared_ptr<QELIOS9NoteDetail>> getNotesArray(const QELSQLiteDatabase& db);
     QList<std::shared_ptr<QELIOS9NoteDetail>> getNonAppleAccountNotes();
     QByteArray getBlobDataForNote(sqlite3* db, qint64 noteKey) const;
+    class StoreSession;
 
     void getMediaForNote(sqlite3* db, QELIOS9NoteDetail& note);
     void getMediaDataForNoteContent(sqlite3* db, const QList<QELMediaNoteContent*>& parts);
     void extractImageContent(QELMediaNoteContent& part);
     void extractSketchContent(QELMediaNoteContent& part);
     void extractVideoContent(QELMediaNoteContent& part);
+    void extractFileContent(QELMediaNoteContent& part);
     // The attachment's own file: the listing item of its media row.
     std::optional<QELDeviceBackupListingItem> mediaItem(const QELMediaNoteContent& part);
     std::optional<QELDeviceBackupListingItem> extractMediaPreview(const QELMediaNoteContent& part);

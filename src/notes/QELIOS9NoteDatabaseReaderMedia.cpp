@@ -107,6 +107,14 @@ void QELIOS9NoteDatabaseReader::getMediaForNote(sqlite3* db, QELIOS9NoteDetail& 
     if (parts.isEmpty())
         return;
     getMediaDataForNoteContent(db, parts);
+    // An attachment of another kind with a file of its own (a PDF, a
+    // recording, any file) is linked by its name rather than left out.
+    for (QELMediaNoteContent* part : std::as_const(parts)) {
+        if (part->contentFormat() == QELNoteContent::kUnresolved && part->mediaData()
+            && part->mediaData()->mediaId() != 0 && !part->mediaData()->mediaFileName().isEmpty()
+            && mediaItem(*part))
+            part->setContentFormat(QELNoteContent::kFile);
+    }
     // A type found only on the attachment's row may have made a placeholder
     // shown: the shown ones are numbered again in order.
     int exportCounter = 1;
@@ -126,6 +134,9 @@ void QELIOS9NoteDatabaseReader::getMediaForNote(sqlite3* db, QELIOS9NoteDetail& 
         case QELNoteContent::kVideo:
             if (hasRow)
                 extractVideoContent(*part);
+            break;
+        case QELNoteContent::kFile:
+            extractFileContent(*part);
             break;
         default:
             break;
@@ -389,6 +400,19 @@ void QELIOS9NoteDatabaseReader::extractImageContent(QELMediaNoteContent& part)
         part.setFileName(local->path);
         part.setFileType(local->fileType);
         part.setIsPicture(true);
+    }
+}
+
+void QELIOS9NoteDatabaseReader::extractFileContent(QELMediaNoteContent& part)
+{
+    const std::optional<QELDeviceBackupListingItem> item = mediaItem(part);
+    if (!item)
+        return;
+    const QString fileType = safeFileType(part.mediaData()->mediaFileName());
+    if (const std::optional<LocalCopy> local = processMediaFile(*item, fileType)) {
+        part.setFileName(local->path);
+        part.setFileType(local->fileType);
+        part.setIsPicture(false);
     }
 }
 

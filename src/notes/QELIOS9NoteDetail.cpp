@@ -16,8 +16,10 @@ QString QELIOS9NoteDetail::plainTextRepresentation() const
     return text.trimmed();
 }
 
-QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& path) const
+QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& path,
+                                int* notExported, AtomicFileBatch* files) const
 {
+    int missing = 0;
     QString html = QStringLiteral("<!DOCTYPE HTML>\r\n<html>\n<head>\r\n\t<title>%1</title>\r\n"
                                   "\t<style>\r\n\t\timg{max-width:100%;margin-top:10px;}\r\n"
                                   "\t</style>\r\n<body>")
@@ -27,7 +29,10 @@ QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& 
         QString pending;
         for (const std::shared_ptr<QELNoteContent>& part : *m_content) {
             const int format = part->contentFormat();
-            if (format < QELNoteContent::kTextLine || format > QELNoteContent::kVideo) {
+            if (format < QELNoteContent::kTextLine
+                || (format > QELNoteContent::kVideo && format != QELNoteContent::kFile)) {
+                if (dynamic_cast<const QELMediaNoteContent*>(part.get()))
+                    ++missing; // an attachment of a kind no page shows
                 html += pending;
                 pending.clear();
                 continue;
@@ -35,7 +40,9 @@ QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& 
             QString partHtml;
             if (kind == Page::Export && format != QELNoteContent::kTextLine) {
                 const auto* media = dynamic_cast<const QELMediaNoteContent*>(part.get());
-                partHtml = media ? media->htmlExportAtPath(path) : QStringLiteral("<br/>");
+                partHtml = media ? media->htmlExportAtPath(path, files) : QStringLiteral("<br/>");
+                if (partHtml == QLatin1String("<br/>"))
+                    ++missing;
             } else {
                 partHtml = part->htmlRepresentation();
             }
@@ -51,6 +58,8 @@ QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& 
         html += pending;
     }
     html += QStringLiteral("\r\n</body>\r\n</html>");
+    if (notExported)
+        *notExported = missing;
     return html;
 }
 
@@ -62,4 +71,10 @@ QString QELIOS9NoteDetail::htmlRepresentationWithTitle(const QString& title) con
 QString QELIOS9NoteDetail::htmlExportToPath(const QString& path, const QString& title) const
 {
     return page(title, Page::Export, path);
+}
+
+QString QELIOS9NoteDetail::htmlExportCounting(const QString& path, const QString& title,
+                                              int* notExported, AtomicFileBatch* files) const
+{
+    return page(title, Page::Export, path, notExported, files);
 }

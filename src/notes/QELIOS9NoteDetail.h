@@ -20,6 +20,8 @@ public:
     QString plainTextRepresentation() const override;
     QString htmlRepresentationWithTitle(const QString& title) const override;
     QString htmlExportToPath(const QString& path, const QString& title) const override;
+    QString htmlExportCounting(const QString& path, const QString& title, int* notExported,
+                               AtomicFileBatch* files = nullptr) const override;
 
     // Set once the body is decoded into content() and its attachments are copied.
     bool mediaExtracted() const { return m_mediaExtracted; }
@@ -30,7 +32,8 @@ public:
 
 private:
     enum class Page { Display, Export };
-    QString page(const QString& title, Page kind, const QString& path) const;
+    QString page(const QString& title, Page kind, const QString& path, int* notExported = nullptr,
+                 AtomicFileBatch* files = nullptr) const;
 
     bool m_mediaExtracted = false;
     std::optional<ContentList> m_content;

@@ -3,13 +3,16 @@
 
 #include <QRegularExpression>
 
+#include "HtmlEntities.h"
 #include "TextEscaping.h"
 
 QString QELLegacyNoteDetail::plainTextRepresentation() const
 {
     if (m_text.isEmpty())
         return QString(QLatin1String(""));
-    static const QRegularExpression kMarkup(QStringLiteral("<[^>]+>|&nbsp;"),
+    // The text is decoded already: only what is plainly a tag goes, so "5 < 6
+    // and 7 > 3" keeps its comparison.
+    static const QRegularExpression kMarkup(QStringLiteral("</?[A-Za-z][^<>]*>|&nbsp;"),
                                             QRegularExpression::CaseInsensitiveOption);
     QString text = m_text;
     text.replace(QStringLiteral("<div>"), QStringLiteral("\r\n"));
@@ -46,8 +49,11 @@ QString QELLegacyNoteDetail::cleanedBodyText(const QString& html)
     text.replace(QStringLiteral("<div><br></div>"), QStringLiteral("\r\n"));
     text.replace(QStringLiteral("<div>"), QStringLiteral("\r\n"));
     text.replace(QStringLiteral("<br>"), QStringLiteral("\r\n"));
-    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    text.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
     text.remove(kTag);
+    // Tags first, then every character reference once: "&amp;lt;" is the
+    // text "&lt;" that was typed, and a decoded "<" is never taken for a tag.
+    // The page escapes the text again, once.
+    text = HtmlEntities::decoded(text);
+    text.replace(QChar(0x00A0), QLatin1Char(' '));
     return text.trimmed();
 }

@@ -18,7 +18,8 @@ public:
     void setText(const QString& text) { m_text = text; }
 
     // The cleaning the older databases' HTML bodies get: line-break markup to
-    // CR LF, "&amp;" and "&nbsp;" decoded, other tags removed, trimmed.
+    // CR LF, other tags removed, then every character reference decoded once
+    // (a no-break space as a space), trimmed.
     static QString cleanedBodyText(const QString& html);
 
 private:

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "AtomicFile.h"
+#include "AtomicFileBatch.h"
 #include "Log.h"
 #include "SafePath.h"
 #include "TextEscaping.h"
@@ -45,27 +46,26 @@ bool sameContents(const QString& a, const QString& b)
     return second.atEnd();
 }
 
-bool copyFile(const QString& source, const QString& target)
+bool copyFile(const QString& source, const QString& target, AtomicFileBatch* files)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
     QString error;
-    const bool written = writeFileAtomically(
-        target,
-        [&in](QIODevice& out, QString* why) {
-            constexpr qint64 kChunk = 1 << 20;
-            while (!in.atEnd()) {
-                const QByteArray chunk = in.read(kChunk);
-                if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-                    if (why)
-                        *why = QStringLiteral("the attachment could not be copied");
-                    return false;
-                }
+    const AtomicFile::Producer produce = [&in](QIODevice& out, QString* why) {
+        constexpr qint64 kChunk = 1 << 20;
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(kChunk);
+            if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+                if (why)
+                    *why = QStringLiteral("the attachment could not be copied");
+                return false;
             }
-            return true;
-        },
-        &error);
+        }
+        return true;
+    };
+    const bool written = files ? files->write(target, produce, &error)
+                               : writeFileAtomically(target, produce, &error);
     if (!written)
         qCWarning(lcOrvane) << "A note attachment was not exported:" << error;
     return written;
@@ -85,8 +85,12 @@ QString QELMediaNoteContent::nameShownForFile() const
 QString QELMediaNoteContent::htmlRepresentation() const
 {
     const int format = contentFormat();
-    if ((format != kImage && format != kSketch && format != kVideo) || m_fileName.isEmpty())
+    if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
+        || m_fileName.isEmpty())
         return kLineBreak;
+    if (format == kFile)
+        return QStringLiteral("<a href=\"%1\">%2</a>")
+            .arg(fileUrl(m_fileName), TextEscaping::htmlText(nameShownForFile()));
     if (format == kVideo) {
         if (!m_mediaData)
             return kLineBreak;
@@ -112,11 +116,11 @@ QString QELMediaNoteContent::attachmentsFolderForPage(const QString& htmlPath)
     return stem + QStringLiteral(" - Attachments");
 }
 
-QString QELMediaNoteContent::htmlExportAtPath(const QString& htmlPath) const
+QString QELMediaNoteContent::htmlExportAtPath(const QString& htmlPath, AtomicFileBatch* files) const
 {
     const int format = contentFormat();
-    if ((format != kImage && format != kSketch && format != kVideo) || m_fileName.isEmpty()
-        || !QFileInfo(m_fileName).isFile() || m_fileType.isEmpty())
+    if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
+        || m_fileName.isEmpty() || !QFileInfo(m_fileName).isFile() || m_fileType.isEmpty())
         return kLineBreak;
     const QString folder = attachmentsFolderForPage(htmlPath);
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
@@ -133,10 +137,10 @@ QString QELMediaNoteContent::htmlExportAtPath(const QString& htmlPath) const
             SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced,
                                         SafePath::Taken::InFolder);
             name = namer.claim(m_exportName, m_fileType);
-            if (name.isEmpty() || !copyFile(m_fileName, folder + QLatin1Char('/') + name))
+            if (name.isEmpty() || !copyFile(m_fileName, folder + QLatin1Char('/') + name, files))
                 return kLineBreak;
         }
-    } else if (!copyFile(m_fileName, wantedPath)) {
+    } else if (!copyFile(m_fileName, wantedPath, files)) {
         return kLineBreak;
     }
     const QString source = relativeUrl(QFileInfo(folder).fileName(), name);

@@ -8,6 +8,8 @@
 #include "QELNoteContent.h"
 #include "QELNoteMediaDetail.h"
 
+class AtomicFileBatch;
+
 // One attachment of a note: an image, a sketch, a video, or a placeholder
 // that stands for an attachment of a kind the pages do not show.
 class QELMediaNoteContent : public QELNoteContent {
@@ -29,7 +31,9 @@ public:
     // bytes is referred to as it is; a different file of that name keeps its
     // place and the copy takes a numbered name. "<br/>" when there is nothing
     // to copy or the copy failed. Blocking: worker threads.
-    QString htmlExportAtPath(const QString& htmlPath) const;
+    // Through `files` the copy is placed by the export's batch, synced once
+    // at the end of its run (null: synced at once).
+    QString htmlExportAtPath(const QString& htmlPath, AtomicFileBatch* files = nullptr) const;
 
     // The folder of a page's attachments: `htmlPath` with a trailing ".html"
     // replaced by " - Attachments" (only the trailing one: a folder or title

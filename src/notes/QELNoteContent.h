@@ -13,6 +13,9 @@ public:
     static constexpr int kVideo = 4;
     // An attachment placeholder that no attachment of a kind we show resolved.
     static constexpr int kUnresolved = 5;
+    // An attachment file of another kind (a PDF, a recording, any file): the
+    // pages link it by its name.
+    static constexpr int kFile = 6;
 
     virtual ~QELNoteContent() = default;
 

@@ -20,6 +20,17 @@ bool QELNoteDatabaseReader::extractMediaForNote(QELNoteDetail& note)
     return true;
 }
 
+std::unique_ptr<QELNoteDatabaseReader::MediaSession> QELNoteDatabaseReader::openMediaSession()
+{
+    return nullptr;
+}
+
+bool QELNoteDatabaseReader::extractMediaInSession(QELNoteDetail& note, MediaSession* session)
+{
+    Q_UNUSED(session)
+    return extractMediaForNote(note);
+}
+
 QString QELNoteDatabaseReader::lastError() const
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);

@@ -32,6 +32,18 @@ public:
     // not change again, so its pages may be made without the lock.
     // Blocking: worker threads.
     virtual bool extractMediaForNote(QELNoteDetail& note);
+
+    // What a run over many notes (an export) opens once for all of them: the
+    // database, and the indexes of its bodies and inline texts. Made, used and
+    // dropped on one worker thread (it holds that thread's connection).
+    class MediaSession {
+    public:
+        virtual ~MediaSession() = default;
+    };
+    // Null when the reader needs none (its notes always have their media).
+    virtual std::unique_ptr<MediaSession> openMediaSession();
+    // extractMediaForNote() within a session of this reader (null: none).
+    virtual bool extractMediaInSession(QELNoteDetail& note, MediaSession* session);
     // The reader's class name, as orvane-inspect prints it.
     virtual QString className() const = 0;
 

@@ -8,6 +8,8 @@
 #include <QMetaType>
 #include <QString>
 
+class AtomicFileBatch;
+
 #include "QELNoteAccountDetail.h"
 #include "QELNoteFolderDetail.h"
 #include "QELNoteRowKey.h"
@@ -27,6 +29,18 @@ public:
     // The note as an HTML page to be written to `path`; copies its attachments
     // into the attachments folder beside that path. Blocking: worker threads.
     virtual QString htmlExportToPath(const QString& path, const QString& title) const = 0;
+    // The same, counting in `notExported` the attachments the page could not
+    // carry (none could be copied, or they are of a kind no page shows); the
+    // attachments are placed through `files`, which the run syncs once (null:
+    // each is synced at once).
+    virtual QString htmlExportCounting(const QString& path, const QString& title, int* notExported,
+                                       AtomicFileBatch* files = nullptr) const
+    {
+        Q_UNUSED(files)
+        if (notExported)
+            *notExported = 0;
+        return htmlExportToPath(path, title);
+    }
 
     qint64 noteId() const { return m_noteId; }
     void setNoteId(qint64 noteId) { m_noteId = noteId; }

@@ -23,6 +23,14 @@ public:
     QString senderName() const { return m_senderName; }
     // Whether the address book gave the name.
     bool namedByAddressBook() const { return m_namedByAddressBook; }
+    // The sender as lists and saved files name it: a contact's name with the
+    // number beside it ("Lee, Ann (+15550100111)"), else the name alone.
+    QString shownName() const
+    {
+        if (!m_namedByAddressBook || m_sender.isEmpty())
+            return m_senderName;
+        return m_senderName + QStringLiteral(" (") + m_sender + QLatin1Char(')');
+    }
 
     bool operator==(const QELVoiceMailContact& other) const = default;
 

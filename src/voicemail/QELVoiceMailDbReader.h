@@ -11,13 +11,14 @@
 #include "QELVoiceMailItem.h"
 
 class BackupFileSource;
-class QELSQLiteDatabase;
+class QELContactNameLookup;
 class QELVoiceMailStore;
 
 // Reads the voicemail index (voicemail.db) into the private store: one
 // sender per distinct sender text, named from the address book where it has
-// the sender, and the sender's voicemails. Every statement binds the device's
-// text; a withheld or empty sender is kept under "UNKNOWNSENDER".
+// the sender, and the sender's voicemails, read in one pass in row order (a
+// sender whose text is not valid UTF-8 keeps its voicemails); a withheld or
+// empty sender is kept under "UNKNOWNSENDER".
 //
 // Calling order: make, loadVoiceMail() once (worker threads), then
 // getContacts() and getVoiceMailsForSenderId() any number of times from any
@@ -49,11 +50,14 @@ public:
     // no sender matches.
     QList<QELVoiceMailItem> getVoiceMailsForSenderId(const QString& sender) const;
 
-    // The address book's name of a sender: the full-text table first (the
-    // sender anywhere in the numbers, or the e-mail addresses for a sender
-    // with "@"), then the last four characters through ABPhoneLastFour; the
-    // empty text when neither names it. Blocking.
+    // The address book's name of a sender, "Last, First" (or the one of them
+    // it has, else the organisation), through the shared contacts lookup: a
+    // number matches the contact holding the same number in any form, an
+    // e-mail address the same address; the empty text when nothing matches.
+    // Blocking.
     QString _addressForSenderId(const QString& sender);
+    // The device's region, for numbers written without a country code; empty: "US".
+    void setPhoneRegion(const QString& region) { m_phoneRegion = region; }
 
     QString _dbPath() const { return m_dbPath; }
     QString _abDbPath() const { return m_abDbPath; }
@@ -61,16 +65,14 @@ public:
 
 private:
     QELVoiceMailDbReader(const QString& voiceMailDbPath, const QString& addressBookDbPath);
-    QString nameFromFullTextSearch(const QELSQLiteDatabase& addressBook, const QString& sender);
-    QString nameFromLastFour(const QELSQLiteDatabase& addressBook, const QString& sender);
     bool fail(const QString& why);
 
     QString m_dbPath;
     QString m_abDbPath;
     QString m_lastError;
     std::unique_ptr<QELVoiceMailStore> m_store;
-    std::unique_ptr<QELSQLiteDatabase> m_addressBook;
-    bool m_addressBookTried = false;
+    QString m_phoneRegion;
+    std::unique_ptr<QELContactNameLookup> m_addressBook;
     QList<QELVoiceMailContact> m_contacts;
     QHash<QString, QList<QELVoiceMailItem>> m_itemsBySender;
 };

@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "AddressBookFixture.h"
 #include "CallLogTestSupport.h"
 #include "QELCallLogHTMLGenerator.h"
+#include "QELCallLogStoreDataReader.h"
 #include "QELCopyCallLogs.h"
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
@@ -147,6 +149,41 @@ TEST_F(CallLogCopy, APageThatCannotBeWrittenCountsItsCallsAndLeavesTheOlderFileW
     // A folder that does not exist.
     run(callsOf({"Ann"}), m_dir.filePath(QStringLiteral("missing/deeper")));
     EXPECT_EQ(m_job.failedItemCount(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// The saved page, read back: a contact's calls under the name with the number
+// beside it, a stranger's under the number, withheld calls as "No Caller ID".
+TEST_F(CallLogCopy, TheSavedPageNamesEveryPartyAsThePageDoes)
+{
+    AddressBookFixture book;
+    book.phone(book.person(AddressBookFixture::Person::named("Elif", "Yılmaz")),
+               QStringLiteral("+90 212 555 0134"));
+    const QString bookPath = m_dir.filePath(QStringLiteral("AddressBook.sqlitedb"));
+    ASSERT_TRUE(book.write(bookPath));
+    using namespace CallLogTest;
+    const QString history =
+        writeHistory(Generation::StoreWithTextAddress, m_dir.path(),
+                     {{QStringLiteral("011 90 212 555 01 34"), utc(2024, 1, 1), 10, false, false},
+                      {QStringLiteral("+15550000134"), utc(2024, 1, 2), 20, false, false},
+                      {QString(), utc(2024, 1, 3), 30, false, true}});
+    QELCallLogStoreDataReader reader(history, bookPath, QString());
+    ASSERT_TRUE(reader.loadCallLog());
+    const QList<QELCallLogEntryDetail> calls =
+        reader.getCallLogForParticipants(reader.getCallLogParticipantList());
+    ASSERT_EQ(calls.size(), 3);
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    run(calls, out);
+    const QString page = QString::fromUtf8(contents(out + QStringLiteral("/Call Logs.html")));
+    EXPECT_TRUE(page.contains(QStringLiteral("Elif Yılmaz (011 90 212 555 01 34) on")))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("from +15550000134 on")));
+    EXPECT_TRUE(page.contains(QStringLiteral("</div>No Caller ID on")));
+    EXPECT_EQ(page.count(QStringLiteral("<hr size=1 noshade/>")), 3);
 }
 
 } // namespace

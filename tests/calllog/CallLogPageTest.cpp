@@ -179,3 +179,34 @@ TEST(CallLogPage, DatesFollowTheLocaleAndTimeZoneGiven)
 }
 
 } // namespace
+
+namespace {
+
+// The number stands beside the name a contact gave it, escaped like the name;
+// a call named by its own number shows it once.
+TEST(CallLogPage, ShowsTheNumberBesideTheContactsName)
+{
+    struct Case {
+        const char* name;
+        const char* address;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Ann Lee", "+15550100111", "Ann Lee (+15550100111) on"},
+        {"+15550000134", "+15550000134", " +15550000134 on"},
+        {"No Caller ID", "", " No Caller ID on"},
+        {"<b>Eve</b>", "<img src=x>", "&lt;b&gt;Eve&lt;/b&gt; (&lt;img src=x&gt;) on"},
+        {"", "+4420", " +4420 on"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        QELCallLogEntryDetail entry = call(c.name, utc(2024, 1, 1), 5, 0);
+        entry.setAddress(QString::fromUtf8(c.address));
+        const QString page =
+            QELCallLogHTMLGenerator::generateHTMLForCallLogs({entry}, fixedOptions());
+        EXPECT_TRUE(page.contains(QString::fromUtf8(c.shown))) << page.toStdString();
+        EXPECT_FALSE(page.contains(QStringLiteral("<img src=x")));
+    }
+}
+
+} // namespace

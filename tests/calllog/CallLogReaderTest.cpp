@@ -11,6 +11,7 @@
 #include "AddressBookFixture.h"
 #include "CallLogTestSupport.h"
 #include "FolderBackupFileSource.h"
+#include "LocalizedStrings.h"
 #include "QELCallLogDbReader.h"
 #include "QELCallLogStoreDataReader.h"
 #include "QELSQLiteDatabase.h"
@@ -167,9 +168,6 @@ TEST_P(CallLogReaders, HostileAddressesAreTheirOwnParticipantsAndKeepTheirCalls)
     QList<Call> calls;
     for (int i = 0; i < hostile.size(); ++i)
         calls.append({hostile[i], utc(2024, 1, 1 + i), i + 1, false, false});
-    // Empty and missing addresses belong to nobody.
-    calls.append({QStringLiteral(""), utc(2024, 2, 1), 5, false, false});
-    calls.append({QString(), utc(2024, 2, 2), 5, false, false});
     const QString path = write(calls);
     const QByteArray before = sha1Of(path);
     auto reader = readerFor(path);
@@ -185,6 +183,36 @@ TEST_P(CallLogReaders, HostileAddressesAreTheirOwnParticipantsAndKeepTheirCalls)
     }
     // The copy is read, never changed (a blob address is decoded in memory).
     EXPECT_EQ(sha1Of(path), before);
+}
+
+// A withheld number and a group call keep no address; their calls are
+// listed together under "No Caller ID", never dropped.
+TEST_P(CallLogReaders, CallsWithoutAnAddressAreListedAsNoCallerId)
+{
+    const QString path = write({{QStringLiteral(""), utc(2024, 2, 1), 5, false, false},
+                                {QStringLiteral("+15550100111"), utc(2024, 2, 2), 7, false, false},
+                                {QString(), utc(2024, 2, 3), 0, false, true},
+                                {QStringLiteral("  "), utc(2024, 2, 4), 9, true, false}});
+    auto reader = readerFor(path);
+    ASSERT_TRUE(reader->loadCallLog()) << reader->lastError().toStdString();
+    EXPECT_EQ(reader->callCount(), 4);
+    const QList<QELCallLogParticipant> participants = reader->getCallLogParticipantList();
+    ASSERT_EQ(participants.size(), 2);
+    const auto withheld =
+        std::find_if(participants.cbegin(), participants.cend(),
+                     [](const QELCallLogParticipant& p) { return p.address().isEmpty(); });
+    ASSERT_NE(withheld, participants.cend());
+    EXPECT_EQ(withheld->name(), L("NOCALLERID"));
+    EXPECT_EQ(withheld->name(), QStringLiteral("No Caller ID"));
+    const QList<QELCallLogEntryDetail> found = reader->getCallLogForParticipants({*withheld});
+    ASSERT_EQ(found.size(), 3);
+    EXPECT_EQ(found[0].duration(), 9);
+    EXPECT_EQ(found[1].duration(), 0);
+    EXPECT_EQ(found[2].duration(), 5);
+    for (const QELCallLogEntryDetail& call : found)
+        EXPECT_EQ(call.name(), QStringLiteral("No Caller ID"));
+    // Every call of the history is on the page of everyone.
+    EXPECT_EQ(reader->getCallLogForParticipants(participants).size(), 4);
 }
 
 TEST_P(CallLogReaders, AHistoryWithoutCallsHasNoParticipants)

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -140,7 +141,10 @@ TEST_F(CallLogViewTest, ShowsTheParticipantsThenTheCallsOfTheSelectedNewestFirst
     QString text;
     enginePageOf(view->webView())->toPlainText([&](const QString& t) { text = t; });
     ASSERT_TRUE(waitUntil([&] { return !text.isEmpty(); }));
-    EXPECT_TRUE(text.contains(QStringLiteral("Bob Stone on"))) << text.toStdString();
+    // The address stands beside the contact's name; a stranger's is shown once.
+    EXPECT_TRUE(text.contains(QStringLiteral("Bob Stone (bob@example.com) on")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("alice Ray (+1555123) on")));
     EXPECT_TRUE(text.contains(QStringLiteral("(FaceTime)")));
 
     // Search has no effect.
@@ -225,9 +229,9 @@ TEST_F(CallLogViewTest, PrintsThroughTheChosenPrinterOnlyWhenConfirmed)
     EXPECT_EQ(asked, 1);
 }
 
-// A history of many calls makes a page far above the 2 MB the engine takes
-// inline: it is written to a file and loaded from there.
-TEST_F(CallLogViewTest, ShowsPagesAboveTheInlineLimitFromAFile)
+// A history of 50,000 calls is gathered and laid out on a worker and shown a
+// page at a time, so the window never waits for the whole history.
+TEST_F(CallLogViewTest, AHugeHistoryIsShownAPageAtATime)
 {
     QList<CallHistoryFixture::StoreCall> calls;
     for (int i = 0; i < 50000; ++i) {
@@ -243,29 +247,20 @@ TEST_F(CallLogViewTest, ShowsPagesAboveTheInlineLimitFromAFile)
     auto view = loadedView();
     ASSERT_EQ(view->participants().size(), 2);
 
-    // Every call: the page goes to a file, which the view starts to load.
     select(*view, {"+15550001", "+15550002"});
     ASSERT_TRUE(waitUntil([&] { return view->callLogs().size() == 50000; }));
-    ASSERT_TRUE(waitUntil([&] { return !view->webView()->pageFilePath().isEmpty(); }));
-    const QString all = view->webView()->pageFilePath();
-    EXPECT_GT(QFileInfo(all).size(), 10 * 1024 * 1024);
-    EXPECT_EQ(enginePageOf(view->webView())->requestedUrl(), QUrl::fromLocalFile(all));
-
-    // 5,000 calls (above the limit too) are shown whole.
-    select(*view, {"+15550001"});
-    ASSERT_TRUE(waitUntil([&] { return view->callLogs().size() == 5000; }));
-    ASSERT_TRUE(waitUntil([&] {
-        return view->webView()->pageFilePath() != all && !view->webView()->pageFilePath().isEmpty();
-    }));
-    const QString some = view->webView()->pageFilePath();
-    EXPECT_GT(QFileInfo(some).size(), 2 * 1024 * 1024);
-    // The page of all calls, no longer shown, is removed.
-    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(all); }));
+    EXPECT_EQ(view->pageCount(), 50000 / QELCallLogView::kCallsPerPage);
     ASSERT_TRUE(waitUntil([&] { return view->buttonPrint()->isEnabled(); }, 120000));
     QString text;
     enginePageOf(view->webView())->toPlainText([&](const QString& t) { text = t; });
     ASSERT_TRUE(waitUntil([&] { return !text.isEmpty(); }, 60000));
-    EXPECT_EQ(text.count(QStringLiteral("Call ")), 5000);
+    EXPECT_EQ(text.count(QStringLiteral("Call ")), QELCallLogView::kCallsPerPage);
+
+    // 5,000 calls: ten pages, the first shown.
+    select(*view, {"+15550001"});
+    ASSERT_TRUE(waitUntil([&] { return view->callLogs().size() == 5000; }));
+    EXPECT_EQ(view->pageCount(), 5000 / QELCallLogView::kCallsPerPage);
+    EXPECT_EQ(view->pageIndex(), 0);
 }
 
 TEST(CallLogCategoryRow, RegistersTheCallLogViewForItsViewType)
@@ -279,6 +274,57 @@ TEST(CallLogCategoryRow, RegistersTheCallLogViewForItsViewType)
         row->makeView(CategoryViewContext{11, QRect(0, 0, 400, 300), nullptr, nullptr}));
     ASSERT_NE(dynamic_cast<QELCallLogView*>(view.get()), nullptr);
     EXPECT_TRUE(view->answers(QELDeviceCategoryContentView::Copy));
+}
+
+} // namespace
+
+namespace {
+
+// A long history is gathered and laid out on a worker and shown a page at a
+// time; the page controls step through it and a new selection starts again.
+TEST_F(CallLogViewTest, ALongHistoryIsShownInPages)
+{
+    QList<Call> calls;
+    const int count = int(QELCallLogView::kCallsPerPage * 2 + 17);
+    for (int i = 0; i < count; ++i)
+        calls.append({QStringLiteral("+15550100111"), utc(2020, 1, 1).addSecs(qint64(i) * 3600), i,
+                      false, false});
+    calls.append({QStringLiteral("+15550100222"), utc(2019, 1, 1), 5, false, false});
+    ASSERT_FALSE(writeHistory(Generation::StoreWithTextAddress, m_folder, calls).isEmpty());
+    AddressBookFixture book;
+    ASSERT_TRUE(book.write(m_folder + QStringLiteral("/AddressBook.sqlitedb")));
+    auto view = loadedView();
+    ASSERT_EQ(view->participants().size(), 2);
+    // One page: no page controls.
+    select(*view, {"+15550100222"});
+    ASSERT_TRUE(waitUntil([&] { return view->callLogs().size() == 1; }));
+    EXPECT_EQ(view->pageCount(), 1);
+    EXPECT_FALSE(view->buttonNextPage()->isVisibleTo(view.get()));
+
+    select(*view, {"+15550100111"});
+    ASSERT_TRUE(waitUntil([&] { return view->callLogs().size() == count; }));
+    EXPECT_EQ(view->pageCount(), 3);
+    EXPECT_EQ(view->pageIndex(), 0);
+    EXPECT_TRUE(view->buttonNextPage()->isVisibleTo(view.get()));
+    EXPECT_FALSE(view->buttonPreviousPage()->isEnabled());
+    EXPECT_EQ(view->pageLabel()->text(),
+              L("CALLLOGPAGE")
+                  .arg(QLocale().toString(1), QLocale().toString(500), QLocale().toString(count)));
+    EXPECT_EQ(view->pageLabel()->textFormat(), Qt::PlainText);
+
+    view->buttonNextPage()->click();
+    view->buttonNextPage()->click(); // before the second page came: asks for it again
+    ASSERT_TRUE(waitUntil([&] { return view->pageIndex() == 1; }));
+    view->buttonNextPage()->click();
+    ASSERT_TRUE(waitUntil([&] { return view->pageIndex() == 2; }));
+    EXPECT_FALSE(view->buttonNextPage()->isEnabled());
+    EXPECT_TRUE(view->buttonPreviousPage()->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return view->buttonPrint()->isEnabled(); }));
+    QString text;
+    enginePageOf(view->webView())->toPlainText([&](const QString& t) { text = t; });
+    ASSERT_TRUE(waitUntil([&] { return !text.isEmpty(); }));
+    // The last page holds the oldest 17 calls.
+    EXPECT_EQ(text.count(QStringLiteral("Call received from")), 17) << text.left(300).toStdString();
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "MessagesTestSupport.h"
-#include "QELMessagesContactLookup.h"
+#include "QELContactNameLookup.h"
 #include "QtPrinters.h"
 
 using namespace MessagesTest;

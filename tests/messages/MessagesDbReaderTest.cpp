@@ -362,14 +362,14 @@ TEST_F(MessagesDb, IMessageChatsTakeOnlyTheirOwnNumbersAndRooms)
     db.madridChat("+15559990123", {"+15559990123"});
     const auto r = reader(write(db));
     const QList<QELMessagesConversation> list = r->getConversationList();
-    // The other number ends in Ann's last four digits, which name it too:
-    // same title, another person, so another conversation.
-    ASSERT_EQ(titles(list), (QStringList{"Ann Lee", "Ann Lee", "Ann Lee, Bob Tanaka"}));
-    EXPECT_EQ(list[1].madridHandle(), "+15559990123");
+    // The other number only ends in Ann's last four digits: it is nobody's,
+    // and its conversation is titled by the number.
+    ASSERT_EQ(titles(list), (QStringList{"Ann Lee", "Ann Lee, Bob Tanaka", "+15559990123"}));
+    EXPECT_EQ(list[2].madridHandle(), "+15559990123");
     EXPECT_EQ(texts(messagesOf(*r, list[0])), (QStringList{"Ann's", "in the room"}));
-    EXPECT_EQ(texts(messagesOf(*r, list[1])),
+    EXPECT_EQ(texts(messagesOf(*r, list[2])),
               (QStringList{"someone else ending in 0123", "unknown's own"}));
-    EXPECT_EQ(texts(messagesOf(*r, list[2])), (QStringList{"in the room", "Bob in the room"}));
+    EXPECT_EQ(texts(messagesOf(*r, list[1])), (QStringList{"in the room", "Bob in the room"}));
     EXPECT_EQ(messagesOf(*r, list[0])[0].direction(), 1);
 }
 

@@ -387,3 +387,65 @@ TEST_F(NoteAttachmentsTest, AnAttachmentTypedOnlyByItsRowIsResolved)
         }
     }
 }
+
+// Attachments of other kinds (a PDF, a recording) are copied and linked by
+// their names, in the view and in the export; one the backup has no file for
+// keeps its place and counts as not exported.
+TEST_F(NoteAttachmentsTest, FilesOfOtherKindsAreCopiedAndLinked)
+{
+    Picture pdf;
+    pdf.uti = QStringLiteral("com.adobe.pdf");
+    pdf.fileName = QStringLiteral("Boarding <pass>.pdf");
+    pdf.bytes =
+        QByteArray("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n");
+    Picture audio;
+    audio.uti = QStringLiteral("com.apple.m4a-audio");
+    audio.fileName = QStringLiteral("Recording.m4a");
+    audio.bytes = QByteArray("\0\0\0\x18"
+                             "ftypM4A ",
+                             12);
+    Picture lost;
+    lost.uti = QStringLiteral("public.vcard");
+    lost.fileName = QStringLiteral("card.vcf"); // no file in the backup
+    Picture photo;
+    photo.bytes = encoded(uprightPicture(), "jpeg");
+    const auto parts = extract({pdf, audio, lost, photo});
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts.at(0)->contentFormat(), QELNoteContent::kFile);
+    EXPECT_EQ(parts.at(1)->contentFormat(), QELNoteContent::kFile);
+    EXPECT_EQ(parts.at(2)->contentFormat(), QELNoteContent::kUnresolved);
+    EXPECT_EQ(parts.at(3)->contentFormat(), QELNoteContent::kImage);
+    EXPECT_EQ(parts.at(0)->exportName(), QStringLiteral("1"));
+    EXPECT_EQ(parts.at(3)->exportName(), QStringLiteral("3"));
+    QFile copy(parts.at(0)->fileName());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), pdf.bytes);
+    EXPECT_EQ(parts.at(0)->fileType(), QStringLiteral("pdf"));
+    // The view links the copy by the device's name, escaped.
+    const QString shown = parts.at(0)->htmlRepresentation();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("<a href=\"file://"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral(">Boarding &lt;pass&gt;.pdf</a>")));
+
+    // The export copies both files beside the page and links them.
+    const QString page = m_root.filePath(QStringLiteral("out/With pictures.html"));
+    QDir().mkpath(QFileInfo(page).path());
+    const auto notes = m_reader->getAllNotes();
+    ASSERT_EQ(notes.size(), 1);
+    ASSERT_TRUE(m_reader->extractMediaForNote(*notes.first()));
+    int notExported = -1;
+    const QString html =
+        notes.first()->htmlExportCounting(page, QStringLiteral("With pictures"), &notExported);
+    EXPECT_EQ(notExported, 1); // the card
+    const QString folder = QELMediaNoteContent::attachmentsFolderForPage(page);
+    EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"With%20pictures%20-%20Attachments/1.pdf\">"
+                                             "Boarding &lt;pass&gt;.pdf</a>")))
+        << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("2.m4a\">Recording.m4a</a>")));
+    QFile exported(folder + QStringLiteral("/1.pdf"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(), pdf.bytes);
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/2.m4a")));
+    const QStringList copied = QDir(folder).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(copied.size(), 3) << copied.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(copied.at(2).startsWith(QStringLiteral("3.")));
+}

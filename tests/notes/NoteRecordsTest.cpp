@@ -131,11 +131,34 @@ TEST(NoteRecordsTest, LegacyBodiesAreCleaned)
         {QStringLiteral("<div>a</div><div><br></div><div>b &amp; c</div>"),
          QStringLiteral("a\r\n\r\nb & c")},
         {QStringLiteral("<div><br></div>"), QString()},
-        {QStringLiteral("x&amp;nbsp;y"), QStringLiteral("x y")},
+        // Decoded once: what was typed as "&nbsp;" stays so.
+        {QStringLiteral("x&amp;nbsp;y"), QStringLiteral("x&nbsp;y")},
+        {QStringLiteral("<div>5 &lt; 6 &amp;&amp; 7 &gt; 3</div>"),
+         QStringLiteral("5 < 6 && 7 > 3")},
+        {QStringLiteral("&lt;b&gt;not bold&lt;/b&gt;"), QStringLiteral("<b>not bold</b>")},
+        {QStringLiteral("caf&eacute; &#8220;q&#8221; &#x20AC;5 &apos;s&quot;"),
+         QStringLiteral("café \u201cq\u201d \u20ac5 's\"")},
+        {QStringLiteral("a&nbsp;b &amp;amp; &unknown; &#xD800; &#99999999; & c &#x;"),
+         QStringLiteral("a b &amp; &unknown; \ufffd \ufffd & c &#x;")},
         {QStringLiteral("<B>bold</B><br>next"), QStringLiteral("bold\r\nnext")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QELLegacyNoteDetail::cleanedBodyText(c.first), c.second) << qPrintable(c.first);
+}
+
+// An older note's text is decoded once and escaped once: "5 &lt; 6" in the
+// database shows as "5 < 6" and is saved as "5 &lt; 6", never "5 &amp;lt; 6".
+TEST(NoteRecordsTest, LegacyEntitiesAreDecodedOnceAndEscapedOnce)
+{
+    QELLegacyNoteDetail note;
+    note.setText(QELLegacyNoteDetail::cleanedBodyText(
+        QStringLiteral("<div>5 &lt; 6 and 7 &gt; 3</div><div>Tom &amp; Jerry</div>")));
+    EXPECT_EQ(note.plainTextRepresentation(), QStringLiteral("5 < 6 and 7 > 3\r\nTom & Jerry"));
+    const QString page = note.htmlRepresentationWithTitle(QStringLiteral("t"));
+    EXPECT_TRUE(page.contains(QStringLiteral("5 &lt; 6 and 7 &gt; 3"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("Tom &amp; Jerry")));
+    EXPECT_FALSE(page.contains(QStringLiteral("&amp;lt;")));
+    EXPECT_FALSE(page.contains(QStringLiteral("&amp;amp;")));
 }
 
 TEST(NoteRecordsTest, ExportCopiesAttachmentsBesideThePage)

@@ -194,3 +194,51 @@ TEST(NotesCopyTest, ARestartNeverLetsTwoRunsWriteOneQueue)
     for (const QString& name : files)
         EXPECT_FALSE(name.contains(QLatin1Char(' '))) << qPrintable(name);
 }
+
+// The export job copies a PDF beside its page and links it; a table it cannot
+// carry counts in the end message's number of what was not copied.
+TEST(NotesCopyTest, TheJobCopiesOtherFilesAndCountsWhatItCouldNotExport)
+{
+    using namespace NoteStoreFixture;
+    QTemporaryDir backup;
+    const QString F = objectReplacement();
+    Store store;
+    store.accounts = {{1, QStringLiteral("iCloud")}};
+    Note n;
+    n.key = 10;
+    n.title = QStringLiteral("Tickets");
+    n.account = 1;
+    n.body = noteBody(QStringLiteral("Tickets\n") + F + QStringLiteral("\n") + F,
+                      {{identifier(1), QStringLiteral("com.adobe.pdf")},
+                       {identifier(3), QStringLiteral("com.apple.notes.table")}});
+    store.notes = {n};
+    store.attachments = {{20, identifier(1), QStringLiteral("com.adobe.pdf"), 21, 0, 0, 0},
+                         {22, identifier(3), QStringLiteral("com.apple.notes.table"), 0, 0, 0, 0}};
+    store.media = {{21, identifier(2), QStringLiteral("ticket.pdf")}};
+    ASSERT_TRUE(writeNoteStore(backup.filePath(QStringLiteral("NoteStore.sqlite")), store));
+    const QByteArray pdf("%PDF-1.4\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n");
+    ASSERT_TRUE(
+        writeFile(backup.filePath(QStringLiteral("Media/%1/ticket.pdf").arg(identifier(2))), pdf));
+    FolderBackupFileSource source(backup.path());
+    auto reader =
+        std::make_shared<QELIOS9NoteDatabaseReader>(source.GetPathToDataOfType(4), QString());
+    reader->setDeviceBackup(&source);
+    const auto notes = reader->getAllNotes();
+    ASSERT_EQ(notes.size(), 1);
+
+    QTemporaryDir out;
+    RecordingCopyDelegate delegate;
+    QELCopyNotes job;
+    job.setDelegate(&delegate);
+    job.setExportOptions(QELCopyNotes::kHTML);
+    job.setDatabaseReader(reader);
+    job.setBaseCopyPath(out.path());
+    job.setItemQueue({QELCopyNotes::itemForNote(notes.first())});
+    job.startCopy();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied());
+    EXPECT_EQ(job.failedItemCount(), 1u);
+    const QByteArray page = readFile(out.filePath(QStringLiteral("Tickets.html")));
+    EXPECT_TRUE(page.contains("<a href=\"Tickets%20-%20Attachments/1.pdf\">ticket.pdf</a>"))
+        << page.constData();
+    EXPECT_EQ(readFile(out.filePath(QStringLiteral("Tickets - Attachments/1.pdf"))), pdf);
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The voicemail reader: senders and their voicemails, their names from the
 // address book, the store, and files it cannot read.
+#include <algorithm>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -108,16 +109,17 @@ INSTANTIATE_TEST_SUITE_P(
                              QStringLiteral("ann@example.com"));
                  },
                  true, QStringLiteral("Lee, Ann")},
+        // Ending in a contact's number is no match: the sender shows as itself.
         NameCase{"LastFourOfALongNumber", QStringLiteral("+15550199"),
                  [](AddressBookFixture& b, auto&) {
                      b.phone(b.person(Person::named("Bob", "Stone")), QStringLiteral("0199"));
                  },
-                 true, QStringLiteral("Stone, Bob")},
+                 true, QStringLiteral("+15550199"), false},
         NameCase{"LastFourWithoutLastNameHasNoComma", QStringLiteral("+15550198"),
                  [](AddressBookFixture& b, auto&) {
                      b.phone(b.person(Person::named("Bob", QString())), QStringLiteral("0198"));
                  },
-                 true, QStringLiteral("Bob")},
+                 true, QStringLiteral("+15550198"), false},
         NameCase{"ShortSenderIsItsOwnKey", QStringLiteral("611"),
                  [](AddressBookFixture& b, auto&) {
                      b.phone(b.person(Person::named("Carrier", "Help")), QStringLiteral("611"));
@@ -201,6 +203,49 @@ TEST(VoicemailReader, ReadsEverySenderWithItsVoicemails)
     EXPECT_TRUE(reader->getVoiceMailsForSenderId(QStringLiteral("nobody")).isEmpty());
     // The store was written where asked.
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("voicemail.dat"))).size() > 0);
+}
+
+// A sender whose bytes are not valid UTF-8 (a damaged or foreign index)
+// keeps its voicemails: they are read by row, not looked up by the decoded
+// text, which would match no row.
+TEST(VoicemailReader, ASenderThatIsNotValidUtf8KeepsItsVoicemails)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeIndex(dir.path(),
+                           {{QStringLiteral("placeholder"), unix(2024, 1, 1), 5},
+                            {QStringLiteral("+15550100111"), unix(2024, 1, 2), 6},
+                            {QStringLiteral("placeholder"), unix(2024, 1, 3), 7}}));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(indexPath(dir.path())).constData(), &db), SQLITE_OK);
+    // "+1555\xff\xfe0100": bytes no UTF-8 decoder takes as they are.
+    EXPECT_EQ(sqlite3_exec(db,
+                           "UPDATE voicemail SET sender = CAST(X'2B31353535FFFE30313030' AS TEXT) "
+                           "WHERE sender = 'placeholder'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    AddressBookFixture book;
+    book.phone(book.person(Person::named("Ann", "Lee")), QStringLiteral("+1 555 010 0111"));
+    ASSERT_TRUE(writeAddressBook(dir.path(), book));
+    auto reader = loaded(dir.path());
+    ASSERT_TRUE(reader);
+    const QList<QELVoiceMailContact> contacts = reader->getContacts();
+    ASSERT_EQ(contacts.size(), 2);
+    qsizetype total = 0;
+    for (const QELVoiceMailContact& contact : contacts) {
+        SCOPED_TRACE(contact.senderName().toStdString());
+        EXPECT_FALSE(contact.senderName().isEmpty());
+        total += reader->getVoiceMailsForSenderId(contact.sender()).size();
+    }
+    EXPECT_EQ(total, 3);
+    const auto damaged = std::find_if(contacts.cbegin(), contacts.cend(),
+                                      [](const auto& c) { return !c.namedByAddressBook(); });
+    ASSERT_NE(damaged, contacts.cend());
+    const QList<QELVoiceMailItem> items = reader->getVoiceMailsForSenderId(damaged->sender());
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].id, 1);
+    EXPECT_EQ(items[1].id, 3);
+    EXPECT_TRUE(damaged->sender().startsWith(QStringLiteral("+1555")));
 }
 
 TEST(VoicemailReader, OlderIndexWithoutTrashedDateLeavesItUnknown)

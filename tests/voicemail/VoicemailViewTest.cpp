@@ -95,7 +95,9 @@ protected:
         for (const QString& name : names) {
             for (int row = 0; row < view.contactsTableView()->model()->rowCount(); ++row) {
                 const QModelIndex index = view.contactsTableView()->model()->index(row, 0);
-                if (index.data().toString() == name)
+                // A contact's row shows the number beside the name.
+                const QString shown = index.data().toString();
+                if (shown == name || shown.startsWith(name + QStringLiteral(" (+")))
                     selection->select(index, QItemSelectionModel::Select);
             }
         }
@@ -155,6 +157,11 @@ TEST_F(VoicemailViewTest, ListsSendersAndShowsTheSelectedOnesInSelectionOrder)
     for (const QELVoiceMailContact& contact : view->contacts())
         names << contact.senderName();
     EXPECT_EQ(names, (QStringList{"Bob", "Lee, Ann", L("UNKNOWNSENDER")}));
+    QStringList shown;
+    for (int row = 0; row < view->contactsTableView()->model()->rowCount(); ++row)
+        shown << view->contactsTableView()->model()->index(row, 0).data().toString();
+    EXPECT_EQ(shown,
+              (QStringList{"Bob (+1 555 0199)", "Lee, Ann (+1 555 0100)", L("UNKNOWNSENDER")}));
     EXPECT_FALSE(view->noVoiceMailsFoundView());
     // The first sender opens selected.
     EXPECT_EQ(shownIds(*view), QStringList{"2"});

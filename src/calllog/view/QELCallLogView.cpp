@@ -84,6 +84,13 @@ QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
     m_ui->participantList->setModel(m_model);
     m_ui->participantList->setVisible(false);
     m_ui->buttonPrint->setText(L("PRINT"));
+    m_ui->buttonPreviousPage->setText(L("CALLLOGPREVIOUSPAGE"));
+    m_ui->buttonNextPage->setText(L("CALLLOGNEXTPAGE"));
+    updatePageControls();
+    connect(m_ui->buttonPreviousPage, &QPushButton::clicked, this,
+            [this] { showPage(m_pageIndex - 1); });
+    connect(m_ui->buttonNextPage, &QPushButton::clicked, this,
+            [this] { showPage(m_pageIndex + 1); });
     m_ui->splitter->setStretchFactor(0, 0);
     m_ui->splitter->setStretchFactor(1, 1);
     m_ui->splitter->setSizes({220, 580});
@@ -101,8 +108,9 @@ QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
 
 QELCallLogView::~QELCallLogView()
 {
-    // The load's worker hands its result to this view.
+    // The load's and the pages' workers hand their results to this view.
     joinWorkerLoads();
+    m_pageBuilders.stopAndJoinAll();
 }
 
 void QELCallLogView::loadData()
@@ -134,7 +142,10 @@ void QELCallLogView::loadData()
 void QELCallLogView::_workerLoadComplete(const std::shared_ptr<LoadResult>& result)
 {
     _callLogReader = result->reader;
+    ++m_pageGeneration; // a page of the last history is no longer wanted
     m_callLogs.clear();
+    m_pageIndex = 0;
+    updatePageControls();
     m_model->setParticipants(result->participants);
     if (result->failed) {
         loadDataFailed(QStringLiteral("call history: ") + result->error);
@@ -180,6 +191,15 @@ QList<QELCallLogParticipant> QELCallLogView::selectedParticipants() const
     return selected;
 }
 
+// What a page's worker hands to the main thread: the selection's calls (read
+// for the first page, kept for the next ones) and the page made of them.
+struct QELCallLogView::PageResult {
+    quint64 generation = 0;
+    qsizetype index = 0;
+    QList<QELCallLogEntryDetail> calls;
+    QString html;
+};
+
 void QELCallLogView::_displayCallHistoryForSelection()
 {
     m_ui->buttonPrint->setEnabled(false);
@@ -188,8 +208,72 @@ void QELCallLogView::_displayCallHistoryForSelection()
         m_ui->buttonPrint->setEnabled(true);
         return;
     }
-    m_callLogs = _callLogReader->getCallLogForParticipants(selected);
-    m_ui->webView->setHtml(QELCallLogHTMLGenerator::generateHTMLForCallLogs(m_callLogs));
+    // Tens of thousands of calls are gathered, sorted and laid out off the
+    // main thread, a page at a time.
+    const quint64 generation = ++m_pageGeneration;
+    const std::shared_ptr<QELCallLogReader> reader = _callLogReader;
+    m_pageBuilders.start([this, reader, selected, generation] {
+        auto result = std::make_shared<PageResult>();
+        result->generation = generation;
+        result->calls = reader->getCallLogForParticipants(selected);
+        if (generation != m_pageGeneration)
+            return;
+        result->html =
+            QELCallLogHTMLGenerator::generateHTMLForCallLogs(result->calls.mid(0, kCallsPerPage));
+        QMetaObject::invokeMethod(
+            this, [this, result] { pageBuilt(result); }, Qt::QueuedConnection);
+    });
+}
+
+qsizetype QELCallLogView::pageCount() const
+{
+    return (m_callLogs.size() + kCallsPerPage - 1) / kCallsPerPage;
+}
+
+void QELCallLogView::showPage(qsizetype index)
+{
+    if (index < 0 || index >= pageCount() || index == m_pageIndex)
+        return;
+    m_ui->buttonPrint->setEnabled(false);
+    const quint64 generation = ++m_pageGeneration;
+    const QList<QELCallLogEntryDetail> calls = m_callLogs; // shared, not copied
+    m_pageBuilders.start([this, calls, index, generation] {
+        auto result = std::make_shared<PageResult>();
+        result->generation = generation;
+        result->index = index;
+        result->calls = calls;
+        result->html = QELCallLogHTMLGenerator::generateHTMLForCallLogs(
+            calls.mid(index * kCallsPerPage, kCallsPerPage));
+        QMetaObject::invokeMethod(
+            this, [this, result] { pageBuilt(result); }, Qt::QueuedConnection);
+    });
+}
+
+void QELCallLogView::pageBuilt(const std::shared_ptr<PageResult>& result)
+{
+    if (result->generation != m_pageGeneration)
+        return; // a later selection or page is on its way
+    m_callLogs = std::move(result->calls);
+    m_pageIndex = result->index;
+    updatePageControls();
+    m_ui->webView->setHtml(result->html);
+}
+
+void QELCallLogView::updatePageControls()
+{
+    const qsizetype pages = pageCount();
+    const bool paged = pages > 1;
+    m_ui->buttonPreviousPage->setVisible(paged);
+    m_ui->buttonNextPage->setVisible(paged);
+    m_ui->pageLabel->setVisible(paged);
+    m_ui->buttonPreviousPage->setEnabled(m_pageIndex > 0);
+    m_ui->buttonNextPage->setEnabled(m_pageIndex + 1 < pages);
+    const qsizetype first = m_pageIndex * kCallsPerPage;
+    m_ui->pageLabel->setText(
+        L("CALLLOGPAGE")
+            .arg(QLocale().toString(first + 1),
+                 QLocale().toString(qMin(first + kCallsPerPage, m_callLogs.size())),
+                 QLocale().toString(m_callLogs.size())));
 }
 
 void QELCallLogView::buttonPrintClicked()
@@ -214,17 +298,27 @@ void QELCallLogView::copyCallLogButtonClicked()
     QList<QELCallLogParticipant> chosen = selectedParticipants();
     if (chosen.isEmpty())
         chosen = participants();
-    QVariantList items;
-    for (const QELCallLogEntryDetail& call : _callLogReader->getCallLogForParticipants(chosen))
-        items.append(QVariant::fromValue(call));
     const QString folder = m_chooseFolder(this);
     if (folder.isEmpty())
         return;
-    // Cancelled first, so that a run still going takes nothing of the new queue.
-    m_copyCallLogs->cancelCopy();
-    m_copyCallLogs->setItemQueue(items);
-    m_copyCallLogs->setBaseCopyPath(folder);
-    m_copyCallLogs->startCopy();
+    // The calls of a whole history are gathered off the main thread too.
+    const std::shared_ptr<QELCallLogReader> reader = _callLogReader;
+    m_pageBuilders.start([this, reader, chosen, folder] {
+        QVariantList items;
+        for (const QELCallLogEntryDetail& call : reader->getCallLogForParticipants(chosen))
+            items.append(QVariant::fromValue(call));
+        QMetaObject::invokeMethod(
+            this,
+            [this, items, folder] {
+                // Cancelled first, so that a run still going takes nothing of
+                // the new queue.
+                m_copyCallLogs->cancelCopy();
+                m_copyCallLogs->setItemQueue(items);
+                m_copyCallLogs->setBaseCopyPath(folder);
+                m_copyCallLogs->startCopy();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void QELCallLogView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
@@ -254,4 +348,7 @@ void QELCallLogView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint3
 QListView* QELCallLogView::participantList() const { return m_ui->participantList; }
 QELWebView* QELCallLogView::webView() const { return m_ui->webView; }
 QPushButton* QELCallLogView::buttonPrint() const { return m_ui->buttonPrint; }
+QPushButton* QELCallLogView::buttonPreviousPage() const { return m_ui->buttonPreviousPage; }
+QPushButton* QELCallLogView::buttonNextPage() const { return m_ui->buttonNextPage; }
+QLabel* QELCallLogView::pageLabel() const { return m_ui->pageLabel; }
 QWidget* QELCallLogView::clipViewContactsList() const { return m_ui->participantList; }

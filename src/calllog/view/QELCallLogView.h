@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "QELCallLogParticipant.h"
 #include "QELCopyDelegate.h"
 #include "QELDeviceDataCategoryContentView.h"
+#include "WorkerThreads.h"
 
 namespace Ui {
 class QELCallLogView;
@@ -19,6 +21,7 @@ class QELCallLogReader;
 class QELCopyCallLogs;
 class QELPagedView;
 class QELWebView;
+class QLabel;
 class QListView;
 class QPrinter;
 class QPushButton;
@@ -64,8 +67,18 @@ public:
 
     // The participants shown, in list order.
     QList<QELCallLogParticipant> participants() const;
-    // The calls on the page.
+    // The calls of the selection, all pages of them.
     const QList<QELCallLogEntryDetail>& callLogs() const { return m_callLogs; }
+    // The calls shown at once; the rest are a page away.
+    static constexpr qsizetype kCallsPerPage = 500;
+    // The page shown (from 0) and the number of pages of the selection.
+    qsizetype pageIndex() const { return m_pageIndex; }
+    qsizetype pageCount() const;
+    // Shows another page of the selection's calls, made on a worker.
+    void showPage(qsizetype index);
+    QPushButton* buttonPreviousPage() const;
+    QPushButton* buttonNextPage() const;
+    QLabel* pageLabel() const;
     QListView* participantList() const;
     QELWebView* webView() const;
     QPushButton* buttonPrint() const;
@@ -79,6 +92,9 @@ private:
     struct LoadResult;
     void _workerLoadComplete(const std::shared_ptr<LoadResult>& result);
     void _displayCallHistoryForSelection();
+    struct PageResult;
+    void pageBuilt(const std::shared_ptr<PageResult>& result);
+    void updatePageControls();
     QList<QELCallLogParticipant> selectedParticipants() const;
     void showNoCallLogsFoundView();
 
@@ -93,4 +109,9 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     FolderChooser m_chooseFolder;
     PrinterChooser m_choosePrinter;
+    qsizetype m_pageIndex = 0;
+    // Counts requested pages, so that only the newest one is shown.
+    std::atomic<quint64> m_pageGeneration{0};
+    // Last: joined before the members above go.
+    WorkerThreads m_pageBuilders{QStringLiteral("A call log page")};
 };

@@ -29,7 +29,7 @@ QVariant QELVoiceMailContactListModel::data(const QModelIndex& index, int role) 
     const QELVoiceMailContact& contact = contactAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return contact.senderName();
+        return contact.shownName();
     case Qt::ToolTipRole:
         return contact.sender();
     default:

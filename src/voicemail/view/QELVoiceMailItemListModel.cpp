@@ -28,7 +28,7 @@ QVariant QELVoiceMailItemListModel::data(const QModelIndex& index, int role) con
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case SenderColumn:
-            return item.contact.senderName();
+            return item.contact.shownName();
         case DateColumn:
             return m_date.transformedValue(item.dateRecorded);
         case DurationColumn:
