@@ -4,7 +4,6 @@
 #include <typeinfo>
 
 #include "BackupFileSource.h"
-#include "Clock.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELMessagesDBReaderProtocol.h"
@@ -128,8 +127,17 @@ void QELCopyMessages::_copyMessages()
             _itemCouldNotBeCopied();
             continue;
         }
+        QString readError;
         const QList<QELMessageDetail> messages =
-            reader->getMessagesFromConversationWithStartDateAndEndDate(conversation, start, end);
+            reader->readMessages(conversation, start, end, &readError);
+        // A page that lacked what the database could not give would pass
+        // for the whole conversation.
+        if (!readError.isEmpty()) {
+            qCWarning(lcOrvane).noquote()
+                << "Messages:" << conversation.title() << "was not copied:" << readError;
+            _itemCouldNotBeCopied();
+            continue;
+        }
         const QStringList pages = viewDataPath.isEmpty()
             ? generator.generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
                 conversation, messages, backup.get(), folder)
@@ -140,8 +148,6 @@ void QELCopyMessages::_copyMessages()
                 << "Messages: a conversation could not be copied into" << folder;
             _itemCouldNotBeCopied();
         }
-        // A breath between conversations, cut short by a cancel.
-        Clock::sleepFor(std::chrono::milliseconds(100), _cancelFlag());
     }
     _callAllItemsCopiedDelegate();
 }

@@ -16,14 +16,28 @@ using namespace MessagesAttachmentFiles;
 const QString kMediaDomain = QStringLiteral("MediaDomain");
 const QString kCrLf = QStringLiteral("\r\n");
 
-enum class Kind { Picture, Video, Other };
+enum class Kind { Picture, Video, Audio, Other };
 
+// By its type, or, where the database left none, by its file's extension.
 Kind kindOf(const QELMessagePiece& piece)
 {
-    if (piece.contentType().contains(QLatin1String("image")))
+    const QString type = piece.contentType();
+    if (type.contains(QLatin1String("image")))
         return Kind::Picture;
-    if (piece.contentType().contains(QLatin1String("video")))
+    if (type.contains(QLatin1String("video")))
         return Kind::Video;
+    if (type.contains(QLatin1String("audio")))
+        return Kind::Audio;
+    const QString extension = extensionOf(piece.contentLocation()).toLower();
+    static const QStringList videos = {QStringLiteral("mov"), QStringLiteral("mp4"),
+                                       QStringLiteral("m4v"), QStringLiteral("3gp")};
+    static const QStringList sounds = {QStringLiteral("caf"),  QStringLiteral("amr"),
+                                       QStringLiteral("opus"), QStringLiteral("m4a"),
+                                       QStringLiteral("aac"),  QStringLiteral("mp3")};
+    if (videos.contains(extension))
+        return Kind::Video;
+    if (sounds.contains(extension))
+        return Kind::Audio;
     return Kind::Other;
 }
 
@@ -118,7 +132,7 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
     }
 
     QList<QELMessagePiece> media;
-    for (Kind kind : {Kind::Picture, Kind::Video, Kind::Other}) {
+    for (Kind kind : {Kind::Picture, Kind::Video, Kind::Audio, Kind::Other}) {
         for (const QELMessagePiece& piece : message.messagePieces()) {
             if (!piece.contentType().contains(QLatin1String("text")) && kindOf(piece) == kind)
                 media.append(piece);
@@ -181,20 +195,23 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
             html += QStringLiteral("<br/><a href='%1'>%2</a><br/>")
                         .arg(ref, htmlTextWithLineBreaks(placed))
                 + kCrLf;
+        } else if (kind == Kind::Video) {
+            // Every kind of film (MP4 as well as QuickTime) plays in the page.
+            html += QStringLiteral("<br/><video src='%1' width='220px' controls "
+                                   "preload='metadata'></video><br/>")
+                        .arg(ref)
+                + kCrLf;
+        } else if (kind == Kind::Audio) {
+            html += QStringLiteral("<br/><audio src='%1' controls preload='metadata'></audio><br/>")
+                        .arg(ref)
+                + kCrLf;
         } else if (!isCopyFormat) {
-            if (type == QLatin1String("video/quicktime"))
-                html += QStringLiteral("<br/><video src='%1' width='220px' controls></video><br/>")
-                            .arg(ref)
-                    + kCrLf;
-            else
-                html += QStringLiteral("<br/><img src='%1' width='179px'/>").arg(ref) + kCrLf
-                    + QStringLiteral("<br/>") + kCrLf;
-        } else if (!placed.contains(QLatin1String(".mov"), Qt::CaseInsensitive)) {
+            html += QStringLiteral("<br/><img src='%1' width='179px'/>").arg(ref) + kCrLf
+                + QStringLiteral("<br/>") + kCrLf;
+        } else {
             html += QStringLiteral("<br/><a href='%1' border=0><img src='%1' width='179px'/></a>")
                         .arg(ref)
                 + kCrLf + QStringLiteral("<br/>") + kCrLf;
-        } else {
-            html += QStringLiteral("<br/><video src='%1' controls></video><br/>").arg(ref) + kCrLf;
         }
     }
     return html;
