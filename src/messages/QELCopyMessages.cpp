@@ -3,6 +3,7 @@
 
 #include <typeinfo>
 
+#include "AtomicFileBatch.h"
 #include "BackupFileSource.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -116,6 +117,8 @@ void QELCopyMessages::_copyMessages()
     }
     generator.setStartDate(start);
     generator.setEndDate(end);
+    AtomicFileBatch pages;
+    generator.setFileBatch(&pages);
     while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
         const QELMessagesConversation conversation = item->value<QELMessagesConversation>();
         QELCopyItemBeginEventArgs args;
@@ -149,5 +152,9 @@ void QELCopyMessages::_copyMessages()
             _itemCouldNotBeCopied();
         }
     }
+    // What was written stays, also after a cancel; it reaches the disk here.
+    QString error;
+    if (!pages.commit(&error))
+        qCWarning(lcOrvane).noquote() << "Messages: the copied pages could not be synced:" << error;
     _callAllItemsCopiedDelegate();
 }

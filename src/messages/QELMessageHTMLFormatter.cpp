@@ -41,13 +41,12 @@ Kind kindOf(const QELMessagePiece& piece)
     return Kind::Other;
 }
 
-bool isHeif(const QELMessagePiece& piece, const QString& localFile)
+bool isHeif(const QELMessagePiece& piece, const QByteArray& start)
 {
     const QString type = piece.contentType().toLower();
     if (type.contains(QLatin1String("heic")) || type.contains(QLatin1String("heif")))
         return true;
-    QFile file(localFile);
-    return file.open(QIODevice::ReadOnly) && QELImageUtilities::isHeifData(file.read(64));
+    return QELImageUtilities::isHeifData(start);
 }
 
 // A JPEG rendition of a HEIC picture beside the original; null when it does
@@ -98,8 +97,14 @@ QString QELMessageHTMLFormatter::_rotateImage(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return path;
-    const QByteArray bytes = file.readAll();
-    if (!QELImageUtilities::exifOrientation(bytes))
+    return rotatedCopy(path, file.readAll());
+}
+
+QString QELMessageHTMLFormatter::rotatedCopy(const QString& path, const QByteArray& bytes) const
+{
+    // Only an EXIF block turns a JPEG; most pictures of a conversation have
+    // none, and need no decoder to tell.
+    if (!bytes.contains("Exif") || !QELImageUtilities::exifOrientation(bytes))
         return path;
     // Two pictures of one name (IMG_0001.JPG of two folders) each get their
     // own copy: the copies are kept by the picture's content.
@@ -166,7 +171,14 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
                                 : fileUrlAttribute(QDir(folder).filePath(placed));
         };
 
-        if (kind == Kind::Picture && isHeif(piece, local)) {
+        // A picture is read once: for what it is and for how it stands.
+        QByteArray picture;
+        if (kind == Kind::Picture) {
+            QFile file(local);
+            if (file.open(QIODevice::ReadOnly))
+                picture = type == QLatin1String("image/jpeg") ? file.readAll() : file.read(64);
+        }
+        if (kind == Kind::Picture && isHeif(piece, picture.left(64))) {
             const QString rendition = jpegRendition(local);
             const QString original = place(local, folder, name, Placing::Move);
             if (original.isEmpty()) {
@@ -183,7 +195,8 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
             continue;
         }
 
-        const QString shownFile = type == QLatin1String("image/jpeg") ? _rotateImage(local) : local;
+        const QString shownFile =
+            type == QLatin1String("image/jpeg") ? rotatedCopy(local, picture) : local;
         const QString placed =
             place(shownFile, folder, name, shownFile == local ? Placing::Move : Placing::Copy);
         if (shownFile != local)

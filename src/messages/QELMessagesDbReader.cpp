@@ -391,6 +391,46 @@ bool QELMessagesDbReader::canOpenDatabase(QString* error) const
     return QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, error).isOpen();
 }
 
+// A connection to sms.db for one operation: an idle one of an earlier
+// operation when there is one, whose page cache still holds the pages a
+// conversation's messages share with the others (they lie interleaved in
+// time), else a new one. Back to the pool when the operation ends.
+class QELMessagesDbReader::Connection {
+public:
+    Connection(QELMessagesDbReader& reader, QString* error)
+        : m_reader(reader)
+    {
+        {
+            std::lock_guard lock(reader.m_poolMutex);
+            if (!reader.m_idle.empty()) {
+                m_database = std::move(reader.m_idle.back());
+                reader.m_idle.pop_back();
+                return;
+            }
+        }
+        m_database = QELSQLiteDatabase::openCopyReadOnly(reader.m_messagesDbPath, error);
+        if (m_database.isOpen())
+            m_database.execute(QStringLiteral("PRAGMA cache_size=-32768"));
+    }
+    ~Connection()
+    {
+        if (!m_database.isOpen())
+            return;
+        std::lock_guard lock(m_reader.m_poolMutex);
+        if (m_reader.m_idle.size() < kMostIdle)
+            m_reader.m_idle.push_back(std::move(m_database));
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    bool isOpen() const { return m_database.isOpen(); }
+    sqlite3* handle() const { return m_database.handle(); }
+
+private:
+    static constexpr size_t kMostIdle = 2;
+    QELMessagesDbReader& m_reader;
+    QELSQLiteDatabase m_database;
+};
+
 QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
 {
     return readConversationList(nullptr);
@@ -445,8 +485,7 @@ QList<QELMessageDetail> QELMessagesDbReader::messagesOf(const QELMessagesConvers
 {
     assertNotOnGuiThread();
     QString error;
-    const QELSQLiteDatabase database =
-        QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
+    const Connection database(*this, &error);
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Messages: sms.db could not be opened:" << error;
         QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("sms.db could not be opened"), error);

@@ -3,11 +3,14 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include <QString>
 #include <QTimeZone>
 
 #include "QELMessagesDBReaderProtocol.h"
+#include "QELSQLiteDatabase.h"
 
 class BackupFileSource;
 struct sqlite3;
@@ -25,9 +28,9 @@ struct sqlite3;
 // Messages of a database with handle and message tables but no chats (or
 // in no chat) are listed one conversation per handle, so none is lost.
 //
-// Every operation opens its own read-only connection to the copy (its
-// "-wal" rows included) and closes it before it answers, so reads from
-// several threads never share a connection. Addresses and identifiers are
+// Every operation reads through a read-only connection of its own to the
+// copy (its "-wal" rows included), taken from a small pool of idle ones, so
+// reads from several threads never share a connection at once. Addresses and identifiers are
 // always bound. A database that cannot be read whole gives an empty answer
 // and says why; it never ends the caller. Blocking: worker threads.
 class QELMessagesDbReader : public QELMessagesDBReaderProtocol {
@@ -67,6 +70,7 @@ public:
     QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
 
 private:
+    class Connection;
     QList<QELMessagesConversation> conversationList();
     QList<QELMessageDetail> messagesOf(const QELMessagesConversation& conversation,
                                        const QDateTime& startDate, const QDateTime& endDate);
@@ -87,4 +91,6 @@ private:
     QString m_mobileSMSPlistPath;
     QTimeZone m_timeZone = QTimeZone::systemTimeZone();
     std::chrono::milliseconds m_readBudget{0};
+    std::mutex m_poolMutex; // guards the member below
+    std::vector<QELSQLiteDatabase> m_idle;
 };

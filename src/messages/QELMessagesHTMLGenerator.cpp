@@ -7,6 +7,7 @@
 #include <QSysInfo>
 
 #include "AtomicFile.h"
+#include "AtomicFileBatch.h"
 #include "FolderBackupFileSource.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
@@ -485,7 +486,9 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
         return true;
     };
     QString error;
-    if (!writeFileAtomically(path, produce, &error)) {
+    const bool written = exportForm && m_batch ? m_batch->write(path, produce, &error)
+                                               : writeFileAtomically(path, produce, &error);
+    if (!written) {
         if (!cancelled)
             qCWarning(lcOrvane).noquote()
                 << "Messages: a conversation page could not be written to" << path << ":" << error;
