@@ -17,6 +17,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -189,6 +190,7 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
     assertNotOnGuiThread();
     m_databaseOpened = false;
     m_deviceCalls = 0;
+    m_readError.clear();
     const std::shared_ptr<QELImageStore> store = this->store();
     if (!store)
         return false;
@@ -216,6 +218,10 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
         return true;
     }
     m_databaseOpened = true;
+    // The whole library is one read: one time budget for all its statements,
+    // and a statement that fails makes the read a failure, never a library
+    // that looks whole without some of its photos.
+    QELSQLiteStepBudget::Read wholeRead;
     if (read.hasTable(QStringLiteral("ZGENERICASSET")))
         read.assetTable = QStringLiteral("ZGENERICASSET");
     else if (read.hasTable(QStringLiteral("ZASSET")))
@@ -225,7 +231,14 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
         sendProgress(L("READINGMAINPHOTOLIBRARY"), std::nullopt, std::nullopt);
         readAssets(read);
     }
-    readAlbums(read);
+    if (!wholeRead.failed())
+        readAlbums(read);
+    if (wholeRead.failed()) {
+        m_readError = wholeRead.error();
+        qCWarning(lcOrvane).noquote() << "the photo library:" << m_readError;
+        read.db.close();
+        return true;
+    }
     makeSmartAlbums(read);
     sendProgress(L("FINALIZING"), std::nullopt, std::nullopt);
     if (!store->save(&error)) {
@@ -515,7 +528,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
         return true;
     });
     if (!ok)
-        qCWarning(lcOrvane) << "the photo library's assets were not all read:" << s.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the photo library's assets could not be read"), s.errorMessage());
 }
 
 namespace {
@@ -693,7 +707,7 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
 
     qint64 counter = 0;
     std::optional<qint64> total;
-    s.forEachRow([&](const QELSQLiteStatement&) {
+    const bool allAlbums = s.forEachRow([&](const QELSQLiteStatement&) {
         if (cTitle < 0)
             return true;
         if (!total)
@@ -771,6 +785,9 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
         read.store->addAlbum(album);
         return true;
     });
+    if (!allAlbums)
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the photo library's albums could not be read"), s.errorMessage());
 }
 
 void QELDeviceImagePhotosDbReader::makeSmartAlbums(Read& read)
