@@ -4,14 +4,23 @@
 // attributedBody), its participants named from an address book of 2,000
 // people, as the messages view's load and a copy of everything do: the list
 // once, then every conversation's messages. Prints the seconds and messages/s.
+// Then the copy job exports every conversation as an HTML page, and
+// export_pages.py beside this file writes the same escaped pages from the
+// same sms.db with Python's sqlite3, for a side-by-side figure.
 #include <chrono>
 #include <cstdio>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QEventLoop>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "AddressBookFixture.h"
+#include "QELCopyDelegate.h"
+#include "QELCopyMessages.h"
 #include "QELMessagesDbReader.h"
 #include "SmsDbBuilder.h"
 
@@ -26,6 +35,26 @@ QString number(int i) { return QStringLiteral("+1555%1").arg(1000000 + i); }
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class Done : public QELCopyDelegate {
+public:
+    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs&) override {}
+    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) override {}
+    void OnAllItemsCopiedEventWithType(int) override { loop.quit(); }
+    QEventLoop loop;
+};
+
+qint64 bytesBelow(const QString& folder, int* files)
+{
+    qint64 bytes = 0;
+    *files = 0;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        bytes += it.nextFileInfo().size();
+        ++*files;
+    }
+    return bytes;
 }
 
 } // namespace
@@ -72,8 +101,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "fixture: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("fixture: %d messages, %d conversations, %d contacts, built in %.2f s\n",
-                kMessages, kConversations, kContacts, secondsSince(built));
+    std::printf("fixture: %d messages, %d conversations, %d contacts, built in %.2f s\n", kMessages,
+                kConversations, kContacts, secondsSince(built));
 
     const auto start = std::chrono::steady_clock::now();
     QELMessagesDbReader reader(sms, book, QString());
@@ -93,5 +122,44 @@ int main(int argc, char** argv)
     std::printf("list: %lld conversations in %.3f s\n", qlonglong(list.size()), listed);
     std::printf("list and read all: %lld messages (%lld without text) in %.3f s, %.0f messages/s\n",
                 qlonglong(read), qlonglong(empty), total, double(read) / total);
-    return read == kMessages && empty == 0 ? 0 : 1;
+
+    // The copy of every conversation as a page, as the copy job runs it.
+    const QString pages = dir.filePath(QStringLiteral("pages"));
+    QDir().mkpath(pages);
+    auto shared = std::make_shared<QELMessagesDbReader>(sms, book, QString());
+    shared->loadMessages();
+    QVariantList items;
+    for (const QELMessagesConversation& conversation : shared->getConversationList())
+        items << QVariant::fromValue(conversation);
+    Done delegate;
+    QELCopyMessages job;
+    job.setDelegate(&delegate);
+    job.setReaders({shared});
+    job.setBaseCopyPath(pages);
+    job.setItemQueue(items);
+    const auto exportStart = std::chrono::steady_clock::now();
+    job.startCopy();
+    delegate.loop.exec();
+    const double exported = secondsSince(exportStart);
+    int files = 0;
+    const qint64 bytes = bytesBelow(pages, &files);
+    std::printf("export: %d pages (%.1f MB) of %d messages in %.3f s, %.0f messages/s\n", files,
+                double(bytes) / 1e6, kMessages, exported, kMessages / exported);
+
+    // The same pages by a plain script, when Python is there.
+    const QString script = QStringLiteral(ORVANE_BENCH_DIR "/export_pages.py");
+    const QString scriptPages = dir.filePath(QStringLiteral("script-pages"));
+    QProcess python;
+    const auto scriptStart = std::chrono::steady_clock::now();
+    python.start(QStringLiteral("python3"), {script, sms, scriptPages});
+    if (python.waitForFinished(600000) && python.exitCode() == 0) {
+        const double scripted = secondsSince(scriptStart);
+        int scriptFiles = 0;
+        const qint64 scriptBytes = bytesBelow(scriptPages, &scriptFiles);
+        std::printf("script: %d pages (%.1f MB) in %.3f s (export / script: %.2f)\n", scriptFiles,
+                    double(scriptBytes) / 1e6, scripted, exported / scripted);
+    } else {
+        std::printf("script: not run (%s)\n", qPrintable(python.errorString()));
+    }
+    return read == kMessages && empty == 0 && files == kConversations ? 0 : 1;
 }

@@ -50,6 +50,8 @@ public:
     std::optional<bool> isSelfie;
     std::optional<bool> isScreenshot;
     std::optional<bool> isTrashed;
+    // Hidden on the device: shown there only in the Hidden album.
+    std::optional<bool> isHidden;
     std::optional<bool> isRecentlyAdded;
     std::optional<bool> isFromStream;
     std::optional<bool> isFromCamera;

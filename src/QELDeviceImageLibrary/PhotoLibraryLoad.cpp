@@ -121,6 +121,11 @@ PhotoLibraryLoad::Result PhotoLibraryLoad::load(QELDeviceInterface* device,
         qCWarning(lcOrvane) << "the photo library could not be read";
         return result;
     }
+    if (const auto* photos = dynamic_cast<const QELDeviceImagePhotosDbReader*>(reader.get());
+        photos && !photos->readError().isEmpty()) {
+        result.error = photos->readError();
+        return result;
+    }
     result.reader = std::move(reader);
     buildOutline(*result.reader, result);
     return result;

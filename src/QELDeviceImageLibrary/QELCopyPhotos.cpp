@@ -73,7 +73,11 @@ void QELCopyPhotos::startCopy()
 
 QString QELCopyPhotos::itemDescription(const ImageDetail& detail)
 {
-    const QString album = detail.singleInstanceAlbumName();
+    return itemDescription(detail, detail.singleInstanceAlbumName());
+}
+
+QString QELCopyPhotos::itemDescription(const ImageDetail& detail, const QString& album)
+{
     if (album.isEmpty())
         return detail.title;
     return detail.title + L("FROMALBUM").arg(album);
@@ -112,7 +116,17 @@ QELCopyPhotos::CopyResult QELCopyPhotos::copyPhoto(const ImageDetail& detail,
                                                    const std::atomic<bool>* cancel, QString* path,
                                                    QString* error)
 {
-    const QString folder = run.folderFor(detail.singleInstanceAlbumName());
+    return copyPhoto(detail, detail.singleInstanceAlbumName(), reader, device, run, cancel, path,
+                     error);
+}
+
+QELCopyPhotos::CopyResult QELCopyPhotos::copyPhoto(const ImageDetail& detail, const QString& album,
+                                                   const QELDeviceImageLibraryReader& reader,
+                                                   QELDeviceInterface* device, Run& run,
+                                                   const std::atomic<bool>* cancel, QString* path,
+                                                   QString* error)
+{
+    const QString folder = run.folderFor(album);
     if (folder.isEmpty()) {
         *error = QStringLiteral("the album's folder could not be made");
         return CopyResult::Failed;
@@ -159,7 +173,8 @@ void QELCopyPhotos::_copyPhotos(std::shared_ptr<QELDeviceImageLibraryReader> rea
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {
         const ImageDetailPtr detail = PhotoQueue::imageOf(*next);
         QELCopyItemBeginEventArgs args;
-        args.setItemDescription(detail ? itemDescription(*detail) : QString());
+        const QString album = PhotoQueue::albumOf(*next);
+        args.setItemDescription(detail ? itemDescription(*detail, album) : QString());
         args.setSenderClass(typeid(QELCopyPhotos));
         _callOnItemCopyBeginEventWith(args);
         if (!detail) {
@@ -169,7 +184,7 @@ void QELCopyPhotos::_copyPhotos(std::shared_ptr<QELDeviceImageLibraryReader> rea
         QString path;
         QString error;
         const CopyResult result =
-            copyPhoto(*detail, *reader, device, run, _cancelFlag(), &path, &error);
+            copyPhoto(*detail, album, *reader, device, run, _cancelFlag(), &path, &error);
         if (result == CopyResult::Failed) {
             qCWarning(lcOrvane).noquote()
                 << "Photo" << detail->imageID.value_or(-1) << "was not copied to"

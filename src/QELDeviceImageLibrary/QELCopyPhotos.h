@@ -17,7 +17,7 @@ class ImageDetail;
 class QELDeviceImageLibraryReader;
 
 // Copies photos and videos (ImageDetail items, PhotoQueue) into the chosen
-// folder, one subfolder per album through which each was last listed. The
+// folder, one subfolder per album each was chosen from. The
 // device's original file is copied byte for byte; only an image without one
 // (the binary photo database) is written as a JPEG of its picture. Files are
 // named after the device's file name with the extension of what was
@@ -66,9 +66,15 @@ public:
                                 const QELDeviceImageLibraryReader& reader,
                                 QELDeviceInterface* device, Run& run,
                                 const std::atomic<bool>* cancel, QString* path, QString* error);
+    // The same into the folder of `album` (empty: the run's own folder).
+    static CopyResult copyPhoto(const ImageDetail& detail, const QString& album,
+                                const QELDeviceImageLibraryReader& reader,
+                                QELDeviceInterface* device, Run& run,
+                                const std::atomic<bool>* cancel, QString* path, QString* error);
 
     // The begin event's text: the title, and "FROMALBUM" with the album.
     static QString itemDescription(const ImageDetail& detail);
+    static QString itemDescription(const ImageDetail& detail, const QString& album);
 
 private:
     void _copyPhotos(std::shared_ptr<QELDeviceImageLibraryReader> reader, QString base);

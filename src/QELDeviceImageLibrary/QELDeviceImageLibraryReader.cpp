@@ -140,7 +140,8 @@ QList<AlbumRecord> QELDeviceImageLibraryReader::getEventNames() const
 QList<AlbumRecord> QELDeviceImageLibraryReader::getPhotoLibrary() const
 {
     QList<AlbumRecord> records;
-    for (qint64 kind : {1, 22, 504, 501, 500, 502, 506, 507, 503, 505})
+    const qint64 kinds[] = {1, 22, 504, 501, 500, 502, 506, 507, 503, 505, kHiddenAlbumKind};
+    for (qint64 kind : kinds)
         records += _getAlbumsOfKind(kind);
     return records;
 }
@@ -196,8 +197,18 @@ QList<ImageDetailPtr> QELDeviceImageLibraryReader::getAssetsForAlbumWithId(
                 result.append(image);
     } else {
         for (const AlbumPtr& album : m_store->albumsWithID(albumId)) {
-            if (album->kind == 1)
-                return _getAllAssets();
+            if (album->kind == 1) {
+                // The library as the device shows it: never what the user
+                // hid, and, in the album made for libraries without one of
+                // their own (those that have a trash), not what waits there.
+                const bool withoutTrash = album->id == kLibraryAlbumId;
+                QList<ImageDetailPtr> library;
+                for (const ImageDetailPtr& image : _getAllAssets())
+                    if (!ImageDetail::isYes(image->isHidden)
+                        && !(withoutTrash && image->dateTrashed.isValid()))
+                        library.append(image);
+                return library;
+            }
             for (const ImageDetailPtr& image : album->relationshipAssets)
                 result.append(image);
             for (const ImageDetailPtr& image : result)
@@ -211,9 +222,11 @@ QList<ImageDetailPtr> QELDeviceImageLibraryReader::getAssetsForAlbumWithId(
                          return compareDates(a->dateCreated, b->dateCreated) > 0;
                      });
     const bool trashAlbum = albumId && *albumId == m_trashedAlbumId;
+    const bool hiddenAlbum = albumId && *albumId == m_hiddenAlbumId;
     QList<ImageDetailPtr> kept;
     for (const ImageDetailPtr& image : result)
-        if (image->hasRawFormat() && (trashAlbum || !image->dateTrashed.isValid()))
+        if (image->hasRawFormat() && (trashAlbum || !image->dateTrashed.isValid())
+            && (trashAlbum || hiddenAlbum || !ImageDetail::isYes(image->isHidden)))
             kept.append(image);
     return kept;
 }

@@ -100,6 +100,11 @@ public:
     qint64 photoStreamAlbumId() const { return m_photoStreamAlbumId; }
     qint64 trashedAlbumId() const { return m_trashedAlbumId; }
     qint64 recentAlbumId() const { return m_recentAlbumId; }
+    // The album of the device's hidden photos; -1 when there is none.
+    qint64 hiddenAlbumId() const { return m_hiddenAlbumId; }
+    static constexpr qint64 kLibraryAlbumId = 1009;
+    static constexpr qint64 kHiddenAlbumId = 1008;
+    static constexpr qint64 kHiddenAlbumKind = 508;
 
 protected:
     // Set by the album stage of a read.
@@ -107,6 +112,7 @@ protected:
     qint64 m_photoStreamAlbumId = -1;
     qint64 m_trashedAlbumId = -1;
     qint64 m_recentAlbumId = 0;
+    qint64 m_hiddenAlbumId = -1;
 
     void sendProgress(const QString& text, std::optional<qint64> counter,
                       std::optional<qint64> total) const;

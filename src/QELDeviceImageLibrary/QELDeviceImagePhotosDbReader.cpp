@@ -17,6 +17,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -189,6 +190,7 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
     assertNotOnGuiThread();
     m_databaseOpened = false;
     m_deviceCalls = 0;
+    m_readError.clear();
     const std::shared_ptr<QELImageStore> store = this->store();
     if (!store)
         return false;
@@ -216,6 +218,10 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
         return true;
     }
     m_databaseOpened = true;
+    // The whole library is one read: one time budget for all its statements,
+    // and a statement that fails makes the read a failure, never a library
+    // that looks whole without some of its photos.
+    QELSQLiteStepBudget::Read wholeRead;
     if (read.hasTable(QStringLiteral("ZGENERICASSET")))
         read.assetTable = QStringLiteral("ZGENERICASSET");
     else if (read.hasTable(QStringLiteral("ZASSET")))
@@ -225,7 +231,14 @@ bool QELDeviceImagePhotosDbReader::readImageDatabase()
         sendProgress(L("READINGMAINPHOTOLIBRARY"), std::nullopt, std::nullopt);
         readAssets(read);
     }
-    readAlbums(read);
+    if (!wholeRead.failed())
+        readAlbums(read);
+    if (wholeRead.failed()) {
+        m_readError = wholeRead.error();
+        qCWarning(lcOrvane).noquote() << "the photo library:" << m_readError;
+        read.db.close();
+        return true;
+    }
     makeSmartAlbums(read);
     sendProgress(L("FINALIZING"), std::nullopt, std::nullopt);
     if (!store->save(&error)) {
@@ -276,6 +289,9 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
     const bool hasKind = read.hasColumn(A, QStringLiteral("ZKIND"));
     if (hasKind)
         edit(" FROM ", ", asset.ZKIND FROM ");
+    const bool hasHidden = read.hasColumn(A, QStringLiteral("ZHIDDEN"));
+    if (hasHidden)
+        edit(" FROM ", ", asset.ZHIDDEN FROM ");
     // Columns the earlier systems always had may be gone from a later one;
     // such a column reads as NULL rather than losing every photo.
     const struct {
@@ -360,7 +376,7 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
               cFavorite = col("ZFAVORITE"), cHdr = col("ZHIGHDYNAMICRANGETYPE"),
               cTrashed = col("ZTRASHEDDATE"), cSubtype = col("ZKINDSUBTYPE"),
               cCapture = col("ZCAMERACAPTUREDEVICE"), cReverse = col("ZREVERSELOCATIONDATAISVALID"),
-              cKind = hasKind ? col("ZKIND") : -1;
+              cKind = hasKind ? col("ZKIND") : -1, cHidden = hasHidden ? col("ZHIDDEN") : -1;
     const auto int32 = [&s](int column) { return qint64(qint32(s.int64(column))); };
     const bool ok = s.forEachRow([&](const QELSQLiteStatement&) {
         auto image = std::make_shared<ImageDetail>();
@@ -414,6 +430,7 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
             d.dateTrashed = _getDateTime(s.real(cTrashed));
             d.isTrashed = true;
         }
+        d.isHidden = cHidden >= 0 && s.int64(cHidden) != 0;
         // 11: a selfie.
         if (cCapture >= 0 && cReverse >= 0 && int32(cCapture) == 1 && int32(cReverse) == 1)
             d.isSelfie = true;
@@ -511,7 +528,8 @@ void QELDeviceImagePhotosDbReader::readAssets(Read& read)
         return true;
     });
     if (!ok)
-        qCWarning(lcOrvane) << "the photo library's assets were not all read:" << s.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the photo library's assets could not be read"), s.errorMessage());
 }
 
 namespace {
@@ -522,12 +540,69 @@ struct Membership {
     QString assetColumn;
 };
 
-// The table that links albums and assets: one of the names of the earlier
-// systems, else the one Core Data names after the entity numbers of "Album"
-// and "Asset" (iOS 14 and later). Names are built from integers only.
+// The columns of a table, in upper case.
+QSet<QString> columnsOf(sqlite3* db, const QString& table)
+{
+    QSet<QString> columns;
+    QELSQLiteStatement s(db, QStringLiteral("SELECT name FROM pragma_table_info(?1)"));
+    s.bindText(1, table);
+    s.forEachRow([&](const QELSQLiteStatement& row) {
+        columns.insert(row.text(0).toUpper());
+        return true;
+    });
+    return columns;
+}
+
+// The link Core Data keeps for the albums' many-to-many relationship with
+// the assets, named after the entity numbers of Z_PRIMARYKEY: a table
+// Z_<album entity>ASSETS with the columns Z_<album entity>ALBUMS and
+// Z_<asset entity>ASSETS. The numbers move with every generation of the
+// library (Z_26ASSETS with Z_34ASSETS, Z_28ASSETS with Z_3ASSETS, ...), and
+// the relationship belongs to the album entity that declares it
+// ("GenericAlbum" where there is one, "Album" before), so every album and
+// asset entity the file names is tried. Names are built from integers only.
+std::optional<Membership> membershipFromEntities(sqlite3* h)
+{
+    if (!QELSQLiteHelper::doesDatabaseContainTable(h, QStringLiteral("Z_PRIMARYKEY")))
+        return std::nullopt;
+    QList<qint64> albums;
+    QList<qint64> assets;
+    QELSQLiteStatement s(h,
+                         QStringLiteral("SELECT Z_ENT, Z_NAME FROM Z_PRIMARYKEY ORDER BY Z_ENT"));
+    s.forEachRow([&](const QELSQLiteStatement& row) {
+        if (row.columnType(0) != SQLITE_INTEGER || row.int64(0) <= 0)
+            return true;
+        const QString name = row.text(1);
+        if (name.endsWith(QLatin1String("Album")))
+            albums.append(row.int64(0));
+        else if (name.endsWith(QLatin1String("Asset")))
+            assets.append(row.int64(0));
+        return true;
+    });
+    for (const qint64 album : std::as_const(albums)) {
+        const QString table = QStringLiteral("Z_%1ASSETS").arg(album);
+        if (!QELSQLiteHelper::doesDatabaseContainTable(h, table))
+            continue;
+        const QSet<QString> columns = columnsOf(h, table);
+        const QString albumColumn = QStringLiteral("Z_%1ALBUMS").arg(album);
+        if (!columns.contains(albumColumn))
+            continue;
+        for (const qint64 asset : std::as_const(assets)) {
+            const QString assetColumn = QStringLiteral("Z_%1ASSETS").arg(asset);
+            if (columns.contains(assetColumn))
+                return Membership{table, albumColumn, assetColumn};
+        }
+    }
+    return std::nullopt;
+}
+
+// The table that links albums and assets: the one the entity numbers name,
+// else one of the names the earlier systems used.
 std::optional<Membership> membershipTable(const QELSQLiteDatabase& db)
 {
     sqlite3* h = db.handle();
+    if (std::optional<Membership> m = membershipFromEntities(h))
+        return m;
     const auto make = [](qint64 album, qint64 asset) {
         return Membership{QStringLiteral("Z_%1ASSETS").arg(album),
                           QStringLiteral("Z_%1ALBUMS").arg(album),
@@ -540,24 +615,6 @@ std::optional<Membership> membershipTable(const QELSQLiteDatabase& db)
     }
     if (QELSQLiteHelper::doesDatabaseContainTable(h, QStringLiteral("Z_17ASSETS")))
         return make(17, 24);
-    if (!QELSQLiteHelper::doesDatabaseContainTable(h, QStringLiteral("Z_PRIMARYKEY")))
-        return std::nullopt;
-    const auto entity = [&db](const char* name) -> std::optional<qint64> {
-        QELSQLiteStatement s(db.handle(),
-                             QStringLiteral("SELECT Z_ENT FROM Z_PRIMARYKEY WHERE Z_NAME = ?1"));
-        s.bindText(1, QLatin1String(name));
-        if (!s.step() || s.isNull(0))
-            return std::nullopt;
-        return s.int64(0);
-    };
-    const std::optional<qint64> album = entity("Album");
-    const std::optional<qint64> asset = entity("Asset");
-    if (!album || !asset || *album <= 0 || *asset <= 0)
-        return std::nullopt;
-    const Membership m = make(*album, *asset);
-    if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(h, m.table, m.albumColumn)
-        && QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(h, m.table, m.assetColumn))
-        return m;
     return std::nullopt;
 }
 
@@ -650,7 +707,7 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
 
     qint64 counter = 0;
     std::optional<qint64> total;
-    s.forEachRow([&](const QELSQLiteStatement&) {
+    const bool allAlbums = s.forEachRow([&](const QELSQLiteStatement&) {
         if (cTitle < 0)
             return true;
         if (!total)
@@ -728,6 +785,9 @@ void QELDeviceImagePhotosDbReader::readAlbums(Read& read)
         read.store->addAlbum(album);
         return true;
     });
+    if (!allAlbums)
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the photo library's albums could not be read"), s.errorMessage());
 }
 
 void QELDeviceImagePhotosDbReader::makeSmartAlbums(Read& read)
@@ -749,17 +809,37 @@ void QELDeviceImagePhotosDbReader::makeSmartAlbums(Read& read)
     using D = const ImageDetail&;
     const auto yes = [](const std::optional<bool>& f) { return ImageDetail::isYes(f); };
     const auto no = [](const std::optional<bool>& f) { return f.has_value() && !*f; };
-    make("Favorite", 501, 1000, [&](D d) { return yes(d.isFavorite); });
-    make("Panoramic", 502, 1001, [&](D d) { return yes(d.isPanoramic); });
-    make("Selfie", 506, 1006, [&](D d) { return yes(d.isSelfie) && no(d.isTrashed); });
-    make("Screenshots", 507, 1007, [&](D d) { return yes(d.isScreenshot) && no(d.isTrashed); });
-    make("Videos", 504, 1002, [&](D d) { return yes(d.isVideo) && no(d.isTrashed); });
+    // Libraries since iOS 8 have no album of the whole library (the kinds
+    // 1552 and 1601 are gone): without one, photos in no album of their own
+    // could be neither seen nor copied.
+    bool hasLibraryAlbum = false;
+    for (const AlbumPtr& album : read.store->albums())
+        hasLibraryAlbum = hasLibraryAlbum || album->kind == 1 || album->kind == 22;
+    if (!hasLibraryAlbum) {
+        auto album = std::make_shared<Album>();
+        album->title = L("ALLPHOTOS");
+        album->kind = 1;
+        album->id = kLibraryAlbumId;
+        if (!read.store->images().empty())
+            read.store->addAlbum(album);
+    }
+    // A hidden photo stands on the device only in the Hidden album.
+    const auto shown = [&](D d) { return !yes(d.isHidden); };
+    make("Favorite", 501, 1000, [&](D d) { return yes(d.isFavorite) && shown(d); });
+    make("Panoramic", 502, 1001, [&](D d) { return yes(d.isPanoramic) && shown(d); });
+    make("Selfie", 506, 1006, [&](D d) { return yes(d.isSelfie) && no(d.isTrashed) && shown(d); });
+    make("Screenshots", 507, 1007,
+         [&](D d) { return yes(d.isScreenshot) && no(d.isTrashed) && shown(d); });
+    make("Videos", 504, 1002, [&](D d) { return yes(d.isVideo) && no(d.isTrashed) && shown(d); });
     makeICloudAlbum(read);
     if (make("Recently Deleted", 503, 1003, [](D d) { return d.dateTrashed.isValid(); }))
         m_trashedAlbumId = 1003;
     if (make("Recently Added", 505, 1004,
-             [&](D d) { return yes(d.isRecentlyAdded) && no(d.isTrashed); }))
+             [&](D d) { return yes(d.isRecentlyAdded) && no(d.isTrashed) && shown(d); }))
         m_recentAlbumId = 1004;
+    if (make("Hidden", kHiddenAlbumKind, kHiddenAlbumId,
+             [&](D d) { return yes(d.isHidden) && !yes(d.isTrashed); }))
+        m_hiddenAlbumId = kHiddenAlbumId;
 }
 
 void QELDeviceImagePhotosDbReader::makeICloudAlbum(Read& read)

@@ -37,6 +37,9 @@ public:
     void setReferenceTime(const QDateTime& now) { m_referenceTime = now; }
     // Whether the last read opened a database.
     bool databaseWasOpened() const { return m_databaseOpened; }
+    // Why the last read did not get through the whole library ("this
+    // database is damaged: ..."); empty when it did.
+    QString readError() const { return m_readError; }
     // The questions the last read asked of the device.
     qint64 deviceCallCount() const { return m_deviceCalls; }
 
@@ -51,5 +54,6 @@ private:
 
     QDateTime m_referenceTime;
     bool m_databaseOpened = false;
+    QString m_readError;
     qint64 m_deviceCalls = 0;
 };

@@ -9,4 +9,6 @@
 struct QELPhotoTransferDetail {
     QString temporaryPath;
     ImageDetailPtr imageDetail;
+    // The album it was chosen from; empty: none.
+    QString album;
 };

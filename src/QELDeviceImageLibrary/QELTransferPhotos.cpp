@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "Clock.h"
 #include "FolderPhotoLibraryHost.h"
 #include "ImageDetail.h"
 #include "Locations.h"
@@ -16,13 +15,6 @@
 #include "QELDeviceImageLibraryReader.h"
 #include "QELTransferPhotosDelegate.h"
 #include "SafePath.h"
-
-namespace {
-
-// The pause after each album's import, before its copies go.
-constexpr Clock::Milliseconds kPauseAfterImport{2000};
-
-} // namespace
 
 QELTransferPhotos::QELTransferPhotos(QObject* parent)
     : QELCopy(parent)
@@ -64,10 +56,8 @@ void QELTransferPhotos::setPhotoLibraryHost(std::shared_ptr<PhotoLibraryHost> ho
 void QELTransferPhotos::addToAlbumMap(AlbumMap& map, const QELPhotoTransferDetail& detail)
 {
     std::optional<QString> album;
-    const QString name =
-        detail.imageDetail ? detail.imageDetail->singleInstanceAlbumName() : QString();
-    if (!name.isEmpty())
-        album = name;
+    if (!detail.album.isEmpty())
+        album = detail.album;
     for (auto& [key, list] : map) {
         if (key == album) {
             list.append(detail);
@@ -130,7 +120,7 @@ void QELTransferPhotos::_transferPhotos(std::shared_ptr<QELDeviceImageLibraryRea
             }
             continue;
         }
-        addToAlbumMap(albums, {path, detail});
+        addToAlbumMap(albums, {path, detail, PhotoQueue::albumOf(*next)});
     }
     if (QELTransferPhotosDelegate* d = photoTransferDelegate())
         d->OnImportingToIPhotosStarted();
@@ -147,7 +137,8 @@ void QELTransferPhotos::_transferPhotos(std::shared_ptr<QELDeviceImageLibraryRea
         const PhotoLibraryHost::ImportResult result = host->importFiles(files, album, favourites);
         for (int i = 0; i < result.failed; ++i)
             _itemCouldNotBeCopied();
-        Clock::sleepFor(kPauseAfterImport, _cancelFlag());
+        // The import has taken its copies when it returns: nothing waits
+        // for the temporary files any longer.
         for (const QELPhotoTransferDetail& copy : copies)
             QDir(QFileInfo(copy.temporaryPath).path()).removeRecursively();
     }

@@ -30,6 +30,17 @@ qint64 pragmaValue(sqlite3* db, const char* pragma)
     return value;
 }
 
+// The connection's message when it is about this failure; otherwise, and
+// never as "not an error", the text of the failure's own code.
+QString reasonFor(sqlite3* db, int code)
+{
+    if (code == 0 || code == SQLITE_ROW || code == SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    if ((sqlite3_extended_errcode(db) & 0xFF) == (code & 0xFF))
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(code));
+}
+
 qint64 fileSize(const char* path)
 {
     return path && *path ? QFileInfo(QFile::decodeName(path)).size() : 0;
@@ -61,6 +72,7 @@ QELSQLiteStatement::QELSQLiteStatement(QELSQLiteStatement&& other) noexcept
     , m_prepareCode(other.m_prepareCode)
     , m_prepareError(std::move(other.m_prepareError))
     , m_stepCode(other.m_stepCode)
+    , m_stepError(std::move(other.m_stepError))
     , m_rows(other.m_rows)
     , m_pastRowBound(other.m_pastRowBound)
     , m_indices(std::move(other.m_indices))
@@ -77,6 +89,7 @@ QELSQLiteStatement& QELSQLiteStatement::operator=(QELSQLiteStatement&& other) no
         m_prepareCode = other.m_prepareCode;
         m_prepareError = std::move(other.m_prepareError);
         m_stepCode = other.m_stepCode;
+        m_stepError = std::move(other.m_stepError);
         m_rows = other.m_rows;
         m_pastRowBound = other.m_pastRowBound;
         m_indices = std::move(other.m_indices);
@@ -94,6 +107,8 @@ bool QELSQLiteStatement::step()
         m_stepCode = sqlite3_step(m_statement);
     }
     if (m_stepCode != SQLITE_ROW) {
+        if (m_stepCode != SQLITE_DONE)
+            m_stepError = reasonFor(m_db, m_stepCode);
         // SQLite starts the statement again at the next step.
         m_rows = 0;
         return false;
@@ -141,11 +156,13 @@ QString QELSQLiteStatement::errorMessage() const
     if (m_pastRowBound)
         return QStringLiteral(
             "a query answered more rows than the file could hold; the file is damaged or hostile");
-    // Only a guarded connection interrupts itself: its step ran past the budget.
+    // Only a guarded connection interrupts itself: its read ran past the budget.
     if (m_stepCode == SQLITE_INTERRUPT)
         return QStringLiteral(
             "a query ran past its time limit; the file may be damaged or hostile");
-    return QString::fromUtf8(sqlite3_errmsg(m_db));
+    if (failed() && !m_stepError.isEmpty())
+        return m_stepError;
+    return reasonFor(m_db, m_stepCode);
 }
 
 bool QELSQLiteStatement::forEachRow(const std::function<bool(const QELSQLiteStatement&)>& row)
@@ -178,6 +195,7 @@ void QELSQLiteStatement::reset()
         sqlite3_clear_bindings(m_statement);
     }
     m_stepCode = 0;
+    m_stepError.clear();
     m_rows = 0;
     m_pastRowBound = false;
 }
@@ -366,4 +384,52 @@ QByteArray QELSQLiteStatement::blob(int column) const
     if (!data || size <= 0)
         return {};
     return QByteArray(static_cast<const char*>(data), size);
+}
+
+QString QELSQLiteStatement::cappedText(int column, qint64 maxBytes, bool* cut) const
+{
+    if (cut)
+        *cut = false;
+    if (isNull(column))
+        return QString();
+    // UTF-8 as stored: its length is known without converting the whole.
+    const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    const qint64 bytes = sqlite3_column_bytes(m_statement, column);
+    if (!value)
+        return QString();
+    if (bytes <= maxBytes) {
+        QString result = QString::fromUtf8(value, bytes);
+        if (result.isNull())
+            result = QLatin1String("");
+        return result == QLatin1String("(null)") ? QString() : result;
+    }
+    qint64 end = std::max<qint64>(maxBytes, 0);
+    // Back to the start of the character the cut falls in.
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80)
+        --end;
+    if (cut)
+        *cut = true;
+    return QString::fromUtf8(value, end);
+}
+
+QByteArray QELSQLiteStatement::cappedBlob(int column, qint64 maxBytes, bool* refused) const
+{
+    if (refused)
+        *refused = false;
+    if (isNull(column))
+        return {};
+    // A blob's size is known before its bytes are read.
+    if (sqlite3_column_type(m_statement, column) == SQLITE_BLOB
+        && sqlite3_column_bytes(m_statement, column) > maxBytes) {
+        if (refused)
+            *refused = true;
+        return {};
+    }
+    QByteArray value = blob(column);
+    if (value.size() > maxBytes) {
+        if (refused)
+            *refused = true;
+        return {};
+    }
+    return value;
 }

@@ -91,6 +91,13 @@ public:
     QByteArray blob(int column) const;
     int columnType(int column) const;
 
+    // What one record of a device file may bring: a text is cut after
+    // `maxBytes` of UTF-8 (at a character's start) and `cut` is set; a blob
+    // longer than `maxBytes` is refused (null) and `refused` is set. A row
+    // of a hostile file can hold a gigabyte in one field.
+    QString cappedText(int column, qint64 maxBytes, bool* cut = nullptr) const;
+    QByteArray cappedBlob(int column, qint64 maxBytes, bool* refused = nullptr) const;
+
 private:
     qint64 rowBound() const;
 
@@ -99,6 +106,9 @@ private:
     int m_prepareCode = 0;
     QString m_prepareError;
     int m_stepCode = 0;
+    // SQLite's reason, taken when a step failed: the connection's own
+    // message is another call's once anything else has run on it.
+    QString m_stepError;
     // Rows answered since the statement last started.
     qint64 m_rows = 0;
     bool m_pastRowBound = false;

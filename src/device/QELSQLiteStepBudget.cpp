@@ -22,6 +22,9 @@ thread_local SteadyClock::time_point tl_stepStart;
 // context pointer itself, so nothing has to outlive the connection.
 constexpr int kInstructions = 1000;
 
+// The shortest budget of the reads running on this thread; 0: none.
+thread_local std::int64_t tl_readBudgetMs = 0;
+
 int onProgress(void* context)
 {
     if (!tl_inStep)
@@ -29,7 +32,9 @@ int onProgress(void* context)
     // Real time, not the program's scaled clock: the budget is a safety net
     // far above any honest step, and a sped-up test clock would make honest
     // steps of a loaded machine look hostile. Tests pass a short budget.
-    const auto budget = std::chrono::milliseconds(reinterpret_cast<std::intptr_t>(context));
+    auto budget = std::chrono::milliseconds(reinterpret_cast<std::intptr_t>(context));
+    if (tl_readBudgetMs > 0 && tl_readBudgetMs < budget.count())
+        budget = std::chrono::milliseconds(tl_readBudgetMs);
     return SteadyClock::now() - tl_stepStart > budget ? 1 : 0;
 }
 
@@ -60,6 +65,49 @@ Scope::~Scope()
 {
     if (m_outermost)
         tl_inStep = false;
+}
+
+namespace {
+thread_local Read* tl_read = nullptr;
+} // namespace
+
+Read::Read()
+    : m_outer(tl_read)
+    , m_budget(m_outer ? m_outer->m_budget : std::chrono::milliseconds(0))
+{
+    tl_read = this;
+}
+
+Read::Read(std::chrono::milliseconds budget)
+    : Read()
+{
+    if (budget.count() > 0 && (m_budget.count() == 0 || budget < m_budget))
+        m_budget = budget;
+    tl_readBudgetMs = m_budget.count();
+}
+
+Read::~Read()
+{
+    tl_read = m_outer;
+    tl_readBudgetMs = m_outer ? m_outer->m_budget.count() : 0;
+}
+
+Read* Read::current() { return tl_read; }
+
+void Read::failCurrent(const QString& what, const QString& reason)
+{
+    if (tl_read)
+        tl_read->fail(what, reason);
+}
+
+void Read::fail(const QString& what, const QString& reason)
+{
+    if (!m_error.isEmpty())
+        return;
+    const QString why = reason.isEmpty() || reason == QLatin1String("not an error")
+        ? QStringLiteral("a query failed")
+        : reason;
+    m_error = QStringLiteral("this database is damaged: %1: %2").arg(what, why);
 }
 
 } // namespace QELSQLiteStepBudget

@@ -65,8 +65,19 @@ QString place(const QString& localFile, const QString& folder, const QString& na
     if (localFile.isEmpty() || name.isEmpty() || !SafePath::isPlainName(name)
         || !QFileInfo(localFile).isFile())
         return {};
-    if (!QDir().mkpath(folder))
-        return {};
+    // A page puts all its files into one folder: it is made once, not once
+    // per file, and made again should it have gone meanwhile.
+    thread_local QString made;
+    if (made != folder) {
+        if (!QDir().mkpath(folder))
+            return {};
+        made = folder;
+    } else if (!QFileInfo(folder).isDir()) {
+        made.clear();
+        if (!QDir().mkpath(folder))
+            return {};
+        made = folder;
+    }
     const QDir target(folder);
     for (int number = 0; number < kMostNumbers; ++number) {
         const QString candidate = numberedName(name, number);

@@ -3,8 +3,8 @@
 
 #include <typeinfo>
 
+#include "AtomicFileBatch.h"
 #include "BackupFileSource.h"
-#include "Clock.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELMessagesDBReaderProtocol.h"
@@ -117,6 +117,8 @@ void QELCopyMessages::_copyMessages()
     }
     generator.setStartDate(start);
     generator.setEndDate(end);
+    AtomicFileBatch pages;
+    generator.setFileBatch(&pages);
     while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
         const QELMessagesConversation conversation = item->value<QELMessagesConversation>();
         QELCopyItemBeginEventArgs args;
@@ -128,8 +130,17 @@ void QELCopyMessages::_copyMessages()
             _itemCouldNotBeCopied();
             continue;
         }
+        QString readError;
         const QList<QELMessageDetail> messages =
-            reader->getMessagesFromConversationWithStartDateAndEndDate(conversation, start, end);
+            reader->readMessages(conversation, start, end, &readError);
+        // A page that lacked what the database could not give would pass
+        // for the whole conversation.
+        if (!readError.isEmpty()) {
+            qCWarning(lcOrvane).noquote()
+                << "Messages:" << conversation.title() << "was not copied:" << readError;
+            _itemCouldNotBeCopied();
+            continue;
+        }
         const QStringList pages = viewDataPath.isEmpty()
             ? generator.generateHTMLForConversationWithMessagesUseDeviceBackupToFilePath(
                 conversation, messages, backup.get(), folder)
@@ -140,8 +151,10 @@ void QELCopyMessages::_copyMessages()
                 << "Messages: a conversation could not be copied into" << folder;
             _itemCouldNotBeCopied();
         }
-        // A breath between conversations, cut short by a cancel.
-        Clock::sleepFor(std::chrono::milliseconds(100), _cancelFlag());
     }
+    // What was written stays, also after a cancel; it reaches the disk here.
+    QString error;
+    if (!pages.commit(&error))
+        qCWarning(lcOrvane).noquote() << "Messages: the copied pages could not be synced:" << error;
     _callAllItemsCopiedDelegate();
 }

@@ -44,9 +44,13 @@ public:
     // The text is the reader's placeholder (media never downloaded).
     bool messageIsErrorMessage() const { return m_messageIsErrorMessage; }
     void setMessageIsErrorMessage(bool isError) { m_messageIsErrorMessage = isError; }
+    // Taken back by its sender: its text is gone.
+    bool isUnsent() const { return m_isUnsent; }
+    void setIsUnsent(bool unsent) { m_isUnsent = unsent; }
 
     // Whether the message's text, or the text of one of its text parts,
-    // holds `searchText`, ignoring case; false for an empty search text.
+    // holds `searchText`, ignoring case and accents; false for an empty search
+    // text.
     bool contains(const QString& searchText) const;
 
 private:
@@ -60,4 +64,5 @@ private:
     std::optional<bool> m_isMadrid;
     QString m_messageAddress;
     bool m_messageIsErrorMessage = false;
+    bool m_isUnsent = false;
 };

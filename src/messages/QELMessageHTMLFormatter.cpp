@@ -16,24 +16,37 @@ using namespace MessagesAttachmentFiles;
 const QString kMediaDomain = QStringLiteral("MediaDomain");
 const QString kCrLf = QStringLiteral("\r\n");
 
-enum class Kind { Picture, Video, Other };
+enum class Kind { Picture, Video, Audio, Other };
 
+// By its type, or, where the database left none, by its file's extension.
 Kind kindOf(const QELMessagePiece& piece)
 {
-    if (piece.contentType().contains(QLatin1String("image")))
+    const QString type = piece.contentType();
+    if (type.contains(QLatin1String("image")))
         return Kind::Picture;
-    if (piece.contentType().contains(QLatin1String("video")))
+    if (type.contains(QLatin1String("video")))
         return Kind::Video;
+    if (type.contains(QLatin1String("audio")))
+        return Kind::Audio;
+    const QString extension = extensionOf(piece.contentLocation()).toLower();
+    static const QStringList videos = {QStringLiteral("mov"), QStringLiteral("mp4"),
+                                       QStringLiteral("m4v"), QStringLiteral("3gp")};
+    static const QStringList sounds = {QStringLiteral("caf"),  QStringLiteral("amr"),
+                                       QStringLiteral("opus"), QStringLiteral("m4a"),
+                                       QStringLiteral("aac"),  QStringLiteral("mp3")};
+    if (videos.contains(extension))
+        return Kind::Video;
+    if (sounds.contains(extension))
+        return Kind::Audio;
     return Kind::Other;
 }
 
-bool isHeif(const QELMessagePiece& piece, const QString& localFile)
+bool isHeif(const QELMessagePiece& piece, const QByteArray& start)
 {
     const QString type = piece.contentType().toLower();
     if (type.contains(QLatin1String("heic")) || type.contains(QLatin1String("heif")))
         return true;
-    QFile file(localFile);
-    return file.open(QIODevice::ReadOnly) && QELImageUtilities::isHeifData(file.read(64));
+    return QELImageUtilities::isHeifData(start);
 }
 
 // A JPEG rendition of a HEIC picture beside the original; null when it does
@@ -84,8 +97,14 @@ QString QELMessageHTMLFormatter::_rotateImage(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return path;
-    const QByteArray bytes = file.readAll();
-    if (!QELImageUtilities::exifOrientation(bytes))
+    return rotatedCopy(path, file.readAll());
+}
+
+QString QELMessageHTMLFormatter::rotatedCopy(const QString& path, const QByteArray& bytes) const
+{
+    // Only an EXIF block turns a JPEG; most pictures of a conversation have
+    // none, and need no decoder to tell.
+    if (!bytes.contains("Exif") || !QELImageUtilities::exifOrientation(bytes))
         return path;
     // Two pictures of one name (IMG_0001.JPG of two folders) each get their
     // own copy: the copies are kept by the picture's content.
@@ -118,7 +137,7 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
     }
 
     QList<QELMessagePiece> media;
-    for (Kind kind : {Kind::Picture, Kind::Video, Kind::Other}) {
+    for (Kind kind : {Kind::Picture, Kind::Video, Kind::Audio, Kind::Other}) {
         for (const QELMessagePiece& piece : message.messagePieces()) {
             if (!piece.contentType().contains(QLatin1String("text")) && kindOf(piece) == kind)
                 media.append(piece);
@@ -152,7 +171,14 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
                                 : fileUrlAttribute(QDir(folder).filePath(placed));
         };
 
-        if (kind == Kind::Picture && isHeif(piece, local)) {
+        // A picture is read once: for what it is and for how it stands.
+        QByteArray picture;
+        if (kind == Kind::Picture) {
+            QFile file(local);
+            if (file.open(QIODevice::ReadOnly))
+                picture = type == QLatin1String("image/jpeg") ? file.readAll() : file.read(64);
+        }
+        if (kind == Kind::Picture && isHeif(piece, picture.left(64))) {
             const QString rendition = jpegRendition(local);
             const QString original = place(local, folder, name, Placing::Move);
             if (original.isEmpty()) {
@@ -169,7 +195,8 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
             continue;
         }
 
-        const QString shownFile = type == QLatin1String("image/jpeg") ? _rotateImage(local) : local;
+        const QString shownFile =
+            type == QLatin1String("image/jpeg") ? rotatedCopy(local, picture) : local;
         const QString placed =
             place(shownFile, folder, name, shownFile == local ? Placing::Move : Placing::Copy);
         if (shownFile != local)
@@ -181,20 +208,23 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
             html += QStringLiteral("<br/><a href='%1'>%2</a><br/>")
                         .arg(ref, htmlTextWithLineBreaks(placed))
                 + kCrLf;
+        } else if (kind == Kind::Video) {
+            // Every kind of film (MP4 as well as QuickTime) plays in the page.
+            html += QStringLiteral("<br/><video src='%1' width='220px' controls "
+                                   "preload='metadata'></video><br/>")
+                        .arg(ref)
+                + kCrLf;
+        } else if (kind == Kind::Audio) {
+            html += QStringLiteral("<br/><audio src='%1' controls preload='metadata'></audio><br/>")
+                        .arg(ref)
+                + kCrLf;
         } else if (!isCopyFormat) {
-            if (type == QLatin1String("video/quicktime"))
-                html += QStringLiteral("<br/><video src='%1' width='220px' controls></video><br/>")
-                            .arg(ref)
-                    + kCrLf;
-            else
-                html += QStringLiteral("<br/><img src='%1' width='179px'/>").arg(ref) + kCrLf
-                    + QStringLiteral("<br/>") + kCrLf;
-        } else if (!placed.contains(QLatin1String(".mov"), Qt::CaseInsensitive)) {
+            html += QStringLiteral("<br/><img src='%1' width='179px'/>").arg(ref) + kCrLf
+                + QStringLiteral("<br/>") + kCrLf;
+        } else {
             html += QStringLiteral("<br/><a href='%1' border=0><img src='%1' width='179px'/></a>")
                         .arg(ref)
                 + kCrLf + QStringLiteral("<br/>") + kCrLf;
-        } else {
-            html += QStringLiteral("<br/><video src='%1' controls></video><br/>").arg(ref) + kCrLf;
         }
     }
     return html;

@@ -24,6 +24,8 @@ public:
     // temporary folder's "rotateImagesTemp" (made once per picture and
     // reused) when the file has an EXIF orientation, else the file itself.
     QString _rotateImage(const QString& path) const;
+    // The same for a picture already read.
+    QString rotatedCopy(const QString& path, const QByteArray& bytes) const;
 
     // An attachment's location in sms.db as a path in "MediaDomain":
     // "/var/mobile/" taken out, white space and then "~" and "/" trimmed.

@@ -16,6 +16,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 #include "TypedStreamReader.h"
 
@@ -75,14 +76,48 @@ QString escapedForLike(const QString& text)
 
 // The text of a message: the text column, or, when that is empty, the text
 // archived in attributedBody (the only copy on later systems).
+const QString kCutMark = QELMessagesDBReaderProtocol::cutMark();
+const QString kRefusedMark = QStringLiteral("[this message's text is too large to be read]");
+
+QString cappedText(const QELSQLiteStatement& row, int column)
+{
+    bool cut = false;
+    const QString text = row.cappedText(column, QELMessagesDbReader::kMaxTextBytes, &cut);
+    return cut ? text + kCutMark : text;
+}
+
 QString messageText(const QELSQLiteStatement& row, int textColumn, int bodyColumn)
 {
-    QString text = row.text(textColumn);
+    bool cut = false;
+    QString text = row.cappedText(textColumn, QELMessagesDbReader::kMaxTextBytes, &cut);
+    if (cut)
+        return text + kCutMark;
     if (!text.isEmpty() || row.isNull(bodyColumn))
         return text;
-    if (const auto archived = TypedStreamReader::attributedStringText(row.blob(bodyColumn)))
+    bool refused = false;
+    const QByteArray body =
+        row.cappedBlob(bodyColumn, QELMessagesDbReader::kMaxBlobBytes, &refused);
+    if (refused)
+        return kRefusedMark;
+    if (const auto archived = TypedStreamReader::attributedStringText(body)) {
+        if (archived->size() > QELMessagesDbReader::kMaxTextBytes)
+            return archived->left(QELMessagesDbReader::kMaxTextBytes) + kCutMark;
         return *archived;
+    }
     return text;
+}
+
+// An iMessage its sender took back (iOS 16 and later): the row stays with
+// its text gone; date_retracted marks it where it is set, and the summary
+// archive lists the retracted parts under "rp" where it is not.
+bool isUnsent(qint64 dateRetracted, const QByteArray& summaryInfo)
+{
+    if (dateRetracted != 0)
+        return true;
+    if (summaryInfo.isEmpty())
+        return false;
+    const QVariantMap summary = Plist::parse(summaryInfo).toMap();
+    return !summary.value(QStringLiteral("rp")).toList().isEmpty();
 }
 
 void sortByTimeAndRow(QList<QELMessageDetail>& messages)
@@ -146,10 +181,14 @@ private:
     QSet<QString> m_madridHandles;
 };
 
+// Every statement of one operation shares the read's budget, and the first
+// that fails ends the operation.
 void warnUnread(const char* what, const QELSQLiteStatement& statement)
 {
-    qCWarning(lcOrvane).noquote() << "Messages:" << what
-                                  << "could not be read:" << statement.errorMessage();
+    const QString reason = statement.errorMessage();
+    qCWarning(lcOrvane).noquote() << "Messages:" << what << "could not be read:" << reason;
+    QELSQLiteStepBudget::Read::failCurrent(
+        QString::fromLatin1(what) + QStringLiteral(" could not be read"), reason);
 }
 
 void readChats(sqlite3* db, ConversationList& list)
@@ -228,7 +267,7 @@ void readMadridChats(sqlite3* db, QELMessagesDBReaderProtocol* reader, Conversat
             return true; // nothing could find its messages
         conversation.setMadridHandle(identifier);
         // An array of addresses as a binary or XML property list.
-        const QByteArray participants = row.blob(2);
+        const QByteArray participants = row.cappedBlob(2, QELMessagesDbReader::kMaxTextBytes);
         if (!participants.isEmpty()) {
             for (const QVariant& address : Plist::parse(participants).toList()) {
                 if (address.typeId() == QMetaType::QString) {
@@ -357,7 +396,73 @@ bool QELMessagesDbReader::canOpenDatabase(QString* error) const
     return QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, error).isOpen();
 }
 
+// A connection to sms.db for one operation: an idle one of an earlier
+// operation when there is one, whose page cache still holds the pages a
+// conversation's messages share with the others (they lie interleaved in
+// time), else a new one. Back to the pool when the operation ends.
+class QELMessagesDbReader::Connection {
+public:
+    Connection(QELMessagesDbReader& reader, QString* error)
+        : m_reader(reader)
+    {
+        {
+            std::lock_guard lock(reader.m_poolMutex);
+            if (!reader.m_idle.empty()) {
+                m_database = std::move(reader.m_idle.back());
+                reader.m_idle.pop_back();
+                return;
+            }
+        }
+        m_database = QELSQLiteDatabase::openCopyReadOnly(reader.m_messagesDbPath, error);
+        if (m_database.isOpen())
+            m_database.execute(QStringLiteral("PRAGMA cache_size=-32768"));
+    }
+    ~Connection()
+    {
+        if (!m_database.isOpen())
+            return;
+        std::lock_guard lock(m_reader.m_poolMutex);
+        if (m_reader.m_idle.size() < kMostIdle)
+            m_reader.m_idle.push_back(std::move(m_database));
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    bool isOpen() const { return m_database.isOpen(); }
+    sqlite3* handle() const { return m_database.handle(); }
+
+private:
+    static constexpr size_t kMostIdle = 2;
+    QELMessagesDbReader& m_reader;
+    QELSQLiteDatabase m_database;
+};
+
 QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
+{
+    return readConversationList(nullptr);
+}
+
+QList<QELMessagesConversation> QELMessagesDbReader::readConversationList(QString* error)
+{
+    return QELSQLiteStepBudget::asOneRead(
+        error, [&] { return conversationList(); }, m_readBudget);
+}
+
+QList<QELMessageDetail> QELMessagesDbReader::getMessagesFromConversationWithStartDateAndEndDate(
+    const QELMessagesConversation& conversation, const QDateTime& startDate,
+    const QDateTime& endDate)
+{
+    return readMessages(conversation, startDate, endDate, nullptr);
+}
+
+QList<QELMessageDetail> QELMessagesDbReader::readMessages(
+    const QELMessagesConversation& conversation, const QDateTime& startDate,
+    const QDateTime& endDate, QString* error)
+{
+    return QELSQLiteStepBudget::asOneRead(
+        error, [&] { return messagesOf(conversation, startDate, endDate); }, m_readBudget);
+}
+
+QList<QELMessagesConversation> QELMessagesDbReader::conversationList()
 {
     assertNotOnGuiThread();
     QString error;
@@ -365,6 +470,7 @@ QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
         QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Messages: sms.db could not be opened:" << error;
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("sms.db could not be opened"), error);
         return {};
     }
     sqlite3* db = database.handle();
@@ -378,16 +484,16 @@ QList<QELMessagesConversation> QELMessagesDbReader::getConversationList()
     return mergedByTitle(list.list());
 }
 
-QList<QELMessageDetail> QELMessagesDbReader::getMessagesFromConversationWithStartDateAndEndDate(
-    const QELMessagesConversation& conversation, const QDateTime& startDate,
-    const QDateTime& endDate)
+QList<QELMessageDetail> QELMessagesDbReader::messagesOf(const QELMessagesConversation& conversation,
+                                                        const QDateTime& startDate,
+                                                        const QDateTime& endDate)
 {
     assertNotOnGuiThread();
     QString error;
-    const QELSQLiteDatabase database =
-        QELSQLiteDatabase::openCopyReadOnly(m_messagesDbPath, &error);
+    const Connection database(*this, &error);
     if (!database.isOpen()) {
         qCWarning(lcOrvane).noquote() << "Messages: sms.db could not be opened:" << error;
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("sms.db could not be opened"), error);
         return {};
     }
     sqlite3* db = database.handle();
@@ -430,78 +536,78 @@ QList<QELMessageDetail> QELMessagesDbReader::readChatMessages(sqlite3* db, const
     const bool handles = hasTable(db, "handle");
     const QString handleJoin =
         handles ? QStringLiteral(" LEFT JOIN handle h ON h.ROWID = m.handle_id ") : QString();
-    const QString columns = QStringList{QStringLiteral("m.ROWID"),
-                                        columnOrNull(db, "message", "text", "m"),
-                                        columnOrNull(db, "message", "attributedBody", "m"),
-                                        columnOrNull(db, "message", "subject", "m"),
-                                        columnOrNull(db, "message", "date", "m"),
-                                        columnOrNull(db, "message", "date_read", "m"),
-                                        columnOrNull(db, "message", "date_delivered", "m"),
-                                        handles ? QStringLiteral("h.id") : QStringLiteral("NULL"),
-                                        columnOrNull(db, "message", "service", "m"),
-                                        columnOrNull(db, "message", "is_from_me", "m")}
-                                .join(QStringLiteral(", "));
-    const QString from = fromWhere.arg(handleJoin);
+    // The attachments come in the same pass, a row each after their
+    // message's first: the conversation is read once.
+    const bool attachments =
+        hasTable(db, "message_attachment_join") && hasColumn(db, "attachment", "filename");
+    const QString attachmentJoin = attachments
+        ? QStringLiteral(" LEFT JOIN message_attachment_join maj ON maj.message_id = m.ROWID "
+                         "LEFT JOIN attachment a ON a.ROWID = maj.attachment_id ")
+        : QString();
+    const QString columns =
+        QStringList{QStringLiteral("m.ROWID"),
+                    columnOrNull(db, "message", "text", "m"),
+                    columnOrNull(db, "message", "attributedBody", "m"),
+                    columnOrNull(db, "message", "subject", "m"),
+                    columnOrNull(db, "message", "date", "m"),
+                    columnOrNull(db, "message", "date_retracted", "m"),
+                    columnOrNull(db, "message", "message_summary_info", "m"),
+                    handles ? QStringLiteral("h.id") : QStringLiteral("NULL"),
+                    columnOrNull(db, "message", "service", "m"),
+                    columnOrNull(db, "message", "is_from_me", "m"),
+                    attachments ? QStringLiteral("a.ROWID") : QStringLiteral("NULL"),
+                    attachments ? QStringLiteral("a.filename") : QStringLiteral("NULL"),
+                    attachments ? columnOrNull(db, "attachment", "mime_type", "a")
+                                : QStringLiteral("NULL")}
+            .join(QStringLiteral(", "));
+    const QString from = fromWhere.arg(handleJoin + attachmentJoin);
     QELSQLiteStatement rows(
-        db, QStringLiteral("SELECT DISTINCT %1 %2 ORDER BY m.ROWID").arg(columns, from));
+        db,
+        QStringLiteral("SELECT %1 %2 ORDER BY m.ROWID%3")
+            .arg(columns, from, attachments ? QStringLiteral(", a.ROWID") : QString()));
     rows.bindAll(values);
 
     QList<QELMessageDetail> messages;
-    QHash<qint64, qsizetype> byRow;
+    qint64 lastRow = 0;
+    // The attachments of the message being read, against a second chat of
+    // the conversation listing it again.
+    QSet<qint64> lastAttachments;
     const bool read = rows.forEachRow([&](const QELSQLiteStatement& row) {
         const qint64 rowId = row.int64(0);
-        if (byRow.contains(rowId))
-            return true;
-        QELMessageDetail message;
-        const QString text = messageText(row, 1, 2);
-        message.setMessage(text);
-        message.appendMessagePiece(QELMessagePiece(QStringLiteral("text"), 0, text));
-        message.setSubject(row.text(3));
-        message.setRowId(rowId);
-        message.setDirection(row.int64(9) == 1 ? 1 : 0);
-        // Seconds since 2001, or nanoseconds since iOS 11: 64-bit either way.
-        const qint64 date = row.wholeNumber(4);
-        qint64 when = date;
-        if (!message.isFromMe()) {
-            for (qint64 candidate : {row.wholeNumber(6), row.wholeNumber(5), date}) {
-                if (candidate != 0) {
-                    when = candidate;
-                    break;
-                }
-            }
+        if (messages.isEmpty() || rowId != lastRow) {
+            lastRow = rowId;
+            lastAttachments.clear();
+            QELMessageDetail message;
+            const QString text = messageText(row, 1, 2);
+            message.setMessage(text);
+            message.appendMessagePiece(QELMessagePiece(QStringLiteral("text"), 0, text));
+            message.setSubject(cappedText(row, 3));
+            message.setRowId(rowId);
+            message.setDirection(row.int64(9) == 1 ? 1 : 0);
+            // Seconds since 2001, or nanoseconds since iOS 11: 64-bit either
+            // way. `date` is when the message was sent, or received on the
+            // device; date_read and date_delivered are when someone got to it,
+            // days later at times, and never the message's own time.
+            const qint64 when = row.wholeNumber(4);
+            if (when != 0)
+                message.setTime(DeviceTime::fromReferenceTimestampInteger(when));
+            if (text.isEmpty()
+                && isUnsent(row.wholeNumber(5),
+                            row.cappedBlob(6, QELMessagesDbReader::kMaxTextBytes)))
+                message.setIsUnsent(true);
+            if (row.text(8) == QLatin1String("iMessage"))
+                message.setIsMadrid(true);
+            message.setMessageAddress(row.text(7));
+            messages.append(message);
         }
-        if (when != 0)
-            message.setTime(DeviceTime::fromReferenceTimestampInteger(when));
-        if (row.text(8) == QLatin1String("iMessage"))
-            message.setIsMadrid(true);
-        message.setMessageAddress(row.text(7));
-        byRow.insert(rowId, messages.size());
-        messages.append(message);
+        if (!row.isNull(10) && !lastAttachments.contains(row.int64(10))) {
+            lastAttachments.insert(row.int64(10));
+            messages.last().appendMessagePiece(QELMessagePiece(row.text(12), 0, row.text(11)));
+        }
         return true;
     });
     if (!read)
         warnUnread("the messages of a chat", rows);
-
-    // One query for the attachments of all the messages.
-    if (messages.isEmpty() || !hasTable(db, "message_attachment_join")
-        || !hasColumn(db, "attachment", "filename"))
-        return messages;
-    QELSQLiteStatement attachments(
-        db,
-        QStringLiteral("SELECT maj.message_id, a.filename, %1 FROM message_attachment_join maj "
-                       "INNER JOIN attachment a ON a.ROWID = maj.attachment_id "
-                       "WHERE maj.message_id IN (SELECT m.ROWID %2) "
-                       "ORDER BY maj.message_id, a.ROWID")
-            .arg(columnOrNull(db, "attachment", "mime_type", "a"), from));
-    attachments.bindAll(values);
-    const bool readAttachments = attachments.forEachRow([&](const QELSQLiteStatement& row) {
-        const auto index = byRow.constFind(row.int64(0));
-        if (index != byRow.cend())
-            messages[*index].appendMessagePiece(QELMessagePiece(row.text(2), 0, row.text(1)));
-        return true;
-    });
-    if (!readAttachments)
-        warnUnread("the attachments of a chat", attachments);
     return messages;
 }
 
@@ -586,7 +692,7 @@ QList<QELMessageDetail> QELMessagesDbReader::_getLegacyConversationFromConversat
             message.setGroupId(int(groupId));
             message.setDirection(row.int64(1) == 2 ? 0 : 1);
             message.setTime(DeviceTime::fromUnixSeconds(row.wholeNumber(3)));
-            message.setMessage(row.text(2));
+            message.setMessage(cappedText(row, 2));
             found = byRow.insert(rowId, messages.size());
             messages.append(message);
         }
@@ -598,7 +704,7 @@ QList<QELMessageDetail> QELMessagesDbReader::_getLegacyConversationFromConversat
         const int part = int(row.int64(8));
         if (lower.contains(QLatin1String("text"))) {
             if (!row.isNull(7))
-                message.appendMessagePiece(QELMessagePiece(type, part, row.text(7)));
+                message.appendMessagePiece(QELMessagePiece(type, part, cappedText(row, 7)));
         } else if (!row.isNull(6)
                    && (lower.contains(QLatin1String("image"))
                        || lower.contains(QLatin1String("video")))) {
@@ -673,7 +779,8 @@ QList<QELMessageDetail> QELMessagesDbReader::_getMadridConversationsFromAddress(
         message.setTime(DeviceTime::fromReferenceTimestampInteger(row.wholeNumber(1)));
         message.setMessageAddress(row.text(6));
         if (attachment.isPrepared() && !row.isNull(4)) {
-            for (const QString& guid : TypedStreamReader::strings(row.blob(4))) {
+            for (const QString& guid : TypedStreamReader::strings(
+                     row.cappedBlob(4, QELMessagesDbReader::kMaxTextBytes))) {
                 attachment.reset();
                 attachment.bindText(1, guid);
                 if (!attachment.step())

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include <QString>
 #include <QTimeZone>
 
 #include "QELMessagesDBReaderProtocol.h"
+#include "QELSQLiteDatabase.h"
 
 class BackupFileSource;
 struct sqlite3;
@@ -24,11 +28,11 @@ struct sqlite3;
 // Messages of a database with handle and message tables but no chats (or
 // in no chat) are listed one conversation per handle, so none is lost.
 //
-// Every operation opens its own read-only connection to the copy (its
-// "-wal" rows included) and closes it before it answers, so reads from
-// several threads never share a connection. Addresses and identifiers are
-// always bound. A database that cannot be read gives an empty or shorter
-// answer, never a failure of the caller. Blocking: worker threads.
+// Every operation reads through a read-only connection of its own to the
+// copy (its "-wal" rows included), taken from a small pool of idle ones, so
+// reads from several threads never share a connection at once. Addresses and identifiers are
+// always bound. A database that cannot be read whole gives an empty answer
+// and says why; it never ends the caller. Blocking: worker threads.
 class QELMessagesDbReader : public QELMessagesDBReaderProtocol {
 public:
     // A null contacts or preferences path: no names but the addresses.
@@ -48,9 +52,18 @@ public:
     QList<QELMessageDetail> getMessagesFromConversationWithStartDateAndEndDate(
         const QELMessagesConversation& conversation, const QDateTime& startDate,
         const QDateTime& endDate) override;
+    // Each is one read of sms.db with one time budget; a statement that
+    // fails or runs out of it ends the read: an empty answer and, in
+    // `error`, "this database is damaged: ...".
+    QList<QELMessagesConversation> readConversationList(QString* error) override;
+    QList<QELMessageDetail> readMessages(const QELMessagesConversation& conversation,
+                                         const QDateTime& startDate, const QDateTime& endDate,
+                                         QString* error) override;
 
     // The zone whose calendar days the date range counts (the system's).
     void setTimeZone(const QTimeZone& zone) { m_timeZone = zone; }
+    // A time budget for each read shorter than the connections' own (tests).
+    void setReadBudget(std::chrono::milliseconds budget) { m_readBudget = budget; }
 
     QString _messagesDbPath() const { return m_messagesDbPath; }
     QString _contactsDbPath() const { return m_contactsDbPath; }
@@ -59,6 +72,10 @@ public:
     void setPhoneRegion(const QString& region) { m_phoneRegion = region; }
 
 private:
+    class Connection;
+    QList<QELMessagesConversation> conversationList();
+    QList<QELMessageDetail> messagesOf(const QELMessagesConversation& conversation,
+                                       const QDateTime& startDate, const QDateTime& endDate);
     QList<QELMessageDetail> _getConversation(sqlite3* db, const QELMessagesConversation& c) const;
     QList<QELMessageDetail> _getHandleConversation(sqlite3* db,
                                                    const QELMessagesConversation& c) const;
@@ -76,4 +93,7 @@ private:
     QString m_mobileSMSPlistPath;
     QString m_phoneRegion;
     QTimeZone m_timeZone = QTimeZone::systemTimeZone();
+    std::chrono::milliseconds m_readBudget{0};
+    std::mutex m_poolMutex; // guards the member below
+    std::vector<QELSQLiteDatabase> m_idle;
 };

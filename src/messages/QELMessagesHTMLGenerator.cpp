@@ -7,6 +7,7 @@
 #include <QSysInfo>
 
 #include "AtomicFile.h"
+#include "AtomicFileBatch.h"
 #include "FolderBackupFileSource.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
@@ -103,6 +104,27 @@ QString nameFor(const QELMessagesConversation& conversation, const QELMessageDet
     return {};
 }
 
+// Who wrote the message, for its heading: "Me" for the user's own (in a
+// group the message's handle may be another participant's), else the
+// participant of its address; in a conversation with one other person a
+// received message without an address (WhatsApp's one-to-one chats) is
+// theirs.
+QString senderOf(const QELMessagesConversation& conversation, const QELMessageDetail& message)
+{
+    if (message.isFromMe())
+        return QStringLiteral("Me");
+    const QString name = nameFor(conversation, message);
+    if (!name.isEmpty())
+        return name;
+    if (!message.messageAddress().isEmpty())
+        return message.messageAddress();
+    if (conversation.participants().size() == 1) {
+        const QELMessageParticipant& other = conversation.participants().first();
+        return other.name().isEmpty() ? other.address() : other.name();
+    }
+    return {};
+}
+
 } // namespace
 
 QELMessagesHTMLGenerator::QELMessagesHTMLGenerator() = default;
@@ -187,6 +209,10 @@ QString QELMessagesHTMLGenerator::_styles()
             ".message {position:relative;padding:15px;background:#075698; "
             "-webkit-border-radius:10px;-moz-border-radius:10px;border-radius:10px;background:#"
             "BFF343;margin-left:20%;margin-right:20px;margin-bottom:20px;}");
+        // A long word or address breaks inside its bubble rather than
+        // running out of it.
+        sheet += lineRule(".message {overflow-wrap:anywhere; word-wrap:break-word;}");
+        sheet += lineRule(".message img, .message video {max-width:100%;}");
         sheet += lineRule(".message.receive {margin-left:40px;background:#e5e4e4;margin-left:20px;"
                           "margin-right:20%; border: 1px solid #e5e4e4;}");
         sheet += lineRule(".message.sent {margin-left:20%;margin-right:20px; border:1px solid "
@@ -402,7 +428,7 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
             previousDay = time.isValid() ? time.date() : QDate();
             const QString timeText = time.isValid() ? shownTime : QString();
 
-            const QString name = nameFor(conversation, message);
+            const QString name = senderOf(conversation, message);
             const QString service = sms
                 ? QStringLiteral(" %1 - %2")
                       .arg(timeText,
@@ -428,7 +454,11 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
                     + QStringLiteral("<div class='message receive'>") + kCrLf;
                 page.append(info);
             }
-            if (message.containsMessagePieces())
+            if (message.isUnsent())
+                page.append(QStringLiteral("<i class='unsent'>")
+                            + TextEscaping::htmlText(QStringLiteral("This message was unsent."))
+                            + QStringLiteral("</i>"));
+            else if (message.containsMessagePieces())
                 page.append(formatter.formatHTMLForMessageForDestinationAndSelectedTextIsCopyFormat(
                     message, exportFolder, QString(), exportForm));
             else
@@ -456,7 +486,9 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
         return true;
     };
     QString error;
-    if (!writeFileAtomically(path, produce, &error)) {
+    const bool written = exportForm && m_batch ? m_batch->write(path, produce, &error)
+                                               : writeFileAtomically(path, produce, &error);
+    if (!written) {
         if (!cancelled)
             qCWarning(lcOrvane).noquote()
                 << "Messages: a conversation page could not be written to" << path << ":" << error;

@@ -19,6 +19,7 @@
 
 class BackupFileSource;
 class QELMessagesHTMLFormatterProtocol;
+class AtomicFileBatch;
 class QELMessagesHTMLGeneratorDelegate;
 
 // Writes one conversation as one HTML page in one file: UTF-16LE text with
@@ -79,6 +80,9 @@ public:
     // How dates are written: the user's locale and time zone unless set (tests).
     void setLocale(const QLocale& locale) { m_locale = locale; }
     void setTimeZone(const QTimeZone& zone) { m_timeZone = zone; }
+    // Pages of a copy run go through the run's batch, which syncs them all
+    // once at its end; without one each page is synced as it is written.
+    void setFileBatch(AtomicFileBatch* batch) { m_batch = batch; }
     // The program's temporary folder (Locations::temporaryFolder() unless set).
     void setTemporaryFolder(const QString& folder) { m_temporaryFolder = folder; }
     QString temporaryFolder() const;
@@ -112,6 +116,7 @@ private:
     QDateTime m_endDate;
     QLocale m_locale;
     std::optional<QTimeZone> m_timeZone;
+    AtomicFileBatch* m_batch = nullptr;
     QString m_temporaryFolder;
     // Counts cancel() calls: a generation stops when the count changes.
     std::atomic<quint64> m_cancels{0};

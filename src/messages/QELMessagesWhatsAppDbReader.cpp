@@ -12,6 +12,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -80,12 +81,41 @@ bool QELMessagesWhatsAppDbReader::canOpenDatabase(QString* error) const
 
 QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList()
 {
+    return readConversationList(nullptr);
+}
+
+QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::readConversationList(QString* error)
+{
+    return QELSQLiteStepBudget::asOneRead(
+        error, [&] { return conversationList(); }, m_readBudget);
+}
+
+QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
+    getMessagesFromConversationWithStartDateAndEndDate(const QELMessagesConversation& conversation,
+                                                       const QDateTime& startDate,
+                                                       const QDateTime& endDate)
+{
+    return readMessages(conversation, startDate, endDate, nullptr);
+}
+
+QList<QELMessageDetail> QELMessagesWhatsAppDbReader::readMessages(
+    const QELMessagesConversation& conversation, const QDateTime& startDate,
+    const QDateTime& endDate, QString* error)
+{
+    return QELSQLiteStepBudget::asOneRead(
+        error, [&] { return messagesOf(conversation, startDate, endDate); }, m_readBudget);
+}
+
+QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::conversationList()
+{
     assertNotOnGuiThread();
     QString error;
     const QELSQLiteDatabase chats = QELSQLiteDatabase::openCopyReadOnly(m_chatsDbPath, &error);
     if (!chats.isOpen()) {
         qCWarning(lcOrvane).noquote()
             << "Messages: ChatStorage.sqlite could not be opened:" << error;
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("ChatStorage.sqlite could not be opened"), error);
         return {};
     }
     sqlite3* db = chats.handle();
@@ -183,16 +213,18 @@ QList<QELMessagesConversation> QELMessagesWhatsAppDbReader::getConversationList(
         list.append(conversation);
         return true;
     });
-    if (!read)
+    if (!read) {
         qCWarning(lcOrvane).noquote()
             << "Messages: the WhatsApp chats could not be read:" << sessions.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the WhatsApp chats could not be read"), sessions.errorMessage());
+    }
     return list;
 }
 
-QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
-    getMessagesFromConversationWithStartDateAndEndDate(const QELMessagesConversation& conversation,
-                                                       const QDateTime& startDate,
-                                                       const QDateTime& endDate)
+QList<QELMessageDetail> QELMessagesWhatsAppDbReader::messagesOf(
+    const QELMessagesConversation& conversation, const QDateTime& startDate,
+    const QDateTime& endDate)
 {
     assertNotOnGuiThread();
     QString error;
@@ -200,6 +232,8 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
     if (!chats.isOpen()) {
         qCWarning(lcOrvane).noquote()
             << "Messages: ChatStorage.sqlite could not be opened:" << error;
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("ChatStorage.sqlite could not be opened"), error);
         return {};
     }
     sqlite3* db = chats.handle();
@@ -241,7 +275,9 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
         const QString from = row.text(4);
         if (from.contains(QLatin1Char('@')))
             message.setMessageAddress(numberOfJid(from));
-        message.setMessage(row.text(5));
+        bool cut = false;
+        const QString text = row.cappedText(5, kMaxTextBytes, &cut);
+        message.setMessage(cut ? text + cutMark() : text);
         if (type != Text) {
             QString path = row.text(6);
             if (!path.isEmpty()) {
@@ -266,9 +302,12 @@ QList<QELMessageDetail> QELMessagesWhatsAppDbReader::
         messages.append(message);
         return true;
     });
-    if (!read)
+    if (!read) {
         qCWarning(lcOrvane).noquote()
             << "Messages: the WhatsApp messages could not be read:" << rows.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the WhatsApp messages could not be read"), rows.errorMessage());
+    }
     if (QELMessagesDayFilter::isRange(startDate, endDate))
         return QELMessagesDayFilter::_stripMessagesOutDateRange(messages, startDate, endDate,
                                                                 m_timeZone);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include <QString>
@@ -37,16 +38,28 @@ public:
     QList<QELMessageDetail> getMessagesFromConversationWithStartDateAndEndDate(
         const QELMessagesConversation& conversation, const QDateTime& startDate,
         const QDateTime& endDate) override;
+    // One read each, with one time budget; a statement that fails ends it
+    // with an empty answer and the reason in `error`.
+    QList<QELMessagesConversation> readConversationList(QString* error) override;
+    QList<QELMessageDetail> readMessages(const QELMessagesConversation& conversation,
+                                         const QDateTime& startDate, const QDateTime& endDate,
+                                         QString* error) override;
 
     void setTimeZone(const QTimeZone& zone) { m_timeZone = zone; }
+    // A time budget for each read shorter than the connections' own (tests).
+    void setReadBudget(std::chrono::milliseconds budget) { m_readBudget = budget; }
 
     QString _chatsDbPath() const { return m_chatsDbPath; }
     QString _contactsDbPath() const { return m_contactsDbPath; }
 
 private:
     QELMessagesWhatsAppDbReader(const QString& chatsDbPath, const QString& contactsDbPath);
+    QList<QELMessagesConversation> conversationList();
+    QList<QELMessageDetail> messagesOf(const QELMessagesConversation& conversation,
+                                       const QDateTime& startDate, const QDateTime& endDate);
 
     QString m_chatsDbPath;
     QString m_contactsDbPath;
     QTimeZone m_timeZone = QTimeZone::systemTimeZone();
+    std::chrono::milliseconds m_readBudget{0};
 };

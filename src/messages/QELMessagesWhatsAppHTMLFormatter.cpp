@@ -2,7 +2,6 @@
 #include "QELMessagesWhatsAppHTMLFormatter.h"
 
 #include <QDir>
-#include <QFile>
 
 #include "MessagesAttachmentFiles.h"
 
@@ -85,82 +84,54 @@ QString QELMessagesWhatsAppHTMLFormatter::
             const QString local = lookUpMedia(piece.contentLocation());
             if (local.isEmpty())
                 continue;
-            const QString thumbnail = piece.contentType() == QLatin1String("video")
-                ? lookUpThumbnail(piece.contentLocation())
-                : QString();
+            const bool isImage = piece.contentType() == QLatin1String("image");
+            const bool isVideo = piece.contentType() == QLatin1String("video");
+            const bool isAudio = piece.contentType() == QLatin1String("audio");
+            const QString thumbnail =
+                isVideo ? lookUpThumbnail(piece.contentLocation()) : QString();
             QString name = lastComponent(piece.contentLocation());
-            if (!isCopyFormat) {
-                if (piece.contentType() == QLatin1String("image")) {
-                    const QString placed =
-                        place(local, folder, name + QStringLiteral(".jpg"), Placing::Move);
-                    if (!placed.isEmpty())
-                        html += QStringLiteral("<br/><img src='%1' width='179px'/>")
-                                    .arg(reference(placed))
-                            + kCrLf + QStringLiteral("<br/>") + kCrLf;
-                } else if (piece.contentType() == QLatin1String("audio")) {
-                    const QString placed =
-                        place(local, folder, name + QStringLiteral(".aac"), Placing::Move);
-                    if (!placed.isEmpty())
-                        html += QStringLiteral("<strong><a href='%1'>Audio Clip. Click here to "
-                                               "play.</a></strong>")
-                                    .arg(reference(placed))
-                            + kCrLf;
-                } else if (piece.contentType() == QLatin1String("video")) {
-                    // Without its thumbnail a video shows nothing on a shown page.
-                    if (thumbnail.isEmpty()) {
-                        QFile::remove(local);
-                        continue;
-                    }
-                    const QString placed = place(local, folder, name, Placing::Move);
-                    const QString picture =
-                        place(thumbnail, folder, name + QStringLiteral(".jpg"), Placing::Move);
-                    if (!placed.isEmpty())
-                        html += QStringLiteral("<br/><a href='%1' width='179px'/>Video Clip. "
-                                               "Click here to play.</a>")
-                                    .arg(reference(placed))
-                            + kCrLf
-                            + QStringLiteral("<br/><a href='%1' width='179px'/><img src='%2' "
-                                             "border=0/></a>")
-                                  .arg(reference(placed), reference(picture))
-                            + kCrLf;
-                }
-                continue;
-            }
-
-            QString links;
-            QString picture;
-            if (piece.contentType() == QLatin1String("image")) {
-                if (extensionOf(name) != QLatin1String("jpg"))
+            // A file keeps the extension the device gave it (a voice note's
+            // ".opus" plays as what it is); one without gets its kind's.
+            if (isImage) {
+                if (!isCopyFormat || extensionOf(name) != QLatin1String("jpg"))
                     name += QStringLiteral(".jpg");
-            } else if (piece.contentType() == QLatin1String("video")) {
-                if (extensionOf(name) != QLatin1String("MOV"))
-                    name += QStringLiteral(".MOV");
-                // Beside the page, so that the page still shows it once the
-                // program's temporary folder is emptied.
-                if (!thumbnail.isEmpty())
-                    picture = place(thumbnail, folder,
-                                    lastComponent(piece.contentLocation()) + QStringLiteral(".jpg"),
-                                    Placing::Move);
-            } else if (piece.contentType() == QLatin1String("audio")) {
-                if (extensionOf(name) != QLatin1String("aac"))
-                    name += QStringLiteral(".aac");
+            } else if (extensionOf(name).isEmpty()) {
+                name += isVideo ? QStringLiteral(".MOV") : QStringLiteral(".aac");
             }
             const QString placed = place(local, folder, name, Placing::Move);
             if (placed.isEmpty())
                 continue;
-            if (piece.contentType() == QLatin1String("video"))
-                html += QStringLiteral("<B><a href='%1'>Click to video clip.</a></b><br/>")
+            if (isImage) {
+                if (isCopyFormat)
+                    html += QStringLiteral("<br/><a href='%1' border=0><img src='%1' "
+                                           "width='179px'/></a>")
+                                .arg(reference(placed))
+                        + kCrLf + QStringLiteral("<br/>") + kCrLf;
+                else
+                    html +=
+                        QStringLiteral("<br/><img src='%1' width='179px'/>").arg(reference(placed))
+                        + kCrLf + QStringLiteral("<br/>") + kCrLf;
+            } else if (isVideo) {
+                // The poster stays beside the page, so that an exported page
+                // still shows it once the program's temporary folder is gone.
+                const QString poster = thumbnail.isEmpty()
+                    ? QString()
+                    : place(thumbnail, folder,
+                            lastComponent(piece.contentLocation()) + QStringLiteral(".jpg"),
+                            Placing::Move);
+                html += QStringLiteral("<br/><video src='%1'%2 width='220px' controls "
+                                       "preload='metadata'></video><br/>")
+                            .arg(reference(placed),
+                                 poster.isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(" poster='%1'").arg(reference(poster)))
+                    + kCrLf;
+            } else if (isAudio) {
+                html += QStringLiteral("<br/><audio src='%1' controls preload='metadata'>"
+                                       "</audio><br/>")
                             .arg(reference(placed))
                     + kCrLf;
-            else if (piece.contentType() == QLatin1String("audio"))
-                html += QStringLiteral("<B><a href='%1'>Click to audio clip.</a></b><br/>")
-                            .arg(reference(placed))
-                    + kCrLf;
-            if (piece.contentType() != QLatin1String("audio"))
-                html += QStringLiteral("<br/><a href='%1' border=0><img src='%2' "
-                                       "width='179px'/></a>")
-                            .arg(reference(placed), reference(picture.isEmpty() ? placed : picture))
-                    + kCrLf + QStringLiteral("<br/>") + kCrLf;
+            }
         }
     }
     return html;

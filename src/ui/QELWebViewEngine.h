@@ -46,8 +46,12 @@ public:
     virtual QUrl url() const = 0;
     // Read-only pages: whether the user may select the text and copy it.
     virtual void setTextSelectable(bool selectable) = 0;
-    // Ends with enginePrintFinished(); the printer must live until then.
+    // Ends with enginePrintFinished(); the printer must live until then. A
+    // printer that writes a PDF file gets the page's own PDF, with its text.
     virtual void print(QPrinter* printer) = 0;
+    // The same with a heading above the page on paper only (a note's title
+    // and date, which the page itself does not show); plain text.
+    virtual void printWithHeading(QPrinter* printer, const QString& title, const QString& line) = 0;
     // Ends with enginePdfPrintingFinished().
     virtual void printToPdf(const QString& path) = 0;
 };

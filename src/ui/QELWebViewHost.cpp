@@ -49,6 +49,12 @@ void QELWebViewHost::print(QPrinter* printer)
         m_engine->print(printer);
 }
 
+void QELWebViewHost::print(QPrinter* printer, const QString& title, const QString& line)
+{
+    if (m_engine)
+        m_engine->printWithHeading(printer, title, line);
+}
+
 void QELWebViewHost::printToPdf(const QString& path)
 {
     if (m_engine)

@@ -33,6 +33,8 @@ public:
     QUrl url() const;
     // Prints the page shown; printFinished() tells when the printer may go.
     void print(QPrinter* printer);
+    // The same with a heading above the page on paper only (plain text).
+    void print(QPrinter* printer, const QString& title, const QString& line);
     // Prints the page shown to a PDF file; pdfPrintingFinished() tells the end.
     void printToPdf(const QString& path);
 

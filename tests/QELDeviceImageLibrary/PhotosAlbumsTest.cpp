@@ -270,7 +270,8 @@ TEST(PhotosAlbums, WithoutAnAlbumTableTheSmartAlbumsStillCome)
     favourite.favorite = 1;
     library.database(schema, {favourite});
     ASSERT_TRUE(library.read());
-    EXPECT_EQ(kinds(library.reader().getPhotoLibrary()), (QList<qint64>{501}));
+    // The library album, made as the library has none, and the smart album.
+    EXPECT_EQ(kinds(library.reader().getPhotoLibrary()), (QList<qint64>{1, 501}));
 }
 
 TEST(PhotosAlbums, ProgressCountsEveryAlbumRowWithOneTotal)
@@ -314,7 +315,8 @@ TEST(PhotosAlbums, SmartAlbumsFollowTheFlags)
         Schema{}, {trashedFavourite, screenshot, selfie, panorama, video, recentTrashed, recent});
     ASSERT_TRUE(library.read());
     QELDeviceImagePhotosDbReader& reader = library.reader();
-    EXPECT_EQ(kinds(reader.getPhotoLibrary()), (QList<qint64>{504, 501, 502, 506, 507, 503, 505}));
+    EXPECT_EQ(kinds(reader.getPhotoLibrary()),
+              (QList<qint64>{1, 504, 501, 502, 506, 507, 503, 505}));
     const auto members = [&](qint64 id) {
         for (const AlbumPtr& a : reader.store()->albumsWithID(id)) {
             QList<qint64> out;
@@ -462,3 +464,84 @@ TEST(AlbumQueries, AnArtworkIdAnswersTheTallestOfTheFirstListWithImages)
 }
 
 } // namespace
+
+// Libraries since iOS 8 have no album of the kinds 1552/1601: photos that are
+// in no album of their own are still reachable through the library album,
+// while hidden photos stand only in "Hidden" and trashed ones only in the
+// trash; user albums take their members through the link table that the
+// entity numbers name, in both asset generations, with rows of the "-wal".
+struct GenerationCase {
+    const char* name;
+    QString assetTable;
+    int albumEntity;
+    int assetEntity;
+};
+
+TEST(PhotosAlbums, EveryShownPhotoIsInTheLibraryAndHiddenOnesOnlyInHidden)
+{
+    const std::vector<GenerationCase> cases = {
+        {"iOS 13, ZGENERICASSET, Z_26ASSETS with Z_34ASSETS", QStringLiteral("ZGENERICASSET"), 26,
+         34},
+        {"iOS 12, ZGENERICASSET, Z_34ASSETS with Z_21ASSETS", QStringLiteral("ZGENERICASSET"), 34,
+         21},
+        {"iOS 16, ZASSET, Z_28ASSETS with Z_3ASSETS", QStringLiteral("ZASSET"), 28, 3},
+    };
+    for (const GenerationCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Schema schema;
+        schema.assetTable = c.assetTable;
+        schema.membershipTables = {};
+        schema.entityMembership = true;
+        schema.genericEntities = true;
+        schema.albumEntity = c.albumEntity;
+        schema.assetEntity = c.assetEntity;
+        schema.assetsInWal = 1;
+        schema.albumsInWal = 1;
+        Asset hidden = photo(3);
+        hidden.hidden = 1;
+        Asset trashed = photo(4);
+        trashed.trashed = PhotosDbFixture::daysAgo(2);
+        Asset favouriteHidden = photo(5);
+        favouriteHidden.hidden = 1;
+        favouriteHidden.favorite = 1;
+        // 1 and 6 are in no album; 6 lives only in the "-wal".
+        Library library;
+        library.database(
+            schema, {photo(1), photo(2), hidden, trashed, favouriteHidden, photo(6)},
+            {AlbumRow{7, 2, "Family", {2, 3}}, AlbumRow{8, 2, "Summer at the Lake", {6, 2}}});
+        ASSERT_TRUE(library.read());
+        QELDeviceImagePhotosDbReader& reader = library.reader();
+        const std::optional<AlbumRecord> all = albumTitled(reader, L("ALLPHOTOS"));
+        ASSERT_TRUE(all.has_value());
+        EXPECT_EQ(all->kind, 1);
+        EXPECT_EQ(reader.getPhotoLibrary().first().title, L("ALLPHOTOS"));
+        EXPECT_EQ(ids(reader.getAssetsForAlbumWithId(all->id)), (QList<qint64>{1, 2, 6}));
+        // User albums keep their members, hidden ones left out.
+        EXPECT_EQ(ids(reader.getAssetsForAlbumWithId(7)), (QList<qint64>{2}));
+        EXPECT_EQ(ids(reader.getAssetsForAlbumWithId(8)), (QList<qint64>{6, 2}));
+        const std::optional<AlbumRecord> hiddenAlbum =
+            albumTitled(reader, QStringLiteral("Hidden"));
+        ASSERT_TRUE(hiddenAlbum.has_value());
+        EXPECT_EQ(ids(reader.getAssetsForAlbumWithId(hiddenAlbum->id)), (QList<qint64>{5, 3}));
+        EXPECT_FALSE(albumTitled(reader, QStringLiteral("Favorite")).has_value());
+        EXPECT_EQ(ids(reader.getAssetsForAlbumWithId(reader.trashedAlbumId())), (QList<qint64>{4}));
+    }
+}
+
+TEST(PhotosAlbums, AnOldLibraryAlbumKeepsItsPlaceAndNoSecondIsMade)
+{
+    Library library;
+    library.database(Schema{}, {photo(1), photo(2)},
+                     {AlbumRow{10, 1552, "Library", {1}}, AlbumRow{11, 2, "Trip", {2}}});
+    ASSERT_TRUE(library.read());
+    EXPECT_EQ(kinds(library.reader().getPhotoLibrary()), (QList<qint64>{1}));
+    EXPECT_EQ(library.reader().getPhotoLibrary().first().id, 10);
+}
+
+TEST(PhotosAlbums, AnEmptyLibraryHasNoLibraryAlbum)
+{
+    Library library;
+    library.database(Schema{}, {}, {});
+    ASSERT_TRUE(library.read());
+    EXPECT_TRUE(library.reader().getPhotoLibrary().isEmpty());
+}

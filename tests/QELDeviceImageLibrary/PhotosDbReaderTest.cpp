@@ -10,6 +10,7 @@
 #include "PhotosTestSupport.h"
 #include "QELDeviceInterface.h"
 #include "QELImageStore.h"
+#include "SQLiteDamage.h"
 
 using PhotosDbFixture::AlbumRow;
 using PhotosDbFixture::Asset;
@@ -446,6 +447,34 @@ TEST(PhotosDbReader, ASecondReaderOfTheSameStoreStartsEmpty)
     ASSERT_TRUE(second->readImageDatabase());
     EXPECT_TRUE(second->store()->images().empty());
     EXPECT_EQ(library.reader().store()->images().size(), 2u);
+}
+
+// A damaged page in the middle of the assets: the read ends and says the
+// library is damaged, rather than showing what it got through
+// as the whole library.
+TEST(PhotosDbReader, ADamagedAssetTableEndsTheReadWithItsReason)
+{
+    PhotosTest::Library library;
+    QList<PhotosDbFixture::Asset> assets;
+    for (int i = 1; i <= 600; ++i) {
+        PhotosDbFixture::Asset a;
+        a.pk = i;
+        a.fileName = QStringLiteral("IMG_%1_with_a_name_long_enough_to_fill_pages.JPG").arg(i);
+        assets << a;
+    }
+    library.database(PhotosDbFixture::Schema{}, assets);
+    // Both tables of the asset statement, whichever the join reads in order.
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(library.databasePath(), "ZGENERICASSET"));
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(library.databasePath(), "ZADDITIONALASSETATTRIBUTES"));
+    EXPECT_TRUE(library.read());
+    EXPECT_TRUE(library.reader().readError().startsWith(
+        QStringLiteral("this database is damaged: the photo library's assets could not be read")))
+        << library.reader().readError().toStdString();
+    // A whole library reads without one.
+    PhotosTest::Library whole;
+    whole.database(PhotosDbFixture::Schema{}, assets.mid(0, 3));
+    EXPECT_TRUE(whole.read());
+    EXPECT_TRUE(whole.reader().readError().isEmpty());
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "QELSQLiteStore.h"
 #include "QELSQLiteTransaction.h"
 #include "QtPrinters.h"
@@ -604,6 +605,57 @@ INSTANTIATE_TEST_SUITE_P(
                         "FROM c LIMIT 100000) SELECT a.x * b.x AS p FROM c a, c b ORDER BY p;",
                         false}),
     [](const ::testing::TestParamInfo<HostileViewCase>& info) { return info.param.name; });
+
+// Inside a Read the budget is the whole read's: once a hostile statement has
+// spent it, the read's next statement gives up at once too, so a file cannot
+// stall a read for the budget once per statement; outside it the connection
+// serves honest queries again. The read keeps its first failure, whose
+// reason is the statement's own, never "not an error".
+TEST(SQLiteBudget, OneReadSharesOneBudgetAndKeepsItsFirstFailure)
+{
+    QTemporaryDir dir;
+    const QString path = writeHostileDatabase(
+        dir.filePath(QStringLiteral("hostile.db")),
+        "CREATE VIEW t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+        "FROM c) SELECT x FROM c WHERE x < 0;");
+    const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(path);
+    ASSERT_TRUE(db.isOpen());
+    QString error;
+    {
+        QELSQLiteStepBudget::Read read(kTestBudget);
+        EXPECT_EQ(QELSQLiteStepBudget::Read::current(), &read);
+        QELSQLiteStatement hostile(db.handle(), QStringLiteral("SELECT * FROM t"));
+        EXPECT_FALSE(hostile.forEachRow([](const QELSQLiteStatement&) { return true; }));
+        EXPECT_EQ(hostile.lastStepCode(), SQLITE_INTERRUPT);
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the rows"), hostile.errorMessage());
+        // A long honest query after it: the read's budget is gone.
+        QELSQLiteStatement honest(
+            db.handle(),
+            QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                           "FROM c LIMIT 3000000) SELECT count(*) FROM c"));
+        EXPECT_FALSE(honest.step());
+        EXPECT_EQ(honest.lastStepCode(), SQLITE_INTERRUPT);
+        read.fail(QStringLiteral("later"), QStringLiteral("ignored"));
+        error = read.error();
+    }
+    EXPECT_EQ(QELSQLiteStepBudget::Read::current(), nullptr);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: the rows: ")));
+    EXPECT_TRUE(error.contains(QStringLiteral("time limit"))) << error.toStdString();
+    QELSQLiteStatement count(db.handle(), QStringLiteral("SELECT count(*) FROM real_rows"));
+    EXPECT_TRUE(count.step());
+
+    // A failed step keeps its reason after other statements ran on the
+    // connection; a failure without one is never "not an error".
+    QELSQLiteStatement damaged(db.handle(), QStringLiteral("SELECT abs(-9223372036854775808)"));
+    EXPECT_FALSE(damaged.step());
+    QELSQLiteStatement other(db.handle(), QStringLiteral("SELECT 1"));
+    EXPECT_TRUE(other.step());
+    EXPECT_TRUE(damaged.errorMessage().contains(QStringLiteral("overflow")))
+        << damaged.errorMessage().toStdString();
+    QELSQLiteStepBudget::Read empty;
+    empty.fail(QStringLiteral("x"), QStringLiteral("not an error"));
+    EXPECT_FALSE(empty.error().contains(QStringLiteral("not an error")));
+}
 
 // The budget holds for one step, not for the whole read: a long read of many
 // quick steps, with the caller's own work between them, runs to its end.

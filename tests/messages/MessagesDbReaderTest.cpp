@@ -10,6 +10,7 @@
 #include "CallHistoryFixture.h"
 #include "MessagesTestSupport.h"
 #include "QELMessagesDbReader.h"
+#include "QELSQLiteDatabase.h"
 #include "QtPrinters.h"
 #include "SQLiteDamage.h"
 #include "SmsDbBuilder.h"
@@ -193,30 +194,66 @@ TEST_F(MessagesDb, TextsOnlyInAttributedBodyAreNeverLost)
     EXPECT_TRUE(messages[4].message().isEmpty());
 }
 
-TEST_F(MessagesDb, ChatDatesTakeTheFirstOfDeliveredReadAndSent)
+// A message's time is `date`, when it was sent or came to the device:
+// current databases leave date_delivered 0 for received messages and set
+// date_read when the user opened it, days later at times; neither is the
+// message's time, for its place, its day or its range.
+TEST_F(MessagesDb, ChatDatesAreWhenTheMessageWasSentOrCame)
 {
     SmsDbBuilder db;
     const qint64 ann = db.handle(kAnn);
     const qint64 chat = db.chat({ann});
     const qint64 sent = referenceSeconds(kFirst);
     const qint64 ns = 1000000000;
-    db.chatMessage(msg(chat, ann, "received, delivered", {}, {}, sent, sent + 60, sent + 30));
-    db.chatMessage(msg(chat, ann, "received, read only", {}, {}, sent, sent + 60, 0));
-    db.chatMessage(msg(chat, ann, "received, none", {}, {}, sent, 0, 0));
-    db.chatMessage(msg(chat, ann, "sent", {}, {}, sent, sent + 60, sent + 30, true));
-    db.chatMessage(msg(chat, ann, "no time", {}, {}, 0, 0, 0));
+    const qint64 threeDays = 3 * 86400;
+    db.chatMessage(msg(chat, ann, "received, read three days later", {}, {}, sent * ns,
+                       (sent + threeDays) * ns, 0));
+    db.chatMessage(msg(chat, ann, "received, delivered and read late", {}, {}, sent + 60,
+                       sent + threeDays, sent + threeDays));
+    db.chatMessage(msg(chat, ann, "sent", {}, {}, sent + 120, sent + threeDays, sent + 200, true));
+    db.chatMessage(msg(chat, ann, "no time", {}, {}, 0, sent, sent));
     db.chatMessage(msg(chat, ann, "nanoseconds", {}, {}, sent * ns + 123456789, 0, 0));
     const auto r = reader(write(db));
-    const QList<QELMessageDetail> messages = messagesOf(*r, r->getConversationList().at(0));
-    ASSERT_EQ(messages.size(), 6);
-    EXPECT_EQ(messages[0].time(), kFirst.addSecs(30));
+    const QELMessagesConversation c = r->getConversationList().at(0);
+    const QList<QELMessageDetail> messages = messagesOf(*r, c);
+    ASSERT_EQ(messages.size(), 5);
+    EXPECT_EQ(messages[0].time(), kFirst);
     EXPECT_EQ(messages[1].time(), kFirst.addSecs(60));
-    EXPECT_EQ(messages[2].time(), kFirst);
-    EXPECT_EQ(messages[3].time(), kFirst);
-    EXPECT_FALSE(messages[4].time().isValid());
-    EXPECT_EQ(messages[5].time(), kFirst.addMSecs(123));
-    // A range drops the message without a time.
-    EXPECT_EQ(messagesOf(*r, r->getConversationList().at(0), kFirst, kFirst).size(), 5);
+    EXPECT_EQ(messages[2].time(), kFirst.addSecs(120));
+    EXPECT_FALSE(messages[3].time().isValid());
+    EXPECT_EQ(messages[4].time(), kFirst.addMSecs(123));
+    // The day it came holds it; the day it was read does not.
+    EXPECT_EQ(messagesOf(*r, c, kFirst, kFirst).size(), 4);
+    EXPECT_TRUE(messagesOf(*r, c, kFirst.addSecs(threeDays), kFirst.addSecs(threeDays)).isEmpty());
+}
+
+// iOS 16 keeps a message its sender took back, its text gone: marked by
+// date_retracted, or only by the retracted parts of its summary.
+TEST_F(MessagesDb, UnsentMessagesAreMarked)
+{
+    SmsDbBuilder db;
+    db.setIOS16Columns(true);
+    const qint64 ann = db.handle(kAnn, QStringLiteral("iMessage"));
+    const qint64 chat = db.chat({ann});
+    const qint64 sent = referenceSeconds(kFirst);
+    Chat retracted = msg(chat, ann, QVariant(), {}, {}, sent, 0, 0, false, "iMessage");
+    retracted.dateRetracted = sent + 30;
+    retracted.dateEdited = sent + 30;
+    db.chatMessage(retracted);
+    Chat summaryOnly = msg(chat, ann, QVariant(), {}, {}, sent + 60, 0, 0, true, "iMessage");
+    summaryOnly.dateEdited = sent + 90;
+    summaryOnly.summaryInfo = SmsDbBuilder::unsentSummary();
+    db.chatMessage(summaryOnly);
+    Chat edited = msg(chat, ann, "edited, still there", {}, {}, sent + 120, 0, 0, true, "iMessage");
+    edited.dateEdited = sent + 150;
+    db.chatMessage(edited);
+    const auto r = reader(write(db));
+    const QList<QELMessageDetail> messages = messagesOf(*r, r->getConversationList().at(0));
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[0].isUnsent());
+    EXPECT_TRUE(messages[1].isUnsent());
+    EXPECT_FALSE(messages[2].isUnsent());
+    EXPECT_EQ(messages[2].message(), QStringLiteral("edited, still there"));
 }
 
 TEST_F(MessagesDb, TheRangeCountsWholeDaysOfTheLocalZone)
@@ -515,6 +552,77 @@ TEST_F(MessagesDb, DamagedFilesGiveEmptyAnswers)
     }
     EXPECT_FALSE(QELMessagesDbReader(path("absent.db"), {}, {}).loadMessages());
     EXPECT_FALSE(QELMessagesDbReader(QString(), {}, {}).loadMessages());
+}
+
+// A read that meets a statement that fails or runs out of the read's one
+// time budget ends there: no list that looks whole while it is not, and a
+// reason that says the file is damaged (never "not an error").
+TEST_F(MessagesDb, AReadThatCannotFinishSaysTheDatabaseIsDamaged)
+{
+    struct Case {
+        const char* name;
+        const char* view; // replaces the message table
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"a view that never finishes a row",
+         "CREATE VIEW message AS WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r "
+         "WHERE x < 10000000000) SELECT max(x) AS ROWID, 'x' AS text, NULL AS attributedBody, "
+         "NULL AS subject, 0 AS date, 0 AS handle_id, 'SMS' AS service, 0 AS is_from_me FROM r",
+         "time limit"},
+        {"a view of endless rows",
+         "CREATE VIEW message AS WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) "
+         "SELECT x AS ROWID, 'x' AS text, NULL AS attributedBody, NULL AS subject, 0 AS date, "
+         "0 AS handle_id, 'SMS' AS service, 0 AS is_from_me FROM r",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString sms = write(annConversation(Generation::ChatSeconds));
+        QELMessagesDbReader r(sms, QString(), QString());
+        ASSERT_TRUE(r.loadMessages());
+        QString error;
+        const QList<QELMessagesConversation> list = r.readConversationList(&error);
+        ASSERT_EQ(list.size(), 1) << error.toStdString();
+        {
+            QELSQLiteDatabase db = QELSQLiteDatabase::openOrCreate(sms);
+            ASSERT_TRUE(db.execute(QStringLiteral("DROP TABLE message")));
+            ASSERT_TRUE(db.execute(QString::fromLatin1(c.view)));
+        }
+        r.setReadBudget(std::chrono::milliseconds(300));
+        const QList<QELMessageDetail> messages = r.readMessages(list.first(), {}, {}, &error);
+        EXPECT_TRUE(messages.isEmpty());
+        EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: ")))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_GT(error.size(), int(qstrlen("this database is damaged: ")) + 10);
+        EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+        // The protocol's plain answer is as empty.
+        EXPECT_TRUE(messagesOf(r, list.first()).isEmpty());
+    }
+}
+
+// One record of a hostile file brings at most a megabyte of text, cut with
+// a mark; the rest of the conversation comes whole.
+TEST_F(MessagesDb, AHugeTextIsCutWithAMark)
+{
+    SmsDbBuilder db;
+    const qint64 ann = db.handle(kAnn);
+    const qint64 chat = db.chat({ann});
+    const QString huge = QString(3 * 1024 * 1024, QLatin1Char('a')) + QStringLiteral("END");
+    db.chatMessage(msg(chat, ann, huge, {}, {}, 700000000));
+    // A cut inside a character of several bytes keeps the characters whole.
+    db.chatMessage(msg(chat, ann, QString(1024 * 1024, QChar(0x00E9)), {}, {}, 700000001));
+    db.chatMessage(msg(chat, ann, "after", {}, {}, 700000002));
+    const auto r = reader(write(db));
+    const QList<QELMessageDetail> messages = messagesOf(*r, r->getConversationList().at(0));
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[0].message().endsWith(QELMessagesDBReaderProtocol::cutMark()));
+    EXPECT_LE(messages[0].message().size(), QELMessagesDBReaderProtocol::kMaxTextBytes + 100);
+    EXPECT_FALSE(messages[0].message().contains(QStringLiteral("END")));
+    EXPECT_TRUE(messages[1].message().endsWith(QELMessagesDBReaderProtocol::cutMark()));
+    EXPECT_FALSE(messages[1].message().contains(QChar(0xFFFD)));
+    EXPECT_EQ(messages[2].message(), QStringLiteral("after"));
 }
 
 } // namespace

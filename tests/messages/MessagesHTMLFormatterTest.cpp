@@ -184,24 +184,35 @@ TEST_F(Formatters, VideosAndOtherFilesByTheirType)
     m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/clip.mov"), "mov");
     m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/clip.3gp"), "3gp");
     m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/Quarterly review.pdf"), "pdf");
+    m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/IMG_0042.MP4"), "mp4");
+    m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/Audio Message.caf"), "caf");
+    m_source.add(kMedia, QStringLiteral("Library/SMS/Attachments/voice.amr"), "amr");
     struct Case {
         const char* type;
         const char* location;
         bool copy;
         QString html;
     };
+    const QString video =
+        QStringLiteral("<br/><video src='%1' width='220px' controls preload='metadata'></video>"
+                       "<br/>\r\n");
+    const QString audio =
+        QStringLiteral("<br/><audio src='%1' controls preload='metadata'></audio><br/>\r\n");
+    // Every film plays in the page and in its copy, whatever its format;
+    // a sound clip (a voice note) plays as what it is.
     const QList<Case> cases = {
         {"video/quicktime", "~/Library/SMS/Attachments/clip.mov", false,
-         QStringLiteral("<br/><video src='%1' width='220px' controls></video><br/>\r\n")
-             .arg(shownUrl("clip.mov"))},
-        {"video/quicktime", "~/Library/SMS/Attachments/clip.mov", true,
-         QStringLiteral("<br/><video src='clip.mov.MOV' controls></video><br/>\r\n")},
+         video.arg(shownUrl("clip.mov"))},
+        {"video/quicktime", "~/Library/SMS/Attachments/clip.mov", true, video.arg("clip.mov.MOV")},
         {"video/3gpp", "~/Library/SMS/Attachments/clip.3gp", false,
-         QStringLiteral("<br/><img src='%1' width='179px'/>\r\n<br/>\r\n")
-             .arg(shownUrl("clip.3gp"))},
-        {"video/3gpp", "~/Library/SMS/Attachments/clip.3gp", true,
-         QStringLiteral("<br/><a href='clip.3gp' border=0><img src='clip.3gp' "
-                        "width='179px'/></a>\r\n<br/>\r\n")},
+         video.arg(shownUrl("clip.3gp"))},
+        {"video/3gpp", "~/Library/SMS/Attachments/clip.3gp", true, video.arg("clip.3gp")},
+        {"video/mp4", "~/Library/SMS/Attachments/IMG_0042.MP4", true, video.arg("IMG_0042.MP4")},
+        {"", "~/Library/SMS/Attachments/IMG_0042.MP4", false, video.arg(shownUrl("IMG_0042.MP4"))},
+        {"audio/x-caf", "~/Library/SMS/Attachments/Audio Message.caf", true,
+         audio.arg("Audio%20Message.caf")},
+        {"audio/amr", "~/Library/SMS/Attachments/voice.amr", false,
+         audio.arg(shownUrl("voice.amr"))},
         {"application/pdf", "~/Library/SMS/Attachments/Quarterly review.pdf", true,
          QStringLiteral("<br/><a href='Quarterly%20review.pdf'>Quarterly review.pdf</a><br/>\r\n")},
         {"image/jpeg", "~/Library/SMS/Attachments/missing.jpg", true, QString()},
@@ -266,49 +277,51 @@ TEST_F(Formatters, WhatsAppMediaByKindInBothForms)
          QStringLiteral(
              "<br/><a href='p.jpg' border=0><img src='p.jpg' width='179px'/></a>\r\n<br/>\r\n"),
          {"p.jpg"}},
+        // A voice note keeps its own extension and plays in the page.
         {"sound shown",
          "audio",
          "/Media/1@s.whatsapp.net/a.opus",
          false,
-         QStringLiteral("<strong><a href='%1'>Audio Clip. Click here to play.</a></strong>\r\n")
-             .arg(shownUrl("a.opus.aac")),
+         QStringLiteral("<br/><audio src='%1' controls preload='metadata'></audio><br/>\r\n")
+             .arg(shownUrl("a.opus")),
          {}},
-        {"sound copied, no picture",
+        {"sound copied",
          "audio",
          "/Media/1@s.whatsapp.net/a.opus",
          true,
-         QStringLiteral("<B><a href='a.opus.aac'>Click to audio clip.</a></b><br/>\r\n"),
-         {"a.opus.aac"}},
+         QStringLiteral("<br/><audio src='a.opus' controls preload='metadata'></audio><br/>\r\n"),
+         {"a.opus"}},
+        // A video plays in the page, its thumbnail its poster.
         {"video shown with its thumbnail",
          "video",
          "/Media/1@s.whatsapp.net/v.mp4",
          false,
-         QStringLiteral("<br/><a href='%1' width='179px'/>Video Clip. Click here to play.</a>\r\n"
-                        "<br/><a href='%1' width='179px'/><img src='%2' border=0/></a>\r\n")
+         QStringLiteral("<br/><video src='%1' poster='%2' width='220px' controls "
+                        "preload='metadata'></video><br/>\r\n")
              .arg(shownUrl("v.mp4"), shownUrl("v.mp4.jpg")),
          {}},
         {"video copied with its thumbnail beside the page",
          "video",
          "/Media/1@s.whatsapp.net/v.mp4",
          true,
-         QStringLiteral("<B><a href='v.mp4.MOV'>Click to video clip.</a></b><br/>\r\n"
-                        "<br/><a href='v.mp4.MOV' border=0><img src='v.mp4.jpg' "
-                        "width='179px'/></a>\r\n<br/>\r\n"),
-         {"v.mp4.MOV", "v.mp4.jpg"}},
+         QStringLiteral("<br/><video src='v.mp4' poster='v.mp4.jpg' width='220px' controls "
+                        "preload='metadata'></video><br/>\r\n"),
+         {"v.mp4", "v.mp4.jpg"}},
         {"video without thumbnail shown",
          "video",
          "/Media/1@s.whatsapp.net/bare.mp4",
          false,
-         QString(),
+         QStringLiteral("<br/><video src='%1' width='220px' controls preload='metadata'></video>"
+                        "<br/>\r\n")
+             .arg(shownUrl("bare.mp4")),
          {}},
         {"video without thumbnail copied",
          "video",
          "/Media/1@s.whatsapp.net/bare.mp4",
          true,
-         QStringLiteral("<B><a href='bare.mp4.MOV'>Click to video clip.</a></b><br/>\r\n"
-                        "<br/><a href='bare.mp4.MOV' border=0><img src='bare.mp4.MOV' "
-                        "width='179px'/></a>\r\n<br/>\r\n"),
-         {"bare.mp4.MOV"}},
+         QStringLiteral("<br/><video src='bare.mp4' width='220px' controls preload='metadata'>"
+                        "</video><br/>\r\n"),
+         {"bare.mp4"}},
         {"missing", "image", "/Media/none.jpg", true, QString(), {}},
     };
     for (const Case& c : cases) {

@@ -97,11 +97,11 @@ TEST_F(MessagesPage, ThreeMessagesOnTwoDaysGiveTheirLinesBubblesAndOneDayStamp)
     const QString expected = QStringLiteral("<div class='messageinfo receive'>\r\n")
         + L("RECEIVELABEL") + QStringLiteral(" - Ann Lee - ") + messageTimeText(first)
         + QStringLiteral(" -  (SMS)</div>\r\n<div class='message receive'>\r\nHi\r\n</div>\r\n")
-        + QStringLiteral("<div class='messageinfo sent'>Ann Lee - ") + messageTimeText(second)
+        + QStringLiteral("<div class='messageinfo sent'>Me - ") + messageTimeText(second)
         + QStringLiteral(" -  (iMessage)</div><div class='message sent imessage'>Line1<br/>Line2"
                          "\r\n</div>\r\n")
         + QStringLiteral("<center><div class=\"dateStamp\">3/2/14</div></center>")
-        + QStringLiteral("<div class='messageinfo sent'>Ann Lee - ") + messageTimeText(third)
+        + QStringLiteral("<div class='messageinfo sent'>Me - ") + messageTimeText(third)
         + QStringLiteral(" -  (SMS)</div><div class='message sent'>Bye\r\n</div>\r\n");
     const QString page = readPage(path);
     EXPECT_EQ(bodyOf(page), expected);
@@ -113,6 +113,35 @@ TEST_F(MessagesPage, ThreeMessagesOnTwoDaysGiveTheirLinesBubblesAndOneDayStamp)
                               + QStringLiteral("</H1>\r\n") + L("CONTAINSXMESSAGES").arg(3)
                               + QStringLiteral("\r\n<hr size=1 noshade/>")));
     EXPECT_TRUE(page.endsWith(QStringLiteral("<hr size=1 noshade/>\r\n</BODY>\r\n</HTML>")));
+}
+
+// Each message is headed by who wrote it: "Me" for the user's own, also in a
+// group where its handle is another participant's; the other person of a
+// one-to-one WhatsApp chat, whose messages carry no address; an unsent
+// message says so in place of an empty bubble; long words wrap.
+TEST_F(MessagesPage, EachMessageIsHeadedByItsRealSender)
+{
+    QELMessagesConversation group;
+    group.setParticipants({participant(kAnn, QStringLiteral("Ann Lee")),
+                           participant(QStringLiteral("+15550100999"), QStringLiteral("Bo Ek"))});
+    QELMessageDetail own = message(1, utc(2020, 1, 1, 10), QStringLiteral("mine"), true);
+    QELMessageDetail bos = message(0, utc(2020, 1, 1, 11), QStringLiteral("hers"), true);
+    bos.setMessageAddress(QStringLiteral("+15550100999"));
+    QELMessageDetail unsent = message(0, utc(2020, 1, 1, 12), QString(), true);
+    unsent.setIsUnsent(true);
+    const QString page = readPage(exportOne(group, {own, bos, unsent}));
+    EXPECT_TRUE(page.contains(QStringLiteral("<div class='messageinfo sent'>Me - ")));
+    EXPECT_FALSE(page.contains(QStringLiteral("sent'>Ann Lee")));
+    EXPECT_TRUE(page.contains(L("RECEIVELABEL") + QStringLiteral(" - Bo Ek - ")));
+    EXPECT_TRUE(page.contains(QStringLiteral("This message was unsent.")));
+    EXPECT_TRUE(page.contains(QStringLiteral("overflow-wrap:anywhere")));
+
+    QELMessagesConversation chat = conversation(QStringLiteral("Cleo Park"), 1);
+    QELMessageDetail received = message(0, utc(2020, 1, 1, 10), QStringLiteral("hello"), false);
+    received.setMessageAddress(QString());
+    const QString whatsApp = readPage(exportOne(chat, {received}));
+    EXPECT_TRUE(whatsApp.contains(L("RECEIVELABEL") + QStringLiteral(" - Cleo Park - ")))
+        << qPrintable(bodyOf(whatsApp));
 }
 
 TEST_F(MessagesPage, ServiceLabelsFollowTheConversationTypeAndTheMessagesFlag)

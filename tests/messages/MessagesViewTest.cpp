@@ -9,9 +9,11 @@
 #include <QAbstractItemModelTester>
 #include <QDateEdit>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -537,6 +539,40 @@ TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)
     EXPECT_TRUE(pdfText.contains(QStringLiteral("Message number 2 with some text")))
         << pdfText.toStdString();
     EXPECT_TRUE(pdfText.contains(QStringLiteral("Ann Lee")));
+
+    // The print dialog's "Print to File" gives the page's own PDF: its text
+    // can be found and copied, and no page is a picture; a heading (a note's
+    // title and date) stands above the page on paper only.
+    const auto printedText = [&](const std::function<void(QPrinter*)>& print) {
+        const QString file = dir.filePath(QStringLiteral("printed.pdf"));
+        QFile::remove(file);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        QSignalSpy finished(&view, &QELWebView::printFinished);
+        print(&printer);
+        EXPECT_TRUE(waitUntil([&] { return finished.count() > 0; }, 60000));
+        EXPECT_TRUE(finished.value(0).value(0).toBool());
+        QProcess images;
+        images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), file});
+        EXPECT_TRUE(images.waitForFinished(30000));
+        // The header lines only: no picture in the file.
+        EXPECT_LE(QString::fromUtf8(images.readAllStandardOutput()).trimmed().count('\n'), 1);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(30000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString printedPage = printedText([&](QPrinter* p) { view.print(p); });
+    EXPECT_TRUE(printedPage.contains(QStringLiteral("Message number 1 with some text")))
+        << printedPage.toStdString();
+    const QString headed = printedText([&](QPrinter* p) {
+        view.print(p, QStringLiteral("Shopping <list>"), QStringLiteral("12 May 2024"));
+    });
+    EXPECT_TRUE(headed.contains(QStringLiteral("Shopping <list>"))) << headed.toStdString();
+    EXPECT_TRUE(headed.contains(QStringLiteral("12 May 2024")));
+    EXPECT_TRUE(headed.contains(QStringLiteral("Message number 1 with some text")));
+    EXPECT_FALSE(plainText(enginePageOf(&view)).startsWith(QStringLiteral("Shopping")));
 }
 
 } // namespace

@@ -79,10 +79,9 @@ QJsonObject messageJson(const QELMessagesConversation& conversation,
 }
 
 QJsonObject conversationJson(QELMessagesDBReaderProtocol& reader,
-                             const QELMessagesConversation& conversation)
+                             const QELMessagesConversation& conversation, QString* error)
 {
-    const QList<QELMessageDetail> messages =
-        reader.getMessagesFromConversationWithStartDateAndEndDate(conversation, {}, {});
+    const QList<QELMessageDetail> messages = reader.readMessages(conversation, {}, {}, error);
     QJsonArray participants;
     for (const QELMessageParticipant& participant : conversation.participants()) {
         QJsonObject json;
@@ -190,10 +189,14 @@ int inspectMessages(const InspectRequest& request)
     } else {
         anyRead = true;
         readers << sms;
-        for (const QELMessagesConversation& conversation : sms->getConversationList()) {
-            conversations.append(conversationJson(*sms, conversation));
+        for (const QELMessagesConversation& conversation : sms->readConversationList(&error)) {
+            conversations.append(conversationJson(*sms, conversation, &error));
+            if (!error.isEmpty())
+                break;
             queue << QVariant::fromValue(conversation);
         }
+        if (!error.isEmpty())
+            return InspectSubcommands::fail(QStringLiteral("sms.db: %1").arg(error));
     }
 
     std::shared_ptr<QELMessagesWhatsAppDbReader> whatsApp =
@@ -206,10 +209,14 @@ int inspectMessages(const InspectRequest& request)
     } else {
         anyRead = true;
         readers << whatsApp;
-        for (const QELMessagesConversation& conversation : whatsApp->getConversationList()) {
-            conversations.append(conversationJson(*whatsApp, conversation));
+        for (const QELMessagesConversation& conversation : whatsApp->readConversationList(&error)) {
+            conversations.append(conversationJson(*whatsApp, conversation, &error));
+            if (!error.isEmpty())
+                break;
             queue << QVariant::fromValue(conversation);
         }
+        if (!error.isEmpty())
+            return InspectSubcommands::fail(QStringLiteral("ChatStorage.sqlite: %1").arg(error));
     }
 
     if (!anyRead)

@@ -2,11 +2,25 @@
 #include "QELPhotoThumbnailLoader.h"
 
 #include "QELDeviceImageLibraryReader.h"
+#include "QELPhotoBrowserDelegate.h"
 
 namespace {
 
-// What a cell shows at most; bigger thumbnails are scaled down once here.
-constexpr int kSide = 120;
+// What a cell shows: every thumbnail is brought to the size it is drawn at,
+// in the format the screen takes, here on the worker, so that painting a
+// row is a plain copy and never a scaling on the GUI thread.
+constexpr int kSide = QELPhotoBrowserDelegate::kThumbnail;
+
+QImage asShown(const QImage& image)
+{
+    if (image.isNull())
+        return image;
+    const QSize shown = image.size().scaled(kSide, kSide, Qt::KeepAspectRatio);
+    QImage result = shown == image.size()
+        ? image
+        : image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 } // namespace
 
@@ -93,8 +107,7 @@ void QELPhotoThumbnailLoader::work()
         QImage image;
         if (reader)
             image = reader->getThumbnailImageFromDetail(request.detail.get());
-        if (!image.isNull() && (image.width() > kSide || image.height() > kSide))
-            image = image.scaled(kSide, kSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image = asShown(image);
         bool post = false;
         {
             std::lock_guard lock(m_mutex);

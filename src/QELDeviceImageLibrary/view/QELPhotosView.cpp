@@ -322,15 +322,22 @@ void QELPhotosView::outlineViewSelectionDidChange()
     // No album selected shows nothing, and leaves nothing to view or copy
     // from the albums shown before.
     m_assets.clear();
+    m_albumOf.clear();
     for (const auto& row : rows) {
         if (!row.second->id || !m_reader)
             continue;
         // The albums as big as the library were listed by the load's worker.
         const auto cached = m_albumImages.constFind(*row.second->id);
-        if (cached != m_albumImages.constEnd())
-            m_assets += *cached;
-        else
-            m_assets += m_reader->getAssetsForAlbumWithId(row.second->id);
+        const QList<ImageDetailPtr> images = cached != m_albumImages.constEnd()
+            ? *cached
+            : m_reader->getAssetsForAlbumWithId(row.second->id);
+        const QString folder = PhotoLibraryLoad::isWholeLibraryAlbum(*m_reader, *row.second)
+            ? QString()
+            : row.second->title;
+        for (const ImageDetailPtr& image : images)
+            if (!m_albumOf.contains(image.get()))
+                m_albumOf.insert(image.get(), folder);
+        m_assets += images;
     }
     m_browser->setImages(m_assets, m_reader);
     m_ui->photoCountTextField->setText(countText(m_assets.size()));
@@ -592,7 +599,7 @@ void QELPhotosView::RequestCopy()
         return;
     m_copyPhotos->setBaseCopyPath(folder);
     m_copyPhotos->cancelCopy();
-    m_copyPhotos->setItemQueue(PhotoQueue::itemsOf(queueForJob()));
+    m_copyPhotos->setItemQueue(PhotoQueue::itemsOf(queueForJob(), m_albumOf));
     m_copyPhotos->startCopy();
 }
 
@@ -648,7 +655,7 @@ void QELPhotosView::copyToIPhotoButtonClicked()
     if (shownPage() != QLatin1String("viewer"))
         _determineImageSelection();
     m_transferPhotos->cancelCopy();
-    m_transferPhotos->setItemQueue(PhotoQueue::itemsOf(queueForJob()));
+    m_transferPhotos->setItemQueue(PhotoQueue::itemsOf(queueForJob(), m_albumOf));
     m_transferPhotos->startCopy();
 }
 

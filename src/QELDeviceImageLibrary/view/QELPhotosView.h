@@ -174,6 +174,9 @@ private:
 
     std::shared_ptr<QELDeviceImageLibraryReader> m_reader;
     QList<ImageDetailPtr> m_assets;
+    // The album folder each shown image is copied into: the album it is
+    // shown from (none for the whole library, the camera and the stream).
+    QHash<const ImageDetail*, QString> m_albumOf;
     // The images of the albums the load listed (PhotoLibraryLoad::Result).
     QHash<qint64, QList<ImageDetailPtr>> m_albumImages;
     QList<ImageDetailPtr> m_selection;

@@ -195,10 +195,13 @@ void QELMessagesView::_workerLoad(const std::shared_ptr<LoadResult>& result,
     std::shared_ptr<QELMessagesDbReader> sms = QELMessagesDbReader::makeReader(*source);
     if (sms && sms->loadMessages()) {
         QString error;
-        if (sms->canOpenDatabase(&error)) {
+        QList<QELMessagesConversation> conversations;
+        if (sms->canOpenDatabase(&error))
+            conversations = sms->readConversationList(&error);
+        if (error.isEmpty()) {
             result->headers << MessagesListRules::kSmsGroup;
             result->groups.insert(MessagesListRules::kSmsGroup,
-                                  MessagesListRules::sortedByTitle(sms->getConversationList()));
+                                  MessagesListRules::sortedByTitle(conversations));
             result->readers << sms;
         } else {
             result->unreadable = true;
@@ -266,6 +269,7 @@ void QELMessagesView::_workerLoadComplete(const std::shared_ptr<LoadResult>& res
     m_ui->copySelectedConversationsButton->setVisible(any);
     m_ui->outlineViewConversations->setVisible(any);
     if (!any) {
+        m_ui->noMessagesFoundLabel->setText(L("NOMESSAGESFOUND"));
         showPage(m_ui->noMessagesFoundView);
         return;
     }
@@ -331,11 +335,26 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
         if (production != m_production.load())
             return;
         QELMessagesDBReaderProtocol* reader = conversation.conversationDBReader();
+        QString error;
         const QList<QELMessageDetail> messages = reader
-            ? reader->getMessagesFromConversationWithStartDateAndEndDate(conversation, start, end)
+            ? reader->readMessages(conversation, start, end, &error)
             : QList<QELMessageDetail>();
         if (production != m_production.load())
             return;
+        if (!error.isEmpty()) {
+            // Part of a conversation would pass for the whole of it.
+            QMetaObject::invokeMethod(
+                this,
+                [this, production, error] {
+                    if (production != m_production.load())
+                        return;
+                    m_ui->noMessagesFoundLabel->setText(error);
+                    showPage(m_ui->noMessagesFoundView);
+                    m_ui->buttonPrint->setEnabled(false);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
         generator->setStartDate(start);
         generator->setEndDate(end);
         const QStringList pages = !reader ? QStringList()
@@ -359,6 +378,7 @@ void QELMessagesView::_produceConversationComplete(quint64 production, const QSt
         return;
     }
     if (path.isEmpty()) {
+        m_ui->noMessagesFoundLabel->setText(L("NOMESSAGESFOUND"));
         showPage(m_ui->noMessagesFoundView);
         m_ui->buttonPrint->setEnabled(false);
         return;

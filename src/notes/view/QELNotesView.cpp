@@ -358,7 +358,12 @@ void QELNotesView::buttonPrintClicked()
     if (!m_choosePrinter(*printer, this))
         return;
     m_printer = std::move(printer);
-    m_ui->webView->print(m_printer.get());
+    // The page is the note's body; on paper it is headed by its title and date.
+    const QDateTime date = m_shownNote->lastModified().isValid() ? m_shownNote->lastModified()
+                                                                 : m_shownNote->creationDate();
+    m_ui->webView->print(
+        m_printer.get(), m_shownNote->title(),
+        date.isValid() ? QLocale().toString(date.toLocalTime(), QLocale::LongFormat) : QString());
 }
 
 QELNoteCopyOptionsWindowController* QELNotesView::makeCopyOptionsDialog()

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QPrinter>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -302,7 +305,12 @@ public:
         QObject::connect(m_view, &QWebEngineView::printFinished, m_view,
                          [client](bool ok) { client->enginePrintFinished(ok); });
         QObject::connect(m_page, &QWebEnginePage::pdfPrintingFinished, m_view,
-                         [client](const QString& path, bool ok) {
+                         [this, client](const QString& path, bool ok) {
+                             if (!m_printingToFile.isEmpty() && path == m_printingToFile) {
+                                 m_printingToFile.clear();
+                                 client->enginePrintFinished(ok);
+                                 return;
+                             }
                              client->enginePdfPrintingFinished(path, ok);
                          });
     }
@@ -343,11 +351,50 @@ public:
         }
     }
 
-    void print(QPrinter* printer) override { m_view->print(printer); }
+    void print(QPrinter* printer) override
+    {
+        // A print into a PDF file (the print dialog's "Print to File") is
+        // the page's own PDF, its text searchable and copyable, on the
+        // printer's paper and margins; the view's print would paint every
+        // page as one picture.
+        if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()
+            && m_printingToFile.isEmpty()) {
+            m_printingToFile = printer->outputFileName();
+            m_page->printToPdf(m_printingToFile, printer->pageLayout(), printer->pageRanges());
+            return;
+        }
+        m_view->print(printer);
+    }
+    void printWithHeading(QPrinter* printer, const QString& title, const QString& line) override
+    {
+        // The texts go in as JSON string values and become text nodes, never
+        // mark-up; the heading shows only on paper.
+        const QString values = QString::fromUtf8(
+            QJsonDocument(QJsonArray{title, line}).toJson(QJsonDocument::Compact));
+        const QString script =
+            QStringLiteral("(function(v){var old=document.getElementById('orvanePrint"
+                           "Heading');if(old)old.remove();var d=document.createElement("
+                           "'div');d.id='orvanePrintHeading';var h=document.createElement("
+                           "'h1');h.textContent=v[0];d.appendChild(h);var p=document."
+                           "createElement('p');p.textContent=v[1];d.appendChild(p);var s="
+                           "document.createElement('style');s.textContent='@media screen"
+                           "{#orvanePrintHeading{display:none}}';d.appendChild(s);var b="
+                           "document.body||document.documentElement;b.insertBefore(d,b."
+                           "firstChild);})(%1);")
+                .arg(values);
+        QPointer<QWebEnginePage> page(m_page);
+        m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                              [this, page, printer](const QVariant&) {
+                                  if (page)
+                                      print(printer);
+                              });
+    }
     void printToPdf(const QString& path) override { m_page->printToPdf(path); }
 
 private:
     PageState m_state;
+    // The file a print into a PDF file is writing; empty when none is.
+    QString m_printingToFile;
     EngineView* m_view = nullptr;
     EnginePage* m_page = nullptr;
 };

@@ -19,6 +19,7 @@
 
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
+#include "LocalizedStrings.h"
 #include "Locations.h"
 #include "PhotoLibraryLoad.h"
 #include "PhotosDbFixture.h"
@@ -403,6 +404,34 @@ TEST_F(PhotosViewTest, ACopyTakesTheViewersImageOrTheSelection)
     view->setFolderChooser([](QWidget*) { return QString(); });
     view->RequestCopy();
     EXPECT_EQ(m_statuses.lines.size(), 2);
+}
+
+// The folders of a copy follow the album it was made from: a copy of the
+// whole library goes into the chosen folder itself, whichever album was
+// opened before, and a copy of an album into that album's folder.
+TEST_F(PhotosViewTest, ACopysFoldersFollowTheAlbumItWasMadeFrom)
+{
+    attach();
+    auto view = makeView();
+    ASSERT_TRUE(loaded(*view));
+    QTemporaryDir target;
+    view->setFolderChooser([&](QWidget*) { return target.path(); });
+    selectAlbums(*view, {"City"});
+    selectAlbums(*view, {"Beach"});
+    selectAlbums(*view, {L("ALLPHOTOS")});
+    view->imageBrowserView()->clearSelection();
+    view->RequestCopy();
+    ASSERT_TRUE(waitUntil([&] { return m_statuses.lines.size() == 1; }));
+    EXPECT_EQ(filesBelow(target.path()),
+              (QStringList{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG", "IMG_0004.MOV",
+                           "IMG_0005.JPG"}));
+    QTemporaryDir second;
+    view->setFolderChooser([&](QWidget*) { return second.path(); });
+    selectAlbums(*view, {"City"});
+    view->imageBrowserView()->clearSelection();
+    view->RequestCopy();
+    ASSERT_TRUE(waitUntil([&] { return m_statuses.lines.size() == 2; }));
+    EXPECT_EQ(filesBelow(second.path()), (QStringList{"City/IMG_0003.JPG", "City/IMG_0004.MOV"}));
 }
 
 // A picture whose read fails midway is counted, leaves nothing behind, and
