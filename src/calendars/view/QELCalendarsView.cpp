@@ -72,8 +72,8 @@ struct QELCalendarsView::LoadResult {
     quint64 generation = 0;
     std::shared_ptr<QELCalendarsReader> reader;
     QList<QELCalendarDetailPtr> calendars;
-    // Every occurrence of every event, ready to be filed.
-    QList<CalendarEntry> entries;
+    // Every occurrence of every event, filed by day on the worker.
+    std::shared_ptr<CalendarDayMap> days = std::make_shared<CalendarDayMap>();
     // The database is there but could not be read (why, for the log).
     bool failed = false;
     QString error;
@@ -200,7 +200,7 @@ void QELCalendarsView::loadData()
                     break;
                 const QColor colour = _getColorFromHTMLCode(calendar->colorHTMLCode);
                 for (const QELCalendarComponentPtr& event : calendar->relationshipComponents)
-                    result->entries.append(
+                    result->days->addEntries(
                         RecurrenceExpansion::entriesForEvent(event, colour, now));
             }
             result->reader = std::move(reader);
@@ -230,8 +230,7 @@ void QELCalendarsView::_workerLoadComplete(const std::shared_ptr<LoadResult>& re
         m_noCalendarsFoundView->close();
     m_content->show();
     // A new load shows what it read, not what an earlier one had added.
-    m_calendarView->removeAllObjects();
-    m_calendarView->addEntries(result->entries);
+    m_calendarView->setDayMap(std::move(*result->days));
     m_calendarView->drawCalendar();
 }
 
