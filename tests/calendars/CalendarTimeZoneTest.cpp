@@ -250,8 +250,9 @@ TEST(CalendarExport, ImpossibleDatesAreLeftOutAndNeverPoisonTheFile)
     QStringList summaries;
     for (const LibicalEvent& e : parsed.events)
         summaries << e.summary;
-    EXPECT_EQ(summaries, (QStringList{"Good", "Interval zero", "Interval negative",
-                                      "End before start", "Until far away"}));
+    EXPECT_EQ(summaries,
+              (QStringList{"Good", "Interval zero", "Interval negative", "End before start",
+                           "Until far away"}));
     for (const LibicalEvent& e : parsed.events) {
         SCOPED_TRACE(e.summary.toStdString());
         EXPECT_EQ(e.start, start);
@@ -281,7 +282,8 @@ TEST(CalendarExport, ImpossibleDatesAreLeftOutAndNeverPoisonTheFile)
     EXPECT_EQ(job.failedItemCount(), 3u);
 
     // The transfer leaves the same events out.
-    auto host = std::make_shared<FolderCalendarStoreHost>(TestEnvironment::home() + "/hostile-cals");
+    auto host =
+        std::make_shared<FolderCalendarStoreHost>(TestEnvironment::home() + "/hostile-cals");
     QELTransferCalendars transfer;
     transfer.setCalendarStoreHost(host);
     RecordingCopyDelegate transferDelegate;

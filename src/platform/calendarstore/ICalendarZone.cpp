@@ -29,7 +29,8 @@ void prepareLibical()
 // zone names are made of.
 bool looksLikeZoneName(const QString& name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z][A-Za-z0-9_+\\-]*(/[A-Za-z0-9_+\\-]+)*$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^[A-Za-z][A-Za-z0-9_+\\-]*(/[A-Za-z0-9_+\\-]+)*$"));
     return name.size() <= 64 && pattern.match(name).hasMatch();
 }
 
@@ -60,8 +61,8 @@ bool yearIsWritable(int year) { return year >= 1 && year <= 9999; }
 
 void collectProblems(icalcomponent* component, QStringList& problems)
 {
-    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY);
-         p; p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY)) {
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY)) {
         if (const char* text = icalproperty_get_xlicerror(p))
             problems << QString::fromUtf8(text);
     }
