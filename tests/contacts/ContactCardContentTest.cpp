@@ -112,8 +112,8 @@ TEST(ContactCards, TheExportWritesBirthdayNicknamesAndPicture)
         const QString path = QStringLiteral("%1/%2.vcf").arg(folder).arg(i);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QELCopyContacts::_vCardFromContact(
-            *contactWithPicture(qint64(i) + 1, cases[i].bytes)));
+        file.write(
+            QELCopyContacts::_vCardFromContact(*contactWithPicture(qint64(i) + 1, cases[i].bytes)));
         paths << path;
     }
     const QJsonArray cards = cardsOf(paths);
