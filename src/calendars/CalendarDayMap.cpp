@@ -14,12 +14,6 @@ bool listedBefore(const CalendarEntryPtr& a, const CalendarEntryPtr& b)
     return a->dateTime < b->dateTime;
 }
 
-const std::vector<CalendarEntryPtr>& noEntries()
-{
-    static const std::vector<CalendarEntryPtr> none;
-    return none;
-}
-
 } // namespace
 
 bool CalendarDayMap::addObject(std::shared_ptr<const void> object, const QString& title,
@@ -50,34 +44,114 @@ void CalendarDayMap::file(const CalendarEntryPtr& entry)
 {
     const QDate first = entry->dateTime.date();
     entry->date = first;
+    const quint64 order = m_nextOrder++;
     if (!entry->allDay || !entry->endDate.isValid()) {
-        fileOn(first, entry);
+        fileRun(first, first, entry, order);
         return;
     }
-    const qint64 span = first.daysTo(entry->endDate.date()) - 1;
     // The same entry object stands in every one of its days. An all-day entry
     // ending on its start day (or before) would otherwise be shown nowhere.
-    for (qint64 k = std::max<qint64>(span, 0); k >= 0; --k)
-        fileOn(first.addDays(k), entry);
+    const qint64 span =
+        std::clamp<qint64>(first.daysTo(entry->endDate.date()) - 1, 0, kMaxSpanDays - 1);
+    fileRun(first, first.addDays(span), entry, order);
 }
 
-void CalendarDayMap::fileOn(const QDate& day, const CalendarEntryPtr& entry)
+void CalendarDayMap::fileRun(const QDate& first, const QDate& last, const CalendarEntryPtr& entry,
+                             quint64 order)
 {
-    std::vector<CalendarEntryPtr>& list = m_days[day];
-    list.insert(std::upper_bound(list.begin(), list.end(), entry, listedBefore), entry);
+    if (!first.isValid() || !last.isValid() || last < first)
+        return;
+    Run run{first, last, entry, order};
+    if (first.daysTo(last) < kShortRunDays)
+        m_shortRuns.emplace(first, std::move(run));
+    else
+        m_longRuns.push_back(std::move(run));
 }
 
-void CalendarDayMap::removeAllObjects() { m_days.clear(); }
-
-const std::vector<CalendarEntryPtr>& CalendarDayMap::entriesForDate(const QDate& day) const
+bool CalendarDayMap::takeOff(const QDate& day, const CalendarEntryPtr& entry)
 {
-    const auto found = m_days.find(day);
-    return found == m_days.end() ? noEntries() : found->second;
+    std::optional<Run> taken;
+    for (auto it = m_shortRuns.lower_bound(day.addDays(-kShortRunDays));
+         it != m_shortRuns.end() && it->first <= day; ++it) {
+        if (it->second.entry == entry && it->second.last >= day) {
+            taken = std::move(it->second);
+            m_shortRuns.erase(it);
+            break;
+        }
+    }
+    if (!taken) {
+        const auto found = std::find_if(m_longRuns.begin(), m_longRuns.end(), [&](const Run& r) {
+            return r.entry == entry && r.first <= day && r.last >= day;
+        });
+        if (found == m_longRuns.end())
+            return false;
+        taken = std::move(*found);
+        m_longRuns.erase(found);
+    }
+    // The entry keeps its other days.
+    fileRun(taken->first, day.addDays(-1), entry, taken->order);
+    fileRun(day.addDays(1), taken->last, entry, taken->order);
+    return true;
+}
+
+void CalendarDayMap::removeAllObjects()
+{
+    m_shortRuns.clear();
+    m_longRuns.clear();
+}
+
+std::vector<CalendarEntryPtr> CalendarDayMap::entriesForDate(const QDate& day) const
+{
+    std::vector<const Run*> runs;
+    if (!day.isValid())
+        return {};
+    for (auto it = m_shortRuns.lower_bound(day.addDays(-kShortRunDays));
+         it != m_shortRuns.end() && it->first <= day; ++it) {
+        if (it->second.last >= day)
+            runs.push_back(&it->second);
+    }
+    for (const Run& run : m_longRuns) {
+        if (run.first <= day && run.last >= day)
+            runs.push_back(&run);
+    }
+    std::sort(runs.begin(), runs.end(), [](const Run* a, const Run* b) {
+        if (listedBefore(a->entry, b->entry))
+            return true;
+        if (listedBefore(b->entry, a->entry))
+            return false;
+        return a->order < b->order;
+    });
+    std::vector<CalendarEntryPtr> entries;
+    entries.reserve(runs.size());
+    for (const Run* run : runs)
+        entries.push_back(run->entry);
+    return entries;
+}
+
+qsizetype CalendarDayMap::dayCount() const
+{
+    std::vector<std::pair<QDate, QDate>> spans;
+    spans.reserve(m_shortRuns.size() + m_longRuns.size());
+    for (const auto& [first, run] : m_shortRuns)
+        spans.emplace_back(run.first, run.last);
+    for (const Run& run : m_longRuns)
+        spans.emplace_back(run.first, run.last);
+    std::sort(spans.begin(), spans.end());
+    qsizetype days = 0;
+    QDate coveredTo;
+    for (const auto& [first, last] : spans) {
+        if (coveredTo.isValid() && last <= coveredTo)
+            continue;
+        const QDate from = coveredTo.isValid() && first <= coveredTo ? coveredTo.addDays(1) : first;
+        days += qsizetype(from.daysTo(last) + 1);
+        coveredTo = last;
+    }
+    return days;
 }
 
 void CalendarDayMap::setSelectedEventToDateAndIndex(const QDate& day, int row)
 {
-    const std::vector<CalendarEntryPtr>& list = entriesForDate(day);
+    const std::vector<CalendarEntryPtr> list = entriesForDate(day);
     const int i = row - 1;
     if (i < 0 || i >= int(list.size()))
         return;
@@ -88,7 +162,7 @@ void CalendarDayMap::setSelectedEventToDateAndIndex(const QDate& day, int row)
 
 std::optional<int> CalendarDayMap::selectObjectWithDate(const void* object, const QDate& day)
 {
-    const std::vector<CalendarEntryPtr>& list = entriesForDate(day);
+    const std::vector<CalendarEntryPtr> list = entriesForDate(day);
     for (int i = int(list.size()) - 1; i >= 0; --i) {
         if (list[size_t(i)]->object.get() == object) {
             setSelectedEventToDateAndIndex(day, i + 1);
@@ -96,6 +170,13 @@ std::optional<int> CalendarDayMap::selectObjectWithDate(const void* object, cons
         }
     }
     return std::nullopt;
+}
+
+void CalendarDayMap::takeSelectionFrom(const CalendarDayMap& other)
+{
+    m_selectedTitle = other.m_selectedTitle;
+    m_selectedDate = other.m_selectedDate;
+    m_selectedObject = other.m_selectedObject;
 }
 
 bool CalendarDayMap::deselectAll()
@@ -109,27 +190,22 @@ bool CalendarDayMap::deselectAll()
 
 bool CalendarDayMap::moveSelectedEventToDate(const QDate& day)
 {
-    const auto from = m_days.find(m_selectedDate);
     CalendarEntryPtr entry;
-    if (from != m_days.end() && day.isValid()) {
-        const auto found = std::find_if(
-            from->second.begin(), from->second.end(), [this](const CalendarEntryPtr& e) {
-                return e->title == m_selectedTitle && e->object == m_selectedObject;
-            });
-        if (found != from->second.end()) {
-            entry = *found;
-            from->second.erase(found);
-            if (from->second.empty())
-                m_days.erase(from);
+    if (m_selectedDate.isValid() && day.isValid()) {
+        for (const CalendarEntryPtr& e : entriesForDate(m_selectedDate)) {
+            if (e->title == m_selectedTitle && e->object == m_selectedObject) {
+                entry = e;
+                break;
+            }
         }
     }
-    if (!entry) {
+    if (!entry || !takeOff(m_selectedDate, entry)) {
         qCWarning(lcOrvane) << "There was an error moving the event.";
         return false;
     }
     entry->date = day;
     entry->dateTime = QDateTime(day, entry->dateTime.time(), Qt::LocalTime);
-    fileOn(day, entry);
+    fileRun(day, day, entry, m_nextOrder++);
     return true;
 }
 

@@ -14,17 +14,25 @@
 #include "CalendarEntry.h"
 
 // The calendar grid's entries filed by local day, its selected entry and the
-// rules of its navigation. Each day's list is kept sorted (all-day entries
-// first, then by start), so drawing never sorts. Main thread.
+// rules of its navigation. An entry is kept once, as the run of days it
+// stands on; a day's list is made when the day is asked for, sorted (all-day
+// entries first, then by start), so an all-day event of a thousand years
+// costs what one of a day costs. A map is filled by the load's worker and
+// then handed to the grid, whose thread alone uses it afterwards.
 class CalendarDayMap {
 public:
     enum class ViewType { Month = 1, Week = 2 };
 
+    // The most days one entry stands on (about a hundred years): a device
+    // end far beyond that is a damaged value, not an event.
+    static constexpr qint64 kMaxSpanDays = 36525;
+
     // Files one entry: an all-day entry on every day from its start to the day
     // before its end's day (the device ends all-day events just after
-    // midnight), a timed entry on its start day however long it lasts. An
-    // entry without end, or an all-day entry ending on its start day, is filed
-    // on its start day. An entry without start is refused (false).
+    // midnight), at most kMaxSpanDays of them; a timed entry on its start day
+    // however long it lasts. An entry without end, or an all-day entry ending
+    // on its start day, is filed on its start day. An entry without start is
+    // refused (false).
     bool addObject(std::shared_ptr<const void> object, const QString& title, const QDateTime& start,
                    const QDateTime& end, const QColor& color, bool allDay);
     // Files entries made elsewhere (their `date` is set here).
@@ -32,9 +40,9 @@ public:
     void removeAllObjects();
 
     // The entries of a day, in their order; empty when it has none.
-    const std::vector<CalendarEntryPtr>& entriesForDate(const QDate& day) const;
+    std::vector<CalendarEntryPtr> entriesForDate(const QDate& day) const;
     // Days with entries.
-    qsizetype dayCount() const { return qsizetype(m_days.size()); }
+    qsizetype dayCount() const;
 
     // Records the entry of row `row` of the day's cell (row 0 is the day
     // number) as the selection; a row outside the list changes nothing.
@@ -42,6 +50,8 @@ public:
     // The row of the day's cell that shows the last entry of `object` (by
     // identity), selected; none when the day has no such entry.
     std::optional<int> selectObjectWithDate(const void* object, const QDate& day);
+    // Takes over the selection of another map (one that this map replaces).
+    void takeSelectionFrom(const CalendarDayMap& other);
     // Clears the selection; answers whether an entry had been selected.
     bool deselectAll();
     const QString& selectedTitle() const { return m_selectedTitle; }
@@ -58,10 +68,27 @@ public:
                                       const QDateTime& now);
 
 private:
-    void fileOn(const QDate& day, const CalendarEntryPtr& entry);
-    void file(const CalendarEntryPtr& entry);
+    // An entry on the days from `first` to `last`; `order` keeps the order in
+    // which entries were filed among those that sort alike.
+    struct Run {
+        QDate first;
+        QDate last;
+        CalendarEntryPtr entry;
+        quint64 order = 0;
+    };
+    // Runs of up to kShortRunDays days are found by their first day; longer
+    // ones (rare) are looked through one by one.
+    static constexpr qint64 kShortRunDays = 62;
 
-    std::map<QDate, std::vector<CalendarEntryPtr>> m_days;
+    void fileRun(const QDate& first, const QDate& last, const CalendarEntryPtr& entry,
+                 quint64 order);
+    void file(const CalendarEntryPtr& entry);
+    // Takes `entry` off `day` alone; false when it does not stand there.
+    bool takeOff(const QDate& day, const CalendarEntryPtr& entry);
+
+    std::multimap<QDate, Run> m_shortRuns;
+    std::vector<Run> m_longRuns;
+    quint64 m_nextOrder = 0;
     QString m_selectedTitle;
     QDate m_selectedDate;
     std::shared_ptr<const void> m_selectedObject;

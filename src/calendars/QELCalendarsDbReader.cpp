@@ -45,6 +45,10 @@ std::optional<int> hexPair(const QString& text, qsizetype position)
     return text.mid(position, 2).toInt(nullptr, 16);
 }
 
+// The longest an event can last: an end further away is a damaged value,
+// and the grid and the exports would otherwise walk every day of it.
+constexpr int kMaxEventYears = 100;
+
 QString textOrEmpty(const QELSQLiteStatement& row, int column)
 {
     // NULL reads as the empty text, as the device databases are read everywhere.
@@ -289,6 +293,12 @@ void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
             times->dtstart = DeviceTime::fromReferenceSeconds(row.real(start));
             if (end >= 0 && row.real(end) != 0)
                 times->dtend = DeviceTime::fromReferenceSeconds(row.real(end));
+            if (times->dtstart.isValid() && times->dtend.isValid()
+                && times->dtend > times->dtstart.addYears(kMaxEventYears)) {
+                qCWarning(lcOrvane) << "an event ends more than" << kMaxEventYears
+                                    << "years after its start; it is cut there";
+                times->dtend = times->dtstart.addYears(kMaxEventYears);
+            }
             times->isAllDay = allDay >= 0 && row.int64(allDay) == 1 ? 1 : 0;
             times->relationshipParent = event.get();
             event->relationshipDateTimeProperty = times;

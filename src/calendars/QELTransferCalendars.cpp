@@ -5,10 +5,19 @@
 
 #include "CalendarStoreHost.h"
 #include "FolderCalendarStoreHost.h"
+#include "ICalendarZone.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 
 namespace {
+
+QDateTime asLocalWallClock(const QDateTime& time)
+{
+    if (!time.isValid())
+        return {};
+    const QDateTime utc = time.toUTC();
+    return QDateTime(utc.date(), utc.time(), Qt::LocalTime);
+}
 
 // The store answers times to the second; the device keeps fractions.
 bool sameTime(const QDateTime& a, const QDateTime& b)
@@ -21,7 +30,8 @@ bool sameTime(const QDateTime& a, const QDateTime& b)
 std::optional<CalendarRecurrenceRule> ruleOf(const QELCalendarComponent& event, bool allDay)
 {
     const QELCalendarRecurrancePropertiesPtr& r = event.relationshipRecurranceProperty;
-    if (!r || r->interval == 0 || r->frequency < 1 || r->frequency > 4)
+    // An interval below 1 is no repetition, as the calendar grid shows it.
+    if (!r || r->interval < 1 || r->frequency < 1 || r->frequency > 4)
         return std::nullopt;
     CalendarRecurrenceRule rule;
     rule.frequency = static_cast<CalendarRecurrenceRule::Frequency>(r->frequency);
@@ -59,8 +69,15 @@ void QELTransferCalendars::startCopy()
     m_duplicates = 0;
     m_withoutStart = 0;
     m_failed = 0;
+    m_leftOut = 0;
     // The folder host is made on the worker: a host belongs to one thread.
     _startWorker([this, host = m_host] { _copyCalendars(host); });
+}
+
+QString QELTransferCalendars::destination() const
+{
+    const std::lock_guard lock(m_destinationMutex);
+    return m_destination;
 }
 
 QDateTime QELTransferCalendars::_getDateOnly(const QDateTime& date)
@@ -74,6 +91,10 @@ void QELTransferCalendars::_copyCalendars(std::shared_ptr<CalendarStoreHost> hos
 {
     if (!host)
         host = std::make_shared<FolderCalendarStoreHost>();
+    {
+        const std::lock_guard lock(m_destinationMutex);
+        m_destination = host->location();
+    }
     while (std::optional<QVariant> item = _getNextItemFromQueue()) {
         const QELCalendarDetailPtr calendar = item->value<QELCalendarDetailPtr>();
         QELCopyItemBeginEventArgs args;
@@ -116,11 +137,21 @@ void QELTransferCalendars::transferCalendar(CalendarStoreHost& host,
             }
             CalendarEventRecord record;
             record.title = event->summary;
-            record.notes = event->comment;
+            // The device keeps an event's notes as its description.
+            record.notes = event->componentDescription.isEmpty() ? event->comment
+                                                                 : event->componentDescription;
             record.location = event->location;
+            record.timeZone = event->timeZone;
             record.allDay = times->isAllDay == 1;
             record.start = times->dtstart;
             record.end = times->dtend;
+            if (!record.allDay
+                && ICalendarZone::fromDeviceName(event->timeZone).kind()
+                    == ICalendarZone::Kind::Floating) {
+                // The device stores a floating time as that wall clock in UTC.
+                record.start = asLocalWallClock(times->dtstart);
+                record.end = asLocalWallClock(times->dtend);
+            }
             if (record.allDay) {
                 record.start = _getDateOnly(times->dtstart);
                 // The device ends an all-day event just before midnight: the
@@ -132,6 +163,11 @@ void QELTransferCalendars::transferCalendar(CalendarStoreHost& host,
                 }
             }
             record.rule = ruleOf(*event, record.allDay);
+            if (!FolderCalendarStoreHost::canWrite(record)) {
+                ++m_leftOut;
+                _itemCouldNotBeCopied();
+                continue;
+            }
 
             const std::optional<QDateTime> until =
                 record.end.isValid() ? std::optional<QDateTime>(record.end) : std::nullopt;

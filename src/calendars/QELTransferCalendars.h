@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include <QDateTime>
 
@@ -15,8 +16,10 @@ class CalendarStoreHost;
 // calendars: each goes into the first calendar of the same title (made, with
 // the device's colour, when there is none), and each of its events is added
 // unless that calendar already holds one of the same title, start and end,
-// so a second transfer adds nothing. Events without a start are not added.
-// Duplicates, events without start and failed saves count as not copied.
+// so a second transfer adds nothing. Events without a start, and events with
+// a date outside years 1 to 9999, are not added. Duplicates, events not
+// added and failed saves count as not copied. Each event keeps its zone and
+// its notes.
 class QELTransferCalendars : public QELCopy {
     Q_OBJECT
 public:
@@ -38,6 +41,10 @@ public:
     quint32 duplicatesSkipped() const { return m_duplicates; }
     quint32 eventsWithoutStart() const { return m_withoutStart; }
     quint32 failedSaves() const { return m_failed; }
+    quint32 eventsLeftOut() const { return m_leftOut; }
+    // Where the last run put the calendars (a folder), for the end message;
+    // empty when the store does not say.
+    QString destination() const;
 
 private:
     void _copyCalendars(std::shared_ptr<CalendarStoreHost> host);
@@ -48,4 +55,7 @@ private:
     std::atomic<quint32> m_duplicates{0};
     std::atomic<quint32> m_withoutStart{0};
     std::atomic<quint32> m_failed{0};
+    std::atomic<quint32> m_leftOut{0};
+    mutable std::mutex m_destinationMutex;
+    QString m_destination;
 };

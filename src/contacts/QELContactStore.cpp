@@ -68,6 +68,17 @@ void QELContactStore::deleteContact(const QELContactPtr& contact)
     m_contacts.erase(std::remove(m_contacts.begin(), m_contacts.end(), contact), m_contacts.end());
 }
 
+void QELContactStore::deleteContacts(const std::unordered_set<const QELContact*>& contacts)
+{
+    if (contacts.empty())
+        return;
+    m_contacts.erase(std::remove_if(m_contacts.begin(), m_contacts.end(),
+                                    [&contacts](const QELContactPtr& contact) {
+                                        return contacts.count(contact.get()) != 0;
+                                    }),
+                     m_contacts.end());
+}
+
 bool QELContactStore::save(QString* error)
 {
     assertNotOnGuiThread();

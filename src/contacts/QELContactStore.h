@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "QELContact.h"
@@ -24,6 +25,8 @@ public:
 
     QELContactPtr insertContact();
     void deleteContact(const QELContactPtr& contact);
+    // Deletes many at once, in one pass over the store.
+    void deleteContacts(const std::unordered_set<const QELContact*>& contacts);
     // Every contact, in the order of insertion.
     const std::vector<QELContactPtr>& contacts() const { return m_contacts; }
 

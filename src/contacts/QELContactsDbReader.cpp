@@ -99,6 +99,7 @@ bool QELContactsDbReader::loadContacts()
         m_lastError = QStringLiteral("no address book database at \"%1\"").arg(_dbPath);
         return false;
     }
+    m_picturesError.clear();
     QString error;
     _contactsDatabase = QELSQLiteDatabase::openCopyReadOnly(_dbPath, &error);
     if (!_contactsDatabase.isOpen()) {
@@ -106,11 +107,18 @@ bool QELContactsDbReader::loadContacts()
         qCWarning(lcOrvane) << "cannot open the address book" << _dbPath << error;
     } else {
         if (!_dbPicturesPath.isEmpty() && QFileInfo(_dbPicturesPath).isFile()) {
-            _contactsPicturesDatabase =
-                QELSQLiteDatabase::openCopyReadOnly(_dbPicturesPath, &error);
-            if (!_contactsPicturesDatabase.isOpen())
-                qCWarning(lcOrvane)
-                    << "cannot open the address book pictures" << _dbPicturesPath << error;
+            if (QFileInfo(_dbPicturesPath).size() == 0) {
+                m_picturesError = QStringLiteral("the pictures file %1 is empty")
+                                      .arg(QFileInfo(_dbPicturesPath).fileName());
+            } else {
+                _contactsPicturesDatabase =
+                    QELSQLiteDatabase::openCopyReadOnly(_dbPicturesPath, &error);
+                if (!_contactsPicturesDatabase.isOpen())
+                    m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
+                                          .arg(QFileInfo(_dbPicturesPath).fileName(), error);
+            }
+            if (!m_picturesError.isEmpty())
+                qCWarning(lcOrvane).noquote() << m_picturesError;
         }
         readLabels();
         readPeople();
@@ -182,7 +190,14 @@ void QELContactsDbReader::readPeople()
     }
 
     QELSQLiteStatement pictures;
+    const QString picturesFile = QFileInfo(_dbPicturesPath).fileName();
     if (sqlite3* images = _contactsPicturesDatabase.handle()) {
+        // A file that is no database at all fails its first read, not its open.
+        QELSQLiteStatement probe(images, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (!probe.isPrepared()
+            || !probe.forEachRow([](const QELSQLiteStatement&) { return true; }))
+            m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
+                                  .arg(picturesFile, probe.errorMessage());
         // Older systems keep the picture in ABImage, later ones the full size
         // in ABFullSizeImage beside a thumbnail.
         for (const char* table : {"ABImage", "ABFullSizeImage", "ABThumbnailImage"}) {
@@ -198,6 +213,11 @@ void QELContactsDbReader::readPeople()
                         .arg(name));
             break;
         }
+        if (!pictures.isPrepared() && m_picturesError.isEmpty())
+            m_picturesError =
+                QStringLiteral("the pictures file %1 holds no picture table").arg(picturesFile);
+        if (!m_picturesError.isEmpty())
+            qCWarning(lcOrvane).noquote() << m_picturesError;
     }
 
     const int rowID = 0;
@@ -361,10 +381,15 @@ void QELContactsDbReader::readPicture(QELSQLiteStatement& pictures, QELContact& 
 {
     pictures.reset();
     pictures.bindInt64(1, *contact.uid);
-    pictures.forEachRow([&contact](const QELSQLiteStatement& row) {
+    const bool complete = pictures.forEachRow([&contact](const QELSQLiteStatement& row) {
         const QByteArray data = row.blob(0);
         if (!data.isEmpty())
             contact.picture = data;
         return true;
     });
+    if (!complete && m_picturesError.isEmpty()) {
+        m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
+                              .arg(QFileInfo(_dbPicturesPath).fileName(), pictures.errorMessage());
+        qCWarning(lcOrvane).noquote() << m_picturesError;
+    }
 }

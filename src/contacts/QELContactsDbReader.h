@@ -33,6 +33,10 @@ public:
     // what was read.
     bool loadContacts() override;
     QString lastError() const { return m_lastError; }
+    // Why the pictures database gave no pictures although it is there (it
+    // is empty, damaged or holds no picture table); empty when it was read,
+    // or when there is none.
+    QString picturesError() const { return m_picturesError; }
 
     // The text of a label number (an ABMultiValueLabel row); none for a
     // number the table does not hold. The table is read once per load.
@@ -50,4 +54,5 @@ private:
     QString _dbPicturesPath;
     QHash<qint64, QString> m_labels;
     QString m_lastError;
+    QString m_picturesError;
 };

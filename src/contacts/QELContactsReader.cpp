@@ -2,6 +2,7 @@
 #include "QELContactsReader.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QFile>
 #include <QFileInfo>
@@ -107,6 +108,14 @@ void QELContactsReader::mergeIdenticalContacts()
         byUid.begin(), byUid.end(),
         [](const QELContactPtr& a, const QELContactPtr& b) { return a->uid < b->uid; });
     QHash<QString, QList<QELContactPtr>> survivors;
+    survivors.reserve(qsizetype(byUid.size()));
+    // The duplicates leave the store together at the end: one at a time,
+    // each would cost a walk over the whole store.
+    std::unordered_set<const QELContact*> merged;
+    auto mergeInto = [&](const QELContactPtr& duplicate, const QELContactPtr& survivor) {
+        if (mergeContactDetails(duplicate, survivor))
+            merged.insert(duplicate.get());
+    };
     for (const QELContactPtr& contact : byUid) {
         const QString key = nameKey(*contact);
         auto found = survivors.find(key);
@@ -115,7 +124,7 @@ void QELContactsReader::mergeIdenticalContacts()
             continue;
         }
         if (isEmpty(contact->organisation)) {
-            mergeContact(contact, found->first());
+            mergeInto(contact, found->first());
             continue;
         }
         const QString organisation = contact->organisation->toLower();
@@ -131,10 +140,11 @@ void QELContactsReader::mergeIdenticalContacts()
             }
         }
         if (candidate)
-            mergeContact(contact, candidate);
+            mergeInto(contact, candidate);
         else
             found->append(contact);
     }
+    m_store->deleteContacts(merged);
     QString error;
     if (!m_store->save(&error))
         qCWarning(lcOrvane) << "cannot save the contacts store" << error;
@@ -142,8 +152,15 @@ void QELContactsReader::mergeIdenticalContacts()
 
 void QELContactsReader::mergeContact(const QELContactPtr& duplicate, const QELContactPtr& survivor)
 {
+    if (mergeContactDetails(duplicate, survivor) && m_store)
+        m_store->deleteContact(duplicate);
+}
+
+bool QELContactsReader::mergeContactDetails(const QELContactPtr& duplicate,
+                                            const QELContactPtr& survivor)
+{
     if (!duplicate || !survivor || duplicate == survivor)
-        return;
+        return false;
     QELContact& d = *duplicate;
     QELContact& s = *survivor;
     const bool urlFromDuplicate = isEmpty(s.url) && d.url.has_value();
@@ -164,7 +181,6 @@ void QELContactsReader::mergeContact(const QELContactPtr& duplicate, const QELCo
         s.picture = d.picture;
     if (s.image.isEmpty())
         s.image = d.image;
-    if (m_store)
-        m_store->deleteContact(duplicate);
     ++m_mergedCount;
+    return true;
 }

@@ -60,5 +60,8 @@ protected:
     std::shared_ptr<QELContactStore> m_store;
 
 private:
+    // mergeContact without the removal; false when there was nothing to merge.
+    bool mergeContactDetails(const QELContactPtr& duplicate, const QELContactPtr& survivor);
+
     int m_mergedCount = 0;
 };

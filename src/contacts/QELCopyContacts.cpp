@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "AtomicFileBatch.h"
+#include "ContactPhoto.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "SafePath.h"
@@ -127,6 +128,19 @@ void QELCopyContacts::_copyContacts()
     _callAllItemsCopiedDelegate();
 }
 
+QString QELCopyContacts::fullNameOf(const QELContact& contact)
+{
+    // The store's FN is the list key ("Whitfield, Dana"); a card's is the
+    // name as people write it.
+    QString name = VCardText::displayName(textOf(contact.givenName), textOf(contact.additionalName),
+                                          textOf(contact.familyName));
+    if (name.isEmpty())
+        name = textOf(contact.FN).trimmed();
+    if (name.isEmpty())
+        name = textOf(contact.organisation).trimmed();
+    return name;
+}
+
 QByteArray QELCopyContacts::_vCardFromContact(const QELContact& contact)
 {
     VCardText card;
@@ -137,13 +151,7 @@ QByteArray QELCopyContacts::_vCardFromContact(const QELContact& contact)
                        {textOf(contact.familyName), textOf(contact.givenName),
                         textOf(contact.additionalName), textOf(contact.honorificPrefixes),
                         textOf(contact.honorificSuffixes)});
-    QString fullName = textOf(contact.FN).trimmed();
-    if (fullName.isEmpty())
-        fullName =
-            (textOf(contact.givenName) + QLatin1Char(' ') + textOf(contact.familyName)).trimmed();
-    if (fullName.isEmpty())
-        fullName = textOf(contact.organisation).trimmed();
-    card.addText(QStringLiteral("FN"), fullName);
+    card.addText(QStringLiteral("FN"), fullNameOf(contact));
     if (contact.uid)
         card.addRaw(QStringLiteral("UID"), QString::number(*contact.uid));
     QStringList nickNames;
@@ -151,8 +159,9 @@ QByteArray QELCopyContacts::_vCardFromContact(const QELContact& contact)
         if (!isEmpty(nickName->nickName))
             nickNames.append(*nickName->nickName);
     }
-    if (!nickNames.isEmpty())
-        card.addList(QStringLiteral("NICKNAME"), nickNames);
+    // One line each: vCard readers in use take only the first of a list.
+    for (const QString& nickName : std::as_const(nickNames))
+        card.addText(QStringLiteral("NICKNAME"), nickName);
     for (const QELContactAddressPtr& address : contact.addresses)
         addAddress(card, *address);
     for (const QELContactTelephonePtr& phone : contact.telephones)
@@ -169,9 +178,12 @@ QByteArray QELCopyContacts::_vCardFromContact(const QELContact& contact)
         card.addText(QStringLiteral("NOTE"), *contact.note);
     if (!isEmpty(contact.url))
         card.addText(QStringLiteral("URL"), *contact.url);
-    if (contact.birthday && contact.birthday->isValid())
+    if (contact.birthday && contact.birthday->isValid() && contact.birthday->year() >= 1
+        && contact.birthday->year() <= 9999)
         card.addRaw(QStringLiteral("BDAY"),
                     contact.birthday->toString(QStringLiteral("yyyy-MM-dd")));
+    const ContactPhoto photo = ContactPhoto::fromDeviceBytes(contact.picture);
+    card.addPhoto(photo.data, photo.type);
     card.addRaw(QStringLiteral("END"), QStringLiteral("VCARD"));
     return card.bytes();
 }

@@ -23,7 +23,11 @@ public:
 
     // The file's text: UTF-8, every line ending in CR LF, folded at 75
     // octets, values escaped.
+    // It holds the birthday, the nicknames and the picture (JPEG or PNG).
     static QByteArray _vCardFromContact(const QELContact& contact);
+    // The card's FN: the name in the order people write it ("Dana
+    // Whitfield"), else the organisation.
+    static QString fullNameOf(const QELContact& contact);
 
 private:
     void _copyContacts();

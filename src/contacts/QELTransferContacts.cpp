@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELTransferContacts.h"
 
+#include <QCryptographicHash>
+#include <QUuid>
+
 #include "AddressBookHost.h"
+#include "ContactPhoto.h"
 #include "FolderAddressBookHost.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -45,11 +49,33 @@ void QELTransferContacts::setAddressBookHost(std::shared_ptr<AddressBookHost> ho
     m_host = std::move(host);
 }
 
+QString QELTransferContacts::destination() const
+{
+    const std::lock_guard lock(m_destinationMutex);
+    return m_destination;
+}
+
 void QELTransferContacts::startCopy()
 {
     QELCopy::startCopy();
     // The folder host is made on the worker: a host belongs to one thread.
     _startWorker([this, host = m_host] { _transferContacts(host); });
+}
+
+QString QELTransferContacts::stableUid(const QELContact& contact)
+{
+    // The device's row of the person, with the name and company: the same
+    // person of the same device again has the same UID, and a person of
+    // another device whose row number happens to be the same has another.
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const QString key = QStringLiteral("orvane-contact") + QChar(0x1F)
+        + (contact.uid ? QString::number(*contact.uid) : QString()) + QChar(0x1F)
+        + contact.givenName.value_or(QString()).trimmed().toLower() + QChar(0x1F)
+        + contact.additionalName.value_or(QString()).trimmed().toLower() + QChar(0x1F)
+        + contact.familyName.value_or(QString()).trimmed().toLower() + QChar(0x1F)
+        + contact.organisation.value_or(QString()).trimmed().toLower();
+    hash.addData(key.toUtf8());
+    return QUuid::fromRfc4122(hash.result().left(16)).toString(QUuid::WithoutBraces);
 }
 
 AddressBookPerson QELTransferContacts::personFromContact(const QELContact& contact)
@@ -66,6 +92,16 @@ AddressBookPerson QELTransferContacts::personFromContact(const QELContact& conta
     if (!isEmpty(contact.url))
         person.urls.append({Label::HomePage, *contact.url});
     person.note = unlessEmpty(contact.note);
+    person.uid = stableUid(contact);
+    if (contact.birthday && contact.birthday->isValid())
+        person.birthday = contact.birthday;
+    for (const QELContactNickNamePtr& nickName : contact.nickNames) {
+        if (!isEmpty(nickName->nickName))
+            person.nickNames.append(*nickName->nickName);
+    }
+    const ContactPhoto photo = ContactPhoto::fromDeviceBytes(contact.picture);
+    person.photo = photo.data;
+    person.photoType = photo.type;
     for (const QELContactEMailPtr& email : contact.emails)
         person.emails.append({email->locationType == 2 ? Label::EmailWork : Label::EmailHome,
                               email->emailAddress.value_or(QString())});
@@ -100,6 +136,10 @@ void QELTransferContacts::_transferContacts(std::shared_ptr<AddressBookHost> hos
     }
     if (!host)
         host = std::make_shared<FolderAddressBookHost>();
+    {
+        const std::lock_guard lock(m_destinationMutex);
+        m_destination = host->location();
+    }
     const bool open = host->open();
     quint32 added = 0;
     while (std::optional<QVariant> item = _getNextItemFromQueue()) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "AddressBookPerson.h"
 #include "QELContact.h"
@@ -10,8 +11,9 @@
 class AddressBookHost;
 
 // Adds contacts (QELContactPtr items of the queue) to the computer's address
-// book as new people (nothing is looked up or updated: transferring twice
-// adds twice), saving once at the end of the run, also after a cancel. When
+// book, each with a UID made from the device's person, so that transferring
+// again updates the card instead of adding another; saves once at the end of
+// the run, also after a cancel. When
 // the address book cannot be opened or the save fails, the run's people count
 // as not copied.
 class QELTransferContacts : public QELCopy {
@@ -28,9 +30,16 @@ public:
 
     // The person the transfer adds for a contact.
     static AddressBookPerson personFromContact(const QELContact& contact);
+    // The UID of a contact's card: the same for the same person of a device.
+    static QString stableUid(const QELContact& contact);
+    // Where the last run put the people (a folder), for the end message;
+    // empty when the address book does not say.
+    QString destination() const;
 
 private:
     void _transferContacts(std::shared_ptr<AddressBookHost> host);
 
     std::shared_ptr<AddressBookHost> m_host;
+    mutable std::mutex m_destinationMutex;
+    QString m_destination;
 };

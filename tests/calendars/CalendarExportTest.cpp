@@ -69,13 +69,17 @@ TEST(CalendarExport, WritesTheCalendarAndItsEvents)
               (QStringList{"BEGIN:VCALENDAR", "VERSION:2.0", "CALSCALE:GREGORIAN",
                            "PRODID:-//Halvern Ltd.//Orvane 11 Mac//EN", "X-WR-CALNAME:Work",
                            "X-APPLE-CALENDAR-COLOR:#ff8000"}));
-    EXPECT_FALSE(text.contains("VTIMEZONE"));
-    EXPECT_FALSE(text.contains("TZID"));
+    // The events' zone (the device's "start_tz"), once, before the events.
+    EXPECT_EQ(text.count("BEGIN:VTIMEZONE"), 1);
+    EXPECT_TRUE(lines.contains("TZID:Europe/Berlin"));
+    EXPECT_LT(text.indexOf("END:VTIMEZONE"), text.indexOf("BEGIN:VEVENT"));
 
     const QStringList meeting = eventLines(text, "Meeting");
     ASSERT_FALSE(meeting.isEmpty());
-    EXPECT_EQ(withPrefix(meeting, "DTSTART"), QStringList{"DTSTART:20240315T143000Z"});
-    EXPECT_EQ(withPrefix(meeting, "DTEND"), QStringList{"DTEND:20240315T153000Z"});
+    EXPECT_EQ(withPrefix(meeting, "DTSTART"),
+              QStringList{"DTSTART;TZID=Europe/Berlin:20240315T153000"});
+    EXPECT_EQ(withPrefix(meeting, "DTEND"),
+              QStringList{"DTEND;TZID=Europe/Berlin:20240315T163000"});
     EXPECT_EQ(withPrefix(meeting, "DTSTAMP"), QStringList{"DTSTAMP:20250102T030405Z"});
     EXPECT_EQ(withPrefix(meeting, "DESCRIPTION"),
               QStringList{"DESCRIPTION:line one\\nline two\\, with\\; commas\\\\"});

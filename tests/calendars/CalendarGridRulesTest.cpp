@@ -172,6 +172,54 @@ TEST(CalendarDayMap, FilesAllDayEntriesOverTheirDaysAndTimedOnesOnTheirStartDay)
     EXPECT_EQ(map.dayCount(), 0);
 }
 
+TEST(CalendarDayMap, AnAllDayEntryOfAnyLengthCostsOneRunAndEndsAtTheCap)
+{
+    // A damaged end a million years away (and one beyond what the program
+    // counts in milliseconds) hung the grid and then exhausted memory.
+    for (const double seconds : {1e12, 1e13, 3.0e14}) {
+        SCOPED_TRACE(seconds);
+        CalendarDayMap map;
+        const QDateTime start = local(2015, 5, 10);
+        const QDateTime end = start.addMSecs(qint64(seconds * 1000));
+        ASSERT_TRUE(end.isValid());
+        ASSERT_TRUE(map.addObject(nullptr, QStringLiteral("forever"), start, end, Qt::red, true));
+        map.addObject(nullptr, QStringLiteral("lunch"), local(2015, 5, 11, 12),
+                      local(2015, 5, 11, 13), Qt::red, false);
+        EXPECT_EQ(map.dayCount(), CalendarDayMap::kMaxSpanDays);
+        const QDate last = QDate(2015, 5, 10).addDays(CalendarDayMap::kMaxSpanDays - 1);
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 5, 10)).size(), 1u);
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 5, 11)).size(), 2u);
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 5, 11))[0]->title, QStringLiteral("forever"));
+        EXPECT_EQ(map.entriesForDate(QDate(2061, 1, 1)).size(), 1u);
+        EXPECT_EQ(map.entriesForDate(last).size(), 1u);
+        EXPECT_TRUE(map.entriesForDate(last.addDays(1)).empty());
+        EXPECT_TRUE(map.entriesForDate(QDate(2015, 5, 9)).empty());
+    }
+}
+
+TEST(CalendarDayMap, MovingOneDayOfALongEntryKeepsItsOtherDays)
+{
+    CalendarDayMap map;
+    auto trip = std::make_shared<int>(1);
+    // Longer than a short run, so both kinds of run are taken apart.
+    for (const int days : {3, 90}) {
+        SCOPED_TRACE(days);
+        map.removeAllObjects();
+        const QDate first(2015, 5, 10);
+        map.addObject(trip, QStringLiteral("Trip"), local(2015, 5, 10),
+                      QDateTime(first.addDays(days), QTime(0, 0, 5), Qt::LocalTime), Qt::red, true);
+        ASSERT_EQ(map.dayCount(), days);
+        ASSERT_EQ(map.selectObjectWithDate(trip.get(), QDate(2015, 5, 11)), 1);
+        ASSERT_TRUE(map.moveSelectedEventToDate(QDate(2015, 4, 1)));
+        EXPECT_TRUE(map.entriesForDate(QDate(2015, 5, 11)).empty());
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 5, 10)).size(), 1u);
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 5, 12)).size(), 1u);
+        EXPECT_EQ(map.entriesForDate(first.addDays(days - 1)).size(), 1u);
+        EXPECT_EQ(map.entriesForDate(QDate(2015, 4, 1)).size(), 1u);
+        EXPECT_EQ(map.dayCount(), days);
+    }
+}
+
 TEST(CalendarDayMap, ListsAllDayEntriesFirstThenByStart)
 {
     CalendarDayMap map;

@@ -163,7 +163,9 @@ TEST(CalendarTransfer, MapsFieldsDatesAndRules)
     ASSERT_TRUE(meeting);
     EXPECT_EQ(meeting->start, utc(2024, 3, 15, 14, 30));
     EXPECT_EQ(meeting->location, QStringLiteral("Room 1"));
-    EXPECT_TRUE(meeting->notes.isEmpty()) << "the description is not transferred";
+    EXPECT_EQ(meeting->notes, QStringLiteral("line one\nline two, with; commas\\"))
+        << "the device's notes are the event's description";
+    EXPECT_EQ(meeting->timeZone, QStringLiteral("Europe/Berlin"));
     EXPECT_FALSE(meeting->rule);
 
     const CalendarEventRecord* holiday = host->event("Holiday");

@@ -174,6 +174,46 @@ TEST(CalendarsDbReader, EventsWithoutACalendarTableAreListedByCalendarID)
     EXPECT_EQ(calendarWithID(*reader, 5)->relationshipComponents.size(), 1u);
 }
 
+TEST(CalendarsDbReader, AnEventEndingFarAwayIsCutAtAHundredYears)
+{
+    CalendarFixture::Database d;
+    d.layout = Layout::CalendarItem;
+    CalendarFixture::Calendar work;
+    work.id = 1;
+    work.title = QStringLiteral("Work");
+    work.color = QStringLiteral("#FF8000");
+    d.calendars = {work};
+    const double start = CalendarFixture::at(2024, 3, 15);
+    const std::pair<qint64, double> ends[] = {
+        {1, start + 1e12},            // the year 33689
+        {2, start + 1e13},            // beyond what a date holds in milliseconds
+        {3, start + 86400.0 * 36000}, // 98 years: kept
+    };
+    for (const auto& [id, end] : ends) {
+        CalendarFixture::Event e;
+        e.id = id;
+        e.calendarID = 1;
+        e.summary = QStringLiteral("Event %1").arg(id);
+        e.start = start;
+        e.end = end;
+        e.allDay = 1;
+        e.startTz = QStringLiteral("_float");
+        d.events.append(e);
+    }
+    const auto reader = loadedReader(d);
+    ASSERT_TRUE(reader);
+    const QDateTime first = DeviceTime::fromReferenceSeconds(start);
+    for (const qint64 id : {1, 2}) {
+        SCOPED_TRACE(id);
+        const QELCalendarComponentPtr e = eventWithID(*reader, id);
+        ASSERT_TRUE(e);
+        const QDateTime end = e->relationshipDateTimeProperty->dtend;
+        EXPECT_TRUE(!end.isValid() || end == first.addYears(100)) << end.toString().toStdString();
+    }
+    EXPECT_EQ(eventWithID(*reader, 3)->relationshipDateTimeProperty->dtend,
+              DeviceTime::fromReferenceSeconds(start + 86400.0 * 36000));
+}
+
 TEST(CalendarsDbReader, BadFilesGiveAnEmptyStoreAndSayWhy)
 {
     const QString home = TestEnvironment::home();

@@ -70,6 +70,55 @@ LibicalResult parseWithLibical(const QByteArray& text)
     return result;
 }
 
+LibicalExpansion expandWithLibical(const QByteArray& text, const QString& summary, int max)
+{
+    LibicalExpansion result;
+    icalcomponent* root = icalparser_parse_string(text.constData());
+    if (!root)
+        return result;
+    for (icalcomponent* e = icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT)) {
+        const char* s = icalcomponent_get_summary(e);
+        if (!s || QString::fromUtf8(s) != summary)
+            continue;
+        icalproperty* start = icalcomponent_get_first_property(e, ICAL_DTSTART_PROPERTY);
+        if (!start)
+            break;
+        result.found = true;
+        if (icalparameter* tzid = icalproperty_get_first_parameter(start, ICAL_TZID_PARAMETER))
+            result.tzid = QString::fromUtf8(icalparameter_get_tzid(tzid));
+        // Resolves the TZID through the file's own VTIMEZONE.
+        const icaltimetype first = icalcomponent_get_dtstart(e);
+        result.isDate = first.is_date;
+        result.utc = icaltime_is_utc(first);
+        result.floating = !first.is_date && !result.utc && !first.zone;
+        auto add = [&](icaltimetype t) {
+            result.wallClocks << QDateTime(QDate(t.year, t.month, t.day),
+                                           QTime(t.hour, t.minute, t.second), Qt::UTC);
+            if (!result.isDate && !result.floating) {
+                const icaltimezone* zone =
+                    first.zone ? first.zone : icaltimezone_get_utc_timezone();
+                result.instants << QDateTime::fromSecsSinceEpoch(
+                    icaltime_as_timet_with_zone(t, zone), Qt::UTC);
+            }
+        };
+        icalproperty* rrule = icalcomponent_get_first_property(e, ICAL_RRULE_PROPERTY);
+        if (!rrule) {
+            add(first);
+            break;
+        }
+        icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(rrule), first);
+        for (icaltimetype t = icalrecur_iterator_next(it);
+             !icaltime_is_null_time(t) && result.wallClocks.size() < max;
+             t = icalrecur_iterator_next(it))
+            add(t);
+        icalrecur_iterator_free(it);
+        break;
+    }
+    icalcomponent_free(root);
+    return result;
+}
+
 ScopedTimeZone::ScopedTimeZone(const QByteArray& zone)
     : m_old(qgetenv("TZ"))
     , m_had(qEnvironmentVariableIsSet("TZ"))

@@ -33,6 +33,21 @@ struct LibicalResult {
 
 LibicalResult parseWithLibical(const QByteArray& text);
 
+// The occurrences libical expands from one event of a text (found by its
+// SUMMARY), in the zone its DTSTART names through the file's VTIMEZONE.
+struct LibicalExpansion {
+    bool found = false;
+    QString tzid;          // the TZID parameter of DTSTART; empty without one
+    bool isDate = false;   // DTSTART is a DATE
+    bool floating = false; // DTSTART is a DATE-TIME without zone and without "Z"
+    bool utc = false;      // DTSTART ends in "Z"
+    // Each occurrence's wall clock as written (held as a UTC QDateTime) and,
+    // for zoned and UTC times, its instant.
+    QList<QDateTime> wallClocks;
+    QList<QDateTime> instants;
+};
+LibicalExpansion expandWithLibical(const QByteArray& text, const QString& summary, int max = 50);
+
 // Sets TZ for the life of the object (libical and Qt read it afresh).
 class ScopedTimeZone {
 public:

@@ -2,6 +2,8 @@
 // The address book reader: which people are stored, their display names and
 // list keys, the labels and flags of their values, postal addresses, web
 // addresses and pictures, and what damaged or foreign files give.
+#include <functional>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -256,6 +258,73 @@ TEST(ContactsDbReader, PicturesComeFromTheFirstPictureTableTheDatabaseHas)
         const QELContactPtr contact = contactWithUid(*reader, 1);
         ASSERT_TRUE(contact);
         EXPECT_EQ(contact->picture, c.expected);
+    }
+}
+
+TEST(ContactsDbReader, ADamagedOrEmptyPicturesFileIsNamedAndThePeopleStillRead)
+{
+    const QString folder = TestEnvironment::home() + "/pictures";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    AddressBookFixture book;
+    book.person(Person::named("Ann", "Lee"));
+    const QString bookPath = folder + "/AddressBook.sqlitedb";
+    ASSERT_TRUE(book.write(bookPath));
+    AddressBookImagesFixture images({AddressBookImagesFixture::Table::ABThumbnailImage});
+    for (int i = 0; i < 300; ++i)
+        images.image(1, QByteArray(900, char('a' + i % 26)),
+                     AddressBookImagesFixture::Table::ABThumbnailImage);
+    const QString goodPath = folder + "/good.sqlitedb";
+    ASSERT_TRUE(images.write(goodPath));
+    QFile goodFile(goodPath);
+    ASSERT_TRUE(goodFile.open(QIODevice::ReadOnly));
+    const QByteArray good = goodFile.readAll();
+
+    struct Case {
+        const char* name;
+        std::function<bool(const QString&)> make;
+        const char* says; // empty: read without complaint
+    };
+    auto withBytes = [](const QByteArray& bytes) {
+        return [bytes](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+    };
+    const std::vector<Case> cases = {
+        {"sound", withBytes(good), ""},
+        {"empty", withBytes(QByteArray()), "is empty"},
+        {"not a database", withBytes(QByteArray(4096, 'x')), "is damaged"},
+        {"truncated header", withBytes(good.left(60)), "is damaged"},
+        {"damaged pages",
+         [&](const QString& path) {
+             return withBytes(good)(path) && SQLiteDamage::damageMiddleOf(path, "ABThumbnailImage");
+         },
+         "is damaged"},
+        {"no picture table",
+         [](const QString& path) {
+             SQLiteFixtureWriter db(path);
+             db.exec(QStringLiteral("CREATE TABLE ABStore (ROWID INTEGER PRIMARY KEY, data BLOB)"));
+             return db.commit();
+         },
+         "holds no picture table"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + "/" + c.name + "/AddressBookImages.sqlitedb";
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        ASSERT_TRUE(c.make(path));
+        auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(bookPath, path);
+        ASSERT_TRUE(reader);
+        EXPECT_TRUE(reader->loadContacts());
+        EXPECT_EQ(reader->getContacts().size(), 1) << "the people are read all the same";
+        if (!*c.says) {
+            EXPECT_TRUE(reader->picturesError().isEmpty()) << reader->picturesError().toStdString();
+            continue;
+        }
+        EXPECT_TRUE(reader->picturesError().contains("AddressBookImages.sqlitedb"))
+            << reader->picturesError().toStdString();
+        EXPECT_TRUE(reader->picturesError().contains(QLatin1String(c.says)))
+            << reader->picturesError().toStdString();
     }
 }
 

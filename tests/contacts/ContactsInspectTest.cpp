@@ -157,6 +157,33 @@ TEST(InspectContacts, RefusesFoldersWithoutAReadableAddressBook)
     EXPECT_TRUE(run.json().isEmpty());
 }
 
+TEST(InspectContacts, SaysWhichPicturesFileIsDamagedOrEmpty)
+{
+    AddressBookFixture book;
+    book.person(Person::named("Ann", "Lee"));
+    struct Case {
+        const char* name;
+        QByteArray pictures;
+        const char* says;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"empty-pictures", QByteArray(), "is empty"},
+                           {"damaged-pictures", QByteArray(8192, '\x7f'), "is damaged"}}) {
+        SCOPED_TRACE(c.name);
+        const QString folder = folderWith(book, nullptr, c.name);
+        QFile file(folder + "/AddressBookImages.sqlitedb");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.pictures);
+        file.close();
+        const ToolRun run = inspect({folder});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains("AddressBookImages.sqlitedb")) << run.err.constData();
+        EXPECT_TRUE(run.err.contains(c.says)) << run.err.constData();
+        // The people are printed all the same.
+        EXPECT_EQ(run.json().value("contacts").toArray().size(), 1);
+    }
+}
+
 TEST(InspectContacts, ExportWritesExactlyTheJobsFiles)
 {
     const AddressBookFixture book = edgeCases();

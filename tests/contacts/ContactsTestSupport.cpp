@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 
 #include "TestEnvironment.h"
@@ -14,7 +16,7 @@ namespace {
 // Reads each file with vobject and prints what it holds: every property's
 // value as vobject decodes it (structured ones as their components).
 const char* const kChecker = R"PY(
-import json, sys, vobject
+import base64, json, sys, vobject
 out = []
 for path in sys.argv[1:]:
     try:
@@ -31,6 +33,8 @@ for path in sys.argv[1:]:
                 v = [v.family, v.given, v.additional, v.prefix, v.suffix]
             elif child.name == "ADR":
                 v = [v.box, v.extended, v.street, v.city, v.region, v.code, v.country]
+            elif isinstance(v, bytes) and child.name == "PHOTO":
+                v = base64.b64encode(v).decode("ascii")
             elif isinstance(v, bytes):
                 v = v.decode("utf-8", "replace")
             elif not isinstance(v, (str, list)):
@@ -122,4 +126,28 @@ QByteArray vobjectReading(const QStringList& files, QString* error)
         return {};
     }
     return python.readAllStandardOutput();
+}
+
+QByteArray pictureBytes(const char* format, int size)
+{
+    QImage image(size, size, QImage::Format_RGB32);
+    image.fill(QColor(200, 40, 40));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QELContactPtr contactWithPicture(qint64 uid, const QByteArray& picture)
+{
+    QELContactPtr c = makeContact(uid, QStringLiteral("Dana"), QStringLiteral("Whitfield"));
+    c->birthday = QDate(1984, 2, 29);
+    for (const char* nick : {"Dee", "D, the second"}) {
+        auto n = std::make_shared<QELContactNickName>();
+        n->nickName = QString::fromUtf8(nick);
+        c->nickNames.push_back(n);
+    }
+    c->picture = picture;
+    return c;
 }

@@ -30,3 +30,8 @@ QStringList withPrefix(const QStringList& lines, const QString& prefix);
 // "error" member), written by the checker script. Empty when Python or
 // vobject is missing, with the reason in `error`.
 QByteArray vobjectReading(const QStringList& files, QString* error);
+// The picture of a device contact: an image of `size` pixels in `format`
+// ("JPG", "PNG", "TIFF", ...).
+QByteArray pictureBytes(const char* format, int size = 8);
+// A contact with a birthday, two nicknames and a picture.
+QELContactPtr contactWithPicture(qint64 uid, const QByteArray& picture);

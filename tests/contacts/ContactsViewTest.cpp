@@ -23,6 +23,7 @@
 
 #include "AddressBookFixture.h"
 #include "AddressBookHost.h"
+#include "FolderAddressBookHost.h"
 #include "IPodFramework.h"
 #include "LocalizedStrings.h"
 #include "QELAddressBookImage.h"
@@ -438,6 +439,22 @@ TEST_F(ContactsViewTest, ExportsTheSelectionElseEveryContactAlsoThoseTheSearchHi
     QCoreApplication::processEvents();
     EXPECT_TRUE(m_page.progress.isEmpty());
     EXPECT_TRUE(m_page.status.isEmpty());
+}
+
+TEST_F(ContactsViewTest, TheEndOfATransferNamesTheAddressBookFolder)
+{
+    writeBook(fivePeople());
+    const QString folder = m_dir.filePath(QStringLiteral("book"));
+    m_host = nullptr;
+    auto view = loadedView();
+    view->setAddressBookHost(std::make_shared<FolderAddressBookHost>(folder));
+    ASSERT_FALSE(view->contacts().isEmpty());
+    m_page.clear();
+    view->copySelectionToAddressBookButtonClicked();
+    ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
+    EXPECT_EQ(m_page.status,
+              QStringList{L("ALLCONTACTSCOPIED") + "|" + L("CONTACTSTRANSFERREDTO").arg(folder)});
+    EXPECT_FALSE(QDir(folder).entryList({"*.vcf"}, QDir::Files).isEmpty());
 }
 
 TEST_F(ContactsViewTest, ASecondClickRestartsWithTheCurrentSelection)

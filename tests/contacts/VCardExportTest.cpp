@@ -74,6 +74,14 @@ TEST(VCardText, FullNameFallsBackToTheOrganisation)
     named.FN = "Lee, Ann";
     named.organisation = "Acme";
     EXPECT_EQ(withPrefix(vCardLines(named), "FN"), QStringList{"FN:Lee\\, Ann"});
+    // A card's FN is the name in the order people write it, not the list key.
+    QELContact dana;
+    dana.givenName = "Dana";
+    dana.familyName = "Whitfield";
+    dana.FN = "Whitfield, Dana";
+    EXPECT_EQ(withPrefix(vCardLines(dana), "FN"), QStringList{"FN:Dana Whitfield"});
+    dana.additionalName = " Jo ";
+    EXPECT_EQ(withPrefix(vCardLines(dana), "FN"), QStringList{"FN:Dana Jo Whitfield"});
 }
 
 TEST(VCardText, TypesAreWrittenOnlyWhenAValueFollows)
@@ -176,7 +184,7 @@ TEST(VCardText, TypesAreWrittenOnlyWhenAValueFollows)
              c.nickNames.push_back(std::make_shared<QELContactNickName>());
          },
          "NICKNAME",
-         {"NICKNAME:Bo,Bobby,B\\, the second"}},
+         {"NICKNAME:Bo", "NICKNAME:Bobby", "NICKNAME:B\\, the second"}},
         {"texts without charset",
          [](QELContact& c) {
              c.title = "Chemist";
@@ -345,9 +353,14 @@ TEST(VCardExport, AFullParserReadsBackEveryValueUnchanged)
         EXPECT_EQ(strings(first(props, "N")),
                   (QStringList{*c.familyName, *c.givenName, *c.additionalName, *c.honorificPrefixes,
                                ""}));
-        QString fn = c.FN->trimmed();
+        // The name as people write it.
+        QStringList parts;
+        for (const QString& part : {*c.givenName, *c.additionalName, *c.familyName})
+            if (!part.trimmed().isEmpty())
+                parts << part.trimmed();
+        QString fn = parts.join(' ');
         if (fn.isEmpty())
-            fn = (*c.givenName + " " + *c.familyName).trimmed();
+            fn = c.FN->trimmed();
         EXPECT_EQ(first(props, "FN").toString(), fn);
         EXPECT_EQ(strings(first(props, "ORG")), QStringList{*c.organisation});
         EXPECT_EQ(first(props, "TITLE").toString(), *c.title);

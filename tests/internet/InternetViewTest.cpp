@@ -248,31 +248,40 @@ TEST_F(InternetView, OnlyWebAddressesArePreviewedAndOpened)
     EXPECT_TRUE(m_opened.isEmpty());
 }
 
+QByteArray fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
 {
     load(m_files.path());
     QTemporaryDir out;
     m_chosenFolder = out.path();
-    const QString path = out.filePath(QStringLiteral("News.webloc"));
+    const QString path = out.filePath(QStringLiteral("News.desktop"));
     selectVisit(QStringLiteral("News"));
     m_view->saveShortcutButtonClicked();
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(path) && m_view->pendingSaves() == 0; }));
-    EXPECT_EQ(Plist::readFile(path).toMap(),
-              (QVariantMap{{QStringLiteral("URL"), QStringLiteral("https://example.org/ä")}}));
-    ASSERT_TRUE(waitUntil([&] { return m_view->statusLine()->text().contains("News.webloc"); }));
+    const QByteArray text = fileText(path);
+    EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(text.contains("\nType=Link\n"));
+    EXPECT_TRUE(text.contains("\nName=News\n"));
+    EXPECT_TRUE(text.contains("\nURL=https://example.org/%C3%A4\n"));
+    ASSERT_TRUE(waitUntil([&] { return m_view->statusLine()->text().contains("News.desktop"); }));
     // The control bar's copy saves too, over the older file.
     QFile::remove(path);
     put(path, "older");
     m_view->RequestCopy();
-    ASSERT_TRUE(waitUntil([&] { return Plist::readFile(path).isValid(); }));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.webloc"});
+    ASSERT_TRUE(waitUntil([&] { return fileText(path).startsWith("[Desktop Entry]"); }));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.desktop"});
     EXPECT_EQ(m_panels, 2);
 
     // A hostile title stays in the folder.
     selectVisit(QStringLiteral("a/b"));
     m_view->RequestCopy();
     ASSERT_TRUE(
-        waitUntil([&] { return QFile::exists(out.filePath(QStringLiteral("a_b.webloc"))); }));
+        waitUntil([&] { return QFile::exists(out.filePath(QStringLiteral("a_b.desktop"))); }));
 
     // A cancelled panel writes nothing; a day row asks for no folder at all.
     m_chosenFolder.clear();
@@ -288,58 +297,23 @@ TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
-// A source that holds its first lookup until released, and says when the
-// load that used it has let it go (after the load posted its answer).
-class HeldSource : public FolderBackupFileSource {
-public:
-    HeldSource(const QString& folder, std::atomic<bool>* release, std::atomic<bool>* gone)
-        : FolderBackupFileSource(folder)
-        , m_release(release)
-        , m_gone(gone)
-    {
-    }
-    ~HeldSource() override { *m_gone = true; }
-    QString GetPathToDataOfType(int type) override
-    {
-        while (!m_release->load())
-            std::this_thread::yield();
-        return FolderBackupFileSource::GetPathToDataOfType(type);
-    }
-
-private:
-    std::atomic<bool>* m_release;
-    std::atomic<bool>* m_gone;
-};
-
-TEST_F(InternetView, AnOlderLoadThatEndsLastIsDropped)
+TEST_F(InternetView, SeveralSelectedEntriesAreSavedAtOnceAndOtherSchemesRefused)
 {
-    QTemporaryDir other;
-    put(other.filePath(QStringLiteral("Bookmarks.db")),
-        SafariFixture::bookmarksDbBytes(SafariFixture::demoBookmarks()));
-    std::atomic<bool> release{false};
-    std::atomic<bool> gone{false};
-    m_view->setFileSource(std::make_shared<HeldSource>(m_files.path(), &release, &gone));
-    m_view->loadData();
-    load(other.path());
-    EXPECT_TRUE(find(m_view->bookmarksModel(), QStringLiteral("Cooking")).isValid());
-    release = true;
-    ASSERT_TRUE(waitUntil([&] { return gone.load(); }));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(find(m_view->bookmarksModel(), QStringLiteral("Cooking")).isValid());
-    EXPECT_FALSE(find(m_view->bookmarksModel(), QStringLiteral("Umlaut")).isValid());
-    EXPECT_EQ(m_view->historyModel()->rowCount(), 0);
-}
-
-TEST_F(InternetView, ABackupWithoutSafarisFilesShowsTwoEmptyLists)
-{
-    QTemporaryDir empty;
-    load(empty.path());
-    EXPECT_FALSE(m_view->loadFailed());
-    EXPECT_EQ(m_view->historyModel()->rowCount(), 0);
-    EXPECT_EQ(m_view->bookmarksModel()->rowCount(), 0);
-    m_view->search(QStringLiteral("anything"));
-    m_view->RequestCopy();
-    EXPECT_EQ(m_panels, 0);
+    load(m_files.path());
+    QTemporaryDir out;
+    m_chosenFolder = out.path();
+    QTreeView* outline = m_view->outlineViewHistory();
+    for (const char* title : {"News", "a/b", "Passwd"})
+        outline->selectionModel()->select(find(outline->model(), QString::fromUtf8(title)),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_view->saveShortcutButtonClicked();
+    ASSERT_TRUE(waitUntil([&] { return !m_view->statusLine()->text().isEmpty(); }));
+    EXPECT_EQ(m_panels, 1) << "one folder for all of them";
+    QStringList files = QDir(out.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(files, (QStringList{"News.desktop", "a_b.desktop"}));
+    const QString status = m_view->statusLine()->text();
+    EXPECT_TRUE(status.contains("2")) << status.toStdString();
+    EXPECT_TRUE(status.contains("http")) << status.toStdString();
 }
 
 TEST_F(InternetView, LoadingSelectingAndSavingReadNothingOnTheGuiThread)
@@ -355,7 +329,7 @@ TEST_F(InternetView, LoadingSelectingAndSavingReadNothingOnTheGuiThread)
     m_view->saveShortcutButtonClicked();
     const bool saved = waitUntil([&] {
         return m_view->pendingSaves() == 0
-            && QFile::exists(out.filePath(QStringLiteral("Deep.webloc")));
+            && QFile::exists(out.filePath(QStringLiteral("Deep.desktop")));
     });
     ThreadCheck::setEnabled(false);
     ThreadCheck::setViolationHandler({});

@@ -160,7 +160,12 @@ int inspectContacts(const InspectRequest& request)
     QJsonObject root;
     root.insert(QStringLiteral("contacts"), list);
     root.insert(QStringLiteral("merged"), reader->mergedCount());
-    return InspectJson::print(root);
+    const int printed = InspectJson::print(root);
+    // The people were read, their pictures not: say which file is at fault.
+    if (printed == InspectSubcommands::kSucceeded && !reader->picturesError().isEmpty())
+        return InspectSubcommands::fail(QStringLiteral("%1 (%2): the contacts have no pictures")
+                                            .arg(reader->picturesError(), request.input));
+    return printed;
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

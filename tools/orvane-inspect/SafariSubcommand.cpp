@@ -66,6 +66,9 @@ int inspectSafari(const InspectRequest& request)
         SafariShortcut::Run run(request.exportFolder);
         int failed = 0;
         for (const Shortcut& shortcut : std::as_const(shortcuts)) {
+            // Only web addresses become shortcuts, as in the window.
+            if (!SafariShortcut::canSave(shortcut.address))
+                continue;
             QString error;
             if (run.save(shortcut.title, shortcut.address, &error).isEmpty()) {
                 ++failed;

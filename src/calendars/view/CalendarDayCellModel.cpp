@@ -17,16 +17,16 @@ void CalendarDayCellModel::reload(const QDate& day, bool weekView, bool acceptsD
     m_date = day;
     m_weekView = weekView;
     m_acceptsDrops = acceptsDrops;
-    m_entryCount = int(m_grid->dayMap().entriesForDate(day).size());
+    m_entries = m_grid->dayMap().entriesForDate(day);
+    m_entryCount = int(m_entries.size());
     endResetModel();
 }
 
 const CalendarEntry* CalendarDayCellModel::entryAt(int row) const
 {
-    const std::vector<CalendarEntryPtr>& entries = m_grid->dayMap().entriesForDate(m_date);
-    if (row < 1 || row > int(entries.size()))
+    if (row < 1 || row > int(m_entries.size()))
         return nullptr;
-    return entries[size_t(row - 1)].get();
+    return m_entries[size_t(row - 1)].get();
 }
 
 int CalendarDayCellModel::rowCount(const QModelIndex& parent) const

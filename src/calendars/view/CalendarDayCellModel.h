@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <vector>
+
 #include <QAbstractListModel>
 #include <QDate>
 
@@ -44,4 +46,6 @@ private:
     bool m_weekView = false;
     bool m_acceptsDrops = true;
     int m_entryCount = 0;
+    // The day's entries as the grid's map gave them at the last reload.
+    std::vector<CalendarEntryPtr> m_entries;
 };

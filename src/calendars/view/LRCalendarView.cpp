@@ -84,6 +84,12 @@ void LRCalendarView::addEntries(const QList<CalendarEntry>& entries)
     m_dayMap.addEntries(entries);
 }
 
+void LRCalendarView::setDayMap(CalendarDayMap map)
+{
+    map.takeSelectionFrom(m_dayMap);
+    m_dayMap = std::move(map);
+}
+
 void LRCalendarView::removeAllObjects()
 {
     m_dayMap.removeAllObjects();

@@ -27,8 +27,11 @@ public:
 
     bool addObject(std::shared_ptr<const void> object, const QString& title, const QDateTime& start,
                    const QDateTime& end, const QColor& color, bool allDay);
-    // Files many entries at once (a load's result); drawn at the next drawCalendar().
+    // Files many entries at once; drawn at the next drawCalendar().
     void addEntries(const QList<CalendarEntry>& entries);
+    // Takes the entries of a map filled elsewhere (a load's worker), in place
+    // of those it had; drawn at the next drawCalendar(). The selection stays.
+    void setDayMap(CalendarDayMap map);
     // Empties the day map and redraws.
     void removeAllObjects();
     const CalendarDayMap& dayMap() const { return m_dayMap; }

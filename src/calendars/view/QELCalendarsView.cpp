@@ -2,9 +2,11 @@
 #include "QELCalendarsView.h"
 
 #include <algorithm>
+#include <functional>
 #include <typeinfo>
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -12,6 +14,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -65,6 +68,37 @@ QString chooseFolderWithPanel(QWidget* parent)
     return panel.selectedFiles().constFirst();
 }
 
+// Hands a transfer job's events to the view, telling its end apart from
+// the export's, so that the end message can say where the transfer put them.
+class TransferRelay : public QELCopyDelegate {
+public:
+    TransferRelay(QELCopyDelegate* view, std::function<void(quint32)> ended)
+        : m_view(view)
+        , m_ended(std::move(ended))
+    {
+    }
+    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
+    {
+        m_view->OnItemCopyBeginEvent(args);
+    }
+    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override
+    {
+        m_view->OnItemCopyEndEvent(args);
+    }
+    void OnAllItemsCopiedEventWithType(int copyType) override
+    {
+        OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    }
+    void OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied) override
+    {
+        m_ended(notCopied);
+    }
+
+private:
+    QELCopyDelegate* m_view;
+    std::function<void(quint32)> m_ended;
+};
+
 } // namespace
 
 // What the load's worker hands to the main thread, in one piece.
@@ -72,8 +106,8 @@ struct QELCalendarsView::LoadResult {
     quint64 generation = 0;
     std::shared_ptr<QELCalendarsReader> reader;
     QList<QELCalendarDetailPtr> calendars;
-    // Every occurrence of every event, ready to be filed.
-    QList<CalendarEntry> entries;
+    // Every occurrence of every event, filed by day on the worker.
+    std::shared_ptr<CalendarDayMap> days = std::make_shared<CalendarDayMap>();
     // The database is there but could not be read (why, for the log).
     bool failed = false;
     QString error;
@@ -200,7 +234,7 @@ void QELCalendarsView::loadData()
                     break;
                 const QColor colour = _getColorFromHTMLCode(calendar->colorHTMLCode);
                 for (const QELCalendarComponentPtr& event : calendar->relationshipComponents)
-                    result->entries.append(
+                    result->days->addEntries(
                         RecurrenceExpansion::entriesForEvent(event, colour, now));
             }
             result->reader = std::move(reader);
@@ -230,8 +264,7 @@ void QELCalendarsView::_workerLoadComplete(const std::shared_ptr<LoadResult>& re
         m_noCalendarsFoundView->close();
     m_content->show();
     // A new load shows what it read, not what an earlier one had added.
-    m_calendarView->removeAllObjects();
-    m_calendarView->addEntries(result->entries);
+    m_calendarView->setDayMap(std::move(*result->days));
     m_calendarView->drawCalendar();
 }
 
@@ -297,7 +330,9 @@ void QELCalendarsView::copySelectionToICalButtonClicked()
 {
     if (!_transferCalendars) {
         _transferCalendars = std::make_unique<QELTransferCalendars>();
-        _transferCalendars->setDelegate(this);
+        m_transferRelay = std::make_unique<TransferRelay>(
+            this, [this](quint32 notCopied) { transferEnded(notCopied); });
+        _transferCalendars->setDelegate(m_transferRelay.get());
         _transferCalendars->setDeviceInteface(deviceInterface());
     }
     _transferCalendars->cancelCopy();
@@ -340,4 +375,17 @@ void QELCalendarsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quin
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
             L("ALLCALENDARSCOPYIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+}
+
+void QELCalendarsView::transferEnded(quint32 notCopied)
+{
+    QStringList bottom;
+    if (const QString folder = _transferCalendars ? _transferCalendars->destination() : QString();
+        !folder.isEmpty())
+        bottom << L("CALENDARSTRANSFERREDTO").arg(QDir::toNativeSeparators(folder));
+    if (notCopied)
+        bottom << L("ITEMSNOTCOPIED").arg(notCopied);
+    if (delegate())
+        delegate()->OnInformationStatusEventBottomLine(L("ALLCALENDARSCOPYIED"),
+                                                       bottom.join(QLatin1Char('\n')));
 }

@@ -63,6 +63,8 @@ public:
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    // The end of a transfer: the message names the folder it wrote.
+    void transferEnded(quint32 notCopied);
 
     const QList<QELCalendarDetailPtr>& calendars() const;
     QListView* calendarList() const { return m_calendarList; }
@@ -92,6 +94,8 @@ private:
     QELPagedView* m_noCalendarsFoundView = nullptr;
     std::shared_ptr<QELCalendarsReader> _calendarReader;
     std::unique_ptr<QELCopyCalendars> _copyCalendars;
+    // Declared before the transfer job, which it outlives.
+    std::unique_ptr<QELCopyDelegate> m_transferRelay;
     std::unique_ptr<QELTransferCalendars> _transferCalendars;
     FolderChooser m_chooseFolder;
     std::function<QDateTime()> m_now;

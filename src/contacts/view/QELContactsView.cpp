@@ -2,9 +2,11 @@
 #include "QELContactsView.h"
 
 #include <algorithm>
+#include <functional>
 #include <typeinfo>
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -12,6 +14,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "AddressBookHost.h"
@@ -67,6 +70,37 @@ QString chooseFolderWithPanel(QWidget* parent)
         return {};
     return panel.selectedFiles().constFirst();
 }
+
+// Hands a transfer job's events to the view, telling its end apart from
+// the export's, so that the end message can say where the transfer put them.
+class TransferRelay : public QELCopyDelegate {
+public:
+    TransferRelay(QELCopyDelegate* view, std::function<void(quint32)> ended)
+        : m_view(view)
+        , m_ended(std::move(ended))
+    {
+    }
+    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
+    {
+        m_view->OnItemCopyBeginEvent(args);
+    }
+    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override
+    {
+        m_view->OnItemCopyEndEvent(args);
+    }
+    void OnAllItemsCopiedEventWithType(int copyType) override
+    {
+        OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    }
+    void OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied) override
+    {
+        m_ended(notCopied);
+    }
+
+private:
+    QELCopyDelegate* m_view;
+    std::function<void(quint32)> m_ended;
+};
 
 } // namespace
 
@@ -322,7 +356,9 @@ void QELContactsView::copySelectionToAddressBookButtonClicked()
 {
     if (!_transferContacts) {
         _transferContacts = std::make_unique<QELTransferContacts>();
-        _transferContacts->setDelegate(this);
+        m_transferRelay = std::make_unique<TransferRelay>(
+            this, [this](quint32 notCopied) { transferEnded(notCopied); });
+        _transferContacts->setDelegate(m_transferRelay.get());
         _transferContacts->setDeviceInteface(deviceInterface());
         _transferContacts->setAddressBookHost(m_addressBookHost);
     }
@@ -366,4 +402,17 @@ void QELContactsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
             L("ALLCONTACTSCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+}
+
+void QELContactsView::transferEnded(quint32 notCopied)
+{
+    QStringList bottom;
+    if (const QString folder = _transferContacts ? _transferContacts->destination() : QString();
+        !folder.isEmpty())
+        bottom << L("CONTACTSTRANSFERREDTO").arg(QDir::toNativeSeparators(folder));
+    if (notCopied)
+        bottom << L("ITEMSNOTCOPIED").arg(notCopied);
+    if (delegate())
+        delegate()->OnInformationStatusEventBottomLine(L("ALLCONTACTSCOPIED"),
+                                                       bottom.join(QLatin1Char('\n')));
 }

@@ -68,6 +68,8 @@ public:
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    // The end of a transfer: the message names the folder it wrote.
+    void transferEnded(quint32 notCopied);
 
     // Every contact of the last load, in the order read.
     const QList<QELContactPtr>& contacts() const;
@@ -111,6 +113,8 @@ private:
     QString m_shownPage;
     std::shared_ptr<QELContactsReader> _contactsReader;
     std::unique_ptr<QELCopyContacts> _contactsCopy;
+    // Declared before the transfer job, which it outlives.
+    std::unique_ptr<QELCopyDelegate> m_transferRelay;
     std::unique_ptr<QELTransferContacts> _transferContacts;
     std::shared_ptr<AddressBookHost> m_addressBookHost;
     FolderChooser m_chooseFolder;

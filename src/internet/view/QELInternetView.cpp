@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELInternetView.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QDir>
@@ -43,7 +45,8 @@ QTreeView* makeOutline(QAbstractItemModel* model, const char* name, QWidget* pag
     outline->setModel(model);
     outline->setHeaderHidden(true);
     outline->setUniformRowHeights(true);
-    outline->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several entries can be saved as shortcuts at once.
+    outline->setSelectionMode(QAbstractItemView::ExtendedSelection);
     outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
     outline->setIconSize(QSize(16, 16));
     auto* layout = new QVBoxLayout(page);
@@ -285,31 +288,75 @@ void QELInternetView::viewInSafariButtonClicked()
         QDesktopServices::openUrl(url);
 }
 
+QList<QELInternetView::ShortcutEntry> QELInternetView::selectedShortcutEntries() const
+{
+    const QTreeView* outline =
+        m_visibleList == BookmarksList ? m_outlineViewBookmarks : m_outlineViewHistory;
+    QModelIndexList rows = outline->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.parent() == b.parent() ? a.row() < b.row() : a.parent().row() < b.parent().row();
+    });
+    QList<ShortcutEntry> entries;
+    for (const QModelIndex& index : std::as_const(rows)) {
+        QString address;
+        if (m_visibleList == BookmarksList) {
+            const QELSafariBookmarkItem* item = m_bookmarksModel->itemAt(index);
+            if (item && !item->isFolder())
+                address = item->url();
+        } else if (const QELSafariHistoryItem* visit = m_historyModel->visitAt(index)) {
+            address = visit->address();
+        }
+        if (!address.isEmpty())
+            entries.append({index.data(Qt::DisplayRole).toString(), address});
+    }
+    return entries;
+}
+
 void QELInternetView::saveShortcutButtonClicked()
 {
-    if (_getSelectedUrlString().isEmpty())
+    if (selectedShortcutEntries().isEmpty())
         return;
     const QString folder = m_chooseFolder ? m_chooseFolder() : chooseFolderWithPanel(this);
     if (folder.isEmpty())
         return;
     // The panel may have changed the selection or the list: what is selected now counts.
-    const QString address = _getSelectedUrlString();
-    if (address.isEmpty())
+    const QList<ShortcutEntry> entries = selectedShortcutEntries();
+    if (entries.isEmpty())
         return;
-    const QModelIndex index = _getSelectedOutlineViewItem();
-    const QString title = index.data(Qt::DisplayRole).toString();
-    m_saves.start([this, folder, title, address] {
-        QString error;
-        const QString path = SafariShortcut::save(folder, title, address, &error);
+    m_saves.start([this, folder, entries] {
+        SafariShortcut::Run run(folder);
+        QStringList saved;
+        int refused = 0;
+        int failed = 0;
+        for (const ShortcutEntry& entry : entries) {
+            if (!SafariShortcut::canSave(entry.address)) {
+                ++refused;
+                continue;
+            }
+            QString error;
+            const QString path = run.save(entry.title, entry.address, &error);
+            if (path.isEmpty()) {
+                qCWarning(lcOrvane).noquote() << "A shortcut could not be saved:" << error;
+                ++failed;
+            } else {
+                saved << QFileInfo(path).fileName();
+            }
+        }
         QMetaObject::invokeMethod(
             this,
-            [this, path, error] {
-                if (path.isEmpty()) {
-                    qCWarning(lcOrvane).noquote() << "A shortcut could not be saved:" << error;
-                    setStatus(tr("The shortcut could not be saved."));
-                } else {
-                    setStatus(tr("Saved %1").arg(QFileInfo(path).fileName()));
-                }
+            [this, saved, refused, failed] {
+                QStringList status;
+                if (saved.size() == 1)
+                    status << tr("Saved %1").arg(saved.constFirst());
+                else if (saved.size() > 1)
+                    status << tr("Saved %1 shortcuts.").arg(saved.size());
+                if (refused)
+                    status << tr("%1 of the addresses are not web pages (http or https) and were "
+                                 "not saved as shortcuts.")
+                                  .arg(refused);
+                if (failed)
+                    status << tr("%1 shortcuts could not be saved.").arg(failed);
+                setStatus(status.join(QLatin1Char(' ')));
             },
             Qt::QueuedConnection);
     });

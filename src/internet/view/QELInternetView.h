@@ -90,6 +90,14 @@ public:
     std::size_t pendingSaves() const { return m_saves.runningCount(); }
 
 private:
+    struct ShortcutEntry {
+        QString title;
+        QString address;
+    };
+    // The selected entries of the visible list that have an address, in
+    // list order.
+    QList<ShortcutEntry> selectedShortcutEntries() const;
+
     struct Loaded;
     void _workerLoadComplete(quint64 generation, std::shared_ptr<Loaded> loaded);
     void outlineViewSelectionDidChange(QTreeView* outline);

@@ -6,10 +6,10 @@
 #include "AddressBookPerson.h"
 
 // The computer's address book, as the contact transfer adds to it: open it
-// once per run, add people (nothing is looked up or changed: every add is a
-// new person), then save once. FolderAddressBookHost keeps a vCard
-// collection folder; tests stand in a recording host. Blocking: worker
-// threads (tools and tests call from their main thread). One host per thread.
+// once per run, add people (a person whose UID the book already holds
+// replaces that card instead of adding another), then save once. FolderAddressBookHost keeps a
+// vCard collection folder; tests stand in a recording host. Blocking: worker threads (tools and
+// tests call from their main thread). One host per thread.
 class AddressBookHost {
 public:
     virtual ~AddressBookHost() = default;
@@ -23,6 +23,9 @@ public:
     // Writes every person added since the last save; false when any of them
     // could not be written.
     virtual bool save() = 0;
+    // Where the people are kept, as the end of a transfer tells the user (a
+    // folder); empty when there is nothing to tell.
+    virtual QString location() const { return {}; }
 
 protected:
     AddressBookHost() = default;

@@ -3,8 +3,11 @@
 
 #include <optional>
 
+#include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One person as the contact transfer adds it to the computer's address book:
 // single values (absent is not the same as empty: an empty name is still
@@ -56,6 +59,13 @@ struct AddressBookPerson {
     std::optional<QString> note;
     // Shown as a company rather than a person.
     bool isCompany = false;
+    // The card's UID: a transfer of the same person again replaces its card.
+    QString uid;
+    std::optional<QDate> birthday;
+    QStringList nickNames;
+    // The picture as a vCard holds it: JPEG or PNG bytes and their type.
+    QByteArray photo;
+    QString photoType;
 
     QList<Value> urls;
     QList<Value> emails;

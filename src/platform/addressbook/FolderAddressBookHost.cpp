@@ -2,6 +2,8 @@
 #include "FolderAddressBookHost.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QUuid>
 
@@ -12,6 +14,9 @@
 #include "VCardText.h"
 
 namespace {
+
+// A card larger than this is not one person: it is not looked into.
+constexpr qint64 kMaxCardBytes = 16 * 1024 * 1024;
 
 QString textOf(const std::optional<QString>& value) { return value.value_or(QString()); }
 
@@ -63,26 +68,80 @@ QString FolderAddressBookHost::defaultFolder()
 bool FolderAddressBookHost::open()
 {
     m_open = QDir().mkpath(m_folder);
-    if (!m_open)
+    if (!m_open) {
         qCWarning(lcOrvane) << "cannot make the address book folder" << m_folder;
-    return m_open;
+        return false;
+    }
+    m_cardByUid.clear();
+    const QFileInfoList cards =
+        QDir(m_folder).entryInfoList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& card : cards) {
+        if (card.size() > kMaxCardBytes)
+            continue;
+        QFile file(card.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString uid = uidOfCard(file.readAll());
+        if (!uid.isEmpty() && !m_cardByUid.contains(uid))
+            m_cardByUid.insert(uid, card.filePath());
+    }
+    return true;
 }
 
 QString FolderAddressBookHost::addPerson(const AddressBookPerson& person)
 {
     if (!m_open)
         return {};
-    const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString uid =
+        person.uid.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : person.uid;
+    // Twice in one run: the later one wins, as a second run would.
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (m_pending[i].first == uid) {
+            m_pending[i].second = person;
+            return uid;
+        }
+    }
     m_pending.append({uid, person});
     return uid;
+}
+
+QString FolderAddressBookHost::uidOfCard(const QByteArray& text)
+{
+    // Unfolded, as a folded UID would be written by another program.
+    const QString unfolded = QString::fromUtf8(text)
+                                 .replace(QStringLiteral("\r\n "), QString())
+                                 .replace(QStringLiteral("\n "), QString());
+    for (const QStringView line : QStringView(unfolded).split(QLatin1Char('\n'))) {
+        const QStringView trimmed = line.trimmed();
+        if (!trimmed.startsWith(QLatin1String("UID"), Qt::CaseInsensitive))
+            continue;
+        const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
+        if (colon < 0)
+            continue;
+        const QStringView name = trimmed.left(colon);
+        if (name.compare(QLatin1String("UID"), Qt::CaseInsensitive) != 0
+            && !name.startsWith(QLatin1String("UID;"), Qt::CaseInsensitive))
+            continue;
+        return trimmed.mid(colon + 1).trimmed().toString();
+    }
+    return {};
 }
 
 bool FolderAddressBookHost::save()
 {
     bool allWritten = true;
+    m_replaced = 0;
     for (const auto& [uid, person] : m_pending) {
         QString error;
-        const QString path = m_folder + QLatin1Char('/') + uid + QStringLiteral(".vcf");
+        QString path = m_cardByUid.value(uid);
+        if (!path.isEmpty())
+            ++m_replaced;
+        else if (SafePath::isPlainName(uid + QStringLiteral(".vcf")))
+            path = m_folder + QLatin1Char('/') + uid + QStringLiteral(".vcf");
+        else
+            path = m_folder + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces)
+                + QStringLiteral(".vcf");
+        m_cardByUid.insert(uid, path);
         if (!writeFileAtomically(path, vCardOf(person, uid), &error)) {
             qCWarning(lcOrvane) << "cannot save a person in" << m_folder << error;
             allWritten = false;
@@ -102,13 +161,8 @@ QByteArray FolderAddressBookHost::vCardOf(const AddressBookPerson& person, const
     card.addStructured(QStringLiteral("N"),
                        {textOf(person.lastName), textOf(person.firstName),
                         textOf(person.middleName), textOf(person.title), textOf(person.suffix)});
-    QStringList nameParts;
-    for (const std::optional<QString>& part :
-         {person.firstName, person.middleName, person.lastName}) {
-        if (part && !part->trimmed().isEmpty())
-            nameParts.append(part->trimmed());
-    }
-    QString fullName = nameParts.join(QLatin1Char(' '));
+    QString fullName = VCardText::displayName(textOf(person.firstName), textOf(person.middleName),
+                                              textOf(person.lastName));
     if (person.isCompany || fullName.isEmpty())
         fullName = textOf(person.organization).trimmed();
     card.addText(QStringLiteral("FN"), fullName);
@@ -132,6 +186,14 @@ QByteArray FolderAddressBookHost::vCardOf(const AddressBookPerson& person, const
         card.addText(QStringLiteral("URL"), url.value, typesOf(url.label));
     if (person.note)
         card.addText(QStringLiteral("NOTE"), *person.note);
+    // One line each: vCard readers in use take only the first of a list.
+    for (const QString& nickName : person.nickNames)
+        card.addText(QStringLiteral("NICKNAME"), nickName);
+    if (person.birthday && person.birthday->isValid() && person.birthday->year() >= 1
+        && person.birthday->year() <= 9999)
+        card.addRaw(QStringLiteral("BDAY"),
+                    person.birthday->toString(QStringLiteral("yyyy-MM-dd")));
+    card.addPhoto(person.photo, person.photoType);
     card.addRaw(QStringLiteral("END"), QStringLiteral("VCARD"));
     return card.bytes();
 }

@@ -56,3 +56,22 @@ void VCardText::addTextWithParameters(const QString& name, const QString& parame
     const QString head = parameters.isEmpty() ? name : name + QLatin1Char(';') + parameters;
     addLine(head + QLatin1Char(':') + TextEscaping::vCardValue(value));
 }
+
+void VCardText::addPhoto(const QByteArray& data, const QString& type)
+{
+    if (data.isEmpty() || type.isEmpty())
+        return;
+    // Base64 needs no escaping; the long line is folded like any other.
+    addLine(QStringLiteral("PHOTO;ENCODING=b;TYPE=") + type + QLatin1Char(':')
+            + QString::fromLatin1(data.toBase64()));
+}
+
+QString VCardText::displayName(const QString& given, const QString& middle, const QString& family)
+{
+    QStringList parts;
+    for (const QString& part : {given, middle, family}) {
+        if (!part.trimmed().isEmpty())
+            parts.append(part.trimmed());
+    }
+    return parts.join(QLatin1Char(' '));
+}

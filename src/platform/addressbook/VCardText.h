@@ -33,7 +33,14 @@ public:
     void addTextWithParameters(const QString& name, const QString& parameters,
                                const QString& value);
 
+    // Adds "PHOTO;ENCODING=b;TYPE=JPEG:" and the picture's bytes in base64.
+    void addPhoto(const QByteArray& data, const QString& type);
+
     const QByteArray& bytes() const { return m_bytes; }
+
+    // A contact's name as people write it: the given, middle and family
+    // names that are not empty, in that order ("Dana Whitfield").
+    static QString displayName(const QString& given, const QString& middle, const QString& family);
 
     // "NAME" or "NAME;TYPE=a,b" of the non-empty types.
     static QString nameWithTypes(const QString& name, const QStringList& types);

@@ -21,11 +21,14 @@ struct CalendarRecurrenceRule {
 
 // One event as it is added to the computer's calendars. An all-day event's
 // start and end are local midnights; its end is exclusive (the day after its
-// last day). An invalid end means none.
+// last day). An invalid end means none. `timeZone` is the device's zone of
+// the event ("start_tz": a zone name, "_float", or empty for UTC); a floating
+// event's start and end are local times holding its wall clock.
 struct CalendarEventRecord {
     QString title;
     QString notes;
     QString location;
+    QString timeZone;
     QDateTime start;
     QDateTime end;
     bool allDay = false;

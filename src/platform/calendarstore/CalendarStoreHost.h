@@ -40,6 +40,9 @@ public:
                                                       const std::optional<QDateTime>& end) = 0;
     // Adds one event to a saved calendar; false when it could not be written.
     virtual bool saveEvent(const QString& calendar, const CalendarEventRecord& event) = 0;
+    // Where the calendars are kept, as the end of a transfer tells the user
+    // (a folder); empty when there is nothing to tell.
+    virtual QString location() const { return {}; }
 
 protected:
     CalendarStoreHost() = default;

@@ -9,6 +9,7 @@
 #include "AtomicFile.h"
 #include "ICalendarEventReader.h"
 #include "ICalendarText.h"
+#include "ICalendarZone.h"
 #include "Locations.h"
 #include "Log.h"
 #include "SafePath.h"
@@ -126,10 +127,17 @@ bool FolderCalendarStoreHost::saveEvent(const QString& calendar, const CalendarE
     const QString folder = folderOf(calendar);
     if (folder.isEmpty() || m_pending.contains(calendar) || !QFileInfo(folder).isDir())
         return false;
+    if (!canWrite(event)) {
+        qCWarning(lcOrvane) << "an event with a date no calendar file can hold is left out";
+        return false;
+    }
     const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QByteArray text = eventFileText(event, uid, QDateTime::currentDateTimeUtc());
+    if (const QStringList problems = ICalendarZone::problemsOf(text); !problems.isEmpty())
+        qCWarning(lcOrvane) << "an event file of" << folder << "has problems:" << problems;
     QString error;
-    if (!writeFileAtomically(folder + QLatin1Char('/') + uid + QStringLiteral(".ics"),
-                             eventFileText(event, uid, QDateTime::currentDateTimeUtc()), &error)) {
+    if (!writeFileAtomically(folder + QLatin1Char('/') + uid + QStringLiteral(".ics"), text,
+                             &error)) {
         qCWarning(lcOrvane) << "cannot save an event in" << folder << error;
         return false;
     }
@@ -139,10 +147,19 @@ bool FolderCalendarStoreHost::saveEvent(const QString& calendar, const CalendarE
 QByteArray FolderCalendarStoreHost::eventFileText(const CalendarEventRecord& event,
                                                   const QString& uid, const QDateTime& stamp)
 {
+    const ICalendarZone zone =
+        event.allDay ? ICalendarZone::utc() : ICalendarZone::fromDeviceName(event.timeZone);
+    const bool floating = zone.kind() == ICalendarZone::Kind::Floating;
+    // A floating event's times hold its wall clock in local time.
+    auto wall = [floating](const QDateTime& time) { return floating ? time.toLocalTime() : time; };
     ICalendarText text;
     text.add(QStringLiteral("BEGIN"), QStringLiteral("VCALENDAR"));
     text.add(QStringLiteral("VERSION"), QStringLiteral("2.0"));
     text.add(QStringLiteral("PRODID"), QLatin1String(ICalendarText::kProductId));
+    QByteArray bytes = text.bytes();
+    if (event.start.isValid())
+        bytes += zone.vtimezone(event.start.addDays(-1));
+    text = ICalendarText();
     text.add(QStringLiteral("BEGIN"), QStringLiteral("VEVENT"));
     text.addText(QStringLiteral("UID"), uid);
     text.addUtcDateTime(QStringLiteral("DTSTAMP"), stamp);
@@ -152,7 +169,7 @@ QByteArray FolderCalendarStoreHost::eventFileText(const CalendarEventRecord& eve
         if (event.allDay)
             text.addDate(QStringLiteral("DTSTART"), startDay);
         else
-            text.addUtcDateTime(QStringLiteral("DTSTART"), event.start);
+            text.addLine(QStringLiteral("DTSTART") + zone.dateTimeValue(wall(event.start)));
     }
     if (event.end.isValid()) {
         if (event.allDay) {
@@ -161,7 +178,10 @@ QByteArray FolderCalendarStoreHost::eventFileText(const CalendarEventRecord& eve
                 endDay = startDay.addDays(1);
             text.addDate(QStringLiteral("DTEND"), endDay);
         } else {
-            text.addUtcDateTime(QStringLiteral("DTEND"), event.end);
+            // An end before the start is taken as no time at all.
+            const QDateTime end =
+                event.start.isValid() && event.end < event.start ? event.start : event.end;
+            text.addLine(QStringLiteral("DTEND") + zone.dateTimeValue(wall(end)));
         }
     }
     if (!event.title.isEmpty())
@@ -172,16 +192,35 @@ QByteArray FolderCalendarStoreHost::eventFileText(const CalendarEventRecord& eve
         text.addText(QStringLiteral("LOCATION"), event.location);
     if (event.rule) {
         const CalendarRecurrenceRule& rule = *event.rule;
-        const bool byDate = rule.end == CalendarRecurrenceRule::End::Date;
+        QString until;
+        if (rule.end == CalendarRecurrenceRule::End::Date && rule.endDate.isValid()
+            && zone.canWrite(wall(rule.endDate))) {
+            if (event.allDay)
+                until = ICalendarText::date(rule.endDate.toLocalTime().date());
+            else
+                until = zone.untilValue(wall(rule.endDate));
+        }
         const std::optional<QString> value = ICalendarText::recurrenceRule(
             static_cast<int>(rule.frequency), rule.interval,
-            rule.end == CalendarRecurrenceRule::End::Count ? rule.count : 0,
-            byDate && !event.allDay ? rule.endDate : QDateTime(),
-            byDate && event.allDay ? rule.endDate.toLocalTime().date() : QDate());
+            rule.end == CalendarRecurrenceRule::End::Count ? rule.count : 0, until);
         if (value)
             text.add(QStringLiteral("RRULE"), *value);
     }
     text.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
     text.add(QStringLiteral("END"), QStringLiteral("VCALENDAR"));
-    return text.bytes();
+    return bytes + text.bytes();
+}
+
+bool FolderCalendarStoreHost::canWrite(const CalendarEventRecord& event)
+{
+    const ICalendarZone zone =
+        event.allDay ? ICalendarZone::utc() : ICalendarZone::fromDeviceName(event.timeZone);
+    const bool floating = zone.kind() == ICalendarZone::Kind::Floating;
+    for (const QDateTime& time : {event.start, event.end}) {
+        if (time.isValid()
+            && !(event.allDay || floating ? zone.canWrite(time.toLocalTime()) && zone.canWrite(time)
+                                          : zone.canWrite(time)))
+            return false;
+    }
+    return true;
 }

@@ -34,10 +34,15 @@ public:
     QList<CalendarEventSummary> eventsBetween(const QString& calendar, const QDateTime& start,
                                               const std::optional<QDateTime>& end) override;
     bool saveEvent(const QString& calendar, const CalendarEventRecord& event) override;
+    QString location() const override { return m_root; }
 
-    // The text of one event's file.
+    // The text of one event's file: its times in the event's zone, with that
+    // zone's VTIMEZONE.
     static QByteArray eventFileText(const CalendarEventRecord& event, const QString& uid,
                                     const QDateTime& stamp);
+    // Whether every date of the event lies in years 1 to 9999, as a file
+    // can hold it (saveEvent refuses the others).
+    static bool canWrite(const CalendarEventRecord& event);
 
 private:
     struct Pending {

@@ -43,20 +43,16 @@ QString ICalendarText::date(const QDate& day)
 }
 
 std::optional<QString> ICalendarText::recurrenceRule(int frequency, int interval, int count,
-                                                     const QDateTime& untilTime,
-                                                     const QDate& untilDay)
+                                                     const QString& until)
 {
     static const char* const kFrequencies[] = {"DAILY", "WEEKLY", "MONTHLY", "YEARLY"};
-    if (frequency < 1 || frequency > 4)
+    if (frequency < 1 || frequency > 4 || interval < 1)
         return std::nullopt;
     QStringList parts;
     parts << QStringLiteral("FREQ=") + QLatin1String(kFrequencies[frequency - 1]);
-    if (interval > 0)
-        parts << QStringLiteral("INTERVAL=%1").arg(interval);
-    if (untilDay.isValid())
-        parts << QStringLiteral("UNTIL=") + date(untilDay);
-    else if (untilTime.isValid())
-        parts << QStringLiteral("UNTIL=") + utcDateTime(untilTime);
+    parts << QStringLiteral("INTERVAL=%1").arg(interval);
+    if (!until.isEmpty())
+        parts << QStringLiteral("UNTIL=") + until;
     else if (count > 0)
         parts << QStringLiteral("COUNT=%1").arg(count);
     return parts.join(QLatin1Char(';'));

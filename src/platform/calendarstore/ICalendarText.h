@@ -10,8 +10,8 @@
 
 // The pieces of the iCalendar files (RFC 5545) the program writes: the
 // calendar export and the calendar collections of the computer. Times are
-// written in UTC ("Z"), so a file needs no time zone block; days (all-day
-// events) are DATE values.
+// written in their event's zone (ICalendarZone), days (all-day events) as
+// DATE values.
 class ICalendarText {
 public:
     // The PRODID of every file the program writes.
@@ -36,13 +36,12 @@ public:
     // "yyyyMMdd".
     static QString date(const QDate& date);
     // The value of an RRULE: "FREQ=WEEKLY;INTERVAL=2;COUNT=10". `frequency` 1 to 4
-    // (daily, weekly, monthly, yearly); any other gives none, since a rule
-    // without FREQ is not valid. INTERVAL is written when above 0; an end
-    // (UNTIL: the day `untilDay` when valid, else the instant `untilTime`)
-    // wins over a count above 0.
+    // (daily, weekly, monthly, yearly) and an interval of 1 or more; anything
+    // else gives none: the event does not repeat (as the calendar grid shows
+    // it). An end (`until`, the UNTIL value as written: a DATE, a UTC or a
+    // floating DATE-TIME) wins over a count above 0.
     static std::optional<QString> recurrenceRule(int frequency, int interval, int count,
-                                                 const QDateTime& untilTime,
-                                                 const QDate& untilDay = QDate());
+                                                 const QString& until);
 
 private:
     QByteArray m_bytes;

@@ -192,4 +192,21 @@ TEST_F(AtomicWrite, AnAbandonedBatchRemovesItsFilesAndRestoresReplacedOnes)
     EXPECT_EQ(entries(folder()), (QStringList{"b.txt", "folder"}));
 }
 
+TEST_F(AtomicWrite, ABatchIntoAMissingFolderOrOverALinkKeepsEverythingElse)
+{
+    AtomicFileBatch batch;
+    QString error;
+    EXPECT_FALSE(batch.write(path("missing/a.txt"), "a", &error));
+    EXPECT_TRUE(error.contains(QLatin1String("missing"))) << error.toStdString();
+    // A link at the name is set aside, never written through.
+    put(path("outside.txt"), "not yours");
+    ASSERT_TRUE(QFile::link(path("outside.txt"), path("link.txt")));
+    ASSERT_TRUE(batch.write(path("link.txt"), "mine", &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo(path("link.txt")).isSymLink());
+    batch.abandon();
+    EXPECT_TRUE(QFileInfo(path("link.txt")).isSymLink());
+    EXPECT_EQ(readAll(path("outside.txt")), "not yours");
+    EXPECT_EQ(entries(folder()), (QStringList{"link.txt", "outside.txt"}));
+}
+
 } // namespace
