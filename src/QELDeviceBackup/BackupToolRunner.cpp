@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -120,7 +121,17 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(options.mergeChannels ? QProcess::MergedChannels : QProcess::SeparateChannels);
     // Runs in the child between fork and exec: only async-signal-safe calls.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // The tool ends with the thread that runs it, so it never outlives this
+    // program, however the program ends (a crash, SIGKILL, SIGTERM or SIGINT
+    // left to their default action); the tool in turn stops its helpers.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // The program may have died before the request was made.
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     process.start(toolPath, arguments);
     if (!process.waitForStarted(-1)) {
         qCWarning(lcOrvane) << "Cannot start the backup tool" << toolPath << process.errorString();

@@ -18,7 +18,9 @@
 //
 // Each run gets a process group of its own. The tool starts idevicebackup2 and
 // other helpers of its own; stopping the tool stops them too, so no helper is
-// left behind to pass for another program's backup.
+// left behind to pass for another program's backup. The tool is also asked to
+// end (SIGTERM) when the thread that ran it ends, so a program that crashes or
+// is killed leaves no tool behind either.
 namespace BackupToolRunner {
 
 // The backup tool's exit status when the backup's password is missing or does

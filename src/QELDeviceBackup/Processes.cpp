@@ -72,6 +72,7 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         const QByteArray stat = readProcFile(base + QStringLiteral("/stat"));
         const QList<QByteArray> fields =
             stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+        record.state = fields.value(0).isEmpty() ? '?' : fields.value(0).at(0);
         bool haveGroup = false;
         record.processGroupID = static_cast<pid_t>(fields.value(2).toLong(&haveGroup));
         if (!haveGroup)
@@ -93,6 +94,7 @@ QVariantList GetProcessInfoList()
         entry.insert(QStringLiteral("processID"), qint64(record.processID));
         entry.insert(QStringLiteral("processName"), record.command);
         entry.insert(QStringLiteral("processGroupID"), qint64(record.processGroupID));
+        entry.insert(QStringLiteral("processState"), QString(QLatin1Char(record.state)));
         const QString user = accountName(record.userID);
         if (!user.isNull()) {
             entry.insert(QStringLiteral("userID"), quint64(record.userID));
@@ -115,4 +117,9 @@ QStringList GetProcessArguments(pid_t processID)
     for (const QByteArray& part : parts)
         arguments.append(QString::fromLocal8Bit(part));
     return arguments;
+}
+
+bool isWorkingProcessState(char state)
+{
+    return state != 'Z' && state != 'X' && state != 'x' && state != 'T' && state != 't';
 }

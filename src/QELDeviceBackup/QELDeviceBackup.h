@@ -129,7 +129,8 @@ private:
     // `sawOurDevice` is whether that first look found it backing this device up.
     void _waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted,
                                           bool sawOurDevice);
-    // Whether a backup process of this user runs; `forDevice` is set when one
+    // Whether a backup run of this user is at work (a live process of a backup
+    // tool, running its backup command); `forDevice` is set when one
     // of them names the device.
     bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID,
                                                     bool* forDevice = nullptr) const;

@@ -1,5 +1,7 @@
 #include <thread>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include "Clock.h"
 #include "DeviceBackupTestSupport.h"
@@ -393,6 +396,77 @@ TEST_F(DeviceBackup, AnotherDevicesBackupIsWaitedForThenOurOwnRuns)
     EXPECT_TRUE(m_events.backups().front().successfull());
     EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
 }
+
+// Backup tools left behind that hold no backup: one stopped (as a debugger or
+// a suspended session leaves it), one ended but never collected by its parent,
+// and one that only extracts a file.
+struct LeftToolCase {
+    const char* name;
+    QByteArray holder; // run as `sh -c holder`, with $0 the tool and $1 the pid file
+    char state;        // what the tool's process shows once it is left
+};
+
+void PrintTo(const LeftToolCase& c, std::ostream* os) { *os << c.name; }
+
+class LeftBackupTool : public DeviceBackup, public ::testing::WithParamInterface<LeftToolCase> {};
+
+char processState(const QString& pid)
+{
+    const QByteArray stat = readFixtureFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray state = stat.mid(stat.lastIndexOf(')') + 1).trimmed().left(1);
+    return state.isEmpty() ? '?' : state.at(0);
+}
+
+TEST_P(LeftBackupTool, IsNoOtherBackupToWaitFor)
+{
+    const SimulatedBackupDevice phone = fullDevice(QStringLiteral("left-tool-phone"));
+    useDevices({phone});
+    ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
+    const QString name = QStringLiteral("left-%1").arg(getpid());
+    FakeProgram left(name, "case \"$*\" in *quick*) exit 0 ;; *stop*) kill -STOP $$ ;; esac\n"
+                           "sleep 600\n");
+    const QString pidFile = left.folder() + QStringLiteral("/left.pid");
+    QProcess holder;
+    holder.setChildProcessModifier([] { ::setpgid(0, 0); });
+    holder.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                             QString::fromLatin1(GetParam().holder), left.path(),
+                                             pidFile});
+    ASSERT_TRUE(holder.waitForStarted());
+    const auto stopHolder = qScopeGuard([&] {
+        ::kill(-static_cast<pid_t>(holder.processId()), SIGKILL);
+        holder.waitForFinished();
+    });
+    QString pid;
+    ASSERT_TRUE(waitUntil([&] {
+        pid = QString::fromLatin1(readFixtureFile(pidFile)).trimmed();
+        return !pid.isEmpty() && !left.runs().isEmpty() && processState(pid) == GetParam().state;
+    }));
+
+    m_tool.processNames = QStringList{name};
+    QELDeviceBackup backup(m_tool);
+    backup.setDelegate(&m_events);
+    ASSERT_TRUE(backup.PerformBackupForDeviceID(phone.udid()));
+    // Our own backup runs at once, long before a wait for the left tool would end.
+    ASSERT_TRUE(m_events.waitForBackups(1));
+    EXPECT_TRUE(m_events.backups().front().successfull());
+    EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LeftBackupTool,
+    ::testing::Values(
+        LeftToolCase{"stopped",
+                     "\"$0\" --backup --target left-tool-phone stop & echo $! > \"$1\"; wait", 'T'},
+        // The tool ends at once; its parent, now `sleep`, never collects it.
+        LeftToolCase{"ended",
+                     "\"$0\" --backup --target left-tool-phone quick & echo $! > \"$1\"; "
+                     "exec sleep 600",
+                     'Z'},
+        LeftToolCase{"extracting",
+                     "\"$0\" --extract Library/SMS/sms.db -s left-tool-phone & echo $! > "
+                     "\"$1\"; wait",
+                     'S'}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class DataTypes : public DeviceBackup,
                   public ::testing::WithParamInterface<bool> {};
