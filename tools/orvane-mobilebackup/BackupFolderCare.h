@@ -26,6 +26,14 @@ public:
     // its files go several at once.
     static void removeFolder(const QString& path);
 
+    // A name in `folder` that nothing has: `prefix` and six random letters
+    // or digits, the form the tidy-up knows; a null string when none is found.
+    static QString unusedName(const QString& folder, const QString& prefix);
+
+    // Whether a folder left by a run holds a whole backup: a finished
+    // Status.plist and a manifest.
+    static bool holdsFinishedBackup(const QString& folder);
+
 private:
     int tidy(const QString& root, const QString& udid);
 
@@ -38,7 +46,13 @@ private:
 // the device's previous backup or its new one whole.
 void backupKillPoint(const char* point);
 
-// False where a test has the tool behave as on a file system that cannot
-// exchange two names (ORVANE_BACKUP_NO_EXCHANGE), so that the path which moves
-// the previous backup aside first is tried too.
-bool backupCanExchangeNames();
+// Exchanges the two names in one step (renameat2 RENAME_EXCHANGE). False with
+// errno set where that fails; EINVAL where the file system cannot, and where
+// a test has the tool behave so (ORVANE_BACKUP_NO_EXCHANGE), so that the path
+// which moves the previous backup aside first is tried too.
+bool backupExchangeNames(const QString& from, const QString& to);
+
+// Renames `from` to `to` (rename(2)). `step` names the rename for a test,
+// which can have it fail with EIO (ORVANE_BACKUP_FAIL_RENAME: a list of steps
+// separated by ","). False with errno set on failure.
+bool backupRename(const QString& from, const QString& to, const char* step);
