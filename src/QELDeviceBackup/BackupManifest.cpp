@@ -121,6 +121,7 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
             *error = reason;
         return std::nullopt;
     }
+    manifest.buildIndex();
     return manifest;
 }
 
@@ -137,7 +138,31 @@ std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder
             *error = reason;
         return std::nullopt;
     }
+    manifest.buildIndex();
     return manifest;
+}
+
+namespace {
+
+// Domains and paths hold no NUL (such entries are refused), so the pair joined
+// by one is a key of its own.
+QString pathKey(const QString& domain, const QString& relativePath)
+{
+    return domain + QChar(0) + relativePath;
+}
+
+} // namespace
+
+void BackupManifest::buildIndex()
+{
+    m_byPath.clear();
+    m_byPath.reserve(static_cast<qsizetype>(m_entries.size()));
+    // The first entry of a domain and path is the one found, as before.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const QString key = pathKey(m_entries[i].domain, m_entries[i].relativePath);
+        if (!m_byPath.contains(key))
+            m_byPath.insert(key, i);
+    }
 }
 
 bool BackupManifest::accept(BackupManifestEntry* entry)
@@ -283,11 +308,8 @@ bool BackupManifest::readManifestDb(const QString& path, QString* error)
 const BackupManifestEntry* BackupManifest::find(const QString& domain,
                                                 const QString& relativePath) const
 {
-    for (const BackupManifestEntry& entry : m_entries) {
-        if (entry.relativePath == relativePath && entry.domain == domain)
-            return &entry;
-    }
-    return nullptr;
+    const auto found = m_byPath.constFind(pathKey(domain, relativePath));
+    return found == m_byPath.constEnd() ? nullptr : &m_entries[*found];
 }
 
 QString BackupManifest::storedFilePath(const BackupManifestEntry& entry) const

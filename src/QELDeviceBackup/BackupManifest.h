@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -73,9 +74,13 @@ private:
     bool readManifestDb(const QString& path, QString* error);
     // Fills the identifier and stored name and checks the names; false when refused.
     bool accept(BackupManifestEntry* entry);
+    void buildIndex();
 
     Generation m_generation = Generation::Mbdb;
     QString m_folder;
     std::vector<BackupManifestEntry> m_entries;
+    // (domain, path) -> the first entry of m_entries with them: a view looks
+    // up hundreds of files in a manifest of hundreds of thousands.
+    QHash<QString, size_t> m_byPath;
     int m_refused = 0;
 };

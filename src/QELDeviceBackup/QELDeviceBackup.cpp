@@ -203,6 +203,7 @@ void QELDeviceBackup::_produceSuccesfullBackupEvent(QELDeviceBackupCompleteArgum
         std::lock_guard lock(m_lookupMutex);
         m_backupListing.reset();
     }
+    m_readSession.reset();
     arguments.setSuccessfull(true);
     m_hasBackUpBeenPerformed = true;
     m_isBackUpInProgress = false;

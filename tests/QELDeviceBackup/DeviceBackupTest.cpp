@@ -571,8 +571,9 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
                 QByteArrayLiteral("Documents/Contacts.sqlite"))
         .record(QByteArrayLiteral("AppDomain-net.whatsapp.WhatsApp"),
                 QByteArrayLiteral("Documents/Contacts.sqlite"))
+        // Not empty: an empty file has no stored file and is answered empty.
         .record(QByteArrayLiteral("HomeDomain"),
-                QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"));
+                QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"), 0x81A4, 4096);
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdb"), records.manifest()));
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdx"), records.index()));
     ASSERT_TRUE(
@@ -601,6 +602,53 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
     ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"),
                                  QVariantMap{{QStringLiteral("IsEncrypted"), true}}));
     EXPECT_TRUE(backup.GetPathToDataOfType(5).isNull());
+}
+
+// A plain backup's manifest is read once for the backup object: no lookup,
+// found or not, runs the tool (here one that always fails), so asking for
+// every data type of a backup without most of them costs one reading.
+TEST_F(DeviceBackup, PlainBackupLookupsReadTheManifestOnceWithoutTheTool)
+{
+    FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
+    m_tool.executablePath = failing.path();
+    const QString udid = QStringLiteral("plain-db-phone");
+    ManifestDbBackupBuilder builder(backupFolder(udid));
+    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), "messages")
+        .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), "wal")
+        .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/a.jpg"),
+              "picture")
+        .directory(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS"));
+    for (int i = 0; i < 2000; ++i)
+        builder.file(QStringLiteral("CameraRollDomain"),
+                     QStringLiteral("Media/DCIM/100APPLE/IMG_%1.JPG").arg(i), "photo");
+    builder.write();
+    QELDeviceBackup backup(m_tool);
+    backup.setDeviceUID(udid);
+
+    for (int type = 0; type <= 15; ++type) {
+        SCOPED_TRACE(type);
+        const QString path = backup.GetPathToDataOfType(type);
+        if (type == 5) {
+            EXPECT_EQ(readFixtureFile(path), QByteArray("messages"));
+            EXPECT_EQ(readFixtureFile(path + QStringLiteral("-wal")), QByteArray("wal"));
+            EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-shm")));
+            continue;
+        }
+        EXPECT_TRUE(path.isNull());
+        EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    }
+    EXPECT_EQ(readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
+                  QStringLiteral("Library/SMS/Attachments/ab/a.jpg"), QStringLiteral("MediaDomain"))),
+              QByteArray("picture"));
+    EXPECT_TRUE(backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS"), QString())
+                    .isNull());
+    EXPECT_TRUE(backup
+                    .GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/none.jpg"),
+                                                      QStringLiteral("MediaDomain"))
+                    .isNull());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    EXPECT_EQ(backup.GetAllFilesInDomain(QStringLiteral("CameraRollDomain")).size(), 2000);
+    EXPECT_TRUE(failing.runs().isEmpty()) << failing.runs().join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(DeviceBackup, PasswordTest)
