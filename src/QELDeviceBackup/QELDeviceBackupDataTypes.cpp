@@ -1,6 +1,11 @@
 // The lookups of QELDeviceBackup: backed-up files by data type, by path and by domain.
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +15,7 @@
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
 #include "BackupReadSession.h"
+#include "DescriptorWrite.h"
 #include "ParallelFor.h"
 #include "EncryptedBackup.h"
 #include "Locations.h"
@@ -104,6 +110,55 @@ QString copyToNewLocalFolder(const QString& source, const QString& name)
     return target;
 }
 
+// Copies a stored file to a new private file (0600), letting the kernel move
+// the bytes; a partial copy is removed.
+bool copyStoredFile(const QString& source, const QString& target)
+{
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const QByteArray targetName = QFile::encodeName(target);
+    const int out =
+        ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    bool kernelCopies = true;
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t moved = -1;
+        if (kernelCopies) {
+            moved = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS
+                              || errno == EOPNOTSUPP)) {
+                kernelCopies = false;
+                continue;
+            }
+        } else {
+            moved = ::read(in, buffer, sizeof buffer);
+            if (moved > 0 && !writeAllToDescriptor(out, buffer, moved))
+                moved = -1;
+        }
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved <= 0) {
+            ok = moved == 0;
+            break;
+        }
+    }
+    const int saved = errno;
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(targetName.constData());
+        errno = saved;
+    }
+    return ok;
+}
+
 // Writes one file of an opened backup to `target`: decrypted, or copied
 // as it is stored; an empty file the device stored nothing for is empty.
 bool writeEntry(const OpenedBackup& opened, const BackupManifestEntry& entry, const QString& target,
@@ -128,11 +183,11 @@ bool writeEntry(const OpenedBackup& opened, const BackupManifestEntry& entry, co
                      .arg(entry.backupFile, entry.relativePath, entry.domain);
         return false;
     }
-    if (!QFile::copy(stored, target)) {
-        *error = QStringLiteral("Cannot copy %1 to %2.").arg(stored, target);
+    if (!copyStoredFile(stored, target)) {
+        *error = QStringLiteral("Cannot copy %1 to %2: %3")
+                     .arg(stored, target, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     return true;
 }
 
