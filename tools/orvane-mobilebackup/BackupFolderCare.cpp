@@ -170,16 +170,45 @@ int BackupFolderCare::tidy(const QString& rootPath, const QString& udid)
     const QDir root(rootPath);
     const QString newPrefix = QLatin1Char('.') + udid + QStringLiteral("-new-");
     const QString oldPrefix = QLatin1Char('.') + udid + QStringLiteral("-old-");
+    const QString snapshotPrefix = QLatin1Char('.') + udid + QStringLiteral("-snap-");
     QStringList leftovers;
     // The names a run makes: the prefix and six characters of a temporary
     // name. Anything else is not ours to remove.
     for (const QString& name : root.entryList(
-             {newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*')},
+             {newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*'),
+              snapshotPrefix + QLatin1Char('*')},
              QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (name.size() == newPrefix.size() + 6)
+        const qsizetype prefix =
+            name.startsWith(snapshotPrefix) ? snapshotPrefix.size() : newPrefix.size();
+        if (name.size() == prefix + 6)
             leftovers.append(name);
     }
     const QString backup = root.filePath(udid);
+    // A snapshot is there only while a real device's backup is made in place
+    // and not yet finished: the run was stopped, and what is under the
+    // device's name is neither the previous backup nor a new one.
+    for (const QString& name : leftovers) {
+        const QFileInfo snapshot(root.filePath(name));
+        if (!name.startsWith(snapshotPrefix) || !snapshot.isDir() || snapshot.isSymLink())
+            continue;
+        const QFileInfo changed(backup);
+        const QString aside = unusedName(rootPath, oldPrefix);
+        if ((changed.exists() || changed.isSymLink())
+            && (aside.isEmpty() || !QDir().rename(backup, aside)))
+            break;
+        if (!QDir().rename(snapshot.filePath(), backup)) {
+            if (!aside.isEmpty())
+                QDir().rename(aside, backup);
+            break;
+        }
+        leftovers.removeOne(name);
+        if (!aside.isEmpty())
+            leftovers.append(QFileInfo(aside).fileName());
+        ToolOutput::error(QStringLiteral("Put back the previous backup of %1 in place of the one "
+                                         "a run cut short had left changed.")
+                              .arg(udid));
+        break;
+    }
     const QFileInfo backupInfo(backup);
     if (!backupInfo.exists() && !backupInfo.isSymLink()) {
         // A run stopped while neither backup was under the device's name.

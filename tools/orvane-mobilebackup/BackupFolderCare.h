@@ -6,14 +6,17 @@
 // builds a device's new backup in a hidden "-new-" folder beside the old one
 // and, where the file system cannot exchange two names, moves the old one
 // aside into a hidden "-old-" folder first; a kill between the steps leaves
-// these behind. Every run of the tool holds a shared lock of the backup
+// these behind. A real device's backup, which idevicebackup2 changes in place,
+// is kept meanwhile as a hard-link snapshot in a hidden "-snap-" folder. Every run of the tool holds a shared lock of the backup
 // folder while it works; only a run that can take the lock exclusively tidies
 // up, so no run removes another's staging folder.
 class BackupFolderCare {
 public:
-    // Takes the lock; when no other run works in the folder, first puts a
-    // moved-aside previous backup of the device back where its backup is
-    // missing and removes the device's other "-new-" and "-old-" folders.
+    // Takes the lock; when no other run works in the folder, first puts back
+    // a snapshot of the previous backup in place of one a stopped run left
+    // changed, or a whole backup left beside its place where the backup is
+    // missing, and removes the device's other "-new-", "-old-" and "-snap-"
+    // folders.
     BackupFolderCare(const QString& backupRoot, const QString& udid);
     ~BackupFolderCare();
     BackupFolderCare(const BackupFolderCare&) = delete;
