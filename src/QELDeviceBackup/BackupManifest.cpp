@@ -226,6 +226,9 @@ bool BackupManifest::readMbdb(QString* error)
         entry.protectionClass = record.protectionClass;
         entry.dataHash = record.dataHash.value_or(QByteArray());
         entry.linkTarget = record.linkTarget.value_or(QString());
+        // Of an encrypted backup (iOS 9 and older): the file's protection
+        // class (4 bytes, little-endian) and its wrapped key.
+        entry.encryptionKey = record.encryptionKey.value_or(QByteArray());
         if (accept(&entry))
             m_entries.push_back(std::move(entry));
     }

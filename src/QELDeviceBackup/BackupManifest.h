@@ -27,8 +27,9 @@ struct BackupManifestEntry {
     uint8_t protectionClass = 0;
     QByteArray dataHash;
     QString linkTarget;
-    // Of a device-encrypted Manifest.db backup: the file's key, a 4-byte
-    // little-endian protection class and the wrapped key ("EncryptionKey").
+    // Of a device-encrypted backup: the file's key, a 4-byte little-endian
+    // protection class and the wrapped key (Manifest.db "EncryptionKey", or
+    // the Manifest.mbdb record's encryption key field).
     QByteArray encryptionKey;
 };
 

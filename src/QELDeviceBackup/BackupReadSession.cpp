@@ -91,10 +91,9 @@ std::shared_ptr<const OpenedBackup> BackupReadSession::read(const QString& folde
     auto opened = std::make_shared<OpenedBackup>();
     const QVariantMap plist = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
     const bool encrypted = isTrue(plist.value(QStringLiteral("IsEncrypted")));
-    const bool deviceEncrypted = !plist.contains(kToolEncryption)
-        && ((encrypted && BackupManifest::generationOf(folder)
-                 == BackupManifest::Generation::ManifestDb)
-            || manifestDbIsCiphertext(folder));
+    // Either generation: the key bag opens the files of both.
+    const bool deviceEncrypted =
+        !plist.contains(kToolEncryption) && (encrypted || manifestDbIsCiphertext(folder));
     if (deviceEncrypted) {
         opened->kind = OpenedBackup::Kind::DeviceEncrypted;
         if (!password) {

@@ -101,6 +101,17 @@ EncryptedBackup::Status EncryptedBackup::openWith(const QString& folder, const U
     case BackupKeyBag::UnlockResult::Damaged:
         return Status::Unreadable;
     }
+    if (BackupManifest::generationOf(folder) == BackupManifest::Generation::Mbdb) {
+        // iOS 9 and older: the manifest is in the clear, and each of its
+        // records carries its file's wrapped key.
+        std::optional<BackupManifest> manifest = BackupManifest::load(folder, &reason);
+        if (!manifest) {
+            *error = QStringLiteral("The backup's Manifest.mbdb cannot be read: %1").arg(reason);
+            return Status::Unreadable;
+        }
+        opened->emplace(EncryptedBackup(std::move(*bag), std::move(*manifest)));
+        return Status::Opened;
+    }
     const QByteArray manifestKeyStored = plist.value(kManifestKey).toByteArray();
     const std::optional<QByteArray> manifestKey = bag->unwrapStoredKey(manifestKeyStored, &reason);
     if (!manifestKey) {

@@ -186,6 +186,63 @@ TEST_P(EncryptedBackup, PasswordTestPassesOnlyWithThePassword)
                                    + QStringLiteral("/com.apple.springboard.plist")));
 }
 
+// A device of iOS 9 or older encrypts its backup in the Manifest.mbdb
+// generation: the same key bag (without the SHA-256 step), the manifest in the
+// clear, each record with its file's protection class and wrapped key, files
+// stored flat. Its files decrypt, through the tool and in this process, and
+// its password is tested the same way.
+TEST_P(EncryptedBackup, TheManifestMbdbGenerationDecryptsAndTestsItsPassword)
+{
+    const QString udid = QStringLiteral("ios9-phone");
+    ASSERT_TRUE(writerFor(udid, GetParam()).mbdbGeneration().write());
+    ASSERT_TRUE(QFileInfo::exists(backupFolder(udid) + QStringLiteral("/Manifest.mbdb")));
+    const QString out = Locations::makeScratchFolder(QStringLiteral("test-out"));
+    for (const FixtureFile& file : deviceFiles()) {
+        SCOPED_TRACE(file.relativePath.toStdString());
+        const ToolRun run =
+            runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid},
+                          withPassword(GetParam(), out));
+        ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+        EXPECT_TRUE(readFixtureFile(out + QLatin1Char('/')
+                                    + file.relativePath.section(QLatin1Char('/'), -1))
+                    == file.content);
+    }
+    // Its clear manifest lists without the password, as it always did.
+    const ToolRun listing =
+        runBackupTool({"--list", "--source", udid, "--target", udid}, withPassword(std::nullopt));
+    EXPECT_EQ(listing.exitCode, 0) << listing.output().constData();
+    EXPECT_EQ(QString::fromUtf8(listing.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(),
+              deviceFiles().size());
+
+    using Result = QELDeviceBackupBrowser::PasswordTestResult;
+    auto test = [&](const std::optional<QString>& password) {
+        return QELDeviceBackupBrowser::
+            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                kPasswordTestFile, udid, password, kHome);
+    };
+    EXPECT_EQ(test(GetParam()), Result::Passed);
+    EXPECT_EQ(test(GetParam() + QStringLiteral("x")), Result::WrongPassword);
+    EXPECT_EQ(test(std::nullopt), Result::WrongPassword);
+    const ToolRun wrong = runBackupTool({"--extract", kPasswordTestFile, "-s", udid},
+                                        withPassword(GetParam() + QStringLiteral("?")));
+    EXPECT_EQ(wrong.exitCode, 3);
+    EXPECT_TRUE(wrong.err.contains("password is not correct")) << wrong.output().constData();
+
+    QELDeviceBackup backup;
+    backup.setDeviceUID(udid);
+    backup.setPassword(GetParam());
+    const QString messages = backup.GetPathToDataOfType(5);
+    EXPECT_TRUE(readFixtureFile(messages) == EncryptedBackupWriter::generatedContent(kHome, "sms", 1'500'001));
+    EXPECT_EQ(readFixtureFile(messages + QStringLiteral("-wal")), QByteArray(32, 'w'));
+    EXPECT_EQ(readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
+                  QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
+                  QStringLiteral("MediaDomain"))),
+              QByteArray(70000, '\xD8'));
+    backup.setPassword(GetParam() + QStringLiteral("x"));
+    EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+}
+
 // The categories' lookups answer decrypted private copies (with a database's
 // companions) and leave nothing decrypted in the backup folder.
 TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)

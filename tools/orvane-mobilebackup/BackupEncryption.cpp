@@ -92,10 +92,14 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
     const bool encrypted = isEncrypted.typeId() == QMetaType::Bool ? isEncrypted.toBool() : isEncrypted.toLongLong() == 1;
     const QVariantMap description = manifestPlist.value(kDescriptionKey).toMap();
 
-    if (encrypted && description.isEmpty() && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
+    const bool clearManifest = BackupManifest::generationOf(folder) == BackupManifest::Generation::Mbdb;
+    const bool noPassword = !password && passwordKey.isEmpty();
+    // The manifest of iOS 9 and older is in the clear: it lists without the password.
+    if (encrypted && description.isEmpty() && !(clearManifest && noPassword && !needContent)) {
         // The device encrypted it: without the password not even the
-        // manifest can be read.
-        if (!password && passwordKey.isEmpty()) {
+        // manifest (of iOS 10 and later) or the files (of iOS 9 and older)
+        // can be read.
+        if (noPassword) {
             refused = true;
             *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
             return std::nullopt;
@@ -122,13 +126,6 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
     OpenedBackup backup{std::move(*manifest), encrypted, std::nullopt, std::nullopt};
     if (!encrypted)
         return backup;
-    if (description.isEmpty()) {
-        if (needContent) {
-            *error = QStringLiteral("This backup was encrypted by the device itself; its files cannot be decrypted yet.");
-            return std::nullopt;
-        }
-        return backup;
-    }
     if (password) {
         backup.cipher = BackupCipher::unlock(description, *password, error, &refused);
         if (!backup.cipher)
