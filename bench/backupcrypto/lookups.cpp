@@ -48,8 +48,7 @@ constexpr int64_t kAttachmentSize = 60 * 1024;
 
 // The files of the backup: the categories' databases, the attachments, and
 // as many photos as it takes to reach `files`.
-template <typename AddFile>
-void describe(int files, int attachments, AddFile add)
+template <typename AddFile> void describe(int files, int attachments, AddFile add)
 {
     const QList<QPair<QString, QString>> databases{
         {kHome, QStringLiteral("Library/AddressBook/AddressBook.sqlitedb")},
@@ -59,7 +58,8 @@ void describe(int files, int attachments, AddFile add)
         {kHome, QStringLiteral("Library/Voicemail/voicemail.db")},
         {kHome, QStringLiteral("Library/CallHistoryDB/CallHistory.storedata")},
         {kHome, QStringLiteral("Library/Safari/Bookmarks.db")},
-        {QStringLiteral("AppDomainGroup-group.com.apple.notes"), QStringLiteral("NoteStore.sqlite")},
+        {QStringLiteral("AppDomainGroup-group.com.apple.notes"),
+         QStringLiteral("NoteStore.sqlite")},
     };
     for (const auto& database : databases)
         add(database.first, database.second, int64_t(256 * 1024));
@@ -67,7 +67,16 @@ void describe(int files, int attachments, AddFile add)
         add(kMedia, attachmentPath(i), kAttachmentSize);
     for (int i = 0; i < files - attachments - databases.size(); ++i)
         add(QStringLiteral("CameraRollDomain"),
-            QStringLiteral("Media/DCIM/%1APPLE/IMG_%2.HEIC").arg(100 + i / 1000).arg(i), int64_t(512));
+            QStringLiteral("Media/DCIM/%1APPLE/IMG_%2.HEIC").arg(100 + i / 1000).arg(i),
+            int64_t(512));
+}
+
+// Removes the private folder of one answer (and nothing else).
+void removeAnswer(const QString& path)
+{
+    const QString folder = path.section(QLatin1Char('/'), 0, -2);
+    if (!path.isEmpty() && folder.startsWith(Locations::temporaryFolder() + QLatin1Char('/')))
+        QDir(folder).removeRecursively();
 }
 
 struct Figures {
@@ -98,7 +107,8 @@ Figures lookups(const QString& udid, const std::optional<QString>& password, int
     for (int i = 0; i < 20; ++i) {
         start = Clock::now();
         figures.ok = figures.ok
-            && !backup.GetPathForDeviceFileNameInDomain(attachmentPath(i * 17 % attachments), kMedia)
+            && !backup
+                    .GetPathForDeviceFileNameInDomain(attachmentPath(i * 17 % attachments), kMedia)
                     .isEmpty();
         figures.later.push_back(msSince(start));
     }
@@ -111,7 +121,7 @@ Figures lookups(const QString& udid, const std::optional<QString>& password, int
     figures.ok = figures.ok
         && std::none_of(paths.begin(), paths.end(), [](const QString& p) { return p.isEmpty(); });
     for (const QString& path : paths)
-        QDir(path.section(QLatin1Char('/'), 0, -2)).removeRecursively();
+        removeAnswer(path);
     QStringList single;
     start = Clock::now();
     for (const BackupFileRequest& file : files)
@@ -119,7 +129,7 @@ Figures lookups(const QString& udid, const std::optional<QString>& password, int
     figures.oneByOne = msSince(start);
     for (const QString& path : single) {
         figures.ok = figures.ok && QFile(path).size() == kAttachmentSize;
-        QDir(path.section(QLatin1Char('/'), 0, -2)).removeRecursively();
+        removeAnswer(path);
     }
     return figures;
 }
@@ -177,6 +187,8 @@ int main(int argc, char** argv)
     }
     plain.write();
 
+    std::printf("written; looking up ...\n");
+    std::fflush(stdout);
     const auto keys = std::make_shared<BackupKeyCache>();
     const BackupToolSettings tool{QString(), {}, keys};
     const Figures encrypted = lookups(encryptedUdid, password, attachments, tool);

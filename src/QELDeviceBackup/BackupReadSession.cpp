@@ -100,8 +100,8 @@ std::shared_ptr<const OpenedBackup> BackupReadSession::read(const QString& folde
             opened->status = EncryptedBackup::Status::WrongPassword;
             opened->reason = QStringLiteral("The backup is encrypted and no password was given.");
         } else {
-            opened->status =
-                EncryptedBackup::open(folder, *password, &opened->encrypted, &opened->reason, &keys);
+            opened->status = EncryptedBackup::open(folder, *password, &opened->encrypted,
+                                                   &opened->reason, &keys);
         }
         return opened;
     }

@@ -34,9 +34,9 @@ public:
 
     // Opens the backup in `folder`: unlocks its key bag, decrypts Manifest.db
     // into a private file of the program's temporary folder, reads it and
-    // removes the copy (or reads its Manifest.mbdb). Fills `opened` only with Status::Opened; otherwise
-    // `error` says why.
-    // With `keys`, the password's key is taken from (or derived once into) it.
+    // removes the copy (or reads its Manifest.mbdb). Fills `opened` only with Status::Opened;
+    // otherwise `error` says why. With `keys`, the password's key is taken from (or derived once
+    // into) it.
     static Status open(const QString& folder, const QString& password,
                        std::optional<EncryptedBackup>* opened, QString* error,
                        BackupKeyCache* keys = nullptr);

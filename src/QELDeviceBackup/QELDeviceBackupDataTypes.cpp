@@ -16,10 +16,10 @@
 #include "BackupPathRules.h"
 #include "BackupReadSession.h"
 #include "DescriptorWrite.h"
-#include "ParallelFor.h"
 #include "EncryptedBackup.h"
 #include "Locations.h"
 #include "Log.h"
+#include "ParallelFor.h"
 #include "Plist.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
@@ -118,8 +118,7 @@ bool copyStoredFile(const QString& source, const QString& target)
     if (in < 0)
         return false;
     const QByteArray targetName = QFile::encodeName(target);
-    const int out =
-        ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int out = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0) {
         ::close(in);
         return false;
@@ -131,8 +130,8 @@ bool copyStoredFile(const QString& source, const QString& target)
         ssize_t moved = -1;
         if (kernelCopies) {
             moved = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS
-                              || errno == EOPNOTSUPP)) {
+            if (moved < 0
+                && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
                 kernelCopies = false;
                 continue;
             }
@@ -238,7 +237,8 @@ std::optional<QELDeviceBackup::InProcessAnswer> QELDeviceBackup::answerInProcess
             const BackupManifestEntry* companion = manifest->find(domain, relativePath + suffix);
             if (companion && companion->kind == BackupManifestEntry::Kind::File
                 && !writeEntry(opened, *companion, local + suffix, &reason))
-                qCInfo(lcOrvane).noquote() << "Cannot copy a companion out of the backup:" << reason;
+                qCInfo(lcOrvane).noquote()
+                    << "Cannot copy a companion out of the backup:" << reason;
         }
     }
     return InProcessAnswer{local, LookupErrorKind::None, QString()};
@@ -319,8 +319,8 @@ QString QELDeviceBackup::GetPathToDataOfType(int type)
     }
     // From the backup read once for the connection, without the tool.
     const std::shared_ptr<const OpenedBackup> opened = openedBackup();
-    if (const std::optional<InProcessAnswer> answer = answerInProcess(
-            *opened, element->relativeDevicePath(), element->domain(), true)) {
+    if (const std::optional<InProcessAnswer> answer =
+            answerInProcess(*opened, element->relativeDevicePath(), element->domain(), true)) {
         setLastLookupError(answer->error, answerDetail(*answer, detail));
         return answer->path;
     }
@@ -349,8 +349,9 @@ void QELDeviceBackup::setLastLookupError(LookupErrorKind kind, const QString& de
     m_lastLookupError = LookupError{kind, detail};
 }
 
-QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(
-    const OpenedBackup& opened, const QString& relativePath, const QString& domain) const
+QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const OpenedBackup& opened,
+                                                                      const QString& relativePath,
+                                                                      const QString& domain) const
 {
     // The manifest was read once for the connection: telling why costs a lookup.
     const BackupManifest* manifest = opened.readableManifest();
@@ -592,7 +593,7 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
     // 2. The tool's file-name run.
     const QString stored = toolMayFind
         ? QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
-              path, deviceUID(), secret, inDomain, m_tool)
+            path, deviceUID(), secret, inDomain, m_tool)
         : QString();
     if (!stored.isEmpty()) {
         const QString copy =
@@ -636,8 +637,8 @@ QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QSt
         const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
         for (const BackupManifestEntry& entry : manifest->entries()) {
             if (entry.kind == BackupManifestEntry::Kind::File && entry.domain == inDomain)
-                items.append(QELDeviceBackupListingItem(entry.relativePath, entry.backupFile,
-                                                        entry.domain));
+                items.append(
+                    QELDeviceBackupListingItem(entry.relativePath, entry.backupFile, entry.domain));
         }
         return items;
     }

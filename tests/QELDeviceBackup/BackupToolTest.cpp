@@ -353,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(Points, BackupToolKill,
 // the next run's tidy-up, with nothing beside it.
 struct FailedRenameCase {
     const char* name;
-    const char* failing; // ORVANE_BACKUP_FAIL_RENAME
+    const char* failing;    // ORVANE_BACKUP_FAIL_RENAME
     bool previousAtItsName; // right after the failed run
     bool newBackupKept;     // after the next run's tidy-up; false: the previous one
 };
@@ -402,12 +402,12 @@ TEST_P(BackupToolFailedRename, LeavesTheWholePreviousBackupOrBoth)
               QStringList{phone.udid()});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, BackupToolFailedRename,
-    ::testing::Values(FailedRenameCase{"MoveAside", "aside", true, false},
-                      FailedRenameCase{"MoveIn", "final", true, false},
-                      FailedRenameCase{"MoveInAndPutBack", "final,back", false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, BackupToolFailedRename,
+                         ::testing::Values(FailedRenameCase{"MoveAside", "aside", true, false},
+                                           FailedRenameCase{"MoveIn", "final", true, false},
+                                           FailedRenameCase{"MoveInAndPutBack", "final,back", false,
+                                                            true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // What an older run could leave: the previous backup's folder emptied part-way
 // beside a whole new one, and neither under the device's name. The whole one
@@ -423,8 +423,8 @@ TEST_F(BackupTool, TidyingPutsBackTheWholeBackupNotAnEmptiedOne)
     ASSERT_TRUE(QDir().rename(folder, root.filePath(QStringLiteral(".emptied-phone-new-Qx81Zp"))));
     ASSERT_TRUE(root.mkpath(QStringLiteral(".emptied-phone-old-a1B2c3/4f")));
     // A staging folder of a run that stopped while it copied files.
-    ASSERT_TRUE(writeFixtureFile(root.filePath(QStringLiteral(".emptied-phone-new-zzzzzz/ab")),
-                                 "partial"));
+    ASSERT_TRUE(
+        writeFixtureFile(root.filePath(QStringLiteral(".emptied-phone-new-zzzzzz/ab")), "partial"));
 
     const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
     ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();

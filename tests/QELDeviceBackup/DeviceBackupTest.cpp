@@ -1,6 +1,5 @@
-#include <thread>
-
 #include <csignal>
+#include <thread>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -408,7 +407,8 @@ struct LeftToolCase {
 
 void PrintTo(const LeftToolCase& c, std::ostream* os) { *os << c.name; }
 
-class LeftBackupTool : public DeviceBackup, public ::testing::WithParamInterface<LeftToolCase> {};
+class LeftBackupTool : public DeviceBackup,
+                       public ::testing::WithParamInterface<LeftToolCase> {};
 
 char processState(const QString& pid)
 {
@@ -423,14 +423,15 @@ TEST_P(LeftBackupTool, IsNoOtherBackupToWaitFor)
     useDevices({phone});
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
     const QString name = QStringLiteral("left-%1").arg(getpid());
-    FakeProgram left(name, "case \"$*\" in *quick*) exit 0 ;; *stop*) kill -STOP $$ ;; esac\n"
-                           "sleep 600\n");
+    FakeProgram left(name,
+                     "case \"$*\" in *quick*) exit 0 ;; *stop*) kill -STOP $$ ;; esac\n"
+                     "sleep 600\n");
     const QString pidFile = left.folder() + QStringLiteral("/left.pid");
     QProcess holder;
     holder.setChildProcessModifier([] { ::setpgid(0, 0); });
-    holder.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
-                                             QString::fromLatin1(GetParam().holder), left.path(),
-                                             pidFile});
+    holder.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QString::fromLatin1(GetParam().holder), left.path(), pidFile});
     ASSERT_TRUE(holder.waitForStarted());
     const auto stopHolder = qScopeGuard([&] {
         ::kill(-static_cast<pid_t>(holder.processId()), SIGKILL);
@@ -637,11 +638,12 @@ TEST_F(DeviceBackup, PlainBackupLookupsReadTheManifestOnceWithoutTheTool)
         EXPECT_TRUE(path.isNull());
         EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
     }
-    EXPECT_EQ(readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
-                  QStringLiteral("Library/SMS/Attachments/ab/a.jpg"), QStringLiteral("MediaDomain"))),
-              QByteArray("picture"));
-    EXPECT_TRUE(backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS"), QString())
-                    .isNull());
+    EXPECT_EQ(
+        readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/ab/a.jpg"), QStringLiteral("MediaDomain"))),
+        QByteArray("picture"));
+    EXPECT_TRUE(
+        backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS"), QString()).isNull());
     EXPECT_TRUE(backup
                     .GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/none.jpg"),
                                                       QStringLiteral("MediaDomain"))

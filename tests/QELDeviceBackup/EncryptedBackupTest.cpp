@@ -9,8 +9,8 @@
 #include <QFileInfo>
 
 #include "BackupFixtures.h"
-#include "DeviceBackupTestSupport.h"
 #include "BackupKeyCache.h"
+#include "DeviceBackupTestSupport.h"
 #include "EncryptedBackup.h"
 #include "EncryptedBackupWriter.h"
 #include "Locations.h"
@@ -232,7 +232,8 @@ TEST_P(EncryptedBackup, TheManifestMbdbGenerationDecryptsAndTestsItsPassword)
     backup.setDeviceUID(udid);
     backup.setPassword(GetParam());
     const QString messages = backup.GetPathToDataOfType(5);
-    EXPECT_TRUE(readFixtureFile(messages) == EncryptedBackupWriter::generatedContent(kHome, "sms", 1'500'001));
+    EXPECT_TRUE(readFixtureFile(messages)
+                == EncryptedBackupWriter::generatedContent(kHome, "sms", 1'500'001));
     EXPECT_EQ(readFixtureFile(messages + QStringLiteral("-wal")), QByteArray(32, 'w'));
     EXPECT_EQ(readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
                   QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
@@ -333,8 +334,8 @@ TEST(EncryptedBackupSession, LookupsDecryptInProcessWithoutTheTool)
         writer.file(QStringLiteral("MediaDomain"), path, QByteArray(1000 + i, char('a' + i % 26)));
         attachments.append({path, QStringLiteral("MediaDomain")});
     }
-    attachments.insert(7, {QStringLiteral("Library/SMS/Attachments/zz/none.jpg"),
-                           QStringLiteral("MediaDomain")});
+    attachments.insert(
+        7, {QStringLiteral("Library/SMS/Attachments/zz/none.jpg"), QStringLiteral("MediaDomain")});
     ASSERT_TRUE(writer.rounds(50, 5).write());
     FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
     const auto keys = std::make_shared<BackupKeyCache>();
@@ -354,7 +355,10 @@ TEST(EncryptedBackupSession, LookupsDecryptInProcessWithoutTheTool)
             EXPECT_TRUE(paths.at(i).isNull());
             continue;
         }
-        const int n = attachments.at(i).path.section(QLatin1Char('_'), -1).section(QLatin1Char('.'), 0, 0).toInt();
+        const int n = attachments.at(i)
+                          .path.section(QLatin1Char('_'), -1)
+                          .section(QLatin1Char('.'), 0, 0)
+                          .toInt();
         EXPECT_EQ(readFixtureFile(paths.at(i)), QByteArray(1000 + n, char('a' + n % 26)));
     }
     EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);

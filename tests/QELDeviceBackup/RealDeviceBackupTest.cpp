@@ -175,9 +175,9 @@ QMap<QString, QByteArray> folderContents(const QString& folder)
 // changed that backup in place part-way.
 struct InPlaceCase {
     const char* name;
-    QByteArray end;      // the stand-in's last lines
-    int stopTool;        // 0, or the signal the tool gets while the stand-in waits
-    bool newBackupKept;  // false: the previous one is back
+    QByteArray end;     // the stand-in's last lines
+    int stopTool;       // 0, or the signal the tool gets while the stand-in waits
+    bool newBackupKept; // false: the previous one is back
 };
 
 void PrintTo(const InPlaceCase& c, std::ostream* os) { *os << c.name; }
@@ -204,17 +204,24 @@ TEST_P(InPlaceBackup, LeavesThePreviousBackupWholeUnlessTheNewOneIsFinished)
     // What idevicebackup2 does to a backup it updates: removes files, writes
     // the ones it replaces as new files, rewrites the manifest and
     // Status.plist in place.
-    script("echo \"$@\" > \"$FAKE_LOG\"\n"
-           "d=\"$4/$2\"\n"
-           "rm -f \"$d/" + stored("Library/Notes/notes.sqlite") + "\"\n"
-           "rm -f \"$d/" + stored("Library/SMS/sms.db") + "\"\n"
-           "echo newer messages > \"$d/" + stored("Library/SMS/sms.db") + "\"\n"
-           "mkdir -p \"$d/ff\" && echo added > \"$d/ff/ffffffffffffffffffffffffffffffffffffffff\"\n"
-           "echo half-written > \"$d/Manifest.db\"\n"
-           "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>new</string>"
-           "</dict></plist>' > \"$d/Status.plist\"\n"
-           "touch \"$FAKE_LOG.changed\"\n"
-           + c.end);
+    script(
+        "echo \"$@\" > \"$FAKE_LOG\"\n"
+        "d=\"$4/$2\"\n"
+        "rm -f \"$d/"
+        + stored("Library/Notes/notes.sqlite")
+        + "\"\n"
+          "rm -f \"$d/"
+        + stored("Library/SMS/sms.db")
+        + "\"\n"
+          "echo newer messages > \"$d/"
+        + stored("Library/SMS/sms.db")
+        + "\"\n"
+          "mkdir -p \"$d/ff\" && echo added > \"$d/ff/ffffffffffffffffffffffffffffffffffffffff\"\n"
+          "echo half-written > \"$d/Manifest.db\"\n"
+          "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>new</string>"
+          "</dict></plist>' > \"$d/Status.plist\"\n"
+          "touch \"$FAKE_LOG.changed\"\n"
+        + c.end);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(environment());
@@ -240,7 +247,8 @@ TEST_P(InPlaceBackup, LeavesThePreviousBackupWholeUnlessTheNewOneIsFinished)
         for (const QVariant& entry : GetProcessInfoList()) {
             const QStringList arguments = GetProcessArguments(
                 static_cast<pid_t>(entry.toMap().value(QStringLiteral("processID")).toLongLong()));
-            if (arguments.contains(QStringLiteral("sleep")) && arguments.contains(QStringLiteral("601")))
+            if (arguments.contains(QStringLiteral("sleep"))
+                && arguments.contains(QStringLiteral("601")))
                 return false;
         }
         return true;
@@ -248,11 +256,13 @@ TEST_P(InPlaceBackup, LeavesThePreviousBackupWholeUnlessTheNewOneIsFinished)
 
     // Any next run of the tool (here a listing) first puts back what a killed
     // run could not.
-    const ToolRun listing = runBackupTool({"--list", "--source", udid, "--target", udid}, environment());
+    const ToolRun listing =
+        runBackupTool({"--list", "--source", udid, "--target", udid}, environment());
     const QMap<QString, QByteArray> after = folderContents(folder);
     if (c.newBackupKept) {
         EXPECT_NE(after, previous);
-        EXPECT_EQ(readFixtureFile(folder + QLatin1Char('/') + QString::fromLatin1(stored("Library/SMS/sms.db"))),
+        EXPECT_EQ(readFixtureFile(folder + QLatin1Char('/')
+                                  + QString::fromLatin1(stored("Library/SMS/sms.db"))),
                   QByteArray("newer messages\n"));
     } else {
         EXPECT_EQ(listing.exitCode, 0) << listing.output().constData();

@@ -1,8 +1,7 @@
 #include <atomic>
-#include <thread>
-
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -132,11 +131,12 @@ TEST_P(ToolOutlivesNoProgram, TheToolEndsWithTheProgram)
     // The program below is this test run again: it finds the file through the environment.
     const char* kPidFile = "ORVANE_TEST_TOOL_PID_FILE";
     if (!qEnvironmentVariableIsSet(kPidFile))
-        qputenv(kPidFile, QStringLiteral("%1/orvane-tool-%2-%3.pid")
-                              .arg(QDir::tempPath())
-                              .arg(getpid())
-                              .arg(signal)
-                              .toLocal8Bit());
+        qputenv(kPidFile,
+                QStringLiteral("%1/orvane-tool-%2-%3.pid")
+                    .arg(QDir::tempPath())
+                    .arg(getpid())
+                    .arg(signal)
+                    .toLocal8Bit());
     const QString pidFile = qEnvironmentVariable(kPidFile);
     QFile::remove(pidFile);
     EXPECT_EXIT(

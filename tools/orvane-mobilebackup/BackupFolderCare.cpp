@@ -18,9 +18,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include "Plist.h"
-
 #include "ParallelFor.h"
+#include "Plist.h"
 #include "ToolOutput.h"
 
 BackupFolderCare::BackupFolderCare(const QString& backupRoot, const QString& udid)
@@ -122,8 +121,7 @@ void BackupFolderCare::removeFolder(const QString& path)
 
 QString BackupFolderCare::unusedName(const QString& folder, const QString& prefix)
 {
-    static const char kLetters[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString name = prefix;
         for (int i = 0; i < 6; ++i)
@@ -141,8 +139,10 @@ bool BackupFolderCare::holdsFinishedBackup(const QString& folder)
     const QFileInfo info(folder);
     if (!info.isDir() || info.isSymLink())
         return false;
-    const QString status =
-        Plist::readFile(folder + QStringLiteral("/Status.plist")).toMap().value(QStringLiteral("SnapshotState")).toString();
+    const QString status = Plist::readFile(folder + QStringLiteral("/Status.plist"))
+                               .toMap()
+                               .value(QStringLiteral("SnapshotState"))
+                               .toString();
     return status == QLatin1String("finished")
         && (QFileInfo(folder + QStringLiteral("/Manifest.mbdb")).isFile()
             || QFileInfo(folder + QStringLiteral("/Manifest.db")).isFile());

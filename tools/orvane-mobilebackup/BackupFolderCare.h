@@ -7,9 +7,9 @@
 // and, where the file system cannot exchange two names, moves the old one
 // aside into a hidden "-old-" folder first; a kill between the steps leaves
 // these behind. A real device's backup, which idevicebackup2 changes in place,
-// is kept meanwhile as a hard-link snapshot in a hidden "-snap-" folder. Every run of the tool holds a shared lock of the backup
-// folder while it works; only a run that can take the lock exclusively tidies
-// up, so no run removes another's staging folder.
+// is kept meanwhile as a hard-link snapshot in a hidden "-snap-" folder. Every run of the tool
+// holds a shared lock of the backup folder while it works; only a run that can take the lock
+// exclusively tidies up, so no run removes another's staging folder.
 class BackupFolderCare {
 public:
     // Takes the lock; when no other run works in the folder, first puts back

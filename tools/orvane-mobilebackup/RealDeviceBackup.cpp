@@ -1,17 +1,5 @@
 #include "RealDeviceBackup.h"
 
-#include "BackupFolderCare.h"
-#include "BackupPathRules.h"
-#include "DescriptorWrite.h"
-#include "Plist.h"
-#include "ToolOutput.h"
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -23,6 +11,18 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "BackupFolderCare.h"
+#include "BackupPathRules.h"
+#include "DescriptorWrite.h"
+#include "Plist.h"
+#include "ToolOutput.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ struct RunResult {
     bool started = false;
     bool succeeded = false;
     bool stopped = false; // asked to stop (SIGTERM, SIGINT) while it ran
-    QByteArray tail;   // the end of the output, for the failure test
+    QByteArray tail;      // the end of the output, for the failure test
 };
 
 // Runs idevicebackup2, passing its output on while it runs (so a long output
@@ -51,7 +51,8 @@ RunResult runIdeviceBackup2(const QStringList& arguments)
     RunResult result;
     const QString program = QStandardPaths::findExecutable(QStringLiteral("idevicebackup2"));
     if (program.isEmpty()) {
-        ToolOutput::out(QStringLiteral("idevicebackup2 is not installed (Debian package libimobiledevice-utils)."));
+        ToolOutput::out(QStringLiteral(
+            "idevicebackup2 is not installed (Debian package libimobiledevice-utils)."));
         return result;
     }
     QProcess process;
@@ -65,7 +66,8 @@ RunResult runIdeviceBackup2(const QStringList& arguments)
     });
     process.start(program, arguments);
     if (!process.waitForStarted(-1)) {
-        ToolOutput::out(QStringLiteral("Cannot start idevicebackup2: %1").arg(process.errorString()));
+        ToolOutput::out(
+            QStringLiteral("Cannot start idevicebackup2: %1").arg(process.errorString()));
         return result;
     }
     process.closeWriteChannel();
@@ -100,8 +102,8 @@ RunResult runIdeviceBackup2(const QStringList& arguments)
     }
     process.waitForFinished(-1);
     drain();
-    result.succeeded = !result.stopped && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
+    result.succeeded =
+        !result.stopped && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return result;
 }
 
@@ -109,8 +111,8 @@ bool looksLocked(const QByteArray& output)
 {
     const QByteArray text = output.toLower();
     // The device's own error, or lockdown's "password protected" (-17).
-    return text.contains("mberrordomain/208") || text.contains("error code -17") || text.contains("device locked")
-        || text.contains("passcode");
+    return text.contains("mberrordomain/208") || text.contains("error code -17")
+        || text.contains("device locked") || text.contains("passcode");
 }
 
 // Copies a file whole (the files idevicebackup2 may rewrite in place).
@@ -170,15 +172,18 @@ bool fillSnapshot(int from, int to, bool top)
         }
         if (S_ISDIR(info.st_mode)) {
             ok = ::mkdirat(to, name, 0700) == 0;
-            const int below = ok ? ::openat(from, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
-            const int belowCopy = ok ? ::openat(to, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+            const int below =
+                ok ? ::openat(from, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+            const int belowCopy =
+                ok ? ::openat(to, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
             ok = below >= 0 && belowCopy >= 0 && fillSnapshot(below, belowCopy, false);
             if (below >= 0)
                 ::close(below);
             if (belowCopy >= 0)
                 ::close(belowCopy);
         } else if (S_ISREG(info.st_mode)) {
-            const bool storedFile = !top || BackupPathRules::isBackupFileName(QString::fromLocal8Bit(name));
+            const bool storedFile =
+                !top || BackupPathRules::isBackupFileName(QString::fromLocal8Bit(name));
             ok = storedFile && ::linkat(from, name, to, name, 0) == 0;
             // A file system without hard links gets a copy.
             if (!ok)
@@ -207,8 +212,10 @@ QString keepPreviousBackup(const QString& backupRoot, const QString& udid, const
         BackupFolderCare::unusedName(backupRoot, QLatin1Char('.') + udid + QStringLiteral("-new-"));
     if (staging.isEmpty() || !QDir().mkdir(staging))
         return {};
-    const int from = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    const int to = ::open(QFile::encodeName(staging).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int from = ::open(QFile::encodeName(folder).constData(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int to = ::open(QFile::encodeName(staging).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     bool ok = from >= 0 && to >= 0 && fillSnapshot(from, to, true);
     if (from >= 0)
         ::close(from);
@@ -216,8 +223,9 @@ QString keepPreviousBackup(const QString& backupRoot, const QString& udid, const
         ok = ::fsync(to) == 0 && ok;
         ::close(to);
     }
-    const QString snapshot =
-        ok ? BackupFolderCare::unusedName(backupRoot, QLatin1Char('.') + udid + QStringLiteral("-snap-")) : QString();
+    const QString snapshot = ok ? BackupFolderCare::unusedName(
+                                 backupRoot, QLatin1Char('.') + udid + QStringLiteral("-snap-"))
+                                : QString();
     if (snapshot.isEmpty() || !backupRename(staging, snapshot, "snapshot")) {
         BackupFolderCare::removeFolder(staging);
         return {};
@@ -253,7 +261,8 @@ namespace RealDeviceBackup {
 int backUp(const QString& udid, const QString& backupRoot)
 {
     if (!QDir().mkpath(backupRoot)) {
-        ToolOutput::out(QStringLiteral("Backup failed: cannot create the backup folder %1.").arg(backupRoot));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: cannot create the backup folder %1.").arg(backupRoot));
         return 1;
     }
     // idevicebackup2 changes an existing backup in place: a run that fails
@@ -264,7 +273,9 @@ int backUp(const QString& udid, const QString& backupRoot)
     if (existing.isDir() && !existing.isSymLink()) {
         snapshot = keepPreviousBackup(backupRoot, udid, folder);
         if (snapshot.isEmpty()) {
-            ToolOutput::out(QStringLiteral("Backup failed: cannot keep a copy of the previous backup in %1 while the new one is made.").arg(backupRoot));
+            ToolOutput::out(QStringLiteral("Backup failed: cannot keep a copy of the previous "
+                                           "backup in %1 while the new one is made.")
+                                .arg(backupRoot));
             return 1;
         }
     }
@@ -273,15 +284,17 @@ int backUp(const QString& udid, const QString& backupRoot)
     sigemptyset(&stop.sa_mask);
     ::sigaction(SIGTERM, &stop, nullptr);
     ::sigaction(SIGINT, &stop, nullptr);
-    const RunResult run = runIdeviceBackup2({QStringLiteral("--udid"), udid, QStringLiteral("backup"), backupRoot});
+    const RunResult run =
+        runIdeviceBackup2({QStringLiteral("--udid"), udid, QStringLiteral("backup"), backupRoot});
     const QVariantMap status = Plist::readFile(folder + QStringLiteral("/Status.plist")).toMap();
-    const bool finished = status.value(QStringLiteral("SnapshotState")).toString() == QLatin1String("finished");
+    const bool finished =
+        status.value(QStringLiteral("SnapshotState")).toString() == QLatin1String("finished");
     if (run.started && run.succeeded && finished) {
         // The snapshot is no longer the backup to keep: renamed first, so
         // that a run stopped while it is removed does not put it back.
         if (!snapshot.isEmpty()) {
-            const QString done =
-                BackupFolderCare::unusedName(backupRoot, QLatin1Char('.') + udid + QStringLiteral("-old-"));
+            const QString done = BackupFolderCare::unusedName(
+                backupRoot, QLatin1Char('.') + udid + QStringLiteral("-old-"));
             if (!done.isEmpty() && backupRename(snapshot, done, "done")) {
                 backupKillPoint("kept");
                 BackupFolderCare::removeFolder(done);
@@ -293,18 +306,26 @@ int backUp(const QString& udid, const QString& backupRoot)
         if (putBackPreviousBackup(backupRoot, udid, folder, snapshot))
             ToolOutput::error(QStringLiteral("The previous backup of %1 is kept.").arg(udid));
         else
-            ToolOutput::error(QStringLiteral("Cannot put the previous backup of %1 back yet; the next run of the tool does.").arg(udid));
+            ToolOutput::error(
+                QStringLiteral(
+                    "Cannot put the previous backup of %1 back yet; the next run of the tool does.")
+                    .arg(udid));
     }
     if (!run.started)
         return 1;
     if (run.stopped) {
-        ToolOutput::out(QStringLiteral("Backup failed: stopped before idevicebackup2 had finished."));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: stopped before idevicebackup2 had finished."));
         return 1;
     }
     if (looksLocked(run.tail))
-        ToolOutput::out(QStringLiteral("Backup failed: Error Domain=MBErrorDomain/208 \"The device is locked with a passcode.\" Unlock the device and try again."));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: Error Domain=MBErrorDomain/208 \"The device is locked "
+                           "with a passcode.\" Unlock the device and try again."));
     else if (run.succeeded)
-        ToolOutput::out(QStringLiteral("Backup failed: idevicebackup2 ended without a finished backup in %1.").arg(backupRoot + QLatin1Char('/') + udid));
+        ToolOutput::out(
+            QStringLiteral("Backup failed: idevicebackup2 ended without a finished backup in %1.")
+                .arg(backupRoot + QLatin1Char('/') + udid));
     else
         ToolOutput::out(QStringLiteral("Backup failed."));
     return 1;
@@ -315,11 +336,14 @@ int restore(const QString& udid, const QString& backupRoot, bool encrypted)
     if (encrypted) {
         // idevicebackup2 takes a restore password only on its command line,
         // where every local user could read it.
-        ToolOutput::out(QStringLiteral("Restore failed: an encrypted backup cannot be restored to a real device from here, "
-                                       "because idevicebackup2 would need the password on its command line."));
+        ToolOutput::out(QStringLiteral(
+            "Restore failed: an encrypted backup cannot be restored to a real device from here, "
+            "because idevicebackup2 would need the password on its command line."));
         return 1;
     }
-    const RunResult run = runIdeviceBackup2({QStringLiteral("--udid"), udid, QStringLiteral("--source"), udid, QStringLiteral("restore"), backupRoot});
+    const RunResult run =
+        runIdeviceBackup2({QStringLiteral("--udid"), udid, QStringLiteral("--source"), udid,
+                           QStringLiteral("restore"), backupRoot});
     if (!run.started)
         return 1;
     if (run.succeeded)

@@ -366,8 +366,8 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     }
     QString displaced = exchanged ? target : QString();
     if (replacing && !exchanged) {
-        displaced = BackupFolderCare::unusedName(backupRoot, QStringLiteral(".") + udid
-                                                     + QStringLiteral("-old-"));
+        displaced = BackupFolderCare::unusedName(
+            backupRoot, QStringLiteral(".") + udid + QStringLiteral("-old-"));
         if (displaced.isEmpty() || !backupRename(finalFolder, displaced, "aside")) {
             ToolOutput::out(
                 QStringLiteral("Backup failed: cannot replace the previous backup in %1.")
