@@ -72,7 +72,14 @@ public:
     bool isBackUpInProgress() const { return m_isBackUpInProgress; }
     void setIsBackUpInProgress(bool value) { m_isBackUpInProgress = value; }
     bool hasBackUpBeenPerformed() const { return m_hasBackUpBeenPerformed; }
-    void setHasBackUpBeenPerformed(bool value) { m_hasBackUpBeenPerformed = value; }
+    // Clearing it (the device went, or its password was refused) also
+    // forgets the manifest and the class keys read for the connection.
+    void setHasBackUpBeenPerformed(bool value)
+    {
+        m_hasBackUpBeenPerformed = value;
+        if (!value)
+            m_readSession.reset();
+    }
     // The password of an encrypted backup; std::nullopt (or empty) for none.
     std::optional<QString> password() const;
     void setPassword(const std::optional<QString>& password);
