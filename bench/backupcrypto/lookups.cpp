@@ -142,6 +142,7 @@ void print(const char* name, const Figures& f, int attachments)
                 "%d attachments at once %.0f ms, one by one %.0f ms%s\n",
                 name, f.first, later.size(), later[later.size() / 2], later.back(), attachments,
                 f.batch, f.oneByOne, f.ok ? "" : " (SOME LOOKUPS FAILED)");
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -209,6 +210,7 @@ int main(int argc, char** argv)
                 attachmentPath(i), encryptedUdid, password, kMedia, scratch, tool);
         std::printf("one file through a run of the backup tool: %.0f ms%s\n", msSince(start),
                     extracted ? "" : " (FAILED)");
+        std::fflush(stdout);
         QDir(scratch).removeRecursively();
     }
     return encrypted.ok && unencrypted.ok ? 0 : 1;
