@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "QELDeviceBackupListingItem.h"
 
@@ -16,6 +17,12 @@
 // companions beside it where the source has them; a null string when the
 // source does not hold the file. Blocking: worker threads only (tools call
 // from their main thread).
+// One file asked for by its path relative to a domain (null: "HomeDomain").
+struct BackupFileRequest {
+    QString path;
+    QString domain;
+};
+
 class BackupFileSource {
 public:
     virtual ~BackupFileSource() = default;
@@ -25,6 +32,17 @@ public:
     // A copy of a file by its path relative to a domain (null: "HomeDomain").
     virtual QString GetPathForDeviceFileNameInDomain(const QString& path,
                                                      const QString& domain) = 0;
+    // Copies of several files, in the order asked for, each as
+    // GetPathForDeviceFileNameInDomain answers it; a source may fetch them
+    // side by side (a view that shows hundreds of attachments).
+    virtual QStringList GetPathsForDeviceFiles(const QList<BackupFileRequest>& files)
+    {
+        QStringList paths;
+        paths.reserve(files.size());
+        for (const BackupFileRequest& file : files)
+            paths.append(GetPathForDeviceFileNameInDomain(file.path, file.domain));
+        return paths;
+    }
     // The files of a domain (null: "HomeDomain"); empty when there are none.
     virtual QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain) = 0;
 

@@ -121,12 +121,13 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
             *error = reason;
         return std::nullopt;
     }
+    manifest.buildIndex();
     return manifest;
 }
 
 std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder,
-                                                          const QString& databasePath,
-                                                          QString* error)
+                                                           const QString& databasePath,
+                                                           QString* error)
 {
     QString reason;
     BackupManifest manifest;
@@ -137,7 +138,31 @@ std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder
             *error = reason;
         return std::nullopt;
     }
+    manifest.buildIndex();
     return manifest;
+}
+
+namespace {
+
+// Domains and paths hold no NUL (such entries are refused), so the pair joined
+// by one is a key of its own.
+QString pathKey(const QString& domain, const QString& relativePath)
+{
+    return domain + QChar(0) + relativePath;
+}
+
+} // namespace
+
+void BackupManifest::buildIndex()
+{
+    m_byPath.clear();
+    m_byPath.reserve(static_cast<qsizetype>(m_entries.size()));
+    // The first entry of a domain and path is the one found, as before.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const QString key = pathKey(m_entries[i].domain, m_entries[i].relativePath);
+        if (!m_byPath.contains(key))
+            m_byPath.insert(key, i);
+    }
 }
 
 bool BackupManifest::accept(BackupManifestEntry* entry)
@@ -201,6 +226,9 @@ bool BackupManifest::readMbdb(QString* error)
         entry.protectionClass = record.protectionClass;
         entry.dataHash = record.dataHash.value_or(QByteArray());
         entry.linkTarget = record.linkTarget.value_or(QString());
+        // Of an encrypted backup (iOS 9 and older): the file's protection
+        // class (4 bytes, little-endian) and its wrapped key.
+        entry.encryptionKey = record.encryptionKey.value_or(QByteArray());
         if (accept(&entry))
             m_entries.push_back(std::move(entry));
     }
@@ -219,26 +247,29 @@ bool BackupManifest::readManifestDb(const QString& path, QString* error)
     }
     // Say what is wrong, so a damaged backup is told apart from an encrypted one.
     QFile file(path);
-    const bool sqliteHeader = file.open(QIODevice::ReadOnly)
-        && file.read(16) == QByteArray("SQLite format 3", 16);
+    const bool sqliteHeader =
+        file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
     if (!db.isOpen() || !sqliteHeader) {
-        const QVariant encrypted =
-            Plist::readFile(m_folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted"));
+        const QVariant encrypted = Plist::readFile(m_folder + QStringLiteral("/Manifest.plist"))
+                                       .toMap()
+                                       .value(QStringLiteral("IsEncrypted"));
         *error = encrypted.toBool()
             ? QStringLiteral("%1 is encrypted: the backup was made with a password.").arg(path)
             : QStringLiteral("%1 is not an SQLite database: the file is damaged.").arg(path);
         return false;
     }
     if (!QELSQLiteHelper::doesDatabaseContainTable(db.handle(), QStringLiteral("Files"))) {
-        *error = QStringLiteral("%1 is not a backup manifest database: it has no \"Files\" table.").arg(path);
+        *error = QStringLiteral("%1 is not a backup manifest database: it has no \"Files\" table.")
+                     .arg(path);
         return false;
     }
     for (const char* column : {"fileID", "domain", "relativePath", "flags"}) {
         if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
                 db.handle(), QStringLiteral("Files"), QString::fromLatin1(column))) {
-            *error = QStringLiteral("%1 is not a backup manifest database: its \"Files\" table has no "
-                                    "\"%2\" column.")
-                         .arg(path, QString::fromLatin1(column));
+            *error =
+                QStringLiteral("%1 is not a backup manifest database: its \"Files\" table has no "
+                               "\"%2\" column.")
+                    .arg(path, QString::fromLatin1(column));
             return false;
         }
     }
@@ -283,11 +314,8 @@ bool BackupManifest::readManifestDb(const QString& path, QString* error)
 const BackupManifestEntry* BackupManifest::find(const QString& domain,
                                                 const QString& relativePath) const
 {
-    for (const BackupManifestEntry& entry : m_entries) {
-        if (entry.relativePath == relativePath && entry.domain == domain)
-            return &entry;
-    }
-    return nullptr;
+    const auto found = m_byPath.constFind(pathKey(domain, relativePath));
+    return found == m_byPath.constEnd() ? nullptr : &m_entries[*found];
 }
 
 QString BackupManifest::storedFilePath(const BackupManifestEntry& entry) const

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
 
 // One file, folder or link that a backup holds.
 struct BackupManifestEntry {
@@ -13,21 +14,22 @@ struct BackupManifestEntry {
 
     QString domain;
     QString relativePath;
-    QString fileID;        // 40 lower-case hexadecimal digits
-    QString backupFile;    // the stored file, relative to the device folder ("<id>" or "<2 hex>/<id>")
+    QString fileID;     // 40 lower-case hexadecimal digits
+    QString backupFile; // the stored file, relative to the device folder ("<id>" or "<2 hex>/<id>")
     Kind kind = Kind::Other;
     uint16_t mode = 0;
     int64_t size = 0;
     uint32_t userID = 0;
     uint32_t groupID = 0;
-    int64_t modified = 0;  // seconds since 1970
+    int64_t modified = 0; // seconds since 1970
     int64_t accessed = 0;
     int64_t created = 0;
     uint8_t protectionClass = 0;
     QByteArray dataHash;
     QString linkTarget;
-    // Of a device-encrypted Manifest.db backup: the file's key, a 4-byte
-    // little-endian protection class and the wrapped key ("EncryptionKey").
+    // Of a device-encrypted backup: the file's key, a 4-byte little-endian
+    // protection class and the wrapped key (Manifest.db "EncryptionKey", or
+    // the Manifest.mbdb record's encryption key field).
     QByteArray encryptionKey;
 };
 
@@ -73,9 +75,13 @@ private:
     bool readManifestDb(const QString& path, QString* error);
     // Fills the identifier and stored name and checks the names; false when refused.
     bool accept(BackupManifestEntry* entry);
+    void buildIndex();
 
     Generation m_generation = Generation::Mbdb;
     QString m_folder;
     std::vector<BackupManifestEntry> m_entries;
+    // (domain, path) -> the first entry of m_entries with them: a view looks
+    // up hundreds of files in a manifest of hundreds of thousands.
+    QHash<QString, size_t> m_byPath;
     int m_refused = 0;
 };

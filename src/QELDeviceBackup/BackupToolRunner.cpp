@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -82,7 +83,8 @@ void stop(QProcess& process, const RunningGroup& group, Result* result, const Op
     group.signalGroup(SIGTERM);
     QElapsedTimer grace;
     grace.start();
-    while (process.state() != QProcess::NotRunning && grace.elapsed() < Clock::scaled(kTerminateGrace).count()) {
+    while (process.state() != QProcess::NotRunning
+           && grace.elapsed() < Clock::scaled(kTerminateGrace).count()) {
         process.waitForFinished(kPollMs);
         drain(process, result, options);
     }
@@ -118,9 +120,20 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
 
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(options.mergeChannels ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    process.setProcessChannelMode(options.mergeChannels ? QProcess::MergedChannels
+                                                        : QProcess::SeparateChannels);
     // Runs in the child between fork and exec: only async-signal-safe calls.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // The tool ends with the thread that runs it, so it never outlives this
+    // program, however the program ends (a crash, SIGKILL, SIGTERM or SIGINT
+    // left to their default action); the tool in turn stops its helpers.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // The program may have died before the request was made.
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     process.start(toolPath, arguments);
     if (!process.waitForStarted(-1)) {
         qCWarning(lcOrvane) << "Cannot start the backup tool" << toolPath << process.errorString();
@@ -133,7 +146,8 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
 
     QElapsedTimer elapsed;
     elapsed.start();
-    const qint64 limitMs = options.timeLimit.count() > 0 ? Clock::scaled(options.timeLimit).count() : -1;
+    const qint64 limitMs =
+        options.timeLimit.count() > 0 ? Clock::scaled(options.timeLimit).count() : -1;
     while (process.state() != QProcess::NotRunning) {
         process.waitForReadyRead(kPollMs);
         drain(process, &result, options);
@@ -142,7 +156,8 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
             stop(process, group, &result, options);
             return result;
         }
-        if (limitMs >= 0 && elapsed.elapsed() > limitMs && process.state() != QProcess::NotRunning) {
+        if (limitMs >= 0 && elapsed.elapsed() > limitMs
+            && process.state() != QProcess::NotRunning) {
             result.timedOut = true;
             stop(process, group, &result, options);
             return result;

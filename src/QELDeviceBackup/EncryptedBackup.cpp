@@ -24,8 +24,8 @@ bool EncryptedBackup::isDeviceEncrypted(const QVariantMap& manifestPlist)
     return manifestPlist.contains(kKeyBag);
 }
 
-std::optional<BackupKeyBag> EncryptedBackup::readKeyBag(const QString& folder,
-                                                       QVariantMap* plist, QString* error)
+std::optional<BackupKeyBag> EncryptedBackup::readKeyBag(const QString& folder, QVariantMap* plist,
+                                                        QString* error)
 {
     const QString plistPath = folder + QStringLiteral("/Manifest.plist");
     if (!QFileInfo(plistPath).isFile()) {
@@ -100,6 +100,17 @@ EncryptedBackup::Status EncryptedBackup::openWith(const QString& folder, const U
         return Status::WrongPassword;
     case BackupKeyBag::UnlockResult::Damaged:
         return Status::Unreadable;
+    }
+    if (BackupManifest::generationOf(folder) == BackupManifest::Generation::Mbdb) {
+        // iOS 9 and older: the manifest is in the clear, and each of its
+        // records carries its file's wrapped key.
+        std::optional<BackupManifest> manifest = BackupManifest::load(folder, &reason);
+        if (!manifest) {
+            *error = QStringLiteral("The backup's Manifest.mbdb cannot be read: %1").arg(reason);
+            return Status::Unreadable;
+        }
+        opened->emplace(EncryptedBackup(std::move(*bag), std::move(*manifest)));
+        return Status::Opened;
     }
     const QByteArray manifestKeyStored = plist.value(kManifestKey).toByteArray();
     const std::optional<QByteArray> manifestKey = bag->unwrapStoredKey(manifestKeyStored, &reason);

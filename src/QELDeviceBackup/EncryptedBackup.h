@@ -12,11 +12,13 @@
 #include "BackupKeyCache.h"
 #include "BackupManifest.h"
 
-// A backup that its device encrypted (the Manifest.db layout of iOS 10.2 and
-// later), opened with its password. Manifest.plist holds the key bag
-// ("BackupKeyBag") and the manifest's key ("ManifestKey": a 4-byte
-// little-endian protection class, then the wrapped key); Manifest.db and every
-// stored file are AES-256-CBC with a zero IV under their own keys. The password
+// A backup that its device encrypted, opened with its password. Manifest.plist
+// holds the key bag ("BackupKeyBag"). In the Manifest.db layout (iOS 10 and
+// later) it also holds the manifest's key ("ManifestKey": a 4-byte
+// little-endian protection class, then the wrapped key) and Manifest.db is
+// encrypted; in the Manifest.mbdb layout (iOS 9 and older) the manifest is in
+// the clear. Every stored file is AES-256-CBC with a zero IV under its own
+// key, which its manifest record carries wrapped. The password
 // is derived when the backup is opened, or once for the program's run through
 // a BackupKeyCache; the keys stay in memory only.
 class EncryptedBackup {
@@ -32,9 +34,9 @@ public:
 
     // Opens the backup in `folder`: unlocks its key bag, decrypts Manifest.db
     // into a private file of the program's temporary folder, reads it and
-    // removes the copy. Fills `opened` only with Status::Opened; otherwise
-    // `error` says why.
-    // With `keys`, the password's key is taken from (or derived once into) it.
+    // removes the copy (or reads its Manifest.mbdb). Fills `opened` only with Status::Opened;
+    // otherwise `error` says why. With `keys`, the password's key is taken from (or derived once
+    // into) it.
     static Status open(const QString& folder, const QString& password,
                        std::optional<EncryptedBackup>* opened, QString* error,
                        BackupKeyCache* keys = nullptr);

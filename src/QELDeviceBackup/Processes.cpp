@@ -1,13 +1,14 @@
 #include "Processes.h"
 
+#include <cerrno>
+#include <vector>
+
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QVariantMap>
-
-#include <cerrno>
-#include <pwd.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -29,7 +30,8 @@ QString accountName(uid_t userID)
     std::vector<char> buffer(static_cast<size_t>(bufferSize));
     struct passwd entry {};
     struct passwd* result = nullptr;
-    while (getpwuid_r(userID, &entry, buffer.data(), buffer.size(), &result) == ERANGE && buffer.size() < (1u << 20))
+    while (getpwuid_r(userID, &entry, buffer.data(), buffer.size(), &result) == ERANGE
+           && buffer.size() < (1u << 20))
         buffer.resize(buffer.size() * 2);
     return result ? QString::fromLocal8Bit(result->pw_name) : QString();
 }
@@ -53,7 +55,7 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         const QByteArray comm = readProcFile(base + QStringLiteral("/comm"));
         const QByteArray status = readProcFile(base + QStringLiteral("/status"));
         if (comm.isEmpty() || status.isEmpty())
-            continue;   // ended meanwhile
+            continue; // ended meanwhile
         BSDProcessRecord record;
         record.processID = static_cast<pid_t>(pid);
         record.command = QString::fromLocal8Bit(comm).trimmed();
@@ -72,6 +74,7 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         const QByteArray stat = readProcFile(base + QStringLiteral("/stat"));
         const QList<QByteArray> fields =
             stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+        record.state = fields.value(0).isEmpty() ? '?' : fields.value(0).at(0);
         bool haveGroup = false;
         record.processGroupID = static_cast<pid_t>(fields.value(2).toLong(&haveGroup));
         if (!haveGroup)
@@ -93,6 +96,7 @@ QVariantList GetProcessInfoList()
         entry.insert(QStringLiteral("processID"), qint64(record.processID));
         entry.insert(QStringLiteral("processName"), record.command);
         entry.insert(QStringLiteral("processGroupID"), qint64(record.processGroupID));
+        entry.insert(QStringLiteral("processState"), QString(QLatin1Char(record.state)));
         const QString user = accountName(record.userID);
         if (!user.isNull()) {
             entry.insert(QStringLiteral("userID"), quint64(record.userID));
@@ -115,4 +119,9 @@ QStringList GetProcessArguments(pid_t processID)
     for (const QByteArray& part : parts)
         arguments.append(QString::fromLocal8Bit(part));
     return arguments;
+}
+
+bool isWorkingProcessState(char state)
+{
+    return state != 'Z' && state != 'X' && state != 'x' && state != 'T' && state != 't';
 }

@@ -1,20 +1,21 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
-
-#include <sys/types.h>
 
 // The running processes, from /proc.
 
 // One process of the system's process table.
 struct BSDProcessRecord {
     pid_t processID = 0;
-    QString command;    // the short command name the system keeps (at most 15 characters on Linux)
-    uid_t userID = 0;   // the real user identifier
+    QString command;  // the short command name the system keeps (at most 15 characters on Linux)
+    uid_t userID = 0; // the real user identifier
     pid_t processGroupID = 0;
+    char state = '?'; // the kernel's state letter: 'R', 'S', 'D', 'Z' (ended), 'T' (stopped)...
 };
 
 // Reads the process table into `list`, which must be empty. Answers 0, or the
@@ -24,9 +25,13 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list);
 
 // One dictionary per running process: "processID" (number), "processName"
 // (the short command name), and "userID" with "userName" when the user
-// identifier belongs to an account, and "processGroupID" (number). Empty when
-// the table cannot be read.
+// identifier belongs to an account, "processGroupID" (number) and "processState"
+// (the kernel's state letter). Empty when the table cannot be read.
 QVariantList GetProcessInfoList();
 
 // The command line of a process (empty when it has ended or is not readable).
 QStringList GetProcessArguments(pid_t processID);
+
+// Whether a state letter is that of a process still at work: not one that has
+// ended (a zombie, 'Z' or 'X') nor one stopped by a signal or a debugger.
+bool isWorkingProcessState(char state);

@@ -203,6 +203,7 @@ void QELDeviceBackup::_produceSuccesfullBackupEvent(QELDeviceBackupCompleteArgum
         std::lock_guard lock(m_lookupMutex);
         m_backupListing.reset();
     }
+    m_readSession.reset();
     arguments.setSuccessfull(true);
     m_hasBackUpBeenPerformed = true;
     m_isBackUpInProgress = false;
@@ -237,8 +238,19 @@ bool QELDeviceBackup::_isStatusBackupRunningConfirmedForDeviceID(const QString& 
             || ourRuns.contains(
                 static_cast<pid_t>(process.value(QStringLiteral("processGroupID")).toLongLong())))
             continue;
+        // A tool that has ended but is not yet collected, or one stopped,
+        // left by a program that crashed, holds no backup: waiting for it
+        // would keep this device from its backup for the whole wait.
+        const QString state = process.value(QStringLiteral("processState")).toString();
+        if (state.isEmpty() || !isWorkingProcessState(state.at(0).toLatin1()))
+            continue;
+        // Only a backup run counts, not the tool's extractions and listings.
+        const QStringList arguments = GetProcessArguments(pid);
+        if (!arguments.contains(QLatin1String("--backup"))
+            && !arguments.contains(QLatin1String("backup")))
+            continue;
         running = true;
-        if (forDevice && GetProcessArguments(pid).contains(deviceID))
+        if (forDevice && arguments.contains(deviceID))
             *forDevice = true;
     }
     return running;

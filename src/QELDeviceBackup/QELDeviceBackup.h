@@ -16,6 +16,7 @@
 
 #include "BackupFileSource.h"
 #include "BackupManifestCache.h"
+#include "BackupReadSession.h"
 #include "BackupToolSettings.h"
 #include "QELBackupFileDetail.h"
 #include "QELDataTypeSearchReferenceElement.h"
@@ -71,7 +72,14 @@ public:
     bool isBackUpInProgress() const { return m_isBackUpInProgress; }
     void setIsBackUpInProgress(bool value) { m_isBackUpInProgress = value; }
     bool hasBackUpBeenPerformed() const { return m_hasBackUpBeenPerformed; }
-    void setHasBackUpBeenPerformed(bool value) { m_hasBackUpBeenPerformed = value; }
+    // Clearing it (the device went, or its password was refused) also
+    // forgets the manifest and the class keys read for the connection.
+    void setHasBackUpBeenPerformed(bool value)
+    {
+        m_hasBackUpBeenPerformed = value;
+        if (!value)
+            m_readSession.reset();
+    }
     // The password of an encrypted backup; std::nullopt (or empty) for none.
     std::optional<QString> password() const;
     void setPassword(const std::optional<QString>& password);
@@ -92,6 +100,11 @@ public:
     // A private, caller-owned local copy of a file by its path in a domain
     // (null: "HomeDomain"); a null string when the backup does not hold it.
     QString GetPathForDeviceFileNameInDomain(const QString& path, const QString& domain) override;
+    // The same for several files, on up to kLookupThreads threads at once:
+    // the files of a backup its device encrypted decrypt side by side. The
+    // last lookup error is that of the first file not found, if any.
+    QStringList GetPathsForDeviceFiles(const QList<BackupFileRequest>& files) override;
+    static constexpr int kLookupThreads = 4;
     // The tool's listing of a domain (null: "HomeDomain").
     QList<QELDeviceBackupListingItem> GetAllFilesInDomain(const QString& domain) override;
     // Every file of the backup's manifest, either generation.
@@ -113,6 +126,13 @@ public:
     // The outcome of the last file lookup on this object. Any thread.
     LookupError lastLookupError() const;
 
+    // What a lookup answered from the backup in this process comes to.
+    struct InProcessAnswer {
+        QString path; // the local copy, or null
+        LookupErrorKind error = LookupErrorKind::None;
+        QString detail;
+    };
+
     // The data-type tables: the file's path and domain, its file name, its
     // identifier (null strings for types without one).
     static std::optional<QELDataTypeSearchReferenceElement> relativePathElementForDataType(
@@ -129,7 +149,8 @@ private:
     // `sawOurDevice` is whether that first look found it backing this device up.
     void _waitForExternalBackupToComplete(const QString& deviceID, const QDateTime& waitStarted,
                                           bool sawOurDevice);
-    // Whether a backup process of this user runs; `forDevice` is set when one
+    // Whether a backup run of this user is at work (a live process of a backup
+    // tool, running its backup command); `forDevice` is set when one
     // of them names the device.
     bool _isStatusBackupRunningConfirmedForDeviceID(const QString& deviceID,
                                                     bool* forDevice = nullptr) const;
@@ -138,8 +159,18 @@ private:
     void sendBackupComplete(const QELDeviceBackupCompleteArguments& arguments);
     void startWorker(std::function<void()> work);
 
-    QString _getSearchStringForDataType(int type);
-    QString _getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain);
+    QString _getSearchStringForDataType(int type, const OpenedBackup& opened);
+    QString _getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain,
+                                              const OpenedBackup& opened);
+    // The backup read (and decrypted) once for the connection and password.
+    std::shared_ptr<const OpenedBackup> openedBackup();
+    // A lookup answered from the opened backup in this process: decrypted
+    // or copied from its stored file. std::nullopt when the other ways (the
+    // tool, the folder's file names) must be tried.
+    std::optional<InProcessAnswer> answerInProcess(const OpenedBackup& opened,
+                                                   const QString& relativePath,
+                                                   const QString& domain,
+                                                   bool withCompanions) const;
     QString _getPathByExtractionForReferenceElement(
         const QELDataTypeSearchReferenceElement& element, bool withCompanions);
     QString _getPathByFileListingForReferenceElement(
@@ -148,11 +179,13 @@ private:
     // Keeps (and logs, unless it is None) the outcome of the lookup that ends now.
     void setLastLookupError(LookupErrorKind kind, const QString& detail = QString());
     // The reason a lookup of `relativePath` in `domain` found nothing.
-    LookupErrorKind classifyMissingFile(const QString& relativePath, const QString& domain) const;
+    LookupErrorKind classifyMissingFile(const OpenedBackup& opened, const QString& relativePath,
+                                        const QString& domain) const;
     QELDeviceBackupListing& listing();
 
     const BackupToolSettings m_tool;
     BackupManifestCache m_manifests;
+    BackupReadSession m_readSession;
 
     std::atomic<bool> m_isBackUpInProgress{false};
     std::atomic<bool> m_hasBackUpBeenPerformed{false};

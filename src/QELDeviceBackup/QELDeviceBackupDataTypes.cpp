@@ -1,6 +1,11 @@
 // The lookups of QELDeviceBackup: backed-up files by data type, by path and by domain.
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,9 +14,12 @@
 
 #include "BackupManifest.h"
 #include "BackupPathRules.h"
+#include "BackupReadSession.h"
+#include "DescriptorWrite.h"
 #include "EncryptedBackup.h"
 #include "Locations.h"
 #include "Log.h"
+#include "ParallelFor.h"
 #include "Plist.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceBackupBrowser.h"
@@ -75,22 +83,6 @@ bool isRegularFile(const QString& path)
     return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Whether the backup's stored files may be ciphertext, so that copying them
-// as they are would hand out encrypted bytes.
-bool backupIsEncrypted(const QString& folder)
-{
-    const QVariant value = Plist::readFile(folder + QStringLiteral("/Manifest.plist"))
-                               .toMap()
-                               .value(QStringLiteral("IsEncrypted"));
-    if (value.typeId() == QMetaType::Bool ? value.toBool() : value.toLongLong() == 1)
-        return true;
-    // A Manifest.db that is no SQLite file is an encrypted one whose
-    // Manifest.plist is gone or damaged.
-    QFile database(folder + QStringLiteral("/Manifest.db"));
-    return database.open(QIODevice::ReadOnly)
-        && database.read(16) != QByteArrayLiteral("SQLite format 3\0");
-}
-
 // The name a local copy gets: the file's own name when it is a plain one.
 QString localName(const QString& relativePath, const QString& fallback)
 {
@@ -118,7 +110,155 @@ QString copyToNewLocalFolder(const QString& source, const QString& name)
     return target;
 }
 
+// Copies a stored file to a new private file (0600), letting the kernel move
+// the bytes; a partial copy is removed.
+bool copyStoredFile(const QString& source, const QString& target)
+{
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const QByteArray targetName = QFile::encodeName(target);
+    const int out = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    bool kernelCopies = true;
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t moved = -1;
+        if (kernelCopies) {
+            moved = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (moved < 0
+                && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernelCopies = false;
+                continue;
+            }
+        } else {
+            moved = ::read(in, buffer, sizeof buffer);
+            if (moved > 0 && !writeAllToDescriptor(out, buffer, moved))
+                moved = -1;
+        }
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved <= 0) {
+            ok = moved == 0;
+            break;
+        }
+    }
+    const int saved = errno;
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(targetName.constData());
+        errno = saved;
+    }
+    return ok;
+}
+
+// Writes one file of an opened backup to `target`: decrypted, or copied
+// as it is stored; an empty file the device stored nothing for is empty.
+bool writeEntry(const OpenedBackup& opened, const BackupManifestEntry& entry, const QString& target,
+                QString* error)
+{
+    const BackupManifest& manifest = *opened.readableManifest();
+    const QString stored = manifest.storedFilePath(entry);
+    struct stat info {};
+    if (entry.size == 0 && lstat(QFile::encodeName(stored).constData(), &info) != 0) {
+        QFile empty(target);
+        if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            *error = QStringLiteral("Cannot write %1: %2").arg(target, empty.errorString());
+            return false;
+        }
+        empty.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        return true;
+    }
+    if (opened.kind == OpenedBackup::Kind::DeviceEncrypted)
+        return opened.encrypted->decryptEntry(entry, target, error) == BackupCrypto::FileResult::Ok;
+    if (!isRegularFile(stored)) {
+        *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.")
+                     .arg(entry.backupFile, entry.relativePath, entry.domain);
+        return false;
+    }
+    if (!copyStoredFile(stored, target)) {
+        *error = QStringLiteral("Cannot copy %1 to %2: %3")
+                     .arg(stored, target, QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<QELDeviceBackup::InProcessAnswer> QELDeviceBackup::answerInProcess(
+    const OpenedBackup& opened, const QString& relativePath, const QString& domain,
+    bool withCompanions) const
+{
+    using Kind = OpenedBackup::Kind;
+    const BackupManifest* manifest = opened.readableManifest();
+    if (opened.kind == Kind::DeviceEncrypted && !manifest) {
+        // Nothing but the password opens it: nothing else can answer.
+        return InProcessAnswer{QString(),
+                               opened.status == EncryptedBackup::Status::WrongPassword
+                                   ? LookupErrorKind::WrongPassword
+                                   : LookupErrorKind::ExtractionFailed,
+                               opened.reason};
+    }
+    if (!manifest)
+        return std::nullopt;
+    const BackupManifestEntry* entry = manifest->find(domain, relativePath);
+    if (!entry || entry->kind != BackupManifestEntry::Kind::File) {
+        // The tool reads the same manifest: it would not find the file either.
+        if (opened.kind == Kind::Plain)
+            return std::nullopt; // the backup folder's own file names may still have it
+        return InProcessAnswer{QString(), LookupErrorKind::NotInBackup, QString()};
+    }
+    if (opened.kind == Kind::ToolEncrypted)
+        return std::nullopt; // only the tool decrypts it
+    const QString name = BackupPathRules::lastComponent(relativePath);
+    if (!BackupPathRules::isPlainFileName(name))
+        return std::nullopt;
+    const QString scratch = Locations::makeScratchFolder(QStringLiteral("backup-file"));
+    if (scratch.isEmpty())
+        return InProcessAnswer{QString(), LookupErrorKind::NoTemporaryFolder, QString()};
+    const QString local = scratch + QLatin1Char('/') + name;
+    QString reason;
+    if (!writeEntry(opened, *entry, local, &reason)) {
+        QDir(scratch).removeRecursively();
+        qCInfo(lcOrvane).noquote() << "Cannot copy a file out of the backup:" << reason;
+        if (opened.kind == Kind::Plain)
+            return std::nullopt;
+        return InProcessAnswer{QString(), LookupErrorKind::ExtractionFailed, reason};
+    }
+    if (withCompanions) {
+        for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            const BackupManifestEntry* companion = manifest->find(domain, relativePath + suffix);
+            if (companion && companion->kind == BackupManifestEntry::Kind::File
+                && !writeEntry(opened, *companion, local + suffix, &reason))
+                qCInfo(lcOrvane).noquote()
+                    << "Cannot copy a companion out of the backup:" << reason;
+        }
+    }
+    return InProcessAnswer{local, LookupErrorKind::None, QString()};
+}
+
+namespace {
+
+QString answerDetail(const QELDeviceBackup::InProcessAnswer& answer, const QString& detail)
+{
+    if (answer.error == QELDeviceBackup::LookupErrorKind::None)
+        return {};
+    return answer.detail.isEmpty() ? detail : detail + QStringLiteral(": ") + answer.detail;
+}
+
+} // namespace
+
+std::shared_ptr<const OpenedBackup> QELDeviceBackup::openedBackup()
+{
+    return m_readSession.open(deviceFolder(), password(), m_tool.keyCache());
+}
 
 std::optional<QELDataTypeSearchReferenceElement> QELDeviceBackup::relativePathElementForDataType(
     int type)
@@ -161,24 +301,36 @@ QELDeviceBackupListing& QELDeviceBackup::listing()
 QString QELDeviceBackup::GetPathToDataOfType(int type)
 {
     assertNotOnGuiThread();
-    std::lock_guard lock(m_lookupMutex);
-    const QString found = _getSearchStringForDataType(type);
     const std::optional<QELDataTypeSearchReferenceElement> element =
         relativePathElementForDataType(type);
-    if (!found.isEmpty())
-        setLastLookupError(LookupErrorKind::None);
-    else if (!element)
+    if (!element) {
         setLastLookupError(LookupErrorKind::NotInBackup,
                            QStringLiteral("There is no data type %1.").arg(type));
-    else if (Locations::temporaryFolder().isEmpty())
+        return {};
+    }
+    const QString detail = QStringLiteral("Data type %1: %2 in %3")
+                               .arg(type)
+                               .arg(element->relativeDevicePath(), element->domain());
+    if (Locations::temporaryFolder().isEmpty()) {
         setLastLookupError(
             LookupErrorKind::NoTemporaryFolder,
             QStringLiteral("No private temporary folder for data type %1.").arg(type));
+        return {};
+    }
+    // From the backup read once for the connection, without the tool.
+    const std::shared_ptr<const OpenedBackup> opened = openedBackup();
+    if (const std::optional<InProcessAnswer> answer =
+            answerInProcess(*opened, element->relativeDevicePath(), element->domain(), true)) {
+        setLastLookupError(answer->error, answerDetail(*answer, detail));
+        return answer->path;
+    }
+    std::lock_guard lock(m_lookupMutex);
+    const QString found = _getSearchStringForDataType(type, *opened);
+    if (!found.isEmpty())
+        setLastLookupError(LookupErrorKind::None);
     else
-        setLastLookupError(classifyMissingFile(element->relativeDevicePath(), element->domain()),
-                           QStringLiteral("Data type %1: %2 in %3")
-                               .arg(type)
-                               .arg(element->relativeDevicePath(), element->domain()));
+        setLastLookupError(
+            classifyMissingFile(*opened, element->relativeDevicePath(), element->domain()), detail);
     return found;
 }
 
@@ -197,39 +349,28 @@ void QELDeviceBackup::setLastLookupError(LookupErrorKind kind, const QString& de
     m_lastLookupError = LookupError{kind, detail};
 }
 
-QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QString& relativePath,
+QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const OpenedBackup& opened,
+                                                                      const QString& relativePath,
                                                                       const QString& domain) const
 {
-    // Only reached when every way failed, so reading the manifest once more costs nothing that
-    // matters.
-    const QString folder = deviceFolder();
-    const bool encrypted = backupIsEncrypted(folder);
-    const QVariantMap manifestPlist =
-        Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
-    if (encrypted && EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+    // The manifest was read once for the connection: telling why costs a lookup.
+    const BackupManifest* manifest = opened.readableManifest();
+    if (opened.kind == OpenedBackup::Kind::DeviceEncrypted) {
         // Only the key bag tells a wrong password from a backup that cannot
         // be read: the password is wrong only when its keys do not unwrap.
-        const std::optional<QString> secret = password();
-        if (!secret)
-            return LookupErrorKind::WrongPassword;
-        std::optional<EncryptedBackup> opened;
-        QString reason;
-        switch (EncryptedBackup::open(folder, *secret, &opened, &reason, &m_tool.keyCache())) {
-        case EncryptedBackup::Status::WrongPassword:
-            return LookupErrorKind::WrongPassword;
-        case EncryptedBackup::Status::Unreadable:
-            qCInfo(lcOrvane).noquote() << "The encrypted backup cannot be read:" << reason;
+        if (!manifest) {
+            if (opened.status == EncryptedBackup::Status::WrongPassword)
+                return LookupErrorKind::WrongPassword;
+            qCInfo(lcOrvane).noquote() << "The encrypted backup cannot be read:" << opened.reason;
             return LookupErrorKind::ExtractionFailed;
-        case EncryptedBackup::Status::Opened:
-            return opened->manifest().find(domain, relativePath) ? LookupErrorKind::ExtractionFailed
-                                                                 : LookupErrorKind::NotInBackup;
         }
+        return manifest->find(domain, relativePath) ? LookupErrorKind::ExtractionFailed
+                                                    : LookupErrorKind::NotInBackup;
     }
-    const std::optional<BackupManifest> manifest = BackupManifest::load(folder);
     if (!manifest) {
         // An encrypted manifest cannot be read without the password; with
         // one, the backup is in a form that cannot be read.
-        if (!encrypted)
+        if (!opened.isEncrypted())
             return LookupErrorKind::NotInBackup;
         return password() ? LookupErrorKind::ExtractionFailed : LookupErrorKind::WrongPassword;
     }
@@ -237,27 +378,31 @@ QELDeviceBackup::LookupErrorKind QELDeviceBackup::classifyMissingFile(const QStr
         return LookupErrorKind::NotInBackup;
     // Listed, so only the tool's extraction could have answered an encrypted
     // backup: with the tool there, the password is what failed.
-    if (encrypted && !appleMobileDeviceBackupExecutablePath().isEmpty())
+    if (opened.isEncrypted() && !appleMobileDeviceBackupExecutablePath().isEmpty())
         return LookupErrorKind::WrongPassword;
     return LookupErrorKind::ExtractionFailed;
 }
 
-QString QELDeviceBackup::_getSearchStringForDataType(int type)
+QString QELDeviceBackup::_getSearchStringForDataType(int type, const OpenedBackup& opened)
 {
     const std::optional<QELDataTypeSearchReferenceElement> element =
         relativePathElementForDataType(type);
     if (!element || Locations::temporaryFolder().isEmpty())
         return {};
 
-    // 1. The tool's extraction, which decrypts and brings the companions.
-    const QString extracted = _getPathByExtractionForReferenceElement(*element, true);
-    if (!extracted.isEmpty())
-        return extracted;
+    // 1. The tool's extraction, which decrypts and brings the companions:
+    // where this process could not read the manifest itself (the tool may
+    // know a form it does not), or only the tool decrypts the backup.
+    if (!opened.readableManifest() || opened.kind == OpenedBackup::Kind::ToolEncrypted) {
+        const QString extracted = _getPathByExtractionForReferenceElement(*element, true);
+        if (!extracted.isEmpty())
+            return extracted;
+    }
 
     // The other ways copy the backup's stored files as they are: of an
     // encrypted backup that would hand out ciphertext.
     const QString folder = deviceFolder();
-    if (backupIsEncrypted(folder))
+    if (opened.isEncrypted())
         return {};
 
     // 2. The manifests: the record of the type's own domain and path first,
@@ -362,45 +507,82 @@ QString QELDeviceBackup::GetPathForDeviceFileNameInDomain(const QString& path,
                                                           const QString& domain)
 {
     assertNotOnGuiThread();
-    std::lock_guard lock(m_lookupMutex);
     const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
-    const QString found = _getPathForDeviceFileNameInDomain(path, inDomain);
     const QString detail = QStringLiteral("%1 in %2").arg(path, inDomain);
-    if (!found.isEmpty())
-        setLastLookupError(LookupErrorKind::None);
-    else if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
+    if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path)) {
+        // Paths come from device databases (attachments, voicemail, note media).
         setLastLookupError(LookupErrorKind::NotInBackup,
                            QStringLiteral("Not a path within a domain: ") + detail);
-    else if (Locations::temporaryFolder().isEmpty())
+        return {};
+    }
+    if (Locations::temporaryFolder().isEmpty()) {
         setLastLookupError(LookupErrorKind::NoTemporaryFolder,
                            QStringLiteral("No private temporary folder for ") + detail);
+        return {};
+    }
+    // From the backup read once for the connection, without the tool and
+    // without the lookup lock: several files decrypt side by side.
+    const std::shared_ptr<const OpenedBackup> opened = openedBackup();
+    if (opened->isEncrypted() && !m_deviceIsAvailable) {
+        setLastLookupError(classifyMissingFile(*opened, path, inDomain), detail);
+        return {};
+    }
+    if (const std::optional<InProcessAnswer> answer =
+            answerInProcess(*opened, path, inDomain, false)) {
+        setLastLookupError(answer->error, answerDetail(*answer, detail));
+        return answer->path;
+    }
+    std::lock_guard lock(m_lookupMutex);
+    const QString found = _getPathForDeviceFileNameInDomain(path, inDomain, *opened);
+    if (!found.isEmpty())
+        setLastLookupError(LookupErrorKind::None);
     else
-        setLastLookupError(classifyMissingFile(path, inDomain), detail);
+        setLastLookupError(classifyMissingFile(*opened, path, inDomain), detail);
     return found;
 }
 
-QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
-                                                           const QString& inDomain)
+QStringList QELDeviceBackup::GetPathsForDeviceFiles(const QList<BackupFileRequest>& files)
 {
-    // Paths come from device databases (attachments, voicemail, note media).
-    if (path.isEmpty() || !BackupPathRules::isSafeRelativePath(path))
-        return {};
+    assertNotOnGuiThread();
+    QStringList paths(files.size());
+    LookupError firstMissing;
+    std::mutex missingMutex;
+    parallelFor(static_cast<size_t>(files.size()), kLookupThreads, [&](size_t i) {
+        const BackupFileRequest& file = files.at(static_cast<qsizetype>(i));
+        paths[static_cast<qsizetype>(i)] = GetPathForDeviceFileNameInDomain(file.path, file.domain);
+        if (paths.at(static_cast<qsizetype>(i)).isEmpty()) {
+            const LookupError error = lastLookupError();
+            std::lock_guard lock(missingMutex);
+            if (firstMissing.kind == LookupErrorKind::None)
+                firstMissing = error;
+        }
+        return true;
+    });
+    std::lock_guard lock(m_lookupErrorMutex);
+    m_lastLookupError = firstMissing;
+    return paths;
+}
+
+QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
+                                                           const QString& inDomain,
+                                                           const OpenedBackup& opened)
+{
     const QELDataTypeSearchReferenceElement element =
         QELDataTypeSearchReferenceElement::initWithRelativeDevicePathInDomain(path, inDomain);
-    if (Locations::temporaryFolder().isEmpty())
-        return {};
     const std::optional<QString> secret = password();
     const QString folder = deviceFolder();
     // The other ways copy stored files as they are: only the tool's
     // extraction decrypts (an empty password too).
-    if (backupIsEncrypted(folder))
-        return m_deviceIsAvailable ? _getPathByExtractionForReferenceElement(element, false)
-                                   : QString();
+    if (opened.isEncrypted())
+        return _getPathByExtractionForReferenceElement(element, false);
+    // The tool reads the same manifest as this process: where this process
+    // read it and did not find the file, the tool's runs would not either.
+    const bool toolMayFind = !opened.readableManifest();
     const bool noPassword = !secret || secret->isEmpty();
     bool listingTried = false;
 
     // 1. The listing, or with a password the tool's extraction (which decrypts).
-    if (m_deviceIsAvailable) {
+    if (m_deviceIsAvailable && toolMayFind) {
         const QString found = noPassword ? _getPathByFileListingForReferenceElement(element)
                                          : _getPathByExtractionForReferenceElement(element, false);
         listingTried = noPassword;
@@ -408,12 +590,11 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
             return found;
     }
 
-    const QString name = BackupPathRules::lastComponent(path);
-
     // 2. The tool's file-name run.
-    const QString stored =
-        QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
-            path, deviceUID(), secret, inDomain, m_tool);
+    const QString stored = toolMayFind
+        ? QELDeviceBackupBrowser::GetBackupPathFromReleativePathForDeviceIDWithPasswordFromDomain(
+            path, deviceUID(), secret, inDomain, m_tool)
+        : QString();
     if (!stored.isEmpty()) {
         const QString copy =
             copyToNewLocalFolder(folder + QLatin1Char('/') + stored, localName(path, stored));
@@ -433,7 +614,7 @@ QString QELDeviceBackup::_getPathForDeviceFileNameInDomain(const QString& path,
     }
 
     // 4. The listing, when it was not the first way.
-    if (!listingTried)
+    if (!listingTried && toolMayFind)
         return _getPathByFileListingForReferenceElement(element);
     return {};
 }
@@ -444,7 +625,23 @@ QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QSt
     std::lock_guard lock(m_lookupMutex);
     if (!m_deviceIsAvailable)
         return {};
-    // An encrypted backup lists nothing without its password.
+    // A backup its device encrypted lists nothing without its password.
+    const std::shared_ptr<const OpenedBackup> opened = openedBackup();
+    // The manifest read for the connection lists it; the tool would read it again.
+    if (opened->kind == OpenedBackup::Kind::DeviceEncrypted
+        || (opened->kind == OpenedBackup::Kind::Plain && opened->readableManifest())) {
+        QList<QELDeviceBackupListingItem> items;
+        const BackupManifest* manifest = opened->readableManifest();
+        if (!manifest)
+            return items;
+        const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
+        for (const BackupManifestEntry& entry : manifest->entries()) {
+            if (entry.kind == BackupManifestEntry::Kind::File && entry.domain == inDomain)
+                items.append(
+                    QELDeviceBackupListingItem(entry.relativePath, entry.backupFile, entry.domain));
+        }
+        return items;
+    }
     return listing().getAllFilesInDomainForDeviceId(domain, deviceUID(), password());
 }
 
@@ -453,17 +650,9 @@ QList<QELBackupFileDetail> QELDeviceBackup::GetAllFiles()
     assertNotOnGuiThread();
     QList<QELBackupFileDetail> details;
     std::lock_guard lock(m_lookupMutex);
-    const QString folder = deviceFolder();
-    std::optional<BackupManifest> manifest = BackupManifest::load(folder);
-    const std::optional<QString> secret = password();
-    if (!manifest && secret && backupIsEncrypted(folder)) {
-        // A backup its device encrypted: its manifest opens with the password.
-        std::optional<EncryptedBackup> opened;
-        QString reason;
-        if (EncryptedBackup::open(folder, *secret, &opened, &reason, &m_tool.keyCache())
-            == EncryptedBackup::Status::Opened)
-            manifest = opened->manifest();
-    }
+    // A backup its device encrypted: its manifest opens with the password.
+    const std::shared_ptr<const OpenedBackup> opened = openedBackup();
+    const BackupManifest* manifest = opened->readableManifest();
     if (!manifest)
         return details;
     QSet<QPair<QString, QString>> seen;

@@ -278,8 +278,8 @@ TEST_F(BackupTool, AKilledBackupLeavesThePreviousOneWhole)
 struct KillCase {
     const char* point;
     bool exchange;
-    bool newBackupInPlace; // false: the previous one
-    bool backupAtItsName;  // false: moved aside, put back by the next run of the tool
+    bool newBackupInPlace; // after the next run's tidy-up; false: the previous one
+    bool backupAtItsName;  // false: beside its place, put back by the next run of the tool
 };
 
 void PrintTo(const KillCase& c, std::ostream* os)
@@ -339,12 +339,99 @@ INSTANTIATE_TEST_SUITE_P(Points, BackupToolKill,
                                            KillCase{"flushed", true, false, true},
                                            KillCase{"replaced", true, true, true},
                                            KillCase{"flushed", false, false, true},
-                                           KillCase{"displaced", false, false, false},
+                                           // Both are whole then: the newer one is kept.
+                                           KillCase{"displaced", false, true, false},
                                            KillCase{"replaced", false, true, true}),
                          [](const auto& info) {
                              return std::string(info.param.point)
                                  + (info.param.exchange ? "_Exchanging" : "_MovingAside");
                          });
+
+// Where the file system cannot exchange two names (EINVAL) and a rename of
+// the replacement fails as well: the tool says so, and the previous backup, or
+// failing that one of the two whole ones, is under the device's name after
+// the next run's tidy-up, with nothing beside it.
+struct FailedRenameCase {
+    const char* name;
+    const char* failing;    // ORVANE_BACKUP_FAIL_RENAME
+    bool previousAtItsName; // right after the failed run
+    bool newBackupKept;     // after the next run's tidy-up; false: the previous one
+};
+
+void PrintTo(const FailedRenameCase& c, std::ostream* os) { *os << c.name; }
+
+class BackupToolFailedRename : public BackupTool,
+                               public ::testing::WithParamInterface<FailedRenameCase> {};
+
+TEST_P(BackupToolFailedRename, LeavesTheWholePreviousBackupOrBoth)
+{
+    const FailedRenameCase& c = GetParam();
+    SimulatedBackupDevice phone = device(QStringLiteral("rename-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    const QMap<QString, QByteArray> previous = backupContents(folder);
+    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"),
+               QByteArray("a newer file"));
+    phone.write();
+    const QString added = backupFileIdentifier(QStringLiteral("HomeDomain"),
+                                               QStringLiteral("Library/Notes/notes.sqlite"));
+
+    const ToolRun failed =
+        tool({"--backup", "--target", phone.udid()},
+             {QStringLiteral("ORVANE_BACKUP_NO_EXCHANGE"), QStringLiteral("1"),
+              QStringLiteral("ORVANE_BACKUP_FAIL_RENAME"), QString::fromLatin1(c.failing)});
+    EXPECT_EQ(failed.exitCode, 1) << failed.output().constData();
+    EXPECT_TRUE(failed.output().contains("Backup failed")) << failed.output().constData();
+    if (c.previousAtItsName)
+        EXPECT_EQ(backupContents(folder), previous);
+    else
+        EXPECT_FALSE(QFileInfo::exists(folder));
+
+    const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    const QMap<QString, QByteArray> after = backupContents(folder);
+    if (c.newBackupKept) {
+        EXPECT_TRUE(after.contains(added));
+        EXPECT_EQ(after.size(), previous.size() + 1);
+    } else {
+        EXPECT_EQ(after, previous);
+    }
+    EXPECT_EQ(QDir(Locations::backupRoot())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{phone.udid()});
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, BackupToolFailedRename,
+                         ::testing::Values(FailedRenameCase{"MoveAside", "aside", true, false},
+                                           FailedRenameCase{"MoveIn", "final", true, false},
+                                           FailedRenameCase{"MoveInAndPutBack", "final,back", false,
+                                                            true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What an older run could leave: the previous backup's folder emptied part-way
+// beside a whole new one, and neither under the device's name. The whole one
+// is put back.
+TEST_F(BackupTool, TidyingPutsBackTheWholeBackupNotAnEmptiedOne)
+{
+    SimulatedBackupDevice phone = device(QStringLiteral("emptied-phone"));
+    add(phone);
+    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
+    const QString folder = backupFolder(phone.udid());
+    const QMap<QString, QByteArray> whole = backupContents(folder);
+    const QDir root(Locations::backupRoot());
+    ASSERT_TRUE(QDir().rename(folder, root.filePath(QStringLiteral(".emptied-phone-new-Qx81Zp"))));
+    ASSERT_TRUE(root.mkpath(QStringLiteral(".emptied-phone-old-a1B2c3/4f")));
+    // A staging folder of a run that stopped while it copied files.
+    ASSERT_TRUE(
+        writeFixtureFile(root.filePath(QStringLiteral(".emptied-phone-new-zzzzzz/ab")), "partial"));
+
+    const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
+    EXPECT_EQ(backupContents(folder), whole);
+    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{phone.udid()});
+}
 
 TEST_F(BackupTool, ARunningBackupsStagingFolderIsNotTidiedAway)
 {

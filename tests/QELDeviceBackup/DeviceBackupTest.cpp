@@ -1,3 +1,4 @@
+#include <csignal>
 #include <thread>
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include "Clock.h"
 #include "DeviceBackupTestSupport.h"
@@ -394,6 +396,79 @@ TEST_F(DeviceBackup, AnotherDevicesBackupIsWaitedForThenOurOwnRuns)
     EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
 }
 
+// Backup tools left behind that hold no backup: one stopped (as a debugger or
+// a suspended session leaves it), one ended but never collected by its parent,
+// and one that only extracts a file.
+struct LeftToolCase {
+    const char* name;
+    QByteArray holder; // run as `sh -c holder`, with $0 the tool and $1 the pid file
+    char state;        // what the tool's process shows once it is left
+};
+
+void PrintTo(const LeftToolCase& c, std::ostream* os) { *os << c.name; }
+
+class LeftBackupTool : public DeviceBackup,
+                       public ::testing::WithParamInterface<LeftToolCase> {};
+
+char processState(const QString& pid)
+{
+    const QByteArray stat = readFixtureFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray state = stat.mid(stat.lastIndexOf(')') + 1).trimmed().left(1);
+    return state.isEmpty() ? '?' : state.at(0);
+}
+
+TEST_P(LeftBackupTool, IsNoOtherBackupToWaitFor)
+{
+    const SimulatedBackupDevice phone = fullDevice(QStringLiteral("left-tool-phone"));
+    useDevices({phone});
+    ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
+    const QString name = QStringLiteral("left-%1").arg(getpid());
+    FakeProgram left(name,
+                     "case \"$*\" in *quick*) exit 0 ;; *stop*) kill -STOP $$ ;; esac\n"
+                     "sleep 600\n");
+    const QString pidFile = left.folder() + QStringLiteral("/left.pid");
+    QProcess holder;
+    holder.setChildProcessModifier([] { ::setpgid(0, 0); });
+    holder.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QString::fromLatin1(GetParam().holder), left.path(), pidFile});
+    ASSERT_TRUE(holder.waitForStarted());
+    const auto stopHolder = qScopeGuard([&] {
+        ::kill(-static_cast<pid_t>(holder.processId()), SIGKILL);
+        holder.waitForFinished();
+    });
+    QString pid;
+    ASSERT_TRUE(waitUntil([&] {
+        pid = QString::fromLatin1(readFixtureFile(pidFile)).trimmed();
+        return !pid.isEmpty() && !left.runs().isEmpty() && processState(pid) == GetParam().state;
+    }));
+
+    m_tool.processNames = QStringList{name};
+    QELDeviceBackup backup(m_tool);
+    backup.setDelegate(&m_events);
+    ASSERT_TRUE(backup.PerformBackupForDeviceID(phone.udid()));
+    // Our own backup runs at once, long before a wait for the left tool would end.
+    ASSERT_TRUE(m_events.waitForBackups(1));
+    EXPECT_TRUE(m_events.backups().front().successfull());
+    EXPECT_TRUE(QFileInfo::exists(backupFolder(phone.udid()) + QStringLiteral("/Manifest.mbdb")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LeftBackupTool,
+    ::testing::Values(
+        LeftToolCase{"stopped",
+                     "\"$0\" --backup --target left-tool-phone stop & echo $! > \"$1\"; wait", 'T'},
+        // The tool ends at once; its parent, now `sleep`, never collects it.
+        LeftToolCase{"ended",
+                     "\"$0\" --backup --target left-tool-phone quick & echo $! > \"$1\"; "
+                     "exec sleep 600",
+                     'Z'},
+        LeftToolCase{"extracting",
+                     "\"$0\" --extract Library/SMS/sms.db -s left-tool-phone & echo $! > "
+                     "\"$1\"; wait",
+                     'S'}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class DataTypes : public DeviceBackup,
                   public ::testing::WithParamInterface<bool> {};
 
@@ -497,8 +572,9 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
                 QByteArrayLiteral("Documents/Contacts.sqlite"))
         .record(QByteArrayLiteral("AppDomain-net.whatsapp.WhatsApp"),
                 QByteArrayLiteral("Documents/Contacts.sqlite"))
+        // Not empty: an empty file has no stored file and is answered empty.
         .record(QByteArrayLiteral("HomeDomain"),
-                QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"));
+                QByteArrayLiteral("Library/Calendar/Calendar.sqlitedb"), 0x81A4, 4096);
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdb"), records.manifest()));
     ASSERT_TRUE(writeFixtureFile(folder + QStringLiteral("/Manifest.mbdx"), records.index()));
     ASSERT_TRUE(
@@ -527,6 +603,54 @@ TEST_F(DeviceBackup, ManifestWaysPreferTheTypesDomainAndAnswerOnlyExistingFiles)
     ASSERT_TRUE(Plist::writeFile(folder + QStringLiteral("/Manifest.plist"),
                                  QVariantMap{{QStringLiteral("IsEncrypted"), true}}));
     EXPECT_TRUE(backup.GetPathToDataOfType(5).isNull());
+}
+
+// A plain backup's manifest is read once for the backup object: no lookup,
+// found or not, runs the tool (here one that always fails), so asking for
+// every data type of a backup without most of them costs one reading.
+TEST_F(DeviceBackup, PlainBackupLookupsReadTheManifestOnceWithoutTheTool)
+{
+    FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
+    m_tool.executablePath = failing.path();
+    const QString udid = QStringLiteral("plain-db-phone");
+    ManifestDbBackupBuilder builder(backupFolder(udid));
+    builder.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), "messages")
+        .file(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db-wal"), "wal")
+        .file(QStringLiteral("MediaDomain"), QStringLiteral("Library/SMS/Attachments/ab/a.jpg"),
+              "picture")
+        .directory(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS"));
+    for (int i = 0; i < 2000; ++i)
+        builder.file(QStringLiteral("CameraRollDomain"),
+                     QStringLiteral("Media/DCIM/100APPLE/IMG_%1.JPG").arg(i), "photo");
+    builder.write();
+    QELDeviceBackup backup(m_tool);
+    backup.setDeviceUID(udid);
+
+    for (int type = 0; type <= 15; ++type) {
+        SCOPED_TRACE(type);
+        const QString path = backup.GetPathToDataOfType(type);
+        if (type == 5) {
+            EXPECT_EQ(readFixtureFile(path), QByteArray("messages"));
+            EXPECT_EQ(readFixtureFile(path + QStringLiteral("-wal")), QByteArray("wal"));
+            EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-shm")));
+            continue;
+        }
+        EXPECT_TRUE(path.isNull());
+        EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    }
+    EXPECT_EQ(
+        readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
+            QStringLiteral("Library/SMS/Attachments/ab/a.jpg"), QStringLiteral("MediaDomain"))),
+        QByteArray("picture"));
+    EXPECT_TRUE(
+        backup.GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS"), QString()).isNull());
+    EXPECT_TRUE(backup
+                    .GetPathForDeviceFileNameInDomain(QStringLiteral("Library/SMS/none.jpg"),
+                                                      QStringLiteral("MediaDomain"))
+                    .isNull());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    EXPECT_EQ(backup.GetAllFilesInDomain(QStringLiteral("CameraRollDomain")).size(), 2000);
+    EXPECT_TRUE(failing.runs().isEmpty()) << failing.runs().join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(DeviceBackup, PasswordTest)

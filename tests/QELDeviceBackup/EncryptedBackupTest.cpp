@@ -10,6 +10,7 @@
 
 #include "BackupFixtures.h"
 #include "BackupKeyCache.h"
+#include "DeviceBackupTestSupport.h"
 #include "EncryptedBackup.h"
 #include "EncryptedBackupWriter.h"
 #include "Locations.h"
@@ -185,6 +186,64 @@ TEST_P(EncryptedBackup, PasswordTestPassesOnlyWithThePassword)
                                    + QStringLiteral("/com.apple.springboard.plist")));
 }
 
+// A device of iOS 9 or older encrypts its backup in the Manifest.mbdb
+// generation: the same key bag (without the SHA-256 step), the manifest in the
+// clear, each record with its file's protection class and wrapped key, files
+// stored flat. Its files decrypt, through the tool and in this process, and
+// its password is tested the same way.
+TEST_P(EncryptedBackup, TheManifestMbdbGenerationDecryptsAndTestsItsPassword)
+{
+    const QString udid = QStringLiteral("ios9-phone");
+    ASSERT_TRUE(writerFor(udid, GetParam()).mbdbGeneration().write());
+    ASSERT_TRUE(QFileInfo::exists(backupFolder(udid) + QStringLiteral("/Manifest.mbdb")));
+    const QString out = Locations::makeScratchFolder(QStringLiteral("test-out"));
+    for (const FixtureFile& file : deviceFiles()) {
+        SCOPED_TRACE(file.relativePath.toStdString());
+        const ToolRun run =
+            runBackupTool({"--extract", file.relativePath, "-D", file.domain, "-s", udid},
+                          withPassword(GetParam(), out));
+        ASSERT_EQ(run.exitCode, 0) << run.output().constData();
+        EXPECT_TRUE(readFixtureFile(out + QLatin1Char('/')
+                                    + file.relativePath.section(QLatin1Char('/'), -1))
+                    == file.content);
+    }
+    // Its clear manifest lists without the password, as it always did.
+    const ToolRun listing =
+        runBackupTool({"--list", "--source", udid, "--target", udid}, withPassword(std::nullopt));
+    EXPECT_EQ(listing.exitCode, 0) << listing.output().constData();
+    EXPECT_EQ(QString::fromUtf8(listing.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(),
+              deviceFiles().size());
+
+    using Result = QELDeviceBackupBrowser::PasswordTestResult;
+    auto test = [&](const std::optional<QString>& password) {
+        return QELDeviceBackupBrowser::
+            TestExtractSingleFileFromReleativePathForDeviceIDWithPasswordFromDomain(
+                kPasswordTestFile, udid, password, kHome);
+    };
+    EXPECT_EQ(test(GetParam()), Result::Passed);
+    EXPECT_EQ(test(GetParam() + QStringLiteral("x")), Result::WrongPassword);
+    EXPECT_EQ(test(std::nullopt), Result::WrongPassword);
+    const ToolRun wrong = runBackupTool({"--extract", kPasswordTestFile, "-s", udid},
+                                        withPassword(GetParam() + QStringLiteral("?")));
+    EXPECT_EQ(wrong.exitCode, 3);
+    EXPECT_TRUE(wrong.err.contains("password is not correct")) << wrong.output().constData();
+
+    QELDeviceBackup backup;
+    backup.setDeviceUID(udid);
+    backup.setPassword(GetParam());
+    const QString messages = backup.GetPathToDataOfType(5);
+    EXPECT_TRUE(readFixtureFile(messages)
+                == EncryptedBackupWriter::generatedContent(kHome, "sms", 1'500'001));
+    EXPECT_EQ(readFixtureFile(messages + QStringLiteral("-wal")), QByteArray(32, 'w'));
+    EXPECT_EQ(readFixtureFile(backup.GetPathForDeviceFileNameInDomain(
+                  QStringLiteral("Library/SMS/Attachments/ab/IMG, 1 ä.jpg"),
+                  QStringLiteral("MediaDomain"))),
+              QByteArray(70000, '\xD8'));
+    backup.setPassword(GetParam() + QStringLiteral("x"));
+    EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+}
+
 // The categories' lookups answer decrypted private copies (with a database's
 // companions) and leave nothing decrypted in the backup folder.
 TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)
@@ -257,6 +316,67 @@ TEST_P(EncryptedBackup, DataTypesAnswerDecryptedCopies)
     backup.setPassword(GetParam() + QStringLiteral("x"));
     EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
     EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::WrongPassword);
+}
+
+// A connection decrypts the manifest once and every file in this process: no
+// lookup runs the tool (here one that always fails), many files asked for at
+// once come back in their order, and the decrypted manifest is not left in
+// the temporary folder. A new backup in the folder is read anew.
+TEST(EncryptedBackupSession, LookupsDecryptInProcessWithoutTheTool)
+{
+    const QString udid = QStringLiteral("session-phone");
+    EncryptedBackupWriter writer = writerFor(udid, QStringLiteral("secret"));
+    QList<BackupFileRequest> attachments;
+    for (int i = 0; i < 40; ++i) {
+        const QString path = QStringLiteral("Library/SMS/Attachments/%1/IMG_%2.JPG")
+                                 .arg(i % 16, 2, 16, QLatin1Char('0'))
+                                 .arg(i);
+        writer.file(QStringLiteral("MediaDomain"), path, QByteArray(1000 + i, char('a' + i % 26)));
+        attachments.append({path, QStringLiteral("MediaDomain")});
+    }
+    attachments.insert(
+        7, {QStringLiteral("Library/SMS/Attachments/zz/none.jpg"), QStringLiteral("MediaDomain")});
+    ASSERT_TRUE(writer.rounds(50, 5).write());
+    FakeProgram failing(QStringLiteral("orvane-mobilebackup"), "exit 1\n");
+    const auto keys = std::make_shared<BackupKeyCache>();
+    QELDeviceBackup backup(BackupToolSettings{failing.path(), {}, keys});
+    backup.setDeviceUID(udid);
+    backup.setPassword(QStringLiteral("secret"));
+
+    for (const int type : {0, 1, 2, 5, 6, 9, 10})
+        EXPECT_FALSE(backup.GetPathToDataOfType(type).isEmpty()) << type;
+    EXPECT_TRUE(backup.GetPathToDataOfType(3).isEmpty());
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    const QStringList paths = backup.GetPathsForDeviceFiles(attachments);
+    ASSERT_EQ(paths.size(), attachments.size());
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(attachments.at(i).path.toStdString());
+        if (i == 7) {
+            EXPECT_TRUE(paths.at(i).isNull());
+            continue;
+        }
+        const int n = attachments.at(i)
+                          .path.section(QLatin1Char('_'), -1)
+                          .section(QLatin1Char('.'), 0, 0)
+                          .toInt();
+        EXPECT_EQ(readFixtureFile(paths.at(i)), QByteArray(1000 + n, char('a' + n % 26)));
+    }
+    EXPECT_EQ(backup.lastLookupError().kind, QELDeviceBackup::LookupErrorKind::NotInBackup);
+    EXPECT_EQ(backup.GetAllFilesInDomain(QStringLiteral("MediaDomain")).size(), 41);
+    EXPECT_TRUE(failing.runs().isEmpty()) << failing.runs().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(keys->derivationCount(), 1);
+    EXPECT_TRUE(QDir(Locations::temporaryFolder())
+                    .entryList({QStringLiteral("manifest*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty());
+
+    // The next backup of the device, with other keys and content, replaces it.
+    EncryptedBackupWriter next(backupFolder(udid), QStringLiteral("secret"));
+    next.file(kHome, QStringLiteral("Library/SMS/sms.db"), QByteArray("the next backup"));
+    QDir(backupFolder(udid)).removeRecursively();
+    ASSERT_TRUE(next.rounds(50, 5).write());
+    EXPECT_EQ(readFixtureFile(backup.GetPathToDataOfType(5)), QByteArray("the next backup"));
+    EXPECT_TRUE(backup.GetPathToDataOfType(0).isEmpty());
+    EXPECT_TRUE(failing.runs().isEmpty());
 }
 
 // The domain listing of a backup first asked with the wrong password (or

@@ -1,9 +1,13 @@
+#include <csignal>
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -12,6 +16,7 @@
 #include "Clock.h"
 #include "Locations.h"
 #include "Processes.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -152,6 +157,135 @@ TEST_F(FakeIdeviceBackup2, ProcessListSeesTheRunningTool)
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0);
 }
+
+// Every file of a backup folder with a hash of its bytes.
+QMap<QString, QByteArray> folderContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        contents.insert(QDir(folder).relativeFilePath(path),
+                        QCryptographicHash::hash(readFixtureFile(path), QCryptographicHash::Sha1));
+    }
+    return contents;
+}
+
+// How a run of idevicebackup2 over an existing backup ends, after it has
+// changed that backup in place part-way.
+struct InPlaceCase {
+    const char* name;
+    QByteArray end;     // the stand-in's last lines
+    int stopTool;       // 0, or the signal the tool gets while the stand-in waits
+    bool newBackupKept; // false: the previous one is back
+};
+
+void PrintTo(const InPlaceCase& c, std::ostream* os) { *os << c.name; }
+
+class InPlaceBackup : public FakeIdeviceBackup2,
+                      public ::testing::WithParamInterface<InPlaceCase> {};
+
+TEST_P(InPlaceBackup, LeavesThePreviousBackupWholeUnlessTheNewOneIsFinished)
+{
+    const InPlaceCase& c = GetParam();
+    const QString udid = QStringLiteral("in-place-phone");
+    const QString folder = Locations::backupRoot() + QLatin1Char('/') + udid;
+    const QString home = QStringLiteral("HomeDomain");
+    ManifestDbBackupBuilder(folder)
+        .file(home, QStringLiteral("Library/SMS/sms.db"), "previous messages")
+        .file(home, QStringLiteral("Library/Notes/notes.sqlite"), "previous notes")
+        .file(home, QStringLiteral("Library/Calendar/Calendar.sqlitedb"), "unchanged calendar")
+        .write();
+    const QMap<QString, QByteArray> previous = folderContents(folder);
+    const auto stored = [&](const char* path) {
+        const QString id = backupFileIdentifier(home, QString::fromLatin1(path));
+        return QFile::encodeName(id.left(2) + QLatin1Char('/') + id);
+    };
+    // What idevicebackup2 does to a backup it updates: removes files, writes
+    // the ones it replaces as new files, rewrites the manifest and
+    // Status.plist in place.
+    script(
+        "echo \"$@\" > \"$FAKE_LOG\"\n"
+        "d=\"$4/$2\"\n"
+        "rm -f \"$d/"
+        + stored("Library/Notes/notes.sqlite")
+        + "\"\n"
+          "rm -f \"$d/"
+        + stored("Library/SMS/sms.db")
+        + "\"\n"
+          "echo newer messages > \"$d/"
+        + stored("Library/SMS/sms.db")
+        + "\"\n"
+          "mkdir -p \"$d/ff\" && echo added > \"$d/ff/ffffffffffffffffffffffffffffffffffffffff\"\n"
+          "echo half-written > \"$d/Manifest.db\"\n"
+          "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key><string>new</string>"
+          "</dict></plist>' > \"$d/Status.plist\"\n"
+          "touch \"$FAKE_LOG.changed\"\n"
+        + c.end);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(environment());
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.start(backupToolPath(), {QStringLiteral("--backup"), QStringLiteral("--target"), udid});
+    ASSERT_TRUE(run.waitForStarted());
+    if (c.stopTool) {
+        ASSERT_TRUE(waitUntil([&] {
+            return QFileInfo::exists(m_bin.path() + QStringLiteral("/arguments.changed"));
+        }));
+        ::kill(static_cast<pid_t>(run.processId()), c.stopTool);
+    }
+    ASSERT_TRUE(run.waitForFinished(60000));
+    const QByteArray output = run.readAll();
+    if (c.newBackupKept)
+        EXPECT_EQ(run.exitCode(), 0) << output.constData();
+    else
+        EXPECT_TRUE(run.exitStatus() == QProcess::CrashExit || run.exitCode() != 0)
+            << output.constData();
+    // The stand-in ends with the tool, however the tool ends.
+    EXPECT_TRUE(waitUntil([&] {
+        for (const QVariant& entry : GetProcessInfoList()) {
+            const QStringList arguments = GetProcessArguments(
+                static_cast<pid_t>(entry.toMap().value(QStringLiteral("processID")).toLongLong()));
+            if (arguments.contains(QStringLiteral("sleep"))
+                && arguments.contains(QStringLiteral("601")))
+                return false;
+        }
+        return true;
+    })) << "idevicebackup2 outlived the tool";
+
+    // Any next run of the tool (here a listing) first puts back what a killed
+    // run could not.
+    const ToolRun listing =
+        runBackupTool({"--list", "--source", udid, "--target", udid}, environment());
+    const QMap<QString, QByteArray> after = folderContents(folder);
+    if (c.newBackupKept) {
+        EXPECT_NE(after, previous);
+        EXPECT_EQ(readFixtureFile(folder + QLatin1Char('/')
+                                  + QString::fromLatin1(stored("Library/SMS/sms.db"))),
+                  QByteArray("newer messages\n"));
+    } else {
+        EXPECT_EQ(listing.exitCode, 0) << listing.output().constData();
+        EXPECT_EQ(after, previous);
+    }
+    EXPECT_EQ(QDir(Locations::backupRoot())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{udid});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, InPlaceBackup,
+    ::testing::Values(
+        InPlaceCase{"Fails", "echo 'ERROR: Backup failed'\nexit 1\n", 0, false},
+        InPlaceCase{"IsKilled", "kill -KILL $$\n", 0, false},
+        InPlaceCase{"ToolIsStopped", "exec sleep 601\n", SIGTERM, false},
+        InPlaceCase{"ToolIsInterrupted", "exec sleep 601\n", SIGINT, false},
+        InPlaceCase{"ToolIsKilled", "exec sleep 601\n", SIGKILL, false},
+        InPlaceCase{"Finishes",
+                    "printf '<plist version=\"1.0\"><dict><key>SnapshotState</key>"
+                    "<string>finished</string></dict></plist>' > \"$d/Status.plist\"\nexit 0\n",
+                    0, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProcessList, EntriesCarryTheirKeys)
 {

@@ -1,8 +1,12 @@
 #include <atomic>
+#include <csignal>
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "BackupToolRunner.h"
@@ -114,6 +118,52 @@ TEST_F(ToolRuns, StoppingARunStopsTheProgramsTheToolStarted)
         EXPECT_TRUE(BackupToolRunner::runningProcessGroups().isEmpty());
     }
 }
+
+// However the program ends, a tool it was running ends with it. The program
+// is a process of its own (a death test), killed while a worker thread waits
+// for the tool; the tool writes its process identifier where the test finds it.
+class ToolOutlivesNoProgram : public ::testing::TestWithParam<int> {};
+
+TEST_P(ToolOutlivesNoProgram, TheToolEndsWithTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const int signal = GetParam();
+    // The program below is this test run again: it finds the file through the environment.
+    const char* kPidFile = "ORVANE_TEST_TOOL_PID_FILE";
+    if (!qEnvironmentVariableIsSet(kPidFile))
+        qputenv(kPidFile,
+                QStringLiteral("%1/orvane-tool-%2-%3.pid")
+                    .arg(QDir::tempPath())
+                    .arg(getpid())
+                    .arg(signal)
+                    .toLocal8Bit());
+    const QString pidFile = qEnvironmentVariable(kPidFile);
+    QFile::remove(pidFile);
+    EXPECT_EXIT(
+        {
+            FakeProgram tool(QStringLiteral("orvane-mobilebackup"),
+                             "echo $$ > \"$ORVANE_TEST_TOOL_PID_FILE\"\nexec sleep 600\n");
+            std::thread run([&] { BackupToolRunner::run(tool.path(), {}); });
+            const bool started =
+                waitUntil([&] { return !readFixtureFile(pidFile).trimmed().isEmpty(); });
+            // As a program that leaves the signal to its default action.
+            ::signal(signal, SIG_DFL);
+            if (started)
+                ::raise(signal);
+            run.detach();
+            ::_exit(0);
+        },
+        ::testing::KilledBySignal(signal), "");
+    const QString tool = QString::fromLatin1(readFixtureFile(pidFile)).trimmed();
+    QFile::remove(pidFile);
+    ASSERT_FALSE(tool.isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return processHasEnded(tool); }))
+        << "the tool " << tool.toStdString() << " outlived the program";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ToolOutlivesNoProgram,
+                         ::testing::Values(SIGKILL, SIGTERM, SIGINT, SIGSEGV),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST_F(ToolRuns, PasswordGoesThroughTheEnvironmentOnly)
 {

@@ -16,8 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include "ParallelFor.h"
+#include "Plist.h"
 #include "ToolOutput.h"
 
 BackupFolderCare::BackupFolderCare(const QString& backupRoot, const QString& udid)
@@ -117,6 +119,50 @@ void BackupFolderCare::removeFolder(const QString& path)
     ::rmdir(name.constData());
 }
 
+QString BackupFolderCare::unusedName(const QString& folder, const QString& prefix)
+{
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(62)]);
+        const QString path = folder + QLatin1Char('/') + name;
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT)
+            return path;
+    }
+    return {};
+}
+
+bool BackupFolderCare::holdsFinishedBackup(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir() || info.isSymLink())
+        return false;
+    const QString status = Plist::readFile(folder + QStringLiteral("/Status.plist"))
+                               .toMap()
+                               .value(QStringLiteral("SnapshotState"))
+                               .toString();
+    return status == QLatin1String("finished")
+        && (QFileInfo(folder + QStringLiteral("/Manifest.mbdb")).isFile()
+            || QFileInfo(folder + QStringLiteral("/Manifest.db")).isFile());
+}
+
+namespace {
+
+// Whether a moved-aside previous backup is worth putting back: what a run
+// moves aside is a whole backup, but a folder of an older run may have been
+// emptied part-way.
+bool holdsABackup(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && !info.isSymLink()
+        && (QFileInfo(folder + QStringLiteral("/Manifest.mbdb")).isFile()
+            || QFileInfo(folder + QStringLiteral("/Manifest.db")).isFile());
+}
+
+} // namespace
+
 int BackupFolderCare::tidy(const QString& rootPath, const QString& udid)
 {
     if (udid.isEmpty() || udid.contains(QLatin1Char('/')))
@@ -124,35 +170,73 @@ int BackupFolderCare::tidy(const QString& rootPath, const QString& udid)
     const QDir root(rootPath);
     const QString newPrefix = QLatin1Char('.') + udid + QStringLiteral("-new-");
     const QString oldPrefix = QLatin1Char('.') + udid + QStringLiteral("-old-");
-    const QStringList leftovers = root.entryList(
-        {newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*')},
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QString snapshotPrefix = QLatin1Char('.') + udid + QStringLiteral("-snap-");
+    QStringList leftovers;
+    // The names a run makes: the prefix and six characters of a temporary
+    // name. Anything else is not ours to remove.
+    for (const QString& name : root.entryList(
+             {newPrefix + QLatin1Char('*'), oldPrefix + QLatin1Char('*'),
+              snapshotPrefix + QLatin1Char('*')},
+             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        const qsizetype prefix =
+            name.startsWith(snapshotPrefix) ? snapshotPrefix.size() : newPrefix.size();
+        if (name.size() == prefix + 6)
+            leftovers.append(name);
+    }
     const QString backup = root.filePath(udid);
-    const QFileInfo backupInfo(backup);
-    bool missing = !backupInfo.exists() && !backupInfo.isSymLink();
-    int removed = 0;
+    // A snapshot is there only while a real device's backup is made in place
+    // and not yet finished: the run was stopped, and what is under the
+    // device's name is neither the previous backup nor a new one.
     for (const QString& name : leftovers) {
-        // The names a run makes: the prefix and six characters of a
-        // temporary name. Anything else is not ours to remove.
-        if (name.size() != newPrefix.size() + 6)
+        const QFileInfo snapshot(root.filePath(name));
+        if (!name.startsWith(snapshotPrefix) || !snapshot.isDir() || snapshot.isSymLink())
             continue;
-        const QString path = root.filePath(name);
-        const QFileInfo info(path);
-        // A run killed after it moved the previous backup aside and before it
-        // moved the new one in: the previous backup is still whole.
-        if (missing && name.startsWith(oldPrefix) && info.isDir() && !info.isSymLink()) {
-            if (QDir().rename(path, backup)) {
-                missing = false;
-                ToolOutput::error(QStringLiteral("Put back the previous backup of %1, which a run "
-                                                 "cut short had moved aside.")
-                                      .arg(udid));
-                continue;
+        const QFileInfo changed(backup);
+        const QString aside = unusedName(rootPath, oldPrefix);
+        if ((changed.exists() || changed.isSymLink())
+            && (aside.isEmpty() || !QDir().rename(backup, aside)))
+            break;
+        if (!QDir().rename(snapshot.filePath(), backup)) {
+            if (!aside.isEmpty())
+                QDir().rename(aside, backup);
+            break;
+        }
+        leftovers.removeOne(name);
+        if (!aside.isEmpty())
+            leftovers.append(QFileInfo(aside).fileName());
+        ToolOutput::error(QStringLiteral("Put back the previous backup of %1 in place of the one "
+                                         "a run cut short had left changed.")
+                              .arg(udid));
+        break;
+    }
+    const QFileInfo backupInfo(backup);
+    if (!backupInfo.exists() && !backupInfo.isSymLink()) {
+        // A run stopped while neither backup was under the device's name.
+        // The new one is whole once it is finished (it is moved in only
+        // then) and is the newer; else the previous one, moved aside whole.
+        QString keep;
+        for (const QString& name : leftovers) {
+            if (name.startsWith(newPrefix) && holdsFinishedBackup(root.filePath(name))) {
+                keep = name;
+                break;
             }
         }
-        removeFolder(path);
-        ++removed;
+        for (const QString& name : leftovers) {
+            if (keep.isEmpty() && name.startsWith(oldPrefix) && holdsABackup(root.filePath(name)))
+                keep = name;
+        }
+        if (!keep.isEmpty() && QDir().rename(root.filePath(keep), backup)) {
+            leftovers.removeOne(keep);
+            ToolOutput::error(QStringLiteral("Put back the %1 backup of %2, which a run cut "
+                                             "short had left beside its place.")
+                                  .arg(keep.startsWith(newPrefix) ? QStringLiteral("new")
+                                                                  : QStringLiteral("previous"),
+                                       udid));
+        }
     }
-    return removed;
+    for (const QString& name : leftovers)
+        removeFolder(root.filePath(name));
+    return static_cast<int>(leftovers.size());
 }
 
 void backupKillPoint(const char* point)
@@ -162,8 +246,24 @@ void backupKillPoint(const char* point)
         ::raise(SIGKILL);
 }
 
-bool backupCanExchangeNames()
+bool backupExchangeNames(const QString& from, const QString& to)
 {
     static const bool refused = !qgetenv("ORVANE_BACKUP_NO_EXCHANGE").isEmpty();
-    return !refused;
+    if (refused) {
+        errno = EINVAL;
+        return false;
+    }
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                       QFile::encodeName(to).constData(), RENAME_EXCHANGE)
+        == 0;
+}
+
+bool backupRename(const QString& from, const QString& to, const char* step)
+{
+    static const QList<QByteArray> failing = qgetenv("ORVANE_BACKUP_FAIL_RENAME").split(',');
+    if (failing.contains(QByteArray(step))) {
+        errno = EIO;
+        return false;
+    }
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }

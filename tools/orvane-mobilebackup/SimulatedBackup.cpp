@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -350,24 +351,24 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
     backupKillPoint("flushed");
 
     // The new backup takes the old one's place in one step where the file
-    // system can exchange two names: at every moment the device has either its
-    // previous backup or the new one, whatever stops this program.
-    QString displaced;
+    // system can exchange two names. Elsewhere the old one is moved aside
+    // whole, the new one moved in, and only then is the old one removed: at
+    // every moment one of them is whole, under the device's name or under a
+    // name that the next run's tidy-up puts back.
     const bool replacing = QFileInfo(finalFolder).exists() || QFileInfo(finalFolder).isSymLink();
     bool exchanged = false;
-    if (replacing && backupCanExchangeNames()) {
-        exchanged = ::renameat2(AT_FDCWD, QFile::encodeName(target).constData(), AT_FDCWD,
-                                QFile::encodeName(finalFolder).constData(), RENAME_EXCHANGE)
-            == 0;
-        if (exchanged)
-            displaced = target;
+    if (replacing) {
+        exchanged = backupExchangeNames(target, finalFolder);
+        if (!exchanged && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            ToolOutput::error(QStringLiteral("Cannot exchange the new backup with the previous "
+                                             "one (%1); moving the previous one aside instead.")
+                                  .arg(QString::fromLocal8Bit(strerror(errno))));
     }
+    QString displaced = exchanged ? target : QString();
     if (replacing && !exchanged) {
-        QTemporaryDir placeholder(backupRoot + QStringLiteral("/.") + udid
-                                  + QStringLiteral("-old-XXXXXX"));
-        displaced = placeholder.path();
-        placeholder.remove();
-        if (displaced.isEmpty() || !QDir().rename(finalFolder, displaced)) {
+        displaced = BackupFolderCare::unusedName(
+            backupRoot, QStringLiteral(".") + udid + QStringLiteral("-old-"));
+        if (displaced.isEmpty() || !backupRename(finalFolder, displaced, "aside")) {
             ToolOutput::out(
                 QStringLiteral("Backup failed: cannot replace the previous backup in %1.")
                     .arg(finalFolder));
@@ -375,11 +376,21 @@ int backUpSimulatedDevice(const SimulatedDevice& device, const QString& udid,
         }
         backupKillPoint("displaced");
     }
-    if (!exchanged && !QDir().rename(target, finalFolder)) {
-        if (!displaced.isEmpty())
-            QDir().rename(displaced, finalFolder);
-        ToolOutput::out(
-            QStringLiteral("Backup failed: cannot move the new backup to %1.").arg(finalFolder));
+    if (!exchanged && !backupRename(target, finalFolder, "final")) {
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        if (!displaced.isEmpty() && !backupRename(displaced, finalFolder, "back")) {
+            // Both backups are whole beside the device's name; the next run
+            // of the tool puts one of them back. Neither may be removed now.
+            staging.setAutoRemove(false);
+            ToolOutput::out(QStringLiteral("Backup failed: cannot move the new backup to %1 (%2), "
+                                           "nor the previous one back; the next run of the "
+                                           "tool puts a whole backup back.")
+                                .arg(finalFolder, reason));
+            return 1;
+        }
+        ToolOutput::out(QStringLiteral("Backup failed: cannot move the new backup to %1 (%2); "
+                                       "the previous backup is kept.")
+                            .arg(finalFolder, reason));
         return 1;
     }
     // The staging path now holds the previous backup, or nothing: it is
