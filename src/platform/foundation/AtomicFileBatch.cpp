@@ -27,7 +27,8 @@ QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
 AtomicFileBatch::~AtomicFileBatch() { abandon(); }
 
-bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QString* error)
+bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QString* error,
+                            const QDateTime& modified)
 {
     return write(
         target,
@@ -37,14 +38,14 @@ bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QStri
             *why = out.errorString();
             return false;
         },
-        error);
+        error, modified);
 }
 
 bool AtomicFileBatch::write(const QString& target, const AtomicFile::Producer& produce,
-                            QString* error)
+                            QString* error, const QDateTime& modified)
 {
     const QString temporary = AtomicFile::temporaryPathFor(target);
-    if (!AtomicFile::writeNewFile(temporary, produce, false, error))
+    if (!AtomicFile::writeNewFile(temporary, produce, false, error, modified))
         return false;
     m_temporaries.append(temporary);
     return place(temporary, target, error);
