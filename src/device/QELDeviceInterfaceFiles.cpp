@@ -592,8 +592,10 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
     bool kernelCopy = !CopyFailures::writeFailureInjected();
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
-            || m_quitting.load())
+            || m_quitting.load()) {
+            CopyFailures::note(CopyFailure::Cancelled);
             return false;
+        }
         if (kernelCopy) {
             // Both files are local: the kernel copies (or shares) the blocks.
             const ssize_t got = ::copy_file_range(source, nullptr, target.descriptor(), nullptr,
@@ -652,8 +654,10 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
     bool complete = false;
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
-            || m_quitting.load())
+            || m_quitting.load()) {
+            CopyFailures::note(CopyFailure::Cancelled);
             break;
+        }
         uint32_t got = 0;
         if (kernelCopy) {
             // A service whose files are local copies them inside the kernel.
@@ -771,7 +775,12 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
         CopyFailures::note(CopyFailure::Failed);
         return false;
     }
-    auto cancelled = [cancel] { return cancel && cancel->load(); };
+    auto cancelled = [cancel] {
+        if (!cancel || !cancel->load())
+            return false;
+        CopyFailures::note(CopyFailure::Cancelled);
+        return true;
+    };
     const QString target = normalisedDevicePath(devicePath);
     const QString temporary = target + QStringLiteral(".orvane-upload-") + uniqueSuffix();
 

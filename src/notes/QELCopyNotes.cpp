@@ -120,7 +120,7 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
     const QString content =
         html ? note.htmlExportToPath(target, shownTitle(note)) : note.plainTextRepresentation();
     QString why;
-    if (!writeFileAtomically(target, content.toUtf8(), &why)) {
+    if (!writeFileAtomically(target, content.toUtf8(), &why, note.lastModified())) {
         if (error)
             *error = why;
         return Result::WriteFailed;
@@ -149,6 +149,10 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
     // A run replaced by this one stops after the note it is writing.
     std::lock_guard run(m_runMutex);
     const QString folder = baseCopyPath();
+    if (!_destinationUsable(folder)) {
+        _callAllItemsCopiedDelegate();
+        return;
+    }
     SafePath::UniqueNamer namer = namerForRun(folder);
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {
         const auto note = next->value<std::shared_ptr<QELNoteDetail>>();

@@ -248,7 +248,7 @@ TEST_F(InternetView, OnlyWebAddressesArePreviewedAndOpened)
     EXPECT_TRUE(m_opened.isEmpty());
 }
 
-TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
+TEST_F(InternetView, SavingAVisitWritesItsShortcutAndNumbersItTheNextTime)
 {
     load(m_files.path());
     QTemporaryDir out;
@@ -260,12 +260,15 @@ TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
     EXPECT_EQ(Plist::readFile(path).toMap(),
               (QVariantMap{{QStringLiteral("URL"), QStringLiteral("https://example.org/ä")}}));
     ASSERT_TRUE(waitUntil([&] { return m_view->statusLine()->text().contains("News.webloc"); }));
-    // The control bar's copy saves too, over the older file.
+    // The control bar's copy saves too, beside the older file, never over it.
     QFile::remove(path);
     put(path, "older");
     m_view->RequestCopy();
-    ASSERT_TRUE(waitUntil([&] { return Plist::readFile(path).isValid(); }));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.webloc"});
+    const QString numbered = out.filePath(QStringLiteral("News 1.webloc"));
+    ASSERT_TRUE(waitUntil([&] { return Plist::readFile(numbered).isValid(); }));
+    QStringList saved = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+    saved.sort();
+    EXPECT_EQ(saved, (QStringList{"News 1.webloc", "News.webloc"}));
     EXPECT_EQ(m_panels, 2);
 
     // A hostile title stays in the folder.

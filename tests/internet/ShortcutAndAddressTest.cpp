@@ -16,7 +16,7 @@ namespace {
 
 QVariantMap readShortcut(const QString& path) { return Plist::readFile(path).toMap(); }
 
-TEST(SafariShortcut, IsAnXmlListOfTheAddressReplacedOnTheNextSave)
+TEST(SafariShortcut, IsAnXmlListOfTheAddressNumberedOnTheNextSave)
 {
     QTemporaryDir dir;
     const QString path = SafariShortcut::save(dir.path(), QStringLiteral("News"),
@@ -27,12 +27,17 @@ TEST(SafariShortcut, IsAnXmlListOfTheAddressReplacedOnTheNextSave)
     EXPECT_TRUE(file.readAll().startsWith("<?xml"));
     EXPECT_EQ(readShortcut(path),
               (QVariantMap{{QStringLiteral("URL"), QStringLiteral("https://example.org/ä")}}));
-    EXPECT_EQ(SafariShortcut::save(dir.path(), QStringLiteral("News"),
-                                   QStringLiteral("https://example.org/later")),
-              path);
-    EXPECT_EQ(readShortcut(path).value(QStringLiteral("URL")),
+    // Saving again never overwrites without asking: the new shortcut is numbered.
+    const QString later = SafariShortcut::save(dir.path(), QStringLiteral("News"),
+                                               QStringLiteral("https://example.org/later"));
+    EXPECT_EQ(later, dir.filePath(QStringLiteral("News 1.webloc")));
+    EXPECT_EQ(readShortcut(later).value(QStringLiteral("URL")),
               QStringLiteral("https://example.org/later"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.webloc"});
+    EXPECT_EQ(readShortcut(path).value(QStringLiteral("URL")),
+              QStringLiteral("https://example.org/ä"));
+    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"News 1.webloc", "News.webloc"}));
 }
 
 TEST(SafariShortcut, NamesStayInTheFolderWhateverTheTitle)
@@ -46,7 +51,7 @@ TEST(SafariShortcut, NamesStayInTheFolderWhateverTheTitle)
         {"a/b", "https://example.org/", "a_b.webloc"},
         {"", "https://example.org/page", "example.org.webloc"},
         {"..", "https://example.org/", "example.org.webloc"},
-        {"../../etc/passwd", "https://example.org/", ".._.._etc_passwd.webloc"},
+        {"../../etc/passwd", "https://example.org/", "___.._etc_passwd.webloc"},
         {"", "javascript:alert(1)", "Shortcut.webloc"},
         {"  ", "file:///etc/passwd", "Shortcut.webloc"},
         {QString(300, QLatin1Char('x')), "https://example.org/",
@@ -61,7 +66,7 @@ TEST(SafariShortcut, NamesStayInTheFolderWhateverTheTitle)
     }
 }
 
-TEST(SafariShortcut, ARunNumbersNamesThatClashAndReplacesAnEarlierRunsFiles)
+TEST(SafariShortcut, ARunNumbersNamesThatClashAndKeepsAnEarlierRunsFiles)
 {
     QTemporaryDir dir;
     SafariShortcut::Run first(dir.path());
@@ -75,10 +80,12 @@ TEST(SafariShortcut, ARunNumbersNamesThatClashAndReplacesAnEarlierRunsFiles)
         second.save(QStringLiteral(""), QStringLiteral("javascript:alert(1)")),
     };
     EXPECT_EQ(paths,
-              (QStringList{dir.filePath("News.webloc"), dir.filePath("news 1.webloc"),
+              (QStringList{dir.filePath("News 1.webloc"), dir.filePath("news.webloc"),
                            dir.filePath("open.webloc"), dir.filePath("Shortcut.webloc")}));
     EXPECT_EQ(readShortcut(paths[0]).value(QStringLiteral("URL")),
               QStringLiteral("https://b.example/"));
+    EXPECT_EQ(readShortcut(dir.filePath("News.webloc")).value(QStringLiteral("URL")),
+              QStringLiteral("https://a.example/"));
 }
 
 TEST(SafariShortcut, AFolderThatCannotBeWrittenGivesNoFile)

@@ -22,7 +22,9 @@
 #include "QELCalendarListModel.h"
 #include "QELCalendarsDbReader.h"
 #include "QELCopyCalendars.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -331,13 +333,13 @@ void QELCalendarsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) {
 
 void QELCalendarsView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELCalendarsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELCalendarsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCALENDARSCOPYIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLCALENDARSCOPYIED")),
+            QELCopyEndMessage::detail(outcome));
 }

@@ -62,7 +62,8 @@ public:
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
-    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
 
     const QList<QELCalendarDetailPtr>& calendars() const;
     QListView* calendarList() const { return m_calendarList; }

@@ -23,7 +23,9 @@
 #include "QELContactsFilterModel.h"
 #include "QELContactsHTMLGenerator.h"
 #include "QELCopyContacts.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -357,13 +359,13 @@ void QELContactsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { 
 
 void QELContactsView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELContactsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELContactsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCONTACTSCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLCONTACTSCOPIED")),
+            QELCopyEndMessage::detail(outcome));
 }

@@ -29,6 +29,16 @@ bool fail(QString* error, const QString& why)
     return false;
 }
 
+timespec timespecOf(const QDateTime& when)
+{
+    const qint64 ms = when.toMSecsSinceEpoch();
+    const qint64 seconds = ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+    timespec time{};
+    time.tv_sec = static_cast<time_t>(seconds);
+    time.tv_nsec = static_cast<long>(ms - seconds * 1000) * 1000000L;
+    return time;
+}
+
 // A failed write leaves its errno behind; a full disk must be told as such.
 void noteWriteFailure(int code)
 {
@@ -95,11 +105,7 @@ bool writeNewFile(const QString& path, const Producer& produce, bool sync, QStri
         ok = false;
     }
     if (ok && modified.isValid()) {
-        const qint64 ms = modified.toMSecsSinceEpoch();
-        const qint64 seconds = ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
-        const timespec times[2] = {
-            {0, UTIME_OMIT},
-            {static_cast<time_t>(seconds), static_cast<long>(ms - seconds * 1000) * 1000000L}};
+        const timespec times[2] = {{0, UTIME_OMIT}, timespecOf(modified)};
         ::futimens(fd, times);
     }
     out.close();
@@ -127,6 +133,14 @@ unsigned newFileMode()
         }
     }
     return 0644u; // the common umask, when the kernel does not tell
+}
+
+bool setModificationTime(const QString& path, const QDateTime& modified)
+{
+    if (!modified.isValid())
+        return true;
+    const timespec times[2] = {{0, UTIME_OMIT}, timespecOf(modified)};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 bool syncPath(const QString& path, QString* error)

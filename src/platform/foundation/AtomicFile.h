@@ -38,6 +38,10 @@ bool writeNewFile(const QString& path, const Producer& produce, bool sync, QStri
 // Read without changing the umask, which other threads may rely on.
 unsigned newFileMode();
 
+// Gives a file the modification time of the item it holds; nothing when
+// `modified` is invalid. False when the file system refuses.
+bool setModificationTime(const QString& path, const QDateTime& modified);
+
 // Flushes a file's or a folder's data and metadata to disk.
 bool syncPath(const QString& path, QString* error);
 

@@ -15,6 +15,7 @@ namespace CopyFailures {
 namespace {
 
 thread_local CopyFailure t_last = CopyFailure::None;
+thread_local const std::atomic<bool>* t_cancel = nullptr;
 
 std::atomic<bool> g_injected{false};
 std::atomic<int> g_injectedError{0};
@@ -79,6 +80,10 @@ ScopedInjectedWriteFailure::ScopedInjectedWriteFailure(int error, qint64 afterBy
 }
 
 ScopedInjectedWriteFailure::~ScopedInjectedWriteFailure() { g_injected = false; }
+
+void setThreadCancelFlag(const std::atomic<bool>* flag) { t_cancel = flag; }
+
+bool cancelRequested() { return t_cancel && t_cancel->load(); }
 
 bool injectedWriteFailure(qint64 bytes, int* error)
 {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
+
 #include <QString>
 
 // Why an item of a copy could not be copied, as the end of the copy tells the
@@ -15,6 +17,9 @@ enum class CopyFailure {
     MissingFolder,   // the folder does not exist (any more)
     DiskFull,        // no space left, or the quota is used up
     MissingOnDevice, // the device no longer has the file
+    UnreadableEntry, // a file or a folder to copy could not be read
+    UnsupportedName, // a name the other side cannot hold (not UTF-8)
+    Cancelled,       // a cancel cut the item short (what it had written is gone)
 };
 
 namespace CopyFailures {
@@ -47,6 +52,12 @@ public:
     ScopedInjectedWriteFailure(const ScopedInjectedWriteFailure&) = delete;
     ScopedInjectedWriteFailure& operator=(const ScopedInjectedWriteFailure&) = delete;
 };
+
+// The cancel flag of the copy this thread works for (set by the copy job for
+// its workers), so that steps deep inside an item (an attachment, a record)
+// can stop without a flag passed down to them. False when none is set.
+void setThreadCancelFlag(const std::atomic<bool>* flag);
+bool cancelRequested();
 
 // Called by the file helpers before writing `bytes`: true (with the errno in
 // `error`) when an injected fault makes this write fail.

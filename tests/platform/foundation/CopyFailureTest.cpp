@@ -43,11 +43,10 @@ TEST(CopyFailures, ErrnoGivesTheReasonTheUserIsTold)
         int code;
         CopyFailure want;
     };
-    for (const Case& c : {Case{ENOSPC, CopyFailure::DiskFull}, Case{EDQUOT, CopyFailure::DiskFull},
-                          Case{EROFS, CopyFailure::ReadOnlyFolder},
-                          Case{EACCES, CopyFailure::ReadOnlyFolder},
-                          Case{ENOENT, CopyFailure::MissingFolder},
-                          Case{EIO, CopyFailure::Failed}}) {
+    for (const Case& c :
+         {Case{ENOSPC, CopyFailure::DiskFull}, Case{EDQUOT, CopyFailure::DiskFull},
+          Case{EROFS, CopyFailure::ReadOnlyFolder}, Case{EACCES, CopyFailure::ReadOnlyFolder},
+          Case{ENOENT, CopyFailure::MissingFolder}, Case{EIO, CopyFailure::Failed}}) {
         SCOPED_TRACE(c.code);
         EXPECT_EQ(CopyFailures::fromErrno(c.code), c.want);
     }
@@ -85,8 +84,8 @@ TEST(CopyFailures, AFolderIsCheckedBeforeTheFirstItem)
     EXPECT_EQ(CopyFailures::checkFolder(dir.path()), CopyFailure::None);
     if (::geteuid() != 0) {
         ASSERT_TRUE(QDir().mkdir(dir.filePath("locked")));
-        ASSERT_TRUE(QFile::setPermissions(dir.filePath("locked"),
-                                          QFile::ReadOwner | QFile::ExeOwner));
+        ASSERT_TRUE(
+            QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
         EXPECT_EQ(CopyFailures::checkFolder(dir.filePath("locked")), CopyFailure::ReadOnlyFolder);
         QFile::setPermissions(dir.filePath("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -121,9 +120,9 @@ TEST(AtomicWriteModes, NewFilesFollowTheUmaskAndCarryTheItemsDate)
     };
     const QFile::Permissions owner =
         QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    for (const Case& c : {Case{022, owner | QFile::ReadGroup | QFile::ReadOther},
-                          Case{077, owner}, Case{002, owner | QFile::ReadGroup | QFile::WriteGroup
-                                                          | QFile::ReadOther}}) {
+    for (const Case& c :
+         {Case{022, owner | QFile::ReadGroup | QFile::ReadOther}, Case{077, owner},
+          Case{002, owner | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther}}) {
         SCOPED_TRACE(c.mask);
         QTemporaryDir dir;
         ScopedUmask mask(c.mask);
