@@ -45,7 +45,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
+        // The folder the user chose: it exists (a missing one is told, not made).
         m_out = m_dir.filePath(QStringLiteral("out"));
+        QDir().mkpath(m_out);
         m_music = m_dir.filePath(QStringLiteral("Music"));
         device()
             .builder()

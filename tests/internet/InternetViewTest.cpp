@@ -288,7 +288,7 @@ TEST_F(InternetView, SavingAVisitWritesItsShortcutAndNumbersItTheNextTime)
     m_view->RequestCopy();
     EXPECT_EQ(m_panels, 4);
     ASSERT_TRUE(waitUntil([&] { return m_view->pendingSaves() == 0; }));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 // A source that holds its first lookup until released, and says when the
