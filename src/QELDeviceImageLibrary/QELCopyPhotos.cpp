@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "AtomicFile.h"
 #include "ImageDetail.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
@@ -161,6 +162,8 @@ QELCopyPhotos::CopyResult QELCopyPhotos::copyPhoto(const ImageDetail& detail, co
     if (!PhotoOriginals::writeTo(detail, source, reader, device, temporary, cancel, error))
         return cancel && cancel->load() ? CopyResult::Cancelled : CopyResult::Failed;
     startWriteBack(temporary);
+    // The copy carries the moment the photo was taken, not the moment of the copy.
+    AtomicFile::setModificationTime(temporary, detail.dateCreated);
     if (!run.batch().place(temporary, target, error))
         return CopyResult::Failed;
     return CopyResult::Copied;
@@ -168,6 +171,10 @@ QELCopyPhotos::CopyResult QELCopyPhotos::copyPhoto(const ImageDetail& detail, co
 
 void QELCopyPhotos::_copyPhotos(std::shared_ptr<QELDeviceImageLibraryReader> reader, QString base)
 {
+    if (!_destinationUsable(base)) {
+        _callAllItemsCopiedDelegate();
+        return;
+    }
     Run run(base);
     QELDeviceInterface* device = _deviceInterface;
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {

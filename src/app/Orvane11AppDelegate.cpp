@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
@@ -382,9 +383,55 @@ void Orvane11AppDelegate::iTunesRunningExitOrvaneButtonClicked()
 
 bool Orvane11AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window && event->type() == QEvent::Close)
+    if (watched == m_window && event->type() == QEvent::Close) {
+        if (!m_quitConfirmed && !mayQuitNow()) {
+            event->ignore();
+            return true;
+        }
         windowWillClose();
+    }
     return QObject::eventFilter(watched, event);
+}
+
+bool Orvane11AppDelegate::mayQuitNow()
+{
+    if (!m_copyRunning || m_windowWillCloseCalled)
+        return true;
+    QuitDuringCopy choice = QuitDuringCopy::Stay;
+    if (m_env.askQuitDuringCopy) {
+        choice = m_env.askQuitDuringCopy();
+    } else {
+        QMessageBox box(QMessageBox::Question, L("APPNAME"), L("QUITDURINGCOPY"),
+                        QMessageBox::NoButton, m_window);
+        QPushButton* finish = box.addButton(L("QUITAFTERCOPY"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(L("CANCELCOPYANDQUIT"), QMessageBox::DestructiveRole);
+        box.addButton(L("CANCEL"), QMessageBox::RejectRole);
+        box.setDefaultButton(finish);
+        box.exec();
+        choice = box.clickedButton() == finish ? QuitDuringCopy::FinishThenQuit
+            : box.clickedButton() == cancel    ? QuitDuringCopy::CancelThenQuit
+                                               : QuitDuringCopy::Stay;
+    }
+    if (choice == QuitDuringCopy::Stay)
+        return false;
+    // The quit comes with the end of the run, once the job has removed its
+    // partial file and the folders it left empty.
+    m_quitWhenCopyEnds = true;
+    if (choice == QuitDuringCopy::CancelThenQuit)
+        OnUserCancelCopyEvent();
+    return false;
+}
+
+void Orvane11AppDelegate::copyEnded()
+{
+    m_copyRunning = false;
+    if (!m_quitWhenCopyEnds)
+        return;
+    m_quitWhenCopyEnds = false;
+    QTimer::singleShot(0, this, [this] {
+        m_quitConfirmed = true;
+        menuQuitClicked();
+    });
 }
 
 void Orvane11AppDelegate::windowWillClose()

@@ -81,6 +81,8 @@ class Orvane11AppDelegate : public QObject,
     Q_OBJECT
 public:
     enum class ArtworkDatabase { MediaLibrary, ArtworkDB };
+    // What the user chose when quitting during a copy.
+    enum class QuitDuringCopy { Stay, FinishThenQuit, CancelThenQuit };
 
     // What the delegate reaches outside the program; tests replace parts.
     struct Environment {
@@ -105,6 +107,9 @@ public:
         std::function<QELMediaPlayer*(QELDeviceInterface* device, QObject* parent)> makeMediaPlayer;
         // Whether the service that finds USB devices (usbmuxd) runs; empty: taken as running.
         std::function<bool()> deviceServiceRunning;
+        // Asked when the window closes or the program quits while a copy
+        // runs; empty: a message box asks.
+        std::function<QuitDuringCopy()> askQuitDuringCopy;
     };
     // The real environment: the folder music host, the device backends the
     // environment variables select, killall, the preferences, the desktop's
@@ -255,6 +260,10 @@ public:
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
+    // The copy-complete sheet; `notCopiedText` says what was not copied.
+    void showCopyComplete(int copyType, bool complete, const QString& notCopiedText);
 
     // What the last availability notices said (tests).
     struct Availability {
@@ -349,6 +358,14 @@ private:
     QDialog* m_aboutWindow = nullptr;
     QLabel* m_aboutWindowVersionLabel = nullptr;
     bool m_windowWillCloseCalled = false;
+    // A copy runs from its first progress to its end; a quit asked for
+    // meanwhile waits for the end (and the job's clean-up) and is done then.
+    bool m_copyRunning = false;
+    bool m_quitWhenCopyEnds = false;
+    bool m_quitConfirmed = false;
+    // Whether the window may close now; asks when a copy runs.
+    bool mayQuitNow();
+    void copyEnded();
     bool m_keepITunesOpen = false;
     bool m_controlBarEnabled = false;
     int m_contentPageShowCount = 0;

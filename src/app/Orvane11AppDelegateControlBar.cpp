@@ -26,6 +26,8 @@
 #include "Log.h"
 #include "Orvane11AppDelegate.h"
 #include "ProductInfo.h"
+#include "QELCopyEndMessage.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
 #include "QELHUDView.h"
@@ -267,6 +269,9 @@ void Orvane11AppDelegate::buildMenus()
 
 void Orvane11AppDelegate::menuQuitClicked()
 {
+    if (!m_quitConfirmed && !mayQuitNow())
+        return;
+    m_quitConfirmed = true;
     // Closing runs the clean-up through the window's close event; a window
     // that is not shown gets no such event.
     if (m_window)
@@ -673,6 +678,7 @@ void Orvane11AppDelegate::OnInformationStatusEventBottomLine(const QString& topL
 void Orvane11AppDelegate::OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
     const QString& title, const QString& description, int current, int maximum)
 {
+    m_copyRunning = true;
     if (m_hudView)
         m_hudView->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(title, description,
                                                                          current, maximum);
@@ -687,7 +693,11 @@ void Orvane11AppDelegate::ShowCopyProgressProgressDetail(const QStringList& prog
 }
 
 void Orvane11AppDelegate::ClearHUD() { clearHUD(); }
-void Orvane11AppDelegate::OnClear() { clearHUD(); }
+void Orvane11AppDelegate::OnClear()
+{
+    clearHUD();
+    copyEnded();
+}
 void Orvane11AppDelegate::OnMediaViewChanged() {}
 
 void Orvane11AppDelegate::OnMediaSelectionPlayRequested()
@@ -764,18 +774,38 @@ void Orvane11AppDelegate::OnAllItemsCopiedEventWithType(int copyType)
 
 void Orvane11AppDelegate::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
 {
+    showCopyComplete(copyType, notCopied == 0,
+                     notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+}
+
+void Orvane11AppDelegate::OnAllItemsCopiedEventWithOutcome(int copyType, quint32,
+                                                           const QELCopyOutcome& outcome)
+{
+    const bool complete = outcome.complete();
+    QString text;
+    if (!complete) {
+        text = QELCopyEndMessage::title(outcome, QString());
+        if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
+            text += QLatin1Char('\n') + detail;
+    }
+    showCopyComplete(copyType, complete, text);
+}
+
+void Orvane11AppDelegate::showCopyComplete(int copyType, bool complete,
+                                           const QString& notCopiedText)
+{
     clearHUD();
+    copyEnded();
     const bool showAlways = QELPreferences::ShowCopyCompleteMessage();
     // Items that could not be copied are always told, whatever the preference.
-    if ((!showAlways && notCopied == 0) || !m_copyCompleteView)
+    if ((!showAlways && complete) || !m_copyCompleteView)
         return;
-    m_copyCompleteNotCopiedLabel->setText(notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied)
-                                                        : QString());
-    m_copyCompleteNotCopiedLabel->setVisible(notCopied > 0);
+    m_copyCompleteNotCopiedLabel->setText(complete ? QString() : notCopiedText);
+    m_copyCompleteNotCopiedLabel->setVisible(!complete);
     // "All the selected items have been copied" would not be true.
     if (auto* detail =
             m_copyCompleteView->findChild<QLabel*>(QStringLiteral("copyCompleteDetailLabel")))
-        detail->setVisible(notCopied == 0);
+        detail->setVisible(complete);
     // A transfer into the music library has no folder to show.
     m_copyCompleteViewFilesBox->setVisible(copyType != 1);
     m_checkBoxShowCopyCompleteView->setChecked(showAlways);

@@ -526,3 +526,10 @@ void QELDeviceContentView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, 
     if (m_viewDelegate)
         m_viewDelegate->OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
 }
+
+void QELDeviceContentView::OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                                            const QELCopyOutcome& outcome)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnAllItemsCopiedEventWithOutcome(copyType, notCopied, outcome);
+}

@@ -183,6 +183,8 @@ public:
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
 
 private:
     void handleSelectionChanged(const QModelIndex& current);

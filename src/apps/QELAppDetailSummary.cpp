@@ -3,10 +3,8 @@
 
 QString QELAppDetailSummary::archiveFileText(const QELAppDetailSummary& app)
 {
-    QString text = app.bundleName().trimmed();
-    while (text.startsWith(QLatin1Char('.')))
-        text.remove(0, 1);
-    return text;
+    // Made a file name (leading dots included) by the rule every copy uses.
+    return app.bundleName().trimmed();
 }
 
 bool QELAppDetailSummary::nameOrder(const QELAppDetailSummary& a, const QELAppDetailSummary& b)

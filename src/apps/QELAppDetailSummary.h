@@ -28,8 +28,8 @@ public:
     QString bundleVersion() const { return m_bundleVersion; }
     void setBundleVersion(const QString& version) { m_bundleVersion = version; }
 
-    // The text an app's archive file is named from: its name without leading
-    // dots, so that no copy is hidden ("../x" gives "_x" once made safe).
+    // The text an app's archive file is named from: its name, which the naming
+    // rule of every copy makes safe ("../x" gives "___x", nothing hidden).
     static QString archiveFileText(const QELAppDetailSummary& app);
     // The list order of the apps category: by name, as the names compare
     // code unit by code unit (an app without a name first).

@@ -35,13 +35,14 @@ void QELCopyApps::startCopy()
 void QELCopyApps::_copyApps(const QString& folder)
 {
     QELDeviceInterface* device = _deviceInterface;
-    if (itemQueue().isEmpty() || folder.isEmpty() || !device) {
+    if (itemQueue().isEmpty() || !device || !_destinationUsable(folder)) {
         _callAllItemsCopiedDelegate();
         return;
     }
     device->StartAppsService();
     // Numbered among this run's names only: a file of an earlier run is kept.
-    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::UsedThisRun);
+    // An archive of an earlier copy stays; the new one is numbered beside it.
+    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::Both);
     while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
         if (item->metaType() != QMetaType::fromType<QELAppDetailSummary>())
             continue;

@@ -3,14 +3,15 @@
 
 #include <QFileInfo>
 
+#include "SafePath.h"
+
 namespace {
 
-QString withoutLeadingDots(QString text)
+// The text when it gives a file name; the one naming rule of every copy
+// (SafePath) makes it one, leading dots included.
+QString usableText(const QString& text)
 {
-    text = text.trimmed();
-    while (text.startsWith(QLatin1Char('.')))
-        text.remove(0, 1);
-    return text;
+    return SafePath::fileName(text).isEmpty() ? QString() : text.trimmed();
 }
 
 } // namespace
@@ -25,13 +26,13 @@ QString QELBookDetails::kindText() const
     return isPDFKind() ? QStringLiteral("pdf") : m_extension->toLower();
 }
 
-QString QELBookDetails::fileText() const { return withoutLeadingDots(m_name); }
+QString QELBookDetails::fileText() const { return usableText(m_name); }
 
 QString QELBookDetails::fileFallbackText() const
 {
-    const QString id = withoutLeadingDots(m_persistentID);
+    const QString id = usableText(m_persistentID);
     if (!id.isEmpty())
         return id;
-    const QString file = withoutLeadingDots(QFileInfo(m_path).completeBaseName());
+    const QString file = usableText(QFileInfo(m_path).completeBaseName());
     return file.isEmpty() ? QStringLiteral("Book") : file;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCopyBooks.h"
 
+#include "LocalizedStrings.h"
 #include "QELBookCopyRun.h"
 #include "QELBookDetails.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -52,7 +53,7 @@ void QELCopyBooks::startCopy()
 void QELCopyBooks::_copyBooks(const std::shared_ptr<QELBookCopyRun>& run)
 {
     QELDeviceInterface* device = _deviceInterface;
-    if (itemQueue().isEmpty() || run->folder.isEmpty() || !device) {
+    if (itemQueue().isEmpty() || !device || !_destinationUsable(run->folder)) {
         _callAllItemsCopiedDelegate();
         return;
     }
@@ -65,8 +66,10 @@ void QELCopyBooks::_copyBooks(const std::shared_ptr<QELBookCopyRun>& run)
         if (item->metaType() != QMetaType::fromType<QELBookDetails>())
             continue;
         const auto book = item->value<QELBookDetails>();
-        if (!book.isPDFKind())
+        if (!book.isPDFKind()) {
+            _itemsPassedOver(1, L("EPUBBOOKSNOTCOPIED"));
             continue;
+        }
         QELCopyItemBeginEventArgs args;
         args.setItemDescription(book.name());
         args.setSenderClass(typeid(QELCopyBooks));

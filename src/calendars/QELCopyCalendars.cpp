@@ -52,12 +52,12 @@ void QELCopyCalendars::startCopy()
 void QELCopyCalendars::_copyCalendars()
 {
     const QString folder = baseCopyPath();
-    if (folder.isEmpty()) {
+    if (!_destinationUsable(folder)) {
         _callAllItemsCopiedDelegate();
         return;
     }
-    // Numbered within the run only: a file of an earlier export is replaced.
-    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::UsedThisRun);
+    // A file of an earlier export stays: the new one is numbered beside it.
+    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::Both);
     while (std::optional<QVariant> item = _getNextItemFromQueue()) {
         const QELCalendarDetailPtr calendar = item->value<QELCalendarDetailPtr>();
         QELCopyItemBeginEventArgs args;

@@ -49,9 +49,18 @@ bool QELCopyCallLogs::writePage(const QString& folder, const QList<QELCallLogEnt
                                 QString* path, QString* error)
 {
     assertNotOnGuiThread();
-    const QString target = QDir(folder).filePath(fileNameForCalls(calls));
+    // A page of an earlier export stays; the new one is numbered beside it.
+    QString name = fileNameForCalls(calls);
+    name.chop(kExtension.size());
+    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::InFolder);
+    const QString target = namer.claimPath(name, kExtension.mid(1), kAllCallLogs);
     if (path)
         *path = target;
+    if (target.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no free file name in the folder");
+        return false;
+    }
     const QByteArray page = QELCallLogHTMLGenerator::generateHTMLForCallLogs(calls).toUtf8();
     return writeFileAtomically(target, page, error);
 }
@@ -73,7 +82,7 @@ void QELCopyCallLogs::_copyCallLogs()
         _callAllItemsCopiedDelegate();
         return;
     }
-    if (!taken.isEmpty()) {
+    if (!taken.isEmpty() && _destinationUsable(folder)) {
         QString path;
         QString error;
         if (folder.isEmpty() || !writePage(folder, taken, &path, &error)) {

@@ -89,12 +89,12 @@ void QELCopyContacts::startCopy()
 void QELCopyContacts::_copyContacts()
 {
     const QString folder = baseCopyPath();
-    if (folder.isEmpty()) {
+    if (!_destinationUsable(folder)) {
         _callAllItemsCopiedDelegate();
         return;
     }
-    // Numbered within the run only: a file of an earlier export is replaced.
-    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::UsedThisRun);
+    // A file of an earlier export stays: the new one is numbered beside it.
+    SafePath::UniqueNamer namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::Both);
     // One sync for the run, not one per file: an address book of thousands
     // of people would otherwise take minutes.
     AtomicFileBatch files;

@@ -1,5 +1,6 @@
 #include "QELCopy.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "CopyFailure.h"
 #include "FolderMediaLibraryHost.h"
 #include "Log.h"
 #include "QELCopyDelegate.h"
@@ -87,8 +89,44 @@ void QELCopy::startCopy()
 {
     ++m_run;
     m_cancel = false;
+    m_userCancelled = false;
+    m_stopped = false;
     m_failedItemCount = 0;
+    m_failedItems = 0;
+    m_failedOutsideItems = 0;
+    m_currentItemFailed = false;
+    m_passedOver = 0;
+    m_firstFailure = int(CopyFailure::None);
+    {
+        std::lock_guard lock(m_mutex);
+        m_passedOverReason.clear();
+        m_madeFolders.clear();
+    }
     m_workers.reapFinished();
+}
+
+QELCopyOutcome QELCopy::outcome() const
+{
+    QELCopyOutcome outcome;
+    outcome.itemCount = m_itemCount + m_failedOutsideItems;
+    outcome.failed = m_failedItems + m_failedOutsideItems;
+    outcome.passedOver = m_passedOver;
+    outcome.firstFailure = static_cast<CopyFailure>(m_firstFailure.load());
+    outcome.stopped = m_stopped;
+    outcome.cancelled = m_userCancelled && !outcome.stopped;
+    {
+        std::lock_guard lock(m_mutex);
+        outcome.passedOverReason = m_passedOverReason;
+    }
+    // The item in hand when the user cancelled counts as copied unless the
+    // cancel cut it short (its partial file is gone) or it had failed.
+    quint32 finished = m_itemNumber;
+    if (finished > 0 && m_cancel && !m_currentItemFailed && !outcome.stopped
+        && CopyFailures::last() == CopyFailure::Cancelled)
+        --finished;
+    const quint32 notCopied = m_failedItems + outcome.passedOver;
+    outcome.copied = finished > notCopied ? finished - notCopied : 0;
+    return outcome;
 }
 
 QString QELCopy::baseCopyPath() const
@@ -112,6 +150,9 @@ std::optional<QVariant> QELCopy::_getNextItemFromQueue()
         return std::nullopt;
     QVariant item = m_itemQueue.takeFirst();
     ++m_itemNumber;
+    // The reason noted for an item is that item's own.
+    m_currentItemFailed = false;
+    CopyFailures::clear();
     return item;
 }
 
@@ -125,21 +166,81 @@ void QELCopy::_startWorker(std::function<void()> work)
     m_workers.start([this, run, work = std::move(work)] {
         t_workerJob = this;
         t_workerRun = run;
+        CopyFailures::setThreadCancelFlag(&m_cancel);
         try {
             work();
         } catch (...) {
             _callAllItemsCopiedDelegate(); // so the view does not wait for the run forever
             t_workerJob = nullptr;
+            CopyFailures::setThreadCancelFlag(nullptr);
             throw; // logged by the worker list
         }
         t_workerJob = nullptr;
+        CopyFailures::setThreadCancelFlag(nullptr);
     });
 }
 
 void QELCopy::_itemCouldNotBeCopied()
 {
-    if (callersRun() == m_run)
-        ++m_failedItemCount;
+    const CopyFailure noted = CopyFailures::last();
+    _itemCouldNotBeCopied(noted == CopyFailure::None ? CopyFailure::Failed : noted);
+}
+
+void QELCopy::_itemCouldNotBeCopied(CopyFailure reason)
+{
+    if (callersRun() != m_run)
+        return;
+    ++m_failedItemCount;
+    // A failure before the first item (an entry a folder listing could not
+    // read) is one more thing not copied, beside the items of the queue.
+    if (m_itemNumber == 0)
+        ++m_failedOutsideItems;
+    else if (!m_currentItemFailed.exchange(true))
+        ++m_failedItems;
+    int none = int(CopyFailure::None);
+    m_firstFailure.compare_exchange_strong(none, int(reason));
+    if (reason == CopyFailure::DiskFull) {
+        qCWarning(lcOrvane) << "The disk is full: the copy stops after" << m_itemNumber.load()
+                            << "of" << m_itemCount.load() << "items";
+        // A disk that is full stays full: every further item would fail too.
+        m_firstFailure = int(CopyFailure::DiskFull);
+        m_stopped = true;
+        m_cancel = true;
+    }
+}
+
+void QELCopy::_itemsPassedOver(quint32 count, const QString& reason)
+{
+    if (callersRun() != m_run || count == 0)
+        return;
+    m_passedOver += count;
+    std::lock_guard lock(m_mutex);
+    if (m_passedOverReason.isEmpty())
+        m_passedOverReason = reason;
+}
+
+bool QELCopy::_destinationUsable(const QString& folder)
+{
+    // A folder that went missing (a disk unplugged) is told, not made anew
+    // somewhere the user did not choose.
+    const CopyFailure problem = CopyFailures::checkFolder(folder);
+    if (problem == CopyFailure::None)
+        return true;
+    if (callersRun() == m_run) {
+        qCWarning(lcOrvane) << "Nothing copied, the folder cannot be used:" << folder;
+        m_firstFailure = int(problem);
+        m_stopped = true;
+        m_cancel = true;
+        // None of the run's items could be copied.
+        m_failedItemCount = std::max(m_failedItemCount.load(), m_itemCount.load());
+    }
+    return false;
+}
+
+void QELCopy::_madeFolder(const QString& folder)
+{
+    std::lock_guard lock(m_mutex);
+    m_madeFolders.append(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
 }
 
 bool QELCopy::_initiateITunesApplication()
@@ -199,15 +300,34 @@ void QELCopy::_callAllItemsCopiedDelegate()
     const int copyType = _copyType;
     const quint64 run = callersRun();
     const quint32 notCopied = m_failedItemCount;
+    QStringList made;
+    if (run == m_run) {
+        std::lock_guard lock(m_mutex);
+        made.swap(m_madeFolders);
+    }
+    // The deepest first, so that a folder emptied of empty folders goes too;
+    // rmdir removes only what is empty.
+    std::sort(made.begin(), made.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    for (const QString& folder : std::as_const(made))
+        QDir().rmdir(folder);
+    const QELCopyOutcome result = outcome();
     QMetaObject::invokeMethod(
         this,
-        [this, copyType, run, notCopied] { _workerOnAllItemsCopied(copyType, run, notCopied); },
+        [this, copyType, run, notCopied, result] {
+            _workerOnAllItemsCopied(copyType, run, notCopied, result);
+        },
         Qt::QueuedConnection);
 }
 
-void QELCopy::_workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied)
+void QELCopy::_workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied,
+                                      const QELCopyOutcome& result)
 {
     if (run != m_run || !m_delegate)
         return;
-    m_delegate->OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+    QELCopyOutcome outcome = result;
+    // A job that counts failures without taking items from the queue.
+    outcome.failed = std::max(outcome.failed, std::min(notCopied, outcome.itemCount));
+    outcome.copied = std::min(outcome.copied, outcome.itemCount - outcome.failed);
+    m_delegate->OnAllItemsCopiedEventWithOutcome(copyType, notCopied, outcome);
 }

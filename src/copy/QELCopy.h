@@ -10,8 +10,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
+#include "CopyFailure.h"
+#include "QELCopyOutcome.h"
 #include "WorkerThreads.h"
 
 class MediaLibraryHost;
@@ -64,8 +67,15 @@ public:
     void setMediaLibraryHost(std::shared_ptr<MediaLibraryHost> host);
     std::shared_ptr<MediaLibraryHost> mediaLibraryHost();
 
-    // Asks the running job to stop; it ends at its next test between items.
-    void cancelCopy() { m_cancel = true; }
+    // Asks the running job to stop; it ends at its next test between items,
+    // or inside an item at its next block, attachment or record.
+    void cancelCopy()
+    {
+        m_userCancelled = true;
+        m_cancel = true;
+    }
+    // What the current (or last) run did so far. Any thread.
+    QELCopyOutcome outcome() const;
     // Begins a new run and clears the cancel request. Every job overrides it,
     // calls this first, then starts its work.
     virtual void startCopy();
@@ -92,7 +102,23 @@ protected:
 
     // A job calls this for each item it could not copy (a read or write
     // failed, the item was refused); ignored from a worker of a replaced run.
+    // The reason is the one the file helpers noted on this thread for the
+    // item (CopyFailures), or the one given. A full disk stops the whole run
+    // at once: the copy running now ends at its next block, and no further
+    // item is taken.
     void _itemCouldNotBeCopied();
+    void _itemCouldNotBeCopied(CopyFailure reason);
+    // Items the job leaves out by design, with the reason the user is told.
+    void _itemsPassedOver(quint32 count, const QString& reason);
+
+    // Makes sure files can be written into `folder` before the first item.
+    // False, with the run stopped, every item counted as not copied and the
+    // reason (missing, read-only) kept for its end, when it cannot be used;
+    // the job then ends the run.
+    bool _destinationUsable(const QString& folder);
+    // A folder this run made (an album's, an artist's): removed at the end
+    // of the run if nothing was put into it.
+    void _madeFolder(const QString& folder);
 
     // Runs `work` on a new worker thread tied to the current run. A work that
     // throws is logged and ends its run with the end-of-run event.
@@ -125,7 +151,8 @@ protected:
 
 private:
     void _workerOnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args, quint64 run);
-    void _workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied);
+    void _workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied,
+                                 const QELCopyOutcome& result);
     quint64 callersRun() const;
 
     QELCopyDelegate* m_delegate = nullptr;
@@ -141,6 +168,16 @@ private:
     QString m_iTunesLibraryBasePath;
 
     std::atomic<quint32> m_failedItemCount{0};
+    // The items of the run with a failure, each counted once.
+    std::atomic<quint32> m_failedItems{0};
+    std::atomic<quint32> m_failedOutsideItems{0};
+    std::atomic<bool> m_currentItemFailed{false};
+    std::atomic<quint32> m_passedOver{0};
+    std::atomic<int> m_firstFailure{int(CopyFailure::None)};
+    std::atomic<bool> m_userCancelled{false};
+    std::atomic<bool> m_stopped{false};
+    QString m_passedOverReason; // under m_mutex
+    QStringList m_madeFolders;  // under m_mutex
 
     // Last: the destructor joins them before the members they use go.
     WorkerThreads m_workers{QStringLiteral("A copy job")};

@@ -4,6 +4,7 @@
 
 class QELCopyItemBeginEventArgs;
 class QELCopyItemEndEventArgs;
+struct QELCopyOutcome;
 
 // Receiver of a copy job's events; every category view that starts jobs is one.
 class QELCopyDelegate {
@@ -23,5 +24,13 @@ public:
     {
         (void)notCopied;
         OnAllItemsCopiedEventWithType(copyType);
+    }
+    // The same end with what the run did (QELCopyEndMessage makes its text);
+    // a receiver that does not show it gets OnAllItemsCopiedEventWithTypeNotCopied.
+    virtual void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                                  const QELCopyOutcome& outcome)
+    {
+        (void)outcome;
+        OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
     }
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -108,16 +109,23 @@ public:
     // of 4 MiB. True only when the whole file arrived; a cancelled or failed
     // copy leaves no file. `cancel`, when given, cancels this copy alone;
     // setCancelFileOperation(true) cancels every copy running at that moment.
+    // The copy is made with the user's umask, as cp does, and carries
+    // `modified` as its modification time; without one, the device file's.
+    // A failure notes its reason (CopyFailures) for the calling thread.
     bool copyFileFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
-                                         const std::atomic<bool>* cancel = nullptr);
+                                         const std::atomic<bool>* cancel = nullptr,
+                                         const QDateTime& modified = QDateTime());
     // Copies a device folder's tree into a local folder; entries whose names
     // could leave the target ("..", "/", ...) are skipped. True when every file
     // was copied.
     bool copyDirectoryFromDeviceAtToLocalPath(const QString& devicePath, const QString& localPath,
                                               const std::atomic<bool>* cancel = nullptr);
     // Uploads a local file to a device path that must not exist yet. True only
-    // when every byte was written; a failed upload leaves nothing behind.
-    bool copyLocalFileAtToDevicePath(const QString& localPath, const QString& devicePath);
+    // when every byte was written; a failed upload leaves nothing behind. On
+    // a disk-mode volume the file keeps the local file's modification time
+    // (the device's file service has no call to set one).
+    bool copyLocalFileAtToDevicePath(const QString& localPath, const QString& devicePath,
+                                     const std::atomic<bool>* cancel = nullptr);
     // Removes a file or an empty folder.
     bool deletePath(const QString& path);
     // Renames a device item; an existing file at `to` is replaced, as rename(2) does.
@@ -257,9 +265,11 @@ private:
     EntryType entryTypeAtPath(const QString& path) const;
     // Copies to a local path that is free and whose folder exists.
     bool copyFileToNewLocalPath(const QString& devicePath, const QString& localPath,
-                                const std::atomic<bool>* cancel);
+                                const std::atomic<bool>* cancel,
+                                const QDateTime& modified = QDateTime());
     bool copyFileFromAfc(AfcConnection& afc, const QString& devicePath, const QString& localPath,
-                         const std::atomic<bool>* cancel, quint64 cancelGeneration);
+                         const std::atomic<bool>* cancel, quint64 cancelGeneration,
+                         const QDateTime& modified);
     void removePreferenceUploadLeftovers(const QString& folder);
     bool uploadReplacing(const QString& localPath, const QString& devicePath);
     bool copyDirectoryWorker(const QString& devicePath, const QString& localPath,

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -19,6 +20,8 @@
 #include <QStringDecoder>
 
 #include "AfcConnection.h"
+#include "AtomicFile.h"
+#include "CopyFailure.h"
 #include "DescriptorWrite.h"
 #include "Log.h"
 #include "QELDeviceConnectivityDelegate.h"
@@ -84,6 +87,48 @@ bool kernelCopyUnavailable(int error)
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+// Every write of a copy passes here, so that a failure notes its reason
+// (a full disk above all) and a test can make the disk fill up.
+bool writeBlock(int fd, const char* data, qint64 size)
+{
+    int injected = 0;
+    if (CopyFailures::injectedWriteFailure(size, &injected)) {
+        errno = injected;
+        CopyFailures::noteErrno(injected);
+        return false;
+    }
+    if (writeAllToDescriptor(fd, data, size))
+        return true;
+    CopyFailures::noteErrno(errno);
+    return false;
+}
+
+// The time of a device file's information ("st_mtime", nanoseconds since 1970).
+QDateTime afcModificationTime(AfcConnection& connection, const QString& devicePath)
+{
+    AfcConnection::KeyValues info;
+    if (connection.fileInfo(devicePath, &info) != AfcResult::kSuccess)
+        return {};
+    for (const auto& [key, value] : info) {
+        if (key != QLatin1String("st_mtime"))
+            continue;
+        bool ok = false;
+        const qint64 nanoseconds = value.toLongLong(&ok);
+        if (ok && nanoseconds > 0)
+            return QDateTime::fromMSecsSinceEpoch(nanoseconds / 1000000, Qt::UTC);
+    }
+    return {};
+}
+
+timespec timespecOf(const QDateTime& when)
+{
+    const qint64 ms = when.toMSecsSinceEpoch();
+    timespec time{};
+    time.tv_sec = static_cast<time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    time.tv_nsec = static_cast<long>(((ms % 1000) + 1000) % 1000) * 1000000L;
+    return time;
+}
+
 // Gives the finished file its name unless that name is taken. Network shares
 // and some FUSE file systems have no exclusive rename (EINVAL): there the name
 // is checked first, and a file that appears between the check and the rename
@@ -114,12 +159,18 @@ public:
         const QByteArray folder = slash > 0 ? m_target.left(slash)
             : slash == 0                    ? QByteArray("/")
                                             : QByteArray(".");
-        m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        // 0666 less the umask, as cp makes its copies: others who may read
+        // the user's files (a media server) can read these too.
+        m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (m_fd < 0) {
             m_named = m_target + ".part-XXXXXX";
             m_fd = mkostemp(m_named.data(), O_CLOEXEC);
-            if (m_fd < 0)
+            if (m_fd < 0) {
+                CopyFailures::noteErrno(errno);
                 m_named.clear();
+            } else {
+                ::fchmod(m_fd, AtomicFile::newFileMode());
+            }
         }
     }
     ~PartFile()
@@ -135,10 +186,17 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
 
+    // The modification time the file gets; none keeps the time of the copy.
+    void setModified(const QDateTime& modified) { m_modified = modified; }
+
     bool commit()
     {
         if (m_fd < 0)
             return false;
+        if (m_modified.isValid()) {
+            const timespec times[2] = {{0, UTIME_OMIT}, timespecOf(m_modified)};
+            ::futimens(m_fd, times);
+        }
         bool named = false;
         if (m_named.isEmpty()) {
             const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
@@ -149,8 +207,12 @@ public:
             named = true;
             m_named.clear();
         }
+        if (!named)
+            CopyFailures::noteErrno(errno);
         // A write error some file systems report only now is a failed copy.
         const bool closed = ::close(m_fd) == 0;
+        if (!closed)
+            CopyFailures::noteErrno(errno);
         m_fd = -1;
         if (named && !closed)
             ::unlink(m_target.constData());
@@ -160,6 +222,7 @@ public:
 private:
     QByteArray m_target;
     QByteArray m_named;
+    QDateTime m_modified;
     int m_fd = -1;
 };
 
@@ -354,7 +417,8 @@ bool QELDeviceInterface::makeDir(const QString& path) const
     return !full.isEmpty() && QDir().mkpath(full);
 }
 
-std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path, int* refused) const
+std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& path,
+                                                                 int* refused) const
 {
     assertNotOnGuiThread();
     if (path.isNull() || !isDirectoryAtPath(path))
@@ -386,7 +450,8 @@ std::optional<QStringList> QELDeviceInterface::directoryContents(const QString& 
             QStringDecoder utf8(QStringDecoder::Utf8);
             const QString name = utf8(raw);
             if (utf8.hasError()) {
-                qCWarning(lcOrvane) << "Ignoring a directory entry whose name is not UTF-8 in" << path;
+                qCWarning(lcOrvane)
+                    << "Ignoring a directory entry whose name is not UTF-8 in" << path;
                 if (refused)
                     ++*refused;
                 continue;
@@ -472,19 +537,23 @@ std::optional<QByteArray> QELDeviceInterface::getDataContentsAtPathStartingAtPos
 
 bool QELDeviceInterface::copyFileFromDeviceAtToLocalPath(const QString& devicePath,
                                                          const QString& localPath,
-                                                         const std::atomic<bool>* cancel)
+                                                         const std::atomic<bool>* cancel,
+                                                         const QDateTime& modified)
 {
     assertNotOnGuiThread();
     if (devicePath.isNull() || localPath.isEmpty() || localExists(localPath))
         return false;
     const QString parent = QFileInfo(localPath).absolutePath();
-    if (!QDir().mkpath(parent))
+    if (!QDir().mkpath(parent)) {
+        CopyFailures::noteErrno(errno);
         return false;
-    return copyFileToNewLocalPath(devicePath, localPath, cancel);
+    }
+    return copyFileToNewLocalPath(devicePath, localPath, cancel, modified);
 }
 
 bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const QString& localPath,
-                                                const std::atomic<bool>* cancel)
+                                                const std::atomic<bool>* cancel,
+                                                const QDateTime& modified)
 {
     m_cancelFileOperation.store(false);
     const quint64 cancelGeneration = m_cancelGeneration.load();
@@ -493,7 +562,8 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
         sendCommunicating(true, devicePath);
         const auto connection = afc();
         const bool copied = connection
-            && copyFileFromAfc(*connection, devicePath, localPath, cancel, cancelGeneration);
+            && copyFileFromAfc(*connection, devicePath, localPath, cancel, cancelGeneration,
+                               modified);
         sendCommunicating(false, devicePath);
         return copied;
     }
@@ -503,8 +573,10 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
     const int source =
         ::open(QFile::encodeName(fullStandardDevicePathWithPath(devicePath)).constData(),
                O_RDONLY | O_CLOEXEC);
-    if (source < 0)
+    if (source < 0) {
+        CopyFailures::note(errno == ENOENT ? CopyFailure::MissingOnDevice : CopyFailure::Failed);
         return false;
+    }
     const auto closeSource = qScopeGuard([source] { ::close(source); });
     struct stat info {};
     if (fstat(source, &info) != 0 || !S_ISREG(info.st_mode))
@@ -512,11 +584,18 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
     PartFile target(localPath);
     if (!target.isOpen())
         return false;
-    bool kernelCopy = true;
+    target.setModified(modified.isValid()
+                           ? modified
+                           : QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000
+                                                                + info.st_mtim.tv_nsec / 1000000,
+                                                            Qt::UTC));
+    bool kernelCopy = !CopyFailures::writeFailureInjected();
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
-            || m_quitting.load())
+            || m_quitting.load()) {
+            CopyFailures::note(CopyFailure::Cancelled);
             return false;
+        }
         if (kernelCopy) {
             // Both files are local: the kernel copies (or shares) the blocks.
             const ssize_t got = ::copy_file_range(source, nullptr, target.descriptor(), nullptr,
@@ -527,19 +606,23 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
                 continue;
             if (errno == EINTR)
                 continue;
-            if (!kernelCopyUnavailable(errno))
+            if (!kernelCopyUnavailable(errno)) {
+                CopyFailures::noteErrno(errno);
                 return false;
+            }
             kernelCopy = false;
         }
         char* buffer = blockBuffer();
         const ssize_t got = ::read(source, buffer, static_cast<size_t>(kBlockSize));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
+        if (got < 0) {
+            CopyFailures::note(CopyFailure::Failed);
             return false;
+        }
         if (got == 0)
             break;
-        if (!writeAllToDescriptor(target.descriptor(), buffer, got))
+        if (!writeBlock(target.descriptor(), buffer, got))
             return false;
     }
     return target.commit();
@@ -547,13 +630,17 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
 
 bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QString& devicePath,
                                          const QString& localPath, const std::atomic<bool>* cancel,
-                                         quint64 cancelGeneration)
+                                         quint64 cancelGeneration, const QDateTime& modified)
 {
     uint64_t ref = 0;
     const QString source = normalisedDevicePath(devicePath);
-    if (noteAfc(connection.fileRefOpen(source, AfcFileMode::ReadOnly, &ref), "fileRefOpen", source)
-        != AfcResult::kSuccess)
+    const int opened =
+        noteAfc(connection.fileRefOpen(source, AfcFileMode::ReadOnly, &ref), "fileRefOpen", source);
+    if (opened != AfcResult::kSuccess) {
+        CopyFailures::note(opened == AfcResult::kNotFound ? CopyFailure::MissingOnDevice
+                                                          : CopyFailure::Failed);
         return false;
+    }
     // The bytes go to a file without a name in the target's folder, which
     // becomes the target only once the whole file has arrived.
     PartFile target(localPath);
@@ -561,13 +648,16 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
         connection.fileRefClose(ref);
         return false;
     }
+    target.setModified(modified.isValid() ? modified : afcModificationTime(connection, source));
     char* buffer = blockBuffer();
-    bool kernelCopy = true;
+    bool kernelCopy = !CopyFailures::writeFailureInjected();
     bool complete = false;
     for (;;) {
         if ((cancel && cancel->load()) || m_cancelGeneration.load() != cancelGeneration
-            || m_quitting.load())
+            || m_quitting.load()) {
+            CopyFailures::note(CopyFailure::Cancelled);
             break;
+        }
         uint32_t got = 0;
         if (kernelCopy) {
             // A service whose files are local copies them inside the kernel.
@@ -578,8 +668,12 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
                 continue;
             }
             // Noted as the read it stands for.
-            if (noteAfc(code, "fileRefRead", source) != AfcResult::kSuccess)
+            if (noteAfc(code, "fileRefRead", source) != AfcResult::kSuccess) {
+                // The kernel's copy writes too: a full disk shows in errno.
+                CopyFailures::note(errno == ENOSPC || errno == EDQUOT ? CopyFailure::DiskFull
+                                                                      : CopyFailure::Failed);
                 break;
+            }
             if (got == 0) {
                 complete = true;
                 break;
@@ -588,9 +682,11 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
         }
         if (noteAfc(connection.fileRefRead(ref, buffer, static_cast<uint32_t>(kBlockSize), &got),
                     "fileRefRead", source)
-            != AfcResult::kSuccess)
+            != AfcResult::kSuccess) {
+            CopyFailures::note(CopyFailure::Failed);
             break;
-        if (got > 0 && !writeAllToDescriptor(target.descriptor(), buffer, static_cast<qint64>(got)))
+        }
+        if (got > 0 && !writeBlock(target.descriptor(), buffer, static_cast<qint64>(got)))
             break;
         if (got < kBlockSize) {
             complete = true;
@@ -668,14 +764,23 @@ bool QELDeviceInterface::copyDirectoryWorker(const QString& devicePath, const QS
 }
 
 bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
-                                                     const QString& devicePath)
+                                                     const QString& devicePath,
+                                                     const std::atomic<bool>* cancel)
 {
     assertNotOnGuiThread();
     if (localPath.isEmpty() || devicePath.isNull() || fileExistsAtPath(devicePath))
         return false;
     QFile source(localPath);
-    if (!QFileInfo(localPath).isFile() || !source.open(QIODevice::ReadOnly))
+    if (!QFileInfo(localPath).isFile() || !source.open(QIODevice::ReadOnly)) {
+        CopyFailures::note(CopyFailure::Failed);
         return false;
+    }
+    auto cancelled = [cancel] {
+        if (!cancel || !cancel->load())
+            return false;
+        CopyFailures::note(CopyFailure::Cancelled);
+        return true;
+    };
     const QString target = normalisedDevicePath(devicePath);
     const QString temporary = target + QStringLiteral(".orvane-upload-") + uniqueSuffix();
 
@@ -691,6 +796,10 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
         char* buffer = blockBuffer();
         bool written = true;
         for (;;) {
+            if (cancelled()) {
+                written = false;
+                break;
+            }
             const qint64 got = source.read(buffer, kBlockSize);
             if (got < 0) {
                 written = false;
@@ -729,25 +838,40 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
         return false;
     const QString fullTarget = fullStandardDevicePathWithPath(target);
     const QString fullTemporary = fullStandardDevicePathWithPath(temporary);
-    QFile out(fullTemporary);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    const QByteArray nativeTemporary = QFile::encodeName(fullTemporary);
+    const int out = fullTemporary.isEmpty()
+        ? -1
+        : ::open(nativeTemporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        CopyFailures::noteErrno(errno);
         return false;
+    }
     char* buffer = blockBuffer();
     bool written = true;
     for (;;) {
-        const qint64 got = source.read(buffer, kBlockSize);
-        if (got < 0 || (got > 0 && out.write(buffer, got) != got)) {
+        const qint64 got = cancelled() ? -1 : source.read(buffer, kBlockSize);
+        if (got < 0 || (got > 0 && !writeBlock(out, buffer, got))) {
             written = false;
             break;
         }
         if (got == 0)
             break;
     }
-    written = written && out.flush();
-    out.close();
+    if (written) {
+        // The file on the volume keeps the date of the user's file.
+        struct stat from {};
+        if (::fstat(source.handle(), &from) == 0) {
+            const timespec times[2] = {{0, UTIME_OMIT}, from.st_mtim};
+            ::futimens(out, times);
+        }
+    }
+    if (::close(out) != 0 && written) {
+        CopyFailures::noteErrno(errno);
+        written = false;
+    }
     if (written && !localExists(fullTarget) && QFile::rename(fullTemporary, fullTarget))
         return true;
-    QFile::remove(fullTemporary);
+    ::unlink(nativeTemporary.constData());
     return false;
 }
 

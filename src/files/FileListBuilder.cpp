@@ -3,8 +3,12 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include "Log.h"
 #include "QELDeviceInterface.h"
@@ -21,6 +25,22 @@ void count(int* counter)
     if (counter)
         ++*counter;
 }
+
+// What a walk of a tree could not list: how many entries, and why the first.
+struct Refusals {
+    int* count = nullptr;
+    CopyFailure* first = nullptr;
+
+    void add(CopyFailure why, int how = 1) const
+    {
+        if (how <= 0)
+            return;
+        if (count)
+            *count += how;
+        if (first && *first == CopyFailure::None)
+            *first = why;
+    }
+};
 
 FileEntryKind kindFromInfo(const QVariantMap& info, bool* known)
 {
@@ -46,25 +66,30 @@ FileEntryKind kindFromInfo(const QVariantMap& info, bool* known)
 }
 
 void addDeviceTree(const QELDeviceInterface& device, const QString& folder, int depth,
-                   const std::atomic<bool>* cancel, int* refused, QList<FileListItem>* list)
+                   const std::atomic<bool>* cancel, const Refusals& refused,
+                   QList<FileListItem>* list)
 {
     list->append({folder, FileEntryKind::Folder});
     if (depth >= kMaxDepth) {
         qCWarning(lcOrvane) << "A device folder nests too deep, its contents are left out:"
                             << folder;
-        count(refused);
+        refused.add(CopyFailure::UnreadableEntry);
         return;
     }
-    const std::optional<QStringList> names = device.directoryContents(folder);
+    // Names the computer cannot hold (not UTF-8 on a disk-mode volume) are
+    // counted by the listing itself.
+    int badNames = 0;
+    const std::optional<QStringList> names = device.directoryContents(folder, &badNames);
+    refused.add(CopyFailure::UnsupportedName, badNames);
     if (!names) {
-        count(refused);
+        refused.add(CopyFailure::UnreadableEntry);
         return;
     }
     for (const QString& name : *names) {
         if (cancelled(cancel))
             return;
         if (!SafePath::isPlainName(name)) {
-            count(refused);
+            refused.add(CopyFailure::UnsupportedName);
             continue;
         }
         const QString path = joinPath(folder, name);
@@ -76,20 +101,40 @@ void addDeviceTree(const QELDeviceInterface& device, const QString& folder, int 
     }
 }
 
-void addLocalTree(const QString& folder, int depth, const std::atomic<bool>* cancel, int* refused,
-                  QList<FileListItem>* list)
+void addLocalTree(const QString& folder, int depth, const std::atomic<bool>* cancel,
+                  const Refusals& refused, QList<FileListItem>* list)
 {
     list->append({folder, FileEntryKind::Folder});
     if (depth >= kMaxDepth) {
-        count(refused);
+        refused.add(CopyFailure::UnreadableEntry);
         return;
     }
-    const QDir dir(folder);
-    if (!dir.isReadable())
+    // readdir rather than QDir, which would hand a name that is not UTF-8 on
+    // as another name (one that names nothing) or leave it out unseen.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        qCWarning(lcOrvane) << "A folder to put on the device cannot be read:" << folder;
+        refused.add(CopyFailure::UnreadableEntry);
         return;
-    const QStringList names = dir.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : names) {
+    }
+    QStringList names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString name = utf8(raw);
+        if (utf8.hasError()) {
+            qCWarning(lcOrvane) << "Not put on the device, its name is not UTF-8: an entry in"
+                                << folder;
+            refused.add(CopyFailure::UnsupportedName);
+            continue;
+        }
+        names.append(name);
+    }
+    ::closedir(dir);
+    names.sort();
+    for (const QString& name : std::as_const(names)) {
         if (cancelled(cancel))
             return;
         const QString path = folder + QLatin1Char('/') + name;
@@ -209,19 +254,21 @@ std::optional<QList<DeviceFileEntry>> listDeviceFolder(const QELDeviceInterface&
 }
 
 QList<FileListItem> deviceFileList(const QELDeviceInterface& device, const QString& basePath,
-                                   const std::atomic<bool>* cancel, int* refused)
+                                   const std::atomic<bool>* cancel, int* refused,
+                                   CopyFailure* firstReason)
 {
     QList<FileListItem> list;
-    addDeviceTree(device, normalisedPath(basePath), 0, cancel, refused, &list);
+    addDeviceTree(device, normalisedPath(basePath), 0, cancel, Refusals{refused, firstReason},
+                  &list);
     return list;
 }
 
 QList<FileListItem> localFileList(const QString& basePath, const std::atomic<bool>* cancel,
-                                  int* refused)
+                                  int* refused, CopyFailure* firstReason)
 {
     QList<FileListItem> list;
     QString base = QDir::cleanPath(basePath);
-    addLocalTree(base, 0, cancel, refused, &list);
+    addLocalTree(base, 0, cancel, Refusals{refused, firstReason}, &list);
     return list;
 }
 

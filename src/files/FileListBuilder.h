@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "CopyFailure.h"
+
 class QELDeviceInterface;
 
 // What an item of a device folder (or of a local folder) is. A link is never
@@ -69,15 +71,18 @@ std::optional<QList<DeviceFileEntry>> listDeviceFolder(const QELDeviceInterface&
 // depth first. Non-plain names, too-deep folders and unreadable folders are
 // counted in `refused` (an unreadable folder is still listed itself). Stops
 // early when `cancel` becomes true.
+// `firstReason`, when given, gets why the first refused entry was refused.
 QList<FileListItem> deviceFileList(const QELDeviceInterface& device, const QString& basePath,
                                    const std::atomic<bool>* cancel = nullptr,
-                                   int* refused = nullptr);
+                                   int* refused = nullptr, CopyFailure* firstReason = nullptr);
 
 // The same on the computer's file system: hidden entries included; a folder
-// whose contents cannot be read contributes only itself; a link is listed as
-// a link and not followed.
+// whose contents cannot be read contributes only itself and is counted in
+// `refused`, as is an entry whose name is not UTF-8 (the device's file
+// service takes only UTF-8 names); a link is listed as a link and not
+// followed.
 QList<FileListItem> localFileList(const QString& basePath,
-                                  const std::atomic<bool>* cancel = nullptr,
-                                  int* refused = nullptr);
+                                  const std::atomic<bool>* cancel = nullptr, int* refused = nullptr,
+                                  CopyFailure* firstReason = nullptr);
 
 } // namespace FileListBuilder

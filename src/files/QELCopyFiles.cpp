@@ -135,6 +135,7 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
     QELDeviceInterface* device = _deviceInterface;
     QList<FileListItem> list;
     int refused = 0;
+    CopyFailure refusedWhy = CopyFailure::None;
     for (const QString& path : std::as_const(run->selection)) {
         if (run->cancel)
             break;
@@ -151,8 +152,9 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
             kind = FileListBuilder::deviceKind(*device, path);
         if (kind == FileEntryKind::Folder) {
             list += run->put
-                ? FileListBuilder::localFileList(path, &run->cancel, &refused)
-                : FileListBuilder::deviceFileList(*device, path, &run->cancel, &refused);
+                ? FileListBuilder::localFileList(path, &run->cancel, &refused, &refusedWhy)
+                : FileListBuilder::deviceFileList(*device, path, &run->cancel, &refused,
+                                                  &refusedWhy);
         } else {
             list.append({path, kind});
         }
@@ -161,8 +163,10 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
         _callAllItemsCopiedDelegate();
         return;
     }
+    // Every entry a folder held that could not be listed is told at the end.
     for (int i = 0; i < refused; ++i)
-        _itemCouldNotBeCopied();
+        _itemCouldNotBeCopied(refusedWhy == CopyFailure::None ? CopyFailure::UnreadableEntry
+                                                              : refusedWhy);
 
     while (const std::optional<QVariant> taken = _getNextItemFromQueue()) {
         const qsizetype index = static_cast<qsizetype>(itemNumber()) - 1;

@@ -84,14 +84,13 @@ QString nameFallback(const QString& address)
 
 QString save(const QString& folder, const QString& title, const QString& address, QString* error)
 {
-    // A namer of its own, so only the folder's own files count: an older
-    // shortcut of this name is replaced.
+    // A shortcut already there of this name stays; the new one is numbered.
     Run run(folder);
     return run.save(title, address, error);
 }
 
 Run::Run(const QString& folder)
-    : m_namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::UsedThisRun)
+    : m_namer(folder, SafePath::Numbering::Spaced, SafePath::Taken::Both)
 {
 }
 

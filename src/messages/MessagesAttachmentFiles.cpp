@@ -1,12 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MessagesAttachmentFiles.h"
 
+#include <cerrno>
+#include <cstdio>
+
+#include <fcntl.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
+#include "AtomicFile.h"
 #include "BackupFileSource.h"
+#include "CopyFailure.h"
 #include "Log.h"
 #include "SafePath.h"
 #include "TextEscaping.h"
@@ -17,6 +24,65 @@ namespace {
 
 // How many " (n)" names are tried before giving up on a folder.
 constexpr int kMostNumbers = 10000;
+
+enum class Put { Done, Taken, Failed };
+
+// Copies into a new file made with O_EXCL, removed again when the copy fails.
+Put copyNoReplace(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        CopyFailures::note(CopyFailure::UnreadableEntry);
+        return Put::Failed;
+    }
+    bool taken = false;
+    QString why;
+    const bool written = AtomicFile::writeNewFile(
+        to,
+        [&source](QIODevice& out, QString* error) {
+            constexpr qint64 kBlock = 4 * 1024 * 1024;
+            while (!source.atEnd()) {
+                if (CopyFailures::cancelRequested()) {
+                    CopyFailures::note(CopyFailure::Cancelled);
+                    *error = QStringLiteral("cancelled");
+                    return false;
+                }
+                const QByteArray block = source.read(kBlock);
+                if (block.isEmpty() || out.write(block) != block.size()) {
+                    *error = out.errorString();
+                    return false;
+                }
+            }
+            return true;
+        },
+        false, &why);
+    if (written)
+        return Put::Done;
+    // Only a name that was there first is "taken"; writeNewFile removed its own file.
+    taken = QFileInfo(to).exists() || QFileInfo(to).isSymLink();
+    return taken ? Put::Taken : Put::Failed;
+}
+
+Put moveNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE)
+        == 0)
+        return Put::Done;
+    if (errno == EEXIST)
+        return Put::Taken;
+    // Another file system (or none with an exclusive rename): a copy, then
+    // the source goes.
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS) {
+        const Put copied = copyNoReplace(from, to);
+        if (copied == Put::Done)
+            QFile::remove(from);
+        return copied;
+    }
+    CopyFailures::noteErrno(errno);
+    return Put::Failed;
+}
 
 QString numberedName(const QString& name, int number)
 {
@@ -95,12 +161,14 @@ QString place(const QString& localFile, const QString& folder, const QString& na
             }
             continue;
         }
-        // Neither a move nor a copy replaces a file that appeared meanwhile.
-        const bool done = placing == Placing::Move ? QFile::rename(localFile, path)
-                                                   : QFile::copy(localFile, path);
-        if (done)
+        // Neither a move nor a copy replaces a file that appeared meanwhile,
+        // and a copy that fails leaves nothing: a full disk must not fill the
+        // folder with empty files that the next number then counts as taken.
+        const Put put = placing == Placing::Move ? moveNoReplace(localFile, path)
+                                                 : copyNoReplace(localFile, path);
+        if (put == Put::Done)
             return candidate;
-        if (QFileInfo::exists(path))
+        if (put == Put::Taken)
             continue;
         qCWarning(lcOrvane).noquote() << "Messages: an attachment could not be put into" << folder;
         return {};

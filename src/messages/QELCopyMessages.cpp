@@ -5,6 +5,7 @@
 
 #include "AtomicFileBatch.h"
 #include "BackupFileSource.h"
+#include "CopyFailure.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELMessagesDBReaderProtocol.h"
@@ -111,7 +112,7 @@ void QELCopyMessages::_copyMessages()
             generator.setTimeZone(*m_timeZone);
     }
     const QString folder = baseCopyPath();
-    if (folder.isEmpty() || itemCount() == 0) {
+    if (itemCount() == 0 || !_destinationUsable(folder)) {
         _callAllItemsCopiedDelegate();
         return;
     }
@@ -146,10 +147,15 @@ void QELCopyMessages::_copyMessages()
                 conversation, messages, backup.get(), folder)
             : generator.generateHTMLForConversationWithMessagesUseViewDataPathToFilePath(
                 conversation, messages, viewDataPath, folder);
-        if (pages.isEmpty()) {
-            qCWarning(lcOrvane).noquote()
-                << "Messages: a conversation could not be copied into" << folder;
-            _itemCouldNotBeCopied();
+        // An attachment that could not be put beside the page (a full disk)
+        // leaves the conversation incomplete even when its page was written.
+        const CopyFailure noted = CopyFailures::last();
+        if (pages.isEmpty() || (noted != CopyFailure::None && noted != CopyFailure::Cancelled)) {
+            if (!_isCancelled() || CopyFailures::last() == CopyFailure::DiskFull) {
+                qCWarning(lcOrvane).noquote()
+                    << "Messages: a conversation could not be copied into" << folder;
+                _itemCouldNotBeCopied();
+            }
         }
     }
     // What was written stays, also after a cancel; it reaches the disk here.

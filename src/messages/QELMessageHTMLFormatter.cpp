@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "CopyFailure.h"
 #include "MessagesAttachmentFiles.h"
 #include "QELImageUtilities.h"
 
@@ -145,6 +146,9 @@ QString QELMessageHTMLFormatter::formatHTMLForMessageForDestinationAndSelectedTe
     }
     const QString folder = isCopyFormat ? destination : attachmentFolder();
     for (const QELMessagePiece& piece : std::as_const(media)) {
+        // A cancel stops between attachments: one message may hold gigabytes.
+        if (CopyFailures::cancelRequested())
+            break;
         const QString devicePath = devicePathOf(piece.contentLocation());
         const QString local = lookUp(backup(), devicePath, kMediaDomain);
         if (local.isEmpty())

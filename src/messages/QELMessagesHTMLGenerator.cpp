@@ -8,6 +8,7 @@
 
 #include "AtomicFile.h"
 #include "AtomicFileBatch.h"
+#include "CopyFailure.h"
 #include "FolderBackupFileSource.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
@@ -375,10 +376,8 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
     const QString title = conversation.title();
     SafePath::UniqueNamer namer(base, SafePath::Numbering::Parenthesised,
                                 SafePath::Taken::InFolder);
-    // A title such as "../x" must not make a hidden file either.
-    QString stem = fileStemForTitle(title);
-    while (stem.startsWith(QLatin1Char('.')) || stem.startsWith(QLatin1Char(' ')))
-        stem.remove(0, 1);
+    // A title such as "../x" makes no hidden file: the naming rule sees to it.
+    const QString stem = fileStemForTitle(title);
     const QString path =
         namer.claimPath(stem, QStringLiteral("html"), QStringLiteral("Conversation"));
     if (path.isEmpty())
@@ -404,7 +403,8 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
         qint64 shownMinute = std::numeric_limits<qint64>::min();
         QString shownTime;
         for (const QELMessageDetail& message : messages) {
-            if (m_cancels.load() != cancelsAtStart) {
+            if (m_cancels.load() != cancelsAtStart || CopyFailures::cancelRequested()) {
+                CopyFailures::note(CopyFailure::Cancelled);
                 cancelled = true;
                 *error = QStringLiteral("cancelled");
                 return false;

@@ -134,8 +134,8 @@ QELCopyNotes::Result QELCopyNotes::exportNote(QELNoteDetail& note, QELNoteDataba
         ? note.htmlExportCounting(target, shownTitle(note), attachmentsNotExported, files)
         : note.plainTextRepresentation();
     QString why;
-    if (!(files ? files->write(target, content.toUtf8(), &why)
-                : writeFileAtomically(target, content.toUtf8(), &why))) {
+    if (!(files ? files->write(target, content.toUtf8(), &why, note.lastModified())
+                : writeFileAtomically(target, content.toUtf8(), &why, note.lastModified()))) {
         if (error)
             *error = why;
         return Result::WriteFailed;
@@ -164,6 +164,10 @@ void QELCopyNotes::_copyNotes(std::shared_ptr<QELNoteDatabaseReader> reader, int
     // A run replaced by this one stops after the note it is writing.
     std::lock_guard run(m_runMutex);
     const QString folder = baseCopyPath();
+    if (!_destinationUsable(folder)) {
+        _callAllItemsCopiedDelegate();
+        return;
+    }
     SafePath::UniqueNamer namer = namerForRun(folder);
     // The store is opened once for the run, and the pages synced once at its end.
     const std::unique_ptr<QELNoteDatabaseReader::MediaSession> session =

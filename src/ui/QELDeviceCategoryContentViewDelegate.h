@@ -3,6 +3,8 @@
 
 #include <QString>
 
+struct QELCopyOutcome;
+
 // The events of a category view, received by the device content page and
 // passed on to the application delegate. Main thread unless a view says
 // otherwise; the content page passes them on the thread they arrive on.
@@ -33,5 +35,13 @@ public:
     {
         (void)notCopied;
         OnAllItemsCopiedEventWithType(copyType);
+    }
+    // The same end with what the run did; a receiver that does not show it
+    // gets OnAllItemsCopiedEventWithTypeNotCopied.
+    virtual void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                                  const QELCopyOutcome& outcome)
+    {
+        (void)outcome;
+        OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
     }
 };

@@ -7,6 +7,7 @@
 
 #include "AtomicFile.h"
 #include "BackupFileSource.h"
+#include "CopyFailure.h"
 #include "Log.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELVoiceMailItem.h"
@@ -90,8 +91,8 @@ SafePath::UniqueNamer QELCopyVoiceMails::namerForRun(const QString& folder)
     SafePath::NameRules rules;
     rules.alsoReplace = QStringLiteral(":");
     rules.maxBytes = SafePath::kDefaultMaxBytes - int(kExtension.size()) - 1;
-    return SafePath::UniqueNamer(folder, SafePath::Numbering::Spaced, SafePath::Taken::UsedThisRun,
-                                 rules);
+    // A recording of an earlier copy stays; the new one is numbered beside it.
+    return SafePath::UniqueNamer(folder, SafePath::Numbering::Spaced, SafePath::Taken::Both, rules);
 }
 
 QELCopyVoiceMails::CopyResult QELCopyVoiceMails::copyVoiceMail(const QELVoiceMailItem& item,
@@ -104,6 +105,7 @@ QELCopyVoiceMails::CopyResult QELCopyVoiceMails::copyVoiceMail(const QELVoiceMai
     if (audio.isEmpty()) {
         if (error)
             *error = QStringLiteral("the backup has no audio for voicemail %1").arg(item.id);
+        CopyFailures::note(CopyFailure::MissingOnDevice);
         return CopyResult::NoAudio;
     }
     const QString target =
@@ -119,7 +121,7 @@ QELCopyVoiceMails::CopyResult QELCopyVoiceMails::copyVoiceMail(const QELVoiceMai
     else if (!SafePath::isInside(namer.folder(), target))
         why = QStringLiteral("the name leads out of the folder");
     else
-        written = writeFileAtomically(target, copyOf(audio), &why);
+        written = writeFileAtomically(target, copyOf(audio), &why, item.dateRecorded);
     // The audio copy was made for this item alone.
     QFile::remove(audio);
     if (!written && error)
@@ -130,6 +132,10 @@ QELCopyVoiceMails::CopyResult QELCopyVoiceMails::copyVoiceMail(const QELVoiceMai
 void QELCopyVoiceMails::_copyVoiceMails(std::shared_ptr<BackupFileSource> backup, QLocale locale)
 {
     const QString folder = baseCopyPath();
+    if (!_destinationUsable(folder)) {
+        _callAllItemsCopiedDelegate();
+        return;
+    }
     SafePath::UniqueNamer namer = namerForRun(folder);
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {
         const QELVoiceMailItem item = next->value<QELVoiceMailItem>();

@@ -95,7 +95,7 @@ TEST(PhotoCopy, OriginalsArriveByteForByteInTheirAlbumFolderUnderTheirWholeName)
         {"IMG_0002.HEIC", "Holidays", "Holidays/IMG_0002.HEIC"},
         {"IMG_0003.MOV", "Holidays", "Holidays/IMG_0003.MOV"},
         {"IMG_0004.mp4", "", "IMG_0004.mp4"},
-        {"IMG_0005.Mov", "../x", ".._x/IMG_0005.Mov"},
+        {"IMG_0005.Mov", "../x", "___x/IMG_0005.Mov"},
         {"IMG_20160101_123456.MOV", "a/b", "a_b/IMG_20160101_123456.MOV"},
         {"IMG_0007.PNG", QStringLiteral("bad\x01name"), "bad_name/IMG_0007.PNG"},
     };

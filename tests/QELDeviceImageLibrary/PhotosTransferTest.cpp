@@ -248,10 +248,11 @@ TEST(FolderPhotoLibrary, ImportsIntoAlbumFoldersWithoutOverwritingOrRepeating)
         for (const QString& path : result.imported)
             EXPECT_TRUE(SafePath::isInside(host.folder(), path));
     }
-    EXPECT_EQ(filesBelow(host.folder()),
-              (QStringList{".._x/IMG_0002.HEIC", "IMG_0001.JPG", "IMG_0001.JPG.xmp",
-                           "IMG_0002.HEIC", "Trip/IMG_0001 (1).JPG", "Trip/IMG_0001 (2).JPG",
-                           "Trip/IMG_0001 (2).JPG.xmp", "Trip/IMG_0001.JPG", "a_b/IMG_0002.HEIC"}));
+    EXPECT_EQ(
+        filesBelow(host.folder()),
+        (QStringList{"IMG_0001.JPG", "IMG_0001.JPG.xmp", "IMG_0002.HEIC", "Trip/IMG_0001 (1).JPG",
+                     "Trip/IMG_0001 (2).JPG", "Trip/IMG_0001 (2).JPG.xmp", "Trip/IMG_0001.JPG",
+                     "___x/IMG_0002.HEIC", "a_b/IMG_0002.HEIC"}));
     EXPECT_EQ(readFile(host.folder() + "/Trip/IMG_0001.JPG"), QByteArray("the user's own file"));
     EXPECT_EQ(readFile(host.folder() + "/Trip/IMG_0001 (1).JPG"), QByteArray("first photo"));
     EXPECT_TRUE(readFile(host.folder() + "/IMG_0001.JPG.xmp").contains("xmp:Rating=\"5\""));

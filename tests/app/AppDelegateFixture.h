@@ -152,6 +152,10 @@ protected:
         };
         env.ejectVolume = [this](const QString& path) { m_ejected << path; };
         env.iTunesQuitWaitLimitMs = 3000;
+        env.askQuitDuringCopy = [this] {
+            ++m_quitQuestions;
+            return m_quitChoice;
+        };
         env.openUrl = [this](const QUrl& url) { m_opened << url.toString(); };
         env.makeMediaPlayer = [this](QELDeviceInterface* device, QObject* parent) {
             return m_makeMediaPlayer ? m_makeMediaPlayer(device, parent) : nullptr;
@@ -211,4 +215,6 @@ protected:
     int m_checkersMade = 0;
     bool m_checkUpdates = false;
     bool m_deviceServiceRunning = true;
+    int m_quitQuestions = 0;
+    Orvane11AppDelegate::QuitDuringCopy m_quitChoice = Orvane11AppDelegate::QuitDuringCopy::Stay;
 };

@@ -256,6 +256,7 @@ TEST_F(AppsViewTest, CopyQueuesTheSelectionOrEverythingShown)
     ASSERT_TRUE(m_device.connect());
     auto view = loadedView();
     const QString out = m_dir.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
     view->setFolderChooser([&](QWidget*) { return out; });
     view->search(QStringLiteral("mail"));
     view->RequestCopy();

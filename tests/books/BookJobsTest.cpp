@@ -180,7 +180,7 @@ TEST_F(BookJobs, NamesAreSafeAndNumberedAndAnEarlierRunsFilesStay)
     EXPECT_EQ(m_events.failed.back(), 0u);
     EXPECT_EQ(localTree(m_target),
               (QStringList{"Café ünï.pdf", "E5.pdf", "F6 1.pdf", "F6.pdf", "Report 1.pdf",
-                           "Report.pdf", "_.._escape.pdf", "a_b.pdf", "hidden.pdf"}));
+                           "Report.pdf", "___.._escape.pdf", "_hidden.pdf", "a_b.pdf"}));
     EXPECT_EQ(readLocalFile(m_target + "/Report.pdf"), reportPdf());
     EXPECT_EQ(m_copy.skippedItemCount(), 0u);
 

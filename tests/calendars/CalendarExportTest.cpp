@@ -220,7 +220,7 @@ TEST(CalendarExportJob, WritesOneSafelyNamedFilePerCalendar)
     ASSERT_TRUE(reader);
     const QString out = TestEnvironment::home() + "/out";
     ASSERT_TRUE(QDir().mkpath(out));
-    // A file of an earlier run is replaced.
+    // A file of an earlier run stays; the new one is numbered beside it.
     {
         QFile old(out + "/a_b.ics");
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -238,14 +238,17 @@ TEST(CalendarExportJob, WritesOneSafelyNamedFilePerCalendar)
     std::sort(files.begin(), files.end());
     // Names are compared case-folded within a run, so "work" does not take
     // the file of "Work" on a disk that ignores case.
-    EXPECT_EQ(
-        files,
-        (QStringList{"Calendar 1.ics", "Calendar 2.ics", "Calendar.ics", "Work 1.ics", "Work.ics",
-                     "a_b.ics", "work 2.ics", QString::fromUtf8("Ärger; Termin, neu.ics")}))
+    EXPECT_EQ(files,
+              (QStringList{"Calendar 1.ics", "Calendar 2.ics", "Calendar.ics", "Work 1.ics",
+                           "Work.ics", "a_b 1.ics", "a_b.ics", "work 2.ics",
+                           QString::fromUtf8("Ärger; Termin, neu.ics")}))
         << files.join(", ").toStdString();
-    QFile work(out + "/a_b.ics");
+    QFile work(out + "/a_b 1.ics");
     ASSERT_TRUE(work.open(QIODevice::ReadOnly));
     EXPECT_TRUE(work.readAll().startsWith("BEGIN:VCALENDAR"));
+    QFile old(out + "/a_b.ics");
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "old");
     EXPECT_EQ(delegate.begins().size(), 8u);
     EXPECT_EQ(delegate.begins()[0].senderClass, std::type_index(typeid(QELCopyCalendars)));
     EXPECT_TRUE(QDir(TestEnvironment::home()).entryList({"*.ics"}).isEmpty());
@@ -267,8 +270,10 @@ TEST(CalendarExportJob, NoFolderOrAFolderThatCannotBeWritten)
     job.setItemQueue(queueOf(reader->getCalendars()));
     job.startCopy();
     ASSERT_TRUE(delegate.waitForAllItemsCopied(2));
-    EXPECT_EQ(delegate.begins().size(), 2u);
+    // Told before the first calendar, and nothing is made elsewhere.
+    EXPECT_TRUE(delegate.begins().empty());
     EXPECT_EQ(job.failedItemCount(), 2u);
+    EXPECT_FALSE(QFileInfo::exists(TestEnvironment::home() + "/missing"));
 }
 
 } // namespace

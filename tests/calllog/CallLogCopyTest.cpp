@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The call log copy job: the file it names, what it reports, and that an
 // older page is replaced only by a complete new one.
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +11,7 @@
 
 #include "AddressBookFixture.h"
 #include "CallLogTestSupport.h"
+#include "CopyFailure.h"
 #include "QELCallLogHTMLGenerator.h"
 #include "QELCallLogStoreDataReader.h"
 #include "QELCopyCallLogs.h"
@@ -59,7 +62,7 @@ TEST(CallLogCopyFileName, IsTheOneParticipantsSafeNameOrCallLogs)
         {{}, "Call Logs.html"},
         {{"+44 20 7946 0018"}, "+44 20 7946 0018.html"},
         {{"a/b"}, "a_b.html"},
-        {{"../x"}, ".._x.html"},
+        {{"../x"}, "___x.html"},
         {{".."}, "Call Logs.html"},
         {{""}, "Call Logs.html"},
         {{"<script>O'Brien"}, "<script>O'Brien.html"},
@@ -105,7 +108,7 @@ protected:
     size_t m_runs = 0;
 };
 
-TEST_F(CallLogCopy, WritesOnePageReportsEachCallAndASecondCopyReplacesIt)
+TEST_F(CallLogCopy, WritesOnePageReportsEachCallAndASecondCopyIsNumberedBesideIt)
 {
     const QList<QELCallLogEntryDetail> first = callsOf({"Ann", "Ann"});
     run(first, m_dir.path());
@@ -121,9 +124,13 @@ TEST_F(CallLogCopy, WritesOnePageReportsEachCallAndASecondCopyReplacesIt)
 
     const QList<QELCallLogEntryDetail> second = callsOf({"Ann"});
     run(second, m_dir.path());
-    EXPECT_EQ(contents(path), QELCallLogHTMLGenerator::generateHTMLForCallLogs(second).toUtf8());
-    // Nothing but the page: no temporary file is left beside it.
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Ann.html"});
+    EXPECT_EQ(contents(path), QELCallLogHTMLGenerator::generateHTMLForCallLogs(first).toUtf8());
+    EXPECT_EQ(contents(m_dir.filePath(QStringLiteral("Ann 1.html"))),
+              QELCallLogHTMLGenerator::generateHTMLForCallLogs(second).toUtf8());
+    // Nothing but the pages: no temporary file is left beside them.
+    QStringList files = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"Ann 1.html", "Ann.html"}));
 }
 
 TEST_F(CallLogCopy, AnEmptyQueueOrNoFolderWritesNothingAndStillEnds)
@@ -140,11 +147,16 @@ TEST_F(CallLogCopy, AnEmptyQueueOrNoFolderWritesNothingAndStillEnds)
 
 TEST_F(CallLogCopy, APageThatCannotBeWrittenCountsItsCallsAndLeavesTheOlderFileWhole)
 {
-    // A folder where the page would go: the rename over it fails.
+    // The disk fills up while the page is written: nothing is left of it.
     ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("Call Logs.html")));
-    run(callsOf({"Ann", "Bo", "Cy"}), m_dir.path());
+    {
+        CopyFailures::ScopedInjectedWriteFailure full(ENOSPC, 100);
+        run(callsOf({"Ann", "Bo", "Cy"}), m_dir.path());
+    }
     EXPECT_EQ(m_job.failedItemCount(), 3u);
+    EXPECT_EQ(m_job.outcome().firstFailure, CopyFailure::DiskFull);
     EXPECT_TRUE(QFileInfo(m_dir.filePath(QStringLiteral("Call Logs.html"))).isDir());
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // A folder that does not exist.
     run(callsOf({"Ann"}), m_dir.filePath(QStringLiteral("missing/deeper")));

@@ -292,7 +292,7 @@ TEST(VCardExport, HostileNamesStayInTheFolderAndRepeatedNamesAreNumbered)
     EXPECT_EQ(job.failedItemCount(), 0u);
     const QStringList files = filesIn(folder);
     EXPECT_EQ(files.size(), contacts.size());
-    EXPECT_TRUE(files.contains(".._x.vcf")) << files.join(" | ").toStdString();
+    EXPECT_TRUE(files.contains("___x.vcf")) << files.join(" | ").toStdString();
     EXPECT_TRUE(files.contains("a_b.vcf"));
     EXPECT_TRUE(files.contains("Contact.vcf"));
     EXPECT_TRUE(files.contains("Contact 1.vcf"));
@@ -379,7 +379,7 @@ TEST(VCardExport, AFullParserReadsBackEveryValueUnchanged)
     }
 }
 
-TEST(VCardExport, AnEarlierRunsFileIsReplacedWhole)
+TEST(VCardExport, AnEarlierRunsFileStaysAndTheNewOneIsNumbered)
 {
     const QString folder = TestEnvironment::home() + "/again";
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -391,10 +391,13 @@ TEST(VCardExport, AnEarlierRunsFileIsReplacedWhole)
     QELCopyContacts job;
     RecordingCopyDelegate delegate;
     runExport(job, delegate, folder, {makeContact(1, "Ann", "Lee")});
-    EXPECT_EQ(filesIn(folder), QStringList{"Lee, Ann.vcf"});
-    const QByteArray text = readFile(folder + "/Lee, Ann.vcf");
+    QStringList files = filesIn(folder);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"Lee, Ann 1.vcf", "Lee, Ann.vcf"}));
+    const QByteArray text = readFile(folder + "/Lee, Ann 1.vcf");
     EXPECT_TRUE(text.startsWith("BEGIN:VCARD\r\n"));
     EXPECT_FALSE(text.contains("xxx"));
+    EXPECT_EQ(readFile(folder + "/Lee, Ann.vcf"), QByteArray(10000, 'x'));
 }
 
 TEST(VCardExport, RunsWithoutWorkOrWithFailuresStillEnd)
@@ -412,14 +415,15 @@ TEST(VCardExport, RunsWithoutWorkOrWithFailuresStillEnd)
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     const bool canWriteAnyway = QFileInfo(readOnly).isWritable(); // root ignores modes
     const std::vector<Case> cases = {
-        {"no folder", QString(), {makeContact(1, "Ann", "Lee")}, 0, 0},
+        // A folder that cannot be used is told before the first item.
+        {"no folder", QString(), {makeContact(1, "Ann", "Lee")}, 0, 1},
         {"empty queue", home, {}, 0, 0},
-        {"missing folder", home + "/missing", {makeContact(1, "Ann", "Lee")}, 1, 1},
+        {"missing folder", home + "/missing", {makeContact(1, "Ann", "Lee")}, 0, 1},
         {"null item", home, {QELContactPtr()}, 1, 1},
         {"unwritable folder",
          canWriteAnyway ? home + "/missing-too" : readOnly,
          {makeContact(1, "Ann", "Lee"), makeContact(2, "Bo", "Ray")},
-         2,
+         0,
          2},
     };
     for (const Case& c : cases) {

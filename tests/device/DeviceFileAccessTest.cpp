@@ -1,10 +1,10 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <functional>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "AfcConnection.h"
+#include "CopyFailure.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "QELDeviceInterface.h"
@@ -381,15 +382,15 @@ TEST_P(DeviceFileAccess, SymlinksOnTheVolumeNeverLeadOffIt)
     EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/Linked/secret.txt")));
     EXPECT_FALSE(m_interface->isDirectoryAtPath(QStringLiteral("/Linked")));
     EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Linked/secret.txt"),
-                                                               path("copied.txt")));
+                                                              path("copied.txt")));
     EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/Docs/secret-link"),
-                                                               path("copied.txt")));
+                                                              path("copied.txt")));
     EXPECT_FALSE(QFileInfo::exists(path("copied.txt")));
     EXPECT_FALSE(m_interface->copyLocalFileAtToDevicePath(path("upload.txt"),
                                                           QStringLiteral("/Linked/new.txt")));
     EXPECT_FALSE(m_interface->deletePath(QStringLiteral("/Linked/secret.txt")));
-    EXPECT_FALSE(m_interface->renamePath(QStringLiteral("/Docs/a.txt"),
-                                         QStringLiteral("/Linked/a.txt")));
+    EXPECT_FALSE(
+        m_interface->renamePath(QStringLiteral("/Docs/a.txt"), QStringLiteral("/Linked/a.txt")));
     EXPECT_FALSE(m_interface->makeDir(QStringLiteral("/Linked/made")));
     EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"secret.txt"});
@@ -411,10 +412,12 @@ TEST_P(DeviceFileAccess, AFolderCopyWithAnEntryLeftBehindFails)
     } cases[] = {
         {"a name that is not UTF-8",
          [&] {
-             const int fd = ::open((folder + "/bad\xff\xfe.txt").constData(), O_CREAT | O_WRONLY, 0644);
+             const int fd =
+                 ::open((folder + "/bad\xff\xfe.txt").constData(), O_CREAT | O_WRONLY, 0644);
              return fd >= 0 && ::close(fd) == 0;
          }},
-        {"a dangling link", [&] { return QFile::link(m_root + "/Odd/nowhere", m_root + "/Odd/dangling"); }},
+        {"a dangling link",
+         [&] { return QFile::link(m_root + "/Odd/nowhere", m_root + "/Odd/dangling"); }},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -425,12 +428,109 @@ TEST_P(DeviceFileAccess, AFolderCopyWithAnEntryLeftBehindFails)
             continue;
         ASSERT_TRUE(c.make());
         const QString target = path(QStringLiteral("odd-%1").arg(++n));
-        EXPECT_FALSE(m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/Odd"), target));
+        EXPECT_FALSE(
+            m_interface->copyDirectoryFromDeviceAtToLocalPath(QStringLiteral("/Odd"), target));
         EXPECT_EQ(readFile(target + "/fine.txt"), QByteArray("fine"));
         ASSERT_EQ(::system(("rm -rf '" + folder + "'").constData()), 0);
         ASSERT_TRUE(QDir().mkpath(m_root + "/Odd"));
         ASSERT_TRUE(writeFile(m_root + "/Odd/fine.txt", "fine"));
     }
+}
+
+// Sets the process umask for one test and puts the old one back.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask)
+        : m_old(::umask(mask))
+    {
+    }
+    ~ScopedUmask() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+void setModified(const QString& path, const QDateTime& when)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+TEST_P(DeviceFileAccess, CopiesFollowTheUmaskAndKeepTheDeviceFilesDate)
+{
+    const QDateTime onDevice = QDateTime::fromString("2015-03-04T05:06:07.000Z", Qt::ISODateWithMs);
+    const QDateTime captured = QDateTime::fromString("2012-01-02T03:04:05.000Z", Qt::ISODateWithMs);
+    setModified(m_root + "/Docs/a.txt", onDevice);
+    setModified(m_root + "/big.bin", onDevice);
+    const QFile::Permissions owner =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    struct Case {
+        mode_t mask;
+        QFile::Permissions want;
+    };
+    int run = 0;
+    for (const Case& c :
+         {Case{022, owner | QFile::ReadGroup | QFile::ReadOther}, Case{077, owner}}) {
+        SCOPED_TRACE(c.mask);
+        ScopedUmask mask(c.mask);
+        const QString folder = path(QStringLiteral("umask%1/").arg(++run));
+        ASSERT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath("/Docs/a.txt", folder + "a.txt"));
+        EXPECT_EQ(QFile::permissions(folder + "a.txt"), c.want);
+        EXPECT_EQ(QFileInfo(folder + "a.txt").lastModified().toUTC(), onDevice);
+        ASSERT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath("/big.bin", folder + "big.bin",
+                                                                 nullptr, captured));
+        EXPECT_EQ(QFile::permissions(folder + "big.bin"), c.want);
+        EXPECT_EQ(QFileInfo(folder + "big.bin").lastModified().toUTC(), captured);
+    }
+    // The other way, a volume's file keeps the date of the user's file.
+    if (!ios()) {
+        ASSERT_TRUE(writeFile(path("mine.txt"), "mine"));
+        setModified(path("mine.txt"), captured);
+        ASSERT_TRUE(m_interface->copyLocalFileAtToDevicePath(path("mine.txt"), "/Docs/mine.txt"));
+        EXPECT_EQ(QFileInfo(m_root + "/Docs/mine.txt").lastModified().toUTC(), captured);
+    }
+}
+
+TEST_P(DeviceFileAccess, AFullDiskFailsTheCopyLeavesNothingAndSaysWhy)
+{
+    CopyFailures::clear();
+    {
+        CopyFailures::ScopedInjectedWriteFailure full(ENOSPC, kBlock + 100);
+        EXPECT_FALSE(
+            m_interface->copyFileFromDeviceAtToLocalPath("/big.bin", path("full/big.bin")));
+        EXPECT_EQ(CopyFailures::last(), CopyFailure::DiskFull);
+        EXPECT_TRUE(
+            QDir(path("full"))
+                .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        CopyFailures::clear();
+        ASSERT_TRUE(writeFile(path("upload.bin"), m_big));
+        if (!ios()) {
+            EXPECT_FALSE(
+                m_interface->copyLocalFileAtToDevicePath(path("upload.bin"), "/Docs/upload.bin"));
+            EXPECT_EQ(CopyFailures::last(), CopyFailure::DiskFull);
+            QStringList names = QDir(m_root + "/Docs").entryList(QDir::Files | QDir::Hidden);
+            names.sort();
+            EXPECT_EQ(names, (QStringList{".hidden", "a.txt"}));
+        }
+    }
+    CopyFailures::clear();
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath("/gone.bin", path("full/gone.bin")));
+    EXPECT_EQ(CopyFailures::last(), CopyFailure::MissingOnDevice);
+    CopyFailures::clear();
+    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath("/big.bin", path("full/big.bin")));
+    EXPECT_EQ(readFile(path("full/big.bin")), m_big);
+}
+
+TEST_P(DeviceFileAccess, CancelledUploadLeavesNothingOnTheDevice)
+{
+    std::atomic<bool> cancel{true};
+    ASSERT_TRUE(writeFile(path("upload.bin"), m_big));
+    EXPECT_FALSE(
+        m_interface->copyLocalFileAtToDevicePath(path("upload.bin"), "/Docs/upload.bin", &cancel));
+    QStringList names = QDir(m_root + "/Docs").entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{".hidden", "a.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, DeviceFileAccess, ::testing::Values(Mode::IOS, Mode::DiskMode),
@@ -491,15 +591,16 @@ TEST_F(DeviceFileAccessIOS, CancelOnceTheCopyHasBegunStopsItAndLeavesNothing)
     cancelling.path = QStringLiteral("/big.bin");
     m_interface->setDelegate(&cancelling);
     ASSERT_FALSE(cancelling.token.load());
-    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"),
-                                                              &cancelling.token));
+    EXPECT_FALSE(m_interface->copyFileFromDeviceAtToLocalPath(
+        QStringLiteral("/big.bin"), path("out/big.bin"), &cancelling.token));
     EXPECT_TRUE(cancelling.token.load());
     EXPECT_EQ(cancelling.communicating().size(), 2);
     EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     m_interface->setDelegate(&m_events);
     // The next copy, with a token of its own, is whole.
     std::atomic<bool> fresh{false};
-    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"), path("out/big.bin"), &fresh));
+    EXPECT_TRUE(m_interface->copyFileFromDeviceAtToLocalPath(QStringLiteral("/big.bin"),
+                                                             path("out/big.bin"), &fresh));
 }
 
 TEST_F(DeviceFileAccessIOS, ReadErrorFailsTheCopyAndLeavesNothing)
@@ -691,8 +792,10 @@ TEST_P(HostileEntries, NeverLeaveTheTargetFolder)
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileEntries,
                          ::testing::Values(HostileCase{"..", true}, HostileCase{".", true},
-                                           HostileCase{"../evil", false}, HostileCase{"../../evil", false},
-                                           HostileCase{"/etc/passwd", false}, HostileCase{"sub/../../x", false},
+                                           HostileCase{"../evil", false},
+                                           HostileCase{"../../evil", false},
+                                           HostileCase{"/etc/passwd", false},
+                                           HostileCase{"sub/../../x", false},
                                            HostileCase{"", false}, HostileCase{"a/b", false}));
 
 } // namespace

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lists the file browser and its copy job work from, over the same tree
 // on a simulated iOS device and on a disk-mode iPod's volume.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 
@@ -36,8 +38,8 @@ TEST_P(FileListBuilderTest, AFolderComesBeforeItsContentsEachFolderOnce)
                            "/DCIM/100APPLE/IMG_0002.JPG", "/DCIM/Empty"}));
     EXPECT_EQ(list.at(1).kind, FileEntryKind::Folder);
     EXPECT_EQ(list.at(2).kind, FileEntryKind::File);
-    // The device layer leaves out the names that are no plain names ("../evil", "a/b").
-    EXPECT_EQ(refused, 0);
+    // The names that are no plain names ("../evil", "a/b") are left out and counted.
+    EXPECT_EQ(refused, GetParam() == DeviceKind::IOS ? 3 : 0);
 
     const QStringList downloads =
         pathsOf(FileListBuilder::deviceFileList(m_device.device(), "Downloads/"));
@@ -111,6 +113,41 @@ TEST(FileListBuilder, TheComputersTreeIncludesHiddenFilesAndDoesNotFollowLinks)
                            trip + "/a.jpg", trip + "/back"}));
     EXPECT_EQ(list.at(2).kind, FileEntryKind::Folder);
     EXPECT_EQ(list.at(5).kind, FileEntryKind::Link);
+}
+
+TEST(FileListBuilder, EveryEntryThatCannotBePutOnTheDeviceIsCountedWithItsReason)
+{
+    QTemporaryDir dir;
+    const QString trip = dir.path() + "/Trip";
+    ASSERT_TRUE(writeLocalFile(trip + "/a.jpg", "a"));
+    // A name in Latin-1, as an old archive or a Windows share leaves them:
+    // no UTF-8 form, so the device's file service cannot hold it.
+    const QByteArray latin1 = QFile::encodeName(trip) + "/caf\xe9.jpg";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    int refused = 0;
+    CopyFailure why = CopyFailure::None;
+    const QList<FileListItem> list = FileListBuilder::localFileList(trip, nullptr, &refused, &why);
+    EXPECT_EQ(pathsOf(list), (QStringList{trip, trip + "/a.jpg"}));
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(why, CopyFailure::UnsupportedName);
+
+    // A folder that cannot be read is told, not passed over in silence.
+    refused = 0;
+    why = CopyFailure::None;
+    FileListBuilder::localFileList(dir.path() + "/gone", nullptr, &refused, &why);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(why, CopyFailure::UnreadableEntry);
+    if (::geteuid() != 0) {
+        ASSERT_TRUE(writeLocalFile(trip + "/Locked/b.jpg", "b"));
+        ASSERT_TRUE(QFile::setPermissions(trip + "/Locked", QFile::WriteOwner));
+        refused = 0;
+        FileListBuilder::localFileList(trip, nullptr, &refused);
+        EXPECT_EQ(refused, 2);
+        QFile::setPermissions(trip + "/Locked",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }
 
 TEST(FileListBuilder, ARelativePathIsTakenOnlyWhenEveryComponentIsAPlainName)

@@ -254,7 +254,7 @@ QByteArray fileText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
+TEST_F(InternetView, SavingAVisitWritesItsShortcutAndNumbersItTheNextTime)
 {
     load(m_files.path());
     QTemporaryDir out;
@@ -269,12 +269,16 @@ TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
     EXPECT_TRUE(text.contains("\nName=News\n"));
     EXPECT_TRUE(text.contains("\nURL=https://example.org/%C3%A4\n"));
     ASSERT_TRUE(waitUntil([&] { return m_view->statusLine()->text().contains("News.desktop"); }));
-    // The control bar's copy saves too, over the older file.
+    // The control bar's copy saves too, beside the older file, never over it.
     QFile::remove(path);
     put(path, "older");
     m_view->RequestCopy();
-    ASSERT_TRUE(waitUntil([&] { return fileText(path).startsWith("[Desktop Entry]"); }));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.desktop"});
+    const QString numbered = out.filePath(QStringLiteral("News 1.desktop"));
+    ASSERT_TRUE(waitUntil([&] { return fileText(numbered).startsWith("[Desktop Entry]"); }));
+    EXPECT_EQ(fileText(path), QByteArray("older"));
+    QStringList saved = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+    saved.sort();
+    EXPECT_EQ(saved, (QStringList{"News 1.desktop", "News.desktop"}));
     EXPECT_EQ(m_panels, 2);
 
     // A hostile title stays in the folder.
@@ -294,7 +298,7 @@ TEST_F(InternetView, SavingAVisitWritesItsShortcutAndReplacesItTheNextTime)
     m_view->RequestCopy();
     EXPECT_EQ(m_panels, 4);
     ASSERT_TRUE(waitUntil([&] { return m_view->pendingSaves() == 0; }));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 TEST_F(InternetView, SeveralSelectedEntriesAreSavedAtOnceAndOtherSchemesRefused)

@@ -63,7 +63,7 @@ QString validatorComplaints(const QString& path)
     return validate.exitCode() == 0 && !out.contains(QLatin1String("error")) ? QString() : out;
 }
 
-TEST(SafariShortcut, IsALinkFileReplacedOnTheNextSave)
+TEST(SafariShortcut, IsALinkFileNumberedOnTheNextSave)
 {
     QTemporaryDir dir;
     const QString path = SafariShortcut::save(dir.path(), QStringLiteral("News"),
@@ -74,12 +74,17 @@ TEST(SafariShortcut, IsALinkFileReplacedOnTheNextSave)
     EXPECT_EQ(keys.value("Name"), QStringLiteral("News"));
     EXPECT_EQ(QUrl(keys.value("URL")), QUrl(QStringLiteral("https://example.org/ä")));
     EXPECT_EQ(validatorComplaints(path), QString());
-    EXPECT_EQ(SafariShortcut::save(dir.path(), QStringLiteral("News"),
-                                   QStringLiteral("https://example.org/later")),
-              path);
-    EXPECT_EQ(readShortcut(path).value(QStringLiteral("URL")),
+    // Saving again never overwrites without asking: the new shortcut is numbered.
+    const QString later = SafariShortcut::save(dir.path(), QStringLiteral("News"),
+                                               QStringLiteral("https://example.org/later"));
+    EXPECT_EQ(later, dir.filePath(QStringLiteral("News 1.desktop")));
+    EXPECT_EQ(readShortcut(later).value(QStringLiteral("URL")),
               QStringLiteral("https://example.org/later"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"News.desktop"});
+    EXPECT_EQ(QUrl(readShortcut(path).value(QStringLiteral("URL"))),
+              QUrl(QStringLiteral("https://example.org/ä")));
+    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"News 1.desktop", "News.desktop"}));
 }
 
 TEST(SafariShortcut, NamesStayInTheFolderAndHostileTitlesStayValid)
@@ -94,7 +99,7 @@ TEST(SafariShortcut, NamesStayInTheFolderAndHostileTitlesStayValid)
         {"a/b", "https://example.org/", "a_b.desktop", "a/b"},
         {"", "https://example.org/page", "example.org.desktop", "example.org"},
         {"..", "https://example.org/", "example.org.desktop", ".."},
-        {"../../etc/passwd", "https://example.org/", ".._.._etc_passwd.desktop",
+        {"../../etc/passwd", "https://example.org/", "___.._etc_passwd.desktop",
          "../../etc/passwd"},
         {"line\nbreak\\ and [Group]\nExec=rm -rf ~", "http://example.org/x?a=1&b=2",
          "line break_ and [Group] Exec=rm -rf ~.desktop",
@@ -134,7 +139,7 @@ TEST(SafariShortcut, OtherSchemesAreRefused)
     }
 }
 
-TEST(SafariShortcut, ARunNumbersNamesThatClashAndReplacesAnEarlierRunsFiles)
+TEST(SafariShortcut, ARunNumbersNamesThatClashAndKeepsAnEarlierRunsFiles)
 {
     QTemporaryDir dir;
     SafariShortcut::Run first(dir.path());
@@ -147,10 +152,12 @@ TEST(SafariShortcut, ARunNumbersNamesThatClashAndReplacesAnEarlierRunsFiles)
         second.save(QStringLiteral(""), QStringLiteral("https://open.example/")),
     };
     EXPECT_EQ(paths,
-              (QStringList{dir.filePath("News.desktop"), dir.filePath("news 1.desktop"),
+              (QStringList{dir.filePath("News 1.desktop"), dir.filePath("news.desktop"),
                            dir.filePath("open.example.desktop")}));
     EXPECT_EQ(readShortcut(paths[0]).value(QStringLiteral("URL")),
               QStringLiteral("https://b.example/"));
+    EXPECT_EQ(readShortcut(dir.filePath("News.desktop")).value(QStringLiteral("URL")),
+              QStringLiteral("https://a.example/"));
 }
 
 TEST(SafariShortcut, AFolderThatCannotBeWrittenGivesNoFile)

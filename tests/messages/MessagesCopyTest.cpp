@@ -118,7 +118,7 @@ TEST_F(CopyMessages, ARangeLimitsTheReadsAndNamesThePages)
               std::make_pair(utc(2014, 3, 1, 8), utc(2014, 3, 31, 20)));
 }
 
-TEST_F(CopyMessages, CancellingFinishesTheConversationInHandAndStillEnds)
+TEST_F(CopyMessages, CancellingStopsTheConversationInHandLeavesNothingAndStillEnds)
 {
     m_reader->hold = true;
     m_job.setItemQueue({item("A", 1), item("B", 2), item("C", 3)});
@@ -127,7 +127,9 @@ TEST_F(CopyMessages, CancellingFinishesTheConversationInHandAndStillEnds)
     m_job.cancelCopy();
     m_reader->hold = false;
     ASSERT_TRUE(m_delegate.waitForAllItemsCopied());
-    EXPECT_EQ(files(), QStringList{"A.html"});
+    // One conversation may hold gigabytes: a cancel stops inside it, and its
+    // page is not left half-written.
+    EXPECT_EQ(files(), QStringList());
     EXPECT_EQ(m_reader->reads.count(), 1u);
 }
 

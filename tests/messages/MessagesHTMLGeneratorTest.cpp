@@ -263,7 +263,7 @@ TEST_F(MessagesPage, HostileTextsAreEscapedAndAHostileTitleStaysInTheFolder)
     const QString path = exportOne(hostile, messages);
     ASSERT_FALSE(path.isEmpty());
     EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(m_export.path()).absolutePath());
-    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("_.._x.html"));
+    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("___.._x.html"));
     EXPECT_EQ(QDir(m_export.path()).entryList(QDir::Files),
               QStringList{QFileInfo(path).fileName()});
     const QString page = readPage(path);

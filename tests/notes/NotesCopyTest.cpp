@@ -79,7 +79,7 @@ TEST(NotesCopyTest, FileNamesNeverReplaceAFile)
         {"a/b", 0, "a_b.txt"},
         {"", QELCopyNotes::kHTML, "Untitled Note.html"},
         {"  ", 0, "Untitled Note.txt"},
-        {"../../up", 0, ".._.._up.txt"},
+        {"../../up", 0, "___.._up.txt"},
         {"Dated", QELCopyNotes::kCreationDate | QELCopyNotes::kModifiedDate,
          "5 Mar 2024 - Dated.txt"},
         {"Changed", QELCopyNotes::kModifiedDate, "6 Apr 2024 - Changed.txt"},

@@ -168,7 +168,7 @@ TEST_F(VoicemailCopy, NamesEachFileBySenderAndDateAndNumbersRepeats)
          QStringLiteral("Ann Lee 3 May 2023 15_56 1.amr")},
         {QStringLiteral("AC/DC"), at(9, 5, 0), QStringLiteral("AC_DC 3 May 2023 09_05.amr")},
         {QStringLiteral("../../escape"), at(10, 0, 0),
-         QStringLiteral(".._.._escape 3 May 2023 10_00.amr")},
+         QStringLiteral("___.._escape 3 May 2023 10_00.amr")},
         {QStringLiteral("No Date"), QDateTime(), QStringLiteral("No Date.amr")},
     };
     QList<QELVoiceMailItem> items;
@@ -193,7 +193,7 @@ TEST_F(VoicemailCopy, NamesEachFileBySenderAndDateAndNumbersRepeats)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
 }
 
-TEST_F(VoicemailCopy, AnEarlierCopyIsReplacedAndMissingAudioCountsAsNotCopied)
+TEST_F(VoicemailCopy, AnEarlierCopyStaysAndMissingAudioCountsAsNotCopied)
 {
     const QString earlier = m_target + QStringLiteral("/Ann Lee 3 May 2023 15_56.amr");
     QFile old(earlier);
@@ -204,8 +204,11 @@ TEST_F(VoicemailCopy, AnEarlierCopyIsReplacedAndMissingAudioCountsAsNotCopied)
     // Voicemail 2 has no audio in the backup.
     EXPECT_EQ(run({item(1, QStringLiteral("Ann Lee"), at(15, 56, 0)),
                    item(2, QStringLiteral("Bob"), at(16, 0, 0))}),
-              QStringList{QStringLiteral("Ann Lee 3 May 2023 15_56.amr")});
-    EXPECT_EQ(readAll(earlier), VoicemailFixture::amrAudio(6));
+              (QStringList{QStringLiteral("Ann Lee 3 May 2023 15_56 1.amr"),
+                           QStringLiteral("Ann Lee 3 May 2023 15_56.amr")}));
+    EXPECT_EQ(readAll(earlier), QByteArray("older copy"));
+    EXPECT_EQ(readAll(m_target + QStringLiteral("/Ann Lee 3 May 2023 15_56 1.amr")),
+              VoicemailFixture::amrAudio(6));
     EXPECT_EQ(m_job.failedItemCount(), 1u);
     EXPECT_EQ(m_events.begins().size(), 2u);
 }

@@ -27,7 +27,9 @@
 #include "PhotoOriginals.h"
 #include "PhotoQueue.h"
 #include "QELAlbumOutlineModel.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELCopyPhotos.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceImageLibraryReader.h"
@@ -715,15 +717,15 @@ void QELPhotosView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (v
 
 void QELPhotosView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELPhotosView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELPhotosView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLPHOTOSCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLPHOTOSCOPIED")),
+            QELCopyEndMessage::detail(outcome));
 }
 
 void QELPhotosView::OnImportingToIPhotosStarted()

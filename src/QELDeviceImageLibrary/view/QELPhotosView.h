@@ -131,7 +131,8 @@ public:
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
-    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
     // QELTransferPhotosDelegate, from the job's thread.
     void OnImportingToIPhotosStarted() override;
     // QELNSImageViewDelegate

@@ -20,7 +20,9 @@
 #include "QELAppsFilterModel.h"
 #include "QELCollectionAppsView.h"
 #include "QELCopyApps.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
 #include "QELTransferApps.h"
@@ -450,17 +452,15 @@ void QELAppsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
 
 void QELAppsView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELAppsView::OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied)
+void QELAppsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
     if (auto* receiver = delegate())
         receiver->OnInformationStatusEventBottomLine(
-            L("ALLAPPCOPYINGCOMPLETED"),
-            notCopied == 0
-                ? QString()
-                : LocalizedStrings::text(QStringLiteral("ITEMSNOTCOPIED")).arg(notCopied));
+            QELCopyEndMessage::title(outcome, L("ALLAPPCOPYINGCOMPLETED")),
+            QELCopyEndMessage::detail(outcome));
 }
 
 // --- Install and uninstall -----------------------------------------------

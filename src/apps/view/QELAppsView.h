@@ -86,7 +86,8 @@ public:
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
-    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
 
     // QELDeviceApplicationInstallDelegate (installing thread)
     void OnApplicationInstallEventForApplicationAppNumberOf(const QString& fileName, int appNumber,

@@ -20,7 +20,9 @@
 #include "QELBooksListModel.h"
 #include "QELBooksReader.h"
 #include "QELCopyBooks.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
 #include "QELTransferBooks.h"
@@ -82,11 +84,11 @@ public:
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) override {}
     void OnAllItemsCopiedEventWithType(int copyType) override
     {
-        OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+        OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
     }
-    void OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied) override
+    void OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome) override
     {
-        m_view->_allItemsCopied(notCopied, m_skipped());
+        m_view->_allItemsCopied(outcome, m_skipped());
     }
 
 private:
@@ -387,22 +389,23 @@ void QELBooksView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
 
 void QELBooksView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELBooksView::OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied)
+void QELBooksView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    _allItemsCopied(notCopied, 0);
+    _allItemsCopied(outcome, 0);
 }
 
-void QELBooksView::_allItemsCopied(quint32 notCopied, quint32 skipped)
+void QELBooksView::_allItemsCopied(const QELCopyOutcome& outcome, quint32 skipped)
 {
     QStringList bottom;
-    if (notCopied > 0)
-        bottom << LocalizedStrings::text(QStringLiteral("ITEMSNOTCOPIED")).arg(notCopied);
+    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
+        bottom << detail;
     if (skipped > 0)
         bottom << LocalizedStrings::text(QStringLiteral("BOOKSSKIPPED")).arg(skipped);
     if (auto* receiver = delegate())
-        receiver->OnInformationStatusEventBottomLine(L("ALLBOOKCOPYINGCOMPLETE"),
-                                                     bottom.join(QLatin1Char(' ')));
+        receiver->OnInformationStatusEventBottomLine(
+            QELCopyEndMessage::title(outcome, L("ALLBOOKCOPYINGCOMPLETE")),
+            bottom.join(QLatin1Char(' ')));
 }

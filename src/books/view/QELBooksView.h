@@ -73,7 +73,8 @@ public:
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
-    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
 
 signals:
     // A load has ended and its page is shown.
@@ -88,7 +89,7 @@ private:
     void _loadBooksWorkerThread(QELDeviceInterface* device);
     void _loadingBooksComplete(const std::shared_ptr<LoadResult>& result);
     void _pdfCopied(const QString& file);
-    void _allItemsCopied(quint32 notCopied, quint32 skipped);
+    void _allItemsCopied(const QELCopyOutcome& outcome, quint32 skipped);
     QList<QELBookDetails> selectedBooks() const;
     QList<QELBookDetails> chosenBooks() const;
 

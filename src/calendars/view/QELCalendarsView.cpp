@@ -25,7 +25,9 @@
 #include "QELCalendarListModel.h"
 #include "QELCalendarsDbReader.h"
 #include "QELCopyCalendars.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -72,7 +74,7 @@ QString chooseFolderWithPanel(QWidget* parent)
 // the export's, so that the end message can say where the transfer put them.
 class TransferRelay : public QELCopyDelegate {
 public:
-    TransferRelay(QELCopyDelegate* view, std::function<void(quint32)> ended)
+    TransferRelay(QELCopyDelegate* view, std::function<void(const QELCopyOutcome&)> ended)
         : m_view(view)
         , m_ended(std::move(ended))
     {
@@ -85,18 +87,15 @@ public:
     {
         m_view->OnItemCopyEndEvent(args);
     }
-    void OnAllItemsCopiedEventWithType(int copyType) override
+    void OnAllItemsCopiedEventWithType(int) override { m_ended(QELCopyOutcome()); }
+    void OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome) override
     {
-        OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
-    }
-    void OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied) override
-    {
-        m_ended(notCopied);
+        m_ended(outcome);
     }
 
 private:
     QELCopyDelegate* m_view;
-    std::function<void(quint32)> m_ended;
+    std::function<void(const QELCopyOutcome&)> m_ended;
 };
 
 } // namespace
@@ -331,7 +330,7 @@ void QELCalendarsView::copySelectionToICalButtonClicked()
     if (!_transferCalendars) {
         _transferCalendars = std::make_unique<QELTransferCalendars>();
         m_transferRelay = std::make_unique<TransferRelay>(
-            this, [this](quint32 notCopied) { transferEnded(notCopied); });
+            this, [this](const QELCopyOutcome& outcome) { transferEnded(outcome); });
         _transferCalendars->setDelegate(m_transferRelay.get());
         _transferCalendars->setDeviceInteface(deviceInterface());
     }
@@ -366,26 +365,26 @@ void QELCalendarsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) {
 
 void QELCalendarsView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELCalendarsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELCalendarsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCALENDARSCOPYIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLCALENDARSCOPYIED")),
+            QELCopyEndMessage::detail(outcome));
 }
 
-void QELCalendarsView::transferEnded(quint32 notCopied)
+void QELCalendarsView::transferEnded(const QELCopyOutcome& outcome)
 {
     QStringList bottom;
     if (const QString folder = _transferCalendars ? _transferCalendars->destination() : QString();
         !folder.isEmpty())
         bottom << L("CALENDARSTRANSFERREDTO").arg(QDir::toNativeSeparators(folder));
-    if (notCopied)
-        bottom << L("ITEMSNOTCOPIED").arg(notCopied);
+    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
+        bottom << detail;
     if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(L("ALLCALENDARSCOPYIED"),
+        delegate()->OnInformationStatusEventBottomLine(QELCopyEndMessage::title(outcome, L("ALLCALENDARSCOPYIED")),
                                                        bottom.join(QLatin1Char('\n')));
 }

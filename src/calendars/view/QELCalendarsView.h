@@ -62,9 +62,10 @@ public:
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
-    void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;
+    void OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                          const QELCopyOutcome& outcome) override;
     // The end of a transfer: the message names the folder it wrote.
-    void transferEnded(quint32 notCopied);
+    void transferEnded(const QELCopyOutcome& outcome);
 
     const QList<QELCalendarDetailPtr>& calendars() const;
     QListView* calendarList() const { return m_calendarList; }

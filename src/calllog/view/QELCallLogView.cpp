@@ -14,7 +14,9 @@
 #include "QELCallLogParticipantListModel.h"
 #include "QELCallLogReader.h"
 #include "QELCopyCallLogs.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELPagedView.h"
@@ -333,16 +335,15 @@ void QELCallLogView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (
 
 void QELCallLogView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELCallLogView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELCallLogView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCALLLOGCOPYCOMPLETE"),
-            notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLCALLLOGCOPYCOMPLETE")),
+            QELCopyEndMessage::detail(outcome));
 }
 
 QListView* QELCallLogView::participantList() const { return m_ui->participantList; }

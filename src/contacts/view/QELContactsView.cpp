@@ -26,7 +26,9 @@
 #include "QELContactsFilterModel.h"
 #include "QELContactsHTMLGenerator.h"
 #include "QELCopyContacts.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -75,7 +77,7 @@ QString chooseFolderWithPanel(QWidget* parent)
 // the export's, so that the end message can say where the transfer put them.
 class TransferRelay : public QELCopyDelegate {
 public:
-    TransferRelay(QELCopyDelegate* view, std::function<void(quint32)> ended)
+    TransferRelay(QELCopyDelegate* view, std::function<void(const QELCopyOutcome&)> ended)
         : m_view(view)
         , m_ended(std::move(ended))
     {
@@ -88,18 +90,15 @@ public:
     {
         m_view->OnItemCopyEndEvent(args);
     }
-    void OnAllItemsCopiedEventWithType(int copyType) override
+    void OnAllItemsCopiedEventWithType(int) override { m_ended(QELCopyOutcome()); }
+    void OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome) override
     {
-        OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
-    }
-    void OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied) override
-    {
-        m_ended(notCopied);
+        m_ended(outcome);
     }
 
 private:
     QELCopyDelegate* m_view;
-    std::function<void(quint32)> m_ended;
+    std::function<void(const QELCopyOutcome&)> m_ended;
 };
 
 } // namespace
@@ -357,7 +356,7 @@ void QELContactsView::copySelectionToAddressBookButtonClicked()
     if (!_transferContacts) {
         _transferContacts = std::make_unique<QELTransferContacts>();
         m_transferRelay = std::make_unique<TransferRelay>(
-            this, [this](quint32 notCopied) { transferEnded(notCopied); });
+            this, [this](const QELCopyOutcome& outcome) { transferEnded(outcome); });
         _transferContacts->setDelegate(m_transferRelay.get());
         _transferContacts->setDeviceInteface(deviceInterface());
         _transferContacts->setAddressBookHost(m_addressBookHost);
@@ -393,26 +392,26 @@ void QELContactsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { 
 
 void QELContactsView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELContactsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELContactsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCONTACTSCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLCONTACTSCOPIED")),
+            QELCopyEndMessage::detail(outcome));
 }
 
-void QELContactsView::transferEnded(quint32 notCopied)
+void QELContactsView::transferEnded(const QELCopyOutcome& outcome)
 {
     QStringList bottom;
     if (const QString folder = _transferContacts ? _transferContacts->destination() : QString();
         !folder.isEmpty())
         bottom << L("CONTACTSTRANSFERREDTO").arg(QDir::toNativeSeparators(folder));
-    if (notCopied)
-        bottom << L("ITEMSNOTCOPIED").arg(notCopied);
+    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
+        bottom << detail;
     if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(L("ALLCONTACTSCOPIED"),
+        delegate()->OnInformationStatusEventBottomLine(QELCopyEndMessage::title(outcome, L("ALLCONTACTSCOPIED")),
                                                        bottom.join(QLatin1Char('\n')));
 }

@@ -17,8 +17,10 @@
 #include "FileOperations.h"
 #include "FileTypeIcons.h"
 #include "LocalizedStrings.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyFiles.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
 #include "QELFilesModel.h"
@@ -386,18 +388,19 @@ void QELFilesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
 
 void QELFilesView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELFilesView::OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied)
+void QELFilesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
     QStringList bottom;
-    if (notCopied > 0)
-        bottom << L("ITEMSNOTCOPIED").arg(notCopied);
+    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
+        bottom << detail;
     const quint32 skipped = m_copyFiles ? m_copyFiles->skippedItemCount() : 0;
     if (skipped > 0)
         bottom << L("FILESSKIPPED").arg(skipped);
-    report(L("ALLFILECOPYINGCOMPLETE"), bottom.join(QLatin1Char(' ')));
+    report(QELCopyEndMessage::title(outcome, L("ALLFILECOPYINGCOMPLETE")),
+           bottom.join(QLatin1Char(' ')));
     // Items put onto the device appear.
     reloadFolder(currentFolderIndex());
 }

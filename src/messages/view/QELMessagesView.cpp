@@ -18,8 +18,10 @@
 #include "FolderBackupFileSource.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyMessages.h"
+#include "QELCopyOutcome.h"
 #include "QELDateSelectPanel.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
@@ -580,16 +582,15 @@ void QELMessagesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { 
 
 void QELMessagesView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELMessagesView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELMessagesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLMESSAGECOPYCOMPLETE"),
-            notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLMESSAGECOPYCOMPLETE")),
+            QELCopyEndMessage::detail(outcome));
 }
 
 QTreeView* QELMessagesView::outlineViewConversations() const

@@ -39,6 +39,7 @@
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyItemEndEventArgs.h"
 #include "QELCopyMusic.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceImageLibraryReader.h"
 #include "QELDeviceInterface.h"
@@ -1303,10 +1304,11 @@ void QELMusicView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)
 
 void QELMusicView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELMusicView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELMusicView::OnAllItemsCopiedEventWithOutcome(int copyType, quint32 notCopied,
+                                                    const QELCopyOutcome& outcome)
 {
     // After the item ends queued before this event have been recorded.
     ++m_pendingJobs;
@@ -1319,7 +1321,7 @@ void QELMusicView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 
         },
         Qt::QueuedConnection);
     if (delegate())
-        delegate()->OnAllItemsCopiedEventWithTypeNotCopied(copyType, notCopied);
+        delegate()->OnAllItemsCopiedEventWithOutcome(copyType, notCopied, outcome);
 }
 
 // --- Context menus ---

@@ -15,8 +15,10 @@
 #include "LocalizedStrings.h"
 #include "Locations.h"
 #include "Log.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyNotes.h"
+#include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELNoteCopyOptionsWindowController.h"
@@ -423,15 +425,15 @@ void QELNotesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (vo
 
 void QELNotesView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELNotesView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELNotesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLNOTECOPYCOMPLETE"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLNOTECOPYCOMPLETE")),
+            QELCopyEndMessage::detail(outcome));
 }
 
 QListView* QELNotesView::tableView() const { return m_ui->tableView; }

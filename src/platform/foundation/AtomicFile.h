@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 class QIODevice;
@@ -27,14 +28,28 @@ using Producer = std::function<bool(QIODevice& out, QString* error)>;
 QString temporaryPathFor(const QString& target);
 
 // Writes a new file at `path` (which must not exist) through `produce`, syncing
-// its data to disk first when `sync` is set. The file is removed on failure.
-bool writeNewFile(const QString& path, const Producer& produce, bool sync, QString* error);
+// its data to disk first when `sync` is set. The file is removed on failure,
+// whose reason is noted for the calling thread (CopyFailures). A valid
+// `modified` becomes the file's modification time.
+bool writeNewFile(const QString& path, const Producer& produce, bool sync, QString* error,
+                  const QDateTime& modified = QDateTime());
+
+// The permissions a new file gets from open(…, 0666): 0666 less the umask.
+// Read without changing the umask, which other threads may rely on.
+unsigned newFileMode();
+
+// Gives a file the modification time of the item it holds; nothing when
+// `modified` is invalid. False when the file system refuses.
+bool setModificationTime(const QString& path, const QDateTime& modified);
 
 // Flushes a file's or a folder's data and metadata to disk.
 bool syncPath(const QString& path, QString* error);
 
 } // namespace AtomicFile
 
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+// A valid `modified` becomes the file's modification time (the date of the
+// item the file holds: a voicemail's, a note's).
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr,
+                         const QDateTime& modified = QDateTime());
 bool writeFileAtomically(const QString& path, const AtomicFile::Producer& produce,
-                         QString* error = nullptr);
+                         QString* error = nullptr, const QDateTime& modified = QDateTime());

@@ -10,9 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
-#include "DescriptorWrite.h"
 #include "Log.h"
 
 namespace {
@@ -30,59 +28,36 @@ QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
 AtomicFileBatch::~AtomicFileBatch() { abandon(); }
 
-bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QString* error)
+bool AtomicFileBatch::write(const QString& target, const QByteArray& data, QString* error,
+                            const QDateTime& modified)
 {
-    // The common case of an export of thousands of small files: one create,
-    // one write and one rename each, without a look at the names first. The
-    // create refuses a name that is taken (O_EXCL), so the temporary name
-    // needs no check of its own.
-    const QString folder = QFileInfo(target).path();
-    QString temporary;
-    QByteArray nativeTemporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-        temporary = folder + QStringLiteral("/.orvane-")
-            + QString::number(QRandomGenerator::global()->generate64(), 36)
-            + QStringLiteral(".tmp");
-        nativeTemporary = native(temporary);
-        fd = ::open(nativeTemporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return fail(
-                error,
-                QStringLiteral("cannot create %1: %2").arg(temporary, qt_error_string(errno)));
-    }
-    if (fd < 0)
-        return fail(error, QStringLiteral("no free temporary name beside %1").arg(target));
-    const bool written = writeAllToDescriptor(fd, data.constData(), data.size());
-    const int code = errno;
-    if (::close(fd) != 0 || !written) {
-        ::unlink(nativeTemporary.constData());
-        return fail(error,
-                    QStringLiteral("cannot write %1: %2")
-                        .arg(temporary, qt_error_string(written ? errno : code)));
-    }
-    if (target.isEmpty() || target.endsWith(QLatin1Char('/'))) {
-        ::unlink(nativeTemporary.constData());
-        return fail(error, QStringLiteral("no file name in \"%1\"").arg(target));
-    }
-    // A new name (the usual case) is taken in one step that never replaces;
-    // a name that is taken goes the careful way, which keeps the old file.
-    if (::renameat2(AT_FDCWD, nativeTemporary.constData(), AT_FDCWD, native(target).constData(),
-                    RENAME_NOREPLACE)
-        == 0) {
-        m_placed.push_back({target, QString()});
-        return true;
-    }
-    m_temporaries.append(temporary);
-    return place(temporary, target, error);
+    return write(
+        target,
+        [&data](QIODevice& out, QString* why) {
+            if (out.write(data) == data.size())
+                return true;
+            *why = out.errorString();
+            return false;
+        },
+        error, modified);
 }
 
 bool AtomicFileBatch::write(const QString& target, const AtomicFile::Producer& produce,
-                            QString* error)
+                            QString* error, const QDateTime& modified)
 {
     const QString temporary = AtomicFile::temporaryPathFor(target);
-    if (!AtomicFile::writeNewFile(temporary, produce, false, error))
+    if (!AtomicFile::writeNewFile(temporary, produce, false, error, modified))
         return false;
+    // The common case of an export of thousands of small files is a name not
+    // taken yet: it is taken in one step that never replaces. A name that is
+    // taken goes the careful way, which keeps the old file until the commit.
+    if (!target.isEmpty() && !target.endsWith(QLatin1Char('/'))
+        && ::renameat2(AT_FDCWD, native(temporary).constData(), AT_FDCWD,
+                       native(target).constData(), RENAME_NOREPLACE)
+            == 0) {
+        m_placed.push_back({target, QString()});
+        return true;
+    }
     m_temporaries.append(temporary);
     return place(temporary, target, error);
 }

@@ -23,9 +23,11 @@ public:
     AtomicFileBatch(const AtomicFileBatch&) = delete;
     AtomicFileBatch& operator=(const AtomicFileBatch&) = delete;
 
-    bool write(const QString& target, const QByteArray& data, QString* error = nullptr);
-    bool write(const QString& target, const AtomicFile::Producer& produce,
-               QString* error = nullptr);
+    // A valid `modified` becomes the file's modification time.
+    bool write(const QString& target, const QByteArray& data, QString* error = nullptr,
+               const QDateTime& modified = QDateTime());
+    bool write(const QString& target, const AtomicFile::Producer& produce, QString* error = nullptr,
+               const QDateTime& modified = QDateTime());
 
     // For a file the caller fills by other means (a copy from the device): a
     // path beside `target` that does not exist yet, removed again by abandon()

@@ -21,7 +21,7 @@ namespace {
 constexpr int kMaxExtensionBytes = 16;
 // A run that has not found a free number after this many is working against
 // a folder that something else fills; it gives up instead of spinning.
-constexpr int kMaxNumberTries = 100000;
+constexpr int kMaxNumberTries = 10000;
 
 int utf8Length(const QString& text) { return static_cast<int>(text.toUtf8().size()); }
 
@@ -181,9 +181,13 @@ QString normalisedRelativePath(const QString& path)
 QString fileName(const QString& text, const NameRules& rules)
 {
     // Trimmed first, so a line break at either end goes instead of becoming "_".
-    const QString name = replaceRefused(text.trimmed(), rules).trimmed();
+    QString name = replaceRefused(text.trimmed(), rules).trimmed();
     if (!isUsable(name))
         return QString();
+    // A name that starts with a dot is hidden in every file manager and
+    // listing: an album "...And Justice for All" would seem not copied at all.
+    for (qsizetype i = 0; i < name.size() && name.at(i) == QLatin1Char('.'); ++i)
+        name[i] = rules.replacement;
     if (utf8Length(name) <= rules.maxBytes)
         return name;
 
@@ -307,6 +311,12 @@ QString UniqueNamer::claimPath(const QString& text, const QString& extension,
 {
     const QString name = claim(text, extension, fallback);
     return name.isEmpty() ? QString() : m_folder + QLatin1Char('/') + name;
+}
+
+void UniqueNamer::release(const QString& nameOrPath)
+{
+    const qsizetype slash = nameOrPath.lastIndexOf(QLatin1Char('/'));
+    m_used.remove((slash < 0 ? nameOrPath : nameOrPath.mid(slash + 1)).toCaseFolded());
 }
 
 } // namespace SafePath

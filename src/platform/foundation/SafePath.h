@@ -38,7 +38,8 @@ QString normalisedRelativePath(const QString& path);
 
 // Device text made into one safe file name: "/", control characters, lone
 // surrogates and the rules' extra characters become the replacement; spaces at
-// both ends go; the result is cut to the rules' byte length, keeping a short
+// both ends go; each leading "." becomes the replacement, so that nothing made
+// from device text is hidden; the result is cut to the rules' byte length, keeping a short
 // extension (up to 16 bytes after the last ".", no spaces) when the name has
 // one and it leaves room for the rest. Empty when nothing usable remains (also
 // for "." and "..").
@@ -89,6 +90,10 @@ public:
     // claim() with the folder in front; empty when claim() is.
     QString claimPath(const QString& text, const QString& extension,
                       const QString& fallback = QString());
+
+    // Gives back a name (or path) claimed before whose file could not be
+    // written, so that it is neither counted as taken nor numbered around.
+    void release(const QString& nameOrPath);
 
     const QString& folder() const { return m_folder; }
 

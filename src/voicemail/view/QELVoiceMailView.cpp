@@ -19,7 +19,9 @@
 #include "Hyperlink.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
+#include "QELCopyOutcome.h"
 #include "QELCopyVoiceMails.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
@@ -373,13 +375,13 @@ void QELVoiceMailView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) {
 
 void QELVoiceMailView::OnAllItemsCopiedEventWithType(int copyType)
 {
-    OnAllItemsCopiedEventWithTypeNotCopied(copyType, 0);
+    OnAllItemsCopiedEventWithOutcome(copyType, 0, QELCopyOutcome());
 }
 
-void QELVoiceMailView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
+void QELVoiceMailView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    (void)copyType;
     if (delegate())
         delegate()->OnInformationStatusEventBottomLine(
-            L("ALLVOICEMAILCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+            QELCopyEndMessage::title(outcome, L("ALLVOICEMAILCOPIED")),
+            QELCopyEndMessage::detail(outcome));
 }

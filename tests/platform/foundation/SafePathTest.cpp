@@ -72,12 +72,16 @@ INSTANTIATE_TEST_SUITE_P(
                  QString::fromUtf8("Beyoncé – 日本 🎵")},
         NameCase{"slash", QStringLiteral("AC/DC"), QStringLiteral("AC_DC")},
         NameCase{"climbing", QStringLiteral("../../etc/passwd"),
-                 QStringLiteral(".._.._etc_passwd")},
+                 QStringLiteral("___.._etc_passwd")},
         NameCase{"absolute", QStringLiteral("/etc"), QStringLiteral("_etc")},
         NameCase{"dot", QStringLiteral("."), QString()},
         NameCase{"dot dot", QStringLiteral(".."), QString()},
         NameCase{"dot dot in spaces", QStringLiteral("  ..  "), QString()},
-        NameCase{"three dots are a name", QStringLiteral("..."), QStringLiteral("...")},
+        NameCase{"three dots are a name, not hidden", QStringLiteral("..."), QStringLiteral("___")},
+        NameCase{"leading dots are not hidden", QStringLiteral("...And Justice for All"),
+                 QStringLiteral("___And Justice for All")},
+        NameCase{"a hidden file name", QStringLiteral(".profile"), QStringLiteral("_profile")},
+        NameCase{"dots inside stay", QStringLiteral("a.b..c."), QStringLiteral("a.b..c.")},
         NameCase{"empty", QString(), QString()},
         NameCase{"blank", QStringLiteral(" \t "), QString()},
         NameCase{"NUL", QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
@@ -99,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringLiteral("a_b")},
         NameCase{"extra characters", QStringLiteral("10:30 a<b>?"), QStringLiteral("10_30 a_b__"),
                  notesRules()},
-        NameCase{"cut leaves dot dot", QStringLiteral("..x"), QString(), maxBytes(2)}));
+        NameCase{"cut of leading dots", QStringLiteral("..x"), QStringLiteral("__"), maxBytes(2)}));
 
 INSTANTIATE_TEST_SUITE_P(
     Length, SafeFileName,
@@ -309,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, UniqueNames,
                                                      1,
                                                      {},
                                                      {{"../x", "../y"}, {"..", "vcf"}},
-                                                     {".._x..._y", ""}}));
+                                                     {"___x.___y", ""}}));
 
 TEST(UniqueNamer, NumberedLongNamesStayWithinTheLimit)
 {
