@@ -291,8 +291,7 @@ TEST_F(BooksViewTest, CopyToTheComputerTakesPDFBooksAndReportsSkippedOnes)
 
     view->RequestCopy();
     ASSERT_TRUE(waitForStatus(2));
-    EXPECT_EQ(m_page.status.at(1),
-              L("ALLBOOKCOPYINGCOMPLETE") + "|" + LocalizedStrings::text("BOOKSSKIPPED").arg(1));
+    EXPECT_EQ(m_page.status.at(1), L("ALLBOOKCOPYINGCOMPLETE") + "|" + Ln("BOOKSSKIPPED", 1));
 
     // Nothing selected: every shown PDF book.
     view->booksCollectionView()->selectionModel()->clearSelection();

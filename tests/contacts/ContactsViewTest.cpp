@@ -501,15 +501,13 @@ TEST_F(ContactsViewTest, TheEndStatusCountsWhatCouldNotBeCopied)
     file.close();
     view->copyAsVCardsButtonClicked();
     ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
-    EXPECT_EQ(m_page.status,
-              QStringList{L("ALLCONTACTSCOPIED") + "|" + L("ITEMSNOTCOPIED").arg(5)});
+    EXPECT_EQ(m_page.status, QStringList{L("ALLCONTACTSCOPIED") + "|" + Ln("ITEMSNOTCOPIED", 5)});
 
     m_page.clear();
     m_host->setSaveSucceeds(false);
     view->copySelectionToAddressBookButtonClicked();
     ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
-    EXPECT_EQ(m_page.status,
-              QStringList{L("ALLCONTACTSCOPIED") + "|" + L("ITEMSNOTCOPIED").arg(5)});
+    EXPECT_EQ(m_page.status, QStringList{L("ALLCONTACTSCOPIED") + "|" + Ln("ITEMSNOTCOPIED", 5)});
 }
 
 // The window never waits for the address book, a picture database or a file.

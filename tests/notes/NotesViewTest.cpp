@@ -252,9 +252,8 @@ TEST_F(NotesViewTest, CopyExportsTheSelectedNotesLeavingLockedOnesOut)
     ASSERT_TRUE(waitUntil([&] { return view->selectedRows() == QList<int>({2, 3, 5}); }));
     view->RequestCopy();
     ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
-    EXPECT_EQ(
-        m_page.status,
-        QStringList({L("ALLNOTECOPYCOMPLETE") + QLatin1Char('|') + L("ITEMSNOTCOPIED").arg(1)}));
+    EXPECT_EQ(m_page.status,
+              QStringList({L("ALLNOTECOPYCOMPLETE") + QLatin1Char('|') + Ln("ITEMSNOTCOPIED", 1)}));
     EXPECT_EQ(m_page.progress.size(), 3);
     QStringList files = QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
     files.sort();

@@ -219,8 +219,7 @@ TEST_F(VoicemailViewTest, CopiesTheListedVoicemailsAndReportsThoseWithoutAudio)
     EXPECT_EQ(QDir(target).entryList(QDir::Files).size(), 1);
     EXPECT_EQ(m_page.progress.size(), 2);
     EXPECT_TRUE(m_page.progress.value(0).startsWith(L("COPYINGVOICEMAIL") + "|Lee, Ann|1/2"));
-    EXPECT_EQ(m_page.status,
-              QStringList{L("ALLVOICEMAILCOPIED") + "|" + L("ITEMSNOTCOPIED").arg(1)});
+    EXPECT_EQ(m_page.status, QStringList{L("ALLVOICEMAILCOPIED") + "|" + Ln("ITEMSNOTCOPIED", 1)});
 
     // A cancelled folder panel copies nothing.
     view->setFolderChooser([](QWidget*) { return QString(); });

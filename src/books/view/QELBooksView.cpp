@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -27,17 +26,6 @@
 #include "SpinnerIndicator.h"
 
 namespace {
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 void openWithDesktop(const QUrl& file) { QDesktopServices::openUrl(file); }
 
@@ -96,7 +84,6 @@ private:
 
 QELBooksView::QELBooksView(const QRect& frame, QWidget* parent)
     : QELDeviceCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openFile(openWithDesktop)
 {
     setObjectName(QStringLiteral("QELBooksView"));
@@ -346,7 +333,7 @@ void QELBooksView::RequestCopy()
     }
     if (queue.isEmpty())
         return;
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     QELCopyBooks* job = copyBooksJob();
@@ -363,6 +350,7 @@ void QELBooksView::RequestTransfer()
         queue.append(QVariant::fromValue(book));
     QELTransferBooks* job = transferBooksJob();
     job->cancelCopy();
+    forgetCopyFolder();
     job->setItemQueue(queue);
     job->startCopy();
 }
@@ -377,10 +365,7 @@ void QELBooksView::RequestCancelCopy()
 
 void QELBooksView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (auto* receiver = delegate())
-        receiver->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGBOOK"), args.itemDescription(), static_cast<int>(args.itemNumber()),
-            static_cast<int>(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGBOOK"), args);
 }
 
 void QELBooksView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
@@ -397,12 +382,6 @@ void QELBooksView::OnAllItemsCopiedEventWithTypeNotCopied(int, quint32 notCopied
 
 void QELBooksView::_allItemsCopied(quint32 notCopied, quint32 skipped)
 {
-    QStringList bottom;
-    if (notCopied > 0)
-        bottom << LocalizedStrings::text(QStringLiteral("ITEMSNOTCOPIED")).arg(notCopied);
-    if (skipped > 0)
-        bottom << LocalizedStrings::text(QStringLiteral("BOOKSSKIPPED")).arg(skipped);
-    if (auto* receiver = delegate())
-        receiver->OnInformationStatusEventBottomLine(L("ALLBOOKCOPYINGCOMPLETE"),
-                                                     bottom.join(QLatin1Char(' ')));
+    reportCopyEnd(L("ALLBOOKCOPYINGCOMPLETE"), notCopied, lastCopyFolder(),
+                  skipped > 0 ? Ln("BOOKSSKIPPED", skipped) : QString());
 }

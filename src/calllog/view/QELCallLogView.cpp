@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCallLogView.h"
 
-#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPrintDialog>
@@ -17,41 +16,12 @@
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELWebView.h"
 #include "ui_QELCallLogView.h"
 
 namespace {
-
-// The page of a call history without calls.
-class NoCallLogsFoundView : public QELPagedView {
-public:
-    NoCallLogsFoundView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOCALLLOGSFOUND"), top);
-        label->setObjectName(QStringLiteral("noCallLogsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 bool choosePrinterWithDialog(QPrinter& printer, QWidget* parent)
 {
@@ -73,7 +43,6 @@ struct QELCallLogView::LoadResult {
 QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
     , m_ui(std::make_unique<Ui::QELCallLogView>())
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_choosePrinter(choosePrinterWithDialog)
 {
     setObjectName(QStringLiteral("QELCallLogView"));
@@ -154,7 +123,8 @@ void QELCallLogView::_workerLoadComplete(const std::shared_ptr<LoadResult>& resu
 void QELCallLogView::showNoCallLogsFoundView()
 {
     if (!m_noCallLogsFoundView)
-        m_noCallLogsFoundView = new NoCallLogsFoundView(rect(), this);
+        m_noCallLogsFoundView = new QELNothingFoundView(
+            L("NOCALLLOGSFOUND"), QStringLiteral("noCallLogsFoundLabel"), rect(), this);
     m_noCallLogsFoundView->setIsOpaque(true);
     m_noCallLogsFoundView->addToSuperview(this);
     m_noCallLogsFoundView->hideAllOtherSubViews();
@@ -217,7 +187,7 @@ void QELCallLogView::copyCallLogButtonClicked()
     QVariantList items;
     for (const QELCallLogEntryDetail& call : _callLogReader->getCallLogForParticipants(chosen))
         items.append(QVariant::fromValue(call));
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     // Cancelled first, so that a run still going takes nothing of the new queue.
@@ -229,10 +199,7 @@ void QELCallLogView::copyCallLogButtonClicked()
 
 void QELCallLogView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGCALLLOG"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGCALLLOG"), args);
 }
 
 void QELCallLogView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -245,10 +212,7 @@ void QELCallLogView::OnAllItemsCopiedEventWithType(int copyType)
 void QELCallLogView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
 {
     (void)copyType;
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCALLLOGCOPYCOMPLETE"),
-            notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+    reportCopyEnd(L("ALLCALLLOGCOPYCOMPLETE"), notCopied, lastCopyFolder());
 }
 
 QListView* QELCallLogView::participantList() const { return m_ui->participantList; }

@@ -5,7 +5,6 @@
 #include <typeinfo>
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -27,6 +26,7 @@
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELTransferContacts.h"
 #include "QELWebView.h"
@@ -37,36 +37,6 @@ namespace {
 // The backup's data types of the address book and of its pictures.
 constexpr int kAddressBookType = 0;
 constexpr int kAddressBookImagesType = 8;
-
-// The page of a device without contacts.
-class NoContactsView : public QELPagedView {
-public:
-    NoContactsView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOCONTACTSFOUND"), top);
-        label->setObjectName(QStringLiteral("noContactsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 } // namespace
 
@@ -82,7 +52,6 @@ struct QELContactsView::LoadResult {
 
 QELContactsView::QELContactsView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("QELContactsView"));
@@ -230,7 +199,8 @@ void QELContactsView::_workerLoadComplete(const std::shared_ptr<LoadResult>& res
 void QELContactsView::showNoContactsView()
 {
     if (!m_noContactsView)
-        m_noContactsView = new NoContactsView(rect(), this);
+        m_noContactsView = new QELNothingFoundView(
+            L("NOCONTACTSFOUND"), QStringLiteral("noContactsFoundLabel"), rect(), this);
     m_noContactsView->setIsOpaque(true);
     m_noContactsView->addToSuperview(this);
     m_noContactsView->hideAllOtherSubViews();
@@ -308,7 +278,7 @@ void QELContactsView::copyAsVCardsButtonClicked()
         _contactsCopy->setDelegate(this);
         _contactsCopy->setDeviceInteface(deviceInterface());
     }
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     _contactsCopy->setBaseCopyPath(folder);
@@ -327,6 +297,7 @@ void QELContactsView::copySelectionToAddressBookButtonClicked()
         _transferContacts->setAddressBookHost(m_addressBookHost);
     }
     _transferContacts->cancelCopy();
+    forgetCopyFolder();
     _transferContacts->setItemQueue(queuedContacts());
     _transferContacts->startCopy();
 }
@@ -348,9 +319,7 @@ void QELContactsView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args
         title = L("COPYINGTOADDRESSBOOK");
     else
         return;
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+    reportCopyItemBegin(title, args);
 }
 
 void QELContactsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -363,7 +332,5 @@ void QELContactsView::OnAllItemsCopiedEventWithType(int copyType)
 void QELContactsView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
 {
     (void)copyType;
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            L("ALLCONTACTSCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+    reportCopyEnd(L("ALLCONTACTSCOPIED"), notCopied, lastCopyFolder());
 }

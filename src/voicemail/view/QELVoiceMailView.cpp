@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -23,6 +22,7 @@
 #include "QELCopyVoiceMails.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELVoiceMailContactListModel.h"
 #include "QELVoiceMailDbReader.h"
@@ -32,47 +32,6 @@
 namespace {
 
 const QString kProvidersLinkText = QStringLiteral("Click here for a list of mobile providers.");
-
-// The page of a backup without voicemail, with the providers link.
-class NoVoiceMailsFoundView : public QELPagedView {
-public:
-    NoVoiceMailsFoundView(const QRect& frame, QWidget* parent, QLabel** link)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOVOICEMAILSFOUND"), top);
-        label->setObjectName(QStringLiteral("noVoiceMailsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        *link = new QLabel(top);
-        (*link)->setObjectName(QStringLiteral("textFieldNoVoicemailProviders"));
-        (*link)->setAlignment(Qt::AlignCenter);
-        (*link)->setTextFormat(Qt::RichText);
-        (*link)->setTextInteractionFlags(Qt::LinksAccessibleByMouse
-                                         | Qt::LinksAccessibleByKeyboard);
-        (*link)->setOpenExternalLinks(false);
-        (*link)->setText(Hyperlink::hyperlinkFromStringWithURL(kProvidersLinkText,
-                                                               QUrl(L("VOICEMAILPROVIDERSURL")))
-                             .toHtml());
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addWidget(*link);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 void openWithDesktop(const QUrl& url) { QDesktopServices::openUrl(url); }
 
@@ -101,7 +60,6 @@ struct QELVoiceMailView::LoadResult {
 
 QELVoiceMailView::QELVoiceMailView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openUrl(openWithDesktop)
 {
     setObjectName(QStringLiteral("QELVoiceMailView"));
@@ -245,7 +203,20 @@ void QELVoiceMailView::_workerLoadComplete(const std::shared_ptr<LoadResult>& re
 void QELVoiceMailView::showNoVoiceMailsFoundView()
 {
     if (!m_noVoiceMailsFoundView) {
-        m_noVoiceMailsFoundView = new NoVoiceMailsFoundView(rect(), this, &m_providersLink);
+        auto* page = new QELNothingFoundView(
+            L("NOVOICEMAILSFOUND"), QStringLiteral("noVoiceMailsFoundLabel"), rect(), this);
+        m_providersLink = new QLabel;
+        m_providersLink->setObjectName(QStringLiteral("textFieldNoVoicemailProviders"));
+        m_providersLink->setAlignment(Qt::AlignCenter);
+        m_providersLink->setTextFormat(Qt::RichText);
+        m_providersLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse
+                                                 | Qt::LinksAccessibleByKeyboard);
+        m_providersLink->setOpenExternalLinks(false);
+        m_providersLink->setText(Hyperlink::hyperlinkFromStringWithURL(
+                                     kProvidersLinkText, QUrl(L("VOICEMAILPROVIDERSURL")))
+                                     .toHtml());
+        page->addBelow(m_providersLink);
+        m_noVoiceMailsFoundView = page;
         connect(m_providersLink, &QLabel::linkActivated, this, [this] { openProvidersLink(); });
     }
     m_noVoiceMailsFoundView->setIsOpaque(true);
@@ -342,7 +313,7 @@ void QELVoiceMailView::RequestCopy()
         m_copyVoiceMails->setDelegate(this);
     }
     m_copyVoiceMails->setDeviceBackUp(m_source);
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     QVariantList items;
@@ -363,10 +334,7 @@ void QELVoiceMailView::RequestCancelCopy()
 
 void QELVoiceMailView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGVOICEMAIL"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGVOICEMAIL"), args);
 }
 
 void QELVoiceMailView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -379,7 +347,5 @@ void QELVoiceMailView::OnAllItemsCopiedEventWithType(int copyType)
 void QELVoiceMailView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
 {
     (void)copyType;
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            L("ALLVOICEMAILCOPIED"), notCopied ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+    reportCopyEnd(L("ALLVOICEMAILCOPIED"), notCopied, lastCopyFolder());
 }
