@@ -1,11 +1,13 @@
 #include "QELOrvanePreferencesWindowsController.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QToolBar>
 
 #include "CopyToMacPreferences.h"
@@ -130,6 +132,15 @@ void QELOrvanePreferencesWindowsController::showPane(QELPreferencesView* pane,
     }
     if (QAction* item = toolbarItem(QLatin1String(identifier)))
         item->setChecked(true);
+    // A taller pane may grow the window, never past the screen it is on.
+    if (const QScreen* shown = screen()) {
+        const QRect available = shown->availableGeometry();
+        const int frame = frameGeometry().height() - height();
+        if (frameGeometry().height() > available.height())
+            resize(width(), std::max(minimumHeight(), available.height() - frame));
+        if (frameGeometry().bottom() > available.bottom())
+            move(x(), std::max(available.top(), available.bottom() - frameGeometry().height()));
+    }
 }
 
 void QELOrvanePreferencesWindowsController::_savePreferencesForCurrentView()

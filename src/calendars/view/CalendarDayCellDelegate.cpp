@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalendarDayCellDelegate.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include "CalendarDayCellModel.h"
@@ -65,6 +66,15 @@ void CalendarDayCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         textColour = Qt::white;
     }
     painter->setPen(textColour);
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    const QFontMetrics metrics(painter->font());
+    if (textRect.height() < 2 * metrics.lineSpacing()) {
+        // One line: wrapping would push the title below the row, leaving its
+        // time alone; the title is cut at the row's end instead.
+        const QString line = text.simplified();
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          metrics.elidedText(line, Qt::ElideRight, textRect.width()));
+    } else {
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
     painter->restore();
 }
