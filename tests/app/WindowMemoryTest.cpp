@@ -4,15 +4,18 @@
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "LocaleTime.h"
 #include "LocalizedStrings.h"
 #include "QELBackupNoticePage.h"
 #include "QELMainWindow.h"
+#include "QELWebView.h"
+#include "WaitUntil.h"
 
 TEST(WindowMemory, TheWindowComesBackAtItsSizeAndPlace)
 {
@@ -77,4 +80,30 @@ TEST(DeviceLockedPage, TryAgainShowsThatItTriedWhenThePageComesBack)
     button->click();
     EXPECT_NE(page.retriedLabel()->text(), once);
     EXPECT_TRUE(page.retriedLabel()->text().contains(QStringLiteral("2")));
+}
+
+// The first web page shown must not make the window anew (it would vanish and
+// come back elsewhere). Only a real display makes windows that can be remade:
+// run with QT_QPA_PLATFORM=xcb under Xvfb.
+TEST(WebPageWindow, TheWindowStaysTheSameWhenTheFirstWebPageIsShown)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs a real display (xcb)";
+    QELMainWindow window;
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    window.setCentralWidget(central);
+    window.resize(900, 600);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const WId before = window.winId();
+    auto* page = new QELWebView(central);
+    bool loaded = false;
+    QObject::connect(page, &QELWebView::loadFinished, page, [&loaded] { loaded = true; });
+    layout->addWidget(page);
+    page->setHtml(QStringLiteral("<p>A page</p>"));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.winId(), before);
+    EXPECT_TRUE(window.isVisible());
 }
