@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 
 #include "FileTypeIcons.h"
@@ -147,6 +148,21 @@ TEST_P(QELFilesViewTest, ColumnsListEachFolderOnceSortedWithoutCase)
     ASSERT_TRUE(waitUntil([&] { return model().indexOfPath("/Downloads/Sub").isValid(); }));
     EXPECT_EQ(model().listingsStarted(), 5);
     EXPECT_EQ(m_view.currentFolder(), "/Downloads");
+}
+
+TEST_P(QELFilesViewTest, TheDeleteKeyAsksFirstLikeTheButton)
+{
+    select({model().indexOfPath("/Notes.txt")});
+    m_view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_view));
+    m_view.fileBrowser()->setFocus();
+    QTest::keyClick(m_view.fileBrowser(), Qt::Key_Delete);
+    QELFilesDeleteSheet* sheet = m_view.confirmDeletePanel();
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->items(), QStringList{"/Notes.txt"});
+    EXPECT_EQ(sheet->nameLabel()->text(), Ln("DELETECONFIRM", 1));
+    m_view.confirmDeleteCancelButtonClicked();
+    EXPECT_TRUE(QFile::exists(m_device.root() + "/Notes.txt"));
 }
 
 TEST_P(QELFilesViewTest, ADeleteListsTheItemsAndRefusesAllWhenAFolderIsNotEmpty)

@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -114,6 +115,11 @@ QELFilesView::QELFilesView(const QRect& frame, QWidget* parent)
     connect(m_deleteButton, &QPushButton::clicked, this,
             [this] { buttonDeleteSelectionClicked(); });
     connect(m_refreshButton, &QPushButton::clicked, this, [this] { buttonRefreshClicked(); });
+    // Delete in the browser asks as the Delete button does; nothing goes unasked.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, m_browser);
+    deleteKey->setObjectName(QStringLiteral("deleteShortcut"));
+    deleteKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { buttonDeleteSelectionClicked(); });
     connect(m_newFolderSheet->okButton(), &QPushButton::clicked, this,
             [this] { newFolderNameOKButtonClicked(); });
     connect(m_newFolderSheet->cancelButton(), &QPushButton::clicked, this,
