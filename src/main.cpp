@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "Orvane11AppDelegate.h"
@@ -15,9 +16,13 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+    // The desktop entry's name: the desktop finds the window's icon and entry by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvane.Orvane"),
+                                                 QIcon(QStringLiteral(":/images/orvane.svg"))));
 
     QELMainWindow window;
-    window.resize(1100, 720);
+    window.restoreRememberedGeometry();
     Orvane11AppDelegate delegate(&window, Orvane11AppDelegate::defaultEnvironment());
     window.show();
 #ifndef QT_NO_DEBUG

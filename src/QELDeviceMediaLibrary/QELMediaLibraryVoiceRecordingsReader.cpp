@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "DeviceTime.h"
+#include "LocaleTime.h"
 #include "Log.h"
 #include "QELMediaLibraryReader.h"
 #include "QELSQLiteDatabase.h"
@@ -76,7 +77,7 @@ bool QELMediaLibraryVoiceRecordingsReader::readRecordingsFromLocalPathIntoMediaL
             const QDateTime local = t.dateCreated.toLocalTime();
             QString title = locale.toString(local.date(), QLocale::ShortFormat);
             title += QLatin1Char(' ');
-            title += locale.toString(local.time(), QLocale::ShortFormat);
+            title += LocaleTime::shortTime(local.time(), locale);
             t.trackName = title.replace(QLatin1Char('/'), QLatin1Char('-'));
         }
         if (cDuration >= 0)

@@ -49,6 +49,14 @@
 #include "QELUpdateChecker.h"
 
 namespace {
+#ifdef Q_OS_LINUX
+constexpr bool kLinux = true;
+#else
+constexpr bool kLinux = false;
+#endif
+} // namespace
+
+namespace {
 
 // The volume icon of a disk-mode iPod; a null image when it has none. Worker threads.
 QImage volumeIcon(QELDeviceInterface& device)
@@ -295,8 +303,9 @@ void Orvane11AppDelegate::buildITunesRunningPage()
 
 void Orvane11AppDelegate::applicationDidFinishLaunching()
 {
-    // 1. The music application's helper would grab the device; stop it.
-    if (m_env.startDetached)
+    // 1. Where the music application has a helper that grabs the device, it is
+    // stopped; Linux has no such helper, and nothing is run.
+    if (!kLinux && m_env.startDetached)
         m_env.startDetached(QStringLiteral("/usr/bin/killall"), {QStringLiteral("iTunesHelper")});
     // 2. The main window's close reaches the shutdown; the HUD reports here.
     if (m_window)
@@ -317,9 +326,10 @@ void Orvane11AppDelegate::applicationDidFinishLaunching()
     } else {
         _startLookingForDevice();
     }
-    // 6.
+    // 6. The maker publishes a version file for other systems only: on Linux
+    // the package manager brings new versions, and nothing is asked.
     try {
-        if (m_env.checkForUpdatesOnStartUp && m_env.checkForUpdatesOnStartUp()
+        if (!kLinux && m_env.checkForUpdatesOnStartUp && m_env.checkForUpdatesOnStartUp()
             && m_env.makeUpdateChecker) {
             m_updateChecker = m_env.makeUpdateChecker(this);
             if (m_updateChecker) {

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -111,6 +113,11 @@ public:
         // runs; empty: a message box asks.
         std::function<QuitDuringCopy()> askQuitDuringCopy;
     };
+    // The window's keys. Text fields keep what they type (a space, Esc in a
+    // dialog): these act when the focus is elsewhere, or in the search field.
+    enum class Shortcut { Find, ClearSearch, Preferences, PlayPause };
+    static QList<QKeySequence> keysOf(Shortcut which);
+
     // The real environment: the folder music host, the device backends the
     // environment variables select, killall, the preferences, the desktop's
     // opener and the Qt Multimedia player.
@@ -240,6 +247,7 @@ public:
         const QELITunesLibraryReadCompleteArguments& arguments) override;
     void OnReadingDeviceViewCancelRequest() override;
     void OnUserCancelCopyEvent() override;
+    void OnShowFolderRequest(const QString& folder) override;
     void OnUpdateCheckReturnsWithUpdateAvailable(bool updateAvailable) override;
 
     // Content page notices and category view events.
@@ -249,10 +257,13 @@ public:
     void OnMediaPlaybackFunctionalityAvailableNotification(bool available) override;
     void OnSearchFunctionalityAvailableNotification(bool available) override;
     void OnSearchPlaceholderTextNotification(const QString& placeholder) override;
+    void OnCategorySwitchNotification() override;
     void OnProgressEventCurrentValueMaximumValue(const QString& text, double current,
                                                  double maximum) override;
     void OnInformationStatusEventBottomLine(const QString& topLine,
                                             const QString& bottomLine) override;
+    void OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
+                             const QString& folder) override;
     void OnMediaViewChanged() override;
     void OnMediaSelectionPlayRequested() override;
     void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -231,6 +233,27 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     return controlBar;
 }
 
+QList<QKeySequence> Orvane11AppDelegate::keysOf(Shortcut which)
+{
+    switch (which) {
+    case Shortcut::Find:
+        return {QKeySequence(Qt::CTRL | Qt::Key_F)};
+    case Shortcut::ClearSearch:
+        return {QKeySequence(Qt::Key_Escape)};
+    case Shortcut::Preferences: {
+        // The desktop's own keys where it has them, and Ctrl+, everywhere.
+        QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
+        const QKeySequence comma(Qt::CTRL | Qt::Key_Comma);
+        if (!keys.contains(comma))
+            keys.prepend(comma);
+        return keys;
+    }
+    case Shortcut::PlayPause:
+        return {QKeySequence(Qt::Key_Space)};
+    }
+    return {};
+}
+
 void Orvane11AppDelegate::buildMenus()
 {
     QMenuBar* menus = m_window->menuBar();
@@ -241,7 +264,7 @@ void Orvane11AppDelegate::buildMenus()
     QAction* preferences =
         app->addAction(L("MENUPREFERENCES"), this, [this] { menuPreferencesClicked(); });
     preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setShortcut(QKeySequence::Preferences);
+    preferences->setShortcuts(keysOf(Shortcut::Preferences));
     preferences->setObjectName(QStringLiteral("menuPreferences"));
     app->addSeparator();
     QAction* quit = app->addAction(L("MENUQUIT"), this, [this] { menuQuitClicked(); });
@@ -252,6 +275,43 @@ void Orvane11AppDelegate::buildMenus()
     if (quit->shortcuts().isEmpty())
         quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setObjectName(QStringLiteral("menuQuit"));
+
+    // Keys without a menu entry: they act on the window wherever its focus is.
+    auto windowKey = [this](Shortcut which, const char* name, auto slot) {
+        auto* action = new QAction(m_window);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keysOf(which));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        m_window->addAction(action);
+    };
+    windowKey(Shortcut::Find, "shortcutFind", [this] {
+        if (m_searchTextField && m_searchTextField->isVisible()) {
+            m_searchTextField->setFocus(Qt::ShortcutFocusReason);
+            m_searchTextField->selectAll();
+        }
+    });
+    windowKey(Shortcut::ClearSearch, "shortcutClearSearch", [this] {
+        if (m_searchTextField && !m_searchTextField->text().isEmpty()) {
+            m_searchTextField->clear();
+            // At once: the user asked for the whole list back.
+            _searchTimerExpired();
+            return;
+        }
+        // Else the shown category closes what it has open (the photo viewer).
+        if (QELDeviceCategoryContentView* view = currentCategoryView())
+            view->escapePressed();
+    });
+    windowKey(Shortcut::PlayPause, "shortcutPlayPause", [this] {
+        // A focused button keeps Space as its own press.
+        auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (button && button != m_playButton) {
+            button->animateClick();
+            return;
+        }
+        if (m_playButton && m_playButton->isEnabled() && m_playButton->isVisible())
+            PlayClicked();
+    });
 
     QMenu* help = menus->addMenu(L("MENUHELP"));
     QAction* helpContents = help->addAction(L("MENUHELPORVANE"), this, [this] { showHelp(); });
@@ -675,6 +735,25 @@ void Orvane11AppDelegate::OnInformationStatusEventBottomLine(const QString& topL
     setHUDInformation(topLine, bottomLine);
 }
 
+void Orvane11AppDelegate::OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
+                                              const QString& folder)
+{
+    if (m_hudView)
+        m_hudView->setHUDInformationWithFolder(topLine, bottomLine, folder);
+}
+
+void Orvane11AppDelegate::OnShowFolderRequest(const QString& folder)
+{
+    if (!folder.isEmpty())
+        openUrl(QUrl::fromLocalFile(folder));
+}
+
+void Orvane11AppDelegate::OnCategorySwitchNotification()
+{
+    if (m_hudView)
+        m_hudView->clearCategoryReports();
+}
+
 void Orvane11AppDelegate::OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
     const QString& title, const QString& description, int current, int maximum)
 {
@@ -775,7 +854,7 @@ void Orvane11AppDelegate::OnAllItemsCopiedEventWithType(int copyType)
 void Orvane11AppDelegate::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied)
 {
     showCopyComplete(copyType, notCopied == 0,
-                     notCopied > 0 ? L("ITEMSNOTCOPIED").arg(notCopied) : QString());
+                     notCopied > 0 ? Ln("ITEMSNOTCOPIED", notCopied) : QString());
 }
 
 void Orvane11AppDelegate::OnAllItemsCopiedEventWithOutcome(int copyType, quint32,

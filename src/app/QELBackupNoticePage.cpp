@@ -7,10 +7,12 @@
 #include <QVBoxLayout>
 
 #include "BackupPageStyle.h"
+#include "LocaleTime.h"
+#include "LocalizedStrings.h"
 #include "SpinnerIndicator.h"
 
-QELBackupNoticePage::QELBackupNoticePage(const QString& objectName, const QString& title, const QString& detail,
-                                         bool withSpinner, QWidget* parent)
+QELBackupNoticePage::QELBackupNoticePage(const QString& objectName, const QString& title,
+                                         const QString& detail, bool withSpinner, QWidget* parent)
     : QELPagedView(parent)
 {
     setObjectName(objectName);
@@ -36,6 +38,13 @@ QELBackupNoticePage::QELBackupNoticePage(const QString& objectName, const QStrin
     row->setSpacing(12);
     m_buttons->hide();
     layout->addWidget(m_buttons, 0, Qt::AlignHCenter);
+    m_retried = new QLabel(top);
+    m_retried->setObjectName(objectName + QStringLiteral("Retried"));
+    m_retried->setTextFormat(Qt::PlainText);
+    m_retried->setAlignment(Qt::AlignCenter);
+    m_retried->setWordWrap(true);
+    m_retried->hide();
+    layout->addWidget(m_retried);
     layout->addStretch(2);
     setView(top);
     setIsOpaque(true);
@@ -48,5 +57,20 @@ QPushButton* QELBackupNoticePage::addButton(const QString& objectName, const QSt
     button->setMinimumWidth(140);
     m_buttons->layout()->addWidget(button);
     m_buttons->show();
+    if (objectName == QLatin1String("tryAgainButton"))
+        connect(button, &QPushButton::clicked, this, [this] {
+            ++m_tries;
+            m_lastTry = QTime::currentTime();
+        });
     return button;
+}
+
+void QELBackupNoticePage::showEvent(QShowEvent* event)
+{
+    // Back after a try: the try happened, and its answer was this page again.
+    if (m_tries > 0) {
+        m_retried->setText(Ln("TRIEDAGAINAT", m_tries).arg(LocaleTime::shortTime(m_lastTry)));
+        m_retried->show();
+    }
+    QELPagedView::showEvent(event);
 }

@@ -266,6 +266,8 @@ void QELDeviceContentView::handleSelectionChanged(const QModelIndex& current)
 
 void QELDeviceContentView::selectionSwitch(int viewType)
 {
+    if (m_contentDelegate)
+        m_contentDelegate->OnCategorySwitchNotification();
     // The view being left drops its filter.
     if (QELDeviceCategoryContentView* leaving = GetCurrentCategoryContentView()) {
         if (leaving->answers(QELDeviceCategoryContentView::Search))
@@ -507,6 +509,13 @@ void QELDeviceContentView::OnCopyProgressEventWithTitleDescriptionCurrentValueAn
     if (m_viewDelegate)
         m_viewDelegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
             title, description, current, maximum);
+}
+
+void QELDeviceContentView::OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
+                                               const QString& folder)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnCopyEndedInFolder(topLine, bottomLine, folder);
 }
 
 void QELDeviceContentView::OnClear()

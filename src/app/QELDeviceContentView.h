@@ -174,6 +174,8 @@ public:
     // Category view events, passed on to the application delegate when set.
     void OnProgressEventCurrentValueMaximumValue(const QString& text, double current,
                                                  double maximum) override;
+    void OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
+                             const QString& folder) override;
     void OnInformationStatusEventBottomLine(const QString& topLine,
                                             const QString& bottomLine) override;
     void OnMediaViewChanged() override;

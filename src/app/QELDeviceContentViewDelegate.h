@@ -17,4 +17,6 @@ public:
     // Whether the shown page answers a copy to the computer; a control never
     // stays enabled for a request nobody answers.
     virtual void OnCopyToMacFunctionalityAvailableNotification(bool available) { (void)available; }
+    // The user chose another category: what the last one reported is stale.
+    virtual void OnCategorySwitchNotification() {}
 };

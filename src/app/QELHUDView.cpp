@@ -1,12 +1,14 @@
 #include "QELHUDView.h"
 
+#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
-#include <QBoxLayout>
+#include <QPushButton>
 
 #include "AppImages.h"
 #include "LocalizedStrings.h"
+#include "PlainText.h"
 #include "QELHUDViewDelegate.h"
 #include "QELMediaPlayerProgressEventArgs.h"
 #include "ui_QELHUDView.h"
@@ -58,8 +60,8 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(m_ui->view);
-    m_pages = {m_ui->welcomeView, m_ui->progressView, m_ui->playbackView, m_ui->informationView,
-        m_ui->blankView, m_ui->copyProgressView};
+    m_pages = {m_ui->welcomeView,     m_ui->progressView, m_ui->playbackView,
+               m_ui->informationView, m_ui->blankView,    m_ui->copyProgressView};
     for (QELPagedView* page : m_pages) {
         // Each page's lines sit together in the middle of the panel.
         if (auto* lines = qobject_cast<QBoxLayout*>(page->layout())) {
@@ -112,8 +114,10 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     m_ui->imageCancelButton->setIcon(AppImages::icon(QStringLiteral("hud-cancel")));
     m_ui->imageCancelButton->setToolTip(L("CANCELCOPY"));
     m_ui->imageCancelButton->setCursor(Qt::PointingHandCursor);
-    connect(m_ui->imageCancelButton, &QToolButton::clicked, this, &QELHUDView::copyProgressCancelClicked);
-    m_ui->cachingIndicator->setPixmap(AppImages::pixmap(QStringLiteral("hud-caching"), QSize(14, 14), this));
+    connect(m_ui->imageCancelButton, &QToolButton::clicked, this,
+            &QELHUDView::copyProgressCancelClicked);
+    m_ui->cachingIndicator->setPixmap(
+        AppImages::pixmap(QStringLiteral("hud-caching"), QSize(14, 14), this));
     m_ui->cachingIndicator->setToolTip(L("CACHING"));
     m_ui->cachingIndicator->hide();
     QSizePolicy keep = m_ui->cachingIndicator->sizePolicy();
@@ -123,6 +127,29 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     const QString version = QCoreApplication::applicationVersion();
     if (!version.isEmpty())
         m_ui->versionTextFeild->setText(L("VERSION").arg(version));
+
+    // The folder a finished copy went into, beside its message's second line.
+    m_showFolderButton = new QPushButton(L("SHOWFOLDER"), m_ui->informationView);
+    m_showFolderButton->setObjectName(QStringLiteral("showFolderButton"));
+    m_showFolderButton->setFlat(true);
+    m_showFolderButton->setCursor(Qt::PointingHandCursor);
+    QFont small = m_showFolderButton->font();
+    small.setPixelSize(11);
+    m_showFolderButton->setFont(small);
+    m_showFolderButton->hide();
+    if (auto* lines = qobject_cast<QBoxLayout*>(m_ui->informationView->layout())) {
+        const int at = lines->indexOf(m_ui->informationBottomLine);
+        lines->removeWidget(m_ui->informationBottomLine);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        row->addWidget(m_ui->informationBottomLine, 1);
+        row->addWidget(m_showFolderButton, 0);
+        lines->insertLayout(at, row);
+    }
+    connect(m_showFolderButton, &QPushButton::clicked, this, [this] {
+        if (m_delegate && !m_shownFolder.isEmpty())
+            m_delegate->OnShowFolderRequest(m_shownFolder);
+    });
 }
 
 QELHUDView::~QELHUDView()
@@ -166,6 +193,8 @@ QELPagedView* QELHUDView::currentPage() const
 
 void QELHUDView::setHUDInformationTopStringBottomString(const QString& top, const QString& bottom)
 {
+    m_shownFolder.clear();
+    m_showFolderButton->hide();
     m_ui->informationTopLine->setText(orEmpty(top));
     m_ui->informationBottomLine->setText(orEmpty(bottom));
     showPage(m_ui->informationView);
@@ -209,8 +238,9 @@ void QELHUDView::setHUDPlaybackProgress(const QELMediaPlayerProgressEventArgs& p
     showPage(m_ui->playbackView);
 }
 
-void QELHUDView::setCopyprogressWithTopLineBottomLineCurrentAndMaximum(
-    const QString& topLine, const QString& bottomLine, int current, int maximum)
+void QELHUDView::setCopyprogressWithTopLineBottomLineCurrentAndMaximum(const QString& topLine,
+                                                                       const QString& bottomLine,
+                                                                       int current, int maximum)
 {
     m_ui->copyProgressTopLine->setText(orEmpty(topLine));
     m_ui->copyProgressBottomLine->setText(orEmpty(bottomLine));
@@ -246,6 +276,26 @@ void QELHUDView::setPlaybackCaching(bool caching)
     m_ui->playbackView->update();
     if (QLayout* layout = m_ui->playbackView->layout())
         layout->activate();
+}
+
+void QELHUDView::setHUDInformationWithFolder(const QString& top, const QString& bottom,
+                                             const QString& folder)
+{
+    setHUDInformationTopStringBottomString(top, bottom);
+    m_shownFolder = folder;
+    m_showFolderButton->setVisible(!folder.isEmpty());
+    m_showFolderButton->setToolTip(PlainText::toolTip(folder));
+}
+
+void QELHUDView::clearCategoryReports()
+{
+    // A running copy keeps its progress and its cancel button, and the player
+    // its track: both go on whatever category is shown.
+    QELPagedView* page = currentPage();
+    if (page == m_ui->informationView || page == m_ui->progressView) {
+        m_beforeTemporary.reset();
+        clearHUD();
+    }
 }
 
 void QELHUDView::clearHUD()
@@ -302,11 +352,23 @@ QLabel* QELHUDView::progressTopLine() const { return m_ui->progressTopLine; }
 QLabel* QELHUDView::playbackTrackNameTextField() const { return m_ui->playbackTrackNameTextField; }
 QLabel* QELHUDView::playbackArtistTextField() const { return m_ui->playbackArtistTextField; }
 TSPProgressIndicator* QELHUDView::playbackProgressBar() const { return m_ui->playbackProgressBar; }
-QLabel* QELHUDView::playbackTimePlayedTextField() const { return m_ui->playbackTimePlayedTextField; }
-QLabel* QELHUDView::playbackTimeRemainingTextField() const { return m_ui->playbackTimeRemainingTextField; }
+QLabel* QELHUDView::playbackTimePlayedTextField() const
+{
+    return m_ui->playbackTimePlayedTextField;
+}
+QLabel* QELHUDView::playbackTimeRemainingTextField() const
+{
+    return m_ui->playbackTimeRemainingTextField;
+}
 QELImageView* QELHUDView::cachingIndicator() const { return m_ui->cachingIndicator; }
 QLabel* QELHUDView::copyProgressTopLine() const { return m_ui->copyProgressTopLine; }
 QLabel* QELHUDView::copyProgressBottomLine() const { return m_ui->copyProgressBottomLine; }
-TSPProgressIndicator* QELHUDView::copyProgressProgressBar() const { return m_ui->copyProgressProgressBar; }
-SpinnerIndicator* QELHUDView::copyProgressProgressView() const { return m_ui->copyProgressProgressView; }
+TSPProgressIndicator* QELHUDView::copyProgressProgressBar() const
+{
+    return m_ui->copyProgressProgressBar;
+}
+SpinnerIndicator* QELHUDView::copyProgressProgressView() const
+{
+    return m_ui->copyProgressProgressView;
+}
 QToolButton* QELHUDView::imageCancelButton() const { return m_ui->imageCancelButton; }

@@ -14,6 +14,7 @@ class QELMediaPlayerProgressEventArgs;
 class QELPagedView;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QToolButton;
 class SpinnerIndicator;
 class TSPProgressIndicator;
@@ -34,11 +35,18 @@ public:
 
     // A null string shows as an empty line.
     void setHUDInformationTopStringBottomString(const QString& top, const QString& bottom);
+    // The message of a copy that went into `folder`, with a button that shows it.
+    void setHUDInformationWithFolder(const QString& top, const QString& bottom,
+                                     const QString& folder);
+    // Another category is shown: its messages and load progress no longer
+    // apply and go; a copy's progress and the player's stay.
+    void clearCategoryReports();
     void setHUDProgressIntermittentWithText(const QString& text);
     void setHUDProgressToOfMaximumWithText(int value, int maximum, const QString& text);
     void setHUDPlaybackProgress(const QELMediaPlayerProgressEventArgs& progress);
-    void setCopyprogressWithTopLineBottomLineCurrentAndMaximum(
-        const QString& topLine, const QString& bottomLine, int current, int maximum);
+    void setCopyprogressWithTopLineBottomLineCurrentAndMaximum(const QString& topLine,
+                                                               const QString& bottomLine,
+                                                               int current, int maximum);
     void copyProgressCancelClicked();
     void setPlaybackCaching(bool caching);
     void clearHUD();
@@ -73,6 +81,7 @@ public:
     TSPProgressIndicator* copyProgressProgressBar() const;
     SpinnerIndicator* copyProgressProgressView() const;
     QToolButton* imageCancelButton() const;
+    QPushButton* showFolderButton() const { return m_showFolderButton; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -93,4 +102,6 @@ private:
     QString m_temporaryBottom;
     std::array<QELPagedView*, 6> m_pages{};
     QELHUDViewDelegate* m_delegate = nullptr;
+    QPushButton* m_showFolderButton = nullptr;
+    QString m_shownFolder;
 };

@@ -1,5 +1,15 @@
 #include "QELOrvanePreferencesWindowsController.h"
 
+#include <algorithm>
+#include <stdexcept>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QToolBar>
+
 #include "CopyToMacPreferences.h"
 #include "GeneralPreferences.h"
 #include "LocalizedStrings.h"
@@ -7,13 +17,6 @@
 #include "QELOrvanePreferencesDelegate.h"
 #include "UpdatePreferences.h"
 #include "ui_QELOrvanePreferencesWindow.h"
-
-#include <QAction>
-#include <QActionGroup>
-#include <QCloseEvent>
-#include <QToolBar>
-
-#include <stdexcept>
 
 namespace {
 
@@ -40,9 +43,11 @@ QELOrvanePreferencesWindowsController::QELOrvanePreferencesWindowsController(QWi
     // The desktop's own "general preferences" picture where it has one.
     const QIcon general = QIcon::fromTheme(QStringLiteral("preferences-system"),
                                            QIcon(QStringLiteral(":/images/general.svg")));
-    for (QAction* item : {addToolbarItem(kCopyToMacToolbarButton, "COPYTOMAC", QIcon(QStringLiteral(":/images/copy.svg"))),
+    for (QAction* item : {addToolbarItem(kCopyToMacToolbarButton, "COPYTOMAC",
+                                         QIcon(QStringLiteral(":/images/copy.svg"))),
                           addToolbarItem(kGeneralToolbarButton, "GENERAL", general),
-                          addToolbarItem(kUpdateToolbarButton, "UPDATES", QIcon(QStringLiteral(":/images/download_48.svg")))})
+                          addToolbarItem(kUpdateToolbarButton, "UPDATES",
+                                         QIcon(QStringLiteral(":/images/download_48.svg")))})
         group->addAction(item);
     m_ui->toolbar->addWidget(flexibleSpace(m_ui->toolbar));
     m_ui->toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -54,14 +59,16 @@ QELOrvanePreferencesWindowsController::QELOrvanePreferencesWindowsController(QWi
             &QELOrvanePreferencesWindowsController::ToolbarGeneralClicked);
     connect(toolbarItem(QLatin1String(kUpdateToolbarButton)), &QAction::triggered, this,
             &QELOrvanePreferencesWindowsController::ToolbarUpdatesClicked);
-    connect(m_ui->buttonOK, &QPushButton::clicked, this, &QELOrvanePreferencesWindowsController::ButtonOKClicked);
+    connect(m_ui->buttonOK, &QPushButton::clicked, this,
+            &QELOrvanePreferencesWindowsController::ButtonOKClicked);
 
     ToolbarCopyToMacClicked();
 }
 
 QELOrvanePreferencesWindowsController::~QELOrvanePreferencesWindowsController() { delete m_ui; }
 
-QAction* QELOrvanePreferencesWindowsController::addToolbarItem(const char* identifier, const char* labelKey,
+QAction* QELOrvanePreferencesWindowsController::addToolbarItem(const char* identifier,
+                                                               const char* labelKey,
                                                                const QIcon& icon)
 {
     auto* item = new QAction(icon, L(labelKey), this);
@@ -72,7 +79,10 @@ QAction* QELOrvanePreferencesWindowsController::addToolbarItem(const char* ident
     return item;
 }
 
-QWidget* QELOrvanePreferencesWindowsController::pagedViewContainer() const { return m_ui->pagedViewContainer; }
+QWidget* QELOrvanePreferencesWindowsController::pagedViewContainer() const
+{
+    return m_ui->pagedViewContainer;
+}
 
 QToolBar* QELOrvanePreferencesWindowsController::toolbar() const { return m_ui->toolbar; }
 
@@ -109,7 +119,8 @@ void QELOrvanePreferencesWindowsController::ToolbarUpdatesClicked()
     showPane(new UpdatePreferences(m_ui->pagedViewContainer->rect()), kUpdateToolbarButton);
 }
 
-void QELOrvanePreferencesWindowsController::showPane(QELPreferencesView* pane, const char* identifier)
+void QELOrvanePreferencesWindowsController::showPane(QELPreferencesView* pane,
+                                                     const char* identifier)
 {
     const QList<QWidget*> oldPanes = QELPagedView::subviewsOf(m_ui->pagedViewContainer);
     pane->addToSuperview(m_ui->pagedViewContainer);
@@ -121,6 +132,15 @@ void QELOrvanePreferencesWindowsController::showPane(QELPreferencesView* pane, c
     }
     if (QAction* item = toolbarItem(QLatin1String(identifier)))
         item->setChecked(true);
+    // A taller pane may grow the window, never past the screen it is on.
+    if (const QScreen* shown = screen()) {
+        const QRect available = shown->availableGeometry();
+        const int frame = frameGeometry().height() - height();
+        if (frameGeometry().height() > available.height())
+            resize(width(), std::max(minimumHeight(), available.height() - frame));
+        if (frameGeometry().bottom() > available.bottom())
+            move(x(), std::max(available.top(), available.bottom() - frameGeometry().height()));
+    }
 }
 
 void QELOrvanePreferencesWindowsController::_savePreferencesForCurrentView()
@@ -155,6 +175,16 @@ void QELOrvanePreferencesWindowsController::closeEvent(QCloseEvent* event)
 {
     ButtonOKClicked();
     event->accept();
+}
+
+void QELOrvanePreferencesWindowsController::keyPressEvent(QKeyEvent* event)
+{
+    // Esc closes the window as OK does, as a dialog's would: what was set is kept.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void QELOrvanePreferencesWindowsController::showEvent(QShowEvent* event)

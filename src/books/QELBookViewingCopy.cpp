@@ -41,17 +41,22 @@ QString folder()
 QString localPathOf(const QELBookDetails& book)
 {
     const QString pdfFolder = folder();
-    const QString name = SafePath::fileName(book.persistentID(), book.fileFallbackText());
-    if (pdfFolder.isEmpty() || name.isEmpty())
+    const QString id = SafePath::fileName(book.persistentID(), book.fileFallbackText());
+    if (pdfFolder.isEmpty() || id.isEmpty())
         return {};
-    return pdfFolder + QLatin1Char('/') + name + QStringLiteral(".pdf");
+    // The viewer shows the file's name as the document's: the book's title,
+    // in a folder of its ID so that two books of one title keep their own.
+    QString title = SafePath::fileName(book.name(), id);
+    if (title.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        title.chop(4);
+    return pdfFolder + QLatin1Char('/') + id + QLatin1Char('/') + title + QStringLiteral(".pdf");
 }
 
 QString copyForViewing(QELDeviceInterface& device, const QELBookDetails& book)
 {
     assertNotOnGuiThread();
     const QString local = localPathOf(book);
-    if (local.isEmpty() || book.path().isEmpty() || !QDir().mkpath(folder()))
+    if (local.isEmpty() || book.path().isEmpty() || !QDir().mkpath(QFileInfo(local).path()))
         return {};
     const QFileInfo there(local);
     if (there.exists() || there.isSymLink()) {

@@ -7,8 +7,9 @@ class QELBookDetails;
 class QELDeviceInterface;
 
 // The local copy of a PDF book that the default viewer opens: in "pdf" inside
-// the program's temporary folder (emptied with it), named by the book's
-// persistent ID, so two books of one name never share a copy. A copy whose
+// the program's temporary folder (emptied with it), in a folder named by the
+// book's persistent ID, so two books of one name never share a copy, and
+// named by the book's title, which the viewer shows. A copy whose
 // size differs from the device file's is stale and made afresh. Blocking,
 // worker threads only.
 namespace QELBookViewingCopy {

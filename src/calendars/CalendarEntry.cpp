@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "LocaleTime.h"
+
 namespace {
 
 constexpr int kRowHeight = 18;
@@ -13,7 +15,7 @@ constexpr int kHourHeight = 36;
 QString CalendarEntry::displayText(bool weekView) const
 {
     if (weekView && endDate.isValid())
-        return title + endDate.toLocalTime().toString(QStringLiteral("\r\nHH:mm"));
+        return title + QStringLiteral("\r\n") + LocaleTime::shortTime(endDate.toLocalTime().time());
     return title;
 }
 

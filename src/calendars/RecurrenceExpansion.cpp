@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "LocaleTime.h"
+
 namespace {
 
 constexpr int kWindowYears = 2;
@@ -131,7 +133,7 @@ QList<CalendarEntry> RecurrenceExpansion::entriesForEvent(const QELCalendarCompo
     } else {
         start = times.dtstart.toLocalTime();
         end = times.dtend.isValid() ? times.dtend.toLocalTime() : QDateTime();
-        label = start.toString(QStringLiteral("HH:mm "));
+        label = LocaleTime::shortTime(start.time()) + QLatin1Char(' ');
     }
     const QString title = label + event->summary;
 

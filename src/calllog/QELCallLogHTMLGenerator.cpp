@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "DataExtensions.h"
+#include "LocaleTime.h"
 #include "Log.h"
 #include "TextEscaping.h"
 
@@ -137,9 +138,8 @@ QString QELCallLogHTMLGenerator::formattedDate(const QDateTime& date, const QLoc
     if (!date.isValid())
         return {};
     const QDateTime shown = timeZone ? date.toTimeZone(*timeZone) : date.toLocalTime();
-    return locale.toString(shown,
-                           mediumDateFormat(locale) + QLatin1Char(' ')
-                               + locale.timeFormat(QLocale::ShortFormat));
+    return locale.toString(
+        shown, mediumDateFormat(locale) + QLatin1Char(' ') + LocaleTime::shortTimeFormat(locale));
 }
 
 QString QELCallLogHTMLGenerator::generateHTMLForCallLogs(const QList<QELCallLogEntryDetail>& calls)

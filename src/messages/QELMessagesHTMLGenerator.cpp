@@ -10,6 +10,7 @@
 #include "AtomicFileBatch.h"
 #include "CopyFailure.h"
 #include "FolderBackupFileSource.h"
+#include "LocaleTime.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
 #include "Log.h"
@@ -254,7 +255,7 @@ QString QELMessagesHTMLGenerator::
     header += QStringLiteral("<BODY>") + kCrLf + QStringLiteral("<H1>")
         + L("CONVERSATIONWITH").arg(TextEscaping::htmlText(title)) + QStringLiteral("</H1>")
         + kCrLf;
-    header += L("CONTAINSXMESSAGES").arg(count);
+    header += Ln("CONTAINSXMESSAGES", count);
     header += pageIndexCode;
     const QDateTime start = startDate();
     const QDateTime end = endDate();
@@ -384,7 +385,7 @@ QStringList QELMessagesHTMLGenerator::_generateHTMLForConversationWithMessagesUs
         return {};
 
     const QString timeFormat = m_locale.dateFormat(QLocale::LongFormat) + QLatin1Char(' ')
-        + m_locale.timeFormat(QLocale::ShortFormat);
+        + LocaleTime::shortTimeFormat(m_locale);
     const QString dayFormat = m_locale.dateFormat(QLocale::ShortFormat);
     const bool sms = conversation.conversationType() == 0;
     const double total = double(messages.size());

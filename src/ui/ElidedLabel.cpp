@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QToolTip>
 
+#include "PlainText.h"
+
 ElidedLabel::ElidedLabel(QWidget* parent)
     : QLabel(parent)
 {
@@ -30,7 +32,7 @@ bool ElidedLabel::event(QEvent* event)
         if (toolTip().isEmpty()) {
             auto* help = static_cast<QHelpEvent*>(event);
             if (isElided())
-                QToolTip::showText(help->globalPos(), text(), this);
+                QToolTip::showText(help->globalPos(), PlainText::toolTip(text()), this);
             else
                 QToolTip::hideText();
             return true;

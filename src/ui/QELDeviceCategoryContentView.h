@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
+#include <QStandardPaths>
+
 #include "QELDeviceContentViewMediaPlaybackDelegate.h"
 #include "QELPagedView.h"
 
+struct QELCopyOutcome;
+
+class QELCopyItemBeginEventArgs;
 class QELDeviceCategoryContentViewDelegate;
 class QELDeviceInterface;
 
@@ -46,6 +53,10 @@ public:
     // Filter the view by `text`; the empty text clears the filter.
     virtual void search(const QString& text);
 
+    // Esc with nothing to clear in the search field: a view closes what it
+    // has open over its list. Answers whether it closed anything.
+    virtual bool escapePressed() { return false; }
+
     // Not owned: the content page, which outlives its views.
     QELDeviceCategoryContentViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(QELDeviceCategoryContentViewDelegate* delegate) { m_delegate = delegate; }
@@ -60,7 +71,51 @@ public:
     // a subclass of QELDeviceCategoryContentView".
     static QString mustOverrideText(const char* operation);
 
+    // Asks for the destination folder of a copy; empty: the user cancelled.
+    using FolderChooser = std::function<QString(QWidget* parent)>;
+    // Replaces the folder dialog (tests).
+    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
+    // The folder of this view's running or last copy; empty before the first
+    // and after a transfer that goes into no folder (forgetCopyFolder()).
+    QString lastCopyFolder() const { return m_copyFolder; }
+
+    // Where the folder dialog of a kind of copy opens: the folder last chosen
+    // for that kind when it still exists, else the desktop's folder of the
+    // kind (Music, Pictures, Documents). Kept in the settings between runs.
+    static QString startFolderForCopy(const QString& kind,
+                                      QStandardPaths::StandardLocation location);
+    static void rememberFolderForCopy(const QString& kind, const QString& folder);
+
+protected:
+    // Asks for the folder of a copy, opening at the one last chosen for this
+    // view's kind, and remembers the answer; empty: cancelled.
+    QString chooseCopyFolder(const QString& title = QString(),
+                             const QString& acceptLabel = QString());
+    // The desktop folder a first copy of this view goes to.
+    virtual QStandardPaths::StandardLocation copyFolderLocation() const
+    {
+        return QStandardPaths::DocumentsLocation;
+    }
+    // The name under which the last folder is kept: the view's class name.
+    virtual QString copyFolderKind() const;
+
+    // What every copy job's events become on the status panel: an item
+    // started (its count under `title`), and the end (`doneText`, the items
+    // not copied) with the folder to show when the copy went into one.
+    void reportCopyItemBegin(const QString& title, const QELCopyItemBeginEventArgs& args);
+    // `moreText` follows the count of items not copied on the second line.
+    void reportCopyEnd(const QString& doneText, quint32 notCopied,
+                       const QString& folder = QString(), const QString& moreText = QString());
+    // The end as the job tells it (QELCopyEndMessage): `doneText` only when
+    // every item was copied; the folder to show only when something went there.
+    void reportCopyEnd(const QELCopyOutcome& outcome, const QString& doneText,
+                       const QString& folder = QString(), const QString& moreText = QString());
+    // A job that goes into no folder (a transfer) starts.
+    void forgetCopyFolder() { m_copyFolder.clear(); }
+
 private:
+    FolderChooser m_chooseFolder;
+    QString m_copyFolder;
     QELDeviceCategoryContentViewDelegate* m_delegate = nullptr;
     QELDeviceInterface* m_deviceInterface = nullptr;
 };

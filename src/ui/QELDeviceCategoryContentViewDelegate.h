@@ -25,6 +25,15 @@ public:
     // Progress of a copy: item `current` of `maximum`.
     virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
         const QString& title, const QString& description, int current, int maximum) = 0;
+    // A copy into a folder of the computer has ended: its message, and the
+    // folder the status panel offers to show. A receiver without that button
+    // shows the message alone.
+    virtual void OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
+                                     const QString& folder)
+    {
+        (void)folder;
+        OnInformationStatusEventBottomLine(topLine, bottomLine);
+    }
     // Clear the progress display.
     virtual void OnClear() = 0;
     // A copy job of the given copy type has finished.

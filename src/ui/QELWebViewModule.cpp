@@ -1,7 +1,9 @@
 #include "QELWebViewModule.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPluginLoader>
 
 #include "Log.h"
@@ -14,7 +16,19 @@ QString path()
     const QString overridden = qEnvironmentVariable("ORVANE_WEBENGINE_MODULE");
     if (!overridden.isEmpty())
         return overridden;
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/liborvane_webengine.so");
+    const QString name = QStringLiteral("liborvane_webengine.so");
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    // Built: beside the executables. Installed: in the program's library folder.
+    const QString beside = programFolder.filePath(name);
+#ifdef ORVANE_MODULEDIR_FROM_BINDIR
+    if (!QFileInfo::exists(beside)) {
+        const QString installed = QDir::cleanPath(
+            programFolder.filePath(QStringLiteral(ORVANE_MODULEDIR_FROM_BINDIR "/") + name));
+        if (QFileInfo::exists(installed))
+            return installed;
+    }
+#endif
+    return beside;
 }
 
 QELWebEngineFactory* load(const QString& file, QString* error)

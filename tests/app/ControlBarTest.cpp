@@ -10,18 +10,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include "AppDelegateFixture.h"
 #include "Clock.h"
 #include "LocalizedStrings.h"
 #include "PlayerFixtures.h"
 #include "QELDeviceCategoryContentView.h"
+#include "QELDeviceContentView.h"
 #include "QELHUDView.h"
 #include "QELImageButton.h"
 #include "QELOrvanePreferencesWindowsController.h"
@@ -52,6 +55,11 @@ public:
     void RequestTransfer() override { calls << QStringLiteral("transfer"); }
     void RequestBackUp() override { calls << QStringLiteral("backup"); }
     void search(const QString& text) override { calls << QStringLiteral("search:") + text; }
+    bool escapePressed() override
+    {
+        calls << QStringLiteral("escape");
+        return true;
+    }
     bool hasMediaListForPlayback() const override { return media; }
     QList<TrackDetailPtr> mediaListForPlayback() override { return list; }
     bool mediaListIsLocal() const override { return local; }
@@ -673,4 +681,92 @@ TEST_F(ControlBarTest, PreferencesWindowOpensAnewAndAppliesTheVolumeWhenClosed)
     EXPECT_FLOAT_EQ(m_backend->volume(), 0.4f);
     // The panel shows again what it showed before the window opened.
     EXPECT_EQ(hud->currentPage(), pageBefore);
+}
+
+// "All photos have been copied." must not stand over the books, files or notes.
+TEST_F(ControlBarTest, ACategorySwitchClearsTheLastCategorysMessageButNotARunningCopy)
+{
+    ASSERT_NE(showContentPageWith(), nullptr);
+    QELHUDView* hud = m_delegate->hudView();
+    QELDeviceContentView* page = m_delegate->deviceContentView();
+    m_delegate->OnInformationStatusEventBottomLine(L("ALLPHOTOSCOPIED"), QString());
+    ASSERT_EQ(hud->currentPage(), hud->informationView());
+    ASSERT_TRUE(page->selectCategory(10));
+    EXPECT_EQ(hud->currentPage(), hud->blankView());
+
+    // The end of a copy into a folder, with the button that shows the folder.
+    m_delegate->OnCopyEndedInFolder(L("ALLPHOTOSCOPIED"), QString(), m_dir.path());
+    ASSERT_TRUE(hud->showFolderButton()->isVisibleTo(hud));
+    m_opened.clear();
+    hud->showFolderButton()->click();
+    EXPECT_EQ(m_opened, QStringList{QUrl::fromLocalFile(m_dir.path()).toString()});
+    ASSERT_TRUE(page->selectCategory(8));
+    EXPECT_EQ(hud->currentPage(), hud->blankView());
+
+    // A copy still running keeps its progress and its cancel on any category.
+    m_delegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
+        L("COPYINGPHOTOS"), QStringLiteral("IMG_0001.JPG"), 1, 9);
+    ASSERT_TRUE(page->selectCategory(10));
+    EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+}
+
+// The window's keys, each with what it must do. Text fields keep their own keys.
+TEST_F(ControlBarTest, TheShortcutTable)
+{
+    StubCategoryView* view = showContentPageWith(
+        [](StubCategoryView& v) { v.answered = QELDeviceCategoryContentView::Search; });
+    ASSERT_NE(view, nullptr);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    QLineEdit* field = m_delegate->searchTextField();
+    ASSERT_FALSE(field->isHidden());
+
+    using S = Orvane11AppDelegate::Shortcut;
+    EXPECT_EQ(Orvane11AppDelegate::keysOf(S::Find).value(0), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(Orvane11AppDelegate::keysOf(S::ClearSearch).value(0), QKeySequence(Qt::Key_Escape));
+    EXPECT_TRUE(Orvane11AppDelegate::keysOf(S::Preferences)
+                    .contains(QKeySequence(Qt::CTRL | Qt::Key_Comma)));
+    EXPECT_EQ(Orvane11AppDelegate::keysOf(S::PlayPause).value(0), QKeySequence(Qt::Key_Space));
+
+    // Ctrl+F: into the search field, from wherever the focus was.
+    m_delegate->playButton()->setFocus();
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(field->hasFocus());
+
+    // Typing a space in the field is text, not play/pause.
+    QTest::keyClicks(field, QStringLiteral("a b"));
+    EXPECT_EQ(field->text(), QStringLiteral("a b"));
+    EXPECT_FALSE(m_delegate->mediaPlayer() && m_delegate->mediaPlayer()->IsPlaying());
+
+    // Esc: the search is emptied and the whole list comes back at once.
+    view->calls.clear();
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(view->calls, QStringList{QStringLiteral("search:")});
+    // Esc again, nothing to clear: the category closes what it has open.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(view->calls.last(), QStringLiteral("escape"));
+
+    // Ctrl+, opens the preferences; Esc closes them.
+    QTest::keyClick(m_window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    QPointer<QELOrvanePreferencesWindowsController> preferences = m_delegate->preferencesWindow();
+    ASSERT_NE(preferences, nullptr);
+    ASSERT_TRUE(preferences->isVisible());
+    preferences->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preferences.data()));
+    QTest::keyClick(preferences.data(), Qt::Key_Escape);
+    EXPECT_TRUE(preferences.isNull() || !preferences->isVisible());
+}
+
+TEST_F(ControlBarTest, SpacePlaysAndPausesWhenTheFocusIsNotInATextField)
+{
+    ASSERT_NE(playMusic({QStringLiteral("One")}), nullptr);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    QELMediaPlayer* player = m_delegate->mediaPlayer();
+    m_delegate->playButton()->setFocus();
+    QTest::keyClick(m_window.get(), Qt::Key_Space);
+    EXPECT_FALSE(player->IsPlaying());
+    QTest::keyClick(m_window.get(), Qt::Key_Space);
+    EXPECT_TRUE(player->IsPlaying());
 }

@@ -137,6 +137,7 @@ public:
     {
         notices << QStringLiteral("placeholder=") + p;
     }
+    void OnCategorySwitchNotification() override { notices << QStringLiteral("switch"); }
     void OnProgressEventCurrentValueMaximumValue(const QString& t, double c, double m) override
     {
         events << QStringLiteral("progress %1 %2 %3").arg(t).arg(c).arg(m);
@@ -154,6 +155,10 @@ public:
         events << QStringLiteral("copy %1 %2 %3/%4").arg(t, d).arg(c).arg(m);
     }
     void OnClear() override { events << QStringLiteral("clear"); }
+    void OnCopyEndedInFolder(const QString& t, const QString& b, const QString& f) override
+    {
+        events << t + QLatin1Char('|') + b + QLatin1Char('|') + f;
+    }
     void OnAllItemsCopiedEventWithType(int type) override
     {
         events << QStringLiteral("done %1").arg(type);
@@ -237,13 +242,15 @@ TEST_F(ContentPage, AvailabilityNoticesFollowTheCategoryAndWhatItsPageAnswers)
         m_delegate.notices,
         (QStringList{"transfer=1", "backup=1", "play=1", "search=1", "placeholder=Search music"}));
     m_delegate.notices.clear();
+    // Every switch first says so: what the last category reported goes.
     ASSERT_TRUE(m_page->selectCategory(Photos));
-    EXPECT_EQ(m_delegate.notices, (QStringList{"transfer=0", "backup=0", "play=0", "search=0"}));
+    EXPECT_EQ(m_delegate.notices,
+              (QStringList{"switch", "transfer=0", "backup=0", "play=0", "search=0"}));
     m_delegate.notices.clear();
     // Contacts searches, but the plain page answers no request: none is offered.
     ASSERT_TRUE(m_page->selectCategory(Contacts));
     EXPECT_EQ(m_delegate.notices,
-              (QStringList{"transfer=0", "backup=0", "play=0", "search=0",
+              (QStringList{"switch", "transfer=0", "backup=0", "play=0", "search=0",
                            "placeholder=Search contacts"}));
 }
 
@@ -261,9 +268,10 @@ TEST_F(ContentPage, PassesCategoryEventsOnOnlyWithADelegate)
         QStringLiteral("T"), QStringLiteral("D"), 3, 7);
     m_page->OnClear();
     m_page->OnAllItemsCopiedEventWithType(4);
+    m_page->OnCopyEndedInFolder(QStringLiteral("Done"), QString(), QStringLiteral("/home/u/Music"));
     EXPECT_EQ(m_delegate.events,
               (QStringList{"progress Loading 2 10", "Top|Bottom", "changed", "play", "copy T D 3/7",
-                           "clear", "done 4"}));
+                           "clear", "done 4", "Done||/home/u/Music"}));
 }
 
 TEST(CategoryViewBase, AbstractRequestsThrowNamingTheOperation)

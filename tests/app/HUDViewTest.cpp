@@ -1,8 +1,12 @@
+#include <functional>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QHelpEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
@@ -21,7 +25,9 @@ namespace {
 
 struct CancelCounter : QELHUDViewDelegate {
     int cancels = 0;
+    QStringList foldersShown;
     void OnUserCancelCopyEvent() override { ++cancels; }
+    void OnShowFolderRequest(const QString& folder) override { foldersShown << folder; }
 };
 
 QELMediaPlayerProgressEventArgs tick(qint64 current, qint64 duration, const QString& name)
@@ -57,7 +63,8 @@ TEST_F(HUDView, StartsOnTheWelcomePageWithTheVersion)
     EXPECT_FALSE(hud->welcomeView()->isOpaque());
     EXPECT_TRUE(hud->copyProgressProgressView()->isSpinning());
     if (!QCoreApplication::applicationVersion().isEmpty()) {
-        EXPECT_EQ(hud->versionTextFeild()->text(), L("VERSION").arg(QCoreApplication::applicationVersion()));
+        EXPECT_EQ(hud->versionTextFeild()->text(),
+                  L("VERSION").arg(QCoreApplication::applicationVersion()));
     }
 }
 
@@ -69,11 +76,22 @@ TEST_F(HUDView, EachOperationShowsItsPageAlone)
         QELPagedView* page;
     };
     const std::vector<Step> steps = {
-        {"information", [&] { hud->setHUDInformationTopStringBottomString(QString(), QString()); }, hud->informationView()},
-        {"indeterminate", [&] { hud->setHUDProgressIntermittentWithText(QStringLiteral("Looking")); }, hud->progressView()},
-        {"determinate", [&] { hud->setHUDProgressToOfMaximumWithText(4, 8, QString()); }, hud->progressView()},
-        {"playback", [&] { hud->setHUDPlaybackProgress(tick(1000, 180000, QStringLiteral("Song"))); }, hud->playbackView()},
-        {"copy", [&] { hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QString(), 1, 2); }, hud->copyProgressView()},
+        {"information", [&] { hud->setHUDInformationTopStringBottomString(QString(), QString()); },
+         hud->informationView()},
+        {"indeterminate",
+         [&] { hud->setHUDProgressIntermittentWithText(QStringLiteral("Looking")); },
+         hud->progressView()},
+        {"determinate", [&] { hud->setHUDProgressToOfMaximumWithText(4, 8, QString()); },
+         hud->progressView()},
+        {"playback",
+         [&] { hud->setHUDPlaybackProgress(tick(1000, 180000, QStringLiteral("Song"))); },
+         hud->playbackView()},
+        {"copy",
+         [&] {
+             hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),
+                                                                        QString(), 1, 2);
+         },
+         hud->copyProgressView()},
         {"blank", [&] { hud->clearHUD(); }, hud->blankView()},
         {"blankAgain", [&] { hud->clearHUD(); }, hud->blankView()},
     };
@@ -140,7 +158,8 @@ TEST_F(HUDView, CopyProgressHasPriorityOverPlayback)
 
 TEST_F(HUDView, CancelButtonStopsOnceAndComesBackWithTheNextUpdate)
 {
-    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QStringLiteral("a"), 1, 4);
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),
+                                                               QStringLiteral("a"), 1, 4);
     QToolButton* cancel = hud->imageCancelButton();
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_EQ(delegate.cancels, 1);
@@ -155,7 +174,8 @@ TEST_F(HUDView, CancelButtonStopsOnceAndComesBackWithTheNextUpdate)
     EXPECT_FALSE(cancel->isVisible());
     EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
 
-    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"), QStringLiteral("b"), 2, 4);
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),
+                                                               QStringLiteral("b"), 2, 4);
     EXPECT_FALSE(cancel->isHidden());
     EXPECT_FALSE(hud->copyProgressProgressBar()->isIndeterminate());
     EXPECT_FALSE(hud->copyProgressProgressBar()->animationStarted());
@@ -268,4 +288,60 @@ TEST_F(HUDView, ALongLineIsCutAndItsWholeTextIsItsToolTip)
     QCoreApplication::sendEvent(top, &help);
     EXPECT_EQ(QToolTip::text(), text);
     QToolTip::hideText();
+}
+
+// A category switch takes away what the last category said; a copy still
+// running keeps its progress and its cancel button, and the player its track.
+TEST_F(HUDView, CategorySwitchClearsMessagesAndLoadProgressOnly)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QELHUDView&)> show;
+        bool cleared;
+    };
+    const std::vector<Case> cases = {
+        {"message",
+         [](QELHUDView& h) {
+             h.setHUDInformationTopStringBottomString("All photos have been copied.", "");
+         },
+         true},
+        {"message with folder",
+         [](QELHUDView& h) { h.setHUDInformationWithFolder("Done", "", "/tmp"); }, true},
+        {"load progress",
+         [](QELHUDView& h) { h.setHUDProgressToOfMaximumWithText(3, 10, "Reading"); }, true},
+        {"copy progress",
+         [](QELHUDView& h) {
+             h.setCopyprogressWithTopLineBottomLineCurrentAndMaximum("Copying", "a", 1, 4);
+         },
+         false},
+        {"playback", [](QELHUDView& h) { h.setHUDPlaybackProgress(tick(1000, 180000, "Song")); },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hud->clearHUD();
+        c.show(*hud);
+        QELPagedView* shown = hud->currentPage();
+        hud->clearCategoryReports();
+        if (c.cleared)
+            EXPECT_EQ(hud->currentPage(), hud->blankView());
+        else
+            EXPECT_EQ(hud->currentPage(), shown);
+    }
+}
+
+TEST_F(HUDView, ACopyIntoAFolderOffersToShowItAndAPlainMessageDoesNot)
+{
+    hud->setHUDInformationWithFolder(QStringLiteral("All notes have been copied."), QString(),
+                                     QStringLiteral("/home/user/Documents/<b>Notes</b>"));
+    EXPECT_EQ(hud->currentPage(), hud->informationView());
+    ASSERT_TRUE(hud->showFolderButton()->isVisibleTo(hud));
+    // The folder's name is device text in part: it never shows as markup.
+    EXPECT_TRUE(hud->showFolderButton()->toolTip().contains(QStringLiteral("&lt;b&gt;")));
+    QTest::mouseClick(hud->showFolderButton(), Qt::LeftButton);
+    EXPECT_EQ(delegate.foldersShown,
+              QStringList{QStringLiteral("/home/user/Documents/<b>Notes</b>")});
+
+    hud->setHUDInformationTopStringBottomString(QStringLiteral("Cancelled"), QString());
+    EXPECT_FALSE(hud->showFolderButton()->isVisibleTo(hud));
 }

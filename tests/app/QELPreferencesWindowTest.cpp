@@ -48,7 +48,7 @@ public:
     int closes = 0;
 };
 
-QString desktopOrvane() { return TestEnvironment::home() + QStringLiteral("/Desktop/Orvane"); }
+QString musicFolder() { return TestEnvironment::home() + QStringLiteral("/Music"); }
 
 class PreferencesWindow : public ::testing::Test {
 protected:
@@ -87,7 +87,7 @@ TEST_F(PreferencesWindow, OpensOnTheCopyPaneWithTheDefaults)
     auto* copy = pane<CopyToMacPreferences>(*window);
     ASSERT_TRUE(copy);
     EXPECT_TRUE(window->toolbarItem(QLatin1String(QELOrvanePreferencesWindowsController::kCopyToMacToolbarButton))->isChecked());
-    EXPECT_EQ(copy->textFieldSaveLocation()->text(), desktopOrvane());
+    EXPECT_EQ(copy->textFieldSaveLocation()->text(), musicFolder());
     EXPECT_FALSE(copy->checkBoxOverwriteExistingFiles()->isChecked());
     EXPECT_TRUE(copy->checkBoxShowCopyCompleteMessage()->isChecked());
     EXPECT_TRUE(copy->checkBoxShowSetCopyLocation()->isChecked());
@@ -98,7 +98,7 @@ TEST_F(PreferencesWindow, OpensOnTheCopyPaneWithTheDefaults)
     EXPECT_EQ(copy->fileNameSegmentTwo()->currentIndex(), 0);
     EXPECT_EQ(copy->fileNameSegmentThree()->currentIndex(), 5);
     EXPECT_FALSE(copy->fileNameSegmentThree()->isEnabled());
-    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), desktopOrvane() + QStringLiteral("/Artist/Album/Track Number-Track Name"));
+    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), musicFolder() + QStringLiteral("/Artist/Album/Track Number-Track Name"));
 }
 
 TEST_F(PreferencesWindow, ToolbarHasItsThreeItems)
@@ -151,7 +151,7 @@ TEST_P(ExamplePath, FollowsTheFolderAndNameRules)
     auto window = openWindow();
     auto* copy = pane<CopyToMacPreferences>(*window);
     ASSERT_TRUE(copy);
-    const QString folder = *c.saveFolder ? QString::fromUtf8(c.saveFolder) : desktopOrvane();
+    const QString folder = *c.saveFolder ? QString::fromUtf8(c.saveFolder) : musicFolder();
     EXPECT_EQ(copy->textFieldExampleSavePath()->text(), folder + QString::fromUtf8(c.expected));
 }
 
@@ -174,15 +174,15 @@ TEST_F(PreferencesWindow, TheExampleFollowsEachChange)
     auto* copy = pane<CopyToMacPreferences>(*window);
     ASSERT_TRUE(copy);
     copy->folderLevelThree()->setCurrentIndex(3);
-    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), desktopOrvane() + QStringLiteral("/Artist/Album/Genre/Track Number-Track Name"));
+    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), musicFolder() + QStringLiteral("/Artist/Album/Genre/Track Number-Track Name"));
     copy->folderLevelOne()->setCurrentIndex(0);
     copy->fileNameSegmentTwo()->setCurrentIndex(7);
-    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), desktopOrvane() + QStringLiteral("/Album/Genre/Track Number-Album-Track Name"));
+    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), musicFolder() + QStringLiteral("/Album/Genre/Track Number-Album-Track Name"));
     copy->fileNameSegmentOne()->setCurrentIndex(0);
     copy->fileNameSegmentTwo()->setCurrentIndex(0);
     copy->folderLevelTwo()->setCurrentIndex(0);
     copy->folderLevelThree()->setCurrentIndex(0);
-    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), desktopOrvane() + QStringLiteral("/Track Name"));
+    EXPECT_EQ(copy->textFieldExampleSavePath()->text(), musicFolder() + QStringLiteral("/Track Name"));
     copy->textFieldSaveLocation()->setText(QStringLiteral("/media/usb"));
     EXPECT_EQ(copy->textFieldExampleSavePath()->text(), QStringLiteral("/media/usb/Track Name"));
 }
@@ -202,7 +202,7 @@ TEST_F(PreferencesWindow, BrowsingChangesTheSaveFolderOnlyWhenAFolderIsChosen)
     copy->folderPanel()->reject();
     QCoreApplication::processEvents();
     EXPECT_FALSE(copy->folderPanel());
-    EXPECT_EQ(copy->textFieldSaveLocation()->text(), desktopOrvane());
+    EXPECT_EQ(copy->textFieldSaveLocation()->text(), musicFolder());
 
     QTest::mouseClick(copy->buttonSaveLocationBrowse(), Qt::LeftButton);
     ASSERT_TRUE(copy->folderPanel());

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The apps view, headless, over the simulated device: load, count line,
 // grid and icons, search, install filter, uninstall confirmation, copies.
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 
@@ -74,10 +79,6 @@ protected:
 
 TEST(AppsViewText, CountLineAndInstallablePackages)
 {
-    EXPECT_EQ(QELAppsView::countLine(1),
-              LocalizedStrings::text(QStringLiteral("XAPP")).arg(1) + L("LOADED"));
-    EXPECT_EQ(QELAppsView::countLine(2),
-              LocalizedStrings::text(QStringLiteral("XAPPS")).arg(2) + L("LOADED"));
     EXPECT_EQ(QELAppsView::countLine(1), QStringLiteral("1 app loaded"));
     EXPECT_EQ(QELAppsView::countLine(12), QStringLiteral("12 apps loaded"));
 
@@ -218,32 +219,58 @@ TEST_F(AppsViewTest, UninstallAsksWithTheNamesAndDoesNothingWithoutASelection)
     EXPECT_EQ(names(view->shownApps()), QStringList{QStringLiteral("Apple")});
 }
 
-TEST_F(AppsViewTest, InstallShowsProgressAndTheOutcomeAfterTheReload)
+// Every install ends with its result on the status panel, never with the
+// "Installing..." line: all installed, none (a truncated package), or some.
+TEST_F(AppsViewTest, EachInstallEndsWithItsResult)
 {
     ASSERT_TRUE(m_device.connect());
     auto view = loadedView();
     EXPECT_EQ(view->shownPage(), QStringLiteral("noApps"));
-    const QString good = m_dir.filePath(QStringLiteral("Good.ipa"));
-    const QString cut = m_dir.filePath(QStringLiteral("Cut.ipa"));
     const QByteArray zip = SimulatedInstallationProxy::storedZip(QStringLiteral("a"), "b");
-    for (const auto& [path, bytes] :
-         {std::pair{good, zip}, std::pair{cut, zip.left(zip.size() - 10)}}) {
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+        return path;
+    };
+    const QString good = write(QStringLiteral("Good.ipa"), zip);
+    const QString cut = write(QStringLiteral("Cut.ipa"), zip.left(zip.size() - 10));
+    const QString title = L("INSTALLINGAPPS");
+    struct Case {
+        const char* name;
+        QStringList packages;
+        QString top;
+        QString bottom;
+    };
+    const std::vector<Case> cases = {
+        {"a truncated package",
+         {cut},
+         Ln("APPSINSTALLEDNONE", 1),
+         L("APPSINSTALLED").arg(0).arg(1) + QStringLiteral(" — ")
+             + L("APPSNOTINSTALLEDNAMES").arg(QStringLiteral("Cut.ipa"))},
+        {"a good package", {good}, Ln("APPSINSTALLEDALL", 1), L("APPSINSTALLED").arg(1).arg(1)},
+        {"both, and a file that is no package",
+         {good, cut, m_dir.filePath(QStringLiteral("x.txt"))},
+         L("APPSINSTALLEDSOME"),
+         L("APPSINSTALLED").arg(1).arg(2) + QStringLiteral(" — ")
+             + L("APPSNOTINSTALLEDNAMES").arg(QStringLiteral("Cut.ipa"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_page.progress.clear();
+        m_page.status.clear();
+        m_loads = 0;
+        view->setFilesChooser([&](QWidget*) { return c.packages; });
+        view->buttonInstallAppClicked();
+        ASSERT_TRUE(waitUntil([&] { return m_loads == 1; }));
+        EXPECT_TRUE(m_page.progress.contains(
+            title + QStringLiteral("|") + QFileInfo(c.packages.constFirst()).fileName()
+            + QStringLiteral("|1/") + QString::number(std::min<qsizetype>(c.packages.size(), 2))));
+        ASSERT_FALSE(m_page.status.isEmpty());
+        EXPECT_EQ(m_page.status.last(), c.top + QLatin1Char('|') + c.bottom);
+        EXPECT_FALSE(m_page.status.last().startsWith(title));
     }
-    view->setFilesChooser([&](QWidget*) {
-        return QStringList{good, cut, m_dir.filePath(QStringLiteral("x.txt"))};
-    });
-    view->buttonInstallAppClicked();
-    ASSERT_TRUE(waitUntil([&] { return m_loads == 1; }));
-    EXPECT_TRUE(
-        m_page.progress.contains(QStringLiteral("Installing Apps to device...|Good.ipa|1/2")));
-    EXPECT_TRUE(
-        m_page.progress.contains(QStringLiteral("Installing Apps to device...|Cut.ipa|2/2")));
-    EXPECT_EQ(m_page.status.last(),
-              QStringLiteral("Installing Apps to device...|")
-                  + LocalizedStrings::text(QStringLiteral("APPSINSTALLED")).arg(1).arg(2));
     EXPECT_EQ(names(view->shownApps()), QStringList{QStringLiteral("Good")});
 }
 

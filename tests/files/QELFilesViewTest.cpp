@@ -1,17 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file browser's view: its lazy model, icons, sheets and requests, on both
 // kinds of device.
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
 #include <QColumnView>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
 
 #include "FileTypeIcons.h"
 #include "FilesTestDevice.h"
@@ -142,6 +150,21 @@ TEST_P(QELFilesViewTest, ColumnsListEachFolderOnceSortedWithoutCase)
     EXPECT_EQ(m_view.currentFolder(), "/Downloads");
 }
 
+TEST_P(QELFilesViewTest, TheDeleteKeyAsksFirstLikeTheButton)
+{
+    select({model().indexOfPath("/Notes.txt")});
+    m_view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_view));
+    m_view.fileBrowser()->setFocus();
+    QTest::keyClick(m_view.fileBrowser(), Qt::Key_Delete);
+    QELFilesDeleteSheet* sheet = m_view.confirmDeletePanel();
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->items(), QStringList{"/Notes.txt"});
+    EXPECT_EQ(sheet->nameLabel()->text(), Ln("DELETECONFIRM", 1));
+    m_view.confirmDeleteCancelButtonClicked();
+    EXPECT_TRUE(QFile::exists(m_device.root() + "/Notes.txt"));
+}
+
 TEST_P(QELFilesViewTest, ADeleteListsTheItemsAndRefusesAllWhenAFolderIsNotEmpty)
 {
     select({model().indexOfPath("/Notes.txt"), model().indexOfPath("/DCIM"),
@@ -151,7 +174,7 @@ TEST_P(QELFilesViewTest, ADeleteListsTheItemsAndRefusesAllWhenAFolderIsNotEmpty)
     ASSERT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->items(), (QStringList{"/Notes.txt", "/DCIM", "/Empty"}));
     EXPECT_EQ(sheet->nameList()->count(), 3);
-    EXPECT_EQ(sheet->nameLabel()->text(), L("DELETECONFIRM").arg(3));
+    EXPECT_EQ(sheet->nameLabel()->text(), Ln("DELETECONFIRM", 3));
     const int listings = model().listingsStarted();
     m_view.confirmDeleteOKButtonClicked();
     ASSERT_TRUE(waitUntil([&] { return m_view.pendingChanges() == 0 && !model().isListing({}); }));
@@ -213,7 +236,7 @@ TEST_P(QELFilesViewTest, CopyAndPutGoThroughTheOneJobAndReportTheirEnd)
     const QModelIndex apple = open("/DCIM/100APPLE");
     select({apple});
     const QString target = m_device.scratch("target");
-    m_view.setDestinationChooser([target](QWidget*) { return target; });
+    m_view.setFolderChooser([target](QWidget*) { return target; });
     m_view.RequestCopy();
     ASSERT_TRUE(waitUntil([&] { return m_reports.status.size() == 1; }));
     EXPECT_EQ(m_reports.status.first(), L("ALLFILECOPYINGCOMPLETE") + " | ");
@@ -227,18 +250,20 @@ TEST_P(QELFilesViewTest, CopyAndPutGoThroughTheOneJobAndReportTheirEnd)
     open("/DCIM/100APPLE/IMG_0001.JPG");
     const QString pictures = m_device.scratch("Pictures");
     ASSERT_TRUE(writeLocalFile(pictures + "/new.jpg", "new"));
-    m_view.setItemsChooser([pictures](QWidget*) { return QStringList{pictures + "/new.jpg"}; });
-    m_view.addItemToDeviceButtonClicked();
+    m_view.setItemsChooser([pictures](QWidget*, QELFilesView::AddKind kind) {
+        return kind == QELFilesView::AddKind::Files ? QStringList{pictures + "/new.jpg"}
+                                                    : QStringList();
+    });
+    m_view.addItemsToDevice(QELFilesView::AddKind::Files);
     ASSERT_TRUE(waitUntil([&] { return m_reports.status.size() == 2; }));
     EXPECT_EQ(m_view.copyJob(), job);
     EXPECT_EQ(readLocalFile(m_device.root() + "/DCIM/100APPLE/new.jpg"), "new");
     ASSERT_TRUE(waitUntil([&] { return model().indexOfPath("/DCIM/100APPLE/new.jpg").isValid(); }));
 
     // Again: the file is there and is skipped.
-    m_view.addItemToDeviceButtonClicked();
+    m_view.addItemsToDevice(QELFilesView::AddKind::Files);
     ASSERT_TRUE(waitUntil([&] { return m_reports.status.size() == 3; }));
-    EXPECT_EQ(m_reports.status.last(),
-              L("ALLFILECOPYINGCOMPLETE") + " | " + L("FILESSKIPPED").arg(1));
+    EXPECT_EQ(m_reports.status.last(), L("ALLFILECOPYINGCOMPLETE") + " | " + Ln("FILESSKIPPED", 1));
 
     m_view.RequestTransfer();
     EXPECT_EQ(m_reports.status.last(), L("FILEERROR") + " | " + L("TRANSFERNOTVALID"));
@@ -276,6 +301,69 @@ TEST(QELFilesViewHeldListing, TheViewPaintsWhileAListingIsHeldBack)
     QFile::remove(hold);
     ASSERT_TRUE(waitUntil([&] { return view.model()->rowCount() > 0; }));
     EXPECT_FALSE(view.model()->isListing({}));
+}
+
+// Add to Device with the real dialogs: a file dialog that takes files, and a
+// folder dialog that takes a folder; each puts what it took onto the device.
+TEST_P(QELFilesViewTest, AddToDeviceOffersFilesAndFoldersThroughTheRealDialogs)
+{
+    auto* menu = m_view.findChild<QMenu*>(QStringLiteral("addToDeviceMenu"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(m_view.findChild<QAction*>(QStringLiteral("addFilesToDevice")), nullptr);
+    ASSERT_NE(m_view.findChild<QAction*>(QStringLiteral("addFolderToDevice")), nullptr);
+
+    const QString local = m_device.scratch("local");
+    ASSERT_TRUE(writeLocalFile(local + "/one.txt", "one"));
+    ASSERT_TRUE(writeLocalFile(local + "/two.txt", "two"));
+    ASSERT_TRUE(writeLocalFile(local + "/Album/three.txt", "three"));
+    open("/DCIM");
+
+    struct Case {
+        const char* name;
+        QELFilesView::AddKind kind;
+        QStringList chosen;
+        QFileDialog::FileMode mode;
+        QStringList onDevice;
+    };
+    const std::vector<Case> cases = {
+        {"two files",
+         QELFilesView::AddKind::Files,
+         {"one.txt", "two.txt"},
+         QFileDialog::ExistingFiles,
+         {"/DCIM/one.txt", "/DCIM/two.txt"}},
+        {"a folder",
+         QELFilesView::AddKind::Folder,
+         {"Album"},
+         QFileDialog::Directory,
+         {"/DCIM/Album/three.txt"}},
+    };
+    int ends = int(m_reports.status.size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFileDialog::FileMode mode = QFileDialog::AnyFile;
+        bool driven = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            mode = dialog->fileMode();
+            dialog->setDirectory(local);
+            QStringList quoted;
+            for (const QString& name : c.chosen)
+                quoted << QLatin1Char('"') + name + QLatin1Char('"');
+            auto* nameField = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(nameField, nullptr);
+            nameField->setText(c.chosen.size() == 1 ? c.chosen.constFirst() : quoted.join(' '));
+            QMetaObject::invokeMethod(dialog, "accept");
+            driven = true;
+        });
+        m_view.addItemsToDevice(c.kind);
+        ASSERT_TRUE(driven);
+        EXPECT_EQ(mode, c.mode);
+        ASSERT_TRUE(waitUntil([&] { return m_reports.status.size() == ends + 1; }));
+        ends = int(m_reports.status.size());
+        for (const QString& path : c.onDevice)
+            EXPECT_TRUE(QFile::exists(m_device.root() + path)) << path.toStdString();
+    }
 }
 
 } // namespace

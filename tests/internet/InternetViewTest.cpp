@@ -74,7 +74,7 @@ protected:
         m_view->setTimeZone(QTimeZone(2 * 3600));
         m_view->setPreviewNavigationHook([this](const QUrl& url) { m_loaded << url; });
         m_view->setUrlOpener([this](const QUrl& url) { m_opened << url; });
-        m_view->setFolderChooser([this] {
+        m_view->setFolderChooser([this](QWidget*) {
             ++m_panels;
             return m_chosenFolder;
         });

@@ -3,6 +3,7 @@
 // the selected conversation, search, the date range, links, print and copy;
 // the date-range panel; and a page as the web view shows and prints it.
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPrinter>
 #include <QProcess>
@@ -21,6 +23,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeView>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -365,6 +368,7 @@ TEST_F(MessagesViewTest, ADateRangeLimitsThePageAndItsLabelFollowsTheRange)
         panel.radioButtonShowSelectedDates()->click();
         panel.startDatePicker()->setDate(from);
         panel.endDatePicker()->setDate(to);
+        panel.buttonOKClicked();
     });
     view->buttonSetDateRangeClicked();
     EXPECT_TRUE(view->labelShowingSelectedDateRange()->isVisibleTo(view.get()));
@@ -377,11 +381,75 @@ TEST_F(MessagesViewTest, ADateRangeLimitsThePageAndItsLabelFollowsTheRange)
     text = waitForPage(*view, QStringLiteral("Hello from Anna"));
     EXPECT_FALSE(text.contains(QStringLiteral("tomorrow")));
     // Both dates cleared: the label goes and every message is back.
-    view->setPanelRunner([](QELDateSelectPanel& panel) { panel.radioButtonShowAll()->click(); });
+    view->setPanelRunner([](QELDateSelectPanel& panel) {
+        panel.radioButtonShowAll()->click();
+        panel.buttonOKClicked();
+    });
     view->buttonSetDateRangeClicked();
     EXPECT_FALSE(view->labelShowingSelectedDateRange()->isVisibleTo(view.get()));
     EXPECT_FALSE(view->startDateRange().isValid());
     EXPECT_TRUE(waitForPage(*view, QStringLiteral("tomorrow")).contains(QStringLiteral("Hello")));
+}
+
+// The sheet opens on the days of the whole conversation, refuses a From after
+// the To, and its Cancel (like Esc) leaves the range shown as it was.
+TEST_F(MessagesViewTest, TheDateRangeSheetStartsAtTheConversationAndCancelChangesNothing)
+{
+    writeSms();
+    auto view = loadedView();
+    select(*view, {QStringLiteral("Anna Berg")});
+    ASSERT_FALSE(waitForPage(*view, QStringLiteral("tomorrow")).isEmpty());
+    QDate shownFrom, shownTo;
+    bool okRefused = false;
+    view->setPanelRunner([&](QELDateSelectPanel& panel) {
+        panel.radioButtonShowSelectedDates()->click();
+        shownFrom = panel.startDatePicker()->date();
+        shownTo = panel.endDatePicker()->date();
+        // An empty range: OK is off and says why; pressing it takes nothing.
+        panel.startDatePicker()->setDate(shownTo.addDays(5));
+        okRefused = !panel.buttonOK()->isEnabled() && panel.emptyRangeLabel()->isVisibleTo(&panel);
+        panel.buttonOKClicked();
+        if (panel.result() == QDialog::Accepted)
+            return;
+        panel.buttonCancel()->click();
+    });
+    view->buttonSetDateRangeClicked();
+    EXPECT_EQ(shownFrom, utc(2024, 5, 1, 9).toLocalTime().date());
+    EXPECT_EQ(shownTo, utc(2024, 5, 2, 9).toLocalTime().date());
+    EXPECT_TRUE(okRefused);
+    EXPECT_FALSE(view->startDateRange().isValid());
+    EXPECT_FALSE(view->endDateRange().isValid());
+    EXPECT_FALSE(view->labelShowingSelectedDateRange()->isVisibleTo(view.get()));
+}
+
+// Ctrl+A selects the conversations, not their group headers, and a copy
+// writes each conversation once even when a header and its rows are selected.
+TEST_F(MessagesViewTest, SelectAllThenCopyWritesEachConversationOnce)
+{
+    writeSms();
+    auto view = loadedView();
+    QTreeView* outline = view->outlineViewConversations();
+    outline->setFocus();
+    QTest::keyClick(outline, Qt::Key_A, Qt::ControlModifier);
+    const QModelIndexList rows = outline->selectionModel()->selectedRows();
+    EXPECT_EQ(rows.size(), 3);
+    for (const QModelIndex& row : rows)
+        EXPECT_TRUE(row.parent().isValid()) << row.data().toString().toStdString();
+
+    // A header selected with its rows, as a mouse sweep leaves it.
+    const QModelIndex header = outline->model()->index(0, 0);
+    outline->selectionModel()->select(header,
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTemporaryDir folder;
+    view->setFolderChooser([&](QWidget*) { return folder.path(); });
+    m_page.status.clear();
+    m_page.progress.clear();
+    view->RequestCopy();
+    ASSERT_TRUE(waitUntil([&] { return !m_page.status.isEmpty(); }));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"+447700900123.html", "Anna Berg.html", "Bob Stone.html"}));
+    ASSERT_FALSE(m_page.progress.isEmpty());
+    EXPECT_TRUE(m_page.progress.last().endsWith(QStringLiteral("3/3")));
 }
 
 TEST_F(MessagesViewTest, CopyQueuesTheSelectionOrEverythingIntoTheChosenFolder)
@@ -473,6 +541,49 @@ TEST(DateSelectPanel, OpensOnTheStoredRangeOrOffersTheLastMonth)
     // Closed by its window's close control, it keeps what it shows.
     panel.close();
     EXPECT_EQ(panel.getStartDate(), start);
+}
+
+TEST(DateSelectPanel, RefusesAnEmptyRangeOffersCancelAndStartsAtTheConversation)
+{
+    QELDateSelectPanel panel;
+    panel.setConversationRange(QDate(2019, 2, 3).startOfDay(), QDate(2023, 8, 9).startOfDay());
+    panel.setDatesEndDate({}, {});
+    panel.show();
+    ASSERT_NE(panel.buttonCancel(), nullptr);
+    EXPECT_EQ(panel.buttonCancel()->text(), L("CANCEL"));
+    panel.radioButtonShowSelectedDates()->click();
+    EXPECT_EQ(panel.startDatePicker()->date(), QDate(2019, 2, 3));
+    EXPECT_EQ(panel.endDatePicker()->date(), QDate(2023, 8, 9));
+    EXPECT_TRUE(panel.buttonOK()->isEnabled());
+    EXPECT_FALSE(panel.emptyRangeLabel()->isVisible());
+
+    struct Case {
+        QDate from, to;
+        bool accepted;
+    };
+    const std::vector<Case> cases = {
+        {QDate(2020, 1, 2), QDate(2020, 1, 1), false},
+        {QDate(2020, 1, 1), QDate(2020, 1, 1), true},
+        {QDate(2020, 1, 1), QDate(2021, 1, 1), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from.toString(Qt::ISODate).toStdString());
+        panel.setResult(QDialog::Rejected);
+        panel.startDatePicker()->setDate(c.from);
+        panel.endDatePicker()->setDate(c.to);
+        EXPECT_EQ(panel.buttonOK()->isEnabled(), c.accepted);
+        EXPECT_EQ(panel.emptyRangeLabel()->isVisible(), !c.accepted);
+        panel.buttonOKClicked();
+        EXPECT_EQ(panel.result() == QDialog::Accepted, c.accepted);
+        panel.show();
+    }
+    // Show all is never an empty range.
+    panel.startDatePicker()->setDate(QDate(2022, 1, 2));
+    panel.endDatePicker()->setDate(QDate(2022, 1, 1));
+    panel.radioButtonShowAll()->click();
+    EXPECT_TRUE(panel.buttonOK()->isEnabled());
+    panel.buttonCancel()->click();
+    EXPECT_EQ(panel.result(), QDialog::Rejected);
 }
 
 TEST(MessagesPageInTheWebView, LoadsFromItsFileAndPrintsItsTextToPdf)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QListView>
@@ -275,4 +276,19 @@ TEST(NoteCopyOptionsTest, TheDialogsChoicesMakeTheMask)
     dialog.createdDateButtonCell()->setChecked(true);
     EXPECT_EQ(dialog.selectedOptions(), QELCopyNotes::kHTML | QELCopyNotes::kCreationDate);
     EXPECT_FALSE(dialog.warningTextField()->isVisibleTo(&dialog));
+}
+
+// The plain-text warning, shown once the sheet is up, gets every line it wraps to.
+TEST(NoteCopyOptionsTest, ThePlainTextWarningIsNeverCut)
+{
+    QELNoteCopyOptionsWindowController dialog;
+    dialog.show();
+    QCoreApplication::processEvents();
+    const QSize before = dialog.size();
+    dialog.txtButtonCell()->setChecked(true);
+    QCoreApplication::processEvents();
+    QLabel* warning = dialog.warningTextField();
+    ASSERT_TRUE(warning->isVisible());
+    EXPECT_GE(warning->height(), warning->heightForWidth(warning->width()));
+    EXPECT_EQ(dialog.size(), before);
 }

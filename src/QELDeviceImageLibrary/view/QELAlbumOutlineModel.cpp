@@ -3,6 +3,8 @@
 
 #include <QFont>
 
+#include "PlainText.h"
+
 namespace {
 
 // Group rows carry this as their internal id; album rows the index of
@@ -139,7 +141,7 @@ QVariant QELAlbumOutlineModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return album->title;
+        return PlainText::toolTip(album->title);
     case Qt::DecorationRole:
         return iconForKind(album->kind.value_or(0));
     case IsGroupRole:

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "PhotoOriginals.h"
+#include "PlainText.h"
 #include "QELPhotoThumbnailLoader.h"
 
 QELPhotoBrowserModel::QELPhotoBrowserModel(QELPhotoThumbnailLoader* loader, QObject* parent)
@@ -51,7 +52,7 @@ QVariant QELPhotoBrowserModel::data(const QModelIndex& index, int role) const
         return thumbnail.isNull() ? QVariant() : QVariant(thumbnail);
     }
     case Qt::ToolTipRole:
-        return image->fileName.isEmpty() ? image->title : image->fileName;
+        return PlainText::toolTip(image->fileName.isEmpty() ? image->title : image->fileName);
     case ImageUIDRole:
         return item(index.row()).imageUID();
     case FavoriteRole:

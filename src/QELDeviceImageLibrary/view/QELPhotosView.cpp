@@ -2,17 +2,21 @@
 #include "QELPhotosView.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <QAudioOutput>
 #include <QFile>
-#include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
@@ -44,23 +48,11 @@
 
 namespace {
 
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
-
 } // namespace
 
 QELPhotosView::QELPhotosView(const QRect& frame, QWidget* parent)
     : QELDeviceCategoryContentView(frame, parent)
     , m_ui(std::make_unique<Ui::QELPhotosView>())
-    , m_chooseFolder(chooseFolderWithPanel)
 {
     setObjectName(QStringLiteral("QELPhotosView"));
     auto* content = new QWidget;
@@ -98,6 +90,20 @@ QELPhotosView::QELPhotosView(const QRect& frame, QWidget* parent)
     m_qtViewer->setObjectName(QStringLiteral("qtViewer"));
     m_qtViewer->hide();
     area->addWidget(m_qtViewer, 0, 0);
+    // A video's own controls under it: play and pause, and where it is.
+    m_videoControls = new QWidget(m_ui->viewerArea);
+    m_videoControls->setObjectName(QStringLiteral("videoControls"));
+    auto* controls = new QHBoxLayout(m_videoControls);
+    controls->setContentsMargins(8, 4, 8, 4);
+    m_videoPlayPause = new QToolButton(m_videoControls);
+    m_videoPlayPause->setObjectName(QStringLiteral("videoPlayPauseButton"));
+    m_videoPlayPause->setToolTip(L("PLAYPAUSE"));
+    m_videoPosition = new QSlider(Qt::Horizontal, m_videoControls);
+    m_videoPosition->setObjectName(QStringLiteral("videoPositionSlider"));
+    controls->addWidget(m_videoPlayPause);
+    controls->addWidget(m_videoPosition, 1);
+    m_videoControls->hide();
+    area->addWidget(m_videoControls, 1, 0);
     m_loadingVideoView = new QWidget(m_ui->viewerArea);
     m_loadingVideoView->setObjectName(QStringLiteral("loadingVideoView"));
     auto* overlay = new QVBoxLayout(m_loadingVideoView);
@@ -149,6 +155,17 @@ QELPhotosView::QELPhotosView(const QRect& frame, QWidget* parent)
             &QELPhotosView::setDesktopBackgroundButtonClicked);
     connect(m_menuSetDesktopBackground, &QAction::triggered, this,
             &QELPhotosView::setDesktopBackgroundButtonClicked);
+    // The arrows page through the viewer, Esc (through the window) leaves it.
+    for (const auto& [key, step] : {std::pair{Qt::Key_Left, -1}, std::pair{Qt::Key_Right, 1}}) {
+        auto* arrow = new QShortcut(QKeySequence(key), m_ui->photoViewerView);
+        arrow->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(arrow, &QShortcut::activated, this, [this, step = step] {
+            if (step < 0)
+                buttonFullSizeViewPreviousClicked();
+            else
+                buttonFullSizeViewNextClicked();
+        });
+    }
     connect(m_ui->fullSizeImageViewBackButton, &QPushButton::clicked, this,
             &QELPhotosView::buttonFullSizeViewBackClicked);
     connect(m_ui->buttonFullSizeViewPrevious, &QToolButton::clicked, this,
@@ -230,9 +247,15 @@ QLabel* QELPhotosView::noPhotosTextField() const { return m_ui->noPhotosTextFiel
 
 bool QELPhotosView::isLoadingVideo() const { return m_loadingVideoView->isVisible(); }
 
-QString QELPhotosView::countText(qint64 count)
+QString QELPhotosView::countText(qint64 count) { return Ln("XPHOTOS", count); }
+
+QString QELPhotosView::countText(qint64 photos, qint64 videos)
 {
-    return L("XPHOTOS").arg(quint64(count)).arg(count == 1 ? QString() : L("PLORAL"));
+    if (videos == 0)
+        return Ln("XPHOTOS", photos);
+    if (photos == 0)
+        return Ln("XVIDEOS", videos);
+    return Ln("XPHOTOS", photos) + QStringLiteral(", ") + Ln("XVIDEOS", videos);
 }
 
 // --- Load ---
@@ -342,7 +365,11 @@ void QELPhotosView::outlineViewSelectionDidChange()
         m_assets += images;
     }
     m_browser->setImages(m_assets, m_reader);
-    m_ui->photoCountTextField->setText(countText(m_assets.size()));
+    const qint64 videos =
+        std::count_if(m_assets.cbegin(), m_assets.cend(), [](const ImageDetailPtr& asset) {
+            return asset && PhotoOriginals::isVideo(*asset);
+        });
+    m_ui->photoCountTextField->setText(countText(m_assets.size() - videos, videos));
     if (m_browser->rowCount() > 1)
         m_ui->imageBrowserView->scrollTo(m_browser->index(1));
     m_ui->setDesktopBackgroundButton->setEnabled(false);
@@ -397,6 +424,14 @@ void QELPhotosView::imageBrowserCellWasDoubleClickedAtIndex(int index)
     if (index < 0 || index >= m_browser->rowCount())
         return;
     _determineImageSelection();
+    // One photo picked (a double click selects it): the viewer pages through
+    // the whole album shown, from that photo.
+    if (m_ui->imageBrowserView->selectionModel()->selectedIndexes().size() <= 1) {
+        m_selection = m_assets;
+        m_currentSelectionIndex = std::clamp<qint64>(index, 0, m_selection.size() - 1);
+        _showFullSizeImageForImageAt(m_currentSelectionIndex);
+        return;
+    }
     const ImageDetailPtr clicked = m_assets.value(index);
     // The double-clicked cell's place in the selection: the same image may
     // be listed twice, so its row decides, not the image.
@@ -435,6 +470,7 @@ void QELPhotosView::_showFullSizeImageForImageAt(qint64 index)
     if (m_player)
         m_player->stop();
     m_qtViewer->hide();
+    m_videoControls->hide();
     m_imageView->show();
     const quint64 generation = ++m_viewerGeneration;
     if (PhotoOriginals::isVideo(*detail)) {
@@ -505,10 +541,34 @@ void QELPhotosView::_loadMovieWorkerComplete(quint64 generation, const QString& 
         m_player = new QMediaPlayer(this);
         m_player->setAudioOutput(new QAudioOutput(m_player));
         m_player->setVideoOutput(m_qtViewer);
+        connect(m_videoPlayPause, &QToolButton::clicked, this, [this] {
+            if (m_player->playbackState() == QMediaPlayer::PlayingState)
+                m_player->pause();
+            else
+                m_player->play();
+        });
+        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+                [this](QMediaPlayer::PlaybackState state) {
+                    m_videoPlayPause->setIcon(style()->standardIcon(
+                        state == QMediaPlayer::PlayingState ? QStyle::SP_MediaPause
+                                                            : QStyle::SP_MediaPlay));
+                });
+        connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
+            m_videoPosition->setRange(0, int(std::min<qint64>(ms, INT_MAX)));
+        });
+        connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
+            if (!m_videoPosition->isSliderDown())
+                m_videoPosition->setValue(int(std::min<qint64>(ms, INT_MAX)));
+        });
+        connect(m_videoPosition, &QSlider::sliderMoved, this,
+                [this](int ms) { m_player->setPosition(ms); });
     }
     m_player->setSource(QUrl::fromLocalFile(path));
     m_imageView->hide();
     m_qtViewer->show();
+    m_videoPosition->setValue(0);
+    m_videoPlayPause->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
+    m_videoControls->show();
     m_player->play();
 }
 
@@ -531,11 +591,20 @@ void QELPhotosView::buttonFullSizeViewBackClicked()
         m_player->stop();
     removeVideoPreview();
     m_qtViewer->hide();
+    m_videoControls->hide();
     m_imageView->show();
     m_selection.clear();
 }
 
 void QELPhotosView::OnImageViewDoubleClicked() { buttonFullSizeViewBackClicked(); }
+
+bool QELPhotosView::escapePressed()
+{
+    if (shownPage() != QLatin1String("viewer"))
+        return false;
+    buttonFullSizeViewBackClicked();
+    return true;
+}
 
 // --- Desktop picture ---
 
@@ -593,7 +662,7 @@ void QELPhotosView::RequestCopy()
         m_copyPhotos->setDeviceInteface(deviceInterface());
     }
     m_copyPhotos->setImageLibraryReader(m_reader);
-    const QString folder = m_chooseFolder ? m_chooseFolder(this) : QString();
+    const QString folder = chooseCopyFolder();
     // In the viewer the selection is the viewer's own.
     if (shownPage() != QLatin1String("viewer"))
         _determineImageSelection();
@@ -657,6 +726,7 @@ void QELPhotosView::copyToIPhotoButtonClicked()
     if (shownPage() != QLatin1String("viewer"))
         _determineImageSelection();
     m_transferPhotos->cancelCopy();
+    forgetCopyFolder();
     m_transferPhotos->setItemQueue(PhotoQueue::itemsOf(queueForJob(), m_albumOf));
     m_transferPhotos->startCopy();
 }
@@ -707,10 +777,7 @@ void QELPhotosView::showBrowserMenu(const QPoint& at)
 
 void QELPhotosView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGPHOTOS"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGPHOTOS"), args);
 }
 
 void QELPhotosView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -722,10 +789,7 @@ void QELPhotosView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELPhotosView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLPHOTOSCOPIED")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLPHOTOSCOPIED"), lastCopyFolder());
 }
 
 void QELPhotosView::OnImportingToIPhotosStarted()

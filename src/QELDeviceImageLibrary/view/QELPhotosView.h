@@ -40,6 +40,7 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QTreeView;
+class QSlider;
 class QVideoWidget;
 class QWidget;
 
@@ -56,12 +57,12 @@ class QELPhotosView : public QELDeviceCategoryContentView,
                       public QELDeviceImageLibraryEventProtocol {
     Q_OBJECT
 public:
-    using FolderChooser = std::function<QString(QWidget* parent)>;
-
     explicit QELPhotosView(const QRect& frame = QRect(), QWidget* parent = nullptr);
     ~QELPhotosView() override;
 
     Requests answeredRequests() const override { return Copy | CancelCopy | Transfer | Search; }
+    // Esc leaves the photo viewer.
+    bool escapePressed() override;
 
     // Reads the device's photo library on a worker; the loading page shows
     // until it is read.
@@ -87,7 +88,6 @@ public:
 
     // Replaced by tests: the folder panel, the photo library, the reader of
     // the binary photo database, whether the desktop portal is there.
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     // Before the first transfer; its kind decides the transfer job.
     void setPhotoLibraryHost(std::shared_ptr<PhotoLibraryHost> host);
     void setBinaryReaderFactory(PhotoLibraryLoad::BinaryReaderFactory factory)
@@ -124,8 +124,10 @@ public:
     // The preview copy of the video shown; empty when none.
     QString currentVideoPath() const { return m_videoPath; }
     bool isLoadingVideo() const;
-    // The count line: "XPHOTOS" with the number and "PLORAL" unless it is 1.
+    // The count line of photos alone: "1 photo", "3 photos".
     static QString countText(qint64 count);
+    // The count line of the albums shown: photos and videos each by its word.
+    static QString countText(qint64 photos, qint64 videos);
 
     // QELCopyDelegate
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
@@ -143,6 +145,12 @@ public:
     void OnDeviceImageLibraryDatabaseReadProgressWithProgressCounterOf(const QString& text,
                                                                        qint64 counter,
                                                                        qint64 total) override;
+
+protected:
+    QStandardPaths::StandardLocation copyFolderLocation() const override
+    {
+        return QStandardPaths::PicturesLocation;
+    }
 
 private:
     void _workerLibraryLoaded(quint64 generation,
@@ -168,6 +176,9 @@ private:
     QELPhotoBrowserModel* m_browser = nullptr;
     QELNSImageView* m_imageView = nullptr;
     QVideoWidget* m_qtViewer = nullptr;
+    QWidget* m_videoControls = nullptr;
+    QToolButton* m_videoPlayPause = nullptr;
+    QSlider* m_videoPosition = nullptr;
     QMediaPlayer* m_player = nullptr;
     QWidget* m_loadingVideoView = nullptr;
     QAction* m_menuSetDesktopBackground = nullptr;
@@ -192,7 +203,6 @@ private:
     std::unique_ptr<QELCopyPhotos> m_copyPhotos;
     std::unique_ptr<QELTransferPhotos> m_transferPhotos;
     std::shared_ptr<PhotoLibraryHost> m_host;
-    FolderChooser m_chooseFolder;
     PhotoLibraryLoad::BinaryReaderFactory m_binaryReader;
 
     std::atomic<quint64> m_loadGeneration{0};

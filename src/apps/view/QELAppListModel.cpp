@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELAppListModel.h"
 
+#include "PlainText.h"
+
 QELAppListModel::QELAppListModel(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -21,9 +23,9 @@ QVariant QELAppListModel::data(const QModelIndex& index, int role) const
     case SortRole:
         return app.bundleName();
     case Qt::ToolTipRole:
-        return app.bundleVersion().isEmpty()
-            ? app.bundleName()
-            : app.bundleName() + QStringLiteral(" ") + app.bundleVersion();
+        return PlainText::toolTip(app.bundleVersion().isEmpty() ? app.bundleName()
+                                                                : app.bundleName()
+                                          + QStringLiteral(" ") + app.bundleVersion());
     case Qt::DecorationRole:
         return app.bundleIcon();
     case BundleIdRole:

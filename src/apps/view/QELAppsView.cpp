@@ -7,9 +7,11 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "LocalizedStrings.h"
@@ -29,25 +31,17 @@
 
 namespace {
 
-const QString kInstallingTitle = QStringLiteral("Installing Apps to device...");
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
+QString installingTitle() { return L("INSTALLINGAPPS"); }
 
 QStringList choosePackagesWithPanel(QWidget* parent)
 {
-    QFileDialog panel(parent, QStringLiteral("Select Application file."));
+    QFileDialog panel(parent, L("CHOOSEAPPSTOINSTALL"),
+                      QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setOption(QFileDialog::ReadOnly);
-    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Install"));
+    panel.setNameFilters(
+        {L("APPPACKAGES") + QStringLiteral(" (*.ipa)"), L("ALLFILES") + QStringLiteral(" (*)")});
+    panel.setLabelText(QFileDialog::Accept, L("INSTALLAPPS"));
     if (panel.exec() != QDialog::Accepted)
         return {};
     return panel.selectedFiles();
@@ -92,7 +86,6 @@ struct QELAppsView::LoadResult {
 
 QELAppsView::QELAppsView(const QRect& frame, QWidget* parent)
     : QELDeviceCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_chooseFiles(choosePackagesWithPanel)
     , m_confirmUninstall(confirmUninstallWithAlert)
 {
@@ -206,12 +199,7 @@ QString QELAppsView::shownPage() const
     return QStringLiteral("loading");
 }
 
-QString QELAppsView::countLine(int count)
-{
-    const QString format =
-        LocalizedStrings::text(count == 1 ? QStringLiteral("XAPP") : QStringLiteral("XAPPS"));
-    return format.arg(count) + L("LOADED");
-}
+QString QELAppsView::countLine(int count) { return Ln("XAPPS", count) + L("LOADED"); }
 
 QStringList QELAppsView::installablePackages(const QStringList& chosen)
 {
@@ -295,7 +283,8 @@ void QELAppsView::_updateLoadProgress(const QELAppLoadProgressInfo& info)
     m_progressIndicatorLoadingApps->setRange(0, static_cast<int>(info.max));
     m_progressIndicatorLoadingApps->setValue(static_cast<int>(info.value));
     if (!info.progressDetail.isEmpty())
-        m_labelLoadingAppsStatus->setText(info.progressDetail);
+        m_labelLoadingAppsStatus->setTextFormat(Qt::PlainText);
+    m_labelLoadingAppsStatus->setText(info.progressDetail);
     if (auto* receiver = delegate())
         receiver->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
             L("LOADINGAPPS"), info.progressDetail, static_cast<int>(info.value),
@@ -407,7 +396,7 @@ QELTransferApps* QELAppsView::transferAppsJob()
 void QELAppsView::RequestCopy()
 {
     QELCopyApps* job = copyAppsJob();
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     job->setBaseCopyPath(folder);
@@ -420,6 +409,7 @@ void QELAppsView::RequestTransfer()
 {
     QELTransferApps* job = transferAppsJob();
     job->cancelCopy();
+    forgetCopyFolder();
     job->setItemQueue(queueForJob());
     job->startCopy();
 }
@@ -442,10 +432,7 @@ void QELAppsView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
         title = L("COPYINGAPPSTOMAC");
     else
         return;
-    if (auto* receiver = delegate())
-        receiver->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), static_cast<int>(args.itemNumber()),
-            static_cast<int>(args.itemCount()));
+    reportCopyItemBegin(title, args);
 }
 
 void QELAppsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
@@ -457,10 +444,7 @@ void QELAppsView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELAppsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (auto* receiver = delegate())
-        receiver->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLAPPCOPYINGCOMPLETED")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLAPPCOPYINGCOMPLETED"), lastCopyFolder());
 }
 
 // --- Install and uninstall -----------------------------------------------
@@ -474,6 +458,7 @@ void QELAppsView::buttonInstallAppClicked()
     if (!device)
         return;
     device->setApplicationInstallDelegate(this);
+    m_notInstalled.clear();
     m_workers.reapFinished();
     m_workers.start([device, packages] {
         device->StartAppsService();
@@ -490,7 +475,7 @@ void QELAppsView::OnApplicationInstallEventForApplicationAppNumberOf(const QStri
         [this, fileName, appNumber, of] {
             if (auto* receiver = delegate())
                 receiver->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-                    kInstallingTitle, fileName, appNumber, of);
+                    installingTitle(), fileName, appNumber, of);
         },
         Qt::QueuedConnection);
 }
@@ -498,8 +483,27 @@ void QELAppsView::OnApplicationInstallEventForApplicationAppNumberOf(const QStri
 void QELAppsView::OnApplicationInstallResultForApplicationInstalled(const QString& fileName,
                                                                     bool installed)
 {
-    if (!installed)
-        qCInfo(lcOrvane) << "Not installed:" << fileName;
+    if (installed)
+        return;
+    qCInfo(lcOrvane) << "Not installed:" << fileName;
+    QMetaObject::invokeMethod(
+        this, [this, fileName] { m_notInstalled.append(fileName); }, Qt::QueuedConnection);
+}
+
+QStringList QELAppsView::installEndLines(int installed, int of, const QStringList& notInstalled)
+{
+    QString top;
+    if (of > 0 && installed >= of)
+        top = Ln("APPSINSTALLEDALL", of);
+    else if (installed <= 0)
+        top = Ln("APPSINSTALLEDNONE", of);
+    else
+        top = L("APPSINSTALLEDSOME");
+    QString bottom = L("APPSINSTALLED").arg(QLocale().toString(installed), QLocale().toString(of));
+    if (!notInstalled.isEmpty())
+        bottom += QStringLiteral(" — ")
+            + L("APPSNOTINSTALLEDNAMES").arg(notInstalled.join(QStringLiteral(", ")));
+    return {top, bottom};
 }
 
 void QELAppsView::OnApplicationInstallComplete()
@@ -515,11 +519,12 @@ void QELAppsView::OnApplicationInstallCompleteInstalledOf(int installed, int of)
             if (auto* receiver = delegate())
                 receiver->OnClear();
             if (of >= 0) {
-                // Shown once the reload that follows has ended.
-                m_pendingNotice = kInstallingTitle;
-                m_pendingNoticeBottom =
-                    LocalizedStrings::text(QStringLiteral("APPSINSTALLED")).arg(installed).arg(of);
+                // The result, shown once the reload that follows has ended.
+                const QStringList lines = installEndLines(installed, of, m_notInstalled);
+                m_pendingNotice = lines.value(0);
+                m_pendingNoticeBottom = lines.value(1);
             }
+            m_notInstalled.clear();
             loadApps();
         },
         Qt::QueuedConnection);

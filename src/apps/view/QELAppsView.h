@@ -35,7 +35,6 @@ class QELAppsView : public QELDeviceCategoryContentView,
     Q_OBJECT
 public:
     // Choosers stand in for the panels in tests.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     using FilesChooser = std::function<QStringList(QWidget* parent)>;
     // Asks whether to uninstall the apps of these names.
     using UninstallConfirmer = std::function<bool(const QStringList& names, QWidget* parent)>;
@@ -61,10 +60,12 @@ public:
     // The packages an install panel's choice keeps: names ending in ".ipa",
     // any case.
     static QStringList installablePackages(const QStringList& chosen);
-    // The count line: "XAPP" for one app, "XAPPS" for more, then "LOADED".
+    // The count line: "XAPPS" in its plural form, then "LOADED".
     static QString countLine(int count);
+    // The two lines an install ends with: its result, then "N of M installed"
+    // and the packages the device refused.
+    static QStringList installEndLines(int installed, int of, const QStringList& notInstalled);
 
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setFilesChooser(FilesChooser chooser) { m_chooseFiles = std::move(chooser); }
     void setUninstallConfirmer(UninstallConfirmer confirm)
     {
@@ -131,9 +132,10 @@ private:
     bool m_loadPending = false;
     QString m_pendingNotice;
     QString m_pendingNoticeBottom;
+    // The packages of the running install that the device refused.
+    QStringList m_notInstalled;
     std::unique_ptr<QELCopyApps> _copyApps;
     std::unique_ptr<QELTransferApps> _transferApps;
-    FolderChooser m_chooseFolder;
     FilesChooser m_chooseFiles;
     UninstallConfirmer m_confirmUninstall;
     // Last: joined before the members the workers hand their results to go.

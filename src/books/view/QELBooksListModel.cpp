@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELBooksListModel.h"
 
+#include "PlainText.h"
+
 QELBooksListModel::QELBooksListModel(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -35,8 +37,9 @@ QVariant QELBooksListModel::data(const QModelIndex& index, int role) const
     case SortRole:
         return book->name();
     case Qt::ToolTipRole:
-        return book->artist().isEmpty() ? book->name()
-                                        : book->name() + QLatin1Char('\n') + book->artist();
+        return PlainText::toolTip(book->artist().isEmpty()
+                                      ? book->name()
+                                      : book->name() + QLatin1Char('\n') + book->artist());
     case Qt::DecorationRole:
         return book->coverArt();
     default:

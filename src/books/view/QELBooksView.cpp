@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -29,17 +28,6 @@
 #include "SpinnerIndicator.h"
 
 namespace {
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 void openWithDesktop(const QUrl& file) { QDesktopServices::openUrl(file); }
 
@@ -98,7 +86,6 @@ private:
 
 QELBooksView::QELBooksView(const QRect& frame, QWidget* parent)
     : QELDeviceCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openFile(openWithDesktop)
 {
     setObjectName(QStringLiteral("QELBooksView"));
@@ -348,7 +335,7 @@ void QELBooksView::RequestCopy()
     }
     if (queue.isEmpty())
         return;
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     QELCopyBooks* job = copyBooksJob();
@@ -365,6 +352,7 @@ void QELBooksView::RequestTransfer()
         queue.append(QVariant::fromValue(book));
     QELTransferBooks* job = transferBooksJob();
     job->cancelCopy();
+    forgetCopyFolder();
     job->setItemQueue(queue);
     job->startCopy();
 }
@@ -379,10 +367,7 @@ void QELBooksView::RequestCancelCopy()
 
 void QELBooksView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (auto* receiver = delegate())
-        receiver->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGBOOK"), args.itemDescription(), static_cast<int>(args.itemNumber()),
-            static_cast<int>(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGBOOK"), args);
 }
 
 void QELBooksView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
@@ -399,13 +384,6 @@ void QELBooksView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyO
 
 void QELBooksView::_allItemsCopied(const QELCopyOutcome& outcome, quint32 skipped)
 {
-    QStringList bottom;
-    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
-        bottom << detail;
-    if (skipped > 0)
-        bottom << LocalizedStrings::text(QStringLiteral("BOOKSSKIPPED")).arg(skipped);
-    if (auto* receiver = delegate())
-        receiver->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLBOOKCOPYINGCOMPLETE")),
-            bottom.join(QLatin1Char(' ')));
+    reportCopyEnd(outcome, L("ALLBOOKCOPYINGCOMPLETE"), lastCopyFolder(),
+                  skipped > 0 ? Ln("BOOKSSKIPPED", skipped) : QString());
 }

@@ -32,7 +32,6 @@ class QELBooksView : public QELDeviceCategoryContentView,
     Q_OBJECT
 public:
     // Stand-ins for the folder panel and the desktop's opening of a file in tests.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     using FileOpener = std::function<void(const QUrl& file)>;
 
     explicit QELBooksView(const QRect& frame = QRect(), QWidget* parent = nullptr);
@@ -56,7 +55,6 @@ public:
     void copyToMacButtonClicked() { RequestCopy(); }
     void copyToITunesButtonClicked() { RequestTransfer(); }
 
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
 
     // The books read, in list order, and those the grid shows.
@@ -110,7 +108,6 @@ private:
     std::unique_ptr<JobEvents> m_transferEvents;
     std::unique_ptr<QELCopyBooks> _copyBooks;
     std::unique_ptr<QELTransferBooks> _transferBooks;
-    FolderChooser m_chooseFolder;
     FileOpener m_openFile;
     // Last: joined before the members the workers hand their results to go.
     WorkerThreads m_workers{QStringLiteral("A books view worker")};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalendarDayCellDelegate.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include "CalendarDayCellModel.h"
@@ -65,6 +66,31 @@ void CalendarDayCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         textColour = Qt::white;
     }
     painter->setPen(textColour);
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    const QFontMetrics metrics(painter->font());
+    if (textRect.height() < 2 * metrics.lineSpacing()) {
+        // One line: wrapping would push the title below the row, leaving its
+        // time alone; the title is cut at the row's end instead.
+        const QString line = text.simplified();
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          metrics.elidedText(line, Qt::ElideRight, textRect.width()));
+    } else {
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+        const QRect needed = metrics.boundingRect(textRect, flags, text);
+        const qsizetype lastBreak = text.lastIndexOf(QLatin1Char('\n'));
+        if (needed.height() <= textRect.height() || lastBreak < 0) {
+            painter->drawText(textRect, flags, text);
+        } else {
+            // Too long for the row: the start and title are cut on the first
+            // line so that the end time keeps its own line.
+            const QString head = text.left(lastBreak).simplified();
+            const QString end = text.mid(lastBreak + 1).trimmed();
+            const int line = metrics.lineSpacing();
+            painter->drawText(QRect(textRect.left(), textRect.top(), textRect.width(), line),
+                              Qt::AlignLeft | Qt::AlignVCenter,
+                              metrics.elidedText(head, Qt::ElideRight, textRect.width()));
+            painter->drawText(QRect(textRect.left(), textRect.top() + line, textRect.width(), line),
+                              Qt::AlignLeft | Qt::AlignVCenter, end);
+        }
+    }
     painter->restore();
 }

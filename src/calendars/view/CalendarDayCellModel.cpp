@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "LRCalendarView.h"
+#include "PlainText.h"
 
 CalendarDayCellModel::CalendarDayCellModel(LRCalendarView* grid, QObject* parent)
     : QAbstractListModel(parent)
@@ -52,7 +53,7 @@ QVariant CalendarDayCellModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return entry->displayText(m_weekView);
     case Qt::ToolTipRole:
-        return entry->title;
+        return PlainText::toolTip(entry->title);
     case Qt::TextAlignmentRole:
         return int(Qt::AlignLeft | Qt::AlignTop);
     default:

@@ -7,7 +7,6 @@
 
 #include <QButtonGroup>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -31,6 +30,7 @@
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELTransferCalendars.h"
 #include "RecurrenceExpansion.h"
@@ -39,36 +39,6 @@ namespace {
 
 // The backup's data type of the calendar database.
 constexpr int kCalendarDatabaseType = 1;
-
-// The page of a device without calendars.
-class NoCalendarsFoundView : public QELPagedView {
-public:
-    NoCalendarsFoundView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOCALENDARSFOUND"), top);
-        label->setObjectName(QStringLiteral("noCalendarsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 // Hands a transfer job's events to the view, telling its end apart from
 // the export's, so that the end message can say where the transfer put them.
@@ -114,7 +84,6 @@ struct QELCalendarsView::LoadResult {
 
 QELCalendarsView::QELCalendarsView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_now([] { return QDateTime::currentDateTime(); })
 {
     setObjectName(QStringLiteral("QELCalendarsView"));
@@ -270,7 +239,8 @@ void QELCalendarsView::_workerLoadComplete(const std::shared_ptr<LoadResult>& re
 void QELCalendarsView::showNoCalendarsFoundView()
 {
     if (!m_noCalendarsFoundView)
-        m_noCalendarsFoundView = new NoCalendarsFoundView(rect(), this);
+        m_noCalendarsFoundView = new QELNothingFoundView(
+            L("NOCALENDARSFOUND"), QStringLiteral("noCalendarsFoundLabel"), rect(), this);
     m_noCalendarsFoundView->setIsOpaque(true);
     m_noCalendarsFoundView->addToSuperview(this);
     m_noCalendarsFoundView->hideAllOtherSubViews();
@@ -315,7 +285,7 @@ void QELCalendarsView::copyAsICalFileButtonClicked()
         _copyCalendars->setDelegate(this);
         _copyCalendars->setDeviceInteface(deviceInterface());
     }
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     _copyCalendars->setBaseCopyPath(folder);
@@ -335,6 +305,7 @@ void QELCalendarsView::copySelectionToICalButtonClicked()
         _transferCalendars->setDeviceInteface(deviceInterface());
     }
     _transferCalendars->cancelCopy();
+    forgetCopyFolder();
     _transferCalendars->setItemQueue(queuedCalendars());
     _transferCalendars->startCopy();
 }
@@ -356,9 +327,7 @@ void QELCalendarsView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& arg
         title = L("COPYINGTOICAL");
     else
         return;
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+    reportCopyItemBegin(title, args);
 }
 
 void QELCalendarsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -370,10 +339,7 @@ void QELCalendarsView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELCalendarsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLCALENDARSCOPYIED")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLCALENDARSCOPYIED"), lastCopyFolder());
 }
 
 void QELCalendarsView::transferEnded(const QELCopyOutcome& outcome)

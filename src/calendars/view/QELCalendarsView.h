@@ -32,7 +32,6 @@ class QELCalendarsView : public QELDeviceDataCategoryContentView,
     Q_OBJECT
 public:
     // Asks for the destination folder of an export; empty: the user cancelled.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
 
     explicit QELCalendarsView(const QRect& frame = QRect(), QWidget* parent = nullptr);
     ~QELCalendarsView() override;
@@ -55,7 +54,6 @@ public:
     static QColor _getColorFromHTMLCode(const QString& code);
 
     // Replaces the folder panel (tests) and the moment the repeats are counted from.
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setNow(std::function<QDateTime()> now);
 
     // QELCopyDelegate
@@ -98,7 +96,6 @@ private:
     // Declared before the transfer job, which it outlives.
     std::unique_ptr<QELCopyDelegate> m_transferRelay;
     std::unique_ptr<QELTransferCalendars> _transferCalendars;
-    FolderChooser m_chooseFolder;
     std::function<QDateTime()> m_now;
     // Counts the loads; a load's result is dropped once a newer one started.
     quint64 m_loadGeneration = 0;

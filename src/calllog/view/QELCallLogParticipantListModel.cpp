@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ParticipantNameOrder.h"
+#include "PlainText.h"
 
 void QELCallLogParticipantListModel::setParticipants(
     const QList<QELCallLogParticipant>& participants)
@@ -32,7 +33,7 @@ QVariant QELCallLogParticipantListModel::data(const QModelIndex& index, int role
     case Qt::DisplayRole:
         return participant.name();
     case Qt::ToolTipRole:
-        return participant.addresses().join(QStringLiteral(", "));
+        return PlainText::toolTip(participant.addresses().join(QStringLiteral(", ")));
     default:
         return {};
     }

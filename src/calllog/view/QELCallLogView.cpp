@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCallLogView.h"
 
-#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPrintDialog>
@@ -19,41 +18,12 @@
 #include "QELCopyOutcome.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELWebView.h"
 #include "ui_QELCallLogView.h"
 
 namespace {
-
-// The page of a call history without calls.
-class NoCallLogsFoundView : public QELPagedView {
-public:
-    NoCallLogsFoundView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOCALLLOGSFOUND"), top);
-        label->setObjectName(QStringLiteral("noCallLogsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 bool choosePrinterWithDialog(QPrinter& printer, QWidget* parent)
 {
@@ -75,7 +45,6 @@ struct QELCallLogView::LoadResult {
 QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
     , m_ui(std::make_unique<Ui::QELCallLogView>())
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_choosePrinter(choosePrinterWithDialog)
 {
     setObjectName(QStringLiteral("QELCallLogView"));
@@ -167,7 +136,8 @@ void QELCallLogView::_workerLoadComplete(const std::shared_ptr<LoadResult>& resu
 void QELCallLogView::showNoCallLogsFoundView()
 {
     if (!m_noCallLogsFoundView)
-        m_noCallLogsFoundView = new NoCallLogsFoundView(rect(), this);
+        m_noCallLogsFoundView = new QELNothingFoundView(
+            L("NOCALLLOGSFOUND"), QStringLiteral("noCallLogsFoundLabel"), rect(), this);
     m_noCallLogsFoundView->setIsOpaque(true);
     m_noCallLogsFoundView->addToSuperview(this);
     m_noCallLogsFoundView->hideAllOtherSubViews();
@@ -300,7 +270,7 @@ void QELCallLogView::copyCallLogButtonClicked()
     QList<QELCallLogParticipant> chosen = selectedParticipants();
     if (chosen.isEmpty())
         chosen = participants();
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     // The calls of a whole history are gathered off the main thread too.
@@ -325,10 +295,7 @@ void QELCallLogView::copyCallLogButtonClicked()
 
 void QELCallLogView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGCALLLOG"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGCALLLOG"), args);
 }
 
 void QELCallLogView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -340,10 +307,7 @@ void QELCallLogView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELCallLogView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLCALLLOGCOPYCOMPLETE")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLCALLLOGCOPYCOMPLETE"), lastCopyFolder());
 }
 
 QListView* QELCallLogView::participantList() const { return m_ui->participantList; }

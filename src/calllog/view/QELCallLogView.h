@@ -36,8 +36,6 @@ class QELCallLogView : public QELDeviceDataCategoryContentView,
                        public QELCopyDelegate {
     Q_OBJECT
 public:
-    // Asks for the destination folder of a copy; empty: the user cancelled.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     // Asks for the printer's settings; false: the user cancelled.
     using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* parent)>;
 
@@ -56,7 +54,6 @@ public:
     void buttonPrintClicked();
 
     // Replaces the folder panel and the print dialog (tests).
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setPrinterChooser(PrinterChooser chooser) { m_choosePrinter = std::move(chooser); }
 
     // QELCopyDelegate
@@ -108,7 +105,6 @@ private:
     std::unique_ptr<QELCopyCallLogs> m_copyCallLogs;
     // Kept until the engine has printed (printFinished).
     std::unique_ptr<QPrinter> m_printer;
-    FolderChooser m_chooseFolder;
     PrinterChooser m_choosePrinter;
     qsizetype m_pageIndex = 0;
     // Counts requested pages, so that only the newest one is shown.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELContactListModel.h"
 
+#include "PlainText.h"
 #include "QELContactDetailToCategoryImageTransformer.h"
 #include "QELContactDetailToDisplayNameTransformer.h"
 
@@ -38,6 +39,8 @@ QVariant QELContactListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return PlainText::toolTip(
+            QELContactDetailToDisplayNameTransformer::transformedValue(contact));
     case SortRole:
         return QELContactDetailToDisplayNameTransformer::transformedValue(contact);
     case Qt::DecorationRole:

@@ -7,7 +7,6 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -32,6 +31,7 @@
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELTransferContacts.h"
 #include "QELWebView.h"
@@ -42,36 +42,6 @@ namespace {
 // The backup's data types of the address book and of its pictures.
 constexpr int kAddressBookType = 0;
 constexpr int kAddressBookImagesType = 8;
-
-// The page of a device without contacts.
-class NoContactsView : public QELPagedView {
-public:
-    NoContactsView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOCONTACTSFOUND"), top);
-        label->setObjectName(QStringLiteral("noContactsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 // Hands a transfer job's events to the view, telling its end apart from
 // the export's, so that the end message can say where the transfer put them.
@@ -115,7 +85,6 @@ struct QELContactsView::LoadResult {
 
 QELContactsView::QELContactsView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("QELContactsView"));
@@ -263,7 +232,8 @@ void QELContactsView::_workerLoadComplete(const std::shared_ptr<LoadResult>& res
 void QELContactsView::showNoContactsView()
 {
     if (!m_noContactsView)
-        m_noContactsView = new NoContactsView(rect(), this);
+        m_noContactsView = new QELNothingFoundView(
+            L("NOCONTACTSFOUND"), QStringLiteral("noContactsFoundLabel"), rect(), this);
     m_noContactsView->setIsOpaque(true);
     m_noContactsView->addToSuperview(this);
     m_noContactsView->hideAllOtherSubViews();
@@ -341,7 +311,7 @@ void QELContactsView::copyAsVCardsButtonClicked()
         _contactsCopy->setDelegate(this);
         _contactsCopy->setDeviceInteface(deviceInterface());
     }
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     _contactsCopy->setBaseCopyPath(folder);
@@ -362,6 +332,7 @@ void QELContactsView::copySelectionToAddressBookButtonClicked()
         _transferContacts->setAddressBookHost(m_addressBookHost);
     }
     _transferContacts->cancelCopy();
+    forgetCopyFolder();
     _transferContacts->setItemQueue(queuedContacts());
     _transferContacts->startCopy();
 }
@@ -383,9 +354,7 @@ void QELContactsView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args
         title = L("COPYINGTOADDRESSBOOK");
     else
         return;
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+    reportCopyItemBegin(title, args);
 }
 
 void QELContactsView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -397,10 +366,7 @@ void QELContactsView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELContactsView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLCONTACTSCOPIED")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLCONTACTSCOPIED"), lastCopyFolder());
 }
 
 void QELContactsView::transferEnded(const QELCopyOutcome& outcome)

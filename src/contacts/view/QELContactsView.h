@@ -33,7 +33,6 @@ class QELContactsView : public QELDeviceDataCategoryContentView,
     Q_OBJECT
 public:
     // Asks for the destination folder of an export; empty: the user cancelled.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     // Opens a clicked link outside the program.
     using UrlOpener = std::function<void(const QUrl& url)>;
 
@@ -59,7 +58,6 @@ public:
     void openLink(const QUrl& url);
 
     // Replaces the folder panel, the link opener and the address book (tests).
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
     void setAddressBookHost(std::shared_ptr<AddressBookHost> host);
 
@@ -118,7 +116,6 @@ private:
     std::unique_ptr<QELCopyDelegate> m_transferRelay;
     std::unique_ptr<QELTransferContacts> _transferContacts;
     std::shared_ptr<AddressBookHost> m_addressBookHost;
-    FolderChooser m_chooseFolder;
     UrlOpener m_openUrl;
     // Counts the loads; a load's result is dropped once a newer one started.
     quint64 m_loadGeneration = 0;

@@ -4,6 +4,7 @@
 #include <QSize>
 
 #include "FileTypeIcons.h"
+#include "PlainText.h"
 
 struct QELFilesModel::Node {
     enum class State { Unlisted, Listing, Listed, Failed };
@@ -201,6 +202,7 @@ QVariant QELFilesModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return entry.name;
     case Qt::ToolTipRole:
+        return PlainText::toolTip(entry.path);
     case PathRole:
         return entry.path;
     case KindRole:

@@ -10,6 +10,7 @@
 
 #include "FileTypeIcons.h"
 #include "LocalizedStrings.h"
+#include "PlainText.h"
 
 QELFilesNewFolderSheet::QELFilesNewFolderSheet(QWidget* parent)
     : QDialog(parent)
@@ -40,8 +41,17 @@ QELFilesNewFolderSheet::QELFilesNewFolderSheet(QWidget* parent)
 
 void QELFilesNewFolderSheet::setProblem(const QString& text)
 {
+    m_problem->setTextFormat(Qt::PlainText);
     m_problem->setText(text);
     m_problem->setVisible(!text.isEmpty());
+    // The sheet grows with the wrapped problem, or its lines would be cut.
+    if (QLayout* lines = layout()) {
+        lines->activate();
+        const int needed = lines->hasHeightForWidth() ? lines->totalHeightForWidth(width())
+                                                      : lines->totalSizeHint().height();
+        if (needed > height())
+            resize(width(), needed);
+    }
 }
 
 QString QELFilesNewFolderSheet::problem() const
@@ -81,10 +91,10 @@ QELFilesDeleteSheet::QELFilesDeleteSheet(QWidget* parent)
 void QELFilesDeleteSheet::setItems(const QStringList& paths)
 {
     m_items = paths;
-    m_label->setText(L("DELETECONFIRM").arg(paths.size()));
+    m_label->setText(Ln("DELETECONFIRM", paths.size()));
     m_list->clear();
     for (const QString& path : paths) {
         auto* item = new QListWidgetItem(path, m_list);
-        item->setToolTip(path);
+        item->setToolTip(PlainText::toolTip(path));
     }
 }

@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -47,33 +49,12 @@ protected:
     }
 };
 
-QString chooseDestinationFolder(QWidget* parent)
+QStringList chooseItemsToAdd(QWidget* parent, QELFilesView::AddKind kind)
 {
-    QFileDialog dialog(parent, L("SELECTSAVEDESTINATION"));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    std::unique_ptr<QFileDialog> dialog = QELFilesView::makeAddDialog(parent, kind);
+    if (dialog->exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().constFirst();
-}
-
-// Files and folders in one dialog: the non-native dialog in folder mode shows
-// files too, and its views take several items.
-QStringList chooseItemsToAdd(QWidget* parent)
-{
-    QFileDialog dialog(parent, L("SELECTITEMSDESCRIPTION"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, false);
-    dialog.setLabelText(QFileDialog::Accept, L("SELECT"));
-    for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
-        if (qobject_cast<QListView*>(view) || qobject_cast<QTreeView*>(view))
-            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    }
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles();
+    return dialog->selectedFiles();
 }
 
 QString namesLine(const QStringList& paths)
@@ -97,7 +78,6 @@ QELFilesView::QELFilesView(const QRect& frame, QWidget* parent)
     , m_refreshButton(new QPushButton(L("REFRESH"), this))
     , m_newFolderSheet(new QELFilesNewFolderSheet(this))
     , m_deleteSheet(new QELFilesDeleteSheet(this))
-    , m_chooseDestination(chooseDestinationFolder)
     , m_chooseItems(chooseItemsToAdd)
 {
     setObjectName(QStringLiteral("QELFilesView"));
@@ -122,12 +102,26 @@ QELFilesView::QELFilesView(const QRect& frame, QWidget* parent)
     setView(top);
 
     connect(m_copyButton, &QPushButton::clicked, this, [this] { buttonCopySelectionClicked(); });
-    connect(m_addButton, &QPushButton::clicked, this, [this] { addItemToDeviceButtonClicked(); });
+    // A folder dialog refuses a file and a file dialog a folder: one entry each.
+    auto* addMenu = new QMenu(m_addButton);
+    addMenu->setObjectName(QStringLiteral("addToDeviceMenu"));
+    QAction* addFiles = addMenu->addAction(L("ADDFILESTODEVICE"));
+    addFiles->setObjectName(QStringLiteral("addFilesToDevice"));
+    connect(addFiles, &QAction::triggered, this, [this] { addItemsToDevice(AddKind::Files); });
+    QAction* addFolder = addMenu->addAction(L("ADDFOLDERTODEVICE"));
+    addFolder->setObjectName(QStringLiteral("addFolderToDevice"));
+    connect(addFolder, &QAction::triggered, this, [this] { addItemsToDevice(AddKind::Folder); });
+    m_addButton->setMenu(addMenu);
     connect(m_newFolderButton, &QPushButton::clicked, this,
             [this] { buttonCreateFolderClicked(); });
     connect(m_deleteButton, &QPushButton::clicked, this,
             [this] { buttonDeleteSelectionClicked(); });
     connect(m_refreshButton, &QPushButton::clicked, this, [this] { buttonRefreshClicked(); });
+    // Delete in the browser asks as the Delete button does; nothing goes unasked.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, m_browser);
+    deleteKey->setObjectName(QStringLiteral("deleteShortcut"));
+    deleteKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { buttonDeleteSelectionClicked(); });
     connect(m_newFolderSheet->okButton(), &QPushButton::clicked, this,
             [this] { newFolderNameOKButtonClicked(); });
     connect(m_newFolderSheet->cancelButton(), &QPushButton::clicked, this,
@@ -223,7 +217,7 @@ void QELFilesView::buttonCopySelectionClicked()
     const QModelIndexList items = selectedItems(&folder);
     if (items.isEmpty() || !deviceInterface())
         return;
-    const QString destination = m_chooseDestination ? m_chooseDestination(this) : QString();
+    const QString destination = chooseCopyFolder();
     if (destination.isEmpty())
         return;
     initiateCopyJob();
@@ -237,11 +231,33 @@ void QELFilesView::buttonCopySelectionClicked()
     m_copyFiles->startCopy();
 }
 
-void QELFilesView::addItemToDeviceButtonClicked()
+std::unique_ptr<QFileDialog> QELFilesView::makeAddDialog(QWidget* parent, AddKind kind)
+{
+    const bool folder = kind == AddKind::Folder;
+    auto dialog = std::make_unique<QFileDialog>(
+        parent, folder ? L("CHOOSEFOLDERTOADD") : L("CHOOSEFILESTOADD"),
+        startFolderForCopy(QStringLiteral("AddToDevice"), QStandardPaths::HomeLocation));
+    dialog->setObjectName(QStringLiteral("addToDeviceDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(folder ? QFileDialog::Directory : QFileDialog::ExistingFiles);
+    dialog->setOption(QFileDialog::ShowDirsOnly, folder);
+    dialog->setOption(QFileDialog::ReadOnly, true);
+    dialog->setLabelText(QFileDialog::Accept, L("SELECT"));
+    return dialog;
+}
+
+void QELFilesView::addItemToDeviceButtonClicked() { m_addButton->showMenu(); }
+
+void QELFilesView::addItemsToDevice(AddKind kind)
 {
     if (!deviceInterface())
         return;
-    const QStringList chosen = m_chooseItems ? m_chooseItems(this) : QStringList();
+    const QStringList chosen = m_chooseItems ? m_chooseItems(this, kind) : QStringList();
+    // The end message has no folder of the computer to show.
+    forgetCopyFolder();
+    if (!chosen.isEmpty())
+        rememberFolderForCopy(QStringLiteral("AddToDevice"),
+                              QFileInfo(chosen.constFirst()).absolutePath());
     if (chosen.isEmpty())
         return;
     initiateCopyJob();
@@ -342,7 +358,7 @@ void QELFilesView::confirmDeleteOKButtonClicked()
             if (!outcome.refused.isEmpty())
                 report(L("DELETEREFUSED"), namesLine(outcome.refused));
             else if (!outcome.failed.isEmpty())
-                report(L("DELETEFAILED").arg(outcome.failed.size()), namesLine(outcome.failed));
+                report(Ln("DELETEFAILED", outcome.failed.size()), namesLine(outcome.failed));
             // Always: the folder's column is listed afresh, the path to it kept.
             reloadFolder(m_model->indexOfPath(folder));
         };
@@ -378,10 +394,7 @@ void QELFilesView::report(const QString& top, const QString& bottom)
 
 void QELFilesView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (QELDeviceCategoryContentViewDelegate* d = delegate())
-        d->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGFILES"), args.itemDescription(), static_cast<int>(args.itemNumber()),
-            static_cast<int>(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGFILES"), args);
 }
 
 void QELFilesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs&) {}
@@ -393,14 +406,9 @@ void QELFilesView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELFilesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    QStringList bottom;
-    if (const QString detail = QELCopyEndMessage::detail(outcome); !detail.isEmpty())
-        bottom << detail;
     const quint32 skipped = m_copyFiles ? m_copyFiles->skippedItemCount() : 0;
-    if (skipped > 0)
-        bottom << L("FILESSKIPPED").arg(skipped);
-    report(QELCopyEndMessage::title(outcome, L("ALLFILECOPYINGCOMPLETE")),
-           bottom.join(QLatin1Char(' ')));
+    reportCopyEnd(outcome, L("ALLFILECOPYINGCOMPLETE"), lastCopyFolder(),
+                  skipped > 0 ? Ln("FILESSKIPPED", skipped) : QString());
     // Items put onto the device appear.
     reloadFolder(currentFolderIndex());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QAbstractItemModel>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include "WorkerThreads.h"
 
 class QColumnView;
+class QFileDialog;
 class QELCopyFiles;
 class QELFilesDeleteSheet;
 class QELFilesModel;
@@ -29,10 +31,12 @@ class QELFilesView : public QELDeviceCategoryContentView,
                      public QELCopyDelegate {
     Q_OBJECT
 public:
-    // Chooses the destination folder of a copy (empty: cancelled).
-    using FolderChooser = std::function<QString(QWidget* parent)>;
-    // Chooses the files and folders to put on the device (empty: cancelled).
-    using ItemsChooser = std::function<QStringList(QWidget* parent)>;
+    // What Add to Device asks for: files, or one folder with what it holds.
+    enum class AddKind { Files, Folder };
+    // Chooses the files or the folder to put on the device (empty: cancelled).
+    using ItemsChooser = std::function<QStringList(QWidget* parent, AddKind kind)>;
+    // The dialog of an Add to Device (shown by exec(); tests drive it).
+    static std::unique_ptr<QFileDialog> makeAddDialog(QWidget* parent, AddKind kind);
 
     QELFilesView(const QRect& frame, QWidget* parent = nullptr);
     ~QELFilesView() override;
@@ -49,7 +53,9 @@ public:
 
     // The view's own controls.
     void buttonCopySelectionClicked();
+    // Opens the button's menu of the two kinds.
     void addItemToDeviceButtonClicked();
+    void addItemsToDevice(AddKind kind);
     void buttonCreateFolderClicked();
     void newFolderNameOKButtonClicked();
     void newFolderNameCancelClicked();
@@ -66,7 +72,6 @@ public:
                                           const QELCopyOutcome& outcome) override;
 
     // The dialogs of a copy and a put; tests replace them.
-    void setDestinationChooser(FolderChooser chooser) { m_chooseDestination = std::move(chooser); }
     void setItemsChooser(ItemsChooser chooser) { m_chooseItems = std::move(chooser); }
 
     QColumnView* fileBrowser() const { return m_browser; }
@@ -107,7 +112,6 @@ private:
     QELFilesNewFolderSheet* m_newFolderSheet;
     QELFilesDeleteSheet* m_deleteSheet;
     QELCopyFiles* m_copyFiles = nullptr;
-    FolderChooser m_chooseDestination;
     ItemsChooser m_chooseItems;
     int m_pendingChanges = 0;
     // The folder the delete sheet was opened for.

@@ -2,6 +2,7 @@
 #include "InternetBookmarksModel.h"
 
 #include "InternetImages.h"
+#include "PlainText.h"
 #include "QELSafariBookmarksDbReader.h"
 
 InternetBookmarksModel::InternetBookmarksModel(QObject* parent)
@@ -91,12 +92,12 @@ QVariant InternetBookmarksModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return item->title();
     case Qt::ToolTipRole:
-        return item->isFolder() ? QVariant() : QVariant(item->url());
+        return item->isFolder() ? QVariant() : QVariant(PlainText::toolTip(item->url()));
     case Qt::DecorationRole:
         // Only a folder that holds something gets the folder picture.
         return m_tree.nodes[index.internalId()].children.empty() ? m_bookmarkIcon : m_folderIcon;
     case UrlRole:
-        return item->isFolder() ? QVariant() : QVariant(item->url());
+        return item->isFolder() ? QVariant() : QVariant(PlainText::toolTip(item->url()));
     case IsFolderRole:
         return item->isFolder();
     default:

@@ -2,6 +2,7 @@
 #include "InternetHistoryModel.h"
 
 #include "InternetImages.h"
+#include "PlainText.h"
 #include "QELWebHistoryReader.h"
 
 InternetHistoryModel::InternetHistoryModel(QObject* parent)
@@ -82,12 +83,12 @@ QVariant InternetHistoryModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return isDay ? m_days[index.row()].name : visit->title();
     case Qt::ToolTipRole:
-        return isDay ? QVariant() : QVariant(visit->address());
+        return isDay ? QVariant() : QVariant(PlainText::toolTip(visit->address()));
     case Qt::DecorationRole:
         // A day always holds visits: the folder picture, as for a folder with children.
         return isDay ? m_folderIcon : m_bookmarkIcon;
     case AddressRole:
-        return isDay ? QVariant() : QVariant(visit->address());
+        return isDay ? QVariant() : QVariant(PlainText::toolTip(visit->address()));
     case IsDayRole:
         return isDay;
     default:

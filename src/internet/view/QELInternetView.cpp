@@ -6,7 +6,6 @@
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -53,19 +52,6 @@ QTreeView* makeOutline(QAbstractItemModel* model, const char* name, QWidget* pag
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(outline);
     return outline;
-}
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly, true);
-    panel.setAcceptMode(QFileDialog::AcceptOpen);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    panel.setWindowModality(Qt::ApplicationModal);
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return QString();
-    return panel.selectedFiles().constFirst();
 }
 
 } // namespace
@@ -316,7 +302,7 @@ void QELInternetView::saveShortcutButtonClicked()
 {
     if (selectedShortcutEntries().isEmpty())
         return;
-    const QString folder = m_chooseFolder ? m_chooseFolder() : chooseFolderWithPanel(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     // The panel may have changed the selection or the list: what is selected now counts.
@@ -370,4 +356,9 @@ void QELInternetView::updateButtons()
     m_ui->saveShortcutButton->setEnabled(hasAddress);
 }
 
-void QELInternetView::setStatus(const QString& text) { m_ui->statusLine->setText(text); }
+void QELInternetView::setStatus(const QString& text)
+{
+    // It names files after device titles.
+    m_ui->statusLine->setTextFormat(Qt::PlainText);
+    m_ui->statusLine->setText(text);
+}

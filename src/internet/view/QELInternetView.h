@@ -67,8 +67,6 @@ public:
     // viewDataPath() when one is set.
     void setFileSource(std::shared_ptr<BackupFileSource> source) { m_source = std::move(source); }
     void setTimeZone(const QTimeZone& zone) { m_zone = zone; }
-    // The folder panel; answers the chosen folder, empty when cancelled.
-    void setFolderChooser(std::function<QString()> chooser) { m_chooseFolder = std::move(chooser); }
     void setUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
     // Every navigation of the preview goes to `hook` and is refused.
     void setPreviewNavigationHook(std::function<void(const QUrl&)> hook);
@@ -121,7 +119,6 @@ private:
     std::shared_ptr<QELWebHistoryReader> _historyReader;
     std::shared_ptr<BackupFileSource> m_source;
     QTimeZone m_zone = QTimeZone::systemTimeZone();
-    std::function<QString()> m_chooseFolder;
     std::function<void(const QUrl&)> m_openUrl;
     quint64 m_loadGeneration = 0;
     // Last: joined before the members above go.

@@ -3,6 +3,8 @@
 
 #include <QFont>
 
+#include "PlainText.h"
+
 // Outside any namespace, as Qt's resource initialiser must be.
 static void initMessagesViewResources() { Q_INIT_RESOURCE(messages); }
 
@@ -91,8 +93,10 @@ QVariant QELMessagesConversationModel::data(const QModelIndex& index, int role) 
     const QELMessagesConversation* conversation = conversationAt(index);
     if (!conversation)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return conversation->title();
+    if (role == Qt::ToolTipRole)
+        return PlainText::toolTip(conversation->title());
     if (role == Qt::DecorationRole)
         return m_bubble;
     return {};

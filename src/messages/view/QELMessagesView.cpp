@@ -3,9 +3,9 @@
 
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -44,17 +44,6 @@ const QString kWhatsAppSharedDomain =
     QStringLiteral("AppDomainGroup-group.net.whatsapp.WhatsApp.shared");
 constexpr int kWhatsAppChats = 13;
 constexpr int kWhatsAppContacts = 14;
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 bool choosePrinterWithDialog(QPrinter& printer, QWidget* parent)
 {
@@ -96,7 +85,6 @@ struct QELMessagesView::LoadResult {
 QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
     , m_ui(std::make_unique<Ui::QELMessages>())
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_choosePrinter(choosePrinterWithDialog)
     , m_runPanel(runPanelAsSheet)
     , m_appLookup(whatsAppIsInstalled)
@@ -121,6 +109,7 @@ QELMessagesView::QELMessagesView(const QRect& frame, QWidget* parent)
     m_ui->splitter->setStretchFactor(0, 0);
     m_ui->splitter->setStretchFactor(1, 1);
     m_ui->splitter->setSizes({240, 560});
+    outline->installEventFilter(this);
     connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         QMetaObject::invokeMethod(
             this, [this] { selectionChanged(); }, Qt::QueuedConnection);
@@ -365,8 +354,28 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
                                : generator->generateHTMLForConversationWithMessagesUseViewDatapath(
                                    conversation, messages, folder);
         const QString path = pages.value(0);
+        // The days the whole conversation spans start the date-range sheet.
+        QDateTime first, last;
+        if (!start.isValid() && !end.isValid()) {
+            for (const QELMessageDetail& message : messages) {
+                const QDateTime at = message.time();
+                if (!at.isValid())
+                    continue;
+                if (!first.isValid() || at < first)
+                    first = at;
+                if (!last.isValid() || at > last)
+                    last = at;
+            }
+        }
         QMetaObject::invokeMethod(
-            this, [this, production, path] { _produceConversationComplete(production, path); },
+            this,
+            [this, production, path, first, last] {
+                if (production == m_production.load() && first.isValid()) {
+                    m_conversationFirst = first;
+                    m_conversationLast = last;
+                }
+                _produceConversationComplete(production, path);
+            },
             Qt::QueuedConnection);
     });
 }
@@ -513,9 +522,14 @@ void QELMessagesView::buttonSetDateRangeClicked()
 {
     if (!_panelSetDates)
         _panelSetDates = new QELDateSelectPanel(this);
+    _panelSetDates->setConversationRange(m_conversationFirst, m_conversationLast);
     _panelSetDates->setDatesEndDate(_startDateRange, _endDateRange);
+    _panelSetDates->setResult(QDialog::Rejected);
     m_runPanel(*_panelSetDates);
     _panelSetDates->hide();
+    // Cancel, Esc and the window's close keep the range shown.
+    if (_panelSetDates->result() != QDialog::Accepted)
+        return;
     _startDateRange = _panelSetDates->getStartDate();
     _endDateRange = _panelSetDates->getEndDate();
     m_ui->labelShowingSelectedDateRange->setVisible(_startDateRange.isValid()
@@ -535,6 +549,31 @@ void QELMessagesView::buttonPrintClicked()
     m_ui->messageDisplayWebView->print(m_printer.get());
 }
 
+void QELMessagesView::selectAllConversations()
+{
+    // The conversations only: a group header is a heading, not an item.
+    QTreeView* outline = m_ui->outlineViewConversations;
+    QItemSelection all;
+    for (int group = 0; group < m_model->rowCount(); ++group) {
+        const QModelIndex header = m_model->index(group, 0);
+        const int children = m_model->rowCount(header);
+        if (children > 0)
+            all.select(m_model->index(0, 0, header), m_model->index(children - 1, 0, header));
+    }
+    outline->selectionModel()->select(
+        all, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool QELMessagesView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->outlineViewConversations && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)) {
+        selectAllConversations();
+        return true;
+    }
+    return QELDeviceDataCategoryContentView::eventFilter(watched, event);
+}
+
 void QELMessagesView::RequestCopy()
 {
     if (!_copyMessages) {
@@ -542,14 +581,26 @@ void QELMessagesView::RequestCopy()
         _copyMessages->setDelegate(this);
     }
     QList<MessagesListRules::SelectedRow> rows;
-    for (const QModelIndex& index :
-         m_ui->outlineViewConversations->selectionModel()->selectedRows())
-        rows.append(m_model->rowOf(index));
+    const QModelIndexList selected =
+        m_ui->outlineViewConversations->selectionModel()->selectedRows();
+    QSet<int> wholeGroups;
+    for (const QModelIndex& index : selected) {
+        const MessagesListRules::SelectedRow row = m_model->rowOf(index);
+        if (row.child < 0)
+            wholeGroups.insert(row.header);
+    }
+    // A conversation whose group header is selected too is queued with its
+    // group, once.
+    for (const QModelIndex& index : selected) {
+        const MessagesListRules::SelectedRow row = m_model->rowOf(index);
+        if (row.child < 0 || !wholeGroups.contains(row.header))
+            rows.append(row);
+    }
     QVariantList items;
     for (const QELMessagesConversation& conversation :
          MessagesListRules::copyQueue(_outlineViewHeaders, _outlineViewChildrenForheaders, rows))
         items.append(QVariant::fromValue(conversation));
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     // Cancelled first, so that a run still going takes nothing of the new queue.
@@ -572,10 +623,7 @@ void QELMessagesView::RequestCancelCopy()
 
 void QELMessagesView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGMESSAGES"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGMESSAGES"), args);
 }
 
 void QELMessagesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -587,10 +635,7 @@ void QELMessagesView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELMessagesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLMESSAGECOPYCOMPLETE")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLMESSAGECOPYCOMPLETE"), lastCopyFolder());
 }
 
 QTreeView* QELMessagesView::outlineViewConversations() const

@@ -44,7 +44,6 @@ class QELMessagesView : public QELDeviceDataCategoryContentView,
                         public QELMessagesHTMLGeneratorDelegate {
     Q_OBJECT
 public:
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* parent)>;
     // Runs the date-range sheet until it ends.
     using PanelRunner = std::function<void(QELDateSelectPanel& panel)>;
@@ -74,6 +73,9 @@ public:
     void buttonPrintClicked();
 
     // QELCopyDelegate
+    // Ctrl+A in the list: every conversation, no group header.
+    void selectAllConversations();
+
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
@@ -88,7 +90,6 @@ public:
     QDateTime startDateRange() const { return _startDateRange; }
     QDateTime endDateRange() const { return _endDateRange; }
 
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setPrinterChooser(PrinterChooser chooser) { m_choosePrinter = std::move(chooser); }
     void setPanelRunner(PanelRunner runner) { m_runPanel = std::move(runner); }
     void setAppLookup(AppLookup lookup) { m_appLookup = std::move(lookup); }
@@ -127,6 +128,9 @@ signals:
     // The message half of a search has ended (or there was none).
     void searchFinished(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct LoadResult;
     void _workerLoad(const std::shared_ptr<LoadResult>& result,
@@ -153,6 +157,9 @@ private:
     QList<std::shared_ptr<QELMessagesDBReaderProtocol>> m_readers;
     QDateTime _startDateRange;
     QDateTime _endDateRange;
+    // The first and last message of the conversation shown without a range.
+    QDateTime m_conversationFirst;
+    QDateTime m_conversationLast;
     std::optional<QELMessagesConversation> _currentConversation;
     QString m_shownPage;
     QString m_loadingPage;
@@ -161,7 +168,6 @@ private:
 
     std::unique_ptr<QELCopyMessages> _copyMessages;
     std::unique_ptr<QPrinter> m_printer;
-    FolderChooser m_chooseFolder;
     PrinterChooser m_choosePrinter;
     PanelRunner m_runPanel;
     AppLookup m_appLookup;

@@ -33,6 +33,11 @@ QELNoteCopyOptionsWindowController::QELNoteCopyOptionsWindowController(QWidget* 
     QPalette warningPalette = m_warning->palette();
     warningPalette.setColor(QPalette::WindowText, QColor(170, 60, 0));
     m_warning->setPalette(warningPalette);
+    // Its room is kept while it is hidden: shown later, it would not fit the
+    // sheet already laid out and its lines would be cut.
+    QSizePolicy keepRoom = m_warning->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_warning->setSizePolicy(keepRoom);
     formatLayout->addWidget(m_warning);
     auto* formats = new QButtonGroup(this);
     formats->addButton(m_html);

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QSize>
 
+#include "PlainText.h"
+
 QELNotesListModel::QELNotesListModel(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -30,7 +32,7 @@ QVariant QELNotesListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return row.title();
+        return PlainText::toolTip(row.title());
     case RowTypeRole:
         return row.type();
     case IndentedRole:

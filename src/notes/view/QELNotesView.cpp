@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
@@ -12,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "FolderBackupFileSource.h"
+#include "LocaleTime.h"
 #include "LocalizedStrings.h"
 #include "Locations.h"
 #include "Log.h"
@@ -24,31 +24,13 @@
 #include "QELNoteCopyOptionsWindowController.h"
 #include "QELNoteTableCellView.h"
 #include "QELNotesListModel.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELWebView.h"
 #include "TextEscaping.h"
 #include "ui_QELNotesView.h"
 
 namespace {
-
-// The page of a backup without notes.
-class NoNotesFoundView : public QELPagedView {
-public:
-    NoNotesFoundView(const QRect& frame, QWidget* parent)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NONOTESFOUND"), top);
-        label->setObjectName(QStringLiteral("noNotesFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
 
 std::optional<int> chooseOptionsWithDialog(QWidget* parent)
 {
@@ -57,18 +39,6 @@ std::optional<int> chooseOptionsWithDialog(QWidget* parent)
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.selectedOptions();
-}
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTOUTPUTDIRECTORY"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTOUTPUT"));
-    panel.setWindowModality(Qt::WindowModal);
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
 }
 
 bool choosePrinterWithDialog(QPrinter& printer, QWidget* parent)
@@ -110,7 +80,6 @@ QELNotesView::QELNotesView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
     , m_ui(std::make_unique<Ui::QELNotesView>())
     , m_chooseOptions(chooseOptionsWithDialog)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_choosePrinter(choosePrinterWithDialog)
 {
     setObjectName(QStringLiteral("QELNotesView"));
@@ -232,7 +201,8 @@ void QELNotesView::finalizeLoad(const std::shared_ptr<LoadResult>& result)
 void QELNotesView::showNoNotesFoundView()
 {
     if (!m_noNotesFoundView)
-        m_noNotesFoundView = new NoNotesFoundView(rect(), this);
+        m_noNotesFoundView = new QELNothingFoundView(
+            L("NONOTESFOUND"), QStringLiteral("noNotesFoundLabel"), rect(), this);
     m_noNotesFoundView->setIsOpaque(true);
     m_noNotesFoundView->addToSuperview(this);
     m_noNotesFoundView->hideAllOtherSubViews();
@@ -306,6 +276,8 @@ void QELNotesView::showNote(const std::shared_ptr<QELNoteDetail>& note)
     m_shownNote = note;
     m_pageLoaded = false;
     m_ui->printButton->setEnabled(false);
+    // A title is device text: never read as markup.
+    m_ui->titleTextField->setTextFormat(Qt::PlainText);
     m_ui->titleTextField->setText(note->title());
     const QDateTime modified = note->lastModified().toLocalTime();
     const QLocale locale;
@@ -313,7 +285,7 @@ void QELNotesView::showNote(const std::shared_ptr<QELNoteDetail>& note)
         modified.isValid()
             ? L("LASTMODIFIEDFORMAT")
                   .arg(locale.toString(modified.date(), QLocale::LongFormat) + QLatin1Char(' ')
-                       + locale.toString(modified.time(), QLocale::ShortFormat))
+                       + LocaleTime::shortTime(modified.time(), locale))
             : QString());
     const quint64 generation = ++m_pageGeneration;
     if (note->passwordProtected()) {
@@ -392,7 +364,7 @@ void QELNotesView::RequestCopy()
     const std::optional<int> options = m_chooseOptions(this);
     if (!options)
         return;
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder(L("SELECTOUTPUTDIRECTORY"), L("SELECTOUTPUT"));
     if (folder.isEmpty())
         return;
     // All notes, not only those the search shows, in the reader's order.
@@ -415,10 +387,7 @@ void QELNotesView::RequestCancelCopy()
 
 void QELNotesView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGNOTES"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGNOTES"), args);
 }
 
 void QELNotesView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -430,10 +399,7 @@ void QELNotesView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELNotesView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLNOTECOPYCOMPLETE")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLNOTECOPYCOMPLETE"), lastCopyFolder());
 }
 
 QListView* QELNotesView::tableView() const { return m_ui->tableView; }

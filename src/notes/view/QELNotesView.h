@@ -39,7 +39,6 @@ public:
     // Asks for the export's options (QELCopyNotes' mask); none: cancelled.
     using OptionsChooser = std::function<std::optional<int>(QWidget* parent)>;
     // Asks for the destination folder; empty: the user cancelled.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     // Asks for the printer's settings; false: the user cancelled.
     using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* parent)>;
 
@@ -57,7 +56,6 @@ public:
     void buttonPrintClicked();
 
     void setOptionsChooser(OptionsChooser chooser) { m_chooseOptions = std::move(chooser); }
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setPrinterChooser(PrinterChooser chooser) { m_choosePrinter = std::move(chooser); }
     // The options dialog as Copy opens it (the screenshots show it).
     QELNoteCopyOptionsWindowController* makeCopyOptionsDialog();
@@ -116,7 +114,6 @@ private:
     std::unique_ptr<QELCopyNotes> m_notesCopy;
     std::unique_ptr<QPrinter> m_printer;
     OptionsChooser m_chooseOptions;
-    FolderChooser m_chooseFolder;
     PrinterChooser m_choosePrinter;
     // Last: joined before the members above go.
     WorkerThreads m_pageWorkers{QStringLiteral("A note page")};

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QLocale>
 
 namespace {
 
@@ -78,6 +79,21 @@ QString text(const QString& key)
     const auto& strings = table();
     const auto it = strings.constFind(key);
     return it == strings.cend() ? key : it.value();
+}
+
+QString count(const QString& key, qint64 n)
+{
+    const auto& strings = table();
+    // English has one singular; a table of another language names its own forms
+    // by the same suffix, and a missing form falls back to the general one.
+    auto it = n == 1 ? strings.constFind(key + QStringLiteral("#one")) : strings.cend();
+    if (it == strings.cend())
+        it = strings.constFind(key);
+    const QString pattern = it == strings.cend() ? key : it.value();
+    // A singular that names no number ("the app") leaves its other numbers to the caller.
+    if (!pattern.contains(QLatin1String("%1")))
+        return pattern;
+    return pattern.arg(QLocale().toString(n));
 }
 
 } // namespace LocalizedStrings

@@ -105,10 +105,9 @@ QString QELPreferences::CopyToMacSaveFolder()
     const QVariant value = stored(kCopyToMacSaveFolder);
     if (value.isValid())
         return value.toString();
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty())
-        return QString();
-    return QDir(desktop).filePath(QStringLiteral("Orvane"));
+    // Music goes where the desktop keeps music (XDG_MUSIC_DIR, ~/Music), where
+    // media players look for it.
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
 }
 
 bool QELPreferences::CopyToMacOverwriteFiles()

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ParticipantNameOrder.h"
+#include "PlainText.h"
 
 void QELVoiceMailContactListModel::setContacts(const QList<QELVoiceMailContact>& contacts)
 {
@@ -31,7 +32,7 @@ QVariant QELVoiceMailContactListModel::data(const QModelIndex& index, int role) 
     case Qt::DisplayRole:
         return contact.shownName();
     case Qt::ToolTipRole:
-        return contact.sender();
+        return PlainText::toolTip(contact.sender());
     default:
         return {};
     }

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -25,6 +24,7 @@
 #include "QELCopyVoiceMails.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
+#include "QELNothingFoundView.h"
 #include "QELPagedView.h"
 #include "QELVoiceMailContactListModel.h"
 #include "QELVoiceMailDbReader.h"
@@ -34,47 +34,6 @@
 namespace {
 
 const QString kProvidersLinkText = QStringLiteral("Click here for a list of mobile providers.");
-
-// The page of a backup without voicemail, with the providers link.
-class NoVoiceMailsFoundView : public QELPagedView {
-public:
-    NoVoiceMailsFoundView(const QRect& frame, QWidget* parent, QLabel** link)
-        : QELPagedView(frame, parent)
-    {
-        auto* top = new QWidget;
-        auto* layout = new QVBoxLayout(top);
-        auto* label = new QLabel(L("NOVOICEMAILSFOUND"), top);
-        label->setObjectName(QStringLiteral("noVoiceMailsFoundLabel"));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        *link = new QLabel(top);
-        (*link)->setObjectName(QStringLiteral("textFieldNoVoicemailProviders"));
-        (*link)->setAlignment(Qt::AlignCenter);
-        (*link)->setTextFormat(Qt::RichText);
-        (*link)->setTextInteractionFlags(Qt::LinksAccessibleByMouse
-                                         | Qt::LinksAccessibleByKeyboard);
-        (*link)->setOpenExternalLinks(false);
-        (*link)->setText(Hyperlink::hyperlinkFromStringWithURL(kProvidersLinkText,
-                                                               QUrl(L("VOICEMAILPROVIDERSURL")))
-                             .toHtml());
-        layout->addStretch(1);
-        layout->addWidget(label);
-        layout->addWidget(*link);
-        layout->addStretch(1);
-        setView(top);
-    }
-};
-
-QString chooseFolderWithPanel(QWidget* parent)
-{
-    QFileDialog panel(parent, L("SELECTSAVEDESTINATION"));
-    panel.setFileMode(QFileDialog::Directory);
-    panel.setOption(QFileDialog::ShowDirsOnly);
-    panel.setLabelText(QFileDialog::Accept, L("SELECTDESTINATION"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return {};
-    return panel.selectedFiles().constFirst();
-}
 
 void openWithDesktop(const QUrl& url) { QDesktopServices::openUrl(url); }
 
@@ -103,7 +62,6 @@ struct QELVoiceMailView::LoadResult {
 
 QELVoiceMailView::QELVoiceMailView(const QRect& frame, QWidget* parent)
     : QELDeviceDataCategoryContentView(frame, parent)
-    , m_chooseFolder(chooseFolderWithPanel)
     , m_openUrl(openWithDesktop)
 {
     setObjectName(QStringLiteral("QELVoiceMailView"));
@@ -247,7 +205,20 @@ void QELVoiceMailView::_workerLoadComplete(const std::shared_ptr<LoadResult>& re
 void QELVoiceMailView::showNoVoiceMailsFoundView()
 {
     if (!m_noVoiceMailsFoundView) {
-        m_noVoiceMailsFoundView = new NoVoiceMailsFoundView(rect(), this, &m_providersLink);
+        auto* page = new QELNothingFoundView(
+            L("NOVOICEMAILSFOUND"), QStringLiteral("noVoiceMailsFoundLabel"), rect(), this);
+        m_providersLink = new QLabel;
+        m_providersLink->setObjectName(QStringLiteral("textFieldNoVoicemailProviders"));
+        m_providersLink->setAlignment(Qt::AlignCenter);
+        m_providersLink->setTextFormat(Qt::RichText);
+        m_providersLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse
+                                                 | Qt::LinksAccessibleByKeyboard);
+        m_providersLink->setOpenExternalLinks(false);
+        m_providersLink->setText(Hyperlink::hyperlinkFromStringWithURL(
+                                     kProvidersLinkText, QUrl(L("VOICEMAILPROVIDERSURL")))
+                                     .toHtml());
+        page->addBelow(m_providersLink);
+        m_noVoiceMailsFoundView = page;
         connect(m_providersLink, &QLabel::linkActivated, this, [this] { openProvidersLink(); });
     }
     m_noVoiceMailsFoundView->setIsOpaque(true);
@@ -344,7 +315,7 @@ void QELVoiceMailView::RequestCopy()
         m_copyVoiceMails->setDelegate(this);
     }
     m_copyVoiceMails->setDeviceBackUp(m_source);
-    const QString folder = m_chooseFolder(this);
+    const QString folder = chooseCopyFolder();
     if (folder.isEmpty())
         return;
     QVariantList items;
@@ -365,10 +336,7 @@ void QELVoiceMailView::RequestCancelCopy()
 
 void QELVoiceMailView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
 {
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            L("COPYINGVOICEMAIL"), args.itemDescription(), int(args.itemNumber()),
-            int(args.itemCount()));
+    reportCopyItemBegin(L("COPYINGVOICEMAIL"), args);
 }
 
 void QELVoiceMailView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) { (void)args; }
@@ -380,8 +348,5 @@ void QELVoiceMailView::OnAllItemsCopiedEventWithType(int copyType)
 
 void QELVoiceMailView::OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome)
 {
-    if (delegate())
-        delegate()->OnInformationStatusEventBottomLine(
-            QELCopyEndMessage::title(outcome, L("ALLVOICEMAILCOPIED")),
-            QELCopyEndMessage::detail(outcome));
+    reportCopyEnd(outcome, L("ALLVOICEMAILCOPIED"), lastCopyFolder());
 }

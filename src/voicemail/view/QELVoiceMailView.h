@@ -37,8 +37,6 @@ class QELVoiceMailView : public QELDeviceDataCategoryContentView,
                          public QELCopyDelegate {
     Q_OBJECT
 public:
-    // Asks for the destination folder of a copy; empty: the user cancelled.
-    using FolderChooser = std::function<QString(QWidget* parent)>;
     // Opens the providers' page of the empty page's link.
     using UrlOpener = std::function<void(const QUrl& url)>;
 
@@ -61,7 +59,6 @@ public:
     void buttonPlayVoiceMailClicked();
     void buttonCopyVoiceMailClicked() { RequestCopy(); }
 
-    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
 
     // QELCopyDelegate
@@ -112,6 +109,5 @@ private:
     // The selected senders' texts, in the order they were selected.
     QStringList m_selectedSenders;
     std::unique_ptr<QELCopyVoiceMails> m_copyVoiceMails;
-    FolderChooser m_chooseFolder;
     UrlOpener m_openUrl;
 };

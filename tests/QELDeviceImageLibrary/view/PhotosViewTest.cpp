@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -206,7 +208,8 @@ TEST_F(PhotosViewTest, ALibraryShowsItsOutlineAndTheFirstAlbumOfTheLibrary)
     EXPECT_FALSE(outline->flags(outline->index(0, 0)) & Qt::ItemIsSelectable);
     // The library album is selected: every image, oldest first.
     EXPECT_EQ(ids(view->assetsToDisplayInBrowser()), (QList<qint64>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(view->photoCountTextField()->text(), "5 photos");
+    // The fourth is a video, counted as one.
+    EXPECT_EQ(view->photoCountTextField()->text(), "4 photos, 1 video");
     EXPECT_EQ(view->imageBrowserView()->model()->rowCount(), 5);
 }
 
@@ -224,8 +227,8 @@ TEST_F(PhotosViewTest, TwoAlbumsShowOneAfterTheOtherWithRepeatsAndTheCountAgrees
     };
     // Newest first within an album; picking order does not matter.
     const QList<Case> cases = {
-        {{"City", "Beach"}, {3, 2, 1, 4, 3}, "5 photos"},
-        {{"City"}, {4, 3}, "2 photos"},
+        {{"City", "Beach"}, {3, 2, 1, 4, 3}, "4 photos, 1 video"},
+        {{"City"}, {4, 3}, "1 photo, 1 video"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.albums.join(',').toStdString());
@@ -235,6 +238,10 @@ TEST_F(PhotosViewTest, TwoAlbumsShowOneAfterTheOtherWithRepeatsAndTheCountAgrees
     }
     EXPECT_EQ(QELPhotosView::countText(1), "1 photo");
     EXPECT_EQ(QELPhotosView::countText(0), "0 photos");
+    // The Videos album counts videos, a mixed one both.
+    EXPECT_EQ(QELPhotosView::countText(0, 1), "1 video");
+    EXPECT_EQ(QELPhotosView::countText(2, 1), "2 photos, 1 video");
+    EXPECT_EQ(QELPhotosView::countText(1, 0), "1 photo");
 }
 
 TEST_F(PhotosViewTest, TheViewerCountsAndEnablesItsButtonsAndGoesBack)
@@ -273,15 +280,25 @@ TEST_F(PhotosViewTest, TheViewerCountsAndEnablesItsButtonsAndGoesBack)
     EXPECT_EQ(view->shownPage(), "display");
     EXPECT_TRUE(view->imageSelectionDetails().isEmpty());
 
-    // One image selected: both buttons off; a double click in the browser
-    // opens the viewer on that cell.
+    // A double click on one image (which selects it) opens the viewer on that
+    // cell, paging through the whole album shown; the arrows page, Esc leaves.
     view->imageBrowserView()->selectionModel()->select(view->browserModel()->index(2),
                                                        QItemSelectionModel::ClearAndSelect);
     view->imageBrowserCellWasDoubleClickedAtIndex(2);
-    EXPECT_EQ(view->fullSizeImageViewCounterTextField()->text(), "1 of 1");
-    EXPECT_FALSE(view->buttonFullSizeViewPrevious()->isEnabled());
+    EXPECT_EQ(view->fullSizeImageViewCounterTextField()->text(), "3 of 3");
+    EXPECT_TRUE(view->buttonFullSizeViewPrevious()->isEnabled());
     EXPECT_FALSE(view->buttonFullSizeViewNext()->isEnabled());
-    view->buttonFullSizeViewBackClicked();
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->fullSizeImageViewBackButton()->setFocus();
+    QTest::keyClick(view->fullSizeImageViewBackButton(), Qt::Key_Left);
+    EXPECT_EQ(view->fullSizeImageViewCounterTextField()->text(), "2 of 3");
+    QTest::keyClick(view->fullSizeImageViewBackButton(), Qt::Key_Right);
+    EXPECT_EQ(view->fullSizeImageViewCounterTextField()->text(), "3 of 3");
+    EXPECT_TRUE(view->escapePressed());
+    EXPECT_EQ(view->shownPage(), "display");
+    EXPECT_FALSE(view->escapePressed());
     // Nothing to view: nothing happens.
     selectAlbums(*view, {});
     view->buttonViewPhotosClicked();
@@ -359,7 +376,15 @@ TEST_F(PhotosViewTest, AVideoPreviewIsCopiedAndItsCopyRemoved)
         EXPECT_TRUE(first.endsWith(".MOV"));
         EXPECT_EQ(readFile(first), m_originals[3]);
         EXPECT_FALSE(view->isLoadingVideo());
+        // A video has its controls, gone with it.
+        auto* controls = view->findChild<QWidget*>(QStringLiteral("videoControls"));
+        ASSERT_NE(controls, nullptr);
+        EXPECT_TRUE(controls->isVisibleTo(view.get()));
+        EXPECT_NE(controls->findChild<QToolButton*>(QStringLiteral("videoPlayPauseButton")),
+                  nullptr);
+        EXPECT_NE(controls->findChild<QSlider*>(QStringLiteral("videoPositionSlider")), nullptr);
         view->buttonFullSizeViewBackClicked();
+        EXPECT_FALSE(controls->isVisibleTo(view.get()));
         EXPECT_TRUE(previews().isEmpty());
         view->imageBrowserCellWasDoubleClickedAtIndex(3);
         ASSERT_TRUE(waitUntil([&] { return !view->currentVideoPath().isEmpty(); }));

@@ -23,9 +23,10 @@ protected:
 
 TEST_F(Preferences, DefaultsWhenNothingIsStored)
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    ASSERT_FALSE(desktop.isEmpty());
-    EXPECT_EQ(QELPreferences::CopyToMacSaveFolder(), desktop + QStringLiteral("/Orvane"));
+    // The desktop's music folder, not the desktop itself.
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    ASSERT_FALSE(music.isEmpty());
+    EXPECT_EQ(QELPreferences::CopyToMacSaveFolder(), music);
     EXPECT_FALSE(QELPreferences::CopyToMacOverwriteFiles());
     EXPECT_TRUE(QELPreferences::ShowCopyCompleteMessage());
     EXPECT_EQ(QELPreferences::CopyToMacFolderLevelOne(), 1);
