@@ -38,6 +38,8 @@ struct Field {
     // A length-delimited field's bytes: a view into the message's buffer,
     // valid while that buffer lives.
     QByteArray bytes;
+    // A varint field's value.
+    quint64 value = 0;
 };
 
 // Calls `visit` for each field of the message held by `reader`, from its start
@@ -61,10 +63,13 @@ bool forEachField(const QByteArray& message, int depth,
             return false;
         field.number = quint32(number);
         switch (field.wireType) {
-        case kVarint:
-            if (!reader.readVarint())
+        case kVarint: {
+            const std::optional<quint64> value = reader.readVarint();
+            if (!value)
                 return false;
+            field.value = *value;
             break;
+        }
         case kFixed64:
             if (reader.bytesLeft() < 8)
                 return false;
@@ -147,6 +152,375 @@ std::shared_ptr<QELNoteContent> linePart(const QByteArray& bytes)
     return line;
 }
 
+// Field numbers of a table attachment's mergeable data: the document, its
+// object list with the names (keys, types, identifiers) the objects refer to
+// by index, and the kinds of object a table is made of.
+constexpr quint32 kMergeableDocument = 2;
+constexpr quint32 kDocumentData = 3;
+constexpr quint32 kDataObject = 3;
+constexpr quint32 kDataKey = 4;
+constexpr quint32 kDataType = 5;
+constexpr quint32 kDataUuid = 6;
+constexpr quint32 kObjectDictionary = 6;
+constexpr quint32 kObjectString = 10;
+constexpr quint32 kObjectCustomMap = 13;
+constexpr quint32 kObjectOrderedSet = 16;
+constexpr quint32 kMapType = 1;
+constexpr quint32 kMapEntry = 3;
+constexpr quint32 kMapEntryKey = 1;
+constexpr quint32 kMapEntryValue = 2;
+constexpr quint32 kReferenceUnsigned = 2;
+constexpr quint32 kReferenceObject = 6;
+constexpr quint32 kOrderedSetOrdering = 1;
+constexpr quint32 kOrderingArray = 1;
+constexpr quint32 kOrderingContents = 2;
+constexpr quint32 kArrayItem = 2;
+constexpr quint32 kArrayItemUuid = 2;
+constexpr quint32 kDictionaryElement = 1;
+constexpr quint32 kElementKey = 1;
+constexpr quint32 kElementValue = 2;
+constexpr quint32 kStringText = 2;
+
+// An object of the list is walked as a message of its own: nothing in a
+// table is followed by recursion, so the nesting counts from there.
+constexpr int kObjectDepth = 1;
+
+// The first field of that number and wire type in a message.
+struct Lookup {
+    bool ok = false; // the message is well formed
+    bool found = false;
+    QByteArray bytes;
+    quint64 value = 0;
+};
+
+Lookup firstField(const QByteArray& message, quint32 number, int wireType, int depth)
+{
+    Lookup lookup;
+    lookup.ok = forEachField(message, depth, [&](const Field& field) {
+        if (!lookup.found && field.number == number && field.wireType == wireType) {
+            lookup.found = true;
+            lookup.bytes = field.bytes;
+            lookup.value = field.value;
+        }
+        return true;
+    });
+    return lookup;
+}
+
+// The object list of a table's document and the lookups through it. Every
+// index is checked against the list it points into; what each object says is
+// kept once read, so many references to one object cost one reading.
+class MergeableTable {
+public:
+    using TableRows = QELIOS9NoteDataReader::TableRows;
+
+    std::optional<TableRows> read(const QByteArray& inflated);
+
+private:
+    bool readObjectList(const QByteArray& inflated);
+    std::optional<qint64> findTableObject();
+    // An object's field of that number; empty when the object has none or
+    // the index is past the list.
+    QByteArray objectField(qint64 object, quint32 number, int wireType = kLengthDelimited);
+    // The object a reference names; none for a reference to no object.
+    std::optional<qint64> referencedObject(const QByteArray& reference, int depth);
+    // The identifier an identifier object stands for, as an index into the
+    // identifier list.
+    std::optional<quint64> identifierOfObject(qint64 object);
+    // The order of a row or column set: identifier index -> position.
+    bool readOrder(qint64 object, QHash<quint64, qsizetype>& order, qsizetype& count);
+    QString textOfObject(qint64 object);
+    bool readCells(qint64 object, TableRows& rows);
+
+    bool walk(const QByteArray& message, int depth, const std::function<bool(const Field&)>& visit)
+    {
+        if (!forEachField(message, depth, visit))
+            m_broken = true;
+        return !m_broken;
+    }
+    Lookup first(const QByteArray& message, quint32 number, int wireType, int depth)
+    {
+        Lookup lookup = firstField(message, number, wireType, depth);
+        if (!lookup.ok)
+            m_broken = true;
+        return lookup;
+    }
+
+    QList<QByteArray> m_objects;
+    QStringList m_keys;
+    QStringList m_types;
+    QHash<QByteArray, quint64> m_uuids;
+    qsizetype m_uuidCount = 0;
+    QHash<qint64, std::optional<quint64>> m_identifiers;
+    QHash<qint64, QString> m_texts;
+    QHash<quint64, qsizetype> m_rowOrder;
+    QHash<quint64, qsizetype> m_columnOrder;
+    qsizetype m_rowCount = 0;
+    qsizetype m_columnCount = 0;
+    bool m_broken = false;
+};
+
+bool MergeableTable::readObjectList(const QByteArray& inflated)
+{
+    const Lookup document = first(inflated, kMergeableDocument, kLengthDelimited, 1);
+    if (!document.found)
+        return false;
+    const Lookup data = first(document.bytes, kDocumentData, kLengthDelimited, 2);
+    if (!data.found)
+        return false;
+    return walk(data.bytes, 3, [this](const Field& field) {
+        if (field.wireType != kLengthDelimited)
+            return true;
+        if (m_objects.size() + m_keys.size() + m_types.size() + m_uuidCount
+            >= QELIOS9NoteDataReader::kMaxParts)
+            return false;
+        switch (field.number) {
+        case kDataObject:
+            m_objects.append(field.bytes);
+            break;
+        case kDataKey:
+            m_keys.append(QELIOS9NoteDataReader::stringFromBytes(field.bytes).value_or(QString()));
+            break;
+        case kDataType:
+            m_types.append(QELIOS9NoteDataReader::stringFromBytes(field.bytes).value_or(QString()));
+            break;
+        case kDataUuid:
+            // Of an identifier listed twice the first index counts.
+            if (!m_uuids.contains(field.bytes))
+                m_uuids.insert(QByteArray(field.bytes.constData(), field.bytes.size()),
+                               quint64(m_uuidCount));
+            ++m_uuidCount;
+            break;
+        default:
+            break;
+        }
+        return true;
+    });
+}
+
+QByteArray MergeableTable::objectField(qint64 object, quint32 number, int wireType)
+{
+    if (object < 0 || object >= m_objects.size())
+        return {};
+    const Lookup lookup = first(m_objects.at(object), number, wireType, kObjectDepth);
+    return lookup.found ? lookup.bytes : QByteArray();
+}
+
+std::optional<qint64> MergeableTable::referencedObject(const QByteArray& reference, int depth)
+{
+    const Lookup index = first(reference, kReferenceObject, kVarint, depth);
+    if (!index.found || index.value >= quint64(m_objects.size()))
+        return std::nullopt;
+    return qint64(index.value);
+}
+
+std::optional<qint64> MergeableTable::findTableObject()
+{
+    const qsizetype tableType = m_types.indexOf(QStringLiteral("com.apple.notes.ICTable"));
+    if (tableType < 0)
+        return std::nullopt;
+    for (qint64 object = 0; object < m_objects.size() && !m_broken; ++object) {
+        const QByteArray map = objectField(object, kObjectCustomMap);
+        if (map.isEmpty())
+            continue;
+        const Lookup type = first(map, kMapType, kVarint, kObjectDepth + 1);
+        if (type.found && type.value == quint64(tableType))
+            return object;
+    }
+    return std::nullopt;
+}
+
+std::optional<quint64> MergeableTable::identifierOfObject(qint64 object)
+{
+    const auto known = m_identifiers.constFind(object);
+    if (known != m_identifiers.constEnd())
+        return *known;
+    std::optional<quint64> identifier;
+    const QByteArray map = objectField(object, kObjectCustomMap);
+    const Lookup entry = first(map, kMapEntry, kLengthDelimited, kObjectDepth + 1);
+    if (entry.found) {
+        const Lookup value = first(entry.bytes, kMapEntryValue, kLengthDelimited, kObjectDepth + 2);
+        if (value.found) {
+            const Lookup index = first(value.bytes, kReferenceUnsigned, kVarint, kObjectDepth + 3);
+            if (index.found && index.value < quint64(m_uuidCount))
+                identifier = index.value;
+        }
+    }
+    m_identifiers.insert(object, identifier);
+    return identifier;
+}
+
+bool MergeableTable::readOrder(qint64 object, QHash<quint64, qsizetype>& order, qsizetype& count)
+{
+    order.clear();
+    count = 0;
+    const QByteArray set = objectField(object, kObjectOrderedSet);
+    const Lookup ordering = first(set, kOrderedSetOrdering, kLengthDelimited, kObjectDepth + 1);
+    if (!ordering.found)
+        return false;
+    const Lookup array = first(ordering.bytes, kOrderingArray, kLengthDelimited, kObjectDepth + 2);
+    // The array lists the identifiers in their order; an identifier not in
+    // the document's list still takes its place, so the others keep theirs.
+    walk(array.bytes, kObjectDepth + 3, [&](const Field& item) {
+        if (item.number != kArrayItem || item.wireType != kLengthDelimited)
+            return true;
+        if (count >= QELIOS9NoteDataReader::kMaxTableCells)
+            return false;
+        const Lookup uuid = first(item.bytes, kArrayItemUuid, kLengthDelimited, kObjectDepth + 4);
+        if (uuid.found) {
+            const auto index = m_uuids.constFind(uuid.bytes);
+            if (index != m_uuids.constEnd())
+                order.insert(*index, count);
+        }
+        ++count;
+        return true;
+    });
+    if (m_broken)
+        return false;
+    // The contents map each listed identifier to the one the cells use.
+    const Lookup contents =
+        first(ordering.bytes, kOrderingContents, kLengthDelimited, kObjectDepth + 2);
+    QList<std::pair<quint64, qsizetype>> aliases;
+    walk(contents.bytes, kObjectDepth + 3, [&](const Field& element) {
+        if (element.number != kDictionaryElement || element.wireType != kLengthDelimited)
+            return true;
+        const Lookup key = first(element.bytes, kElementKey, kLengthDelimited, kObjectDepth + 4);
+        const Lookup value =
+            first(element.bytes, kElementValue, kLengthDelimited, kObjectDepth + 4);
+        if (!key.found || !value.found)
+            return true;
+        const std::optional<qint64> keyObject = referencedObject(key.bytes, kObjectDepth + 5);
+        const std::optional<qint64> valueObject = referencedObject(value.bytes, kObjectDepth + 5);
+        if (!keyObject || !valueObject)
+            return true;
+        const std::optional<quint64> from = identifierOfObject(*keyObject);
+        const std::optional<quint64> to = identifierOfObject(*valueObject);
+        if (!from || !to)
+            return true;
+        const auto position = order.constFind(*from);
+        if (position != order.constEnd())
+            aliases.append({*to, *position});
+        return true;
+    });
+    for (const auto& [identifier, position] : std::as_const(aliases))
+        order.insert(identifier, position);
+    return !m_broken && count > 0;
+}
+
+QString MergeableTable::textOfObject(qint64 object)
+{
+    const auto known = m_texts.constFind(object);
+    if (known != m_texts.constEnd())
+        return *known;
+    const QByteArray string = objectField(object, kObjectString);
+    const Lookup text = first(string, kStringText, kLengthDelimited, kObjectDepth + 1);
+    QString result = text.found
+        ? QELIOS9NoteDataReader::stringFromBytes(text.bytes).value_or(QString())
+        : QString();
+    // An attachment inside a cell has nothing to show here.
+    result.remove(QChar(kObjectReplacementCharacter));
+    m_texts.insert(object, result);
+    return result;
+}
+
+bool MergeableTable::readCells(qint64 object, TableRows& rows)
+{
+    bool any = false;
+    QSet<qint64> columnsRead;
+    const QByteArray columns = objectField(object, kObjectDictionary);
+    walk(columns, kObjectDepth + 1, [&](const Field& columnElement) {
+        if (columnElement.number != kDictionaryElement
+            || columnElement.wireType != kLengthDelimited)
+            return true;
+        const Lookup columnKey =
+            first(columnElement.bytes, kElementKey, kLengthDelimited, kObjectDepth + 2);
+        const Lookup columnValue =
+            first(columnElement.bytes, kElementValue, kLengthDelimited, kObjectDepth + 2);
+        const std::optional<qint64> columnObject =
+            columnKey.found ? referencedObject(columnKey.bytes, kObjectDepth + 3) : std::nullopt;
+        const std::optional<qint64> cellsObject = columnValue.found
+            ? referencedObject(columnValue.bytes, kObjectDepth + 3)
+            : std::nullopt;
+        if (!columnObject || !cellsObject)
+            return true;
+        const std::optional<quint64> columnId = identifierOfObject(*columnObject);
+        const auto column =
+            columnId ? m_columnOrder.constFind(*columnId) : m_columnOrder.constEnd();
+        // A column's cells are read once, however many times they are named.
+        if (column == m_columnOrder.constEnd() || columnsRead.contains(*cellsObject))
+            return true;
+        columnsRead.insert(*cellsObject);
+        const qsizetype columnIndex = *column;
+        const QByteArray cells = objectField(*cellsObject, kObjectDictionary);
+        return walk(cells, kObjectDepth + 1, [&](const Field& cellElement) {
+            if (cellElement.number != kDictionaryElement
+                || cellElement.wireType != kLengthDelimited)
+                return true;
+            const Lookup rowKey =
+                first(cellElement.bytes, kElementKey, kLengthDelimited, kObjectDepth + 2);
+            const Lookup cellValue =
+                first(cellElement.bytes, kElementValue, kLengthDelimited, kObjectDepth + 2);
+            const std::optional<qint64> rowObject =
+                rowKey.found ? referencedObject(rowKey.bytes, kObjectDepth + 3) : std::nullopt;
+            const std::optional<qint64> textObject = cellValue.found
+                ? referencedObject(cellValue.bytes, kObjectDepth + 3)
+                : std::nullopt;
+            if (!rowObject || !textObject)
+                return true;
+            const std::optional<quint64> rowId = identifierOfObject(*rowObject);
+            const auto row = rowId ? m_rowOrder.constFind(*rowId) : m_rowOrder.constEnd();
+            if (row == m_rowOrder.constEnd())
+                return true;
+            rows[*row][columnIndex] = textOfObject(*textObject);
+            any = true;
+            return true;
+        });
+    });
+    return any && !m_broken;
+}
+
+std::optional<MergeableTable::TableRows> MergeableTable::read(const QByteArray& inflated)
+{
+    if (!readObjectList(inflated))
+        return std::nullopt;
+    const std::optional<qint64> table = findTableObject();
+    if (!table || m_broken)
+        return std::nullopt;
+    std::optional<qint64> rowsObject;
+    std::optional<qint64> columnsObject;
+    std::optional<qint64> cellsObject;
+    const QByteArray map = objectField(*table, kObjectCustomMap);
+    walk(map, kObjectDepth + 1, [&](const Field& entry) {
+        if (entry.number != kMapEntry || entry.wireType != kLengthDelimited)
+            return true;
+        const Lookup key = first(entry.bytes, kMapEntryKey, kVarint, kObjectDepth + 2);
+        const Lookup value = first(entry.bytes, kMapEntryValue, kLengthDelimited, kObjectDepth + 2);
+        if (!key.found || !value.found || key.value >= quint64(m_keys.size()))
+            return true;
+        const QString& name = m_keys.at(qsizetype(key.value));
+        std::optional<qint64>* target = nullptr;
+        if (name == QLatin1String("crRows"))
+            target = &rowsObject;
+        else if (name == QLatin1String("crColumns"))
+            target = &columnsObject;
+        else if (name == QLatin1String("cellColumns"))
+            target = &cellsObject;
+        if (target && !*target)
+            *target = referencedObject(value.bytes, kObjectDepth + 3);
+        return true;
+    });
+    if (m_broken || !rowsObject || !columnsObject || !cellsObject)
+        return std::nullopt;
+    if (!readOrder(*rowsObject, m_rowOrder, m_rowCount)
+        || !readOrder(*columnsObject, m_columnOrder, m_columnCount))
+        return std::nullopt;
+    if (qint64(m_rowCount) * qint64(m_columnCount) > QELIOS9NoteDataReader::kMaxTableCells)
+        return std::nullopt;
+    TableRows rows(m_rowCount, QStringList(m_columnCount));
+    if (!readCells(*cellsObject, rows))
+        return std::nullopt;
+    return rows;
+}
 } // namespace
 
 std::optional<QByteArray> QELIOS9NoteDataReader::gzipDecompress(const QByteArray& data)
@@ -362,6 +736,22 @@ std::optional<QELIOS9NoteDataReader::ContentList> QELIOS9NoteDataReader::decode(
         result.append(media);
     }
     return result;
+}
+
+std::optional<QELIOS9NoteDataReader::TableRows> QELIOS9NoteDataReader::readTableData(
+    const QByteArray& mergeableData)
+{
+    try {
+        if (mergeableData.isEmpty())
+            return std::nullopt;
+        const std::optional<QByteArray> inflated = gzipDecompress(mergeableData);
+        if (!inflated || inflated->isEmpty())
+            return std::nullopt;
+        return MergeableTable().read(*inflated);
+    } catch (const std::exception& e) {
+        qCWarning(lcOrvane) << "A note table could not be decoded:" << e.what();
+        return std::nullopt;
+    }
 }
 
 QELIOS9NoteDataReader::ContentList QELIOS9NoteDataReader::readNoteData(

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "QELIOS9NoteDetail.h"
 #include "QELNoteFormatDetail.h"
@@ -68,6 +69,22 @@ public:
     static std::optional<QList<QELNoteFormatDetail>> readFormatData(const QELDataReader& note);
     // UTF-8 bytes as text: empty for no bytes, nothing for bytes that are not UTF-8.
     static std::optional<QString> stringFromBytes(const QByteArray& bytes);
+
+    // A table attachment's cells, row by row, each row as long as the table
+    // is wide (an empty text for an empty cell).
+    using TableRows = QList<QStringList>;
+    // More cells than a table on a phone holds; a larger grid is refused.
+    static constexpr qsizetype kMaxTableCells = 1000000;
+    // The cells of a table attachment from its row's mergeable data
+    // (ZMERGEABLEDATA1 or ZMERGEABLEDATA): a compressed document of objects
+    // whose table object names its rows and its columns (ordered sets of
+    // identifiers) and its cells (a dictionary of columns, each a dictionary
+    // of rows whose values are text objects). Every reference is an index
+    // checked against the list it points into and followed a fixed number of
+    // steps, each object is read at most once per use, so a reference cycle,
+    // a bad index or a huge grid gives nothing, never a hang. Nothing too for
+    // data that is not such a document or holds no cell.
+    static std::optional<TableRows> readTableData(const QByteArray& mergeableData);
 
     // The content format of an attachment type: kImage, kSketch, kVideo, or
     // kUnresolved for a kind the pages do not show.

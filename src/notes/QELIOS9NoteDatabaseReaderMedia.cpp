@@ -119,7 +119,8 @@ void QELIOS9NoteDatabaseReader::getMediaForNote(sqlite3* db, QELIOS9NoteDetail& 
     // shown: the shown ones are numbered again in order.
     int exportCounter = 1;
     for (QELMediaNoteContent* part : std::as_const(parts))
-        if (part->contentFormat() != QELNoteContent::kUnresolved)
+        if (part->contentFormat() != QELNoteContent::kUnresolved
+            && part->contentFormat() != QELNoteContent::kTable)
             part->setExportName(QString::number(exportCounter++));
     for (QELMediaNoteContent* part : std::as_const(parts)) {
         const bool hasRow = part->mediaData() && part->mediaData()->mediaId() != 0;
@@ -155,12 +156,18 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
     // it in ZTYPEUTI1.
     const QString rowType = QStringLiteral("COALESCE(NULLIF(%1, ''), NULLIF(%2, ''))")
                                 .arg(column("ZTYPEUTI1"), column("ZTYPEUTI"));
+    // A table keeps its cells on its own row, in the column later stores
+    // number ZMERGEABLEDATA1.
+    const QString mergeable =
+        QStringLiteral("COALESCE(%1, %2)").arg(column("ZMERGEABLEDATA1"), column("ZMERGEABLEDATA"));
     QELSQLiteStatement attachment(
         db,
-        QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM ZICCLOUDSYNCINGOBJECT "
-                       "WHERE ZIDENTIFIER = ?1")
+        QStringLiteral("SELECT %1, %2, %3, %4, %5, "
+                       "CASE WHEN COALESCE(NULLIF(?2, ''), %5) = 'com.apple.notes.table' "
+                       "THEN %6 END "
+                       "FROM ZICCLOUDSYNCINGOBJECT WHERE ZIDENTIFIER = ?1")
             .arg(column("ZMEDIA"), column("ZORIENTATION"), column("ZSIZEHEIGHT"),
-                 column("ZSIZEWIDTH"), rowType));
+                 column("ZSIZEWIDTH"), rowType, mergeable));
     QELSQLiteStatement media(
         db,
         QStringLiteral("SELECT ZIDENTIFIER, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_PK = ?1")
@@ -170,19 +177,30 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
         if (!part->identifier().isEmpty() && attachment.isPrepared()) {
             attachment.reset();
             attachment.bindText(1, part->identifier());
+            attachment.bindText(2, part->typeIdentifier());
             // The last row wins.
             QString type;
-            attachment.forEachRow([&detail, &type](const QELSQLiteStatement& row) {
+            QByteArray table;
+            attachment.forEachRow([&detail, &type, &table](const QELSQLiteStatement& row) {
                 detail.setMediaId(row.int64(0));
                 detail.setOrientation(int(row.int64(1)));
                 detail.setHeight(row.real(2));
                 detail.setWidth(row.real(3));
                 type = row.text(4);
+                table = row.blob(5);
                 return true;
             });
             if (part->typeIdentifier().isEmpty() && !type.isEmpty()) {
                 part->setTypeIdentifier(type);
                 part->setContentFormat(QELIOS9NoteDataReader::formatTypeForTypeIdentifier(type));
+            }
+            if (part->contentFormat() == QELNoteContent::kUnresolved && !table.isEmpty()) {
+                // A table that cannot be read keeps its placeholder.
+                if (const std::optional<QELIOS9NoteDataReader::TableRows> rows =
+                        QELIOS9NoteDataReader::readTableData(table)) {
+                    part->setTableRows(*rows);
+                    part->setContentFormat(QELNoteContent::kTable);
+                }
             }
         }
         if (detail.mediaId() != 0 && media.isPrepared()) {

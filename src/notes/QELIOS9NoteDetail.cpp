@@ -30,7 +30,8 @@ QString QELIOS9NoteDetail::page(const QString& title, Page kind, const QString& 
         for (const std::shared_ptr<QELNoteContent>& part : *m_content) {
             const int format = part->contentFormat();
             if (format < QELNoteContent::kTextLine
-                || (format > QELNoteContent::kVideo && format != QELNoteContent::kFile)) {
+                || (format > QELNoteContent::kVideo && format != QELNoteContent::kFile
+                    && format != QELNoteContent::kTable)) {
                 if (dynamic_cast<const QELMediaNoteContent*>(part.get()))
                     ++missing; // an attachment of a kind no page shows
                 html += pending;

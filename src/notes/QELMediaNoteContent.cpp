@@ -82,9 +82,30 @@ QString QELMediaNoteContent::nameShownForFile() const
     return QFileInfo(m_fileName).fileName();
 }
 
+QString QELMediaNoteContent::tableHtml() const
+{
+    if (m_tableRows.isEmpty())
+        return kLineBreak;
+    QString html = QStringLiteral("<table border=\"1\" cellpadding=\"4\" "
+                                  "style=\"border-collapse:collapse\">");
+    for (const QStringList& row : m_tableRows) {
+        html += QStringLiteral("<tr>");
+        for (const QString& cell : row) {
+            // A cell's lines stay lines on the page.
+            QString text = TextEscaping::htmlText(cell);
+            text.replace(QLatin1Char('\n'), kLineBreak);
+            html += QStringLiteral("<td>") + text + QStringLiteral("</td>");
+        }
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+
 QString QELMediaNoteContent::htmlRepresentation() const
 {
     const int format = contentFormat();
+    if (format == kTable)
+        return tableHtml();
     if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
         || m_fileName.isEmpty())
         return kLineBreak;
@@ -119,6 +140,8 @@ QString QELMediaNoteContent::attachmentsFolderForPage(const QString& htmlPath)
 QString QELMediaNoteContent::htmlExportAtPath(const QString& htmlPath, AtomicFileBatch* files) const
 {
     const int format = contentFormat();
+    if (format == kTable)
+        return tableHtml();
     if ((format != kImage && format != kSketch && format != kVideo && format != kFile)
         || m_fileName.isEmpty() || !QFileInfo(m_fileName).isFile() || m_fileType.isEmpty())
         return kLineBreak;

@@ -3,7 +3,9 @@
 
 #include <optional>
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "QELNoteContent.h"
 #include "QELNoteMediaDetail.h"
@@ -18,8 +20,8 @@ public:
 
     // The attachment as HTML for the page shown in the view: the local copy
     // as an <img> or <video> whose source is a file URL; the device's file
-    // name as text when the picture could not be decoded; "<br/>" when there
-    // is no copy.
+    // name as text when the picture could not be decoded; a table's cells as
+    // a <table> of their text; "<br/>" when there is no copy.
     QString htmlRepresentation() const override;
     // Always empty.
     QString plainTextRepresentation() const override;
@@ -29,7 +31,8 @@ public:
     // made when missing) as "<exportName>.<fileType>" and referred to by a
     // relative, percent-encoded source. A copy already there with the same
     // bytes is referred to as it is; a different file of that name keeps its
-    // place and the copy takes a numbered name. "<br/>" when there is nothing
+    // place and the copy takes a numbered name. A table is written as on the
+    // view's page, with no file. "<br/>" when there is nothing
     // to copy or the copy failed. Blocking: worker threads.
     // Through `files` the copy is placed by the export's batch, synced once
     // at the end of its run (null: synced at once).
@@ -62,9 +65,13 @@ public:
     // unchanged, because it could not be decoded: the page then names it.
     bool isPicture() const { return m_isPicture; }
     void setIsPicture(bool picture) { m_isPicture = picture; }
+    // A table's cells, row by row; empty for any other attachment.
+    const QList<QStringList>& tableRows() const { return m_tableRows; }
+    void setTableRows(const QList<QStringList>& rows) { m_tableRows = rows; }
 
 private:
     QString nameShownForFile() const;
+    QString tableHtml() const;
 
     std::optional<QELNoteMediaDetail> m_mediaData;
     QString m_exportName;
@@ -73,4 +80,5 @@ private:
     QString m_fileName;
     QString m_fileType;
     bool m_isPicture = true;
+    QList<QStringList> m_tableRows;
 };

@@ -16,6 +16,8 @@ public:
     // An attachment file of another kind (a PDF, a recording, any file): the
     // pages link it by its name.
     static constexpr int kFile = 6;
+    // A table: the pages show its cells' text.
+    static constexpr int kTable = 7;
 
     virtual ~QELNoteContent() = default;
 

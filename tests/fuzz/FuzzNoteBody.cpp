@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a note body: as the compressed column value the note store
-// holds, and as an already inflated message walked field by field. Either
-// decodes or gives nothing, within the decoder's limits.
+// holds, as an already inflated message walked field by field, and as a
+// table attachment's data. Either decodes or gives nothing, within the
+// decoder's limits.
 #include "FuzzSupport.h"
 #include "QELDataReader.h"
 #include "QELIOS9NoteDataReader.h"
@@ -21,6 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!parts.isEmpty())
         FuzzSupport::parsed();
     (void)QELIOS9NoteDataReader::readNoteText(bytes);
+    // The same bytes as a table attachment's data.
+    if (const auto table = QELIOS9NoteDataReader::readTableData(bytes)) {
+        qsizetype cells = 0;
+        for (const QStringList& row : *table)
+            cells += row.size();
+        if (table->isEmpty() || cells > QELIOS9NoteDataReader::kMaxTableCells)
+            FuzzSupport::fail("more table cells than the decoder allows");
+    }
 
     const QELDataReader body(bytes);
     if (!QELIOS9NoteDataReader::checkHeaderBytes(body))

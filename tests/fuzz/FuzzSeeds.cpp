@@ -329,7 +329,7 @@ Seeds booksListSeeds()
 }
 
 // Note bodies compressed both ways, with every attachment kind, and the
-// inflated messages the walker reads.
+// inflated messages the walker reads; a table attachment's data too.
 Seeds noteBodySeeds()
 {
     using namespace NoteStoreFixture;
@@ -351,6 +351,12 @@ Seeds noteBodySeeds()
         {QStringLiteral("zlib"), compress(message, Wrapper::Zlib)},
         {QStringLiteral("inflated"), message},
         {QStringLiteral("text-only"), noteBody(QStringLiteral("Shopping\nmilk\n\teggs"))},
+        {QStringLiteral("table"),
+         tableMergeableData({{QStringLiteral("Item"), QStringLiteral("Cost")},
+                             {QStringLiteral("Ferry"), QStringLiteral("84")}})},
+        {QStringLiteral("table-cycle"),
+         tableMergeableData({{QStringLiteral("a"), QStringLiteral("b")}},
+                            TableFault::CellsNameThemselves)},
     };
 }
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Notes, read from a backup: the note store of a later system with two
 // accounts and their folders, a note with a picture (stored sideways, with
-// its orientation tag, as a camera stores it), a locked note, and the newest
-// note still in the store's "-wal"; beside it the older notes.sqlite that
-// keeps a mail account's note.
+// its orientation tag, as a camera stores it) and a table, a locked note,
+// and the newest note still in the store's "-wal"; beside it the older
+// notes.sqlite that keeps a mail account's note.
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -26,6 +26,7 @@ const QString kDomain = QStringLiteral("AppDomainGroup-group.com.apple.notes");
 const QString kPictureAttachment = QStringLiteral("6C1A5A9E-2F4B-4D7A-9C55-0E1F7B3D2A10");
 const QString kPictureMedia = QStringLiteral("B83F0D4C-91E2-4A6B-8F3D-5C7E2A19D604");
 const QString kPictureFile = QStringLiteral("IMG_4821.jpeg");
+const QString kTableAttachment = QStringLiteral("0D7E4B21-6A3C-4F95-B1E8-72C9A5F03D44");
 
 // 2024-06-01 12:00 UTC in seconds since 2001.
 constexpr double kJune = 738936000;
@@ -92,8 +93,10 @@ bool describe(DemoContext& context, QString* error)
     store.notes = {
         note(100, "Lisbon trip", 1, 21, 1,
              QStringLiteral("Lisbon trip\nThe harbour on our last evening:\n") + picture
-                 + QStringLiteral("\nTram 28 from Martim Moniz, early, before the crowds."),
-             {{kPictureAttachment, QStringLiteral("public.jpeg")}}),
+                 + QStringLiteral("\nTram 28 from Martim Moniz, early, before the crowds.\n")
+                 + picture,
+             {{kPictureAttachment, QStringLiteral("public.jpeg")},
+              {kTableAttachment, QStringLiteral("com.apple.notes.table")}}),
         note(101, "Packing list", 1, 21, 3,
              QStringLiteral("Packing list\nPassport\nAdapter (type F)\nSunscreen & hat")),
         note(102, "Groceries", 1, 20, 0,
@@ -104,8 +107,17 @@ bool describe(DemoContext& context, QString* error)
         note(105, "Pancakes", 2, 22, 20,
              QStringLiteral("Pancakes\n200 g flour, 2 eggs, 300 ml milk\nRest the batter 30 min")),
     };
-    store.attachments = {
-        {300, kPictureAttachment, QStringLiteral("public.jpeg"), 301, 0, 480, 360}};
+    AttachmentRow costs;
+    costs.key = 302;
+    costs.identifier = kTableAttachment;
+    costs.typeIdentifier = QStringLiteral("com.apple.notes.table");
+    costs.typeInNewerColumn = true;
+    costs.mergeableData = tableMergeableData(
+        {{QStringLiteral("Day"), QStringLiteral("What"), QStringLiteral("€")},
+         {QStringLiteral("Fri"), QStringLiteral("Tram & castle"), QStringLiteral("18.50")},
+         {QStringLiteral("Sat"), QStringLiteral("Pastéis de nata <6>"), QStringLiteral("9.00")}});
+    store.attachments = {{300, kPictureAttachment, QStringLiteral("public.jpeg"), 301, 0, 480, 360},
+                         costs};
     store.media = {{301, kPictureMedia, kPictureFile}};
     // The pancake recipe was written last and is not checkpointed yet.
     store.notesInWal = 1;
