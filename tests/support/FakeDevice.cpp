@@ -11,22 +11,28 @@
 
 #include <QRandomGenerator>
 
+#include "Clock.h"
+
 namespace {
 
 std::atomic<quint32> g_nextDeviceId{1};
 
+} // namespace
+
 // The device's RSA key, made once per test run: libimobiledevice builds the
 // pairing certificates on its public half.
-EVP_PKEY* deviceKey()
+EVP_PKEY* FakeDevice::deviceKey()
 {
     static EVP_PKEY* key = EVP_RSA_gen(2048);
     return key;
 }
 
+namespace {
+
 // The public key as lockdownd hands it out: PKCS#1 "RSA PUBLIC KEY" PEM.
 QByteArray makePublicKeyPem()
 {
-    EVP_PKEY* key = deviceKey();
+    EVP_PKEY* key = FakeDevice::deviceKey();
     if (!key)
         return {};
     QByteArray pem;
@@ -141,6 +147,53 @@ bool FakeDevice::trustsHost(const QString& hostId) const
 {
     std::lock_guard lock(m_mutex);
     return m_trustedHosts.contains(hostId);
+}
+
+void FakeDevice::forgetHosts()
+{
+    std::lock_guard lock(m_mutex);
+    m_trustedHosts.clear();
+}
+
+void FakeDevice::lockFor(std::chrono::milliseconds nominal)
+{
+    std::lock_guard lock(m_mutex);
+    m_lockedUntil = std::chrono::steady_clock::now() + Clock::scaled(nominal);
+}
+
+bool FakeDevice::locked() const
+{
+    std::lock_guard lock(m_mutex);
+    return std::chrono::steady_clock::now() < m_lockedUntil;
+}
+
+int FakeDevice::majorVersion() const
+{
+    return value(QStringLiteral("ProductVersion")).toString().section(QLatin1Char('.'), 0, 0).toInt();
+}
+
+QStringList FakeDevice::sessionTlsVersions() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessionTls;
+}
+
+void FakeDevice::recordSessionTls(const QString& version)
+{
+    std::lock_guard lock(m_mutex);
+    m_sessionTls.append(version);
+}
+
+QStringList FakeDevice::pairHostIds() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pairHostIds;
+}
+
+void FakeDevice::recordPairHostId(const QString& hostId)
+{
+    std::lock_guard lock(m_mutex);
+    m_pairHostIds.append(hostId);
 }
 
 void FakeDevice::addDirectoryEntry(const QString& devicePath, const QString& name)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -77,6 +78,9 @@ QString FakeUsbmuxd::socketPath()
 
 bool FakeUsbmuxd::start()
 {
+    // Both ends write TLS records with plain write(): a peer that hung up
+    // must give an error, not SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     const QByteArray path = socketPath().toUtf8();
     ::unlink(path.constData());
     m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

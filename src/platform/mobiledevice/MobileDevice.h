@@ -18,11 +18,13 @@ class SpringBoardServices;
 namespace MobileDeviceResult {
 constexpr uint32_t kSuccess = 0;
 constexpr uint32_t kPasscodeLocked = 0xE800001A;  // locked with a passcode
-constexpr uint32_t kNotTrusted = 0xE8000025;      // trust dialog pending or declined
+constexpr uint32_t kNotTrusted = 0xE8000025;      // the trust dialog is up, not answered yet
 constexpr uint32_t kInvalidHostId = 0xE800001C;   // the device does not know this computer
 constexpr uint32_t kUndefined = 0xE8000001;       // any other failure
 constexpr uint32_t kNotConnected = 0xE8000003;    // the device is gone or not connected
 constexpr uint32_t kServiceUnavailable = 0xE8000022;
+constexpr uint32_t kPairingDenied = 0xE8000096;   // the user declined to trust this computer
+constexpr uint32_t kTimedOut = 0xE8000084;        // the device did not answer in time
 } // namespace MobileDeviceResult
 
 // How a device reaches the computer.
@@ -56,10 +58,22 @@ public:
     // A lockdown value without domain; an invalid QVariant when there is none.
     // Needs a connection.
     virtual QVariant copyValue(const QString& device, const QString& key) = 0;
-    // 1 when the computer is paired with the device and the pairing validates.
+    // 1 when the computer holds a usable pair record for the device. Asks the
+    // device nothing: whether the device still knows the record shows when a
+    // session starts (or, below iOS 7, through validatePairing()).
     virtual int isPaired(const QString& device) = 0;
+    // Asks the device to trust this computer, always with the same host
+    // identity: the pair record held for the device, or one made once and
+    // kept until the device accepts it. On success the record is saved.
+    // kNotTrusted while the trust dialog waits for the user, kPairingDenied
+    // when the user declined, kPasscodeLocked while the device is locked.
     virtual uint32_t pair(const QString& device) = 0;
+    // Asks the device whether it knows the held record (the request devices
+    // below iOS 7 need before a session; later ones refuse it).
     virtual uint32_t validatePairing(const QString& device) = 0;
+    // Starts a session with the held record's host identifier, over TLS as
+    // the device's version asks for. kInvalidHostId when there is no usable
+    // record or the device does not know it.
     virtual uint32_t startSession(const QString& device) = 0;
     virtual uint32_t stopSession(const QString& device) = 0;
     // Starts a lockdown service by name (needs a session); on success `service`

@@ -4,6 +4,7 @@
 #include "AfcConnection.h"
 #include "InstallationProxy.h"
 #include "Log.h"
+#include "PairRecord.h"
 #include "Plist.h"
 #include "ServiceConnection.h"
 #include "SpringBoardServices.h"
@@ -17,6 +18,7 @@
 #include <plist/plist.h>
 #include <usbmuxd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -33,25 +35,56 @@ struct DeviceHandle {
     }
 };
 
-// The pair record's host identifier, which a session needs; empty without a record.
-QByteArray hostIdOf(const QString& udid, bool* hasRecord)
+enum class RecordState { Missing, Damaged, Usable };
+
+// The pair record usbmuxd holds for the device.
+QVariantMap readPairRecord(const QString& udid, RecordState* state)
 {
     char* data = nullptr;
     uint32_t size = 0;
-    *hasRecord = false;
+    *state = RecordState::Missing;
     if (usbmuxd_read_pair_record(udid.toUtf8().constData(), &data, &size) < 0 || !data)
         return {};
-    *hasRecord = true;
-    plist_t record = nullptr;
-    plist_from_memory(data, size, &record);
+    const QVariantMap record = PairRecord::parse(QByteArray(data, static_cast<qsizetype>(size)));
     free(data);
-    QByteArray hostId;
-    if (record) {
-        const QVariantMap map = Plist::fromNode(record).toMap();
-        hostId = map.value(QStringLiteral("HostID")).toString().toUtf8();
-        plist_free(record);
+    if (!PairRecord::isUsable(record)) {
+        qCWarning(lcOrvane) << "The pair record usbmuxd holds for" << udid << "is damaged; pairing anew";
+        *state = RecordState::Damaged;
+        return {};
     }
-    return hostId;
+    *state = RecordState::Usable;
+    return record;
+}
+
+// The public half of a record in the form lockdownd's pairing calls take; the
+// texts live in `storage`.
+struct PairRecordView {
+    QByteArray deviceCertificate, hostCertificate, rootCertificate, hostId, systemBuid;
+    lockdownd_pair_record record{};
+
+    explicit PairRecordView(const QVariantMap& map)
+    {
+        deviceCertificate = map.value(QStringLiteral("DeviceCertificate")).toByteArray();
+        hostCertificate = map.value(QStringLiteral("HostCertificate")).toByteArray();
+        rootCertificate = map.value(QStringLiteral("RootCertificate")).toByteArray();
+        hostId = map.value(QStringLiteral("HostID")).toString().toUtf8();
+        systemBuid = map.value(QStringLiteral("SystemBUID")).toString().toUtf8();
+        record.device_certificate = deviceCertificate.data();
+        record.host_certificate = hostCertificate.data();
+        record.root_certificate = rootCertificate.data();
+        record.host_id = hostId.data();
+        record.system_buid = systemBuid.isEmpty() ? nullptr : systemBuid.data();
+    }
+};
+
+QString systemBuid()
+{
+    char* buid = nullptr;
+    if (usbmuxd_read_buid(&buid) < 0 || !buid)
+        return {};
+    const QString text = QString::fromUtf8(buid);
+    free(buid);
+    return text;
 }
 
 class RealServiceConnection : public ServiceConnection {
@@ -394,9 +427,9 @@ struct RealMobileDevice::Device {
     QString udid;
     std::mutex mutex;
     std::shared_ptr<DeviceHandle> handle;
+    // A plain client, or the client of the running session.
     lockdownd_client_t lockdown = nullptr;
-    QByteArray sessionId;
-    lockdownd_error_t lastPairResult = LOCKDOWN_E_SUCCESS;
+    bool inSession = false;
 
     ~Device()
     {
@@ -405,7 +438,14 @@ struct RealMobileDevice::Device {
     }
 };
 
-RealMobileDevice::RealMobileDevice() = default;
+RealMobileDevice::RealMobileDevice()
+{
+    // The device library writes to its sockets (TLS included) with plain
+    // write(): a device unplugged in the middle of a write must end that call
+    // with an error, not end the program with SIGPIPE.
+    static std::once_flag ignored;
+    std::call_once(ignored, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
 
 RealMobileDevice::~RealMobileDevice() { notificationUnsubscribe(); }
 
@@ -417,12 +457,16 @@ uint32_t RealMobileDevice::fromLockdown(int lockdownError)
     case LOCKDOWN_E_PASSWORD_PROTECTED:
         return MobileDeviceResult::kPasscodeLocked;
     case LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING:
-    case LOCKDOWN_E_USER_DENIED_PAIRING:
         return MobileDeviceResult::kNotTrusted;
+    case LOCKDOWN_E_USER_DENIED_PAIRING:
+        return MobileDeviceResult::kPairingDenied;
     case LOCKDOWN_E_INVALID_HOST_ID:
+    case LOCKDOWN_E_MISSING_HOST_ID:
         return MobileDeviceResult::kInvalidHostId;
     case LOCKDOWN_E_MUX_ERROR:
         return MobileDeviceResult::kNotConnected;
+    case LOCKDOWN_E_RECEIVE_TIMEOUT:
+        return MobileDeviceResult::kTimedOut;
     case LOCKDOWN_E_INVALID_SERVICE:
     case LOCKDOWN_E_MISSING_SERVICE:
     case LOCKDOWN_E_SERVICE_PROHIBITED:
@@ -540,6 +584,13 @@ std::shared_ptr<RealMobileDevice::Device> RealMobileDevice::device(const QString
     return device;
 }
 
+namespace {
+
+// A plain lockdown client of the device, made when there is none.
+lockdownd_error_t ensureClient(RealMobileDevice::Device& d);
+
+} // namespace
+
 uint32_t RealMobileDevice::connect(const QString& udid)
 {
     auto d = device(udid, true);
@@ -555,15 +606,57 @@ uint32_t RealMobileDevice::connect(const QString& udid)
         }
         d->handle = handle;
     }
-    if (d->lockdown)
-        return MobileDeviceResult::kSuccess;
-    lockdownd_client_t client = nullptr;
-    const lockdownd_error_t rc = lockdownd_client_new(d->handle->device, &client, kLabel);
-    if (rc != LOCKDOWN_E_SUCCESS)
-        return mapped("connect", rc);
-    d->lockdown = client;
-    return MobileDeviceResult::kSuccess;
+    return mapped("connect", ensureClient(*d));
 }
+
+namespace {
+
+lockdownd_error_t ensureClient(RealMobileDevice::Device& d)
+{
+    if (d.lockdown)
+        return LOCKDOWN_E_SUCCESS;
+    if (!d.handle)
+        return LOCKDOWN_E_MUX_ERROR;
+    lockdownd_client_t client = nullptr;
+    const lockdownd_error_t rc = lockdownd_client_new(d.handle->device, &client, kLabel);
+    if (rc != LOCKDOWN_E_SUCCESS)
+        return rc;
+    d.lockdown = client;
+    d.inSession = false;
+    return LOCKDOWN_E_SUCCESS;
+}
+
+void dropClient(RealMobileDevice::Device& d)
+{
+    // Freeing a client also stops its session.
+    if (d.lockdown)
+        lockdownd_client_free(d.lockdown);
+    d.lockdown = nullptr;
+    d.inSession = false;
+}
+
+QVariant valueOf(lockdownd_client_t client, const char* key)
+{
+    plist_t node = nullptr;
+    const lockdownd_error_t rc = lockdownd_get_value(client, nullptr, key, &node);
+    if (rc != LOCKDOWN_E_SUCCESS || !node) {
+        if (node)
+            plist_free(node);
+        return {};
+    }
+    const QVariant value = Plist::fromNode(node);
+    plist_free(node);
+    return value;
+}
+
+int majorVersion(const QVariant& productVersion)
+{
+    bool ok = false;
+    const int major = productVersion.toString().section(QLatin1Char('.'), 0, 0).toInt(&ok);
+    return ok ? major : 0;
+}
+
+} // namespace
 
 uint32_t RealMobileDevice::disconnect(const QString& udid)
 {
@@ -571,10 +664,7 @@ uint32_t RealMobileDevice::disconnect(const QString& udid)
     if (!d)
         return MobileDeviceResult::kNotConnected;
     std::lock_guard lock(d->mutex);
-    if (d->lockdown)
-        lockdownd_client_free(d->lockdown);
-    d->lockdown = nullptr;
-    d->sessionId.clear();
+    dropClient(*d);
     return MobileDeviceResult::kSuccess;
 }
 
@@ -586,31 +676,14 @@ QVariant RealMobileDevice::copyValue(const QString& udid, const QString& key)
     std::lock_guard lock(d->mutex);
     if (!d->lockdown)
         return {};
-    plist_t node = nullptr;
-    const lockdownd_error_t rc = lockdownd_get_value(d->lockdown, nullptr, key.toUtf8().constData(), &node);
-    if (rc != LOCKDOWN_E_SUCCESS || !node) {
-        if (node)
-            plist_free(node);
-        return {};
-    }
-    const QVariant value = Plist::fromNode(node);
-    plist_free(node);
-    return value;
+    return valueOf(d->lockdown, key.toUtf8().constData());
 }
 
 int RealMobileDevice::isPaired(const QString& udid)
 {
-    auto d = device(udid, false);
-    if (!d)
-        return 0;
-    bool hasRecord = false;
-    hostIdOf(udid, &hasRecord);
-    if (!hasRecord)
-        return 0;
-    std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return 0;
-    return lockdownd_validate_pair(d->lockdown, nullptr) == LOCKDOWN_E_SUCCESS ? 1 : 0;
+    RecordState state = RecordState::Missing;
+    readPairRecord(udid, &state);
+    return state == RecordState::Usable ? 1 : 0;
 }
 
 uint32_t RealMobileDevice::pair(const QString& udid)
@@ -618,11 +691,68 @@ uint32_t RealMobileDevice::pair(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
+    RecordState state = RecordState::Missing;
+    QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable) {
+        std::lock_guard lock(m_mutex);
+        record = m_identities.value(udid);
+    }
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    d->lastPairResult = lockdownd_pair(d->lockdown, nullptr);
-    return mapped("pair", d->lastPairResult);
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("pair", connected);
+    if (record.isEmpty()) {
+        // One identity per device, made here once: every further request
+        // offers it again, so the trust dialog the device shows stays the one
+        // the user is answering.
+        const QByteArray publicKey = valueOf(d->lockdown, "DevicePublicKey").toByteArray();
+        if (publicKey.isEmpty()) {
+            qCWarning(lcOrvane) << "The device gave no public key to pair with";
+            return MobileDeviceResult::kUndefined;
+        }
+        QString error;
+        record = PairRecord::create(publicKey, systemBuid(), &error);
+        if (record.isEmpty()) {
+            qCWarning(lcOrvane) << "No host identity could be made:" << error;
+            return MobileDeviceResult::kUndefined;
+        }
+        qCInfo(lcOrvane) << "Made a host identity for the device" << udid;
+        std::lock_guard identities(m_mutex);
+        m_identities.insert(udid, record);
+    }
+    if (record.value(QStringLiteral("SystemBUID")).toString().isEmpty()) {
+        const QString buid = systemBuid();
+        if (buid.isEmpty())
+            return mapped("pair (no system identifier from usbmuxd)", LOCKDOWN_E_INVALID_CONF);
+        record.insert(QStringLiteral("SystemBUID"), buid);
+    }
+    PairRecordView view(record);
+    plist_t response = nullptr;
+    const lockdownd_error_t rc = lockdownd_pair_with_options(d->lockdown, &view.record, nullptr, &response);
+    if (rc != LOCKDOWN_E_SUCCESS) {
+        plist_free(response);
+        return mapped("pair", rc);
+    }
+    const QVariantMap answer = response ? Plist::fromNode(response).toMap() : QVariantMap();
+    plist_free(response);
+    const QByteArray escrow = answer.value(QStringLiteral("EscrowBag")).toByteArray();
+    if (!escrow.isEmpty())
+        record.insert(QStringLiteral("EscrowBag"), escrow);
+    const QString wifi = valueOf(d->lockdown, "WiFiAddress").toString();
+    if (!wifi.isEmpty())
+        record.insert(QStringLiteral("WiFiMACAddress"), wifi);
+    const QByteArray bytes = Plist::serialize(record, Plist::Format::Xml);
+    uint32_t muxId = 0;
+    idevice_get_handle(d->handle->device, &muxId);
+    if (usbmuxd_save_pair_record_with_device_id(udid.toUtf8().constData(), muxId, bytes.constData(),
+                                                static_cast<uint32_t>(bytes.size()))
+        < 0) {
+        qCWarning(lcOrvane) << "usbmuxd did not keep the pair record of" << udid;
+        return MobileDeviceResult::kUndefined;
+    }
+    std::lock_guard identities(m_mutex);
+    m_identities.remove(udid);
+    return MobileDeviceResult::kSuccess;
 }
 
 uint32_t RealMobileDevice::validatePairing(const QString& udid)
@@ -630,17 +760,16 @@ uint32_t RealMobileDevice::validatePairing(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
-    bool hasRecord = false;
-    hostIdOf(udid, &hasRecord);
+    RecordState state = RecordState::Missing;
+    const QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable)
+        return MobileDeviceResult::kInvalidHostId;
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    // Without a pair record there is nothing to validate: the pairing attempt's
-    // own answer (passcode, trust dialog pending, denied) is the state.
-    if (!hasRecord)
-        return d->lastPairResult == LOCKDOWN_E_SUCCESS ? MobileDeviceResult::kNotTrusted
-                                                       : mapped("validatePairing", d->lastPairResult);
-    return mapped("validatePairing", lockdownd_validate_pair(d->lockdown, nullptr));
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("validatePairing", connected);
+    PairRecordView view(record);
+    return mapped("validatePairing", lockdownd_validate_pair(d->lockdown, &view.record));
 }
 
 uint32_t RealMobileDevice::startSession(const QString& udid)
@@ -648,19 +777,38 @@ uint32_t RealMobileDevice::startSession(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
-    bool hasRecord = false;
-    const QByteArray hostId = hostIdOf(udid, &hasRecord);
-    std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    if (hostId.isEmpty())
+    RecordState state = RecordState::Missing;
+    const QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable)
         return MobileDeviceResult::kInvalidHostId;
-    char* sessionId = nullptr;
-    int ssl = 0;
-    const lockdownd_error_t rc = lockdownd_start_session(d->lockdown, hostId.constData(), &sessionId, &ssl);
-    if (sessionId) {
-        d->sessionId = sessionId;
-        free(sessionId);
+    std::lock_guard lock(d->mutex);
+    if (!d->handle)
+        return MobileDeviceResult::kNotConnected;
+    dropClient(*d);
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("startSession", connected);
+    const int major = majorVersion(valueOf(d->lockdown, "ProductVersion"));
+    lockdownd_error_t rc = LOCKDOWN_E_UNKNOWN_ERROR;
+    if (major >= 7) {
+        // The handshake client learns the device's version before the
+        // session's TLS starts, so the TLS version the device asks for is
+        // offered (1.2 and later from iOS 10); without it the library caps
+        // TLS at 1.0. With a record present it neither pairs nor validates.
+        dropClient(*d);
+        lockdownd_client_t client = nullptr;
+        rc = lockdownd_client_new_with_handshake(d->handle->device, &client, kLabel);
+        if (rc == LOCKDOWN_E_SUCCESS) {
+            d->lockdown = client;
+            d->inSession = true;
+        }
+    } else {
+        // Older devices speak TLS 1.0, which the plain client offers.
+        const QByteArray hostId = record.value(QStringLiteral("HostID")).toString().toUtf8();
+        rc = lockdownd_start_session(d->lockdown, hostId.constData(), nullptr, nullptr);
+        d->inSession = rc == LOCKDOWN_E_SUCCESS;
+        if (rc != LOCKDOWN_E_SUCCESS)
+            dropClient(*d);
     }
     return mapped("startSession", rc);
 }
@@ -671,11 +819,11 @@ uint32_t RealMobileDevice::stopSession(const QString& udid)
     if (!d)
         return MobileDeviceResult::kNotConnected;
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown || d->sessionId.isEmpty())
+    if (!d->lockdown || !d->inSession)
         return MobileDeviceResult::kUndefined;
-    const lockdownd_error_t rc = lockdownd_stop_session(d->lockdown, d->sessionId.constData());
-    d->sessionId.clear();
-    return mapped("stopSession", rc);
+    dropClient(*d);
+    // Later value reads get a plain client of their own.
+    return mapped("stopSession", ensureClient(*d));
 }
 
 uint32_t RealMobileDevice::startService(const QString& udid, const QString& name,

@@ -4,13 +4,15 @@
 #include "MobileDevice.h"
 
 #include <QHash>
+#include <QVariantMap>
 
 #include <mutex>
 
 // iOS devices through libimobiledevice and usbmuxd. Lockdown errors become the
 // result codes of MobileDevice.h (the raw code is logged beside them):
-// passcode protected -> kPasscodeLocked; pairing dialog pending and user
-// denied -> kNotTrusted; invalid host id -> kInvalidHostId.
+// passcode protected -> kPasscodeLocked; pairing dialog pending ->
+// kNotTrusted; user denied -> kPairingDenied; invalid host id ->
+// kInvalidHostId. The host's pair records are usbmuxd's.
 class RealMobileDevice : public MobileDevice {
 public:
     RealMobileDevice();
@@ -49,6 +51,9 @@ private:
 
     std::mutex m_mutex;
     QHash<QString, std::shared_ptr<Device>> m_devices;
+    // Host identities made for devices that have not accepted them yet; they
+    // outlive a replug, so a device is never offered a second one.
+    QHash<QString, QVariantMap> m_identities;
     std::mutex m_callbackMutex;
     NotificationCallback m_callback;
     bool m_subscribed = false;

@@ -106,6 +106,8 @@ class Pairing : public Lockdownd, public ::testing::WithParamInterface<PairCase>
 TEST_P(Pairing, MapsTheDeviceAnswerToLockdownCodes)
 {
     const PairCase& c = GetParam();
+    // A generation that still knows ValidatePair.
+    m_device->setValue(QStringLiteral("ProductVersion"), QStringLiteral("10.3.3"));
     m_device->scriptPairAnswers(c.pairAnswers);
     m_device->scriptValidatePairAnswers(c.validateAnswers);
     Device device = openDevice();
@@ -129,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Lockdownd, PairingSucceedsOnceTheUserTrusts)
 {
+    m_device->setValue(QStringLiteral("ProductVersion"), QStringLiteral("10.3.3"));
     m_device->scriptPairAnswers({QStringLiteral("PasswordProtected"), QStringLiteral("PairingDialogResponsePending")});
     Device device = openDevice();
     Lockdown client = openLockdown(device.get());
@@ -140,22 +143,69 @@ TEST_F(Lockdownd, PairingSucceedsOnceTheUserTrusts)
     EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
 }
 
-TEST_F(Lockdownd, SessionNeedsATrustedHost)
+struct Generation {
+    const char* name;
+    const char* version;
+    bool knowsValidatePair;
+    bool tls12;
+};
+
+void PrintTo(const Generation& g, std::ostream* os) { *os << g.name; }
+
+class Generations : public Lockdownd, public ::testing::WithParamInterface<Generation> {};
+
+// What each generation of device answers through the unmodified library: a
+// session needs a trusted host and runs over TLS of the device's versions;
+// ValidatePair is a request only older devices know.
+TEST_P(Generations, AnswerSessionsAndValidationAsTheirGeneration)
 {
+    const Generation& g = GetParam();
+    m_device->setValue(QStringLiteral("ProductVersion"), QString::fromLatin1(g.version));
     Device device = openDevice();
-    Lockdown client = openLockdown(device.get());
-    EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000", nullptr, nullptr),
-              LOCKDOWN_E_INVALID_HOST_ID);
-    ASSERT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
+    {
+        Lockdown client = openLockdown(device.get());
+        EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000", nullptr, nullptr),
+                  LOCKDOWN_E_INVALID_HOST_ID);
+        ASSERT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
+        EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr) == LOCKDOWN_E_SUCCESS, g.knowsValidatePair);
+    }
+    // A client that knows the device's version (the handshake's) offers the
+    // TLS the device speaks.
+    lockdownd_client_t raw = nullptr;
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    Lockdown client(raw);
+    lockdownd_service_descriptor_t service = nullptr;
+    EXPECT_EQ(lockdownd_start_service(client.get(), "com.apple.afc", &service), LOCKDOWN_E_SUCCESS);
+    Service owned(service);
+    // The device answered inside the session, so its TLS had started.
+    ASSERT_EQ(m_device->sessionTlsVersions().size(), 1);
+    const QString tls = m_device->sessionTlsVersions().first();
+    if (g.tls12)
+        EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3")) << tls.toStdString();
+    else
+        EXPECT_EQ(tls, QStringLiteral("TLSv1"));
+    client.reset();
+
+    // A client made without the version (on a device handle that never had a
+    // handshake) caps TLS at 1.0, which devices from iOS 10 on refuse.
+    Device fresh = openDevice();
+    Lockdown plain = openLockdown(fresh.get());
     const QString hostId = Plist::parse(m_mux.pairRecord(m_device->udid())).toMap().value("HostID").toString();
-    char* session = nullptr;
-    int ssl = -1;
-    ASSERT_EQ(lockdownd_start_session(client.get(), hostId.toUtf8().constData(), &session, &ssl), LOCKDOWN_E_SUCCESS);
-    EXPECT_NE(session, nullptr);
-    EXPECT_EQ(ssl, 0);
-    EXPECT_EQ(lockdownd_stop_session(client.get(), session), LOCKDOWN_E_SUCCESS);
-    free(session);
+    const lockdownd_error_t rc = lockdownd_start_session(plain.get(), hostId.toUtf8().constData(), nullptr, nullptr);
+    EXPECT_EQ(rc == LOCKDOWN_E_SUCCESS, !g.tls12) << rc;
+    if (g.tls12) {
+        ASSERT_EQ(m_mux.failures().size(), 1);
+        EXPECT_TRUE(m_mux.failures().first().contains(QStringLiteral("TLS")));
+        m_mux.log().clear();
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lockdownd, Generations,
+                         ::testing::Values(Generation{"iOS6", "6.1.3", true, false},
+                                           Generation{"iOS10", "10.3.3", true, true},
+                                           Generation{"iOS11", "11.4.1", false, true},
+                                           Generation{"iOS17", "17.2.1", false, true}),
+                         [](const ::testing::TestParamInfo<Generation>& info) { return std::string(info.param.name); });
 
 struct ServiceCase {
     const char* name;
