@@ -86,6 +86,9 @@ public:
 
     // True while a usable device is connected.
     bool isValidDeviceConnected() const { return m_validDeviceConnected.load(); }
+    // After the user declined to trust this computer (pairing status 4): asks
+    // the device again, which shows its trust dialog anew.
+    void retryPairing();
 
     // --- File access. Paths with or without a leading "/" name the same place;
     // ".." never leads above the device's root. ---
@@ -280,6 +283,7 @@ private:
     std::atomic<bool> m_cancelConnectivityDetect{false};
     // The connection (its generation) whose pairing is being waited for; 0: none.
     std::atomic<quint64> m_pairingWaitGeneration{0};
+    std::atomic<bool> m_retryPairing{false};
     std::atomic<bool> m_lastNotificationMessageConnect{false};
     std::atomic<bool> m_validDeviceConnected{false};
     std::atomic<bool> m_quitting{false};

@@ -120,33 +120,33 @@ INSTANTIATE_TEST_SUITE_P(
                     {"PasscodeProtected", "PasscodeProtected", "Paired"},
                     0,
                     {},
-                    {2, 2, 2},
+                    {2, 2},
                     true},
         PairingCase{
-            "UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2, 2}, true},
+            "UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2}, true},
         PairingCase{"UntrustedIOS8",
                     "8.4",
                     {"PairingDialogPending", "PairingDialogPending", "Paired"},
                     0,
                     {},
-                    {3, 3, 3},
+                    {3, 3},
                     true},
         PairingCase{"LockedThenUntrusted",
                     "12.0",
-                    {"PasscodeProtected", "UserDenied", "Paired"},
+                    {"PasscodeProtected", "PairingDialogPending", "Paired"},
                     0,
                     {},
-                    {2, 3, 3},
+                    {2, 3},
                     true},
         // A version without "." is its whole number: iOS 10 asks for trust.
-        PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3, 3}, true},
+        PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3}, true},
         // iOS 7 drops the connection once trusted and waits for a reconnect.
         PairingCase{"UntrustedIOS7Drops",
                     "7.1.2",
                     {"PairingDialogPending", "Paired"},
                     0,
                     {},
-                    {3, 3},
+                    {3},
                     false},
         // A passcode lock at the service start: status 2, then a fresh attempt after 3 s.
         PairingCase{"PasscodeAtServiceStart", "17.2", {}, 1, {}, {2}, true},
@@ -162,7 +162,7 @@ TEST_F(DeviceDetection, IOS7DropDisconnectsWithoutStartingASession)
                                 .pairingSequence({"PairingDialogPending", "Paired"})
                                 .build());
     start();
-    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
+    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 1; }));
     quiet();
     const QStringList calls = m_simulator->callLog(device);
     EXPECT_EQ(calls.count(QStringLiteral("startSession")), 0);
@@ -334,7 +334,9 @@ TEST_F(DeviceDetection, RetriesEndWhenTheDeviceLeaves)
     const int attempts = m_simulator->callCount(device, QStringLiteral("startSession"));
     quiet();
     EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("startSession")), attempts);
-    EXPECT_TRUE(m_events.connected().isEmpty());
+    // At most the event that gives up, never a connection.
+    for (const auto& event : m_events.connected())
+        EXPECT_FALSE(event.success());
 }
 
 TEST_F(DeviceDetection, PairingWaitEndsWhenTheDeviceLeaves)
@@ -346,9 +348,9 @@ TEST_F(DeviceDetection, PairingWaitEndsWhenTheDeviceLeaves)
     ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() >= 3; }));
     m_simulator->detach(device);
     ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
-    const int attempts = m_simulator->callCount(device, QStringLiteral("validatePairing"));
+    const int attempts = m_simulator->callCount(device, QStringLiteral("pair"));
     quiet();
-    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("validatePairing")), attempts);
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), attempts);
 }
 
 TEST_F(DeviceDetection, ShutdownEndsAPendingPairing)
@@ -364,6 +366,62 @@ TEST_F(DeviceDetection, ShutdownEndsAPendingPairing)
     const auto count = m_events.connected().size();
     quiet();
     EXPECT_EQ(m_events.connected().size(), count);
+}
+
+TEST_F(DeviceDetection, ADeclinedTrustWaitsUntilTheUserAsksAgain)
+{
+    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                                                   .pairingSequence({"UserDenied", "Paired"})
+                                                   .build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    quiet();
+    // The dialog the user declined is not raised again on its own.
+    EXPECT_EQ(m_events.pairingStatuses(), (QList<qint64>{4}));
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), 1);
+    m_interface->retryPairing();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), 2);
+}
+
+TEST_F(DeviceDetection, ATrustedDeviceIsNeverAskedToPair)
+{
+    start();
+    const QString device = connectPhone();
+    const QStringList calls = m_simulator->callLog(device);
+    EXPECT_EQ(calls.count(QStringLiteral("pair")), 0);
+    // Devices of iOS 7 and later are never asked to validate a pairing.
+    EXPECT_EQ(calls.count(QStringLiteral("validatePairing")), 0);
+    EXPECT_EQ(calls.count(QStringLiteral("startSession")), 1);
+}
+
+TEST_F(DeviceDetection, ADeviceBelowIOS7ValidatesItsPairingBeforeTheSession)
+{
+    const QString device = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).productVersion(QStringLiteral("6.1.3")).build());
+    start();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    const QStringList calls = m_simulator->callLog(device);
+    ASSERT_EQ(calls.count(QStringLiteral("validatePairing")), 1);
+    EXPECT_LT(calls.indexOf(QStringLiteral("validatePairing")), calls.indexOf(QStringLiteral("startSession")));
+    EXPECT_EQ(calls.count(QStringLiteral("pair")), 0);
+}
+
+TEST_F(DeviceDetection, ASessionThatNeverStartsEndsWithAReason)
+{
+    const QString device = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).sessionStartFailures(-1).build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    const auto event = m_events.connected().last();
+    EXPECT_FALSE(event.success());
+    EXPECT_EQ(event.devicePairingStatus(), 0);
+    EXPECT_EQ(event.failureReason(), QStringLiteral("DEVICECONNECTIONFAILED"));
+    const int attempts = m_simulator->callCount(device, QStringLiteral("startSession"));
+    EXPECT_GT(attempts, 1);
+    quiet();
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("startSession")), attempts);
+    EXPECT_EQ(m_events.connected().size(), 1);
 }
 
 TEST_F(DeviceDetection, SimulatedBackendIsChosenByTheEnvironment)

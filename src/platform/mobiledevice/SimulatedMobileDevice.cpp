@@ -27,8 +27,10 @@ uint32_t pairingCode(const QString& answer)
         return MobileDeviceResult::kSuccess;
     if (answer == QLatin1String("PasscodeProtected"))
         return MobileDeviceResult::kPasscodeLocked;
-    if (answer == QLatin1String("PairingDialogPending") || answer == QLatin1String("UserDenied"))
+    if (answer == QLatin1String("PairingDialogPending"))
         return MobileDeviceResult::kNotTrusted;
+    if (answer == QLatin1String("UserDenied"))
+        return MobileDeviceResult::kPairingDenied;
     if (answer == QLatin1String("InvalidHostID"))
         return MobileDeviceResult::kInvalidHostId;
     return MobileDeviceResult::kUndefined;
@@ -280,7 +282,12 @@ uint32_t SimulatedMobileDevice::pair(const QString& udid)
     if (!d || !d->connected)
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("pair"));
-    return pairingCode(scripted(d->pairingSequence, d->pairingAttempts));
+    if (d->paired)
+        return MobileDeviceResult::kSuccess;
+    const uint32_t code = pairingCode(scripted(d->pairingSequence, d->pairingAttempts++));
+    if (code == MobileDeviceResult::kSuccess)
+        d->paired = true;
+    return code;
 }
 
 uint32_t SimulatedMobileDevice::validatePairing(const QString& udid)
@@ -290,12 +297,7 @@ uint32_t SimulatedMobileDevice::validatePairing(const QString& udid)
     if (!d || !d->connected)
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("validatePairing"));
-    if (d->paired)
-        return MobileDeviceResult::kSuccess;
-    const uint32_t code = pairingCode(scripted(d->pairingSequence, d->pairingAttempts++));
-    if (code == MobileDeviceResult::kSuccess)
-        d->paired = true;
-    return code;
+    return d->paired ? MobileDeviceResult::kSuccess : MobileDeviceResult::kInvalidHostId;
 }
 
 uint32_t SimulatedMobileDevice::startSession(const QString& udid)
