@@ -158,12 +158,19 @@ void FakeDevice::forgetHosts()
 void FakeDevice::lockFor(std::chrono::milliseconds nominal)
 {
     std::lock_guard lock(m_mutex);
-    m_lockedUntil = std::chrono::steady_clock::now() + Clock::scaled(nominal);
+    m_lockDuration = nominal;
+    m_lockedUntil = {};
 }
 
-bool FakeDevice::locked() const
+bool FakeDevice::locked()
 {
     std::lock_guard lock(m_mutex);
+    if (m_lockDuration.count() > 0) {
+        // The time runs from the first request the lock refuses.
+        m_lockedUntil = std::chrono::steady_clock::now() + Clock::scaled(m_lockDuration);
+        m_lockDuration = {};
+        return true;
+    }
     return std::chrono::steady_clock::now() < m_lockedUntil;
 }
 

@@ -56,10 +56,11 @@ public:
     // Forgets every host it trusted, as "Reset Location & Privacy" does.
     void forgetHosts();
 
-    // Locked with a passcode for this long (in the program's clock): Pair,
-    // and StartService within a session, answer "PasswordProtected" until then.
+    // Locked with a passcode for this long (in the program's clock), counted
+    // from the first request the lock refuses: Pair, and StartService within
+    // a session, answer "PasswordProtected" until then.
     void lockFor(std::chrono::milliseconds nominal);
-    bool locked() const;
+    bool locked();
     // The device closes the connection when the session's TLS should start.
     void setClosesDuringTls(bool closes) { m_closesDuringTls = closes; }
     bool closesDuringTls() const { return m_closesDuringTls.load(); }
@@ -124,6 +125,7 @@ private:
     QStringList m_startServiceAnswers;
     QSet<QString> m_trustedHosts;
     std::chrono::steady_clock::time_point m_lockedUntil{};
+    std::chrono::milliseconds m_lockDuration{0};
     std::atomic<bool> m_closesDuringTls{false};
     std::atomic<bool> m_silent{false};
     QStringList m_sessionTls;
