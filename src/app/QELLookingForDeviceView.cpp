@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QUrl>
 
 #include "AppImages.h"
@@ -67,6 +68,21 @@ QELLookingForDeviceView::QELLookingForDeviceView(const QRect& frame, QWidget* pa
     m_deviceServiceNotice->setStyleSheet(QStringLiteral("color: #8a5a00;"));
     m_deviceServiceNotice->hide();
     m_ui->defaultInstructionsBox->layout()->addWidget(m_deviceServiceNotice);
+
+    m_connectionFailureNotice = new QLabel(m_ui->defaultInstructionsBox);
+    m_connectionFailureNotice->setObjectName(QStringLiteral("connectionFailureNotice"));
+    m_connectionFailureNotice->setAlignment(Qt::AlignCenter);
+    m_connectionFailureNotice->setWordWrap(true);
+    m_connectionFailureNotice->setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    m_connectionFailureNotice->hide();
+    m_ui->defaultInstructionsBox->layout()->addWidget(m_connectionFailureNotice);
+
+    m_tryAgainButton = new QPushButton(L("TRYAGAIN"), m_ui->untrustedDeviceBox);
+    m_tryAgainButton->setObjectName(QStringLiteral("tryAgainButton"));
+    m_tryAgainButton->hide();
+    m_ui->untrustedDeviceBox->layout()->addWidget(m_tryAgainButton);
+    m_ui->untrustedDeviceBox->layout()->setAlignment(m_tryAgainButton, Qt::AlignHCenter);
+    connect(m_tryAgainButton, &QPushButton::clicked, this, &QELLookingForDeviceView::tryAgainClicked);
 
     m_ui->progressBar->startAnimation();
     setIsOpaque(true);
@@ -148,7 +164,26 @@ void QELLookingForDeviceView::showEnterPasscodeBox(bool show)
 
 void QELLookingForDeviceView::showTrustDeviceBox(bool show)
 {
+    m_ui->trustTitle->setText(L("TRUSTDEVICE"));
+    m_ui->trustDetail->setText(L("TRUSTDEVICEDETAIL"));
+    m_tryAgainButton->hide();
     m_ui->defaultInstructionsBox->setHidden(show);
     m_ui->enterPasscodeBox->setHidden(true);
     m_ui->untrustedDeviceBox->setHidden(!show);
+}
+
+void QELLookingForDeviceView::showTrustDeclinedBox(bool show)
+{
+    showTrustDeviceBox(show);
+    if (!show)
+        return;
+    m_ui->trustTitle->setText(L("TRUSTDECLINED"));
+    m_ui->trustDetail->setText(L("TRUSTDECLINEDDETAIL"));
+    m_tryAgainButton->show();
+}
+
+void QELLookingForDeviceView::setConnectionFailure(const QString& text)
+{
+    m_connectionFailureNotice->setText(text);
+    m_connectionFailureNotice->setHidden(text.isEmpty());
 }
