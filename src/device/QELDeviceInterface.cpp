@@ -306,10 +306,15 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         // A replug within the disconnection debounce is a new connection: the
         // device's old file connection died with the cable, so the device is
         // connected afresh. Any other arrival waits while a device is connected.
-        if (m_validDeviceConnected.load()
-            && (notification.connection == DeviceConnectionType::Network
-                || !_takeOverReplug(notification.device)))
+        if (notification.connection == DeviceConnectionType::Usb && _takeOverDeparted(notification.device)) {
+            // The connected device left (or its replug is back): this one is
+            // connected in its place.
+        } else if (m_validDeviceConnected.load() || m_connectingGeneration.load() != 0) {
+            if (notification.connection == DeviceConnectionType::Usb && notification.device != connectedDevice())
+                qCInfo(lcOrvane) << "Another device was attached while" << connectedDevice()
+                                 << "is being read; it is left alone:" << notification.device;
             return;
+        }
         QString deviceClass, productVersion;
         if (m_mobileDevice->connect(notification.device) == MobileDeviceResult::kSuccess) {
             deviceClass = textValue(
@@ -336,6 +341,7 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         m_connectedDeviceOperatingSystem.store(1);
         const quint64 generation = ++m_generation;
         m_pairingWaitGeneration.store(generation);
+        m_connectingGeneration.store(generation);
         startWorker([this, generation] { _onIOSConnectivity(generation); });
         return;
     }
@@ -374,6 +380,16 @@ void QELDeviceInterface::retryPairing()
 
 void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
 {
+    // While this runs, another device's arrival is only noted.
+    struct Connecting {
+        QELDeviceInterface* self;
+        quint64 generation;
+        ~Connecting()
+        {
+            quint64 mine = generation;
+            self->m_connectingGeneration.compare_exchange_strong(mine, 0);
+        }
+    } connecting{this, generation};
     const QString device = connectedDevice();
     QELDeviceConnectivityArguments arguments;
     arguments.setDeviceOperatingSystemType(1);
@@ -636,20 +652,37 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     sendConnected(arguments);
 }
 
-bool QELDeviceInterface::_takeOverReplug(const QString& device)
+bool QELDeviceInterface::_takeOverDeparted(const QString& device)
 {
+    QString departed;
     {
         std::lock_guard lock(m_stateMutex);
-        if (m_fileManager || m_leftPendingDevice.isEmpty() || m_leftPendingDevice != device)
+        if (m_fileManager || m_leftPendingDevice.isEmpty())
             return false;
+        departed = m_leftPendingDevice;
         m_leftPendingDevice.clear();
-        ++m_departure; // the pending debounce ends without a disconnection
+        ++m_departure; // the pending debounce ends here
         m_afcConnection.reset();
+        if (departed != device)
+            m_connectedDevice.clear();
         m_validDeviceConnected.store(false);
     }
     disconnectFileRelayService();
     closeAppsConnection();
-    qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
+    if (departed == device) {
+        qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
+        return true;
+    }
+    // Another device arrived while the connected one's departure was being
+    // confirmed (a swap, or a real device taking the demo device's place):
+    // the departed one is disconnected at once.
+    qCInfo(lcOrvane) << "Device" << departed << "left and" << device << "arrived: connecting the new one";
+    m_mobileDevice->disconnect(departed);
+    QELDeviceConnectivityArguments arguments;
+    arguments.setDeviceOperatingSystemType(1);
+    arguments.setConnectivityType(1);
+    arguments.setSuccess(false);
+    sendDisconnected(arguments);
     return true;
 }
 

@@ -231,9 +231,10 @@ private:
     void _iOSNotifyConnectivity(const DeviceNotification& notification);
     void _onIOSConnectivity(quint64 generation);
     void _pauseAndTestForDisconnection(quint64 departure);
-    // Ends the connection of a device that left and came back within the
-    // debounce, so its arrival connects it anew; false for any other device.
-    bool _takeOverReplug(const QString& device);
+    // Ends the connection of the device whose departure is being confirmed,
+    // so the arriving device (the same one replugged, or another) connects
+    // anew; false when no departure is pending.
+    bool _takeOverDeparted(const QString& device);
     void _ipodConnectivityCheckThread(quint64 pollerGeneration);
     void _ipodShuffleConnectivityCheckThread(quint64 pollerGeneration);
 
@@ -284,6 +285,8 @@ private:
     // The connection (its generation) whose pairing is being waited for; 0: none.
     std::atomic<quint64> m_pairingWaitGeneration{0};
     std::atomic<bool> m_retryPairing{false};
+    // The generation whose connection thread runs; 0: none.
+    std::atomic<quint64> m_connectingGeneration{0};
     std::atomic<bool> m_lastNotificationMessageConnect{false};
     std::atomic<bool> m_validDeviceConnected{false};
     std::atomic<bool> m_quitting{false};

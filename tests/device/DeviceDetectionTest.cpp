@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "Clock.h"
+#include "DemoFallbackMobileDevice.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "MobileDevice.h"
@@ -317,6 +318,86 @@ TEST_F(DeviceDetection, OtherDeviceIsIgnoredWhileConnected)
     EXPECT_TRUE(m_simulator->callLog(other).isEmpty());
     EXPECT_EQ(m_events.connected().size(), 1);
     EXPECT_TRUE(m_events.disconnected().isEmpty());
+    EXPECT_TRUE(m_interface->isValidDeviceConnected());
+}
+
+TEST_F(DeviceDetection, ASecondDeviceWhilePairingLeavesTheFirstAlone)
+{
+    const QString first = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("first")))
+                                                  .udid(QStringLiteral("first"))
+                                                  .pairingSequence({"PairingDialogPending", "PairingDialogPending", "Paired"})
+                                                  .build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    const QString second = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("second")))
+                                                   .udid(QStringLiteral("second"))
+                                                   .build());
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), first);
+    quiet();
+    EXPECT_EQ(m_simulator->callCount(second, QStringLiteral("startSession")), 0);
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), first);
+}
+
+// The demo in front of the real backend (here a second simulator standing in
+// for usbmuxd's devices).
+class DemoFallback : public DeviceDetection {
+protected:
+    void SetUp() override
+    {
+        DeviceDetection::SetUp();
+        m_real = std::make_shared<SimulatedMobileDevice>();
+        m_demoFolder = SimulatedDeviceBuilder(path(QStringLiteral("demo"))).udid(QStringLiteral("demo")).build();
+        auto demo = std::make_shared<SimulatedMobileDevice>(QStringList{m_demoFolder});
+        m_interface = std::make_unique<QELDeviceInterface>(
+            std::make_shared<DemoFallbackMobileDevice>(m_real, demo), m_iPods);
+        m_interface->setDelegate(&m_events);
+    }
+
+    QString realPhone(const QString& udid)
+    {
+        return m_real->attach(SimulatedDeviceBuilder(path(udid)).udid(udid).build());
+    }
+
+    std::shared_ptr<SimulatedMobileDevice> m_real;
+    QString m_demoFolder;
+};
+
+TEST_F(DemoFallback, TheDemoShowsWhileNoDeviceIsAttached)
+{
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), QStringLiteral("demo"));
+
+    // A device plugged in later replaces the demo at once.
+    const QString phone = realPhone(QStringLiteral("real-1"));
+    const auto arrived = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return m_events.connected().last().success() && m_events.connected().last().uniqueDeviceID() == phone;
+    }));
+    EXPECT_LT(std::chrono::steady_clock::now() - arrived, Clock::scaled(std::chrono::seconds(2)) + std::chrono::seconds(1));
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), phone);
+    EXPECT_EQ(m_events.disconnected().size(), 1);
+
+    // When it leaves, the demo comes back.
+    m_real->detach(phone);
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return m_events.connected().size() == 3 && m_events.connected().last().success();
+    }));
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), QStringLiteral("demo"));
+}
+
+TEST_F(DemoFallback, ADeviceAttachedAtStartIsTheOneRead)
+{
+    const QString phone = realPhone(QStringLiteral("real-2"));
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return !m_events.connected().isEmpty() && m_events.connected().last().success()
+            && m_events.connected().last().uniqueDeviceID() == phone;
+    }));
+    quiet();
+    // The demo may have shown for the moment before usbmuxd listed the device, never after.
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), phone);
     EXPECT_TRUE(m_interface->isValidDeviceConnected());
 }
 

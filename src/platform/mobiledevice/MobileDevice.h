@@ -94,4 +94,7 @@ public:
 
 // The backend the program uses: the simulated one when ORVANE_SIMULATED_DEVICES
 // names device folders, otherwise the real one (libimobiledevice over usbmuxd).
+// With ORVANE_DEMO_FALLBACK set as well, the simulated devices are a demo: the
+// real backend watches usbmuxd and the demo shows only while no real device
+// is attached.
 std::shared_ptr<MobileDevice> createMobileDevice();

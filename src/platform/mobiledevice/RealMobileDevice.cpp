@@ -3,6 +3,7 @@
 
 #include "AfcConnection.h"
 #include "InstallationProxy.h"
+#include "Clock.h"
 #include "Log.h"
 #include "PairRecord.h"
 #include "Plist.h"
@@ -546,6 +547,29 @@ void RealMobileDevice::deliver(const DeviceNotification& notification)
         m_callback(notification);
 }
 
+namespace {
+
+bool usbmuxdAnswers()
+{
+    usbmuxd_device_info_t* list = nullptr;
+    const int count = usbmuxd_get_device_list(&list);
+    if (list)
+        usbmuxd_device_list_free(&list);
+    return count >= 0;
+}
+
+} // namespace
+
+bool RealMobileDevice::subscribeLocked()
+{
+    if (m_subscribed)
+        idevice_event_unsubscribe();
+    m_subscribed = idevice_event_subscribe(
+                       [](const idevice_event_t* event, void* context) { eventCallback(event, context); }, this)
+        == IDEVICE_E_SUCCESS;
+    return m_subscribed;
+}
+
 uint32_t RealMobileDevice::notificationSubscribe(NotificationCallback callback)
 {
     notificationUnsubscribe();
@@ -553,21 +577,50 @@ uint32_t RealMobileDevice::notificationSubscribe(NotificationCallback callback)
         std::lock_guard lock(m_callbackMutex);
         m_callback = std::move(callback);
     }
-    const idevice_error_t rc = idevice_event_subscribe(
-        [](const idevice_event_t* event, void* context) { eventCallback(event, context); }, this);
-    if (rc != IDEVICE_E_SUCCESS) {
-        qCWarning(lcOrvane) << "Could not subscribe to device notifications (is usbmuxd running?), error" << rc;
-        return MobileDeviceResult::kUndefined;
-    }
-    m_subscribed = true;
-    return MobileDeviceResult::kSuccess;
+    std::lock_guard lock(m_watchMutex);
+    const bool subscribed = subscribeLocked();
+    if (!subscribed)
+        qCWarning(lcOrvane) << "Could not subscribe to device notifications (is usbmuxd running?)";
+    // usbmuxd may start after the program (or be restarted): it is looked
+    // for every second, and notifications are subscribed to anew when it
+    // comes, which announces the devices it has.
+    m_watchStop = false;
+    m_watch = std::thread([this, answered = usbmuxdAnswers()]() mutable {
+        std::unique_lock lock(m_watchMutex);
+        while (!m_watchStop) {
+            m_watchChanged.wait_for(lock, Clock::scaled(std::chrono::seconds(1)), [this] { return m_watchStop; });
+            if (m_watchStop)
+                break;
+            lock.unlock();
+            const bool answers = usbmuxdAnswers();
+            lock.lock();
+            if (m_watchStop)
+                break;
+            if (answers && !answered) {
+                qCInfo(lcOrvane) << "usbmuxd answers now: looking for its devices";
+                subscribeLocked();
+            }
+            answered = answers;
+        }
+    });
+    return subscribed ? MobileDeviceResult::kSuccess : MobileDeviceResult::kUndefined;
 }
 
 void RealMobileDevice::notificationUnsubscribe()
 {
-    if (m_subscribed)
-        idevice_event_unsubscribe();
-    m_subscribed = false;
+    {
+        std::lock_guard lock(m_watchMutex);
+        m_watchStop = true;
+        m_watchChanged.notify_all();
+    }
+    if (m_watch.joinable())
+        m_watch.join();
+    {
+        std::lock_guard lock(m_watchMutex);
+        if (m_subscribed)
+            idevice_event_unsubscribe();
+        m_subscribed = false;
+    }
     std::lock_guard lock(m_callbackMutex);
     m_callback = nullptr;
 }

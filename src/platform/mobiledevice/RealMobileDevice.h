@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QVariantMap>
 
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 // iOS devices through libimobiledevice and usbmuxd. Lockdown errors become the
 // result codes of MobileDevice.h (the raw code is logged beside them):
@@ -54,7 +56,14 @@ private:
     // Host identities made for devices that have not accepted them yet; they
     // outlive a replug, so a device is never offered a second one.
     QHash<QString, QVariantMap> m_identities;
+    bool subscribeLocked();
+
     std::mutex m_callbackMutex;
     NotificationCallback m_callback;
+    // The subscription and the thread that watches for usbmuxd.
+    std::mutex m_watchMutex;
+    std::condition_variable m_watchChanged;
+    bool m_watchStop = false;
     bool m_subscribed = false;
+    std::thread m_watch;
 };

@@ -192,6 +192,21 @@ std::vector<GenerationCase> generationCases()
 INSTANTIATE_TEST_SUITE_P(FakeDevice, DeviceGenerations, ::testing::ValuesIn(generationCases()),
                          [](const ::testing::TestParamInfo<GenerationCase>& info) { return std::string(info.param.name); });
 
+TEST_F(DeviceLayer, AUsbmuxdStartedLaterIsFound)
+{
+    pairInAdvance();
+    // The program starts while usbmuxd does not run yet.
+    m_mux.stop();
+    startDetection();
+    Clock::sleepFor(std::chrono::seconds(5));
+    ASSERT_TRUE(m_mux.start());
+    m_mux.attach(m_device.get());
+    const auto attached = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    // libusbmuxd looks for the socket again every second or so.
+    EXPECT_LT(std::chrono::steady_clock::now() - attached, std::chrono::seconds(3));
+}
+
 TEST_F(DeviceLayer, AWaitForTrustEndsWhenTheDeviceIsUnplugged)
 {
     m_device->scriptPairAnswers(QStringList(1000, QStringLiteral("PairingDialogResponsePending")));
