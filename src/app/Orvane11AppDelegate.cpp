@@ -345,6 +345,14 @@ void Orvane11AppDelegate::_startLookingForDevice()
     m_deviceInterface = m_env.makeDeviceInterface ? m_env.makeDeviceInterface() : nullptr;
     if (!m_deviceInterface)
         return;
+    if (m_env.deviceServiceRunning) {
+        m_deviceServiceTimer = new QTimer(this);
+        connect(m_deviceServiceTimer, &QTimer::timeout, this, [this] {
+            if (m_lookingForDeviceView && !m_quitting.load())
+                m_lookingForDeviceView->setDeviceServiceRunning(m_env.deviceServiceRunning());
+        });
+        m_deviceServiceTimer->start(Clock::scaledMs(2000));
+    }
     connect(m_lookingForDeviceView, &QELLookingForDeviceView::tryAgainClicked, this, [this] {
         if (m_deviceInterface)
             m_deviceInterface->retryPairing();
