@@ -848,4 +848,37 @@ void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments argument
     arguments.setSuccess(true);
     arguments.setDevicePairValidated(true);
     sendConnected(arguments);
+    const quint64 watch = ++m_diskWatchGeneration;
+    startWorker([this, watch, volume] { _diskModeRemovalWatch(watch, volume); });
+}
+
+bool QELDeviceInterface::diskModeVolumePresent(const QString& volume) const
+{
+    // Unmounted, the mount point may stay as an empty folder.
+    return m_iPods->mountedRemovableVolumes().contains(volume)
+        && QFileInfo::exists(volume + QStringLiteral("/iPod_Control"));
+}
+
+void QELDeviceInterface::_diskModeRemovalWatch(quint64 watch, const QString& volume)
+{
+    while (m_diskWatchGeneration.load() == watch) {
+        if (!sleep(kPollIntervalMs) || m_diskWatchGeneration.load() != watch)
+            return;
+        if (diskModeVolumePresent(volume))
+            continue;
+        qCInfo(lcOrvane) << "The disk-mode iPod's volume is gone:" << volume;
+        {
+            std::lock_guard lock(m_stateMutex);
+            m_fileManager = false;
+            m_standardDeviceBasePath.clear();
+        }
+        m_validDeviceConnected.store(false);
+        QELDeviceConnectivityArguments arguments;
+        arguments.setDeviceOperatingSystemType(0);
+        arguments.setConnectivityType(1);
+        arguments.setSuccess(false);
+        _startDeviceConnectivityThreads();
+        sendDisconnected(arguments);
+        return;
+    }
 }

@@ -237,6 +237,10 @@ private:
     bool _takeOverDeparted(const QString& device);
     void _ipodConnectivityCheckThread(quint64 pollerGeneration);
     void _ipodShuffleConnectivityCheckThread(quint64 pollerGeneration);
+    // Watches the volume of the connected disk-mode iPod and ends the
+    // connection once it is unmounted or gone.
+    void _diskModeRemovalWatch(quint64 watch, const QString& volume);
+    bool diskModeVolumePresent(const QString& volume) const;
 
     void startWorker(std::function<void()> body);
     bool sleep(int milliseconds) const;
@@ -296,6 +300,7 @@ private:
     // working for an older generation stops.
     std::atomic<quint64> m_generation{0};
     std::atomic<quint64> m_pollerGeneration{0};
+    std::atomic<quint64> m_diskWatchGeneration{0};
 
     mutable std::mutex m_stateMutex;
     QString m_connectedDevice;

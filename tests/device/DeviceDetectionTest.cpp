@@ -620,3 +620,49 @@ TEST_F(DeviceDetection, IPodAddedLaterIsFound)
 }
 
 } // namespace
+
+namespace {
+
+struct RemovalCase {
+    const char* name;
+    bool shuffle;
+    bool unmountOnly; // the mount point stays as an empty folder
+};
+
+void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
+
+class DiskModeRemoval : public DeviceDetection, public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(DiskModeRemoval, TakesTheWindowBackToLookingForADevice)
+{
+    const RemovalCase& c = GetParam();
+    const QString volume = makeVolume(path(QStringLiteral("POD")), c.shuffle);
+    start();
+    m_iPods->addExtraVolume(volume);
+    ASSERT_TRUE(m_events.waitForSuccess());
+    ASSERT_TRUE(m_interface->isValidDeviceConnected());
+    if (c.unmountOnly)
+        ASSERT_TRUE(QDir(volume + QStringLiteral("/iPod_Control")).removeRecursively());
+    else
+        m_iPods->removeExtraVolume(volume);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    EXPECT_EQ(m_events.disconnected().size(), 1);
+    EXPECT_EQ(m_events.disconnected().last().deviceOperatingSystemType(), 0);
+    EXPECT_FALSE(m_interface->isValidDeviceConnected());
+    EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/")));
+
+    // Detection goes on: the iPod plugged in again is found again, and so
+    // would an iOS device be.
+    const QString again = makeVolume(path(QStringLiteral("POD2")), c.shuffle);
+    m_iPods->addExtraVolume(again);
+    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
+    EXPECT_TRUE(m_events.connected().last().success());
+}
+
+INSTANTIATE_TEST_SUITE_P(Detection, DiskModeRemoval,
+                         ::testing::Values(RemovalCase{"IPodGone", false, false},
+                                           RemovalCase{"IPodUnmounted", false, true},
+                                           RemovalCase{"ShuffleGone", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
