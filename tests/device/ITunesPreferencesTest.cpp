@@ -158,6 +158,36 @@ TEST_F(ITunesPreferences, SurviveEmptyingAndReplugAndAreRestoredByteForByte)
     EXPECT_FALSE(QFileInfo::exists(Locations::savedPreferencesFolder(kUdid)));
 }
 
+TEST_F(ITunesPreferences, AnOriginalLeftByAnUnpluggedDeviceGoesBackInTheNextRun)
+{
+    connectPhone();
+    // Unplugged, then the window closes: nothing can be put back.
+    m_simulator->detach(m_device);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    m_interface->restoreITunesPreferences();
+    m_interface->shutdown();
+    m_interface.reset();
+    ASSERT_TRUE(Locations::emptyTemporaryFolder());
+
+    // The next run: the device's next connection takes the saved original up
+    // again (the device holds exactly what the earlier run wrote) ...
+    auto simulator = std::make_shared<SimulatedMobileDevice>();
+    DeviceEventRecorder& events = m_laterEvents.emplace_back();
+    simulator->attach(path("phone"));
+    m_interface = std::make_unique<QELDeviceInterface>(simulator, m_iPods);
+    m_interface->setDelegate(&events);
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(events.waitForSuccess());
+    EXPECT_EQ(readFile(saved("iTunesPrefs")), m_prefs);
+    EXPECT_EQ(readFile(saved("iTunesPrefs.plist")), m_plist);
+    EXPECT_EQ(readFile(devicePrefs()), QELDeviceInterface::changedITunesPreferences(m_prefs, 1));
+    // ... and writes it back when that window closes with the device there.
+    m_interface->restoreITunesPreferences();
+    EXPECT_EQ(readFile(devicePrefs()), m_prefs);
+    EXPECT_EQ(readFile(devicePlist()), m_plist);
+    EXPECT_FALSE(QFileInfo::exists(Locations::savedPreferencesFolder(kUdid)));
+}
+
 TEST_F(ITunesPreferences, RestoreWaitsForItsOwnDevice)
 {
     connectPhone();
