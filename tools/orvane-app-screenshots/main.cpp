@@ -33,6 +33,7 @@
 #include "IPodFramework.h"
 #include "Locations.h"
 #include "Orvane11AppDelegate.h"
+#include "QELDeviceConnectivityArguments.h"
 #include "QELBackupNoticePage.h"
 #include "QELDeviceCategoryContentView.h"
 #include "QELDeviceContentView.h"
@@ -160,6 +161,21 @@ int main(int argc, char* argv[])
     bool ok = true;
     settle(600);
     ok &= save(window, out + QStringLiteral("/app-looking-for-device.png"));
+
+    // The pairing pages: trust declined (with its Try Again), and a device
+    // given up with the reason.
+    const auto pairingPage = [&](qint64 status, const QString& reason, const QString& file) {
+        QELDeviceConnectivityArguments arguments;
+        arguments.setDeviceOperatingSystemType(1);
+        arguments.setDevicePairingStatus(status);
+        arguments.setFailureReason(reason);
+        delegate.OnDeviceConnected(arguments);
+        settle(300);
+        return file.isEmpty() || save(window, out + file);
+    };
+    ok &= pairingPage(4, QString(), QStringLiteral("/app-trust-declined.png"));
+    ok &= pairingPage(0, QStringLiteral("DEVICENOTANSWERING"), QStringLiteral("/app-device-not-answering.png"));
+    pairingPage(0, QString(), QString());
 
     simulator->attach(deviceFolder);
     ok &= waitFor([&] { return delegate.readingDeviceView() && shownPage(delegate) == delegate.readingDeviceView(); });
