@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELDeviceInformation.h"
-
 #include <QString>
+
+#include "QELDeviceInformation.h"
 
 // The argument of every connect and disconnect event. A value type: each event
 // carries its own copy, so a receiver on another thread never sees it change.

@@ -306,11 +306,13 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         // A replug within the disconnection debounce is a new connection: the
         // device's old file connection died with the cable, so the device is
         // connected afresh. Any other arrival waits while a device is connected.
-        if (notification.connection == DeviceConnectionType::Usb && _takeOverDeparted(notification.device)) {
+        if (notification.connection == DeviceConnectionType::Usb
+            && _takeOverDeparted(notification.device)) {
             // The connected device left (or its replug is back): this one is
             // connected in its place.
         } else if (m_validDeviceConnected.load() || m_connectingGeneration.load() != 0) {
-            if (notification.connection == DeviceConnectionType::Usb && notification.device != connectedDevice())
+            if (notification.connection == DeviceConnectionType::Usb
+                && notification.device != connectedDevice())
                 qCInfo(lcOrvane) << "Another device was attached while" << connectedDevice()
                                  << "is being read; it is left alone:" << notification.device;
             return;
@@ -373,10 +375,7 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
     }
 }
 
-void QELDeviceInterface::retryPairing()
-{
-    m_retryPairing.store(true);
-}
+void QELDeviceInterface::retryPairing() { m_retryPairing.store(true); }
 
 void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
 {
@@ -440,7 +439,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         }
         // The first retry comes soon (a device that has just arrived may need
         // a moment); later ones no faster than the pairing pace.
-        if (!sleep(failures == 1 ? kRetryAfterFailureMs : kPairingRetryMs) || !deviceAlive(generation)) {
+        if (!sleep(failures == 1 ? kRetryAfterFailureMs : kPairingRetryMs)
+            || !deviceAlive(generation)) {
             m_mobileDevice->disconnect(device);
             return false;
         }
@@ -484,7 +484,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
                     return;
                 continue;
             }
-            if (valid == MobileDeviceResult::kInvalidHostId || valid == MobileDeviceResult::kNotTrusted) {
+            if (valid == MobileDeviceResult::kInvalidHostId
+                || valid == MobileDeviceResult::kNotTrusted) {
                 paired = 0;
             } else if (valid != MobileDeviceResult::kSuccess) {
                 if (!retryAfterFailure(valid, "Pairing validation"))
@@ -552,7 +553,8 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
 
         const uint32_t session = m_mobileDevice->startSession(device);
         if (session == MobileDeviceResult::kInvalidHostId) {
-            qCInfo(lcOrvane) << "The device does not know this computer's pair record: pairing again.";
+            qCInfo(lcOrvane)
+                << "The device does not know this computer's pair record: pairing again.";
             pairAgain = true;
             continue;
         }
@@ -676,7 +678,8 @@ bool QELDeviceInterface::_takeOverDeparted(const QString& device)
     // Another device arrived while the connected one's departure was being
     // confirmed (a swap, or a real device taking the demo device's place):
     // the departed one is disconnected at once.
-    qCInfo(lcOrvane) << "Device" << departed << "left and" << device << "arrived: connecting the new one";
+    qCInfo(lcOrvane) << "Device" << departed << "left and" << device
+                     << "arrived: connecting the new one";
     m_mobileDevice->disconnect(departed);
     QELDeviceConnectivityArguments arguments;
     arguments.setDeviceOperatingSystemType(1);

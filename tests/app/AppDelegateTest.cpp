@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
-
-#include "AppDelegateFixture.h"
-#include "LocalizedStrings.h"
 
 #include <QLabel>
 #include <QPushButton>
+
+#include "AppDelegateFixture.h"
+#include "LocalizedStrings.h"
 #include "QELDeviceCategoryContentView.h"
 
 namespace {
@@ -62,7 +61,8 @@ TEST_F(AppDelegateTest, RunningMusicApplicationShowsItsPageUntilABeyondButton)
         launch();
         EXPECT_EQ(m_interfacesMade, 0);
         EXPECT_EQ(shownPage(), m_delegate->iTunesIsRunningView());
-        auto* button = m_delegate->iTunesIsRunningView()->findChild<QPushButton*>(QLatin1String(c.button));
+        auto* button =
+            m_delegate->iTunesIsRunningView()->findChild<QPushButton*>(QLatin1String(c.button));
         ASSERT_NE(button, nullptr);
         button->click();
         EXPECT_EQ(m_interfacesMade, c.looksForDevice ? 1 : 0);
@@ -79,7 +79,8 @@ TEST_F(AppDelegateTest, RunningMusicApplicationShowsItsPageUntilABeyondButton)
 TEST_F(AppDelegateTest, ConnectReadsTheDeviceAndShowsItsCategories)
 {
     launch();
-    m_simulator->attach(phone(QStringLiteral("p1"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4")));
+    m_simulator->attach(
+        phone(QStringLiteral("p1"), QStringLiteral("iPhone7,2"), QStringLiteral("8.4")));
     ASSERT_TRUE(waitUntil([&] { return m_delegate->readingDeviceView() != nullptr; }));
     QELDeviceContentView* page = waitForContentPage();
     ASSERT_NE(page, nullptr);
@@ -93,7 +94,8 @@ TEST_F(AppDelegateTest, ConnectReadsTheDeviceAndShowsItsCategories)
     // iPhone 6 on iOS 8: apps are offered.
     EXPECT_EQ(types, (QList<int>{1, 3, 2, 9, 5, 11, 4, 10, 12, 7, 6, 8}));
     EXPECT_EQ(m_artworkMade, QStringList{QStringLiteral("ML:MediaLibrary.sqlitedb")});
-    EXPECT_TRUE(QFile::exists(Locations::temporaryFolder() + QStringLiteral("/MediaLibrary.sqlitedb")));
+    EXPECT_TRUE(
+        QFile::exists(Locations::temporaryFolder() + QStringLiteral("/MediaLibrary.sqlitedb")));
     // Music is selected: its functions are offered only as far as its page
     // answers them, and the music view answers the transfer.
     EXPECT_EQ(m_delegate->availability().placeholder, QStringLiteral("Search music"));
@@ -105,10 +107,13 @@ TEST_F(AppDelegateTest, PairingReportsShowTheirBox)
     launch();
     QELLookingForDeviceView* page = m_delegate->lookingForDeviceView();
     ASSERT_NE(page, nullptr);
-    struct Case { qint64 status; bool defaultBox, passcodeBox, trustBox; };
+    struct Case {
+        qint64 status;
+        bool defaultBox, passcodeBox, trustBox;
+    };
     // Status 1 leaves the page as the row before left it.
-    for (const Case& c : {Case{3, false, false, true}, Case{1, false, false, true}, Case{2, false, true, false},
-                          Case{0, true, false, false}}) {
+    for (const Case& c : {Case{3, false, false, true}, Case{1, false, false, true},
+                          Case{2, false, true, false}, Case{0, true, false, false}}) {
         SCOPED_TRACE(c.status);
         QELDeviceConnectivityArguments args;
         args.setDeviceOperatingSystemType(1);
@@ -135,7 +140,8 @@ TEST_F(AppDelegateTest, ADeclinedTrustOffersToTryAgainAndThenReads)
         .productType(QStringLiteral("iPhone15,2"))
         .productVersion(QStringLiteral("17.2"))
         .pairingSequence({QStringLiteral("UserDenied"), QStringLiteral("Paired")})
-        .afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"), mediaLibraryBytes(m_dir.path(), 3));
+        .afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"),
+                 mediaLibraryBytes(m_dir.path(), 3));
     m_simulator->attach(b.build());
     ASSERT_TRUE(waitUntil([&] { return !page->tryAgainButton()->isHidden(); }));
     EXPECT_FALSE(page->untrustedDeviceBox()->isHidden());
@@ -162,7 +168,8 @@ TEST_F(AppDelegateTest, AConnectionGivenUpSaysWhy)
 TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)
 {
     launch();
-    const QString udid = m_simulator->attach(phone(QStringLiteral("p2"), QStringLiteral("iPhone9,1"), QStringLiteral("12.1")));
+    const QString udid = m_simulator->attach(
+        phone(QStringLiteral("p2"), QStringLiteral("iPhone9,1"), QStringLiteral("12.1")));
     QELDeviceContentView* page = waitForContentPage();
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(page->selectCategory(3));
@@ -173,18 +180,19 @@ TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)
     EXPECT_FALSE(m_delegate->controlBarEnabled());
     EXPECT_EQ(page->cachedViewCount(), 0);
     EXPECT_EQ(page->currentPage(), nullptr);
-    EXPECT_TRUE(library->getAllTracks().isEmpty());   // closed
+    EXPECT_TRUE(library->getAllTracks().isEmpty()); // closed
     EXPECT_TRUE(m_lastArtwork && m_lastArtwork->closed.load());
     EXPECT_FALSE(m_delegate->lookingForDeviceView()->defaultInstructionsBox()->isHidden());
     EXPECT_TRUE(QDir(Locations::temporaryFolder()).isEmpty());
 
     // The next device reuses the page with its own categories.
-    m_simulator->attach(phone(QStringLiteral("t3"), QStringLiteral("iPod7,1"), QStringLiteral("8.1")));
+    m_simulator->attach(
+        phone(QStringLiteral("t3"), QStringLiteral("iPod7,1"), QStringLiteral("8.1")));
     ASSERT_EQ(waitForContentPage(2), page);
     QList<int> types;
     for (const QELFunctionDetail& f : page->functionList())
         types << f.displayViewType;
-        // An iPod touch newer than the table's newest row takes that row: no voicemail.
+    // An iPod touch newer than the table's newest row takes that row: no voicemail.
     EXPECT_EQ(types, (QList<int>{1, 3, 2, 9, 5, 11, 4, 10, 12, 7, 6}));
 }
 
@@ -208,16 +216,23 @@ TEST_F(AppDelegateTest, TheCategoryViewsGoBeforeTheDeviceInterface)
 
 TEST_F(AppDelegateTest, FailedMediaReadShowsTheContentPageOnceWithoutLibraries)
 {
-    struct Case { const char* name; QByteArray database; };
+    struct Case {
+        const char* name;
+        QByteArray database;
+    };
     const Case cases[] = {
         {"no media database", QByteArray()},
-        {"damaged media database", QByteArray("SQLite format 3\0garbage", 24) + QByteArray(300, '\xff')},
+        {"damaged media database",
+         QByteArray("SQLite format 3\0garbage", 24) + QByteArray(300, '\xff')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         launch();
-        SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/bad-") + QString::number(qHash(QString::fromLatin1(c.name))));
-        b.udid(QStringLiteral("bad")).productType(QStringLiteral("iPhone8,1")).productVersion(QStringLiteral("10.3"));
+        SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/bad-")
+                                 + QString::number(qHash(QString::fromLatin1(c.name))));
+        b.udid(QStringLiteral("bad"))
+            .productType(QStringLiteral("iPhone8,1"))
+            .productVersion(QStringLiteral("10.3"));
         if (!c.database.isEmpty())
             b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"), c.database);
         const QString udid = m_simulator->attach(b.build());
@@ -270,7 +285,9 @@ TEST_F(AppDelegateTest, TheMediaLibraryBakCopyIsReadWithItsWriteAheadLog)
 
     launch();
     SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/bak-wal"));
-    b.udid(QStringLiteral("bak-wal")).productType(QStringLiteral("iPhone8,1")).productVersion(QStringLiteral("10.3"));
+    b.udid(QStringLiteral("bak-wal"))
+        .productType(QStringLiteral("iPhone8,1"))
+        .productVersion(QStringLiteral("10.3"));
     b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"), main);
     b.afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb-wal.bak"), wal);
     const QString udid = m_simulator->attach(b.build());
@@ -284,15 +301,30 @@ TEST_F(AppDelegateTest, TheMediaLibraryBakCopyIsReadWithItsWriteAheadLog)
 
 TEST_F(AppDelegateTest, ArtworkReaderFollowsTheDatabasesFound)
 {
-    struct Case { const char* name; QStringList files; QStringList expected; QString deviceFolder; };
+    struct Case {
+        const char* name;
+        QStringList files;
+        QStringList expected;
+        QString deviceFolder;
+    };
     const Case cases[] = {
-        {"main and bak: the main copy, which the media library read prefers", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
-         {"ML:MediaLibrary.sqlitedb"}, QString()},
-        {"bak alone", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"}, {"ML:MediaLibrary.sqlitedb.bak"}, QString()},
-        {"ArtworkDB alone", {"iTunes_Control/iTunes/iTunesDB", "iTunes_Control/Artwork/ArtworkDB"}, {"ArtworkDB:ArtworkDB"},
+        {"main and bak: the main copy, which the media library read prefers",
+         {"iTunes_Control/iTunes/MediaLibrary.sqlitedb",
+          "iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
+         {"ML:MediaLibrary.sqlitedb"},
+         QString()},
+        {"bak alone",
+         {"iTunes_Control/iTunes/MediaLibrary.sqlitedb.bak"},
+         {"ML:MediaLibrary.sqlitedb.bak"},
+         QString()},
+        {"ArtworkDB alone",
+         {"iTunes_Control/iTunes/iTunesDB", "iTunes_Control/Artwork/ArtworkDB"},
+         {"ArtworkDB:ArtworkDB"},
          QStringLiteral("/iTunes_Control/Artwork/")},
-        {"ArtworkDB skipped beside a media library", {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/Artwork/ArtworkDB"},
-         {"ML:MediaLibrary.sqlitedb"}, QString()},
+        {"ArtworkDB skipped beside a media library",
+         {"iTunes_Control/iTunes/MediaLibrary.sqlitedb", "iTunes_Control/Artwork/ArtworkDB"},
+         {"ML:MediaLibrary.sqlitedb"},
+         QString()},
         {"none", {"iTunes_Control/iTunes/iTunesDB"}, {}, QString()},
     };
     int n = 0;
@@ -305,7 +337,8 @@ TEST_F(AppDelegateTest, ArtworkReaderFollowsTheDatabasesFound)
         b.udid(QStringLiteral("art%1").arg(n));
         const QByteArray db = mediaLibraryBytes(m_dir.path(), 2);
         for (const QString& f : c.files)
-            b.afcFile(f, f.contains(QStringLiteral("MediaLibrary")) ? db : QByteArray("not a database"));
+            b.afcFile(
+                f, f.contains(QStringLiteral("MediaLibrary")) ? db : QByteArray("not a database"));
         const QString udid = m_simulator->attach(b.build());
         ASSERT_NE(waitForContentPage(), nullptr);
         EXPECT_EQ(m_artworkMade, c.expected);
@@ -334,7 +367,8 @@ public:
         while (!release.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (auto* d = delegate())
-            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
+            d->OnDeviceImageLibraryDatabaseReadComplete(
+                QELDeviceImageLibraryDatabaseReadCompleteArguments(true, {}));
         return true;
     }
     std::atomic<bool> started{false};
@@ -346,8 +380,10 @@ TEST_F(AppDelegateTest, ReadOfADeviceThatLeftNeverShowsItsContentAndAReplugReads
     std::vector<std::shared_ptr<BlockingArtworkReader>> readers;
     m_window = std::make_unique<QMainWindow>();
     Orvane11AppDelegate::Environment env = environment();
-    env.makeArtworkReader = [&](Orvane11AppDelegate::ArtworkDatabase, const QString& folder, const QString& name) {
-        auto reader = std::make_shared<BlockingArtworkReader>(folder, name, QStringLiteral("artwork.db"));
+    env.makeArtworkReader = [&](Orvane11AppDelegate::ArtworkDatabase, const QString& folder,
+                                const QString& name) {
+        auto reader =
+            std::make_shared<BlockingArtworkReader>(folder, name, QStringLiteral("artwork.db"));
         readers.push_back(reader);
         return reader;
     };
@@ -355,7 +391,8 @@ TEST_F(AppDelegateTest, ReadOfADeviceThatLeftNeverShowsItsContentAndAReplugReads
     m_window->show();
     m_delegate->applicationDidFinishLaunching();
 
-    const QString folder = phone(QStringLiteral("p4"), QStringLiteral("iPhone10,4"), QStringLiteral("14.0"));
+    const QString folder =
+        phone(QStringLiteral("p4"), QStringLiteral("iPhone10,4"), QStringLiteral("14.0"));
     const QString udid = m_simulator->attach(folder);
     ASSERT_TRUE(waitUntil([&] { return !readers.empty() && readers.back()->started.load(); }));
     EXPECT_EQ(shownPage(), m_delegate->readingDeviceView());
@@ -378,7 +415,8 @@ TEST_F(AppDelegateTest, ReadOfADeviceThatLeftNeverShowsItsContentAndAReplugReads
 TEST_F(AppDelegateTest, QuickUnplugAndReplugRunsOneReadAtATime)
 {
     launch();
-    const QString folder = phone(QStringLiteral("p5"), QStringLiteral("iPhone12,1"), QStringLiteral("16.0"), 40);
+    const QString folder =
+        phone(QStringLiteral("p5"), QStringLiteral("iPhone12,1"), QStringLiteral("16.0"), 40);
     for (int i = 0; i < 3; ++i) {
         const QString udid = m_simulator->attach(folder);
         m_simulator->waitForNotifications();
@@ -398,7 +436,8 @@ TEST_F(AppDelegateTest, ShutdownRunsOnceQuitsTheMusicApplicationWithABoundAndRes
 {
     const QByteArray prefs(300, 'p');
     SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/prefs"));
-    b.udid(QStringLiteral("prefs-1")).afcFile(QStringLiteral("iTunes_Control/iTunes/iTunesPrefs"), prefs);
+    b.udid(QStringLiteral("prefs-1"))
+        .afcFile(QStringLiteral("iTunes_Control/iTunes/iTunesPrefs"), prefs);
     const QString folder = b.build();
     launch();
     m_simulator->attach(folder);
@@ -411,7 +450,7 @@ TEST_F(AppDelegateTest, ShutdownRunsOnceQuitsTheMusicApplicationWithABoundAndRes
     EXPECT_EQ(m_host->quitRequests, 1);
     m_delegate->windowWillClose();
     EXPECT_EQ(m_host->quitRequests, 1);
-    EXPECT_TRUE(m_ejected.isEmpty());   // an iOS device is never ejected
+    EXPECT_TRUE(m_ejected.isEmpty()); // an iOS device is never ejected
     QFile file(folder + QStringLiteral("/afc/iTunes_Control/iTunes/iTunesPrefs"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), prefs);
@@ -430,7 +469,8 @@ TEST_F(AppDelegateTest, ShutdownWithTheMusicApplicationPageSkipsTheDeviceSteps)
 TEST_F(AppDelegateTest, CancelOfTheHUDReachesOnlyAViewThatHasACopy)
 {
     launch();
-    m_simulator->attach(phone(QStringLiteral("p6"), QStringLiteral("iPhone11,2"), QStringLiteral("13.0")));
+    m_simulator->attach(
+        phone(QStringLiteral("p6"), QStringLiteral("iPhone11,2"), QStringLiteral("13.0")));
     QELDeviceContentView* page = waitForContentPage();
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(page->selectCategory(11));

@@ -123,8 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {2, 2},
                     true},
-        PairingCase{
-            "UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2}, true},
+        PairingCase{"UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2}, true},
         PairingCase{"UntrustedIOS8",
                     "8.4",
                     {"PairingDialogPending", "PairingDialogPending", "Paired"},
@@ -142,13 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A version without "." is its whole number: iOS 10 asks for trust.
         PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3}, true},
         // iOS 7 drops the connection once trusted and waits for a reconnect.
-        PairingCase{"UntrustedIOS7Drops",
-                    "7.1.2",
-                    {"PairingDialogPending", "Paired"},
-                    0,
-                    {},
-                    {3},
-                    false},
+        PairingCase{
+            "UntrustedIOS7Drops", "7.1.2", {"PairingDialogPending", "Paired"}, 0, {}, {3}, false},
         // A passcode lock at the service start: status 2, then a fresh attempt after 3 s.
         PairingCase{"PasscodeAtServiceStart", "17.2", {}, 1, {}, {2}, true},
         PairingCase{"PasscodeAtServiceStartTwice", "16.0", {}, 2, {}, {2, 2}, true},
@@ -261,9 +255,8 @@ TEST_F(DeviceDetection, ReplugWithinTwoSecondsIsANewConnectionWithoutADisconnect
     m_simulator->detach(device);
     m_simulator->attach(path(QStringLiteral("phone-1")));
     m_simulator->waitForNotifications();
-    ASSERT_TRUE(m_events.waitFor([&] {
-        return m_events.connected().size() == 2 && m_events.connected().last().success();
-    }));
+    ASSERT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
     quiet();
     EXPECT_TRUE(m_events.disconnected().isEmpty());
     EXPECT_TRUE(m_interface->isValidDeviceConnected());
@@ -323,15 +316,17 @@ TEST_F(DeviceDetection, OtherDeviceIsIgnoredWhileConnected)
 
 TEST_F(DeviceDetection, ASecondDeviceWhilePairingLeavesTheFirstAlone)
 {
-    const QString first = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("first")))
-                                                  .udid(QStringLiteral("first"))
-                                                  .pairingSequence({"PairingDialogPending", "PairingDialogPending", "Paired"})
-                                                  .build());
+    const QString first = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("first")))
+            .udid(QStringLiteral("first"))
+            .pairingSequence({"PairingDialogPending", "PairingDialogPending", "Paired"})
+            .build());
     start();
     ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
-    const QString second = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("second")))
-                                                   .udid(QStringLiteral("second"))
-                                                   .build());
+    const QString second =
+        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("second")))
+                                .udid(QStringLiteral("second"))
+                                .build());
     ASSERT_TRUE(m_events.waitForSuccess());
     EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), first);
     quiet();
@@ -347,7 +342,9 @@ protected:
     {
         DeviceDetection::SetUp();
         m_real = std::make_shared<SimulatedMobileDevice>();
-        m_demoFolder = SimulatedDeviceBuilder(path(QStringLiteral("demo"))).udid(QStringLiteral("demo")).build();
+        m_demoFolder = SimulatedDeviceBuilder(path(QStringLiteral("demo")))
+                           .udid(QStringLiteral("demo"))
+                           .build();
         auto demo = std::make_shared<SimulatedMobileDevice>(QStringList{m_demoFolder});
         m_interface = std::make_unique<QELDeviceInterface>(
             std::make_shared<DemoFallbackMobileDevice>(m_real, demo), m_iPods);
@@ -373,17 +370,18 @@ TEST_F(DemoFallback, TheDemoShowsWhileNoDeviceIsAttached)
     const QString phone = realPhone(QStringLiteral("real-1"));
     const auto arrived = std::chrono::steady_clock::now();
     ASSERT_TRUE(m_events.waitFor([&] {
-        return m_events.connected().last().success() && m_events.connected().last().uniqueDeviceID() == phone;
+        return m_events.connected().last().success()
+            && m_events.connected().last().uniqueDeviceID() == phone;
     }));
-    EXPECT_LT(std::chrono::steady_clock::now() - arrived, Clock::scaled(std::chrono::seconds(2)) + std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - arrived,
+              Clock::scaled(std::chrono::seconds(2)) + std::chrono::seconds(1));
     EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), phone);
     EXPECT_EQ(m_events.disconnected().size(), 1);
 
     // When it leaves, the demo comes back.
     m_real->detach(phone);
-    ASSERT_TRUE(m_events.waitFor([&] {
-        return m_events.connected().size() == 3 && m_events.connected().last().success();
-    }));
+    ASSERT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 3 && m_events.connected().last().success(); }));
     EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), QStringLiteral("demo"));
 }
 
@@ -478,13 +476,15 @@ TEST_F(DeviceDetection, ATrustedDeviceIsNeverAskedToPair)
 
 TEST_F(DeviceDetection, ADeviceBelowIOS7ValidatesItsPairingBeforeTheSession)
 {
-    const QString device = m_simulator->attach(
-        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).productVersion(QStringLiteral("6.1.3")).build());
+    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                                                   .productVersion(QStringLiteral("6.1.3"))
+                                                   .build());
     start();
     ASSERT_TRUE(m_events.waitForSuccess());
     const QStringList calls = m_simulator->callLog(device);
     ASSERT_EQ(calls.count(QStringLiteral("validatePairing")), 1);
-    EXPECT_LT(calls.indexOf(QStringLiteral("validatePairing")), calls.indexOf(QStringLiteral("startSession")));
+    EXPECT_LT(calls.indexOf(QStringLiteral("validatePairing")),
+              calls.indexOf(QStringLiteral("startSession")));
     EXPECT_EQ(calls.count(QStringLiteral("pair")), 0);
 }
 
@@ -631,7 +631,8 @@ struct RemovalCase {
 
 void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
 
-class DiskModeRemoval : public DeviceDetection, public ::testing::WithParamInterface<RemovalCase> {};
+class DiskModeRemoval : public DeviceDetection,
+                        public ::testing::WithParamInterface<RemovalCase> {};
 
 TEST_P(DiskModeRemoval, TakesTheWindowBackToLookingForADevice)
 {

@@ -36,8 +36,8 @@ QByteArray makePublicKeyPem()
     if (!key)
         return {};
     QByteArray pem;
-    OSSL_ENCODER_CTX* ctx = OSSL_ENCODER_CTX_new_for_pkey(key, OSSL_KEYMGMT_SELECT_PUBLIC_KEY, "PEM",
-                                                          "type-specific", nullptr);
+    OSSL_ENCODER_CTX* ctx = OSSL_ENCODER_CTX_new_for_pkey(key, OSSL_KEYMGMT_SELECT_PUBLIC_KEY,
+                                                          "PEM", "type-specific", nullptr);
     unsigned char* data = nullptr;
     size_t length = 0;
     if (ctx && OSSL_ENCODER_to_data(ctx, &data, &length) == 1) {
@@ -66,7 +66,9 @@ FakeDevice::FakeDevice(const QString& afcRoot)
 {
     // Distinct ids per device: libusbmuxd remembers the devices it has seen.
     const quint64 random = QRandomGenerator::global()->generate64();
-    m_udid = QStringLiteral("%1%2").arg(m_deviceId.load(), 8, 16, QLatin1Char('0')).arg(random, 32, 16, QLatin1Char('0'));
+    m_udid = QStringLiteral("%1%2")
+                 .arg(m_deviceId.load(), 8, 16, QLatin1Char('0'))
+                 .arg(random, 32, 16, QLatin1Char('0'));
     m_values = {
         {QStringLiteral("DeviceClass"), QStringLiteral("iPhone")},
         {QStringLiteral("ProductVersion"), QStringLiteral("16.7.2")},
@@ -93,7 +95,8 @@ bool FakeDevice::certificateHoldsPublicKey(const QByteArray& certificatePem)
     BIO* bio = BIO_new_mem_buf(certificatePem.constData(), static_cast<int>(certificatePem.size()));
     X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
     BIO_free(bio);
-    const bool same = certificate && deviceKey() && EVP_PKEY_eq(X509_get0_pubkey(certificate), deviceKey()) == 1;
+    const bool same =
+        certificate && deviceKey() && EVP_PKEY_eq(X509_get0_pubkey(certificate), deviceKey()) == 1;
     X509_free(certificate);
     return same;
 }
@@ -176,7 +179,10 @@ bool FakeDevice::locked()
 
 int FakeDevice::majorVersion() const
 {
-    return value(QStringLiteral("ProductVersion")).toString().section(QLatin1Char('.'), 0, 0).toInt();
+    return value(QStringLiteral("ProductVersion"))
+        .toString()
+        .section(QLatin1Char('.'), 0, 0)
+        .toInt();
 }
 
 QStringList FakeDevice::sessionTlsVersions() const
@@ -287,7 +293,8 @@ void FakeDevice::scriptAppServiceAnswers(const QStringList& answers)
 QString FakeDevice::takeAppServiceAnswer()
 {
     std::lock_guard lock(m_mutex);
-    return m_appServiceAnswers.isEmpty() ? QStringLiteral("Complete") : m_appServiceAnswers.takeFirst();
+    return m_appServiceAnswers.isEmpty() ? QStringLiteral("Complete")
+                                         : m_appServiceAnswers.takeFirst();
 }
 
 QStringList FakeDevice::appServiceRequests() const

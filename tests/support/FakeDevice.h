@@ -1,5 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -8,10 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
-#include <atomic>
-#include <chrono>
-#include <mutex>
 
 // One fake iOS device as the fake usbmuxd serves it: the values lockdownd
 // answers, the answers it gives to pairing and service requests (scripted per

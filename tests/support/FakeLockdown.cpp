@@ -1,15 +1,15 @@
 #include "FakeLockdown.h"
 
-#include "FakeDevice.h"
-#include "FakeWire.h"
-#include "Plist.h"
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <QRandomGenerator>
 #include <QUuid>
 
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
+#include "FakeDevice.h"
+#include "FakeWire.h"
+#include "Plist.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ QString tlsErrors()
 
 } // namespace
 
-FakeLockdown::FakeLockdown(FakeDevice& device, FakeProtocolLog& log, QString systemBuid, PortOpener openPort)
+FakeLockdown::FakeLockdown(FakeDevice& device, FakeProtocolLog& log, QString systemBuid,
+                           PortOpener openPort)
     : m_device(device)
     , m_log(log)
     , m_systemBuid(std::move(systemBuid))
@@ -107,9 +108,10 @@ bool FakeLockdown::startTls(int fd)
     SSL_CTX_free(context); // the session keeps its own reference
     SSL_set_fd(m_ssl, fd);
     if (SSL_accept(m_ssl) != 1) {
-        m_log.fail(QStringLiteral("lockdownd: the session's TLS did not start (device of iOS %1): %2")
-                       .arg(m_device.majorVersion())
-                       .arg(tlsErrors()));
+        m_log.fail(
+            QStringLiteral("lockdownd: the session's TLS did not start (device of iOS %1): %2")
+                .arg(m_device.majorVersion())
+                .arg(tlsErrors()));
         SSL_free(m_ssl);
         m_ssl = nullptr;
         return false;
@@ -149,8 +151,8 @@ void FakeLockdown::serve(int fd)
         unsigned char prefix[4];
         if (!readExact(fd, prefix, sizeof(prefix)))
             return;
-        const quint32 length = (quint32(prefix[0]) << 24) | (quint32(prefix[1]) << 16) | (quint32(prefix[2]) << 8)
-                               | quint32(prefix[3]);
+        const quint32 length = (quint32(prefix[0]) << 24) | (quint32(prefix[1]) << 16)
+            | (quint32(prefix[2]) << 8) | quint32(prefix[3]);
         if (length == 0 || length > kMaxMessage) {
             m_log.fail(QStringLiteral("lockdownd: message length %1").arg(length));
             return;
@@ -163,7 +165,8 @@ void FakeLockdown::serve(int fd)
         if (m_device.silent())
             continue;
         const QVariant parsed = Plist::parse(body);
-        if (parsed.typeId() != QMetaType::QVariantMap || text(parsed.toMap(), "Request").isEmpty()) {
+        if (parsed.typeId() != QMetaType::QVariantMap
+            || text(parsed.toMap(), "Request").isEmpty()) {
             m_log.fail(QStringLiteral("lockdownd: not a request dictionary"));
             return;
         }
@@ -191,18 +194,21 @@ bool FakeLockdown::send(int fd, const QVariantMap& answer)
 {
     const QByteArray body = Plist::serialize(answer, Plist::Format::Xml);
     const quint32 length = static_cast<quint32>(body.size());
-    const char prefix[4] = {char(length >> 24), char(length >> 16), char(length >> 8), char(length)};
+    const char prefix[4] = {char(length >> 24), char(length >> 16), char(length >> 8),
+                            char(length)};
     return writeAll(fd, QByteArray(prefix, sizeof(prefix)) + body);
 }
 
 QVariantMap FakeLockdown::answer(const QVariantMap& request, bool* keepGoing)
 {
     const QString verb = text(request, "Request");
-    m_device.recordLockdownRequest(verb == QLatin1String("GetValue") && !text(request, "Key").isEmpty()
+    m_device.recordLockdownRequest(verb == QLatin1String("GetValue")
+                                           && !text(request, "Key").isEmpty()
                                        ? verb + QLatin1Char(' ') + text(request, "Key")
                                        : verb);
     if (verb == QLatin1String("QueryType"))
-        return {{QStringLiteral("Request"), verb}, {QStringLiteral("Type"), QStringLiteral("com.apple.mobile.lockdown")}};
+        return {{QStringLiteral("Request"), verb},
+                {QStringLiteral("Type"), QStringLiteral("com.apple.mobile.lockdown")}};
     if (verb == QLatin1String("GetValue"))
         return getValue(request);
     if (verb == QLatin1String("ValidatePair") && m_device.majorVersion() >= 11)
@@ -221,7 +227,8 @@ QVariantMap FakeLockdown::answer(const QVariantMap& request, bool* keepGoing)
     if (verb == QLatin1String("StartService"))
         return startService(request, keepGoing);
     if (verb == QLatin1String("Goodbye"))
-        return {{QStringLiteral("Request"), verb}, {QStringLiteral("Result"), QStringLiteral("Success")}};
+        return {{QStringLiteral("Request"), verb},
+                {QStringLiteral("Result"), QStringLiteral("Success")}};
     m_log.fail(QStringLiteral("lockdownd: unknown request \"%1\"").arg(verb));
     *keepGoing = false;
     return {};
@@ -241,7 +248,8 @@ QVariantMap FakeLockdown::getValue(const QVariantMap& request)
     if (key.isEmpty()) {
         QVariantMap all;
         for (auto it = values.cbegin(); it != values.cend(); ++it) {
-            const bool inDomain = prefix.isEmpty() ? !it.key().contains(QLatin1Char(':')) : it.key().startsWith(prefix);
+            const bool inDomain = prefix.isEmpty() ? !it.key().contains(QLatin1Char(':'))
+                                                   : it.key().startsWith(prefix);
             if (inDomain)
                 all.insert(it.key().mid(prefix.size()), it.value());
         }
@@ -262,7 +270,8 @@ QVariantMap FakeLockdown::pair(const QString& verb, const QVariantMap& request, 
 {
     const QVariantMap record = request.value(QStringLiteral("PairRecord")).toMap();
     const QString hostId = text(record, "HostID");
-    const QByteArray deviceCertificate = record.value(QStringLiteral("DeviceCertificate")).toByteArray();
+    const QByteArray deviceCertificate =
+        record.value(QStringLiteral("DeviceCertificate")).toByteArray();
     if (hostId.isEmpty() || deviceCertificate.isEmpty()
         || record.value(QStringLiteral("HostCertificate")).toByteArray().isEmpty()
         || record.value(QStringLiteral("RootCertificate")).toByteArray().isEmpty()
@@ -271,10 +280,14 @@ QVariantMap FakeLockdown::pair(const QString& verb, const QVariantMap& request, 
         *keepGoing = false;
         return {};
     }
-    if (record.contains(QStringLiteral("HostPrivateKey")) || record.contains(QStringLiteral("RootPrivateKey")))
-        m_log.fail(QStringLiteral("lockdownd: %1 sent the host's private keys to the device").arg(verb));
+    if (record.contains(QStringLiteral("HostPrivateKey"))
+        || record.contains(QStringLiteral("RootPrivateKey")))
+        m_log.fail(
+            QStringLiteral("lockdownd: %1 sent the host's private keys to the device").arg(verb));
     if (!FakeDevice::certificateHoldsPublicKey(deviceCertificate))
-        m_log.fail(QStringLiteral("lockdownd: %1 with a device certificate not made on the device's key").arg(verb));
+        m_log.fail(
+            QStringLiteral("lockdownd: %1 with a device certificate not made on the device's key")
+                .arg(verb));
 
     if (verb == QLatin1String("Pair"))
         m_device.recordPairHostId(hostId);
@@ -309,8 +322,10 @@ QVariantMap FakeLockdown::startSession(const QVariantMap& request, bool* keepGoi
         *keepGoing = false;
         return {};
     }
-    if (request.contains(QStringLiteral("SystemBUID")) && text(request, "SystemBUID") != m_systemBuid)
-        m_log.fail(QStringLiteral("lockdownd: StartSession with a SystemBUID usbmuxd never gave out"));
+    if (request.contains(QStringLiteral("SystemBUID"))
+        && text(request, "SystemBUID") != m_systemBuid)
+        m_log.fail(
+            QStringLiteral("lockdownd: StartSession with a SystemBUID usbmuxd never gave out"));
     if (!m_sessionId.isEmpty())
         return error(verb, QStringLiteral("SessionActive"));
     if (!m_device.trustsHost(hostId))
@@ -342,7 +357,8 @@ QVariantMap FakeLockdown::startService(const QVariantMap& request, bool* keepGoi
         reply.insert(QStringLiteral("Service"), service);
         return reply;
     }
-    if (service != QLatin1String("com.apple.afc") && service != QLatin1String("com.apple.mobile.installation_proxy")
+    if (service != QLatin1String("com.apple.afc")
+        && service != QLatin1String("com.apple.mobile.installation_proxy")
         && service != QLatin1String("com.apple.springboardservices")) {
         QVariantMap reply = error(verb, QStringLiteral("InvalidService"));
         reply.insert(QStringLiteral("Service"), service);

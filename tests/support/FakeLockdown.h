@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QVariantMap>
-
-#include <functional>
 
 class FakeDevice;
 class FakeProtocolLog;

@@ -25,7 +25,8 @@ uint32_t DemoFallbackMobileDevice::notificationSubscribe(NotificationCallback ca
     // The real backend first, so that devices usbmuxd already lists are
     // announced before the demo is. It keeps watching usbmuxd, also when it
     // is not running yet: a device or a usbmuxd that comes later is found then.
-    const uint32_t result = m_real->notificationSubscribe([this](const DeviceNotification& n) { onReal(n); });
+    const uint32_t result =
+        m_real->notificationSubscribe([this](const DeviceNotification& n) { onReal(n); });
     m_demo->notificationSubscribe([this](const DeviceNotification& n) { onDemo(n); });
     return result;
 }
@@ -109,7 +110,10 @@ MobileDevice& DemoFallbackMobileDevice::backendOf(const ServiceConnection* servi
     return m_demoServices.remove(service) ? *m_demo : *m_real;
 }
 
-uint32_t DemoFallbackMobileDevice::connect(const QString& device) { return backendOf(device).connect(device); }
+uint32_t DemoFallbackMobileDevice::connect(const QString& device)
+{
+    return backendOf(device).connect(device);
+}
 
 uint32_t DemoFallbackMobileDevice::disconnect(const QString& device)
 {
@@ -121,9 +125,15 @@ QVariant DemoFallbackMobileDevice::copyValue(const QString& device, const QStrin
     return backendOf(device).copyValue(device, key);
 }
 
-int DemoFallbackMobileDevice::isPaired(const QString& device) { return backendOf(device).isPaired(device); }
+int DemoFallbackMobileDevice::isPaired(const QString& device)
+{
+    return backendOf(device).isPaired(device);
+}
 
-uint32_t DemoFallbackMobileDevice::pair(const QString& device) { return backendOf(device).pair(device); }
+uint32_t DemoFallbackMobileDevice::pair(const QString& device)
+{
+    return backendOf(device).pair(device);
+}
 
 uint32_t DemoFallbackMobileDevice::validatePairing(const QString& device)
 {
@@ -171,8 +181,8 @@ uint32_t DemoFallbackMobileDevice::installationProxyOpen(std::unique_ptr<Service
     return backend.installationProxyOpen(std::move(service), proxy);
 }
 
-uint32_t DemoFallbackMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
-                                                           std::unique_ptr<SpringBoardServices>* services)
+uint32_t DemoFallbackMobileDevice::springBoardServicesOpen(
+    std::unique_ptr<ServiceConnection> service, std::unique_ptr<SpringBoardServices>* services)
 {
     MobileDevice& backend = backendOf(service.get());
     return backend.springBoardServicesOpen(std::move(service), services);

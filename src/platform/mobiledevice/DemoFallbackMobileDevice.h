@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MobileDevice.h"
+#include <mutex>
 
 #include <QSet>
 
-#include <mutex>
+#include "MobileDevice.h"
 
 // The real backend with a demo in front of an empty desk: the demo backend's
 // devices are announced only while no real device is attached over USB. A
@@ -14,7 +14,8 @@
 // Every call goes to the backend of the device it names.
 class DemoFallbackMobileDevice : public MobileDevice {
 public:
-    DemoFallbackMobileDevice(std::shared_ptr<MobileDevice> real, std::shared_ptr<MobileDevice> demo);
+    DemoFallbackMobileDevice(std::shared_ptr<MobileDevice> real,
+                             std::shared_ptr<MobileDevice> demo);
     ~DemoFallbackMobileDevice() override;
 
     uint32_t notificationSubscribe(NotificationCallback callback) override;

@@ -28,9 +28,10 @@ std::shared_ptr<MobileDevice> createMobileDevice()
     const QStringList folders = SimulatedMobileDevice::foldersFromEnvironment();
     if (!folders.isEmpty() && !qEnvironmentVariableIsEmpty("ORVANE_DEMO_FALLBACK")) {
         // A demo asked for: shown while no real device is attached.
-        qCInfo(lcOrvane) << "Watching usbmuxd; the demo device shows while no device is attached:" << folders;
-        return std::make_shared<DemoFallbackMobileDevice>(std::make_shared<RealMobileDevice>(),
-                                                          std::make_shared<SimulatedMobileDevice>(folders));
+        qCInfo(lcOrvane) << "Watching usbmuxd; the demo device shows while no device is attached:"
+                         << folders;
+        return std::make_shared<DemoFallbackMobileDevice>(
+            std::make_shared<RealMobileDevice>(), std::make_shared<SimulatedMobileDevice>(folders));
     }
     if (!folders.isEmpty()) {
         qCInfo(lcOrvane) << "Using simulated devices:" << folders;

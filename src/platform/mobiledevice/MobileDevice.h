@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
-#include <QVariant>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+#include <QString>
+#include <QVariant>
 
 class AfcConnection;
 class InstallationProxy;
@@ -17,14 +17,14 @@ class SpringBoardServices;
 // ones detection tests; every other failure is one of the generic ones below.
 namespace MobileDeviceResult {
 constexpr uint32_t kSuccess = 0;
-constexpr uint32_t kPasscodeLocked = 0xE800001A;  // locked with a passcode
-constexpr uint32_t kNotTrusted = 0xE8000025;      // the trust dialog is up, not answered yet
-constexpr uint32_t kInvalidHostId = 0xE800001C;   // the device does not know this computer
-constexpr uint32_t kUndefined = 0xE8000001;       // any other failure
-constexpr uint32_t kNotConnected = 0xE8000003;    // the device is gone or not connected
+constexpr uint32_t kPasscodeLocked = 0xE800001A; // locked with a passcode
+constexpr uint32_t kNotTrusted = 0xE8000025;     // the trust dialog is up, not answered yet
+constexpr uint32_t kInvalidHostId = 0xE800001C;  // the device does not know this computer
+constexpr uint32_t kUndefined = 0xE8000001;      // any other failure
+constexpr uint32_t kNotConnected = 0xE8000003;   // the device is gone or not connected
 constexpr uint32_t kServiceUnavailable = 0xE8000022;
-constexpr uint32_t kPairingDenied = 0xE8000096;   // the user declined to trust this computer
-constexpr uint32_t kTimedOut = 0xE8000084;        // the device did not answer in time
+constexpr uint32_t kPairingDenied = 0xE8000096; // the user declined to trust this computer
+constexpr uint32_t kTimedOut = 0xE8000084;      // the device did not answer in time
 } // namespace MobileDeviceResult
 
 // How a device reaches the computer.
@@ -33,7 +33,7 @@ enum class DeviceConnectionType { Usb, Network };
 // One device notification: kind 1 arrived, 2 left, 4 ends a pending pairing.
 struct DeviceNotification {
     enum Kind { Arrived = 1, Left = 2, PairingEnded = 4 };
-    QString device;  // the device's identifier, which is its handle for every call
+    QString device; // the device's identifier, which is its handle for every call
     int kind = 0;
     DeviceConnectionType connection = DeviceConnectionType::Usb;
 };

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PairRecord.h"
 
-#include "Plist.h"
-
-#include <QUuid>
+#include <memory>
 
 #include <openssl/bio.h>
 #include <openssl/decoder.h>
@@ -14,7 +12,9 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <memory>
+#include <QUuid>
+
+#include "Plist.h"
 
 namespace PairRecord {
 
@@ -36,8 +36,8 @@ Key readPublicKey(const QByteArray& pem)
 {
     EVP_PKEY* key = nullptr;
     // Devices give PKCS#1 ("RSA PUBLIC KEY"); a SubjectPublicKeyInfo PEM is read as well.
-    OSSL_DECODER_CTX* ctx = OSSL_DECODER_CTX_new_for_pkey(&key, "PEM", nullptr, "RSA",
-                                                          OSSL_KEYMGMT_SELECT_PUBLIC_KEY, nullptr, nullptr);
+    OSSL_DECODER_CTX* ctx = OSSL_DECODER_CTX_new_for_pkey(
+        &key, "PEM", nullptr, "RSA", OSSL_KEYMGMT_SELECT_PUBLIC_KEY, nullptr, nullptr);
     if (!ctx)
         return {};
     const auto* data = reinterpret_cast<const unsigned char*>(pem.constData());
@@ -97,17 +97,20 @@ Certificate makeCertificate(EVP_PKEY* subjectKey, EVP_PKEY* issuerKey, X509* iss
     X509* cert = certificate.get();
     if (X509_set_version(cert, 2) != 1 || ASN1_INTEGER_set(X509_get_serialNumber(cert), 0) != 1
         || !X509_gmtime_adj(X509_getm_notBefore(cert), 0)
-        || !X509_gmtime_adj(X509_getm_notAfter(cert), kTenYears) || X509_set_pubkey(cert, subjectKey) != 1)
+        || !X509_gmtime_adj(X509_getm_notAfter(cert), kTenYears)
+        || X509_set_pubkey(cert, subjectKey) != 1)
         return {};
     if (issuer && X509_set_issuer_name(cert, X509_get_subject_name(issuer)) != 1)
         return {};
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, issuer ? issuer : cert, cert, nullptr, nullptr, 0);
-    if (!addExtension(cert, &ctx, NID_basic_constraints, authority ? "critical,CA:TRUE" : "critical,CA:FALSE")
+    if (!addExtension(cert, &ctx, NID_basic_constraints,
+                      authority ? "critical,CA:TRUE" : "critical,CA:FALSE")
         || !addExtension(cert, &ctx, NID_subject_key_identifier, "hash"))
         return {};
-    if (!authority && !addExtension(cert, &ctx, NID_key_usage, "critical,digitalSignature,keyEncipherment"))
+    if (!authority
+        && !addExtension(cert, &ctx, NID_key_usage, "critical,digitalSignature,keyEncipherment"))
         return {};
     if (X509_sign(cert, issuerKey, EVP_sha256()) <= 0)
         return {};

@@ -1,14 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RealMobileDevice.h"
 
-#include "AfcConnection.h"
-#include "InstallationProxy.h"
-#include "Clock.h"
-#include "Log.h"
-#include "PairRecord.h"
-#include "Plist.h"
-#include "ServiceConnection.h"
-#include "SpringBoardServices.h"
+#include <csignal>
+#include <cstdlib>
 
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
@@ -19,8 +13,14 @@
 #include <plist/plist.h>
 #include <usbmuxd.h>
 
-#include <csignal>
-#include <cstdlib>
+#include "AfcConnection.h"
+#include "Clock.h"
+#include "InstallationProxy.h"
+#include "Log.h"
+#include "PairRecord.h"
+#include "Plist.h"
+#include "ServiceConnection.h"
+#include "SpringBoardServices.h"
 
 namespace {
 
@@ -49,7 +49,8 @@ QVariantMap readPairRecord(const QString& udid, RecordState* state)
     const QVariantMap record = PairRecord::parse(QByteArray(data, static_cast<qsizetype>(size)));
     free(data);
     if (!PairRecord::isUsable(record)) {
-        qCWarning(lcOrvane) << "The pair record usbmuxd holds for" << udid << "is damaged; pairing anew";
+        qCWarning(lcOrvane) << "The pair record usbmuxd holds for" << udid
+                            << "is damaged; pairing anew";
         *state = RecordState::Damaged;
         return {};
     }
@@ -90,8 +91,11 @@ QString systemBuid()
 
 class RealServiceConnection : public ServiceConnection {
 public:
-    RealServiceConnection(std::shared_ptr<DeviceHandle> device, lockdownd_service_descriptor_t descriptor, QString name)
-        : m_device(std::move(device)), m_descriptor(descriptor), m_name(std::move(name))
+    RealServiceConnection(std::shared_ptr<DeviceHandle> device,
+                          lockdownd_service_descriptor_t descriptor, QString name)
+        : m_device(std::move(device))
+        , m_descriptor(descriptor)
+        , m_name(std::move(name))
     {
     }
     ~RealServiceConnection() override
@@ -125,7 +129,8 @@ public:
         if (!open())
             return -1;
         uint32_t received = 0;
-        const service_error_t rc = service_receive_with_timeout(m_client, data, length, &received, 30000);
+        const service_error_t rc =
+            service_receive_with_timeout(m_client, data, length, &received, 30000);
         if (rc == SERVICE_E_SUCCESS)
             return received;
         if (received > 0)
@@ -152,7 +157,8 @@ private:
             return false;
         const service_error_t rc = service_client_new(m_device->device, m_descriptor, &m_client);
         if (rc != SERVICE_E_SUCCESS) {
-            qCWarning(lcOrvane) << "Could not connect to the service" << m_name << "service error" << rc;
+            qCWarning(lcOrvane) << "Could not connect to the service" << m_name << "service error"
+                                << rc;
             m_client = nullptr;
             m_closed = true;
             return false;
@@ -171,7 +177,8 @@ private:
 class RealAfcConnection : public AfcConnection {
 public:
     RealAfcConnection(std::shared_ptr<DeviceHandle> device, afc_client_t client)
-        : m_device(std::move(device)), m_client(client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealAfcConnection() override { afc_client_free(m_client); }
@@ -196,7 +203,8 @@ public:
     int fileRefOpen(const QString& path, AfcFileMode mode, uint64_t* ref) override
     {
         std::lock_guard lock(m_mutex);
-        return afc_file_open(m_client, path.toUtf8().constData(), static_cast<afc_file_mode_t>(mode), ref);
+        return afc_file_open(m_client, path.toUtf8().constData(),
+                             static_cast<afc_file_mode_t>(mode), ref);
     }
 
     int fileRefRead(uint64_t ref, char* data, uint32_t length, uint32_t* read) override
@@ -274,8 +282,10 @@ private:
 // come.
 class RealInstallationProxy : public InstallationProxy {
 public:
-    RealInstallationProxy(std::shared_ptr<DeviceHandle> device, property_list_service_client_t client)
-        : m_device(std::move(device)), m_client(client)
+    RealInstallationProxy(std::shared_ptr<DeviceHandle> device,
+                          property_list_service_client_t client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealInstallationProxy() override { property_list_service_client_free(m_client); }
@@ -286,10 +296,11 @@ public:
         for (const QString& attribute : returnAttributes)
             attributes.append(attribute);
         QVariantMap lookupResult;
-        const uint32_t rc = exchange({{QStringLiteral("Command"), QStringLiteral("Lookup")},
-                                      {QStringLiteral("ClientOptions"),
-                                       QVariantMap{{QStringLiteral("ReturnAttributes"), attributes}}}},
-                                     &lookupResult);
+        const uint32_t rc =
+            exchange({{QStringLiteral("Command"), QStringLiteral("Lookup")},
+                      {QStringLiteral("ClientOptions"),
+                       QVariantMap{{QStringLiteral("ReturnAttributes"), attributes}}}},
+                     &lookupResult);
         if (rc == MobileDeviceResult::kSuccess)
             *apps = lookupResult;
         return rc;
@@ -311,11 +322,12 @@ public:
 
     uint32_t archive(const QString& bundleId) override
     {
-        return exchange({{QStringLiteral("Command"), QStringLiteral("Archive")},
-                         {QStringLiteral("ApplicationIdentifier"), bundleId},
-                         {QStringLiteral("ClientOptions"),
-                          QVariantMap{{QStringLiteral("SkipUninstall"), true},
-                                      {QStringLiteral("ArchiveType"), QStringLiteral("ApplicationOnly")}}}});
+        return exchange(
+            {{QStringLiteral("Command"), QStringLiteral("Archive")},
+             {QStringLiteral("ApplicationIdentifier"), bundleId},
+             {QStringLiteral("ClientOptions"),
+              QVariantMap{{QStringLiteral("SkipUninstall"), true},
+                          {QStringLiteral("ArchiveType"), QStringLiteral("ApplicationOnly")}}}});
     }
 
     uint32_t removeArchive(const QString& bundleId) override
@@ -335,7 +347,8 @@ private:
     {
         std::lock_guard lock(m_mutex);
         plist_t node = Plist::toNode(request);
-        const property_list_service_error_t sent = property_list_service_send_xml_plist(m_client, node);
+        const property_list_service_error_t sent =
+            property_list_service_send_xml_plist(m_client, node);
         plist_free(node);
         if (sent != PROPERTY_LIST_SERVICE_E_SUCCESS)
             return fromPropertyListService("send", sent);
@@ -347,15 +360,16 @@ private:
             if (rc != PROPERTY_LIST_SERVICE_E_SUCCESS || !reply) {
                 if (reply)
                     plist_free(reply);
-                return fromPropertyListService("receive", rc == PROPERTY_LIST_SERVICE_E_SUCCESS
-                                                              ? PROPERTY_LIST_SERVICE_E_PLIST_ERROR
-                                                              : rc);
+                return fromPropertyListService("receive",
+                                               rc == PROPERTY_LIST_SERVICE_E_SUCCESS
+                                                   ? PROPERTY_LIST_SERVICE_E_PLIST_ERROR
+                                                   : rc);
             }
             const QVariantMap map = Plist::fromNode(reply).toMap();
             plist_free(reply);
             if (map.contains(QStringLiteral("Error"))) {
-                qCWarning(lcOrvane) << "Installation proxy:" << command << "failed:"
-                                    << map.value(QStringLiteral("Error")).toString()
+                qCWarning(lcOrvane) << "Installation proxy:" << command
+                                    << "failed:" << map.value(QStringLiteral("Error")).toString()
                                     << map.value(QStringLiteral("ErrorDescription")).toString();
                 return RealMobileDevice::fromInstallationProxyError(
                     map.value(QStringLiteral("Error")).toString());
@@ -365,8 +379,9 @@ private:
                 for (auto it = part.cbegin(); it != part.cend(); ++it)
                     lookupResult->insert(it.key(), it.value());
             }
-            if (map.value(QStringLiteral("Status")).toString().compare(QLatin1String("Complete"),
-                                                                       Qt::CaseInsensitive)
+            if (map.value(QStringLiteral("Status"))
+                    .toString()
+                    .compare(QLatin1String("Complete"), Qt::CaseInsensitive)
                 == 0)
                 return MobileDeviceResult::kSuccess;
         }
@@ -374,7 +389,8 @@ private:
 
     static uint32_t fromPropertyListService(const char* step, property_list_service_error_t rc)
     {
-        qCWarning(lcOrvane, "Installation proxy: %s failed, property list service error %d", step, rc);
+        qCWarning(lcOrvane, "Installation proxy: %s failed, property list service error %d", step,
+                  rc);
         switch (rc) {
         case PROPERTY_LIST_SERVICE_E_MUX_ERROR:
         case PROPERTY_LIST_SERVICE_E_SSL_ERROR:
@@ -394,7 +410,8 @@ private:
 class RealSpringBoardServices : public SpringBoardServices {
 public:
     RealSpringBoardServices(std::shared_ptr<DeviceHandle> device, sbservices_client_t client)
-        : m_device(std::move(device)), m_client(client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealSpringBoardServices() override { sbservices_client_free(m_client); }
@@ -519,8 +536,8 @@ void RealMobileDevice::eventCallback(const void* rawEvent, void* context)
         return;
     DeviceNotification notification;
     notification.device = QString::fromUtf8(event->udid);
-    notification.connection =
-        event->conn_type == CONNECTION_NETWORK ? DeviceConnectionType::Network : DeviceConnectionType::Usb;
+    notification.connection = event->conn_type == CONNECTION_NETWORK ? DeviceConnectionType::Network
+                                                                     : DeviceConnectionType::Usb;
     switch (event->event) {
     case IDEVICE_DEVICE_ADD:
         notification.kind = DeviceNotification::Arrived;
@@ -564,8 +581,9 @@ bool RealMobileDevice::subscribeLocked()
 {
     if (m_subscribed)
         idevice_event_unsubscribe();
-    m_subscribed = idevice_event_subscribe(
-                       [](const idevice_event_t* event, void* context) { eventCallback(event, context); }, this)
+    m_subscribed = idevice_event_subscribe([](const idevice_event_t* event,
+                                              void* context) { eventCallback(event, context); },
+                                           this)
         == IDEVICE_E_SUCCESS;
     return m_subscribed;
 }
@@ -588,7 +606,8 @@ uint32_t RealMobileDevice::notificationSubscribe(NotificationCallback callback)
     m_watch = std::thread([this, answered = usbmuxdAnswers()]() mutable {
         std::unique_lock lock(m_watchMutex);
         while (!m_watchStop) {
-            m_watchChanged.wait_for(lock, Clock::scaled(std::chrono::seconds(1)), [this] { return m_watchStop; });
+            m_watchChanged.wait_for(lock, Clock::scaled(std::chrono::seconds(1)),
+                                    [this] { return m_watchStop; });
             if (m_watchStop)
                 break;
             lock.unlock();
@@ -650,8 +669,8 @@ uint32_t RealMobileDevice::connect(const QString& udid)
     std::lock_guard lock(d->mutex);
     if (!d->handle) {
         auto handle = std::make_shared<DeviceHandle>();
-        const idevice_error_t rc =
-            idevice_new_with_options(&handle->device, udid.toUtf8().constData(), IDEVICE_LOOKUP_USBMUX);
+        const idevice_error_t rc = idevice_new_with_options(
+            &handle->device, udid.toUtf8().constData(), IDEVICE_LOOKUP_USBMUX);
         if (rc != IDEVICE_E_SUCCESS) {
             qCInfo(lcOrvane) << "Device not reachable:" << udid << "error" << rc;
             handle->device = nullptr;
@@ -781,7 +800,8 @@ uint32_t RealMobileDevice::pair(const QString& udid)
     }
     PairRecordView view(record);
     plist_t response = nullptr;
-    const lockdownd_error_t rc = lockdownd_pair_with_options(d->lockdown, &view.record, nullptr, &response);
+    const lockdownd_error_t rc =
+        lockdownd_pair_with_options(d->lockdown, &view.record, nullptr, &response);
     if (rc != LOCKDOWN_E_SUCCESS) {
         plist_free(response);
         return mapped("pair", rc);
@@ -889,7 +909,8 @@ uint32_t RealMobileDevice::startService(const QString& udid, const QString& name
     if (!d->lockdown || !d->handle)
         return MobileDeviceResult::kNotConnected;
     lockdownd_service_descriptor_t descriptor = nullptr;
-    const lockdownd_error_t rc = lockdownd_start_service(d->lockdown, name.toUtf8().constData(), &descriptor);
+    const lockdownd_error_t rc =
+        lockdownd_start_service(d->lockdown, name.toUtf8().constData(), &descriptor);
     if (rc != LOCKDOWN_E_SUCCESS || !descriptor) {
         if (descriptor)
             lockdownd_service_descriptor_free(descriptor);
@@ -939,7 +960,8 @@ uint32_t RealMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnec
     if (!real || !real->descriptor())
         return MobileDeviceResult::kUndefined;
     sbservices_client_t client = nullptr;
-    const sbservices_error_t rc = sbservices_client_new(real->device()->device, real->descriptor(), &client);
+    const sbservices_error_t rc =
+        sbservices_client_new(real->device()->device, real->descriptor(), &client);
     if (rc != SBSERVICES_E_SUCCESS || !client) {
         qCWarning(lcOrvane) << "Could not open springboard services, error" << rc;
         return MobileDeviceResult::kUndefined;

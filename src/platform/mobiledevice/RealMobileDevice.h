@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MobileDevice.h"
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <QHash>
 #include <QVariantMap>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include "MobileDevice.h"
 
 // iOS devices through libimobiledevice and usbmuxd. Lockdown errors become the
 // result codes of MobileDevice.h (the raw code is logged beside them):

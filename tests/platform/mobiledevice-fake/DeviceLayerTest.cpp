@@ -1,8 +1,7 @@
 // Our device layer over its real backend (libimobiledevice) and the fake device:
 // detection with attach and detach, the pairing states, a session.
-#include "DeviceLayerFixture.h"
-
 #include "Clock.h"
+#include "DeviceLayerFixture.h"
 #include "Plist.h"
 
 namespace {
@@ -85,7 +84,8 @@ struct GenerationCase {
 
 void PrintTo(const GenerationCase& c, std::ostream* os) { *os << c.name; }
 
-class DeviceGenerations : public DeviceLayer, public ::testing::WithParamInterface<GenerationCase> {};
+class DeviceGenerations : public DeviceLayer,
+                          public ::testing::WithParamInterface<GenerationCase> {};
 
 QString hostIdOf(const QByteArray& record)
 {
@@ -131,7 +131,8 @@ TEST_P(DeviceGenerations, PairAsTheDeviceDecidesAndConnect)
     startDetection();
     m_mux.attach(m_device.get());
     if (c.state == State::Denied) {
-        ASSERT_TRUE(m_events.waitFor([](const auto& connected, int) { return !connected.isEmpty(); }));
+        ASSERT_TRUE(
+            m_events.waitFor([](const auto& connected, int) { return !connected.isEmpty(); }));
         EXPECT_EQ(m_events.connected().last().devicePairingStatus(), 4);
         m_interface->retryPairing();
     }
@@ -149,7 +150,8 @@ TEST_P(DeviceGenerations, PairAsTheDeviceDecidesAndConnect)
     }
     const QStringList requests = m_device->lockdownRequests();
     EXPECT_EQ(requests.count(QStringLiteral("Pair")), pairs);
-    EXPECT_EQ(requests.count(QStringLiteral("ValidatePair")) > 0, major < 7) << requests.join(' ').toStdString();
+    EXPECT_EQ(requests.count(QStringLiteral("ValidatePair")) > 0, major < 7)
+        << requests.join(' ').toStdString();
     // One identity: the one usbmuxd held, or the one made for the first Pair.
     const QStringList offered = m_device->pairHostIds();
     for (const QString& hostId : offered)
@@ -163,7 +165,8 @@ TEST_P(DeviceGenerations, PairAsTheDeviceDecidesAndConnect)
     ASSERT_FALSE(m_device->sessionTlsVersions().isEmpty());
     for (const QString& tls : m_device->sessionTlsVersions()) {
         if (major >= 10)
-            EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3")) << tls.toStdString();
+            EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3"))
+                << tls.toStdString();
         else
             EXPECT_EQ(tls, QStringLiteral("TLSv1"));
     }
@@ -173,11 +176,12 @@ std::vector<GenerationCase> generationCases()
 {
     static const std::pair<const char*, const char*> generations[] = {
         {"iOS6", "6.1.3"}, {"iOS10", "10.3.3"}, {"iOS11", "11.4.1"}, {"iOS17", "17.2.1"}};
-    static const std::pair<const char*, State> states[] = {{"Trusted", State::Trusted},
-                                                           {"DialogPendingTwice", State::DialogPendingTwice},
-                                                           {"Denied", State::Denied},
-                                                           {"LockedForAWhile", State::LockedForAWhile},
-                                                           {"NoRecordOnHost", State::NoRecordOnHost}};
+    static const std::pair<const char*, State> states[] = {
+        {"Trusted", State::Trusted},
+        {"DialogPendingTwice", State::DialogPendingTwice},
+        {"Denied", State::Denied},
+        {"LockedForAWhile", State::LockedForAWhile},
+        {"NoRecordOnHost", State::NoRecordOnHost}};
     static std::vector<std::string> names;
     std::vector<GenerationCase> cases;
     names.reserve(std::size(generations) * std::size(states));
@@ -190,7 +194,9 @@ std::vector<GenerationCase> generationCases()
 }
 
 INSTANTIATE_TEST_SUITE_P(FakeDevice, DeviceGenerations, ::testing::ValuesIn(generationCases()),
-                         [](const ::testing::TestParamInfo<GenerationCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<GenerationCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(DeviceLayer, AUsbmuxdStartedLaterIsFound)
 {
@@ -228,7 +234,8 @@ struct BadInputCase {
 
 void PrintTo(const BadInputCase& c, std::ostream* os) { *os << c.name; }
 
-class BadInput : public DeviceLayer, public ::testing::WithParamInterface<BadInputCase> {};
+class BadInput : public DeviceLayer,
+                 public ::testing::WithParamInterface<BadInputCase> {};
 
 // A device or usbmuxd that answers badly ends in a clear state: connected
 // after all, or given up with a reason, never asked in a tight loop.
@@ -239,7 +246,8 @@ TEST_P(BadInput, EndsInAClearState)
     startDetection();
     m_mux.attach(m_device.get());
     ASSERT_TRUE(m_events.waitFor([](const auto& connected, int) {
-        return !connected.isEmpty() && (connected.last().success() || !connected.last().failureReason().isEmpty());
+        return !connected.isEmpty()
+            && (connected.last().success() || !connected.last().failureReason().isEmpty());
     }));
     Clock::sleepFor(std::chrono::seconds(10));
     const QStringList requests = m_device->lockdownRequests();
@@ -254,7 +262,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadInputCase{"DamagedPairRecord",
                      [](FakeDevice& device, FakeUsbmuxd& mux) {
-                         mux.setPairRecord(device.udid(), QByteArray("<?xml version=\"1.0\"?><plist><dict><key>HostID"));
+                         mux.setPairRecord(
+                             device.udid(),
+                             QByteArray("<?xml version=\"1.0\"?><plist><dict><key>HostID"));
                      }},
         BadInputCase{"RecordWithoutKeys",
                      [](FakeDevice& device, FakeUsbmuxd& mux) {
@@ -262,8 +272,11 @@ INSTANTIATE_TEST_SUITE_P(
                          record.remove(QStringLiteral("RootPrivateKey"));
                          mux.setPairRecord(device.udid(), Plist::serialize(record));
                      }},
-        BadInputCase{"ClosesDuringTls", [](FakeDevice& device, FakeUsbmuxd&) { device.setClosesDuringTls(true); }}),
-    [](const ::testing::TestParamInfo<BadInputCase>& info) { return std::string(info.param.name); });
+        BadInputCase{"ClosesDuringTls",
+                     [](FakeDevice& device, FakeUsbmuxd&) { device.setClosesDuringTls(true); }}),
+    [](const ::testing::TestParamInfo<BadInputCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST_F(DeviceLayer, SkipsADeviceOverWiFi)
 {

@@ -1,7 +1,6 @@
-#include "FakeDeviceFixture.h"
-
 #include <plist/plist.h>
 
+#include "FakeDeviceFixture.h"
 #include "Plist.h"
 
 namespace {
@@ -30,7 +29,8 @@ TEST_F(Lockdownd, HandshakePairsOnceAndStartsAPlainSession)
     ASSERT_TRUE(device);
     {
         lockdownd_client_t raw = nullptr;
-        ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+        ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+                  LOCKDOWN_E_SUCCESS);
         Lockdown client(raw);
     }
     // The host's pair record went to usbmuxd, with the device's key in its certificate.
@@ -38,13 +38,15 @@ TEST_F(Lockdownd, HandshakePairsOnceAndStartsAPlainSession)
     const QString hostId = record.value("HostID").toString();
     ASSERT_FALSE(hostId.isEmpty());
     EXPECT_TRUE(m_device->trustsHost(hostId));
-    EXPECT_TRUE(FakeDevice::certificateHoldsPublicKey(record.value("DeviceCertificate").toByteArray()));
+    EXPECT_TRUE(
+        FakeDevice::certificateHoldsPublicKey(record.value("DeviceCertificate").toByteArray()));
     EXPECT_EQ(record.value("SystemBUID").toString(), m_mux.systemBuid());
     EXPECT_FALSE(record.value("HostPrivateKey").toByteArray().isEmpty());
 
     // A second handshake finds the record and does not pair again.
     lockdownd_client_t raw = nullptr;
-    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     Lockdown client(raw);
     const QStringList requests = m_device->lockdownRequests();
     EXPECT_EQ(requests.count(QStringLiteral("Pair")), 1);
@@ -59,10 +61,8 @@ TEST_F(Lockdownd, AnswersTheValuesTheDeviceLayerReads)
     Lockdown client = openLockdown(device.get());
     ASSERT_TRUE(client);
     const std::pair<const char*, QString> cases[] = {
-        {"DeviceClass", QStringLiteral("iPhone")},
-        {"ProductVersion", QStringLiteral("16.7.2")},
-        {"DeviceName", QStringLiteral("Test iPhone")},
-        {"UniqueDeviceID", m_device->udid()},
+        {"DeviceClass", QStringLiteral("iPhone")},     {"ProductVersion", QStringLiteral("16.7.2")},
+        {"DeviceName", QStringLiteral("Test iPhone")}, {"UniqueDeviceID", m_device->udid()},
         {"ProductType", QStringLiteral("iPad4,5")},
     };
     for (const auto& [key, expected] : cases) {
@@ -99,10 +99,12 @@ struct PairCase {
     lockdownd_error_t validate;
 };
 
-class Pairing : public Lockdownd, public ::testing::WithParamInterface<PairCase> {};
+class Pairing : public Lockdownd,
+                public ::testing::WithParamInterface<PairCase> {};
 
 // The answers a device gives while it is locked, while the trust dialog is up,
-// after the user declined, and when it does not know the host; and libimobiledevice's codes for them.
+// after the user declined, and when it does not know the host; and libimobiledevice's codes for
+// them.
 TEST_P(Pairing, MapsTheDeviceAnswerToLockdownCodes)
 {
     const PairCase& c = GetParam();
@@ -119,20 +121,39 @@ TEST_P(Pairing, MapsTheDeviceAnswerToLockdownCodes)
 
 INSTANTIATE_TEST_SUITE_P(
     Lockdownd, Pairing,
-    ::testing::Values(
-        PairCase{"Success", {}, {}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_SUCCESS},
-        PairCase{"PasswordProtected", {"PasswordProtected"}, {}, LOCKDOWN_E_PASSWORD_PROTECTED, LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"DialogPending", {"PairingDialogResponsePending"}, {}, LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING,
-                 LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"UserDenied", {"UserDeniedPairing"}, {}, LOCKDOWN_E_USER_DENIED_PAIRING, LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"ValidateLocked", {}, {"PasswordProtected"}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_PASSWORD_PROTECTED},
-        PairCase{"ValidateUnknownHost", {}, {"InvalidHostID"}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_INVALID_HOST_ID}),
+    ::testing::Values(PairCase{"Success", {}, {}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_SUCCESS},
+                      PairCase{"PasswordProtected",
+                               {"PasswordProtected"},
+                               {},
+                               LOCKDOWN_E_PASSWORD_PROTECTED,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"DialogPending",
+                               {"PairingDialogResponsePending"},
+                               {},
+                               LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"UserDenied",
+                               {"UserDeniedPairing"},
+                               {},
+                               LOCKDOWN_E_USER_DENIED_PAIRING,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"ValidateLocked",
+                               {},
+                               {"PasswordProtected"},
+                               LOCKDOWN_E_SUCCESS,
+                               LOCKDOWN_E_PASSWORD_PROTECTED},
+                      PairCase{"ValidateUnknownHost",
+                               {},
+                               {"InvalidHostID"},
+                               LOCKDOWN_E_SUCCESS,
+                               LOCKDOWN_E_INVALID_HOST_ID}),
     [](const ::testing::TestParamInfo<PairCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Lockdownd, PairingSucceedsOnceTheUserTrusts)
 {
     m_device->setValue(QStringLiteral("ProductVersion"), QStringLiteral("10.3.3"));
-    m_device->scriptPairAnswers({QStringLiteral("PasswordProtected"), QStringLiteral("PairingDialogResponsePending")});
+    m_device->scriptPairAnswers(
+        {QStringLiteral("PasswordProtected"), QStringLiteral("PairingDialogResponsePending")});
     Device device = openDevice();
     Lockdown client = openLockdown(device.get());
     EXPECT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_PASSWORD_PROTECTED);
@@ -152,7 +173,8 @@ struct Generation {
 
 void PrintTo(const Generation& g, std::ostream* os) { *os << g.name; }
 
-class Generations : public Lockdownd, public ::testing::WithParamInterface<Generation> {};
+class Generations : public Lockdownd,
+                    public ::testing::WithParamInterface<Generation> {};
 
 // What each generation of device answers through the unmodified library: a
 // session needs a trusted host and runs over TLS of the device's versions;
@@ -164,15 +186,18 @@ TEST_P(Generations, AnswerSessionsAndValidationAsTheirGeneration)
     Device device = openDevice();
     {
         Lockdown client = openLockdown(device.get());
-        EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000", nullptr, nullptr),
+        EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000",
+                                          nullptr, nullptr),
                   LOCKDOWN_E_INVALID_HOST_ID);
         ASSERT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
-        EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr) == LOCKDOWN_E_SUCCESS, g.knowsValidatePair);
+        EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr) == LOCKDOWN_E_SUCCESS,
+                  g.knowsValidatePair);
     }
     // A client that knows the device's version (the handshake's) offers the
     // TLS the device speaks.
     lockdownd_client_t raw = nullptr;
-    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     Lockdown client(raw);
     lockdownd_service_descriptor_t service = nullptr;
     EXPECT_EQ(lockdownd_start_service(client.get(), "com.apple.afc", &service), LOCKDOWN_E_SUCCESS);
@@ -181,7 +206,8 @@ TEST_P(Generations, AnswerSessionsAndValidationAsTheirGeneration)
     ASSERT_EQ(m_device->sessionTlsVersions().size(), 1);
     const QString tls = m_device->sessionTlsVersions().first();
     if (g.tls12)
-        EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3")) << tls.toStdString();
+        EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3"))
+            << tls.toStdString();
     else
         EXPECT_EQ(tls, QStringLiteral("TLSv1"));
     client.reset();
@@ -190,8 +216,10 @@ TEST_P(Generations, AnswerSessionsAndValidationAsTheirGeneration)
     // handshake) caps TLS at 1.0, which devices from iOS 10 on refuse.
     Device fresh = openDevice();
     Lockdown plain = openLockdown(fresh.get());
-    const QString hostId = Plist::parse(m_mux.pairRecord(m_device->udid())).toMap().value("HostID").toString();
-    const lockdownd_error_t rc = lockdownd_start_session(plain.get(), hostId.toUtf8().constData(), nullptr, nullptr);
+    const QString hostId =
+        Plist::parse(m_mux.pairRecord(m_device->udid())).toMap().value("HostID").toString();
+    const lockdownd_error_t rc =
+        lockdownd_start_session(plain.get(), hostId.toUtf8().constData(), nullptr, nullptr);
     EXPECT_EQ(rc == LOCKDOWN_E_SUCCESS, !g.tls12) << rc;
     if (g.tls12) {
         ASSERT_EQ(m_mux.failures().size(), 1);
@@ -205,7 +233,9 @@ INSTANTIATE_TEST_SUITE_P(Lockdownd, Generations,
                                            Generation{"iOS10", "10.3.3", true, true},
                                            Generation{"iOS11", "11.4.1", false, true},
                                            Generation{"iOS17", "17.2.1", false, true}),
-                         [](const ::testing::TestParamInfo<Generation>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Generation>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct ServiceCase {
     const char* name;
@@ -214,7 +244,8 @@ struct ServiceCase {
     lockdownd_error_t expected;
 };
 
-class StartService : public Lockdownd, public ::testing::WithParamInterface<ServiceCase> {};
+class StartService : public Lockdownd,
+                     public ::testing::WithParamInterface<ServiceCase> {};
 
 TEST_P(StartService, AnswersOrRefusesTheService)
 {
@@ -222,7 +253,8 @@ TEST_P(StartService, AnswersOrRefusesTheService)
     pairInAdvance();
     Device device = openDevice();
     lockdownd_client_t raw = nullptr;
-    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     Lockdown client(raw);
     m_device->scriptStartServiceAnswers(c.answers);
     lockdownd_service_descriptor_t service = nullptr;
@@ -236,9 +268,11 @@ TEST_P(StartService, AnswersOrRefusesTheService)
 
 INSTANTIATE_TEST_SUITE_P(
     Lockdownd, StartService,
-    ::testing::Values(ServiceCase{"Afc", "com.apple.afc", {}, LOCKDOWN_E_SUCCESS},
-                      ServiceCase{"Locked", "com.apple.afc", {"PasswordProtected"}, LOCKDOWN_E_PASSWORD_PROTECTED},
-                      ServiceCase{"Unknown", "com.example.nothing", {}, LOCKDOWN_E_INVALID_SERVICE}),
+    ::testing::Values(
+        ServiceCase{"Afc", "com.apple.afc", {}, LOCKDOWN_E_SUCCESS},
+        ServiceCase{
+            "Locked", "com.apple.afc", {"PasswordProtected"}, LOCKDOWN_E_PASSWORD_PROTECTED},
+        ServiceCase{"Unknown", "com.example.nothing", {}, LOCKDOWN_E_INVALID_SERVICE}),
     [](const ::testing::TestParamInfo<ServiceCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Lockdownd, ServiceNeedsASession)
