@@ -80,8 +80,11 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
     const bool itemArtwork =
         !tokenArtwork && hasTable(db, "item_artwork") && hasTable(db, "artwork");
     if (itemArtwork) {
+        // An item may have several item_artwork rows or none. The group is the
+        // item's own id, and max() both skips the NULL of a missing artwork row
+        // and, in SQLite, takes the other columns from the row it picks.
         query.replace(QStringLiteral(" FROM"),
-                      QStringLiteral(", art.relative_path AS artwork_relative_path FROM"));
+                      QStringLiteral(", max(art.relative_path) AS artwork_relative_path FROM"));
         query.append(QStringLiteral(
             " LEFT OUTER JOIN item_artwork iart ON iart.item_pid=i.item_pid LEFT OUTER JOIN"
             " artwork art ON art.artwork_token = iart.best_artwork_token "));
@@ -111,7 +114,7 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
         query.append(QStringLiteral(" LEFT OUTER JOIN item_video iv ON iv.item_pid=i.item_pid "));
     }
     if (itemArtwork)
-        query.append(QStringLiteral(" GROUP BY iart.item_pid"));
+        query.append(QStringLiteral(" GROUP BY i.item_pid"));
     if (groupsByArtwork)
         *groupsByArtwork = itemArtwork;
     return query;

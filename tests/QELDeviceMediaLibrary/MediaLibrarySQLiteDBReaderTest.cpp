@@ -126,6 +126,16 @@ const SchemaCase kSchemaCases[] = {
      [](MediaLibraryFixture& f) { f.schema.itemArtwork = true; Item s = item(1, "Song"); s.artworkPath = QStringLiteral("ab/cd.jpg"); f.items << s << item(2, "Bare"); },
      [](const ReadResult& r) { EXPECT_EQ(r.track("1")->artworkPath, QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/ab/cd.jpg"));
          EXPECT_TRUE(r.track("2")->artworkPath.isNull()); EXPECT_EQ(r.store->tracks().size(), 2u); }},
+    {"item_artwork: tracks without artwork rows each stay, with their own fields",
+     [](MediaLibraryFixture& f) { f.schema.itemArtwork = true;
+         for (int i = 1; i <= 36; ++i) { Item s = item(i, "Song"); s.title = QStringLiteral("Song %1").arg(i);
+             if (i % 7 == 0) { s.artworkPath = QStringLiteral("art/%1.jpg").arg(i); }
+             f.items << s; } },
+     [](const ReadResult& r) { ASSERT_EQ(r.store->tracks().size(), 36u);
+         for (int i = 1; i <= 36; ++i) { const TrackDetailPtr t = r.track(QString::number(i)); ASSERT_TRUE(t) << i;
+             EXPECT_EQ(t->trackName, QStringLiteral("Song %1").arg(i));
+             EXPECT_EQ(t->artworkPath.isNull(), i % 7 != 0) << i;
+             if (i % 7 == 0) { EXPECT_EQ(t->artworkPath, QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/art/%1.jpg").arg(i)); } } }},
     {"artwork_token artwork path",
      [](MediaLibraryFixture& f) { f.schema.artworkToken = true; Item s = item(1, "Song"); s.artworkPath = QStringLiteral("ef.jpg"); f.items << s; },
      [](const ReadResult& r) { EXPECT_EQ(r.track("1")->artworkPath, QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/ef.jpg")); }},
