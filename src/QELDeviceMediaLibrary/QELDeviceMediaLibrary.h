@@ -94,6 +94,8 @@ public:
     // case and diacritics.
     static std::function<bool(const TrackDetail&)> _searchPredicate(const QString& criteria);
     static void _removeBlankTracks(QList<TrackDetailPtr>& tracks);
+    // Gives a track with no title the name of its file.
+    static void nameUntitledTracks(QELMediaStore& store);
 
     // Reader events: progress and playlist names are passed on; a reader's own
     // completion is not (the media library reports once, at the end).

@@ -136,6 +136,23 @@ TEST(MediaLibraryRead, AfterCloseAReadAnswersNo)
     EXPECT_EQ(tracks.front()->trackName, "Current");   // still valid after close
 }
 
+TEST(MediaLibraryRead, TrackWithoutTitleIsListedUnderItsFileName)
+{
+    QTemporaryDir dir;
+    MediaLibraryFixture f;
+    MediaLibraryFixture::Item untitled;
+    untitled.pid = 5;
+    untitled.location = QStringLiteral("Rec 2019-04-01.wav");
+    MediaLibraryFixture::Item noPath;   // nothing to copy and nothing to name it by
+    noPath.pid = 6;
+    noPath.location = QString();
+    f.items << untitled << noPath;
+    ASSERT_TRUE(f.write(dir.filePath("MediaLibrary.sqlitedb")));
+    const Outcome o = readFolder(dir.path());
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.titles, QStringList{"Rec 2019-04-01"});
+}
+
 // Damaged databases: each read ends cleanly, with one event, never a crash.
 struct DamageCase {
     const char* what;

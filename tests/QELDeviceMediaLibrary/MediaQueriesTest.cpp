@@ -184,12 +184,12 @@ TEST_F(MediaQueries, AnswerTheTableOfCases)
         {"two playlists: contributions joined in order", [](QELDeviceMediaLibrary& m, auto p) {
              return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Purchased"), p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QString(), true)); },
          {"1001", "1003", "1001", "1003", "1002"}},
-        {"look-up by persistent ids drops blank tracks", [](QELDeviceMediaLibrary& m, auto) {
+        {"look-up by persistent ids: an untitled file is there under its file name", [](QELDeviceMediaLibrary& m, auto) {
              return idsOf(m.trackDetailsForPersistentIDs(S{"1003", kBigID, "1008", "777"})); },
-         {"1003", kBigID}},
+         {"1003", "1008", kBigID}},
         {"look-up of missing ids", [](QELDeviceMediaLibrary& m, auto) {
              return idsOf(m.trackDetailsForMissingPersistentIDs(S{"1001", "1002", "1004", "1005", "1006", "1007", kBigID, "-5"})); },
-         {"1003"}},
+         {"1003", "1008"}},
         {"no id list: nothing", [](QELDeviceMediaLibrary& m, auto) {
              return idsOf(m.trackDetailsForPersistentIDs(std::nullopt)) + idsOf(m.trackDetailsForMissingPersistentIDs(std::nullopt)); },
          {}},
@@ -211,11 +211,12 @@ TEST_F(MediaQueries, TrackQueryWithoutPlaylistsTakesEveryVisiblePlaylist)
                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, QString(), true).size(), expected);
 }
 
-TEST_F(MediaQueries, AllTracksDropBlankOnesAndLibraryIsNotEmpty)
+TEST_F(MediaQueries, AllTracksKeepUntitledFilesAndLibraryIsNotEmpty)
 {
     const QStringList ids = idsOf(s_library->getAllTracks());
-    EXPECT_FALSE(ids.contains(QStringLiteral("1008")));
-    EXPECT_EQ(ids.size(), 9);
+    EXPECT_TRUE(ids.contains(QStringLiteral("1008")));
+    EXPECT_EQ(s_library->trackDetailForPersistentID(QStringLiteral("1008"))->trackName, QStringLiteral("blank"));
+    EXPECT_EQ(ids.size(), 10);
     EXPECT_FALSE(s_library->isMediaLibraryEmpty(false));
     // Sizes of videos pass 2 GiB.
     EXPECT_EQ(s_library->trackDetailForPersistentID(QStringLiteral("1006"))->fileSize, Q_INT64_C(5368709120));
