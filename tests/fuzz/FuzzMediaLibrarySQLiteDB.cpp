@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QELMediaLibraryMediaLibrarySQLiteDBReader>(scratch.path());
     if (!reader)
         FuzzSupport::fail("no media store could be made");
+    reader->setFilePath(QStringLiteral("MediaLibrary.sqlitedb"));
     if (reader->readMediaLibrary())
         reader->addLibraryTypes();
     reader->close();
