@@ -88,11 +88,21 @@ bool QELTagLibMP3Writer::writeTagsToFileAtPath(const QString& path, const QELTag
         if (!file.isValid() || !file.tag() || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
             return false;
         TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
+        if (!writeID3v2Tag(tag, *file.tag(), map))
+            return false;
+        return TagLibSupport::saveMPEGFile(file);
+    });
+}
+
+bool QELTagLibMP3Writer::writeID3v2Tag(TagLib::ID3v2::Tag& tag, TagLib::Tag& common,
+                                       const QELTagMap& map)
+{
+    {
         // Taken before the common fields go in: setting the track number
         // alone rewrites TRCK as that number and would drop the total.
         const QString heldTrack = heldNumberText(tag, "TRCK");
         const QString heldDisc = heldNumberText(tag, "TPOS");
-        writeGenericTags(*file.tag(), map);
+        writeGenericTags(common, map);
         if (tag.isEmpty())
             return false;
 
@@ -118,8 +128,8 @@ bool QELTagLibMP3Writer::writeTagsToFileAtPath(const QString& path, const QELTag
                  && (map.ArtworkState() == QELTagMap::kArtworkEmbed
                      || map.ArtworkState() == QELTagMap::kArtworkEmbedToo))
             addArtworkToTag(tag, map.ArtworkPath());
-        return TagLibSupport::saveMPEGFile(file);
-    });
+        return true;
+    }
 }
 
 bool QELTagLibMP3Writer::addArtworkToFileAtPath(const QString& path, const QString& imagePath)
