@@ -14,6 +14,7 @@
 #include "ImageDetail.h"
 #include "Log.h"
 #include "PlaylistOrder.h"
+#include "MusicArtwork.h"
 #include "QELArtworkITunesPurchases.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -532,24 +533,15 @@ void QELTransferMusic::setCover(MediaLibraryHost& host, MediaLibraryHost::TrackI
             if (bytes && !QImage::fromData(*bytes).isNull())
                 image = *bytes;
         }
-    } else if (_imageLibrary) {
-        const ImageDetailPtr detail = _imageLibrary->getImageDetailForId(track.artworkId);
-        // The thumbnail path as the artwork reader gives it: it names the
-        // device file already.
-        if (detail && !detail->thumbnailPath.isEmpty()
-            && device->fileExistsAtPath(detail->thumbnailPath)) {
-            const std::optional<QByteArray> bytes =
-                device->getDataContentsAtPathStartingAtPostisionForLength(
-                    detail->thumbnailPath, quint64(detail->thumbnailOffset.value_or(0)),
-                    quint32(detail->dataSize.value_or(0)));
-            const QImage decoded = bytes
-                ? QELImageUtilities::getImageFromDataForImageDetail(*bytes, detail.get())
-                : QImage();
-            if (!decoded.isNull()) {
-                QBuffer buffer(&image);
-                buffer.open(QIODevice::WriteOnly);
-                decoded.save(&buffer, "PNG");
-            }
+    }
+    if (image.isEmpty()) {
+        // The picture the view shows: the older database's artwork is keyed
+        // by persistent id as well as by artwork id.
+        const MusicArtwork::Result found = MusicArtwork::forTrack(track, device, _imageLibrary);
+        if (!found.image.isNull()) {
+            QBuffer buffer(&image);
+            buffer.open(QIODevice::WriteOnly);
+            found.image.save(&buffer, "PNG");
         }
     }
     if (!image.isEmpty() && !host.setArtwork(id, image))

@@ -539,6 +539,11 @@ void QELMusicView::setITunesLibrary(std::shared_ptr<QELITunesLibrary> index)
 void QELMusicView::setArtworkLibrary(std::shared_ptr<QELDeviceImageLibraryReader> artwork)
 {
     m_artworkLibrary = std::move(artwork);
+    // The jobs embed the cover the panel shows.
+    if (m_copyMusic)
+        m_copyMusic->setDeviceImageLibrary(m_artworkLibrary.get());
+    if (m_transferMusic)
+        m_transferMusic->setDeviceImageLibrary(m_artworkLibrary.get());
     if (m_artworkLibrary) {
         m_artworkHideShowButton->show();
         showArtworkPanel(QELPreferences::ShowArtwork());
@@ -1124,6 +1129,7 @@ QELCopyMusic* QELMusicView::copyMusic()
         m_copyMusic = m_makeCopyJob();
         m_copyMusic->setDelegate(this);
         m_copyMusic->setDeviceInteface(deviceInterface());
+        m_copyMusic->setDeviceImageLibrary(m_artworkLibrary.get());
     }
     return m_copyMusic.get();
 }
