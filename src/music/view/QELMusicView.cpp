@@ -662,16 +662,21 @@ void QELMusicView::applySourceList(const std::shared_ptr<SourceResult>& result)
     m_applyingSelection = true;
     m_sourceModel->setGroups(result->groups);
     m_sourceList->expandAll();
+    // Each row once: a row named twice in a selection is listed twice by
+    // selectedIndexes(), and its tracks would be shown (and copied) twice.
     QItemSelection selection;
-    for (const PlaylistPtr& playlist : before) {
-        const QModelIndex index = m_sourceModel->indexOf(playlist.get());
-        if (index.isValid())
+    QSet<QPersistentModelIndex> chosen;
+    auto choose = [&](const QModelIndex& index) {
+        if (index.isValid() && !chosen.contains(index)) {
+            chosen.insert(index);
             selection.select(index, index);
-    }
+        }
+    };
+    for (const PlaylistPtr& playlist : before)
+        choose(m_sourceModel->indexOf(playlist.get()));
     // Row 1: the first playlist under the first heading.
     const QModelIndex first = m_sourceModel->index(0, 0, m_sourceModel->index(0, 0));
-    if (first.isValid())
-        selection.select(first, first);
+    choose(first);
     m_sourceList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (first.isValid())
         m_sourceList->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
@@ -694,9 +699,13 @@ QList<PlaylistPtr> QELMusicView::playlistsOf(const QModelIndexList& rows) const
         return ra < rb;
     });
     QList<PlaylistPtr> playlists;
+    QSet<const Playlist*> seen;
     for (const QModelIndex& index : sorted) {
-        if (PlaylistPtr playlist = m_sourceModel->playlistAt(index))
+        PlaylistPtr playlist = m_sourceModel->playlistAt(index);
+        if (playlist && !seen.contains(playlist.get())) {
+            seen.insert(playlist.get());
             playlists << playlist;
+        }
     }
     return playlists;
 }

@@ -259,6 +259,30 @@ TEST_F(MusicViewTest, AttachingListsTheLibraryUnderItsHeadingsWithTheFirstPlayli
     EXPECT_TRUE(view->statusLine().isEmpty());
 }
 
+// Closing the preferences rebuilds the lists: the selection stays as it was
+// and no playlist (the library least of all) is listed twice.
+TEST_F(MusicViewTest, APreferencesRoundTripKeepsTheTrackList)
+{
+    auto view = makeView();
+    ASSERT_TRUE(settled(*view));
+    const QStringList before = orderOf(view->trackDetails());
+    ASSERT_EQ(before.size(), 6);
+    for (int round = 0; round < 3; ++round) {
+        view->refreshAfterPreferencesChange();
+        ASSERT_TRUE(settled(*view));
+        EXPECT_EQ(orderOf(view->trackDetails()), before) << "round " << round;
+        EXPECT_EQ(view->selectedPlaylists().size(), 1);
+    }
+    ASSERT_TRUE(select(*view, {QStringLiteral("Road")}));
+    view->refreshAfterPreferencesChange();
+    ASSERT_TRUE(settled(*view));
+    QStringList names;
+    for (const PlaylistPtr& p : view->selectedPlaylists())
+        names << p->name;
+    EXPECT_EQ(names.count(names.value(0)), 1) << names.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(names.removeDuplicates(), 0);
+}
+
 TEST_F(MusicViewTest, AHeadingSelectsItsPlaylistsAndADevicePlaylistKeepsItsOrder)
 {
     auto view = makeView();
