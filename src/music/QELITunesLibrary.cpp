@@ -97,6 +97,18 @@ void QELITunesLibrary::startReadingITunesLibrary()
     m_threads.start([this, read] { _threadedWorker(read); });
 }
 
+bool QELITunesLibrary::readITunesLibraryNow()
+{
+    quint64 read = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_startMutex);
+        read = ++m_lastRead;
+    }
+    m_currentRead.store(read);
+    _threadedWorker(read);
+    return isLibraryReadSuccessful();
+}
+
 std::shared_ptr<const QELITunesLibrary::Index> QELITunesLibrary::readIndex(const QString& file,
                                                                            QString* why)
 {

@@ -746,6 +746,12 @@ void QELMusicView::sourceSelectionChanged()
         selection->select(replaced, QItemSelectionModel::ClearAndSelect);
         m_applyingSelection = false;
     }
+    // A report made over a library that has changed since (or could not be
+    // read) is made again at its next choice.
+    if (m_notInITunesStale) {
+        m_notInITunesStale = false;
+        m_notInITunesGenerated = false;
+    }
     const QList<PlaylistPtr> playlists = selectedPlaylists();
     bool reportChosen = false;
     for (const PlaylistPtr& playlist : playlists) {
@@ -1028,9 +1034,13 @@ void QELMusicView::notInITunesReportFinished(const QList<TrackDetailPtr>&)
     // The report gave the NOTINITUNES list its tracks on its worker.
     showListing();
     m_notInITunesGenerated = true;
-    // An empty list must not read as "every track is in the library".
-    if (!m_iTunesLibrary || !m_iTunesLibrary->isLibraryReadSuccessful())
+    // An empty list must not read as "every track is in the library"; and
+    // a library that could not be read is tried again when the list is
+    // chosen again (a Copy to Music may make it meanwhile).
+    if (!m_iTunesLibrary || !m_iTunesLibrary->isLibraryReadSuccessful()) {
+        m_notInITunesStale = true;
         sendStatus(L("MUSICLIBRARYNOTREAD"), L("MUSICLIBRARYNOTREADDETAIL"));
+    }
     RefreshBrowseTables();
 }
 
@@ -1117,12 +1127,41 @@ void QELMusicView::confirmClearHistoryButtonClicked()
     });
 }
 
+void QELMusicView::runHistoryJob(std::function<void()> job)
+{
+    // The marks and the upload run one after another in the order they were
+    // asked for, so the upload always carries the last track's mark.
+    const std::shared_ptr<HistoryQueue> queue = m_historyQueue;
+    {
+        std::lock_guard lock(queue->mutex);
+        queue->jobs.push_back(std::move(job));
+        if (queue->draining)
+            return;
+        queue->draining = true;
+    }
+    m_workers.start([queue] {
+        for (;;) {
+            std::function<void()> next;
+            {
+                std::lock_guard lock(queue->mutex);
+                if (queue->jobs.empty()) {
+                    queue->draining = false;
+                    return;
+                }
+                next = std::move(queue->jobs.front());
+                queue->jobs.pop_front();
+            }
+            next();
+        }
+    });
+}
+
 void QELMusicView::commitHistory()
 {
     if (!m_history)
         return;
     ++m_pendingJobs;
-    m_workers.start([this, history = m_history] {
+    runHistoryJob([this, history = m_history] {
         if (!history->CommitHistoryToDevice())
             qCWarning(lcOrvane) << "The copy history could not be written to the device";
         QMetaObject::invokeMethod(
@@ -1301,7 +1340,7 @@ void QELMusicView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)
             if (!m_history)
                 return;
             ++m_pendingJobs;
-            m_workers.start([this, history = m_history, id, ok] {
+            runHistoryJob([this, history = m_history, id, ok] {
                 history->RecordCopyHistoryForItemWithSucess(id, ok);
                 QMetaObject::invokeMethod(
                     this,
@@ -1331,6 +1370,9 @@ void QELMusicView::OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 
             --m_pendingJobs;
             _updateDynamicPlaylists();
             commitHistory();
+            // A Copy to Music changed the computer's library: the report
+            // of what it lacks is made anew when it is chosen next.
+            m_notInITunesStale = true;
         },
         Qt::QueuedConnection);
     if (delegate())

@@ -587,6 +587,39 @@ TEST_F(MusicViewTest, TheNotInLibraryReportListsWhatTheComputersLibraryLacks)
     EXPECT_EQ(answers, 1);
 }
 
+// A library that a Copy to Music makes after the view started is read when
+// the report runs again, with no restart.
+TEST_F(MusicViewTest, TheNotInLibraryReportReadsALibraryMadeSinceTheLastRead)
+{
+    QTemporaryDir music;
+    auto index =
+        std::make_shared<QELITunesLibrary>(std::make_shared<FolderMediaLibraryHost>(music.path()));
+    index->startReadingITunesLibrary();
+    auto view = makeView(index);
+    ASSERT_TRUE(settled(*view));
+    const QStringList report{QStringLiteral("Not in the music library")};
+    ASSERT_TRUE(view->selectPlaylistsNamed(report));
+    ASSERT_TRUE(
+        waitUntil([&] { return view->notInITunesReportHasBeenGenerated() && !view->isBusy(); }));
+    EXPECT_FALSE(index->isLibraryReadSuccessful());
+
+    QVariantMap entry;
+    entry.insert(QStringLiteral("Name"), QStringLiteral("paper boats"));
+    entry.insert(QStringLiteral("Artist"), QStringLiteral("Harbour"));
+    entry.insert(QStringLiteral("Album"), QStringLiteral("Low Tide"));
+    QVariantMap xml;
+    xml.insert(QStringLiteral("Tracks"), QVariantMap{{QStringLiteral("1"), entry}});
+    QDir().mkpath(music.path() + QStringLiteral("/iTunes"));
+    ASSERT_TRUE(Plist::writeFile(music.path() + QStringLiteral("/iTunes/iTunes Library.xml"), xml));
+
+    ASSERT_TRUE(select(*view, {QStringLiteral("Road")}));
+    ASSERT_TRUE(view->selectPlaylistsNamed(report));
+    ASSERT_TRUE(
+        waitUntil([&] { return view->notInITunesReportHasBeenGenerated() && !view->isBusy(); }));
+    EXPECT_TRUE(index->isLibraryReadSuccessful());
+    EXPECT_FALSE(view->trackDetails().isEmpty());
+}
+
 TEST_F(MusicViewTest, ChoosingAnotherPlaylistStopsTheReportWhichStartsOverWhenChosenAgain)
 {
     QTemporaryDir music;
