@@ -262,3 +262,29 @@ TEST(MediaLibraryReader, CancelledBeforeTheRowsSavesAndSucceeds)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MediaLibrarySQLiteDBLimits, ALibraryOverTheLimitIsTooLargeAndAHugeFieldIsCut)
+{
+    MediaLibraryFixture f;
+    for (int i = 1; i <= 5; ++i)
+        f.items << item(i, "Song");
+    f.items[0].title = QString(200 * 1024, QLatin1Char('x'));
+    auto limited = readFixture(f, [](QELMediaLibraryReader& r) {
+        static_cast<QELMediaLibraryMediaLibrarySQLiteDBReader&>(r).setMaxTracks(4);
+    });
+    EXPECT_FALSE(limited->ok);
+    EXPECT_EQ(limited->events.completions, QList<bool>{false});
+    ASSERT_FALSE(limited->events.errors.isEmpty());
+    EXPECT_TRUE(limited->events.errors.constLast().contains(QStringLiteral("too large")));
+
+    auto read = readFixture(f);
+    ASSERT_TRUE(read->ok);
+    EXPECT_EQ(read->store->tracks().size(), 5u);
+    const QString title = read->track(QStringLiteral("1"))->trackName;
+    EXPECT_LE(title.size(), 64 * 1024 + 1);
+    EXPECT_TRUE(title.endsWith(QChar(0x2026)));
+}
+
+} // namespace
