@@ -119,6 +119,9 @@ struct QELTransferMusic::Run {
     bool prepared = false;
     QString mediaFolder;
     QSet<QString> claimedPaths;
+    // The library file is written once a run, at its end (or its cancel),
+    // not once a track: the tracks' files are whole on disk either way.
+    std::atomic<bool> unwritten{false};
 };
 
 QELTransferMusic::QELTransferMusic(QObject* parent)
@@ -312,12 +315,12 @@ void QELTransferMusic::_startTransferOfNextTrack(const std::shared_ptr<Run>& run
     if (run->replaced)
         return;
     if (run->cancel || _isCancelled()) {
-        _callAllItemsCopiedDelegate();
+        finishRun(run);
         return;
     }
     const std::optional<QVariant> next = _getNextItemFromQueue();
     if (!next) {
-        _callAllItemsCopiedDelegate();
+        finishRun(run);
         return;
     }
     const QELTransferMusicItemDetail item = next->value<QELTransferMusicItemDetail>();
@@ -333,6 +336,30 @@ void QELTransferMusic::_startTransferOfNextTrack(const std::shared_ptr<Run>& run
     _startWorker([this, run, item] { _transferTrack(run, item); });
 }
 
+void QELTransferMusic::finishRun(const std::shared_ptr<Run>& run)
+{
+    // The library file is written on a worker, never on the GUI thread.
+    if (run->unwritten.load()) {
+        _startWorker([this, run] {
+            writeLibrary(*run);
+            _callAllItemsCopiedDelegate();
+        });
+        return;
+    }
+    _callAllItemsCopiedDelegate();
+}
+
+bool QELTransferMusic::writeLibrary(Run& run)
+{
+    if (!run.unwritten.exchange(false))
+        return true;
+    const std::shared_ptr<Host> host = mediaLibraryHost();
+    if (host && host->flush())
+        return true;
+    qCWarning(lcOrvane) << "The music library's index could not be written";
+    return false;
+}
+
 void QELTransferMusic::_currentTrackProcessed(const std::shared_ptr<Run>& run)
 {
     if (run->replaced)
@@ -342,6 +369,7 @@ void QELTransferMusic::_currentTrackProcessed(const std::shared_ptr<Run>& run)
             this, [this, run] { _startTransferOfNextTrack(run); }, Qt::QueuedConnection);
         return;
     }
+    writeLibrary(*run);
     _callAllItemsCopiedDelegate();
 }
 
@@ -394,14 +422,21 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
                 target = library;
         }
     }
+    // The last item of the run writes the library; the others leave it to it.
+    auto written = [this, &run] {
+        run.unwritten = true;
+        if (itemQueue().isEmpty() || run.cancel || _isCancelled())
+            return writeLibrary(run);
+        return true;
+    };
     if (target && firstMatch(host->tracks(*target), track))
-        return host->flush();
+        return written();
 
     std::optional<Host::TrackId> added;
     const std::optional<Host::TrackId> inLibrary =
         library ? firstMatch(host->tracks(*library), track) : std::nullopt;
     if (inLibrary && target && target != library)
-        return host->duplicate(*inLibrary, *target) && host->flush();
+        return host->duplicate(*inLibrary, *target) && written();
     if (inLibrary) {
         added = inLibrary;
     } else {
@@ -413,7 +448,7 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
         }
     }
     if (!added) {
-        host->flush();
+        written();
         return false;
     }
     Host::TrackProperties played;
@@ -422,10 +457,10 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
     if (track.datePlayed.isValid())
         played.playedDate = track.datePlayed;
     host->setProperties(*added, played);
-    const bool written = host->flush();
-    if (written && library && itemQueue().isEmpty())
+    const bool ok = written();
+    if (ok && library && itemQueue().isEmpty())
         host->reveal(*library);
-    return written;
+    return ok;
 }
 
 std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
