@@ -287,8 +287,9 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
             const QString converted = QELMediaLibraryITunesCDBConvertor::convertedPathFor(cdb);
             if (!QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(cdb, converted)) {
                 qCWarning(lcOrvane) << "iTunesCDB could not be converted";
-                noteReadFailure(QStringLiteral("iTunesCDB"),
-                                QStringLiteral("it could not be expanded (not a compressed iTunesDB)"));
+                noteReadFailure(
+                    QStringLiteral("iTunesCDB"),
+                    QStringLiteral("it could not be expanded (not a compressed iTunesDB)"));
                 return false;
             }
             auto reader = makeReader<QELMediaLibraryITunesDBReader>();
@@ -368,7 +369,8 @@ void QELDeviceMediaLibrary::completeFromDevice(const std::shared_ptr<QELMediaLib
     for (const TrackDetailPtr& track : store->tracks()) {
         if (!track->artworkPath.isEmpty() || track->path.isEmpty())
             continue;
-        const QString artwork = QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
+        const QString artwork =
+            QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
         if (!artwork.isEmpty())
             track->artworkPath = artwork;
     }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELMediaLibraryReader.h"
-
 #include <QString>
+
+#include "QELMediaLibraryReader.h"
 
 class QELBinaryFileHandle;
 

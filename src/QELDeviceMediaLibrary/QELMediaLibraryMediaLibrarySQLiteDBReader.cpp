@@ -419,7 +419,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                        "QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
                        .arg(info.lastStepCode())
                 << info.errorMessage();
-            noteFailure(QStringLiteral("the db_info table could not be read: %1").arg(info.errorMessage()));
+            noteFailure(
+                QStringLiteral("the db_info table could not be read: %1").arg(info.errorMessage()));
             _fireReadCompleteEventWithSuccessAndErrorInformation(
                 false,
                 QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));
@@ -513,8 +514,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
             if (dataLength > 0) {
                 const QByteArray data =
                     containers.blob(containers.columnIndex(QStringLiteral("item_pid_data")));
-                const qsizetype count =
-                    std::min<qsizetype>(data.size() / 8, qsizetype(kMaxTracks));
+                const qsizetype count = std::min<qsizetype>(data.size() / 8, qsizetype(kMaxTracks));
                 QStringList ids;
                 ids.reserve(count);
                 const bool ordered = QELDeviceMediaLibrary::isPlaylistsToBeSorted(*playlist);

@@ -625,9 +625,9 @@ QString QELCopyMusic::coverFileForTrack(const TrackDetail& track, const std::ato
     if (!track.artworkPath.isEmpty() && device->fileExistsAtPath(track.artworkPath)) {
         const QString e = extensionOf(track.artworkPath);
         const QString cover = cache + QLatin1Char('/')
-            + QString::fromLatin1(
-                  QCryptographicHash::hash(track.artworkPath.toUtf8(), QCryptographicHash::Sha1)
-                      .toHex())
+            + QString::fromLatin1(QCryptographicHash::hash(track.artworkPath.toUtf8(),
+                                                           QCryptographicHash::Sha1)
+                                      .toHex())
             + (e.isEmpty() ? QString() : QLatin1Char('.') + e);
         if (!QFileInfo::exists(cover) && QDir().mkpath(cache))
             device->copyFileFromDeviceAtToLocalPath(track.artworkPath, cover, &cancel);

@@ -50,8 +50,7 @@ template <class Edit> bool editID3v2Tag(const char* what, const QString& path, E
                 if (!TagLibSupport::saveMPEGFile(file))
                     return false;
             }
-            return TagLibSupport::writtenFileProblem(copy, TagLibSupport::AudioKind::MP3)
-                .isEmpty();
+            return TagLibSupport::writtenFileProblem(copy, TagLibSupport::AudioKind::MP3).isEmpty();
         });
     });
 }

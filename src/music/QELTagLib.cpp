@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include "Log.h"
-
 #include "QELTagLibMP3Reader.h"
 #include "QELTagLibMP3Writer.h"
 #include "QELTagLibMP4Reader.h"
@@ -26,9 +25,10 @@ namespace {
 bool namesKnownKind(const QString& path)
 {
     static const QStringList known = {
-        QStringLiteral("mp3"), QStringLiteral("m4a"),  QStringLiteral("mp4"), QStringLiteral("m4p"),
-        QStringLiteral("m4b"), QStringLiteral("wav"),  QStringLiteral("aif"), QStringLiteral("aiff"),
-        QStringLiteral("aifc"), QStringLiteral("flac"), QStringLiteral("ogg"), QStringLiteral("oga"),
+        QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("mp4"),
+        QStringLiteral("m4p"),  QStringLiteral("m4b"),  QStringLiteral("wav"),
+        QStringLiteral("aif"),  QStringLiteral("aiff"), QStringLiteral("aifc"),
+        QStringLiteral("flac"), QStringLiteral("ogg"),  QStringLiteral("oga"),
         QStringLiteral("opus")};
     return known.contains(QFileInfo(path).suffix().toLower());
 }

@@ -12,9 +12,8 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
-#include <QImage>
-
 #include <QFileInfo>
+#include <QImage>
 
 #include "TagLibSupport.h"
 

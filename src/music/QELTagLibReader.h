@@ -8,7 +8,7 @@
 namespace TagLib {
 class File;
 class Tag;
-}
+} // namespace TagLib
 
 // Fills a tag map with the fields every format TagLib knows has in common:
 // album, artist, comment, genre, year, title and track number, and the album

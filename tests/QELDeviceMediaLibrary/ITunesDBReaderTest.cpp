@@ -146,7 +146,7 @@ TEST(ITunesDBReader, ReadsTrackRecordsAndTheirDataObjects)
 
     const TrackDetail& o = *r->track("102");
     EXPECT_EQ(o.trackName, "Old header"); // data objects found after the 244-byte header
-    EXPECT_EQ(o.mediaKind, 2); // the kind is inside a 244-byte header too
+    EXPECT_EQ(o.mediaKind, 2);            // the kind is inside a 244-byte header too
     EXPECT_EQ(o.hasVideo, true);
     EXPECT_EQ(o.artworkId, std::nullopt);
     const TrackDetail& oldest = *r->track("104");

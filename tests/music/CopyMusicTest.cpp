@@ -585,20 +585,22 @@ TEST_F(CopyMusicTest, EveryAudioKindKeepsItsFramingAndCarriesTagsAndCover)
         const char* file;
         QByteArray bytes;
     } kinds[] = {
-        {"K1.mp3", AudioFixture::silentMp3()},     {"K2.m4a", AudioFixture::minimalM4a()},
-        {"K3.wav", AudioFixture::silentWav(801)},  {"K4.aiff", AudioFixture::silentAiff(801)},
-        {"K5.flac", AudioFixture::silentFlac()},   {"K6.ogg", AudioFixture::minimalOggVorbis()},
-        {"K7.mp3", AudioFixture::silentWav()},     // a WAV named as an MP3
+        {"K1.mp3", AudioFixture::silentMp3()},    {"K2.m4a", AudioFixture::minimalM4a()},
+        {"K3.wav", AudioFixture::silentWav(801)}, {"K4.aiff", AudioFixture::silentAiff(801)},
+        {"K5.flac", AudioFixture::silentFlac()},  {"K6.ogg", AudioFixture::minimalOggVorbis()},
+        {"K7.mp3", AudioFixture::silentWav()}, // a WAV named as an MP3
     };
     QList<TrackDetailPtr> tracks;
     int number = 0;
     for (const auto& kind : kinds) {
         ASSERT_EQ(AudioFixture::containerProblem(kind.bytes), QString()) << kind.file;
-        const QString devicePath = QStringLiteral("/iTunes_Control/Music/F01/%1").arg(QLatin1String(kind.file));
+        const QString devicePath =
+            QStringLiteral("/iTunes_Control/Music/F01/%1").arg(QLatin1String(kind.file));
         ASSERT_TRUE(m_device.putFile(devicePath.mid(1), kind.bytes));
         ++number;
-        auto track = makeTrack(QString::number(500 + number), QStringLiteral("Song %1").arg(number),
-                               QStringLiteral("Band"), QStringLiteral("Record"), number, devicePath);
+        auto track =
+            makeTrack(QString::number(500 + number), QStringLiteral("Song %1").arg(number),
+                      QStringLiteral("Band"), QStringLiteral("Record"), number, devicePath);
         track->album_artist = QStringLiteral("Band & Friends");
         track->artworkPath = QStringLiteral("/iTunes_Control/Artwork/red.png");
         tracks << track;
@@ -630,8 +632,9 @@ TEST_F(CopyMusicTest, ATitledFileWithoutACoverGetsTheCoverAndKeepsItsTags)
                                  taggedMp3(QStringLiteral("Own Title"))));
     ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/g.png"),
                                  TagTest::imageBytes("PNG", Qt::green)));
-    auto track = makeTrack(QStringLiteral("77"), QStringLiteral("Device Title"), QStringLiteral("A"),
-                           QStringLiteral("B"), 1, QStringLiteral("/iTunes_Control/Music/F00/TTTT.mp3"));
+    auto track =
+        makeTrack(QStringLiteral("77"), QStringLiteral("Device Title"), QStringLiteral("A"),
+                  QStringLiteral("B"), 1, QStringLiteral("/iTunes_Control/Music/F00/TTTT.mp3"));
     track->artworkPath = QStringLiteral("/iTunes_Control/Artwork/g.png");
     ASSERT_TRUE(run({track}));
     ASSERT_EQ(m_job.copiedFiles().size(), 1);

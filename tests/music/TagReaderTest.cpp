@@ -391,7 +391,8 @@ TEST_F(TagReader, AHugeSparseMp3IsRefusedWithoutBeingSearched)
         QByteArray head;
     } cases[] = {
         {"zeros.mp3", QByteArray()},
-        {"tag-then-zeros.mp3", QByteArray("ID3\x04\x00\x00\x00\x00\x00\x10", 10) + QByteArray(16, '\0')},
+        {"tag-then-zeros.mp3",
+         QByteArray("ID3\x04\x00\x00\x00\x00\x00\x10", 10) + QByteArray(16, '\0')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
