@@ -314,8 +314,9 @@ TEST_F(ControlBarTest, ThePlayButtonFollowsThePlayerThroughEveryStep)
             break;
         }
         ASSERT_TRUE(waitUntil([&] { return player->IsPlaying() == s.playingAfter; }));
-        if (s.playingAfter)
+        if (s.playingAfter) {
             ASSERT_TRUE(playing());
+        }
         EXPECT_EQ(m_delegate->playButton()->image(),
                   s.playingAfter ? QStringLiteral("pause.png") : QStringLiteral("play.png"));
     }
