@@ -113,7 +113,7 @@ bool QELTagLibWriter::writeTagsToFileAtPath(const QString& path, const QELTagMap
                 return false;
             // The INFO list gets the common fields too, for players that read only it.
             writeGenericTags(*file.InfoTag(), map);
-            if (!QELTagLibMP3Writer::writeID3v2Tag(*file.ID3v2Tag(), *file.ID3v2Tag(), map))
+            if (!QELTagLibMP3Writer::writeID3v2Tag(*file.ID3v2Tag(), *file.ID3v2Tag(), map, false))
                 return false;
             return file.save();
         }
@@ -121,7 +121,7 @@ bool QELTagLibWriter::writeTagsToFileAtPath(const QString& path, const QELTagMap
             TagLib::RIFF::AIFF::File file(name.constData(), false);
             if (!file.isValid() || !file.tag())
                 return false;
-            if (!QELTagLibMP3Writer::writeID3v2Tag(*file.tag(), *file.tag(), map))
+            if (!QELTagLibMP3Writer::writeID3v2Tag(*file.tag(), *file.tag(), map, false))
                 return false;
             return file.save();
         }

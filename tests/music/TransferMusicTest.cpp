@@ -534,3 +534,52 @@ TEST_F(TransferMusicTest, ABackUpGivesTheLayoutWithEveryTrackOncePerPlaylistInDe
     EXPECT_EQ(libraryOf(*m_host).value(QStringLiteral("Tracks")).toMap().size(), 3);
     EXPECT_EQ(filesBelow(media()).size(), 3);
 }
+
+// Every kind the writers know goes into the library with its album artist
+// and the cover in its own tag, its framing whole (checked without TagLib);
+// a file whose bytes are not what its name says goes in untouched.
+TEST_F(TransferMusicTest, EveryAudioKindKeepsItsFramingAndCarriesItsCover)
+{
+    const struct {
+        const char* file;
+        QByteArray bytes;
+    } kinds[] = {
+        {"K1.mp3", AudioFixture::silentMp3()},    {"K2.m4a", AudioFixture::minimalM4a()},
+        {"K3.wav", AudioFixture::silentWav()},    {"K4.aiff", AudioFixture::silentAiff()},
+        {"K5.flac", AudioFixture::silentFlac()},  {"K6.ogg", AudioFixture::minimalOggVorbis()},
+        {"K7.mp3", AudioFixture::silentWav(400)}, // a WAV named as an MP3
+    };
+    QVariantList items;
+    int number = 0;
+    for (const auto& kind : kinds) {
+        const QString path = QStringLiteral("/iTunes_Control/Music/F02/%1").arg(QLatin1String(kind.file));
+        ASSERT_TRUE(m_device.putFile(path.mid(1), kind.bytes));
+        ++number;
+        auto track = song(QString::number(700 + number), QStringLiteral("Kind %1").arg(number), path);
+        track->artworkPath = QStringLiteral("/iTunes_Control/Artwork/c.png");
+        items << item(track);
+    }
+    ASSERT_TRUE(run(items));
+    for (const auto& end : m_delegate->ends())
+        EXPECT_TRUE(end.statusOK) << end.itemDescription.toStdString();
+    const QVariantMap library = libraryOf(*m_host);
+    for (int i = 1; i <= number; ++i) {
+        SCOPED_TRACE(i);
+        const QString file = localPathOf(trackNamed(library, QStringLiteral("Kind %1").arg(i)));
+        ASSERT_FALSE(file.isEmpty());
+        const QByteArray bytes = TagTest::fileBytes(file);
+        if (i == number) {
+            EXPECT_EQ(bytes, kinds[i - 1].bytes);
+            continue;
+        }
+        EXPECT_EQ(AudioFixture::containerProblem(bytes), QString());
+        const QELTagMap tags = QELTagLib().loadTagsFromFileAtPath(file);
+        // An MP3 without a tag gets no album artist (its tags stay as they
+        // were), but it does get its cover.
+        if (i != 1) {
+            EXPECT_EQ(tags.AlbumArtist(), QStringLiteral("Band"));
+        }
+        EXPECT_EQ(tags.ArtworkState(), QELTagMap::kArtworkEmbedded);
+        EXPECT_EQ(tags.Artwork().pixelColor(0, 0), QColor(Qt::green));
+    }
+}
