@@ -72,8 +72,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "fixture: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("fixture: %d messages, %d conversations, %d contacts, built in %.2f s\n",
-                kMessages, kConversations, kContacts, secondsSince(built));
+    std::printf("fixture: %d messages, %d conversations, %d contacts, built in %.2f s\n", kMessages,
+                kConversations, kContacts, secondsSince(built));
 
     const auto start = std::chrono::steady_clock::now();
     QELMessagesDbReader reader(sms, book, QString());

@@ -125,8 +125,8 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
 }
 
 std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder,
-                                                          const QString& databasePath,
-                                                          QString* error)
+                                                           const QString& databasePath,
+                                                           QString* error)
 {
     QString reason;
     BackupManifest manifest;
@@ -219,26 +219,29 @@ bool BackupManifest::readManifestDb(const QString& path, QString* error)
     }
     // Say what is wrong, so a damaged backup is told apart from an encrypted one.
     QFile file(path);
-    const bool sqliteHeader = file.open(QIODevice::ReadOnly)
-        && file.read(16) == QByteArray("SQLite format 3", 16);
+    const bool sqliteHeader =
+        file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
     if (!db.isOpen() || !sqliteHeader) {
-        const QVariant encrypted =
-            Plist::readFile(m_folder + QStringLiteral("/Manifest.plist")).toMap().value(QStringLiteral("IsEncrypted"));
+        const QVariant encrypted = Plist::readFile(m_folder + QStringLiteral("/Manifest.plist"))
+                                       .toMap()
+                                       .value(QStringLiteral("IsEncrypted"));
         *error = encrypted.toBool()
             ? QStringLiteral("%1 is encrypted: the backup was made with a password.").arg(path)
             : QStringLiteral("%1 is not an SQLite database: the file is damaged.").arg(path);
         return false;
     }
     if (!QELSQLiteHelper::doesDatabaseContainTable(db.handle(), QStringLiteral("Files"))) {
-        *error = QStringLiteral("%1 is not a backup manifest database: it has no \"Files\" table.").arg(path);
+        *error = QStringLiteral("%1 is not a backup manifest database: it has no \"Files\" table.")
+                     .arg(path);
         return false;
     }
     for (const char* column : {"fileID", "domain", "relativePath", "flags"}) {
         if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
                 db.handle(), QStringLiteral("Files"), QString::fromLatin1(column))) {
-            *error = QStringLiteral("%1 is not a backup manifest database: its \"Files\" table has no "
-                                    "\"%2\" column.")
-                         .arg(path, QString::fromLatin1(column));
+            *error =
+                QStringLiteral("%1 is not a backup manifest database: its \"Files\" table has no "
+                               "\"%2\" column.")
+                    .arg(path, QString::fromLatin1(column));
             return false;
         }
     }

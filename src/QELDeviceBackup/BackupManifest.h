@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include <QByteArray>
+#include <QString>
 
 // One file, folder or link that a backup holds.
 struct BackupManifestEntry {
@@ -13,14 +13,14 @@ struct BackupManifestEntry {
 
     QString domain;
     QString relativePath;
-    QString fileID;        // 40 lower-case hexadecimal digits
-    QString backupFile;    // the stored file, relative to the device folder ("<id>" or "<2 hex>/<id>")
+    QString fileID;     // 40 lower-case hexadecimal digits
+    QString backupFile; // the stored file, relative to the device folder ("<id>" or "<2 hex>/<id>")
     Kind kind = Kind::Other;
     uint16_t mode = 0;
     int64_t size = 0;
     uint32_t userID = 0;
     uint32_t groupID = 0;
-    int64_t modified = 0;  // seconds since 1970
+    int64_t modified = 0; // seconds since 1970
     int64_t accessed = 0;
     int64_t created = 0;
     uint8_t protectionClass = 0;

@@ -82,7 +82,8 @@ void stop(QProcess& process, const RunningGroup& group, Result* result, const Op
     group.signalGroup(SIGTERM);
     QElapsedTimer grace;
     grace.start();
-    while (process.state() != QProcess::NotRunning && grace.elapsed() < Clock::scaled(kTerminateGrace).count()) {
+    while (process.state() != QProcess::NotRunning
+           && grace.elapsed() < Clock::scaled(kTerminateGrace).count()) {
         process.waitForFinished(kPollMs);
         drain(process, result, options);
     }
@@ -118,7 +119,8 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
 
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(options.mergeChannels ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    process.setProcessChannelMode(options.mergeChannels ? QProcess::MergedChannels
+                                                        : QProcess::SeparateChannels);
     // Runs in the child between fork and exec: only async-signal-safe calls.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(toolPath, arguments);
@@ -133,7 +135,8 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
 
     QElapsedTimer elapsed;
     elapsed.start();
-    const qint64 limitMs = options.timeLimit.count() > 0 ? Clock::scaled(options.timeLimit).count() : -1;
+    const qint64 limitMs =
+        options.timeLimit.count() > 0 ? Clock::scaled(options.timeLimit).count() : -1;
     while (process.state() != QProcess::NotRunning) {
         process.waitForReadyRead(kPollMs);
         drain(process, &result, options);
@@ -142,7 +145,8 @@ Result run(const QString& toolPath, const QStringList& arguments, const Options&
             stop(process, group, &result, options);
             return result;
         }
-        if (limitMs >= 0 && elapsed.elapsed() > limitMs && process.state() != QProcess::NotRunning) {
+        if (limitMs >= 0 && elapsed.elapsed() > limitMs
+            && process.state() != QProcess::NotRunning) {
             result.timedOut = true;
             stop(process, group, &result, options);
             return result;

@@ -13,8 +13,8 @@
 
 // Runs the backup tool as a child process. A password and its key go to the
 // tool in its environment (ORVANE_BACKUP_PASSWORD, ORVANE_BACKUP_KEY), never
-// on its command line, where every local user could read them. Both output streams are drained while the tool
-// runs, so a long output never makes it wait.
+// on its command line, where every local user could read them. Both output streams are drained
+// while the tool runs, so a long output never makes it wait.
 //
 // Each run gets a process group of its own. The tool starts idevicebackup2 and
 // other helpers of its own; stopping the tool stops them too, so no helper is
@@ -26,23 +26,23 @@ namespace BackupToolRunner {
 constexpr int kExitWrongPassword = 3;
 
 struct Options {
-    std::optional<QString> password;         // absent: no password given
+    std::optional<QString> password; // absent: no password given
     // The password's key of a backup its device encrypted, derived by the
     // caller (ORVANE_BACKUP_KEY, in hexadecimal), so the tool need not derive
     // it again; empty: none.
     QByteArray passwordKey;
-    QString extractTo;                       // ORVANE_EXTRACT_TO, when not empty
-    bool mergeChannels = false;              // standard error into standard output
-    bool keepStandardError = true;           // false: discarded
-    std::chrono::milliseconds timeLimit{0};  // nominal (Clock); 0: none
+    QString extractTo;                      // ORVANE_EXTRACT_TO, when not empty
+    bool mergeChannels = false;             // standard error into standard output
+    bool keepStandardError = true;          // false: discarded
+    std::chrono::milliseconds timeLimit{0}; // nominal (Clock); 0: none
     const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Result {
     bool started = false;
-    bool timedOut = false;   // stopped at the time limit
+    bool timedOut = false; // stopped at the time limit
     bool cancelled = false;
-    int exitCode = -1;       // the tool's status when it ended by itself
+    int exitCode = -1; // the tool's status when it ended by itself
     QByteArray standardOutput;
     QByteArray standardError;
 

@@ -24,8 +24,8 @@ bool EncryptedBackup::isDeviceEncrypted(const QVariantMap& manifestPlist)
     return manifestPlist.contains(kKeyBag);
 }
 
-std::optional<BackupKeyBag> EncryptedBackup::readKeyBag(const QString& folder,
-                                                       QVariantMap* plist, QString* error)
+std::optional<BackupKeyBag> EncryptedBackup::readKeyBag(const QString& folder, QVariantMap* plist,
+                                                        QString* error)
 {
     const QString plistPath = folder + QStringLiteral("/Manifest.plist");
     if (!QFileInfo(plistPath).isFile()) {

@@ -1,13 +1,14 @@
 #include "Processes.h"
 
+#include <cerrno>
+#include <vector>
+
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QVariantMap>
-
-#include <cerrno>
-#include <pwd.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -29,7 +30,8 @@ QString accountName(uid_t userID)
     std::vector<char> buffer(static_cast<size_t>(bufferSize));
     struct passwd entry {};
     struct passwd* result = nullptr;
-    while (getpwuid_r(userID, &entry, buffer.data(), buffer.size(), &result) == ERANGE && buffer.size() < (1u << 20))
+    while (getpwuid_r(userID, &entry, buffer.data(), buffer.size(), &result) == ERANGE
+           && buffer.size() < (1u << 20))
         buffer.resize(buffer.size() * 2);
     return result ? QString::fromLocal8Bit(result->pw_name) : QString();
 }
@@ -53,7 +55,7 @@ int GetBSDProcessList(QList<BSDProcessRecord>* list)
         const QByteArray comm = readProcFile(base + QStringLiteral("/comm"));
         const QByteArray status = readProcFile(base + QStringLiteral("/status"));
         if (comm.isEmpty() || status.isEmpty())
-            continue;   // ended meanwhile
+            continue; // ended meanwhile
         BSDProcessRecord record;
         record.processID = static_cast<pid_t>(pid);
         record.command = QString::fromLocal8Bit(comm).trimmed();

@@ -1,19 +1,19 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
-
-#include <sys/types.h>
 
 // The running processes, from /proc.
 
 // One process of the system's process table.
 struct BSDProcessRecord {
     pid_t processID = 0;
-    QString command;    // the short command name the system keeps (at most 15 characters on Linux)
-    uid_t userID = 0;   // the real user identifier
+    QString command;  // the short command name the system keeps (at most 15 characters on Linux)
+    uid_t userID = 0; // the real user identifier
     pid_t processGroupID = 0;
 };
 

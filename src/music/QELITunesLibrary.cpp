@@ -217,8 +217,9 @@ void QELITunesLibrary::_threadedWorker(quint64 read)
         // One read at a time, each swapping in what it built; the event is
         // sent outside, since its receiver may wait for another thread.
         std::lock_guard serial(m_readMutex);
-        const QString file =
-            m_host ? QELITunesInformation::iTunesLibraryFilePath(*m_host) : QString();
+        QString file = m_host ? m_host->indexFile() : QString();
+        if (m_host && (file.isEmpty() || !QFileInfo(file).isFile()))
+            file = QELITunesInformation::iTunesLibraryFilePath(*m_host);
         if (file.isEmpty() || !QFileInfo(file).isFile()) {
             qCInfo(lcOrvane) << "No computer music library file found";
         } else {

@@ -403,7 +403,9 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
     if (!run.prepared) {
         // The first transfer makes the library it goes into.
         host->prepareLibrary();
-        run.mediaFolder = _getITunesLibraryPath();
+        run.mediaFolder = host->mediaFolder();
+        if (run.mediaFolder.isEmpty())
+            run.mediaFolder = _getITunesLibraryPath();
         run.prepared = true;
     }
     _waitIfITUnesInterfaceBlocking();
@@ -473,7 +475,12 @@ std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
                             << track.trackName;
         return std::nullopt;
     }
-    QString folder = run.mediaFolder + QLatin1Char('/') + kindFolderForTrack(track);
+    // Music lies at the top as the desktop's players expect; other kinds keep
+    // a folder of their own so they do not mix with the albums.
+    const QString kind = kindFolderForTrack(track);
+    QString folder = run.mediaFolder;
+    if (kind != QLatin1String("Music"))
+        folder += QLatin1Char('/') + kind;
     for (const QString& level : {track.artistForList(), track.album}) {
         const QString safe = level.isEmpty() ? QString() : SafePath::fileName(level, nameRules());
         if (!safe.isEmpty())
@@ -489,7 +496,13 @@ std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
         isYes(track.isRingtone) ? QStringLiteral("m4r") : extensionOf(track.path);
     SafePath::NameRules rules = nameRules();
     rules.maxBytes = SafePath::kDefaultMaxBytes - kNumberRoom - int(extension.toUtf8().size()) - 1;
-    QString stem = SafePath::fileName(track.trackName, track.persistentID, rules);
+    // "NN Title": the number keeps an album's files in its order.
+    const QString number = track.trackNumber.value_or(0) > 0
+        ? QStringLiteral("%1 ").arg(*track.trackNumber, 2, 10, QLatin1Char('0'))
+        : QString();
+    QString stem = SafePath::fileName(
+        track.trackName.trimmed().isEmpty() ? QString() : number + track.trackName,
+        number + track.persistentID, rules);
     if (stem.isEmpty())
         stem = QStringLiteral("Track");
     const qint64 deviceSize = deviceFileSize(*device, track.path);

@@ -1,15 +1,15 @@
 #include "BackupEncryption.h"
 
-#include "BackupToolRunner.h"
-#include "Plist.h"
+#include <cerrno>
+
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cerrno>
-
-#include <sys/stat.h>
+#include "BackupToolRunner.h"
+#include "Plist.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ bool isAbsent(const QString& path)
 
 } // namespace
 
-bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& target, QString* error) const
+bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& target,
+                               QString* error) const
 {
     const QString stored = manifest.storedFilePath(entry);
     if (entry.size == 0 && isAbsent(stored)) {
@@ -41,7 +42,8 @@ bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& 
         return true;
     }
     if (!isStoredRegularFile(stored)) {
-        *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.").arg(entry.backupFile, entry.relativePath, entry.domain);
+        *error = QStringLiteral("The backup lacks the stored file %1 of %2 in %3.")
+                     .arg(entry.backupFile, entry.relativePath, entry.domain);
         return false;
     }
     if (deviceEncryption)
@@ -75,10 +77,14 @@ bool OpenedBackup::copyContent(const BackupManifestEntry& entry, const QString& 
 
 namespace BackupEncryption {
 
-int failureStatus(bool wrongPassword) { return wrongPassword ? BackupToolRunner::kExitWrongPassword : 1; }
+int failureStatus(bool wrongPassword)
+{
+    return wrongPassword ? BackupToolRunner::kExitWrongPassword : 1;
+}
 
-std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password, const QByteArray& passwordKey,
-                                 bool needContent, QString* error, bool* wrongPassword)
+std::optional<OpenedBackup> open(const QString& folder, const std::optional<QString>& password,
+                                 const QByteArray& passwordKey, bool needContent, QString* error,
+                                 bool* wrongPassword)
 {
     bool ignored = false;
     bool& refused = wrongPassword ? *wrongPassword : ignored;
@@ -87,17 +93,21 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
         *error = QStringLiteral("There is no backup in %1.").arg(folder);
         return std::nullopt;
     }
-    const QVariantMap manifestPlist = Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
+    const QVariantMap manifestPlist =
+        Plist::readFile(folder + QStringLiteral("/Manifest.plist")).toMap();
     const QVariant isEncrypted = manifestPlist.value(QStringLiteral("IsEncrypted"));
-    const bool encrypted = isEncrypted.typeId() == QMetaType::Bool ? isEncrypted.toBool() : isEncrypted.toLongLong() == 1;
+    const bool encrypted = isEncrypted.typeId() == QMetaType::Bool ? isEncrypted.toBool()
+                                                                   : isEncrypted.toLongLong() == 1;
     const QVariantMap description = manifestPlist.value(kDescriptionKey).toMap();
 
-    if (encrypted && description.isEmpty() && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
+    if (encrypted && description.isEmpty()
+        && BackupManifest::generationOf(folder) == BackupManifest::Generation::ManifestDb) {
         // The device encrypted it: without the password not even the
         // manifest can be read.
         if (!password && passwordKey.isEmpty()) {
             refused = true;
-            *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
+            *error = QStringLiteral("This backup is encrypted: its password is needed (give it in "
+                                    "ORVANE_BACKUP_PASSWORD).");
             return std::nullopt;
         }
         std::optional<EncryptedBackup> opened;
@@ -124,7 +134,8 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
         return backup;
     if (description.isEmpty()) {
         if (needContent) {
-            *error = QStringLiteral("This backup was encrypted by the device itself; its files cannot be decrypted yet.");
+            *error = QStringLiteral("This backup was encrypted by the device itself; its files "
+                                    "cannot be decrypted yet.");
             return std::nullopt;
         }
         return backup;
@@ -135,7 +146,8 @@ std::optional<OpenedBackup> open(const QString& folder, const std::optional<QStr
             return std::nullopt;
     } else if (needContent) {
         refused = true;
-        *error = QStringLiteral("This backup is encrypted: its password is needed (give it in ORVANE_BACKUP_PASSWORD).");
+        *error = QStringLiteral("This backup is encrypted: its password is needed (give it in "
+                                "ORVANE_BACKUP_PASSWORD).");
         return std::nullopt;
     }
     return backup;

@@ -1,9 +1,9 @@
-#include "Plist.h"
+#include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "Plist.h"
 
 namespace {
 
@@ -37,19 +37,22 @@ TEST_P(PlistRoundTrip, KeepsEveryTypeAndSignedIntegers)
     EXPECT_EQ(back.value("flag").typeId(), QMetaType::Bool);
     EXPECT_TRUE(back.value("flag").toBool());
     EXPECT_EQ(back.value("data").toByteArray(), QByteArray("\x00\x01\xff", 3));
-    EXPECT_EQ(back.value("date").toDateTime(), QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC));
+    EXPECT_EQ(back.value("date").toDateTime(),
+              QDateTime(QDate(2020, 5, 17), QTime(10, 30, 15), Qt::UTC));
     const QVariantList list = back.value("list").toList();
     ASSERT_EQ(list.size(), 3);
     EXPECT_EQ(list.at(1).toString(), QStringLiteral("two"));
     EXPECT_EQ(list.at(2).toMap().value("k").toLongLong(), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, PlistRoundTrip, ::testing::Values(Plist::Format::Xml, Plist::Format::Binary));
+INSTANTIATE_TEST_SUITE_P(BothFormats, PlistRoundTrip,
+                         ::testing::Values(Plist::Format::Xml, Plist::Format::Binary));
 
 TEST(Plist, ReadsNegativeIntegerWrittenByOthersInXml)
 {
-    const QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                           "<key>pid</key><integer>-8070450532247928832</integer></dict></plist>";
+    const QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>pid</key><integer>-8070450532247928832</integer></dict></plist>";
     EXPECT_EQ(Plist::parse(xml).toMap().value("pid").toLongLong(), -8070450532247928832LL);
 }
 
@@ -89,25 +92,27 @@ QByteArray deepXml(int depth)
 QByteArray selfReferencingBinary()
 {
     QByteArray bytes("bplist00");
-    bytes += char(0xA1);   // array of one element, object 0
-    bytes += char(0x00);   // element: object 0, i.e. the array itself
+    bytes += char(0xA1); // array of one element, object 0
+    bytes += char(0x00); // element: object 0, i.e. the array itself
     const int offsetTable = bytes.size();
-    bytes += char(8);      // object 0 starts at offset 8
+    bytes += char(8); // object 0 starts at offset 8
     QByteArray trailer(32, '\0');
-    trailer[6] = 1;        // offset size
-    trailer[7] = 1;        // object reference size
-    trailer[15] = 1;       // one object
-    trailer[23] = 0;       // top object
+    trailer[6] = 1;  // offset size
+    trailer[7] = 1;  // object reference size
+    trailer[15] = 1; // one object
+    trailer[23] = 0; // top object
     trailer[31] = char(offsetTable);
     return bytes + trailer;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PlistHostileInput,
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlistHostileInput,
     ::testing::Values(HostileCase{"empty", QByteArray()},
                       HostileCase{"garbage", QByteArray("not a plist at all")},
                       HostileCase{"truncatedBinary", truncatedBinary()},
                       HostileCase{"headerOnly", QByteArray("bplist00")},
-                      HostileCase{"unclosedXml", QByteArray("<?xml version=\"1.0\"?><plist><dict><key>a</key>")},
+                      HostileCase{"unclosedXml",
+                                  QByteArray("<?xml version=\"1.0\"?><plist><dict><key>a</key>")},
                       HostileCase{"tooDeep", deepXml(2000)},
                       HostileCase{"selfReference", selfReferencingBinary()}),
     [](const auto& info) { return std::string(info.param.name); });
