@@ -245,6 +245,10 @@ bool QELDeviceMediaLibrary::readMediaLibrary()
             reader->addLibraryTypes();
             return true;
         });
+        runGuarded("Track names", [&reader] {
+            nameUntitledTracks(*reader->managedObjectContext());
+            return true;
+        });
         runGuarded("Device paths", [this, &reader] {
             completeFromDevice(reader);
             return true;
@@ -283,8 +287,9 @@ bool QELDeviceMediaLibrary::readITunesDatabases(const QString& folder)
             const QString converted = QELMediaLibraryITunesCDBConvertor::convertedPathFor(cdb);
             if (!QELMediaLibraryITunesCDBConvertor::ConvertITunesCDBToITunesDB(cdb, converted)) {
                 qCWarning(lcOrvane) << "iTunesCDB could not be converted";
-                noteReadFailure(QStringLiteral("iTunesCDB"),
-                                QStringLiteral("it could not be expanded (not a compressed iTunesDB)"));
+                noteReadFailure(
+                    QStringLiteral("iTunesCDB"),
+                    QStringLiteral("it could not be expanded (not a compressed iTunesDB)"));
                 return false;
             }
             auto reader = makeReader<QELMediaLibraryITunesDBReader>();
@@ -364,7 +369,8 @@ void QELDeviceMediaLibrary::completeFromDevice(const std::shared_ptr<QELMediaLib
     for (const TrackDetailPtr& track : store->tracks()) {
         if (!track->artworkPath.isEmpty() || track->path.isEmpty())
             continue;
-        const QString artwork = QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
+        const QString artwork =
+            QELArtworkITunesPurchases::getArtworkForPurchasedFileName(track->path);
         if (!artwork.isEmpty())
             track->artworkPath = artwork;
     }
@@ -403,6 +409,22 @@ std::function<bool(const TrackDetail&)> QELDeviceMediaLibrary::_searchPredicate(
         return track.foldedTrackName().contains(needle) || track.foldedAlbum().contains(needle)
             || track.foldedArtist().contains(needle);
     };
+}
+
+void QELDeviceMediaLibrary::nameUntitledTracks(QELMediaStore& store)
+{
+    // A file without a title (a WAV or an untagged MP3 put on by another
+    // program) is still the user's: it is listed and copied under its file
+    // name rather than dropped as blank.
+    std::lock_guard<std::recursive_mutex> guard(store.lock());
+    for (const TrackDetailPtr& track : store.tracks()) {
+        if (!track || !track->trackName.trimmed().isEmpty() || track->path.isEmpty()
+            || isYes(track->isICloudStreaming))
+            continue;
+        const QString name = QFileInfo(track->path).completeBaseName();
+        if (!name.isEmpty())
+            track->trackName = name;
+    }
 }
 
 void QELDeviceMediaLibrary::_removeBlankTracks(QList<TrackDetailPtr>& tracks)

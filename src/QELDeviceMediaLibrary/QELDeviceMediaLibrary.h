@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Playlist.h"
-#include "QELDeviceMediaLibraryEventsProtocol.h"
-#include "QELMediaStore.h"
-#include "TrackDetail.h"
-
-#include <QList>
-#include <QString>
-#include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "Playlist.h"
+#include "QELDeviceMediaLibraryEventsProtocol.h"
+#include "QELMediaStore.h"
+#include "TrackDetail.h"
 
 class QELDeviceInterface;
 class QELMediaLibraryReader;
@@ -69,21 +69,26 @@ public:
     QList<TrackDetailPtr> getAllTracks();
     bool isMediaLibraryEmpty(bool includingICloudItems);
     QList<PlaylistPtr> playlists();
-    QStringList genresInPlaylistsWithCriteriaIncludingICloudItems(const QList<PlaylistPtr>& playlists,
-                                                                  const QString& criteria, bool includingICloudItems);
-    QStringList artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(const QList<PlaylistPtr>& playlists,
-                                                                             const std::optional<QStringList>& genres,
-                                                                             const QString& criteria, bool includingICloudItems);
+    QStringList genresInPlaylistsWithCriteriaIncludingICloudItems(
+        const QList<PlaylistPtr>& playlists, const QString& criteria, bool includingICloudItems);
+    QStringList artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
+        const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres,
+        const QString& criteria, bool includingICloudItems);
     QStringList albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
         const QList<PlaylistPtr>& playlists, const std::optional<QStringList>& genres,
-        const std::optional<QStringList>& artists, const QString& criteria, bool includingICloudItems);
-    // No playlist list: every visible playlist. Device order where it applies.
-    QList<TrackDetailPtr> trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
-        const std::optional<QList<PlaylistPtr>>& playlists, const std::optional<QStringList>& genres,
-        const std::optional<QStringList>& artists, const std::optional<QStringList>& albums, const QString& criteria,
+        const std::optional<QStringList>& artists, const QString& criteria,
         bool includingICloudItems);
-    QList<TrackDetailPtr> trackDetailsForPersistentIDs(const std::optional<QStringList>& persistentIDs);
-    QList<TrackDetailPtr> trackDetailsForMissingPersistentIDs(const std::optional<QStringList>& persistentIDs);
+    // No playlist list: every visible playlist. Device order where it applies.
+    QList<TrackDetailPtr>
+    trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+        const std::optional<QList<PlaylistPtr>>& playlists,
+        const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
+        const std::optional<QStringList>& albums, const QString& criteria,
+        bool includingICloudItems);
+    QList<TrackDetailPtr> trackDetailsForPersistentIDs(
+        const std::optional<QStringList>& persistentIDs);
+    QList<TrackDetailPtr> trackDetailsForMissingPersistentIDs(
+        const std::optional<QStringList>& persistentIDs);
     TrackDetailPtr trackDetailForPersistentID(const QString& persistentID);
     PlaylistPtr CreateNewUserDefinedPlaylistWithName(const QString& name);
 
@@ -94,26 +99,32 @@ public:
     // case and diacritics.
     static std::function<bool(const TrackDetail&)> _searchPredicate(const QString& criteria);
     static void _removeBlankTracks(QList<TrackDetailPtr>& tracks);
+    // Gives a track with no title the name of its file.
+    static void nameUntitledTracks(QELMediaStore& store);
 
     // Reader events: progress and playlist names are passed on; a reader's own
     // completion is not (the media library reports once, at the end).
-    void OnDeviceMediaLibaryReadCompleteEvent(const DeviceMediaLibraryReadCompleteArguments& arguments) override;
+    void OnDeviceMediaLibaryReadCompleteEvent(
+        const DeviceMediaLibraryReadCompleteArguments& arguments) override;
     void OnDeviceMediaLibraryReadProgressEvent(const QString& progress) override;
     void OnDeviceMediaLibraryReadPlaylistName(const QString& name) override;
 
 private:
     using Filter = std::function<bool(const TrackDetail&)>;
-    static Filter makeFilter(const std::optional<QStringList>& genres, const std::optional<QStringList>& artists,
-                             const std::optional<QStringList>& albums, const QString& criteria, bool includingICloudItems,
-                             bool* hasFilters);
+    static Filter makeFilter(const std::optional<QStringList>& genres,
+                             const std::optional<QStringList>& artists,
+                             const std::optional<QStringList>& albums, const QString& criteria,
+                             bool includingICloudItems, bool* hasFilters);
     QStringList browseColumn(const QList<PlaylistPtr>& playlists, const Filter& filter,
-                             const std::function<QString(const TrackDetail&)>& value, const char* noun);
+                             const std::function<QString(const TrackDetail&)>& value,
+                             const char* noun);
     std::shared_ptr<QELMediaLibraryReader> _mediaLibraryReader() const;
     void set_mediaLibraryReader(const std::shared_ptr<QELMediaLibraryReader>& reader);
     template <class R> std::shared_ptr<R> makeReader();
     bool runGuarded(const char* label, const std::function<bool()>& step);
     bool readITunesDatabases(const QString& folder);
-    void addRingtonesAndVoiceMemos(const QString& folder, const std::shared_ptr<QELMediaLibraryReader>& reader);
+    void addRingtonesAndVoiceMemos(const QString& folder,
+                                   const std::shared_ptr<QELMediaLibraryReader>& reader);
     void completeFromDevice(const std::shared_ptr<QELMediaLibraryReader>& reader);
 
     QString _libraryDirectory;

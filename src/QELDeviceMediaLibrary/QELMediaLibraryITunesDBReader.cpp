@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include <QFileInfo>
 
@@ -63,6 +64,11 @@ bool QELMediaLibraryITunesDBReader::readMediaLibrary()
         return fail(QStringLiteral("mhsd header not found"));
     handle.setPosition(headerLength);
 
+    // Playlists stand in the type 3 section (podcasts grouped) and, in older
+    // databases and those written by other programs, only in the type 2 one.
+    // Type 2 is read when the file has no type 3.
+    bool readPlaylistSection = false;
+    std::optional<quint64> plainPlaylistSection;
     while (sections > 0 && !cancelRead()) {
         --sections;
         handle.resetByteCount();
@@ -78,12 +84,19 @@ bool QELMediaLibraryITunesDBReader::readMediaLibrary()
             if (!_readMHLTFromHandleWithTotalSize(handle, sectionTotal))
                 return fail(QStringLiteral("iTunesDB ReadiTunesDB_MHLT fails\r\n"));
         } else if (type == 3) {
+            readPlaylistSection = true;
             _readMHLPFromHandle(handle);
         } else {
+            if (type == 2 && !plainPlaylistSection)
+                plainPlaylistSection = handle.position();
             if (!fits(handle, sectionTotal, handle.byteCount()))
                 return fail(QStringLiteral("mhsd header not found"));
             skip(handle, static_cast<qint64>(sectionTotal) - handle.byteCount());
         }
+    }
+    if (!readPlaylistSection && plainPlaylistSection && !cancelRead()) {
+        handle.setPosition(*plainPlaylistSection);
+        _readMHLPFromHandle(handle);
     }
     handle.closeFile();
     QString error;
@@ -142,7 +155,10 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
             t.datePlayed = DeviceTime::fromMacHfsSeconds(played);
         handle.skipBytes(20);
         handle.readInt64();
-        if (static_cast<qint64>(recordHeader) - handle.byteCount() >= 236) {
+        // The media kind sits at offset 208 of every header that reaches it
+        // (244 and 328 bytes as well as the 356 and longer ones); the
+        // artwork id at 352 only in the longest.
+        if (recordHeader >= 212) {
             handle.skipBytes(88);
             const quint32 kind = handle.readUInt32();
             t.mediaKind = kind;
@@ -152,8 +168,10 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
                 t.isPodcast = true;
             if (kind == 64)
                 t.isTVShow = true;
-            handle.skipBytes(140);
-            t.artworkId = handle.readUInt32();
+            if (recordHeader >= 356) {
+                handle.skipBytes(140);
+                t.artworkId = handle.readUInt32();
+            }
         }
         if (handle.byteCount() < recordHeader)
             skip(handle, static_cast<qint64>(recordHeader) - handle.byteCount());
@@ -234,6 +252,31 @@ bool QELMediaLibraryITunesDBReader::_readMHLTFromHandleWithTotalSize(QELBinaryFi
     return true;
 }
 
+bool QELMediaLibraryITunesDBReader::hasSmartRulesAhead(QELBinaryFileHandle& handle)
+{
+    // Looks at the data objects before the first item without consuming them.
+    constexpr quint32 kSmartPreferences = 50;
+    constexpr quint32 kSmartRules = 51;
+    const quint64 start = handle.position();
+    bool found = false;
+    for (int n = 0; n < 16 && handle.bytesLeft() >= 16; ++n) {
+        if (handle.readStringOfLength(4) != QLatin1String("mhod"))
+            break;
+        handle.skipBytes(4);
+        const quint32 total = handle.readUInt32();
+        const quint32 type = handle.readUInt32();
+        if (type == kSmartPreferences || type == kSmartRules) {
+            found = true;
+            break;
+        }
+        if (total < 16 || total - 16 > handle.bytesLeft())
+            break;
+        skip(handle, static_cast<qint64>(total) - 16);
+    }
+    handle.setPosition(start);
+    return found;
+}
+
 bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& handle)
 {
     if (cancelRead())
@@ -286,13 +329,22 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
         }
         playlist->name = handle.readUTF16StringOfLength(static_cast<int>(titleLength));
         _firePlaylistName(playlist->name);
+        const quint32 titleBytes = handle.byteCount();
+
+        // Four data objects are an iTunes mix, or a smart playlist written by
+        // other iPod programs (title, smart preferences, smart rules, view
+        // settings) whose items are its tracks: the rules tell them apart.
+        const bool smartRules = dataObjects == 4 && hasSmartRulesAhead(handle);
 
         switch (dataObjects) {
         case 3:
             setPlaylistIcon(*playlist, QStringLiteral("cat_playlist"));
             break;
         case 4:
-            playlist->smartIsMix = true;
+            if (smartRules)
+                playlist->smartIsDynamic = true;
+            else
+                playlist->smartIsMix = true;
             setPlaylistIcon(*playlist, QStringLiteral("cat_smart_playlist"));
             break;
         case 5:
@@ -310,7 +362,7 @@ bool QELMediaLibraryITunesDBReader::_readMHLPFromHandle(QELBinaryFileHandle& han
         }
 
         if (itemCount == 0 || playlist->smartIsMix.has_value()) {
-            const qint64 rest = static_cast<qint64>(totalLength) - headerBytes - handle.byteCount();
+            const qint64 rest = static_cast<qint64>(totalLength) - headerBytes - titleBytes;
             if (rest > 0) {
                 if (static_cast<quint64>(rest) > handle.bytesLeft()) {
                     store->deletePlaylist(playlist);

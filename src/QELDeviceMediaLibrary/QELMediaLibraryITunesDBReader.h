@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELMediaLibraryReader.h"
-
 #include <QString>
+
+#include "QELMediaLibraryReader.h"
 
 class QELBinaryFileHandle;
 
@@ -27,6 +27,7 @@ protected:
 private:
     bool _readMHLTFromHandleWithTotalSize(QELBinaryFileHandle& handle, quint32 totalSize);
     bool _readMHLPFromHandle(QELBinaryFileHandle& handle);
+    static bool hasSmartRulesAhead(QELBinaryFileHandle& handle);
     bool fail(const QString& text);
 
     QString m_filePath = QStringLiteral("iTunesDB");

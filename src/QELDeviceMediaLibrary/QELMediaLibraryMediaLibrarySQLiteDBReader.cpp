@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMediaLibraryMediaLibrarySQLiteDBReader.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <QFileInfo>
@@ -30,6 +32,20 @@ bool hasTable(sqlite3* db, const char* table)
 }
 
 QString suffixOf(const QString& path) { return QFileInfo(path).suffix(); }
+
+// No real field comes near this: a longer text (a hostile or damaged row) is
+// cut, with a mark, so one record cannot bring megabytes.
+constexpr qsizetype kMaxFieldChars = 64 * 1024;
+
+QString cappedText(const QELSQLiteStatement& row, int column)
+{
+    QString text = row.text(column);
+    if (text.size() > kMaxFieldChars) {
+        text.truncate(kMaxFieldChars);
+        text.append(QChar(0x2026));
+    }
+    return text;
+}
 
 const QString kBaseItemQuery = QStringLiteral(
     "SELECT i.item_pid, ie.title, ia.item_artist, a.album, g.genre, aa.album_artist, "
@@ -80,8 +96,11 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
     const bool itemArtwork =
         !tokenArtwork && hasTable(db, "item_artwork") && hasTable(db, "artwork");
     if (itemArtwork) {
+        // An item may have several item_artwork rows or none. The group is the
+        // item's own id, and max() both skips the NULL of a missing artwork row
+        // and, in SQLite, takes the other columns from the row it picks.
         query.replace(QStringLiteral(" FROM"),
-                      QStringLiteral(", art.relative_path AS artwork_relative_path FROM"));
+                      QStringLiteral(", max(art.relative_path) AS artwork_relative_path FROM"));
         query.append(QStringLiteral(
             " LEFT OUTER JOIN item_artwork iart ON iart.item_pid=i.item_pid LEFT OUTER JOIN"
             " artwork art ON art.artwork_token = iart.best_artwork_token "));
@@ -111,7 +130,7 @@ QString QELMediaLibraryMediaLibrarySQLiteDBReader::itemQueryForDatabase(sqlite3*
         query.append(QStringLiteral(" LEFT OUTER JOIN item_video iv ON iv.item_pid=i.item_pid "));
     }
     if (itemArtwork)
-        query.append(QStringLiteral(" GROUP BY iart.item_pid"));
+        query.append(QStringLiteral(" GROUP BY i.item_pid"));
     if (groupsByArtwork)
         *groupsByArtwork = itemArtwork;
     return query;
@@ -183,6 +202,21 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             return failRead(kinds.lastStepCode());
     }
 
+    {
+        // Every track becomes an object in memory: a library far beyond any
+        // real one is refused with its size, not read until memory runs out.
+        QELSQLiteStatement count(db, QStringLiteral("SELECT count(*) FROM item"));
+        if (count.step() && count.int64(0) > m_maxTracks) {
+            const QString why = QStringLiteral("the library holds %1 items, more than the %2 this "
+                                               "program reads: it is too large")
+                                    .arg(count.int64(0))
+                                    .arg(m_maxTracks);
+            qCWarning(lcOrvane).noquote() << "QELMediaLibraryMediaLibrarySQLiteDBReader :" << why;
+            noteFailure(why);
+            _fireReadCompleteEventWithSuccessAndErrorInformation(false, why);
+            return false;
+        }
+    }
     const QString query = itemQueryForDatabase(db);
     QELSQLiteStatement items(db, query);
     if (!items.isPrepared())
@@ -234,8 +268,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         const qint64 kind = items.int64(cKind);
         t.mediaKind = kind;
 
-        const QString base = items.text(cBase);
-        const QString location = items.text(cLocation);
+        const QString base = cappedText(items, cBase);
+        const QString location = cappedText(items, cLocation);
         QString path = QLatin1String("");
         if (!base.isEmpty())
             path.append(base);
@@ -276,8 +310,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             t.isITunesU = false;
         }
 
-        const QString itemArtist = items.text(cItemArtist);
-        const QString albumArtist = items.text(cAlbumArtist);
+        const QString itemArtist = cappedText(items, cItemArtist);
+        const QString albumArtist = cappedText(items, cAlbumArtist);
         if (!itemArtist.isNull())
             t.artist = itemArtist;
         else if (!albumArtist.isNull())
@@ -300,24 +334,24 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
         t.userRating = items.int64(cRating);
         t.playCount = items.int64(cPlays);
 
-        t.trackName = items.text(cTitle);
-        t.album = items.text(cAlbum);
-        t.genre = items.text(cGenre);
-        t.composer = items.text(cComposer);
-        t.descriptionShort = items.text(cDescription);
-        t.descriptionLong = items.text(cDescriptionLong);
+        t.trackName = cappedText(items, cTitle);
+        t.album = cappedText(items, cAlbum);
+        t.genre = cappedText(items, cGenre);
+        t.composer = cappedText(items, cComposer);
+        t.descriptionShort = cappedText(items, cDescription);
+        t.descriptionLong = cappedText(items, cDescriptionLong);
 
         if (items.int64(cProtected) == 2)
             t.isAppleMusic = true;
 
         if (!hasArtworkPath) {
-            const QString cacheID = items.text(cArtworkCache);
+            const QString cacheID = cappedText(items, cArtworkCache);
             bool ok = false;
             const qint64 artworkID = cacheID.trimmed().toLongLong(&ok);
             if (!cacheID.isNull() && ok)
                 t.artworkId = artworkID;
         } else {
-            const QString relative = items.text(cArtworkPath);
+            const QString relative = cappedText(items, cArtworkPath);
             if (!relative.isNull())
                 t.artworkPath =
                     QStringLiteral("iTunes_Control/iTunes/Artwork/Originals/%1").arg(relative);
@@ -333,7 +367,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readMediaLibrary()
             t.datePlayed = DeviceTime::fromReferenceWholeSeconds(played);
 
         if (t.isPodcast.has_value()) {
-            const QString feed = items.text(cFeed);
+            const QString feed = cappedText(items, cFeed);
             if (!feed.isEmpty())
                 t.podcastShowURL = feed;
         }
@@ -385,7 +419,8 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
                        "QELMediaLibraryMediaLibrarySQLiteDBReader : db_info read error code : %1")
                        .arg(info.lastStepCode())
                 << info.errorMessage();
-            noteFailure(QStringLiteral("the db_info table could not be read: %1").arg(info.errorMessage()));
+            noteFailure(
+                QStringLiteral("the db_info table could not be read: %1").arg(info.errorMessage()));
             _fireReadCompleteEventWithSuccessAndErrorInformation(
                 false,
                 QStringLiteral("SQLiteDBRead return code error : %1").arg(info.lastStepCode()));
@@ -479,7 +514,7 @@ bool QELMediaLibraryMediaLibrarySQLiteDBReader::readPlaylists(sqlite3* db)
             if (dataLength > 0) {
                 const QByteArray data =
                     containers.blob(containers.columnIndex(QStringLiteral("item_pid_data")));
-                const qsizetype count = data.size() / 8;
+                const qsizetype count = std::min<qsizetype>(data.size() / 8, qsizetype(kMaxTracks));
                 QStringList ids;
                 ids.reserve(count);
                 const bool ordered = QELDeviceMediaLibrary::isPlaylistsToBeSorted(*playlist);

@@ -21,6 +21,11 @@ public:
     QString filePath() const { return m_filePath; }
     void setFilePath(const QString& fileName) { m_filePath = fileName; }
 
+    // The most items a library may hold to be read; a larger one is refused
+    // as too large (no real library comes near).
+    static constexpr qint64 kMaxTracks = 1000000;
+    void setMaxTracks(qint64 maxTracks) { m_maxTracks = maxTracks; }
+
     // The item query for a database, after the probes (exposed for tests).
     static QString itemQueryForDatabase(struct sqlite3* db, bool* groupsByArtwork = nullptr);
 
@@ -34,4 +39,5 @@ private:
     bool readPlaylists(struct sqlite3* db);
 
     QString m_filePath;
+    qint64 m_maxTracks = kMaxTracks;
 };

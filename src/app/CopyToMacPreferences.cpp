@@ -1,13 +1,16 @@
 #include "CopyToMacPreferences.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QHideEvent>
+#include <QSettings>
+#include <QShowEvent>
+#include <QStandardPaths>
+
+#include "FolderMediaLibraryHost.h"
 #include "LocalizedStrings.h"
 #include "QELPreferences.h"
 #include "ui_CopyToMacPreferencesView.h"
-
-#include <QFileDialog>
-#include <QHideEvent>
-#include <QShowEvent>
-#include <QSettings>
 
 namespace {
 
@@ -33,6 +36,8 @@ CopyToMacPreferences::CopyToMacPreferences(const QRect& frame, QWidget* parent)
 
     connect(m_ui->buttonSaveLocationBrowse, &QPushButton::clicked, this,
             &CopyToMacPreferences::buttonSaveLocationBrowseClicked);
+    connect(m_ui->buttonMusicLibraryBrowse, &QPushButton::clicked, this,
+            &CopyToMacPreferences::buttonMusicLibraryBrowseClicked);
     connect(m_ui->textFieldSaveLocation, &QLineEdit::textChanged, this, &CopyToMacPreferences::_setExamplePath);
     for (QComboBox* list : {m_ui->folderLevelOne, m_ui->folderLevelTwo, m_ui->folderLevelThree,
                             m_ui->fileNameSegmentOne, m_ui->fileNameSegmentTwo, m_ui->fileNameSegmentThree})
@@ -55,6 +60,14 @@ QComboBox* CopyToMacPreferences::fileNameSegmentTwo() const { return m_ui->fileN
 QComboBox* CopyToMacPreferences::fileNameSegmentThree() const { return m_ui->fileNameSegmentThree; }
 QLabel* CopyToMacPreferences::textFieldExampleSavePath() const { return m_ui->textFieldExampleSavePath; }
 QPushButton* CopyToMacPreferences::buttonSaveLocationBrowse() const { return m_ui->buttonSaveLocationBrowse; }
+QLineEdit* CopyToMacPreferences::textFieldMusicLibraryFolder() const
+{
+    return m_ui->textFieldMusicLibraryFolder;
+}
+QPushButton* CopyToMacPreferences::buttonMusicLibraryBrowse() const
+{
+    return m_ui->buttonMusicLibraryBrowse;
+}
 
 void CopyToMacPreferences::hideEvent(QHideEvent* event)
 {
@@ -87,6 +100,7 @@ void CopyToMacPreferences::_loadCurrentPreferences()
     m_ui->fileNameSegmentTwo->setCurrentIndex(QELPreferences::CopyToMacFileNameSegmentTwo());
     m_ui->fileNameSegmentThree->setCurrentIndex(kTrackNamePosition);
     m_ui->fileNameSegmentThree->setEnabled(false);
+    m_ui->textFieldMusicLibraryFolder->setText(FolderMediaLibraryHost().musicFolder());
     _setExamplePath();
 }
 
@@ -111,6 +125,16 @@ void CopyToMacPreferences::_setExamplePath()
 
 void CopyToMacPreferences::buttonSaveLocationBrowseClicked()
 {
+    _chooseFolderFor(m_ui->textFieldSaveLocation);
+}
+
+void CopyToMacPreferences::buttonMusicLibraryBrowseClicked()
+{
+    _chooseFolderFor(m_ui->textFieldMusicLibraryFolder);
+}
+
+void CopyToMacPreferences::_chooseFolderFor(QLineEdit* field)
+{
     if (m_folderPanel)
         return;
     m_folderPanel = new QFileDialog(this);
@@ -118,14 +142,14 @@ void CopyToMacPreferences::buttonSaveLocationBrowseClicked()
     m_folderPanel->setOption(QFileDialog::ShowDirsOnly, true);
     m_folderPanel->setAcceptMode(QFileDialog::AcceptOpen);
     m_folderPanel->setLabelText(QFileDialog::Accept, L("SELECTFOLDER"));
-    const QString current = m_ui->textFieldSaveLocation->text();
+    const QString current = field->text();
     if (!current.isEmpty())
         m_folderPanel->setDirectory(current);
     m_folderPanel->setWindowModality(Qt::WindowModal);
-    connect(m_folderPanel, &QFileDialog::finished, this, [this](int result) {
+    connect(m_folderPanel, &QFileDialog::finished, this, [this, field](int result) {
         const QStringList chosen = m_folderPanel->selectedFiles();
         if (result == QDialog::Accepted && !chosen.isEmpty() && !chosen.first().isEmpty())
-            m_ui->textFieldSaveLocation->setText(chosen.first());
+            field->setText(chosen.first());
         m_folderPanel->deleteLater();
         m_folderPanel = nullptr;
     });
@@ -139,6 +163,16 @@ void CopyToMacPreferences::SavePreferencesInView()
     const QString folder = m_ui->textFieldSaveLocation->text().trimmed();
     if (!folder.isEmpty())
         settings.setValue(QELPreferences::kCopyToMacSaveFolder, folder);
+    // The desktop's own music folder is not pinned, so a later change of it is
+    // followed; an emptied or relative field goes back to it.
+    const QString music = QDir::cleanPath(m_ui->textFieldMusicLibraryFolder->text().trimmed());
+    const QString musicKey = QLatin1String(FolderMediaLibraryHost::kMusicFolderKey);
+    if (music.isEmpty() || !QDir::isAbsolutePath(music)
+        || music
+            == QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::MusicLocation)))
+        settings.remove(musicKey);
+    else
+        settings.setValue(musicKey, music);
     settings.setValue(QELPreferences::kCopyToMacOverwriteFiles, m_ui->checkBoxOverwriteExistingFiles->isChecked() ? 1 : 0);
     settings.setValue(QELPreferences::kShowCopyCompleteMessage, m_ui->checkBoxShowCopyCompleteMessage->isChecked() ? 1 : 0);
 

@@ -13,7 +13,8 @@ class QLineEdit;
 class QPushButton;
 
 // The Copy to Mac pane: the save folder, overwriting, the copy messages, and
-// the folders and file name of copied tracks, with a live example path.
+// the folders and file name of copied tracks, with a live example path, and
+// the music folder that Copy to Music fills.
 class CopyToMacPreferences : public QELPreferencesView {
     Q_OBJECT
 public:
@@ -23,6 +24,8 @@ public:
     void SavePreferencesInView() override;
     // Opens the folder chooser; a chosen folder replaces the save location.
     void buttonSaveLocationBrowseClicked();
+    // The same for the music library folder.
+    void buttonMusicLibraryBrowseClicked();
 
     QLineEdit* textFieldSaveLocation() const;
     QCheckBox* checkBoxOverwriteExistingFiles() const;
@@ -36,6 +39,8 @@ public:
     QComboBox* fileNameSegmentThree() const;
     QLabel* textFieldExampleSavePath() const;
     QPushButton* buttonSaveLocationBrowse() const;
+    QLineEdit* textFieldMusicLibraryFolder() const;
+    QPushButton* buttonMusicLibraryBrowse() const;
     // The folder chooser while it is open, else null.
     QFileDialog* folderPanel() const { return m_folderPanel; }
 
@@ -46,6 +51,7 @@ protected:
 private:
     void _loadCurrentPreferences();
     void _setExamplePath();
+    void _chooseFolderFor(QLineEdit* field);
 
     Ui::CopyToMacPreferencesView* m_ui;
     QFileDialog* m_folderPanel = nullptr;

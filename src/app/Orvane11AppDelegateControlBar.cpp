@@ -822,6 +822,9 @@ void Orvane11AppDelegate::OnCachingStatusEvent(bool caching)
 
 void Orvane11AppDelegate::OnStartPlaybackEventWithTrackDetails(const QELMediaPlayerItem& item)
 {
+    // A track that starts once it has loaded (after Next, even from a pause)
+    // plays: the button says so.
+    _setPlayPauseButtonImage();
     QELDeviceCategoryContentView* view = currentCategoryView();
     if (view && view->hasMediaListForPlayback() && !view->mediaListIsLocal())
         view->SetCurrentlyPlayingTrackDetail(item);

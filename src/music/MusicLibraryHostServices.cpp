@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MusicLibraryHostServices.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,8 +31,8 @@ FolderMediaLibraryHost::Services musicLibraryHostServices()
         return QELTagLib().loadTagsFromFileAtPath(file).ArtworkState()
             == QELTagMap::kArtworkEmbedded;
     };
-    services.openFolder = [](const QString& folder) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-    };
+    // A transfer ends without opening a window: the library is the user's
+    // music folder, which the desktop's players watch; the copy-complete
+    // sheet offers to show it.
     return services;
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QSet>
 #include <QUrl>
 
@@ -14,6 +15,7 @@
 #include "AtomicFileBatch.h"
 #include "Locations.h"
 #include "Log.h"
+#include "MusicArtwork.h"
 #include "OrderedDictionary.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -536,58 +538,31 @@ bool QELCopyMusic::copyTrackFile(Run& run, const TrackDetail& track, QString* ta
     }
 
     // Tags and cover, into the copy before it is placed: only a file this run
-    // made is ever changed, and only when it carries no title.
+    // made is ever changed; its tags only when it carries no title, its cover
+    // (the one the view shows) only when it has none. A kind the writers do
+    // not know is copied as it is, and a retagged copy that does not read back
+    // whole gives way to the device's own file.
     try {
-        const QELTagLib tagLib;
-        QELTagMap map = tagLib.loadTagsFromFileAtPath(temporary);
-        if (map.TrackName().isEmpty()) {
-            auto nonEmpty = [](const QString& text) { return !text.isEmpty(); };
-            if (nonEmpty(track.trackName))
-                map.setTrackName(track.trackName);
-            if (nonEmpty(track.album))
-                map.setAlbumName(track.album);
-            const QString artist = nonEmpty(track.artist) ? track.artist : track.album_artist;
-            if (nonEmpty(artist))
-                map.setArtistName(artist);
-            const QString albumArtist =
-                nonEmpty(track.album_artist) ? track.album_artist : track.artist;
-            if (nonEmpty(albumArtist))
-                map.setAlbumArtist(albumArtist);
-            if (nonEmpty(track.genre))
-                map.setGenre(track.genre);
-            if (track.year && *track.year != 0)
-                map.setReleaseYear(double(*track.year));
-            if (nonEmpty(track.composer))
-                map.setComposer(track.composer);
-            map.setTrackNumber(asDouble(track.trackNumber));
-            map.setTrackTotal(asDouble(track.trackCount));
-            map.setDiscNumber(asDouble(track.discNumber));
-            map.setDiscTotal(asDouble(track.discCount));
+        if (QELTagLib::canWriteTagsOfFileAtPath(temporary)) {
+            const QELTagLib tagLib;
+            const QELTagMap held = tagLib.loadTagsFromFileAtPath(temporary);
+            QELTagMap map;
+            bool write = false;
+            if (held.TrackName().isEmpty()) {
+                map = held;
+                fillTagsFromTrack(map, track);
+                write = true;
+            }
             map.setArtworkState(QELTagMap::kArtworkNone);
-            if (map.Artwork().isNull() && !track.artworkPath.isEmpty()
-                && device->fileExistsAtPath(track.artworkPath)) {
-                // Keyed by the whole device path: two covers of one file name
-                // in different folders are different covers.
-                const QString cache = Locations::temporaryFolder() + QStringLiteral("/artwork");
-                const QString cover = cache + QLatin1Char('/')
-                    + QString::fromLatin1(QCryptographicHash::hash(track.artworkPath.toUtf8(),
-                                                                   QCryptographicHash::Sha1)
-                                              .toHex())
-                    + [&] {
-                          const QString e = extensionOf(track.artworkPath);
-                          return e.isEmpty() ? QString() : QLatin1Char('.') + e;
-                      }();
-                if (!QFileInfo::exists(cover) && QDir().mkpath(cache))
-                    device->copyFileFromDeviceAtToLocalPath(track.artworkPath, cover, &run.cancel);
-                if (QFileInfo(cover).isFile()) {
+            if (held.Artwork().isNull()) {
+                const QString cover = coverFileForTrack(track, run.cancel);
+                if (!cover.isEmpty()) {
                     map.setArtworkPath(cover);
                     map.setArtworkState(QELTagMap::kArtworkEmbed);
+                    write = true;
                 }
             }
-            // The temporary copy is ours alone, so it is edited in place; a
-            // save that failed may have left it damaged, so the device's own
-            // file takes its place.
-            if (!QELTagLib::writerForPath(temporary)->writeTagsToFileAtPath(temporary, map)) {
+            if (write && !QELTagLib::writeTagsAndReadBack(temporary, map)) {
                 qCWarning(lcOrvane) << "Failed to save tags to copied file" << target;
                 QFile::remove(temporary);
                 if (!fetch()) {
@@ -611,6 +586,70 @@ bool QELCopyMusic::copyTrackFile(Run& run, const TrackDetail& track, QString* ta
     std::lock_guard results(run.resultMutex);
     run.copiedFiles.append(target);
     return true;
+}
+
+void QELCopyMusic::fillTagsFromTrack(QELTagMap& map, const TrackDetail& track)
+{
+    auto nonEmpty = [](const QString& text) { return !text.isEmpty(); };
+    if (nonEmpty(track.trackName))
+        map.setTrackName(track.trackName);
+    if (nonEmpty(track.album))
+        map.setAlbumName(track.album);
+    const QString artist = nonEmpty(track.artist) ? track.artist : track.album_artist;
+    if (nonEmpty(artist))
+        map.setArtistName(artist);
+    const QString albumArtist = nonEmpty(track.album_artist) ? track.album_artist : track.artist;
+    if (nonEmpty(albumArtist))
+        map.setAlbumArtist(albumArtist);
+    if (nonEmpty(track.genre))
+        map.setGenre(track.genre);
+    if (track.year && *track.year != 0)
+        map.setReleaseYear(double(*track.year));
+    if (nonEmpty(track.composer))
+        map.setComposer(track.composer);
+    map.setTrackNumber(asDouble(track.trackNumber));
+    map.setTrackTotal(asDouble(track.trackCount));
+    map.setDiscNumber(asDouble(track.discNumber));
+    map.setDiscTotal(asDouble(track.discCount));
+}
+
+QString QELCopyMusic::coverFileForTrack(const TrackDetail& track, const std::atomic<bool>& cancel)
+{
+    QELDeviceInterface* device = _deviceInterface;
+    if (!device)
+        return {};
+    const QString cache = Locations::temporaryFolder() + QStringLiteral("/artwork");
+    // The track's own cover file is taken as its bytes stand. Keyed by the
+    // whole device path: two covers of one file name in different folders
+    // are different covers.
+    if (!track.artworkPath.isEmpty() && device->fileExistsAtPath(track.artworkPath)) {
+        const QString e = extensionOf(track.artworkPath);
+        const QString cover = cache + QLatin1Char('/')
+            + QString::fromLatin1(QCryptographicHash::hash(track.artworkPath.toUtf8(),
+                                                           QCryptographicHash::Sha1)
+                                      .toHex())
+            + (e.isEmpty() ? QString() : QLatin1Char('.') + e);
+        if (!QFileInfo::exists(cover) && QDir().mkpath(cache))
+            device->copyFileFromDeviceAtToLocalPath(track.artworkPath, cover, &cancel);
+        if (QFileInfo(cover).isFile() && !QImage(cover).isNull())
+            return cover;
+    }
+    // Else the picture the view shows: the artwork database's image by
+    // artwork id or persistent id, or the store purchase's artwork.
+    const MusicArtwork::Result found = MusicArtwork::forTrack(track, device, _imageLibrary);
+    if (found.image.isNull())
+        return {};
+    const QString cover = cache + QLatin1Char('/')
+        + QString::fromLatin1(QCryptographicHash::hash(
+                                  (track.persistentID + QLatin1Char('/')
+                                   + QString::number(track.artworkId.value_or(0)))
+                                      .toUtf8(),
+                                  QCryptographicHash::Sha1)
+                                  .toHex())
+        + QStringLiteral(".png");
+    if (QFileInfo(cover).isFile() || (QDir().mkpath(cache) && found.image.save(cover, "PNG")))
+        return cover;
+    return {};
 }
 
 void QELCopyMusic::addPlaylistEntry(Run& run, const TrackDetail& track, const QString& target)

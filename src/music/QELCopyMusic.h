@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "QELCopy.h"
+#include "QELTagMap.h"
 #include "TrackDetail.h"
 
 class QELDeviceInterface;
@@ -95,6 +96,10 @@ private:
     void _copyTrack(const std::shared_ptr<Run>& run, const TrackDetailPtr& track);
     bool copyTrackFile(Run& run, const TrackDetail& track, QString* target);
     void addPlaylistEntry(Run& run, const TrackDetail& track, const QString& target);
+    // The track's fields into a map for a file that carries no title.
+    static void fillTagsFromTrack(QELTagMap& map, const TrackDetail& track);
+    // A local image file of the cover the view shows for the track; empty when it has none.
+    QString coverFileForTrack(const TrackDetail& track, const std::atomic<bool>& cancel);
     void finishRun(const std::shared_ptr<Run>& run);
 
     mutable std::mutex m_mutex; // guards the members below

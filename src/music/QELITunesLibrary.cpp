@@ -97,6 +97,18 @@ void QELITunesLibrary::startReadingITunesLibrary()
     m_threads.start([this, read] { _threadedWorker(read); });
 }
 
+bool QELITunesLibrary::readITunesLibraryNow()
+{
+    quint64 read = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_startMutex);
+        read = ++m_lastRead;
+    }
+    m_currentRead.store(read);
+    _threadedWorker(read);
+    return isLibraryReadSuccessful();
+}
+
 std::shared_ptr<const QELITunesLibrary::Index> QELITunesLibrary::readIndex(const QString& file,
                                                                            QString* why)
 {
@@ -205,8 +217,9 @@ void QELITunesLibrary::_threadedWorker(quint64 read)
         // One read at a time, each swapping in what it built; the event is
         // sent outside, since its receiver may wait for another thread.
         std::lock_guard serial(m_readMutex);
-        const QString file =
-            m_host ? QELITunesInformation::iTunesLibraryFilePath(*m_host) : QString();
+        QString file = m_host ? m_host->indexFile() : QString();
+        if (m_host && (file.isEmpty() || !QFileInfo(file).isFile()))
+            file = QELITunesInformation::iTunesLibraryFilePath(*m_host);
         if (file.isEmpty() || !QFileInfo(file).isFile()) {
             qCInfo(lcOrvane) << "No computer music library file found";
         } else {

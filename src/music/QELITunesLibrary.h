@@ -40,6 +40,10 @@ public:
     // delegate from there. An earlier read that has not sent its event yet
     // no longer sends it.
     void startReadingITunesLibrary();
+    // The same read on the calling thread (a worker), for an answer that must
+    // see what the library holds now: a transfer may have made or changed it
+    // since the last read. True when the library was read.
+    bool readITunesLibraryNow();
     // Ends the running reads without sending their events and waits for
     // their threads. Later reads may start again.
     void stop();

@@ -30,35 +30,28 @@ bool hasFrame(const TagLib::ID3v2::Tag& tag, const char* frameId)
 }
 
 // Runs `edit` on the ID3v2 tag of a copy of the MPEG file at `path` and puts
-// the saved copy in place.
+// the saved copy in place. Only a file that is MPEG by its bytes as well as
+// its name is opened so: any other kind would get an ID3v2 block written into
+// its own framing.
 template <class Edit> bool editID3v2Tag(const char* what, const QString& path, Edit&& edit)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !QFileInfo(path).isFile()
+        || TagLibSupport::audioKindOf(path) != TagLibSupport::AudioKind::MP3)
         return false;
     return TagFileEdit::editInCopy(path, [&](const QString& copy) {
         return TagLibSupport::guarded(what, path, false, [&] {
             const QByteArray name = TagLibSupport::fileName(copy);
-            TagLib::MPEG::File file(name.constData(), false);
-            if (!file.isValid() || !file.hasID3v2Tag()
-                || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
-                return false;
-            edit(*file.ID3v2Tag());
-            return TagLibSupport::saveMPEGFile(file);
+            {
+                TagLib::MPEG::File file(name.constData(), false);
+                if (!file.isValid() || !file.hasID3v2Tag()
+                    || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
+                    return false;
+                edit(*file.ID3v2Tag());
+                if (!TagLibSupport::saveMPEGFile(file))
+                    return false;
+            }
+            return TagLibSupport::writtenFileProblem(copy, TagLibSupport::AudioKind::MP3).isEmpty();
         });
-    });
-}
-
-// Whether the MPEG file at `path` has a readable ID3v2 tag, and its TPE2 text.
-bool readAlbumArtist(const QString& path, QString* albumArtist)
-{
-    return TagLibSupport::guarded("Reading the album artist of", path, false, [&] {
-        const QByteArray name = TagLibSupport::fileName(path);
-        TagLib::MPEG::File file(name.constData(), false);
-        if (!file.isValid() || !file.hasID3v2Tag()
-            || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
-            return false;
-        *albumArtist = frameText(*file.ID3v2Tag(), "TPE2");
-        return true;
     });
 }
 
@@ -66,18 +59,18 @@ bool readAlbumArtist(const QString& path, QString* albumArtist)
 
 bool QELTag::writeAlbumArtistToFile(const TrackDetail& track, const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !QELTagLib::canWriteTagsOfFileAtPath(path))
         return false;
-    QString existing;
-    if (!readAlbumArtist(path, &existing))
-        return false;
+    const QELTagMap existing = QELTagLib().loadTagsFromFileAtPath(path);
     const QString value = !track.album_artist.isEmpty() ? track.album_artist : track.artist;
-    // A name already there stays; with no name to write the frame is left alone.
-    if (!existing.isEmpty() || value.isEmpty())
+    // A name already there stays; with no name to write the tag is left alone.
+    if (!existing.AlbumArtist().isEmpty() || value.isEmpty())
         return true;
-    return editID3v2Tag("Writing the album artist of", path, [&](TagLib::ID3v2::Tag& tag) {
-        QELTagLibMP3Writer::writeValueToTagWithHandle("TPE2", tag, value);
-    });
+    // Each kind through its own tag: TPE2 of MP3, WAV and AIFF, the MP4
+    // item list's album artist, ALBUMARTIST of FLAC and Ogg.
+    QELTagMap map;
+    map.setAlbumArtist(value);
+    return QELTagLib().saveTagsToFileAtPath(path, map);
 }
 
 bool QELTag::handleFileForPodcastToITunesWithDetails(const QString& path, const TrackDetail& track)

@@ -12,8 +12,9 @@ class QELTagLibReader;
 class QELTagLibWriter;
 
 // The entry point of all tag work: picks the reader and the writer of a file
-// by its extension ("mp3": the MP3 pair; "mp4", "m4a", "m4p": the MP4 pair;
-// anything else: the common pair) and runs them. Writes go to a copy that
+// by its kind (its extension, confirmed by its first bytes: MP3 and MP4 have
+// their own pair, WAV, AIFF, FLAC and Ogg the common pair, anything else is
+// read by the common reader and never written) and runs them. Writes go to a copy that
 // replaces the file only when the write succeeded, so a failed write leaves
 // the file as it was. Holds nothing. Blocking; worker threads.
 class QELTagLib {
@@ -34,6 +35,15 @@ public:
     // Whether the file is one TagLib can open with a tag (an empty tag counts),
     // not empty and not damaged past its end.
     static bool canOpenFileAtPath(const QString& path);
+
+    // Whether the file is of a kind whose tags are written (MP3, MP4, WAV,
+    // AIFF, FLAC, Ogg, its content agreeing with its name); any other file
+    // is copied as it is.
+    static bool canWriteTagsOfFileAtPath(const QString& path);
+    // Writes the map into the file in place through its kind's writer and
+    // reads it back; false when either failed (the file may then be damaged:
+    // callers hand it a copy).
+    static bool writeTagsAndReadBack(const QString& path, const QELTagMap& map);
 
     static std::unique_ptr<QELTagLibReader> readerForPath(const QString& path);
     static std::unique_ptr<QELTagLibWriter> writerForPath(const QString& path);

@@ -80,6 +80,11 @@ bool QELTagLibMP3Reader::hasTruncatedID3v2Tag(TagLib::MPEG::File& file)
 
 bool QELTagLibMP3Reader::readTagsFromFileAtPath(const QString& path, QELTagMap& map)
 {
+    // TagLib searches an MPEG file for its tag up to the first frame: a file
+    // of another kind, or a huge one with no frame near its start, is not
+    // handed to it.
+    if (TagLibSupport::audioKindOf(path) != TagLibSupport::AudioKind::MP3)
+        return false;
     return TagLibSupport::guarded("Reading the ID3v2 tag of", path, false, [&] {
         const QByteArray name = TagLibSupport::fileName(path);
         // One open serves the common fields too: it is the file a FileRef opens for an MPEG file.

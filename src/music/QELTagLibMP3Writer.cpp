@@ -88,12 +88,22 @@ bool QELTagLibMP3Writer::writeTagsToFileAtPath(const QString& path, const QELTag
         if (!file.isValid() || !file.tag() || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
             return false;
         TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
+        if (!writeID3v2Tag(tag, *file.tag(), map, true))
+            return false;
+        return TagLibSupport::saveMPEGFile(file);
+    });
+}
+
+bool QELTagLibMP3Writer::writeID3v2Tag(TagLib::ID3v2::Tag& tag, TagLib::Tag& common,
+                                       const QELTagMap& map, bool refuseEmpty)
+{
+    {
         // Taken before the common fields go in: setting the track number
         // alone rewrites TRCK as that number and would drop the total.
         const QString heldTrack = heldNumberText(tag, "TRCK");
         const QString heldDisc = heldNumberText(tag, "TPOS");
-        writeGenericTags(*file.tag(), map);
-        if (tag.isEmpty())
+        writeGenericTags(common, map);
+        if (refuseEmpty && tag.isEmpty())
             return false;
 
         if (!map.AlbumArtist().isNull())
@@ -118,8 +128,8 @@ bool QELTagLibMP3Writer::writeTagsToFileAtPath(const QString& path, const QELTag
                  && (map.ArtworkState() == QELTagMap::kArtworkEmbed
                      || map.ArtworkState() == QELTagMap::kArtworkEmbedToo))
             addArtworkToTag(tag, map.ArtworkPath());
-        return TagLibSupport::saveMPEGFile(file);
-    });
+        return true;
+    }
 }
 
 bool QELTagLibMP3Writer::addArtworkToFileAtPath(const QString& path, const QString& imagePath)
@@ -127,10 +137,11 @@ bool QELTagLibMP3Writer::addArtworkToFileAtPath(const QString& path, const QStri
     return TagLibSupport::guarded("Adding a picture to", path, false, [&] {
         const QByteArray name = TagLibSupport::fileName(path);
         TagLib::MPEG::File file(name.constData(), false);
-        if (!file.isValid() || !file.hasID3v2Tag() || imagePath.isEmpty()
+        // A file without a tag gets one for its cover.
+        if (!file.isValid() || imagePath.isEmpty()
             || QELTagLibMP3Reader::hasTruncatedID3v2Tag(file))
             return false;
-        if (!addArtworkToTag(*file.ID3v2Tag(), imagePath))
+        if (!addArtworkToTag(*file.ID3v2Tag(true), imagePath))
             return false;
         return TagLibSupport::saveMPEGFile(file);
     });

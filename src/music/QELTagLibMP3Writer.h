@@ -28,6 +28,14 @@ public:
     // bytes and its MIME type; false, the tag unchanged, when no image could
     // be read.
     static bool addArtworkToTag(TagLib::ID3v2::Tag& tag, const QString& imagePath);
+    // The map's fields into an ID3v2 tag, whichever file holds it (an MP3,
+    // or the ID3v2 chunk of a WAV or AIFF file); `common` is the file's tag
+    // for the fields every format shares (the tag itself, or the union of
+    // it and the file's other tags). With `refuseEmpty`, false when the tag
+    // is still empty after the common fields (an MP3 without a tag keeps
+    // none unless it gets one of them).
+    static bool writeID3v2Tag(TagLib::ID3v2::Tag& tag, TagLib::Tag& common, const QELTagMap& map,
+                              bool refuseEmpty);
     // "image/png", "image/bmp", "image/gif" by the extension, else "image/jpeg".
     static QString mimeTypeForImagePath(const QString& imagePath);
 };

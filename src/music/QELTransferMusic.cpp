@@ -13,6 +13,7 @@
 #include "AtomicFileBatch.h"
 #include "ImageDetail.h"
 #include "Log.h"
+#include "MusicArtwork.h"
 #include "PlaylistOrder.h"
 #include "QELArtworkITunesPurchases.h"
 #include "QELCopyDelegate.h"
@@ -118,6 +119,9 @@ struct QELTransferMusic::Run {
     bool prepared = false;
     QString mediaFolder;
     QSet<QString> claimedPaths;
+    // The library file is written once a run, at its end (or its cancel),
+    // not once a track: the tracks' files are whole on disk either way.
+    std::atomic<bool> unwritten{false};
 };
 
 QELTransferMusic::QELTransferMusic(QObject* parent)
@@ -311,12 +315,12 @@ void QELTransferMusic::_startTransferOfNextTrack(const std::shared_ptr<Run>& run
     if (run->replaced)
         return;
     if (run->cancel || _isCancelled()) {
-        _callAllItemsCopiedDelegate();
+        finishRun(run);
         return;
     }
     const std::optional<QVariant> next = _getNextItemFromQueue();
     if (!next) {
-        _callAllItemsCopiedDelegate();
+        finishRun(run);
         return;
     }
     const QELTransferMusicItemDetail item = next->value<QELTransferMusicItemDetail>();
@@ -332,6 +336,30 @@ void QELTransferMusic::_startTransferOfNextTrack(const std::shared_ptr<Run>& run
     _startWorker([this, run, item] { _transferTrack(run, item); });
 }
 
+void QELTransferMusic::finishRun(const std::shared_ptr<Run>& run)
+{
+    // The library file is written on a worker, never on the GUI thread.
+    if (run->unwritten.load()) {
+        _startWorker([this, run] {
+            writeLibrary(*run);
+            _callAllItemsCopiedDelegate();
+        });
+        return;
+    }
+    _callAllItemsCopiedDelegate();
+}
+
+bool QELTransferMusic::writeLibrary(Run& run)
+{
+    if (!run.unwritten.exchange(false))
+        return true;
+    const std::shared_ptr<Host> host = mediaLibraryHost();
+    if (host && host->flush())
+        return true;
+    qCWarning(lcOrvane) << "The music library's index could not be written";
+    return false;
+}
+
 void QELTransferMusic::_currentTrackProcessed(const std::shared_ptr<Run>& run)
 {
     if (run->replaced)
@@ -341,6 +369,7 @@ void QELTransferMusic::_currentTrackProcessed(const std::shared_ptr<Run>& run)
             this, [this, run] { _startTransferOfNextTrack(run); }, Qt::QueuedConnection);
         return;
     }
+    writeLibrary(*run);
     _callAllItemsCopiedDelegate();
 }
 
@@ -374,7 +403,9 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
     if (!run.prepared) {
         // The first transfer makes the library it goes into.
         host->prepareLibrary();
-        run.mediaFolder = _getITunesLibraryPath();
+        run.mediaFolder = host->mediaFolder();
+        if (run.mediaFolder.isEmpty())
+            run.mediaFolder = _getITunesLibraryPath();
         run.prepared = true;
     }
     _waitIfITUnesInterfaceBlocking();
@@ -393,14 +424,21 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
                 target = library;
         }
     }
+    // The last item of the run writes the library; the others leave it to it.
+    auto written = [this, &run] {
+        run.unwritten = true;
+        if (itemQueue().isEmpty() || run.cancel || _isCancelled())
+            return writeLibrary(run);
+        return true;
+    };
     if (target && firstMatch(host->tracks(*target), track))
-        return host->flush();
+        return written();
 
     std::optional<Host::TrackId> added;
     const std::optional<Host::TrackId> inLibrary =
         library ? firstMatch(host->tracks(*library), track) : std::nullopt;
     if (inLibrary && target && target != library)
-        return host->duplicate(*inLibrary, *target) && host->flush();
+        return host->duplicate(*inLibrary, *target) && written();
     if (inLibrary) {
         added = inLibrary;
     } else {
@@ -412,7 +450,7 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
         }
     }
     if (!added) {
-        host->flush();
+        written();
         return false;
     }
     Host::TrackProperties played;
@@ -421,10 +459,10 @@ bool QELTransferMusic::transfer(Run& run, const TrackDetail& track, const QStrin
     if (track.datePlayed.isValid())
         played.playedDate = track.datePlayed;
     host->setProperties(*added, played);
-    const bool written = host->flush();
-    if (written && library && itemQueue().isEmpty())
+    const bool ok = written();
+    if (ok && library && itemQueue().isEmpty())
         host->reveal(*library);
-    return written;
+    return ok;
 }
 
 std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
@@ -437,7 +475,12 @@ std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
                             << track.trackName;
         return std::nullopt;
     }
-    QString folder = run.mediaFolder + QLatin1Char('/') + kindFolderForTrack(track);
+    // Music lies at the top as the desktop's players expect; other kinds keep
+    // a folder of their own so they do not mix with the albums.
+    const QString kind = kindFolderForTrack(track);
+    QString folder = run.mediaFolder;
+    if (kind != QLatin1String("Music"))
+        folder += QLatin1Char('/') + kind;
     for (const QString& level : {track.artistForList(), track.album}) {
         const QString safe = level.isEmpty() ? QString() : SafePath::fileName(level, nameRules());
         if (!safe.isEmpty())
@@ -453,7 +496,13 @@ std::optional<MediaLibraryHost::TrackId> QELTransferMusic::copyAndAdd(
         isYes(track.isRingtone) ? QStringLiteral("m4r") : extensionOf(track.path);
     SafePath::NameRules rules = nameRules();
     rules.maxBytes = SafePath::kDefaultMaxBytes - kNumberRoom - int(extension.toUtf8().size()) - 1;
-    QString stem = SafePath::fileName(track.trackName, track.persistentID, rules);
+    // "NN Title": the number keeps an album's files in its order.
+    const QString number = track.trackNumber.value_or(0) > 0
+        ? QStringLiteral("%1 ").arg(*track.trackNumber, 2, 10, QLatin1Char('0'))
+        : QString();
+    QString stem = SafePath::fileName(
+        track.trackName.trimmed().isEmpty() ? QString() : number + track.trackName,
+        number + track.persistentID, rules);
     if (stem.isEmpty())
         stem = QStringLiteral("Track");
     const qint64 deviceSize = deviceFileSize(*device, track.path);
@@ -532,24 +581,15 @@ void QELTransferMusic::setCover(MediaLibraryHost& host, MediaLibraryHost::TrackI
             if (bytes && !QImage::fromData(*bytes).isNull())
                 image = *bytes;
         }
-    } else if (_imageLibrary) {
-        const ImageDetailPtr detail = _imageLibrary->getImageDetailForId(track.artworkId);
-        // The thumbnail path as the artwork reader gives it: it names the
-        // device file already.
-        if (detail && !detail->thumbnailPath.isEmpty()
-            && device->fileExistsAtPath(detail->thumbnailPath)) {
-            const std::optional<QByteArray> bytes =
-                device->getDataContentsAtPathStartingAtPostisionForLength(
-                    detail->thumbnailPath, quint64(detail->thumbnailOffset.value_or(0)),
-                    quint32(detail->dataSize.value_or(0)));
-            const QImage decoded = bytes
-                ? QELImageUtilities::getImageFromDataForImageDetail(*bytes, detail.get())
-                : QImage();
-            if (!decoded.isNull()) {
-                QBuffer buffer(&image);
-                buffer.open(QIODevice::WriteOnly);
-                decoded.save(&buffer, "PNG");
-            }
+    }
+    if (image.isEmpty()) {
+        // The picture the view shows: the older database's artwork is keyed
+        // by persistent id as well as by artwork id.
+        const MusicArtwork::Result found = MusicArtwork::forTrack(track, device, _imageLibrary);
+        if (!found.image.isNull()) {
+            QBuffer buffer(&image);
+            buffer.open(QIODevice::WriteOnly);
+            found.image.save(&buffer, "PNG");
         }
     }
     if (!image.isEmpty() && !host.setArtwork(id, image))

@@ -68,6 +68,9 @@ private:
         Run& run, MediaLibraryHost& host, const TrackDetail& track,
         std::optional<MediaLibraryHost::PlaylistId> target);
     void setCover(MediaLibraryHost& host, MediaLibraryHost::TrackId id, const TrackDetail& track);
+    void finishRun(const std::shared_ptr<Run>& run);
+    // Writes the library file when the run added to it; false when that failed.
+    bool writeLibrary(Run& run);
     void _currentTrackProcessed(const std::shared_ptr<Run>& run);
 
     std::mutex m_mutex; // guards m_run

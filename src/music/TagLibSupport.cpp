@@ -5,10 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include <taglib/fileref.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tag.h>
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QStringDecoder>
 
@@ -170,6 +173,166 @@ bool mp4AtomsFitFile(const QString& path)
         offset += qint64(size);
     }
     return length > 0;
+}
+
+namespace {
+
+quint32 be32(const QByteArray& b, qsizetype at)
+{
+    return quint32(quint8(b[at])) << 24 | quint32(quint8(b[at + 1])) << 16
+        | quint32(quint8(b[at + 2])) << 8 | quint32(quint8(b[at + 3]));
+}
+
+quint32 le32(const QByteArray& b, qsizetype at)
+{
+    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8
+        | quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
+}
+
+// The length of an ID3v2 tag at the start of `head` (header, body and any
+// footer), or 0 when it starts with none.
+qint64 id3v2Length(const QByteArray& head)
+{
+    if (head.size() < 10 || !head.startsWith("ID3"))
+        return 0;
+    qint64 body = 0;
+    for (int i = 6; i < 10; ++i)
+        body = body << 7 | (quint8(head[i]) & 0x7F);
+    return 10 + body + ((quint8(head[5]) & 0x10) ? 10 : 0);
+}
+
+// An MPEG audio frame header: sync, a version, a layer, a bit rate and a
+// sample rate that are not reserved.
+bool isMPEGFrameHeader(const char* p)
+{
+    const auto b1 = quint8(p[1]);
+    const auto b2 = quint8(p[2]);
+    return quint8(p[0]) == 0xFF && (b1 & 0xE0) == 0xE0 && ((b1 >> 3) & 3) != 1
+        && ((b1 >> 1) & 3) != 0 && (b2 >> 4) != 0x0F && (b2 >> 4) != 0 && ((b2 >> 2) & 3) != 3;
+}
+
+bool hasMPEGFrameNear(QFile& file, qint64 from)
+{
+    if (!file.seek(from))
+        return false;
+    const QByteArray block = file.read(kMP3SyncSearch + 4);
+    for (qsizetype i = 0; i + 4 <= block.size(); ++i) {
+        if (isMPEGFrameHeader(block.constData() + i))
+            return true;
+    }
+    return false;
+}
+
+// Whether RIFF or FORM chunks run exactly from `from` to the declared end.
+QString chunkProblem(QFile& file, bool littleEndian)
+{
+    const qint64 size = file.size();
+    file.seek(0);
+    const QByteArray head = file.read(12);
+    if (head.size() < 12)
+        return QStringLiteral("the file is shorter than its header");
+    const quint32 declared = littleEndian ? le32(head, 4) : be32(head, 4);
+    if (qint64(declared) + 8 != size)
+        return QStringLiteral("its header gives %1 bytes, the file has %2")
+            .arg(qint64(declared) + 8)
+            .arg(size);
+    qint64 at = 12;
+    while (at + 8 <= size) {
+        file.seek(at);
+        const QByteArray chunk = file.read(8);
+        const quint32 length = littleEndian ? le32(chunk, 4) : be32(chunk, 4);
+        at += 8 + qint64(length) + (length & 1);
+    }
+    // TagLib pads the last chunk to an even length as the format asks; an
+    // odd file end that the header counts is sound too.
+    if (at != size && at != size + 1)
+        return QStringLiteral("its chunks end at %1 of %2 bytes").arg(at).arg(size);
+    return QString();
+}
+
+} // namespace
+
+AudioKind audioKindOf(const QString& path)
+{
+    const QString extension = QFileInfo(path).suffix().toLower();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return AudioKind::Unknown;
+    const QByteArray head = file.read(64);
+    if (head.isEmpty())
+        return AudioKind::Unknown;
+    if (extension == QLatin1String("mp3")) {
+        // TagLib looks for a tag until the first frame and would read a
+        // file without one to its end: the frame must be near the start.
+        const qint64 tag = id3v2Length(head);
+        if (tag > file.size())
+            return AudioKind::Unknown;
+        if (head.startsWith("RIFF") || head.startsWith("FORM") || head.startsWith("fLaC")
+            || head.startsWith("OggS") || head.mid(4, 4) == "ftyp")
+            return AudioKind::Unknown;
+        // A short file is searched whole quickly, frame or not.
+        if (file.size() - tag <= kMP3SyncSearch)
+            return AudioKind::MP3;
+        return hasMPEGFrameNear(file, tag) ? AudioKind::MP3 : AudioKind::Unknown;
+    }
+    if (extension == QLatin1String("m4a") || extension == QLatin1String("mp4")
+        || extension == QLatin1String("m4p") || extension == QLatin1String("m4b"))
+        return head.mid(4, 4) == "ftyp" ? AudioKind::MP4 : AudioKind::Unknown;
+    if (extension == QLatin1String("wav"))
+        return head.startsWith("RIFF") && head.mid(8, 4) == "WAVE" ? AudioKind::WAV
+                                                                   : AudioKind::Unknown;
+    if (extension == QLatin1String("aif") || extension == QLatin1String("aiff")
+        || extension == QLatin1String("aifc"))
+        return head.startsWith("FORM") && (head.mid(8, 4) == "AIFF" || head.mid(8, 4) == "AIFC")
+            ? AudioKind::AIFF
+            : AudioKind::Unknown;
+    if (extension == QLatin1String("flac")) {
+        const qint64 tag = id3v2Length(head);
+        if (tag == 0)
+            return head.startsWith("fLaC") ? AudioKind::FLAC : AudioKind::Unknown;
+        file.seek(tag);
+        return file.read(4) == "fLaC" ? AudioKind::FLAC : AudioKind::Unknown;
+    }
+    if (extension == QLatin1String("ogg") || extension == QLatin1String("oga")
+        || extension == QLatin1String("opus"))
+        return head.startsWith("OggS") ? AudioKind::Ogg : AudioKind::Unknown;
+    return AudioKind::Unknown;
+}
+
+QString writtenFileProblem(const QString& path, AudioKind kind, const QString& expectedTitle)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+        return QStringLiteral("it cannot be read back");
+    if (audioKindOf(path) != kind)
+        return QStringLiteral("it no longer reads as the kind of file it was");
+    QString framing;
+    switch (kind) {
+    case AudioKind::WAV:
+        framing = chunkProblem(file, true);
+        break;
+    case AudioKind::AIFF:
+        framing = chunkProblem(file, false);
+        break;
+    case AudioKind::MP4:
+        if (!mp4AtomsFitFile(path))
+            framing = QStringLiteral("its atoms do not fit the file");
+        break;
+    default:
+        break;
+    }
+    if (!framing.isEmpty())
+        return framing;
+    return guarded("Reading back", path, QStringLiteral("TagLib failed on it"), [&] {
+        const QByteArray name = fileName(path);
+        const TagLib::FileRef ref(name.constData(), false);
+        if (ref.isNull() || !ref.tag())
+            return QStringLiteral("TagLib does not open it");
+        if (!expectedTitle.isEmpty()
+            && fromTagLib(ref.tag()->title(), Decoding::WithFallback) != expectedTitle)
+            return QStringLiteral("its title does not read back");
+        return QString();
+    });
 }
 
 QString sniffedImageMimeType(const QByteArray& data)

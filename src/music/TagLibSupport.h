@@ -80,6 +80,27 @@ bool saveMPEGFile(TagLib::MPEG::File& file);
 // of its tags or write into the gap.
 bool mp4AtomsFitFile(const QString& path);
 
+// The kinds of audio file whose tags this program writes, each through the
+// tag TagLib keeps for it: ID3v2 (MP3, and inside WAV and AIFF, with WAV's
+// INFO list beside it), the MP4 item list, and Xiph comments (FLAC, Ogg).
+enum class AudioKind { MP3, MP4, WAV, AIFF, FLAC, Ogg, Unknown };
+
+// The kind of a file by its extension, confirmed by its first bytes: a file
+// whose content is not what its name says (a RIFF file named .mp3) is
+// Unknown, and so is every format not listed. The MP3 check looks for a
+// frame only in the first kMP3SyncSearch bytes after an ID3v2 tag, so a huge
+// file of zeros is refused at once rather than searched to its end.
+AudioKind audioKindOf(const QString& path);
+constexpr qint64 kMP3SyncSearch = 1024 * 1024;
+
+// What is wrong with a file a writer has just saved, read back: TagLib must
+// open it as the same kind with a tag, its container's own lengths must
+// agree with the file (RIFF and FORM sizes, MP4 atoms, FLAC blocks, Ogg
+// pages), and the title, when one was written, must read back. Empty when
+// the file is sound.
+QString writtenFileProblem(const QString& path, AudioKind kind,
+                           const QString& expectedTitle = QString());
+
 // "image/png" and the like for image bytes, by their content; null when no
 // image reader knows them.
 QString sniffedImageMimeType(const QByteArray& data);

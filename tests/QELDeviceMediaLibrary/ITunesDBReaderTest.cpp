@@ -105,12 +105,16 @@ TEST(ITunesDBReader, ReadsTrackRecordsAndTheirDataObjects)
     Track old = song(102, "Old header");
     old.headerLength = 244;
     old.mediaKind = 2;
+    old.artworkID = 55; // beyond a 244-byte header: never read
+    Track shortest = song(104, "Shortest header");
+    shortest.headerLength = 156;
+    shortest.mediaKind = 2;
     Track podcast = song(103, "Episode");
     podcast.mediaKind = 4;
-    w.tracks = {full, old, podcast};
+    w.tracks = {full, old, podcast, shortest};
     auto r = readBytes(w.build());
     ASSERT_TRUE(r->ok);
-    ASSERT_EQ(r->store->tracks().size(), 3u);
+    ASSERT_EQ(r->store->tracks().size(), 4u);
 
     const TrackDetail& t = *r->track("101");
     EXPECT_EQ(t.songID, 101);
@@ -142,9 +146,13 @@ TEST(ITunesDBReader, ReadsTrackRecordsAndTheirDataObjects)
 
     const TrackDetail& o = *r->track("102");
     EXPECT_EQ(o.trackName, "Old header"); // data objects found after the 244-byte header
-    EXPECT_EQ(o.mediaKind, std::nullopt);
-    EXPECT_EQ(o.hasVideo, std::nullopt);
+    EXPECT_EQ(o.mediaKind, 2);            // the kind is inside a 244-byte header too
+    EXPECT_EQ(o.hasVideo, true);
     EXPECT_EQ(o.artworkId, std::nullopt);
+    const TrackDetail& oldest = *r->track("104");
+    EXPECT_EQ(oldest.trackName, "Shortest header");
+    EXPECT_EQ(oldest.mediaKind, std::nullopt);
+    EXPECT_EQ(oldest.hasVideo, std::nullopt);
     EXPECT_FALSE(o.dateCreated.isValid());
     EXPECT_EQ(r->track("103")->isPodcast, true);
     EXPECT_EQ(r->events.completions, QList<bool>{true});
@@ -218,6 +226,56 @@ TEST(ITunesDBReader, ReadsPlaylistsByKind)
     EXPECT_EQ(r->track("1")->isITunesU, std::nullopt);
     EXPECT_EQ(r->events.playlistNames.count(QString()), 7);
     EXPECT_TRUE(r->events.playlistNames.contains("Empty"));
+}
+
+TEST(ITunesDBReader, SmartPlaylistsOfOtherIPodWritersKeepTheirTracks)
+{
+    ITunesDBWriter w;
+    w.tracks = {song(1, "One"), song(2, "Two"), song(3, "Three")};
+    Playlist_ master = list("Library", {1, 2, 3});
+    master.master = true;
+    Playlist_ smart = list("Recently added", {3, 1}, 4);
+    smart.objectTypes = {50, 51, 100};
+    for (ITunesDBWriter::Item& item : smart.items)
+        item.member = 0; // these writers leave offset 28 empty
+    w.playlists = {master, smart, list("Mix", {2}, 4)};
+    auto r = readBytes(w.build());
+    ASSERT_TRUE(r->ok);
+    EXPECT_EQ(r->playlistNames(), (QStringList{"Library", "Recently added"}));
+    const PlaylistPtr kept = r->playlist("Recently added");
+    EXPECT_EQ(kept->smartIsDynamic, true);
+    EXPECT_EQ(kept->smartIsMix, std::nullopt);
+    EXPECT_EQ(kept->playlistIconName, "cat_smart_playlist");
+    EXPECT_EQ(idsOf(kept->tracks()).size(), 2);
+    EXPECT_EQ(r->order(kept->containerPID), (QStringList{"3", "1"}));
+}
+
+TEST(ITunesDBReader, PlaylistsAreReadFromTheTypeTwoSectionWhenThereIsNoTypeThree)
+{
+    struct Case {
+        const char* what;
+        QList<quint32> sections;
+    };
+    const Case cases[] = {
+        {"type 2 only, as older databases have", {2}},
+        {"type 3 then type 2: read once, from type 3", {3, 2}},
+        {"type 2 then type 3: read once, from type 3", {2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ITunesDBWriter w;
+        w.tracks = {song(1, "One"), song(2, "Two")};
+        Playlist_ master = list("Library", {1, 2});
+        master.master = true;
+        w.playlists = {master, list("Road", {2, 1})};
+        w.playlistSectionTypes = c.sections;
+        auto r = readBytes(w.build());
+        ASSERT_TRUE(r->ok);
+        EXPECT_EQ(r->playlistNames(), (QStringList{"Library", "Road"}));
+        ASSERT_TRUE(r->playlist("Road"));
+        EXPECT_EQ(r->order(r->playlist("Road")->containerPID), (QStringList{"2", "1"}));
+        EXPECT_EQ(r->events.completions, QList<bool>{true});
+    }
 }
 
 TEST(ITunesDBReader, PlaylistItemsJoinByOffset28OrByNamingATrack)

@@ -133,14 +133,31 @@ TEST(MediaLibraryRead, AfterCloseAReadAnswersNo)
     library.close();
     EXPECT_FALSE(library.readMediaLibrary());
     EXPECT_TRUE(library.getAllTracks().isEmpty());
-    EXPECT_EQ(tracks.front()->trackName, "Current");   // still valid after close
+    EXPECT_EQ(tracks.front()->trackName, "Current"); // still valid after close
+}
+
+TEST(MediaLibraryRead, TrackWithoutTitleIsListedUnderItsFileName)
+{
+    QTemporaryDir dir;
+    MediaLibraryFixture f;
+    MediaLibraryFixture::Item untitled;
+    untitled.pid = 5;
+    untitled.location = QStringLiteral("Rec 2019-04-01.wav");
+    MediaLibraryFixture::Item noPath; // nothing to copy and nothing to name it by
+    noPath.pid = 6;
+    noPath.location = QString();
+    f.items << untitled << noPath;
+    ASSERT_TRUE(f.write(dir.filePath("MediaLibrary.sqlitedb")));
+    const Outcome o = readFolder(dir.path());
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.titles, QStringList{"Rec 2019-04-01"});
 }
 
 // Damaged databases: each read ends cleanly, with one event, never a crash.
 struct DamageCase {
     const char* what;
     std::function<void(const QString& folder)> make;
-    bool mayRead;   // a cut that spares every page the queries need may still read
+    bool mayRead; // a cut that spares every page the queries need may still read
 };
 
 class DamagedDatabases : public ::testing::TestWithParam<DamageCase> {};
@@ -165,17 +182,55 @@ QByteArray validLibraryBytes()
 }
 
 const DamageCase kDamageCases[] = {
-    {"empty MediaLibrary.sqlitedb", [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", {}); }, false},
-    {"garbage MediaLibrary.sqlitedb", [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", QByteArray(5000, '\xa5')); }, false},
-    {"SQLite header only", [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", validLibraryBytes().left(100)); }, false},
-    {"first page only", [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", validLibraryBytes().left(4096)); }, false},
-    {"cut in half", [](const QString& d) { const QByteArray b = validLibraryBytes(); writeBytes(d + "/MediaLibrary.sqlitedb", b.left(b.size() / 2)); }, true},
-    {"pages overwritten", [](const QString& d) { QByteArray b = validLibraryBytes(); for (qsizetype i = 4096; i < b.size(); i += 7) b[i] = '\xff';
-         writeBytes(d + "/MediaLibrary.sqlitedb", b); }, true},
-    {"a database of other tables", [](const QString& d) { ASSERT_TRUE(LibraryItdbFixture().write(d)); QFile::rename(d + "/Library.itdb", d + "/MediaLibrary.sqlitedb");
-         QFile::remove(d + "/Locations.itdb"); QFile::remove(d + "/Dynamic.itdb"); }, false},
-    {"empty Library.itdb", [](const QString& d) { writeBytes(d + "/Library.itdb", {}); writeBytes(d + "/Locations.itdb", {}); }, false},
-    {"garbage Library.itdb set", [](const QString& d) { writeBytes(d + "/Library.itdb", QByteArray(3000, 'x')); writeBytes(d + "/Locations.itdb", QByteArray(3000, 'y')); }, false},
+    {"empty MediaLibrary.sqlitedb",
+     [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", {}); }, false},
+    {"garbage MediaLibrary.sqlitedb",
+     [](const QString& d) { writeBytes(d + "/MediaLibrary.sqlitedb", QByteArray(5000, '\xa5')); },
+     false},
+    {"SQLite header only",
+     [](const QString& d) {
+         writeBytes(d + "/MediaLibrary.sqlitedb", validLibraryBytes().left(100));
+     },
+     false},
+    {"first page only",
+     [](const QString& d) {
+         writeBytes(d + "/MediaLibrary.sqlitedb", validLibraryBytes().left(4096));
+     },
+     false},
+    {"cut in half",
+     [](const QString& d) {
+         const QByteArray b = validLibraryBytes();
+         writeBytes(d + "/MediaLibrary.sqlitedb", b.left(b.size() / 2));
+     },
+     true},
+    {"pages overwritten",
+     [](const QString& d) {
+         QByteArray b = validLibraryBytes();
+         for (qsizetype i = 4096; i < b.size(); i += 7)
+             b[i] = '\xff';
+         writeBytes(d + "/MediaLibrary.sqlitedb", b);
+     },
+     true},
+    {"a database of other tables",
+     [](const QString& d) {
+         ASSERT_TRUE(LibraryItdbFixture().write(d));
+         QFile::rename(d + "/Library.itdb", d + "/MediaLibrary.sqlitedb");
+         QFile::remove(d + "/Locations.itdb");
+         QFile::remove(d + "/Dynamic.itdb");
+     },
+     false},
+    {"empty Library.itdb",
+     [](const QString& d) {
+         writeBytes(d + "/Library.itdb", {});
+         writeBytes(d + "/Locations.itdb", {});
+     },
+     false},
+    {"garbage Library.itdb set",
+     [](const QString& d) {
+         writeBytes(d + "/Library.itdb", QByteArray(3000, 'x'));
+         writeBytes(d + "/Locations.itdb", QByteArray(3000, 'y'));
+     },
+     false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedDatabases, ::testing::ValuesIn(kDamageCases));

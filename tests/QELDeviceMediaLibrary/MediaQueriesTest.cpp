@@ -20,7 +20,8 @@ MediaLibraryFixture queryLibrary()
 {
     MediaLibraryFixture f;
     using Item = MediaLibraryFixture::Item;
-    auto song = [](qint64 pid, const char* title, const char* artist, const char* album, const char* genre) {
+    auto song = [](qint64 pid, const char* title, const char* artist, const char* album,
+                   const char* genre) {
         Item it;
         it.pid = pid;
         it.title = QString::fromUtf8(title);
@@ -30,7 +31,8 @@ MediaLibraryFixture queryLibrary()
         it.location = QStringLiteral("T%1.mp3").arg(pid);
         return it;
     };
-    f.items << song(1001, "Halo", "Beyoncé", "I Am", "Pop") << song(1002, "Single Ladies", "Beyoncé", "I Am", "Pop");
+    f.items << song(1001, "Halo", "Beyoncé", "I Am", "Pop")
+            << song(1002, "Single Ladies", "Beyoncé", "I Am", "Pop");
     Item yellow = song(1003, "Yellow", "Coldplay", "Parachutes", "Rock");
     yellow.albumArtist = QStringLiteral("Coldplay");
     f.items << yellow;
@@ -88,7 +90,9 @@ protected:
     {
         s_dir = new QTemporaryDir();
         QString error;
-        ASSERT_TRUE(queryLibrary().write(s_dir->filePath(QStringLiteral("MediaLibrary.sqlitedb")), &error)) << error.toStdString();
+        ASSERT_TRUE(
+            queryLibrary().write(s_dir->filePath(QStringLiteral("MediaLibrary.sqlitedb")), &error))
+            << error.toStdString();
         s_library = new QELDeviceMediaLibrary(s_dir->path());
         ASSERT_TRUE(s_library->readMediaLibrary());
     }
@@ -117,7 +121,9 @@ QELDeviceMediaLibrary* MediaQueries::s_library = nullptr;
 
 struct QueryCase {
     const char* what;
-    std::function<QStringList(QELDeviceMediaLibrary&, const std::function<PlaylistPtr(const char*)>&)> run;
+    std::function<QStringList(QELDeviceMediaLibrary&,
+                              const std::function<PlaylistPtr(const char*)>&)>
+        run;
     QStringList expected;
 };
 
@@ -127,71 +133,147 @@ using S = QStringList;
 TEST_F(MediaQueries, AnswerTheTableOfCases)
 {
     const std::vector<QueryCase> cases = {
-        {"visible playlists: kinds by sortName, Genius, smart, then by name; master, hidden and empty ones absent",
+        {"visible playlists: kinds by sortName, Genius, smart, then by name; master, hidden and "
+         "empty ones absent",
          [](QELDeviceMediaLibrary& m, auto) { return namesOf(m.playlists()); },
-         {"Music", "All Videos", "Movies", "Podcasts", "Purchased", "Genius Mix", "Smart", "Road Trip", "Road Trip"}},
-        {"genres of a playlist", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Road Trip")}, QString(), true); },
+         {"Music", "All Videos", "Movies", "Podcasts", "Purchased", "Genius Mix", "Smart",
+          "Road Trip", "Road Trip"}},
+        {"genres of a playlist",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Road Trip")},
+                                                                        QString(), true);
+         },
          {"All (2 genres)", "Pop", "Rock"}},
-        {"genres without iCloud items, \"(null)\" left out", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Music")}, QString(), false); },
+        {"genres without iCloud items, \"(null)\" left out",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Music")}, QString(),
+                                                                        false);
+         },
          {"All (3 genres)", "Folk", "Pop", "Rock"}},
-        {"genres with iCloud items", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Music")}, QString(), true); },
+        {"genres with iCloud items",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Music")}, QString(),
+                                                                        true);
+         },
          {"All (4 genres)", "Ambient", "Folk", "Pop", "Rock"}},
-        {"one genre", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Movies")}, QString(), true); },
+        {"one genre",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{p("Movies")}, QString(),
+                                                                        true);
+         },
          {"All (1 genre)", "Drama"}},
-        {"no playlists: only the heading", [](QELDeviceMediaLibrary& m, auto) {
-             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{}, QString(), true); },
+        {"no playlists: only the heading",
+         [](QELDeviceMediaLibrary& m, auto) {
+             return m.genresInPlaylistsWithCriteriaIncludingICloudItems(L{}, QString(), true);
+         },
          {"All (0 genres)"}},
-        {"listing artists: album artist first, empty artist not listed, code-point order", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, QString(), true); },
+        {"listing artists: album artist first, empty artist not listed, code-point order",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
+                 L{p("Music")}, std::nullopt, QString(), true);
+         },
          {"All (5 artists)", "Beyoncé", "Cloud Band", "Coldplay", "Various Guy", "Ørjan"}},
-        {"artists of a genre", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(L{p("Music")}, S{"Pop"}, QString(), true); },
+        {"artists of a genre",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.artistsInPlaylistsWithGenresWithCriteriaIncludingICloudItems(
+                 L{p("Music")}, S{"Pop"}, QString(), true);
+         },
          {"All (1 artist)", "Beyoncé"}},
-        {"albums of a listing artist", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, S{"Beyoncé"}, QString(), true); },
+        {"albums of a listing artist",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
+                 L{p("Music")}, std::nullopt, S{"Beyoncé"}, QString(), true);
+         },
          {"All (1 album)", "I Am"}},
-        {"albums of the album-only artist", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, S{"Album Only"}, QString(), true); },
+        {"albums of the album-only artist",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
+                 L{p("Music")}, std::nullopt, S{"Album Only"}, QString(), true);
+         },
          {"All (1 album)", "X"}},
-        {"an empty genre list matches nothing", [](QELDeviceMediaLibrary& m, auto p) {
-             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(L{p("Music")}, S{}, std::nullopt, QString(), true); },
+        {"an empty genre list matches nothing",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return m.albumsInPlaylistsWithGenresAndArtistsWithCriteriaIncludingICloudItems(
+                 L{p("Music")}, S{}, std::nullopt, QString(), true);
+         },
          {"All (0 albums)"}},
-        {"search ignores case and diacritics", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, std::nullopt, std::nullopt, QStringLiteral("BEYONCE"), true)); },
+        {"search ignores case and diacritics",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Music")}, std::nullopt, std::nullopt, std::nullopt,
+                     QStringLiteral("BEYONCE"), true));
+         },
          {"1001", "1002"}},
-        {"search finds a decomposed letter in an album", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, std::nullopt, std::nullopt, QStringLiteral("album"), true)); },
+        {"search finds a decomposed letter in an album",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Music")}, std::nullopt, std::nullopt, std::nullopt,
+                     QStringLiteral("album"), true));
+         },
          {kBigID}},
-        {"device order with repeats", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QString(), true)); },
+        {"device order with repeats",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QString(), true));
+         },
          {"1003", "1001", "1003", "1002"}},
-        {"an empty search keeps device order", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QStringLiteral(""), true)); },
+        {"an empty search keeps device order",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt,
+                     QStringLiteral(""), true));
+         },
          {"1003", "1001", "1003", "1002"}},
-        {"a search gives the playlist's matches once each", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QStringLiteral("l"), true)); },
+        {"a search gives the playlist's matches once each",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt,
+                     QStringLiteral("l"), true));
+         },
          {"1001", "1002", "1003"}},
-        {"a genre filter keeps device order and repeats", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Road Trip")}, S{"Rock"}, std::nullopt, std::nullopt, QString(), true)); },
+        {"a genre filter keeps device order and repeats",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Road Trip")}, S{"Rock"}, std::nullopt, std::nullopt, QString(), true));
+         },
          {"1003", "1003"}},
-        {"iCloud items left out; blank tracks are in kind playlists", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Music")}, std::nullopt, std::nullopt, std::nullopt, QString(), false)); },
+        {"iCloud items left out; blank tracks are in kind playlists",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Music")}, std::nullopt, std::nullopt, std::nullopt, QString(), false));
+         },
          {"-5", "1001", "1002", "1003", "1007", "1008", kBigID}},
-        {"two playlists: contributions joined in order", [](QELDeviceMediaLibrary& m, auto p) {
-             return idsOf(m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(L{p("Purchased"), p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt, QString(), true)); },
+        {"two playlists: contributions joined in order",
+         [](QELDeviceMediaLibrary& m, auto p) {
+             return idsOf(
+                 m.trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                     L{p("Purchased"), p("Road Trip")}, std::nullopt, std::nullopt, std::nullopt,
+                     QString(), true));
+         },
          {"1001", "1003", "1001", "1003", "1002"}},
-        {"look-up by persistent ids drops blank tracks", [](QELDeviceMediaLibrary& m, auto) {
-             return idsOf(m.trackDetailsForPersistentIDs(S{"1003", kBigID, "1008", "777"})); },
-         {"1003", kBigID}},
-        {"look-up of missing ids", [](QELDeviceMediaLibrary& m, auto) {
-             return idsOf(m.trackDetailsForMissingPersistentIDs(S{"1001", "1002", "1004", "1005", "1006", "1007", kBigID, "-5"})); },
-         {"1003"}},
-        {"no id list: nothing", [](QELDeviceMediaLibrary& m, auto) {
-             return idsOf(m.trackDetailsForPersistentIDs(std::nullopt)) + idsOf(m.trackDetailsForMissingPersistentIDs(std::nullopt)); },
+        {"look-up by persistent ids: an untitled file is there under its file name",
+         [](QELDeviceMediaLibrary& m, auto) {
+             return idsOf(m.trackDetailsForPersistentIDs(S{"1003", kBigID, "1008", "777"}));
+         },
+         {"1003", "1008", kBigID}},
+        {"look-up of missing ids",
+         [](QELDeviceMediaLibrary& m, auto) {
+             return idsOf(m.trackDetailsForMissingPersistentIDs(
+                 S{"1001", "1002", "1004", "1005", "1006", "1007", kBigID, "-5"}));
+         },
+         {"1003", "1008"}},
+        {"no id list: nothing",
+         [](QELDeviceMediaLibrary& m, auto) {
+             return idsOf(m.trackDetailsForPersistentIDs(std::nullopt))
+                 + idsOf(m.trackDetailsForMissingPersistentIDs(std::nullopt));
+         },
          {}},
     };
     auto lookup = [](const char* name) { return playlist(QString::fromUtf8(name)); };
@@ -205,20 +287,30 @@ TEST_F(MediaQueries, TrackQueryWithoutPlaylistsTakesEveryVisiblePlaylist)
 {
     qsizetype expected = 0;
     for (const PlaylistPtr& p : s_library->playlists())
-        expected += s_library->trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
-            L{p}, std::nullopt, std::nullopt, std::nullopt, QString(), true).size();
-    EXPECT_EQ(s_library->trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
-                  std::nullopt, std::nullopt, std::nullopt, std::nullopt, QString(), true).size(), expected);
+        expected +=
+            s_library
+                ->trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                    L{p}, std::nullopt, std::nullopt, std::nullopt, QString(), true)
+                .size();
+    EXPECT_EQ(
+        s_library
+            ->trackDetailsForPlaylistsWithGenresAndArtistsAndAlbumsWithCriteriaIncludingICloudItems(
+                std::nullopt, std::nullopt, std::nullopt, std::nullopt, QString(), true)
+            .size(),
+        expected);
 }
 
-TEST_F(MediaQueries, AllTracksDropBlankOnesAndLibraryIsNotEmpty)
+TEST_F(MediaQueries, AllTracksKeepUntitledFilesAndLibraryIsNotEmpty)
 {
     const QStringList ids = idsOf(s_library->getAllTracks());
-    EXPECT_FALSE(ids.contains(QStringLiteral("1008")));
-    EXPECT_EQ(ids.size(), 9);
+    EXPECT_TRUE(ids.contains(QStringLiteral("1008")));
+    EXPECT_EQ(s_library->trackDetailForPersistentID(QStringLiteral("1008"))->trackName,
+              QStringLiteral("blank"));
+    EXPECT_EQ(ids.size(), 10);
     EXPECT_FALSE(s_library->isMediaLibraryEmpty(false));
     // Sizes of videos pass 2 GiB.
-    EXPECT_EQ(s_library->trackDetailForPersistentID(QStringLiteral("1006"))->fileSize, Q_INT64_C(5368709120));
+    EXPECT_EQ(s_library->trackDetailForPersistentID(QStringLiteral("1006"))->fileSize,
+              Q_INT64_C(5368709120));
 }
 
 TEST_F(MediaQueries, UserPlaylistIsNeverDeviceOrderedAndComesAfterKinds)
@@ -253,7 +345,8 @@ TEST(MediaQueriesEdge, QueriesWithoutALibraryAnswerEmpty)
     EXPECT_FALSE(library.readMediaLibrary());
     EXPECT_TRUE(library.getAllTracks().isEmpty());
     EXPECT_TRUE(library.playlists().isEmpty());
-    EXPECT_EQ(library.genresInPlaylistsWithCriteriaIncludingICloudItems({}, QString(), true), QStringList{QStringLiteral("All (0 genres)")});
+    EXPECT_EQ(library.genresInPlaylistsWithCriteriaIncludingICloudItems({}, QString(), true),
+              QStringList{QStringLiteral("All (0 genres)")});
     EXPECT_TRUE(library.trackDetailsForPersistentIDs(QStringList{QStringLiteral("1")}).isEmpty());
     EXPECT_EQ(library.CreateNewUserDefinedPlaylistWithName(QStringLiteral("x")), nullptr);
 }

@@ -288,6 +288,48 @@ TEST_F(ControlBarTest, PlayPausesAndResumesAMusicTrack)
     EXPECT_EQ(m_delegate->playButton()->image(), QStringLiteral("play.png"));
 }
 
+// The button shows pause exactly while a track plays, whatever led there.
+TEST_F(ControlBarTest, ThePlayButtonFollowsThePlayerThroughEveryStep)
+{
+    StubCategoryView* view =
+        playMusic({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    ASSERT_NE(view, nullptr);
+    QELMediaPlayer* player = m_delegate->mediaPlayer();
+    enum Step { Play, Next, EndOfTrack };
+    const struct {
+        const char* what;
+        Step step;
+        bool playingAfter;
+    } steps[] = {
+        {"pause", Play, false},
+        {"skip while paused: the next track plays", Next, true},
+        {"pause again", Play, false},
+        {"resume", Play, true},
+        {"skip while playing", Next, true},
+        {"the last track ends", EndOfTrack, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        switch (s.step) {
+        case Play:
+            m_delegate->playButton()->click();
+            break;
+        case Next:
+            m_delegate->nextButton()->click();
+            break;
+        case EndOfTrack:
+            m_backend->finish();
+            break;
+        }
+        ASSERT_TRUE(waitUntil([&] { return player->IsPlaying() == s.playingAfter; }));
+        if (s.playingAfter) {
+            ASSERT_TRUE(playing());
+        }
+        EXPECT_EQ(m_delegate->playButton()->image(),
+                  s.playingAfter ? QStringLiteral("pause.png") : QStringLiteral("play.png"));
+    }
+}
+
 TEST_F(ControlBarTest, PlayWhilePlayingAVoicemailStopsAndEmptiesTheQueue)
 {
     const QString first = wav(QStringLiteral("vm1.wav"));

@@ -1,4 +1,5 @@
 #include "CopyToMacPreferences.h"
+#include "FolderMediaLibraryHost.h"
 #include "GeneralPreferences.h"
 #include "LocalVersionServer.h"
 #include "LocalizedStrings.h"
@@ -414,6 +415,56 @@ TEST(PreferencesPane, TheBaseSaveMustBeOverridden)
     } catch (const std::logic_error& error) {
         EXPECT_STREQ(error.what(), "You must override SavePreferencesInView in a subclass of QELPreferencesView");
     }
+}
+
+// The music folder row: the desktop's folder is shown and never pinned; a
+// folder chosen through the chooser is where the music library host goes.
+TEST_F(PreferencesWindow, TheMusicFolderRowChoosesTheLibraryFolder)
+{
+    const QString desktopMusic = TestEnvironment::home() + QStringLiteral("/Music");
+    const QString chosen = TestEnvironment::home() + QStringLiteral("/Songs");
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    {
+        auto window = openWindow();
+        auto* copy = pane<CopyToMacPreferences>(*window);
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(copy->textFieldMusicLibraryFolder()->text(), desktopMusic);
+        QTest::mouseClick(copy->buttonMusicLibraryBrowse(), Qt::LeftButton);
+        ASSERT_TRUE(copy->folderPanel());
+        copy->folderPanel()->setDirectory(QFileInfo(chosen).path());
+        copy->folderPanel()->selectFile(chosen);
+        static_cast<QDialog*>(copy->folderPanel())->accept();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(copy->textFieldMusicLibraryFolder()->text(), chosen);
+        EXPECT_EQ(copy->textFieldSaveLocation()->text(), desktopOrvane());
+        window->close();
+    }
+    EXPECT_EQ(FolderMediaLibraryHost().musicFolder(), chosen);
+    EXPECT_EQ(FolderMediaLibraryHost().mediaFolder(), chosen);
+
+    const struct {
+        const char* typed;
+        bool stored;
+    } cases[] = {{"", false}, {"relative/music", false}, {"/srv/tunes/", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        auto window = openWindow();
+        auto* copy = pane<CopyToMacPreferences>(*window);
+        ASSERT_TRUE(copy);
+        copy->textFieldMusicLibraryFolder()->setText(QString::fromUtf8(c.typed));
+        window->close();
+        EXPECT_EQ(QSettings().contains(QLatin1String(FolderMediaLibraryHost::kMusicFolderKey)),
+                  c.stored);
+        EXPECT_EQ(FolderMediaLibraryHost().musicFolder(),
+                  c.stored ? QStringLiteral("/srv/tunes") : desktopMusic);
+    }
+    // Choosing the desktop's own folder again leaves nothing pinned.
+    auto window = openWindow();
+    auto* copy = pane<CopyToMacPreferences>(*window);
+    ASSERT_TRUE(copy);
+    copy->textFieldMusicLibraryFolder()->setText(desktopMusic);
+    window->close();
+    EXPECT_FALSE(QSettings().contains(QLatin1String(FolderMediaLibraryHost::kMusicFolderKey)));
 }
 
 } // namespace

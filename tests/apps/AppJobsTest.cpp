@@ -146,7 +146,7 @@ TEST_F(AppJobs, TransferReplacesOnlyWithAWholeArchiveAndAddsToTheLibrary)
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2)
         << "no partial file is left";
     const QVariantMap library =
-        Plist::readFile(m_music + QStringLiteral("/iTunes/iTunes Library.xml")).toMap();
+        Plist::readFile(m_music + QStringLiteral("/Orvane Library.xml")).toMap();
     const QVariantMap tracks = library.value(QStringLiteral("Tracks")).toMap();
     ASSERT_EQ(tracks.size(), 1);
     EXPECT_EQ(
@@ -163,7 +163,7 @@ TEST_F(AppJobs, TransferReplacesOnlyWithAWholeArchiveAndAddsToTheLibrary)
     again.setItemQueue(queue({kNotes}));
     again.startCopy();
     ASSERT_TRUE(waitUntil([&] { return !events.allItemsCopied().empty(); }));
-    EXPECT_EQ(Plist::readFile(m_music + QStringLiteral("/iTunes/iTunes Library.xml"))
+    EXPECT_EQ(Plist::readFile(m_music + QStringLiteral("/Orvane Library.xml"))
                   .toMap()
                   .value(QStringLiteral("Tracks"))
                   .toMap()

@@ -110,11 +110,10 @@ protected:
     QStringList libraryNames() const
     {
         QStringList names;
-        const QVariantMap tracks =
-            Plist::readFile(m_music + QStringLiteral("/iTunes/iTunes Library.xml"))
-                .toMap()
-                .value(QStringLiteral("Tracks"))
-                .toMap();
+        const QVariantMap tracks = Plist::readFile(m_music + QStringLiteral("/Orvane Library.xml"))
+                                       .toMap()
+                                       .value(QStringLiteral("Tracks"))
+                                       .toMap();
         for (const QVariant& track : tracks)
             names << track.toMap().value(QStringLiteral("Name")).toString();
         names.sort();

@@ -144,3 +144,13 @@ TEST(MediaExportInspect, RefusesWhatItCannotExport)
         EXPECT_TRUE(run.err.startsWith("orvane-inspect: ")) << run.err.toStdString();
     }
 }
+
+TEST(MediaExportInspect, ADeviceFolderWithoutExportIsListedOnly)
+{
+    QTemporaryDir dir;
+    const QString device = makeDevice(dir.filePath(QStringLiteral("device")));
+    const ToolRun run = inspect({device});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.json().value(QStringLiteral("tracks")).toArray().size(), 3);
+    EXPECT_FALSE(run.json().contains(QStringLiteral("export")));
+}

@@ -148,10 +148,16 @@ TEST(TagPodcast, LeavesFilesWithoutAnId3v2TagAlone)
     for (const QString& file : {m4a, untagged}) {
         SCOPED_TRACE(file.toStdString());
         const QByteArray before = fileBytes(file);
-        EXPECT_FALSE(QELTag::writeAlbumArtistToFile(track, file));
         EXPECT_FALSE(QELTag::handleFileForPodcastToITunesWithDetails(file, track));
         EXPECT_EQ(fileBytes(file), before);
     }
+    // The album artist goes into an MP4 file's own item list; an MP3 file
+    // without an ID3v2 tag is left alone.
+    EXPECT_TRUE(QELTag::writeAlbumArtistToFile(track, m4a));
+    EXPECT_EQ(QELTagLib().loadTagsFromFileAtPath(m4a).AlbumArtist(), QStringLiteral("Artist"));
+    const QByteArray plain = fileBytes(untagged);
+    EXPECT_FALSE(QELTag::writeAlbumArtistToFile(track, untagged));
+    EXPECT_EQ(fileBytes(untagged), plain);
     EXPECT_FALSE(QELTag::writeAlbumArtistToFile(track, dir.filePath("missing.mp3")));
     EXPECT_FALSE(QELTag::handleFileForPodcastToITunesWithDetails(QString(), track));
 }

@@ -11,6 +11,7 @@
 #include "QELTagLibMP3Reader.h"
 #include "QELTagLibMP4Reader.h"
 #include "QELTagLibReader.h"
+#include "TagLibSupport.h"
 #include "TagTestSupport.h"
 
 using namespace TagTest;
@@ -322,7 +323,8 @@ TEST_F(TagReader, ReadsTheCommonFieldsOfAWavFile)
     EXPECT_EQ(map.TrackName(), QString::fromUtf8("Ελληνικά"));
     EXPECT_EQ(map.ReleaseYear(), 2001);
     EXPECT_EQ(map.TrackNumber(), 9);
-    EXPECT_FALSE(map.ArtworkAttempted());
+    EXPECT_TRUE(map.ArtworkAttempted());
+    EXPECT_EQ(map.ArtworkState(), QELTagMap::kArtworkNone);
 }
 
 TEST_F(TagReader, DamagedFilesGiveNoWithoutACrash)
@@ -378,3 +380,69 @@ TEST_F(TagReader, DamagedFilesGiveNoWithoutACrash)
 }
 
 } // namespace
+
+// A huge file named as an MP3 with no frame near its start is refused by the
+// kind check before TagLib, which would search it to its end for a tag.
+TEST_F(TagReader, AHugeSparseMp3IsRefusedWithoutBeingSearched)
+{
+    constexpr qint64 kTwoGiB = qint64(2) << 30;
+    const struct {
+        const char* name;
+        QByteArray head;
+    } cases[] = {
+        {"zeros.mp3", QByteArray()},
+        {"tag-then-zeros.mp3",
+         QByteArray("ID3\x04\x00\x00\x00\x00\x00\x10", 10) + QByteArray(16, '\0')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QString::fromLatin1(c.name));
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.head);
+        ASSERT_TRUE(out.resize(kTwoGiB)); // sparse: no 2 GiB written
+        out.close();
+        EXPECT_EQ(TagLibSupport::audioKindOf(file), TagLibSupport::AudioKind::Unknown);
+        EXPECT_FALSE(QELTagLib::canOpenFileAtPath(file));
+        EXPECT_TRUE(QELTagLib().loadTagsFromFileAtPath(file).TrackName().isNull());
+        QELTagMap map;
+        EXPECT_FALSE(QELTagLib::readerForPath(file)->readTagsFromFileAtPath(file, map));
+        EXPECT_FALSE(QELTagLib().saveTagsToFileAtPath(file, map));
+        QFile::remove(file);
+    }
+}
+
+TEST_F(TagReader, AKindIsKnownByItsBytesAsWellAsItsName)
+{
+    using TagLibSupport::AudioKind;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        AudioKind kind;
+    } cases[] = {
+        {"a.mp3", AudioFixture::silentMp3(), AudioKind::MP3},
+        {"a.m4a", AudioFixture::minimalM4a(), AudioKind::MP4},
+        {"a.wav", AudioFixture::silentWav(), AudioKind::WAV},
+        {"a.aiff", AudioFixture::silentAiff(), AudioKind::AIFF},
+        {"a.flac", AudioFixture::silentFlac(), AudioKind::FLAC},
+        {"a.ogg", AudioFixture::minimalOggVorbis(), AudioKind::Ogg},
+        {"wav-named.mp3", AudioFixture::silentWav(), AudioKind::Unknown},
+        {"mp3-named.wav", AudioFixture::silentMp3(), AudioKind::Unknown},
+        {"m4a-named.flac", AudioFixture::minimalM4a(), AudioKind::Unknown},
+        {"a.wma", AudioFixture::silentMp3(), AudioKind::Unknown},
+        {"empty.wav", QByteArray(), AudioKind::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QString::fromLatin1(c.name));
+        ASSERT_TRUE(AudioFixture::writeFile(file, c.bytes));
+        EXPECT_EQ(TagLibSupport::audioKindOf(file), c.kind);
+        EXPECT_EQ(QELTagLib::canWriteTagsOfFileAtPath(file), c.kind != AudioKind::Unknown);
+        if (c.kind == AudioKind::Unknown) {
+            QELTagMap map;
+            map.setTrackName(QStringLiteral("x"));
+            EXPECT_FALSE(QELTagLib().saveTagsToFileAtPath(file, map));
+            EXPECT_EQ(fileBytes(file), c.bytes);
+        }
+    }
+}

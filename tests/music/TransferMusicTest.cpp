@@ -108,7 +108,19 @@ public:
         m_host = std::make_shared<FolderMediaLibraryHost>(m_music, services);
     }
 
-    QString media() const { return m_music + QStringLiteral("/iTunes/iTunes Media"); }
+    QString media() const { return m_music; }
+    // The files of the music folder but the program's index and playlists
+    // and the earlier library a case prepared.
+    QStringList tracksBelow() const
+    {
+        QStringList files = filesBelow(media());
+        files.removeIf([](const QString& f) {
+            return f == QLatin1String("Orvane Library.xml")
+                || f.startsWith(QLatin1String("Playlists/"))
+                || f == QLatin1String("iTunes/iTunes Library.xml");
+        });
+        return files;
+    }
 
     // A library as another program left it, before the host reads it.
     void prepareLibrary(const QVariantMap& library)
@@ -173,7 +185,7 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
              EXPECT_EQ(track.value(QStringLiteral("Long Description")).toString(),
                        QStringLiteral("Long words"));
              EXPECT_EQ(localPathOf(track),
-                       test.media() + QStringLiteral("/Podcasts/Band/The Show/Episode 1.mp3"));
+                       test.media() + QStringLiteral("/Podcasts/Band/The Show/01 Episode 1.mp3"));
              EXPECT_EQ(itemsOf(playlistNamed(library, QStringLiteral("Podcasts"))),
                        QList<qint64>{track.value(QStringLiteral("Track ID")).toLongLong()});
              EXPECT_TRUE(playlistNamed(library, QStringLiteral("Ignored")).isEmpty());
@@ -225,7 +237,7 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
          }},
         {"a library track is put into the playlist, no file copied",
          [](TransferMusicTest& test) {
-             const QString existing = test.media() + QStringLiteral("/Music/Band/Record/A.mp3");
+             const QString existing = test.media() + QStringLiteral("/Band/Record/01 A.mp3");
              QDir().mkpath(QFileInfo(existing).path());
              AudioFixture::writeFile(existing, "already");
              test.prepareLibrary(QVariantMap{
@@ -254,7 +266,7 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
          [](TransferMusicTest& test, const QVariantMap& library) {
              EXPECT_EQ(library.value(QStringLiteral("Tracks")).toMap().size(), 1);
              EXPECT_EQ(itemsOf(playlistNamed(library, QStringLiteral("Mix"))), QList<qint64>{7});
-             EXPECT_EQ(filesBelow(test.media()), QStringList{"Music/Band/Record/A.mp3"});
+             EXPECT_EQ(test.tracksBelow(), QStringList{"Band/Record/01 A.mp3"});
          }},
         {"a remote track of the same name is no match: the file is copied",
          [](TransferMusicTest& test) {
@@ -279,7 +291,7 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
          [] { return QVariantList{item(song(QStringLiteral("1"), QStringLiteral("A")))}; },
          [](TransferMusicTest& test, const QVariantMap& library) {
              EXPECT_EQ(library.value(QStringLiteral("Tracks")).toMap().size(), 2);
-             EXPECT_EQ(filesBelow(test.media()), QStringList{"Music/Band/Record/A.mp3"});
+             EXPECT_EQ(test.tracksBelow(), QStringList{"Band/Record/01 A.mp3"});
          }},
         {"the cover on the device goes into the added file",
          {},
@@ -304,7 +316,7 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
          },
          [](TransferMusicTest& test, const QVariantMap& library) {
              EXPECT_EQ(localPathOf(trackNamed(library, QStringLiteral("Ring"))),
-                       test.media() + QStringLiteral("/Ringtones/Band/Record/Ring.m4r"));
+                       test.media() + QStringLiteral("/Ringtones/Band/Record/01 Ring.m4r"));
          }},
         {"video kinds: a music video and a TV episode",
          {},
@@ -337,16 +349,16 @@ TEST_F(TransferMusicTest, ThePartsCasesAsATable)
          }},
         {"a stranger's file of the same name and another size is left alone",
          [](TransferMusicTest& test) {
-             const QString stranger = test.media() + QStringLiteral("/Music/Band/Record/A.mp3");
+             const QString stranger = test.media() + QStringLiteral("/Band/Record/01 A.mp3");
              QDir().mkpath(QFileInfo(stranger).path());
              AudioFixture::writeFile(stranger, "not this track");
          },
          [] { return QVariantList{item(song(QStringLiteral("1"), QStringLiteral("A")))}; },
          [](TransferMusicTest& test, const QVariantMap& library) {
-             EXPECT_EQ(readLocal(test.media() + QStringLiteral("/Music/Band/Record/A.mp3")),
+             EXPECT_EQ(readLocal(test.media() + QStringLiteral("/Band/Record/01 A.mp3")),
                        QByteArray("not this track"));
              EXPECT_EQ(localPathOf(trackNamed(library, QStringLiteral("A"))),
-                       test.media() + QStringLiteral("/Music/Band/Record/A (1).mp3"));
+                       test.media() + QStringLiteral("/Band/Record/01 A (1).mp3"));
          }},
         {"hostile names stay inside the media folder",
          {},
@@ -428,7 +440,7 @@ TEST_F(TransferMusicTest, CancelStopsTheRunAndTheLibraryListsEveryFileAdded)
               (QStringList{"begin B1", "end B1", "begin B2", "end B2", "all done"}));
     const QVariantMap library = libraryOf(*m_host);
     EXPECT_EQ(library.value(QStringLiteral("Tracks")).toMap().size(), 1);
-    EXPECT_EQ(filesBelow(media()), QStringList{"Music/Band/Record/B1.mp3"});
+    EXPECT_EQ(tracksBelow(), QStringList{"Band/Record/01 B1.mp3"});
 }
 
 TEST_F(TransferMusicTest, ABackUpGivesTheLayoutWithEveryTrackOncePerPlaylistInDeviceOrder)
@@ -487,9 +499,9 @@ TEST_F(TransferMusicTest, ABackUpGivesTheLayoutWithEveryTrackOncePerPlaylistInDe
         EXPECT_TRUE(end.statusOK) << end.itemDescription.toStdString();
 
     // The real layout; each track once in the library and once per playlist it is in.
-    EXPECT_EQ(filesBelow(media()),
-              (QStringList{"Music/Band/Record/T0.mp3", "Music/Band/Record/T1.m4a",
-                           "Music/Band/Record/T2.mp3"}));
+    EXPECT_EQ(
+        tracksBelow(),
+        (QStringList{"Band/Record/01 T0.mp3", "Band/Record/02 T1.m4a", "Band/Record/03 T2.mp3"}));
     const QVariantMap xml = Plist::readFile(m_host->libraryFile(), &error).toMap();
     ASSERT_FALSE(xml.isEmpty()) << error.toStdString();
     const QVariantMap entries = xml.value(QStringLiteral("Tracks")).toMap();
@@ -506,8 +518,26 @@ TEST_F(TransferMusicTest, ABackUpGivesTheLayoutWithEveryTrackOncePerPlaylistInDe
     EXPECT_EQ(t0.value(QStringLiteral("Track Type")).toString(), QStringLiteral("File"));
     EXPECT_TRUE(t0.value(QStringLiteral("Date Added")).toDateTime().isValid());
 
-    // The index reads what the host wrote: every added track answers 1.
-    QELITunesLibrary index(m_host);
+    // Each playlist is an .m3u8 file a player opens: its paths, relative to
+    // it, name the transferred files in the device's order.
+    QFile m3u(media() + QStringLiteral("/Playlists/Road & <Trip>.m3u8"));
+    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(m3u.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[0], QStringLiteral("#EXTM3U"));
+    EXPECT_EQ(lines[1], QStringLiteral("#EXTINF:-1,Band - T2"));
+    const QStringList expected{"Band/Record/03 T2.mp3", "Band/Record/01 T0.mp3",
+                               "Band/Record/02 T1.m4a"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines[2 + 2 * i].startsWith(QLatin1String("../"))) << i;
+        EXPECT_EQ(QDir::cleanPath(media() + QStringLiteral("/Playlists/") + lines[2 + 2 * i]),
+                  media() + QLatin1Char('/') + expected[i]);
+    }
+
+    // The index, read by a host made afresh as after a restart, answers the
+    // not-in-library report: every added track answers 1.
+    QELITunesLibrary index(std::make_shared<FolderMediaLibraryHost>(m_music));
     struct Done : QELITunesLibraryDelegate {
         void OnITunesLibraryLoadCompleteWithArguments(
             const QELITunesLibraryReadCompleteArguments& a) override
@@ -532,5 +562,56 @@ TEST_F(TransferMusicTest, ABackUpGivesTheLayoutWithEveryTrackOncePerPlaylistInDe
     // Again: nothing is copied twice and nothing is added twice.
     ASSERT_TRUE(run(items));
     EXPECT_EQ(libraryOf(*m_host).value(QStringLiteral("Tracks")).toMap().size(), 3);
-    EXPECT_EQ(filesBelow(media()).size(), 3);
+    EXPECT_EQ(tracksBelow().size(), 3);
+}
+
+// Every kind the writers know goes into the library with its album artist
+// and the cover in its own tag, its framing whole (checked without TagLib);
+// a file whose bytes are not what its name says goes in untouched.
+TEST_F(TransferMusicTest, EveryAudioKindKeepsItsFramingAndCarriesItsCover)
+{
+    const struct {
+        const char* file;
+        QByteArray bytes;
+    } kinds[] = {
+        {"K1.mp3", AudioFixture::silentMp3()},    {"K2.m4a", AudioFixture::minimalM4a()},
+        {"K3.wav", AudioFixture::silentWav()},    {"K4.aiff", AudioFixture::silentAiff()},
+        {"K5.flac", AudioFixture::silentFlac()},  {"K6.ogg", AudioFixture::minimalOggVorbis()},
+        {"K7.mp3", AudioFixture::silentWav(400)}, // a WAV named as an MP3
+    };
+    QVariantList items;
+    int number = 0;
+    for (const auto& kind : kinds) {
+        const QString path =
+            QStringLiteral("/iTunes_Control/Music/F02/%1").arg(QLatin1String(kind.file));
+        ASSERT_TRUE(m_device.putFile(path.mid(1), kind.bytes));
+        ++number;
+        auto track =
+            song(QString::number(700 + number), QStringLiteral("Kind %1").arg(number), path);
+        track->artworkPath = QStringLiteral("/iTunes_Control/Artwork/c.png");
+        items << item(track);
+    }
+    ASSERT_TRUE(run(items));
+    for (const auto& end : m_delegate->ends())
+        EXPECT_TRUE(end.statusOK) << end.itemDescription.toStdString();
+    const QVariantMap library = libraryOf(*m_host);
+    for (int i = 1; i <= number; ++i) {
+        SCOPED_TRACE(i);
+        const QString file = localPathOf(trackNamed(library, QStringLiteral("Kind %1").arg(i)));
+        ASSERT_FALSE(file.isEmpty());
+        const QByteArray bytes = TagTest::fileBytes(file);
+        if (i == number) {
+            EXPECT_EQ(bytes, kinds[i - 1].bytes);
+            continue;
+        }
+        EXPECT_EQ(AudioFixture::containerProblem(bytes), QString());
+        const QELTagMap tags = QELTagLib().loadTagsFromFileAtPath(file);
+        // An MP3 without a tag gets no album artist (its tags stay as they
+        // were), but it does get its cover.
+        if (i != 1) {
+            EXPECT_EQ(tags.AlbumArtist(), QStringLiteral("Band"));
+        }
+        EXPECT_EQ(tags.ArtworkState(), QELTagMap::kArtworkEmbedded);
+        EXPECT_EQ(tags.Artwork().pixelColor(0, 0), QColor(Qt::green));
+    }
 }

@@ -244,11 +244,11 @@ int inspectMedia(const InspectRequest& request)
         QELDeviceMediaLibrary library(scratch);
         if (library.readMediaLibrary()) {
             QJsonObject root = libraryJson(library);
-            if (device) {
+            if (device && !request.exportFolder.isNull()) {
                 QString why;
                 if (!QDir().mkpath(request.exportFolder))
                     why = QStringLiteral("cannot make the folder %1").arg(request.exportFolder);
-                else if (!request.exportFolder.isNull())
+                else
                     root.insert(
                         QStringLiteral("export"),
                         exportTracks(library, *device, request.exportFolder, playlist, &why));

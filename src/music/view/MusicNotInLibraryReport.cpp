@@ -41,6 +41,10 @@ void MusicNotInLibraryReport::start(std::shared_ptr<QELDeviceMediaLibrary> libra
         std::lock_guard<std::mutex> guard(*runMutex);
         if (cancel->load())
             return;
+        // What the library holds now: a Copy to Music since the last read
+        // may have made it or added to it.
+        if (index)
+            index->readITunesLibraryNow();
         const QList<TrackDetailPtr> all =
             library ? library->getAllTracks() : QList<TrackDetailPtr>();
         const Outcome outcome =

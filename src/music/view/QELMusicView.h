@@ -2,8 +2,10 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include <QList>
@@ -220,6 +222,7 @@ private:
                                         const QList<PlaylistPtr>& playlists);
     void startTransferJob(const QVariantList& items);
     void commitHistory();
+    void runHistoryJob(std::function<void()> job);
     void noteHistoryUnavailable(const QString& why);
     void sendStatus(const QString& top, const QString& bottom);
 
@@ -250,6 +253,7 @@ private:
     PlaylistPtr m_itemsNotCopied;
     PlaylistPtr m_notInITunes;
     bool m_notInITunesGenerated = false;
+    bool m_notInITunesStale = false;
     QString m_searchString;
     QString m_playingID;
     std::optional<QELMediaPlayerItem> m_playing;
@@ -317,5 +321,12 @@ private:
     std::unique_ptr<QELCopyMusic> m_copyMusic;
     std::unique_ptr<QELTransferMusic> m_transferMusic;
     // Last: joined before the members the workers use go.
+    // The copy history's writes, in the order they were asked for.
+    struct HistoryQueue {
+        std::mutex mutex;
+        std::deque<std::function<void()>> jobs;
+        bool draining = false;
+    };
+    std::shared_ptr<HistoryQueue> m_historyQueue = std::make_shared<HistoryQueue>();
     WorkerThreads m_workers{QStringLiteral("The music view")};
 };

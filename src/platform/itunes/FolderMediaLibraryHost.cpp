@@ -15,6 +15,7 @@
 #include "AtomicFile.h"
 #include "Log.h"
 #include "Plist.h"
+#include "SafePath.h"
 
 namespace {
 
@@ -32,6 +33,27 @@ const QString kPlaylistItems = QStringLiteral("Playlist Items");
 const QString kTrackId = QStringLiteral("Track ID");
 const QString kPlaylistId = QStringLiteral("Playlist ID");
 const QString kLocation = QStringLiteral("Location");
+
+bool isUserPlaylist(const QVariantMap& values)
+{
+    return !values.value(QStringLiteral("Master")).toBool()
+        && !values.contains(QStringLiteral("Distinguished Kind"))
+        && !values.value(QStringLiteral("Podcasts")).toBool();
+}
+
+bool isSmartPlaylist(const QVariantMap& values)
+{
+    return values.contains(QStringLiteral("Smart Info"))
+        || values.contains(QStringLiteral("Smart Criteria"));
+}
+
+// One line of an .m3u8 file holds no line break of a name.
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
 
 // The XML of one value, without the document around it: each track's text
 // is made once and kept, so a write of a large library only joins them.
@@ -286,10 +308,39 @@ QString FolderMediaLibraryHost::musicFolder() const
 {
     if (!m_musicFolder.isEmpty())
         return m_musicFolder;
+    const QString chosen = QSettings().value(QLatin1String(kMusicFolderKey)).toString();
+    if (!chosen.isEmpty() && QDir::isAbsolutePath(chosen))
+        return QDir::cleanPath(chosen);
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
 }
 
-QString FolderMediaLibraryHost::libraryFolder() const
+QString FolderMediaLibraryHost::mediaFolder() const { return libraryFolder(); }
+
+QString FolderMediaLibraryHost::libraryFolder() const { return musicFolder(); }
+
+QString FolderMediaLibraryHost::libraryFile() const
+{
+    const QString folder = libraryFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + QLatin1String(kIndexFileName);
+}
+
+QString FolderMediaLibraryHost::playlistsFolder() const
+{
+    const QString folder = libraryFolder();
+    return folder.isEmpty() ? QString()
+                            : folder + QLatin1Char('/') + QLatin1String(kPlaylistsFolderName);
+}
+
+QString FolderMediaLibraryHost::indexFile() const
+{
+    const QString file = libraryFile();
+    if (file.isEmpty() || QFileInfo::exists(file))
+        return file;
+    const QString old = oldLibraryFile();
+    return !old.isEmpty() && QFileInfo(old).isFile() ? old : file;
+}
+
+QString FolderMediaLibraryHost::oldLibraryFile() const
 {
     QString folder;
     for (const QString& entry : recentDatabases()) {
@@ -298,26 +349,23 @@ QString FolderMediaLibraryHost::libraryFolder() const
         if (!file.isEmpty() && QFileInfo(file).isAbsolute())
             folder = QFileInfo(file).path();
     }
-    if (!folder.isEmpty())
-        return folder;
-    const QString location = libraryLocation();
-    if (!location.isEmpty()) {
-        const QUrl url(location);
-        return url.isLocalFile() ? url.toLocalFile() : location;
+    if (folder.isEmpty()) {
+        const QString location = libraryLocation();
+        if (!location.isEmpty()) {
+            const QUrl url(location);
+            folder = url.isLocalFile() ? url.toLocalFile() : location;
+        }
     }
-    return musicFolder() + QStringLiteral("/iTunes");
-}
-
-QString FolderMediaLibraryHost::libraryFile() const
-{
-    return libraryFolder() + QStringLiteral("/iTunes Library.xml");
+    if (folder.isEmpty() && !libraryFolder().isEmpty())
+        folder = libraryFolder() + QStringLiteral("/iTunes");
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/iTunes Library.xml");
 }
 
 FolderMediaLibraryHost::Library* FolderMediaLibraryHost::library(bool create)
 {
     const QString folder = libraryFolder();
     const QString file = libraryFile();
-    if (folder.isEmpty() || folder == QLatin1String("/iTunes"))
+    if (folder.isEmpty())
         return nullptr;
     const QFileInfo info(file);
     if (m_library && m_library->file == file
@@ -328,14 +376,27 @@ FolderMediaLibraryHost::Library* FolderMediaLibraryHost::library(bool create)
         qCWarning(lcOrvane) << "The music library file" << file
                             << "changed under us; its changes win";
     if (!info.exists()) {
-        if (!create)
+        // The library an earlier version kept becomes the start of the index.
+        QVariantMap start;
+        const QString old = oldLibraryFile();
+        const bool hasOld = !old.isEmpty() && QFileInfo(old).isFile();
+        if (hasOld) {
+            QString error;
+            const QVariant root = Plist::readFile(old, &error);
+            if (root.typeId() == QMetaType::QVariantMap)
+                start = root.toMap();
+            else
+                qCWarning(lcOrvane)
+                    << "The earlier music library file" << old << "cannot be read:" << error;
+        }
+        if (!create && start.isEmpty())
             return nullptr;
-        if (!QDir().mkpath(folder))
+        if (create && !QDir().mkpath(folder))
             return nullptr;
         auto fresh = std::make_unique<Library>();
         fresh->folder = folder;
         fresh->file = file;
-        fresh->load({});
+        fresh->load(start);
         fresh->dirty = true;
         m_library = std::move(fresh);
         return m_library.get();
@@ -363,6 +424,15 @@ bool FolderMediaLibraryHost::write(Library& library)
     if (!library.dirty)
         return true;
     const auto start = std::chrono::steady_clock::now();
+    if (!QDir().mkpath(library.folder)) {
+        qCWarning(lcOrvane) << "The music folder cannot be made:" << library.folder;
+        return false;
+    }
+    // The playlists whose text is to be made again are the ones that changed.
+    QList<qint64> changed;
+    for (const Library::Playlist& p : library.playlists)
+        if (p.xml.isEmpty() && isUserPlaylist(p.values))
+            changed.append(p.values.value(kPlaylistId).toLongLong());
     QString error;
     if (!writeFileAtomically(library.file, library.document(), &error)) {
         qCWarning(lcOrvane) << "The music library file cannot be written:" << error;
@@ -374,7 +444,52 @@ bool FolderMediaLibraryHost::write(Library& library)
     library.fileSize = info.size();
     library.fileTime = info.lastModified();
     library.dirty = false;
+    writePlaylistFiles(library, changed);
     return true;
+}
+
+void FolderMediaLibraryHost::writePlaylistFiles(const Library& library,
+                                                const QList<qint64>& changed)
+{
+    if (changed.isEmpty())
+        return;
+    const QString folder = library.folder + QLatin1Char('/') + QLatin1String(kPlaylistsFolderName);
+    if (!QDir().mkpath(folder)) {
+        qCWarning(lcOrvane) << "The playlists folder cannot be made:" << folder;
+        return;
+    }
+    const QDir base(folder);
+    for (const Library::Playlist& p : library.playlists) {
+        const qint64 id = p.values.value(kPlaylistId).toLongLong();
+        if (!changed.contains(id))
+            continue;
+        // A name with a leading dot would make a hidden file players skip.
+        QString name = p.values.value(QStringLiteral("Name")).toString().trimmed();
+        while (name.startsWith(QLatin1Char('.')))
+            name.remove(0, 1);
+        name = SafePath::fileName(name, QStringLiteral("Playlist"));
+        QByteArray text = "#EXTM3U\n";
+        for (qint64 trackId : p.items) {
+            const auto it = library.tracks.find(trackId);
+            if (it == library.tracks.end())
+                continue;
+            const QString path = library.pathOf(trackId);
+            if (path.isEmpty())
+                continue;
+            const QVariantMap& values = it->second.values;
+            bool known = false;
+            const qint64 ms = values.value(QStringLiteral("Total Time")).toLongLong(&known);
+            const QString artist = values.value(QStringLiteral("Artist")).toString();
+            const QString title = values.value(QStringLiteral("Name")).toString();
+            text += "#EXTINF:" + QByteArray::number(known && ms > 0 ? ms / 1000 : -1) + ','
+                + oneLine(artist.isEmpty() ? title : artist + QStringLiteral(" - ") + title)
+                      .toUtf8()
+                + '\n' + base.relativeFilePath(path).toUtf8() + '\n';
+        }
+        QString error;
+        if (!writeFileAtomically(base.filePath(name + QStringLiteral(".m3u8")), text, &error))
+            qCWarning(lcOrvane) << "The playlist" << name << "cannot be written:" << error;
+    }
 }
 
 double FolderMediaLibraryHost::lastWriteMilliseconds() const
@@ -395,7 +510,7 @@ bool FolderMediaLibraryHost::prepareLibrary()
 {
     std::lock_guard lock(libraryMutex());
     Library* l = library(true);
-    if (!l || !QDir().mkpath(l->folder + QStringLiteral("/iTunes Media")))
+    if (!l)
         return false;
     return write(*l);
 }
@@ -468,9 +583,7 @@ bool FolderMediaLibraryHost::isSmart(PlaylistId playlist)
     std::lock_guard lock(libraryMutex());
     Library* l = library(false);
     Library::Playlist* p = l ? l->playlist(playlist) : nullptr;
-    return p
-        && (p->values.contains(QStringLiteral("Smart Info"))
-            || p->values.contains(QStringLiteral("Smart Criteria")));
+    return p && isSmartPlaylist(p->values);
 }
 
 QList<MediaLibraryHost::Track> FolderMediaLibraryHost::tracks(PlaylistId playlist)
@@ -658,7 +771,7 @@ bool FolderMediaLibraryHost::reveal(PlaylistId playlist)
         Library* l = library(false);
         if (!l || !l->playlist(playlist))
             return false;
-        folder = l->folder + QStringLiteral("/iTunes Media");
+        folder = l->folder;
     }
     return m_services.openFolder && m_services.openFolder(folder);
 }
@@ -679,13 +792,11 @@ bool FolderMediaLibraryHost::add(const QString& filePath, const QString& playlis
 
 bool FolderMediaLibraryHost::holdsBookNamed(const QString& name) const
 {
-    const QString folder = libraryFolder();
-    if (folder.isEmpty())
+    const QString file = indexFile();
+    if (file.isEmpty())
         return false;
-    const QVariantMap tracks = Plist::readFile(folder + QStringLiteral("/iTunes Library.xml"))
-                                   .toMap()
-                                   .value(QStringLiteral("Tracks"))
-                                   .toMap();
+    const QVariantMap tracks =
+        Plist::readFile(file).toMap().value(QStringLiteral("Tracks")).toMap();
     for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
         const QVariantMap track = it.value().toMap();
         if (track.value(QStringLiteral("Name")).toString() != name)

@@ -30,6 +30,11 @@ public:
     virtual QString libraryLocation() const = 0;
     // The user's music folder; empty when the platform names none.
     virtual QString musicFolder() const = 0;
+    // The folder transferred tracks go into; empty leaves it to the caller.
+    virtual QString mediaFolder() const { return {}; }
+    // The file that lists what the library holds (an XML property list with
+    // "Tracks" keyed by Track ID); empty when the host keeps none of its own.
+    virtual QString indexFile() const { return {}; }
 
     // Adds a file that lies in the library's media folder to the library, and
     // to `playlist` when one is named; true when the library recorded it.

@@ -259,6 +259,30 @@ TEST_F(MusicViewTest, AttachingListsTheLibraryUnderItsHeadingsWithTheFirstPlayli
     EXPECT_TRUE(view->statusLine().isEmpty());
 }
 
+// Closing the preferences rebuilds the lists: the selection stays as it was
+// and no playlist (the library least of all) is listed twice.
+TEST_F(MusicViewTest, APreferencesRoundTripKeepsTheTrackList)
+{
+    auto view = makeView();
+    ASSERT_TRUE(settled(*view));
+    const QStringList before = orderOf(view->trackDetails());
+    ASSERT_EQ(before.size(), 6);
+    for (int round = 0; round < 3; ++round) {
+        view->refreshAfterPreferencesChange();
+        ASSERT_TRUE(settled(*view));
+        EXPECT_EQ(orderOf(view->trackDetails()), before) << "round " << round;
+        EXPECT_EQ(view->selectedPlaylists().size(), 1);
+    }
+    ASSERT_TRUE(select(*view, {QStringLiteral("Road")}));
+    view->refreshAfterPreferencesChange();
+    ASSERT_TRUE(settled(*view));
+    QStringList names;
+    for (const PlaylistPtr& p : view->selectedPlaylists())
+        names << p->name;
+    EXPECT_EQ(names.count(names.value(0)), 1) << names.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(names.removeDuplicates(), 0);
+}
+
 TEST_F(MusicViewTest, AHeadingSelectsItsPlaylistsAndADevicePlaylistKeepsItsOrder)
 {
     auto view = makeView();
@@ -561,6 +585,39 @@ TEST_F(MusicViewTest, TheNotInLibraryReportListsWhatTheComputersLibraryLacks)
     ASSERT_TRUE(waitUntil([&] { return answers == 1; }));
     waitUntil([] { return false; }, 50);
     EXPECT_EQ(answers, 1);
+}
+
+// A library that a Copy to Music makes after the view started is read when
+// the report runs again, with no restart.
+TEST_F(MusicViewTest, TheNotInLibraryReportReadsALibraryMadeSinceTheLastRead)
+{
+    QTemporaryDir music;
+    auto index =
+        std::make_shared<QELITunesLibrary>(std::make_shared<FolderMediaLibraryHost>(music.path()));
+    index->startReadingITunesLibrary();
+    auto view = makeView(index);
+    ASSERT_TRUE(settled(*view));
+    const QStringList report{QStringLiteral("Not in the music library")};
+    ASSERT_TRUE(view->selectPlaylistsNamed(report));
+    ASSERT_TRUE(
+        waitUntil([&] { return view->notInITunesReportHasBeenGenerated() && !view->isBusy(); }));
+    EXPECT_FALSE(index->isLibraryReadSuccessful());
+
+    QVariantMap entry;
+    entry.insert(QStringLiteral("Name"), QStringLiteral("paper boats"));
+    entry.insert(QStringLiteral("Artist"), QStringLiteral("Harbour"));
+    entry.insert(QStringLiteral("Album"), QStringLiteral("Low Tide"));
+    QVariantMap xml;
+    xml.insert(QStringLiteral("Tracks"), QVariantMap{{QStringLiteral("1"), entry}});
+    QDir().mkpath(music.path() + QStringLiteral("/iTunes"));
+    ASSERT_TRUE(Plist::writeFile(music.path() + QStringLiteral("/iTunes/iTunes Library.xml"), xml));
+
+    ASSERT_TRUE(select(*view, {QStringLiteral("Road")}));
+    ASSERT_TRUE(view->selectPlaylistsNamed(report));
+    ASSERT_TRUE(
+        waitUntil([&] { return view->notInITunesReportHasBeenGenerated() && !view->isBusy(); }));
+    EXPECT_TRUE(index->isLibraryReadSuccessful());
+    EXPECT_FALSE(view->trackDetails().isEmpty());
 }
 
 TEST_F(MusicViewTest, ChoosingAnotherPlaylistStopsTheReportWhichStartsOverWhenChosenAgain)

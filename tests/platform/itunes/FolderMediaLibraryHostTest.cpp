@@ -20,6 +20,7 @@ protected:
         QSettings settings;
         settings.remove(QLatin1String(FolderMediaLibraryHost::kRecentDatabasesKey));
         settings.remove(QLatin1String(FolderMediaLibraryHost::kLibraryLocationKey));
+        settings.remove(QLatin1String(FolderMediaLibraryHost::kMusicFolderKey));
     }
 };
 
@@ -52,6 +53,18 @@ TEST_F(FolderHost, MusicFolderIsTheUsersOrTheGivenOne)
               TestEnvironment::home() + QStringLiteral("/Music"));
     EXPECT_EQ(FolderMediaLibraryHost(QStringLiteral("/tmp/x")).musicFolder(),
               QStringLiteral("/tmp/x"));
+    // The folder chosen in the preferences wins over the desktop's; a
+    // relative path names no folder.
+    QSettings().setValue(QLatin1String(FolderMediaLibraryHost::kMusicFolderKey),
+                         QStringLiteral("/srv/songs/"));
+    EXPECT_EQ(FolderMediaLibraryHost().musicFolder(), QStringLiteral("/srv/songs"));
+    EXPECT_EQ(FolderMediaLibraryHost().mediaFolder(), QStringLiteral("/srv/songs"));
+    EXPECT_EQ(FolderMediaLibraryHost().libraryFile(),
+              QStringLiteral("/srv/songs/Orvane Library.xml"));
+    QSettings().setValue(QLatin1String(FolderMediaLibraryHost::kMusicFolderKey),
+                         QStringLiteral("songs"));
+    EXPECT_EQ(FolderMediaLibraryHost().musicFolder(),
+              TestEnvironment::home() + QStringLiteral("/Music"));
 }
 
 } // namespace
@@ -72,7 +85,12 @@ protected:
     }
     QVariantMap library() const
     {
-        return Plist::readFile(file(QStringLiteral("iTunes/iTunes Library.xml"))).toMap();
+        return Plist::readFile(file(QStringLiteral("Orvane Library.xml"))).toMap();
+    }
+    QByteArray bytes(const QString& relative) const
+    {
+        QFile in(file(relative));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
     }
 
     QTemporaryDir m_music;
@@ -93,7 +111,10 @@ TEST_F(FolderLibrary, APreparedLibraryHasItsFoldersAndTheLibraryAndPodcastsPlayl
     FolderMediaLibraryHost host(m_music.path());
     EXPECT_TRUE(host.hasLibrarySource());
     ASSERT_TRUE(host.prepareLibrary());
-    EXPECT_TRUE(QFileInfo(file(QStringLiteral("iTunes/iTunes Media"))).isDir());
+    // Nothing but the index: the music folder is the user's own.
+    EXPECT_EQ(
+        QDir(m_music.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList{QStringLiteral("Orvane Library.xml")});
     const QVariantMap xml = library();
     EXPECT_EQ(playlistNames(xml), (QStringList{"Library", "Podcasts"}));
     const QVariantMap master = xml.value(QStringLiteral("Playlists")).toList().value(0).toMap();
@@ -146,17 +167,143 @@ TEST_F(FolderLibrary, AddedFilesAreListedWithAnEncodedLocationOnceEach)
     }
 }
 
-TEST_F(FolderLibrary, ALibraryFileThatIsNoPropertyListIsNeverOverwritten)
+TEST_F(FolderLibrary, AnIndexThatIsNoPropertyListIsNeverOverwritten)
+{
+    for (const QByteArray& text :
+         {QByteArray("<html>mine</html>"), QByteArray("<?xml"), QByteArray("bplist00\xff\xff")}) {
+        SCOPED_TRACE(text.toStdString());
+        ASSERT_TRUE(write(QStringLiteral("Orvane Library.xml"), text));
+        FolderMediaLibraryHost host(m_music.path());
+        EXPECT_FALSE(host.hasLibrarySource());
+        EXPECT_FALSE(host.prepareLibrary());
+        EXPECT_FALSE(host.createUserPlaylist(QStringLiteral("X")));
+        EXPECT_TRUE(host.flush());
+        EXPECT_EQ(bytes(QStringLiteral("Orvane Library.xml")), text);
+    }
+}
+
+TEST_F(FolderLibrary, AnUnreadableEarlierLibraryIsLeftAloneAndANewIndexBegins)
 {
     ASSERT_TRUE(write(QStringLiteral("iTunes/iTunes Library.xml"), "<html>mine</html>"));
     FolderMediaLibraryHost host(m_music.path());
-    EXPECT_FALSE(host.hasLibrarySource());
-    EXPECT_FALSE(host.prepareLibrary());
-    EXPECT_FALSE(host.createUserPlaylist(QStringLiteral("X")));
-    EXPECT_TRUE(host.flush());
-    QFile in(file(QStringLiteral("iTunes/iTunes Library.xml")));
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    EXPECT_EQ(in.readAll(), QByteArray("<html>mine</html>"));
+    EXPECT_TRUE(host.hasLibrarySource());
+    ASSERT_TRUE(host.prepareLibrary());
+    EXPECT_EQ(playlistNames(library()), (QStringList{"Library", "Podcasts"}));
+    EXPECT_EQ(bytes(QStringLiteral("iTunes/iTunes Library.xml")), QByteArray("<html>mine</html>"));
+}
+
+TEST_F(FolderLibrary, PlaylistsAreM3u8FilesWithPathsRelativeToThem)
+{
+    const QStringList media{QStringLiteral("Ünï & Co/Best #1/01 Fïrst.mp3"),
+                            QStringLiteral("Other/Album/02 Second.flac")};
+    for (const QString& relative : media)
+        ASSERT_TRUE(write(relative, "audio"));
+    FolderMediaLibraryHost host(m_music.path());
+    // A hostile name: a slash, a line break and dots stay inside "Playlists".
+    const auto playlist = host.createUserPlaylist(QStringLiteral("../Road/Trip\n"));
+    ASSERT_TRUE(playlist);
+    for (const QString& relative : media) {
+        const auto track = host.addFile(file(relative), *playlist);
+        ASSERT_TRUE(track);
+        MediaLibraryHost::TrackProperties properties;
+        properties.name = QFileInfo(relative).completeBaseName().mid(3) + QStringLiteral("\nX");
+        properties.artist = relative.section(QLatin1Char('/'), 0, 0);
+        ASSERT_TRUE(host.setProperties(*track, properties));
+    }
+    ASSERT_TRUE(host.flush());
+
+    const QDir playlists(file(QStringLiteral("Playlists")));
+    const QStringList files = playlists.entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1) << files.join(QLatin1Char(',')).toStdString();
+    ASSERT_TRUE(files.first().endsWith(QLatin1String(".m3u8")));
+    EXPECT_TRUE(QDir(m_music.path()).entryList({QStringLiteral("*.m3u8")}).isEmpty());
+    const QStringList lines = QString::fromUtf8(bytes(QStringLiteral("Playlists/") + files.first()))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("#EXTM3U"));
+    EXPECT_EQ(lines[1], QStringLiteral("#EXTINF:-1,Ünï & Co - Fïrst X"));
+    EXPECT_EQ(lines[3], QStringLiteral("#EXTINF:-1,Other - Second X"));
+    for (int i = 0; i < media.size(); ++i) {
+        const QString line = lines[2 + 2 * i];
+        EXPECT_TRUE(QDir::isRelativePath(line)) << line.toStdString();
+        EXPECT_EQ(QDir::cleanPath(playlists.filePath(line)), file(media[i]));
+    }
+
+    // Only a playlist that changed is written again.
+    const QString written = playlists.filePath(files.first());
+    ASSERT_TRUE(QFile::remove(written));
+    ASSERT_TRUE(write(QStringLiteral("Loose.mp3"), "x"));
+    ASSERT_TRUE(host.addFile(file(QStringLiteral("Loose.mp3")), std::nullopt));
+    ASSERT_TRUE(host.flush());
+    EXPECT_FALSE(QFileInfo::exists(written));
+}
+
+TEST_F(FolderLibrary, TheIndexSurvivesARestartAndAnsersForBooks)
+{
+    ASSERT_TRUE(write(QStringLiteral("Books/Tale.epub"), "PK"));
+    ASSERT_TRUE(write(QStringLiteral("A/B/01 Song.mp3"), "mp3"));
+    {
+        FolderMediaLibraryHost host(m_music.path());
+        ASSERT_TRUE(host.add(file(QStringLiteral("Books/Tale.epub"))));
+        ASSERT_TRUE(host.add(file(QStringLiteral("A/B/01 Song.mp3")), QStringLiteral("Mine")));
+    }
+    FolderMediaLibraryHost again(m_music.path());
+    EXPECT_EQ(again.indexFile(), file(QStringLiteral("Orvane Library.xml")));
+    EXPECT_TRUE(again.holdsBookNamed(QStringLiteral("Tale")));
+    EXPECT_FALSE(again.holdsBookNamed(QStringLiteral("01 Song")));
+    const auto all = again.libraryPlaylist();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(again.tracks(*all).size(), 2);
+    const auto mine = again.userPlaylistNamed(QStringLiteral("Mine"));
+    ASSERT_TRUE(mine);
+    ASSERT_EQ(again.tracks(*mine).size(), 1);
+    EXPECT_EQ(again.tracks(*mine).first().name, QStringLiteral("01 Song"));
+}
+
+TEST_F(FolderLibrary, AnEarlierLibraryIsReadAndKeptAsItWas)
+{
+    const QString song = QStringLiteral("iTunes/iTunes Media/Music/Old/Album/Old Song.m4a");
+    ASSERT_TRUE(write(song, "m4a"));
+    const QVariantMap track{
+        {QStringLiteral("Track ID"), 7},
+        {QStringLiteral("Name"), QStringLiteral("Old Song")},
+        {QStringLiteral("Artist"), QStringLiteral("Old")},
+        {QStringLiteral("Kind"), QStringLiteral("AAC audio file")},
+        {QStringLiteral("Track Type"), QStringLiteral("File")},
+        {QStringLiteral("Location"), QUrl::fromLocalFile(file(song)).toString(QUrl::FullyEncoded)}};
+    const QVariantList items{QVariantMap{{QStringLiteral("Track ID"), 7}}};
+    const QVariantMap old{
+        {QStringLiteral("Major Version"), 1},
+        {QStringLiteral("Tracks"), QVariantMap{{QStringLiteral("7"), track}}},
+        {QStringLiteral("Playlists"),
+         QVariantList{QVariantMap{{QStringLiteral("Name"), QStringLiteral("Library")},
+                                  {QStringLiteral("Master"), true},
+                                  {QStringLiteral("Playlist ID"), 1},
+                                  {QStringLiteral("Playlist Items"), items}},
+                      QVariantMap{{QStringLiteral("Name"), QStringLiteral("Kept")},
+                                  {QStringLiteral("Playlist ID"), 2},
+                                  {QStringLiteral("Playlist Items"), items}}}}};
+    ASSERT_TRUE(Plist::writeFile(file(QStringLiteral("iTunes/iTunes Library.xml")), old));
+    const QByteArray before = bytes(QStringLiteral("iTunes/iTunes Library.xml"));
+
+    FolderMediaLibraryHost host(m_music.path());
+    EXPECT_EQ(host.indexFile(), file(QStringLiteral("iTunes/iTunes Library.xml")));
+    const auto all = host.libraryPlaylist();
+    ASSERT_TRUE(all);
+    ASSERT_EQ(host.tracks(*all).size(), 1);
+    EXPECT_EQ(host.tracks(*all).first().artist, QStringLiteral("Old"));
+    ASSERT_TRUE(write(QStringLiteral("New/Album/01 New.mp3"), "mp3"));
+    ASSERT_TRUE(host.add(file(QStringLiteral("New/Album/01 New.mp3")), QStringLiteral("Kept")));
+
+    EXPECT_EQ(bytes(QStringLiteral("iTunes/iTunes Library.xml")), before);
+    EXPECT_EQ(host.indexFile(), file(QStringLiteral("Orvane Library.xml")));
+    EXPECT_EQ(library().value(QStringLiteral("Tracks")).toMap().size(), 2);
+    const QStringList lines = QString::fromUtf8(bytes(QStringLiteral("Playlists/Kept.m3u8")))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(QDir::cleanPath(file(QStringLiteral("Playlists/")) + lines[2]), file(song));
+    EXPECT_EQ(QDir::cleanPath(file(QStringLiteral("Playlists/")) + lines[4]),
+              file(QStringLiteral("New/Album/01 New.mp3")));
 }
 
 TEST_F(FolderLibrary, TwoHostsOnOneLibraryLoseNoEntry)
