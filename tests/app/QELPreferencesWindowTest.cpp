@@ -436,7 +436,7 @@ TEST_F(PreferencesWindow, TheMusicFolderRowChoosesTheLibraryFolder)
         static_cast<QDialog*>(copy->folderPanel())->accept();
         QCoreApplication::processEvents();
         EXPECT_EQ(copy->textFieldMusicLibraryFolder()->text(), chosen);
-        EXPECT_EQ(copy->textFieldSaveLocation()->text(), desktopOrvane());
+        EXPECT_EQ(copy->textFieldSaveLocation()->text(), musicFolder());
         window->close();
     }
     EXPECT_EQ(FolderMediaLibraryHost().musicFolder(), chosen);
