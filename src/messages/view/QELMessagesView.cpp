@@ -394,6 +394,11 @@ void QELMessagesView::_produceConversationComplete(quint64 production, const QSt
         m_ui->buttonPrint->setEnabled(false);
         return;
     }
+    // A page that was still loading when this one came is never shown: it
+    // goes, as a shown page goes when the next one has loaded.
+    if (const QString abandoned = m_loadingPage;
+        !abandoned.isEmpty() && abandoned != m_previousPage && abandoned != path)
+        m_workers.start([abandoned] { QFile::remove(abandoned); });
     m_loadingPage = path;
     m_shownPage.clear();
     m_ui->messageDisplayWebView->loadFile(path);
