@@ -27,6 +27,7 @@
 #include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyOutcome.h"
+#include "TransferEndRelay.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -39,34 +40,6 @@ namespace {
 
 // The backup's data type of the calendar database.
 constexpr int kCalendarDatabaseType = 1;
-
-// Hands a transfer job's events to the view, telling its end apart from
-// the export's, so that the end message can say where the transfer put them.
-class TransferRelay : public QELCopyDelegate {
-public:
-    TransferRelay(QELCopyDelegate* view, std::function<void(const QELCopyOutcome&)> ended)
-        : m_view(view)
-        , m_ended(std::move(ended))
-    {
-    }
-    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
-    {
-        m_view->OnItemCopyBeginEvent(args);
-    }
-    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override
-    {
-        m_view->OnItemCopyEndEvent(args);
-    }
-    void OnAllItemsCopiedEventWithType(int) override { m_ended(QELCopyOutcome()); }
-    void OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome) override
-    {
-        m_ended(outcome);
-    }
-
-private:
-    QELCopyDelegate* m_view;
-    std::function<void(const QELCopyOutcome&)> m_ended;
-};
 
 } // namespace
 
@@ -299,7 +272,7 @@ void QELCalendarsView::copySelectionToICalButtonClicked()
 {
     if (!_transferCalendars) {
         _transferCalendars = std::make_unique<QELTransferCalendars>();
-        m_transferRelay = std::make_unique<TransferRelay>(
+        m_transferRelay = std::make_unique<TransferEndRelay>(
             this, [this](const QELCopyOutcome& outcome) { transferEnded(outcome); });
         _transferCalendars->setDelegate(m_transferRelay.get());
         _transferCalendars->setDeviceInteface(deviceInterface());

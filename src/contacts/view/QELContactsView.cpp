@@ -28,6 +28,7 @@
 #include "QELCopyEndMessage.h"
 #include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyOutcome.h"
+#include "TransferEndRelay.h"
 #include "QELDeviceBackup.h"
 #include "QELDeviceCategoryContentViewDelegate.h"
 #include "QELDeviceInterface.h"
@@ -42,34 +43,6 @@ namespace {
 // The backup's data types of the address book and of its pictures.
 constexpr int kAddressBookType = 0;
 constexpr int kAddressBookImagesType = 8;
-
-// Hands a transfer job's events to the view, telling its end apart from
-// the export's, so that the end message can say where the transfer put them.
-class TransferRelay : public QELCopyDelegate {
-public:
-    TransferRelay(QELCopyDelegate* view, std::function<void(const QELCopyOutcome&)> ended)
-        : m_view(view)
-        , m_ended(std::move(ended))
-    {
-    }
-    void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override
-    {
-        m_view->OnItemCopyBeginEvent(args);
-    }
-    void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override
-    {
-        m_view->OnItemCopyEndEvent(args);
-    }
-    void OnAllItemsCopiedEventWithType(int) override { m_ended(QELCopyOutcome()); }
-    void OnAllItemsCopiedEventWithOutcome(int, quint32, const QELCopyOutcome& outcome) override
-    {
-        m_ended(outcome);
-    }
-
-private:
-    QELCopyDelegate* m_view;
-    std::function<void(const QELCopyOutcome&)> m_ended;
-};
 
 } // namespace
 
@@ -325,7 +298,7 @@ void QELContactsView::copySelectionToAddressBookButtonClicked()
 {
     if (!_transferContacts) {
         _transferContacts = std::make_unique<QELTransferContacts>();
-        m_transferRelay = std::make_unique<TransferRelay>(
+        m_transferRelay = std::make_unique<TransferEndRelay>(
             this, [this](const QELCopyOutcome& outcome) { transferEnded(outcome); });
         _transferContacts->setDelegate(m_transferRelay.get());
         _transferContacts->setDeviceInteface(deviceInterface());
