@@ -1,9 +1,7 @@
 // A Qt generic plugin for bench_startup: at the process's first paint event
 // it prints "first-paint <CLOCK_MONOTONIC nanoseconds>" on standard output
 // and ends the process at once, so that the CPU time the parent reads is
-// what the start cost until then. With ORVANE_PROBE_WIDGET naming a class,
-// the paint counted is the first one of a widget of that class (the device
-// content page, say).
+// what the start cost until then.
 #include <cstdio>
 #include <ctime>
 
@@ -20,9 +18,7 @@ class FirstPaintFilter : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        static const QByteArray widgetClass = qgetenv("ORVANE_PROBE_WIDGET");
-        if (event->type() == QEvent::Paint
-            && (widgetClass.isEmpty() || watched->inherits(widgetClass.constData()))) {
+        if (event->type() == QEvent::Paint) {
             timespec now{};
             clock_gettime(CLOCK_MONOTONIC, &now);
             std::printf("first-paint %lld\n",
