@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QOpenGLWidget>
 #include <QScreen>
 #include <QSettings>
 
@@ -17,19 +16,6 @@ QELMainWindow::QELMainWindow(QWidget* parent)
 {
     setWindowTitle(L("APPNAME"));
     setMinimumSize(900, 600);
-    // A web page's engine draws through OpenGL. Were the window made for
-    // plain drawing, Qt would destroy it and make it anew when the first page
-    // is shown: it would vanish and come back elsewhere. A hidden OpenGL
-    // child makes it fit for both from the start. Platforms without OpenGL
-    // (the offscreen one of the tests) draw the pages without it.
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
-        auto* surface = new QOpenGLWidget(this);
-        surface->setObjectName(QStringLiteral("webPageSurfaceHolder"));
-        surface->setAttribute(Qt::WA_TransparentForMouseEvents);
-        surface->setFixedSize(1, 1);
-        surface->hide();
-    }
 }
 
 void QELMainWindow::restoreRememberedGeometry()
