@@ -1,7 +1,9 @@
 // A Qt generic plugin for bench_startup: at the process's first paint event
 // it prints "first-paint <CLOCK_MONOTONIC nanoseconds>" on standard output
 // and ends the process at once, so that the CPU time the parent reads is
-// what the start cost until then.
+// what the start cost until then. With ORVANE_PROBE_WIDGET naming a class,
+// the paint counted is the first one of a widget of that class (the device
+// content page, say).
 #include <cstdio>
 #include <ctime>
 
@@ -18,7 +20,9 @@ class FirstPaintFilter : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint) {
+        static const QByteArray widgetClass = qgetenv("ORVANE_PROBE_WIDGET");
+        if (event->type() == QEvent::Paint
+            && (widgetClass.isEmpty() || watched->inherits(widgetClass.constData()))) {
             timespec now{};
             clock_gettime(CLOCK_MONOTONIC, &now);
             std::printf("first-paint %lld\n",

@@ -1,7 +1,8 @@
 // Starts build/bin/orvane with the demo device (as scripts/run does) and a
 // minimal Qt Widgets window, several times each and in turns, and prints
-// for each the time from its start to the first paint of its window and the
-// CPU time it spent until then: min and median. The first paint is reported
+// for each the time from its start to the first paint of its window (and,
+// for orvane, of the demo device's content page) and the CPU time it spent
+// until then: min and median. The first paint is reported
 // by the probe plugin of this folder, which ends the process there.
 //
 //   bench_startup [--runs N] [--app PATH]...
@@ -201,8 +202,17 @@ int main(int argc, char** argv)
                         {window, QStringLiteral("--share-opengl-contexts")},
                         {},
                         {}});
-    for (const QString& a : std::as_const(apps))
+    for (const QString& a : std::as_const(apps)) {
         programs.push_back({a, {a}, {}, {}});
+        // The aim that matters: the demo device's content page on screen,
+        // with usbmuxd watched behind the demo as scripts/run has it.
+        programs.push_back({a + QStringLiteral(" (demo device's content page)"),
+                            {QStringLiteral("/usr/bin/env"),
+                             QStringLiteral("ORVANE_PROBE_WIDGET=QELDeviceContentView"),
+                             QStringLiteral("ORVANE_DEMO_FALLBACK=1"), a},
+                            {},
+                            {}});
+    }
 
     std::printf("platform %s, %d runs each in turns; load average %s\n", platform.constData(), runs,
                 qPrintable(loadAverage()));

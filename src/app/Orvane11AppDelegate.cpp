@@ -356,6 +356,19 @@ void Orvane11AppDelegate::_startLookingForDevice()
     m_deviceInterface = m_env.makeDeviceInterface ? m_env.makeDeviceInterface() : nullptr;
     if (!m_deviceInterface)
         return;
+    if (m_env.deviceServiceRunning) {
+        m_deviceServiceTimer = new QTimer(this);
+        connect(m_deviceServiceTimer, &QTimer::timeout, this, [this] {
+            if (m_lookingForDeviceView && !m_quitting.load())
+                m_lookingForDeviceView->setDeviceServiceRunning(m_env.deviceServiceRunning());
+        });
+        m_deviceServiceTimer->start(Clock::scaledMs(2000));
+    }
+    connect(m_lookingForDeviceView, &QELLookingForDeviceView::tryAgainClicked, this, [this] {
+        if (m_deviceInterface)
+            m_deviceInterface->retryPairing();
+        m_lookingForDeviceView->showTrustDeviceBox(true);
+    });
     m_deviceInterface->setDelegate(this);
     m_deviceInterface->BeginDeviceConnectionDetect();
 }
@@ -521,6 +534,9 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
         if (!m_lookingForDeviceView)
             return;
         switch (arguments.devicePairingStatus()) {
+        case 4:
+            m_lookingForDeviceView->showTrustDeclinedBox(true);
+            break;
         case 3:
             m_lookingForDeviceView->showTrustDeviceBox(true);
             break;
@@ -529,6 +545,10 @@ void Orvane11AppDelegate::_workerOnDeviceConnected(const QELDeviceConnectivityAr
             break;
         case 0:
             m_lookingForDeviceView->showDefaultInstructions(true);
+            m_lookingForDeviceView->setConnectionFailure(
+                arguments.failureReason().isEmpty()
+                    ? QString()
+                    : LocalizedStrings::text(arguments.failureReason()));
             break;
         default:
             break;
@@ -925,6 +945,7 @@ void Orvane11AppDelegate::_onDeviceDisconnectedthreadSafe()
     clearHUD();
     setHUDInformation(L("LOOKINGFORDEVICE"), QString());
     m_lookingForDeviceView->showDefaultInstructions(true);
+    m_lookingForDeviceView->setConnectionFailure(QString());
     m_lookingForDeviceView->setDeviceServiceRunning(!m_env.deviceServiceRunning
                                                     || m_env.deviceServiceRunning());
     if (m_mediaLibrary)

@@ -356,6 +356,9 @@ private:
     QPointer<QToolButton> m_backUpButton;
     QPointer<QLineEdit> m_searchTextField;
     QTimer* m_searchTimer = nullptr;
+    // Looks again every 2 s whether usbmuxd runs, so the looking-for-device
+    // page's notice follows a usbmuxd started (or stopped) meanwhile.
+    QTimer* m_deviceServiceTimer = nullptr;
     bool m_emptyingSearchField = false;
     QDialog* m_copyCompleteView = nullptr;
     QCheckBox* m_checkBoxShowCopyCompleteView = nullptr;

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QUrl>
 
 #include "AppImages.h"
@@ -31,8 +32,10 @@ void styleDetail(QLabel* label)
     label->setStyleSheet(QStringLiteral("color: #555b66;"));
     // A fixed width lets the wrapped text take the height it needs.
     label->setFixedWidth(520);
-    label->setMinimumHeight(QFontMetrics(f).boundingRect(QRect(0, 0, 520, 1000),
-        Qt::TextWordWrap | Qt::AlignHCenter, label->text()).height());
+    label->setMinimumHeight(QFontMetrics(f)
+                                .boundingRect(QRect(0, 0, 520, 1000),
+                                              Qt::TextWordWrap | Qt::AlignHCenter, label->text())
+                                .height());
 }
 } // namespace
 
@@ -44,9 +47,12 @@ QELLookingForDeviceView::QELLookingForDeviceView(const QRect& frame, QWidget* pa
     m_ui->setupUi(top);
     setView(top);
 
-    m_ui->defaultImage->setPixmap(AppImages::pixmap(QStringLiteral("device-connect"), kBoxImageSize, this));
-    m_ui->passcodeImage->setPixmap(AppImages::pixmap(QStringLiteral("device-passcode"), kBoxImageSize, this));
-    m_ui->trustImage->setPixmap(AppImages::pixmap(QStringLiteral("device-trust"), kBoxImageSize, this));
+    m_ui->defaultImage->setPixmap(
+        AppImages::pixmap(QStringLiteral("device-connect"), kBoxImageSize, this));
+    m_ui->passcodeImage->setPixmap(
+        AppImages::pixmap(QStringLiteral("device-passcode"), kBoxImageSize, this));
+    m_ui->trustImage->setPixmap(
+        AppImages::pixmap(QStringLiteral("device-trust"), kBoxImageSize, this));
     m_ui->defaultTitle->setText(L("LOOKINGFORDEVICE"));
     m_ui->defaultDetail->setText(L("LOOKINGFORDEVICEDETAIL"));
     m_ui->passcodeTitle->setText(L("ENTERPASSCODE"));
@@ -68,6 +74,22 @@ QELLookingForDeviceView::QELLookingForDeviceView(const QRect& frame, QWidget* pa
     m_deviceServiceNotice->hide();
     m_ui->defaultInstructionsBox->layout()->addWidget(m_deviceServiceNotice);
 
+    m_connectionFailureNotice = new QLabel(m_ui->defaultInstructionsBox);
+    m_connectionFailureNotice->setObjectName(QStringLiteral("connectionFailureNotice"));
+    m_connectionFailureNotice->setAlignment(Qt::AlignCenter);
+    m_connectionFailureNotice->setWordWrap(true);
+    m_connectionFailureNotice->setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    m_connectionFailureNotice->hide();
+    m_ui->defaultInstructionsBox->layout()->addWidget(m_connectionFailureNotice);
+
+    m_tryAgainButton = new QPushButton(L("TRYAGAIN"), m_ui->untrustedDeviceBox);
+    m_tryAgainButton->setObjectName(QStringLiteral("tryAgainButton"));
+    m_tryAgainButton->hide();
+    m_ui->untrustedDeviceBox->layout()->addWidget(m_tryAgainButton);
+    m_ui->untrustedDeviceBox->layout()->setAlignment(m_tryAgainButton, Qt::AlignHCenter);
+    connect(m_tryAgainButton, &QPushButton::clicked, this,
+            &QELLookingForDeviceView::tryAgainClicked);
+
     m_ui->progressBar->startAnimation();
     setIsOpaque(true);
 
@@ -75,21 +97,19 @@ QELLookingForDeviceView::QELLookingForDeviceView(const QRect& frame, QWidget* pa
     const QString text = QStringLiteral("Click here for help connecting your device to Orvane");
     m_ui->clickForHelpTextField->setTextFormat(Qt::RichText);
     m_ui->clickForHelpTextField->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-            .arg(helpUrl().toHtmlEscaped(), text.toHtmlEscaped()));
+                                             .arg(helpUrl().toHtmlEscaped(), text.toHtmlEscaped()));
     m_ui->clickForHelpTextField->setAlignment(Qt::AlignCenter);
     m_ui->clickForHelpTextField->update();
 
     showDefaultInstructions(true);
 
     m_helpDisplayTimer.setSingleShot(true);
-    connect(&m_helpDisplayTimer, &QTimer::timeout, this, &QELLookingForDeviceView::_timerDisplayHelpFired);
+    connect(&m_helpDisplayTimer, &QTimer::timeout, this,
+            &QELLookingForDeviceView::_timerDisplayHelpFired);
     viewDidMoveToWindow();
 }
 
-QELLookingForDeviceView::~QELLookingForDeviceView()
-{
-    delete m_ui;
-}
+QELLookingForDeviceView::~QELLookingForDeviceView() { delete m_ui; }
 
 QString QELLookingForDeviceView::helpUrl()
 {
@@ -97,10 +117,16 @@ QString QELLookingForDeviceView::helpUrl()
 }
 
 QFrame* QELLookingForDeviceView::enterPasscodeBox() const { return m_ui->enterPasscodeBox; }
-QFrame* QELLookingForDeviceView::defaultInstructionsBox() const { return m_ui->defaultInstructionsBox; }
+QFrame* QELLookingForDeviceView::defaultInstructionsBox() const
+{
+    return m_ui->defaultInstructionsBox;
+}
 QFrame* QELLookingForDeviceView::untrustedDeviceBox() const { return m_ui->untrustedDeviceBox; }
 SpinnerIndicator* QELLookingForDeviceView::progressBar() const { return m_ui->progressBar; }
-QLabel* QELLookingForDeviceView::clickForHelpTextField() const { return m_ui->clickForHelpTextField; }
+QLabel* QELLookingForDeviceView::clickForHelpTextField() const
+{
+    return m_ui->clickForHelpTextField;
+}
 
 bool QELLookingForDeviceView::event(QEvent* event)
 {
@@ -122,10 +148,7 @@ void QELLookingForDeviceView::viewDidMoveToWindow()
     m_helpDisplayTimer.start(Clock::scaledMs(kHelpDelayMs));
 }
 
-void QELLookingForDeviceView::_timerDisplayHelpFired()
-{
-    m_ui->clickForHelpTextField->show();
-}
+void QELLookingForDeviceView::_timerDisplayHelpFired() { m_ui->clickForHelpTextField->show(); }
 
 void QELLookingForDeviceView::showDefaultInstructions(bool show)
 {
@@ -148,7 +171,26 @@ void QELLookingForDeviceView::showEnterPasscodeBox(bool show)
 
 void QELLookingForDeviceView::showTrustDeviceBox(bool show)
 {
+    m_ui->trustTitle->setText(L("TRUSTDEVICE"));
+    m_ui->trustDetail->setText(L("TRUSTDEVICEDETAIL"));
+    m_tryAgainButton->hide();
     m_ui->defaultInstructionsBox->setHidden(show);
     m_ui->enterPasscodeBox->setHidden(true);
     m_ui->untrustedDeviceBox->setHidden(!show);
+}
+
+void QELLookingForDeviceView::showTrustDeclinedBox(bool show)
+{
+    showTrustDeviceBox(show);
+    if (!show)
+        return;
+    m_ui->trustTitle->setText(L("TRUSTDECLINED"));
+    m_ui->trustDetail->setText(L("TRUSTDECLINEDDETAIL"));
+    m_tryAgainButton->show();
+}
+
+void QELLookingForDeviceView::setConnectionFailure(const QString& text)
+{
+    m_connectionFailureNotice->setText(text);
+    m_connectionFailureNotice->setHidden(text.isEmpty());
 }

@@ -9,6 +9,7 @@ class QELLookingForDeviceView;
 }
 class QFrame;
 class QLabel;
+class QPushButton;
 class SpinnerIndicator;
 
 // The page shown while no device is connected or while one is being paired:
@@ -24,6 +25,14 @@ public:
     void showDefaultInstructions(bool show);
     void showEnterPasscodeBox(bool show);
     void showTrustDeviceBox(bool show);
+    // The trust box saying that the user declined, with a button to ask the
+    // device again (tryAgainClicked).
+    void showTrustDeclinedBox(bool show);
+    // Why the last device could not be connected, under the default
+    // instructions; an empty text hides it.
+    void setConnectionFailure(const QString& text);
+    QLabel* connectionFailureNotice() const { return m_connectionFailureNotice; }
+    QPushButton* tryAgainButton() const { return m_tryAgainButton; }
     // Whether the service that finds USB devices runs; when it does not, the
     // default instructions say in one line how to start it.
     void setDeviceServiceRunning(bool running);
@@ -39,6 +48,9 @@ public:
     // The help link's target (from the string table).
     static QString helpUrl();
 
+signals:
+    void tryAgainClicked();
+
 protected:
     bool event(QEvent* event) override;
 
@@ -49,4 +61,6 @@ private:
     Ui::QELLookingForDeviceView* m_ui;
     QTimer m_helpDisplayTimer;
     QLabel* m_deviceServiceNotice = nullptr;
+    QLabel* m_connectionFailureNotice = nullptr;
+    QPushButton* m_tryAgainButton = nullptr;
 };

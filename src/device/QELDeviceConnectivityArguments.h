@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "QELDeviceInformation.h"
-
 #include <QString>
+
+#include "QELDeviceInformation.h"
 
 // The argument of every connect and disconnect event. A value type: each event
 // carries its own copy, so a receiver on another thread never sees it change.
@@ -21,7 +21,9 @@ public:
     // 0 disk-mode iPod, 1 iOS device.
     qint64 deviceOperatingSystemType() const { return m_deviceOperatingSystemType; }
     void setDeviceOperatingSystemType(qint64 value) { m_deviceOperatingSystemType = value; }
-    // 0 could not connect, 1 paired, 2 unlock with the passcode, 3 trust this computer.
+    // 0 could not connect, 1 paired, 2 unlock with the passcode, 3 trust this
+    // computer, 4 the user declined to trust this computer (pairing waits
+    // until QELDeviceInterface::retryPairing()).
     qint64 devicePairingStatus() const { return m_devicePairingStatus; }
     void setDevicePairingStatus(qint64 value) { m_devicePairingStatus = value; }
     QString deviceName() const { return m_deviceName; }
@@ -34,6 +36,10 @@ public:
     void setDeviceInformation(const QELDeviceInformation& value) { m_deviceInformation = value; }
     QString mountPoint() const { return m_mountPoint; }
     void setMountPoint(const QString& value) { m_mountPoint = value; }
+    // Why a device could not be connected (status 0), for the user; empty
+    // while nothing went wrong.
+    QString failureReason() const { return m_failureReason; }
+    void setFailureReason(const QString& value) { m_failureReason = value; }
 
 private:
     bool m_success = false;
@@ -47,4 +53,5 @@ private:
     QString m_revision;
     QELDeviceInformation m_deviceInformation;
     QString m_mountPoint;
+    QString m_failureReason;
 };

@@ -21,11 +21,16 @@ namespace {
 constexpr int kPollIntervalMs = 2000;
 constexpr int kMountPointRetryMs = 1000;
 constexpr int kShuffleStartDelayMs = 1000;
-constexpr int kPairingRetryMs = 200;
-constexpr int kSessionRetryMs = 200;
-constexpr int kPasscodeRestartMs = 3000;
+// A device whose trust dialog is up, or that is locked while pairing, is
+// asked again at this pace.
+constexpr int kPairingRetryMs = 500;
+// A session or service refused because the device is locked.
+constexpr int kPasscodeRetryMs = 3000;
+// Before another try of a step that failed otherwise (a device that has just
+// arrived may need a moment).
+constexpr int kRetryAfterFailureMs = 200;
+constexpr int kMaxFailedAttempts = 10;
 constexpr int kDisconnectDebounceMs = 2000;
-constexpr int kSettleMs = 200;
 
 const QString kAfcService = QStringLiteral("com.apple.afc");
 
@@ -301,10 +306,17 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         // A replug within the disconnection debounce is a new connection: the
         // device's old file connection died with the cable, so the device is
         // connected afresh. Any other arrival waits while a device is connected.
-        if (m_validDeviceConnected.load()
-            && (notification.connection == DeviceConnectionType::Network
-                || !_takeOverReplug(notification.device)))
+        if (notification.connection == DeviceConnectionType::Usb
+            && _takeOverDeparted(notification.device)) {
+            // The connected device left (or its replug is back): this one is
+            // connected in its place.
+        } else if (m_validDeviceConnected.load() || m_connectingGeneration.load() != 0) {
+            if (notification.connection == DeviceConnectionType::Usb
+                && notification.device != connectedDevice())
+                qCInfo(lcOrvane) << "Another device was attached while" << connectedDevice()
+                                 << "is being read; it is left alone:" << notification.device;
             return;
+        }
         QString deviceClass, productVersion;
         if (m_mobileDevice->connect(notification.device) == MobileDeviceResult::kSuccess) {
             deviceClass = textValue(
@@ -331,6 +343,7 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
         m_connectedDeviceOperatingSystem.store(1);
         const quint64 generation = ++m_generation;
         m_pairingWaitGeneration.store(generation);
+        m_connectingGeneration.store(generation);
         startWorker([this, generation] { _onIOSConnectivity(generation); });
         return;
     }
@@ -362,8 +375,20 @@ void QELDeviceInterface::_iOSNotifyConnectivity(const DeviceNotification& notifi
     }
 }
 
+void QELDeviceInterface::retryPairing() { m_retryPairing.store(true); }
+
 void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
 {
+    // While this runs, another device's arrival is only noted.
+    struct Connecting {
+        QELDeviceInterface* self;
+        quint64 generation;
+        ~Connecting()
+        {
+            quint64 mine = generation;
+            self->m_connectingGeneration.compare_exchange_strong(mine, 0);
+        }
+    } connecting{this, generation};
     const QString device = connectedDevice();
     QELDeviceConnectivityArguments arguments;
     arguments.setDeviceOperatingSystemType(1);
@@ -371,10 +396,24 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     arguments.setDevicePairValidated(false);
     arguments.setSuccess(false);
 
-    if (m_mobileDevice->connect(device) != MobileDeviceResult::kSuccess) {
+    // The connection ends with status 0 and a reason for the user.
+    const auto fail = [&](const QString& reason) {
         arguments.setDevicePairingStatus(0);
+        arguments.setDevicePairValidated(false);
+        arguments.setSuccess(false);
+        arguments.setFailureReason(reason);
+        m_mobileDevice->disconnect(device);
         if (deviceAlive(generation))
             sendConnected(arguments);
+    };
+    const auto reasonFor = [](uint32_t code) {
+        return code == MobileDeviceResult::kTimedOut ? QStringLiteral("DEVICENOTANSWERING")
+                                                     : QStringLiteral("DEVICECONNECTIONFAILED");
+    };
+
+    const uint32_t connected = m_mobileDevice->connect(device);
+    if (connected != MobileDeviceResult::kSuccess) {
+        fail(reasonFor(connected));
         return;
     }
 
@@ -386,100 +425,183 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
         m_mobileDevice->copyValue(device, QStringLiteral("ProductVersion"));
     const int majorVersion = majorVersionOf(productVersion);
 
-    // Pairing: one attempt every 0.2 s, each reported, until the device pairs,
-    // the wait is ended, or the device is gone.
-    bool untrustedNoted = false;
-    int paired = m_mobileDevice->isPaired(device);
-    qCInfo(lcOrvane, "AMDeviceIsPaired : %i", paired);
-    while (paired != 1 && m_pairingWaitGeneration.load() == generation && deviceAlive(generation)) {
-        const uint32_t pairResult = m_mobileDevice->pair(device);
-        qCInfo(lcOrvane, "AMDevicePair : %i", static_cast<int>(pairResult));
-        sleep(kPairingRetryMs);
-        if (!deviceAlive(generation))
-            break;
-        const uint32_t result = m_mobileDevice->validatePairing(device);
-        qCInfo(lcOrvane, "AMDeviceValidatePairing : %i", static_cast<int>(result));
-        // The connection of a quick replug's earlier run may have been closed
-        // under this one (its end disconnects the same device): without a
-        // new connection every further attempt would fail the same way.
-        if ((pairResult == MobileDeviceResult::kNotConnected
-             || result == MobileDeviceResult::kNotConnected)
-            && deviceAlive(generation))
-            m_mobileDevice->connect(device);
-        if (result == MobileDeviceResult::kPasscodeLocked) {
-            arguments.setDevicePairingStatus(2);
-        } else if (result == MobileDeviceResult::kNotTrusted
-                   || result == MobileDeviceResult::kInvalidHostId) {
-            if (majorVersion >= 7) {
-                arguments.setDevicePairingStatus(3);
-                untrustedNoted = true;
-            } else {
-                arguments.setDevicePairingStatus(2);
-            }
+    // Every step is tried at once; only a failure waits before the next try,
+    // and failures that are not one of the device's known answers are
+    // bounded, so a device that keeps failing ends on the looking-for-device
+    // page instead of being asked forever.
+    int failures = 0;
+    const auto retryAfterFailure = [&](uint32_t code, const char* step) {
+        qCInfo(lcOrvane, "%s failed: 0x%08X", step, code);
+        if (code == MobileDeviceResult::kTimedOut || ++failures > kMaxFailedAttempts) {
+            qCInfo(lcOrvane) << "Giving up on the device:" << device;
+            fail(reasonFor(code));
+            return false;
         }
+        // The first retry comes soon (a device that has just arrived may need
+        // a moment); later ones no faster than the pairing pace.
+        if (!sleep(failures == 1 ? kRetryAfterFailureMs : kPairingRetryMs)
+            || !deviceAlive(generation)) {
+            m_mobileDevice->disconnect(device);
+            return false;
+        }
+        // A failed call may have taken the lockdown connection with it.
+        m_mobileDevice->connect(device);
+        return true;
+    };
+    // Waits before asking a locked or undecided device again; false when the
+    // device left or the program quits meanwhile.
+    const auto waitFor = [&](int milliseconds) {
+        if (sleep(milliseconds) && deviceAlive(generation))
+            return true;
+        m_mobileDevice->disconnect(device);
+        return false;
+    };
+    const auto report = [&](qint64 status) {
+        arguments.setDevicePairingStatus(status);
+        arguments.setDevicePairValidated(false);
+        arguments.setSuccess(false);
         sendConnected(arguments);
-        paired = m_mobileDevice->isPaired(device);
-    }
-    // Ends only this connection's wait: a replug meanwhile has a wait of its own.
-    quint64 waiting = generation;
-    m_pairingWaitGeneration.compare_exchange_strong(waiting, 0);
-    arguments.setSuccess(false);
+    };
 
-    // The wait ended without a pairing (the device left, or the pairing was
-    // ended): there is nothing to start a session with.
-    if (paired != 1) {
-        qCInfo(lcOrvane) << "Pairing ended before the device paired.";
-        m_mobileDevice->disconnect(device);
-        return;
-    }
-
-    if (untrustedNoted && majorVersion == 7) {
-        qCInfo(lcOrvane) << "- iOS7 / Untrusted host. Cancelling Connect. Awaiting Reconnect.";
-        m_mobileDevice->disconnect(device);
-        return;
-    }
-
-    arguments.setDevicePairValidated(true);
-    arguments.setDevicePairingStatus(1);
-    m_mobileDevice->disconnect(device);
-    m_mobileDevice->connect(device);
-    while (m_mobileDevice->startSession(device) != MobileDeviceResult::kSuccess) {
-        if (!sleep(kSessionRetryMs) || !deviceAlive(generation)) {
+    bool untrustedNoted = false;
+    // The device refused the held record (it forgot this computer): the next
+    // pass pairs again, with that same record.
+    bool pairAgain = false;
+    for (;;) {
+        if (!deviceAlive(generation)) {
             m_mobileDevice->disconnect(device);
             return;
         }
-        // A failed start may have dropped the lockdown connection.
-        m_mobileDevice->connect(device);
-    }
-
-    // The file service is started once.
-    std::unique_ptr<ServiceConnection> service;
-    const uint32_t started = m_mobileDevice->startService(device, kAfcService, &service);
-    if (started == MobileDeviceResult::kPasscodeLocked) {
-        arguments.setDevicePairingStatus(2);
-        arguments.setSuccess(false);
-        sendConnected(arguments);
-        m_mobileDevice->stopSession(device);
-        m_mobileDevice->disconnect(device);
-        if (!sleep(kPasscodeRestartMs) || !deviceAlive(generation))
-            return;
-        m_pairingWaitGeneration.store(generation);
-        startWorker([this, generation] { _onIOSConnectivity(generation); });
-        return;
-    }
-    if (started == MobileDeviceResult::kSuccess && service) {
-        std::unique_ptr<AfcConnection> connection;
-        if (m_mobileDevice->afcConnectionOpen(std::move(service), &connection)
-                == MobileDeviceResult::kSuccess
-            && connection) {
-            std::lock_guard lock(m_stateMutex);
-            m_afcConnection = std::move(connection);
-            m_fileManager = false;
-            arguments.setIsJailbreaked(false);
-            arguments.setSuccess(true);
+        int paired = pairAgain ? 0 : m_mobileDevice->isPaired(device);
+        qCInfo(lcOrvane, "AMDeviceIsPaired : %i", paired);
+        if (paired == 1 && majorVersion < 7) {
+            // Only devices below iOS 7 need the validation before a session.
+            const uint32_t valid = m_mobileDevice->validatePairing(device);
+            qCInfo(lcOrvane, "AMDeviceValidatePairing : %i", static_cast<int>(valid));
+            if (valid == MobileDeviceResult::kPasscodeLocked) {
+                report(2);
+                if (!waitFor(kPasscodeRetryMs))
+                    return;
+                continue;
+            }
+            if (valid == MobileDeviceResult::kInvalidHostId
+                || valid == MobileDeviceResult::kNotTrusted) {
+                paired = 0;
+            } else if (valid != MobileDeviceResult::kSuccess) {
+                if (!retryAfterFailure(valid, "Pairing validation"))
+                    return;
+                continue;
+            }
         }
-    } else {
-        qCInfo(lcOrvane, "Could not start the file service: 0x%08X", started);
+
+        if (paired != 1) {
+            if (m_pairingWaitGeneration.load() != generation) {
+                qCInfo(lcOrvane) << "Pairing ended before the device paired.";
+                m_mobileDevice->disconnect(device);
+                return;
+            }
+            const uint32_t result = m_mobileDevice->pair(device);
+            qCInfo(lcOrvane, "AMDevicePair : %i", static_cast<int>(result));
+            switch (result) {
+            case MobileDeviceResult::kSuccess:
+                pairAgain = false;
+                continue;
+            case MobileDeviceResult::kNotTrusted:
+            case MobileDeviceResult::kInvalidHostId:
+                // The trust dialog is up: asked again, with the same identity,
+                // until the user answers it.
+                if (majorVersion >= 7) {
+                    untrustedNoted = true;
+                    report(3);
+                } else {
+                    report(2);
+                }
+                if (!waitFor(kPairingRetryMs))
+                    return;
+                continue;
+            case MobileDeviceResult::kPasscodeLocked:
+                report(2);
+                if (!waitFor(kPairingRetryMs))
+                    return;
+                continue;
+            case MobileDeviceResult::kPairingDenied:
+                // Asking again would raise the dialog the user just declined:
+                // wait until the user asks for it (or the device goes).
+                qCInfo(lcOrvane) << "The user declined to trust this computer.";
+                m_retryPairing.store(false);
+                report(4);
+                while (!m_retryPairing.exchange(false)) {
+                    if (m_pairingWaitGeneration.load() != generation || !waitFor(kPairingRetryMs)) {
+                        m_mobileDevice->disconnect(device);
+                        return;
+                    }
+                }
+                qCInfo(lcOrvane) << "Asking the device to trust this computer again.";
+                continue;
+            default:
+                if (!retryAfterFailure(result, "Pairing"))
+                    return;
+                continue;
+            }
+        }
+
+        if (untrustedNoted && majorVersion == 7) {
+            qCInfo(lcOrvane) << "- iOS7 / Untrusted host. Cancelling Connect. Awaiting Reconnect.";
+            m_mobileDevice->disconnect(device);
+            return;
+        }
+
+        const uint32_t session = m_mobileDevice->startSession(device);
+        if (session == MobileDeviceResult::kInvalidHostId) {
+            qCInfo(lcOrvane)
+                << "The device does not know this computer's pair record: pairing again.";
+            pairAgain = true;
+            continue;
+        }
+        if (session == MobileDeviceResult::kPasscodeLocked) {
+            report(2);
+            if (!waitFor(kPasscodeRetryMs))
+                return;
+            m_mobileDevice->connect(device);
+            continue;
+        }
+        if (session != MobileDeviceResult::kSuccess) {
+            if (!retryAfterFailure(session, "Session start"))
+                return;
+            continue;
+        }
+
+        // The file service is started once per session.
+        std::unique_ptr<ServiceConnection> service;
+        const uint32_t started = m_mobileDevice->startService(device, kAfcService, &service);
+        if (started == MobileDeviceResult::kPasscodeLocked) {
+            // Locked: the passcode page, and another try every 3 s until the
+            // user unlocks the device.
+            m_mobileDevice->stopSession(device);
+            report(2);
+            if (!waitFor(kPasscodeRetryMs))
+                return;
+            m_mobileDevice->connect(device);
+            continue;
+        }
+        arguments.setDevicePairValidated(true);
+        arguments.setDevicePairingStatus(1);
+        arguments.setFailureReason(QString());
+        if (started == MobileDeviceResult::kSuccess && service) {
+            std::unique_ptr<AfcConnection> connection;
+            if (m_mobileDevice->afcConnectionOpen(std::move(service), &connection)
+                    == MobileDeviceResult::kSuccess
+                && connection) {
+                std::lock_guard lock(m_stateMutex);
+                m_afcConnection = std::move(connection);
+                m_fileManager = false;
+                arguments.setIsJailbreaked(false);
+                arguments.setSuccess(true);
+            }
+        } else {
+            qCInfo(lcOrvane, "Could not start the file service: 0x%08X", started);
+        }
+        break;
     }
 
     const QString deviceName =
@@ -494,7 +616,6 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     }
     if (arguments.success())
         modifyITunesPreferences();
-    sleep(kSettleMs);
 
     if (!deviceName.isEmpty())
         arguments.setDeviceName(deviceName);
@@ -513,9 +634,7 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
             information.setDeviceTypeString(text);
     });
 
-    sleep(kSettleMs);
     m_mobileDevice->stopSession(device);
-    sleep(kSettleMs);
 
     updateDeviceInformation([&](QELDeviceInformation& information) {
         if (!deviceName.isEmpty())
@@ -535,20 +654,38 @@ void QELDeviceInterface::_onIOSConnectivity(quint64 generation)
     sendConnected(arguments);
 }
 
-bool QELDeviceInterface::_takeOverReplug(const QString& device)
+bool QELDeviceInterface::_takeOverDeparted(const QString& device)
 {
+    QString departed;
     {
         std::lock_guard lock(m_stateMutex);
-        if (m_fileManager || m_leftPendingDevice.isEmpty() || m_leftPendingDevice != device)
+        if (m_fileManager || m_leftPendingDevice.isEmpty())
             return false;
+        departed = m_leftPendingDevice;
         m_leftPendingDevice.clear();
-        ++m_departure; // the pending debounce ends without a disconnection
+        ++m_departure; // the pending debounce ends here
         m_afcConnection.reset();
+        if (departed != device)
+            m_connectedDevice.clear();
         m_validDeviceConnected.store(false);
     }
     disconnectFileRelayService();
     closeAppsConnection();
-    qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
+    if (departed == device) {
+        qCInfo(lcOrvane) << "The device came back before its disconnection: connecting it again";
+        return true;
+    }
+    // Another device arrived while the connected one's departure was being
+    // confirmed (a swap, or a real device taking the demo device's place):
+    // the departed one is disconnected at once.
+    qCInfo(lcOrvane) << "Device" << departed << "left and" << device
+                     << "arrived: connecting the new one";
+    m_mobileDevice->disconnect(departed);
+    QELDeviceConnectivityArguments arguments;
+    arguments.setDeviceOperatingSystemType(1);
+    arguments.setConnectivityType(1);
+    arguments.setSuccess(false);
+    sendDisconnected(arguments);
     return true;
 }
 
@@ -714,4 +851,37 @@ void QELDeviceInterface::connectDiskMode(QELDeviceConnectivityArguments argument
     arguments.setSuccess(true);
     arguments.setDevicePairValidated(true);
     sendConnected(arguments);
+    const quint64 watch = ++m_diskWatchGeneration;
+    startWorker([this, watch, volume] { _diskModeRemovalWatch(watch, volume); });
+}
+
+bool QELDeviceInterface::diskModeVolumePresent(const QString& volume) const
+{
+    // Unmounted, the mount point may stay as an empty folder.
+    return m_iPods->mountedRemovableVolumes().contains(volume)
+        && QFileInfo::exists(volume + QStringLiteral("/iPod_Control"));
+}
+
+void QELDeviceInterface::_diskModeRemovalWatch(quint64 watch, const QString& volume)
+{
+    while (m_diskWatchGeneration.load() == watch) {
+        if (!sleep(kPollIntervalMs) || m_diskWatchGeneration.load() != watch)
+            return;
+        if (diskModeVolumePresent(volume))
+            continue;
+        qCInfo(lcOrvane) << "The disk-mode iPod's volume is gone:" << volume;
+        {
+            std::lock_guard lock(m_stateMutex);
+            m_fileManager = false;
+            m_standardDeviceBasePath.clear();
+        }
+        m_validDeviceConnected.store(false);
+        QELDeviceConnectivityArguments arguments;
+        arguments.setDeviceOperatingSystemType(0);
+        arguments.setConnectivityType(1);
+        arguments.setSuccess(false);
+        _startDeviceConnectivityThreads();
+        sendDisconnected(arguments);
+        return;
+    }
 }

@@ -87,6 +87,9 @@ public:
 
     // True while a usable device is connected.
     bool isValidDeviceConnected() const { return m_validDeviceConnected.load(); }
+    // After the user declined to trust this computer (pairing status 4): asks
+    // the device again, which shows its trust dialog anew.
+    void retryPairing();
 
     // --- File access. Paths with or without a leading "/" name the same place;
     // ".." never leads above the device's root. ---
@@ -236,11 +239,16 @@ private:
     void _iOSNotifyConnectivity(const DeviceNotification& notification);
     void _onIOSConnectivity(quint64 generation);
     void _pauseAndTestForDisconnection(quint64 departure);
-    // Ends the connection of a device that left and came back within the
-    // debounce, so its arrival connects it anew; false for any other device.
-    bool _takeOverReplug(const QString& device);
+    // Ends the connection of the device whose departure is being confirmed,
+    // so the arriving device (the same one replugged, or another) connects
+    // anew; false when no departure is pending.
+    bool _takeOverDeparted(const QString& device);
     void _ipodConnectivityCheckThread(quint64 pollerGeneration);
     void _ipodShuffleConnectivityCheckThread(quint64 pollerGeneration);
+    // Watches the volume of the connected disk-mode iPod and ends the
+    // connection once it is unmounted or gone.
+    void _diskModeRemovalWatch(quint64 watch, const QString& volume);
+    bool diskModeVolumePresent(const QString& volume) const;
 
     void startWorker(std::function<void()> body);
     bool sleep(int milliseconds) const;
@@ -290,6 +298,9 @@ private:
     std::atomic<bool> m_cancelConnectivityDetect{false};
     // The connection (its generation) whose pairing is being waited for; 0: none.
     std::atomic<quint64> m_pairingWaitGeneration{0};
+    std::atomic<bool> m_retryPairing{false};
+    // The generation whose connection thread runs; 0: none.
+    std::atomic<quint64> m_connectingGeneration{0};
     std::atomic<bool> m_lastNotificationMessageConnect{false};
     std::atomic<bool> m_validDeviceConnected{false};
     std::atomic<bool> m_quitting{false};
@@ -299,6 +310,7 @@ private:
     // working for an older generation stops.
     std::atomic<quint64> m_generation{0};
     std::atomic<quint64> m_pollerGeneration{0};
+    std::atomic<quint64> m_diskWatchGeneration{0};
 
     mutable std::mutex m_stateMutex;
     QString m_connectedDevice;

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QLabel>
+#include <QPushButton>
+
 #include "AppDelegateFixture.h"
+#include "LocalizedStrings.h"
 #include "QELDeviceCategoryContentView.h"
 
 namespace {
@@ -124,6 +128,43 @@ TEST_F(AppDelegateTest, PairingReportsShowTheirBox)
         EXPECT_EQ(!page->untrustedDeviceBox()->isHidden(), c.trustBox);
         EXPECT_EQ(shownPage(), page);
     }
+}
+
+TEST_F(AppDelegateTest, ADeclinedTrustOffersToTryAgainAndThenReads)
+{
+    launch();
+    QELLookingForDeviceView* page = m_delegate->lookingForDeviceView();
+    ASSERT_NE(page, nullptr);
+    // The user declines on the device, then trusts when asked again.
+    SimulatedDeviceBuilder b(m_dir.path() + QStringLiteral("/p9"));
+    b.udid(QStringLiteral("p9"))
+        .deviceClass(QStringLiteral("iPhone"))
+        .productType(QStringLiteral("iPhone15,2"))
+        .productVersion(QStringLiteral("17.2"))
+        .pairingSequence({QStringLiteral("UserDenied"), QStringLiteral("Paired")})
+        .afcFile(QStringLiteral("iTunes_Control/iTunes/MediaLibrary.sqlitedb"),
+                 mediaLibraryBytes(m_dir.path(), 3));
+    m_simulator->attach(b.build());
+    ASSERT_TRUE(waitUntil([&] { return !page->tryAgainButton()->isHidden(); }));
+    EXPECT_FALSE(page->untrustedDeviceBox()->isHidden());
+    page->tryAgainButton()->click();
+    EXPECT_NE(waitForContentPage(), nullptr);
+}
+
+TEST_F(AppDelegateTest, AConnectionGivenUpSaysWhy)
+{
+    launch();
+    QELLookingForDeviceView* page = m_delegate->lookingForDeviceView();
+    ASSERT_NE(page, nullptr);
+    QELDeviceConnectivityArguments args;
+    args.setDeviceOperatingSystemType(1);
+    args.setDevicePairingStatus(0);
+    args.setFailureReason(QStringLiteral("DEVICENOTANSWERING"));
+    m_delegate->OnDeviceConnected(args);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(page->defaultInstructionsBox()->isHidden());
+    EXPECT_FALSE(page->connectionFailureNotice()->isHidden());
+    EXPECT_EQ(page->connectionFailureNotice()->text(), L("DEVICENOTANSWERING"));
 }
 
 TEST_F(AppDelegateTest, DisconnectShowsTheLookingPageAndResetsTheViews)

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "Clock.h"
+#include "DemoFallbackMobileDevice.h"
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "MobileDevice.h"
@@ -120,34 +121,28 @@ INSTANTIATE_TEST_SUITE_P(
                     {"PasscodeProtected", "PasscodeProtected", "Paired"},
                     0,
                     {},
-                    {2, 2, 2},
+                    {2, 2},
                     true},
-        PairingCase{
-            "UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2, 2}, true},
+        PairingCase{"UntrustedIOS6", "6.1.3", {"PairingDialogPending", "Paired"}, 0, {}, {2}, true},
         PairingCase{"UntrustedIOS8",
                     "8.4",
                     {"PairingDialogPending", "PairingDialogPending", "Paired"},
                     0,
                     {},
-                    {3, 3, 3},
+                    {3, 3},
                     true},
         PairingCase{"LockedThenUntrusted",
                     "12.0",
-                    {"PasscodeProtected", "UserDenied", "Paired"},
+                    {"PasscodeProtected", "PairingDialogPending", "Paired"},
                     0,
                     {},
-                    {2, 3, 3},
+                    {2, 3},
                     true},
         // A version without "." is its whole number: iOS 10 asks for trust.
-        PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3, 3}, true},
+        PairingCase{"InvalidHostIOS10", "10", {"InvalidHostID", "Paired"}, 0, {}, {3}, true},
         // iOS 7 drops the connection once trusted and waits for a reconnect.
-        PairingCase{"UntrustedIOS7Drops",
-                    "7.1.2",
-                    {"PairingDialogPending", "Paired"},
-                    0,
-                    {},
-                    {3, 3},
-                    false},
+        PairingCase{
+            "UntrustedIOS7Drops", "7.1.2", {"PairingDialogPending", "Paired"}, 0, {}, {3}, false},
         // A passcode lock at the service start: status 2, then a fresh attempt after 3 s.
         PairingCase{"PasscodeAtServiceStart", "17.2", {}, 1, {}, {2}, true},
         PairingCase{"PasscodeAtServiceStartTwice", "16.0", {}, 2, {}, {2, 2}, true},
@@ -162,7 +157,7 @@ TEST_F(DeviceDetection, IOS7DropDisconnectsWithoutStartingASession)
                                 .pairingSequence({"PairingDialogPending", "Paired"})
                                 .build());
     start();
-    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
+    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 1; }));
     quiet();
     const QStringList calls = m_simulator->callLog(device);
     EXPECT_EQ(calls.count(QStringLiteral("startSession")), 0);
@@ -260,9 +255,8 @@ TEST_F(DeviceDetection, ReplugWithinTwoSecondsIsANewConnectionWithoutADisconnect
     m_simulator->detach(device);
     m_simulator->attach(path(QStringLiteral("phone-1")));
     m_simulator->waitForNotifications();
-    ASSERT_TRUE(m_events.waitFor([&] {
-        return m_events.connected().size() == 2 && m_events.connected().last().success();
-    }));
+    ASSERT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
     quiet();
     EXPECT_TRUE(m_events.disconnected().isEmpty());
     EXPECT_TRUE(m_interface->isValidDeviceConnected());
@@ -320,6 +314,91 @@ TEST_F(DeviceDetection, OtherDeviceIsIgnoredWhileConnected)
     EXPECT_TRUE(m_interface->isValidDeviceConnected());
 }
 
+TEST_F(DeviceDetection, ASecondDeviceWhilePairingLeavesTheFirstAlone)
+{
+    const QString first = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("first")))
+            .udid(QStringLiteral("first"))
+            .pairingSequence({"PairingDialogPending", "PairingDialogPending", "Paired"})
+            .build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    const QString second =
+        m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("second")))
+                                .udid(QStringLiteral("second"))
+                                .build());
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), first);
+    quiet();
+    EXPECT_EQ(m_simulator->callCount(second, QStringLiteral("startSession")), 0);
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), first);
+}
+
+// The demo in front of the real backend (here a second simulator standing in
+// for usbmuxd's devices).
+class DemoFallback : public DeviceDetection {
+protected:
+    void SetUp() override
+    {
+        DeviceDetection::SetUp();
+        m_real = std::make_shared<SimulatedMobileDevice>();
+        m_demoFolder = SimulatedDeviceBuilder(path(QStringLiteral("demo")))
+                           .udid(QStringLiteral("demo"))
+                           .build();
+        auto demo = std::make_shared<SimulatedMobileDevice>(QStringList{m_demoFolder});
+        m_interface = std::make_unique<QELDeviceInterface>(
+            std::make_shared<DemoFallbackMobileDevice>(m_real, demo), m_iPods);
+        m_interface->setDelegate(&m_events);
+    }
+
+    QString realPhone(const QString& udid)
+    {
+        return m_real->attach(SimulatedDeviceBuilder(path(udid)).udid(udid).build());
+    }
+
+    std::shared_ptr<SimulatedMobileDevice> m_real;
+    QString m_demoFolder;
+};
+
+TEST_F(DemoFallback, TheDemoShowsWhileNoDeviceIsAttached)
+{
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), QStringLiteral("demo"));
+
+    // A device plugged in later replaces the demo at once.
+    const QString phone = realPhone(QStringLiteral("real-1"));
+    const auto arrived = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return m_events.connected().last().success()
+            && m_events.connected().last().uniqueDeviceID() == phone;
+    }));
+    EXPECT_LT(std::chrono::steady_clock::now() - arrived,
+              Clock::scaled(std::chrono::seconds(2)) + std::chrono::seconds(1));
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), phone);
+    EXPECT_EQ(m_events.disconnected().size(), 1);
+
+    // When it leaves, the demo comes back.
+    m_real->detach(phone);
+    ASSERT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 3 && m_events.connected().last().success(); }));
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), QStringLiteral("demo"));
+}
+
+TEST_F(DemoFallback, ADeviceAttachedAtStartIsTheOneRead)
+{
+    const QString phone = realPhone(QStringLiteral("real-2"));
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(m_events.waitFor([&] {
+        return !m_events.connected().isEmpty() && m_events.connected().last().success()
+            && m_events.connected().last().uniqueDeviceID() == phone;
+    }));
+    quiet();
+    // The demo may have shown for the moment before usbmuxd listed the device, never after.
+    EXPECT_EQ(m_events.connected().last().uniqueDeviceID(), phone);
+    EXPECT_TRUE(m_interface->isValidDeviceConnected());
+}
+
 TEST_F(DeviceDetection, RetriesEndWhenTheDeviceLeaves)
 {
     // A device that never starts a session.
@@ -334,7 +413,9 @@ TEST_F(DeviceDetection, RetriesEndWhenTheDeviceLeaves)
     const int attempts = m_simulator->callCount(device, QStringLiteral("startSession"));
     quiet();
     EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("startSession")), attempts);
-    EXPECT_TRUE(m_events.connected().isEmpty());
+    // At most the event that gives up, never a connection.
+    for (const auto& event : m_events.connected())
+        EXPECT_FALSE(event.success());
 }
 
 TEST_F(DeviceDetection, PairingWaitEndsWhenTheDeviceLeaves)
@@ -346,9 +427,9 @@ TEST_F(DeviceDetection, PairingWaitEndsWhenTheDeviceLeaves)
     ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() >= 3; }));
     m_simulator->detach(device);
     ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
-    const int attempts = m_simulator->callCount(device, QStringLiteral("validatePairing"));
+    const int attempts = m_simulator->callCount(device, QStringLiteral("pair"));
     quiet();
-    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("validatePairing")), attempts);
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), attempts);
 }
 
 TEST_F(DeviceDetection, ShutdownEndsAPendingPairing)
@@ -364,6 +445,64 @@ TEST_F(DeviceDetection, ShutdownEndsAPendingPairing)
     const auto count = m_events.connected().size();
     quiet();
     EXPECT_EQ(m_events.connected().size(), count);
+}
+
+TEST_F(DeviceDetection, ADeclinedTrustWaitsUntilTheUserAsksAgain)
+{
+    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                                                   .pairingSequence({"UserDenied", "Paired"})
+                                                   .build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    quiet();
+    // The dialog the user declined is not raised again on its own.
+    EXPECT_EQ(m_events.pairingStatuses(), (QList<qint64>{4}));
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), 1);
+    m_interface->retryPairing();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("pair")), 2);
+}
+
+TEST_F(DeviceDetection, ATrustedDeviceIsNeverAskedToPair)
+{
+    start();
+    const QString device = connectPhone();
+    const QStringList calls = m_simulator->callLog(device);
+    EXPECT_EQ(calls.count(QStringLiteral("pair")), 0);
+    // Devices of iOS 7 and later are never asked to validate a pairing.
+    EXPECT_EQ(calls.count(QStringLiteral("validatePairing")), 0);
+    EXPECT_EQ(calls.count(QStringLiteral("startSession")), 1);
+}
+
+TEST_F(DeviceDetection, ADeviceBelowIOS7ValidatesItsPairingBeforeTheSession)
+{
+    const QString device = m_simulator->attach(SimulatedDeviceBuilder(path(QStringLiteral("phone")))
+                                                   .productVersion(QStringLiteral("6.1.3"))
+                                                   .build());
+    start();
+    ASSERT_TRUE(m_events.waitForSuccess());
+    const QStringList calls = m_simulator->callLog(device);
+    ASSERT_EQ(calls.count(QStringLiteral("validatePairing")), 1);
+    EXPECT_LT(calls.indexOf(QStringLiteral("validatePairing")),
+              calls.indexOf(QStringLiteral("startSession")));
+    EXPECT_EQ(calls.count(QStringLiteral("pair")), 0);
+}
+
+TEST_F(DeviceDetection, ASessionThatNeverStartsEndsWithAReason)
+{
+    const QString device = m_simulator->attach(
+        SimulatedDeviceBuilder(path(QStringLiteral("phone"))).sessionStartFailures(-1).build());
+    start();
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.connected().isEmpty(); }));
+    const auto event = m_events.connected().last();
+    EXPECT_FALSE(event.success());
+    EXPECT_EQ(event.devicePairingStatus(), 0);
+    EXPECT_EQ(event.failureReason(), QStringLiteral("DEVICECONNECTIONFAILED"));
+    const int attempts = m_simulator->callCount(device, QStringLiteral("startSession"));
+    EXPECT_GT(attempts, 1);
+    quiet();
+    EXPECT_EQ(m_simulator->callCount(device, QStringLiteral("startSession")), attempts);
+    EXPECT_EQ(m_events.connected().size(), 1);
 }
 
 TEST_F(DeviceDetection, SimulatedBackendIsChosenByTheEnvironment)
@@ -479,5 +618,52 @@ TEST_F(DeviceDetection, IPodAddedLaterIsFound)
     m_iPods->addExtraVolume(makeVolume(path(QStringLiteral("LATE")), false));
     EXPECT_TRUE(m_events.waitForSuccess());
 }
+
+} // namespace
+
+namespace {
+
+struct RemovalCase {
+    const char* name;
+    bool shuffle;
+    bool unmountOnly; // the mount point stays as an empty folder
+};
+
+void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
+
+class DiskModeRemoval : public DeviceDetection,
+                        public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(DiskModeRemoval, TakesTheWindowBackToLookingForADevice)
+{
+    const RemovalCase& c = GetParam();
+    const QString volume = makeVolume(path(QStringLiteral("POD")), c.shuffle);
+    start();
+    m_iPods->addExtraVolume(volume);
+    ASSERT_TRUE(m_events.waitForSuccess());
+    ASSERT_TRUE(m_interface->isValidDeviceConnected());
+    if (c.unmountOnly)
+        ASSERT_TRUE(QDir(volume + QStringLiteral("/iPod_Control")).removeRecursively());
+    else
+        m_iPods->removeExtraVolume(volume);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    EXPECT_EQ(m_events.disconnected().size(), 1);
+    EXPECT_EQ(m_events.disconnected().last().deviceOperatingSystemType(), 0);
+    EXPECT_FALSE(m_interface->isValidDeviceConnected());
+    EXPECT_FALSE(m_interface->fileExistsAtPath(QStringLiteral("/")));
+
+    // Detection goes on: the iPod plugged in again is found again, and so
+    // would an iOS device be.
+    const QString again = makeVolume(path(QStringLiteral("POD2")), c.shuffle);
+    m_iPods->addExtraVolume(again);
+    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2; }));
+    EXPECT_TRUE(m_events.connected().last().success());
+}
+
+INSTANTIATE_TEST_SUITE_P(Detection, DiskModeRemoval,
+                         ::testing::Values(RemovalCase{"IPodGone", false, false},
+                                           RemovalCase{"IPodUnmounted", false, true},
+                                           RemovalCase{"ShuffleGone", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,17 +1,17 @@
+#include <list>
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "DeviceEventRecorder.h"
 #include "IPodFramework.h"
 #include "Locations.h"
 #include "QELDeviceInterface.h"
 #include "SimulatedDeviceBuilder.h"
 #include "SimulatedMobileDevice.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <list>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,7 +25,8 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size();
 }
 
 QByteArray originalPrefs(int size)
@@ -48,7 +49,8 @@ TEST_P(PreferencesBytes, ChangesOnlyTheListedBytesInsideTheFile)
 {
     const PatchCase& c = GetParam();
     const QByteArray original = originalPrefs(c.size);
-    const QByteArray changed = QELDeviceInterface::changedITunesPreferences(original, c.operatingSystem);
+    const QByteArray changed =
+        QELDeviceInterface::changedITunesPreferences(original, c.operatingSystem);
     ASSERT_EQ(changed.size(), original.size());
     QList<int> differing;
     for (int i = 0; i < c.size; ++i) {
@@ -62,13 +64,15 @@ TEST_P(PreferencesBytes, ChangesOnlyTheListedBytesInsideTheFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PreferencesBytes,
-    ::testing::Values(PatchCase{100, 1, {9, 10, 77, 78}}, PatchCase{100, 0, {9, 10, 77, 78}},
-                      PatchCase{187, 1, {9, 10, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186}},
-                      PatchCase{187, 0, {9, 10, 77, 78, 90, 121, 130, 152, 156, 168, 174}},
-                      PatchCase{188, 1, {9, 10, 52, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186, 187}},
-                      PatchCase{300, 1, {9, 10, 52, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186, 187, 273, 284, 286}},
-                      PatchCase{300, 0, {9, 10, 52, 77, 78, 90, 121, 130, 152, 156, 168, 174, 187, 273, 284}},
-                      PatchCase{0, 1, {}}));
+    ::testing::Values(
+        PatchCase{100, 1, {9, 10, 77, 78}}, PatchCase{100, 0, {9, 10, 77, 78}},
+        PatchCase{187, 1, {9, 10, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186}},
+        PatchCase{187, 0, {9, 10, 77, 78, 90, 121, 130, 152, 156, 168, 174}},
+        PatchCase{188, 1, {9, 10, 52, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186, 187}},
+        PatchCase{
+            300, 1, {9, 10, 52, 77, 78, 90, 121, 152, 156, 168, 172, 174, 186, 187, 273, 284, 286}},
+        PatchCase{300, 0, {9, 10, 52, 77, 78, 90, 121, 130, 152, 156, 168, 174, 187, 273, 284}},
+        PatchCase{0, 1, {}}));
 
 const QString kUdid = QStringLiteral("PREFS-UDID-0001");
 
@@ -108,7 +112,10 @@ protected:
 
     QString devicePrefs() const { return m_afc + "/iTunes_Control/iTunes/iTunesPrefs"; }
     QString devicePlist() const { return m_afc + "/iTunes_Control/iTunes/iTunesPrefs.plist"; }
-    QString saved(const QString& name) const { return Locations::savedPreferencesFolder(kUdid) + "/" + name; }
+    QString saved(const QString& name) const
+    {
+        return Locations::savedPreferencesFolder(kUdid) + "/" + name;
+    }
 
     QTemporaryDir m_dir;
     QByteArray m_prefs;
@@ -117,7 +124,8 @@ protected:
     QString m_device;
     DeviceEventRecorder m_events;
     std::shared_ptr<SimulatedMobileDevice> m_simulator = std::make_shared<SimulatedMobileDevice>();
-    std::shared_ptr<IPodFramework> m_iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
+    std::shared_ptr<IPodFramework> m_iPods =
+        std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     // Receivers of the connections a test starts after the first one.
     std::list<DeviceEventRecorder> m_laterEvents;
     std::unique_ptr<QELDeviceInterface> m_interface;
@@ -130,9 +138,11 @@ TEST_F(ITunesPreferences, ChangedOnConnectWithTheOriginalKeptPerDevice)
     EXPECT_FALSE(QFileInfo::exists(devicePlist()));
     EXPECT_EQ(readFile(saved("iTunesPrefs")), m_prefs);
     EXPECT_EQ(readFile(saved("iTunesPrefs.plist")), m_plist);
-    EXPECT_EQ(m_interface->savedPreferencesFolderOfDevice(), Locations::savedPreferencesFolder(kUdid));
+    EXPECT_EQ(m_interface->savedPreferencesFolderOfDevice(),
+              Locations::savedPreferencesFolder(kUdid));
     // Nothing of ours is left on the device.
-    EXPECT_EQ(QDir(m_afc + "/iTunes_Control/iTunes").entryList(QDir::Files | QDir::Hidden), QStringList{"iTunesPrefs"});
+    EXPECT_EQ(QDir(m_afc + "/iTunes_Control/iTunes").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"iTunesPrefs"});
 }
 
 TEST_F(ITunesPreferences, SurviveEmptyingAndReplugAndAreRestoredByteForByte)
@@ -147,11 +157,42 @@ TEST_F(ITunesPreferences, SurviveEmptyingAndReplugAndAreRestoredByteForByte)
     ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
     ASSERT_TRUE(Locations::emptyTemporaryFolder());
     m_simulator->attach(path("phone"));
-    ASSERT_TRUE(m_events.waitFor([&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
+    ASSERT_TRUE(m_events.waitFor(
+        [&] { return m_events.connected().size() == 2 && m_events.connected().last().success(); }));
     EXPECT_EQ(readFile(saved("iTunesPrefs")), m_prefs);
     EXPECT_EQ(readFile(saved("iTunesPrefs.plist")), m_plist);
     EXPECT_EQ(readFile(devicePrefs()), QELDeviceInterface::changedITunesPreferences(m_prefs, 1));
 
+    m_interface->restoreITunesPreferences();
+    EXPECT_EQ(readFile(devicePrefs()), m_prefs);
+    EXPECT_EQ(readFile(devicePlist()), m_plist);
+    EXPECT_FALSE(QFileInfo::exists(Locations::savedPreferencesFolder(kUdid)));
+}
+
+TEST_F(ITunesPreferences, AnOriginalLeftByAnUnpluggedDeviceGoesBackInTheNextRun)
+{
+    connectPhone();
+    // Unplugged, then the window closes: nothing can be put back.
+    m_simulator->detach(m_device);
+    ASSERT_TRUE(m_events.waitFor([&] { return !m_events.disconnected().isEmpty(); }));
+    m_interface->restoreITunesPreferences();
+    m_interface->shutdown();
+    m_interface.reset();
+    ASSERT_TRUE(Locations::emptyTemporaryFolder());
+
+    // The next run: the device's next connection takes the saved original up
+    // again (the device holds exactly what the earlier run wrote) ...
+    auto simulator = std::make_shared<SimulatedMobileDevice>();
+    DeviceEventRecorder& events = m_laterEvents.emplace_back();
+    simulator->attach(path("phone"));
+    m_interface = std::make_unique<QELDeviceInterface>(simulator, m_iPods);
+    m_interface->setDelegate(&events);
+    m_interface->BeginDeviceConnectionDetect();
+    ASSERT_TRUE(events.waitForSuccess());
+    EXPECT_EQ(readFile(saved("iTunesPrefs")), m_prefs);
+    EXPECT_EQ(readFile(saved("iTunesPrefs.plist")), m_plist);
+    EXPECT_EQ(readFile(devicePrefs()), QELDeviceInterface::changedITunesPreferences(m_prefs, 1));
+    // ... and writes it back when that window closes with the device there.
     m_interface->restoreITunesPreferences();
     EXPECT_EQ(readFile(devicePrefs()), m_prefs);
     EXPECT_EQ(readFile(devicePlist()), m_plist);
@@ -206,7 +247,8 @@ TEST_F(ITunesPreferences, DiskModeIPodUsesItsOwnFolderAndTable)
     m_interface->setDelegate(&m_events);
     m_interface->BeginDeviceConnectionDetect();
     ASSERT_TRUE(m_events.waitForSuccess());
-    EXPECT_EQ(readFile(volume + "/iPod_Control/iTunes/iTunesPrefs"), QELDeviceInterface::changedITunesPreferences(m_prefs, 0));
+    EXPECT_EQ(readFile(volume + "/iPod_Control/iTunes/iTunesPrefs"),
+              QELDeviceInterface::changedITunesPreferences(m_prefs, 0));
     const QString savedFolder = m_interface->savedPreferencesFolderOfDevice();
     ASSERT_FALSE(savedFolder.isEmpty());
     EXPECT_TRUE(savedFolder.startsWith(Locations::dataHome()));

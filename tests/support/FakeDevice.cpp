@@ -11,27 +11,33 @@
 
 #include <QRandomGenerator>
 
+#include "Clock.h"
+
 namespace {
 
 std::atomic<quint32> g_nextDeviceId{1};
 
+} // namespace
+
 // The device's RSA key, made once per test run: libimobiledevice builds the
 // pairing certificates on its public half.
-EVP_PKEY* deviceKey()
+EVP_PKEY* FakeDevice::deviceKey()
 {
     static EVP_PKEY* key = EVP_RSA_gen(2048);
     return key;
 }
 
+namespace {
+
 // The public key as lockdownd hands it out: PKCS#1 "RSA PUBLIC KEY" PEM.
 QByteArray makePublicKeyPem()
 {
-    EVP_PKEY* key = deviceKey();
+    EVP_PKEY* key = FakeDevice::deviceKey();
     if (!key)
         return {};
     QByteArray pem;
-    OSSL_ENCODER_CTX* ctx = OSSL_ENCODER_CTX_new_for_pkey(key, OSSL_KEYMGMT_SELECT_PUBLIC_KEY, "PEM",
-                                                          "type-specific", nullptr);
+    OSSL_ENCODER_CTX* ctx = OSSL_ENCODER_CTX_new_for_pkey(key, OSSL_KEYMGMT_SELECT_PUBLIC_KEY,
+                                                          "PEM", "type-specific", nullptr);
     unsigned char* data = nullptr;
     size_t length = 0;
     if (ctx && OSSL_ENCODER_to_data(ctx, &data, &length) == 1) {
@@ -60,7 +66,9 @@ FakeDevice::FakeDevice(const QString& afcRoot)
 {
     // Distinct ids per device: libusbmuxd remembers the devices it has seen.
     const quint64 random = QRandomGenerator::global()->generate64();
-    m_udid = QStringLiteral("%1%2").arg(m_deviceId.load(), 8, 16, QLatin1Char('0')).arg(random, 32, 16, QLatin1Char('0'));
+    m_udid = QStringLiteral("%1%2")
+                 .arg(m_deviceId.load(), 8, 16, QLatin1Char('0'))
+                 .arg(random, 32, 16, QLatin1Char('0'));
     m_values = {
         {QStringLiteral("DeviceClass"), QStringLiteral("iPhone")},
         {QStringLiteral("ProductVersion"), QStringLiteral("16.7.2")},
@@ -87,7 +95,8 @@ bool FakeDevice::certificateHoldsPublicKey(const QByteArray& certificatePem)
     BIO* bio = BIO_new_mem_buf(certificatePem.constData(), static_cast<int>(certificatePem.size()));
     X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
     BIO_free(bio);
-    const bool same = certificate && deviceKey() && EVP_PKEY_eq(X509_get0_pubkey(certificate), deviceKey()) == 1;
+    const bool same =
+        certificate && deviceKey() && EVP_PKEY_eq(X509_get0_pubkey(certificate), deviceKey()) == 1;
     X509_free(certificate);
     return same;
 }
@@ -141,6 +150,63 @@ bool FakeDevice::trustsHost(const QString& hostId) const
 {
     std::lock_guard lock(m_mutex);
     return m_trustedHosts.contains(hostId);
+}
+
+void FakeDevice::forgetHosts()
+{
+    std::lock_guard lock(m_mutex);
+    m_trustedHosts.clear();
+}
+
+void FakeDevice::lockFor(std::chrono::milliseconds nominal)
+{
+    std::lock_guard lock(m_mutex);
+    m_lockDuration = nominal;
+    m_lockedUntil = {};
+}
+
+bool FakeDevice::locked()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_lockDuration.count() > 0) {
+        // The time runs from the first request the lock refuses.
+        m_lockedUntil = std::chrono::steady_clock::now() + Clock::scaled(m_lockDuration);
+        m_lockDuration = {};
+        return true;
+    }
+    return std::chrono::steady_clock::now() < m_lockedUntil;
+}
+
+int FakeDevice::majorVersion() const
+{
+    return value(QStringLiteral("ProductVersion"))
+        .toString()
+        .section(QLatin1Char('.'), 0, 0)
+        .toInt();
+}
+
+QStringList FakeDevice::sessionTlsVersions() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessionTls;
+}
+
+void FakeDevice::recordSessionTls(const QString& version)
+{
+    std::lock_guard lock(m_mutex);
+    m_sessionTls.append(version);
+}
+
+QStringList FakeDevice::pairHostIds() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pairHostIds;
+}
+
+void FakeDevice::recordPairHostId(const QString& hostId)
+{
+    std::lock_guard lock(m_mutex);
+    m_pairHostIds.append(hostId);
 }
 
 void FakeDevice::addDirectoryEntry(const QString& devicePath, const QString& name)
@@ -227,7 +293,8 @@ void FakeDevice::scriptAppServiceAnswers(const QStringList& answers)
 QString FakeDevice::takeAppServiceAnswer()
 {
     std::lock_guard lock(m_mutex);
-    return m_appServiceAnswers.isEmpty() ? QStringLiteral("Complete") : m_appServiceAnswers.takeFirst();
+    return m_appServiceAnswers.isEmpty() ? QStringLiteral("Complete")
+                                         : m_appServiceAnswers.takeFirst();
 }
 
 QStringList FakeDevice::appServiceRequests() const

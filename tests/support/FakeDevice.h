@@ -1,5 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -9,12 +13,14 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <atomic>
-#include <mutex>
-
 // One fake iOS device as the fake usbmuxd serves it: the values lockdownd
 // answers, the answers it gives to pairing and service requests (scripted per
 // test), and an AFC file system served from a local folder.
+//
+// The device answers lockdownd as its generation does ("ProductVersion"):
+// below iOS 11 it knows ValidatePair, from iOS 11 on it answers it with the
+// error of any request it does not know; a session always runs over TLS,
+// at most TLS 1.0 below iOS 10 and at least TLS 1.2 from iOS 10 on.
 //
 // Lockdown answers are lockdownd's own error names ("PasswordProtected",
 // "PairingDialogResponsePending", "UserDeniedPairing", "InvalidHostID") or an
@@ -47,6 +53,28 @@ public:
     void scriptStartServiceAnswers(const QStringList& answers);
     void trustHost(const QString& hostId);
     bool trustsHost(const QString& hostId) const;
+    // Forgets every host it trusted, as "Reset Location & Privacy" does.
+    void forgetHosts();
+
+    // Locked with a passcode for this long (in the program's clock), counted
+    // from the first request the lock refuses: Pair, and StartService within
+    // a session, answer "PasswordProtected" until then.
+    void lockFor(std::chrono::milliseconds nominal);
+    bool locked();
+    // The device closes the connection when the session's TLS should start.
+    void setClosesDuringTls(bool closes) { m_closesDuringTls = closes; }
+    bool closesDuringTls() const { return m_closesDuringTls.load(); }
+    // The device reads requests and never answers them.
+    void setSilent(bool silent) { m_silent = silent; }
+    bool silent() const { return m_silent.load(); }
+
+    int majorVersion() const;
+    // The TLS versions of the sessions that started ("TLSv1.2", ...).
+    QStringList sessionTlsVersions() const;
+    void recordSessionTls(const QString& version);
+    // The host identifiers offered by every Pair request, in order.
+    QStringList pairHostIds() const;
+    void recordPairHostId(const QString& hostId);
 
     // Directory entries listed by AFC in addition to the folder's real ones:
     // names no file system holds, such as "../evil" or "/etc/passwd".
@@ -80,6 +108,8 @@ public:
     QString takeStartServiceAnswer();
     void recordLockdownRequest(const QString& request);
     static QByteArray publicKeyPem();
+    // The device's key pair (the TLS server key of its sessions).
+    static struct evp_pkey_st* deviceKey();
     // Whether a PEM certificate is made on the device's public key.
     static bool certificateHoldsPublicKey(const QByteArray& certificatePem);
 
@@ -94,6 +124,12 @@ private:
     QStringList m_validateAnswers;
     QStringList m_startServiceAnswers;
     QSet<QString> m_trustedHosts;
+    std::chrono::steady_clock::time_point m_lockedUntil{};
+    std::chrono::milliseconds m_lockDuration{0};
+    std::atomic<bool> m_closesDuringTls{false};
+    std::atomic<bool> m_silent{false};
+    QStringList m_sessionTls;
+    QStringList m_pairHostIds;
     QHash<QString, QStringList> m_extraEntries;
     QHash<QString, QList<QPair<QString, QString>>> m_extraInfo;
     QStringList m_requests;

@@ -1,13 +1,8 @@
 #include "FakeUsbmuxd.h"
 
-#include "FakeAfc.h"
-#include "FakeAppServices.h"
-#include "FakeDevice.h"
-#include "FakeLockdown.h"
-#include "Plist.h"
-
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -19,6 +14,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include "FakeAfc.h"
+#include "FakeAppServices.h"
+#include "FakeDevice.h"
+#include "FakeLockdown.h"
+#include "Plist.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ struct FakeUsbmuxd::Connection {
     int fd = -1;
     std::thread thread;
     std::atomic<bool> finished{false};
-    bool listening = false;   // guarded by FakeUsbmuxd::m_mutex
-    quint32 deviceId = 0;     // the device this connection was handed to; guarded likewise
+    bool listening = false; // guarded by FakeUsbmuxd::m_mutex
+    quint32 deviceId = 0;   // the device this connection was handed to; guarded likewise
 };
 
 FakeUsbmuxd::FakeUsbmuxd()
@@ -77,6 +78,9 @@ QString FakeUsbmuxd::socketPath()
 
 bool FakeUsbmuxd::start()
 {
+    // Both ends write TLS records with plain write(): a peer that hung up
+    // must give an error, not SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     const QByteArray path = socketPath().toUtf8();
     ::unlink(path.constData());
     m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -154,7 +158,8 @@ void FakeUsbmuxd::reapFinishedLocked()
         ::close(connection->fd);
         return true;
     };
-    m_connections.erase(std::remove_if(m_connections.begin(), m_connections.end(), done), m_connections.end());
+    m_connections.erase(std::remove_if(m_connections.begin(), m_connections.end(), done),
+                        m_connections.end());
 }
 
 bool FakeUsbmuxd::sendPlist(int fd, quint32 tag, const QVariantMap& message)
@@ -171,8 +176,9 @@ bool FakeUsbmuxd::sendPlist(int fd, quint32 tag, const QVariantMap& message)
 
 bool FakeUsbmuxd::sendResult(int fd, quint32 tag, quint32 number)
 {
-    return sendPlist(fd, tag, {{QStringLiteral("MessageType"), QStringLiteral("Result")},
-                               {QStringLiteral("Number"), qint64(number)}});
+    return sendPlist(fd, tag,
+                     {{QStringLiteral("MessageType"), QStringLiteral("Result")},
+                      {QStringLiteral("Number"), qint64(number)}});
 }
 
 QVariantMap FakeUsbmuxd::attachedMessage(const FakeDevice* device) const
@@ -192,7 +198,8 @@ QVariantMap FakeUsbmuxd::attachedMessage(const FakeDevice* device) const
         address[7] = 20;
         properties.insert(QStringLiteral("ConnectionType"), QStringLiteral("Network"));
         properties.insert(QStringLiteral("NetworkAddress"), address);
-        properties.insert(QStringLiteral("EscapedFullServiceName"), device->udid() + QStringLiteral("._apple-mobdev2._tcp.local."));
+        properties.insert(QStringLiteral("EscapedFullServiceName"),
+                          device->udid() + QStringLiteral("._apple-mobdev2._tcp.local."));
         properties.insert(QStringLiteral("InterfaceIndex"), qint64(2));
     } else {
         properties.insert(QStringLiteral("ConnectionSpeed"), qint64(480000000));
@@ -237,7 +244,8 @@ void FakeUsbmuxd::detach(FakeDevice* device)
         if (connection->deviceId == device->deviceId())
             ::shutdown(connection->fd, SHUT_RDWR);
     for (auto port = m_servicePorts.begin(); port != m_servicePorts.end();)
-        port = port.key().first == device->deviceId() ? m_servicePorts.erase(port) : std::next(port);
+        port =
+            port.key().first == device->deviceId() ? m_servicePorts.erase(port) : std::next(port);
     sendEventLocked({{QStringLiteral("MessageType"), QStringLiteral("Detached")},
                      {QStringLiteral("DeviceID"), qint64(device->deviceId())}});
 }
@@ -279,14 +287,18 @@ void FakeUsbmuxd::serve(const std::shared_ptr<Connection>& connection)
     for (;;) {
         char header[kHeaderSize];
         if (!FakeWire::readExact(fd, header, sizeof(header)))
-            return;   // the client hung up
+            return; // the client hung up
         const quint32 length = FakeWire::le32(header);
         const quint32 version = FakeWire::le32(header + 4);
         const quint32 type = FakeWire::le32(header + 8);
         const quint32 tag = FakeWire::le32(header + 12);
-        if (version != kProtocolPlist || type != kMessagePlist || length < kHeaderSize || length > kMaxMessage) {
-            m_log.fail(QStringLiteral("usbmuxd: unexpected packet header (length %1, version %2, type %3)")
-                           .arg(length).arg(version).arg(type));
+        if (version != kProtocolPlist || type != kMessagePlist || length < kHeaderSize
+            || length > kMaxMessage) {
+            m_log.fail(
+                QStringLiteral("usbmuxd: unexpected packet header (length %1, version %2, type %3)")
+                    .arg(length)
+                    .arg(version)
+                    .arg(type));
             return;
         }
         QByteArray body(static_cast<qsizetype>(length - kHeaderSize), Qt::Uninitialized);
@@ -336,16 +348,18 @@ void FakeUsbmuxd::serve(const std::shared_ptr<Connection>& connection)
             }
             const QByteArray record = pairRecord(udid);
             const bool sent = record.isEmpty()
-                                  ? sendResult(fd, tag, ENOENT)
-                                  : sendPlist(fd, tag, {{QStringLiteral("PairRecordData"), record}});
+                ? sendResult(fd, tag, ENOENT)
+                : sendPlist(fd, tag, {{QStringLiteral("PairRecordData"), record}});
             if (!sent)
                 return;
         } else if (kind == QLatin1String("SavePairRecord")) {
             const QString udid = stringField(message, "PairRecordID");
             const QByteArray record = message.value(QStringLiteral("PairRecordData")).toByteArray();
             if (udid.isEmpty() || record.isEmpty()
-                || message.value(QStringLiteral("PairRecordData")).typeId() != QMetaType::QByteArray) {
-                m_log.fail(QStringLiteral("usbmuxd: SavePairRecord without PairRecordID or PairRecordData"));
+                || message.value(QStringLiteral("PairRecordData")).typeId()
+                    != QMetaType::QByteArray) {
+                m_log.fail(QStringLiteral(
+                    "usbmuxd: SavePairRecord without PairRecordID or PairRecordData"));
                 return;
             }
             setPairRecord(udid, record);
@@ -363,8 +377,8 @@ void FakeUsbmuxd::serve(const std::shared_ptr<Connection>& connection)
         } else if (kind == QLatin1String("Connect")) {
             quint64 deviceId = 0;
             quint64 networkPort = 0;
-            if (!uintField(message, "DeviceID", &deviceId) || !uintField(message, "PortNumber", &networkPort)
-                || networkPort > 0xffff) {
+            if (!uintField(message, "DeviceID", &deviceId)
+                || !uintField(message, "PortNumber", &networkPort) || networkPort > 0xffff) {
                 m_log.fail(QStringLiteral("usbmuxd: Connect without DeviceID or PortNumber"));
                 return;
             }
@@ -390,8 +404,9 @@ void FakeUsbmuxd::serve(const std::shared_ptr<Connection>& connection)
                 return;
             // From here on the socket is the device port's own stream.
             if (port == kLockdownPort) {
-                FakeLockdown lockdown(*device, m_log, m_buid,
-                                      [this, device](const QString& name) { return openServicePort(device, name); });
+                FakeLockdown lockdown(*device, m_log, m_buid, [this, device](const QString& name) {
+                    return openServicePort(device, name);
+                });
                 lockdown.serve(fd);
             } else if (service == QLatin1String("com.apple.mobile.installation_proxy")) {
                 FakeAppServices(*device, m_log).serveInstallationProxy(fd);

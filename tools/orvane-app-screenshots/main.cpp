@@ -17,8 +17,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
@@ -35,6 +35,7 @@
 #include "Orvane11AppDelegate.h"
 #include "QELBackupNoticePage.h"
 #include "QELDeviceCategoryContentView.h"
+#include "QELDeviceConnectivityArguments.h"
 #include "QELDeviceContentView.h"
 #include "QELDeviceDataCategoryContentView.h"
 #include "QELDeviceImageLibraryReader.h"
@@ -54,8 +55,11 @@ class HeldArtworkReader : public QELDeviceImageLibraryReader {
 public:
     HeldArtworkReader(const QString& folder, const QString& name, std::atomic<bool>* release,
                       std::shared_ptr<QELDeviceImageLibraryReader> inner)
-        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db")), m_release(release),
-          m_inner(std::move(inner)) {}
+        : QELDeviceImageLibraryReader(folder, name, QStringLiteral("artwork.db"))
+        , m_release(release)
+        , m_inner(std::move(inner))
+    {
+    }
     bool readImageDatabase() override
     {
         while (!m_release->load())
@@ -66,7 +70,8 @@ public:
             read = m_inner->readImageDatabase();
         }
         if (auto* d = delegate())
-            d->OnDeviceImageLibraryDatabaseReadComplete(QELDeviceImageLibraryDatabaseReadCompleteArguments(read, {}));
+            d->OnDeviceImageLibraryDatabaseReadComplete(
+                QELDeviceImageLibraryDatabaseReadCompleteArguments(read, {}));
         return read;
     }
     ImageDetailPtr getImageDetailForId(std::optional<qint64> id) const override
@@ -127,7 +132,8 @@ int main(int argc, char* argv[])
     // --apps: a device of an older system, whose apps category alone is shot.
     const bool appsOnly = argc == 4 && qstrcmp(argv[1], "--apps") == 0;
     if (argc != 3 && !appsOnly) {
-        std::fprintf(stderr, "usage: orvane-app-screenshots [--apps] DEVICE-FOLDER OUTPUT-FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: orvane-app-screenshots [--apps] DEVICE-FOLDER OUTPUT-FOLDER\n");
         return 2;
     }
     const QString deviceFolder = QString::fromLocal8Bit(argv[appsOnly ? 2 : 1]);
@@ -141,11 +147,14 @@ int main(int argc, char* argv[])
     auto iPods = std::make_shared<IPodFramework>(IPodFramework::Options{false, false, {}});
     std::atomic<bool> release{false};
     Orvane11AppDelegate::Environment env = Orvane11AppDelegate::defaultEnvironment();
-    env.makeDeviceInterface = [&] { return std::make_unique<QELDeviceInterface>(simulator, iPods); };
+    env.makeDeviceInterface = [&] {
+        return std::make_unique<QELDeviceInterface>(simulator, iPods);
+    };
     const auto makeRealArtworkReader = env.makeArtworkReader;
-    env.makeArtworkReader = [&, makeRealArtworkReader](Orvane11AppDelegate::ArtworkDatabase kind, const QString& folder,
-                                                       const QString& name) {
-        return std::make_shared<HeldArtworkReader>(folder, name, &release, makeRealArtworkReader(kind, folder, name));
+    env.makeArtworkReader = [&, makeRealArtworkReader](Orvane11AppDelegate::ArtworkDatabase kind,
+                                                       const QString& folder, const QString& name) {
+        return std::make_shared<HeldArtworkReader>(folder, name, &release,
+                                                   makeRealArtworkReader(kind, folder, name));
     };
     env.checkForUpdatesOnStartUp = [] { return false; };
     env.startDetached = [](const QString&, const QStringList&) {};
@@ -165,8 +174,26 @@ int main(int argc, char* argv[])
     settle(600);
     ok &= save(window, out + QStringLiteral("/app-looking-for-device.png"));
 
+    // The pairing pages: trust declined (with its Try Again), and a device
+    // given up with the reason.
+    const auto pairingPage = [&](qint64 status, const QString& reason, const QString& file) {
+        QELDeviceConnectivityArguments arguments;
+        arguments.setDeviceOperatingSystemType(1);
+        arguments.setDevicePairingStatus(status);
+        arguments.setFailureReason(reason);
+        delegate.OnDeviceConnected(arguments);
+        settle(300);
+        return file.isEmpty() || save(window, out + file);
+    };
+    ok &= pairingPage(4, QString(), QStringLiteral("/app-trust-declined.png"));
+    ok &= pairingPage(0, QStringLiteral("DEVICENOTANSWERING"),
+                      QStringLiteral("/app-device-not-answering.png"));
+    pairingPage(0, QString(), QString());
+
     simulator->attach(deviceFolder);
-    ok &= waitFor([&] { return delegate.readingDeviceView() && shownPage(delegate) == delegate.readingDeviceView(); });
+    ok &= waitFor([&] {
+        return delegate.readingDeviceView() && shownPage(delegate) == delegate.readingDeviceView();
+    });
     settle(500);
     ok &= save(window, out + QStringLiteral("/app-reading-device.png"));
     release = true;
@@ -178,11 +205,14 @@ int main(int argc, char* argv[])
         QELDeviceContentView* page = delegate.deviceContentView();
         ok &= page && page->selectCategory(2);
         QListView* grid = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page ? page->cachedView(2) : nullptr;
-            grid = view ? view->findChild<QListView*>(QStringLiteral("appCollectionView")) : nullptr;
-            return grid && grid->isVisible() && grid->model()->rowCount() >= 12;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page ? page->cachedView(2) : nullptr;
+                grid = view ? view->findChild<QListView*>(QStringLiteral("appCollectionView"))
+                            : nullptr;
+                return grid && grid->isVisible() && grid->model()->rowCount() >= 12;
+            },
+            60000);
         if (grid) {
             grid->selectionModel()->select(grid->model()->index(1, 0), QItemSelectionModel::Select);
             settle(1500);
@@ -255,9 +285,11 @@ int main(int argc, char* argv[])
                 artworkButton->click();
                 settle(700);
                 // With a track selected the panel shows its cover.
-                if (auto* tracks = music->findChild<QAbstractItemView*>(QStringLiteral("tracksDetailTableView"))) {
+                if (auto* tracks = music->findChild<QAbstractItemView*>(
+                        QStringLiteral("tracksDetailTableView"))) {
                     tracks->selectionModel()->select(tracks->model()->index(2, 0),
-                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                                                     QItemSelectionModel::ClearAndSelect
+                                                         | QItemSelectionModel::Rows);
                     settle(700);
                 }
                 ok &= save(window, out + QStringLiteral("/app-music-artwork-shown.png"));
@@ -284,14 +316,17 @@ int main(int argc, char* argv[])
             QWidget* view = page->cachedView(7);
             return view ? view->findChild<QWidget*>(QLatin1String(name)) : nullptr;
         };
-        ok &= waitFor([&] {
-            auto* print = qobject_cast<QPushButton*>(messagesWidget("buttonPrint"));
-            return print && print->isEnabled();
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                auto* print = qobject_cast<QPushButton*>(messagesWidget("buttonPrint"));
+                return print && print->isEnabled();
+            },
+            60000);
         settle(2000);
         ok &= save(window, out + QStringLiteral("/app-device-content-messages.png"));
         // The group chat, with its video.
-        if (auto* outline = qobject_cast<QAbstractItemView*>(messagesWidget("outlineViewConversations"))) {
+        if (auto* outline =
+                qobject_cast<QAbstractItemView*>(messagesWidget("outlineViewConversations"))) {
             QAbstractItemModel* model = outline->model();
             const QModelIndex sms = model->index(0, 0);
             for (int row = 0; row < model->rowCount(sms); ++row) {
@@ -317,13 +352,19 @@ int main(int argc, char* argv[])
         if (auto* dates = qobject_cast<QPushButton*>(messagesWidget("buttonSetDateRange"))) {
             QTimer::singleShot(800, [&] {
                 QWidget* view = page->cachedView(7);
-                auto* panel = view ? view->findChild<QDialog*>(QStringLiteral("panelSetDates")) : nullptr;
-                auto* range = panel ? panel->findChild<QAbstractButton*>(QStringLiteral("radioButtonShowSelectedDates")) : nullptr;
+                auto* panel =
+                    view ? view->findChild<QDialog*>(QStringLiteral("panelSetDates")) : nullptr;
+                auto* range = panel ? panel->findChild<QAbstractButton*>(
+                                  QStringLiteral("radioButtonShowSelectedDates"))
+                                    : nullptr;
                 if (range)
                     range->click();
                 settle(400);
-                ok &= panel && panel->isVisible() && save(*panel, out + QStringLiteral("/sheet-messages-date-range.png"));
-                if (auto* all = panel ? panel->findChild<QAbstractButton*>(QStringLiteral("radioButtonShowAll")) : nullptr)
+                ok &= panel && panel->isVisible()
+                    && save(*panel, out + QStringLiteral("/sheet-messages-date-range.png"));
+                if (auto* all = panel
+                        ? panel->findChild<QAbstractButton*>(QStringLiteral("radioButtonShowAll"))
+                        : nullptr)
                     all->click();
                 if (panel)
                     panel->accept();
@@ -366,18 +407,23 @@ int main(int argc, char* argv[])
         });
         settle(500);
         ok &= save(window, out + QStringLiteral("/app-internet-history.png"));
-        if (auto* bookmarks = qobject_cast<QAbstractButton*>(internetWidget("bookmarksSegmentButton")))
+        if (auto* bookmarks =
+                qobject_cast<QAbstractButton*>(internetWidget("bookmarksSegmentButton")))
             bookmarks->click();
         settle(300);
         ok &= save(window, out + QStringLiteral("/app-internet-bookmarks.png"));
         // The call log (after the device's backup) with two participants selected.
         page->selectCategory(11);
         QListView* participants = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(11);
-            participants = view ? view->findChild<QListView*>(QStringLiteral("participantList")) : nullptr;
-            return participants && participants->isVisible() && participants->model()->rowCount() >= 2;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(11);
+                participants =
+                    view ? view->findChild<QListView*>(QStringLiteral("participantList")) : nullptr;
+                return participants && participants->isVisible()
+                    && participants->model()->rowCount() >= 2;
+            },
+            60000);
         if (participants) {
             for (int row = 0; row < participants->model()->rowCount(); ++row) {
                 const QModelIndex index = participants->model()->index(row, 0);
@@ -385,7 +431,8 @@ int main(int argc, char* argv[])
                 if (name == QLatin1String("Alice Moreau") || name == QLatin1String("Bob Tanaka"))
                     participants->selectionModel()->select(index, QItemSelectionModel::Select);
             }
-            auto* print = page->cachedView(11)->findChild<QPushButton*>(QStringLiteral("buttonPrint"));
+            auto* print =
+                page->cachedView(11)->findChild<QPushButton*>(QStringLiteral("buttonPrint"));
             settle(300);
             ok &= waitFor([&] { return print && print->isEnabled(); });
             settle(1500);
@@ -394,15 +441,19 @@ int main(int argc, char* argv[])
         // The calendars in the month view, then in the week view.
         page->selectCategory(5);
         QListView* calendars = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(5);
-            calendars = view ? view->findChild<QListView*>(QStringLiteral("calendarList")) : nullptr;
-            return calendars && calendars->isVisible() && calendars->model()->rowCount() >= 1;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(5);
+                calendars =
+                    view ? view->findChild<QListView*>(QStringLiteral("calendarList")) : nullptr;
+                return calendars && calendars->isVisible() && calendars->model()->rowCount() >= 1;
+            },
+            60000);
         if (calendars) {
             settle(400);
             ok &= save(window, out + QStringLiteral("/app-device-content-calendars-month.png"));
-            auto* week = page->cachedView(5)->findChild<QAbstractButton*>(QStringLiteral("weekSegmentButton"));
+            auto* week = page->cachedView(5)->findChild<QAbstractButton*>(
+                QStringLiteral("weekSegmentButton"));
             ok &= week != nullptr;
             if (week)
                 week->click();
@@ -412,11 +463,14 @@ int main(int argc, char* argv[])
         // Voicemail with a sender selected, then while its voicemails play.
         page->selectCategory(8);
         QListView* senders = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(8);
-            senders = view ? view->findChild<QListView*>(QStringLiteral("contactsTableView")) : nullptr;
-            return senders && senders->isVisible() && senders->model()->rowCount() >= 2;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(8);
+                senders = view ? view->findChild<QListView*>(QStringLiteral("contactsTableView"))
+                               : nullptr;
+                return senders && senders->isVisible() && senders->model()->rowCount() >= 2;
+            },
+            60000);
         if (senders) {
             for (int row = 0; row < senders->model()->rowCount(); ++row) {
                 const QModelIndex index = senders->model()->index(row, 0);
@@ -437,14 +491,17 @@ int main(int argc, char* argv[])
         // picture is taken once the page has painted, not at its load's end.
         page->selectCategory(4);
         QListView* people = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(4);
-            people = view ? view->findChild<QListView*>(QStringLiteral("contactsList")) : nullptr;
-            return people && people->isVisible() && people->model()->rowCount() >= 2;
-        }, 60000);
-        auto* contactPage = people ? page->cachedView(4)->findChild<QELWebView*>(
-                                         QStringLiteral("contactContentWebView"))
-                                   : nullptr;
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(4);
+                people =
+                    view ? view->findChild<QListView*>(QStringLiteral("contactsList")) : nullptr;
+                return people && people->isVisible() && people->model()->rowCount() >= 2;
+            },
+            60000);
+        auto* contactPage = people
+            ? page->cachedView(4)->findChild<QELWebView*>(QStringLiteral("contactContentWebView"))
+            : nullptr;
         ok &= contactPage != nullptr;
         if (people && contactPage) {
             int pagesLoaded = 0;
@@ -456,21 +513,26 @@ int main(int argc, char* argv[])
                     const QModelIndex index = people->model()->index(row, 0);
                     if (index.data().toString() == name) {
                         people->scrollTo(index);
-                        people->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+                        people->selectionModel()->select(index,
+                                                         QItemSelectionModel::ClearAndSelect);
                     }
                 }
                 ok &= waitFor([&] { return pagesLoaded > before; });
                 settle(1500);
                 ok &= save(window, out + file);
             };
-            shootContact(QStringLiteral("Moreau, Alice"), QStringLiteral("/app-device-content-contacts-photo.png"));
-            shootContact(QStringLiteral("Tanaka, Bob"), QStringLiteral("/app-device-content-contacts-initials.png"));
+            shootContact(QStringLiteral("Moreau, Alice"),
+                         QStringLiteral("/app-device-content-contacts-photo.png"));
+            shootContact(QStringLiteral("Tanaka, Bob"),
+                         QStringLiteral("/app-device-content-contacts-initials.png"));
             // The vCard export through its folder panel, then the transfer
             // into the address book; the HUD tells how each ended.
             people->selectionModel()->clearSelection();
             QTemporaryDir vCards;
-            auto* exportButton = page->cachedView(4)->findChild<QPushButton*>(QStringLiteral("exportAsVCardsButton"));
-            auto* addButton = page->cachedView(4)->findChild<QPushButton*>(QStringLiteral("addToAddressBookButton"));
+            auto* exportButton = page->cachedView(4)->findChild<QPushButton*>(
+                QStringLiteral("exportAsVCardsButton"));
+            auto* addButton = page->cachedView(4)->findChild<QPushButton*>(
+                QStringLiteral("addToAddressBookButton"));
             ok &= exportButton && addButton;
             if (exportButton && addButton) {
                 QTimer::singleShot(600, [&] {
@@ -478,22 +540,26 @@ int main(int argc, char* argv[])
                         auto* panel = qobject_cast<QFileDialog*>(top);
                         if (!panel || !panel->isVisible())
                             continue;
-                        ok &= save(*panel, out + QStringLiteral("/sheet-contacts-export-folder.png"));
+                        ok &=
+                            save(*panel, out + QStringLiteral("/sheet-contacts-export-folder.png"));
                         panel->setDirectory(vCards.path());
                         static_cast<QDialog*>(panel)->accept();
                     }
                 });
                 exportButton->click();
-                ok &= waitFor([&] { return QDir(vCards.path()).entryList(QDir::Files).size() >= 20; });
+                ok &= waitFor(
+                    [&] { return QDir(vCards.path()).entryList(QDir::Files).size() >= 20; });
                 settle(800);
                 ok &= save(window, out + QStringLiteral("/app-contacts-exported.png"));
-                std::printf("exported %lld vCards\n",
-                            static_cast<long long>(QDir(vCards.path()).entryList(QDir::Files).size()));
+                std::printf(
+                    "exported %lld vCards\n",
+                    static_cast<long long>(QDir(vCards.path()).entryList(QDir::Files).size()));
                 addButton->click();
                 settle(1500);
                 ok &= save(window, out + QStringLiteral("/app-contacts-added-to-address-book.png"));
                 QDirIterator added(Locations::dataHome() + QStringLiteral("/contacts"),
-                                   {QStringLiteral("*.vcf")}, QDir::Files, QDirIterator::Subdirectories);
+                                   {QStringLiteral("*.vcf")}, QDir::Files,
+                                   QDirIterator::Subdirectories);
                 int people = 0;
                 for (; added.hasNext(); added.next())
                     ++people;
@@ -550,7 +616,8 @@ int main(int argc, char* argv[])
                 view->show();
                 data->loadData();
                 ok &= waitFor([&] {
-                    auto* link = view->findChild<QLabel*>(QStringLiteral("textFieldNoVoicemailProviders"));
+                    auto* link =
+                        view->findChild<QLabel*>(QStringLiteral("textFieldNoVoicemailProviders"));
                     return link && link->isVisible();
                 });
                 settle(300);
@@ -590,7 +657,8 @@ int main(int argc, char* argv[])
             if (confirm && remove) {
                 remove->click();
                 settle(400);
-                ok &= confirm->isVisible() && save(*confirm, out + QStringLiteral("/sheet-files-confirm-delete.png"));
+                ok &= confirm->isVisible()
+                    && save(*confirm, out + QStringLiteral("/sheet-files-confirm-delete.png"));
                 confirm->hide();
             } else {
                 ok = false;
@@ -602,11 +670,16 @@ int main(int argc, char* argv[])
         // then the page of a device without photos.
         page->selectCategory(3);
         QListView* photoBrowser = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(3);
-            photoBrowser = view ? view->findChild<QListView*>(QStringLiteral("imageBrowserView")) : nullptr;
-            return photoBrowser && photoBrowser->isVisible() && photoBrowser->model()->rowCount() >= 9;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(3);
+                photoBrowser = view
+                    ? view->findChild<QListView*>(QStringLiteral("imageBrowserView"))
+                    : nullptr;
+                return photoBrowser && photoBrowser->isVisible()
+                    && photoBrowser->model()->rowCount() >= 9;
+            },
+            60000);
         if (photoBrowser) {
             QAbstractItemModel* photos = photoBrowser->model();
             ok &= waitFor([&] {
@@ -615,14 +688,17 @@ int main(int argc, char* argv[])
                         return false;
                 return true;
             });
-            photoBrowser->selectionModel()->select(photos->index(1, 0), QItemSelectionModel::Select);
-            photoBrowser->selectionModel()->select(photos->index(4, 0), QItemSelectionModel::Select);
+            photoBrowser->selectionModel()->select(photos->index(1, 0),
+                                                   QItemSelectionModel::Select);
+            photoBrowser->selectionModel()->select(photos->index(4, 0),
+                                                   QItemSelectionModel::Select);
             settle(500);
             ok &= save(window, out + QStringLiteral("/app-device-content-photos.png"));
             emit photoBrowser->doubleClicked(photos->index(1, 0));
             settle(1500);
             ok &= save(window, out + QStringLiteral("/app-photos-viewer.png"));
-            if (auto* back = page->cachedView(3)->findChild<QPushButton*>(QStringLiteral("fullSizeImageViewBackButton")))
+            if (auto* back = page->cachedView(3)->findChild<QPushButton*>(
+                    QStringLiteral("fullSizeImageViewBackButton")))
                 back->click();
             settle(300);
         }
@@ -642,13 +718,17 @@ int main(int argc, char* argv[])
         // the books that have none.
         page->selectCategory(9);
         QListView* books = nullptr;
-        ok &= waitFor([&] {
-            QWidget* view = page->cachedView(9);
-            books = view ? view->findChild<QListView*>(QStringLiteral("booksCollectionView")) : nullptr;
-            return books && books->isVisible() && books->model()->rowCount() >= 8;
-        }, 60000);
+        ok &= waitFor(
+            [&] {
+                QWidget* view = page->cachedView(9);
+                books = view ? view->findChild<QListView*>(QStringLiteral("booksCollectionView"))
+                             : nullptr;
+                return books && books->isVisible() && books->model()->rowCount() >= 8;
+            },
+            60000);
         if (books) {
-            books->selectionModel()->select(books->model()->index(0, 0), QItemSelectionModel::Select);
+            books->selectionModel()->select(books->model()->index(0, 0),
+                                            QItemSelectionModel::Select);
             settle(500);
             ok &= save(window, out + QStringLiteral("/app-device-content-books.png"));
         }
@@ -687,14 +767,22 @@ int main(int argc, char* argv[])
         if (dialog)
             dialog->hide();
     };
-    sheet(delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(0); },
-          QStringLiteral("/sheet-copy-complete-folder.png"));
-    sheet(delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(1); },
-          QStringLiteral("/sheet-copy-complete-music.png"));
-    sheet(delegate.confirmBackupView(), [&] { delegate.BackUpClicked(); }, QStringLiteral("/sheet-confirm-backup.png"));
-    sheet(delegate.updateAvailablePanel(), [&] { delegate.OnUpdateCheckReturnsWithUpdateAvailable(true); },
-          QStringLiteral("/sheet-update-available.png"));
-    sheet(delegate.aboutWindow(), [&] { delegate.menuAboutOrvaneClicked(); }, QStringLiteral("/window-about.png"));
+    sheet(
+        delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(0); },
+        QStringLiteral("/sheet-copy-complete-folder.png"));
+    sheet(
+        delegate.copyCompleteView(), [&] { delegate.OnAllItemsCopiedEventWithType(1); },
+        QStringLiteral("/sheet-copy-complete-music.png"));
+    sheet(
+        delegate.confirmBackupView(), [&] { delegate.BackUpClicked(); },
+        QStringLiteral("/sheet-confirm-backup.png"));
+    sheet(
+        delegate.updateAvailablePanel(),
+        [&] { delegate.OnUpdateCheckReturnsWithUpdateAvailable(true); },
+        QStringLiteral("/sheet-update-available.png"));
+    sheet(
+        delegate.aboutWindow(), [&] { delegate.menuAboutOrvaneClicked(); },
+        QStringLiteral("/window-about.png"));
     delegate.windowWillClose();
     return ok ? 0 : 1;
 }

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RealMobileDevice.h"
 
-#include "AfcConnection.h"
-#include "InstallationProxy.h"
-#include "Log.h"
-#include "Plist.h"
-#include "ServiceConnection.h"
-#include "SpringBoardServices.h"
+#include <csignal>
+#include <cstdlib>
 
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
@@ -17,7 +13,14 @@
 #include <plist/plist.h>
 #include <usbmuxd.h>
 
-#include <cstdlib>
+#include "AfcConnection.h"
+#include "Clock.h"
+#include "InstallationProxy.h"
+#include "Log.h"
+#include "PairRecord.h"
+#include "Plist.h"
+#include "ServiceConnection.h"
+#include "SpringBoardServices.h"
 
 namespace {
 
@@ -33,31 +36,66 @@ struct DeviceHandle {
     }
 };
 
-// The pair record's host identifier, which a session needs; empty without a record.
-QByteArray hostIdOf(const QString& udid, bool* hasRecord)
+enum class RecordState { Missing, Damaged, Usable };
+
+// The pair record usbmuxd holds for the device.
+QVariantMap readPairRecord(const QString& udid, RecordState* state)
 {
     char* data = nullptr;
     uint32_t size = 0;
-    *hasRecord = false;
+    *state = RecordState::Missing;
     if (usbmuxd_read_pair_record(udid.toUtf8().constData(), &data, &size) < 0 || !data)
         return {};
-    *hasRecord = true;
-    plist_t record = nullptr;
-    plist_from_memory(data, size, &record);
+    const QVariantMap record = PairRecord::parse(QByteArray(data, static_cast<qsizetype>(size)));
     free(data);
-    QByteArray hostId;
-    if (record) {
-        const QVariantMap map = Plist::fromNode(record).toMap();
-        hostId = map.value(QStringLiteral("HostID")).toString().toUtf8();
-        plist_free(record);
+    if (!PairRecord::isUsable(record)) {
+        qCWarning(lcOrvane) << "The pair record usbmuxd holds for" << udid
+                            << "is damaged; pairing anew";
+        *state = RecordState::Damaged;
+        return {};
     }
-    return hostId;
+    *state = RecordState::Usable;
+    return record;
+}
+
+// The public half of a record in the form lockdownd's pairing calls take; the
+// texts live in `storage`.
+struct PairRecordView {
+    QByteArray deviceCertificate, hostCertificate, rootCertificate, hostId, systemBuid;
+    lockdownd_pair_record record{};
+
+    explicit PairRecordView(const QVariantMap& map)
+    {
+        deviceCertificate = map.value(QStringLiteral("DeviceCertificate")).toByteArray();
+        hostCertificate = map.value(QStringLiteral("HostCertificate")).toByteArray();
+        rootCertificate = map.value(QStringLiteral("RootCertificate")).toByteArray();
+        hostId = map.value(QStringLiteral("HostID")).toString().toUtf8();
+        systemBuid = map.value(QStringLiteral("SystemBUID")).toString().toUtf8();
+        record.device_certificate = deviceCertificate.data();
+        record.host_certificate = hostCertificate.data();
+        record.root_certificate = rootCertificate.data();
+        record.host_id = hostId.data();
+        record.system_buid = systemBuid.isEmpty() ? nullptr : systemBuid.data();
+    }
+};
+
+QString systemBuid()
+{
+    char* buid = nullptr;
+    if (usbmuxd_read_buid(&buid) < 0 || !buid)
+        return {};
+    const QString text = QString::fromUtf8(buid);
+    free(buid);
+    return text;
 }
 
 class RealServiceConnection : public ServiceConnection {
 public:
-    RealServiceConnection(std::shared_ptr<DeviceHandle> device, lockdownd_service_descriptor_t descriptor, QString name)
-        : m_device(std::move(device)), m_descriptor(descriptor), m_name(std::move(name))
+    RealServiceConnection(std::shared_ptr<DeviceHandle> device,
+                          lockdownd_service_descriptor_t descriptor, QString name)
+        : m_device(std::move(device))
+        , m_descriptor(descriptor)
+        , m_name(std::move(name))
     {
     }
     ~RealServiceConnection() override
@@ -91,7 +129,8 @@ public:
         if (!open())
             return -1;
         uint32_t received = 0;
-        const service_error_t rc = service_receive_with_timeout(m_client, data, length, &received, 30000);
+        const service_error_t rc =
+            service_receive_with_timeout(m_client, data, length, &received, 30000);
         if (rc == SERVICE_E_SUCCESS)
             return received;
         if (received > 0)
@@ -118,7 +157,8 @@ private:
             return false;
         const service_error_t rc = service_client_new(m_device->device, m_descriptor, &m_client);
         if (rc != SERVICE_E_SUCCESS) {
-            qCWarning(lcOrvane) << "Could not connect to the service" << m_name << "service error" << rc;
+            qCWarning(lcOrvane) << "Could not connect to the service" << m_name << "service error"
+                                << rc;
             m_client = nullptr;
             m_closed = true;
             return false;
@@ -137,7 +177,8 @@ private:
 class RealAfcConnection : public AfcConnection {
 public:
     RealAfcConnection(std::shared_ptr<DeviceHandle> device, afc_client_t client)
-        : m_device(std::move(device)), m_client(client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealAfcConnection() override { afc_client_free(m_client); }
@@ -162,7 +203,8 @@ public:
     int fileRefOpen(const QString& path, AfcFileMode mode, uint64_t* ref) override
     {
         std::lock_guard lock(m_mutex);
-        return afc_file_open(m_client, path.toUtf8().constData(), static_cast<afc_file_mode_t>(mode), ref);
+        return afc_file_open(m_client, path.toUtf8().constData(),
+                             static_cast<afc_file_mode_t>(mode), ref);
     }
 
     int fileRefRead(uint64_t ref, char* data, uint32_t length, uint32_t* read) override
@@ -240,8 +282,10 @@ private:
 // come.
 class RealInstallationProxy : public InstallationProxy {
 public:
-    RealInstallationProxy(std::shared_ptr<DeviceHandle> device, property_list_service_client_t client)
-        : m_device(std::move(device)), m_client(client)
+    RealInstallationProxy(std::shared_ptr<DeviceHandle> device,
+                          property_list_service_client_t client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealInstallationProxy() override { property_list_service_client_free(m_client); }
@@ -252,10 +296,11 @@ public:
         for (const QString& attribute : returnAttributes)
             attributes.append(attribute);
         QVariantMap lookupResult;
-        const uint32_t rc = exchange({{QStringLiteral("Command"), QStringLiteral("Lookup")},
-                                      {QStringLiteral("ClientOptions"),
-                                       QVariantMap{{QStringLiteral("ReturnAttributes"), attributes}}}},
-                                     &lookupResult);
+        const uint32_t rc =
+            exchange({{QStringLiteral("Command"), QStringLiteral("Lookup")},
+                      {QStringLiteral("ClientOptions"),
+                       QVariantMap{{QStringLiteral("ReturnAttributes"), attributes}}}},
+                     &lookupResult);
         if (rc == MobileDeviceResult::kSuccess)
             *apps = lookupResult;
         return rc;
@@ -277,11 +322,12 @@ public:
 
     uint32_t archive(const QString& bundleId) override
     {
-        return exchange({{QStringLiteral("Command"), QStringLiteral("Archive")},
-                         {QStringLiteral("ApplicationIdentifier"), bundleId},
-                         {QStringLiteral("ClientOptions"),
-                          QVariantMap{{QStringLiteral("SkipUninstall"), true},
-                                      {QStringLiteral("ArchiveType"), QStringLiteral("ApplicationOnly")}}}});
+        return exchange(
+            {{QStringLiteral("Command"), QStringLiteral("Archive")},
+             {QStringLiteral("ApplicationIdentifier"), bundleId},
+             {QStringLiteral("ClientOptions"),
+              QVariantMap{{QStringLiteral("SkipUninstall"), true},
+                          {QStringLiteral("ArchiveType"), QStringLiteral("ApplicationOnly")}}}});
     }
 
     uint32_t removeArchive(const QString& bundleId) override
@@ -301,7 +347,8 @@ private:
     {
         std::lock_guard lock(m_mutex);
         plist_t node = Plist::toNode(request);
-        const property_list_service_error_t sent = property_list_service_send_xml_plist(m_client, node);
+        const property_list_service_error_t sent =
+            property_list_service_send_xml_plist(m_client, node);
         plist_free(node);
         if (sent != PROPERTY_LIST_SERVICE_E_SUCCESS)
             return fromPropertyListService("send", sent);
@@ -313,15 +360,16 @@ private:
             if (rc != PROPERTY_LIST_SERVICE_E_SUCCESS || !reply) {
                 if (reply)
                     plist_free(reply);
-                return fromPropertyListService("receive", rc == PROPERTY_LIST_SERVICE_E_SUCCESS
-                                                              ? PROPERTY_LIST_SERVICE_E_PLIST_ERROR
-                                                              : rc);
+                return fromPropertyListService("receive",
+                                               rc == PROPERTY_LIST_SERVICE_E_SUCCESS
+                                                   ? PROPERTY_LIST_SERVICE_E_PLIST_ERROR
+                                                   : rc);
             }
             const QVariantMap map = Plist::fromNode(reply).toMap();
             plist_free(reply);
             if (map.contains(QStringLiteral("Error"))) {
-                qCWarning(lcOrvane) << "Installation proxy:" << command << "failed:"
-                                    << map.value(QStringLiteral("Error")).toString()
+                qCWarning(lcOrvane) << "Installation proxy:" << command
+                                    << "failed:" << map.value(QStringLiteral("Error")).toString()
                                     << map.value(QStringLiteral("ErrorDescription")).toString();
                 return RealMobileDevice::fromInstallationProxyError(
                     map.value(QStringLiteral("Error")).toString());
@@ -331,8 +379,9 @@ private:
                 for (auto it = part.cbegin(); it != part.cend(); ++it)
                     lookupResult->insert(it.key(), it.value());
             }
-            if (map.value(QStringLiteral("Status")).toString().compare(QLatin1String("Complete"),
-                                                                       Qt::CaseInsensitive)
+            if (map.value(QStringLiteral("Status"))
+                    .toString()
+                    .compare(QLatin1String("Complete"), Qt::CaseInsensitive)
                 == 0)
                 return MobileDeviceResult::kSuccess;
         }
@@ -340,7 +389,8 @@ private:
 
     static uint32_t fromPropertyListService(const char* step, property_list_service_error_t rc)
     {
-        qCWarning(lcOrvane, "Installation proxy: %s failed, property list service error %d", step, rc);
+        qCWarning(lcOrvane, "Installation proxy: %s failed, property list service error %d", step,
+                  rc);
         switch (rc) {
         case PROPERTY_LIST_SERVICE_E_MUX_ERROR:
         case PROPERTY_LIST_SERVICE_E_SSL_ERROR:
@@ -360,7 +410,8 @@ private:
 class RealSpringBoardServices : public SpringBoardServices {
 public:
     RealSpringBoardServices(std::shared_ptr<DeviceHandle> device, sbservices_client_t client)
-        : m_device(std::move(device)), m_client(client)
+        : m_device(std::move(device))
+        , m_client(client)
     {
     }
     ~RealSpringBoardServices() override { sbservices_client_free(m_client); }
@@ -394,9 +445,9 @@ struct RealMobileDevice::Device {
     QString udid;
     std::mutex mutex;
     std::shared_ptr<DeviceHandle> handle;
+    // A plain client, or the client of the running session.
     lockdownd_client_t lockdown = nullptr;
-    QByteArray sessionId;
-    lockdownd_error_t lastPairResult = LOCKDOWN_E_SUCCESS;
+    bool inSession = false;
 
     ~Device()
     {
@@ -405,7 +456,14 @@ struct RealMobileDevice::Device {
     }
 };
 
-RealMobileDevice::RealMobileDevice() = default;
+RealMobileDevice::RealMobileDevice()
+{
+    // The device library writes to its sockets (TLS included) with plain
+    // write(): a device unplugged in the middle of a write must end that call
+    // with an error, not end the program with SIGPIPE.
+    static std::once_flag ignored;
+    std::call_once(ignored, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
 
 RealMobileDevice::~RealMobileDevice() { notificationUnsubscribe(); }
 
@@ -417,12 +475,16 @@ uint32_t RealMobileDevice::fromLockdown(int lockdownError)
     case LOCKDOWN_E_PASSWORD_PROTECTED:
         return MobileDeviceResult::kPasscodeLocked;
     case LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING:
-    case LOCKDOWN_E_USER_DENIED_PAIRING:
         return MobileDeviceResult::kNotTrusted;
+    case LOCKDOWN_E_USER_DENIED_PAIRING:
+        return MobileDeviceResult::kPairingDenied;
     case LOCKDOWN_E_INVALID_HOST_ID:
+    case LOCKDOWN_E_MISSING_HOST_ID:
         return MobileDeviceResult::kInvalidHostId;
     case LOCKDOWN_E_MUX_ERROR:
         return MobileDeviceResult::kNotConnected;
+    case LOCKDOWN_E_RECEIVE_TIMEOUT:
+        return MobileDeviceResult::kTimedOut;
     case LOCKDOWN_E_INVALID_SERVICE:
     case LOCKDOWN_E_MISSING_SERVICE:
     case LOCKDOWN_E_SERVICE_PROHIBITED:
@@ -474,8 +536,8 @@ void RealMobileDevice::eventCallback(const void* rawEvent, void* context)
         return;
     DeviceNotification notification;
     notification.device = QString::fromUtf8(event->udid);
-    notification.connection =
-        event->conn_type == CONNECTION_NETWORK ? DeviceConnectionType::Network : DeviceConnectionType::Usb;
+    notification.connection = event->conn_type == CONNECTION_NETWORK ? DeviceConnectionType::Network
+                                                                     : DeviceConnectionType::Usb;
     switch (event->event) {
     case IDEVICE_DEVICE_ADD:
         notification.kind = DeviceNotification::Arrived;
@@ -502,6 +564,30 @@ void RealMobileDevice::deliver(const DeviceNotification& notification)
         m_callback(notification);
 }
 
+namespace {
+
+bool usbmuxdAnswers()
+{
+    usbmuxd_device_info_t* list = nullptr;
+    const int count = usbmuxd_get_device_list(&list);
+    if (list)
+        usbmuxd_device_list_free(&list);
+    return count >= 0;
+}
+
+} // namespace
+
+bool RealMobileDevice::subscribeLocked()
+{
+    if (m_subscribed)
+        idevice_event_unsubscribe();
+    m_subscribed = idevice_event_subscribe([](const idevice_event_t* event,
+                                              void* context) { eventCallback(event, context); },
+                                           this)
+        == IDEVICE_E_SUCCESS;
+    return m_subscribed;
+}
+
 uint32_t RealMobileDevice::notificationSubscribe(NotificationCallback callback)
 {
     notificationUnsubscribe();
@@ -509,21 +595,51 @@ uint32_t RealMobileDevice::notificationSubscribe(NotificationCallback callback)
         std::lock_guard lock(m_callbackMutex);
         m_callback = std::move(callback);
     }
-    const idevice_error_t rc = idevice_event_subscribe(
-        [](const idevice_event_t* event, void* context) { eventCallback(event, context); }, this);
-    if (rc != IDEVICE_E_SUCCESS) {
-        qCWarning(lcOrvane) << "Could not subscribe to device notifications (is usbmuxd running?), error" << rc;
-        return MobileDeviceResult::kUndefined;
-    }
-    m_subscribed = true;
-    return MobileDeviceResult::kSuccess;
+    std::lock_guard lock(m_watchMutex);
+    const bool subscribed = subscribeLocked();
+    if (!subscribed)
+        qCWarning(lcOrvane) << "Could not subscribe to device notifications (is usbmuxd running?)";
+    // usbmuxd may start after the program (or be restarted): it is looked
+    // for every second, and notifications are subscribed to anew when it
+    // comes, which announces the devices it has.
+    m_watchStop = false;
+    m_watch = std::thread([this, answered = usbmuxdAnswers()]() mutable {
+        std::unique_lock lock(m_watchMutex);
+        while (!m_watchStop) {
+            m_watchChanged.wait_for(lock, Clock::scaled(std::chrono::seconds(1)),
+                                    [this] { return m_watchStop; });
+            if (m_watchStop)
+                break;
+            lock.unlock();
+            const bool answers = usbmuxdAnswers();
+            lock.lock();
+            if (m_watchStop)
+                break;
+            if (answers && !answered) {
+                qCInfo(lcOrvane) << "usbmuxd answers now: looking for its devices";
+                subscribeLocked();
+            }
+            answered = answers;
+        }
+    });
+    return subscribed ? MobileDeviceResult::kSuccess : MobileDeviceResult::kUndefined;
 }
 
 void RealMobileDevice::notificationUnsubscribe()
 {
-    if (m_subscribed)
-        idevice_event_unsubscribe();
-    m_subscribed = false;
+    {
+        std::lock_guard lock(m_watchMutex);
+        m_watchStop = true;
+        m_watchChanged.notify_all();
+    }
+    if (m_watch.joinable())
+        m_watch.join();
+    {
+        std::lock_guard lock(m_watchMutex);
+        if (m_subscribed)
+            idevice_event_unsubscribe();
+        m_subscribed = false;
+    }
     std::lock_guard lock(m_callbackMutex);
     m_callback = nullptr;
 }
@@ -540,14 +656,21 @@ std::shared_ptr<RealMobileDevice::Device> RealMobileDevice::device(const QString
     return device;
 }
 
+namespace {
+
+// A plain lockdown client of the device, made when there is none.
+lockdownd_error_t ensureClient(RealMobileDevice::Device& d);
+
+} // namespace
+
 uint32_t RealMobileDevice::connect(const QString& udid)
 {
     auto d = device(udid, true);
     std::lock_guard lock(d->mutex);
     if (!d->handle) {
         auto handle = std::make_shared<DeviceHandle>();
-        const idevice_error_t rc =
-            idevice_new_with_options(&handle->device, udid.toUtf8().constData(), IDEVICE_LOOKUP_USBMUX);
+        const idevice_error_t rc = idevice_new_with_options(
+            &handle->device, udid.toUtf8().constData(), IDEVICE_LOOKUP_USBMUX);
         if (rc != IDEVICE_E_SUCCESS) {
             qCInfo(lcOrvane) << "Device not reachable:" << udid << "error" << rc;
             handle->device = nullptr;
@@ -555,15 +678,57 @@ uint32_t RealMobileDevice::connect(const QString& udid)
         }
         d->handle = handle;
     }
-    if (d->lockdown)
-        return MobileDeviceResult::kSuccess;
-    lockdownd_client_t client = nullptr;
-    const lockdownd_error_t rc = lockdownd_client_new(d->handle->device, &client, kLabel);
-    if (rc != LOCKDOWN_E_SUCCESS)
-        return mapped("connect", rc);
-    d->lockdown = client;
-    return MobileDeviceResult::kSuccess;
+    return mapped("connect", ensureClient(*d));
 }
+
+namespace {
+
+lockdownd_error_t ensureClient(RealMobileDevice::Device& d)
+{
+    if (d.lockdown)
+        return LOCKDOWN_E_SUCCESS;
+    if (!d.handle)
+        return LOCKDOWN_E_MUX_ERROR;
+    lockdownd_client_t client = nullptr;
+    const lockdownd_error_t rc = lockdownd_client_new(d.handle->device, &client, kLabel);
+    if (rc != LOCKDOWN_E_SUCCESS)
+        return rc;
+    d.lockdown = client;
+    d.inSession = false;
+    return LOCKDOWN_E_SUCCESS;
+}
+
+void dropClient(RealMobileDevice::Device& d)
+{
+    // Freeing a client also stops its session.
+    if (d.lockdown)
+        lockdownd_client_free(d.lockdown);
+    d.lockdown = nullptr;
+    d.inSession = false;
+}
+
+QVariant valueOf(lockdownd_client_t client, const char* key)
+{
+    plist_t node = nullptr;
+    const lockdownd_error_t rc = lockdownd_get_value(client, nullptr, key, &node);
+    if (rc != LOCKDOWN_E_SUCCESS || !node) {
+        if (node)
+            plist_free(node);
+        return {};
+    }
+    const QVariant value = Plist::fromNode(node);
+    plist_free(node);
+    return value;
+}
+
+int majorVersion(const QVariant& productVersion)
+{
+    bool ok = false;
+    const int major = productVersion.toString().section(QLatin1Char('.'), 0, 0).toInt(&ok);
+    return ok ? major : 0;
+}
+
+} // namespace
 
 uint32_t RealMobileDevice::disconnect(const QString& udid)
 {
@@ -571,10 +736,7 @@ uint32_t RealMobileDevice::disconnect(const QString& udid)
     if (!d)
         return MobileDeviceResult::kNotConnected;
     std::lock_guard lock(d->mutex);
-    if (d->lockdown)
-        lockdownd_client_free(d->lockdown);
-    d->lockdown = nullptr;
-    d->sessionId.clear();
+    dropClient(*d);
     return MobileDeviceResult::kSuccess;
 }
 
@@ -586,31 +748,14 @@ QVariant RealMobileDevice::copyValue(const QString& udid, const QString& key)
     std::lock_guard lock(d->mutex);
     if (!d->lockdown)
         return {};
-    plist_t node = nullptr;
-    const lockdownd_error_t rc = lockdownd_get_value(d->lockdown, nullptr, key.toUtf8().constData(), &node);
-    if (rc != LOCKDOWN_E_SUCCESS || !node) {
-        if (node)
-            plist_free(node);
-        return {};
-    }
-    const QVariant value = Plist::fromNode(node);
-    plist_free(node);
-    return value;
+    return valueOf(d->lockdown, key.toUtf8().constData());
 }
 
 int RealMobileDevice::isPaired(const QString& udid)
 {
-    auto d = device(udid, false);
-    if (!d)
-        return 0;
-    bool hasRecord = false;
-    hostIdOf(udid, &hasRecord);
-    if (!hasRecord)
-        return 0;
-    std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return 0;
-    return lockdownd_validate_pair(d->lockdown, nullptr) == LOCKDOWN_E_SUCCESS ? 1 : 0;
+    RecordState state = RecordState::Missing;
+    readPairRecord(udid, &state);
+    return state == RecordState::Usable ? 1 : 0;
 }
 
 uint32_t RealMobileDevice::pair(const QString& udid)
@@ -618,11 +763,69 @@ uint32_t RealMobileDevice::pair(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
+    RecordState state = RecordState::Missing;
+    QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable) {
+        std::lock_guard lock(m_mutex);
+        record = m_identities.value(udid);
+    }
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    d->lastPairResult = lockdownd_pair(d->lockdown, nullptr);
-    return mapped("pair", d->lastPairResult);
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("pair", connected);
+    if (record.isEmpty()) {
+        // One identity per device, made here once: every further request
+        // offers it again, so the trust dialog the device shows stays the one
+        // the user is answering.
+        const QByteArray publicKey = valueOf(d->lockdown, "DevicePublicKey").toByteArray();
+        if (publicKey.isEmpty()) {
+            qCWarning(lcOrvane) << "The device gave no public key to pair with";
+            return MobileDeviceResult::kUndefined;
+        }
+        QString error;
+        record = PairRecord::create(publicKey, systemBuid(), &error);
+        if (record.isEmpty()) {
+            qCWarning(lcOrvane) << "No host identity could be made:" << error;
+            return MobileDeviceResult::kUndefined;
+        }
+        qCInfo(lcOrvane) << "Made a host identity for the device" << udid;
+        std::lock_guard identities(m_mutex);
+        m_identities.insert(udid, record);
+    }
+    if (record.value(QStringLiteral("SystemBUID")).toString().isEmpty()) {
+        const QString buid = systemBuid();
+        if (buid.isEmpty())
+            return mapped("pair (no system identifier from usbmuxd)", LOCKDOWN_E_INVALID_CONF);
+        record.insert(QStringLiteral("SystemBUID"), buid);
+    }
+    PairRecordView view(record);
+    plist_t response = nullptr;
+    const lockdownd_error_t rc =
+        lockdownd_pair_with_options(d->lockdown, &view.record, nullptr, &response);
+    if (rc != LOCKDOWN_E_SUCCESS) {
+        plist_free(response);
+        return mapped("pair", rc);
+    }
+    const QVariantMap answer = response ? Plist::fromNode(response).toMap() : QVariantMap();
+    plist_free(response);
+    const QByteArray escrow = answer.value(QStringLiteral("EscrowBag")).toByteArray();
+    if (!escrow.isEmpty())
+        record.insert(QStringLiteral("EscrowBag"), escrow);
+    const QString wifi = valueOf(d->lockdown, "WiFiAddress").toString();
+    if (!wifi.isEmpty())
+        record.insert(QStringLiteral("WiFiMACAddress"), wifi);
+    const QByteArray bytes = Plist::serialize(record, Plist::Format::Xml);
+    uint32_t muxId = 0;
+    idevice_get_handle(d->handle->device, &muxId);
+    if (usbmuxd_save_pair_record_with_device_id(udid.toUtf8().constData(), muxId, bytes.constData(),
+                                                static_cast<uint32_t>(bytes.size()))
+        < 0) {
+        qCWarning(lcOrvane) << "usbmuxd did not keep the pair record of" << udid;
+        return MobileDeviceResult::kUndefined;
+    }
+    std::lock_guard identities(m_mutex);
+    m_identities.remove(udid);
+    return MobileDeviceResult::kSuccess;
 }
 
 uint32_t RealMobileDevice::validatePairing(const QString& udid)
@@ -630,17 +833,16 @@ uint32_t RealMobileDevice::validatePairing(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
-    bool hasRecord = false;
-    hostIdOf(udid, &hasRecord);
+    RecordState state = RecordState::Missing;
+    const QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable)
+        return MobileDeviceResult::kInvalidHostId;
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    // Without a pair record there is nothing to validate: the pairing attempt's
-    // own answer (passcode, trust dialog pending, denied) is the state.
-    if (!hasRecord)
-        return d->lastPairResult == LOCKDOWN_E_SUCCESS ? MobileDeviceResult::kNotTrusted
-                                                       : mapped("validatePairing", d->lastPairResult);
-    return mapped("validatePairing", lockdownd_validate_pair(d->lockdown, nullptr));
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("validatePairing", connected);
+    PairRecordView view(record);
+    return mapped("validatePairing", lockdownd_validate_pair(d->lockdown, &view.record));
 }
 
 uint32_t RealMobileDevice::startSession(const QString& udid)
@@ -648,19 +850,38 @@ uint32_t RealMobileDevice::startSession(const QString& udid)
     auto d = device(udid, false);
     if (!d)
         return MobileDeviceResult::kNotConnected;
-    bool hasRecord = false;
-    const QByteArray hostId = hostIdOf(udid, &hasRecord);
-    std::lock_guard lock(d->mutex);
-    if (!d->lockdown)
-        return MobileDeviceResult::kNotConnected;
-    if (hostId.isEmpty())
+    RecordState state = RecordState::Missing;
+    const QVariantMap record = readPairRecord(udid, &state);
+    if (state != RecordState::Usable)
         return MobileDeviceResult::kInvalidHostId;
-    char* sessionId = nullptr;
-    int ssl = 0;
-    const lockdownd_error_t rc = lockdownd_start_session(d->lockdown, hostId.constData(), &sessionId, &ssl);
-    if (sessionId) {
-        d->sessionId = sessionId;
-        free(sessionId);
+    std::lock_guard lock(d->mutex);
+    if (!d->handle)
+        return MobileDeviceResult::kNotConnected;
+    dropClient(*d);
+    const lockdownd_error_t connected = ensureClient(*d);
+    if (connected != LOCKDOWN_E_SUCCESS)
+        return mapped("startSession", connected);
+    const int major = majorVersion(valueOf(d->lockdown, "ProductVersion"));
+    lockdownd_error_t rc = LOCKDOWN_E_UNKNOWN_ERROR;
+    if (major >= 7) {
+        // The handshake client learns the device's version before the
+        // session's TLS starts, so the TLS version the device asks for is
+        // offered (1.2 and later from iOS 10); without it the library caps
+        // TLS at 1.0. With a record present it neither pairs nor validates.
+        dropClient(*d);
+        lockdownd_client_t client = nullptr;
+        rc = lockdownd_client_new_with_handshake(d->handle->device, &client, kLabel);
+        if (rc == LOCKDOWN_E_SUCCESS) {
+            d->lockdown = client;
+            d->inSession = true;
+        }
+    } else {
+        // Older devices speak TLS 1.0, which the plain client offers.
+        const QByteArray hostId = record.value(QStringLiteral("HostID")).toString().toUtf8();
+        rc = lockdownd_start_session(d->lockdown, hostId.constData(), nullptr, nullptr);
+        d->inSession = rc == LOCKDOWN_E_SUCCESS;
+        if (rc != LOCKDOWN_E_SUCCESS)
+            dropClient(*d);
     }
     return mapped("startSession", rc);
 }
@@ -671,11 +892,11 @@ uint32_t RealMobileDevice::stopSession(const QString& udid)
     if (!d)
         return MobileDeviceResult::kNotConnected;
     std::lock_guard lock(d->mutex);
-    if (!d->lockdown || d->sessionId.isEmpty())
+    if (!d->lockdown || !d->inSession)
         return MobileDeviceResult::kUndefined;
-    const lockdownd_error_t rc = lockdownd_stop_session(d->lockdown, d->sessionId.constData());
-    d->sessionId.clear();
-    return mapped("stopSession", rc);
+    dropClient(*d);
+    // Later value reads get a plain client of their own.
+    return mapped("stopSession", ensureClient(*d));
 }
 
 uint32_t RealMobileDevice::startService(const QString& udid, const QString& name,
@@ -688,7 +909,8 @@ uint32_t RealMobileDevice::startService(const QString& udid, const QString& name
     if (!d->lockdown || !d->handle)
         return MobileDeviceResult::kNotConnected;
     lockdownd_service_descriptor_t descriptor = nullptr;
-    const lockdownd_error_t rc = lockdownd_start_service(d->lockdown, name.toUtf8().constData(), &descriptor);
+    const lockdownd_error_t rc =
+        lockdownd_start_service(d->lockdown, name.toUtf8().constData(), &descriptor);
     if (rc != LOCKDOWN_E_SUCCESS || !descriptor) {
         if (descriptor)
             lockdownd_service_descriptor_free(descriptor);
@@ -738,7 +960,8 @@ uint32_t RealMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnec
     if (!real || !real->descriptor())
         return MobileDeviceResult::kUndefined;
     sbservices_client_t client = nullptr;
-    const sbservices_error_t rc = sbservices_client_new(real->device()->device, real->descriptor(), &client);
+    const sbservices_error_t rc =
+        sbservices_client_new(real->device()->device, real->descriptor(), &client);
     if (rc != SBSERVICES_E_SUCCESS || !client) {
         qCWarning(lcOrvane) << "Could not open springboard services, error" << rc;
         return MobileDeviceResult::kUndefined;

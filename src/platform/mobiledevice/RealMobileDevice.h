@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MobileDevice.h"
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <QHash>
+#include <QVariantMap>
 
-#include <mutex>
+#include "MobileDevice.h"
 
 // iOS devices through libimobiledevice and usbmuxd. Lockdown errors become the
 // result codes of MobileDevice.h (the raw code is logged beside them):
-// passcode protected -> kPasscodeLocked; pairing dialog pending and user
-// denied -> kNotTrusted; invalid host id -> kInvalidHostId.
+// passcode protected -> kPasscodeLocked; pairing dialog pending ->
+// kNotTrusted; user denied -> kPairingDenied; invalid host id ->
+// kInvalidHostId. The host's pair records are usbmuxd's.
 class RealMobileDevice : public MobileDevice {
 public:
     RealMobileDevice();
@@ -49,7 +53,17 @@ private:
 
     std::mutex m_mutex;
     QHash<QString, std::shared_ptr<Device>> m_devices;
+    // Host identities made for devices that have not accepted them yet; they
+    // outlive a replug, so a device is never offered a second one.
+    QHash<QString, QVariantMap> m_identities;
+    bool subscribeLocked();
+
     std::mutex m_callbackMutex;
     NotificationCallback m_callback;
+    // The subscription and the thread that watches for usbmuxd.
+    std::mutex m_watchMutex;
+    std::condition_variable m_watchChanged;
+    bool m_watchStop = false;
     bool m_subscribed = false;
+    std::thread m_watch;
 };

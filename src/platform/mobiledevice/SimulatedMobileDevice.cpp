@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimulatedMobileDevice.h"
 
+#include <atomic>
+
+#include <QDir>
+#include <QFile>
+
 #include "AfcConnection.h"
 #include "Log.h"
 #include "Plist.h"
@@ -8,11 +13,6 @@
 #include "SimulatedInstallationProxy.h"
 #include "SimulatedServiceConnection.h"
 #include "SimulatedSpringBoardServices.h"
-
-#include <QDir>
-#include <QFile>
-
-#include <atomic>
 
 namespace {
 
@@ -27,8 +27,10 @@ uint32_t pairingCode(const QString& answer)
         return MobileDeviceResult::kSuccess;
     if (answer == QLatin1String("PasscodeProtected"))
         return MobileDeviceResult::kPasscodeLocked;
-    if (answer == QLatin1String("PairingDialogPending") || answer == QLatin1String("UserDenied"))
+    if (answer == QLatin1String("PairingDialogPending"))
         return MobileDeviceResult::kNotTrusted;
+    if (answer == QLatin1String("UserDenied"))
+        return MobileDeviceResult::kPairingDenied;
     if (answer == QLatin1String("InvalidHostID"))
         return MobileDeviceResult::kInvalidHostId;
     return MobileDeviceResult::kUndefined;
@@ -56,7 +58,7 @@ struct SimulatedMobileDevice::Device {
     QStringList connectResults;
     int connectAttempts = 0;
     int passcodeLockedStartsLeft = 0;
-    int sessionFailuresLeft = 0;  // -1: sessions never start
+    int sessionFailuresLeft = 0; // -1: sessions never start
     bool connected = false;
     bool session = false;
     std::shared_ptr<std::atomic<bool>> present = std::make_shared<std::atomic<bool>>(true);
@@ -73,15 +75,18 @@ SimulatedMobileDevice::~SimulatedMobileDevice() { notificationUnsubscribe(); }
 
 QStringList SimulatedMobileDevice::foldersFromEnvironment()
 {
-    return qEnvironmentVariable("ORVANE_SIMULATED_DEVICES").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return qEnvironmentVariable("ORVANE_SIMULATED_DEVICES")
+        .split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
 QString SimulatedMobileDevice::attach(const QString& folder)
 {
     QString error;
-    const QVariantMap plist = Plist::readFile(folder + QStringLiteral("/device.plist"), &error).toMap();
+    const QVariantMap plist =
+        Plist::readFile(folder + QStringLiteral("/device.plist"), &error).toMap();
     if (plist.isEmpty()) {
-        qCWarning(lcOrvane) << "Simulated device folder without a usable device.plist:" << folder << error;
+        qCWarning(lcOrvane) << "Simulated device folder without a usable device.plist:" << folder
+                            << error;
         return {};
     }
     auto device = std::make_shared<Device>();
@@ -96,9 +101,13 @@ QString SimulatedMobileDevice::attach(const QString& folder)
     device->pairingSequence = sim.value(QStringLiteral("PairingSequence")).toStringList();
     device->paired = device->pairingSequence.isEmpty();
     device->connectResults = sim.value(QStringLiteral("ConnectResults")).toStringList();
-    device->passcodeLockedStartsLeft = sim.value(QStringLiteral("PasscodeLockedServiceStarts")).toInt();
+    device->passcodeLockedStartsLeft =
+        sim.value(QStringLiteral("PasscodeLockedServiceStarts")).toInt();
     device->sessionFailuresLeft = sim.value(QStringLiteral("SessionStartFailures")).toInt();
-    if (sim.value(QStringLiteral("ConnectionType")).toString().compare(QLatin1String("Network"), Qt::CaseInsensitive) == 0)
+    if (sim.value(QStringLiteral("ConnectionType"))
+            .toString()
+            .compare(QLatin1String("Network"), Qt::CaseInsensitive)
+        == 0)
         device->connection = DeviceConnectionType::Network;
     {
         std::lock_guard lock(m_mutex);
@@ -157,7 +166,8 @@ int SimulatedMobileDevice::callCount(const QString& udid, const QString& call) c
     return static_cast<int>(callLog(udid).count(call));
 }
 
-std::shared_ptr<SimulatedMobileDevice::Device> SimulatedMobileDevice::device(const QString& udid) const
+std::shared_ptr<SimulatedMobileDevice::Device> SimulatedMobileDevice::device(
+    const QString& udid) const
 {
     auto device = m_devices.value(udid);
     if (!device || !device->present->load())
@@ -177,7 +187,8 @@ void SimulatedMobileDevice::enqueue(const DeviceNotification& notification)
 void SimulatedMobileDevice::waitForNotifications()
 {
     std::unique_lock lock(m_queueMutex);
-    m_queueChanged.wait(lock, [this] { return !m_thread.joinable() || (m_queue.empty() && !m_delivering); });
+    m_queueChanged.wait(
+        lock, [this] { return !m_thread.joinable() || (m_queue.empty() && !m_delivering); });
 }
 
 uint32_t SimulatedMobileDevice::notificationSubscribe(NotificationCallback callback)
@@ -280,7 +291,12 @@ uint32_t SimulatedMobileDevice::pair(const QString& udid)
     if (!d || !d->connected)
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("pair"));
-    return pairingCode(scripted(d->pairingSequence, d->pairingAttempts));
+    if (d->paired)
+        return MobileDeviceResult::kSuccess;
+    const uint32_t code = pairingCode(scripted(d->pairingSequence, d->pairingAttempts++));
+    if (code == MobileDeviceResult::kSuccess)
+        d->paired = true;
+    return code;
 }
 
 uint32_t SimulatedMobileDevice::validatePairing(const QString& udid)
@@ -290,12 +306,7 @@ uint32_t SimulatedMobileDevice::validatePairing(const QString& udid)
     if (!d || !d->connected)
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("validatePairing"));
-    if (d->paired)
-        return MobileDeviceResult::kSuccess;
-    const uint32_t code = pairingCode(scripted(d->pairingSequence, d->pairingAttempts++));
-    if (code == MobileDeviceResult::kSuccess)
-        d->paired = true;
-    return code;
+    return d->paired ? MobileDeviceResult::kSuccess : MobileDeviceResult::kInvalidHostId;
 }
 
 uint32_t SimulatedMobileDevice::startSession(const QString& udid)
@@ -350,17 +361,21 @@ uint32_t SimulatedMobileDevice::startService(const QString& udid, const QString&
         // Answers a "Sources" request with "Acknowledged" and then streams the
         // archive named by FileRelayArchive, closing when it is sent.
         const QString archive = d->simulation.value(QStringLiteral("FileRelayArchive")).toString();
-        const QString archivePath = archive.isEmpty() ? QString() : d->folder + QLatin1Char('/') + archive;
+        const QString archivePath =
+            archive.isEmpty() ? QString() : d->folder + QLatin1Char('/') + archive;
         auto handler = [archivePath](const QVariant& message) {
             SimulatedServiceConnection::Reply reply;
             const QVariantMap request = message.toMap();
             QFile file(archivePath);
-            if (!request.contains(QStringLiteral("Sources")) || archivePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-                reply.bytes = SimulatedServiceConnection::frame(QVariantMap{{QStringLiteral("Error"), QStringLiteral("InvalidSource")}});
+            if (!request.contains(QStringLiteral("Sources")) || archivePath.isEmpty()
+                || !file.open(QIODevice::ReadOnly)) {
+                reply.bytes = SimulatedServiceConnection::frame(
+                    QVariantMap{{QStringLiteral("Error"), QStringLiteral("InvalidSource")}});
                 reply.close = true;
                 return reply;
             }
-            reply.bytes = SimulatedServiceConnection::frame(QVariantMap{{QStringLiteral("Status"), QStringLiteral("Acknowledged")}});
+            reply.bytes = SimulatedServiceConnection::frame(
+                QVariantMap{{QStringLiteral("Status"), QStringLiteral("Acknowledged")}});
             reply.bytes += file.readAll();
             reply.close = true;
             return reply;
@@ -382,7 +397,8 @@ uint32_t SimulatedMobileDevice::afcConnectionOpen(std::unique_ptr<ServiceConnect
     if (!d)
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("afcConnectionOpen"));
-    *connection = std::make_unique<SimulatedAfcConnection>(d->folder + QStringLiteral("/afc"), d->present, d->simulation);
+    *connection = std::make_unique<SimulatedAfcConnection>(d->folder + QStringLiteral("/afc"),
+                                                           d->present, d->simulation);
     return MobileDeviceResult::kSuccess;
 }
 
@@ -398,13 +414,14 @@ uint32_t SimulatedMobileDevice::installationProxyOpen(std::unique_ptr<ServiceCon
         return MobileDeviceResult::kNotConnected;
     record(*d, QStringLiteral("installationProxyOpen"));
     const QString udid = d->udid;
-    *proxy = std::make_unique<SimulatedInstallationProxy>(d->folder, d->present, d->simulation,
-                                                          [this, udid](const QString& call) { recordCall(udid, call); });
+    *proxy = std::make_unique<SimulatedInstallationProxy>(
+        d->folder, d->present, d->simulation,
+        [this, udid](const QString& call) { recordCall(udid, call); });
     return MobileDeviceResult::kSuccess;
 }
 
-uint32_t SimulatedMobileDevice::springBoardServicesOpen(std::unique_ptr<ServiceConnection> service,
-                                                        std::unique_ptr<SpringBoardServices>* services)
+uint32_t SimulatedMobileDevice::springBoardServicesOpen(
+    std::unique_ptr<ServiceConnection> service, std::unique_ptr<SpringBoardServices>* services)
 {
     auto* simulated = dynamic_cast<SimulatedServiceConnection*>(service.get());
     if (!simulated || simulated->name() != kSpringBoardService)

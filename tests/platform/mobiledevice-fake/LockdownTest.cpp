@@ -1,7 +1,6 @@
-#include "FakeDeviceFixture.h"
-
 #include <plist/plist.h>
 
+#include "FakeDeviceFixture.h"
 #include "Plist.h"
 
 namespace {
@@ -30,7 +29,8 @@ TEST_F(Lockdownd, HandshakePairsOnceAndStartsAPlainSession)
     ASSERT_TRUE(device);
     {
         lockdownd_client_t raw = nullptr;
-        ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+        ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+                  LOCKDOWN_E_SUCCESS);
         Lockdown client(raw);
     }
     // The host's pair record went to usbmuxd, with the device's key in its certificate.
@@ -38,13 +38,15 @@ TEST_F(Lockdownd, HandshakePairsOnceAndStartsAPlainSession)
     const QString hostId = record.value("HostID").toString();
     ASSERT_FALSE(hostId.isEmpty());
     EXPECT_TRUE(m_device->trustsHost(hostId));
-    EXPECT_TRUE(FakeDevice::certificateHoldsPublicKey(record.value("DeviceCertificate").toByteArray()));
+    EXPECT_TRUE(
+        FakeDevice::certificateHoldsPublicKey(record.value("DeviceCertificate").toByteArray()));
     EXPECT_EQ(record.value("SystemBUID").toString(), m_mux.systemBuid());
     EXPECT_FALSE(record.value("HostPrivateKey").toByteArray().isEmpty());
 
     // A second handshake finds the record and does not pair again.
     lockdownd_client_t raw = nullptr;
-    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     Lockdown client(raw);
     const QStringList requests = m_device->lockdownRequests();
     EXPECT_EQ(requests.count(QStringLiteral("Pair")), 1);
@@ -59,10 +61,8 @@ TEST_F(Lockdownd, AnswersTheValuesTheDeviceLayerReads)
     Lockdown client = openLockdown(device.get());
     ASSERT_TRUE(client);
     const std::pair<const char*, QString> cases[] = {
-        {"DeviceClass", QStringLiteral("iPhone")},
-        {"ProductVersion", QStringLiteral("16.7.2")},
-        {"DeviceName", QStringLiteral("Test iPhone")},
-        {"UniqueDeviceID", m_device->udid()},
+        {"DeviceClass", QStringLiteral("iPhone")},     {"ProductVersion", QStringLiteral("16.7.2")},
+        {"DeviceName", QStringLiteral("Test iPhone")}, {"UniqueDeviceID", m_device->udid()},
         {"ProductType", QStringLiteral("iPad4,5")},
     };
     for (const auto& [key, expected] : cases) {
@@ -99,13 +99,17 @@ struct PairCase {
     lockdownd_error_t validate;
 };
 
-class Pairing : public Lockdownd, public ::testing::WithParamInterface<PairCase> {};
+class Pairing : public Lockdownd,
+                public ::testing::WithParamInterface<PairCase> {};
 
 // The answers a device gives while it is locked, while the trust dialog is up,
-// after the user declined, and when it does not know the host; and libimobiledevice's codes for them.
+// after the user declined, and when it does not know the host; and libimobiledevice's codes for
+// them.
 TEST_P(Pairing, MapsTheDeviceAnswerToLockdownCodes)
 {
     const PairCase& c = GetParam();
+    // A generation that still knows ValidatePair.
+    m_device->setValue(QStringLiteral("ProductVersion"), QStringLiteral("10.3.3"));
     m_device->scriptPairAnswers(c.pairAnswers);
     m_device->scriptValidatePairAnswers(c.validateAnswers);
     Device device = openDevice();
@@ -117,19 +121,39 @@ TEST_P(Pairing, MapsTheDeviceAnswerToLockdownCodes)
 
 INSTANTIATE_TEST_SUITE_P(
     Lockdownd, Pairing,
-    ::testing::Values(
-        PairCase{"Success", {}, {}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_SUCCESS},
-        PairCase{"PasswordProtected", {"PasswordProtected"}, {}, LOCKDOWN_E_PASSWORD_PROTECTED, LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"DialogPending", {"PairingDialogResponsePending"}, {}, LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING,
-                 LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"UserDenied", {"UserDeniedPairing"}, {}, LOCKDOWN_E_USER_DENIED_PAIRING, LOCKDOWN_E_INVALID_HOST_ID},
-        PairCase{"ValidateLocked", {}, {"PasswordProtected"}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_PASSWORD_PROTECTED},
-        PairCase{"ValidateUnknownHost", {}, {"InvalidHostID"}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_INVALID_HOST_ID}),
+    ::testing::Values(PairCase{"Success", {}, {}, LOCKDOWN_E_SUCCESS, LOCKDOWN_E_SUCCESS},
+                      PairCase{"PasswordProtected",
+                               {"PasswordProtected"},
+                               {},
+                               LOCKDOWN_E_PASSWORD_PROTECTED,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"DialogPending",
+                               {"PairingDialogResponsePending"},
+                               {},
+                               LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"UserDenied",
+                               {"UserDeniedPairing"},
+                               {},
+                               LOCKDOWN_E_USER_DENIED_PAIRING,
+                               LOCKDOWN_E_INVALID_HOST_ID},
+                      PairCase{"ValidateLocked",
+                               {},
+                               {"PasswordProtected"},
+                               LOCKDOWN_E_SUCCESS,
+                               LOCKDOWN_E_PASSWORD_PROTECTED},
+                      PairCase{"ValidateUnknownHost",
+                               {},
+                               {"InvalidHostID"},
+                               LOCKDOWN_E_SUCCESS,
+                               LOCKDOWN_E_INVALID_HOST_ID}),
     [](const ::testing::TestParamInfo<PairCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Lockdownd, PairingSucceedsOnceTheUserTrusts)
 {
-    m_device->scriptPairAnswers({QStringLiteral("PasswordProtected"), QStringLiteral("PairingDialogResponsePending")});
+    m_device->setValue(QStringLiteral("ProductVersion"), QStringLiteral("10.3.3"));
+    m_device->scriptPairAnswers(
+        {QStringLiteral("PasswordProtected"), QStringLiteral("PairingDialogResponsePending")});
     Device device = openDevice();
     Lockdown client = openLockdown(device.get());
     EXPECT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_PASSWORD_PROTECTED);
@@ -140,22 +164,78 @@ TEST_F(Lockdownd, PairingSucceedsOnceTheUserTrusts)
     EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
 }
 
-TEST_F(Lockdownd, SessionNeedsATrustedHost)
+struct Generation {
+    const char* name;
+    const char* version;
+    bool knowsValidatePair;
+    bool tls12;
+};
+
+void PrintTo(const Generation& g, std::ostream* os) { *os << g.name; }
+
+class Generations : public Lockdownd,
+                    public ::testing::WithParamInterface<Generation> {};
+
+// What each generation of device answers through the unmodified library: a
+// session needs a trusted host and runs over TLS of the device's versions;
+// ValidatePair is a request only older devices know.
+TEST_P(Generations, AnswerSessionsAndValidationAsTheirGeneration)
 {
+    const Generation& g = GetParam();
+    m_device->setValue(QStringLiteral("ProductVersion"), QString::fromLatin1(g.version));
     Device device = openDevice();
-    Lockdown client = openLockdown(device.get());
-    EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000", nullptr, nullptr),
-              LOCKDOWN_E_INVALID_HOST_ID);
-    ASSERT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
-    const QString hostId = Plist::parse(m_mux.pairRecord(m_device->udid())).toMap().value("HostID").toString();
-    char* session = nullptr;
-    int ssl = -1;
-    ASSERT_EQ(lockdownd_start_session(client.get(), hostId.toUtf8().constData(), &session, &ssl), LOCKDOWN_E_SUCCESS);
-    EXPECT_NE(session, nullptr);
-    EXPECT_EQ(ssl, 0);
-    EXPECT_EQ(lockdownd_stop_session(client.get(), session), LOCKDOWN_E_SUCCESS);
-    free(session);
+    {
+        Lockdown client = openLockdown(device.get());
+        EXPECT_EQ(lockdownd_start_session(client.get(), "00000000-0000-0000-0000-000000000000",
+                                          nullptr, nullptr),
+                  LOCKDOWN_E_INVALID_HOST_ID);
+        ASSERT_EQ(lockdownd_pair(client.get(), nullptr), LOCKDOWN_E_SUCCESS);
+        EXPECT_EQ(lockdownd_validate_pair(client.get(), nullptr) == LOCKDOWN_E_SUCCESS,
+                  g.knowsValidatePair);
+    }
+    // A client that knows the device's version (the handshake's) offers the
+    // TLS the device speaks.
+    lockdownd_client_t raw = nullptr;
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
+    Lockdown client(raw);
+    lockdownd_service_descriptor_t service = nullptr;
+    EXPECT_EQ(lockdownd_start_service(client.get(), "com.apple.afc", &service), LOCKDOWN_E_SUCCESS);
+    Service owned(service);
+    // The device answered inside the session, so its TLS had started.
+    ASSERT_EQ(m_device->sessionTlsVersions().size(), 1);
+    const QString tls = m_device->sessionTlsVersions().first();
+    if (g.tls12)
+        EXPECT_TRUE(tls == QLatin1String("TLSv1.2") || tls == QLatin1String("TLSv1.3"))
+            << tls.toStdString();
+    else
+        EXPECT_EQ(tls, QStringLiteral("TLSv1"));
+    client.reset();
+
+    // A client made without the version (on a device handle that never had a
+    // handshake) caps TLS at 1.0, which devices from iOS 10 on refuse.
+    Device fresh = openDevice();
+    Lockdown plain = openLockdown(fresh.get());
+    const QString hostId =
+        Plist::parse(m_mux.pairRecord(m_device->udid())).toMap().value("HostID").toString();
+    const lockdownd_error_t rc =
+        lockdownd_start_session(plain.get(), hostId.toUtf8().constData(), nullptr, nullptr);
+    EXPECT_EQ(rc == LOCKDOWN_E_SUCCESS, !g.tls12) << rc;
+    if (g.tls12) {
+        ASSERT_EQ(m_mux.failures().size(), 1);
+        EXPECT_TRUE(m_mux.failures().first().contains(QStringLiteral("TLS")));
+        m_mux.log().clear();
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lockdownd, Generations,
+                         ::testing::Values(Generation{"iOS6", "6.1.3", true, false},
+                                           Generation{"iOS10", "10.3.3", true, true},
+                                           Generation{"iOS11", "11.4.1", false, true},
+                                           Generation{"iOS17", "17.2.1", false, true}),
+                         [](const ::testing::TestParamInfo<Generation>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct ServiceCase {
     const char* name;
@@ -164,7 +244,8 @@ struct ServiceCase {
     lockdownd_error_t expected;
 };
 
-class StartService : public Lockdownd, public ::testing::WithParamInterface<ServiceCase> {};
+class StartService : public Lockdownd,
+                     public ::testing::WithParamInterface<ServiceCase> {};
 
 TEST_P(StartService, AnswersOrRefusesTheService)
 {
@@ -172,7 +253,8 @@ TEST_P(StartService, AnswersOrRefusesTheService)
     pairInAdvance();
     Device device = openDevice();
     lockdownd_client_t raw = nullptr;
-    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"), LOCKDOWN_E_SUCCESS);
+    ASSERT_EQ(lockdownd_client_new_with_handshake(device.get(), &raw, "orvane-test"),
+              LOCKDOWN_E_SUCCESS);
     Lockdown client(raw);
     m_device->scriptStartServiceAnswers(c.answers);
     lockdownd_service_descriptor_t service = nullptr;
@@ -186,9 +268,11 @@ TEST_P(StartService, AnswersOrRefusesTheService)
 
 INSTANTIATE_TEST_SUITE_P(
     Lockdownd, StartService,
-    ::testing::Values(ServiceCase{"Afc", "com.apple.afc", {}, LOCKDOWN_E_SUCCESS},
-                      ServiceCase{"Locked", "com.apple.afc", {"PasswordProtected"}, LOCKDOWN_E_PASSWORD_PROTECTED},
-                      ServiceCase{"Unknown", "com.example.nothing", {}, LOCKDOWN_E_INVALID_SERVICE}),
+    ::testing::Values(
+        ServiceCase{"Afc", "com.apple.afc", {}, LOCKDOWN_E_SUCCESS},
+        ServiceCase{
+            "Locked", "com.apple.afc", {"PasswordProtected"}, LOCKDOWN_E_PASSWORD_PROTECTED},
+        ServiceCase{"Unknown", "com.example.nothing", {}, LOCKDOWN_E_INVALID_SERVICE}),
     [](const ::testing::TestParamInfo<ServiceCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Lockdownd, ServiceNeedsASession)
