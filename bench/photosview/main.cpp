@@ -31,6 +31,7 @@
 #include <QTreeView>
 
 #include "ConnectWaiter.h"
+#include "GapMeter.h"
 #include "IPodFramework.h"
 #include "PhotosDbFixture.h"
 #include "QELCopyPhotos.h"
@@ -59,38 +60,6 @@ bool writeRandom(const QString& path, qint64 size, std::mt19937_64& random)
     }
     return ::close(fd) == 0 && ok;
 }
-
-// The longest time between two ticks of a 5 ms timer, less the 5 ms.
-class GapMeter {
-public:
-    GapMeter()
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_longest = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    double longestMs()
-    {
-        m_timer.stop();
-        return std::max(0.0, double(m_longest) / 1e6 - 5);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
 
 void runEventsFor(int ms)
 {
