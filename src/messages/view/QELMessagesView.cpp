@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELMessagesView.h"
 
+#include <utility>
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -311,7 +313,7 @@ void QELMessagesView::_displayConversation(const QELMessagesConversation& conver
     m_ui->loadConversationProgressView->setValue(0);
     showPage(m_ui->loadConversationView);
     m_ui->buttonPrint->setEnabled(false);
-    m_loadingPage.clear();
+    _abandonLoadingPage();
 
     const QList<std::shared_ptr<QELMessagesDBReaderProtocol>> readers = m_readers;
     const std::shared_ptr<QELMessagesHTMLGenerator> generator = _htmlGenerator;
@@ -394,15 +396,21 @@ void QELMessagesView::_produceConversationComplete(quint64 production, const QSt
         m_ui->buttonPrint->setEnabled(false);
         return;
     }
-    // A page that was still loading when this one came is never shown: it
-    // goes, as a shown page goes when the next one has loaded.
-    if (const QString abandoned = m_loadingPage;
-        !abandoned.isEmpty() && abandoned != m_previousPage && abandoned != path)
-        m_workers.start([abandoned] { QFile::remove(abandoned); });
+    if (m_loadingPage != path)
+        _abandonLoadingPage();
     m_loadingPage = path;
     m_shownPage.clear();
     m_ui->messageDisplayWebView->loadFile(path);
     showPage(m_ui->messageDisplayWebView);
+}
+
+void QELMessagesView::_abandonLoadingPage()
+{
+    // A page that was still loading when another was asked for is never
+    // shown: it goes, as a shown page goes when the next one has loaded.
+    const QString abandoned = std::exchange(m_loadingPage, QString());
+    if (!abandoned.isEmpty() && abandoned != m_previousPage && abandoned != m_shownPage)
+        m_workers.start([abandoned] { QFile::remove(abandoned); });
 }
 
 void QELMessagesView::OnHTMLGeneratorProgressOf(double current, double total)
@@ -448,7 +456,7 @@ void QELMessagesView::search(const QString& text)
     }
     m_ui->messageDisplayWebView->setHtml(QString());
     m_shownPage.clear();
-    m_loadingPage.clear();
+    _abandonLoadingPage();
     m_ui->buttonPrint->setEnabled(false);
     const QString folded = TextMatch::fold(text);
     Groups byTitle;

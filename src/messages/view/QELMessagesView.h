@@ -139,6 +139,7 @@ private:
     void _workerLoadComplete(const std::shared_ptr<LoadResult>& result);
     void _displayConversation(const QELMessagesConversation& conversation);
     void _produceConversationComplete(quint64 production, const QString& path);
+    void _abandonLoadingPage();
     void _updateLoadHTMLProgressbar();
     void showPage(QWidget* page);
     void showGroups(const MessagesListRules::Groups& groups);
