@@ -109,6 +109,7 @@ protected:
                 return nullptr;
         }
         auto* view = new StubCategoryView;
+        m_stubs << view;
         if (setUp)
             setUp(*view);
         view->addToSuperview(m_delegate->deviceContentView()->functionContentView());
@@ -156,6 +157,16 @@ protected:
         });
     }
 
+    void TearDown() override
+    {
+        AppDelegateFixture::TearDown();
+        // A stub that a later one took the place of has no parent left to
+        // delete it.
+        for (const QPointer<StubCategoryView>& stub : std::as_const(m_stubs))
+            delete stub.data();
+    }
+
+    QList<QPointer<StubCategoryView>> m_stubs;
     QString m_root;
     QString m_udid;
     std::shared_ptr<LocalFolderSource> m_source;
