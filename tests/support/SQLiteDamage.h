@@ -34,7 +34,8 @@ bool truncateTo(const QString& path, qint64 bytes);
 // kept under another name. The view answers the table's rows (with its
 // ROWID) once it has counted to `steps`, which each statement over it does
 // anew: a few million steps take a fraction of a second, 10^12 never end
-// within a test. False when there is no such table.
+// within a test. SQLite may skip the count over a table without rows, so
+// the table should have some. False when there is no such table.
 bool slowDown(const QString& path, const QString& table, qint64 steps);
 // A view whose rows never end: the table's rows again and again.
 bool makeEndless(const QString& path, const QString& table);
