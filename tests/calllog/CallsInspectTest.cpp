@@ -159,11 +159,18 @@ TEST(InspectCallsInput, ADamagedHistoryFailsAndDamagedPreferencesAreAWarning)
     ASSERT_TRUE(plist.open(QIODevice::WriteOnly));
     plist.write("bplist00\xff\xff");
     plist.close();
+    QFile preferences(dir.filePath(QStringLiteral(".GlobalPreferences.plist")));
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.close();
     run = inspect({QStringLiteral("calls"), dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(run.json().value(QStringLiteral("participants")).toArray().size(), 600);
     EXPECT_TRUE(run.err.contains("orvane-inspect: warning: the messages preferences "
                                  "com.apple.MobileSMS.plist are damaged"))
+        << run.err.constData();
+    EXPECT_TRUE(run.err.contains("orvane-inspect: warning: the global preferences "
+                                 ".GlobalPreferences.plist are empty; numbers are read as of "
+                                 "the region US"))
         << run.err.constData();
 }
 
