@@ -272,7 +272,7 @@ void QELContactNameLookup::readAddressBook(const QString& path)
 
 void QELContactNameLookup::readFullTextIndex(sqlite3* handle, const QString& fileName)
 {
-    if (!QELSQLiteHelper::doesDatabaseContainTable(handle, kFullText))
+    if (!QELSQLiteHelper::doesDatabaseContainTableOrView(handle, kFullText))
         return;
     // The index's columns have been renumbered between systems; a column this
     // system lacks reads as NULL. Its row is the person's row.

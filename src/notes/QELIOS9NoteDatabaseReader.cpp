@@ -472,7 +472,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
 
 QByteArray QELIOS9NoteDatabaseReader::getBlobDataForNote(sqlite3* db, qint64 noteKey) const
 {
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+    if (!hasTable(db, QStringLiteral("ZICNOTEDATA")))
         return {};
     // The body row the note names counts when no row names the note.
     const QString linked = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
@@ -617,31 +617,42 @@ public:
         sqlite3* db = handle();
         if (!m_bodiesIndexed) {
             m_bodiesIndexed = true;
-            if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+            if (!hasTable(db, QStringLiteral("ZICNOTEDATA")))
                 return {};
             m_hasBodies = true;
             QELSQLiteStatement owners(
                 db,
                 QStringLiteral("SELECT Z_PK, ZNOTE FROM ZICNOTEDATA WHERE ZNOTE IS NOT NULL "
                                "ORDER BY Z_PK"));
-            owners.forEachRow([this](const QELSQLiteStatement& row) {
+            const bool owned = owners.forEachRow([this](const QELSQLiteStatement& row) {
                 if (!m_bodyOfNote.contains(row.int64(1)))
                     m_bodyOfNote.insert(row.int64(1), row.int64(0));
                 return true;
             });
+            if (!owned)
+                m_indexError = owners.errorMessage();
             if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
                     db, kObjects, QStringLiteral("ZNOTEDATA"))) {
                 QELSQLiteStatement linked(
                     db,
                     QStringLiteral("SELECT Z_PK, ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT "
                                    "WHERE ZNOTEDATA IS NOT NULL"));
-                linked.forEachRow([this](const QELSQLiteStatement& row) {
+                const bool read = linked.forEachRow([this](const QELSQLiteStatement& row) {
                     m_linkedBody.insert(row.int64(0), row.int64(1));
                     return true;
                 });
+                if (!read && m_indexError.isEmpty())
+                    m_indexError = linked.errorMessage();
             }
             m_bodyRow = std::make_unique<QELSQLiteStatement>(
                 db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE Z_PK = ?1"));
+        }
+        // An index read in part would give some notes no body: every note of
+        // the session fails as its first did.
+        if (!m_indexError.isEmpty()) {
+            QELSQLiteStepBudget::Read::failCurrent(
+                QStringLiteral("the bodies of the notes could not be read"), m_indexError);
+            return {};
         }
         if (!m_hasBodies || !m_bodyRow)
             return {};
@@ -654,7 +665,11 @@ public:
             return {};
         m_bodyRow->reset();
         m_bodyRow->bindInt64(1, *row);
-        return m_bodyRow->step() ? m_bodyRow->blob(0) : QByteArray();
+        if (m_bodyRow->step())
+            return m_bodyRow->blob(0);
+        if (m_bodyRow->failed())
+            failed(QStringLiteral("the body of a note"), *m_bodyRow);
+        return {};
     }
 
 private:
@@ -664,6 +679,7 @@ private:
     std::optional<QELIOS9NoteDataReader::InlineTexts> m_inlineTexts;
     bool m_bodiesIndexed = false;
     bool m_hasBodies = false;
+    QString m_indexError;
     QHash<qint64, qint64> m_bodyOfNote;
     QHash<qint64, qint64> m_linkedBody;
     // Declared last: finalised before the connection closes.
@@ -711,6 +727,12 @@ bool QELIOS9NoteDatabaseReader::extractMediaInSession(QELNoteDetail& detail, Med
             note->setContent(content);
     }
     getMediaForNote(db, *note);
+    if (whole.failed()) {
+        // Asked again, the note is read again; it is not taken for complete.
+        qCWarning(lcOrvane).noquote()
+            << "Notes: the media of a note could not be read:" << whole.error();
+        return false;
+    }
     note->setMediaExtracted(true);
     return true;
 }

@@ -30,9 +30,11 @@ public:
     // the budget: a list read in part would look whole). Blocking: worker
     // threads.
     virtual NoteList getAllNotes() = 0;
-    // Decodes a note's body and copies its attachments, once per note; true
-    // when the note has its media (a note of the older databases always has).
-    // False when the database could not be opened. Afterwards the note does
+    // Decodes a note's body and copies its attachments, once per note, as one
+    // read with one step budget; true when the note has its media (a note of
+    // the older databases always has). False when the database could not be
+    // opened or a statement of the read failed or ran out of the budget: the
+    // note is then not taken for complete, and is read again when asked. Afterwards the note does
     // not change again, so its pages may be made without the lock.
     // Blocking: worker threads.
     virtual bool extractMediaForNote(QELNoteDetail& note);

@@ -378,6 +378,25 @@ TEST_F(NoteStoreReaderTest, TheStatementsOfOneReadShareOneBudget)
         << reader.lastError().toStdString();
 }
 
+// A note's media is a read of its own: one whose statement cannot finish
+// answers false and leaves the note to be read again, not taken for whole.
+TEST_F(NoteStoreReaderTest, MediaThatCannotBeReadLeaveTheNoteIncomplete)
+{
+    for (const char* table : {"ZICNOTEDATA", "ZICCLOUDSYNCINGOBJECT"}) {
+        SCOPED_TRACE(table);
+        const QString store = path("media.sqlite") + QLatin1String(table);
+        ASSERT_TRUE(writeNoteStore(store, sampleStore(Layout::Later)));
+        QELIOS9NoteDatabaseReader reader(store, QString());
+        const auto notes = reader.getAllNotes();
+        const auto zebra = titled(notes, QStringLiteral("zebra"));
+        ASSERT_TRUE(zebra);
+        ASSERT_TRUE(SQLiteDamage::slowDown(store, QLatin1String(table), 1'000'000'000'000));
+        reader.setReadBudget(std::chrono::milliseconds(300));
+        EXPECT_FALSE(reader.extractMediaForNote(*zebra));
+        EXPECT_FALSE(std::static_pointer_cast<QELIOS9NoteDetail>(zebra)->mediaExtracted());
+    }
+}
+
 TEST_F(NoteStoreReaderTest, HostileBodiesNeverStopTheRead)
 {
     Store store = sampleStore(Layout::Later);
