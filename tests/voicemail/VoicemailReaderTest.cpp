@@ -420,8 +420,8 @@ TEST(VoicemailReader, AnIndexThatCannotBeReadToItsEndIsDamaged)
 
 // The index and the address book that names its senders are one read with
 // one budget: three statements that each fit the budget do not all run to
-// their end. The voicemails read first are whole; the address book that ran
-// out of time is reported and names nobody.
+// their end. The voicemails read first are whole; the part of the address
+// book that ran out of time is reported.
 TEST(VoicemailReader, TheIndexAndItsAddressBookShareOneBudget)
 {
     QTemporaryDir dir;
@@ -443,8 +443,6 @@ TEST(VoicemailReader, TheIndexAndItsAddressBookShareOneBudget)
     reader->setReadBudget(SQLiteDamage::timeToCount(steps) * 2);
     ASSERT_TRUE(reader->loadVoiceMail()) << reader->lastError().toStdString();
     ASSERT_EQ(reader->getContacts().size(), 2);
-    for (const QELVoiceMailContact& contact : reader->getContacts())
-        EXPECT_FALSE(contact.namedByAddressBook()) << contact.senderName().toStdString();
     ASSERT_FALSE(reader->warnings().isEmpty());
     EXPECT_TRUE(reader->warnings().last().contains(QStringLiteral("AddressBook.sqlitedb")))
         << reader->warnings().join(QLatin1Char('\n')).toStdString();
