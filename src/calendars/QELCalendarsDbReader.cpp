@@ -12,9 +12,26 @@
 #include "QELCalendarStore.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
+
+// A table of the file, or a view a hostile file put in its place (which the
+// read then meets and its budget ends).
+bool hasTable(sqlite3* db, const char* table)
+{
+    return QELSQLiteHelper::doesDatabaseContainTableOrView(db, QLatin1String(table));
+}
+
+// The first failure of a statement ends the read.
+void failed(const char* what, const QELSQLiteStatement& statement)
+{
+    qCWarning(lcOrvane).noquote() << "Calendars:" << what
+                                  << "could not be read:" << statement.errorMessage();
+    QELSQLiteStepBudget::Read::failCurrent(
+        QString::fromLatin1(what) + QStringLiteral(" could not be read"), statement.errorMessage());
+}
 
 // The column names of a table (a constant of ours), lower-cased.
 QSet<QString> columnsOf(sqlite3* db, const char* table)
@@ -88,6 +105,9 @@ bool QELCalendarsDbReader::loadCalendars()
         m_lastError = QStringLiteral("no calendar database at \"%1\"").arg(_dbPath);
         return true;
     }
+    // Every statement of the read shares one budget, and the first that
+    // fails ends it.
+    const QELSQLiteStepBudget::Read whole(m_readBudget);
     QString error;
     _calendarDatabase = QELSQLiteDatabase::openCopyReadOnly(_dbPath, &error);
     if (!_calendarDatabase.isOpen()) {
@@ -97,9 +117,12 @@ bool QELCalendarsDbReader::loadCalendars()
     }
     QHash<qint64, QELCalendarDetailPtr> byID;
     readCalendars(byID);
-    readEvents(byID);
+    if (!whole.failed())
+        readEvents(byID);
+    if (whole.failed())
+        m_lastError = whole.error();
     for (const QELCalendarDetailPtr& calendar : std::vector(m_store->calendars())) {
-        if (calendar->relationshipComponents.empty())
+        if (whole.failed() || calendar->relationshipComponents.empty())
             m_store->deleteCalendar(calendar);
     }
     if (!m_store->save(&error))
@@ -111,11 +134,11 @@ bool QELCalendarsDbReader::loadCalendars()
 void QELCalendarsDbReader::readCalendars(QHash<qint64, QELCalendarDetailPtr>& byID)
 {
     sqlite3* db = _calendarDatabase.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Calendar")))
+    if (!hasTable(db, "Calendar"))
         return;
     QELSQLiteStatement rows(db, QStringLiteral("SELECT * FROM Calendar"));
     if (!rows.isPrepared()) {
-        m_lastError = rows.errorMessage();
+        failed("the calendars", rows);
         return;
     }
     const int rowID = rows.columnIndex(QStringLiteral("ROWID"));
@@ -166,19 +189,17 @@ void QELCalendarsDbReader::readCalendars(QHash<qint64, QELCalendarDetailPtr>& by
         byID.insert(id, calendar);
         return true;
     });
-    if (!complete) {
-        m_lastError = rows.errorMessage();
-        qCWarning(lcOrvane) << "the calendar table could not be read to its end" << m_lastError;
-    }
+    if (!complete)
+        failed("the calendars", rows);
 }
 
 void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
 {
     sqlite3* db = _calendarDatabase.handle();
     // Older systems keep events in "Event"; that table wins where both exist.
-    const bool older = QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Event"));
+    const bool older = hasTable(db, "Event");
     const char* table = older ? "Event" : "CalendarItem";
-    if (!older && !QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("CalendarItem")))
+    if (!older && !hasTable(db, "CalendarItem"))
         return;
     const QSet<QString> columns = columnsOf(db, table);
     if (!columns.contains(QStringLiteral("calendar_id")))
@@ -197,7 +218,7 @@ void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
     QString order = QStringLiteral(" ORDER BY event.ROWID");
     if (older && columns.contains(QStringLiteral("location")))
         select << QStringLiteral("event.location AS location");
-    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Recurrence"))) {
+    if (hasTable(db, "Recurrence")) {
         const QSet<QString> recurrence = columnsOf(db, "Recurrence");
         QString link = QLatin1String(older ? "event_id" : "owner_id");
         if (!recurrence.contains(link))
@@ -215,7 +236,7 @@ void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
             order += QStringLiteral(", recur.ROWID");
         }
     }
-    if (!older && QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Location"))) {
+    if (!older && hasTable(db, "Location")) {
         const QSet<QString> location = columnsOf(db, "Location");
         if (location.contains(QStringLiteral("title"))) {
             // Later systems link an item to its place by "location_id"; some
@@ -235,8 +256,7 @@ void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
         QStringLiteral("SELECT %1 FROM %2 event%3%4")
             .arg(select.join(QStringLiteral(", ")), QLatin1String(table), joins, order));
     if (!rows.isPrepared()) {
-        m_lastError = rows.errorMessage();
-        qCWarning(lcOrvane) << "the event query cannot be prepared" << m_lastError;
+        failed("the events", rows);
         return;
     }
     const int rowID = rows.columnIndex(QStringLiteral("item_rowid"));
@@ -316,8 +336,6 @@ void QELCalendarsDbReader::readEvents(QHash<qint64, QELCalendarDetailPtr>& byID)
         calendar->relationshipComponents.push_back(std::move(event));
         return true;
     });
-    if (!complete) {
-        m_lastError = rows.errorMessage();
-        qCWarning(lcOrvane) << "the events could not be read to their end" << m_lastError;
-    }
+    if (!complete)
+        failed("the events", rows);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -24,11 +25,17 @@ public:
     // A reader of the database at `path`; none when no store can be made.
     static std::unique_ptr<QELCalendarsDbReader> initWithCalendarsDbPath(const QString& path);
 
-    // Reads the database into the store and saves it. True in every case, so
-    // the view lists what the store holds; lastError() says when the
-    // database could not be read (wholly or in part).
+    // Reads the database into the store and saves it, as one read with one
+    // step budget. True in every case, so the view lists what the store
+    // holds; lastError() says when the database could not be read. A
+    // statement that fails or runs out of the budget ends the read ("this
+    // database is damaged: ..."), and the store then holds no calendar: a
+    // calendar read in part would look whole.
     bool loadCalendars() override;
     QString lastError() const { return m_lastError; }
+    // The budget of one read when it is shorter than the connection's own
+    // (tests, tools that must answer quickly); 0: the connection's.
+    void setReadBudget(std::chrono::milliseconds budget) { m_readBudget = budget; }
 
     // "#AARRGGBB" (nine characters: any first one, then four hexadecimal
     // pairs): the colour; none for anything else.
@@ -41,4 +48,5 @@ private:
 
     QELSQLiteDatabase _calendarDatabase;
     QString m_lastError;
+    std::chrono::milliseconds m_readBudget{0};
 };

@@ -6,6 +6,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 
 namespace {
 
@@ -56,7 +57,10 @@ bool QELCallLogDbReader::readCallTable(const QELSQLiteDatabase& db, const CallSi
         sink(std::move(call));
         return true;
     });
-    if (!read)
+    if (!read) {
         *error = calls.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the calls could not be read"),
+                                               *error);
+    }
     return read;
 }

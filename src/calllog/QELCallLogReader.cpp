@@ -15,6 +15,7 @@
 #include "QELCallLogStoreDataReader.h"
 #include "QELContactNameLookup.h"
 #include "QELSQLiteDatabase.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -58,9 +59,10 @@ std::unique_ptr<QELCallLogReader> QELCallLogReader::makeReader(BackupFileSource&
             return nullptr;
         reader = std::make_unique<QELCallLogDbReader>(older, addressBook, mobileSMS);
     }
-    reader->setPhoneRegion(
-        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
-            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
+    reader->setPhoneRegion(QELContactNameLookup::regionFromGlobalPreferences(
+        source.GetPathForDeviceFileNameInDomain(QELContactNameLookup::globalPreferencesPath(),
+                                                QStringLiteral("HomeDomain")),
+        &reader->m_regionProblem));
     return reader;
 }
 
@@ -76,6 +78,9 @@ bool QELCallLogReader::loadCallLog()
     m_addresses.clear();
     m_callsByAddress.clear();
     m_callCount = 0;
+    m_warnings.clear();
+    if (!m_regionProblem.isEmpty())
+        m_warnings.append(m_regionProblem);
     if (!callLogExists()) {
         m_lastError = QStringLiteral("the backup holds no call history");
         return false;
@@ -83,6 +88,9 @@ bool QELCallLogReader::loadCallLog()
     if (!m_contactsDbPath.isEmpty() && !QFileInfo::exists(m_contactsDbPath))
         m_contactsDbPath.clear();
 
+    // Every statement of the load shares one budget, and the first that fails
+    // ends it: a call history read in part would look whole.
+    const QELSQLiteStepBudget::Read whole(m_readBudget);
     QString error;
     const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_callLogDbPath, &error);
     if (!db.isOpen()) {
@@ -102,8 +110,10 @@ bool QELCallLogReader::loadCallLog()
             calls->push_back(std::move(call));
         },
         &error);
-    if (!read) {
-        m_lastError = QStringLiteral("the call history could not be read: ") + error;
+    if (!read || whole.failed()) {
+        m_lastError = whole.failed()
+            ? whole.error()
+            : QStringLiteral("the call history could not be read: ") + error;
         m_addresses.clear();
         m_callsByAddress.clear();
         m_callCount = 0;
@@ -115,7 +125,12 @@ bool QELCallLogReader::loadCallLog()
 QList<QELCallLogParticipant> QELCallLogReader::getCallLogParticipantList()
 {
     assertNotOnGuiThread();
+    const QELSQLiteStepBudget::Read whole(m_readBudget);
     const QELContactNameLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath, m_phoneRegion);
+    for (const QString& problem : lookup.problems()) {
+        if (!m_warnings.contains(problem))
+            m_warnings.append(problem);
+    }
     std::vector<QELCallLogParticipant> participants;
     participants.reserve(size_t(m_addresses.size()));
     for (const QString& address : std::as_const(m_addresses)) {

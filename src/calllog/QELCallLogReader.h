@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -35,15 +36,25 @@ public:
     // Blocking: worker threads.
     static std::unique_ptr<QELCallLogReader> makeReader(BackupFileSource& source);
 
-    // Reads every call of the call history file. False when there is no such
-    // file (callLogExists() false) or it could not be read (lastError() says
-    // why). A missing address book only leaves the addresses unnamed.
+    // Reads every call of the call history file, as one read with one step
+    // budget. False when there is no such file (callLogExists() false) or it
+    // could not be read (lastError() says why: "this database is damaged:
+    // ..." when a statement failed or ran out of the budget), and then no
+    // call is kept. A missing address book only leaves the addresses unnamed.
     // Blocking: worker threads.
     bool loadCallLog();
     bool callLogExists() const;
     QString lastError() const { return m_lastError; }
     // The number of calls the last load read.
     qsizetype callCount() const { return m_callCount; }
+    // What the last load or list could not read of the files beside the call
+    // history (a damaged address book, messages preferences or global
+    // preferences), one line each: the calls are all there, some names or
+    // the region not.
+    QStringList warnings() const { return m_warnings; }
+    // The budget of one read when it is shorter than the connection's own
+    // (tests, tools that must answer quickly); 0: the connection's.
+    void setReadBudget(std::chrono::milliseconds budget) { m_readBudget = budget; }
 
     QList<QELCallLogParticipant> getCallLogParticipantList() override;
     QList<QELCallLogEntryDetail> getCallLogForParticipants(
@@ -84,6 +95,9 @@ private:
     QString m_mobileSMSPlistPath;
     QString m_phoneRegion;
     QString m_lastError;
+    QString m_regionProblem;
+    QStringList m_warnings;
+    std::chrono::milliseconds m_readBudget{0};
     qsizetype m_callCount = 0;
     // Distinct addresses in the order the table first names them; the empty
     // one holds the calls without a number (withheld, group calls).

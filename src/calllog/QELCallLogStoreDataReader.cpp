@@ -9,6 +9,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 
 namespace {
 
@@ -88,7 +89,10 @@ bool QELCallLogStoreDataReader::readCallTable(const QELSQLiteDatabase& db, const
         sink(std::move(call));
         return true;
     });
-    if (!read)
+    if (!read) {
         *error = calls.errorMessage();
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the calls could not be read"),
+                                               *error);
+    }
     return read;
 }

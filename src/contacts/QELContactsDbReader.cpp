@@ -9,6 +9,7 @@
 #include "QELContactStore.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -18,6 +19,22 @@ constexpr qint64 kPhone = 3;
 constexpr qint64 kEmail = 4;
 constexpr qint64 kPostalAddress = 5;
 constexpr qint64 kUrl = 22;
+
+// A table of the file, or a view a hostile file put in its place (which the
+// read then meets and its budget ends).
+bool hasTable(sqlite3* db, const char* table)
+{
+    return QELSQLiteHelper::doesDatabaseContainTableOrView(db, QLatin1String(table));
+}
+
+// The first failure of a statement ends the read it belongs to.
+void failed(const char* what, const QELSQLiteStatement& statement)
+{
+    qCWarning(lcOrvane).noquote() << "Contacts:" << what
+                                  << "could not be read:" << statement.errorMessage();
+    QELSQLiteStepBudget::Read::failCurrent(
+        QString::fromLatin1(what) + QStringLiteral(" could not be read"), statement.errorMessage());
+}
 
 QSet<QString> columnsOf(sqlite3* db, const QString& table)
 {
@@ -100,30 +117,32 @@ bool QELContactsDbReader::loadContacts()
         return false;
     }
     m_picturesError.clear();
-    QString error;
-    _contactsDatabase = QELSQLiteDatabase::openCopyReadOnly(_dbPath, &error);
-    if (!_contactsDatabase.isOpen()) {
-        m_lastError = error;
-        qCWarning(lcOrvane) << "cannot open the address book" << _dbPath << error;
-    } else {
-        if (!_dbPicturesPath.isEmpty() && QFileInfo(_dbPicturesPath).isFile()) {
-            if (QFileInfo(_dbPicturesPath).size() == 0) {
-                m_picturesError = QStringLiteral("the pictures file %1 is empty")
-                                      .arg(QFileInfo(_dbPicturesPath).fileName());
-            } else {
-                _contactsPicturesDatabase =
-                    QELSQLiteDatabase::openCopyReadOnly(_dbPicturesPath, &error);
-                if (!_contactsPicturesDatabase.isOpen())
-                    m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
-                                          .arg(QFileInfo(_dbPicturesPath).fileName(), error);
-            }
-            if (!m_picturesError.isEmpty())
-                qCWarning(lcOrvane).noquote() << m_picturesError;
+    std::vector<std::shared_ptr<QELContact>> people;
+    {
+        // Every statement of the address book shares one budget, and the
+        // first that fails ends the read.
+        const QELSQLiteStepBudget::Read whole(m_readBudget);
+        QString error;
+        _contactsDatabase = QELSQLiteDatabase::openCopyReadOnly(_dbPath, &error);
+        if (!_contactsDatabase.isOpen()) {
+            m_lastError = error;
+            qCWarning(lcOrvane) << "cannot open the address book" << _dbPath << error;
+        } else {
+            readLabels();
+            if (!whole.failed())
+                readPeople(people);
+            _contactsDatabase.close();
         }
-        readLabels();
-        readPeople();
-        _contactsPicturesDatabase.close();
-        _contactsDatabase.close();
+        if (whole.failed()) {
+            m_lastError = whole.error();
+            people.clear();
+        }
+    }
+    if (!people.empty())
+        readPictures(people);
+    for (std::shared_ptr<QELContact>& contact : people) {
+        QELContactPtr stored = m_store->insertContact();
+        *stored = std::move(*contact);
     }
     // Saves the store too.
     mergeIdenticalContacts();
@@ -134,7 +153,7 @@ void QELContactsDbReader::readLabels()
 {
     m_labels.clear();
     sqlite3* db = _contactsDatabase.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ABMultiValueLabel")))
+    if (!hasTable(db, "ABMultiValueLabel"))
         return;
     // A value names its label by the label's row number: after a label is
     // deleted, rows no longer count from one.
@@ -146,25 +165,25 @@ void QELContactsDbReader::readLabels()
         return true;
     });
     if (!complete)
-        m_lastError = rows.errorMessage();
+        failed("the labels", rows);
 }
 
-void QELContactsDbReader::readPeople()
+void QELContactsDbReader::readPeople(std::vector<std::shared_ptr<QELContact>>& contacts)
 {
     sqlite3* db = _contactsDatabase.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ABPerson"))) {
+    if (!hasTable(db, "ABPerson")) {
         m_lastError = QStringLiteral("the address book has no ABPerson table");
         return;
     }
     QELSQLiteStatement people(db, QStringLiteral("SELECT ROWID, * FROM ABPerson"));
     if (!people.isPrepared()) {
-        m_lastError = people.errorMessage();
+        failed("the people", people);
         return;
     }
 
     QELSQLiteStatement values;
     QELSQLiteStatement parts;
-    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ABMultiValue"))) {
+    if (hasTable(db, "ABMultiValue")) {
         const QSet<QString> columns = columnsOf(db, QStringLiteral("ABMultiValue"));
         if (columns.contains(QStringLiteral("record_id"))
             && columns.contains(QStringLiteral("property"))) {
@@ -177,47 +196,14 @@ void QELContactsDbReader::readPeople()
                          QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("value")),
                          QELSQLiteHelper::columnOrNull(db, table, QStringLiteral("UID"))));
         }
-        if (columns.contains(QStringLiteral("uid"))
-            && QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ABMultiValueEntry"))
-            && QELSQLiteHelper::doesDatabaseContainTable(db,
-                                                         QStringLiteral("ABMultiValueEntryKey")))
+        if (columns.contains(QStringLiteral("uid")) && hasTable(db, "ABMultiValueEntry")
+            && hasTable(db, "ABMultiValueEntryKey"))
             parts = QELSQLiteStatement(
                 db,
                 QStringLiteral("SELECT vek.value, ve.value FROM ABMultiValue mv INNER JOIN "
                                "ABMultiValueEntry ve ON mv.UID = ve.parent_id INNER JOIN "
                                "ABMultiValueEntryKey vek ON ve.key = vek.ROWID "
                                "WHERE mv.record_id = ?1 AND mv.UID = ?2 ORDER BY ve.ROWID"));
-    }
-
-    QELSQLiteStatement pictures;
-    const QString picturesFile = QFileInfo(_dbPicturesPath).fileName();
-    if (sqlite3* images = _contactsPicturesDatabase.handle()) {
-        // A file that is no database at all fails its first read, not its open.
-        QELSQLiteStatement probe(images, QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        if (!probe.isPrepared()
-            || !probe.forEachRow([](const QELSQLiteStatement&) { return true; }))
-            m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
-                                  .arg(picturesFile, probe.errorMessage());
-        // Older systems keep the picture in ABImage, later ones the full size
-        // in ABFullSizeImage beside a thumbnail.
-        for (const char* table : {"ABImage", "ABFullSizeImage", "ABThumbnailImage"}) {
-            const QString name = QLatin1String(table);
-            if (!QELSQLiteHelper::doesDatabaseContainTable(images, name))
-                continue;
-            const QSet<QString> columns = columnsOf(images, name);
-            if (columns.contains(QStringLiteral("record_id"))
-                && columns.contains(QStringLiteral("data")))
-                pictures = QELSQLiteStatement(
-                    images,
-                    QStringLiteral("SELECT data FROM %1 WHERE record_id = ?1 ORDER BY ROWID")
-                        .arg(name));
-            break;
-        }
-        if (!pictures.isPrepared() && m_picturesError.isEmpty())
-            m_picturesError =
-                QStringLiteral("the pictures file %1 holds no picture table").arg(picturesFile);
-        if (!m_picturesError.isEmpty())
-            qCWarning(lcOrvane).noquote() << m_picturesError;
     }
 
     const int rowID = 0;
@@ -276,19 +262,18 @@ void QELContactsDbReader::readPeople()
         if (birthday >= 0)
             contact->birthday = birthdayOf(*textAt(row, birthday));
 
-        if (values.isPrepared())
+        if (values.isPrepared()) {
             readValues(values, parts, *contact);
-        if (pictures.isPrepared())
-            readPicture(pictures, *contact);
-
-        QELContactPtr stored = m_store->insertContact();
-        *stored = std::move(*contact);
+            // The first failure ends the read.
+            if (QELSQLiteStepBudget::Read::current()
+                && QELSQLiteStepBudget::Read::current()->failed())
+                return false;
+        }
+        contacts.push_back(std::move(contact));
         return true;
     });
-    if (!complete) {
-        m_lastError = people.errorMessage();
-        qCWarning(lcOrvane) << "the address book could not be read to its end" << m_lastError;
-    }
+    if (!complete)
+        failed("the people", people);
 }
 
 void QELContactsDbReader::readValues(QELSQLiteStatement& values, QELSQLiteStatement& parts,
@@ -335,7 +320,7 @@ void QELContactsDbReader::readValues(QELSQLiteStatement& values, QELSQLiteStatem
                 parts.reset();
                 parts.bindInt64(1, *contact.uid);
                 parts.bindInt64(2, row.int64(3));
-                parts.forEachRow([&address](const QELSQLiteStatement& part) {
+                const bool whole = parts.forEachRow([&address](const QELSQLiteStatement& part) {
                     const QString key =
                         QELSQLiteHelper::stringValueForColumnFromStatment(0, part.handle())
                             .toUpper();
@@ -356,6 +341,10 @@ void QELContactsDbReader::readValues(QELSQLiteStatement& values, QELSQLiteStatem
                         address->locality = text;
                     return true;
                 });
+                if (!whole) {
+                    failed("the parts of the addresses", parts);
+                    return false;
+                }
             }
             contact.addresses.push_back(std::move(address));
             break;
@@ -373,23 +362,87 @@ void QELContactsDbReader::readValues(QELSQLiteStatement& values, QELSQLiteStatem
         }
         return true;
     });
+    // A stop for a failed part has said why already.
+    if (!complete && !values.failed() && QELSQLiteStepBudget::Read::current()
+        && QELSQLiteStepBudget::Read::current()->failed())
+        return;
     if (!complete)
-        m_lastError = values.errorMessage();
+        failed("the values of the people", values);
 }
 
-void QELContactsDbReader::readPicture(QELSQLiteStatement& pictures, QELContact& contact)
+void QELContactsDbReader::readPictures(const std::vector<std::shared_ptr<QELContact>>& people)
 {
-    pictures.reset();
-    pictures.bindInt64(1, *contact.uid);
-    const bool complete = pictures.forEachRow([&contact](const QELSQLiteStatement& row) {
-        const QByteArray data = row.blob(0);
-        if (!data.isEmpty())
-            contact.picture = data;
-        return true;
-    });
-    if (!complete && m_picturesError.isEmpty()) {
-        m_picturesError = QStringLiteral("the pictures file %1 is damaged: %2")
-                              .arg(QFileInfo(_dbPicturesPath).fileName(), pictures.errorMessage());
+    if (_dbPicturesPath.isEmpty() || !QFileInfo(_dbPicturesPath).isFile())
+        return;
+    const QString picturesFile = QFileInfo(_dbPicturesPath).fileName();
+    if (QFileInfo(_dbPicturesPath).size() == 0) {
+        m_picturesError = QStringLiteral("the pictures file %1 is empty").arg(picturesFile);
         qCWarning(lcOrvane).noquote() << m_picturesError;
+        return;
     }
+    // The pictures are a read of their own, with a budget of their own: a
+    // statement that fails ends it, and no contact keeps a picture.
+    const QELSQLiteStepBudget::Read whole(m_readBudget);
+    QString error;
+    _contactsPicturesDatabase = QELSQLiteDatabase::openCopyReadOnly(_dbPicturesPath, &error);
+    if (!_contactsPicturesDatabase.isOpen()) {
+        m_picturesError =
+            QStringLiteral("the pictures file %1 is damaged: %2").arg(picturesFile, error);
+        qCWarning(lcOrvane).noquote() << m_picturesError;
+        return;
+    }
+    sqlite3* images = _contactsPicturesDatabase.handle();
+    QELSQLiteStatement pictures;
+    // Older systems keep the picture in ABImage, later ones the full size in
+    // ABFullSizeImage beside a thumbnail.
+    for (const char* table : {"ABImage", "ABFullSizeImage", "ABThumbnailImage"}) {
+        if (!hasTable(images, table))
+            continue;
+        const QString name = QLatin1String(table);
+        const QSet<QString> columns = columnsOf(images, name);
+        if (columns.contains(QStringLiteral("record_id"))
+            && columns.contains(QStringLiteral("data")))
+            pictures = QELSQLiteStatement(
+                images,
+                QStringLiteral("SELECT data FROM %1 WHERE record_id = ?1 ORDER BY ROWID")
+                    .arg(name));
+        if (!pictures.isPrepared() && columns.contains(QStringLiteral("record_id"))
+            && columns.contains(QStringLiteral("data")))
+            failed("the pictures", pictures);
+        break;
+    }
+    QHash<const QELContact*, QByteArray> found;
+    if (pictures.isPrepared()) {
+        for (const std::shared_ptr<QELContact>& contact : people) {
+            pictures.reset();
+            pictures.bindInt64(1, *contact->uid);
+            QByteArray picture;
+            const bool complete = pictures.forEachRow([&picture](const QELSQLiteStatement& row) {
+                const QByteArray data = row.blob(0);
+                if (!data.isEmpty())
+                    picture = data;
+                return true;
+            });
+            if (!complete) {
+                failed("the pictures", pictures);
+                break;
+            }
+            if (!picture.isNull())
+                found.insert(contact.get(), picture);
+        }
+    }
+    _contactsPicturesDatabase.close();
+    if (whole.failed()) {
+        m_picturesError = picturesFile + QStringLiteral(": ") + whole.error();
+    } else if (!pictures.isPrepared()) {
+        m_picturesError =
+            QStringLiteral("the pictures file %1 holds no picture table").arg(picturesFile);
+    } else {
+        for (const std::shared_ptr<QELContact>& contact : people) {
+            if (const auto picture = found.constFind(contact.get()); picture != found.cend())
+                contact->picture = *picture;
+        }
+    }
+    if (!m_picturesError.isEmpty())
+        qCWarning(lcOrvane).noquote() << m_picturesError;
 }

@@ -16,6 +16,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 namespace {
@@ -77,6 +78,24 @@ QStringList pieces(const QString& column)
     return found;
 }
 
+// A preferences file of the device: its dictionary, or, when `why` is set,
+// what is wrong with it ("is empty", "is damaged: <reason>").
+QVariant readPreferences(const QString& path, QString* why)
+{
+    if (QFileInfo(path).size() == 0) {
+        *why = QStringLiteral("are empty");
+        return {};
+    }
+    QString error;
+    const QVariant value = Plist::readFile(path, &error);
+    if (!value.isValid())
+        *why = QStringLiteral("are damaged: %1")
+                   .arg(error.isEmpty() ? QStringLiteral("not a property list") : error);
+    else if (value.typeId() != QMetaType::QVariantMap)
+        *why = QStringLiteral("are damaged: they hold no dictionary");
+    return value;
+}
+
 QString internationalForm(const PhoneNumber& number)
 {
     std::string formatted;
@@ -96,8 +115,12 @@ QELContactNameLookup::QELContactNameLookup(const QString& addressBookPath,
     : m_region(isKnownRegion(region) ? region : kDefaultRegion)
 {
     assertNotOnGuiThread();
-    if (!addressBookPath.isEmpty())
+    if (!addressBookPath.isEmpty()) {
+        // Within a reader's read this shares its budget; alone it has one of
+        // its own for both statements.
+        const QELSQLiteStepBudget::Read read;
         readAddressBook(addressBookPath);
+    }
     if (!mobileSMSPlistPath.isEmpty())
         readMobileSMSPlist(mobileSMSPlistPath);
 }
@@ -143,11 +166,25 @@ QString QELContactNameLookup::regionFromLocale(const QString& locale)
     return kDefaultRegion;
 }
 
-QString QELContactNameLookup::regionFromGlobalPreferences(const QString& plistPath)
+QString QELContactNameLookup::regionFromGlobalPreferences(const QString& plistPath,
+                                                          QString* problem)
 {
+    if (problem)
+        problem->clear();
     if (plistPath.isEmpty() || !QFileInfo(plistPath).isFile())
         return kDefaultRegion;
-    const QVariant locale = Plist::readFile(plistPath).toMap().value(QStringLiteral("AppleLocale"));
+    QString why;
+    const QVariant preferences = readPreferences(plistPath, &why);
+    if (!why.isEmpty()) {
+        const QString said =
+            QStringLiteral("the global preferences %1 %2; numbers are read as of the region %3")
+                .arg(QFileInfo(plistPath).fileName(), why, kDefaultRegion);
+        qCWarning(lcOrvane).noquote() << "Contacts lookup:" << said;
+        if (problem)
+            *problem = said;
+        return kDefaultRegion;
+    }
+    const QVariant locale = preferences.toMap().value(QStringLiteral("AppleLocale"));
     return locale.typeId() == QMetaType::QString ? regionFromLocale(locale.toString())
                                                  : kDefaultRegion;
 }
@@ -177,6 +214,9 @@ void QELContactNameLookup::readAddressBook(const QString& path)
     if (!db.isOpen()) {
         qCWarning(lcOrvane).noquote()
             << "Contacts lookup: the address book could not be opened:" << error;
+        m_problems.append(
+            QStringLiteral("the address book %1 could not be read, so no caller is named: %2")
+                .arg(QFileInfo(path).fileName(), error));
         return;
     }
     sqlite3* handle = db.handle();
@@ -218,18 +258,21 @@ void QELContactNameLookup::readAddressBook(const QString& path)
         if (!read) {
             qCWarning(lcOrvane).noquote()
                 << "Contacts lookup: the address book could not be read:" << people.errorMessage();
+            m_problems.append(QStringLiteral("the address book %1 is damaged, so no caller is "
+                                             "named: %2")
+                                  .arg(QFileInfo(path).fileName(), people.errorMessage()));
             m_people.clear();
             m_personByKey.clear();
         } else {
             m_hasAddressBook = true;
         }
     }
-    readFullTextIndex(handle);
+    readFullTextIndex(handle, QFileInfo(path).fileName());
 }
 
-void QELContactNameLookup::readFullTextIndex(sqlite3* handle)
+void QELContactNameLookup::readFullTextIndex(sqlite3* handle, const QString& fileName)
 {
-    if (!QELSQLiteHelper::doesDatabaseContainTable(handle, kFullText))
+    if (!QELSQLiteHelper::doesDatabaseContainTableOrView(handle, kFullText))
         return;
     // The index's columns have been renumbered between systems; a column this
     // system lacks reads as NULL. Its row is the person's row.
@@ -271,6 +314,9 @@ void QELContactNameLookup::readFullTextIndex(sqlite3* handle)
         qCWarning(lcOrvane).noquote()
             << "Contacts lookup: the address book's full-text index could not be read:"
             << rows.errorMessage();
+        m_problems.append(QStringLiteral("the full-text index of the address book %1 is "
+                                         "damaged, so callers are named by its values alone: %2")
+                              .arg(fileName, rows.errorMessage()));
         return;
     }
     // The values of ABMultiValue come first; the index only adds numbers.
@@ -287,7 +333,17 @@ void QELContactNameLookup::readMobileSMSPlist(const QString& path)
 {
     if (!QFileInfo::exists(path))
         return;
-    const QVariant cache = Plist::readFile(path).toMap().value(QStringLiteral("_im_ab_cache"));
+    QString why;
+    const QVariant preferences = readPreferences(path, &why);
+    if (!why.isEmpty()) {
+        const QString problem = QStringLiteral("the messages preferences %1 %2; addresses are "
+                                               "named from the address book alone")
+                                    .arg(QFileInfo(path).fileName(), why);
+        qCWarning(lcOrvane).noquote() << "Contacts lookup:" << problem;
+        m_problems.append(problem);
+        return;
+    }
+    const QVariant cache = preferences.toMap().value(QStringLiteral("_im_ab_cache"));
     if (cache.typeId() != QMetaType::QVariantMap)
         return;
     const QVariantMap entries = cache.toMap();

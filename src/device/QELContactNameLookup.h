@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 struct sqlite3;
 
@@ -29,10 +30,12 @@ struct sqlite3;
 // numbers in several forms). Where several contacts hold one number, the one
 // of the lowest row names it, so a file always gives one answer.
 //
-// Both files are read once, when the lookup is made; a missing or unreadable
-// file, table or column only leaves the lookups that need it without an
-// answer. Blocking (reads SQLite): worker threads. Afterwards const and
-// usable from any thread.
+// Both files are read once, when the lookup is made, as one read of the
+// address book (one step budget for all its statements); a missing or
+// unreadable file, table or column only leaves the lookups that need it
+// without an answer, and problems() says which file could not be read.
+// Blocking (reads SQLite): worker threads. Afterwards const and usable from
+// any thread.
 class QELContactNameLookup {
 public:
     // The parts of a contact's name as the address book holds them.
@@ -70,23 +73,30 @@ public:
     // "de-DE", "fr_CA@calendar=gregorian"); "US" when it names none.
     static QString regionFromLocale(const QString& locale);
     // The region of the device's global preferences (its "AppleLocale");
-    // "US" when the file, the key or the region is missing.
-    static QString regionFromGlobalPreferences(const QString& plistPath);
+    // "US" when the file, the key or the region is missing, and also when the
+    // file is damaged, which `problem` then says (cleared otherwise).
+    static QString regionFromGlobalPreferences(const QString& plistPath,
+                                               QString* problem = nullptr);
     // Where the device keeps those preferences (in "HomeDomain").
     static QString globalPreferencesPath();
 
     const QString& region() const { return m_region; }
     // Whether an address book could be read (for the log of a reader).
     bool hasAddressBook() const { return m_hasAddressBook; }
+    // One line for each file that is there but could not be read ("the
+    // messages preferences com.apple.MobileSMS.plist are damaged: ..."); the
+    // lookups go on without it. Empty when everything there was read.
+    QStringList problems() const { return m_problems; }
 
 private:
     void readAddressBook(const QString& path);
-    void readFullTextIndex(sqlite3* handle);
+    void readFullTextIndex(sqlite3* handle, const QString& fileName);
     void readMobileSMSPlist(const QString& path);
     void addKey(const QString& key, qint64 person);
 
     QString m_region;
     bool m_hasAddressBook = false;
+    QStringList m_problems;
     // ABPerson ROWID -> its name parts.
     QHash<qint64, Contact> m_people;
     // matchKey of a value -> the lowest ROWID holding it.

@@ -31,6 +31,27 @@ bool QELSQLiteHelper::doesDatabaseContainTable(sqlite3* db, const QString& table
     return found;
 }
 
+bool QELSQLiteHelper::doesDatabaseContainTableOrView(sqlite3* db, const QString& table)
+{
+    if (!db)
+        return false;
+    sqlite3_stmt* statement = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*) FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name=?1",
+                           -1, &statement, nullptr)
+        == SQLITE_OK) {
+        const QByteArray name = table.toUtf8();
+        sqlite3_bind_text(statement, 1, name.constData(), static_cast<int>(name.size()),
+                          SQLITE_TRANSIENT);
+        const QELSQLiteStepBudget::Scope scope;
+        found = sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) > 0;
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+
 bool QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(sqlite3* db, const QString& table, const QString& column)
 {
     if (!db)

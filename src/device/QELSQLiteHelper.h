@@ -12,6 +12,10 @@ struct sqlite3_stmt;
 class QELSQLiteHelper {
 public:
     static bool doesDatabaseContainTable(sqlite3* db, const QString& table);
+    // A table, or a view in its place: a reader that takes a view of a hostile
+    // file for a missing table would answer an empty list where it should
+    // fail, so it reads the view and its step budget ends it.
+    static bool doesDatabaseContainTableOrView(sqlite3* db, const QString& table);
     static bool doesDatabaseContainTableWithColumnNamed(sqlite3* db, const QString& table, const QString& column);
     // The index of the last result column with exactly this name, or -1.
     static int indexOfColumnNamedWithinStatment(const QString& column, sqlite3_stmt* statement);

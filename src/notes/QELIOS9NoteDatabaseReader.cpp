@@ -20,6 +20,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "QELTextNoteContent.h"
 #include "ThreadCheck.h"
 
@@ -31,6 +32,23 @@ namespace {
 const QString kObjects = QStringLiteral("ZICCLOUDSYNCINGOBJECT");
 // Non-Apple accounts are numbered above the note store's own.
 constexpr qint64 kNonAppleAccountOffset = 256000;
+
+// A table of the file, or a view a hostile file put in its place (which the
+// read then meets and its budget ends).
+bool hasTable(sqlite3* db, const QString& table)
+{
+    return QELSQLiteHelper::doesDatabaseContainTableOrView(db, table);
+}
+
+// The first failure of a statement ends the read (of the notes, or of one
+// note's media).
+void failed(const QString& what, const QELSQLiteStatement& statement)
+{
+    qCWarning(lcOrvane).noquote() << "Notes:" << what
+                                  << "could not be read:" << statement.errorMessage();
+    QELSQLiteStepBudget::Read::failCurrent(what + QStringLiteral(" could not be read"),
+                                           statement.errorMessage());
+}
 
 QStringList columnsOf(sqlite3* db, const QString& table)
 {
@@ -93,12 +111,14 @@ QELIOS9NoteDataReader::InlineTexts inlineTextsOf(sqlite3* db, const QStringList&
         db,
         QStringLiteral("SELECT ZIDENTIFIER, ZALTTEXT FROM ZICCLOUDSYNCINGOBJECT "
                        "WHERE ZALTTEXT IS NOT NULL AND ZIDENTIFIER IS NOT NULL"));
-    statement.forEachRow([&texts](const QELSQLiteStatement& row) {
+    const bool complete = statement.forEachRow([&texts](const QELSQLiteStatement& row) {
         const QString text = row.text(1);
         if (!text.isEmpty())
             texts.insert(row.text(0), text);
         return true;
     });
+    if (!complete)
+        failed(QStringLiteral("the inline attachments"), statement);
     return texts;
 }
 
@@ -207,6 +227,10 @@ QELNoteDatabaseReader::NoteList QELIOS9NoteDatabaseReader::getAllNotes()
         setLastError(QStringLiteral("no note store"));
         return {};
     }
+    // The note store and the older database of the other accounts are one
+    // read with one budget; the first statement that fails ends it, as a
+    // list read in part would look whole.
+    const QELSQLiteStepBudget::Read whole(readBudget());
     QString error;
     QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_databasePath, &error);
     if (!db.isOpen()) {
@@ -217,8 +241,14 @@ QELNoteDatabaseReader::NoteList QELIOS9NoteDatabaseReader::getAllNotes()
     for (const std::shared_ptr<QELIOS9NoteDetail>& note : getNotesArray(db))
         all.append(note);
     db.close();
-    for (const std::shared_ptr<QELIOS9NoteDetail>& note : getNonAppleAccountNotes())
-        all.append(note);
+    if (!whole.failed()) {
+        for (const std::shared_ptr<QELIOS9NoteDetail>& note : getNonAppleAccountNotes())
+            all.append(note);
+    }
+    if (whole.failed()) {
+        setLastError(whole.error());
+        return {};
+    }
     std::stable_sort(all.begin(), all.end(), sortsBefore);
     return all;
 }
@@ -227,14 +257,14 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     const QELSQLiteDatabase& database)
 {
     sqlite3* db = database.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, kObjects))
+    if (!hasTable(db, kObjects))
         return {};
     const QStringList columns = columnsOf(db, kObjects);
 
     Entities entities;
-    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("Z_PRIMARYKEY"))) {
+    if (hasTable(db, QStringLiteral("Z_PRIMARYKEY"))) {
         QELSQLiteStatement statement(db, QStringLiteral("SELECT Z_ENT, Z_NAME FROM Z_PRIMARYKEY"));
-        statement.forEachRow([&entities](const QELSQLiteStatement& row) {
+        const bool complete = statement.forEachRow([&entities](const QELSQLiteStatement& row) {
             const QString name = row.text(1);
             const int number = int(row.int64(0));
             if (name == QLatin1String("ICNote"))
@@ -245,6 +275,10 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
                 entities.folder = number;
             return true;
         });
+        if (!complete) {
+            failed(QStringLiteral("the entities"), statement);
+            return {};
+        }
     }
     const bool hasDeletionMark = columns.contains(QStringLiteral("ZMARKEDFORDELETION"));
     const QString notDeleted =
@@ -258,13 +292,17 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             QStringLiteral("SELECT Z_PK, %1 FROM ZICCLOUDSYNCINGOBJECT WHERE Z_ENT = ?1")
                 .arg(selected(firstPresent(columns, {"ZNAME"}), QStringLiteral("name"))));
         statement.bindInt64(1, entities.account);
-        statement.forEachRow([&accounts](const QELSQLiteStatement& row) {
+        const bool complete = statement.forEachRow([&accounts](const QELSQLiteStatement& row) {
             QELNoteAccountDetail account;
             account.setAccountId(row.int64(0));
             account.setName(textOrEmpty(row.text(1)));
             accounts.insert(account.accountId(), account);
             return true;
         });
+        if (!complete) {
+            failed(QStringLiteral("the accounts"), statement);
+            return {};
+        }
     }
 
     // Notes. Later systems moved the account link from ZACCOUNT2 to other
@@ -337,10 +375,8 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             return true;
         });
         if (!complete) {
-            qCWarning(lcOrvane) << "The note store's notes could not all be read:"
-                                << statement.errorMessage();
-            setLastError(QStringLiteral("the notes could not all be read: %1")
-                             .arg(statement.errorMessage()));
+            failed(QStringLiteral("the notes"), statement);
+            return {};
         }
     }
     if (notes.isEmpty())
@@ -357,13 +393,17 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
                      selected(firstPresent(columns, {"ZFOLDERTYPE"}), QStringLiteral("type")),
                      notDeleted));
         statement.bindInt64(1, entities.folder);
-        statement.forEachRow([&folders](const QELSQLiteStatement& row) {
+        const bool complete = statement.forEachRow([&folders](const QELSQLiteStatement& row) {
             QELNoteFolderDetail folder;
             folder.setFolderId(row.int64(0));
             folder.setName(folderNameFor(row.text(1), row.text(2), row.int64(3)));
             folders.insert(folder.folderId(), folder);
             return true;
         });
+        if (!complete) {
+            failed(QStringLiteral("the folders"), statement);
+            return {};
+        }
     }
     // A ZFOLDER naming no folder of the store leaves the join table to say.
     for (auto it = folderOfNote.begin(); it != folderOfNote.end();) {
@@ -373,21 +413,27 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             it = folderOfNote.erase(it);
     }
     const QString joinTable = QStringLiteral("Z_%1NOTES").arg(entities.folder);
-    if (QELSQLiteHelper::doesDatabaseContainTable(db, joinTable)) {
+    const QString folderLink = QStringLiteral("Z_%1FOLDERS").arg(entities.folder);
+    const QString noteLink = QStringLiteral("Z_%1NOTES").arg(entities.note);
+    // A join table numbered for other entities than this store's is not
+    // this store's link of notes to folders.
+    if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, joinTable, folderLink)
+        && QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, joinTable, noteLink)) {
         const QHash<qint64, qint64> byColumn = folderOfNote;
-        QELSQLiteStatement statement(
-            db,
-            QStringLiteral("SELECT %1, %2 FROM %3")
-                .arg(QELSQLiteHelper::quotedIdentifier(
-                         QStringLiteral("Z_%1FOLDERS").arg(entities.folder)),
-                     QELSQLiteHelper::quotedIdentifier(
-                         QStringLiteral("Z_%1NOTES").arg(entities.note)),
-                     QELSQLiteHelper::quotedIdentifier(joinTable)));
-        statement.forEachRow([&](const QELSQLiteStatement& row) {
+        QELSQLiteStatement statement(db,
+                                     QStringLiteral("SELECT %1, %2 FROM %3")
+                                         .arg(QELSQLiteHelper::quotedIdentifier(folderLink),
+                                              QELSQLiteHelper::quotedIdentifier(noteLink),
+                                              QELSQLiteHelper::quotedIdentifier(joinTable)));
+        const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
             if (folders.contains(row.int64(0)) && !byColumn.contains(row.int64(1)))
                 folderOfNote.insert(row.int64(1), row.int64(0));
             return true;
         });
+        if (!complete) {
+            failed(QStringLiteral("the folders of the notes"), statement);
+            return {};
+        }
     }
     for (auto it = folderOfNote.constBegin(); it != folderOfNote.constEnd(); ++it) {
         const auto note = byKey.constFind(it.key());
@@ -397,13 +443,13 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
     }
 
     // Summaries: every body in one pass.
-    if (QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA"))) {
+    if (hasTable(db, QStringLiteral("ZICNOTEDATA"))) {
         const QELIOS9NoteDataReader::InlineTexts inlineTexts = inlineTextsOf(db, columns);
         QSet<qint64> done;
         QELSQLiteStatement statement(
             db,
             QStringLiteral("SELECT ZNOTE, ZDATA, Z_PK FROM ZICNOTEDATA ORDER BY ZNOTE IS NULL"));
-        statement.forEachRow([&](const QELSQLiteStatement& row) {
+        const bool complete = statement.forEachRow([&](const QELSQLiteStatement& row) {
             qint64 key = row.isNull(0) ? 0 : row.int64(0);
             if (!byKey.contains(key))
                 key = noteOfBody.value(row.int64(2), 0);
@@ -414,6 +460,10 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
             (*note)->setSummary(QELIOS9NoteDataReader::readNoteText(row.blob(1), inlineTexts));
             return true;
         });
+        if (!complete) {
+            failed(QStringLiteral("the bodies of the notes"), statement);
+            return {};
+        }
     }
     for (const std::shared_ptr<QELIOS9NoteDetail>& note : std::as_const(notes))
         giveUntitledTheirFirstLine(*note);
@@ -422,7 +472,7 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNotesArr
 
 QByteArray QELIOS9NoteDatabaseReader::getBlobDataForNote(sqlite3* db, qint64 noteKey) const
 {
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+    if (!hasTable(db, QStringLiteral("ZICNOTEDATA")))
         return {};
     // The body row the note names counts when no row names the note.
     const QString linked = QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
@@ -446,11 +496,26 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonApple
     QString error;
     QELSQLiteDatabase database = QELSQLiteDatabase::openCopyReadOnly(m_legacyPath, &error);
     if (!database.isOpen()) {
+        // Its notes would be missing from a list that looks whole.
         qCWarning(lcOrvane) << "The older notes database could not be opened:" << error;
+        QELSQLiteStepBudget::Read::failCurrent(
+            QStringLiteral("the older notes database of the other accounts could not be opened"),
+            error);
         return {};
     }
     sqlite3* db = database.handle();
-    if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZNOTE")))
+    // Databases of earlier systems, or without other accounts, lack some of
+    // these; none of their notes belongs to another account.
+    auto has = [db](const char* table, std::initializer_list<const char*> columns) {
+        for (const char* column : columns) {
+            if (!QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(db, QLatin1String(table),
+                                                                          QLatin1String(column)))
+                return false;
+        }
+        return true;
+    };
+    if (!has("ZNOTE", {"Z_PK", "ZTITLE", "ZBODY", "ZSTORE"}) || !has("ZACCOUNT", {"Z_PK", "ZNAME"})
+        || !has("ZNOTEBODY", {"Z_PK", "ZCONTENT"}))
         return {};
     // Notes reach their account through their store where the database has
     // stores; earlier ones name the account directly.
@@ -507,9 +572,10 @@ QList<std::shared_ptr<QELIOS9NoteDetail>> QELIOS9NoteDatabaseReader::getNonApple
         notes.append(note);
         return true;
     });
-    if (!complete)
-        qCWarning(lcOrvane) << "The non-Apple notes could not all be read:"
-                            << statement.errorMessage();
+    if (!complete) {
+        failed(QStringLiteral("the notes of the other accounts"), statement);
+        return {};
+    }
     return notes;
 }
 
@@ -551,31 +617,42 @@ public:
         sqlite3* db = handle();
         if (!m_bodiesIndexed) {
             m_bodiesIndexed = true;
-            if (!QELSQLiteHelper::doesDatabaseContainTable(db, QStringLiteral("ZICNOTEDATA")))
+            if (!hasTable(db, QStringLiteral("ZICNOTEDATA")))
                 return {};
             m_hasBodies = true;
             QELSQLiteStatement owners(
                 db,
                 QStringLiteral("SELECT Z_PK, ZNOTE FROM ZICNOTEDATA WHERE ZNOTE IS NOT NULL "
                                "ORDER BY Z_PK"));
-            owners.forEachRow([this](const QELSQLiteStatement& row) {
+            const bool owned = owners.forEachRow([this](const QELSQLiteStatement& row) {
                 if (!m_bodyOfNote.contains(row.int64(1)))
                     m_bodyOfNote.insert(row.int64(1), row.int64(0));
                 return true;
             });
+            if (!owned)
+                m_indexError = owners.errorMessage();
             if (QELSQLiteHelper::doesDatabaseContainTableWithColumnNamed(
                     db, kObjects, QStringLiteral("ZNOTEDATA"))) {
                 QELSQLiteStatement linked(
                     db,
                     QStringLiteral("SELECT Z_PK, ZNOTEDATA FROM ZICCLOUDSYNCINGOBJECT "
                                    "WHERE ZNOTEDATA IS NOT NULL"));
-                linked.forEachRow([this](const QELSQLiteStatement& row) {
+                const bool read = linked.forEachRow([this](const QELSQLiteStatement& row) {
                     m_linkedBody.insert(row.int64(0), row.int64(1));
                     return true;
                 });
+                if (!read && m_indexError.isEmpty())
+                    m_indexError = linked.errorMessage();
             }
             m_bodyRow = std::make_unique<QELSQLiteStatement>(
                 db, QStringLiteral("SELECT ZDATA FROM ZICNOTEDATA WHERE Z_PK = ?1"));
+        }
+        // An index read in part would give some notes no body: every note of
+        // the session fails as its first did.
+        if (!m_indexError.isEmpty()) {
+            QELSQLiteStepBudget::Read::failCurrent(
+                QStringLiteral("the bodies of the notes could not be read"), m_indexError);
+            return {};
         }
         if (!m_hasBodies || !m_bodyRow)
             return {};
@@ -588,7 +665,11 @@ public:
             return {};
         m_bodyRow->reset();
         m_bodyRow->bindInt64(1, *row);
-        return m_bodyRow->step() ? m_bodyRow->blob(0) : QByteArray();
+        if (m_bodyRow->step())
+            return m_bodyRow->blob(0);
+        if (m_bodyRow->failed())
+            failed(QStringLiteral("the body of a note"), *m_bodyRow);
+        return {};
     }
 
 private:
@@ -598,6 +679,7 @@ private:
     std::optional<QELIOS9NoteDataReader::InlineTexts> m_inlineTexts;
     bool m_bodiesIndexed = false;
     bool m_hasBodies = false;
+    QString m_indexError;
     QHash<qint64, qint64> m_bodyOfNote;
     QHash<qint64, qint64> m_linkedBody;
     // Declared last: finalised before the connection closes.
@@ -626,6 +708,8 @@ bool QELIOS9NoteDatabaseReader::extractMediaInSession(QELNoteDetail& detail, Med
         note->setMediaExtracted(true);
         return true;
     }
+    // One note's media is a read of its own: its statements share one budget.
+    const QELSQLiteStepBudget::Read whole(readBudget());
     auto* store = dynamic_cast<StoreSession*>(session);
     std::unique_ptr<StoreSession> own;
     if (!store) {
@@ -643,6 +727,12 @@ bool QELIOS9NoteDatabaseReader::extractMediaInSession(QELNoteDetail& detail, Med
             note->setContent(content);
     }
     getMediaForNote(db, *note);
+    if (whole.failed()) {
+        // Asked again, the note is read again; it is not taken for complete.
+        qCWarning(lcOrvane).noquote()
+            << "Notes: the media of a note could not be read:" << whole.error();
+        return false;
+    }
     note->setMediaExtracted(true);
     return true;
 }

@@ -22,6 +22,7 @@
 #include "QELMediaNoteContent.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "SafePath.h"
 
 namespace {
@@ -181,15 +182,22 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
             // The last row wins.
             QString type;
             QByteArray table;
-            attachment.forEachRow([&detail, &type, &table](const QELSQLiteStatement& row) {
-                detail.setMediaId(row.int64(0));
-                detail.setOrientation(int(row.int64(1)));
-                detail.setHeight(row.real(2));
-                detail.setWidth(row.real(3));
-                type = row.text(4);
-                table = row.blob(5);
-                return true;
-            });
+            const bool complete =
+                attachment.forEachRow([&detail, &type, &table](const QELSQLiteStatement& row) {
+                    detail.setMediaId(row.int64(0));
+                    detail.setOrientation(int(row.int64(1)));
+                    detail.setHeight(row.real(2));
+                    detail.setWidth(row.real(3));
+                    type = row.text(4);
+                    table = row.blob(5);
+                    return true;
+                });
+            if (!complete) {
+                QELSQLiteStepBudget::Read::failCurrent(
+                    QStringLiteral("the attachments of a note could not be read"),
+                    attachment.errorMessage());
+                return;
+            }
             if (part->typeIdentifier().isEmpty() && !type.isEmpty()) {
                 part->setTypeIdentifier(type);
                 part->setContentFormat(QELIOS9NoteDataReader::formatTypeForTypeIdentifier(type));
@@ -209,6 +217,10 @@ void QELIOS9NoteDatabaseReader::getMediaDataForNoteContent(sqlite3* db,
             if (media.step()) {
                 detail.setMediaIdentifier(media.text(0));
                 detail.setMediaFileName(media.text(1));
+            } else if (media.failed()) {
+                QELSQLiteStepBudget::Read::failCurrent(
+                    QStringLiteral("the media of a note could not be read"), media.errorMessage());
+                return;
             }
         }
         part->setMediaData(detail);

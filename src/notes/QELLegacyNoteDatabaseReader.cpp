@@ -13,6 +13,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "ThreadCheck.h"
 
 QELLegacyNoteDatabaseReader::QELLegacyNoteDatabaseReader(const QString& notesDbPath)
@@ -29,6 +30,8 @@ QELNoteDatabaseReader::NoteList QELLegacyNoteDatabaseReader::getNotes()
         setLastError(QStringLiteral("no notes database"));
         return {};
     }
+    // One budget for the whole read; a statement that fails ends it.
+    const QELSQLiteStepBudget::Read whole(readBudget());
     QString error;
     QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_databasePath, &error);
     if (!db.isOpen()) {
@@ -38,7 +41,7 @@ QELNoteDatabaseReader::NoteList QELLegacyNoteDatabaseReader::getNotes()
     sqlite3* handle = db.handle();
     QString sql;
     QELNoteRowKey::Source source = QELNoteRowKey::Source::OlderDatabase;
-    if (QELSQLiteHelper::doesDatabaseContainTable(handle, QStringLiteral("ZNOTE"))) {
+    if (QELSQLiteHelper::doesDatabaseContainTableOrView(handle, QStringLiteral("ZNOTE"))) {
         sql =
             QStringLiteral(
                 "SELECT b.ZCONTENT, a.ZTITLE, a.ZINTEGERID, %1 AS ZSUMMARY, "
@@ -52,7 +55,7 @@ QELNoteDatabaseReader::NoteList QELLegacyNoteDatabaseReader::getNotes()
                      QELSQLiteHelper::columnOrNull(handle, QStringLiteral("ZNOTE"),
                                                    QStringLiteral("ZCREATIONDATE"),
                                                    QStringLiteral("a")));
-    } else if (QELSQLiteHelper::doesDatabaseContainTable(handle, QStringLiteral("Note"))) {
+    } else if (QELSQLiteHelper::doesDatabaseContainTableOrView(handle, QStringLiteral("Note"))) {
         sql = QStringLiteral("SELECT Note.ROWID AS ROWID, body.data AS data, Note.title AS title, "
                              "%1 AS creation_date, %2 AS modification_date FROM note_bodies body "
                              "INNER JOIN Note ON Note.ROWID = body.note_id ORDER BY Note.ROWID")
@@ -68,8 +71,9 @@ QELNoteDatabaseReader::NoteList QELLegacyNoteDatabaseReader::getNotes()
 
     QELSQLiteStatement statement(handle, sql);
     if (!statement.isPrepared()) {
-        setLastError(
-            QStringLiteral("the notes could not be read: %1").arg(statement.errorMessage()));
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the notes could not be read"),
+                                               statement.errorMessage());
+        setLastError(whole.error());
         return {};
     }
     const int rowId = statement.columnIndex(QStringLiteral("ROWID"));
@@ -112,8 +116,10 @@ QELNoteDatabaseReader::NoteList QELLegacyNoteDatabaseReader::getNotes()
     if (!complete) {
         qCWarning(lcOrvane) << "The notes database could not be read to its end:"
                             << statement.errorMessage();
-        setLastError(
-            QStringLiteral("the notes could not all be read: %1").arg(statement.errorMessage()));
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the notes could not be read"),
+                                               statement.errorMessage());
+        setLastError(whole.error());
+        return {};
     }
     return notes;
 }

@@ -37,6 +37,18 @@ QString QELNoteDatabaseReader::lastError() const
     return m_lastError;
 }
 
+void QELNoteDatabaseReader::setReadBudget(std::chrono::milliseconds budget)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    m_readBudget = budget;
+}
+
+std::chrono::milliseconds QELNoteDatabaseReader::readBudget() const
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    return m_readBudget;
+}
+
 void QELNoteDatabaseReader::setLastError(const QString& error)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -23,12 +24,17 @@ public:
     QELNoteDatabaseReader(const QELNoteDatabaseReader&) = delete;
     QELNoteDatabaseReader& operator=(const QELNoteDatabaseReader&) = delete;
 
-    // Every note, in display order. Empty when the database could not be
-    // read; lastError() then says why. Blocking: worker threads.
+    // Every note, in display order, read as one read with one step budget.
+    // Empty when the database could not be read; lastError() then says why
+    // ("this database is damaged: ..." when a statement failed or ran out of
+    // the budget: a list read in part would look whole). Blocking: worker
+    // threads.
     virtual NoteList getAllNotes() = 0;
-    // Decodes a note's body and copies its attachments, once per note; true
-    // when the note has its media (a note of the older databases always has).
-    // False when the database could not be opened. Afterwards the note does
+    // Decodes a note's body and copies its attachments, once per note, as one
+    // read with one step budget; true when the note has its media (a note of
+    // the older databases always has). False when the database could not be
+    // opened or a statement of the read failed or ran out of the budget: the
+    // note is then not taken for complete, and is read again when asked. Afterwards the note does
     // not change again, so its pages may be made without the lock.
     // Blocking: worker threads.
     virtual bool extractMediaForNote(QELNoteDetail& note);
@@ -47,9 +53,13 @@ public:
     // The reader's class name, as orvane-inspect prints it.
     virtual QString className() const = 0;
 
-    // Why the last getAllNotes() could not read the database (or not all of
-    // it); empty when it read everything.
+    // Why the last getAllNotes() could not read the database; empty when it
+    // read everything.
     QString lastError() const;
+    // The budget of one read when it is shorter than the connections' own
+    // (tests, tools that must answer quickly); 0: theirs.
+    void setReadBudget(std::chrono::milliseconds budget);
+    std::chrono::milliseconds readBudget() const;
 
     // The reader for a backup's notes: the note store's when the backup holds
     // NoteStore.sqlite (with notes.sqlite for the non-Apple accounts), else
@@ -67,4 +77,5 @@ protected:
 
 private:
     QString m_lastError;
+    std::chrono::milliseconds m_readBudget{0};
 };

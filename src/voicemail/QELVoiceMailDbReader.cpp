@@ -12,6 +12,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteHelper.h"
 #include "QELSQLiteStatement.h"
+#include "QELSQLiteStepBudget.h"
 #include "QELSQLiteTransaction.h"
 #include "QELVoiceMailStore.h"
 #include "ThreadCheck.h"
@@ -74,7 +75,8 @@ std::unique_ptr<QELVoiceMailDbReader> QELVoiceMailDbReader::makeReader(BackupFil
     if (reader && !addressBook.isEmpty())
         reader->setPhoneRegion(QELContactNameLookup::regionFromGlobalPreferences(
             source.GetPathForDeviceFileNameInDomain(QELContactNameLookup::globalPreferencesPath(),
-                                                    QStringLiteral("HomeDomain"))));
+                                                    QStringLiteral("HomeDomain")),
+            &reader->m_regionProblem));
     return reader;
 }
 
@@ -96,8 +98,15 @@ bool QELVoiceMailDbReader::loadVoiceMail()
     m_contacts.clear();
     m_itemsBySender.clear();
     m_lastError.clear();
+    m_warnings.clear();
+    m_addressBook.reset();
     if (!voiceMailExists())
         return false;
+    if (!m_regionProblem.isEmpty())
+        m_warnings.append(m_regionProblem);
+    // Every statement of the load shares one budget; the first that fails
+    // ends it, so an index read in part never looks whole.
+    const QELSQLiteStepBudget::Read whole(m_readBudget);
     QString error;
     const QELSQLiteDatabase db = QELSQLiteDatabase::openCopyReadOnly(m_dbPath, &error);
     if (!db.isOpen())
@@ -142,8 +151,11 @@ bool QELVoiceMailDbReader::loadVoiceMail()
         items->append(item);
         return true;
     });
-    if (!read)
-        return fail(QStringLiteral("the voicemails could not be read: ") + rows.errorMessage());
+    if (!read) {
+        QELSQLiteStepBudget::Read::failCurrent(QStringLiteral("the voicemails could not be read"),
+                                               rows.errorMessage());
+        return fail(whole.error());
+    }
 
     QELSQLiteTransaction transaction(m_store->handle());
     for (const QString& sender : std::as_const(senderTexts)) {
@@ -164,6 +176,8 @@ bool QELVoiceMailDbReader::loadVoiceMail()
     }
     if (!transaction.commit())
         return fail(QStringLiteral("the store could not be saved: ") + transaction.error());
+    if (m_addressBook)
+        m_warnings.append(m_addressBook->problems());
     m_addressBook.reset();
 
     // Read back once, so that later questions need no SQLite on their thread.

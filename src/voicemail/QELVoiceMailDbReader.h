@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "QELVoiceMailContact.h"
 #include "QELVoiceMailItem.h"
@@ -37,12 +39,22 @@ public:
                                                             QString* error = nullptr);
     ~QELVoiceMailDbReader();
 
-    // Fills the store. False when there is no index (voiceMailExists() false)
-    // or it could not be read: not a database, no voicemail table, a damaged
-    // page (lastError() says why). Blocking: worker threads.
+    // Fills the store, reading the index (and the address book) as one read
+    // with one step budget. False when there is no index (voiceMailExists()
+    // false) or it could not be read: not a database, no voicemail table, or
+    // a statement that failed or ran out of the budget ("this database is
+    // damaged: ..."); lastError() says why, and no voicemail is kept.
+    // Blocking: worker threads.
     bool loadVoiceMail();
     bool voiceMailExists() const;
     QString lastError() const { return m_lastError; }
+    // What the last load could not read of the files beside the index (a
+    // damaged address book or global preferences), one line each: the
+    // voicemails are all there, some names or the region not.
+    QStringList warnings() const { return m_warnings; }
+    // The budget of one read when it is shorter than the connection's own
+    // (tests, tools that must answer quickly); 0: the connection's.
+    void setReadBudget(std::chrono::milliseconds budget) { m_readBudget = budget; }
 
     // Every sender, by senderName in plain text order.
     QList<QELVoiceMailContact> getContacts() const { return m_contacts; }
@@ -72,6 +84,9 @@ private:
     QString m_lastError;
     std::unique_ptr<QELVoiceMailStore> m_store;
     QString m_phoneRegion;
+    QString m_regionProblem;
+    QStringList m_warnings;
+    std::chrono::milliseconds m_readBudget{0};
     std::unique_ptr<QELContactNameLookup> m_addressBook;
     QList<QELVoiceMailContact> m_contacts;
     QHash<QString, QList<QELVoiceMailItem>> m_itemsBySender;

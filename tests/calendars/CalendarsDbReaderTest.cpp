@@ -12,6 +12,7 @@
 #include "QELSQLiteDatabase.h"
 #include "QELSQLiteStatement.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 #include "TestEnvironment.h"
 
 namespace {
@@ -243,6 +244,107 @@ TEST(CalendarsDbReader, BadFilesGiveAnEmptyStoreAndSayWhy)
     }
     auto reader = QELCalendarsDbReader::initWithCalendarsDbPath(home + "/other.sqlitedb");
     ASSERT_TRUE(reader->loadCalendars());
+    EXPECT_TRUE(reader->getCalendars().isEmpty());
+}
+
+// Calendars with enough events to fill many pages of their tables.
+CalendarFixture::Database manyEvents()
+{
+    CalendarFixture::Database d;
+    d.layout = Layout::CalendarItem;
+    for (int c = 1; c <= 40; ++c) {
+        CalendarFixture::Calendar calendar;
+        calendar.id = c;
+        calendar.title = QStringLiteral("Calendar %1 ").arg(c) + QString(60, QLatin1Char('c'));
+        calendar.color = QStringLiteral("#FF8000");
+        d.calendars.append(calendar);
+    }
+    for (int i = 1; i <= 1500; ++i) {
+        CalendarFixture::Event e;
+        e.id = i;
+        e.calendarID = 1 + i % 40;
+        e.summary = QStringLiteral("Event %1 ").arg(i) + QString(80, QLatin1Char('e'));
+        e.start = CalendarFixture::at(2024, 1, 1) + 3600.0 * i;
+        e.end = e.start.toDouble() + 1800;
+        e.startTz = QStringLiteral("UTC");
+        d.events.append(e);
+    }
+    return d;
+}
+
+// A database that cannot be read to its end is not read at all: the store
+// holds no calendar, and the reason says the file is damaged (never "not an
+// error").
+TEST(CalendarsDbReader, ADatabaseThatCannotBeReadToItsEndIsDamaged)
+{
+    struct Case {
+        const char* what;
+        const char* table;
+        std::function<bool(const QString& path, const QString& table)> damage;
+        const char* reason;
+        // Short where only the budget ends the read; the row bound ends a
+        // loop of pages long before the connection's own.
+        std::chrono::milliseconds budget = std::chrono::milliseconds(300);
+    };
+    auto neverAnswers = [](const QString& path, const QString& table) {
+        return SQLiteDamage::slowDown(path, table, 1'000'000'000'000);
+    };
+    auto loop = [](const QString& path, const QString& table) {
+        return SQLiteDamage::repeatRows(path, table, 3, 40);
+    };
+    const std::vector<Case> cases = {
+        {"a view of calendars that never answers", "Calendar", neverAnswers,
+         "the calendars could not be read: a query ran past its time limit"},
+        {"a view of events that never answers", "CalendarItem", neverAnswers,
+         "the events could not be read: a query ran past its time limit"},
+        {"a view of endless calendars", "Calendar", SQLiteDamage::makeEndless, "the calendars"},
+        {"a damaged page among the events", "CalendarItem", SQLiteDamage::damageMiddleOf,
+         "the events"},
+        {"event pages that point back at one another", "CalendarItem", loop,
+         "more rows than the file could hold", std::chrono::milliseconds(0)},
+    };
+    const QString home = TestEnvironment::home();
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = home + QStringLiteral("/%1.sqlitedb").arg(++n);
+        ASSERT_TRUE(CalendarFixture::write(path, manyEvents()));
+        ASSERT_TRUE(c.damage(path, QLatin1String(c.table)));
+        auto reader = QELCalendarsDbReader::initWithCalendarsDbPath(path);
+        ASSERT_TRUE(reader);
+        reader->setReadBudget(c.budget);
+        EXPECT_TRUE(reader->loadCalendars());
+        const QString error = reader->lastError();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: ")))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+        EXPECT_TRUE(reader->getCalendars().isEmpty());
+    }
+    // The same file whole reads whole.
+    ASSERT_TRUE(CalendarFixture::write(home + "/whole.sqlitedb", manyEvents()));
+    auto reader = QELCalendarsDbReader::initWithCalendarsDbPath(home + "/whole.sqlitedb");
+    ASSERT_TRUE(reader->loadCalendars());
+    EXPECT_TRUE(reader->lastError().isEmpty()) << reader->lastError().toStdString();
+    EXPECT_EQ(reader->getCalendars().size(), 40);
+}
+
+// One budget for the whole read: the calendars and the events, each slow
+// enough that one of them fits the budget, do not both run to their end.
+TEST(CalendarsDbReader, TheCalendarsAndTheEventsShareOneBudget)
+{
+    const QString path = TestEnvironment::home() + "/slow.sqlitedb";
+    ASSERT_TRUE(CalendarFixture::write(path, manyEvents()));
+    const qint64 steps = 1'000'000;
+    ASSERT_TRUE(SQLiteDamage::slowDown(path, QStringLiteral("Calendar"), steps));
+    ASSERT_TRUE(SQLiteDamage::slowDown(path, QStringLiteral("CalendarItem"), steps));
+    auto reader = QELCalendarsDbReader::initWithCalendarsDbPath(path);
+    reader->setReadBudget(SQLiteDamage::timeToCount(steps) * 3 / 2);
+    EXPECT_TRUE(reader->loadCalendars());
+    EXPECT_TRUE(reader->lastError().startsWith(QStringLiteral("this database is damaged: ")))
+        << reader->lastError().toStdString();
+    EXPECT_TRUE(reader->lastError().contains(QStringLiteral("time limit")))
+        << reader->lastError().toStdString();
     EXPECT_TRUE(reader->getCalendars().isEmpty());
 }
 

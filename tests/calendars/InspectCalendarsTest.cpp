@@ -13,6 +13,7 @@
 #include "QELCopyCalendars.h"
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
+#include "SQLiteDamage.h"
 #include "TestEnvironment.h"
 #include "ToolRun.h"
 
@@ -138,6 +139,25 @@ TEST(InspectCalendars, RefusesAFolderWithoutAReadableDatabase)
     run = inspect({truncated});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.json().isEmpty());
+
+    // Damaged among its events: the messages' shape of damage, nothing printed.
+    CalendarFixture::Database many;
+    many.layout = Layout::CalendarItem;
+    for (int i = 1; i <= 1500; ++i) {
+        CalendarFixture::Event e;
+        e.id = i;
+        e.calendarID = 1;
+        e.summary = QStringLiteral("Event %1 ").arg(i) + QString(80, QLatin1Char('e'));
+        e.start = CalendarFixture::at(2024, 1, 1) + 3600.0 * i;
+        many.events.append(e);
+    }
+    const QString damaged = folderWith(many, "damaged");
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(damaged + "/Calendar.sqlitedb", "CalendarItem"));
+    run = inspect({damaged});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.startsWith("orvane-inspect: Calendar.sqlitedb: this database is damaged: "))
+        << run.err.constData();
 }
 
 QMap<QString, QByteArray> filesOf(const QString& folder)

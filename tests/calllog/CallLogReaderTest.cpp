@@ -14,8 +14,10 @@
 #include "LocalizedStrings.h"
 #include "QELCallLogDbReader.h"
 #include "QELCallLogStoreDataReader.h"
+#include "QELContactNameLookup.h"
 #include "QELSQLiteDatabase.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 
 using namespace CallLogTest;
 
@@ -371,6 +373,129 @@ TEST(CallLogReaderFailures, MissingDamagedAndForeignFilesFailClearly)
         EXPECT_FALSE(later.loadCallLog());
         EXPECT_TRUE(later.lastError().contains(QStringLiteral("ZCALLRECORD")));
     }
+}
+
+// A call history that cannot be read to its end is not read at all: the load
+// fails as damaged, keeps no call, and its reason is never "not an error".
+TEST(CallLogReaderFailures, AHistoryThatCannotBeReadToItsEndIsDamaged)
+{
+    QList<Call> calls;
+    for (int i = 0; i < 600; ++i)
+        calls.append({QStringLiteral("+1555%1").arg(i, 7, 10, QLatin1Char('0')) + QString(80, 'x'),
+                      utc(2020, 1, 1 + i % 28), i, i % 2 == 0, false});
+    struct Case {
+        const char* what;
+        std::function<bool(const QString& path, const QString& table)> damage;
+        const char* reason;
+        // Short where only the budget ends the read; the row bound ends a
+        // loop of pages long before the connection's own.
+        std::chrono::milliseconds budget = std::chrono::milliseconds(300);
+    };
+    const std::vector<Case> cases = {
+        {"a view in the table's place that never answers",
+         [](const QString& path, const QString& table) {
+             return SQLiteDamage::slowDown(path, table, 1'000'000'000'000);
+         },
+         "time limit"},
+        {"a view of endless rows", SQLiteDamage::makeEndless, ""},
+        {"a damaged page in the middle of the table", SQLiteDamage::damageMiddleOf, ""},
+        {"pages that point back at one another",
+         [](const QString& path, const QString& table) {
+             return SQLiteDamage::repeatRows(path, table, 3, 40);
+         },
+         "more rows than the file could hold", std::chrono::milliseconds(0)},
+    };
+    for (const Generation generation :
+         {Generation::CallHistoryDb, Generation::StoreOfLaterSystems}) {
+        const QString table = generation == Generation::CallHistoryDb
+            ? QStringLiteral("call")
+            : QStringLiteral("ZCALLRECORD");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " of " + table.toStdString());
+            QTemporaryDir dir;
+            const QString path = writeHistory(generation, dir.path(), calls);
+            ASSERT_TRUE(c.damage(path, table));
+            const auto reader = readerFor(path);
+            reader->setReadBudget(c.budget);
+            EXPECT_FALSE(reader->loadCallLog());
+            const QString error = reader->lastError();
+            EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: the calls ")))
+                << error.toStdString();
+            EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+            EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+            EXPECT_EQ(reader->callCount(), 0);
+            EXPECT_TRUE(reader->getCallLogParticipantList().isEmpty());
+        }
+    }
+}
+
+// Damaged preferences beside the history cost only what they give: the
+// calls are all read and named from the address book, the region falls back
+// to "US", and the reader says which file is damaged.
+TEST(CallLogReaderFailures, DamagedPreferencesAreReportedAndTheCallsStayWhole)
+{
+    QTemporaryDir dir;
+    const QString history = writeHistory(Generation::StoreWithTextAddress, dir.path(),
+                                         {{QStringLiteral("(555) 010-0111"), utc(2024, 1, 1), 5},
+                                          {QStringLiteral("+15550100222"), utc(2024, 1, 2), 6}});
+    AddressBookFixture book;
+    book.phone(book.person(AddressBookFixture::Person::named("Ann", "Lee")),
+               QStringLiteral("+1 555 010 0111"));
+    const QString addressBook = dir.filePath(QStringLiteral("AddressBook.sqlitedb"));
+    ASSERT_TRUE(book.write(addressBook));
+    const QString whole = dir.filePath(QStringLiteral("whole.plist"));
+    ASSERT_TRUE(
+        CallHistoryFixture::writeMobileSMSPlist(whole, {{QStringLiteral("+15550100222"), 1}}));
+    QFile file(whole);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    struct Case {
+        const char* what;
+        QByteArray content;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), "are empty"},
+        {"truncated", bytes.left(bytes.size() / 2), "are damaged"},
+        {"garbage", QByteArray("\xff\x01 not a property list at all \x02").repeated(50),
+         "are damaged"},
+        {"a list that holds no dictionary",
+         QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><string>x</string></plist>"),
+         "hold no dictionary"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString plist = dir.filePath(QStringLiteral("%1/com.apple.MobileSMS.plist").arg(++n));
+        QDir().mkpath(QFileInfo(plist).path());
+        QFile out(plist);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.content);
+        out.close();
+        QELCallLogStoreDataReader reader(history, addressBook, plist);
+        ASSERT_TRUE(reader.loadCallLog()) << reader.lastError().toStdString();
+        EXPECT_EQ(names(reader.getCallLogParticipantList()),
+                  (QStringList{QStringLiteral("+15550100222"), QStringLiteral("Ann Lee")}));
+        EXPECT_EQ(reader.callCount(), 2);
+        ASSERT_EQ(reader.warnings().size(), 1) << reader.warnings().join('\n').toStdString();
+        EXPECT_TRUE(reader.warnings()[0].contains(QStringLiteral("com.apple.MobileSMS.plist")));
+        EXPECT_TRUE(reader.warnings()[0].contains(QLatin1String(c.says)))
+            << reader.warnings()[0].toStdString();
+    }
+    // Global preferences as damaged leave the region to "US", and say so.
+    const QString preferences = dir.filePath(QStringLiteral(".GlobalPreferences.plist"));
+    QFile damaged(preferences);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(bytes.left(bytes.size() / 2));
+    damaged.close();
+    QString problem;
+    EXPECT_EQ(QELContactNameLookup::regionFromGlobalPreferences(preferences, &problem),
+              QStringLiteral("US"));
+    EXPECT_TRUE(problem.contains(QStringLiteral(".GlobalPreferences.plist are damaged")))
+        << problem.toStdString();
+    EXPECT_EQ(QELContactNameLookup::regionFromGlobalPreferences(whole, &problem),
+              QStringLiteral("US"));
+    EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
 }
 
 // The backup's files: the later store first, the history also without an

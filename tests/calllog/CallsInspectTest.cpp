@@ -17,6 +17,7 @@
 #include "QELCallLogReader.h"
 #include "QELCopyCallLogs.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 #include "ToolRun.h"
 
 using namespace CallLogTest;
@@ -129,6 +130,48 @@ TEST(InspectCallsInput, AnEmptyHistoryPrintsNoParticipants)
     const ToolRun run = inspect({QStringLiteral("calls"), dir.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(run.json().value(QStringLiteral("participants")).toArray().size(), 0);
+}
+
+// A history damaged mid-table ends the run as the messages' damage does:
+// exit code 2, the file and "this database is damaged" on standard error,
+// nothing on standard output. Damaged messages preferences only cost the
+// names they give: the calls print, and standard error says which file.
+TEST(InspectCallsInput, ADamagedHistoryFailsAndDamagedPreferencesAreAWarning)
+{
+    QTemporaryDir dir;
+    QList<Call> calls;
+    for (int i = 0; i < 600; ++i)
+        calls.append({QStringLiteral("+1555%1").arg(i, 7, 10, QLatin1Char('0')) + QString(80, 'x'),
+                      utc(2020, 1, 1), i});
+    const QString store = writeHistory(Generation::StoreWithTextAddress, dir.path(), calls);
+    ASSERT_TRUE(QFile::copy(store, dir.filePath(QStringLiteral("whole.storedata"))));
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(store, QStringLiteral("ZCALLRECORD")));
+    ToolRun run = inspect({QStringLiteral("calls"), dir.path()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(
+        run.err.startsWith("orvane-inspect: CallHistory.storedata: this database is damaged: "))
+        << run.err.constData();
+
+    ASSERT_TRUE(QFile::remove(store));
+    ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("whole.storedata")), store));
+    QFile plist(dir.filePath(QStringLiteral("com.apple.MobileSMS.plist")));
+    ASSERT_TRUE(plist.open(QIODevice::WriteOnly));
+    plist.write("bplist00\xff\xff");
+    plist.close();
+    QFile preferences(dir.filePath(QStringLiteral(".GlobalPreferences.plist")));
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.close();
+    run = inspect({QStringLiteral("calls"), dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.json().value(QStringLiteral("participants")).toArray().size(), 600);
+    EXPECT_TRUE(run.err.contains("orvane-inspect: warning: the messages preferences "
+                                 "com.apple.MobileSMS.plist are damaged"))
+        << run.err.constData();
+    EXPECT_TRUE(run.err.contains("orvane-inspect: warning: the global preferences "
+                                 ".GlobalPreferences.plist are empty; numbers are read as of "
+                                 "the region US"))
+        << run.err.constData();
 }
 
 } // namespace

@@ -368,8 +368,9 @@ TEST(ContactsDbReader, BadFilesGiveAClearAnswerAndNoContacts)
 }
 
 // Pages of the people table that point back at one another answer the same
-// people again and again: each is read once, and none counts as a duplicate.
-TEST(ContactsDbReader, PeoplePagesThatRepeatGiveEachPersonOnce)
+// people again and again, more rows than the file could hold: the read ends
+// as damaged, with no contact, rather than as a list that looks whole.
+TEST(ContactsDbReader, PeoplePagesThatRepeatEndTheReadAsDamaged)
 {
     AddressBookFixture book;
     for (int i = 1; i <= 400; ++i)
@@ -381,14 +382,116 @@ TEST(ContactsDbReader, PeoplePagesThatRepeatGiveEachPersonOnce)
     auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
     ASSERT_TRUE(reader);
     ASSERT_TRUE(reader->loadContacts());
-    const QList<QELContactPtr> contacts = reader->getContacts();
-    ASSERT_FALSE(contacts.isEmpty());
-    EXPECT_LT(contacts.size(), 400);
+    EXPECT_TRUE(reader->getContacts().isEmpty());
     EXPECT_EQ(reader->mergedCount(), 0);
-    QSet<qint64> uids;
+    EXPECT_TRUE(reader->lastError().startsWith(
+        QStringLiteral("this database is damaged: the people could not be read: ")))
+        << reader->lastError().toStdString();
+    EXPECT_TRUE(reader->lastError().contains(QStringLiteral("more rows than the file could hold")))
+        << reader->lastError().toStdString();
+}
+
+// An address book with enough people and values to fill many pages.
+AddressBookFixture manyPeople(int count)
+{
+    AddressBookFixture book;
+    for (int i = 1; i <= count; ++i) {
+        const qint64 person =
+            book.person(Person::named(QStringLiteral("Given%1 with a long enough name").arg(i),
+                                      QStringLiteral("Family%1").arg(i)));
+        book.phone(person, QStringLiteral("+1 555 %1").arg(i, 7, 10, QLatin1Char('0')),
+                   QStringLiteral("_$!<Mobile>!$_"));
+        book.email(person, QStringLiteral("person%1@example.com").arg(i));
+    }
+    return book;
+}
+
+// An address book that cannot be read to its end is not read at all: the
+// store holds no contact, and the reason says the file is damaged (never "not
+// an error").
+TEST(ContactsDbReader, AnAddressBookThatCannotBeReadToItsEndIsDamaged)
+{
+    auto neverAnswers = [](const QString& path, const QString& table) {
+        return SQLiteDamage::slowDown(path, table, 1'000'000'000'000);
+    };
+    struct Case {
+        const char* what;
+        const char* table;
+        std::function<bool(const QString& path, const QString& table)> damage;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"a view of people that never answers", "ABPerson", neverAnswers,
+         "the people could not be read: a query ran past its time limit"},
+        {"a view of values that never answers", "ABMultiValue", neverAnswers,
+         "the values of the people could not be read: a query ran past its time limit"},
+        {"a view of labels that never answers", "ABMultiValueLabel", neverAnswers,
+         "the labels could not be read: a query ran past its time limit"},
+        {"a view of endless people", "ABPerson", SQLiteDamage::makeEndless, "the people"},
+        {"a damaged page among the people", "ABPerson", SQLiteDamage::damageMiddleOf, "the people"},
+        {"a damaged page among the values", "ABMultiValue", SQLiteDamage::damageMiddleOf,
+         "the values of the people"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = TestEnvironment::home() + QStringLiteral("/%1.sqlitedb").arg(++n);
+        ASSERT_TRUE(manyPeople(400).write(path));
+        ASSERT_TRUE(c.damage(path, QLatin1String(c.table)));
+        auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+        ASSERT_TRUE(reader);
+        reader->setReadBudget(std::chrono::milliseconds(300));
+        EXPECT_TRUE(reader->loadContacts());
+        const QString error = reader->lastError();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: ")))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+        EXPECT_TRUE(reader->getContacts().isEmpty());
+    }
+}
+
+// One budget for the whole address book: the values are asked for once per
+// person, and statements that each fit the budget do not all run to their
+// end. Pictures are a read of their own: one that cannot finish leaves every
+// contact without a picture, the people whole, and names the file.
+TEST(ContactsDbReader, TheStatementsOfOneReadShareOneBudget)
+{
+    const QString path = TestEnvironment::home() + "/AddressBook.sqlitedb";
+    ASSERT_TRUE(manyPeople(20).write(path));
+    const QString whole = TestEnvironment::home() + "/whole.sqlitedb";
+    ASSERT_TRUE(QFile::copy(path, whole));
+    const qint64 steps = 300'000;
+    ASSERT_TRUE(SQLiteDamage::slowDown(path, "ABMultiValue", steps));
+    const std::chrono::milliseconds budget = SQLiteDamage::timeToCount(steps) * 3;
+    auto reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(path, QString());
+    reader->setReadBudget(budget);
+    EXPECT_TRUE(reader->loadContacts());
+    EXPECT_TRUE(reader->getContacts().isEmpty());
+    EXPECT_TRUE(reader->lastError().startsWith(
+        QStringLiteral("this database is damaged: the values of the people could not be read: "
+                       "a query ran past its time limit")))
+        << reader->lastError().toStdString();
+
+    using Table = AddressBookImagesFixture::Table;
+    AddressBookImagesFixture images({Table::ABThumbnailImage});
+    for (int person = 1; person <= 20; ++person)
+        images.image(person, QByteArray(100, 'p'), Table::ABThumbnailImage);
+    const QString pictures = TestEnvironment::home() + "/AddressBookImages.sqlitedb";
+    ASSERT_TRUE(images.write(pictures));
+    ASSERT_TRUE(SQLiteDamage::slowDown(pictures, "ABThumbnailImage", steps));
+    reader = QELContactsDbReader::initWithContactsDbPathAndPicturesDb(whole, pictures);
+    reader->setReadBudget(budget);
+    EXPECT_TRUE(reader->loadContacts());
+    EXPECT_TRUE(reader->lastError().isEmpty()) << reader->lastError().toStdString();
+    const QList<QELContactPtr> contacts = reader->getContacts();
+    EXPECT_EQ(contacts.size(), 20);
     for (const QELContactPtr& contact : contacts)
-        uids.insert(contact->uid.value_or(0));
-    EXPECT_EQ(uids.size(), contacts.size());
+        EXPECT_TRUE(contact->picture.isEmpty());
+    EXPECT_TRUE(reader->picturesError().startsWith(QStringLiteral(
+        "AddressBookImages.sqlitedb: this database is damaged: the pictures could not be read: "
+        "a query ran past its time limit")))
+        << reader->picturesError().toStdString();
 }
 
 TEST(ContactsDbReader, OlderSchemasWithoutSomeColumnsLeaveTheirFieldsUnset)

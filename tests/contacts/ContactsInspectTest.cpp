@@ -13,6 +13,7 @@
 #include "QELCopyContacts.h"
 #include "QtPrinters.h"
 #include "RecordingCopyDelegate.h"
+#include "SQLiteDamage.h"
 #include "TestEnvironment.h"
 #include "ToolRun.h"
 
@@ -155,6 +156,23 @@ TEST(InspectContacts, RefusesFoldersWithoutAReadableAddressBook)
     run = inspect({truncated});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.json().isEmpty());
+}
+
+// Damaged among its people: the messages' shape of damage, nothing printed.
+TEST(InspectContacts, ADamagedAddressBookFailsAsDamaged)
+{
+    AddressBookFixture book;
+    for (int i = 1; i <= 400; ++i)
+        book.person(Person::named(QStringLiteral("Given%1 with a long enough name").arg(i),
+                                  QStringLiteral("Family%1").arg(i)));
+    const QString folder = folderWith(book, nullptr, "damaged-book");
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(folder + "/AddressBook.sqlitedb", "ABPerson"));
+    const ToolRun run = inspect({folder});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(
+        run.err.startsWith("orvane-inspect: AddressBook.sqlitedb: this database is damaged: "))
+        << run.err.constData();
 }
 
 TEST(InspectContacts, SaysWhichPicturesFileIsDamagedOrEmpty)

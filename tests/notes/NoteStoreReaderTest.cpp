@@ -12,6 +12,7 @@
 #include "QELLegacyNoteDatabaseReader.h"
 #include "QELLegacyNoteDetail.h"
 #include "QELMediaNoteContent.h"
+#include "SQLiteDamage.h"
 
 using namespace NotesTest;
 using namespace NoteStoreFixture;
@@ -268,6 +269,131 @@ TEST_F(NoteStoreReaderTest, BadFilesReadAsNothingWithAReason)
             EXPECT_FALSE(later.lastError().isEmpty());
             EXPECT_FALSE(legacy.lastError().isEmpty());
         }
+    }
+}
+
+// The sample store with enough notes to fill many pages of its tables.
+Store manyNotes()
+{
+    Store store = sampleStore(Layout::Later);
+    for (int i = 0; i < 400; ++i) {
+        Note n;
+        n.key = 1000 + i;
+        n.title = QStringLiteral("note %1 ").arg(i) + QString(100, QLatin1Char('t'));
+        n.account = 1;
+        n.folders = {20};
+        QString text;
+        for (int word = 0; word < 40; ++word)
+            text += QString::number((i + 1) * 7919 * (word + 3), 36) + QLatin1Char(' ');
+        n.body = noteBody(text);
+        store.notes.append(n);
+    }
+    return store;
+}
+
+// Notes that cannot be read to their end are not read at all: the list is
+// empty and the reason says which database is damaged (never "not an
+// error"). The older database of the other accounts is part of the read.
+TEST_F(NoteStoreReaderTest, NotesThatCannotBeReadToTheirEndAreDamaged)
+{
+    auto neverAnswers = [](const QString& path, const QString& table) {
+        return SQLiteDamage::slowDown(path, table, 1'000'000'000'000);
+    };
+    struct Case {
+        const char* what;
+        bool inOlderDatabase;
+        const char* table;
+        std::function<bool(const QString& path, const QString& table)> damage;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"objects that never answer", false, "ZICCLOUDSYNCINGOBJECT", neverAnswers,
+         "the accounts could not be read: a query ran past its time limit"},
+        {"bodies that never answer", false, "ZICNOTEDATA", neverAnswers,
+         "the bodies of the notes could not be read: a query ran past its time limit"},
+        {"entities that never answer", false, "Z_PRIMARYKEY", neverAnswers, "the entities"},
+        {"endless objects", false, "ZICCLOUDSYNCINGOBJECT", SQLiteDamage::makeEndless, ""},
+        {"a damaged page among the objects", false, "ZICCLOUDSYNCINGOBJECT",
+         SQLiteDamage::damageMiddleOf, ""},
+        {"a damaged page among the bodies", false, "ZICNOTEDATA", SQLiteDamage::damageMiddleOf,
+         "the bodies of the notes"},
+        {"other accounts' notes that never answer", true, "ZNOTE", neverAnswers,
+         "the notes of the other accounts could not be read: a query ran past its time limit"},
+    };
+    LegacyDatabase legacy;
+    legacy.accounts = {{1, QStringLiteral("Local")}, {3, QStringLiteral("Gmail")}};
+    legacy.notes = {{1, 11, 100, QStringLiteral("Mail note"), QStringLiteral("mail"), 0, 0, 3}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString store = path("NoteStore.sqlite") + QString::number(++n);
+        ASSERT_TRUE(writeNoteStore(store, manyNotes()));
+        const QString older = path("notes.sqlite") + QString::number(n);
+        ASSERT_TRUE(writeNotesSqlite(older, legacy));
+        ASSERT_TRUE(c.damage(c.inOlderDatabase ? older : store, QLatin1String(c.table)));
+        QELIOS9NoteDatabaseReader reader(store, older);
+        reader.setReadBudget(std::chrono::milliseconds(300));
+        EXPECT_TRUE(reader.getAllNotes().isEmpty());
+        const QString error = reader.lastError();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: ")))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+    }
+    // The older generation's reader alike.
+    for (const bool endless : {false, true}) {
+        SCOPED_TRACE(endless ? "endless older notes" : "older notes that never answer");
+        const QString older = path(endless ? "endless.sqlite" : "never.sqlite");
+        ASSERT_TRUE(writeNotesSqlite(older, legacy));
+        ASSERT_TRUE(endless ? SQLiteDamage::makeEndless(older, QStringLiteral("ZNOTE"))
+                            : neverAnswers(older, QStringLiteral("ZNOTE")));
+        QELLegacyNoteDatabaseReader reader(older);
+        reader.setReadBudget(std::chrono::milliseconds(300));
+        EXPECT_TRUE(reader.getAllNotes().isEmpty());
+        EXPECT_TRUE(reader.lastError().startsWith(
+            QStringLiteral("this database is damaged: the notes could not be read: ")))
+            << reader.lastError().toStdString();
+    }
+    // The same files whole read whole.
+    ASSERT_TRUE(writeNoteStore(path("whole.sqlite"), manyNotes()));
+    ASSERT_TRUE(writeNotesSqlite(path("whole-older.sqlite"), legacy));
+    QELIOS9NoteDatabaseReader reader(path("whole.sqlite"), path("whole-older.sqlite"));
+    EXPECT_EQ(reader.getAllNotes().size(), 7 + 400 + 1) << reader.lastError().toStdString();
+}
+
+// One budget for the whole read: the accounts, the notes and the folders are
+// each a statement over the objects' table, and three statements that each
+// fit the budget do not all run to their end.
+TEST_F(NoteStoreReaderTest, TheStatementsOfOneReadShareOneBudget)
+{
+    const QString store = write(sampleStore(Layout::Later));
+    const qint64 steps = 1'000'000;
+    ASSERT_TRUE(SQLiteDamage::slowDown(store, QStringLiteral("ZICCLOUDSYNCINGOBJECT"), steps));
+    QELIOS9NoteDatabaseReader reader(store, QString());
+    reader.setReadBudget(SQLiteDamage::timeToCount(steps) * 2);
+    EXPECT_TRUE(reader.getAllNotes().isEmpty());
+    EXPECT_TRUE(reader.lastError().startsWith(QStringLiteral("this database is damaged: ")))
+        << reader.lastError().toStdString();
+    EXPECT_TRUE(reader.lastError().contains(QStringLiteral("time limit")))
+        << reader.lastError().toStdString();
+}
+
+// A note's media is a read of its own: one whose statement cannot finish
+// answers false and leaves the note to be read again, not taken for whole.
+TEST_F(NoteStoreReaderTest, MediaThatCannotBeReadLeaveTheNoteIncomplete)
+{
+    for (const char* table : {"ZICNOTEDATA", "ZICCLOUDSYNCINGOBJECT"}) {
+        SCOPED_TRACE(table);
+        const QString store = path("media.sqlite") + QLatin1String(table);
+        ASSERT_TRUE(writeNoteStore(store, sampleStore(Layout::Later)));
+        QELIOS9NoteDatabaseReader reader(store, QString());
+        const auto notes = reader.getAllNotes();
+        const auto zebra = titled(notes, QStringLiteral("zebra"));
+        ASSERT_TRUE(zebra);
+        ASSERT_TRUE(SQLiteDamage::slowDown(store, QLatin1String(table), 1'000'000'000'000));
+        reader.setReadBudget(std::chrono::milliseconds(300));
+        EXPECT_FALSE(reader.extractMediaForNote(*zebra));
+        EXPECT_FALSE(std::static_pointer_cast<QELIOS9NoteDetail>(zebra)->mediaExtracted());
     }
 }
 

@@ -14,6 +14,7 @@
 #include "QELCopyNotes.h"
 #include "QELNoteDatabaseReader.h"
 #include "RecordingCopyDelegate.h"
+#include "SQLiteDamage.h"
 #include "ToolRun.h"
 
 using namespace NotesTest;
@@ -232,4 +233,25 @@ TEST(NotesInspectTest, RefusesAFolderWithoutANotesDatabase)
     run = inspect({QStringLiteral("notes"), garbage.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("could not be read")) << run.err.constData();
+
+    // Damaged among its objects: the messages' shape of damage, nothing printed.
+    QTemporaryDir damaged;
+    Store store;
+    store.layout = Layout::Later;
+    store.accounts = {{1, QStringLiteral("iCloud")}};
+    for (int i = 0; i < 400; ++i) {
+        Note n;
+        n.key = 100 + i;
+        n.title = QStringLiteral("note %1 ").arg(i) + QString(100, QLatin1Char('t'));
+        n.account = 1;
+        store.notes.append(n);
+    }
+    const QString path = damaged.filePath(QStringLiteral("NoteStore.sqlite"));
+    ASSERT_TRUE(writeNoteStore(path, store));
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(path, QStringLiteral("ZICCLOUDSYNCINGOBJECT")));
+    run = inspect({QStringLiteral("notes"), damaged.path()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.startsWith("orvane-inspect: NoteStore.sqlite: this database is damaged: "))
+        << run.err.constData();
 }

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SQLiteDamage.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QStringList>
 
 namespace SQLiteDamage {
 
@@ -85,6 +89,51 @@ bool writePage(const QString& path, int pageSize, int page, const QByteArray& by
     return file.seek(offset) && file.write(kept) == pageSize;
 }
 
+// Counts to `steps` before the rows come; an uncorrelated subquery, so once
+// per statement, however many rows follow.
+QString counting(qint64 steps)
+{
+    return QStringLiteral("(WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r "
+                          "WHERE x < %1) SELECT max(x) FROM r) > 0")
+        .arg(steps);
+}
+
+// Renames `table` and puts a view of its name in its place: the columns of
+// the table (and its ROWID) as "kept", joined after `before`.
+bool replaceWithView(const QString& path, const QString& table, const QString& before,
+                     const QString& where)
+{
+    sqlite3* db = nullptr;
+    bool done = false;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+        == SQLITE_OK) {
+        bool hasRowIdColumn = false;
+        bool found = false;
+        sqlite3_stmt* info = nullptr;
+        const QByteArray pragma = QStringLiteral("PRAGMA table_info(\"%1\")").arg(table).toUtf8();
+        if (sqlite3_prepare_v2(db, pragma.constData(), -1, &info, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(info) == SQLITE_ROW) {
+                found = true;
+                const QString name =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info, 1)));
+                hasRowIdColumn = hasRowIdColumn
+                    || name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0;
+            }
+        }
+        sqlite3_finalize(info);
+        const QString kept = table + QStringLiteral("_kept");
+        const QString rowId = hasRowIdColumn ? QString() : QStringLiteral("kept.rowid AS ROWID, ");
+        const QString sql =
+            QStringLiteral("ALTER TABLE \"%1\" RENAME TO \"%2\"; "
+                           "CREATE VIEW \"%1\" AS SELECT %3kept.* FROM %4\"%2\" kept WHERE %5;")
+                .arg(table, kept, rowId, before, where);
+        done = found
+            && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    sqlite3_close_v2(db);
+    return done;
+}
+
 } // namespace
 
 QList<int> leafPagesOf(const QString& path, const QString& table)
@@ -156,6 +205,38 @@ bool truncateTo(const QString& path, qint64 bytes)
 {
     QFile file(path);
     return file.exists() && file.resize(bytes);
+}
+
+bool slowDown(const QString& path, const QString& table, qint64 steps)
+{
+    return replaceWithView(path, table, QString(), counting(steps));
+}
+
+bool makeEndless(const QString& path, const QString& table)
+{
+    return replaceWithView(path, table,
+                           QStringLiteral("(WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL "
+                                          "SELECT x + 1 FROM r) SELECT x FROM r) CROSS JOIN "),
+                           QStringLiteral("1"));
+}
+
+std::chrono::milliseconds timeToCount(qint64 steps)
+{
+    sqlite3* db = nullptr;
+    qint64 quickest = -1;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        const QByteArray sql = (QStringLiteral("SELECT ") + counting(steps)).toUtf8();
+        for (int run = 0; run < 3; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+            const qint64 elapsed = timer.elapsed();
+            if (quickest < 0 || elapsed < quickest)
+                quickest = elapsed;
+        }
+    }
+    sqlite3_close_v2(db);
+    return std::chrono::milliseconds(std::max<qint64>(quickest, 1));
 }
 
 } // namespace SQLiteDamage

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
+
 #include <QList>
 #include <QString>
 
@@ -27,5 +29,18 @@ bool damageMiddleOf(const QString& path, const QString& table);
 bool repeatRows(const QString& path, const QString& table, int levels, int fanout);
 // Cuts the file to its first `bytes` bytes.
 bool truncateTo(const QString& path, qint64 bytes);
+
+// Hostile schemas: a view where the reader expects `table`, the table itself
+// kept under another name. The view answers the table's rows (with its
+// ROWID) once it has counted to `steps`, which each statement over it does
+// anew: a few million steps take a fraction of a second, 10^12 never end
+// within a test. SQLite may skip the count over a table without rows, so
+// the table should have some. False when there is no such table.
+bool slowDown(const QString& path, const QString& table, qint64 steps);
+// A view whose rows never end: the table's rows again and again.
+bool makeEndless(const QString& path, const QString& table);
+// How long counting to `steps` takes here (the quickest of a few runs): a
+// read budget that one slowed-down statement fits and two do not.
+std::chrono::milliseconds timeToCount(qint64 steps);
 
 } // namespace SQLiteDamage

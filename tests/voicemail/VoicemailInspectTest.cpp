@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "SQLiteDamage.h"
 #include "ToolRun.h"
 #include "VoicemailTestSupport.h"
 
@@ -125,6 +126,19 @@ TEST(InspectVoicemailInput, ExitsTwoWithoutAnIndexAndSaysWhyForABadOne)
     run = inspect({QStringLiteral("voicemail"), dir.path()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("could not be read")) << run.err.toStdString();
+
+    // Damaged mid-table: the messages' shape of damage, nothing printed.
+    QList<VoicemailFixture::Voicemail> many;
+    for (int i = 0; i < 2000; ++i)
+        many.append({QStringLiteral("+1 555 %1").arg(i, 4, 10, QLatin1Char('0')), 1000 + i, i});
+    ASSERT_TRUE(QFile::remove(indexPath(dir.path())));
+    ASSERT_TRUE(writeIndex(dir.path(), many));
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(indexPath(dir.path()), QStringLiteral("voicemail")));
+    run = inspect({QStringLiteral("voicemail"), dir.path()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.startsWith("orvane-inspect: voicemail.db: this database is damaged: "))
+        << run.err.toStdString();
 }
 
 } // namespace

@@ -368,6 +368,86 @@ TEST(VoicemailReader, AnUnreadableAddressBookOnlyLeavesSendersUnnamed)
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->getContacts().size(), 1);
     EXPECT_EQ(reader->getContacts()[0].senderName(), QStringLiteral("+1 555 0100"));
+    ASSERT_EQ(reader->warnings().size(), 1);
+    EXPECT_TRUE(
+        reader->warnings()[0].contains(QStringLiteral("AddressBook.sqlitedb could not be read")))
+        << reader->warnings()[0].toStdString();
+}
+
+// An index that cannot be read to its end is not read at all: the load fails
+// as damaged, keeps no voicemail, and its reason is never "not an error".
+TEST(VoicemailReader, AnIndexThatCannotBeReadToItsEndIsDamaged)
+{
+    struct Case {
+        const char* what;
+        std::function<bool(const QString& path)> damage;
+        const char* reason;
+        // Short where only the budget ends the read; the row bound ends a
+        // loop of pages long before the connection's own.
+        std::chrono::milliseconds budget = std::chrono::milliseconds(300);
+    };
+    const QString table = QStringLiteral("voicemail");
+    const std::vector<Case> cases = {
+        {"a view in the table's place that never answers",
+         [&](const QString& p) { return SQLiteDamage::slowDown(p, table, 1'000'000'000'000); },
+         "time limit"},
+        {"a view of endless rows",
+         [&](const QString& p) { return SQLiteDamage::makeEndless(p, table); }, ""},
+        {"a damaged page in the middle of the table",
+         [&](const QString& p) { return SQLiteDamage::damageMiddleOf(p, table); }, ""},
+        {"pages that point back at one another",
+         [&](const QString& p) { return SQLiteDamage::repeatRows(p, table, 3, 40); },
+         "more rows than the file could hold", std::chrono::milliseconds(0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(writeIndex(dir.path(), many(2000)));
+        ASSERT_TRUE(c.damage(indexPath(dir.path())));
+        auto reader = QELVoiceMailDbReader::initWithVoiceMailDbPathAndAddressBookDbPath(
+            indexPath(dir.path()), QString(), QString());
+        ASSERT_TRUE(reader);
+        reader->setReadBudget(c.budget);
+        EXPECT_FALSE(reader->loadVoiceMail());
+        const QString error = reader->lastError();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("this database is damaged: the voicemails ")))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QStringLiteral("not an error")));
+        EXPECT_TRUE(reader->getContacts().isEmpty());
+    }
+}
+
+// The index and the address book that names its senders are one read with
+// one budget: three statements that each fit the budget do not all run to
+// their end. The voicemails read first are whole; the part of the address
+// book that ran out of time is reported.
+TEST(VoicemailReader, TheIndexAndItsAddressBookShareOneBudget)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(
+        writeIndex(dir.path(),
+                   {{QStringLiteral("+1 555 0100"), 5, 5}, {QStringLiteral("+1 555 0101"), 6, 6}}));
+    AddressBookFixture book;
+    book.phone(book.person(Person::named("Ann", "Lee")), QStringLiteral("+1 555 0100"));
+    ASSERT_TRUE(writeAddressBook(dir.path(), book));
+    const qint64 steps = 1'000'000;
+    ASSERT_TRUE(SQLiteDamage::slowDown(indexPath(dir.path()), QStringLiteral("voicemail"), steps));
+    ASSERT_TRUE(
+        SQLiteDamage::slowDown(addressBookPath(dir.path()), QStringLiteral("ABPerson"), steps));
+    ASSERT_TRUE(SQLiteDamage::slowDown(addressBookPath(dir.path()),
+                                       QStringLiteral("ABPersonFullTextSearch_content"), steps));
+    auto reader = QELVoiceMailDbReader::initWithVoiceMailDbPathAndAddressBookDbPath(
+        indexPath(dir.path()), addressBookPath(dir.path()), QString());
+    ASSERT_TRUE(reader);
+    reader->setReadBudget(SQLiteDamage::timeToCount(steps) * 2);
+    ASSERT_TRUE(reader->loadVoiceMail()) << reader->lastError().toStdString();
+    ASSERT_EQ(reader->getContacts().size(), 2);
+    ASSERT_FALSE(reader->warnings().isEmpty());
+    EXPECT_TRUE(reader->warnings().last().contains(QStringLiteral("AddressBook.sqlitedb")))
+        << reader->warnings().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(reader->warnings().last().contains(QStringLiteral("time limit")))
+        << reader->warnings().join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace

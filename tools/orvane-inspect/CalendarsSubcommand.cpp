@@ -120,6 +120,10 @@ int inspectCalendars(const InspectRequest& request)
     reader->loadCalendars();
     const QList<QELCalendarDetailPtr> calendars = reader->getCalendars();
     QFile::remove(path);
+    // Damage is reported as the messages report theirs: the file, then why.
+    if (reader->lastError().startsWith(QLatin1String("this database is damaged")))
+        return InspectSubcommands::fail(QStringLiteral("Calendar.sqlitedb: ")
+                                        + reader->lastError());
     if (calendars.isEmpty() && !reader->lastError().isEmpty())
         return InspectSubcommands::fail(
             QStringLiteral("the Calendar.sqlitedb of %1 cannot be read: %2")

@@ -10,6 +10,7 @@
 #include "InspectJson.h"
 #include "InspectSubcommand.h"
 #include "QELCallLogReader.h"
+#include "QELCallLogStoreDataReader.h"
 #include "QELCopyCallLogs.h"
 
 namespace {
@@ -35,11 +36,22 @@ int inspectCalls(const InspectRequest& request)
         return InspectSubcommands::fail(
             QStringLiteral("no call history (call_history.db or CallHistory.storedata) in %1")
                 .arg(request.input));
-    if (!reader->loadCallLog())
+    if (!reader->loadCallLog()) {
+        // Damage is reported as the messages report theirs: the file, then why.
+        if (reader->lastError().startsWith(QLatin1String("this database is damaged")))
+            return InspectSubcommands::fail(
+                QStringLiteral("%1: %2").arg(dynamic_cast<QELCallLogStoreDataReader*>(reader.get())
+                                                 ? QStringLiteral("CallHistory.storedata")
+                                                 : QStringLiteral("call_history.db"),
+                                             reader->lastError()));
         return InspectSubcommands::fail(
             QStringLiteral("the call history of %1 could not be read: %2")
                 .arg(request.input, reader->lastError()));
+    }
     const QList<QELCallLogParticipant> participants = reader->getCallLogParticipantList();
+    // The calls are whole; a file that names them or gives the region is not.
+    for (const QString& warning : reader->warnings())
+        InspectSubcommands::fail(QStringLiteral("warning: ") + warning);
 
     QJsonArray list;
     for (const QELCallLogParticipant& participant : participants) {

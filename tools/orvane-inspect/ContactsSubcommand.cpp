@@ -139,6 +139,10 @@ int inspectContacts(const InspectRequest& request)
     QFile::remove(path);
     if (!pictures.isEmpty())
         QFile::remove(pictures);
+    // Damage is reported as the messages report theirs: the file, then why.
+    if (reader->lastError().startsWith(QLatin1String("this database is damaged")))
+        return InspectSubcommands::fail(QStringLiteral("AddressBook.sqlitedb: ")
+                                        + reader->lastError());
     if (contacts.isEmpty() && !reader->lastError().isEmpty())
         return InspectSubcommands::fail(
             QStringLiteral("the AddressBook.sqlitedb of %1 cannot be read: %2")

@@ -61,6 +61,13 @@ int inspectNotes(const InspectRequest& request)
             QStringLiteral("no notes database (NoteStore.sqlite, notes.sqlite or notes.db) in %1")
                 .arg(request.input));
     const QELNoteDatabaseReader::NoteList notes = reader->getAllNotes();
+    // Damage is reported as the messages report theirs: the file, then why.
+    if (reader->lastError().startsWith(QLatin1String("this database is damaged")))
+        return InspectSubcommands::fail(QStringLiteral("%1: %2").arg(
+            reader->className() == QLatin1String("QELIOS9NoteDatabaseReader")
+                ? QStringLiteral("NoteStore.sqlite")
+                : QStringLiteral("notes.sqlite"),
+            reader->lastError()));
     if (notes.isEmpty() && !reader->lastError().isEmpty())
         return InspectSubcommands::fail(QStringLiteral("the notes of %1 could not be read: %2")
                                             .arg(request.input, reader->lastError()));

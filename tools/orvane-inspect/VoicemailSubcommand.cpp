@@ -29,9 +29,17 @@ int inspectVoicemail(const InspectRequest& request)
     if (!reader->voiceMailExists())
         return InspectSubcommands::fail(
             QStringLiteral("no voicemail index (voicemail.db) in %1").arg(request.input));
-    if (!reader->loadVoiceMail())
+    if (!reader->loadVoiceMail()) {
+        // Damage is reported as the messages report theirs: the file, then why.
+        if (reader->lastError().startsWith(QLatin1String("this database is damaged")))
+            return InspectSubcommands::fail(QStringLiteral("voicemail.db: ") + reader->lastError());
         return InspectSubcommands::fail(QStringLiteral("the voicemail of %1 could not be read: %2")
                                             .arg(request.input, reader->lastError()));
+    }
+    // The voicemails are whole; a file that names their senders or gives the
+    // region is not.
+    for (const QString& warning : reader->warnings())
+        InspectSubcommands::fail(QStringLiteral("warning: ") + warning);
 
     QList<QELVoiceMailItem> items;
     for (const QELVoiceMailContact& contact : reader->getContacts())
