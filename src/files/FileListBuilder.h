@@ -25,10 +25,12 @@ struct DeviceFileEntry {
     std::optional<qint64> size; // files on iOS devices ("st_size"); none for folders
 };
 
-// One item of a copy's list: a path and what it is.
+// One item of a copy's list: a path, what it is, and for a device file its
+// size when the device gave one.
 struct FileListItem {
     QString path;
     FileEntryKind kind = FileEntryKind::Missing;
+    std::optional<qint64> size;
 };
 
 // The lists the file browser and its copy job work from. Every call that
@@ -53,7 +55,8 @@ QString parentPath(const QString& devicePath);
 std::optional<QString> confinedRelativePath(const QString& folder, const QString& path);
 
 // What a device item is, from one information request (and a listing when
-// the device does not say), with its size when the device gives one.
+// the device does not say), with a file's size when the device gives one
+// ("st_size" on iOS, "NSFileSize" on a disk-mode volume).
 FileEntryKind deviceKind(const QELDeviceInterface& device, const QString& devicePath,
                          std::optional<qint64>* size = nullptr);
 // What a local item is; a link is reported as a link, not as what it points to.
