@@ -207,9 +207,7 @@ FileEntryKind deviceKind(const QELDeviceInterface& device, const QString& device
     if (!known)
         kind = device.isDirectoryAtPath(devicePath) ? FileEntryKind::Folder : FileEntryKind::File;
     if (size) {
-        QVariant value = info->value(QStringLiteral("st_size"));
-        if (!value.isValid())
-            value = info->value(QStringLiteral("NSFileSize"));
+        const QVariant value = info->value(QStringLiteral("st_size"));
         bool ok = false;
         const qint64 bytes = value.toLongLong(&ok);
         *size = kind == FileEntryKind::File && value.isValid() && ok ? std::optional<qint64>(bytes)

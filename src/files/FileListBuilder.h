@@ -55,8 +55,7 @@ QString parentPath(const QString& devicePath);
 std::optional<QString> confinedRelativePath(const QString& folder, const QString& path);
 
 // What a device item is, from one information request (and a listing when
-// the device does not say), with a file's size when the device gives one
-// ("st_size" on iOS, "NSFileSize" on a disk-mode volume).
+// the device does not say), with its size when the device gives one.
 FileEntryKind deviceKind(const QELDeviceInterface& device, const QString& devicePath,
                          std::optional<qint64>* size = nullptr);
 // What a local item is; a link is reported as a link, not as what it points to.

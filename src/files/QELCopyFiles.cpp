@@ -162,16 +162,24 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
             list.append({path, kind, size});
         }
     }
-    // The bar follows the bytes of the files; a put takes its sizes from the
-    // computer's files here, which costs no question to the device.
+    // The bar follows the bytes of the files. A put takes its sizes from the
+    // computer's files, a copy from a disk-mode volume from the volume's (the
+    // listing has them from an iOS device's file service); neither costs a
+    // question to the device.
     quint64 runBytes = 0;
     std::vector<quint64> itemBytes(static_cast<size_t>(list.size()), 0);
     for (qsizetype i = 0; i < list.size(); ++i) {
         FileListItem& item = list[i];
-        if (run->put && item.kind != FileEntryKind::Folder) {
-            const QFileInfo local(item.path);
-            if (local.isFile())
-                item.size = local.size();
+        if (item.kind != FileEntryKind::Folder && !item.size) {
+            if (run->put) {
+                const QFileInfo local(item.path);
+                if (local.isFile())
+                    item.size = local.size();
+            } else if (device && item.kind == FileEntryKind::File
+                       && device->connectedDeviceOperatingSystem() != 1) {
+                if (const std::optional<QVariantMap> info = device->getFileInfo(item.path))
+                    item.size = info->value(QStringLiteral("NSFileSize")).toLongLong();
+            }
         }
         if (item.size && *item.size > 0)
             itemBytes[static_cast<size_t>(i)] = static_cast<quint64>(*item.size);
