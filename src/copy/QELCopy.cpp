@@ -357,7 +357,7 @@ void QELCopy::postProgress(quint64 bytes)
         Qt::QueuedConnection);
 }
 
-void QELCopy::_callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args)
+QELCopyItemBeginEventArgs QELCopy::_itemBeginArgs(QELCopyItemBeginEventArgs args)
 {
     args.setItemNumber(m_itemNumber);
     args.setItemCount(m_itemCount);
@@ -365,12 +365,18 @@ void QELCopy::_callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args)
         args.setBytesCopied(bytesCopied());
         args.setByteCount(m_runBytes);
     }
-    const quint64 run = callersRun();
-    if (run == m_run) {
+    if (callersRun() == m_run) {
         std::lock_guard lock(m_mutex);
         m_itemArgs = args;
         m_lastProgressPost = steadyMs();
     }
+    return args;
+}
+
+void QELCopy::_callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args)
+{
+    args = _itemBeginArgs(args);
+    const quint64 run = callersRun();
     QMetaObject::invokeMethod(
         this, [this, args, run] { _workerOnItemCopyBeginEvent(args, run); }, Qt::QueuedConnection);
 }

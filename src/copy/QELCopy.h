@@ -148,6 +148,10 @@ protected:
     // number and the count are filled in now, from the item last taken, and
     // so are the run's bytes copied before it.
     void _callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args);
+    // The same numbers and bytes filled into `args`, for a job that sends an
+    // item's start itself (on the main thread); the progress events of the
+    // item repeat these args.
+    QELCopyItemBeginEventArgs _itemBeginArgs(QELCopyItemBeginEventArgs args);
 
     // The sizes of the run's items in bytes, summed, when the job knows them
     // before the first item: its progress then follows bytes. 0 (what each

@@ -100,8 +100,9 @@ void QELDeviceCategoryContentView::reportCopyItemBegin(const QString& title,
                                                        const QELCopyItemBeginEventArgs& args)
 {
     if (m_delegate)
-        m_delegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+        m_delegate->OnCopyProgressEventWithBytes(title, args.itemDescription(),
+                                                 int(args.itemNumber()), int(args.itemCount()),
+                                                 args.bytesCopied(), args.byteCount());
 }
 
 void QELDeviceCategoryContentView::reportCopyEnd(const QELCopyOutcome& outcome,

@@ -25,6 +25,19 @@ public:
     // Progress of a copy: item `current` of `maximum`.
     virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
         const QString& title, const QString& description, int current, int maximum) = 0;
+    // The same with the run's bytes, `bytesCopied` of `byteCount`, for a
+    // copy that knows its sizes (0: it does not, and counts items); sent again
+    // inside a large item as its bytes come. A receiver without a bar that
+    // follows bytes gets the item counts alone.
+    virtual void OnCopyProgressEventWithBytes(const QString& title, const QString& description,
+                                              int current, int maximum, quint64 bytesCopied,
+                                              quint64 byteCount)
+    {
+        (void)bytesCopied;
+        (void)byteCount;
+        OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(title, description,
+                                                                           current, maximum);
+    }
     // A copy into a folder of the computer has ended: its message, and the
     // folder the status panel offers to show. A receiver without that button
     // shows the message alone.
