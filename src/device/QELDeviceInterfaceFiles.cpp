@@ -371,6 +371,22 @@ std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) 
     return attributes;
 }
 
+std::optional<qint64> QELDeviceInterface::fileSizeAtPath(const QString& path) const
+{
+    const std::optional<QVariantMap> info = getFileInfo(path);
+    if (!info || info->value(QStringLiteral("st_ifmt")) == QLatin1String("S_IFDIR")
+        || info->value(QStringLiteral("NSFileType")) == QLatin1String("NSFileTypeDirectory"))
+        return std::nullopt;
+    QVariant size = info->value(QStringLiteral("st_size"));
+    if (!size.isValid())
+        size = info->value(QStringLiteral("NSFileSize"));
+    bool ok = false;
+    const qint64 bytes = size.toLongLong(&ok);
+    if (!size.isValid() || !ok || bytes < 0)
+        return std::nullopt;
+    return bytes;
+}
+
 bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
 {
     assertNotOnGuiThread();

@@ -177,8 +177,7 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
                     item.size = local.size();
             } else if (device && item.kind == FileEntryKind::File
                        && device->connectedDeviceOperatingSystem() != 1) {
-                if (const std::optional<QVariantMap> info = device->getFileInfo(item.path))
-                    item.size = info->value(QStringLiteral("NSFileSize")).toLongLong();
+                item.size = device->fileSizeAtPath(item.path);
             }
         }
         if (item.size && *item.size > 0)
