@@ -775,6 +775,13 @@ void Orvane11AppDelegate::OnCopyProgressEventWithBytes(const QString& title,
                                             byteCount);
 }
 
+void Orvane11AppDelegate::OnCopyBytesProgressEvent(const QString& title, const QString& description,
+                                                   int current, int maximum, quint64 bytesCopied,
+                                                   quint64 byteCount)
+{
+    OnCopyProgressEventWithBytes(title, description, current, maximum, bytesCopied, byteCount);
+}
+
 void Orvane11AppDelegate::ShowCopyProgressProgressDetail(const QStringList& progress,
                                                          const QVariantList& progressDetail)
 {

@@ -344,6 +344,7 @@ void QELCopy::postProgress(quint64 bytes)
     }
     args.setBytesCopied(bytes);
     args.setByteCount(m_runBytes);
+    args.setProgressStep(true);
     const quint64 run = callersRun();
     QMetaObject::invokeMethod(
         this,

@@ -26,6 +26,9 @@ public:
     void setBytesCopied(quint64 bytes) { m_bytesCopied = bytes; }
     quint64 byteCount() const { return m_byteCount; }
     void setByteCount(quint64 bytes) { m_byteCount = bytes; }
+    // A progress event: more bytes of the item whose start came before.
+    bool isProgressStep() const { return m_progressStep; }
+    void setProgressStep(bool step) { m_progressStep = step; }
 
     // The class of the sending job: receivers tell their jobs apart by it,
     // e.g. `args.senderClass() == typeid(QELCopyContacts)`.
@@ -37,6 +40,7 @@ private:
     quint32 m_itemCount = 0;
     quint64 m_bytesCopied = 0;
     quint64 m_byteCount = 0;
+    bool m_progressStep = false;
     QString m_itemDescription;
     std::type_index m_senderClass = typeid(void);
 };

@@ -168,4 +168,8 @@ TEST_F(StatusPanelMessage, TheCopyBarOfTheWindowFollowsBytes)
     EXPECT_NEAR(bar->doubleValue() / bar->maxValue(), 0.75, 0.001);
     EXPECT_EQ(bar->progressText(), L("XOFY").arg(2).arg(10));
     EXPECT_EQ(hud->wantedHeight(), 64);
+    // The steps inside the item move it on.
+    m_delegate->OnCopyBytesProgressEvent(QStringLiteral("Copying files"),
+                                         QStringLiteral("movie.mov"), 2, 10, 7 * gib / 4, 2 * gib);
+    EXPECT_NEAR(bar->doubleValue() / bar->maxValue(), 0.875, 0.001);
 }
