@@ -184,10 +184,9 @@ void QELHUDView::fitInformationLines()
     ElidedLabel* top = m_ui->informationTopLine;
     ElidedLabel* bottom = m_ui->informationBottomLine;
     const QMargins margins = lines->contentsMargins();
-    const int width =
-        std::max(0,
-                 (m_ui->view->width() > 0 ? m_ui->view->width() : QWidget::width() - 2)
-                     - margins.left() - margins.right());
+    // The panel's own width (the content view inside its 1 px frame follows
+    // it only after this resize).
+    const int width = std::max(0, QWidget::width() - 2 - margins.left() - margins.right());
     // The first line wraps only when that shows it whole; cut either way, it
     // stays one line with its whole text as tool tip.
     const bool button = !m_showFolderButton->isHidden();

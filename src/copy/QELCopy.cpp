@@ -342,6 +342,10 @@ void QELCopy::postProgress(quint64 bytes)
         std::lock_guard lock(m_mutex);
         args = m_itemArgs;
     }
+    // Bytes before any item's start (a run whose items were all passed over)
+    // belong to no item the receiver was told of.
+    if (args.itemCount() == 0)
+        return;
     args.setBytesCopied(bytes);
     args.setByteCount(m_runBytes);
     args.setProgressStep(true);
