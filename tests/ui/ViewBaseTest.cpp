@@ -13,8 +13,8 @@
 #include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTimer>
+#include <QTextDocument>
 
 #include "LocaleTime.h"
 #include "LocalizedStrings.h"
@@ -86,12 +86,12 @@ TEST(CopyFolder, StartsInTheDesktopFolderOfTheKindThenWhereTheLastCopyOfThatKind
     const QString home = QDir::homePath();
     // No desktop folders yet: the home folder, never a folder that is not there.
     EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("Kind"),
-                                                               QStandardPaths::PicturesLocation),
+                                                              QStandardPaths::PicturesLocation),
               home);
     const QString pictures = made(home + QStringLiteral("/Pictures"));
     const QString documents = made(home + QStringLiteral("/Documents"));
     EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("Kind"),
-                                                               QStandardPaths::PicturesLocation),
+                                                              QStandardPaths::PicturesLocation),
               pictures);
 
     DocumentsView notes;
@@ -106,11 +106,11 @@ TEST(CopyFolder, StartsInTheDesktopFolderOfTheKindThenWhereTheLastCopyOfThatKind
 
     // Each kind keeps its own, in the settings (the next run reads them).
     QSettings().sync();
-    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("DocumentsView"),
-                                                               QStandardPaths::DocumentsLocation),
+    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(
+                  QStringLiteral("DocumentsView"), QStandardPaths::DocumentsLocation),
               exports);
-    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("PicturesView"),
-                                                               QStandardPaths::PicturesLocation),
+    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(
+                  QStringLiteral("PicturesView"), QStandardPaths::PicturesLocation),
               album);
 
     // Cancelled: nothing is remembered, the folder of the last copy stays.
@@ -120,8 +120,8 @@ TEST(CopyFolder, StartsInTheDesktopFolderOfTheKindThenWhereTheLastCopyOfThatKind
 
     // A remembered folder that has gone: the desktop folder of the kind again.
     ASSERT_TRUE(QDir(exports).removeRecursively());
-    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("DocumentsView"),
-                                                               QStandardPaths::DocumentsLocation),
+    EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(
+                  QStringLiteral("DocumentsView"), QStandardPaths::DocumentsLocation),
               documents);
 }
 
@@ -148,7 +148,7 @@ TEST(CopyFolder, TheRealDialogOpensAtTheRememberedFolderAndTakesAFolder)
     EXPECT_EQ(openedAt, album);
     EXPECT_EQ(title, L("SELECTSAVEDESTINATION"));
     EXPECT_EQ(QELDeviceCategoryContentView::startFolderForCopy(QStringLiteral("PicturesView"),
-                                                               QStandardPaths::PicturesLocation),
+                                                              QStandardPaths::PicturesLocation),
               other);
 }
 
@@ -166,10 +166,10 @@ TEST(CopyEvents, ProgressAndTheEndMessageWithItsFolder)
     view.reportCopyEnd(QStringLiteral("Done"), 1, QString(), QStringLiteral("more"));
     view.reportCopyEnd(QStringLiteral("Done"), 3);
     EXPECT_EQ(delegate.lines,
-              (QStringList{
-                  QStringLiteral("Copying Note 2 2/5"), QStringLiteral("Done||/home/u/Documents"),
-                  QStringLiteral("Done|") + Ln("ITEMSNOTCOPIED", 1) + QStringLiteral(" more"),
-                  QStringLiteral("Done|") + Ln("ITEMSNOTCOPIED", 3)}));
+              (QStringList{QStringLiteral("Copying Note 2 2/5"),
+                           QStringLiteral("Done||/home/u/Documents"),
+                           QStringLiteral("Done|") + Ln("ITEMSNOTCOPIED", 1) + QStringLiteral(" more"),
+                           QStringLiteral("Done|") + Ln("ITEMSNOTCOPIED", 3)}));
 }
 
 // A copy that knows its sizes hands its bytes on with the counts; a receiver
@@ -258,9 +258,8 @@ TEST(PluralTexts, EveryCountUsesItsForm)
     // A singular without its number leaves the other placeholders to the caller.
     EXPECT_EQ(Ln("TRIEDAGAINAT", 1).arg(QStringLiteral("9:41")),
               QStringLiteral("Tried again at 9:41: the device gave the same answer."));
-    EXPECT_EQ(
-        Ln("TRIEDAGAINAT", 3).arg(QStringLiteral("9:41")),
-        QStringLiteral("Tried again 3 times, last at 9:41: the device gave the same answer."));
+    EXPECT_EQ(Ln("TRIEDAGAINAT", 3).arg(QStringLiteral("9:41")),
+              QStringLiteral("Tried again 3 times, last at 9:41: the device gave the same answer."));
     // No "1 items" anywhere in the table: each such text has its singular.
     for (const char* key : {"ITEMSNOTCOPIED", "DELETEFAILED", "FILESSKIPPED", "XPHOTOS"})
         EXPECT_FALSE(Ln(key, 1).contains(QStringLiteral("1 items"))) << key;
@@ -339,3 +338,4 @@ TEST(NothingFoundPage, OneCentredPlainLineAndWhatGoesBelow)
     page.show();
     EXPECT_GT(link->geometry().top(), label->geometry().top());
 }
+
