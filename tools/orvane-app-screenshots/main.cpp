@@ -163,8 +163,7 @@ int main(int argc, char* argv[])
     // What a new user sees: the window filling a 1400x900 screen;
     // ORVANE_SCREENSHOT_SIZE=900x600 shoots the smallest window instead.
     window.resize(1400, 860);
-    const QStringList size =
-        QString::fromLatin1(qgetenv("ORVANE_SCREENSHOT_SIZE")).split(QLatin1Char('x'));
+    const QStringList size = QString::fromLatin1(qgetenv("ORVANE_SCREENSHOT_SIZE")).split(QLatin1Char('x'));
     if (size.size() == 2 && size.at(0).toInt() > 0 && size.at(1).toInt() > 0)
         window.resize(size.at(0).toInt(), size.at(1).toInt());
     Orvane11AppDelegate delegate(&window, env);
