@@ -177,7 +177,37 @@ void QELCopyPhotos::_copyPhotos(std::shared_ptr<QELDeviceImageLibraryReader> rea
     }
     Run run(base);
     QELDeviceInterface* device = _deviceInterface;
+    // The bar follows the originals' bytes when the device gives each one's
+    // size: a video weighs what it takes to copy. Asking costs one question a
+    // photo before the first is copied, so a very large selection, where one
+    // video weighs little among the many, counts items instead.
+    constexpr qsizetype kMaxSizedPhotos = 2000;
+    QList<quint64> sizes;
+    const QVariantList queued = itemQueue();
+    if (device && queued.size() <= kMaxSizedPhotos) {
+        for (const QVariant& item : queued) {
+            if (_isCancelled())
+                break;
+            const ImageDetailPtr detail = PhotoQueue::imageOf(item);
+            const qint64 size = detail
+                ? PhotoOriginals::sourceOf(*detail, device, PhotoOriginals::Take::Originals)
+                      .deviceSize
+                : -1;
+            if (size < 0) {
+                sizes.clear();
+                break;
+            }
+            sizes.append(quint64(size));
+        }
+    }
+    if (!sizes.isEmpty() && sizes.size() == queued.size()) {
+        quint64 total = 0;
+        for (quint64 size : std::as_const(sizes))
+            total += size;
+        _setRunByteCount(total);
+    }
     while (const std::optional<QVariant> next = _getNextItemFromQueue()) {
+        _setItemByteCount(sizes.value(qsizetype(itemNumber()) - 1));
         const ImageDetailPtr detail = PhotoQueue::imageOf(*next);
         QELCopyItemBeginEventArgs args;
         const QString album = PhotoQueue::albumOf(*next);

@@ -268,6 +268,10 @@ public:
     void OnMediaSelectionPlayRequested() override;
     void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
         const QString& title, const QString& description, int current, int maximum) override;
+    void OnCopyProgressEventWithBytes(const QString& title, const QString& description, int current,
+                                      int maximum, quint64 bytesCopied, quint64 byteCount) override;
+    void OnCopyBytesProgressEvent(const QString& title, const QString& description, int current,
+                                  int maximum, quint64 bytesCopied, quint64 byteCount) override;
     void OnClear() override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
     void OnAllItemsCopiedEventWithTypeNotCopied(int copyType, quint32 notCopied) override;

@@ -184,6 +184,10 @@ QWidget* Orvane11AppDelegate::buildControlBar(QWidget* parent)
     bar->addStretch(1);
 
     m_hudView = new QELHUDView(QRect(0, 0, 460, 64), controlBar);
+    // A message that wraps makes the panel, and so the bar, taller while it shows.
+    connect(m_hudView, &QELHUDView::wantedHeightChanged, controlBar, [controlBar](int height) {
+        controlBar->setFixedHeight(76 + std::max(0, height - 64));
+    });
     // The panel takes most of the free width; the stretches centre it once
     // it has reached its widest.
     bar->addWidget(m_hudView, 6);
@@ -757,10 +761,25 @@ void Orvane11AppDelegate::OnCategorySwitchNotification()
 void Orvane11AppDelegate::OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
     const QString& title, const QString& description, int current, int maximum)
 {
+    OnCopyProgressEventWithBytes(title, description, current, maximum, 0, 0);
+}
+
+void Orvane11AppDelegate::OnCopyProgressEventWithBytes(const QString& title,
+                                                       const QString& description, int current,
+                                                       int maximum, quint64 bytesCopied,
+                                                       quint64 byteCount)
+{
     m_copyRunning = true;
     if (m_hudView)
-        m_hudView->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(title, description,
-                                                                         current, maximum);
+        m_hudView->setCopyProgressWithBytes(title, description, current, maximum, bytesCopied,
+                                            byteCount);
+}
+
+void Orvane11AppDelegate::OnCopyBytesProgressEvent(const QString& title, const QString& description,
+                                                   int current, int maximum, quint64 bytesCopied,
+                                                   quint64 byteCount)
+{
+    OnCopyProgressEventWithBytes(title, description, current, maximum, bytesCopied, byteCount);
 }
 
 void Orvane11AppDelegate::ShowCopyProgressProgressDetail(const QStringList& progress,

@@ -511,6 +511,26 @@ void QELDeviceContentView::OnCopyProgressEventWithTitleDescriptionCurrentValueAn
             title, description, current, maximum);
 }
 
+void QELDeviceContentView::OnCopyProgressEventWithBytes(const QString& title,
+                                                        const QString& description, int current,
+                                                        int maximum, quint64 bytesCopied,
+                                                        quint64 byteCount)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnCopyProgressEventWithBytes(title, description, current, maximum,
+                                                     bytesCopied, byteCount);
+}
+
+void QELDeviceContentView::OnCopyBytesProgressEvent(const QString& title,
+                                                    const QString& description, int current,
+                                                    int maximum, quint64 bytesCopied,
+                                                    quint64 byteCount)
+{
+    if (m_viewDelegate)
+        m_viewDelegate->OnCopyBytesProgressEvent(title, description, current, maximum, bytesCopied,
+                                                 byteCount);
+}
+
 void QELDeviceContentView::OnCopyEndedInFolder(const QString& topLine, const QString& bottomLine,
                                                const QString& folder)
 {

@@ -1,5 +1,7 @@
 #include "QELHUDView.h"
 
+#include <algorithm>
+
 #include <QBoxLayout>
 #include <QCoreApplication>
 #include <QPainter>
@@ -7,6 +9,7 @@
 #include <QPushButton>
 
 #include "AppImages.h"
+#include "ElidedLabel.h"
 #include "LocalizedStrings.h"
 #include "PlainText.h"
 #include "QELHUDViewDelegate.h"
@@ -16,7 +19,13 @@
 namespace {
 
 constexpr qreal kCornerRadius = 10.0;
+constexpr int kPageVerticalMargin = 6; // as the layout file has it
 constexpr int kMaximumWidth = 760;
+// The lines a message may take: its second line, where an end tells what went
+// wrong, and its first when that makes it whole. The panel grows for them.
+constexpr int kMessageLines = 4;
+constexpr int kTitleLines = 2;
+constexpr int kPanelHeight = 64;
 
 QColor hudBackground() { return QColor::fromCmykF(0.06f, 0.04f, 0.17f, 0.0f, 1.0f); }
 QColor hudBorder() { return QColor::fromRgbF(0.4f, 0.4f, 0.4f, 1.0f); }
@@ -89,6 +98,9 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     styleLine(m_ui->playbackTimeRemainingTextField, 10, false, secondary);
     styleLine(m_ui->copyProgressTopLine, 12, true, text);
     styleLine(m_ui->copyProgressBottomLine, 11, false, secondary);
+    // The second line of a message is where an end tells what went wrong and
+    // why: it wraps rather than hiding its end in a tool tip.
+    m_ui->informationBottomLine->setMaximumLineCount(kMessageLines);
     for (QLabel* time : {m_ui->playbackTimePlayedTextField, m_ui->playbackTimeRemainingTextField}) {
         time->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         time->setFixedWidth(time->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4);
@@ -128,7 +140,9 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     if (!version.isEmpty())
         m_ui->versionTextFeild->setText(L("VERSION").arg(version));
 
-    // The folder a finished copy went into, beside its message's second line.
+    // The folder a finished copy went into, beside its message's first line,
+    // which is short (how many items were copied): the second line, which
+    // tells what went wrong, keeps the whole width to wrap in.
     m_showFolderButton = new QPushButton(L("SHOWFOLDER"), m_ui->informationView);
     m_showFolderButton->setObjectName(QStringLiteral("showFolderButton"));
     m_showFolderButton->setFlat(true);
@@ -138,11 +152,11 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     m_showFolderButton->setFont(small);
     m_showFolderButton->hide();
     if (auto* lines = qobject_cast<QBoxLayout*>(m_ui->informationView->layout())) {
-        const int at = lines->indexOf(m_ui->informationBottomLine);
-        lines->removeWidget(m_ui->informationBottomLine);
+        const int at = lines->indexOf(m_ui->informationTopLine);
+        lines->removeWidget(m_ui->informationTopLine);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        row->addWidget(m_ui->informationBottomLine, 1);
+        row->addWidget(m_ui->informationTopLine, 1);
         row->addWidget(m_showFolderButton, 0);
         lines->insertLayout(at, row);
     }
@@ -162,6 +176,55 @@ QELHUDView::~QELHUDView()
     delete m_ui;
 }
 
+void QELHUDView::fitInformationLines()
+{
+    QLayout* lines = m_ui->informationView->layout();
+    if (!lines)
+        return;
+    ElidedLabel* top = m_ui->informationTopLine;
+    ElidedLabel* bottom = m_ui->informationBottomLine;
+    const QMargins margins = lines->contentsMargins();
+    // The panel's own width (the content view inside its 1 px frame follows
+    // it only after this resize).
+    const int width = std::max(0, QWidget::width() - 2 - margins.left() - margins.right());
+    // The first line wraps only when that shows it whole; cut either way, it
+    // stays one line with its whole text as tool tip.
+    const bool button = !m_showFolderButton->isHidden();
+    const int topWidth = button ? width - m_showFolderButton->sizeHint().width() - 8 : width;
+    top->setMaximumLineCount(kTitleLines);
+    if (!top->showsWholeIn(topWidth))
+        top->setMaximumLineCount(1);
+    const int topHeight = top->linesHeightFor(topWidth);
+    const int bottomHeight = bottom->linesHeightFor(width);
+    const int topRowHeight =
+        button ? std::max(topHeight, m_showFolderButton->sizeHint().height()) : topHeight;
+    // A message of more than two lines takes the page's top and bottom
+    // margins; a short one keeps them, so it sits where it always did.
+    const bool tall = topHeight > top->fontMetrics().lineSpacing()
+        || bottomHeight > bottom->fontMetrics().lineSpacing();
+    const int vertical = tall ? 1 : kPageVerticalMargin;
+    if (margins.top() != vertical)
+        lines->setContentsMargins(margins.left(), vertical, margins.right(), vertical);
+    // The HUD's own frame, the page's margins, the lines and their spacing.
+    const int needed = 2 + 2 * vertical + topRowHeight + 1 + bottomHeight;
+    setWantedHeight(currentPage() == m_ui->informationView ? std::max(kPanelHeight, needed)
+                                                           : kPanelHeight);
+}
+
+void QELHUDView::setWantedHeight(int height)
+{
+    if (height == m_wantedHeight)
+        return;
+    m_wantedHeight = height;
+    emit wantedHeightChanged(height);
+}
+
+void QELHUDView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitInformationLines();
+}
+
 void QELHUDView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -176,6 +239,8 @@ void QELHUDView::paintEvent(QPaintEvent*)
 
 void QELHUDView::showPage(QELPagedView* page)
 {
+    if (page != m_ui->informationView)
+        setWantedHeight(kPanelHeight);
     if (page->parentWidget())
         return;
     page->setParent(m_ui->view);
@@ -198,6 +263,7 @@ void QELHUDView::setHUDInformationTopStringBottomString(const QString& top, cons
     m_ui->informationTopLine->setText(orEmpty(top));
     m_ui->informationBottomLine->setText(orEmpty(bottom));
     showPage(m_ui->informationView);
+    fitInformationLines();
 }
 
 void QELHUDView::setHUDProgressIntermittentWithText(const QString& text)
@@ -242,11 +308,24 @@ void QELHUDView::setCopyprogressWithTopLineBottomLineCurrentAndMaximum(const QSt
                                                                        const QString& bottomLine,
                                                                        int current, int maximum)
 {
+    setCopyProgressWithBytes(topLine, bottomLine, current, maximum, 0, 0);
+}
+
+void QELHUDView::setCopyProgressWithBytes(const QString& topLine, const QString& bottomLine,
+                                          int current, int maximum, quint64 bytesCopied,
+                                          quint64 byteCount)
+{
     m_ui->copyProgressTopLine->setText(orEmpty(topLine));
     m_ui->copyProgressBottomLine->setText(orEmpty(bottomLine));
     TSPProgressIndicator* bar = m_ui->copyProgressProgressBar;
-    bar->setMaxValue(maximum);
-    bar->setDoubleValue(current);
+    // One large file among small ones moves the bar as much as it weighs.
+    if (byteCount > 0) {
+        bar->setMaxValue(static_cast<double>(byteCount));
+        bar->setDoubleValue(static_cast<double>(std::min(bytesCopied, byteCount)));
+    } else {
+        bar->setMaxValue(maximum);
+        bar->setDoubleValue(current);
+    }
     bar->setProgressText(L("XOFY").arg(current).arg(maximum));
     bar->setIsIndeterminate(false);
     m_ui->imageCancelButton->show();
@@ -285,6 +364,8 @@ void QELHUDView::setHUDInformationWithFolder(const QString& top, const QString& 
     m_shownFolder = folder;
     m_showFolderButton->setVisible(!folder.isEmpty());
     m_showFolderButton->setToolTip(PlainText::toolTip(folder));
+    // The button takes part of the second line's width.
+    fitInformationLines();
 }
 
 void QELHUDView::clearCategoryReports()
@@ -300,6 +381,7 @@ void QELHUDView::clearCategoryReports()
 
 void QELHUDView::clearHUD()
 {
+    setWantedHeight(kPanelHeight);
     // Brought to the front even when it is on screen already.
     if (!m_ui->blankView->parentWidget())
         m_ui->blankView->setParent(m_ui->view);

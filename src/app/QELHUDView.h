@@ -47,6 +47,11 @@ public:
     void setCopyprogressWithTopLineBottomLineCurrentAndMaximum(const QString& topLine,
                                                                const QString& bottomLine,
                                                                int current, int maximum);
+    // The same for a copy that knows its sizes: the bar shows `bytesCopied` of
+    // `byteCount` while its text still counts items; a byteCount of 0 makes
+    // the bar count items too.
+    void setCopyProgressWithBytes(const QString& topLine, const QString& bottomLine, int current,
+                                  int maximum, quint64 bytesCopied, quint64 byteCount);
     void copyProgressCancelClicked();
     void setPlaybackCaching(bool caching);
     void clearHUD();
@@ -83,11 +88,22 @@ public:
     QToolButton* imageCancelButton() const;
     QPushButton* showFolderButton() const { return m_showFolderButton; }
 
+    // The height the panel needs for what it shows: 64, more for a message
+    // whose lines wrap. The control bar holding it follows.
+    int wantedHeight() const { return m_wantedHeight; }
+
+signals:
+    void wantedHeightChanged(int height);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showPage(QELPagedView* page);
+    // Makes room in the message page for a second line that wraps.
+    void fitInformationLines();
+    void setWantedHeight(int height);
 
     // What the panel showed before a temporary message.
     struct SavedPage {
@@ -104,4 +120,5 @@ private:
     QELHUDViewDelegate* m_delegate = nullptr;
     QPushButton* m_showFolderButton = nullptr;
     QString m_shownFolder;
+    int m_wantedHeight = 64;
 };

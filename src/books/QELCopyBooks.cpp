@@ -60,7 +60,28 @@ void QELCopyBooks::_copyBooks(const std::shared_ptr<QELBookCopyRun>& run)
     // Numbered among this run's names only: a file of an earlier run is kept.
     SafePath::UniqueNamer namer(run->folder, SafePath::Numbering::Spaced,
                                 SafePath::Taken::UsedThisRun);
+    // The bar follows the books' bytes when the device gives every PDF's
+    // size (one question a book: a library holds tens, not thousands); a
+    // book that is a folder has none, and the bar counts items.
+    QList<quint64> sizes;
+    bool sized = true;
+    for (const QVariant& queued : itemQueue()) {
+        const auto book = queued.value<QELBookDetails>();
+        // What is passed over (an ePub) weighs nothing.
+        std::optional<qint64> size = 0;
+        if (queued.metaType() == QMetaType::fromType<QELBookDetails>() && book.isPDFKind())
+            size = device->fileSizeAtPath(book.path());
+        sized = sized && size;
+        sizes.append(size ? quint64(*size) : 0);
+    }
+    if (sized) {
+        quint64 total = 0;
+        for (quint64 size : std::as_const(sizes))
+            total += size;
+        _setRunByteCount(total);
+    }
     while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
+        _setItemByteCount(sizes.value(qsizetype(itemNumber()) - 1));
         if (run->cancel)
             break;
         if (item->metaType() != QMetaType::fromType<QELBookDetails>())

@@ -1,6 +1,7 @@
 #include "QELCopy.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <limits>
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "Clock.h"
 #include "CopyFailure.h"
 #include "FolderMediaLibraryHost.h"
 #include "Log.h"
@@ -16,6 +18,16 @@
 #include "QELITunesInformation.h"
 
 namespace {
+
+// How often a run's progress may wake the main thread: a bar drawn more often
+// than this looks no smoother.
+constexpr std::chrono::milliseconds kProgressInterval(50);
+
+qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // The job and run of the worker running on this thread, if any.
 thread_local const QELCopy* t_workerJob = nullptr;
@@ -97,10 +109,15 @@ void QELCopy::startCopy()
     m_currentItemFailed = false;
     m_passedOver = 0;
     m_firstFailure = int(CopyFailure::None);
+    m_runBytes = 0;
+    m_bytesBeforeItem = 0;
+    m_itemBytes = 0;
+    m_itemBytesMoved = 0;
     {
         std::lock_guard lock(m_mutex);
         m_passedOverReason.clear();
         m_madeFolders.clear();
+        m_itemArgs = QELCopyItemBeginEventArgs();
     }
     m_workers.reapFinished();
 }
@@ -150,6 +167,9 @@ std::optional<QVariant> QELCopy::_getNextItemFromQueue()
         return std::nullopt;
     QVariant item = m_itemQueue.takeFirst();
     ++m_itemNumber;
+    // The item before is done with, whatever became of it.
+    m_bytesBeforeItem += m_itemBytes.exchange(0);
+    m_itemBytesMoved = 0;
     // The reason noted for an item is that item's own.
     m_currentItemFailed = false;
     CopyFailures::clear();
@@ -167,16 +187,19 @@ void QELCopy::_startWorker(std::function<void()> work)
         t_workerJob = this;
         t_workerRun = run;
         CopyFailures::setThreadCancelFlag(&m_cancel);
+        CopyByteMeter::setThreadMeter(this);
         try {
             work();
         } catch (...) {
             _callAllItemsCopiedDelegate(); // so the view does not wait for the run forever
             t_workerJob = nullptr;
             CopyFailures::setThreadCancelFlag(nullptr);
+            CopyByteMeter::setThreadMeter(nullptr);
             throw; // logged by the worker list
         }
         t_workerJob = nullptr;
         CopyFailures::setThreadCancelFlag(nullptr);
+        CopyByteMeter::setThreadMeter(nullptr);
     });
 }
 
@@ -279,10 +302,85 @@ QString QELCopy::_getITunesLibraryPath()
     return folder;
 }
 
-void QELCopy::_callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args)
+void QELCopy::_setRunByteCount(quint64 bytes)
+{
+    if (callersRun() == m_run)
+        m_runBytes = bytes;
+}
+
+void QELCopy::_setItemByteCount(quint64 bytes)
+{
+    if (callersRun() == m_run)
+        m_itemBytes = bytes;
+}
+
+quint64 QELCopy::bytesCopied() const
+{
+    const quint64 total = m_runBytes;
+    const quint64 done = m_bytesBeforeItem + std::min(m_itemBytesMoved.load(), m_itemBytes.load());
+    return std::min(done, total);
+}
+
+void QELCopy::bytesMoved(quint64 bytes)
+{
+    if (m_runBytes == 0 || _isCancelled())
+        return;
+    m_itemBytesMoved += bytes;
+    const qint64 now = steadyMs();
+    qint64 last = m_lastProgressPost;
+    if (now - last < Clock::scaled(kProgressInterval).count())
+        return;
+    // One worker posts per interval even if several copy at once.
+    if (m_lastProgressPost.compare_exchange_strong(last, now))
+        postProgress(bytesCopied());
+}
+
+void QELCopy::postProgress(quint64 bytes)
+{
+    QELCopyItemBeginEventArgs args;
+    {
+        std::lock_guard lock(m_mutex);
+        args = m_itemArgs;
+    }
+    // Bytes before any item's start (a run whose items were all passed over)
+    // belong to no item the receiver was told of.
+    if (args.itemCount() == 0)
+        return;
+    args.setBytesCopied(bytes);
+    args.setByteCount(m_runBytes);
+    args.setProgressStep(true);
+    const quint64 run = callersRun();
+    QMetaObject::invokeMethod(
+        this,
+        [this, args, run] {
+            // A cancelled run tells nothing more until its end: the panel
+            // says it is stopping.
+            if (run != m_run || m_cancel || !m_delegate)
+                return;
+            m_delegate->OnItemCopyProgressEvent(args);
+        },
+        Qt::QueuedConnection);
+}
+
+QELCopyItemBeginEventArgs QELCopy::_itemBeginArgs(QELCopyItemBeginEventArgs args)
 {
     args.setItemNumber(m_itemNumber);
     args.setItemCount(m_itemCount);
+    if (m_runBytes > 0) {
+        args.setBytesCopied(bytesCopied());
+        args.setByteCount(m_runBytes);
+    }
+    if (callersRun() == m_run) {
+        std::lock_guard lock(m_mutex);
+        m_itemArgs = args;
+        m_lastProgressPost = steadyMs();
+    }
+    return args;
+}
+
+void QELCopy::_callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args)
+{
+    args = _itemBeginArgs(args);
     const quint64 run = callersRun();
     QMetaObject::invokeMethod(
         this, [this, args, run] { _workerOnItemCopyBeginEvent(args, run); }, Qt::QueuedConnection);
@@ -312,6 +410,10 @@ void QELCopy::_callAllItemsCopiedDelegate()
     for (const QString& folder : std::as_const(made))
         QDir().rmdir(folder);
     const QELCopyOutcome result = outcome();
+    // A run that went through all its items ends its bar full, whatever the
+    // items' own fates were.
+    if (run == m_run && m_runBytes > 0 && !m_cancel && m_itemNumber > 0)
+        postProgress(m_runBytes);
     QMetaObject::invokeMethod(
         this,
         [this, copyType, run, notCopied, result] {

@@ -13,13 +13,14 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "CopyByteMeter.h"
 #include "CopyFailure.h"
+#include "QELCopyItemBeginEventArgs.h"
 #include "QELCopyOutcome.h"
 #include "WorkerThreads.h"
 
 class MediaLibraryHost;
 class QELCopyDelegate;
-class QELCopyItemBeginEventArgs;
 class QELDeviceImageLibraryReader;
 class QELDeviceInterface;
 
@@ -34,7 +35,13 @@ class QELDeviceInterface;
 // worker gets no more items, reads as cancelled, and its events are dropped, so
 // restarting a job never mixes two runs. Deleting a job cancels it and waits
 // for its workers; they must therefore never wait for the main thread.
-class QELCopy : public QObject {
+//
+// A job that knows its items' sizes gives them (_setRunByteCount,
+// _setItemByteCount); the bytes the device interface copies for the item in
+// hand on the job's worker then become progress events between the item
+// starts, so a large file moves the bar while it is copied.
+class QELCopy : public QObject,
+                private CopyByteMeter {
     Q_OBJECT
 public:
     explicit QELCopy(QObject* parent = nullptr);
@@ -138,8 +145,26 @@ protected:
     QString _getITunesLibraryPath();
 
     // Posts the item's start to the main thread without waiting. The item's
-    // number and the count are filled in now, from the item last taken.
+    // number and the count are filled in now, from the item last taken, and
+    // so are the run's bytes copied before it.
     void _callOnItemCopyBeginEventWith(QELCopyItemBeginEventArgs args);
+    // The same numbers and bytes filled into `args`, for a job that sends an
+    // item's start itself (on the main thread); the progress events of the
+    // item repeat these args.
+    QELCopyItemBeginEventArgs _itemBeginArgs(QELCopyItemBeginEventArgs args);
+
+    // The sizes of the run's items in bytes, summed, when the job knows them
+    // before the first item: its progress then follows bytes. 0 (what each
+    // run starts with): it counts items.
+    void _setRunByteCount(quint64 bytes);
+    // The size of the item just taken. Once the next item is taken (or the
+    // run ends), the item counts as copied in full whatever became of it, so
+    // the progress only grows and ends at the run's byte count.
+    void _setItemByteCount(quint64 bytes);
+    quint64 runByteCount() const { return m_runBytes; }
+    // The run's bytes copied so far: every item before the one in hand in
+    // full, and of that one what was copied, up to its size.
+    quint64 bytesCopied() const;
     // Posts the end of the run (with the copy type) to the main thread.
     void _callAllItemsCopiedDelegate();
 
@@ -150,6 +175,10 @@ protected:
     std::atomic<int> _copyType{0};
 
 private:
+    // A block of the item in hand was copied on a worker of this job.
+    void bytesMoved(quint64 bytes) override;
+    // Posts the progress of the item in hand: `bytes` copied of the run.
+    void postProgress(quint64 bytes);
     void _workerOnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args, quint64 run);
     void _workerOnAllItemsCopied(int copyType, quint64 run, quint32 notCopied,
                                  const QELCopyOutcome& result);
@@ -176,8 +205,17 @@ private:
     std::atomic<int> m_firstFailure{int(CopyFailure::None)};
     std::atomic<bool> m_userCancelled{false};
     std::atomic<bool> m_stopped{false};
-    QString m_passedOverReason; // under m_mutex
-    QStringList m_madeFolders;  // under m_mutex
+
+    std::atomic<quint64> m_runBytes{0};
+    std::atomic<quint64> m_bytesBeforeItem{0}; // the items taken before the one in hand
+    std::atomic<quint64> m_itemBytes{0};       // the size of the one in hand
+    std::atomic<quint64> m_itemBytesMoved{0};  // what was copied of it
+    // When the last start or progress of this run was posted (steady clock,
+    // ms): progress is posted at most once per interval.
+    std::atomic<qint64> m_lastProgressPost{0};
+    QELCopyItemBeginEventArgs m_itemArgs; // the start of the item in hand, under m_mutex
+    QString m_passedOverReason;           // under m_mutex
+    QStringList m_madeFolders;            // under m_mutex
 
     // Last: the destructor joins them before the members they use go.
     WorkerThreads m_workers{QStringLiteral("A copy job")};

@@ -13,6 +13,15 @@ public:
 
     // An item starts. On the main thread.
     virtual void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) = 0;
+    // More of the run's bytes were copied, inside the item `args` started:
+    // its start event again with bytesCopied grown. Only from jobs that know
+    // their sizes, at most about twenty times a second, never after a cancel.
+    // On the main thread. A receiver that shows a start and a step alike
+    // (a progress bar) gets OnItemCopyBeginEvent.
+    virtual void OnItemCopyProgressEvent(const QELCopyItemBeginEventArgs& args)
+    {
+        OnItemCopyBeginEvent(args);
+    }
     // An item ended (music jobs only). On the thread that copied the item.
     virtual void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) = 0;
     // The run ended, finished or cancelled; `copyType` is 1 for the transfer of

@@ -99,6 +99,10 @@ public:
     // "path"; disk mode: file attributes ("NSFileSize", "NSFileType", ...).
     std::optional<QVariantMap> getFileInfo(const QString& path) const;
     bool isDirectoryAtPath(const QString& path) const;
+    // A file's size from getFileInfo ("st_size" from the file service,
+    // "NSFileSize" on a disk-mode volume); nothing for a folder or when the
+    // device gives none.
+    std::optional<qint64> fileSizeAtPath(const QString& path) const;
     bool makeDir(const QString& path) const;
     // Entry names without "." and "..", in the device's order. A name no file
     // system could hold ("a/b", "../x") is left out; `refused`, when given,

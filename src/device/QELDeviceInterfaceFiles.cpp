@@ -21,6 +21,7 @@
 
 #include "AfcConnection.h"
 #include "AtomicFile.h"
+#include "CopyByteMeter.h"
 #include "CopyFailure.h"
 #include "DescriptorWrite.h"
 #include "Log.h"
@@ -370,6 +371,22 @@ std::optional<QVariantMap> QELDeviceInterface::getFileInfo(const QString& path) 
     return attributes;
 }
 
+std::optional<qint64> QELDeviceInterface::fileSizeAtPath(const QString& path) const
+{
+    const std::optional<QVariantMap> info = getFileInfo(path);
+    if (!info || info->value(QStringLiteral("st_ifmt")) == QLatin1String("S_IFDIR")
+        || info->value(QStringLiteral("NSFileType")) == QLatin1String("NSFileTypeDirectory"))
+        return std::nullopt;
+    QVariant size = info->value(QStringLiteral("st_size"));
+    if (!size.isValid())
+        size = info->value(QStringLiteral("NSFileSize"));
+    bool ok = false;
+    const qint64 bytes = size.toLongLong(&ok);
+    if (!size.isValid() || !ok || bytes < 0)
+        return std::nullopt;
+    return bytes;
+}
+
 bool QELDeviceInterface::isDirectoryAtPath(const QString& path) const
 {
     assertNotOnGuiThread();
@@ -602,8 +619,10 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
                                                   static_cast<size_t>(kBlockSize), 0);
             if (got == 0)
                 break;
-            if (got > 0)
+            if (got > 0) {
+                CopyByteMeter::noteBytes(got);
                 continue;
+            }
             if (errno == EINTR)
                 continue;
             if (!kernelCopyUnavailable(errno)) {
@@ -624,6 +643,7 @@ bool QELDeviceInterface::copyFileToNewLocalPath(const QString& devicePath, const
             break;
         if (!writeBlock(target.descriptor(), buffer, got))
             return false;
+        CopyByteMeter::noteBytes(got);
     }
     return target.commit();
 }
@@ -678,6 +698,7 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
                 complete = true;
                 break;
             }
+            CopyByteMeter::noteBytes(got);
             continue;
         }
         if (noteAfc(connection.fileRefRead(ref, buffer, static_cast<uint32_t>(kBlockSize), &got),
@@ -688,6 +709,7 @@ bool QELDeviceInterface::copyFileFromAfc(AfcConnection& connection, const QStrin
         }
         if (got > 0 && !writeBlock(target.descriptor(), buffer, static_cast<qint64>(got)))
             break;
+        CopyByteMeter::noteBytes(got);
         if (got < kBlockSize) {
             complete = true;
             break;
@@ -822,6 +844,7 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
             }
             if (!written)
                 break;
+            CopyByteMeter::noteBytes(sent);
         }
         const bool closed = noteAfc(connection->fileRefClose(ref), "fileRefClose", temporary)
             == AfcResult::kSuccess;
@@ -856,6 +879,7 @@ bool QELDeviceInterface::copyLocalFileAtToDevicePath(const QString& localPath,
         }
         if (got == 0)
             break;
+        CopyByteMeter::noteBytes(got);
     }
     if (written) {
         // The file on the volume keeps the date of the user's file.

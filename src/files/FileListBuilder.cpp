@@ -69,7 +69,7 @@ void addDeviceTree(const QELDeviceInterface& device, const QString& folder, int 
                    const std::atomic<bool>* cancel, const Refusals& refused,
                    QList<FileListItem>* list)
 {
-    list->append({folder, FileEntryKind::Folder});
+    list->append({folder, FileEntryKind::Folder, std::nullopt});
     if (depth >= kMaxDepth) {
         qCWarning(lcOrvane) << "A device folder nests too deep, its contents are left out:"
                             << folder;
@@ -93,18 +93,19 @@ void addDeviceTree(const QELDeviceInterface& device, const QString& folder, int 
             continue;
         }
         const QString path = joinPath(folder, name);
-        const FileEntryKind kind = deviceKind(device, path);
+        std::optional<qint64> size;
+        const FileEntryKind kind = deviceKind(device, path, &size);
         if (kind == FileEntryKind::Folder)
             addDeviceTree(device, path, depth + 1, cancel, refused, list);
         else
-            list->append({path, kind});
+            list->append({path, kind, size});
     }
 }
 
 void addLocalTree(const QString& folder, int depth, const std::atomic<bool>* cancel,
                   const Refusals& refused, QList<FileListItem>* list)
 {
-    list->append({folder, FileEntryKind::Folder});
+    list->append({folder, FileEntryKind::Folder, std::nullopt});
     if (depth >= kMaxDepth) {
         refused.add(CopyFailure::UnreadableEntry);
         return;
@@ -142,7 +143,7 @@ void addLocalTree(const QString& folder, int depth, const std::atomic<bool>* can
         if (kind == FileEntryKind::Folder)
             addLocalTree(path, depth + 1, cancel, refused, list);
         else
-            list->append({path, kind});
+            list->append({path, kind, std::nullopt});
     }
 }
 

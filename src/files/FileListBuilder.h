@@ -25,10 +25,12 @@ struct DeviceFileEntry {
     std::optional<qint64> size; // files on iOS devices ("st_size"); none for folders
 };
 
-// One item of a copy's list: a path and what it is.
+// One item of a copy's list: a path, what it is, and for a device file its
+// size when the device gave one.
 struct FileListItem {
     QString path;
     FileEntryKind kind = FileEntryKind::Missing;
+    std::optional<qint64> size;
 };
 
 // The lists the file browser and its copy job work from. Every call that

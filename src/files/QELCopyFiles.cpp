@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCopyFiles.h"
 
+#include <vector>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -144,20 +146,43 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
         const QString folder = run->put ? QDir::cleanPath(run->destination)
                                         : FileListBuilder::normalisedPath(run->sourceFolder);
         FileEntryKind kind = FileEntryKind::Missing;
+        std::optional<qint64> size;
         if (!FileListBuilder::confinedRelativePath(folder, path))
             kind = FileEntryKind::Missing;
         else if (run->put)
             kind = FileListBuilder::localKind(path);
         else if (device)
-            kind = FileListBuilder::deviceKind(*device, path);
+            kind = FileListBuilder::deviceKind(*device, path, &size);
         if (kind == FileEntryKind::Folder) {
             list += run->put
                 ? FileListBuilder::localFileList(path, &run->cancel, &refused, &refusedWhy)
                 : FileListBuilder::deviceFileList(*device, path, &run->cancel, &refused,
                                                   &refusedWhy);
         } else {
-            list.append({path, kind});
+            list.append({path, kind, size});
         }
+    }
+    // The bar follows the bytes of the files. A put takes its sizes from the
+    // computer's files, a copy from a disk-mode volume from the volume's (the
+    // listing has them from an iOS device's file service); neither costs a
+    // question to the device.
+    quint64 runBytes = 0;
+    std::vector<quint64> itemBytes(static_cast<size_t>(list.size()), 0);
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        FileListItem& item = list[i];
+        if (item.kind != FileEntryKind::Folder && !item.size) {
+            if (run->put) {
+                const QFileInfo local(item.path);
+                if (local.isFile())
+                    item.size = local.size();
+            } else if (device && item.kind == FileEntryKind::File
+                       && device->connectedDeviceOperatingSystem() != 1) {
+                item.size = device->fileSizeAtPath(item.path);
+            }
+        }
+        if (item.size && *item.size > 0)
+            itemBytes[static_cast<size_t>(i)] = static_cast<quint64>(*item.size);
+        runBytes += itemBytes[static_cast<size_t>(i)];
     }
     if (!takeList(run, list)) {
         _callAllItemsCopiedDelegate();
@@ -167,12 +192,14 @@ void QELCopyFiles::work(const std::shared_ptr<Run>& run)
     for (int i = 0; i < refused; ++i)
         _itemCouldNotBeCopied(refusedWhy == CopyFailure::None ? CopyFailure::UnreadableEntry
                                                               : refusedWhy);
+    _setRunByteCount(runBytes);
 
     while (const std::optional<QVariant> taken = _getNextItemFromQueue()) {
         const qsizetype index = static_cast<qsizetype>(itemNumber()) - 1;
         if (index < 0 || index >= list.size())
             break;
         const FileListItem& item = list.at(index);
+        _setItemByteCount(itemBytes[static_cast<size_t>(index)]);
         QELCopyItemBeginEventArgs args;
         args.setItemDescription(item.path);
         args.setSenderClass(typeid(QELCopyFiles));
@@ -260,7 +287,8 @@ void QELCopyFiles::putItemOnDevice(Run& run, const FileListItem& item)
             ++run.skipped;
             return;
         }
-        if (!device->copyLocalFileAtToDevicePath(item.path, target))
+        // A cancel stops the upload at its next block, as it stops a copy.
+        if (!device->copyLocalFileAtToDevicePath(item.path, target, &run.cancel) && !run.cancel)
             _itemCouldNotBeCopied();
         return;
     case FileEntryKind::Link:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QELCopyMusic.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QCryptographicHash>
@@ -335,6 +336,16 @@ void QELCopyMusic::startCopy()
     // Before the first track: the end of the run reads it.
     _copyType = 0;
     QELCopy::startCopy();
+    // The bar follows the tracks' bytes when the library knows every size.
+    quint64 bytes = 0;
+    bool sized = true;
+    for (const QVariant& item : itemQueue()) {
+        const TrackDetailPtr track = item.value<TrackDetailPtr>();
+        sized = sized && track && track->fileSize && *track->fileSize >= 0;
+        if (sized)
+            bytes += static_cast<quint64>(*track->fileSize);
+    }
+    _setRunByteCount(sized ? bytes : 0);
     if (run->base.isEmpty() || itemQueue().isEmpty()) {
         // Nothing to do still ends the run, so the view never waits for it.
         if (run->base.isEmpty() && !itemQueue().isEmpty())
@@ -358,13 +369,13 @@ void QELCopyMusic::_startCopyOfNextTrack(const std::shared_ptr<Run>& run)
         return;
     }
     TrackDetailPtr track = item->value<TrackDetailPtr>();
+    _setItemByteCount(
+        track && track->fileSize ? static_cast<quint64>(std::max<qint64>(*track->fileSize, 0)) : 0);
     if (QELCopyDelegate* d = delegate()) {
         QELCopyItemBeginEventArgs args;
         args.setItemDescription(track ? track->trackName : QString());
-        args.setItemNumber(itemNumber());
-        args.setItemCount(itemCount());
         args.setSenderClass(typeid(QELCopyMusic));
-        d->OnItemCopyBeginEvent(args);
+        d->OnItemCopyBeginEvent(_itemBeginArgs(args));
     }
     _startWorker([this, run, track] { _copyTrack(run, track); });
 }

@@ -303,6 +303,16 @@ void QELTransferMusic::startCopy()
     // Before the first item: the end of the run reads it.
     _copyType = 1;
     QELCopy::startCopy();
+    // The bar follows the tracks' bytes when the library knows every size.
+    quint64 bytes = 0;
+    bool sized = true;
+    for (const QVariant& queued : itemQueue()) {
+        const TrackDetailPtr track = queued.value<QELTransferMusicItemDetail>().trackDetail.lock();
+        sized = sized && track && track->fileSize && *track->fileSize >= 0;
+        if (sized)
+            bytes += static_cast<quint64>(*track->fileSize);
+    }
+    _setRunByteCount(sized ? bytes : 0);
     if (itemQueue().isEmpty()) {
         _callAllItemsCopiedDelegate();
         return;
@@ -324,14 +334,14 @@ void QELTransferMusic::_startTransferOfNextTrack(const std::shared_ptr<Run>& run
         return;
     }
     const QELTransferMusicItemDetail item = next->value<QELTransferMusicItemDetail>();
+    const TrackDetailPtr track = item.trackDetail.lock();
+    _setItemByteCount(
+        track && track->fileSize ? static_cast<quint64>(std::max<qint64>(*track->fileSize, 0)) : 0);
     if (QELCopyDelegate* d = delegate()) {
         QELCopyItemBeginEventArgs args;
-        const TrackDetailPtr track = item.trackDetail.lock();
         args.setItemDescription(track ? track->trackName : QString());
-        args.setItemNumber(itemNumber());
-        args.setItemCount(itemCount());
         args.setSenderClass(typeid(QELTransferMusic));
-        d->OnItemCopyBeginEvent(args);
+        d->OnItemCopyBeginEvent(_itemBeginArgs(args));
     }
     _startWorker([this, run, item] { _transferTrack(run, item); });
 }

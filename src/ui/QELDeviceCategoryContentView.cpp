@@ -99,9 +99,16 @@ QString QELDeviceCategoryContentView::chooseCopyFolder(const QString& title,
 void QELDeviceCategoryContentView::reportCopyItemBegin(const QString& title,
                                                        const QELCopyItemBeginEventArgs& args)
 {
-    if (m_delegate)
-        m_delegate->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+    if (!m_delegate)
+        return;
+    if (args.isProgressStep())
+        m_delegate->OnCopyBytesProgressEvent(title, args.itemDescription(), int(args.itemNumber()),
+                                             int(args.itemCount()), args.bytesCopied(),
+                                             args.byteCount());
+    else
+        m_delegate->OnCopyProgressEventWithBytes(title, args.itemDescription(),
+                                                 int(args.itemNumber()), int(args.itemCount()),
+                                                 args.bytesCopied(), args.byteCount());
 }
 
 void QELDeviceCategoryContentView::reportCopyEnd(const QELCopyOutcome& outcome,

@@ -100,8 +100,9 @@ protected:
     virtual QString copyFolderKind() const;
 
     // What every copy job's events become on the status panel: an item
-    // started (its count under `title`), and the end (`doneText`, the items
-    // not copied) with the folder to show when the copy went into one.
+    // started or more of its bytes came (its count under `title`, the bar
+    // following bytes when the job knows them), and the end (`doneText`, the
+    // items not copied) with the folder to show when the copy went into one.
     void reportCopyItemBegin(const QString& title, const QELCopyItemBeginEventArgs& args);
     // `moreText` follows the count of items not copied on the second line.
     void reportCopyEnd(const QString& doneText, quint32 notCopied,

@@ -25,6 +25,32 @@ public:
     // Progress of a copy: item `current` of `maximum`.
     virtual void OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
         const QString& title, const QString& description, int current, int maximum) = 0;
+    // The same with the run's bytes, `bytesCopied` of `byteCount`, for a
+    // copy that knows its sizes (0: it does not, and counts items). A
+    // receiver without a bar that follows bytes gets the item counts alone.
+    virtual void OnCopyProgressEventWithBytes(const QString& title, const QString& description,
+                                              int current, int maximum, quint64 bytesCopied,
+                                              quint64 byteCount)
+    {
+        (void)bytesCopied;
+        (void)byteCount;
+        OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(title, description,
+                                                                           current, maximum);
+    }
+    // More bytes of the item whose start came last, as they are copied (at
+    // most about twenty times a second). A receiver that shows no bytes has
+    // nothing new in them.
+    virtual void OnCopyBytesProgressEvent(const QString& title, const QString& description,
+                                          int current, int maximum, quint64 bytesCopied,
+                                          quint64 byteCount)
+    {
+        (void)title;
+        (void)description;
+        (void)current;
+        (void)maximum;
+        (void)bytesCopied;
+        (void)byteCount;
+    }
     // A copy into a folder of the computer has ended: its message, and the
     // folder the status panel offers to show. A receiver without that button
     // shows the message alone.

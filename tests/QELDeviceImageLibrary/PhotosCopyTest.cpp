@@ -323,6 +323,59 @@ TEST(PhotoCopy, TheJobReportsEachItemAndCountsThoseNotCopied)
     EXPECT_EQ(job.failedItemCount(), 0u);
 }
 
+// The bar follows the originals' bytes: a 12 MiB video among two photos
+// moves it while it is copied and weighs what it takes; the run ends full.
+// A photo without an original (a JPEG is made) leaves the bar counting items.
+TEST(PhotoCopy, TheJobReportsTheBytesOfTheOriginals)
+{
+    Device d;
+    const QByteArray small = PhotosTest::jpegBytes(QSize(8, 8), Qt::red);
+    const QByteArray video(12 << 20, 'v');
+    d.file("DCIM/100APPLE/IMG_0001.JPG", small);
+    d.file("DCIM/100APPLE/IMG_0002.MOV", video);
+    d.file("DCIM/100APPLE/IMG_0003.JPG", small);
+    d.library.database(Schema{},
+                       {asset(1, "IMG_0001.JPG"), asset(2, "IMG_0002.MOV"),
+                        asset(3, "IMG_0003.JPG"), asset(4, "IMG_0004.JPG")});
+    ASSERT_TRUE(d.library.read());
+
+    RecordingCopyDelegate events;
+    QELCopyPhotos job;
+    job.setDelegate(&events);
+    job.setDeviceInteface(&d.library.device());
+    job.setImageLibraryReader(held(d.library.reader()));
+    job.setBaseCopyPath(d.base());
+    job.setItemQueue(
+        PhotoQueue::itemsOf({d.library.image(1), d.library.image(2), d.library.image(3)}));
+    job.startCopy();
+    ASSERT_TRUE(events.waitForAllItemsCopied());
+    const quint64 total = quint64(2 * small.size() + video.size());
+    const auto steps = events.byteSteps();
+    ASSERT_FALSE(steps.empty());
+    quint64 last = 0;
+    int insideVideo = 0;
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.byteCount, total);
+        EXPECT_GE(step.bytesCopied, last);
+        last = step.bytesCopied;
+        if (step.progress && step.itemNumber == 2 && step.bytesCopied > quint64(small.size())
+            && step.bytesCopied < quint64(small.size() + video.size()))
+            ++insideVideo;
+    }
+    EXPECT_EQ(steps.back().bytesCopied, total);
+    EXPECT_GE(insideVideo, 2);
+
+    // The fourth has no file on the device: its size is unknown.
+    job.setItemQueue(PhotoQueue::itemsOf({d.library.image(2), d.library.image(4)}));
+    const size_t before = events.byteSteps().size();
+    job.startCopy();
+    ASSERT_TRUE(events.waitForAllItemsCopied(2));
+    const auto second = events.byteSteps();
+    for (size_t i = before; i < second.size(); ++i)
+        EXPECT_EQ(second[i].byteCount, 0u);
+    EXPECT_EQ(events.begins().back().itemNumber, 2u);
+}
+
 // An iPod's photo database has no original files: each photo is written
 // once as a JPEG of its largest stored picture, named after its title.
 TEST(PhotoCopy, APhotoDatabasesPhotosArriveAsJpegs)

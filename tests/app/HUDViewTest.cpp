@@ -156,6 +156,37 @@ TEST_F(HUDView, CopyProgressHasPriorityOverPlayback)
     EXPECT_EQ(hud->playbackTrackNameTextField()->text(), QStringLiteral("Shown"));
 }
 
+// A copy that knows its sizes moves the bar by bytes; its text counts items.
+TEST_F(HUDView, TheCopyBarFollowsBytesWhereTheyAreKnownAndItemsElse)
+{
+    struct Case {
+        const char* name;
+        int current;
+        int maximum;
+        quint64 bytesCopied;
+        quint64 byteCount;
+        double shown;
+    };
+    const quint64 big = 2ull * 1024 * 1024 * 1024;
+    const std::vector<Case> cases{
+        // Inside a 2 GiB file, the second of ten items.
+        {"inside a large file", 2, 10, big / 2, big + 9 * 1024, 0.5},
+        {"past the large file", 3, 10, big + 1024, big + 9 * 1024, 1.0},
+        {"sizes unknown", 3, 10, 0, 0, 0.3},
+        {"more bytes than told", 10, 10, 5000, 4000, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hud->setCopyProgressWithBytes(QStringLiteral("Copying files"), QStringLiteral("movie.mov"),
+                                      c.current, c.maximum, c.bytesCopied, c.byteCount);
+        EXPECT_EQ(hud->currentPage(), hud->copyProgressView());
+        TSPProgressIndicator* bar = hud->copyProgressProgressBar();
+        EXPECT_NEAR(bar->doubleValue() / bar->maxValue(), c.shown, 0.001);
+        EXPECT_EQ(bar->progressText(), L("XOFY").arg(c.current).arg(c.maximum));
+        EXPECT_FALSE(bar->isIndeterminate());
+    }
+}
+
 TEST_F(HUDView, CancelButtonStopsOnceAndComesBackWithTheNextUpdate)
 {
     hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),

@@ -147,6 +147,39 @@ TEST_F(BookJobs, TheCopyTakesPDFBooksAsFilesAndFoldersAndPassesOverEPubs)
     EXPECT_EQ(m_copy.skippedItemCount(), 0u);
 }
 
+// The bar follows the PDFs' bytes, inside the 12 MiB one too, and ends full;
+// a book that is a folder has no size, and the bar counts items.
+TEST_F(BookJobs, TheCopyReportsTheBytesOfItsPDFs)
+{
+    copy({book("Report", "/Books/Report.pdf", QString("pdf"), "A1"),
+          book("Big", "/Books/Big.pdf", QString("pdf"), "B9")},
+         m_target);
+    const quint64 total = quint64(reportPdf().size() + bigBook().size());
+    const auto steps = m_events.byteSteps();
+    ASSERT_FALSE(steps.empty());
+    quint64 last = 0;
+    int insideBig = 0;
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.byteCount, total);
+        EXPECT_GE(step.bytesCopied, last);
+        last = step.bytesCopied;
+        if (step.progress && step.itemNumber == 2 && step.bytesCopied < total)
+            ++insideBig;
+    }
+    EXPECT_EQ(steps.back().bytesCopied, total);
+    EXPECT_GE(insideBig, 2);
+    EXPECT_EQ(readLocalFile(m_target + "/Big.pdf"), bigBook());
+
+    const size_t before = m_events.byteSteps().size();
+    copy({book("Report", "/Books/Report.pdf", QString("pdf"), "A1"),
+          book("Folder Book", "/Books/C3", std::nullopt, "C3")},
+         m_phone.scratch(QStringLiteral("Other")));
+    const auto second = m_events.byteSteps();
+    ASSERT_GT(second.size(), before);
+    for (size_t i = before; i < second.size(); ++i)
+        EXPECT_EQ(second[i].byteCount, 0u);
+}
+
 // Without a folder, or without books, a run only reports its end.
 TEST_F(BookJobs, ARunWithoutAFolderOrItemsOnlyReportsItsEnd)
 {

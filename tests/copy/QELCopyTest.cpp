@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -8,6 +9,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include "Clock.h"
+#include "CopyByteMeter.h"
 #include "QELCopy.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyItemBeginEventArgs.h"
@@ -389,6 +392,182 @@ TEST(CopyFailures, AFailureOfAReplacedRunDoesNotCountInTheNewOne)
     QCoreApplication::processEvents();
     EXPECT_EQ(delegate.notCopiedCounts, std::vector<quint32>{0});
     EXPECT_EQ(job.failedItemCount(), 0u);
+}
+
+// A job whose items are their sizes in bytes. Its worker "copies" each in
+// blocks of 4 MiB through the byte meter, as the device interface's copies
+// do, so a 2 GiB item costs no disk. With `hold`, it stops after the first
+// block of item `holdAt`, tells `reached` and waits for `hold`.
+class SizedJob : public QELCopy {
+public:
+    static constexpr quint64 kBlock = 4 * 1024 * 1024;
+
+    void startCopy() override
+    {
+        QELCopy::startCopy();
+        quint64 total = 0;
+        for (const QVariant& size : itemQueue())
+            total += size.toULongLong();
+        if (knowsSizes)
+            _setRunByteCount(total);
+        _startWorker([this] {
+            while (const std::optional<QVariant> item = _getNextItemFromQueue()) {
+                const quint64 size = item->toULongLong();
+                if (knowsSizes)
+                    _setItemByteCount(size);
+                QELCopyItemBeginEventArgs args;
+                args.setItemDescription(QString::number(size));
+                _callOnItemCopyBeginEventWith(args);
+                for (quint64 done = 0; done < size && !_isCancelled();) {
+                    const quint64 block = std::min(kBlock, size - done);
+                    ::CopyByteMeter::noteBytes(static_cast<qint64>(block));
+                    done += block;
+                    if (hold && itemNumber() == holdAt && done == block) {
+                        reached->open();
+                        hold->waitOpen();
+                    }
+                }
+            }
+            _callAllItemsCopiedDelegate();
+        });
+    }
+
+    bool knowsSizes = true;
+    quint32 holdAt = 0;
+    std::shared_ptr<Gate> reached = std::make_shared<Gate>();
+    std::shared_ptr<Gate> hold;
+};
+
+constexpr quint64 kKiB = 1024;
+constexpr quint64 kGiB = 1024 * 1024 * 1024;
+
+QVariantList sizes(std::initializer_list<quint64> bytes)
+{
+    QVariantList list;
+    for (quint64 size : bytes)
+        list.append(QVariant::fromValue(size));
+    return list;
+}
+
+TEST(CopyBytes, ProgressFollowsTheBytesThroughALargeItemAndEndsFull)
+{
+    RecordingCopyDelegate delegate;
+    SizedJob job;
+    job.setDelegate(&delegate);
+    const quint64 total = 1 * kKiB + 2 * kGiB + 3 * kKiB + 1;
+    job.setItemQueue(sizes({1 * kKiB, 2 * kGiB, 3 * kKiB, 1}));
+    job.startCopy();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied());
+    QCoreApplication::processEvents();
+
+    const auto steps = delegate.byteSteps();
+    ASSERT_FALSE(steps.empty());
+    quint64 last = 0;
+    for (const auto& step : steps) {
+        EXPECT_TRUE(step.onMainThread);
+        EXPECT_EQ(step.byteCount, total);
+        EXPECT_GE(step.bytesCopied, last) << "progress went back";
+        EXPECT_EQ(step.itemCount, 4u); // the count text stays in items
+        last = step.bytesCopied;
+    }
+    EXPECT_TRUE(steps.back().progress);
+    EXPECT_EQ(steps.back().bytesCopied, total);
+
+    // The 2 GiB item moves the bar while it is copied: in the test's clock
+    // every block is told, each a block further.
+    std::vector<quint64> inside;
+    for (const auto& step : steps) {
+        if (step.progress && step.itemNumber == 2)
+            inside.push_back(step.bytesCopied - kKiB);
+    }
+    ASSERT_EQ(inside.size(), 2 * kGiB / SizedJob::kBlock);
+    EXPECT_EQ(inside.front(), SizedJob::kBlock);
+    EXPECT_EQ(inside.back(), 2 * kGiB);
+
+    // When the third item starts, the bar is nearly full though only two of
+    // four items are done.
+    const auto begins = delegate.begins();
+    ASSERT_EQ(begins.size(), 4u);
+    const auto third = std::find_if(steps.begin(), steps.end(), [](const auto& step) {
+        return !step.progress && step.itemNumber == 3;
+    });
+    ASSERT_NE(third, steps.end());
+    EXPECT_EQ(third->bytesCopied, 1 * kKiB + 2 * kGiB);
+}
+
+TEST(CopyBytes, AJobThatDoesNotKnowItsSizesCountsItems)
+{
+    RecordingCopyDelegate delegate;
+    SizedJob job;
+    job.knowsSizes = false;
+    job.setDelegate(&delegate);
+    job.setItemQueue(sizes({kKiB, 64 * 1024 * kKiB, kKiB}));
+    job.startCopy();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied());
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(delegate.progressSteps().empty());
+    const auto steps = delegate.byteSteps();
+    ASSERT_EQ(steps.size(), 3u);
+    for (const auto& step : steps)
+        EXPECT_EQ(step.byteCount, 0u);
+    const auto begins = delegate.begins();
+    ASSERT_EQ(begins.size(), 3u);
+    EXPECT_EQ(begins[2].itemNumber, 3u);
+    EXPECT_EQ(begins[2].itemCount, 3u);
+}
+
+TEST(CopyBytes, ProgressWakesTheMainThreadAtMostOncePerInterval)
+{
+    // An interval of 50 s of real time: the blocks of a 64 MiB item all fall
+    // into the one that began with the item's start.
+    Clock::setScale(1000.0);
+    RecordingCopyDelegate delegate;
+    SizedJob job;
+    job.setDelegate(&delegate);
+    job.setItemQueue(sizes({64 * 1024 * kKiB, kKiB}));
+    job.startCopy();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied());
+    QCoreApplication::processEvents();
+
+    // Only the end, which fills the bar.
+    const auto progress = delegate.progressSteps();
+    ASSERT_EQ(progress.size(), 1u);
+    EXPECT_EQ(progress[0].bytesCopied, 64 * 1024 * kKiB + kKiB);
+}
+
+TEST(CopyBytes, ACancelledRunReportsNoMoreProgress)
+{
+    RecordingCopyDelegate delegate;
+    SizedJob job;
+    job.hold = std::make_shared<Gate>();
+    job.holdAt = 2;
+    job.setDelegate(&delegate);
+    job.setItemQueue(sizes({kKiB, 2 * kGiB, kKiB}));
+    job.startCopy();
+
+    // The worker has told the first block of the big item and waits; the
+    // progress it posted is still in the queue when the user cancels.
+    job.reached->waitOpen();
+    job.cancelCopy();
+    job.hold->open();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied());
+    QCoreApplication::processEvents();
+
+    for (const auto& step : delegate.byteSteps())
+        EXPECT_LE(step.itemNumber, 2u);
+    EXPECT_TRUE(delegate.progressSteps().empty());
+    // A new run starts from nothing.
+    job.hold.reset();
+    job.setItemQueue(sizes({kKiB}));
+    job.startCopy();
+    ASSERT_TRUE(delegate.waitForAllItemsCopied(2));
+    QCoreApplication::processEvents();
+    const auto progress = delegate.progressSteps();
+    ASSERT_FALSE(progress.empty());
+    for (const auto& step : progress)
+        EXPECT_EQ(step.byteCount, kKiB);
+    EXPECT_EQ(progress.back().bytesCopied, kKiB);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 #include "FilesTestDevice.h"
@@ -187,6 +188,87 @@ TEST_P(QELCopyFilesTest, FailedCopiesAndUploadsCountAsFailed)
     put(local, {local + "/x.txt", local + "/missing.txt"}, "/Notes.txt");
     EXPECT_EQ(m_events.failed.back(), 2u);
     EXPECT_EQ(readLocalFile(m_device.root() + "/Notes.txt"), "notes");
+}
+
+// The bytes of the files below `paths` (files or folders), as a run counts them.
+quint64 bytesBelow(const QStringList& paths)
+{
+    quint64 bytes = 0;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isFile())
+            bytes += quint64(info.size());
+        QDirIterator files(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            bytes += quint64(QFileInfo(files.next()).size());
+    }
+    return bytes;
+}
+
+// The bar follows bytes both ways: the 12 MiB file moves it block by block
+// while it is copied, and the run ends with it full.
+TEST_P(QELCopyFilesTest, ProgressFollowsTheBytesOfTheFilesBothWays)
+{
+    const QString up = m_device.scratch("up");
+    ASSERT_TRUE(writeLocalFile(up + "/Big/movie.mov", FilesTestDevice::bigFile()));
+    ASSERT_TRUE(writeLocalFile(up + "/small.txt", "small"));
+    const QString root = m_device.root();
+    struct Case {
+        const char* name;
+        bool put;
+        QString bigItem;
+        quint64 total;
+    };
+    const std::vector<Case> cases{
+        {"copy", false, "/Big/movie.mov",
+         bytesBelow({root + "/Notes.txt", root + "/Big", root + "/Downloads"})},
+        {"put", true, up + "/Big/movie.mov", bytesBelow({up + "/Big", up + "/small.txt"})},
+    };
+    const quint64 big = quint64(FilesTestDevice::bigFile().size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = m_events.byteSteps().size();
+        if (c.put)
+            put(up, {up + "/Big", up + "/small.txt"}, "/Downloads");
+        else
+            copy("/", {"/Notes.txt", "/Big", "/Downloads"});
+        EXPECT_EQ(m_events.failed.back(), 0u);
+
+        const auto all = m_events.byteSteps();
+        std::vector<RecordingCopyDelegate::ByteStep> steps;
+        for (size_t i = before; i < all.size(); ++i) {
+            if (all[i].itemNumber > 0) // not the opening event
+                steps.push_back(all[i]);
+        }
+        ASSERT_FALSE(steps.empty());
+        quint64 last = 0;
+        for (const auto& step : steps) {
+            EXPECT_EQ(step.byteCount, c.total);
+            EXPECT_GE(step.bytesCopied, last);
+            last = step.bytesCopied;
+        }
+        EXPECT_TRUE(steps.back().progress);
+        EXPECT_EQ(steps.back().bytesCopied, c.total);
+
+        // The big file's item: its start, then its blocks.
+        const QStringList names = begins();
+        const qsizetype bigAt = names.lastIndexOf(c.bigItem);
+        ASSERT_GT(bigAt, 0);
+        const quint32 bigNumber = m_events.begins()[size_t(bigAt)].itemNumber;
+        quint64 startOfBig = 0;
+        std::vector<quint64> inside;
+        for (const auto& step : steps) {
+            if (step.itemNumber != bigNumber)
+                continue;
+            if (!step.progress)
+                startOfBig = step.bytesCopied;
+            else if (step.bytesCopied < startOfBig + big)
+                inside.push_back(step.bytesCopied - startOfBig);
+        }
+        EXPECT_GE(inside.size(), 2u) << "the bar did not move inside the 12 MiB file";
+        for (quint64 bytes : inside)
+            EXPECT_EQ(bytes % (4 * 1024 * 1024), 0u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, QELCopyFilesTest,

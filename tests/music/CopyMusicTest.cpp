@@ -377,6 +377,52 @@ TEST_F(CopyMusicTest, CancelDuringTheSecondTrackStopsItsFileAndTheRun)
     EXPECT_EQ(filesBelow(m_base), QStringList{"A/B/1-T1.mp3"});
 }
 
+// With every track's size known, the bar follows bytes: inside the 9 MiB
+// track too, and it ends full; one track without a size leaves it counting
+// items.
+TEST_F(CopyMusicTest, TheBarFollowsTheTracksBytesWhenEverySizeIsKnown)
+{
+    const QByteArray big(9 * 1024 * 1024, 'x');
+    const QByteArray small(1000, 's');
+    QList<TrackDetailPtr> tracks;
+    for (int i = 1; i <= 3; ++i) {
+        const QString path = QStringLiteral("/iTunes_Control/Music/F00/S%1.mp3").arg(i);
+        const QByteArray& bytes = i == 2 ? big : small;
+        ASSERT_TRUE(m_device.putFile(path.mid(1), bytes));
+        tracks << makeTrack(QString::number(i), QStringLiteral("S%1").arg(i), QStringLiteral("A"),
+                            QStringLiteral("B"), i, path);
+        tracks.back()->fileSize = bytes.size();
+    }
+    ASSERT_TRUE(run(tracks));
+    const quint64 total = quint64(2 * small.size() + big.size());
+    const auto steps = m_delegate.byteSteps();
+    ASSERT_FALSE(steps.empty());
+    quint64 last = 0;
+    int insideBig = 0;
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.byteCount, total);
+        EXPECT_GE(step.bytesCopied, last);
+        last = step.bytesCopied;
+        if (step.progress && step.itemNumber == 2 && step.bytesCopied > quint64(small.size())
+            && step.bytesCopied < quint64(small.size() + big.size()))
+            ++insideBig;
+    }
+    EXPECT_EQ(steps.back().bytesCopied, total);
+    EXPECT_GE(insideBig, 1);
+    EXPECT_EQ(m_delegate.begins().size(), 3u);
+
+    tracks.front()->fileSize.reset();
+    QDir(m_base).removeRecursively();
+    const size_t before = m_delegate.byteSteps().size();
+    m_job.setItemQueue(queueOf(tracks));
+    m_job.startCopy();
+    ASSERT_TRUE(m_delegate.waitForAllItemsCopied(2));
+    const auto second = m_delegate.byteSteps();
+    ASSERT_GT(second.size(), before);
+    for (size_t i = before; i < second.size(); ++i)
+        EXPECT_EQ(second[i].byteCount, 0u);
+}
+
 TEST_F(CopyMusicTest, ExistingFilesFollowTheOverwriteRule)
 {
     const QByteArray device = AudioFixture::silentMp3(4);

@@ -28,6 +28,33 @@ void RecordingCopyDelegate::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs
     call.senderClass = args.senderClass();
     call.itemDescription = args.itemDescription();
     m_calls.record(call);
+    recordBytes(args, false);
+}
+
+void RecordingCopyDelegate::OnItemCopyProgressEvent(const QELCopyItemBeginEventArgs& args)
+{
+    recordBytes(args, true);
+}
+
+void RecordingCopyDelegate::recordBytes(const QELCopyItemBeginEventArgs& args, bool progress)
+{
+    ByteStep step;
+    step.progress = progress;
+    step.onMainThread = onMainThread();
+    step.itemNumber = args.itemNumber();
+    step.itemCount = args.itemCount();
+    step.bytesCopied = args.bytesCopied();
+    step.byteCount = args.byteCount();
+    m_bytes.record(step);
+}
+
+std::vector<RecordingCopyDelegate::ByteStep> RecordingCopyDelegate::progressSteps() const
+{
+    std::vector<ByteStep> steps = m_bytes.events();
+    steps.erase(std::remove_if(steps.begin(), steps.end(),
+                               [](const ByteStep& step) { return !step.progress; }),
+                steps.end());
+    return steps;
 }
 
 void RecordingCopyDelegate::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)

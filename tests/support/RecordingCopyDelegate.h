@@ -30,10 +30,27 @@ public:
         // AllItemsCopied
         int copyType = -1;
     };
+    // What an item's start or a progress event said of the run's bytes, kept
+    // apart from the calls so that tests of the order of starts and ends see
+    // no progress events.
+    struct ByteStep {
+        bool progress = false; // a progress event; false: an item's start
+        bool onMainThread = false;
+        quint32 itemNumber = 0;
+        quint32 itemCount = 0;
+        quint64 bytesCopied = 0;
+        quint64 byteCount = 0;
+    };
 
     void OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args) override;
+    void OnItemCopyProgressEvent(const QELCopyItemBeginEventArgs& args) override;
     void OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args) override;
     void OnAllItemsCopiedEventWithType(int copyType) override;
+
+    // Every start and progress event, in arrival order.
+    std::vector<ByteStep> byteSteps() const { return m_bytes.events(); }
+    // The progress events alone.
+    std::vector<ByteStep> progressSteps() const;
 
     std::vector<Call> calls() const { return m_calls.events(); }
     std::vector<Call> calls(Call::Kind kind) const;
@@ -52,5 +69,8 @@ public:
     const EventRecorder<Call>& recorder() const { return m_calls; }
 
 private:
+    void recordBytes(const QELCopyItemBeginEventArgs& args, bool progress);
+
     EventRecorder<Call> m_calls;
+    EventRecorder<ByteStep> m_bytes;
 };

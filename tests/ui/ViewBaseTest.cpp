@@ -172,6 +172,61 @@ TEST(CopyEvents, ProgressAndTheEndMessageWithItsFolder)
                            QStringLiteral("Done|") + Ln("ITEMSNOTCOPIED", 3)}));
 }
 
+// A copy that knows its sizes hands its bytes on with the counts; a receiver
+// that shows no bytes still gets the counts of each start, and nothing of the
+// steps inside an item, which tell it nothing new.
+TEST(CopyEvents, TheBytesOfACopyGoOnWithItsCounts)
+{
+    class BytesDelegate : public RecordingDelegate {
+    public:
+        void OnCopyProgressEventWithBytes(const QString& title, const QString& description,
+                                          int current, int maximum, quint64 bytesCopied,
+                                          quint64 byteCount) override
+        {
+            lines << QStringLiteral("%1 %2 %3/%4 %5/%6")
+                         .arg(title, description)
+                         .arg(current)
+                         .arg(maximum)
+                         .arg(bytesCopied)
+                         .arg(byteCount);
+        }
+        void OnCopyBytesProgressEvent(const QString& title, const QString& description, int current,
+                                      int maximum, quint64 bytesCopied, quint64 byteCount) override
+        {
+            lines << QStringLiteral("step %1 %2 %3/%4 %5/%6")
+                         .arg(title, description)
+                         .arg(current)
+                         .arg(maximum)
+                         .arg(bytesCopied)
+                         .arg(byteCount);
+        }
+    };
+    QELCopyItemBeginEventArgs args;
+    args.setItemDescription(QStringLiteral("movie.mov"));
+    args.setItemNumber(2);
+    args.setItemCount(10);
+    args.setBytesCopied(3000000000ull);
+    args.setByteCount(4000000000ull);
+    DocumentsView view;
+
+    BytesDelegate bytes;
+    view.setDelegate(&bytes);
+    QELCopyItemBeginEventArgs step = args;
+    step.setProgressStep(true);
+    step.setBytesCopied(3500000000ull);
+    view.reportCopyItemBegin(QStringLiteral("Copying"), args);
+    view.reportCopyItemBegin(QStringLiteral("Copying"), step);
+    EXPECT_EQ(bytes.lines,
+              (QStringList{QStringLiteral("Copying movie.mov 2/10 3000000000/4000000000"),
+                           QStringLiteral("step Copying movie.mov 2/10 3500000000/4000000000")}));
+
+    RecordingDelegate counts;
+    view.setDelegate(&counts);
+    view.reportCopyItemBegin(QStringLiteral("Copying"), args);
+    view.reportCopyItemBegin(QStringLiteral("Copying"), step);
+    EXPECT_EQ(counts.lines, QStringList{QStringLiteral("Copying movie.mov 2/10")});
+}
+
 TEST(PluralTexts, EveryCountUsesItsForm)
 {
     struct Case {

@@ -760,6 +760,26 @@ int main(int argc, char* argv[])
         QStringLiteral("Copying to computer"), QStringLiteral("Track 2"), 2, 5);
     settle(600);
     ok &= save(window, out + QStringLiteral("/app-control-bar-copying.png"));
+    // A large file among small ones: the bar follows bytes, its text items.
+    delegate.OnCopyProgressEventWithBytes(QStringLiteral("Copying files"),
+                                          QStringLiteral("/DCIM/100APPLE/IMG_0042.MOV"), 2, 10,
+                                          1536ull * 1024 * 1024, 2048ull * 1024 * 1024);
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-control-bar-copying-bytes.png"));
+    // The end of a copy that tells what went wrong, whole, and a long error.
+    delegate.OnCopyEndedInFolder(
+        QStringLiteral("398 of 412 items copied"),
+        QStringLiteral("12 items could not be copied: the name is not UTF-8, which the device "
+                       "cannot hold; 2 items were not copied: they are stored in the device's "
+                       "cloud library only"),
+        QDir::homePath());
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-status-long-end-message.png"));
+    delegate.OnInformationStatusEventBottomLine(
+        QStringLiteral("The copy history of this device cannot be read"),
+        QStringLiteral("Tracks are not marked as copied: database disk image is malformed"));
+    settle(600);
+    ok &= save(window, out + QStringLiteral("/app-status-long-error.png"));
     auto sheet = [&](QWidget* dialog, const std::function<void()>& open, const QString& name) {
         open();
         settle(400);

@@ -206,9 +206,7 @@ void QELMusicView::OnItemCopyBeginEvent(const QELCopyItemBeginEventArgs& args)
         title = L("COPYINGTOITUNES");
     else
         return;
-    if (delegate())
-        delegate()->OnCopyProgressEventWithTitleDescriptionCurrentValueAndMaximumValue(
-            title, args.itemDescription(), int(args.itemNumber()), int(args.itemCount()));
+    reportCopyItemBegin(title, args);
 }
 
 void QELMusicView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)
