@@ -374,10 +374,22 @@ std::unique_ptr<QELMessagesDbReader> QELMessagesDbReader::makeReader(BackupFileS
     auto reader =
         std::make_unique<QELMessagesDbReader>(messages, source.GetPathToDataOfType(kAddressBook),
                                               source.GetPathToDataOfType(kMobileSMSPlist));
-    reader->setPhoneRegion(
-        QELContactNameLookup::regionFromGlobalPreferences(source.GetPathForDeviceFileNameInDomain(
-            QELContactNameLookup::globalPreferencesPath(), QStringLiteral("HomeDomain"))));
+    QString problem;
+    reader->setPhoneRegion(QELContactNameLookup::regionFromGlobalPreferences(
+        source.GetPathForDeviceFileNameInDomain(QELContactNameLookup::globalPreferencesPath(),
+                                                QStringLiteral("HomeDomain")),
+        &problem));
+    if (!problem.isEmpty()) {
+        qCWarning(lcOrvane).noquote() << "Messages:" << problem;
+        reader->m_regionWarnings << problem;
+    }
     return reader;
+}
+
+QStringList QELMessagesDbReader::warnings() const
+{
+    std::lock_guard lock(m_poolMutex);
+    return m_regionWarnings + m_lookupWarnings;
 }
 
 bool QELMessagesDbReader::loadMessages()
@@ -476,6 +488,15 @@ QList<QELMessagesConversation> QELMessagesDbReader::conversationList()
     sqlite3* db = database.handle();
     // The contacts database is read once for every participant of the list.
     const QELContactNameLookup lookup(m_contactsDbPath, m_mobileSMSPlistPath, m_phoneRegion);
+    if (const QStringList problems = lookup.problems(); !problems.isEmpty()) {
+        for (const QString& problem : problems)
+            qCWarning(lcOrvane).noquote() << "Messages:" << problem;
+        std::lock_guard lock(m_poolMutex);
+        m_lookupWarnings = problems;
+    } else {
+        std::lock_guard lock(m_poolMutex);
+        m_lookupWarnings.clear();
+    }
     ConversationList list(this, &lookup);
     readChats(db, list);
     readMessageGroups(db, list);

@@ -70,6 +70,9 @@ public:
     QString _mobileSMSPlistPath() const { return m_mobileSMSPlistPath; }
     // The device's region, for numbers written without a country code; empty: "US".
     void setPhoneRegion(const QString& region) { m_phoneRegion = region; }
+    // The files that name the people or give the region and were there but
+    // could not be read (the messages are whole without them).
+    QStringList warnings() const;
 
 private:
     class Connection;
@@ -94,6 +97,8 @@ private:
     QString m_phoneRegion;
     QTimeZone m_timeZone = QTimeZone::systemTimeZone();
     std::chrono::milliseconds m_readBudget{0};
-    std::mutex m_poolMutex; // guards the member below
+    mutable std::mutex m_poolMutex; // guards the members below
     std::vector<QELSQLiteDatabase> m_idle;
+    QStringList m_regionWarnings;
+    QStringList m_lookupWarnings;
 };

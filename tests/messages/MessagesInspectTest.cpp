@@ -148,6 +148,41 @@ TEST_F(InspectMessages, RefusesAFolderWithoutReadableMessages)
     EXPECT_TRUE(empty.json().value("conversations").toArray().isEmpty());
 }
 
+TEST_F(InspectMessages, ADamagedPreferencesFileIsNamedAndTheMessagesStillCome)
+{
+    SmsDbBuilder sms;
+    const qint64 bob = sms.handle("+15550177777");
+    SmsDbBuilder::ChatMessage hi;
+    hi.chat = sms.chat({bob});
+    hi.handle = bob;
+    hi.text = QStringLiteral("hi");
+    hi.date = referenceSeconds(utc(2024, 5, 2, 8)) * 1000000000;
+    sms.chatMessage(hi);
+    ASSERT_TRUE(sms.write(file("sms.db")));
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* says;
+    };
+    const QList<Case> cases = {
+        {"empty", QByteArray(), "com.apple.MobileSMS.plist"},
+        {"truncated", QByteArray("bplist00\xd1\x01", 10), "com.apple.MobileSMS.plist"},
+        {"garbage", QByteArray(300, '\x7f'), "com.apple.MobileSMS.plist"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile plist(file("com.apple.MobileSMS.plist"));
+        ASSERT_TRUE(plist.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plist.write(c.bytes);
+        plist.close();
+        const ToolRun run = inspect({QStringLiteral("messages"), m_dir.path()});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.json().value("conversations").toArray().size(), 1);
+        EXPECT_TRUE(run.err.contains("orvane-inspect: warning: ")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
+    }
+}
+
 TEST_F(InspectMessages, ExportWritesTheCopysPagesWithTheirAttachments)
 {
     SmsDbBuilder sms;

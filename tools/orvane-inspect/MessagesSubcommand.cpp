@@ -197,6 +197,9 @@ int inspectMessages(const InspectRequest& request)
         }
         if (!error.isEmpty())
             return InspectSubcommands::fail(QStringLiteral("sms.db: %1").arg(error));
+        // The messages are whole; a file that names their people is not.
+        for (const QString& warning : sms->warnings())
+            InspectSubcommands::fail(QStringLiteral("warning: ") + warning);
     }
 
     std::shared_ptr<QELMessagesWhatsAppDbReader> whatsApp =
