@@ -72,8 +72,12 @@ QELCallLogView::QELCallLogView(const QRect& frame, QWidget* parent)
             });
     connect(m_ui->buttonPrint, &QPushButton::clicked, this, &QELCallLogView::buttonPrintClicked);
     // Printing a page before it has loaded would print an empty one.
-    connect(m_ui->webView, &QELWebView::loadFinished, this,
-            [this] { m_ui->buttonPrint->setEnabled(true); });
+    // The page before the one asked for may finish loading while the next is
+    // still being laid out: that would print the page the user left.
+    connect(m_ui->webView, &QELWebView::loadFinished, this, [this] {
+        if (m_shownGeneration == m_pageGeneration)
+            m_ui->buttonPrint->setEnabled(true);
+    });
     connect(m_ui->webView, &QELWebView::printFinished, this, [this] { m_printer.reset(); });
 }
 
@@ -225,6 +229,7 @@ void QELCallLogView::pageBuilt(const std::shared_ptr<PageResult>& result)
 {
     if (result->generation != m_pageGeneration)
         return; // a later selection or page is on its way
+    m_shownGeneration = result->generation;
     m_callLogs = std::move(result->calls);
     m_pageIndex = result->index;
     updatePageControls();

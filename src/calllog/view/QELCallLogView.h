@@ -109,6 +109,7 @@ private:
     qsizetype m_pageIndex = 0;
     // Counts requested pages, so that only the newest one is shown.
     std::atomic<quint64> m_pageGeneration{0};
+    quint64 m_shownGeneration = 0; // the page last handed to the web view
     // Last: joined before the members above go.
     WorkerThreads m_pageBuilders{QStringLiteral("A call log page")};
 };
