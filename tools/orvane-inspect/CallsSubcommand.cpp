@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCallLogReader.h"
 #include "QELCopyCallLogs.h"
@@ -41,18 +42,6 @@ int inspectCalls(const InspectRequest& request)
                 .arg(request.input, reader->lastError()));
     const QList<QELCallLogParticipant> participants = reader->getCallLogParticipantList();
 
-    QJsonArray list;
-    for (const QELCallLogParticipant& participant : participants) {
-        QJsonArray calls;
-        for (const QELCallLogEntryDetail& call : reader->getCallLogForParticipants({participant}))
-            calls.append(callJson(call));
-        QJsonObject json;
-        json.insert(QStringLiteral("name"), text(participant.name()));
-        json.insert(QStringLiteral("address"), text(participant.addresses().value(0)));
-        json.insert(QStringLiteral("calls"), calls);
-        list.append(json);
-    }
-
     if (!request.exportFolder.isNull()) {
         QString path;
         QString error;
@@ -65,9 +54,21 @@ int inspectCalls(const InspectRequest& request)
                     .arg(path.isEmpty() ? request.exportFolder : path, error),
                 InspectSubcommands::kWriteFailed);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("participants"), list);
-    return InspectJson::print(root);
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("participants"));
+    for (const QELCallLogParticipant& participant : participants) {
+        QJsonArray calls;
+        for (const QELCallLogEntryDetail& call : reader->getCallLogForParticipants({participant}))
+            calls.append(callJson(call));
+        QJsonObject json;
+        json.insert(QStringLiteral("name"), text(participant.name()));
+        json.insert(QStringLiteral("address"), text(participant.addresses().value(0)));
+        json.insert(QStringLiteral("calls"), calls);
+        out.value(json);
+    }
+    out.end();
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({
