@@ -155,7 +155,9 @@ namespace {
 constexpr qsizetype kBlockSize = 8 << 20;
 constexpr uint8_t kKindMask = 0x07;
 // The path is kept as UTF-16: it holds a lone surrogate, which UTF-8 does
-// not carry (SQLite hands such bytes over as they are).
+// not carry. Neither reader hands one over today (SQLite reads such bytes as
+// U+FFFD, the mbdb reader refuses them), but a name is kept exactly, and a
+// lookup of such a name must not find the one UTF-8 would turn it into.
 constexpr uint8_t kPathIsUtf16 = 0x80;
 
 void putNumber(QByteArray& out, quint64 value)
