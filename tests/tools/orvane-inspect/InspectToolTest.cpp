@@ -17,6 +17,7 @@
 #include "Locations.h"
 #include "MediaLibraryFixture.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
 #include "SmsDbBuilder.h"
 #include "ToolRun.h"
 
@@ -397,6 +398,47 @@ TEST(InspectTool, ADocumentOfManyBlocksIsTheOneQJsonDocumentWrites)
         ASSERT_EQ(parsed.error, QJsonParseError::NoError) << parsed.errorString().toStdString();
         EXPECT_TRUE(run.out == document.toJson(QJsonDocument::Indented));
     }
+}
+
+// A database damaged part-way is found only while its messages are printed:
+// the run fails with the reason, and what it printed is never taken for a
+// whole document.
+TEST(InspectTool, AReadThatFailsWhilePrintingLeavesNoWholeDocument)
+{
+    QTemporaryDir dir;
+    SmsDbBuilder sms;
+    for (int c = 0; c < 3; ++c) {
+        const qint64 handle = sms.handle(QStringLiteral("+1555020%1").arg(c));
+        const qint64 chat = sms.chat({handle});
+        for (int i = 0; i < 600; ++i) {
+            SmsDbBuilder::ChatMessage message;
+            message.chat = chat;
+            message.handle = handle;
+            message.text =
+                QStringLiteral("message %1 of chat %2, long enough to fill pages").arg(i).arg(c);
+            message.date = 700000000 + c * 1000 + i;
+            message.attachments = {
+                {QStringLiteral("~/Library/SMS/Attachments/%1-%2.jpg").arg(c).arg(i),
+                 QStringLiteral("image/jpeg")}};
+            sms.chatMessage(message);
+        }
+    }
+    const QString database = dir.filePath("sms/sms.db");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("sms")));
+    QString error;
+    ASSERT_TRUE(sms.write(database, &error)) << error.toStdString();
+    // The attachments are read conversation by conversation, after the list.
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(database, "attachment"));
+
+    const ToolRun run = inspect({"messages", dir.filePath("sms")});
+    EXPECT_EQ(run.exitCode, 2) << run.out.size();
+    EXPECT_TRUE(run.err.contains("sms.db")) << run.err.constData();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.constData();
+    // The first conversation was whole and printed before the damage was met.
+    EXPECT_GT(run.out.size(), 64 * 1024) << run.err.constData();
+    QJsonParseError parsed{};
+    QJsonDocument::fromJson(run.out, &parsed);
+    EXPECT_NE(parsed.error, QJsonParseError::NoError);
 }
 
 TEST(InspectTool, HelpListsTheSubcommandsAndTheirOptions)
