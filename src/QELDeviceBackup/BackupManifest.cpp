@@ -340,7 +340,6 @@ void BackupManifest::buildIndex()
             return lessBytes(pathBytes(x), pathBytes(y));
         });
     }
-    m_packed.shrink_to_fit();
     if (!m_blocks.empty())
         m_blocks.back().squeeze();
 
@@ -405,7 +404,7 @@ BackupManifestEntry BackupManifest::unpack(const Packed& packed) const
 
 qsizetype BackupManifest::heldBytes() const
 {
-    qsizetype bytes = static_cast<qsizetype>(m_packed.capacity() * sizeof(Packed)
+    qsizetype bytes = static_cast<qsizetype>(m_packed.size() * sizeof(Packed)
                                              + m_order.capacity() * sizeof(uint32_t)
                                              + m_slots.capacity() * sizeof(uint32_t));
     for (const QByteArray& block : m_blocks)
