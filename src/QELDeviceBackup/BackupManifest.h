@@ -142,7 +142,7 @@ private:
     Limits m_limits;
     size_t m_rowsSeen = 0;
     // In chunks: growing never copies what was read (a vector's doubling
-    // held the old and the new array at once, 150 MiB more at 2 million).
+    // holds the old and the new array at once: 75 MiB more at 2 million).
     std::deque<Packed> m_packed;
     // Blocks of paths and fields; none moves once written, so growing the
     // manifest never copies what it holds.
