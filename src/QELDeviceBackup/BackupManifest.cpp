@@ -104,7 +104,7 @@ std::optional<BackupManifest::Generation> BackupManifest::generationOf(const QSt
 }
 
 std::optional<BackupManifest> BackupManifest::load(const QString& folder, QString* error,
-                                                   const Limits& limits)
+                                                   const Limits& limits, bool* tooLarge)
 {
     QString reason;
     BackupManifest manifest;
@@ -125,6 +125,8 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
     if (!ok) {
         if (error)
             *error = reason;
+        if (tooLarge)
+            *tooLarge = manifest.m_tooLarge;
         return std::nullopt;
     }
     manifest.buildIndex();
@@ -133,7 +135,8 @@ std::optional<BackupManifest> BackupManifest::load(const QString& folder, QStrin
 
 std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder,
                                                            const QString& databasePath,
-                                                           QString* error, const Limits& limits)
+                                                           QString* error, const Limits& limits,
+                                                           bool* tooLarge)
 {
     QString reason;
     BackupManifest manifest;
@@ -143,6 +146,8 @@ std::optional<BackupManifest> BackupManifest::loadDatabase(const QString& folder
     if (!manifest.readManifestDb(databasePath, &reason)) {
         if (error)
             *error = reason;
+        if (tooLarge)
+            *tooLarge = manifest.m_tooLarge;
         return std::nullopt;
     }
     manifest.buildIndex();
@@ -247,6 +252,7 @@ bool BackupManifest::countRow(const QString& source, QString* error)
 {
     if (++m_rowsSeen <= static_cast<size_t>(m_limits.maximumEntries))
         return true;
+    m_tooLarge = true;
     *error = QStringLiteral("%1 lists more than %2 files, more than this program reads: the "
                             "backup is too large to open.")
                  .arg(source)
@@ -289,6 +295,7 @@ bool BackupManifest::add(BackupManifestEntry& entry, const QString& source, QStr
 
     m_nameBytes += record.size();
     if (m_nameBytes > m_limits.maximumNameBytes) {
+        m_tooLarge = true;
         *error = QStringLiteral("The names and keys of %1 take more than %2 MiB, more than this "
                                 "program reads: the backup is too large to open.")
                      .arg(source)
@@ -297,6 +304,7 @@ bool BackupManifest::add(BackupManifestEntry& entry, const QString& source, QStr
     }
     if (m_blocks.empty() || m_blocks.back().size() + record.size() > m_blocks.back().capacity()) {
         if (m_blocks.size() >= 0xFFFFFFFFu) {
+            m_tooLarge = true;
             *error = QStringLiteral("%1 is too large to open.").arg(source);
             return false;
         }

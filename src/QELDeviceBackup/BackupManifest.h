@@ -73,15 +73,18 @@ public:
 
     // Reads the folder's manifest: Manifest.db when there is one, otherwise
     // Manifest.mbdb. A missing, damaged, unreadable or too large manifest
-    // gives std::nullopt and, when `error` is given, a sentence saying why.
+    // gives std::nullopt and, when `error` is given, a sentence saying why;
+    // `tooLarge`, when given, tells a manifest past `limits` from a damaged one.
     static std::optional<BackupManifest> load(const QString& folder, QString* error = nullptr,
-                                              const Limits& limits = Limits());
+                                              const Limits& limits = Limits(),
+                                              bool* tooLarge = nullptr);
     // Reads a Manifest.db kept elsewhere (the decrypted copy of an encrypted
     // backup's) as the manifest of `folder`.
     static std::optional<BackupManifest> loadDatabase(const QString& folder,
                                                       const QString& databasePath,
                                                       QString* error = nullptr,
-                                                      const Limits& limits = Limits());
+                                                      const Limits& limits = Limits(),
+                                                      bool* tooLarge = nullptr);
 
     // Which generation a folder holds, if any, without reading it.
     static std::optional<Generation> generationOf(const QString& folder);
@@ -141,6 +144,7 @@ private:
     QString m_folder;
     Limits m_limits;
     size_t m_rowsSeen = 0;
+    bool m_tooLarge = false;
     // In chunks: growing never copies what was read (a vector's doubling
     // holds the old and the new array at once: 75 MiB more at 2 million).
     std::deque<Packed> m_packed;

@@ -227,8 +227,10 @@ TEST(BackupManifest, AManifestPastItsLimitsIsRefusedAsTooLarge)
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(folder.toStdString());
             QString error;
+            bool tooLarge = false;
             const std::optional<BackupManifest> manifest =
-                BackupManifest::load(folder, &error, c.limits);
+                BackupManifest::load(folder, &error, c.limits, &tooLarge);
+            EXPECT_EQ(tooLarge, *c.says != '\0');
             if (*c.says == '\0') {
                 ASSERT_TRUE(manifest) << error.toStdString();
                 EXPECT_EQ(manifest->entryCount(), size_t(kFiles));

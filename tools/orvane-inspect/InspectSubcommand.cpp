@@ -152,7 +152,10 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
             // A Manifest.db that is no database reads as encrypted: say what the file is.
             if (opened->kind == OpenedBackup::Kind::DeviceEncrypted)
                 BackupManifest::load(folder, &reason);
-            *error = QStringLiteral("the backup of %1 is damaged: %2").arg(udid, reason);
+            *error =
+                (opened->manifestTooLarge ? QStringLiteral("the backup of %1 cannot be opened: %2")
+                                          : QStringLiteral("the backup of %1 is damaged: %2"))
+                    .arg(udid, reason);
             return nullptr;
         }
     } else if (password) {
