@@ -162,7 +162,8 @@ int main(int argc, char** argv)
     // Every run decrypts into a folder of its own, all removed at the end: on a
     // file system that passes over recently freed inodes when it makes a new
     // one, files made right after 10,000 were removed cost several times more.
-    const std::vector<BackupManifestEntry>& entries = backup->manifest().entries();
+    const std::vector<BackupManifestEntry> entries(backup->manifest().entries().begin(),
+                                                   backup->manifest().entries().end());
     auto decryptInto = [&](const QString& name, int threadCount, int* decrypted) {
         const QString folder = home.filePath(name);
         QDir().mkpath(folder);

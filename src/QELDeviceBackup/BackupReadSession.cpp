@@ -106,6 +106,7 @@ std::shared_ptr<const OpenedBackup> BackupReadSession::read(const QString& folde
         return opened;
     }
     opened->kind = encrypted ? OpenedBackup::Kind::ToolEncrypted : OpenedBackup::Kind::Plain;
-    opened->manifest = BackupManifest::load(folder, &opened->reason);
+    opened->manifest = BackupManifest::load(folder, &opened->reason, BackupManifest::Limits(),
+                                            &opened->manifestTooLarge);
     return opened;
 }

@@ -30,6 +30,9 @@ struct OpenedBackup {
     EncryptedBackup::Status status = EncryptedBackup::Status::Unreadable;
     std::optional<EncryptedBackup> encrypted;
     QString reason; // why the manifest could not be read or the backup opened
+    // Plain and ToolEncrypted: the manifest lists more than is read (see
+    // BackupManifest::Limits), which is no damage.
+    bool manifestTooLarge = false;
 
     // The manifest to look files up in, or nullptr.
     const BackupManifest* readableManifest() const;

@@ -140,6 +140,10 @@ public:
     static QString fileNameForDataType(int type);
     static QString fileIdentifierForDataType(int type);
 
+    // The backup read (and decrypted) once for the connection and password;
+    // every lookup after it answers from the same read.
+    std::shared_ptr<const OpenedBackup> openedBackup();
+
     // How long a running backup of another process is waited for at most.
     static constexpr std::chrono::milliseconds kExternalBackupWaitLimit{60 * 60 * 1000};
 
@@ -162,8 +166,6 @@ private:
     QString _getSearchStringForDataType(int type, const OpenedBackup& opened);
     QString _getPathForDeviceFileNameInDomain(const QString& path, const QString& inDomain,
                                               const OpenedBackup& opened);
-    // The backup read (and decrypted) once for the connection and password.
-    std::shared_ptr<const OpenedBackup> openedBackup();
     // A lookup answered from the opened backup in this process: decrypted
     // or copied from its stored file. std::nullopt when the other ways (the
     // tool, the folder's file names) must be tried.

@@ -208,7 +208,7 @@ std::optional<QELDeviceBackup::InProcessAnswer> QELDeviceBackup::answerInProcess
     }
     if (!manifest)
         return std::nullopt;
-    const BackupManifestEntry* entry = manifest->find(domain, relativePath);
+    const std::optional<BackupManifestEntry> entry = manifest->find(domain, relativePath);
     if (!entry || entry->kind != BackupManifestEntry::Kind::File) {
         // The tool reads the same manifest: it would not find the file either.
         if (opened.kind == Kind::Plain)
@@ -234,7 +234,8 @@ std::optional<QELDeviceBackup::InProcessAnswer> QELDeviceBackup::answerInProcess
     }
     if (withCompanions) {
         for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-            const BackupManifestEntry* companion = manifest->find(domain, relativePath + suffix);
+            const std::optional<BackupManifestEntry> companion =
+                manifest->find(domain, relativePath + suffix);
             if (companion && companion->kind == BackupManifestEntry::Kind::File
                 && !writeEntry(opened, *companion, local + suffix, &reason))
                 qCInfo(lcOrvane).noquote()
@@ -635,11 +636,9 @@ QList<QELDeviceBackupListingItem> QELDeviceBackup::GetAllFilesInDomain(const QSt
         if (!manifest)
             return items;
         const QString inDomain = domain.isNull() ? QStringLiteral("HomeDomain") : domain;
-        for (const BackupManifestEntry& entry : manifest->entries()) {
-            if (entry.kind == BackupManifestEntry::Kind::File && entry.domain == inDomain)
-                items.append(
-                    QELDeviceBackupListingItem(entry.relativePath, entry.backupFile, entry.domain));
-        }
+        for (const BackupManifestEntry& entry : manifest->filesInDomain(inDomain))
+            items.append(
+                QELDeviceBackupListingItem(entry.relativePath, entry.backupFile, entry.domain));
         return items;
     }
     return listing().getAllFilesInDomainForDeviceId(domain, deviceUID(), password());

@@ -423,8 +423,14 @@ TEST_P(LeftBackupTool, IsNoOtherBackupToWaitFor)
     useDevices({phone});
     ASSERT_TRUE(QDir().mkpath(Locations::backupRoot()));
     const QString name = QStringLiteral("left-%1").arg(getpid());
+    // The quick one ends only once its parent shell has become `sleep`: a
+    // shell may collect a child that ended before it moved on.
     FakeProgram left(name,
-                     "case \"$*\" in *quick*) exit 0 ;; *stop*) kill -STOP $$ ;; esac\n"
+                     "case \"$*\" in\n"
+                     "*quick*) while [ \"$(cat /proc/$PPID/comm)\" != sleep ]; do sleep 0.01; "
+                     "done; exit 0 ;;\n"
+                     "*stop*) kill -STOP $$ ;;\n"
+                     "esac\n"
                      "sleep 600\n");
     const QString pidFile = left.folder() + QStringLiteral("/left.pid");
     QProcess holder;

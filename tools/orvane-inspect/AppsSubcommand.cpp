@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELAppDetailSummary.h"
 #include "QELCopyApps.h"
@@ -45,7 +46,9 @@ int inspectApps(const InspectRequest& request)
     }
     device.StopAppsService();
     std::stable_sort(apps.begin(), apps.end(), QELAppDetailSummary::nameOrder);
-    QJsonArray list;
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("apps"));
     for (const QELAppDetailSummary& app : apps) {
         const QString archive = QELCopyApps::archivePathOf(app.bundleID());
         QJsonObject item;
@@ -54,11 +57,10 @@ int inspectApps(const InspectRequest& request)
         item.insert(QStringLiteral("version"), text(app.bundleVersion()));
         item.insert(QStringLiteral("archived"),
                     !archive.isEmpty() && device.fileExistsAtPath(archive));
-        list.append(item);
+        out.value(item);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("apps"), list);
-    return InspectJson::print(root);
+    out.end();
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

@@ -15,6 +15,7 @@
 
 #include "AtomicFile.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "QELDeviceImageArtworkDBReader.h"
@@ -149,17 +150,13 @@ int inspectArtwork(const InspectRequest& request)
                 QStringLiteral("%1 cannot be read: %2").arg(found->database, failure));
         } else {
             reader->setDeviceInterface(device.get());
-            QJsonArray images;
-            QJsonArray tracks;
+            InspectJsonStream out;
+            out.beginObject();
+            out.beginArray(QStringLiteral("images"));
             SafePath::UniqueNamer namer(pngFolder, SafePath::Numbering::Parenthesised,
                                         SafePath::Taken::UsedThisRun);
             int unwritten = 0;
             for (const ImageListPtr& list : reader->store()->imageLists()) {
-                QJsonObject track;
-                track.insert(QStringLiteral("persistentID"),
-                             InspectJson::id(found->mediaLibrary ? list->photoID : list->songID));
-                track.insert(QStringLiteral("artworkID"), InspectJson::id(list->photoID));
-                tracks.append(track);
                 for (const ImageDetailPtr& detail : list->imageDetails) {
                     QJsonObject image;
                     image.insert(QStringLiteral("id"), InspectJson::id(list->photoID));
@@ -170,7 +167,7 @@ int inspectArtwork(const InspectRequest& request)
                                  InspectJson::number(found->mediaLibrary
                                                          ? detail->imageFormat.value_or(0)
                                                          : detail->imageFormat));
-                    images.append(image);
+                    out.value(image);
                     if (pngFolder.isEmpty())
                         continue;
                     const QImage picture = decode(*found, *reader, *detail);
@@ -193,11 +190,18 @@ int inspectArtwork(const InspectRequest& request)
                         ++unwritten;
                 }
             }
+            out.end();
+            out.beginArray(QStringLiteral("tracks"));
+            for (const ImageListPtr& list : reader->store()->imageLists()) {
+                QJsonObject track;
+                track.insert(QStringLiteral("persistentID"),
+                             InspectJson::id(found->mediaLibrary ? list->photoID : list->songID));
+                track.insert(QStringLiteral("artworkID"), InspectJson::id(list->photoID));
+                out.value(track);
+            }
+            out.end();
             reader->setDeviceInterface(nullptr);
-            QJsonObject root;
-            root.insert(QStringLiteral("images"), images);
-            root.insert(QStringLiteral("tracks"), tracks);
-            code = InspectJson::print(root);
+            code = out.finish();
             if (unwritten > 0 && code == InspectSubcommands::kSucceeded)
                 code = InspectSubcommands::fail(
                     QStringLiteral("%1 PNG files could not be written").arg(unwritten),

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELBooksReader.h"
 #include "QELDeviceInterface.h"
@@ -32,7 +33,9 @@ int inspectBooks(const InspectRequest& request)
     // A damaged list would otherwise read as a device without those books.
     if (!result.problems.isEmpty())
         return InspectSubcommands::fail(result.problems.join(QStringLiteral("; ")));
-    QJsonArray books;
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("books"));
     for (const QELBookDetails& book : result.books) {
         QJsonObject item;
         item.insert(QStringLiteral("title"), text(book.name()));
@@ -40,11 +43,10 @@ int inspectBooks(const InspectRequest& request)
         item.insert(QStringLiteral("kind"), text(book.kindText()));
         item.insert(QStringLiteral("path"),
                     book.path().isEmpty() ? QJsonValue() : text(book.path()));
-        books.append(item);
+        out.value(item);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("books"), books);
-    return InspectJson::print(root);
+    out.end();
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

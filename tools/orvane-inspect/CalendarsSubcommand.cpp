@@ -10,6 +10,7 @@
 
 #include "BackupFileSource.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCalendarsDbReader.h"
 #include "QELCopyCalendars.h"
@@ -32,10 +33,12 @@ QJsonValue eventDate(const QDateTime& value, bool allDay)
     return date(QDateTime(value.toUTC().date(), QTime(0, 0), Qt::UTC));
 }
 
-QJsonObject calendarsJson(const QList<QELCalendarDetailPtr>& calendars)
+// The calendars, then every calendar's events, one at a time; answers the exit code.
+int printCalendars(const QList<QELCalendarDetailPtr>& calendars)
 {
-    QJsonArray calendarList;
-    QJsonArray eventList;
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("calendars"));
     for (const QELCalendarDetailPtr& calendar : calendars) {
         QJsonObject c;
         c.insert(QStringLiteral("id"), id(calendar->calendarID));
@@ -43,7 +46,11 @@ QJsonObject calendarsJson(const QList<QELCalendarDetailPtr>& calendars)
         c.insert(QStringLiteral("color"),
                  calendar->colorHTMLCode.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                    : QJsonValue(calendar->colorHTMLCode));
-        calendarList.append(c);
+        out.value(c);
+    }
+    out.end();
+    out.beginArray(QStringLiteral("events"));
+    for (const QELCalendarDetailPtr& calendar : calendars) {
         for (const QELCalendarComponentPtr& event : calendar->relationshipComponents) {
             const QELCalendarDateTimePropertiesPtr& times = event->relationshipDateTimeProperty;
             const bool allDay = times && times->isAllDay == 1;
@@ -65,13 +72,11 @@ QJsonObject calendarsJson(const QList<QELCalendarDetailPtr>& calendars)
             const std::optional<QString> rule = QELCopyCalendars::recurrenceRuleOf(*event);
             e.insert(QStringLiteral("recurrence"),
                      rule ? QJsonValue(*rule) : QJsonValue(QJsonValue::Null));
-            eventList.append(e);
+            out.value(e);
         }
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("calendars"), calendarList);
-    root.insert(QStringLiteral("events"), eventList);
-    return root;
+    out.end();
+    return out.finish();
 }
 
 // Ends the event loop when the job reports the end of its run.
@@ -139,7 +144,7 @@ int inspectCalendars(const InspectRequest& request)
                     .arg(request.exportFolder),
                 InspectSubcommands::kWriteFailed);
     }
-    return InspectJson::print(calendarsJson(calendars));
+    return printCalendars(calendars);
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCallLogReader.h"
 #include "QELCallLogStoreDataReader.h"
@@ -53,18 +54,6 @@ int inspectCalls(const InspectRequest& request)
     for (const QString& warning : reader->warnings())
         InspectSubcommands::fail(QStringLiteral("warning: ") + warning);
 
-    QJsonArray list;
-    for (const QELCallLogParticipant& participant : participants) {
-        QJsonArray calls;
-        for (const QELCallLogEntryDetail& call : reader->getCallLogForParticipants({participant}))
-            calls.append(callJson(call));
-        QJsonObject json;
-        json.insert(QStringLiteral("name"), text(participant.name()));
-        json.insert(QStringLiteral("address"), text(participant.addresses().value(0)));
-        json.insert(QStringLiteral("calls"), calls);
-        list.append(json);
-    }
-
     if (!request.exportFolder.isNull()) {
         QString path;
         QString error;
@@ -77,9 +66,21 @@ int inspectCalls(const InspectRequest& request)
                     .arg(path.isEmpty() ? request.exportFolder : path, error),
                 InspectSubcommands::kWriteFailed);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("participants"), list);
-    return InspectJson::print(root);
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("participants"));
+    for (const QELCallLogParticipant& participant : participants) {
+        QJsonArray calls;
+        for (const QELCallLogEntryDetail& call : reader->getCallLogForParticipants({participant}))
+            calls.append(callJson(call));
+        QJsonObject json;
+        json.insert(QStringLiteral("name"), text(participant.name()));
+        json.insert(QStringLiteral("address"), text(participant.addresses().value(0)));
+        json.insert(QStringLiteral("calls"), calls);
+        out.value(json);
+    }
+    out.end();
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

@@ -13,6 +13,7 @@
 
 #include "BackupFileSource.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELContactsDbReader.h"
 #include "QELCopyContacts.h"
@@ -158,13 +159,14 @@ int inspectContacts(const InspectRequest& request)
                     .arg(request.exportFolder),
                 InspectSubcommands::kWriteFailed);
     }
-    QJsonArray list;
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("contacts"));
     for (const QELContactPtr& contact : contacts)
-        list.append(contactJson(*contact));
-    QJsonObject root;
-    root.insert(QStringLiteral("contacts"), list);
-    root.insert(QStringLiteral("merged"), reader->mergedCount());
-    const int printed = InspectJson::print(root);
+        out.value(contactJson(*contact));
+    out.end();
+    out.member(QStringLiteral("merged"), reader->mergedCount());
+    const int printed = out.finish();
     // The people were read, their pictures not: say which file is at fault.
     if (printed == InspectSubcommands::kSucceeded && !reader->picturesError().isEmpty())
         return InspectSubcommands::fail(QStringLiteral("%1 (%2): the contacts have no pictures")

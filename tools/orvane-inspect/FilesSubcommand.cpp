@@ -10,6 +10,7 @@
 
 #include "FileListBuilder.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELDeviceInterface.h"
 #include "SimulatedDeviceConnection.h"
@@ -32,7 +33,9 @@ int inspectFiles(const InspectRequest& request)
         code = InspectSubcommands::fail(why);
     } else if (const std::optional<QList<DeviceFileEntry>> entries =
                    FileListBuilder::listDeviceFolder(device, path)) {
-        QJsonArray list;
+        InspectJsonStream out;
+        out.beginObject();
+        out.beginArray(QStringLiteral("entries"));
         for (const DeviceFileEntry& entry : *entries) {
             const bool folder = entry.kind == FileEntryKind::Folder;
             QJsonObject item;
@@ -40,11 +43,10 @@ int inspectFiles(const InspectRequest& request)
             item.insert(QStringLiteral("type"),
                         folder ? QStringLiteral("folder") : QStringLiteral("file"));
             item.insert(QStringLiteral("size"), number(folder ? std::nullopt : entry.size));
-            list.append(item);
+            out.value(item);
         }
-        QJsonObject root;
-        root.insert(QStringLiteral("entries"), list);
-        code = InspectJson::print(root);
+        out.end();
+        code = out.finish();
     } else {
         code = InspectSubcommands::fail(QStringLiteral("no folder at %1 on the device").arg(path));
     }

@@ -136,27 +136,40 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
                      .arg(Locations::cacheHome() + QStringLiteral("/Orvane/orvane"));
         return nullptr;
     }
-    // A manifest that cannot be read would otherwise answer every lookup with
-    // nothing, as if the backup held none of the files. An encrypted backup's
-    // manifest is read once it is decrypted, below the key bag's check.
-    if (!EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
-        QString reason;
-        if (!BackupManifest::load(folder, &reason)) {
-            *error = QStringLiteral("the backup of %1 is damaged: %2").arg(udid, reason);
-            return nullptr;
-        }
-    }
     auto backup = std::make_unique<QELDeviceBackup>();
     backup->setDeviceUID(udid);
     backup->setDeviceBackUpPath(folder);
     backup->setPassword(password);
-    if (password && EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+    // Read here, once: every lookup after it answers from this read (a
+    // manifest of two million files takes half a minute to read).
+    const std::shared_ptr<const OpenedBackup> opened = backup->openedBackup();
+    // A manifest that cannot be read would otherwise answer every lookup with
+    // nothing, as if the backup held none of the files. An encrypted backup's
+    // manifest is read once it is decrypted, below the key bag's check.
+    if (!EncryptedBackup::isDeviceEncrypted(manifestPlist)) {
+        if (!opened->readableManifest()) {
+            QString reason = opened->reason;
+            // A Manifest.db that is no database reads as encrypted: say what the file is.
+            if (opened->kind == OpenedBackup::Kind::DeviceEncrypted)
+                BackupManifest::load(folder, &reason);
+            *error =
+                (opened->manifestTooLarge ? QStringLiteral("the backup of %1 cannot be opened: %2")
+                                          : QStringLiteral("the backup of %1 is damaged: %2"))
+                    .arg(udid, reason);
+            return nullptr;
+        }
+    } else if (password) {
         // Only the key bag tells whether the password is wrong; asked once
         // here, every lookup after it reads with the key this derived.
-        std::optional<EncryptedBackup> opened;
-        QString reason;
-        switch (EncryptedBackup::open(folder, *password, &opened, &reason,
-                                      &backup->toolSettings().keyCache())) {
+        EncryptedBackup::Status status = opened->status;
+        QString reason = opened->reason;
+        if (opened->kind != OpenedBackup::Kind::DeviceEncrypted) {
+            // A key bag in a backup that says it is not encrypted: ask it all the same.
+            std::optional<EncryptedBackup> direct;
+            status = EncryptedBackup::open(folder, *password, &direct, &reason,
+                                           &backup->toolSettings().keyCache());
+        }
+        switch (status) {
         case EncryptedBackup::Status::Opened:
             break;
         case EncryptedBackup::Status::WrongPassword:
@@ -165,7 +178,8 @@ std::unique_ptr<QELDeviceBackup> openBackup(const QString& udid, QString* error)
                          .arg(udid);
             return nullptr;
         case EncryptedBackup::Status::Unreadable:
-            *error = QStringLiteral("the backup of %1 cannot be read: %2").arg(udid, reason);
+            *error =
+                QStringLiteral("the backup of %1 cannot be read: %2").arg(udid, opened->reason);
             return nullptr;
         }
     }

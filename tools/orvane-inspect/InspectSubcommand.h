@@ -57,7 +57,10 @@ namespace InspectSubcommands {
 
 // Exit codes: the JSON was printed; something could not be written; the
 // command line or its input cannot be used (a missing or unreadable input, a
-// refused option).
+// refused option). The JSON goes out record by record (InspectJsonStream):
+// a failure found while it is printed (a database damaged part-way) leaves
+// standard output empty or, past its first 64 KiB, a document cut short that
+// no parser accepts; the exit code is never 0 then.
 inline constexpr int kSucceeded = 0;
 inline constexpr int kWriteFailed = 1;
 inline constexpr int kRefused = 2;

@@ -18,6 +18,7 @@
 #include "BackupFileSource.h"
 #include "BackupPathRules.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELDeviceBackup.h"
 #include "SafePath.h"
@@ -132,29 +133,30 @@ int inspectLookups(const InspectRequest& request)
         paths.append(row);
     }
 
-    QJsonValue listing(QJsonValue::Null);
-    if (!domain.isNull()) {
-        QJsonArray items;
-        for (const QELDeviceBackupListingItem& item : request.source.GetAllFilesInDomain(domain)) {
-            QJsonObject row;
-            row.insert(QStringLiteral("relativePath"), InspectJson::text(item.relativePath()));
-            row.insert(QStringLiteral("backupFile"), InspectJson::text(item.backupFile()));
-            row.insert(QStringLiteral("domain"), InspectJson::text(item.domain()));
-            items.append(row);
-        }
-        listing = items;
-    }
-
     if (!request.exportFolder.isNull()) {
         const int code = exportAnswers(answers, request.exportFolder);
         if (code != InspectSubcommands::kSucceeded)
             return code;
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("dataTypes"), dataTypes);
-    root.insert(QStringLiteral("paths"), paths);
-    root.insert(QStringLiteral("domainFiles"), listing);
-    return InspectJson::print(root);
+    InspectJsonStream out;
+    out.beginObject();
+    out.member(QStringLiteral("dataTypes"), dataTypes);
+    // A domain's listing may name hundreds of thousands of files: row by row.
+    if (domain.isNull()) {
+        out.member(QStringLiteral("domainFiles"), QJsonValue::Null);
+    } else {
+        out.beginArray(QStringLiteral("domainFiles"));
+        for (const QELDeviceBackupListingItem& item : request.source.GetAllFilesInDomain(domain)) {
+            QJsonObject row;
+            row.insert(QStringLiteral("relativePath"), InspectJson::text(item.relativePath()));
+            row.insert(QStringLiteral("backupFile"), InspectJson::text(item.backupFile()));
+            row.insert(QStringLiteral("domain"), InspectJson::text(item.domain()));
+            out.value(row);
+        }
+        out.end();
+    }
+    out.member(QStringLiteral("paths"), paths);
+    return out.finish();
 }
 
 void addLookupOptions(QCommandLineParser& parser)

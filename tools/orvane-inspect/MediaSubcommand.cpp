@@ -20,6 +20,7 @@
 
 #include "BackupFileSource.h"
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "QELCopyDelegate.h"
@@ -153,33 +154,37 @@ QJsonObject exportTracks(QELDeviceMediaLibrary& library, QELDeviceInterface& dev
     return result;
 }
 
-QJsonObject libraryJson(QELDeviceMediaLibrary& library)
+QJsonObject trackJson(const TrackDetail& t)
 {
-    QJsonArray tracks;
-    if (std::shared_ptr<QELMediaStore> store = library.managedObjectContext()) {
-        std::lock_guard<std::recursive_mutex> guard(store->lock());
-        for (const TrackDetailPtr& t : store->tracks()) {
-            QJsonObject track;
-            track.insert(QStringLiteral("persistentID"), text(t->persistentID));
-            track.insert(QStringLiteral("title"), text(t->trackName));
-            track.insert(QStringLiteral("artist"), text(t->artist));
-            track.insert(QStringLiteral("albumArtist"), text(t->album_artist));
-            track.insert(QStringLiteral("album"), text(t->album));
-            track.insert(QStringLiteral("genre"), text(t->genre));
-            track.insert(QStringLiteral("durationMs"), number(t->duration));
-            track.insert(QStringLiteral("path"), text(t->path));
-            track.insert(QStringLiteral("mediaKind"), number(t->mediaKind));
-            track.insert(QStringLiteral("trackNumber"), number(t->trackNumber));
-            track.insert(QStringLiteral("discNumber"), number(t->discNumber));
-            track.insert(QStringLiteral("year"), number(t->year));
-            track.insert(QStringLiteral("isRingtone"), flag(t->isRingtone));
-            track.insert(QStringLiteral("isVoiceMemo"), flag(t->isVoiceMemo));
-            track.insert(QStringLiteral("isPodcast"), flag(t->isPodcast));
-            track.insert(QStringLiteral("hasVideo"), flag(t->hasVideo));
-            tracks.append(track);
-        }
-    }
-    QJsonArray playlists;
+    QJsonObject track;
+    track.insert(QStringLiteral("persistentID"), text(t.persistentID));
+    track.insert(QStringLiteral("title"), text(t.trackName));
+    track.insert(QStringLiteral("artist"), text(t.artist));
+    track.insert(QStringLiteral("albumArtist"), text(t.album_artist));
+    track.insert(QStringLiteral("album"), text(t.album));
+    track.insert(QStringLiteral("genre"), text(t.genre));
+    track.insert(QStringLiteral("durationMs"), number(t.duration));
+    track.insert(QStringLiteral("path"), text(t.path));
+    track.insert(QStringLiteral("mediaKind"), number(t.mediaKind));
+    track.insert(QStringLiteral("trackNumber"), number(t.trackNumber));
+    track.insert(QStringLiteral("discNumber"), number(t.discNumber));
+    track.insert(QStringLiteral("year"), number(t.year));
+    track.insert(QStringLiteral("isRingtone"), flag(t.isRingtone));
+    track.insert(QStringLiteral("isVoiceMemo"), flag(t.isVoiceMemo));
+    track.insert(QStringLiteral("isPodcast"), flag(t.isPodcast));
+    track.insert(QStringLiteral("hasVideo"), flag(t.hasVideo));
+    return track;
+}
+
+// Writes the library track by track and playlist by playlist, after the
+// "export" member when there is one (the members in key order).
+int printLibrary(QELDeviceMediaLibrary& library, const std::optional<QJsonObject>& exported)
+{
+    InspectJsonStream out;
+    out.beginObject();
+    if (exported)
+        out.member(QStringLiteral("export"), *exported);
+    out.beginArray(QStringLiteral("playlists"));
     for (const PlaylistPtr& p : library.playlists()) {
         QJsonObject playlist;
         playlist.insert(QStringLiteral("name"), text(p->name));
@@ -194,13 +199,18 @@ QJsonObject libraryJson(QELDeviceMediaLibrary& library)
         for (const TrackDetailPtr& t : members)
             ids.append(text(t->persistentID));
         playlist.insert(QStringLiteral("trackIDs"), ids);
-        playlists.append(playlist);
+        out.value(playlist);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("reader"), text(library.readerName()));
-    root.insert(QStringLiteral("tracks"), tracks);
-    root.insert(QStringLiteral("playlists"), playlists);
-    return root;
+    out.end();
+    out.member(QStringLiteral("reader"), text(library.readerName()));
+    out.beginArray(QStringLiteral("tracks"));
+    if (std::shared_ptr<QELMediaStore> store = library.managedObjectContext()) {
+        std::lock_guard<std::recursive_mutex> guard(store->lock());
+        for (const TrackDetailPtr& t : store->tracks())
+            out.value(trackJson(*t));
+    }
+    out.end();
+    return out.finish();
 }
 
 int inspectMedia(const InspectRequest& request)
@@ -243,22 +253,21 @@ int inspectMedia(const InspectRequest& request)
     {
         QELDeviceMediaLibrary library(scratch);
         if (library.readMediaLibrary()) {
-            QJsonObject root = libraryJson(library);
+            // The export runs first: a failed one prints no JSON.
+            std::optional<QJsonObject> exported;
             if (device && !request.exportFolder.isNull()) {
                 QString why;
                 if (!QDir().mkpath(request.exportFolder))
                     why = QStringLiteral("cannot make the folder %1").arg(request.exportFolder);
                 else
-                    root.insert(
-                        QStringLiteral("export"),
-                        exportTracks(library, *device, request.exportFolder, playlist, &why));
+                    exported = exportTracks(library, *device, request.exportFolder, playlist, &why);
                 if (!why.isEmpty()) {
                     library.close();
                     QDir(scratch).removeRecursively();
                     return InspectSubcommands::fail(why);
                 }
             }
-            code = InspectJson::print(root);
+            code = printLibrary(library, exported);
         } else {
             const QStringList failures = library.readFailures();
             code = InspectSubcommands::fail(

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCopyDelegate.h"
 #include "QELCopyMessages.h"
@@ -78,10 +79,14 @@ QJsonObject messageJson(const QELMessagesConversation& conversation,
     return json;
 }
 
-QJsonObject conversationJson(QELMessagesDBReaderProtocol& reader,
-                             const QELMessagesConversation& conversation, QString* error)
+// Writes one conversation with its messages, message by message; false
+// (and `error` says why) when its messages could not be read.
+bool printConversation(InspectJsonStream& out, QELMessagesDBReaderProtocol& reader,
+                       const QELMessagesConversation& conversation, QString* error)
 {
     const QList<QELMessageDetail> messages = reader.readMessages(conversation, {}, {}, error);
+    if (!error->isEmpty())
+        return false;
     QJsonArray participants;
     for (const QELMessageParticipant& participant : conversation.participants()) {
         QJsonObject json;
@@ -89,19 +94,20 @@ QJsonObject conversationJson(QELMessagesDBReaderProtocol& reader,
         json.insert(QStringLiteral("name"), text(participant.name()));
         participants.append(json);
     }
-    QJsonArray list;
+    out.beginObject();
+    out.member(QStringLiteral("id"), InspectJson::id(conversation.conversationId()));
+    out.member(QStringLiteral("isGroup"),
+               conversation.conversationType() == 1 ? conversation.isGroupChat()
+                                                    : conversation.participants().size() > 1);
+    out.beginArray(QStringLiteral("messages"));
     for (const QELMessageDetail& message : messages)
-        list.append(messageJson(conversation, message));
-    QJsonObject json;
-    json.insert(QStringLiteral("id"), InspectJson::id(conversation.conversationId()));
-    json.insert(QStringLiteral("service"), serviceOf(conversation, messages));
-    json.insert(QStringLiteral("title"), text(conversation.title()));
-    json.insert(QStringLiteral("isGroup"),
-                conversation.conversationType() == 1 ? conversation.isGroupChat()
-                                                     : conversation.participants().size() > 1);
-    json.insert(QStringLiteral("participants"), participants);
-    json.insert(QStringLiteral("messages"), list);
-    return json;
+        out.value(messageJson(conversation, message));
+    out.end();
+    out.member(QStringLiteral("participants"), participants);
+    out.member(QStringLiteral("service"), serviceOf(conversation, messages));
+    out.member(QStringLiteral("title"), text(conversation.title()));
+    out.end();
+    return true;
 }
 
 QString fromOption() { return QStringLiteral("from"); }
@@ -176,8 +182,15 @@ int inspectMessages(const InspectRequest& request)
 
     QStringList problems;
     bool anyRead = false;
-    QJsonArray conversations;
 
+    // The conversation lists come first, so the export is made, and every
+    // failure to open or list is told, before any JSON is printed.
+    struct Source {
+        std::shared_ptr<QELMessagesDBReaderProtocol> reader;
+        QString name;
+        QList<QELMessagesConversation> conversations;
+    };
+    QList<Source> sources;
     QVariantList queue;
     QList<std::shared_ptr<QELMessagesDBReaderProtocol>> readers;
     std::shared_ptr<QELMessagesDbReader> sms = QELMessagesDbReader::makeReader(request.source);
@@ -189,12 +202,7 @@ int inspectMessages(const InspectRequest& request)
     } else {
         anyRead = true;
         readers << sms;
-        for (const QELMessagesConversation& conversation : sms->readConversationList(&error)) {
-            conversations.append(conversationJson(*sms, conversation, &error));
-            if (!error.isEmpty())
-                break;
-            queue << QVariant::fromValue(conversation);
-        }
+        sources.append({sms, QStringLiteral("sms.db"), sms->readConversationList(&error)});
         if (!error.isEmpty())
             return InspectSubcommands::fail(QStringLiteral("sms.db: %1").arg(error));
         // The messages are whole; a file that names their people is not.
@@ -212,12 +220,8 @@ int inspectMessages(const InspectRequest& request)
     } else {
         anyRead = true;
         readers << whatsApp;
-        for (const QELMessagesConversation& conversation : whatsApp->readConversationList(&error)) {
-            conversations.append(conversationJson(*whatsApp, conversation, &error));
-            if (!error.isEmpty())
-                break;
-            queue << QVariant::fromValue(conversation);
-        }
+        sources.append({whatsApp, QStringLiteral("ChatStorage.sqlite"),
+                        whatsApp->readConversationList(&error)});
         if (!error.isEmpty())
             return InspectSubcommands::fail(QStringLiteral("ChatStorage.sqlite: %1").arg(error));
     }
@@ -226,6 +230,9 @@ int inspectMessages(const InspectRequest& request)
         return InspectSubcommands::fail(
             QStringLiteral("no messages in %1: %2")
                 .arg(request.input, problems.join(QStringLiteral("; "))));
+    for (const Source& source : std::as_const(sources))
+        for (const QELMessagesConversation& conversation : source.conversations)
+            queue << QVariant::fromValue(conversation);
     if (!request.exportFolder.isNull()) {
         if (!QDir().mkpath(request.exportFolder))
             return InspectSubcommands::fail(
@@ -241,9 +248,23 @@ int inspectMessages(const InspectRequest& request)
                     .arg(request.exportFolder),
                 InspectSubcommands::kWriteFailed);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("conversations"), conversations);
-    return InspectJson::print(root);
+    queue.clear();
+
+    // Messages are read conversation by conversation as they are printed: a
+    // read that fails part-way ends the run with its reason and the exit
+    // code of a damaged input, and the document is left unfinished (see
+    // InspectJsonStream), never closed as if it were whole.
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("conversations"));
+    for (const Source& source : std::as_const(sources)) {
+        for (const QELMessagesConversation& conversation : source.conversations) {
+            error.clear();
+            if (!printConversation(out, *source.reader, conversation, &error))
+                return InspectSubcommands::fail(QStringLiteral("%1: %2").arg(source.name, error));
+        }
+    }
+    return out.finish();
 }
 
 void addMessagesOptions(QCommandLineParser& parser)

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCopyNotes.h"
 #include "QELIOS9NoteDetail.h"
@@ -72,27 +73,8 @@ int inspectNotes(const InspectRequest& request)
         return InspectSubcommands::fail(QStringLiteral("the notes of %1 could not be read: %2")
                                             .arg(request.input, reader->lastError()));
 
-    QJsonArray list;
-    for (const std::shared_ptr<QELNoteDetail>& note : notes) {
+    for (const std::shared_ptr<QELNoteDetail>& note : notes)
         reader->extractMediaForNote(*note);
-        QJsonObject json;
-        json.insert(QStringLiteral("id"), InspectJson::id(note->noteId()));
-        json.insert(QStringLiteral("title"), text(note->title()));
-        json.insert(QStringLiteral("folder"),
-                    note->folderDetail() ? text(note->folderDetail()->name())
-                                         : QJsonValue(QJsonValue::Null));
-        json.insert(QStringLiteral("account"),
-                    note->accountDetail() ? text(note->accountDetail()->name())
-                                          : QJsonValue(QJsonValue::Null));
-        json.insert(QStringLiteral("created"), InspectJson::date(note->creationDate()));
-        json.insert(QStringLiteral("modified"), InspectJson::date(note->lastModified()));
-        json.insert(QStringLiteral("passwordProtected"), note->passwordProtected());
-        json.insert(QStringLiteral("text"),
-                    note->passwordProtected() ? QJsonValue(QJsonValue::Null)
-                                              : QJsonValue(note->plainTextRepresentation()));
-        json.insert(QStringLiteral("attachments"), attachmentsJson(*note));
-        list.append(json);
-    }
     if (!request.exportFolder.isNull()) {
         if (!QDir().mkpath(request.exportFolder))
             return InspectSubcommands::fail(
@@ -115,10 +97,31 @@ int inspectNotes(const InspectRequest& request)
         }
     }
 
-    QJsonObject root;
-    root.insert(QStringLiteral("reader"), reader->className());
-    root.insert(QStringLiteral("notes"), list);
-    return InspectJson::print(root);
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("notes"));
+    for (const std::shared_ptr<QELNoteDetail>& note : notes) {
+        QJsonObject json;
+        json.insert(QStringLiteral("id"), InspectJson::id(note->noteId()));
+        json.insert(QStringLiteral("title"), text(note->title()));
+        json.insert(QStringLiteral("folder"),
+                    note->folderDetail() ? text(note->folderDetail()->name())
+                                         : QJsonValue(QJsonValue::Null));
+        json.insert(QStringLiteral("account"),
+                    note->accountDetail() ? text(note->accountDetail()->name())
+                                          : QJsonValue(QJsonValue::Null));
+        json.insert(QStringLiteral("created"), InspectJson::date(note->creationDate()));
+        json.insert(QStringLiteral("modified"), InspectJson::date(note->lastModified()));
+        json.insert(QStringLiteral("passwordProtected"), note->passwordProtected());
+        json.insert(QStringLiteral("text"),
+                    note->passwordProtected() ? QJsonValue(QJsonValue::Null)
+                                              : QJsonValue(note->plainTextRepresentation()));
+        json.insert(QStringLiteral("attachments"), attachmentsJson(*note));
+        out.value(json);
+    }
+    out.end();
+    out.member(QStringLiteral("reader"), reader->className());
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "Locations.h"
 #include "PhotoVideoRule.h"
@@ -36,8 +37,13 @@ QString findDatabase(const QString& folder)
     return QString();
 }
 
-QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString& readerName)
+// Writes the albums, then the images (which name the albums they are in),
+// one at a time; answers the exit code.
+int printLibrary(const QELDeviceImageLibraryReader& reader, const QString& readerName)
 {
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("albums"));
     QList<AlbumRecord> albums = reader.getPhotoLibrary();
     albums += reader.getStreamNames();
     albums += reader.getEventNames();
@@ -45,7 +51,6 @@ QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString
     albums += reader.getAlbumNames();
 
     QHash<qint64, QJsonArray> albumsOfImage;
-    QJsonArray albumList;
     for (const AlbumRecord& album : albums) {
         QJsonArray ids;
         for (const ImageDetailPtr& image : reader.getAssetsForAlbumWithId(album.id)) {
@@ -61,10 +66,11 @@ QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString
         json.insert(QStringLiteral("title"), text(album.title));
         json.insert(QStringLiteral("kind"), InspectJson::number(album.kind));
         json.insert(QStringLiteral("imageIDs"), ids);
-        albumList.append(json);
+        out.value(json);
     }
+    out.end();
 
-    QJsonArray images;
+    out.beginArray(QStringLiteral("images"));
     QSet<qint64> listed;
     for (ImageDetailPtr image : reader.store()->images()) {
         if (image->imageID) {
@@ -93,13 +99,11 @@ QJsonObject libraryJson(const QELDeviceImageLibraryReader& reader, const QString
             InspectJson::number(image->originalHeight ? image->originalHeight : image->height));
         json.insert(QStringLiteral("albums"),
                     image->imageID ? albumsOfImage.value(*image->imageID) : QJsonArray());
-        images.append(json);
+        out.value(json);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("reader"), readerName);
-    root.insert(QStringLiteral("images"), images);
-    root.insert(QStringLiteral("albums"), albumList);
-    return root;
+    out.end();
+    out.member(QStringLiteral("reader"), readerName);
+    return out.finish();
 }
 
 // Copies every image once into the export folder; false when any could
@@ -164,8 +168,7 @@ int inspectPhotoDatabase(const InspectRequest& request, const QString& database)
             reader->setDeviceInterface(device.get());
             reader->setLibraryDirectoryOnDevice(QStringLiteral("/Photos"));
             if (reader->readImageDatabase()) {
-                code = InspectJson::print(
-                    libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosBinaryReader")));
+                code = printLibrary(*reader, QStringLiteral("QELDeviceImagePhotosBinaryReader"));
                 if (code == InspectSubcommands::kSucceeded && !request.exportFolder.isNull()
                     && !exportPhotos(*reader, device.get(), request.exportFolder))
                     code = InspectSubcommands::kWriteFailed;
@@ -220,8 +223,7 @@ int inspectPhotos(const InspectRequest& request)
                     InspectSubcommands::fail(QStringLiteral("the image store could not be saved"),
                                              InspectSubcommands::kWriteFailed);
             else
-                code = InspectJson::print(
-                    libraryJson(*reader, QStringLiteral("QELDeviceImagePhotosDbReader")));
+                code = printLibrary(*reader, QStringLiteral("QELDeviceImagePhotosDbReader"));
             if (code == InspectSubcommands::kSucceeded && !request.exportFolder.isNull()
                 && !exportPhotos(*reader, device.get(), request.exportFolder))
                 code = InspectSubcommands::kWriteFailed;

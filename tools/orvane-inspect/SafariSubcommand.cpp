@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELSafariBookmarksDbReader.h"
 #include "QELWebHistoryReader.h"
@@ -32,39 +33,25 @@ int inspectSafari(const InspectRequest& request)
         QString address;
     };
     QList<Shortcut> shortcuts;
-    QJsonArray bookmarks;
-    if (loaded.bookmarks) {
-        loaded.bookmarks->walkTree(
-            [&](const QELSafariBookmarkItem& item, const QELSafariBookmarkItem* folder, int) {
-                if (item.isFolder())
-                    return;
-                QJsonObject bookmark;
-                bookmark.insert(QStringLiteral("title"), text(item.title()));
-                bookmark.insert(QStringLiteral("url"), text(item.url()));
-                bookmark.insert(QStringLiteral("folder"),
-                                folder ? text(folder->title()) : QJsonValue(QJsonValue::Null));
-                bookmarks.append(bookmark);
-                shortcuts.append({item.title(), item.url()});
-            });
-    }
-    QJsonArray history;
-    for (const QELSafariHistoryItem& item : loaded.history->allItems()) {
-        QJsonObject entry;
-        entry.insert(QStringLiteral("url"), text(item.address()));
-        entry.insert(QStringLiteral("title"), text(item.title()));
-        entry.insert(QStringLiteral("date"), InspectJson::date(item.lastVisitied()));
-        entry.insert(QStringLiteral("visits"), InspectJson::number(item.visitCount()));
-        history.append(entry);
-        shortcuts.append({item.title(), item.address()});
+    if (!request.exportFolder.isNull()) {
+        if (loaded.bookmarks) {
+            loaded.bookmarks->walkTree(
+                [&](const QELSafariBookmarkItem& item, const QELSafariBookmarkItem*, int) {
+                    if (!item.isFolder())
+                        shortcuts.append({item.title(), item.url()});
+                });
+        }
+        for (const QELSafariHistoryItem& item : loaded.history->allItems())
+            shortcuts.append({item.title(), item.address()});
     }
 
+    int failed = 0;
     if (!request.exportFolder.isNull()) {
         if (!QDir().mkpath(request.exportFolder))
             return InspectSubcommands::fail(
                 QStringLiteral("cannot make %1").arg(request.exportFolder),
                 InspectSubcommands::kWriteFailed);
         SafariShortcut::Run run(request.exportFolder);
-        int failed = 0;
         for (const Shortcut& shortcut : std::as_const(shortcuts)) {
             // Only web addresses become shortcuts, as in the window.
             if (!SafariShortcut::canSave(shortcut.address))
@@ -75,14 +62,39 @@ int inspectSafari(const InspectRequest& request)
                 InspectSubcommands::fail(QStringLiteral("could not write a shortcut: ") + error);
             }
         }
-        if (failed > 0) {
-            InspectJson::print(QJsonObject{{QStringLiteral("bookmarks"), bookmarks},
-                                           {QStringLiteral("history"), history}});
-            return InspectSubcommands::kWriteFailed;
-        }
+        shortcuts.clear();
     }
-    return InspectJson::print(QJsonObject{{QStringLiteral("bookmarks"), bookmarks},
-                                          {QStringLiteral("history"), history}});
+
+    // What was read is printed even when shortcuts could not be written.
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("bookmarks"));
+    if (loaded.bookmarks) {
+        loaded.bookmarks->walkTree(
+            [&](const QELSafariBookmarkItem& item, const QELSafariBookmarkItem* folder, int) {
+                if (item.isFolder())
+                    return;
+                QJsonObject bookmark;
+                bookmark.insert(QStringLiteral("title"), text(item.title()));
+                bookmark.insert(QStringLiteral("url"), text(item.url()));
+                bookmark.insert(QStringLiteral("folder"),
+                                folder ? text(folder->title()) : QJsonValue(QJsonValue::Null));
+                out.value(bookmark);
+            });
+    }
+    out.end();
+    out.beginArray(QStringLiteral("history"));
+    for (const QELSafariHistoryItem& item : loaded.history->allItems()) {
+        QJsonObject entry;
+        entry.insert(QStringLiteral("url"), text(item.address()));
+        entry.insert(QStringLiteral("title"), text(item.title()));
+        entry.insert(QStringLiteral("date"), InspectJson::date(item.lastVisitied()));
+        entry.insert(QStringLiteral("visits"), InspectJson::number(item.visitCount()));
+        out.value(entry);
+    }
+    out.end();
+    const int printed = out.finish();
+    return failed > 0 ? InspectSubcommands::kWriteFailed : printed;
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

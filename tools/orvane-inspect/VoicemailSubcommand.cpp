@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include "InspectJson.h"
+#include "InspectJsonStream.h"
 #include "InspectSubcommand.h"
 #include "QELCopyVoiceMails.h"
 #include "QELVoiceMailDbReader.h"
@@ -47,7 +48,28 @@ int inspectVoicemail(const InspectRequest& request)
     std::sort(items.begin(), items.end(),
               [](const QELVoiceMailItem& a, const QELVoiceMailItem& b) { return a.id < b.id; });
 
-    QJsonArray list;
+    if (!request.exportFolder.isNull()) {
+        if (!QDir().mkpath(request.exportFolder))
+            return InspectSubcommands::fail(
+                QStringLiteral("the folder %1 could not be made").arg(request.exportFolder),
+                InspectSubcommands::kWriteFailed);
+        SafePath::UniqueNamer namer = QELCopyVoiceMails::namerForRun(request.exportFolder);
+        for (const QELVoiceMailItem& item : std::as_const(items)) {
+            QString path;
+            const QELCopyVoiceMails::CopyResult result = QELCopyVoiceMails::copyVoiceMail(
+                item, &request.source, namer, QLocale(), &path, &error);
+            // A voicemail without audio has nothing to write.
+            if (result == QELCopyVoiceMails::CopyResult::WriteFailed)
+                return InspectSubcommands::fail(
+                    QStringLiteral("the audio of voicemail %1 could not be written to %2: %3")
+                        .arg(QString::number(item.id), path.isEmpty() ? request.exportFolder : path,
+                             error),
+                    InspectSubcommands::kWriteFailed);
+        }
+    }
+    InspectJsonStream out;
+    out.beginObject();
+    out.beginArray(QStringLiteral("voicemails"));
     for (const QELVoiceMailItem& item : std::as_const(items)) {
         const QELVoiceMailContact contact = item.relationshipContact();
         const QString audio =
@@ -68,31 +90,10 @@ int inspectVoicemail(const InspectRequest& request)
                         ? QJsonValue(QJsonValue::Null)
                         : QJsonValue(QELVoiceMailUtilities::relativeAudioPath(item.id)));
         json.insert(QStringLiteral("trashed"), InspectJson::flag(item.trashed));
-        list.append(json);
+        out.value(json);
     }
-
-    if (!request.exportFolder.isNull()) {
-        if (!QDir().mkpath(request.exportFolder))
-            return InspectSubcommands::fail(
-                QStringLiteral("the folder %1 could not be made").arg(request.exportFolder),
-                InspectSubcommands::kWriteFailed);
-        SafePath::UniqueNamer namer = QELCopyVoiceMails::namerForRun(request.exportFolder);
-        for (const QELVoiceMailItem& item : std::as_const(items)) {
-            QString path;
-            const QELCopyVoiceMails::CopyResult result = QELCopyVoiceMails::copyVoiceMail(
-                item, &request.source, namer, QLocale(), &path, &error);
-            // A voicemail without audio has nothing to write.
-            if (result == QELCopyVoiceMails::CopyResult::WriteFailed)
-                return InspectSubcommands::fail(
-                    QStringLiteral("the audio of voicemail %1 could not be written to %2: %3")
-                        .arg(QString::number(item.id), path.isEmpty() ? request.exportFolder : path,
-                             error),
-                    InspectSubcommands::kWriteFailed);
-        }
-    }
-    QJsonObject root;
-    root.insert(QStringLiteral("voicemails"), list);
-    return InspectJson::print(root);
+    out.end();
+    return out.finish();
 }
 
 [[maybe_unused]] const bool registered = InspectSubcommands::add({

@@ -15,20 +15,20 @@ namespace {
 QString deviceFolder(const ToolCommandLine& line, const QString& backupRoot) { return backupRoot + QLatin1Char('/') + line.device; }
 
 // The file of `relativePath` in `domain`, or a reason it cannot be read.
-const BackupManifestEntry* findFile(const OpenedBackup& backup, const ToolCommandLine& line)
+std::optional<BackupManifestEntry> findFile(const OpenedBackup& backup, const ToolCommandLine& line)
 {
     if (!BackupPathRules::isSafeRelativePath(line.relativePath)) {
         ToolOutput::error(QStringLiteral("\"%1\" is not a path within a backup domain.").arg(line.relativePath));
-        return nullptr;
+        return std::nullopt;
     }
-    const BackupManifestEntry* entry = backup.manifest.find(line.domain, line.relativePath);
+    std::optional<BackupManifestEntry> entry = backup.manifest.find(line.domain, line.relativePath);
     if (!entry) {
         ToolOutput::error(QStringLiteral("The backup holds no %1 in %2.").arg(line.relativePath, line.domain));
-        return nullptr;
+        return std::nullopt;
     }
     if (entry->kind != BackupManifestEntry::Kind::File) {
         ToolOutput::error(QStringLiteral("%1 in %2 is not a file.").arg(line.relativePath, line.domain));
-        return nullptr;
+        return std::nullopt;
     }
     return entry;
 }
@@ -105,7 +105,7 @@ int fileName(const ToolCommandLine& line, const QString& backupRoot)
         ToolOutput::error(error);
         return BackupEncryption::failureStatus(wrongPassword);
     }
-    const BackupManifestEntry* entry = findFile(*backup, line);
+    const std::optional<BackupManifestEntry> entry = findFile(*backup, line);
     if (!entry)
         return 1;
     struct stat info {};
@@ -131,7 +131,7 @@ int extract(const ToolCommandLine& line, const QString& backupRoot)
         ToolOutput::error(error);
         return BackupEncryption::failureStatus(wrongPassword);
     }
-    const BackupManifestEntry* entry = findFile(*backup, line);
+    const std::optional<BackupManifestEntry> entry = findFile(*backup, line);
     if (!entry)
         return 1;
     const QString folder = extractionFolder(backupRoot, &error);

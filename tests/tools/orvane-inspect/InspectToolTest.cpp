@@ -15,7 +15,10 @@
 #include "BackupFixtures.h"
 #include "EncryptedBackupWriter.h"
 #include "Locations.h"
+#include "MediaLibraryFixture.h"
 #include "QtPrinters.h"
+#include "SQLiteDamage.h"
+#include "SmsDbBuilder.h"
 #include "ToolRun.h"
 
 namespace {
@@ -339,6 +342,103 @@ TEST(InspectTool, CommandLinesItCannotUseSayWhyAndExitTwo)
         }
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("out")));
+}
+
+// The JSON is printed record by record in blocks; a document of many blocks
+// is still byte for byte the one QJsonDocument writes of it.
+TEST(InspectTool, ADocumentOfManyBlocksIsTheOneQJsonDocumentWrites)
+{
+    QTemporaryDir dir;
+    MediaLibraryFixture library;
+    for (int i = 0; i < 1500; ++i) {
+        MediaLibraryFixture::Item item;
+        item.pid = 5000000000LL + i;
+        item.title = QStringLiteral("Track \"%1\" \u00e9\t").arg(i);
+        item.location = QStringLiteral("T%1.m4a").arg(i);
+        item.durationMs = 1000 * i;
+        library.items << item;
+    }
+    for (int p = 0; p < 15; ++p) {
+        MediaLibraryFixture::Container playlist;
+        playlist.pid = 900 + p;
+        playlist.name = QStringLiteral("List %1").arg(p);
+        for (int k = 0; k < 40; ++k)
+            playlist.items << library.items[(p * 31 + k * 7) % 1500].pid;
+        library.containers << playlist;
+    }
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("media")) && QDir().mkpath(dir.filePath("sms")));
+    QString error;
+    ASSERT_TRUE(library.write(dir.filePath("media/MediaLibrary.sqlitedb"), &error))
+        << error.toStdString();
+    SmsDbBuilder sms;
+    for (int c = 0; c < 3; ++c) {
+        const qint64 handle = sms.handle(QStringLiteral("+1555010%1").arg(c));
+        const qint64 chat = sms.chat({handle});
+        for (int i = 0; i < 600; ++i) {
+            SmsDbBuilder::ChatMessage message;
+            message.chat = chat;
+            message.handle = handle;
+            message.text = QStringLiteral("message %1 of chat %2 \U0001F600").arg(i).arg(c);
+            message.date = 700000000 + i;
+            message.fromMe = i % 3 == 0;
+            sms.chatMessage(message);
+        }
+    }
+    ASSERT_TRUE(sms.write(dir.filePath("sms/sms.db"), &error)) << error.toStdString();
+
+    for (const char* subcommand : {"media", "messages"}) {
+        SCOPED_TRACE(subcommand);
+        const QString folder =
+            dir.filePath(QString::fromLatin1(subcommand) == "media" ? "media" : "sms");
+        const ToolRun run = inspect({subcommand, folder});
+        ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_GT(run.out.size(), 4 * 64 * 1024);
+        QJsonParseError parsed{};
+        const QJsonDocument document = QJsonDocument::fromJson(run.out, &parsed);
+        ASSERT_EQ(parsed.error, QJsonParseError::NoError) << parsed.errorString().toStdString();
+        EXPECT_TRUE(run.out == document.toJson(QJsonDocument::Indented));
+    }
+}
+
+// A database damaged part-way is found only while its messages are printed:
+// the run fails with the reason, and what it printed is never taken for a
+// whole document.
+TEST(InspectTool, AReadThatFailsWhilePrintingLeavesNoWholeDocument)
+{
+    QTemporaryDir dir;
+    SmsDbBuilder sms;
+    for (int c = 0; c < 3; ++c) {
+        const qint64 handle = sms.handle(QStringLiteral("+1555020%1").arg(c));
+        const qint64 chat = sms.chat({handle});
+        for (int i = 0; i < 600; ++i) {
+            SmsDbBuilder::ChatMessage message;
+            message.chat = chat;
+            message.handle = handle;
+            message.text =
+                QStringLiteral("message %1 of chat %2, long enough to fill pages").arg(i).arg(c);
+            message.date = 700000000 + c * 1000 + i;
+            message.attachments = {
+                {QStringLiteral("~/Library/SMS/Attachments/%1-%2.jpg").arg(c).arg(i),
+                 QStringLiteral("image/jpeg")}};
+            sms.chatMessage(message);
+        }
+    }
+    const QString database = dir.filePath("sms/sms.db");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("sms")));
+    QString error;
+    ASSERT_TRUE(sms.write(database, &error)) << error.toStdString();
+    // The attachments are read conversation by conversation, after the list.
+    ASSERT_TRUE(SQLiteDamage::damageMiddleOf(database, "attachment"));
+
+    const ToolRun run = inspect({"messages", dir.filePath("sms")});
+    EXPECT_EQ(run.exitCode, 2) << run.out.size();
+    EXPECT_TRUE(run.err.contains("sms.db")) << run.err.constData();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.constData();
+    // The first conversation was whole and printed before the damage was met.
+    EXPECT_GT(run.out.size(), 64 * 1024) << run.err.constData();
+    QJsonParseError parsed{};
+    QJsonDocument::fromJson(run.out, &parsed);
+    EXPECT_NE(parsed.error, QJsonParseError::NoError);
 }
 
 TEST(InspectTool, HelpListsTheSubcommandsAndTheirOptions)
