@@ -268,10 +268,12 @@ void QELDeviceContentView::selectionSwitch(int viewType)
 {
     if (m_contentDelegate)
         m_contentDelegate->OnCategorySwitchNotification();
-    // The view being left drops its filter.
+    // The view being left drops its filter and what it showed of the moment.
     if (QELDeviceCategoryContentView* leaving = GetCurrentCategoryContentView()) {
         if (leaving->answers(QELDeviceCategoryContentView::Search))
             leaving->search(QString());
+        if (leaving != cachedView(viewType))
+            leaving->categoryWillBeLeft();
     }
 
     if (QELDeviceCategoryContentView* view = cachedView(viewType)) {

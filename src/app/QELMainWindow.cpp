@@ -2,10 +2,12 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QOpenGLWidget>
 #include <QScreen>
 #include <QSettings>
 
 #include "LocalizedStrings.h"
+#include "OpenGLAvailability.h"
 
 namespace {
 const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
@@ -16,6 +18,19 @@ QELMainWindow::QELMainWindow(QWidget* parent)
 {
     setWindowTitle(L("APPNAME"));
     setMinimumSize(900, 600);
+    // A web page's view draws through OpenGL where it can. Were the window
+    // made for plain drawing, Qt would destroy it and make it anew when the
+    // first page is shown: it would vanish and come back elsewhere. A hidden
+    // OpenGL child makes it fit for both from the start. Without OpenGL the
+    // pages draw in software (QELWebViewModule) and the window stays as it
+    // is; a child that asks for OpenGL there would crash it.
+    if (openGLContextsCanBeMade()) {
+        auto* surface = new QOpenGLWidget(this);
+        surface->setObjectName(QStringLiteral("webPageSurfaceHolder"));
+        surface->setAttribute(Qt::WA_TransparentForMouseEvents);
+        surface->setFixedSize(1, 1);
+        surface->hide();
+    }
 }
 
 void QELMainWindow::restoreRememberedGeometry()

@@ -57,6 +57,12 @@ public:
     // has open over its list. Answers whether it closed anything.
     virtual bool escapePressed() { return false; }
 
+    // The content page leaves this view for another category's. What the
+    // view showed of that moment goes, as the status panel's last message
+    // does (the music view's cover of its selection); the view shows it anew
+    // when it is chosen again.
+    virtual void categoryWillBeLeft() {}
+
     // Not owned: the content page, which outlives its views.
     QELDeviceCategoryContentViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(QELDeviceCategoryContentViewDelegate* delegate) { m_delegate = delegate; }

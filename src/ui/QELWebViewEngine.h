@@ -73,7 +73,11 @@ public:
     // requests go through `allowed` (the first page's filter counts).
     virtual QELWebEnginePage* createPage(Kind kind, RequestFilter allowed,
                                          QELWebEngineClient* client, QWidget* parent) = 0;
+    // Told before the first page where no OpenGL context can be made: the
+    // engine's view then draws its pages without OpenGL. Its OpenGL path
+    // would attach a view that finds no context and crashes the program.
+    virtual void drawWithoutOpenGL() = 0;
 };
 
-#define QELWebEngineFactory_iid "org.orvane.WebEngineFactory/1.0"
+#define QELWebEngineFactory_iid "org.orvane.WebEngineFactory/1.1"
 Q_DECLARE_INTERFACE(QELWebEngineFactory, QELWebEngineFactory_iid)

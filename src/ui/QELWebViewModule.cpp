@@ -7,6 +7,7 @@
 #include <QPluginLoader>
 
 #include "Log.h"
+#include "OpenGLAvailability.h"
 #include "QELWebViewEngine.h"
 
 namespace QELWebViewModule {
@@ -41,8 +42,13 @@ QELWebEngineFactory* load(const QString& file, QString* error)
         return nullptr;
     }
     auto* engine = qobject_cast<QELWebEngineFactory*>(root);
-    if (!engine && error)
-        *error = QStringLiteral("%1 is a Qt plugin, but not Orvane's page engine").arg(file);
+    if (!engine) {
+        if (error)
+            *error = QStringLiteral("%1 is a Qt plugin, but not Orvane's page engine").arg(file);
+        return nullptr;
+    }
+    if (!openGLContextsCanBeMade())
+        engine->drawWithoutOpenGL();
     // The loader going does not unload the library: its instance stays.
     return engine;
 }

@@ -254,6 +254,39 @@ TEST_F(ContentPage, AvailabilityNoticesFollowTheCategoryAndWhatItsPageAnswers)
                            "placeholder=Search contacts"}));
 }
 
+namespace {
+
+// A category view that counts how often the content page leaves it.
+class LeavingCountView : public QELDeviceCategoryContentView {
+public:
+    using QELDeviceCategoryContentView::QELDeviceCategoryContentView;
+    void categoryWillBeLeft() override { ++left; }
+    int left = 0;
+};
+
+} // namespace
+
+// A switch tells the view it leaves, once, and never the view it shows.
+TEST_F(ContentPage, ASwitchTellsTheViewItLeavesAndOnlyThatOne)
+{
+    QHash<int, LeavingCountView*> made;
+    QELDeviceContentView::BackupServices services;
+    services.makeView = [&](int viewType, const QRect& frame, QELDeviceInterface*) {
+        auto* view = new LeavingCountView(frame);
+        made.insert(viewType, view);
+        return view;
+    };
+    m_page->setBackupServices(services);
+    ASSERT_TRUE(m_page->selectCategory(Photos));
+    ASSERT_TRUE(m_page->selectCategory(Files));
+    ASSERT_TRUE(made.value(Photos) && made.value(Files));
+    EXPECT_EQ(made.value(Photos)->left, 1);
+    EXPECT_EQ(made.value(Files)->left, 0);
+    ASSERT_TRUE(m_page->selectCategory(Photos));
+    EXPECT_EQ(made.value(Photos)->left, 1);
+    EXPECT_EQ(made.value(Files)->left, 1);
+}
+
 TEST_F(ContentPage, PassesCategoryEventsOnOnlyWithADelegate)
 {
     // Without a delegate the events are dropped.

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
@@ -262,6 +263,7 @@ void QELMusicView::buildWidgets()
             [this] { sourceSelectionChanged(); });
     connect(m_trackTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { trackSelectionChanged(); });
+    connect(m_trackModel, &QAbstractItemModel::modelReset, this, [this] { trackListReplaced(); });
     connect(m_trackTable, &QTableView::doubleClicked, this, [this] {
         if (delegate())
             delegate()->OnMediaSelectionPlayRequested();
@@ -672,6 +674,24 @@ void QELMusicView::_showNoArtwork()
     MusicArtwork::Result none;
     none.background = Qt::white;
     showArtworkResult(none);
+}
+
+void QELMusicView::categoryWillBeLeft()
+{
+    // A cover on its way belongs to the moment left too.
+    ++m_artworkGeneration;
+    clearArtwork();
+    m_artworkAwaitsReturn = true;
+}
+
+void QELMusicView::showEvent(QShowEvent* event)
+{
+    QELDeviceCategoryContentView::showEvent(event);
+    if (!m_artworkAwaitsReturn || event->spontaneous())
+        return;
+    m_artworkAwaitsReturn = false;
+    if (isArtworkPanelShown())
+        animationDidEnd();
 }
 
 void QELMusicView::clearArtwork()

@@ -81,6 +81,7 @@ public:
     void RequestTransfer() override;
     void RequestBackUp() override;
     void search(const QString& text) override;
+    void categoryWillBeLeft() override;
 
     bool hasMediaListForPlayback() const override { return true; }
     QList<TrackDetailPtr> mediaListForPlayback() override;
@@ -189,6 +190,9 @@ public:
     // Sorts the listed tracks by a column as a click on its header does.
     void sortByColumnHeader(int column, Qt::SortOrder order) { sortTracksByColumn(column, order); }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct SourceResult;
     struct BrowseRequest;
@@ -205,6 +209,7 @@ private:
     void sourceSelectionChanged();
     void browseSelectionChanged();
     void trackSelectionChanged();
+    void trackListReplaced();
     void sortTracksByColumn(int column, Qt::SortOrder order);
     void applyBrowse(const std::shared_ptr<BrowseResult>& result);
     void startNotInITunesReport();
@@ -259,6 +264,9 @@ private:
     std::optional<QELMediaPlayerItem> m_playing;
     bool m_artworkFollowsSelection = true;
     bool m_artworkShown = false;
+    // The panel was cleared as the category was left: the view's next
+    // showing shows the artwork of its mode again.
+    bool m_artworkAwaitsReturn = false;
     int m_splitterPosition = 0;
     MusicArtwork::Source m_shownArtwork = MusicArtwork::Source::None;
     QString m_statusLine;

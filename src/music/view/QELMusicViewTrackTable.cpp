@@ -193,9 +193,21 @@ void QELMusicView::sortTracksByColumn(int column, Qt::SortOrder order)
 
 void QELMusicView::trackSelectionChanged()
 {
-    if (m_artworkFollowsSelection && isArtworkPanelShown())
+    if (m_artworkFollowsSelection && isArtworkPanelShown()) {
+        // A selection gone takes its cover along, even where the playlist's
+        // own picture cannot stand in.
+        if (selectedTrackRows().isEmpty())
+            clearArtwork();
         _showArtworkForSelectedItems();
+    }
     updateTrackCountLabel();
+}
+
+void QELMusicView::trackListReplaced()
+{
+    // A new list drops the selection without a word from the selection
+    // model: the cover of a track that was selected must not stay.
+    trackSelectionChanged();
 }
 
 QList<int> QELMusicView::selectedTrackRows() const

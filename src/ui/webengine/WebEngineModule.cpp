@@ -8,6 +8,8 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QPrinter>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -405,4 +407,11 @@ QELWebEnginePage* WebEngineModule::createPage(Kind kind, RequestFilter allowed,
                                               QELWebEngineClient* client, QWidget* parent)
 {
     return new EnginePageImpl(kind, allowed, client, parent);
+}
+
+void WebEngineModule::drawWithoutOpenGL()
+{
+    // The view shows its pages through a Qt Quick scene, which draws in
+    // software from now on; it must be set before the first view's scene.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }

@@ -13,4 +13,5 @@ class WebEngineModule : public QObject,
 public:
     QELWebEnginePage* createPage(Kind kind, RequestFilter allowed, QELWebEngineClient* client,
                                  QWidget* parent) override;
+    void drawWithoutOpenGL() override;
 };

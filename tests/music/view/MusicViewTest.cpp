@@ -2,12 +2,14 @@
 // The music view over a simulated device and a media database written by
 // the fixture: browsing, the requests with recording jobs, the copy
 // history's report lists, the NOTINITUNES report and the artwork sources.
+#include <functional>
 #include <mutex>
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QHeaderView>
@@ -221,6 +223,14 @@ protected:
     static bool settled(QELMusicView& view)
     {
         return waitUntil([&] { return !view.isBusy(); });
+    }
+
+    // The same, with the answers the last workers sent applied.
+    static bool settledAndApplied(QELMusicView& view)
+    {
+        const bool done = settled(view);
+        QCoreApplication::processEvents();
+        return done;
     }
 
     static bool select(QELMusicView& view, const QStringList& names)
@@ -900,6 +910,101 @@ TEST_F(MusicViewTest, TheArtworkPanelHidesAndShowsAgainAtTheUsersDivision)
     auto bare = makeView();
     EXPECT_FALSE(bare->isArtworkPanelShown());
     EXPECT_TRUE(bare->artworkHideShowButton()->isHidden());
+}
+
+// The panel never keeps the cover of a track that is no longer selected: a new
+// list (a search, the filter dropped as the category is left) takes the
+// selection away without the selection model saying so, and the user can
+// clear it; with no picture for the playlist the panel is left empty.
+TEST_F(MusicViewTest, TheCoverGoesWithTheSelectionOfTheTrackTable)
+{
+    QELPreferences::setShowArtwork(true);
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/blue.png"), png(Qt::blue)));
+    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
+    auto cover = std::make_shared<ImageDetail>();
+    cover->fullImagePath = QStringLiteral("/iTunes_Control/Artwork/blue.png");
+    reader->add(102, cover);
+    auto view = makeView(nullptr, reader);
+    view->show();
+    ASSERT_TRUE(settled(*view));
+    ASSERT_TRUE(view->isArtworkPanelShown());
+    auto selectBlueHour = [&] {
+        const int row = int(orderOf(view->trackDetails()).indexOf(QStringLiteral("102")));
+        if (row < 0)
+            return false;
+        view->trackTable()->selectionModel()->select(view->trackModel()->index(row, 0),
+                                                     QItemSelectionModel::ClearAndSelect
+                                                         | QItemSelectionModel::Rows);
+        return waitUntil(
+            [&] { return view->shownArtworkSource() == MusicArtwork::Source::FullImage; });
+    };
+    struct Case {
+        const char* how;
+        std::function<void()> takeTheSelectionAway;
+    };
+    const Case cases[] = {
+        {"a search lists other tracks", [&] { view->search(QStringLiteral("Signal")); }},
+        {"a search that still lists the track", [&] { view->search(QStringLiteral("Blue")); }},
+        {"the user clears the selection", [&] { view->trackTable()->clearSelection(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        view->search(QString());
+        ASSERT_TRUE(settled(*view));
+        ASSERT_TRUE(selectBlueHour());
+        c.takeTheSelectionAway();
+        ASSERT_TRUE(settledAndApplied(*view));
+        EXPECT_TRUE(view->trackTable()->selectionModel()->selectedRows().isEmpty());
+        EXPECT_EQ(view->shownArtworkSource(), MusicArtwork::Source::None);
+    }
+}
+
+// Leaving the category clears the panel as the status panel is cleared; coming
+// back shows the cover of what is still selected, and none where the dropped
+// filter took the selection away.
+TEST_F(MusicViewTest, ACategorySwitchClearsTheCoverAndTheReturnShowsTheSelections)
+{
+    QELPreferences::setShowArtwork(true);
+    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/blue.png"), png(Qt::blue)));
+    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
+    auto cover = std::make_shared<ImageDetail>();
+    cover->fullImagePath = QStringLiteral("/iTunes_Control/Artwork/blue.png");
+    reader->add(102, cover);
+    auto view = makeView(nullptr, reader);
+    view->show();
+    ASSERT_TRUE(settled(*view));
+    ASSERT_TRUE(view->isArtworkPanelShown());
+    struct Case {
+        const char* search;
+        MusicArtwork::Source onReturn;
+    };
+    const Case cases[] = {
+        {"", MusicArtwork::Source::FullImage},
+        {"Blue", MusicArtwork::Source::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.search);
+        view->search(QString::fromLatin1(c.search));
+        ASSERT_TRUE(settled(*view));
+        const int row = int(orderOf(view->trackDetails()).indexOf(QStringLiteral("102")));
+        ASSERT_GE(row, 0);
+        view->trackTable()->selectionModel()->select(view->trackModel()->index(row, 0),
+                                                     QItemSelectionModel::ClearAndSelect
+                                                         | QItemSelectionModel::Rows);
+        ASSERT_TRUE(waitUntil(
+            [&] { return view->shownArtworkSource() == MusicArtwork::Source::FullImage; }));
+        // As the content page leaves it for another category.
+        view->categoryWillBeLeft();
+        view->search(QString());
+        view->hide();
+        EXPECT_EQ(view->shownArtworkSource(), MusicArtwork::Source::None);
+        ASSERT_TRUE(settledAndApplied(*view));
+        // A cover on its way when the category was left stays away.
+        EXPECT_EQ(view->shownArtworkSource(), MusicArtwork::Source::None);
+        view->show();
+        ASSERT_TRUE(settledAndApplied(*view));
+        EXPECT_EQ(view->shownArtworkSource(), c.onReturn);
+    }
 }
 
 TEST_F(MusicViewTest, AHistoryThatCannotBeKeptIsSaidOnceAndTheViewGoesOn)
