@@ -27,10 +27,7 @@ bool hasTable(sqlite3* db, const char* table)
 // The first failure of a statement ends the read.
 void failed(const char* what, const QELSQLiteStatement& statement)
 {
-    qCWarning(lcOrvane).noquote() << "Calendars:" << what
-                                  << "could not be read:" << statement.errorMessage();
-    QELSQLiteStepBudget::Read::failCurrent(
-        QString::fromLatin1(what) + QStringLiteral(" could not be read"), statement.errorMessage());
+    QELSQLiteStepBudget::failStatement("Calendars", what, statement.errorMessage());
 }
 
 // The column names of a table (a constant of ours), lower-cased.

@@ -30,10 +30,7 @@ bool hasTable(sqlite3* db, const char* table)
 // The first failure of a statement ends the read it belongs to.
 void failed(const char* what, const QELSQLiteStatement& statement)
 {
-    qCWarning(lcOrvane).noquote() << "Contacts:" << what
-                                  << "could not be read:" << statement.errorMessage();
-    QELSQLiteStepBudget::Read::failCurrent(
-        QString::fromLatin1(what) + QStringLiteral(" could not be read"), statement.errorMessage());
+    QELSQLiteStepBudget::failStatement("Contacts", what, statement.errorMessage());
 }
 
 QSet<QString> columnsOf(sqlite3* db, const QString& table)

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include "Log.h"
+
 namespace QELSQLiteStepBudget {
 
 namespace {
@@ -108,6 +110,13 @@ void Read::fail(const QString& what, const QString& reason)
         ? QStringLiteral("a query failed")
         : reason;
     m_error = QStringLiteral("this database is damaged: %1: %2").arg(what, why);
+}
+
+void failStatement(const char* reader, const QString& what, const QString& reason)
+{
+    qCWarning(lcOrvane).noquote() << QString::fromLatin1(reader) + QLatin1Char(':') << what
+                                  << "could not be read:" << reason;
+    Read::failCurrent(what + QStringLiteral(" could not be read"), reason);
 }
 
 } // namespace QELSQLiteStepBudget

@@ -66,6 +66,10 @@ private:
     QString m_error;
 };
 
+// Logs that a statement of `reader` ("Contacts") could not read `what`
+// ("the people") and why, and ends the current read with it.
+void failStatement(const char* reader, const QString& what, const QString& reason);
+
 // Runs `body` as one read: its answer, or, when a statement of it failed, an
 // empty answer with the read's error in `error` (cleared otherwise).
 template <typename Body>

@@ -185,10 +185,7 @@ private:
 // that fails ends the operation.
 void warnUnread(const char* what, const QELSQLiteStatement& statement)
 {
-    const QString reason = statement.errorMessage();
-    qCWarning(lcOrvane).noquote() << "Messages:" << what << "could not be read:" << reason;
-    QELSQLiteStepBudget::Read::failCurrent(
-        QString::fromLatin1(what) + QStringLiteral(" could not be read"), reason);
+    QELSQLiteStepBudget::failStatement("Messages", what, statement.errorMessage());
 }
 
 void readChats(sqlite3* db, ConversationList& list)

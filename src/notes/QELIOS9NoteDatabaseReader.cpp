@@ -44,10 +44,7 @@ bool hasTable(sqlite3* db, const QString& table)
 // note's media).
 void failed(const QString& what, const QELSQLiteStatement& statement)
 {
-    qCWarning(lcOrvane).noquote() << "Notes:" << what
-                                  << "could not be read:" << statement.errorMessage();
-    QELSQLiteStepBudget::Read::failCurrent(what + QStringLiteral(" could not be read"),
-                                           statement.errorMessage());
+    QELSQLiteStepBudget::failStatement("Notes", what, statement.errorMessage());
 }
 
 QStringList columnsOf(sqlite3* db, const QString& table)
