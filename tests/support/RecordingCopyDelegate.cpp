@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -55,6 +57,27 @@ std::vector<RecordingCopyDelegate::ByteStep> RecordingCopyDelegate::progressStep
                                [](const ByteStep& step) { return !step.progress; }),
                 steps.end());
     return steps;
+}
+
+int RecordingCopyDelegate::expectBytesGrowTo(quint64 total, quint32 item, quint64 from,
+                                             quint64 to) const
+{
+    const std::vector<ByteStep> steps = byteSteps();
+    EXPECT_FALSE(steps.empty());
+    quint64 last = 0;
+    int inside = 0;
+    for (const ByteStep& step : steps) {
+        EXPECT_EQ(step.byteCount, total);
+        EXPECT_GE(step.bytesCopied, last);
+        last = step.bytesCopied;
+        if (step.progress && step.itemNumber == item && step.bytesCopied > from
+            && step.bytesCopied < to)
+            ++inside;
+    }
+    if (!steps.empty()) {
+        EXPECT_EQ(steps.back().bytesCopied, total);
+    }
+    return inside;
 }
 
 void RecordingCopyDelegate::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)

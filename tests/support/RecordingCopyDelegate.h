@@ -51,6 +51,11 @@ public:
     std::vector<ByteStep> byteSteps() const { return m_bytes.events(); }
     // The progress events alone.
     std::vector<ByteStep> progressSteps() const;
+    // Expects every start and progress event to count the run's `total`
+    // bytes, the bytes copied only to grow, and the last event to be at
+    // `total`; answers how many progress events of item `item` fell strictly
+    // between `from` and `to` (the item's own bytes).
+    int expectBytesGrowTo(quint64 total, quint32 item, quint64 from, quint64 to) const;
 
     std::vector<Call> calls() const { return m_calls.events(); }
     std::vector<Call> calls(Call::Kind kind) const;
