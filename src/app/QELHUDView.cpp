@@ -122,6 +122,11 @@ QELHUDView::QELHUDView(const QRect& frame, QWidget* parent)
     copy->setProgressColor(barColor());
     copy->setCornerRadius(2.0);
     copy->setFontSize(10.0f);
+    // Over the moving stripes the count could not be read: it stands beside
+    // the bar.
+    copy->setDrawsProgressText(false);
+    styleLine(m_ui->copyProgressCount, 10, false, secondary);
+    m_ui->copyProgressCount->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
 
     m_ui->imageCancelButton->setIcon(AppImages::icon(QStringLiteral("hud-cancel")));
     m_ui->imageCancelButton->setToolTip(L("CANCELCOPY"));
@@ -327,6 +332,8 @@ void QELHUDView::setCopyProgressWithBytes(const QString& topLine, const QString&
         bar->setDoubleValue(current);
     }
     bar->setProgressText(L("XOFY").arg(current).arg(maximum));
+    m_ui->copyProgressCount->setText(bar->progressText());
+    m_ui->copyProgressCount->show();
     bar->setIsIndeterminate(false);
     m_ui->imageCancelButton->show();
     bar->update();
@@ -343,6 +350,7 @@ void QELHUDView::copyProgressCancelClicked()
     TSPProgressIndicator* bar = m_ui->copyProgressProgressBar;
     bar->setIsIndeterminate(true);
     bar->startAnimation();
+    m_ui->copyProgressCount->hide();
     m_ui->imageCancelButton->hide();
     if (m_delegate)
         m_delegate->OnUserCancelCopyEvent();
@@ -445,6 +453,7 @@ QLabel* QELHUDView::playbackTimeRemainingTextField() const
 QELImageView* QELHUDView::cachingIndicator() const { return m_ui->cachingIndicator; }
 QLabel* QELHUDView::copyProgressTopLine() const { return m_ui->copyProgressTopLine; }
 QLabel* QELHUDView::copyProgressBottomLine() const { return m_ui->copyProgressBottomLine; }
+QLabel* QELHUDView::copyProgressCount() const { return m_ui->copyProgressCount; }
 TSPProgressIndicator* QELHUDView::copyProgressProgressBar() const
 {
     return m_ui->copyProgressProgressBar;

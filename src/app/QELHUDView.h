@@ -83,6 +83,7 @@ public:
     QELImageView* cachingIndicator() const;
     QLabel* copyProgressTopLine() const;
     QLabel* copyProgressBottomLine() const;
+    QLabel* copyProgressCount() const;
     TSPProgressIndicator* copyProgressProgressBar() const;
     SpinnerIndicator* copyProgressProgressView() const;
     QToolButton* imageCancelButton() const;

@@ -170,7 +170,7 @@ QFont TSPProgressIndicator::labelFont() const
 
 void TSPProgressIndicator::drawText(QPainter& painter, const QRectF& rect, const QColor& color)
 {
-    if (m_progressText.isEmpty())
+    if (m_progressText.isEmpty() || !m_drawsProgressText)
         return;
     const QFont f = labelFont();
     const QFontMetricsF metrics(f);

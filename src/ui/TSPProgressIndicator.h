@@ -39,6 +39,10 @@ public:
     void setUsesThreadedAnimation(bool threaded) { m_usesThreadedAnimation = threaded; }
     QString progressText() const { return m_progressText; }
     void setProgressText(const QString& text) { m_progressText = text; }
+    // Whether the bar draws its text itself; a bar whose stripes would make
+    // it unreadable leaves it to a label beside it.
+    void setDrawsProgressText(bool draws) { m_drawsProgressText = draws; }
+    bool drawsProgressText() const { return m_drawsProgressText; }
 
     QColor progressHolderColor() const { return m_progressHolderColor; }
     void setProgressHolderColor(const QColor& c) { m_progressHolderColor = c; }
@@ -97,6 +101,7 @@ private:
     bool m_isIndeterminate = false;
     bool m_usesThreadedAnimation = false;
     QString m_progressText;
+    bool m_drawsProgressText = true;
     QColor m_progressHolderColor;
     QColor m_progressColor;
     QColor m_backgroundTextColor;

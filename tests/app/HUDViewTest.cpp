@@ -212,6 +212,32 @@ TEST_F(HUDView, CancelButtonStopsOnceAndComesBackWithTheNextUpdate)
     EXPECT_FALSE(hud->copyProgressProgressBar()->animationStarted());
 }
 
+// The bar's stripes move under whatever is drawn on it: the count stands
+// beside the bar, whole, and goes while the copy stops.
+TEST_F(HUDView, TheCountStandsBesideTheBarNotOnIt)
+{
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),
+                                                               QStringLiteral("a"), 12, 1000);
+    QCoreApplication::processEvents();
+    TSPProgressIndicator* bar = hud->copyProgressProgressBar();
+    QLabel* count = hud->copyProgressCount();
+    EXPECT_FALSE(bar->drawsProgressText());
+    EXPECT_EQ(count->text(), L("XOFY").arg(12).arg(1000));
+    ASSERT_TRUE(count->isVisible());
+    const QRect barRect(bar->mapTo(hud->copyProgressView(), QPoint(0, 0)), bar->size());
+    const QRect countRect(count->mapTo(hud->copyProgressView(), QPoint(0, 0)), count->size());
+    EXPECT_FALSE(barRect.intersects(countRect));
+    EXPECT_GE(count->width(), count->sizeHint().width());
+    EXPECT_TRUE(hud->copyProgressView()->rect().contains(countRect));
+
+    QTest::mouseClick(hud->imageCancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(count->isHidden());
+    hud->setCopyprogressWithTopLineBottomLineCurrentAndMaximum(QStringLiteral("Copying"),
+                                                               QStringLiteral("b"), 13, 1000);
+    EXPECT_FALSE(count->isHidden());
+    EXPECT_EQ(count->text(), L("XOFY").arg(13).arg(1000));
+}
+
 TEST_F(HUDView, CachingMarkFollowsTheFlag)
 {
     hud->setHUDPlaybackProgress(tick(0, 1000, QStringLiteral("Song")));
