@@ -231,6 +231,10 @@ private:
     bool readOrder(qint64 object, QHash<quint64, qsizetype>& order, qsizetype& count);
     QString textOfObject(qint64 object);
     bool readCells(qint64 object, TableRows& rows);
+    // Visits the elements of a dictionary (its fields at `depth`) whose key
+    // and value both reference objects; `visit` answers whether to go on.
+    bool walkDictionary(const QByteArray& dictionary, int depth,
+                        const std::function<bool(qint64 key, qint64 value)>& visit);
 
     bool walk(const QByteArray& message, int depth, const std::function<bool(const Field&)>& visit)
     {
@@ -381,20 +385,9 @@ bool MergeableTable::readOrder(qint64 object, QHash<quint64, qsizetype>& order, 
     const Lookup contents =
         first(ordering.bytes, kOrderingContents, kLengthDelimited, kObjectDepth + 2);
     QList<std::pair<quint64, qsizetype>> aliases;
-    walk(contents.bytes, kObjectDepth + 3, [&](const Field& element) {
-        if (element.number != kDictionaryElement || element.wireType != kLengthDelimited)
-            return true;
-        const Lookup key = first(element.bytes, kElementKey, kLengthDelimited, kObjectDepth + 4);
-        const Lookup value =
-            first(element.bytes, kElementValue, kLengthDelimited, kObjectDepth + 4);
-        if (!key.found || !value.found)
-            return true;
-        const std::optional<qint64> keyObject = referencedObject(key.bytes, kObjectDepth + 5);
-        const std::optional<qint64> valueObject = referencedObject(value.bytes, kObjectDepth + 5);
-        if (!keyObject || !valueObject)
-            return true;
-        const std::optional<quint64> from = identifierOfObject(*keyObject);
-        const std::optional<quint64> to = identifierOfObject(*valueObject);
+    walkDictionary(contents.bytes, kObjectDepth + 3, [&](qint64 keyObject, qint64 valueObject) {
+        const std::optional<quint64> from = identifierOfObject(keyObject);
+        const std::optional<quint64> to = identifierOfObject(valueObject);
         if (!from || !to)
             return true;
         const auto position = order.constFind(*from);
@@ -423,55 +416,45 @@ QString MergeableTable::textOfObject(qint64 object)
     return result;
 }
 
+bool MergeableTable::walkDictionary(const QByteArray& dictionary, int depth,
+                                    const std::function<bool(qint64 key, qint64 value)>& visit)
+{
+    return walk(dictionary, depth, [&](const Field& element) {
+        if (element.number != kDictionaryElement || element.wireType != kLengthDelimited)
+            return true;
+        const Lookup key = first(element.bytes, kElementKey, kLengthDelimited, depth + 1);
+        const Lookup value = first(element.bytes, kElementValue, kLengthDelimited, depth + 1);
+        if (!key.found || !value.found)
+            return true;
+        const std::optional<qint64> keyObject = referencedObject(key.bytes, depth + 2);
+        const std::optional<qint64> valueObject = referencedObject(value.bytes, depth + 2);
+        if (!keyObject || !valueObject)
+            return true;
+        return visit(*keyObject, *valueObject);
+    });
+}
+
 bool MergeableTable::readCells(qint64 object, TableRows& rows)
 {
     bool any = false;
     QSet<qint64> columnsRead;
     const QByteArray columns = objectField(object, kObjectDictionary);
-    walk(columns, kObjectDepth + 1, [&](const Field& columnElement) {
-        if (columnElement.number != kDictionaryElement
-            || columnElement.wireType != kLengthDelimited)
-            return true;
-        const Lookup columnKey =
-            first(columnElement.bytes, kElementKey, kLengthDelimited, kObjectDepth + 2);
-        const Lookup columnValue =
-            first(columnElement.bytes, kElementValue, kLengthDelimited, kObjectDepth + 2);
-        const std::optional<qint64> columnObject =
-            columnKey.found ? referencedObject(columnKey.bytes, kObjectDepth + 3) : std::nullopt;
-        const std::optional<qint64> cellsObject = columnValue.found
-            ? referencedObject(columnValue.bytes, kObjectDepth + 3)
-            : std::nullopt;
-        if (!columnObject || !cellsObject)
-            return true;
-        const std::optional<quint64> columnId = identifierOfObject(*columnObject);
+    walkDictionary(columns, kObjectDepth + 1, [&](qint64 columnObject, qint64 cellsObject) {
+        const std::optional<quint64> columnId = identifierOfObject(columnObject);
         const auto column =
             columnId ? m_columnOrder.constFind(*columnId) : m_columnOrder.constEnd();
         // A column's cells are read once, however many times they are named.
-        if (column == m_columnOrder.constEnd() || columnsRead.contains(*cellsObject))
+        if (column == m_columnOrder.constEnd() || columnsRead.contains(cellsObject))
             return true;
-        columnsRead.insert(*cellsObject);
+        columnsRead.insert(cellsObject);
         const qsizetype columnIndex = *column;
-        const QByteArray cells = objectField(*cellsObject, kObjectDictionary);
-        return walk(cells, kObjectDepth + 1, [&](const Field& cellElement) {
-            if (cellElement.number != kDictionaryElement
-                || cellElement.wireType != kLengthDelimited)
-                return true;
-            const Lookup rowKey =
-                first(cellElement.bytes, kElementKey, kLengthDelimited, kObjectDepth + 2);
-            const Lookup cellValue =
-                first(cellElement.bytes, kElementValue, kLengthDelimited, kObjectDepth + 2);
-            const std::optional<qint64> rowObject =
-                rowKey.found ? referencedObject(rowKey.bytes, kObjectDepth + 3) : std::nullopt;
-            const std::optional<qint64> textObject = cellValue.found
-                ? referencedObject(cellValue.bytes, kObjectDepth + 3)
-                : std::nullopt;
-            if (!rowObject || !textObject)
-                return true;
-            const std::optional<quint64> rowId = identifierOfObject(*rowObject);
+        const QByteArray cells = objectField(cellsObject, kObjectDictionary);
+        return walkDictionary(cells, kObjectDepth + 1, [&](qint64 rowObject, qint64 textObject) {
+            const std::optional<quint64> rowId = identifierOfObject(rowObject);
             const auto row = rowId ? m_rowOrder.constFind(*rowId) : m_rowOrder.constEnd();
             if (row == m_rowOrder.constEnd())
                 return true;
-            rows[*row][columnIndex] = textOfObject(*textObject);
+            rows[*row][columnIndex] = textOfObject(textObject);
             any = true;
             return true;
         });
