@@ -21,25 +21,10 @@
 
 #include "AddressBookFixture.h"
 #include "CallHistoryFixture.h"
+#include "EventLoop.h"
 #include "GapMeter.h"
 #include "QELCallLogView.h"
 #include "QELDeviceDataCategoryLoadingView.h"
-
-namespace {
-
-bool runEventsUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

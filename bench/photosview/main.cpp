@@ -31,6 +31,7 @@
 #include <QTreeView>
 
 #include "ConnectWaiter.h"
+#include "EventLoop.h"
 #include "GapMeter.h"
 #include "IPodFramework.h"
 #include "PhotosDbFixture.h"
@@ -67,18 +68,6 @@ void runEventsFor(int ms)
     timer.start();
     while (timer.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool runEventsUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 } // namespace
