@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -18,6 +20,19 @@ namespace {
 QString backupFolder(const QString& udid)
 {
     return Locations::backupRoot() + QLatin1Char('/') + udid;
+}
+
+// Every file of a backup folder with a hash of its bytes.
+QMap<QString, QByteArray> backupContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        contents.insert(QDir(folder).relativeFilePath(path),
+                        QCryptographicHash::hash(readFixtureFile(path), QCryptographicHash::Sha1));
+    }
+    return contents;
 }
 
 QList<QStringList> listingLines(const QByteArray& output)
@@ -127,6 +142,50 @@ protected:
         }
     }
 
+    // A device backed up once that has since gained a file, for the run
+    // under test.
+    struct SecondRun {
+        SimulatedBackupDevice phone;
+        QString folder;                     // the device's backup
+        QMap<QString, QByteArray> previous; // what the first backup holds
+        QString added;                      // the file only the second one holds
+    };
+    std::optional<SecondRun> backedUpThenChanged(const QString& udid)
+    {
+        SimulatedBackupDevice phone = device(udid);
+        add(phone);
+        const ToolRun first = tool({"--backup", "--target", phone.udid()});
+        EXPECT_EQ(first.exitCode, 0) << first.output().constData();
+        if (first.exitCode != 0)
+            return std::nullopt;
+        const QString folder = backupFolder(phone.udid());
+        const QMap<QString, QByteArray> previous = backupContents(folder);
+        phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"),
+                   QByteArray("a newer file"));
+        phone.write();
+        const QString added = backupFileIdentifier(QStringLiteral("HomeDomain"),
+                                                   QStringLiteral("Library/Notes/notes.sqlite"));
+        return SecondRun{std::move(phone), folder, previous, added};
+    }
+    // The device's backup is the second run's whole, or else the first's.
+    static void expectWholeBackup(const SecondRun& run, bool second)
+    {
+        const QMap<QString, QByteArray> after = backupContents(run.folder);
+        if (second) {
+            EXPECT_TRUE(after.contains(run.added));
+            EXPECT_EQ(after.size(), run.previous.size() + 1);
+        } else {
+            EXPECT_EQ(after, run.previous);
+        }
+    }
+    // The backup root holds the device's backup and nothing else.
+    static void expectNothingBeside(const SimulatedBackupDevice& phone)
+    {
+        EXPECT_EQ(QDir(Locations::backupRoot())
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{phone.udid()});
+    }
+
     QTemporaryDir m_devices;
     QStringList m_deviceFolders;
 };
@@ -196,19 +255,6 @@ TEST_F(BackupTool, ANewBackupReplacesTheOldOneAndKeepsInfoPlist)
         QDir(Locations::backupRoot())
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_EQ(rootEntries, (QStringList{phone.udid(), QStringLiteral("sms.db")}));
-}
-
-// Every file of a backup folder with a hash of its bytes.
-QMap<QString, QByteArray> backupContents(const QString& folder)
-{
-    QMap<QString, QByteArray> contents;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        contents.insert(QDir(folder).relativeFilePath(path),
-                        QCryptographicHash::hash(readFixtureFile(path), QCryptographicHash::Sha1));
-    }
-    return contents;
 }
 
 // The files a backup run has written so far into its staging folders.
@@ -293,16 +339,10 @@ class BackupToolKill : public BackupTool,
 TEST_P(BackupToolKill, LeavesOneWholeBackupAndTheNextRunLeavesNothingElse)
 {
     const KillCase& c = GetParam();
-    SimulatedBackupDevice phone = device(QStringLiteral("kill-point-phone"));
-    add(phone);
-    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
-    const QString folder = backupFolder(phone.udid());
-    const QMap<QString, QByteArray> previous = backupContents(folder);
-    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"),
-               QByteArray("a newer file"));
-    phone.write();
-    const QString added = backupFileIdentifier(QStringLiteral("HomeDomain"),
-                                               QStringLiteral("Library/Notes/notes.sqlite"));
+    const std::optional<SecondRun> run = backedUpThenChanged(QStringLiteral("kill-point-phone"));
+    ASSERT_TRUE(run);
+    const SimulatedBackupDevice& phone = run->phone;
+    const QString& folder = run->folder;
 
     QStringList hooks{QStringLiteral("ORVANE_BACKUP_KILL_AT"), QString::fromLatin1(c.point)};
     if (!c.exchange)
@@ -315,22 +355,13 @@ TEST_P(BackupToolKill, LeavesOneWholeBackupAndTheNextRunLeavesNothingElse)
     // moved aside, and removes its staging folders.
     const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
     ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
-    const QMap<QString, QByteArray> after = backupContents(folder);
-    if (c.newBackupInPlace) {
-        EXPECT_TRUE(after.contains(added));
-        EXPECT_EQ(after.size(), previous.size() + 1);
-    } else {
-        EXPECT_EQ(after, previous);
-    }
-    const QDir root(Locations::backupRoot());
-    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{phone.udid()});
+    expectWholeBackup(*run, c.newBackupInPlace);
+    expectNothingBeside(phone);
 
     const ToolRun again = tool({"--backup", "--target", phone.udid()});
     ASSERT_EQ(again.exitCode, 0) << again.output().constData();
-    EXPECT_TRUE(backupContents(folder).contains(added));
-    EXPECT_EQ(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{phone.udid()});
+    EXPECT_TRUE(backupContents(folder).contains(run->added));
+    expectNothingBeside(phone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, BackupToolKill,
@@ -366,16 +397,10 @@ class BackupToolFailedRename : public BackupTool,
 TEST_P(BackupToolFailedRename, LeavesTheWholePreviousBackupOrBoth)
 {
     const FailedRenameCase& c = GetParam();
-    SimulatedBackupDevice phone = device(QStringLiteral("rename-phone"));
-    add(phone);
-    ASSERT_EQ(tool({"--backup", "--target", phone.udid()}).exitCode, 0);
-    const QString folder = backupFolder(phone.udid());
-    const QMap<QString, QByteArray> previous = backupContents(folder);
-    phone.file(QStringLiteral("HomeDomain"), QStringLiteral("Library/Notes/notes.sqlite"),
-               QByteArray("a newer file"));
-    phone.write();
-    const QString added = backupFileIdentifier(QStringLiteral("HomeDomain"),
-                                               QStringLiteral("Library/Notes/notes.sqlite"));
+    const std::optional<SecondRun> run = backedUpThenChanged(QStringLiteral("rename-phone"));
+    ASSERT_TRUE(run);
+    const SimulatedBackupDevice& phone = run->phone;
+    const QString& folder = run->folder;
 
     const ToolRun failed =
         tool({"--backup", "--target", phone.udid()},
@@ -384,22 +409,14 @@ TEST_P(BackupToolFailedRename, LeavesTheWholePreviousBackupOrBoth)
     EXPECT_EQ(failed.exitCode, 1) << failed.output().constData();
     EXPECT_TRUE(failed.output().contains("Backup failed")) << failed.output().constData();
     if (c.previousAtItsName)
-        EXPECT_EQ(backupContents(folder), previous);
+        EXPECT_EQ(backupContents(folder), run->previous);
     else
         EXPECT_FALSE(QFileInfo::exists(folder));
 
     const ToolRun listing = tool({"--list", "--source", phone.udid(), "--target", phone.udid()});
     ASSERT_EQ(listing.exitCode, 0) << listing.output().constData();
-    const QMap<QString, QByteArray> after = backupContents(folder);
-    if (c.newBackupKept) {
-        EXPECT_TRUE(after.contains(added));
-        EXPECT_EQ(after.size(), previous.size() + 1);
-    } else {
-        EXPECT_EQ(after, previous);
-    }
-    EXPECT_EQ(QDir(Locations::backupRoot())
-                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{phone.udid()});
+    expectWholeBackup(*run, c.newBackupKept);
+    expectNothingBeside(phone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, BackupToolFailedRename,
