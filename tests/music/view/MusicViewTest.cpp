@@ -233,6 +233,10 @@ protected:
         return done;
     }
 
+    // A shown view with its artwork panel, where track 102 has a blue cover
+    // on the device; null when it does not come up so.
+    std::unique_ptr<QELMusicView> shownViewWithABlueCoverFor102();
+
     static bool select(QELMusicView& view, const QStringList& names)
     {
         return view.selectPlaylistsNamed(names) && settled(view);
@@ -720,6 +724,21 @@ QByteArray png(const QColor& colour)
     return bytes;
 }
 
+std::unique_ptr<QELMusicView> MusicViewTest::shownViewWithABlueCoverFor102()
+{
+    QELPreferences::setShowArtwork(true);
+    EXPECT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/blue.png"), png(Qt::blue)));
+    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
+    auto cover = std::make_shared<ImageDetail>();
+    cover->fullImagePath = QStringLiteral("/iTunes_Control/Artwork/blue.png");
+    reader->add(102, cover);
+    auto view = makeView(nullptr, reader);
+    view->show();
+    const bool ready = settled(*view) && view->isArtworkPanelShown();
+    EXPECT_TRUE(ready);
+    return ready ? std::move(view) : nullptr;
+}
+
 } // namespace
 
 TEST_F(MusicViewTest, ArtworkComesFromTheFirstSourceThatTheDeviceHas)
@@ -918,16 +937,8 @@ TEST_F(MusicViewTest, TheArtworkPanelHidesAndShowsAgainAtTheUsersDivision)
 // clear it; with no picture for the playlist the panel is left empty.
 TEST_F(MusicViewTest, TheCoverGoesWithTheSelectionOfTheTrackTable)
 {
-    QELPreferences::setShowArtwork(true);
-    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/blue.png"), png(Qt::blue)));
-    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
-    auto cover = std::make_shared<ImageDetail>();
-    cover->fullImagePath = QStringLiteral("/iTunes_Control/Artwork/blue.png");
-    reader->add(102, cover);
-    auto view = makeView(nullptr, reader);
-    view->show();
-    ASSERT_TRUE(settled(*view));
-    ASSERT_TRUE(view->isArtworkPanelShown());
+    auto view = shownViewWithABlueCoverFor102();
+    ASSERT_TRUE(view);
     auto selectBlueHour = [&] {
         const int row = int(orderOf(view->trackDetails()).indexOf(QStringLiteral("102")));
         if (row < 0)
@@ -964,16 +975,8 @@ TEST_F(MusicViewTest, TheCoverGoesWithTheSelectionOfTheTrackTable)
 // filter took the selection away.
 TEST_F(MusicViewTest, ACategorySwitchClearsTheCoverAndTheReturnShowsTheSelections)
 {
-    QELPreferences::setShowArtwork(true);
-    ASSERT_TRUE(m_device.putFile(QStringLiteral("iTunes_Control/Artwork/blue.png"), png(Qt::blue)));
-    auto reader = std::make_shared<StoreOnlyReader>(m_device.scratch(QStringLiteral("art")));
-    auto cover = std::make_shared<ImageDetail>();
-    cover->fullImagePath = QStringLiteral("/iTunes_Control/Artwork/blue.png");
-    reader->add(102, cover);
-    auto view = makeView(nullptr, reader);
-    view->show();
-    ASSERT_TRUE(settled(*view));
-    ASSERT_TRUE(view->isArtworkPanelShown());
+    auto view = shownViewWithABlueCoverFor102();
+    ASSERT_TRUE(view);
     struct Case {
         const char* search;
         MusicArtwork::Source onReturn;
