@@ -216,6 +216,9 @@ private:
     void showListing();
     void notInITunesReportFinished(const QList<TrackDetailPtr>& tracks);
     void _updateDynamicPlaylists();
+    // A job that changed the copy history has ended: the marks and the
+    // report lists follow it.
+    void _historyJobDone();
     void updateTrackCountLabel();
     QList<TrackDetailPtr> _getSelectedTracks() const;
     QList<int> selectedTrackRows() const;

@@ -224,13 +224,7 @@ void QELMusicView::OnItemCopyEndEvent(const QELCopyItemEndEventArgs& args)
             runHistoryJob([this, history = m_history, id, ok] {
                 history->RecordCopyHistoryForItemWithSucess(id, ok);
                 QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        --m_pendingJobs;
-                        m_trackModel->statusChanged();
-                        _updateDynamicPlaylists();
-                    },
-                    Qt::QueuedConnection);
+                    this, [this] { _historyJobDone(); }, Qt::QueuedConnection);
             });
         },
         Qt::QueuedConnection);

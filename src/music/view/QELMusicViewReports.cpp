@@ -150,13 +150,7 @@ void QELMusicView::confirmClearHistoryButtonClicked()
             copied->setTracks({});
         }
         QMetaObject::invokeMethod(
-            this,
-            [this] {
-                --m_pendingJobs;
-                m_trackModel->statusChanged();
-                _updateDynamicPlaylists();
-            },
-            Qt::QueuedConnection);
+            this, [this] { _historyJobDone(); }, Qt::QueuedConnection);
     });
 }
 
@@ -200,4 +194,11 @@ void QELMusicView::commitHistory()
         QMetaObject::invokeMethod(
             this, [this] { --m_pendingJobs; }, Qt::QueuedConnection);
     });
+}
+
+void QELMusicView::_historyJobDone()
+{
+    --m_pendingJobs;
+    m_trackModel->statusChanged();
+    _updateDynamicPlaylists();
 }
